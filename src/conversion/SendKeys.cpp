@@ -1,0 +1,319 @@
+#include "conversion/SendKeys.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/RaisedError.h"
+
+namespace pictrane {
+namespace {
+
+// Index is 0-based over code points; users count from 1.
+[[noreturn]] void Fail(const std::string& Problem, std::size_t Index) {
+  throw RaisedError(ErrorNumber::InvalidProcedureCall, "SendKeys",
+                    Problem + " at position " + std::to_string(Index + 1) + ".");
+}
+
+void AppendUtf8(std::string& Out, char32_t C) {
+  if (C < 0x80) {
+    Out += static_cast<char>(C);
+  } else if (C < 0x800) {
+    Out += static_cast<char>(0xC0 | (C >> 6));
+    Out += static_cast<char>(0x80 | (C & 0x3F));
+  } else if (C < 0x10000) {
+    Out += static_cast<char>(0xE0 | (C >> 12));
+    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
+    Out += static_cast<char>(0x80 | (C & 0x3F));
+  } else {
+    Out += static_cast<char>(0xF0 | (C >> 18));
+    Out += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
+    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
+    Out += static_cast<char>(0x80 | (C & 0x3F));
+  }
+}
+
+std::string ToUtf8(std::u32string_view Text) {
+  std::string Out;
+  for (char32_t C : Text) AppendUtf8(Out, C);
+  return Out;
+}
+
+// Strict decoding: overlong forms, surrogates and values above U+10FFFF are refused, so every
+// action is a character a back end can actually type.
+std::u32string DecodeUtf8(const std::string& Text) {
+  std::u32string Out;
+  Out.reserve(Text.size());
+  std::size_t I = 0;
+  while (I < Text.size()) {
+    const auto Lead = static_cast<unsigned char>(Text[I]);
+    std::size_t Length = 1;
+    char32_t C = Lead;
+    char32_t Smallest = 0;
+    if (Lead >= 0xF0 && Lead < 0xF8) {
+      Length = 4, C = Lead & 0x07u, Smallest = 0x10000;
+    } else if (Lead >= 0xE0 && Lead < 0xF0) {
+      Length = 3, C = Lead & 0x0Fu, Smallest = 0x800;
+    } else if (Lead >= 0xC0 && Lead < 0xE0) {
+      Length = 2, C = Lead & 0x1Fu, Smallest = 0x80;
+    } else if (Lead >= 0x80) {
+      Fail("Invalid UTF-8", Out.size());
+    }
+    if (Text.size() - I < Length) Fail("Invalid UTF-8", Out.size());
+    for (std::size_t K = 1; K < Length; ++K) {
+      const auto Next = static_cast<unsigned char>(Text[I + K]);
+      if ((Next & 0xC0) != 0x80) Fail("Invalid UTF-8", Out.size());
+      C = (C << 6) | (Next & 0x3Fu);
+    }
+    if (C < Smallest || C > 0x10FFFF || (C >= 0xD800 && C <= 0xDFFF)) {
+      Fail("Invalid UTF-8", Out.size());
+    }
+    Out += C;
+    I += Length;
+  }
+  return Out;
+}
+
+struct KeyName {
+  std::string_view Name;
+  NamedKey Key;
+};
+
+constexpr std::array<KeyName, 41> kKeyNames{{
+    {"ENTER", NamedKey::Enter},
+    {"TAB", NamedKey::Tab},
+    {"ESC", NamedKey::Escape},
+    {"ESCAPE", NamedKey::Escape},
+    {"BS", NamedKey::Backspace},
+    {"BACKSPACE", NamedKey::Backspace},
+    {"BKSP", NamedKey::Backspace},
+    {"DEL", NamedKey::Delete},
+    {"DELETE", NamedKey::Delete},
+    {"INS", NamedKey::Insert},
+    {"INSERT", NamedKey::Insert},
+    {"HOME", NamedKey::Home},
+    {"END", NamedKey::End},
+    {"PGUP", NamedKey::PageUp},
+    {"PGDN", NamedKey::PageDown},
+    {"UP", NamedKey::Up},
+    {"DOWN", NamedKey::Down},
+    {"LEFT", NamedKey::Left},
+    {"RIGHT", NamedKey::Right},
+    {"BREAK", NamedKey::Break},
+    {"CAPSLOCK", NamedKey::CapsLock},
+    {"NUMLOCK", NamedKey::NumLock},
+    {"SCROLLLOCK", NamedKey::ScrollLock},
+    {"PRTSC", NamedKey::PrintScreen},
+    {"HELP", NamedKey::Help},
+    {"F1", NamedKey::F1},
+    {"F2", NamedKey::F2},
+    {"F3", NamedKey::F3},
+    {"F4", NamedKey::F4},
+    {"F5", NamedKey::F5},
+    {"F6", NamedKey::F6},
+    {"F7", NamedKey::F7},
+    {"F8", NamedKey::F8},
+    {"F9", NamedKey::F9},
+    {"F10", NamedKey::F10},
+    {"F11", NamedKey::F11},
+    {"F12", NamedKey::F12},
+    {"F13", NamedKey::F13},
+    {"F14", NamedKey::F14},
+    {"F15", NamedKey::F15},
+    {"F16", NamedKey::F16},
+}};
+
+bool FindNamedKey(std::u32string_view Name, NamedKey& Key) {
+  std::string Upper;
+  for (char32_t C : Name) {
+    if (C >= 0x80) return false;
+    Upper += static_cast<char>(C >= U'a' && C <= U'z' ? C - (U'a' - U'A') : C);
+  }
+  for (const KeyName& Entry : kKeyNames) {
+    if (Entry.Name == Upper) {
+      Key = Entry.Key;
+      return true;
+    }
+  }
+  return false;
+}
+
+int ParseCount(std::u32string_view Text, std::size_t OpenAt) {
+  if (Text.empty()) Fail("Bad repeat count ''", OpenAt);
+  int Count = 0;
+  for (char32_t C : Text) {
+    if (C < U'0' || C > U'9') Fail("Bad repeat count '" + ToUtf8(Text) + "'", OpenAt);
+    // Saturate just past the limit so that long digit strings cannot overflow.
+    Count = std::min(Count * 10 + static_cast<int>(C - U'0'), kMaxKeyRepeat + 1);
+  }
+  if (Count < 1 || Count > kMaxKeyRepeat) {
+    Fail("Repeat count '" + ToUtf8(Text) + "' out of range 1.." + std::to_string(kMaxKeyRepeat),
+         OpenAt);
+  }
+  return Count;
+}
+
+// Reads "{...}" opening at Keys[OpenAt]; returns the action (modifiers not yet set) and moves
+// Index past the closing brace.
+KeyAction ParseBraced(const std::u32string& Keys, std::size_t OpenAt, std::size_t& Index) {
+  const std::size_t Start = OpenAt + 1;
+  if (Start >= Keys.size()) Fail("Unclosed brace", OpenAt);
+  // The first character belongs to the name whatever it is, which makes "{}}" and "{  2}" (two
+  // blanks) work; a "}" first and nothing a name could continue with is "{}".
+  if (Keys[Start] == U'}' &&
+      (Start + 1 >= Keys.size() || (Keys[Start + 1] != U'}' && Keys[Start + 1] != U' '))) {
+    Fail("Empty braces", OpenAt);
+  }
+  const std::size_t Close = Keys.find(U'}', Start + 1);
+  if (Close == std::u32string::npos) Fail("Unclosed brace", OpenAt);
+
+  const std::u32string_view Content(Keys.data() + Start, Close - Start);
+  const std::size_t Blank = Content.find(U' ', 1);
+  const std::u32string_view Name = Content.substr(0, Blank);
+
+  KeyAction Action;
+  if (Name.size() == 1) {
+    Action.Type = KeyAction::Kind::Character;
+    Action.Character = Name[0];
+  } else if (FindNamedKey(Name, Action.Key)) {
+    Action.Type = KeyAction::Kind::Named;
+  } else {
+    Fail("Unknown key name '" + ToUtf8(Name) + "'", OpenAt);
+  }
+  if (Blank != std::u32string_view::npos)
+    Action.Count = ParseCount(Content.substr(Blank + 1), OpenAt);
+  Index = Close + 1;
+  return Action;
+}
+
+std::uint8_t ModifierOf(char32_t C) {
+  switch (C) {
+    case U'+':
+      return kShift;
+    case U'^':
+      return kControl;
+    case U'%':
+      return kAlt;
+    default:
+      return kNoModifier;
+  }
+}
+
+}  // namespace
+
+KeyActions ParseKeys(const std::string& Keys) {
+  const std::u32string Text = DecodeUtf8(Keys);
+
+  struct Group {
+    std::uint8_t Modifiers;  // held for every key of the group
+    std::size_t OpenAt;
+    std::size_t FirstAction;
+  };
+  std::vector<Group> Groups;
+  KeyActions Actions;
+  std::uint8_t Pending = kNoModifier;  // modifiers waiting for their key or group
+  std::size_t PendingAt = 0;
+
+  std::size_t Index = 0;
+  while (Index < Text.size()) {
+    const char32_t C = Text[Index];
+    const std::uint8_t Held = Groups.empty() ? std::uint8_t{kNoModifier} : Groups.back().Modifiers;
+    if (const std::uint8_t Modifier = ModifierOf(C)) {
+      Pending |= Modifier;
+      PendingAt = Index++;
+      continue;
+    }
+    if (C == U'(') {
+      Groups.push_back({static_cast<std::uint8_t>(Held | Pending), Index++, Actions.size()});
+      Pending = kNoModifier;
+      continue;
+    }
+    if (Pending != kNoModifier && C == U')') {
+      Fail(std::string("Modifier '") + static_cast<char>(Text[PendingAt]) + "' without a key",
+           PendingAt);
+    }
+    if (C == U')') {
+      if (Groups.empty()) Fail("Unexpected ')'", Index);
+      if (Actions.size() == Groups.back().FirstAction) Fail("Empty group", Groups.back().OpenAt);
+      Groups.pop_back();
+      ++Index;
+      continue;
+    }
+    if (C == U'}') Fail("Unexpected '}'", Index);
+
+    KeyAction Action;
+    if (C == U'{') {
+      Action = ParseBraced(Text, Index, Index);
+    } else if (C == U'~') {
+      Action.Type = KeyAction::Kind::Named;
+      Action.Key = NamedKey::Enter;
+      ++Index;
+    } else {
+      Action.Character = C;
+      ++Index;
+    }
+    Action.Modifiers = static_cast<std::uint8_t>(Held | Pending);
+    Pending = kNoModifier;
+    Actions.push_back(Action);
+  }
+
+  if (Pending != kNoModifier) {
+    Fail(std::string("Modifier '") + static_cast<char>(Text[PendingAt]) + "' without a key",
+         PendingAt);
+  }
+  if (!Groups.empty()) Fail("Unclosed group", Groups.back().OpenAt);
+  return Actions;
+}
+
+std::string EscapeKeys(const std::string& Text) {
+  constexpr std::string_view kSpecial = "+^%~(){}[]";
+  std::string Out;
+  Out.reserve(Text.size());
+  for (char C : Text) {
+    if (kSpecial.find(C) != std::string_view::npos) {
+      Out += '{';
+      Out += C;
+      Out += '}';
+    } else {
+      Out += C;
+    }
+  }
+  return Out;
+}
+
+std::string DescribeKeys(const KeyActions& Actions) {
+  std::string Out;
+  for (const KeyAction& Action : Actions) {
+    if (!Out.empty()) Out += ' ';
+    if (Action.Modifiers & kControl) Out += "Ctrl+";
+    if (Action.Modifiers & kAlt) Out += "Alt+";
+    if (Action.Modifiers & kShift) Out += "Shift+";
+
+    const char32_t C = Action.Character;
+    if (Action.Type == KeyAction::Kind::Named) {
+      Out += DescribeNamedKey(Action.Key);
+    } else if (C < 0x20 || (C >= 0x7F && C <= 0x9F)) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      Out += "U+";
+      for (int Shift = 12; Shift >= 0; Shift -= 4) Out += kHex[(C >> Shift) & 0xF];
+    } else if (Action.Modifiers != kNoModifier) {
+      if (C == U' ') {
+        Out += "Space";
+      } else {
+        AppendUtf8(Out, C);
+      }
+    } else {
+      Out += '\'';
+      AppendUtf8(Out, C);
+      Out += '\'';
+    }
+    if (Action.Count != 1) Out += " x" + std::to_string(Action.Count);
+  }
+  return Out;
+}
+
+}  // namespace pictrane

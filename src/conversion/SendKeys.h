@@ -1,0 +1,45 @@
+#pragma once
+
+// The send-keys notation of key strings, turned into key actions before anything is typed.
+//
+//   + ^ %        Shift, Ctrl, Alt for the next key, or for every key of a following "(...)" group;
+//                they combine ("^+a") and nest ("+(a^b)" gives Shift+a, Ctrl+Shift+b).
+//   ~            Enter.
+//   {NAME}       a named key, without regard to case: ENTER, TAB, ESC/ESCAPE, BS/BACKSPACE/BKSP,
+//                DEL/DELETE, INS/INSERT, HOME, END, PGUP, PGDN, UP, DOWN, LEFT, RIGHT, BREAK,
+//                CAPSLOCK, NUMLOCK, SCROLLLOCK, PRTSC, HELP, F1..F16.
+//   {c}          one character typed as itself, so "{+}", "{(}", "{}}", "{{}" type "+", "(", "}",
+//   "{". {NAME n}     the key repeated n times, 1 <= n <= kMaxKeyRepeat ("{DOWN 5}", "{a 3}", "{+
+//   2}"). anything else, "[" and "]" included, is a character typed as itself (UTF-8 decoded).
+//
+// Malformed strings raise RaisedError(5, "SendKeys", "<problem> at position <n>.") where n is the
+// 1-based position, counted in characters (code points), of the offending character, or of the
+// "{" or "(" that opens the offending brace or group.
+
+#include <string>
+
+#include "platform/KeyAction.h"
+
+namespace pictrane {
+
+// Large enough for any real use, small enough that a typo cannot hold the keyboard for minutes.
+inline constexpr int kMaxKeyRepeat = 1000;
+
+// Parses a whole key string; throws before returning anything when any part of it is malformed.
+KeyActions ParseKeys(const std::string& Keys);
+
+// Braces each of "+^%~(){}[]" so that ParseKeys types Text exactly as it is, one character action
+// per code point and no modifiers. Everything else, non-ASCII UTF-8 included, is left unchanged.
+std::string EscapeKeys(const std::string& Text);
+
+// A one-line rendering of key actions for transcripts, actions separated by one blank:
+//   - a lone character in apostrophes: 'C' ':' '/' ' ' 'é';
+//   - a named key by its name (DescribeNamedKey): Enter Down F4;
+//   - modifiers first, always in the order Ctrl+, Alt+, Shift+, then the key; a character after
+//     modifiers stands bare: Ctrl+F4 Alt+f Ctrl+Shift+a, except the blank, shown as Space;
+//   - a control character (below U+0020, U+007F..U+009F) as U+XXXX instead of its glyph;
+//   - a repeat as " x<count>" after the key: Down x5 'a' x3.
+// So "^o" gives "Ctrl+o", "C:/" gives "'C' ':' '/'", "{DOWN 5}~" gives "Down x5 Enter".
+std::string DescribeKeys(const KeyActions& Actions);
+
+}  // namespace pictrane
