@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pictrane {
+
+struct FileStamp {
+  std::uint64_t Size = 0;
+  std::int64_t ModifiedNs = 0;  // since the epoch
+};
+
+// A text file read line by line; line ends (CRLF or LF) are not part of the line.
+class LineReader {
+ public:
+  virtual ~LineReader() = default;
+  virtual bool AtEnd() = 0;
+  virtual std::string ReadLine() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // "\" on Windows, "/" elsewhere: what the program puts between a folder and a file name.
+  virtual std::string Separator() = 0;
+
+  // The folder that holds the executable, without a trailing separator (unless a root).
+  virtual std::string ApplicationFolder() = 0;
+
+  // A directory search for Path taken as a file pattern ("*", "?") over ordinary files: true when
+  // it finds a name. Folders, hidden and system files are never found.
+  virtual bool Exists(const std::string& Path) = 0;
+
+  // Creates Path as an empty file when it is absent. Raises RaisedError on failure.
+  virtual void CreateEmptyFile(const std::string& Path) = 0;
+
+  // Raises RaisedError when Path cannot be deleted (missing, read-only, ...).
+  virtual void DeleteFile(const std::string& Path) = 0;
+
+  // Size and modification time of an ordinary file, or nothing when there is none.
+  virtual std::optional<FileStamp> Stat(const std::string& Path) = 0;
+
+  // Raises RaisedError when Path cannot be opened.
+  virtual std::unique_ptr<LineReader> OpenText(const std::string& Path) = 0;
+};
+
+}  // namespace pictrane

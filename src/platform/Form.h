@@ -1,0 +1,74 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FolderDialog.h"
+
+namespace pictrane {
+
+// A window described as data, so that every toolkit builds the same window from one table.
+// Positions and sizes are in twips (1/1440 inch), relative to the control's container.
+enum class ControlKind { PushButton, GroupFrame, PictureBox, TextField, Label, CheckBox };
+
+struct ControlSpec {
+  std::string Name;       // "txtPath"; members of a control array carry their index: "Label1(0)"
+  ControlKind Kind;
+  std::string Container;  // "" for the window itself
+  int Left, Top, Width, Height;
+  int TabIndex;
+  std::string Caption;
+  int MaxLength = 0;               // text fields: 0 for no limit
+  bool ReadOnly = false;           // text fields: the user cannot type into it
+  bool ButtonFaceBackground = false;
+  bool SizedToText = false;        // labels
+  bool TriState = false;           // check boxes: 0 unchecked, 1 checked, 2 greyed
+};
+
+struct FormLayout {
+  std::string Name;
+  std::string Caption;
+  int ClientWidth, ClientHeight;  // twips
+  std::string FontName;
+  double FontSize;  // points
+  int FontWeight;
+  int FontCharset;
+  bool FixedSize;
+  bool CentreOnScreen;
+  std::vector<ControlSpec> Controls;  // in creation order
+  std::string FocusedControl;         // the control that holds the focus when the window opens
+};
+
+// What the window tells its owner. Handlers run on the user-interface thread.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  virtual void Load() = 0;
+  // Every unload, whatever its reason; setting Cancel keeps the window.
+  virtual void Unload(bool& Cancel) = 0;
+  virtual void Click(const std::string& Control) = 0;
+};
+
+// A built window. Text and values are read from and written to the real controls.
+class FormView {
+ public:
+  virtual ~FormView() = default;
+  virtual std::string Text(const std::string& Control) = 0;
+  virtual void SetText(const std::string& Control, const std::string& Text) = 0;
+  virtual int Value(const std::string& Control) = 0;  // check boxes: 0, 1 or 2
+  virtual void SetValue(const std::string& Control, int Value) = 0;
+  virtual WindowHandle Handle() = 0;
+  // Shows the window modeless; Load runs first.
+  virtual void Show() = 0;
+  // Runs Unload and, unless it cancels, closes the window for good.
+  virtual void Unload() = 0;
+};
+
+class FormFactory {
+ public:
+  virtual ~FormFactory() = default;
+  virtual std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) = 0;
+};
+
+}  // namespace pictrane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "WindowSystem.h"
+
+namespace pictrane {
+
+// The window states a program is started with.
+enum class WindowState : int { MinimizedNoFocus = 6, MaximizedFocus = 3 };
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+
+  // Starts CommandLine (program name first; double quotes group blanks, as on Windows) without
+  // waiting for it to end. With MaximizedFocus it returns once the program's window is shown
+  // maximised with the focus, or after a bounded wait. Raises RaisedError when it cannot start.
+  virtual ProcessId Start(const std::string& CommandLine, WindowState State) = 0;
+
+  // Ends this process at once with Status.
+  [[noreturn]] virtual void Terminate(int Status) = 0;
+};
+
+}  // namespace pictrane

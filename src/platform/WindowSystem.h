@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "KeyAction.h"
+
+namespace pictrane {
+
+enum class MessageIcon : int { None = 0, Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
+
+using ProcessId = std::int64_t;
+
+// Services of the window system that the program asks for outside its own window.
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // A modal message box with an OK button.
+  virtual void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) = 0;
+
+  // Lets the window process its pending messages (repaints, clicks).
+  virtual void DoEvents() = 0;
+
+  // Types Actions into the window that has the keyboard focus and returns once they are
+  // processed. Raises RaisedError when keys cannot be synthesised; never leaves a modifier held.
+  virtual void SendKeys(const KeyActions& Actions) = 0;
+
+  // True when the window with the keyboard focus belongs to the process Process.
+  virtual bool FocusBelongsTo(ProcessId Process) = 0;
+};
+
+}  // namespace pictrane

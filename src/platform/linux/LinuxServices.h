@@ -1,0 +1,56 @@
+#pragma once
+
+// The POSIX side of the Linux platform: files, the bitmap listing, processes and the clock.
+// Qt-free and Xlib-free, so either side may include it.
+
+#include <functional>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/Listing.h"
+#include "platform/Processes.h"
+
+namespace pictrane {
+
+class LinuxFileSystem : public FileSystem {
+ public:
+  std::string Separator() override { return "/"; }
+  std::string ApplicationFolder() override;
+  bool Exists(const std::string& Path) override;
+  void CreateEmptyFile(const std::string& Path) override;
+  void DeleteFile(const std::string& Path) override;
+  std::optional<FileStamp> Stat(const std::string& Path) override;
+  std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
+};
+
+class LinuxListing : public DirectoryListing {
+ public:
+  void ListBitmaps(const std::string& Folder, const std::string& ListFile) override;
+};
+
+class LinuxClock : public Clock {
+ public:
+  void Sleep(int Milliseconds) override;
+  std::int64_t NowMs() override;
+};
+
+// Splits a command line into arguments as Windows programs do: blanks separate, double quotes
+// group, backslashes escape a quote only when they precede one.
+std::vector<std::string> SplitCommandLine(const std::string& CommandLine);
+
+class LinuxProcesses : public Processes {
+ public:
+  // Shows a started program's window maximised with the focus; false when it never appeared.
+  using ShowWindowFn = std::function<bool(ProcessId Process, int TimeoutMs)>;
+  explicit LinuxProcesses(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
+  ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  [[noreturn]] void Terminate(int Status) override;
+
+  static constexpr int kWindowWaitMs = 10000;
+
+ private:
+  ShowWindowFn ShowWindow_;
+};
+
+}  // namespace pictrane

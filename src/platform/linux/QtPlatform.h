@@ -1,0 +1,61 @@
+#pragma once
+
+// The Qt side of the Linux platform: the window built from its layout, message boxes, the folder
+// dialog, and keystrokes through an X11 session opened when first needed.
+
+#include <functional>
+#include <memory>
+
+#include "platform/CommonControls.h"
+#include "platform/FolderDialog.h"
+#include "platform/Form.h"
+#include "platform/RaisedError.h"
+#include "platform/WindowSystem.h"
+
+namespace pictrane {
+
+class X11Session;
+
+// Qt draws its own controls: there is nothing to register.
+class QtCommonControls : public CommonControls {
+ public:
+  void InitCommonControlsEx(const CommonControlsRecord&) override {}
+};
+
+class QtFolderDialog : public FolderDialog {
+ public:
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt) override;
+};
+
+class QtWindowSystem : public WindowSystem {
+ public:
+  QtWindowSystem();
+  ~QtWindowSystem() override;
+  void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
+  void DoEvents() override;
+  void SendKeys(const KeyActions& Actions) override;
+  bool FocusBelongsTo(ProcessId Process) override;
+  // Finds Process's window, maximises it and gives it the focus; false when none appeared.
+  bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
+
+ private:
+  X11Session& X11();
+  std::unique_ptr<X11Session> X11_;
+};
+
+// What a window does with an error that escapes one of its handlers: the top level's report.
+using UnhandledErrorFn = std::function<void(const RaisedError&)>;
+
+class QtFormFactory : public FormFactory {
+ public:
+  explicit QtFormFactory(UnhandledErrorFn OnUnhandled) : OnUnhandled_(std::move(OnUnhandled)) {}
+  std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override;
+
+ private:
+  UnhandledErrorFn OnUnhandled_;
+};
+
+// Pixels for a length in twips at the given dots per inch (15 twips a pixel at 96).
+int TwipsToPixels(int Twips, double Dpi);
+
+}  // namespace pictrane

@@ -1,0 +1,39 @@
+// The Linux program: Qt for the window, X11 for keystrokes, the core for everything it decides.
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "LinuxServices.h"
+#include "QtPlatform.h"
+#include "platform/Platform.h"
+#include "startup/modMain.h"
+
+int main(int argc, char** argv) {
+  // Keystrokes travel through X11, so the window must be an X11 client too (XWayland under a
+  // Wayland desktop). Tests may still choose another platform through the environment.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Pictrane Converter");
+
+  using namespace pictrane;
+  static ProgramState state;  // alive until the process ends
+  static QtWindowSystem windows;
+  static LinuxFileSystem files;
+  static LinuxListing listing;
+  static LinuxClock clock;
+  static QtCommonControls controls;
+  static QtFolderDialog folders;
+  static LinuxProcesses programs(
+      [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
+  static Platform* platform = nullptr;
+  static QtFormFactory forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
+  static Platform p{SystemProfileStore(), clock, controls, folders, windows, programs, files, listing, forms};
+  platform = &p;
+
+  try {
+    Main(p, state);
+  } catch (const RaisedError& e) {
+    ReportRunTimeError(p, e);
+  }
+  return QApplication::exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "../platform/Platform.h"
+#include "../platform/RaisedError.h"
+#include "../settings/clsINI.h"
+
+namespace pictrane {
+
+class frmMain;
+
+inline constexpr const char* kAppTitle = "Pictrane Converter";
+inline constexpr int kExitRunTimeError = 2;
+inline constexpr int kExitEnvironment = 1;
+
+// The program-wide state: created by Main, alive until the process ends.
+struct ProgramState {
+  ProgramState();
+  ~ProgramState();
+  ProgramState(const ProgramState&) = delete;
+  ProgramState& operator=(const ProgramState&) = delete;
+
+  clsINI SettingsFile;
+  std::string ScreenCapturePath;  // as read at start-up; never written back
+  std::unique_ptr<frmMain> MainForm;
+};
+
+// Prepares the controls, binds the settings, checks the environment and shows the main window
+// without waiting. Terminates through Platform::Programs when the capture tool or the
+// placeholder bitmap is missing.
+void Main(Platform& P, ProgramState& State);
+
+// "Run-time error 'N':" and the description, as the box that reports an unhandled error says it.
+std::string RunTimeErrorText(const RaisedError& Error);
+
+// The top level's answer to an error nothing handled: the run-time error box, then exit status 2.
+[[noreturn]] void ReportRunTimeError(Platform& P, const RaisedError& Error);
+
+}  // namespace pictrane

@@ -1,0 +1,9 @@
+#include "Modulo1.h"
+
+namespace pictrane {
+
+std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow, const std::string& Prompt) {
+  return Dialog.BrowseForFolder(OwnerWindow, Prompt).value_or("");
+}
+
+}  // namespace pictrane

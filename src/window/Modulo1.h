@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "../platform/FolderDialog.h"
+
+namespace pictrane {
+
+// The chosen folder's file-system path, or "" when the user cancelled or chose something that
+// has no such path.
+std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow, const std::string& Prompt);
+
+}  // namespace pictrane

@@ -1,0 +1,181 @@
+// The main window's logic against recording fakes, and the numeric-prefix rule it reads with.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "FakePlatform.h"
+#include "startup/modMain.h"
+#include "window/Val.h"
+#include "window/frmMain.h"
+#include "window/frmMainLayout.h"
+
+namespace pictrane::testing {
+namespace {
+
+TEST(Val, ReadsTheNumericPrefix) {
+  struct Case {
+    const char* text;
+    double value;
+  };
+  const Case cases[] = {
+      {"1", 1},         {" 1 ", 1},      {"2.5", 2.5},    {"1 2 3", 123},  {"\t\n7", 7},
+      {"-3.5", -3.5},   {"+4", 4},       {".5", 0.5},     {"1.2.3", 1.2},  {"12abc", 12},
+      {"abc", 0},       {"", 0},         {"-", 0},        {"1E2", 100},    {"1e+2", 100},
+      {"2E-1", 0.2},    {"1E", 1},       {"1Ex", 1},      {"&H2", 2},      {"&h1F", 31},
+      {"&HFFFF", -1},   {"&H10000", 65536}, {"&O17", 15}, {"&O8", 0},     {"&X1", 0},
+      {"1\r2", 1},      {"99999", 99999},
+  };
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(Val(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(CInt, RoundsHalvesToEvenAndRefusesOverflow) {
+  struct Case {
+    double in;
+    std::optional<std::int16_t> out;
+  };
+  const Case cases[] = {
+      {0.5, 0},          {1.5, 2},          {2.5, 2},          {3.5, 4},
+      {-2.5, -2},        {2.4999, 2},       {32767.4, 32767},  {32767.5, std::nullopt},
+      {-32768.5, -32768}, {-32769, std::nullopt}, {1e10, std::nullopt}, {NAN, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CInt(c.in), c.out) << c.in;
+}
+
+TEST(CheckBoxValue, OnlyZeroOneAndTwoAreTaken) {
+  struct Case {
+    const char* text;
+    int value;
+  };
+  const Case cases[] = {{"1", 1}, {"2", 2}, {"2.5", 2}, {"0.5", 0}, {"1.5", 2}, {"3.5", 0},
+                        {"abc", 0}, {" 1 ", 1}, {"&H2", 2}, {"-1", 0}, {"99999", 0}, {"", 0}};
+  for (const Case& c : cases) EXPECT_EQ(CheckBoxValueFromText(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(Layout, ControlsFitTheirContainersAndTabOrderIsComplete) {
+  const FormLayout& f = frmMainLayout();
+  EXPECT_EQ(f.Caption, "Pictrane Converter 1.1");
+  std::vector<int> tabs;
+  for (const ControlSpec& c : f.Controls) {
+    tabs.push_back(c.TabIndex);
+    int width = f.ClientWidth, height = f.ClientHeight;
+    for (const ControlSpec& p : f.Controls)
+      if (p.Name == c.Container) width = p.Width, height = p.Height;
+    EXPECT_LE(c.Left + c.Width, width) << c.Name;
+    EXPECT_LE(c.Top + c.Height, height) << c.Name;
+  }
+  std::sort(tabs.begin(), tabs.end());
+  for (int i = 0; i < static_cast<int>(tabs.size()); ++i) EXPECT_EQ(tabs[static_cast<std::size_t>(i)], i);
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() {
+    fp.Files.Put("C:\\app\\settings.ini");
+    fp.Files.Put("C:\\tool\\cap.exe");
+    fp.Files.Put("C:\\app\\dummy.bmp");
+    Values()["settings/screencapturepath"] = "C:\\tool\\cap.exe";
+  }
+  std::map<std::string, std::string>& Values() { return fp.Profile.Values["C:\\app\\settings.ini"]; }
+  FakeForm& Start() {
+    Main(fp.P, state);
+    fp.Log.clear();
+    return *fp.Forms.Last;
+  }
+  FakePlatform fp;
+  ProgramState state;
+};
+
+TEST_F(WindowTest, EmptySettingsGiveEmptyFields) {
+  FakeForm& form = Start();
+  EXPECT_EQ(form.Texts["txtPath"], "");
+  EXPECT_EQ(form.Texts["txtTI89Dir"], "");
+  EXPECT_EQ(form.Values["chkDeleteBMPs"], 0);
+}
+
+TEST_F(WindowTest, ExitAndCloseBoxSaveTheFieldsInOrder) {
+  for (const char* how : {"exit", "close"}) {
+    FakePlatform f;
+    ProgramState s;
+    f.Files.Put("C:\\tool\\cap.exe");
+    f.Files.Put("C:\\app\\dummy.bmp");
+    f.Profile.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = "C:\\tool\\cap.exe";
+    Main(f.P, s);
+    FakeForm& form = *f.Forms.Last;
+    form.Texts["txtPath"] = "/home/u/pics";
+    form.Texts["txtTI89Dir"] = "main";
+    form.Values["chkDeleteBMPs"] = 2;
+    f.Log.clear();
+    if (std::string(how) == "exit") {
+      s.MainForm->Click("cmdExit");
+    } else {
+      form.Unload();
+    }
+    EXPECT_EQ(f.Log, (Transcript{"Form Unload", "WriteString [Settings] DeleteBMPs=2",
+                                 "WriteString [Settings] LastDeviceDir=main",
+                                 "WriteString [Settings] LastDir=/home/u/pics", "Form Closed"}))
+        << how;
+  }
+}
+
+TEST_F(WindowTest, BrowseFillsTheFolderAndCancelKeepsIt) {
+  Values()["settings/lastdir"] = "C:\\old";
+  FakeForm& form = Start();
+  fp.Folders.Answer = std::nullopt;
+  state.MainForm->Click("cmdBrowse");
+  EXPECT_EQ(form.Texts["txtPath"], "C:\\old");
+  fp.Folders.Answer = "D:\\new pics";
+  state.MainForm->Click("cmdBrowse");
+  EXPECT_EQ(form.Texts["txtPath"], "D:\\new pics");
+  EXPECT_EQ(fp.Only({"BrowseForFolder"}), (Transcript{"BrowseForFolder \"Select folder of BMP files to convert:\"",
+                                                       "BrowseForFolder \"Select folder of BMP files to convert:\""}));
+}
+
+TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {
+  Values()["settings/lastdir"] = "C:\\pics";
+  Values()["settings/lastdevicedir"] = "main";
+  fp.Files.Put("C:\\pics\\a.bmp");
+  FakeForm& form = Start();
+  state.MainForm->Click("cmdConvert");
+  EXPECT_TRUE(form.Closed);
+  const Transcript tail(fp.Log.end() - 5, fp.Log.end());
+  EXPECT_EQ(tail, (Transcript{"Form Unload", "WriteString [Settings] DeleteBMPs=0",
+                              "WriteString [Settings] LastDeviceDir=main", "WriteString [Settings] LastDir=C:\\pics",
+                              "Form Closed"}));
+}
+
+TEST_F(WindowTest, InvalidInputKeepsTheWindowOpen) {
+  FakeForm& form = Start();
+  state.MainForm->Click("cmdConvert");
+  EXPECT_FALSE(form.Closed);
+  EXPECT_EQ(fp.Log, Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
+}
+
+TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
+  Values()["settings/lastdir"] = "C:\\pics";
+  Values()["settings/lastdevicedir"] = "main";
+  for (const char* n : {"a", "b", "c"}) fp.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
+  FakeForm& form = Start();
+  fp.Folders.Answer = "D:\\elsewhere";
+  bool closedOnce = false;
+  fp.Windows.OnDoEvents = [&] {
+    state.MainForm->Click("cmdConvert");
+    state.MainForm->Click("cmdBrowse");
+    if (fp.Windows.KeyStringsSent == 18 && !closedOnce) {
+      closedOnce = true;
+      form.Unload();  // the close box
+    }
+  };
+  state.MainForm->Click("cmdConvert");
+
+  EXPECT_EQ(fp.Only({"ListBitmaps", "BrowseForFolder"}), Transcript{"ListBitmaps C:\\pics > C:\\app\\list.txt"});
+  EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
+  EXPECT_EQ(fp.Only({"Form", "WriteString"}),
+            (Transcript{"Form Unload", "Form Unload", "WriteString [Settings] DeleteBMPs=0",
+                        "WriteString [Settings] LastDeviceDir=main", "WriteString [Settings] LastDir=C:\\pics",
+                        "Form Closed"}));
+  EXPECT_TRUE(form.Closed);
+}
+
+}  // namespace
+}  // namespace pictrane::testing

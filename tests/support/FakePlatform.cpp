@@ -1,0 +1,327 @@
+#include "FakePlatform.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "conversion/SendKeys.h"
+
+namespace pictrane::testing {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Utf8(char32_t c) {
+  std::string s;
+  if (c < 0x80) {
+    s += static_cast<char>(c);
+  } else if (c < 0x800) {
+    s += static_cast<char>(0xC0 | (c >> 6));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    s += static_cast<char>(0xE0 | (c >> 12));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    s += static_cast<char>(0xF0 | (c >> 18));
+    s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return s;
+}
+
+// Plain text when every action is one unmodified character, else nothing.
+std::optional<std::string> AsText(const KeyActions& actions) {
+  std::string text;
+  for (const KeyAction& a : actions) {
+    if (a.Type != KeyAction::Kind::Character || a.Modifiers != kNoModifier || a.Count != 1)
+      return std::nullopt;
+    text += Utf8(a.Character);
+  }
+  return text;
+}
+
+bool GlobMatch(const std::string& pattern, const std::string& name) {
+  std::size_t p = 0, n = 0, star = std::string::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++p, ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++, mark = n;
+    } else if (star != std::string::npos) {
+      p = star + 1, n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+const char* IconName(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Critical: return "Critical";
+    case MessageIcon::Exclamation: return "Exclamation";
+    case MessageIcon::Question: return "Question";
+    case MessageIcon::Information: return "Information";
+    case MessageIcon::None: break;
+  }
+  return "None";
+}
+
+}  // namespace
+
+void FakeClock::Sleep(int Milliseconds) {
+  if (Record) Log.push_back("Sleep " + std::to_string(Milliseconds));
+  Now += Milliseconds;
+}
+
+void FakeCommonControls::InitCommonControlsEx(const CommonControlsRecord& Record) {
+  char classes[16];
+  std::snprintf(classes, sizeof classes, "0x%X", Record.Classes);
+  Log.push_back("InitCommonControlsEx size=" + std::to_string(Record.Size) + " classes=" + classes);
+}
+
+std::optional<std::string> FakeFolderDialog::BrowseForFolder(WindowHandle, const std::string& Prompt) {
+  Log.push_back("BrowseForFolder \"" + Prompt + "\"");
+  return Answer;
+}
+
+bool FakeFileSystem::Exists(const std::string& Path) {
+  if (Path.empty()) return false;
+  const std::size_t cut = Path.rfind(Sep);
+  const std::string folder = cut == std::string::npos ? "" : Path.substr(0, cut);
+  const std::string pattern = cut == std::string::npos ? Path : Path.substr(cut + Sep.size());
+  for (const auto& [path, file] : Files) {
+    const std::size_t c = path.rfind(Sep);
+    if (c == std::string::npos || path.substr(0, c) != folder) continue;
+    const std::string name = path.substr(c + Sep.size());
+    if (pattern.empty() ? !name.empty() : GlobMatch(pattern, name)) return true;
+  }
+  return false;
+}
+
+void FakeFileSystem::CreateEmptyFile(const std::string& Path) {
+  Log.push_back("CreateEmptyFile " + Path);
+  if (!Has(Path)) Put(Path);
+}
+
+void FakeFileSystem::DeleteFile(const std::string& Path) {
+  Log.push_back("DeleteFile " + Path);
+  const auto it = Files.find(Path);
+  if (it == Files.end()) throw RaisedError(ErrorNumber::FileNotFound, "FileSystem", "File not found: " + Path);
+  if (it->second.ReadOnly) throw RaisedError(ErrorNumber::PermissionDenied, "FileSystem", "Permission denied: " + Path);
+  Files.erase(it);
+}
+
+std::optional<FileStamp> FakeFileSystem::Stat(const std::string& Path) {
+  const auto it = Files.find(Path);
+  if (it == Files.end()) return std::nullopt;
+  return FileStamp{it->second.Content.size(), it->second.Stamp};
+}
+
+std::unique_ptr<LineReader> FakeFileSystem::OpenText(const std::string& Path) {
+  struct Reader : LineReader {
+    std::vector<std::string> Lines;
+    std::size_t Next = 0;
+    bool AtEnd() override { return Next >= Lines.size(); }
+    std::string ReadLine() override { return Lines.at(Next++); }
+  };
+  Log.push_back("OpenText " + Path);
+  const auto it = Files.find(Path);
+  if (it == Files.end() || Unreadable.count(Path))
+    throw RaisedError(ErrorNumber::FileNotFound, "FileSystem", "File not found: " + Path);
+  auto reader = std::make_unique<Reader>();
+  const std::string& s = it->second.Content;
+  std::size_t start = 0;
+  while (start < s.size()) {
+    std::size_t end = s.find('\n', start);
+    if (end == std::string::npos) end = s.size();
+    std::string line = s.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    reader->Lines.push_back(line);
+    start = end + 1;
+  }
+  return reader;
+}
+
+void FakeFileSystem::Put(const std::string& Path, const std::string& Content) {
+  Files[Path] = File{Content, NextStamp++, false};
+}
+
+std::vector<std::string> FakeFileSystem::NamesIn(const std::string& Folder) const {
+  std::vector<std::string> names;
+  for (const auto& entry : Files) {
+    const std::string& path = entry.first;
+    const std::size_t c = path.rfind(Sep);
+    if (c != std::string::npos && path.substr(0, c) == Folder) names.push_back(path.substr(c + Sep.size()));
+  }
+  return names;
+}
+
+void FakeListing::ListBitmaps(const std::string& Folder, const std::string& ListFile) {
+  Log.push_back("ListBitmaps " + Folder + " > " + ListFile);
+  if (Fail) throw RaisedError(ErrorNumber::PathNotFound, "Listing", "Path not found: " + Folder);
+  if (Content) {
+    Files.Put(ListFile, *Content);
+    return;
+  }
+  std::vector<std::string> names;
+  for (const std::string& name : Files.NamesIn(Folder)) {
+    if (name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".bmp") names.push_back(name);
+  }
+  std::stable_sort(names.begin(), names.end(),
+                   [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::string content;
+  for (const std::string& name : names) content += name + "\r\n";
+  Files.Put(ListFile, content);
+}
+
+void FakeProfileStore::CreateIfMissing(const std::string& File) {
+  if (Files.Has(File)) return;
+  if (FailCreate)
+    throw RaisedError(ErrorNumber::PathFileAccessError, "FileSystem",
+                      "Cannot create " + File + ": permission denied");
+  Files.CreateEmptyFile(File);
+}
+
+std::string FakeProfileStore::ReadString(const std::string& File, const std::string& Section,
+                                         const std::string& Key) {
+  const auto& values = Values[File];
+  const auto it = values.find(Lower(Section + "/" + Key));
+  return it == values.end() ? "" : it->second;
+}
+
+std::vector<std::string> FakeProfileStore::KeyNames(const std::string& File, const std::string& Section) {
+  std::vector<std::string> keys;
+  const std::string prefix = Lower(Section + "/");
+  for (const auto& [name, value] : Values[File])
+    if (name.rfind(prefix, 0) == 0) keys.push_back(name.substr(prefix.size()));
+  return keys;
+}
+
+std::vector<std::string> FakeProfileStore::SectionNames(const std::string& File) {
+  std::set<std::string> sections;
+  for (const auto& [name, value] : Values[File]) sections.insert(name.substr(0, name.find('/')));
+  return {sections.begin(), sections.end()};
+}
+
+void FakeProfileStore::WriteString(const std::string& File, const std::string& Section,
+                                   const std::string& Key, const std::string& Value) {
+  Log.push_back("WriteString [" + Section + "] " + Key + "=" + Value);
+  Values[File][Lower(Section + "/" + Key)] = Value;
+}
+
+void FakeProfileStore::DeleteKey(const std::string& File, const std::string& Section, const std::string& Key) {
+  Log.push_back("DeleteKey [" + Section + "] " + Key);
+  Values[File].erase(Lower(Section + "/" + Key));
+}
+
+void FakeProfileStore::DeleteSection(const std::string& File, const std::string& Section) {
+  Log.push_back("DeleteSection [" + Section + "]");
+  for (const std::string& key : KeyNames(File, Section)) Values[File].erase(Lower(Section + "/") + key);
+}
+
+ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State) {
+  Log.push_back(std::string("Start ") + (State == WindowState::MaximizedFocus ? "maximised " : "minimised ") + CommandLine);
+  if (FailStart) throw RaisedError(ErrorNumber::FileNotFound, "Processes", "File not found");
+  return NextPid;
+}
+
+void FakeProcesses::Terminate(int Status) {
+  Log.push_back("Terminate " + std::to_string(Status));
+  throw Terminated{Status};
+}
+
+void FakeWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) {
+  Log.push_back(std::string("MessageBox ") + IconName(Icon) + " [" + Title + "] " + Text);
+}
+
+void FakeWindowSystem::DoEvents() {
+  Log.push_back("DoEvents");
+  if (OnDoEvents) OnDoEvents();
+}
+
+void FakeWindowSystem::SendKeys(const KeyActions& Actions) {
+  ++KeyStringsSent;
+  const auto text = AsText(Actions);
+  Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));
+  if (OnKeys) OnKeys(Actions);
+}
+
+bool FakeWindowSystem::FocusBelongsTo(ProcessId Process) {
+  if (RecordFocusChecks) Log.push_back("FocusBelongsTo " + std::to_string(Process));
+  return Process == FocusOwner;
+}
+
+void FakeForm::SetText(const std::string& Control, const std::string& Text) {
+  Texts[Control] = MaxTextLength > 0 ? Text.substr(0, static_cast<std::size_t>(MaxTextLength)) : Text;
+}
+
+void FakeForm::Show() {
+  Log.push_back("Form Show");
+  Shown = true;
+  Events.Load();
+}
+
+void FakeForm::Unload() {
+  Log.push_back("Form Unload");
+  bool cancel = false;
+  Events.Unload(cancel);
+  if (!cancel) {
+    Closed = true;
+    Log.push_back("Form Closed");
+  }
+}
+
+std::unique_ptr<FormView> FakeFormFactory::Create(const FormLayout& Layout, FormEvents& Events) {
+  Log.push_back("Form Create " + Layout.Name);
+  auto form = std::make_unique<FakeForm>(Log, Events);
+  Last = form.get();
+  return form;
+}
+
+void FakeCaptureTool::Receive(const KeyActions& Actions) {
+  // Step 7 of a file's script carries the target; step 18 (Enter) writes it.
+  if (!Actions.empty() && Actions[0].Type == KeyAction::Kind::Named && Actions[0].Key == NamedKey::F4 &&
+      Actions[0].Modifiers == kControl)
+    Step = 0;
+  ++Step;
+  if (Step == 7) {
+    Target.clear();
+    for (const KeyAction& a : Actions) Target += Utf8(a.Character);
+  }
+  if (Step == 18 && !Refuse.count(Target)) {
+    Files.Put(Target, "**TI89**");
+    Written.push_back(Target);
+  }
+}
+
+FakePlatform::FakePlatform()
+    : P{Profile, Time, Controls, Folders, Windows, Programs, Files, Listing, Forms} {
+  Windows.OnKeys = [this](const KeyActions& a) { Tool.Receive(a); };
+}
+
+Transcript FakePlatform::Without(std::initializer_list<std::string> Prefixes) const {
+  Transcript out;
+  for (const std::string& e : Log) {
+    if (std::none_of(Prefixes.begin(), Prefixes.end(), [&](const std::string& p) { return e.rfind(p, 0) == 0; }))
+      out.push_back(e);
+  }
+  return out;
+}
+
+Transcript FakePlatform::Only(std::initializer_list<std::string> Prefixes) const {
+  Transcript out;
+  for (const std::string& e : Log) {
+    if (std::any_of(Prefixes.begin(), Prefixes.end(), [&](const std::string& p) { return e.rfind(p, 0) == 0; }))
+      out.push_back(e);
+  }
+  return out;
+}
+
+}  // namespace pictrane::testing

@@ -1,0 +1,203 @@
+#pragma once
+
+// Recording fakes of every platform interface. Each fake appends what it was asked to do to one
+// shared transcript, so a test can compare the whole conversation with the system at once.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/RaisedError.h"
+
+namespace pictrane::testing {
+
+using Transcript = std::vector<std::string>;
+
+// Thrown by FakeProcesses::Terminate so that the code after it does not run.
+struct Terminated {
+  int Status;
+};
+
+class FakeClock : public Clock {
+ public:
+  explicit FakeClock(Transcript& log) : Log(log) {}
+  void Sleep(int Milliseconds) override;
+  std::int64_t NowMs() override { return Now; }
+  Transcript& Log;
+  std::int64_t Now = 0;
+  bool Record = true;
+};
+
+class FakeCommonControls : public CommonControls {
+ public:
+  explicit FakeCommonControls(Transcript& log) : Log(log) {}
+  void InitCommonControlsEx(const CommonControlsRecord& Record) override;
+  Transcript& Log;
+};
+
+class FakeFolderDialog : public FolderDialog {
+ public:
+  explicit FakeFolderDialog(Transcript& log) : Log(log) {}
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt) override;
+  Transcript& Log;
+  std::optional<std::string> Answer;
+};
+
+// Files kept in memory. Paths are compared exactly (the fake is case-sensitive).
+class FakeFileSystem : public FileSystem {
+ public:
+  explicit FakeFileSystem(Transcript& log) : Log(log) {}
+  std::string Separator() override { return Sep; }
+  std::string ApplicationFolder() override { return AppFolder; }
+  bool Exists(const std::string& Path) override;
+  void CreateEmptyFile(const std::string& Path) override;
+  void DeleteFile(const std::string& Path) override;
+  std::optional<FileStamp> Stat(const std::string& Path) override;
+  std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
+
+  void Put(const std::string& Path, const std::string& Content = "");
+  bool Has(const std::string& Path) const { return Files.count(Path) != 0; }
+  // Names of the files directly in Folder, in name order.
+  std::vector<std::string> NamesIn(const std::string& Folder) const;
+
+  struct File {
+    std::string Content;
+    std::int64_t Stamp = 0;
+    bool ReadOnly = false;
+  };
+  Transcript& Log;
+  std::string Sep = "\\";
+  std::string AppFolder = "C:\\app";
+  std::map<std::string, File> Files;
+  std::set<std::string> Unreadable;  // OpenText fails for these
+  std::int64_t NextStamp = 1;
+};
+
+// The folder's ".bmp" files in any letter case, sorted without regard to case, into the list.
+class FakeListing : public DirectoryListing {
+ public:
+  FakeListing(Transcript& log, FakeFileSystem& files) : Log(log), Files(files) {}
+  void ListBitmaps(const std::string& Folder, const std::string& ListFile) override;
+  Transcript& Log;
+  FakeFileSystem& Files;
+  std::optional<std::string> Content;  // used as the list's bytes instead, when set
+  bool Fail = false;
+};
+
+class FakeProfileStore : public ProfileStore {
+ public:
+  FakeProfileStore(Transcript& log, FakeFileSystem& files) : Log(log), Files(files) {}
+  void CreateIfMissing(const std::string& File) override;
+  std::string ReadString(const std::string& File, const std::string& Section,
+                         const std::string& Key) override;
+  std::vector<std::string> KeyNames(const std::string& File, const std::string& Section) override;
+  std::vector<std::string> SectionNames(const std::string& File) override;
+  void WriteString(const std::string& File, const std::string& Section, const std::string& Key,
+                   const std::string& Value) override;
+  void DeleteKey(const std::string& File, const std::string& Section,
+                 const std::string& Key) override;
+  void DeleteSection(const std::string& File, const std::string& Section) override;
+
+  // Values by file, then "section/key" in lower case.
+  Transcript& Log;
+  FakeFileSystem& Files;
+  std::map<std::string, std::map<std::string, std::string>> Values;
+  bool FailCreate = false;
+};
+
+class FakeProcesses : public Processes {
+ public:
+  explicit FakeProcesses(Transcript& log) : Log(log) {}
+  ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  [[noreturn]] void Terminate(int Status) override;
+  Transcript& Log;
+  ProcessId NextPid = 4242;
+  bool FailStart = false;
+};
+
+class FakeWindowSystem : public WindowSystem {
+ public:
+  explicit FakeWindowSystem(Transcript& log) : Log(log) {}
+  void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
+  void DoEvents() override;
+  void SendKeys(const KeyActions& Actions) override;
+  bool FocusBelongsTo(ProcessId Process) override;
+
+  Transcript& Log;
+  ProcessId FocusOwner = 4242;
+  std::function<void(const KeyActions&)> OnKeys;  // the other side: a fake capture tool
+  std::function<void()> OnDoEvents;
+  bool RecordFocusChecks = false;
+  int KeyStringsSent = 0;
+};
+
+class FakeForm : public FormView {
+ public:
+  FakeForm(Transcript& log, FormEvents& events) : Log(log), Events(events) {}
+  std::string Text(const std::string& Control) override { return Texts[Control]; }
+  void SetText(const std::string& Control, const std::string& Text) override;
+  int Value(const std::string& Control) override { return Values[Control]; }
+  void SetValue(const std::string& Control, int Value) override { Values[Control] = Value; }
+  WindowHandle Handle() override { return 0x1234; }
+  void Show() override;
+  void Unload() override;
+
+  Transcript& Log;
+  FormEvents& Events;
+  std::map<std::string, std::string> Texts;
+  std::map<std::string, int> Values;
+  int MaxTextLength = 0;
+  bool Shown = false;
+  bool Closed = false;
+};
+
+class FakeFormFactory : public FormFactory {
+ public:
+  explicit FakeFormFactory(Transcript& log) : Log(log) {}
+  std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override;
+  Transcript& Log;
+  FakeForm* Last = nullptr;
+};
+
+// A stand-in for the capture tool on the far side of FakeWindowSystem: it follows the file script
+// and writes the picture file when the last Enter of a file arrives.
+class FakeCaptureTool {
+ public:
+  explicit FakeCaptureTool(FakeFileSystem& files) : Files(files) {}
+  void Receive(const KeyActions& Actions);
+  FakeFileSystem& Files;
+  std::set<std::string> Refuse;  // targets it never writes
+  std::vector<std::string> Written;
+
+ private:
+  int Step = 0;
+  std::string Target;
+};
+
+// Every fake, wired into one Platform.
+struct FakePlatform {
+  FakePlatform();
+  Transcript Log;
+  FakeClock Time{Log};
+  FakeCommonControls Controls{Log};
+  FakeFolderDialog Folders{Log};
+  FakeFileSystem Files{Log};
+  FakeListing Listing{Log, Files};
+  FakeProfileStore Profile{Log, Files};
+  FakeProcesses Programs{Log};
+  FakeWindowSystem Windows{Log};
+  FakeFormFactory Forms{Log};
+  FakeCaptureTool Tool{Files};
+  Platform P;
+
+  // The transcript without the entries that start with one of Prefixes.
+  Transcript Without(std::initializer_list<std::string> Prefixes) const;
+  // Only the entries that start with one of Prefixes.
+  Transcript Only(std::initializer_list<std::string> Prefixes) const;
+};
+
+}  // namespace pictrane::testing
