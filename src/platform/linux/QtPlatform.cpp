@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -141,8 +140,10 @@ class QtForm : public FormView {
     Window_->setAttribute(Qt::WA_DeleteOnClose);
     FocusedControl_ = layout.FocusedControl;
 
-    QFont font(Q(layout.FontName));
-    if (!QFontDatabase::families().contains(Q(layout.FontName))) font = QFont("Sans Serif");
+    // Tahoma where installed; otherwise the nearest sans of similar width.
+    QFont font;
+    font.setFamilies({Q(layout.FontName), "Liberation Sans", "Arial", "DejaVu Sans"});
+    font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(layout.FontSize);
     font.setWeight(static_cast<QFont::Weight>(layout.FontWeight));
     Window_->setFont(font);
@@ -158,7 +159,7 @@ class QtForm : public FormView {
         case ControlKind::PushButton: {
           auto* b = new QPushButton(Q(c.Caption), parent);
           b->setAutoDefault(false);  // neither button answers Enter or Escape
-          connect(b, &QPushButton::clicked, Window_, [this, name = c.Name] { Click(name); });
+          QObject::connect(b, &QPushButton::clicked, Window_, [this, name = c.Name] { Click(name); });
           w = b;
           break;
         }
@@ -187,6 +188,9 @@ class QtForm : public FormView {
       w->setObjectName(Q(c.Name));
       w->setGeometry(px(c.Left), px(c.Top), px(c.Width), px(c.Height));
       if (c.SizedToText) w->adjustSize();
+      // A wider substitute font must not cut the check box's caption.
+      if (c.Kind == ControlKind::CheckBox && w->sizeHint().width() > w->width())
+        w->resize(std::min(w->sizeHint().width(), parent->width() - w->x()), w->height());
       if (w->focusPolicy() != Qt::NoFocus) tabOrder.emplace_back(c.TabIndex, w);
       Controls_[c.Name] = w;
     }
