@@ -1,0 +1,145 @@
+// The conversion run's own cost: bookkeeping per file with the pauses taken out, real X11 key
+// injection per file (with a display), and memory as the list grows.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "conversion/ConversionRun.h"
+#include "conversion/FileScript.h"
+#include "conversion/SendKeys.h"
+#include "platform/RaisedError.h"
+#include "platform/linux/LinuxServices.h"
+#include "platform/linux/X11Session.h"
+
+namespace pictrane {
+namespace {
+
+// Every service answers at once and remembers nothing, so only the run itself is measured.
+struct NullPlatform : Clock, CommonControls, FolderDialog, WindowSystem, Processes, DirectoryListing,
+                      FormFactory {
+  void Sleep(int) override {}
+  std::int64_t NowMs() override { return 0; }
+  void InitCommonControlsEx(const CommonControlsRecord&) override {}
+  std::optional<std::string> BrowseForFolder(WindowHandle, const std::string&) override { return {}; }
+  void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
+  void DoEvents() override {}
+  void SendKeys(const KeyActions& a) override { Keys += a.size(); }
+  bool FocusBelongsTo(ProcessId) override { return true; }
+  ProcessId Start(const std::string&, WindowState) override { return 1; }
+  [[noreturn]] void Terminate(int s) override { std::_Exit(s); }
+  void ListBitmaps(const std::string&, const std::string&) override {}  // the list is made once
+  std::unique_ptr<FormView> Create(const FormLayout&, FormEvents&) override { return nullptr; }
+  std::size_t Keys = 0;
+};
+
+struct Host : RunHost {
+  int DeleteOption() override { return 0; }
+  bool StopRequested() override { return false; }
+};
+
+std::string MakeList(const std::string& folder, int count) {
+  const std::string list = folder + "/list.txt";
+  std::ofstream out(list, std::ios::binary);
+  for (int i = 0; i < count; ++i) out << "holiday picture " << i << ".bmp\r\n";
+  return list;
+}
+
+long ResidentKiB() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// A run over Count files whose application folder is a temporary folder holding the list.
+class ListedRun {
+ public:
+  explicit ListedRun(int count) : Files_(count) {
+    char tmpl[] = "/tmp/pictrane-bench-XXXXXX";
+    Folder = ::mkdtemp(tmpl);
+    List = MakeList(Folder, count);
+    Files.App = Folder;
+  }
+  ~ListedRun() {
+    std::remove(List.c_str());
+    ::rmdir(Folder.c_str());
+  }
+  void Go() {
+    MakeList(Folder, Files_);  // the run deletes it each time
+    RunConversion(P, RunInputs{"/pics", "main", "/bin/true"}, H);
+  }
+
+  struct AppFiles : LinuxFileSystem {
+    std::string ApplicationFolder() override { return App; }
+    std::string App;
+  };
+  int Files_;
+  std::string Folder, List;
+  NullPlatform N;
+  AppFiles Files;
+  Host H;
+  Platform P{SystemProfileStore(), N, N, N, N, N, Files, N, N};
+};
+
+void BM_RunBookkeepingPerFile(benchmark::State& state) {
+  const int files = static_cast<int>(state.range(0));
+  ListedRun run(files);
+  for (auto _ : state) run.Go();
+  state.SetItemsProcessed(state.iterations() * files);
+  state.counters["time_per_file"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * files), benchmark::Counter::kIsRate |
+                                                                              benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RunBookkeepingPerFile)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_RunMemoryGrowth(benchmark::State& state) {
+  // Resident memory after a run over 100 names and after one over 10,000: the run keeps no list.
+  long small = 0, large = 0;
+  for (auto _ : state) {
+    {
+      ListedRun run(100);
+      run.Go();
+      small = ResidentKiB();
+    }
+    {
+      ListedRun run(10000);
+      run.Go();
+      large = ResidentKiB();
+    }
+  }
+  state.counters["rss_100_KiB"] = static_cast<double>(small);
+  state.counters["rss_10000_KiB"] = static_cast<double>(large);
+  state.counters["growth_KiB"] = static_cast<double>(large - small);
+}
+BENCHMARK(BM_RunMemoryGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_X11InjectionPerFile(benchmark::State& state) {
+  // The keys of one file's script typed for real into whatever has the focus (under Xvfb: the
+  // root window, which drops them).
+  std::unique_ptr<X11Session> x11;
+  try {
+    x11 = X11Session::Open();
+  } catch (const RaisedError& e) {
+    state.SkipWithError(e.Description.c_str());
+    return;
+  }
+  std::vector<KeyActions> script;
+  for (const ScriptStep& s : FileScript(DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main"))
+    script.push_back(ParseKeys(s.Keys));
+  for (auto _ : state) {
+    for (const KeyActions& keys : script) x11->SendKeys(keys);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_X11InjectionPerFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace pictrane
+
+BENCHMARK_MAIN();
