@@ -1,0 +1,4 @@
+#pragma once
+
+// Resource identifiers shared by the resource script and the program.
+#define IDI_PICTRANE 1

@@ -1,0 +1,37 @@
+#pragma once
+
+// Raised errors of the Win32 back end, numbered as users of the original platform know them.
+
+#include <string>
+
+#include "../RaisedError.h"
+#include "Text.h"
+
+namespace pictrane::win32 {
+
+inline constexpr const char* kErrorSource = "Pictrane Converter";
+
+// The number a failed file operation raises for a Win32 error code.
+inline int FileErrorNumber(DWORD Code) {
+  switch (Code) {
+    case ERROR_FILE_NOT_FOUND:
+      return ErrorNumber::FileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+      return ErrorNumber::PathNotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return ErrorNumber::PermissionDenied;
+    default:
+      return ErrorNumber::PathFileAccessError;
+  }
+}
+
+// "What Path (reason)", e.g. "Cannot delete C:\pics\a.bmp (Access denied)".
+inline RaisedError FileError(int Number, const std::string& What, const std::string& Path,
+                             DWORD Code) {
+  return RaisedError(Number, kErrorSource, What + " " + Path + " (" + SystemMessage(Code) + ")");
+}
+
+}  // namespace pictrane::win32

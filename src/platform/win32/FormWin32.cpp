@@ -1,0 +1,466 @@
+#include "FormWin32.h"
+
+#include <commctrl.h>  // after <windows.h>, which FormWin32.h brings
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Errors.h"
+#include "MessageLoop.h"
+#include "resource.h"
+
+namespace pictrane::win32 {
+
+namespace {
+
+constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL: no default or cancel button
+
+struct Control {
+  ControlSpec Spec;
+  HWND Window = nullptr;
+  // What the control showed when the window went, for readers that come later.
+  std::wstring LastText;
+  int LastValue = 0;
+};
+
+class FormViewWin32 final : public FormView {
+ public:
+  FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormEvents& Events,
+                const FormFactoryWin32::ErrorHandler& OnError);
+  ~FormViewWin32() override;
+  FormViewWin32(const FormViewWin32&) = delete;
+  FormViewWin32& operator=(const FormViewWin32&) = delete;
+
+  std::string Text(const std::string& Name) override;
+  void SetText(const std::string& Name, const std::string& Text) override;
+  int Value(const std::string& Name) override;
+  void SetValue(const std::string& Name, int Value) override;
+  WindowHandle Handle() override { return reinterpret_cast<WindowHandle>(Window_); }
+  void Show() override;
+  void Unload() override;
+
+  static LRESULT CALLBACK FormProc(HWND Window, UINT Message, WPARAM W, LPARAM L);
+
+ private:
+  void Build(HINSTANCE Instance);
+  HWND CreateControl(HINSTANCE Instance, Control& C, int Id);
+  // The window a control lives in and its position there: group frames hold no windows of their
+  // own, so what they contain goes into their own parent, moved by their position.
+  HWND ParentOf(const ControlSpec& Spec, POINT& Offset) const;
+  Control& Find(const std::string& Name);
+  Control* FindByWindow(HWND Window);
+  int Pixels(int Twips) const { return TwipsToPixels(Twips, Dpi_); }
+
+  LRESULT OnMessage(UINT Message, WPARAM W, LPARAM L);
+  void Guarded(const std::function<void()>& Handler);
+  void RequestUnload();
+  void Remember();
+
+  FormLayout Layout_;
+  FormEvents& Events_;
+  FormFactoryWin32::ErrorHandler OnError_;
+  std::vector<Control> Controls_;
+  HWND Window_ = nullptr;
+  HFONT Font_ = nullptr;
+  HWND LastFocus_ = nullptr;
+  int Dpi_ = 96;
+  bool Gone_ = false;
+  bool QuitWhenGone_ = true;
+};
+
+LRESULT CALLBACK ContainerProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  switch (Message) {
+    // Controls report to their parent; the form that owns the container answers for them.
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return ::SendMessageW(::GetAncestor(Window, GA_ROOT), Message, W, L);
+    default:
+      return ::DefWindowProcW(Window, Message, W, L);
+  }
+}
+
+void RegisterClasses(HINSTANCE Instance) {
+  static bool Registered = false;
+  if (Registered) return;
+  WNDCLASSEXW Form{};
+  Form.cbSize = sizeof Form;
+  Form.lpfnWndProc = FormViewWin32::FormProc;
+  Form.hInstance = Instance;
+  Form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  Form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  Form.lpszClassName = kFormClass;
+  Form.hIcon = static_cast<HICON>(::LoadImageW(Instance, MAKEINTRESOURCEW(IDI_PICTRANE), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXICON),
+                                               ::GetSystemMetrics(SM_CYICON), 0));
+  Form.hIconSm = static_cast<HICON>(::LoadImageW(Instance, MAKEINTRESOURCEW(IDI_PICTRANE),
+                                                 IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), 0));
+  ::RegisterClassExW(&Form);
+
+  WNDCLASSEXW Container{};
+  Container.cbSize = sizeof Container;
+  Container.lpfnWndProc = ContainerProc;
+  Container.hInstance = Instance;
+  Container.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  Container.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  Container.lpszClassName = kContainerClass;
+  ::RegisterClassExW(&Container);
+  Registered = true;
+}
+
+FormViewWin32::FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormEvents& Events,
+                             const FormFactoryWin32::ErrorHandler& OnError)
+    : Layout_(Layout), Events_(Events), OnError_(OnError), Dpi_(ScreenDpi()) {
+  RegisterClasses(Instance);
+  Build(Instance);
+}
+
+FormViewWin32::~FormViewWin32() {
+  if (Window_ != nullptr) {
+    QuitWhenGone_ = false;  // the owner is going away, not the user closing the window
+    ::DestroyWindow(Window_);
+  }
+  if (Font_ != nullptr) ::DeleteObject(Font_);
+}
+
+void FormViewWin32::Build(HINSTANCE Instance) {
+  // Tahoma 8.25 pt is 11 pixels high at 96 dpi.
+  const int Height = -static_cast<int>(std::lround(Layout_.FontSize * Dpi_ / 72.0));
+  Font_ = ::CreateFontW(Height, 0, 0, 0, Layout_.FontWeight, FALSE, FALSE, FALSE,
+                        static_cast<DWORD>(Layout_.FontCharset), OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                        Widen(Layout_.FontName).c_str());
+
+  // No WS_CLIPCHILDREN: a group frame paints only its outline, the window paints what is inside.
+  const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                      (Layout_.FixedSize ? 0 : WS_THICKFRAME | WS_MAXIMIZEBOX);
+  const DWORD ExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+  RECT Frame{0, 0, Pixels(Layout_.ClientWidth), Pixels(Layout_.ClientHeight)};
+  ::AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
+  const int Width = Frame.right - Frame.left, FullHeight = Frame.bottom - Frame.top;
+  int X = CW_USEDEFAULT, Y = CW_USEDEFAULT;
+  if (Layout_.CentreOnScreen) {
+    X = (::GetSystemMetrics(SM_CXSCREEN) - Width) / 2;
+    Y = (::GetSystemMetrics(SM_CYSCREEN) - FullHeight) / 2;
+  }
+  Window_ = ::CreateWindowExW(ExStyle, kFormClass, Widen(Layout_.Caption).c_str(), Style, X, Y,
+                              Width, FullHeight, nullptr, nullptr, Instance, this);
+  if (Window_ == nullptr) {
+    const DWORD Code = ::GetLastError();
+    throw RaisedError(
+        ErrorNumber::InvalidProcedureCall, kErrorSource,
+        "Cannot create the window " + Layout_.Name + " (" + SystemMessage(Code) + ")");
+  }
+
+  // Controls are created in tab order: the dialog navigation follows creation order.
+  for (const ControlSpec& Spec : Layout_.Controls) {
+    Control C;
+    C.Spec = Spec;
+    Controls_.push_back(std::move(C));
+  }
+  std::vector<std::size_t> Order(Controls_.size());
+  for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
+  std::stable_sort(Order.begin(), Order.end(), [this](std::size_t A, std::size_t B) {
+    return Controls_[A].Spec.TabIndex < Controls_[B].Spec.TabIndex;
+  });
+  for (std::size_t Index : Order) {
+    CreateControl(Instance, Controls_[Index], kFirstControlId + static_cast<int>(Index));
+  }
+  AddDialogNavigation(Window_);
+}
+
+HWND FormViewWin32::ParentOf(const ControlSpec& Spec, POINT& Offset) const {
+  Offset = {0, 0};
+  if (Spec.Container.empty()) return Window_;
+  for (const Control& C : Controls_) {
+    if (C.Spec.Name != Spec.Container) continue;
+    if (C.Spec.Kind != ControlKind::GroupFrame) return C.Window;
+    HWND Parent = ParentOf(C.Spec, Offset);
+    Offset.x += Pixels(C.Spec.Left);
+    Offset.y += Pixels(C.Spec.Top);
+    return Parent;
+  }
+  return Window_;
+}
+
+HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
+  if (C.Window != nullptr) return C.Window;
+  const ControlSpec& Spec = C.Spec;
+  // A container is made before what it holds, whatever its tab index.
+  for (Control& Other : Controls_) {
+    if (Other.Spec.Name == Spec.Container && Other.Window == nullptr) {
+      CreateControl(Instance, Other, kFirstControlId + static_cast<int>(&Other - Controls_.data()));
+    }
+  }
+  const wchar_t* Class = WC_BUTTONW;
+  DWORD Style = WS_CHILD | WS_VISIBLE;
+  DWORD ExStyle = 0;
+  switch (Spec.Kind) {
+    case ControlKind::PushButton:
+      Style |= WS_TABSTOP | BS_PUSHBUTTON;
+      break;
+    case ControlKind::GroupFrame:
+      Style |= BS_GROUPBOX;
+      break;
+    case ControlKind::PictureBox:
+      Class = kContainerClass;
+      Style |= WS_CLIPCHILDREN;
+      ExStyle |= WS_EX_CONTROLPARENT;  // Tab moves into the controls it holds
+      break;
+    case ControlKind::TextField:
+      Class = WC_EDITW;
+      Style |= WS_TABSTOP | ES_AUTOHSCROLL | (Spec.ReadOnly ? ES_READONLY : 0);
+      ExStyle |= WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::Label:
+      Class = WC_STATICW;
+      Style |= SS_LEFT;
+      break;
+    case ControlKind::CheckBox:
+      Style |= WS_TABSTOP | (Spec.TriState ? BS_AUTO3STATE : BS_AUTOCHECKBOX);
+      break;
+  }
+  POINT Offset;
+  HWND Parent = ParentOf(Spec, Offset);
+  const std::wstring Caption = Widen(Spec.Caption);
+  int Width = Pixels(Spec.Width), Height = Pixels(Spec.Height);
+  if (Spec.Kind == ControlKind::Label && Spec.SizedToText) {
+    HDC Screen = ::GetDC(nullptr);
+    HGDIOBJ Old = ::SelectObject(Screen, Font_);
+    SIZE Extent{};
+    ::GetTextExtentPoint32W(Screen, Caption.c_str(), static_cast<int>(Caption.size()), &Extent);
+    ::SelectObject(Screen, Old);
+    ::ReleaseDC(nullptr, Screen);
+    Width = Extent.cx;
+    Height = Extent.cy;
+  }
+  C.Window =
+      ::CreateWindowExW(ExStyle, Class, Caption.c_str(), Style, Offset.x + Pixels(Spec.Left),
+                        Offset.y + Pixels(Spec.Top), Width, Height, Parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), Instance, nullptr);
+  if (C.Window == nullptr) {
+    const DWORD Code = ::GetLastError();
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                      "Cannot create the control " + Spec.Name + " (" + SystemMessage(Code) + ")");
+  }
+  if (Spec.Kind == ControlKind::GroupFrame) {
+    // Beneath what it surrounds, and kept from painting over it.
+    ::SetWindowLongPtrW(C.Window, GWL_STYLE,
+                        ::GetWindowLongPtrW(C.Window, GWL_STYLE) | WS_CLIPSIBLINGS);
+    ::SetWindowPos(C.Window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  ::SendMessageW(C.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font_), FALSE);
+  if (Spec.Kind == ControlKind::TextField && Spec.MaxLength > 0) {
+    ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Spec.MaxLength), 0);
+  }
+  return C.Window;
+}
+
+Control& FormViewWin32::Find(const std::string& Name) {
+  for (Control& C : Controls_) {
+    if (C.Spec.Name == Name) return C;
+  }
+  throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                    Layout_.Name + " has no control " + Name);
+}
+
+Control* FormViewWin32::FindByWindow(HWND Window) {
+  for (Control& C : Controls_) {
+    if (C.Window == Window && Window != nullptr) return &C;
+  }
+  return nullptr;
+}
+
+std::string FormViewWin32::Text(const std::string& Name) {
+  Control& C = Find(Name);
+  if (Gone_) return Narrow(C.LastText);
+  std::wstring Text(static_cast<std::size_t>(::GetWindowTextLengthW(C.Window)) + 1, L'\0');
+  const int Got = ::GetWindowTextW(C.Window, Text.data(), static_cast<int>(Text.size()));
+  Text.resize(static_cast<std::size_t>(std::max(Got, 0)));
+  return Narrow(Text);
+}
+
+void FormViewWin32::SetText(const std::string& Name, const std::string& Text) {
+  Control& C = Find(Name);
+  std::wstring Wide = Widen(Text);
+  // A field takes no more than it lets the user type, as in the other toolkit.
+  const auto Limit = static_cast<std::size_t>(C.Spec.MaxLength);
+  if (C.Spec.Kind == ControlKind::TextField && Limit > 0 && Wide.size() > Limit) {
+    std::size_t Keep = Limit;
+    if (Wide[Keep - 1] >= 0xD800 && Wide[Keep - 1] <= 0xDBFF) --Keep;  // no half characters
+    Wide.resize(Keep);
+  }
+  if (Gone_) {
+    C.LastText = Wide;
+    return;
+  }
+  ::SetWindowTextW(C.Window, Wide.c_str());
+}
+
+int FormViewWin32::Value(const std::string& Name) {
+  Control& C = Find(Name);
+  if (C.Spec.Kind != ControlKind::CheckBox) return 0;
+  if (Gone_) return C.LastValue;
+  return static_cast<int>(::SendMessageW(C.Window, BM_GETCHECK, 0, 0));
+}
+
+void FormViewWin32::SetValue(const std::string& Name, int Value) {
+  Control& C = Find(Name);
+  const int Highest = C.Spec.TriState ? 2 : 1;
+  if (C.Spec.Kind != ControlKind::CheckBox || Value < 0 || Value > Highest) {
+    throw RaisedError(380, kErrorSource, "Invalid property value");
+  }
+  if (Gone_) {
+    C.LastValue = Value;
+    return;
+  }
+  // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE.
+  ::SendMessageW(C.Window, BM_SETCHECK, static_cast<WPARAM>(Value), 0);
+}
+
+void FormViewWin32::Show() {
+  if (Gone_) return;
+  Events_.Load();
+  if (Gone_) return;  // Load may unload
+  ::ShowWindow(Window_, SW_SHOWNORMAL);
+  ::UpdateWindow(Window_);
+  ::SetForegroundWindow(Window_);
+  for (Control& C : Controls_) {
+    if (C.Spec.Name == Layout_.FocusedControl) {
+      ::SetFocus(C.Window);
+      LastFocus_ = C.Window;
+    }
+  }
+}
+
+void FormViewWin32::Unload() {
+  if (Gone_) return;
+  bool Cancel = false;
+  Events_.Unload(Cancel);
+  if (!Cancel && !Gone_) ::DestroyWindow(Window_);
+}
+
+void FormViewWin32::RequestUnload() {
+  Unload();
+}
+
+void FormViewWin32::Remember() {
+  for (Control& C : Controls_) {
+    std::wstring Text(static_cast<std::size_t>(::GetWindowTextLengthW(C.Window)) + 1, L'\0');
+    Text.resize(static_cast<std::size_t>(
+        std::max(::GetWindowTextW(C.Window, Text.data(), static_cast<int>(Text.size())), 0)));
+    C.LastText = std::move(Text);
+    if (C.Spec.Kind == ControlKind::CheckBox) {
+      C.LastValue = static_cast<int>(::SendMessageW(C.Window, BM_GETCHECK, 0, 0));
+    }
+  }
+}
+
+void FormViewWin32::Guarded(const std::function<void()>& Handler) {
+  // Exceptions must not unwind through the system's code that called the window procedure.
+  try {
+    Handler();
+  } catch (const RaisedError& Error) {
+    OnError_(Error);
+  } catch (const std::bad_alloc&) {
+    OnError_(RaisedError(7, kErrorSource, "Out of memory"));
+  } catch (const std::exception& Error) {
+    OnError_(RaisedError(51, kErrorSource, std::string("Internal error: ") + Error.what()));
+  } catch (...) {
+    OnError_(RaisedError(51, kErrorSource, "Internal error"));
+  }
+}
+
+LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
+  switch (Message) {
+    case WM_COMMAND: {
+      HWND From = reinterpret_cast<HWND>(L);
+      // Enter on a focused button comes from the dialog navigation as IDOK without a control.
+      if (From == nullptr && LOWORD(W) == IDOK) From = ::GetFocus();
+      Control* C = FindByWindow(From);
+      if (C != nullptr && C->Spec.Kind == ControlKind::PushButton && HIWORD(W) == BN_CLICKED) {
+        const std::string Name = C->Spec.Name;
+        Guarded([&] { Events_.Click(Name); });
+      }
+      return 0;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      Control* C = FindByWindow(reinterpret_cast<HWND>(L));
+      if (C != nullptr && C->Spec.ButtonFaceBackground) {
+        HDC Dc = reinterpret_cast<HDC>(W);
+        ::SetBkColor(Dc, ::GetSysColor(COLOR_BTNFACE));
+        ::SetTextColor(Dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
+    }
+    case WM_ACTIVATE:
+      // An ordinary window does not keep its focused control across activation; a form does.
+      if (LOWORD(W) == WA_INACTIVE) {
+        HWND Focus = ::GetFocus();
+        if (Focus != nullptr && ::IsChild(Window_, Focus)) LastFocus_ = Focus;
+      } else if (LastFocus_ != nullptr && ::IsWindow(LastFocus_)) {
+        ::SetFocus(LastFocus_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      Guarded([this] { RequestUnload(); });
+      return 0;
+    case WM_DESTROY:
+      Remember();
+      Gone_ = true;
+      RemoveDialogNavigation(Window_);
+      if (QuitWhenGone_) ::PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrW(Window_, GWLP_USERDATA, 0);
+      Window_ = nullptr;
+      for (Control& C : Controls_) C.Window = nullptr;
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(Window_, Message, W, L);
+}
+
+LRESULT CALLBACK FormViewWin32::FormProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  if (Message == WM_NCCREATE) {
+    auto* Create = reinterpret_cast<CREATESTRUCTW*>(L);
+    auto* View = static_cast<FormViewWin32*>(Create->lpCreateParams);
+    View->Window_ = Window;
+    ::SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(View));
+  }
+  auto* View = reinterpret_cast<FormViewWin32*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
+  if (View == nullptr) return ::DefWindowProcW(Window, Message, W, L);
+  return View->OnMessage(Message, W, L);
+}
+
+}  // namespace
+
+int TwipsToPixels(int Twips, int Dpi) {
+  return ::MulDiv(Twips, Dpi, 1440);
+}
+
+int ScreenDpi() {
+  HDC Screen = ::GetDC(nullptr);
+  const int Dpi = ::GetDeviceCaps(Screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, Screen);
+  return Dpi > 0 ? Dpi : 96;
+}
+
+FormFactoryWin32::FormFactoryWin32(HINSTANCE Instance, ErrorHandler OnUnhandledError)
+    : Instance_(Instance), OnUnhandledError_(std::move(OnUnhandledError)) {}
+
+std::unique_ptr<FormView> FormFactoryWin32::Create(const FormLayout& Layout, FormEvents& Events) {
+  return std::make_unique<FormViewWin32>(Instance_, Layout, Events, OnUnhandledError_);
+}
+
+}  // namespace pictrane::win32

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+
+#include "../Form.h"
+#include "../RaisedError.h"
+#include "Win32.h"
+
+namespace pictrane::win32 {
+
+// Builds windows of Win32 controls from a layout. Errors raised by the event handlers must not
+// cross the window procedure, so they are handed to OnUnhandledError there.
+class FormFactoryWin32 final : public FormFactory {
+ public:
+  using ErrorHandler = std::function<void(const RaisedError&)>;
+  FormFactoryWin32(HINSTANCE Instance, ErrorHandler OnUnhandledError);
+
+  std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override;
+
+ private:
+  HINSTANCE Instance_;
+  ErrorHandler OnUnhandledError_;
+};
+
+// Twips to pixels at Dpi dots per inch (1440 twips to the inch), rounded to the nearest pixel.
+int TwipsToPixels(int Twips, int Dpi);
+
+// The screen's horizontal dots per inch.
+int ScreenDpi();
+
+// The window class of containers that hold controls (picture boxes).
+inline constexpr const wchar_t* kContainerClass = L"PictraneContainer";
+inline constexpr const wchar_t* kFormClass = L"PictraneForm";
+
+}  // namespace pictrane::win32

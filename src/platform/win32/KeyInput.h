@@ -1,0 +1,20 @@
+#pragma once
+
+#include <vector>
+
+#include "../KeyAction.h"
+#include "Win32.h"
+
+namespace pictrane::win32 {
+
+// The input events that type Actions: named keys and keys with modifiers as virtual-key codes
+// (with their scan codes), plain characters as Unicode packets. Each action presses its
+// modifiers, types its key Count times and releases the modifiers again. Raises RaisedError,
+// before anything is sent, for a character that must carry modifiers but has no key on the
+// current keyboard layout.
+std::vector<INPUT> KeyInputs(const KeyActions& Actions);
+
+// Key-up events for Ctrl, Alt and Shift, so that nothing stays held after a failed send.
+std::vector<INPUT> ModifierReleases();
+
+}  // namespace pictrane::win32

@@ -1,0 +1,182 @@
+#include "ProfileStoreWin32.h"
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../Platform.h"
+#include "Errors.h"
+#include "FileSearch.h"
+
+namespace pictrane {
+
+namespace win32 {
+
+namespace {
+
+// Far beyond any real file; only stops a runaway loop on a broken profile function.
+constexpr std::size_t kMaxBuffer = std::size_t{1} << 26;
+
+// The profile function into a buffer that grows until the answer fits: a value longer than the
+// buffer comes back cut with the length Size - 1, a name list with Size - 2.
+std::wstring ReadProfile(const wchar_t* Section, const wchar_t* Key, const std::wstring& File) {
+  const bool List = Key == nullptr;
+  std::wstring Buffer(256, L'\0');
+  for (;;) {
+    const DWORD Size = static_cast<DWORD>(Buffer.size());
+    const DWORD Got =
+        ::GetPrivateProfileStringW(Section, Key, L"", Buffer.data(), Size, File.c_str());
+    const DWORD Cut = List ? Size - 2 : Size - 1;
+    if (Got < Cut || Buffer.size() >= kMaxBuffer) {
+      Buffer.resize(Got);
+      return Buffer;
+    }
+    Buffer.assign(Buffer.size() * 2, L'\0');
+  }
+}
+
+bool SameName(const std::wstring& A, const std::wstring& B) {
+  return ::CompareStringOrdinal(A.data(), static_cast<int>(A.size()), B.data(),
+                                static_cast<int>(B.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A NUL-separated name list, the first of names that differ only in case.
+std::vector<std::string> SplitNames(const std::wstring& List) {
+  std::vector<std::wstring> Wide;
+  std::size_t Begin = 0;
+  while (Begin < List.size()) {
+    std::size_t End = List.find(L'\0', Begin);
+    if (End == std::wstring::npos) End = List.size();
+    std::wstring Name = List.substr(Begin, End - Begin);
+    bool Seen = Name.empty();
+    for (const std::wstring& Earlier : Wide) Seen = Seen || SameName(Earlier, Name);
+    if (!Seen) Wide.push_back(std::move(Name));
+    Begin = End + 1;
+  }
+  std::vector<std::string> Names;
+  Names.reserve(Wide.size());
+  for (const std::wstring& Name : Wide) Names.push_back(Narrow(Name));
+  return Names;
+}
+
+bool FitsAnsiCodePage(const std::wstring& Text) {
+  if (Text.empty()) return true;
+  BOOL LostSome = FALSE;
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Text.data(), static_cast<int>(Text.size()),
+                        nullptr, 0, nullptr, &LostSome);
+  return LostSome == FALSE;
+}
+
+std::optional<std::string> ReadAll(const std::wstring& File) {
+  HANDLE In = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (In == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string Bytes;
+  char Chunk[4096];
+  DWORD Got = 0;
+  while (::ReadFile(In, Chunk, sizeof Chunk, &Got, nullptr) && Got > 0) Bytes.append(Chunk, Got);
+  ::CloseHandle(In);
+  return Bytes;
+}
+
+bool WriteAll(const std::wstring& File, const std::string& Bytes) {
+  HANDLE Out = ::CreateFileW(File.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Out == INVALID_HANDLE_VALUE) return false;
+  DWORD Put = 0;
+  const bool Ok = ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Put, nullptr) &&
+                  Put == Bytes.size() && ::SetEndOfFile(Out);
+  ::CloseHandle(Out);
+  return Ok;
+}
+
+// An ANSI profile file cannot hold characters outside the code page: the functions would write
+// "?" instead. Before such a write the file becomes a Unicode profile file with the same text,
+// which the functions then keep. A file that cannot be rewritten is left for the write to fail
+// on, as writes fail silently.
+void MakeRoomFor(const std::wstring& File, std::initializer_list<const std::wstring*> Texts) {
+  bool Fits = true;
+  for (const std::wstring* Text : Texts) Fits = Fits && FitsAnsiCodePage(*Text);
+  if (Fits) return;
+  const std::optional<std::string> Bytes = ReadAll(File);
+  std::wstring Text;
+  if (Bytes) {
+    if (Bytes->size() >= 2 && (*Bytes)[0] == '\xFF' && (*Bytes)[1] == '\xFE') return;
+    if (Bytes->size() >= 2 && (*Bytes)[0] == '\xFE' && (*Bytes)[1] == '\xFF') return;
+    const bool Utf8 = Bytes->compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const std::string Body = Utf8 ? Bytes->substr(3) : *Bytes;
+    if (!Body.empty()) {
+      const UINT CodePage = Utf8 ? CP_UTF8 : CP_ACP;
+      const int Needed = ::MultiByteToWideChar(CodePage, 0, Body.data(),
+                                               static_cast<int>(Body.size()), nullptr, 0);
+      Text.assign(static_cast<std::size_t>(Needed), L'\0');
+      ::MultiByteToWideChar(CodePage, 0, Body.data(), static_cast<int>(Body.size()), Text.data(),
+                            Needed);
+    }
+  }
+  std::string Unicode = "\xFF\xFE";
+  Unicode.append(reinterpret_cast<const char*>(Text.data()), Text.size() * sizeof(wchar_t));
+  WriteAll(File, Unicode);
+}
+
+}  // namespace
+
+void ProfileStoreWin32::CreateIfMissing(const std::string& File) {
+  if (OrdinaryFileExists(File)) return;
+  // Opening for appending leaves an existing file as it is and a missing one empty.
+  HANDLE Handle = ::CreateFileW(Widen(File).c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Handle == INVALID_HANDLE_VALUE) {
+    const DWORD Code = ::GetLastError();
+    throw RaisedError(
+        ErrorNumber::PathFileAccessError, kErrorSource,
+        "Path/File access error: cannot create " + File + " (" + SystemMessage(Code) + ")");
+  }
+  ::CloseHandle(Handle);
+}
+
+std::string ProfileStoreWin32::ReadString(const std::string& File, const std::string& Section,
+                                          const std::string& Key) {
+  const std::wstring WideSection = Widen(Section), WideKey = Widen(Key);
+  return Narrow(ReadProfile(WideSection.c_str(), WideKey.c_str(), Widen(File)));
+}
+
+std::vector<std::string> ProfileStoreWin32::KeyNames(const std::string& File,
+                                                     const std::string& Section) {
+  const std::wstring WideSection = Widen(Section);
+  return SplitNames(ReadProfile(WideSection.c_str(), nullptr, Widen(File)));
+}
+
+std::vector<std::string> ProfileStoreWin32::SectionNames(const std::string& File) {
+  return SplitNames(ReadProfile(nullptr, nullptr, Widen(File)));
+}
+
+void ProfileStoreWin32::WriteString(const std::string& File, const std::string& Section,
+                                    const std::string& Key, const std::string& Value) {
+  const std::wstring WideFile = Widen(File), WideSection = Widen(Section), WideKey = Widen(Key),
+                     WideValue = Widen(Value);
+  MakeRoomFor(WideFile, {&WideSection, &WideKey, &WideValue});
+  ::WritePrivateProfileStringW(WideSection.c_str(), WideKey.c_str(), WideValue.c_str(),
+                               WideFile.c_str());
+}
+
+void ProfileStoreWin32::DeleteKey(const std::string& File, const std::string& Section,
+                                  const std::string& Key) {
+  ::WritePrivateProfileStringW(Widen(Section).c_str(), Widen(Key).c_str(), nullptr,
+                               Widen(File).c_str());
+}
+
+void ProfileStoreWin32::DeleteSection(const std::string& File, const std::string& Section) {
+  ::WritePrivateProfileStringW(Widen(Section).c_str(), nullptr, nullptr, Widen(File).c_str());
+}
+
+}  // namespace win32
+
+ProfileStore& SystemProfileStore() {
+  static win32::ProfileStoreWin32 Store;
+  return Store;
+}
+
+}  // namespace pictrane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "../Profile.h"
+
+namespace pictrane::win32 {
+
+// The system's own profile functions, in their wide forms: names and values are UTF-8 inside
+// the program and UTF-16 at the call. A file holds them in the encoding the functions give it:
+// the ANSI code page as long as that can carry every character written, a Unicode (UTF-16)
+// profile file from the first write that it cannot.
+class ProfileStoreWin32 final : public ProfileStore {
+ public:
+  void CreateIfMissing(const std::string& File) override;
+  std::string ReadString(const std::string& File, const std::string& Section,
+                         const std::string& Key) override;
+  std::vector<std::string> KeyNames(const std::string& File, const std::string& Section) override;
+  std::vector<std::string> SectionNames(const std::string& File) override;
+  void WriteString(const std::string& File, const std::string& Section, const std::string& Key,
+                   const std::string& Value) override;
+  void DeleteKey(const std::string& File, const std::string& Section,
+                 const std::string& Key) override;
+  void DeleteSection(const std::string& File, const std::string& Section) override;
+};
+
+}  // namespace pictrane::win32

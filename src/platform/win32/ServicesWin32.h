@@ -1,0 +1,40 @@
+#pragma once
+
+// The smaller Win32 services: the clock, the common controls, the folder dialog and processes.
+
+#include "../Clock.h"
+#include "../CommonControls.h"
+#include "../FolderDialog.h"
+#include "../Processes.h"
+
+namespace pictrane::win32 {
+
+class ClockWin32 final : public Clock {
+ public:
+  void Sleep(int Milliseconds) override;
+  std::int64_t NowMs() override;
+};
+
+class CommonControlsWin32 final : public CommonControls {
+ public:
+  void InitCommonControlsEx(const CommonControlsRecord& Record) override;
+};
+
+// The shell's folder dialog in its new style. COM must be initialised on the calling thread
+// (single-threaded apartment), as that style needs.
+class FolderDialogWin32 final : public FolderDialog {
+ public:
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner,
+                                             const std::string& Prompt) override;
+};
+
+class ProcessesWin32 final : public Processes {
+ public:
+  // Programs started maximised get this long to show their window and take the focus.
+  static constexpr int kWindowWaitMs = 10000;
+
+  ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  [[noreturn]] void Terminate(int Status) override;
+};
+
+}  // namespace pictrane::win32

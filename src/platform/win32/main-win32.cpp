@@ -1,0 +1,63 @@
+// The Windows program: the Win32 platform around the core, and the message loop.
+
+#include "Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
+
+#include <objbase.h>
+
+#include <new>
+
+#include "../../startup/modMain.h"
+#include "Errors.h"
+#include "FileSystemWin32.h"
+#include "FormWin32.h"
+#include "MessageLoop.h"
+#include "ServicesWin32.h"
+#include "WindowSystemWin32.h"
+
+namespace {
+
+using namespace pictrane;
+
+// What escaped as another exception is reported the same way as a raised error.
+RaisedError AsRaisedError(const std::exception& Error) {
+  if (dynamic_cast<const std::bad_alloc*>(&Error) != nullptr) {
+    return RaisedError(7, win32::kErrorSource, "Out of memory");
+  }
+  return RaisedError(51, win32::kErrorSource, std::string("Internal error: ") + Error.what());
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
+  // The folder dialog's new style needs a single-threaded apartment.
+  const HRESULT Com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+  win32::ClockWin32 Clock;
+  win32::CommonControlsWin32 Controls;
+  win32::FolderDialogWin32 Folders;
+  win32::WindowSystemWin32 Windows;
+  win32::ProcessesWin32 Programs;
+  win32::FileSystemWin32 Files;
+  win32::DirectoryListingWin32 Listing;
+  Platform* Running = nullptr;
+  win32::FormFactoryWin32 Forms(
+      Instance, [&Running](const RaisedError& Error) { ReportRunTimeError(*Running, Error); });
+  Platform P{
+      SystemProfileStore(), Clock, Controls, Folders, Windows, Programs, Files, Listing, Forms};
+  Running = &P;
+
+  int Status = 0;
+  {
+    ProgramState State;
+    try {
+      Main(P, State);
+    } catch (const RaisedError& Error) {
+      ReportRunTimeError(P, Error);
+    } catch (const std::exception& Error) {
+      ReportRunTimeError(P, AsRaisedError(Error));
+    }
+    Status = win32::RunMessageLoop();
+  }
+  if (SUCCEEDED(Com)) ::CoUninitialize();
+  return Status;
+}
