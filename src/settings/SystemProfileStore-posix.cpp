@@ -1,0 +1,12 @@
+#include "../platform/Platform.h"
+#include "IniFileStore.h"
+
+namespace pictrane {
+
+// Systems without profile functions of their own get the file-based engine.
+ProfileStore& SystemProfileStore() {
+  static IniFileStore Store;
+  return Store;
+}
+
+}  // namespace pictrane
