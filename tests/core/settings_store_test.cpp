@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/RaisedError.h"
+#include "settings/ExistenceTest.h"
+#include "settings/IniFileStore.h"
+#include "settings_tempdir.h"
+
+namespace pictrane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+std::vector<std::string> FolderNames(const fs::path& Folder) {
+  std::vector<std::string> Names;
+  for (const auto& Entry : fs::directory_iterator(Folder)) {
+    Names.push_back(Entry.path().filename().string());
+  }
+  return Names;
+}
+
+TEST(IniFileStore, ReadsTheFileAfreshOnEveryCall) {
+  TempDir Dir;
+  const std::string File = Dir / "settings.ini";
+  IniFileStore Store;
+  EXPECT_EQ(Store.ReadString(File, "S", "k"), "");
+  WriteBytes(File, "[S]\r\nk=1\r\n");
+  EXPECT_EQ(Store.ReadString(File, "S", "k"), "1");
+  WriteBytes(File, "[S]\r\nk=2\r\n[T]\r\n");
+  EXPECT_EQ(Store.ReadString(File, "S", "k"), "2");
+  EXPECT_EQ(Store.SectionNames(File), (std::vector<std::string>{"S", "T"}));
+  fs::remove(File);
+  EXPECT_EQ(Store.ReadString(File, "S", "k"), "");
+  EXPECT_TRUE(Store.KeyNames(File, "S").empty());
+}
+
+TEST(IniFileStore, WritesThatCannotHappenDoNothingSilently) {
+  TempDir Dir;
+  IniFileStore Store;
+  // A read-only file: no write permission for anyone, which even a privileged user respects here.
+  const std::string ReadOnly = Dir / "readonly.ini";
+  WriteBytes(ReadOnly, "[S]\r\nk=1\r\n");
+  fs::permissions(ReadOnly, fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_NO_THROW(Store.WriteString(ReadOnly, "S", "k", "2"));
+  EXPECT_NO_THROW(Store.WriteString(ReadOnly, "T", "k", "2"));
+  EXPECT_NO_THROW(Store.DeleteKey(ReadOnly, "S", "k"));
+  EXPECT_NO_THROW(Store.DeleteSection(ReadOnly, "S"));
+  EXPECT_EQ(ReadBytes(ReadOnly), "[S]\r\nk=1\r\n");
+  EXPECT_EQ(Store.ReadString(ReadOnly, "S", "k"), "1");
+
+  // A folder that does not exist, and a folder where the file should be.
+  const std::string Nowhere = Dir / "missing/settings.ini";
+  EXPECT_NO_THROW(Store.WriteString(Nowhere, "S", "k", "v"));
+  EXPECT_FALSE(fs::exists(Dir.Path() / "missing"));
+  fs::create_directory(Dir.Path() / "folder.ini");
+  EXPECT_NO_THROW(Store.WriteString(Dir / "folder.ini", "S", "k", "v"));
+  EXPECT_TRUE(fs::is_directory(Dir.Path() / "folder.ini"));
+  EXPECT_EQ(Store.ReadString(Dir / "folder.ini", "S", "k"), "");
+  EXPECT_EQ(FolderNames(Dir.Path()).size(), 2u);
+}
+
+TEST(IniFileStore, CreateIfMissingMakesAnEmptyFileAndLeavesExistingOnes) {
+  TempDir Dir;
+  IniFileStore Store;
+  const std::string File = Dir / "settings.ini";
+  Store.CreateIfMissing(File);
+  EXPECT_EQ(ReadBytes(File), "");
+  WriteBytes(File, "[S]\r\nk=1\r\n");
+  Store.CreateIfMissing(File);
+  EXPECT_EQ(ReadBytes(File), "[S]\r\nk=1\r\n");
+  // A hidden file escapes the existence test, yet opening it for appending must not harm it.
+  const std::string Hidden = Dir / ".settings.ini";
+  WriteBytes(Hidden, "[S]\r\nk=2\r\n");
+  Store.CreateIfMissing(Hidden);
+  EXPECT_EQ(ReadBytes(Hidden), "[S]\r\nk=2\r\n");
+}
+
+#ifndef _WIN32
+// Permission bits, symbolic links, the C library's error texts and dot-names as hidden files are
+// this file system's rules; the Windows build has its own profile functions and existence test.
+
+TEST(IniFileStore, AWriteLeavesNoTemporaryFileAndKeepsPermissions) {
+  TempDir Dir;
+  const std::string File = Dir / "settings.ini";
+  WriteBytes(File, "[S]\r\nk=1\r\n");
+  const fs::perms Perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(File, Perms);
+  IniFileStore Store;
+  Store.WriteString(File, "S", "k", "2");
+  Store.WriteString(File, "S", "j", "3");
+  Store.DeleteKey(File, "S", "k");
+  EXPECT_EQ(ReadBytes(File), "[S]\r\nj=3\r\n");
+  EXPECT_EQ(FolderNames(Dir.Path()), std::vector<std::string>{"settings.ini"});
+  EXPECT_EQ(fs::status(File).permissions(), Perms);
+}
+
+TEST(IniFileStore, AWriteThroughALinkChangesTheLinkedFile) {
+  TempDir Dir;
+  fs::create_directory(Dir.Path() / "real");
+  const std::string Real = Dir / "real/settings.ini";
+  const std::string Link = Dir / "settings.ini";
+  WriteBytes(Real, "[S]\r\nk=1\r\n");
+  fs::create_symlink(Real, Link);
+  IniFileStore Store;
+  Store.WriteString(Link, "S", "k", "2");
+  EXPECT_TRUE(fs::is_symlink(Link));
+  EXPECT_EQ(ReadBytes(Real), "[S]\r\nk=2\r\n");
+  EXPECT_EQ(Store.ReadString(Link, "S", "k"), "2");
+}
+
+TEST(IniFileStore, CreateIfMissingRaisesNamingTheFileAndTheReason) {
+  TempDir Dir;
+  IniFileStore Store;
+  fs::create_directory(Dir.Path() / "folder.ini");
+  WriteBytes(Dir.Path() / "plain", "");
+  struct Case {
+    std::string File;
+    std::string Reason;
+  };
+  const Case Cases[] = {
+      {Dir / "missing/settings.ini", "No such file or directory"},
+      {Dir / "folder.ini", "Is a directory"},
+      {Dir / "plain/settings.ini", "Not a directory"},
+  };
+  for (const Case& C : Cases) {
+    try {
+      Store.CreateIfMissing(C.File);
+      ADD_FAILURE() << "no error for " << C.File;
+    } catch (const RaisedError& E) {
+      EXPECT_EQ(E.Number, ErrorNumber::PathFileAccessError);
+      EXPECT_EQ(E.Source, "Pictrane Converter");
+      EXPECT_EQ(E.Description,
+                "Path/File access error: cannot create " + C.File + " (" + C.Reason + ")");
+    }
+  }
+  EXPECT_FALSE(fs::exists(Dir.Path() / "missing"));
+}
+
+class ExistenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* Folder : {"sub", "empty", "onlyhidden", "onlyfolders", "onlyfolders/inner"}) {
+      fs::create_directory(Dir.Path() / Folder);
+    }
+    for (const char* File : {"tool.exe", "dummy.bmp", ".hidden", "README", "caf\xC3\xA9.txt",
+                             "sub/inner.txt", "onlyhidden/.x"}) {
+      WriteBytes(Dir.Path() / File, "x");
+    }
+    fs::create_symlink(Dir.Path() / "tool.exe", Dir.Path() / "link.exe");
+    fs::create_symlink(Dir.Path() / "sub", Dir.Path() / "linkdir");
+  }
+  TempDir Dir;
+};
+
+TEST_F(ExistenceTest, FindsOrdinaryVisibleFilesOnly) {
+  struct Case {
+    std::string Pattern;
+    bool Found;
+  };
+  const std::string D = Dir.Path().string() + "/";
+  const Case Cases[] = {
+      {D + "tool.exe", true},      {D + "TOOL.EXE", false},  // the file system's case rules
+      {D + "missing.exe", false},  {D + "sub", false},       // a folder
+      {D + "linkdir", false},      {D + "link.exe", true},
+      {D + ".hidden", false},      {D + "sub/", true},
+      {D + "empty/", false},       {D + "onlyhidden/", false},
+      {D + "onlyfolders/", false}, {D + "missing/", false},
+      {D + "sub/inner.txt", true}, {D + "*.bmp", true},
+      {D + "*.BMP", false},        {D + "dumm?.bmp", true},
+      {D + "d*y.b?p", true},       {D + "?.bmp", false},
+      {D + "dummy.bmp?", false},   {D + "*", true},
+      {D + "*.*", true},           {D + "README.*", true},
+      {D + "su*", false},                                        // only a folder fits
+      {D + ".hid*", false},        {D + "caf?.txt", true},       // one character, two bytes
+      {D + "caf??.txt", false},    {D + "s*/inner.txt", false},  // wildcards only in the last part
+      {D + "onlyhidden/*", false}, {D + "onlyfolders/*", false},
+      {D + "empty/*", false},      {"", false},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(OrdinaryFileExists(C.Pattern), C.Found) << C.Pattern;
+  }
+}
+
+TEST_F(ExistenceTest, SearchesTheWorkingFolderForABareName) {
+  const fs::path Before = fs::current_path();
+  fs::current_path(Dir.Path());
+  const bool Tool = OrdinaryFileExists("tool.exe");
+  const bool Pattern = OrdinaryFileExists("*.bmp");
+  const bool Folder = OrdinaryFileExists("sub");
+  fs::current_path(Before);
+  EXPECT_TRUE(Tool);
+  EXPECT_TRUE(Pattern);
+  EXPECT_FALSE(Folder);
+}
+
+#endif  // _WIN32
+
+TEST(NameFitsPattern, MatchesStarsAndQuestionMarks) {
+  struct Case {
+    const char* Name;
+    const char* Pattern;
+    bool Fits;
+  };
+  const Case Cases[] = {
+      {"abc", "abc", true},      {"abc", "ab", false},     {"abc", "*", true},
+      {"", "*", true},           {"abc", "a*c", true},     {"abbbc", "a*c", true},
+      {"abcd", "a*c", false},    {"abc", "a?c", true},     {"ac", "a?c", false},
+      {"abc", "???", true},      {"abc", "????", false},   {"a.b.c", "*.c", true},
+      {"abc", "*b*", true},      {"abc", "**c", true},     {"aXbXc", "a*b*c", true},
+      {"abc", "abc.*", true},    {"abc.d", "abc.*", true}, {"abcd", "abc.*", false},
+      {"x", "*.*", true},        {"ABC", "abc", false},    {"\xC3\xA9", "?", true},
+      {"\xC3\xA9", "??", false},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(NameFitsPattern(C.Name, C.Pattern), C.Fits) << C.Name << " ~ " << C.Pattern;
+  }
+}
+
+}  // namespace
+}  // namespace pictrane
