@@ -44,6 +44,13 @@ class FormViewWin32 final : public FormView {
 
   static LRESULT CALLBACK FormProc(HWND Window, UINT Message, WPARAM W, LPARAM L);
 
+  HWND WindowOf(const std::string& Name) {
+    for (const Control& C : Controls_) {
+      if (C.Spec.Name == Name) return C.Window;
+    }
+    return nullptr;
+  }
+
  private:
   void Build(HINSTANCE Instance);
   HWND CreateControl(HINSTANCE Instance, Control& C, int Id);
@@ -80,6 +87,12 @@ LRESULT CALLBACK ContainerProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return ::SendMessageW(::GetAncestor(Window, GA_ROOT), Message, W, L);
+    // It keeps the window's font like any control.
+    case WM_SETFONT:
+      ::SetWindowLongPtrW(Window, 0, static_cast<LONG_PTR>(W));
+      return 0;
+    case WM_GETFONT:
+      return ::GetWindowLongPtrW(Window, 0);
     default:
       return ::DefWindowProcW(Window, Message, W, L);
   }
@@ -106,6 +119,7 @@ void RegisterClasses(HINSTANCE Instance) {
   WNDCLASSEXW Container{};
   Container.cbSize = sizeof Container;
   Container.lpfnWndProc = ContainerProc;
+  Container.cbWndExtra = sizeof(LONG_PTR);
   Container.hInstance = Instance;
   Container.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   Container.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -444,6 +458,11 @@ LRESULT CALLBACK FormViewWin32::FormProc(HWND Window, UINT Message, WPARAM W, LP
 }
 
 }  // namespace
+
+HWND ControlWindow(FormView& View, const std::string& Name) {
+  auto* Built = dynamic_cast<FormViewWin32*>(&View);
+  return Built != nullptr ? Built->WindowOf(Name) : nullptr;
+}
 
 int TwipsToPixels(int Twips, int Dpi) {
   return ::MulDiv(Twips, Dpi, 1440);

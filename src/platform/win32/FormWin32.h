@@ -22,6 +22,9 @@ class FormFactoryWin32 final : public FormFactory {
   ErrorHandler OnUnhandledError_;
 };
 
+// The window of a control of a form this factory built, or nothing for another name or view.
+HWND ControlWindow(FormView& View, const std::string& Name);
+
 // Twips to pixels at Dpi dots per inch (1440 twips to the inch), rounded to the nearest pixel.
 int TwipsToPixels(int Twips, int Dpi);
 

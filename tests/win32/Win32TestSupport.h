@@ -1,0 +1,227 @@
+#pragma once
+
+// Helpers of the Windows tests: temporary folders, files, child processes and windows of other
+// processes. Everything here speaks UTF-16, as Win32 does.
+
+#include "platform/win32/Win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/RaisedError.h"
+#include "platform/win32/Text.h"
+
+namespace pictrane::win32::testing {
+
+// The Windows path of a Linux path handed over by the test set-up (Wine maps "/" to drive Z:).
+inline std::wstring WindowsPath(const std::string& Path) {
+  std::wstring Wide = Widen(Path);
+  for (wchar_t& C : Wide) {
+    if (C == L'/') C = L'\\';
+  }
+  return Path.size() > 0 && Path[0] == '/' ? L"Z:" + Wide : Wide;
+}
+
+// A path the test set-up names in an environment variable; the test fails without it.
+inline std::wstring PathFromEnvironment(const char* Name) {
+  const char* Value = std::getenv(Name);
+  if (Value == nullptr || *Value == '\0') {
+    ADD_FAILURE() << Name << " is not set";
+    return L"";
+  }
+  return WindowsPath(Value);
+}
+
+inline void RemoveTree(const std::wstring& Path) {
+  WIN32_FIND_DATAW Found;
+  HANDLE Search = ::FindFirstFileW((Path + L"\\*").c_str(), &Found);
+  if (Search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring Name = Found.cFileName;
+      if (Name == L"." || Name == L"..") continue;
+      const std::wstring Full = Path + L"\\" + Name;
+      ::SetFileAttributesW(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if ((Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RemoveTree(Full);
+      } else {
+        ::DeleteFileW(Full.c_str());
+      }
+    } while (::FindNextFileW(Search, &Found));
+    ::FindClose(Search);
+  }
+  ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::RemoveDirectoryW(Path.c_str());
+}
+
+// A fresh folder in the temporary folder, removed with its content afterwards.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::wstring& Hint = L"test") {
+    wchar_t Base[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, Base);
+    static unsigned Counter = 0;
+    for (;;) {
+      Path_ = std::wstring(Base) + L"pictrane-" + Hint + L"-" +
+              std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++Counter);
+      if (::CreateDirectoryW(Path_.c_str(), nullptr)) break;
+      if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+        ADD_FAILURE() << "cannot create a temporary folder";
+        break;
+      }
+    }
+  }
+  ~TempFolder() { RemoveTree(Path_); }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::wstring& Path() const { return Path_; }
+  std::wstring operator/(const std::wstring& Name) const { return Path_ + L"\\" + Name; }
+  // The UTF-8 path the program's interfaces take.
+  std::string Utf8(const std::wstring& Name) const { return Narrow(*this / Name); }
+
+ private:
+  std::wstring Path_;
+};
+
+inline bool WriteBytes(const std::wstring& File, const std::string& Bytes) {
+  HANDLE Out = ::CreateFileW(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Out == INVALID_HANDLE_VALUE) return false;
+  DWORD Put = 0;
+  const BOOL Ok = ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Put, nullptr);
+  ::CloseHandle(Out);
+  return Ok != FALSE && Put == Bytes.size();
+}
+
+inline std::optional<std::string> ReadBytes(const std::wstring& File) {
+  HANDLE In = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (In == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string Bytes;
+  char Chunk[4096];
+  DWORD Got = 0;
+  while (::ReadFile(In, Chunk, sizeof Chunk, &Got, nullptr) && Got > 0) Bytes.append(Chunk, Got);
+  ::CloseHandle(In);
+  return Bytes;
+}
+
+inline bool FileExists(const std::wstring& Path) {
+  return ::GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A UTF-16 text as the bytes of a Unicode profile file (with its byte order mark).
+inline std::string Utf16File(const std::wstring& Text) {
+  std::string Bytes = "\xFF\xFE";
+  Bytes.append(reinterpret_cast<const char*>(Text.data()), Text.size() * sizeof(wchar_t));
+  return Bytes;
+}
+
+// A program started by a test, ended by force if the test leaves it running.
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::wstring& CommandLine) {
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Started{};
+    std::wstring Line = CommandLine;
+    if (::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &Startup, &Started)) {
+      ::CloseHandle(Started.hThread);
+      Process_ = Started.hProcess;
+      Id_ = Started.dwProcessId;
+    }
+  }
+  ~ChildProcess() {
+    if (Process_ == nullptr) return;
+    if (::WaitForSingleObject(Process_, 0) == WAIT_TIMEOUT) {
+      ::TerminateProcess(Process_, 99);
+      ::WaitForSingleObject(Process_, 5000);
+    }
+    ::CloseHandle(Process_);
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Started() const { return Process_ != nullptr; }
+  DWORD Id() const { return Id_; }
+  // The exit status, or nothing when it is still running after TimeoutMs.
+  std::optional<DWORD> WaitForExit(DWORD TimeoutMs) {
+    if (Process_ == nullptr || ::WaitForSingleObject(Process_, TimeoutMs) != WAIT_OBJECT_0) {
+      return std::nullopt;
+    }
+    DWORD Status = 0;
+    ::GetExitCodeProcess(Process_, &Status);
+    return Status;
+  }
+
+ private:
+  HANDLE Process_ = nullptr;
+  DWORD Id_ = 0;
+};
+
+inline std::wstring ClassOf(HWND Window) {
+  wchar_t Name[256] = {};
+  ::GetClassNameW(Window, Name, 256);
+  return Name;
+}
+
+// A window's text, asked of its own process.
+inline std::wstring TextOf(HWND Window) {
+  wchar_t Text[1024] = {};
+  DWORD_PTR Ignored = 0;
+  ::SendMessageTimeoutW(Window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(Text), SMTO_NORMAL, 5000,
+                        &Ignored);
+  return Text;
+}
+
+inline BOOL CALLBACK CollectChild(HWND Child, LPARAM Found) {
+  reinterpret_cast<std::vector<HWND>*>(Found)->push_back(Child);
+  return TRUE;
+}
+
+inline std::vector<HWND> ChildrenOf(HWND Window) {
+  std::vector<HWND> Children;
+  ::EnumChildWindows(Window, CollectChild, reinterpret_cast<LPARAM>(&Children));
+  return Children;
+}
+
+struct TopWindowSearch {
+  DWORD Process;
+  std::wstring Class;
+  std::vector<HWND> Found;
+};
+
+inline BOOL CALLBACK CollectTopWindow(HWND Window, LPARAM Param) {
+  auto* Search = reinterpret_cast<TopWindowSearch*>(Param);
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Window, &Owner);
+  if (Owner == Search->Process && ::IsWindowVisible(Window) && ClassOf(Window) == Search->Class) {
+    Search->Found.push_back(Window);
+  }
+  return TRUE;
+}
+
+// The visible top-level windows of a process with a given class.
+inline std::vector<HWND> TopWindowsOf(DWORD Process, const std::wstring& Class) {
+  TopWindowSearch Search{Process, Class, {}};
+  ::EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+// Waits for such a window; nothing after TimeoutMs or once the process has ended.
+inline HWND WaitForTopWindow(ChildProcess& Child, const std::wstring& Class, DWORD TimeoutMs) {
+  const ULONGLONG Deadline = ::GetTickCount64() + TimeoutMs;
+  while (::GetTickCount64() < Deadline) {
+    const std::vector<HWND> Found = TopWindowsOf(Child.Id(), Class);
+    if (!Found.empty()) return Found.front();
+    if (Child.WaitForExit(0)) return nullptr;
+    ::Sleep(50);
+  }
+  return nullptr;
+}
+
+}  // namespace pictrane::win32::testing

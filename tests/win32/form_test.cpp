@@ -1,0 +1,253 @@
+// The main window built from its layout with Win32 controls: geometry, font, tab order and
+// focus, the fields' properties, and how clicks and unloading reach the handlers.
+
+#include <cmath>
+
+#include "Win32TestSupport.h"
+#include "conversion/SendKeys.h"
+#include "platform/win32/FormWin32.h"
+#include "platform/win32/WindowSystemWin32.h"
+#include "window/frmMainLayout.h"
+
+namespace pictrane::win32::testing {
+namespace {
+
+class Recorder : public FormEvents {
+ public:
+  void Load() override {
+    Calls.push_back("Load");
+    VisibleOnLoad = ::IsWindowVisible(reinterpret_cast<HWND>(View->Handle())) != FALSE;
+  }
+  void Unload(bool& Cancel) override {
+    Calls.push_back("Unload");
+    Cancel = CancelUnload;
+  }
+  void Click(const std::string& Control) override {
+    Calls.push_back("Click " + Control);
+    if (Control == "cmdExit" && FailOnExit) throw RaisedError(53, "test", "raised in a handler");
+  }
+  FormView* View = nullptr;
+  std::vector<std::string> Calls;
+  bool VisibleOnLoad = true;
+  bool CancelUnload = false;
+  bool FailOnExit = false;
+};
+
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    View = Factory.Create(frmMainLayout(), Events);
+    Events.View = View.get();
+    Form = reinterpret_cast<HWND>(View->Handle());
+  }
+  void TearDown() override {
+    View.reset();
+    Pump();
+    MSG Quit;  // the window's end asks the loop to quit; this thread's next test needs none
+    while (::PeekMessageW(&Quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
+  static void Pump() {
+    MSG M;
+    while (::PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      if (M.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(M.wParam));
+        return;
+      }
+      ::TranslateMessage(&M);
+      ::DispatchMessageW(&M);
+    }
+  }
+  HWND Control(const std::string& Name) { return ControlWindow(*View, Name); }
+  std::string NameOf(HWND Window) {
+    for (const ControlSpec& Spec : frmMainLayout().Controls) {
+      if (Control(Spec.Name) == Window) return Spec.Name;
+    }
+    return "?";
+  }
+
+  Recorder Events;
+  std::vector<RaisedError> Errors;
+  FormFactoryWin32 Factory{::GetModuleHandleW(nullptr),
+                           [this](const RaisedError& Error) { Errors.push_back(Error); }};
+  std::unique_ptr<FormView> View;
+  HWND Form = nullptr;
+};
+
+int Pixels(int Twips, int Dpi) {
+  return static_cast<int>(std::lround(Twips * Dpi / 1440.0));
+}
+
+TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemInTwips) {
+  const int Dpi = ScreenDpi();
+  const FormLayout& Layout = frmMainLayout();
+  RECT Client;
+  ::GetClientRect(Form, &Client);
+  EXPECT_EQ(Client.right, Pixels(Layout.ClientWidth, Dpi));
+  EXPECT_EQ(Client.bottom, Pixels(Layout.ClientHeight, Dpi));
+
+  auto Origin = [&](const std::string& Container, auto& Self) -> POINT {
+    if (Container.empty()) return {0, 0};
+    for (const ControlSpec& Spec : Layout.Controls) {
+      if (Spec.Name != Container) continue;
+      POINT Outer = Self(Spec.Container, Self);
+      return {Outer.x + Pixels(Spec.Left, Dpi), Outer.y + Pixels(Spec.Top, Dpi)};
+    }
+    return {-1000, -1000};
+  };
+  for (const ControlSpec& Spec : Layout.Controls) {
+    HWND Window = Control(Spec.Name);
+    ASSERT_NE(Window, nullptr) << Spec.Name;
+    RECT Box;
+    ::GetWindowRect(Window, &Box);
+    ::MapWindowPoints(nullptr, Form, reinterpret_cast<POINT*>(&Box), 2);
+    const POINT At = Origin(Spec.Container, Origin);
+    EXPECT_EQ(Box.left, At.x + Pixels(Spec.Left, Dpi)) << Spec.Name;
+    EXPECT_EQ(Box.top, At.y + Pixels(Spec.Top, Dpi)) << Spec.Name;
+    if (!Spec.SizedToText) {
+      EXPECT_EQ(Box.right - Box.left, Pixels(Spec.Width, Dpi)) << Spec.Name;
+      EXPECT_EQ(Box.bottom - Box.top, Pixels(Spec.Height, Dpi)) << Spec.Name;
+    }
+    EXPECT_EQ(Narrow(TextOf(Window)), Spec.Caption) << Spec.Name;
+
+    LOGFONTW Font{};
+    HFONT Handle = reinterpret_cast<HFONT>(::SendMessageW(Window, WM_GETFONT, 0, 0));
+    ASSERT_NE(Handle, nullptr) << Spec.Name;
+    ::GetObjectW(Handle, sizeof Font, &Font);
+    EXPECT_EQ(std::wstring(Font.lfFaceName), L"Tahoma") << Spec.Name;
+    EXPECT_EQ(Font.lfHeight, -static_cast<LONG>(std::lround(8.25 * Dpi / 72))) << Spec.Name;
+    EXPECT_EQ(Font.lfWeight, 400) << Spec.Name;
+    EXPECT_EQ(Font.lfCharSet, 0) << Spec.Name;
+  }
+
+  // A fixed single border, centred on the screen, with the layout's caption.
+  const LONG_PTR Style = ::GetWindowLongPtrW(Form, GWL_STYLE);
+  EXPECT_EQ(Style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+  EXPECT_NE(Style & WS_SYSMENU, 0);
+  EXPECT_EQ(Narrow(TextOf(Form)), "Pictrane Converter 1.1");
+  RECT Outer;
+  ::GetWindowRect(Form, &Outer);
+  EXPECT_NEAR((Outer.left + Outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((Outer.top + Outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+}
+
+TEST_F(FormTest, LoadRunsBeforeShowingAndFocusFollowsTheTabOrder) {
+  View->Show();
+  Pump();
+  EXPECT_EQ(Events.Calls, std::vector<std::string>{"Load"});
+  EXPECT_FALSE(Events.VisibleOnLoad);
+  EXPECT_TRUE(::IsWindowVisible(Form));
+  EXPECT_EQ(NameOf(::GetFocus()), "cmdConvert");
+
+  std::vector<std::string> Order{NameOf(::GetFocus())};
+  HWND At = ::GetFocus();
+  for (int I = 0; I < 6; ++I) {
+    At = ::GetNextDlgTabItem(Form, At, FALSE);
+    Order.push_back(NameOf(At));
+  }
+  EXPECT_EQ(Order, (std::vector<std::string>{"cmdConvert", "txtPath", "cmdBrowse", "txtTI89Dir",
+                                             "chkDeleteBMPs", "cmdExit", "cmdConvert"}));
+
+  // Tab, typed for real, moves the focus the same way.
+  WindowSystemWin32 Windows;
+  Windows.SendKeys(ParseKeys("{TAB}{TAB}"));
+  Pump();
+  EXPECT_EQ(NameOf(::GetFocus()), "cmdBrowse");
+}
+
+TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
+  View->Show();
+  Pump();
+  HWND Path = Control("txtPath"), Device = Control("txtTI89Dir");
+  EXPECT_NE(::GetWindowLongPtrW(Path, GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::GetWindowLongPtrW(Device, GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::SendMessageW(Device, EM_GETLIMITTEXT, 0, 0), 8);
+
+  // The ninth character typed is refused.
+  ::SetFocus(Device);
+  WindowSystemWin32 Windows;
+  Windows.SendKeys(ParseKeys("abcdefghi"));
+  Pump();
+  EXPECT_EQ(View->Text("txtTI89Dir"), "abcdefgh");
+  View->SetText("txtTI89Dir",
+                "\xC3\xA9"
+                "123456789");
+  EXPECT_EQ(View->Text("txtTI89Dir"),
+            "\xC3\xA9"
+            "1234567");
+  View->SetText("txtPath", "C:\\\xCE\xA9 pics");
+  EXPECT_EQ(View->Text("txtPath"), "C:\\\xCE\xA9 pics");
+
+  // The read-only field sits on the button face; the other one on the window colour.
+  ::RedrawWindow(Form, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  auto Background = [](HWND Window) {
+    RECT Box;
+    ::GetClientRect(Window, &Box);
+    HDC Dc = ::GetDC(Window);
+    const COLORREF Colour = ::GetPixel(Dc, Box.right - 3, Box.bottom - 3);
+    ::ReleaseDC(Window, Dc);
+    return Colour;
+  };
+  EXPECT_EQ(Background(Path), ::GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(Background(Device), ::GetSysColor(COLOR_WINDOW));
+}
+
+TEST_F(FormTest, TheCheckBoxHasThreeStates) {
+  HWND Box = Control("chkDeleteBMPs");
+  EXPECT_EQ(::GetWindowLongPtrW(Box, GWL_STYLE) & BS_TYPEMASK, BS_AUTO3STATE);
+  for (int Value : {2, 1, 0}) {
+    View->SetValue("chkDeleteBMPs", Value);
+    EXPECT_EQ(::SendMessageW(Box, BM_GETCHECK, 0, 0), Value);
+    EXPECT_EQ(View->Value("chkDeleteBMPs"), Value);
+  }
+  for (int Bad : {-1, 3}) {
+    try {
+      View->SetValue("chkDeleteBMPs", Bad);
+      ADD_FAILURE() << Bad;
+    } catch (const RaisedError& Error) {
+      EXPECT_EQ(Error.Number, 380);
+    }
+  }
+  // Clicking goes round unchecked, checked, greyed.
+  std::vector<int> Seen;
+  for (int I = 0; I < 3; ++I) {
+    ::SendMessageW(Box, BM_CLICK, 0, 0);
+    Seen.push_back(View->Value("chkDeleteBMPs"));
+  }
+  EXPECT_EQ(Seen, (std::vector<int>{1, 2, 0}));
+  EXPECT_TRUE(Events.Calls.empty());  // a check box is no button to the handlers
+}
+
+TEST_F(FormTest, ButtonsClickAndUnloadingCanBeCancelled) {
+  View->Show();
+  Pump();
+  ::SendMessageW(Control("cmdBrowse"), BM_CLICK, 0, 0);  // inside the picture box
+  ::SendMessageW(Control("cmdConvert"), BM_CLICK, 0, 0);
+  Events.FailOnExit = true;
+  ::SendMessageW(Control("cmdExit"), BM_CLICK, 0, 0);
+  ASSERT_EQ(Errors.size(), 1u);  // caught at the window procedure, handed to the top level
+  EXPECT_EQ(Errors[0].Number, 53);
+
+  Events.CancelUnload = true;
+  ::SendMessageW(Form, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(::IsWindow(Form));
+  View->SetValue("chkDeleteBMPs", 2);
+  View->SetText("txtTI89Dir", "dev");
+
+  Events.CancelUnload = false;
+  ::SendMessageW(Form, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindow(Form));
+  EXPECT_EQ(Events.Calls, (std::vector<std::string>{"Load", "Click cmdBrowse", "Click cmdConvert",
+                                                    "Click cmdExit", "Unload", "Unload"}));
+  MSG Quit;
+  EXPECT_TRUE(::PeekMessageW(&Quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+  // What the window showed last can still be read, as the run may do after an unload.
+  EXPECT_EQ(View->Text("txtTI89Dir"), "dev");
+  EXPECT_EQ(View->Value("chkDeleteBMPs"), 2);
+  View->Unload();  // nothing left to unload
+  EXPECT_EQ(Events.Calls.size(), 6u);
+}
+
+}  // namespace
+}  // namespace pictrane::win32::testing

@@ -1,0 +1,191 @@
+// The capture tool of the Windows tests: a window that writes every key it receives, one per
+// line, to "keys.log" beside itself, and writes a picture (".89i" beside the bitmap it was told
+// to open) when a file's keys are complete, so the run sees its conversions succeed.
+//
+// Lines: "args <command-line arguments>", "show <window state>", then one per key:
+//   'c'            a character typed without Ctrl or Alt (UTF-8)
+//   Ctrl+o Alt+F4  a key pressed with Ctrl, Alt or Shift (modifiers in that order)
+//   Enter Down F4  a key that types no character, pressed on its own
+// Alt+F4 closes the window, as it closes the real tool.
+
+#include "platform/win32/Win32.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/win32/Text.h"
+
+namespace {
+
+using pictrane::win32::Narrow;
+
+std::FILE* Log = nullptr;
+
+// What the keys have said so far: the bitmap to open (typed between Ctrl+O and Enter) and
+// whether the device folder is being typed (after Delete, up to the Enter that ends the file).
+std::wstring Typed, Opened;
+bool TypingPath = false, TypingFolder = false;
+wchar_t PendingHigh = 0;
+
+void Write(const std::string& Line) {
+  std::fputs((Line + "\n").c_str(), Log);
+  std::fflush(Log);
+}
+
+std::string KeyName(WPARAM Key) {
+  if (Key >= 'A' && Key <= 'Z') return std::string(1, static_cast<char>(Key - 'A' + 'a'));
+  if (Key >= '0' && Key <= '9') return std::string(1, static_cast<char>(Key));
+  if (Key >= VK_F1 && Key <= VK_F24) return "F" + std::to_string(Key - VK_F1 + 1);
+  switch (Key) {
+    case VK_RETURN:
+      return "Enter";
+    case VK_TAB:
+      return "Tab";
+    case VK_ESCAPE:
+      return "Escape";
+    case VK_BACK:
+      return "Backspace";
+    case VK_DELETE:
+      return "Delete";
+    case VK_INSERT:
+      return "Insert";
+    case VK_HOME:
+      return "Home";
+    case VK_END:
+      return "End";
+    case VK_PRIOR:
+      return "PageUp";
+    case VK_NEXT:
+      return "PageDown";
+    case VK_UP:
+      return "Up";
+    case VK_DOWN:
+      return "Down";
+    case VK_LEFT:
+      return "Left";
+    case VK_RIGHT:
+      return "Right";
+    case VK_SPACE:
+      return "Space";
+    default:
+      return "VK" + std::to_string(Key);
+  }
+}
+
+bool TypesCharacter(WPARAM Key) {
+  return Key == VK_SPACE || (Key >= '0' && Key <= 'Z') || (Key >= VK_OEM_1 && Key <= VK_OEM_8) ||
+         (Key >= VK_NUMPAD0 && Key <= VK_DIVIDE) || Key == VK_OEM_102;
+}
+
+void WritePicture() {
+  if (Opened.size() < 4) return;
+  const std::wstring Target = Opened.substr(0, Opened.size() - 4) + L".89i";
+  HANDLE Out = ::CreateFileW(Target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Out == INVALID_HANDLE_VALUE) return;
+  DWORD Put = 0;
+  ::WriteFile(Out, "**TI89**", 8, &Put, nullptr);
+  ::CloseHandle(Out);
+}
+
+void Key(const std::string& Name) {
+  Write(Name);
+  if (Name == "Ctrl+o") {
+    TypingPath = true;
+    Typed.clear();
+  } else if (Name == "Delete") {
+    TypingFolder = true;
+  } else if (Name == "Enter") {
+    if (TypingPath) Opened = Typed;
+    if (TypingFolder) WritePicture();
+    TypingPath = TypingFolder = false;
+  }
+}
+
+LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  switch (Message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      if (W == VK_SHIFT || W == VK_CONTROL || W == VK_MENU || W == VK_PACKET) return 0;
+      const bool Ctrl = ::GetKeyState(VK_CONTROL) < 0;
+      const bool Alt = ::GetKeyState(VK_MENU) < 0 || (L & (1 << 29)) != 0;
+      const bool Shift = ::GetKeyState(VK_SHIFT) < 0;
+      if (!Ctrl && !Alt && TypesCharacter(W)) return 0;  // its character follows
+      Key(std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "") + (Shift ? "Shift+" : "") +
+          KeyName(W));
+      if (Alt && W == VK_F4) ::PostMessageW(Window, WM_CLOSE, 0, 0);
+      return 0;
+    }
+    case WM_CHAR: {
+      const auto Unit = static_cast<wchar_t>(W);
+      if (Unit < 0x20 || Unit == 0x7F) return 0;  // made by Enter, Backspace, Ctrl+letter
+      if (::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0) return 0;
+      if (Unit >= 0xD800 && Unit <= 0xDBFF) {
+        PendingHigh = Unit;
+        return 0;
+      }
+      std::wstring Character =
+          PendingHigh != 0 ? std::wstring{PendingHigh, Unit} : std::wstring{Unit};
+      PendingHigh = 0;
+      if (TypingPath) Typed += Character;
+      Write("'" + Narrow(Character) + "'");
+      return 0;
+    }
+    // Alt combinations stay here: no menu mode, no system menu.
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      return ::DefWindowProcW(Window, Message, W, L);
+  }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
+  wchar_t Self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, Self, MAX_PATH);
+  std::wstring LogPath = Self;
+  LogPath = LogPath.substr(0, LogPath.find_last_of(L'\\') + 1) + L"keys.log";
+  Log = ::_wfopen(LogPath.c_str(), L"wb");
+  if (Log == nullptr) return 3;
+
+  // The arguments: what follows the program's name on the command line.
+  std::wstring Line = ::GetCommandLineW();
+  std::size_t Rest = 0;
+  if (!Line.empty() && Line[0] == L'"') {
+    Rest = Line.find(L'"', 1);
+    Rest = Rest == std::wstring::npos ? Line.size() : Rest + 1;
+  } else {
+    Rest = Line.find(L' ');
+    if (Rest == std::wstring::npos) Rest = Line.size();
+  }
+  while (Rest < Line.size() && Line[Rest] == L' ') ++Rest;
+  Write("args " + Narrow(Line.substr(Rest)));
+  Write("show " + std::to_string(Show));
+
+  WNDCLASSW Class{};
+  Class.lpfnWndProc = RecorderProc;
+  Class.hInstance = Instance;
+  Class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  Class.lpszClassName = L"PictraneKeyRecorder";
+  ::RegisterClassW(&Class);
+  HWND Window =
+      ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance, nullptr);
+  ::ShowWindow(Window, Show);
+  ::SetForegroundWindow(Window);
+  ::SetFocus(Window);
+
+  MSG Message;
+  while (::GetMessageW(&Message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&Message);
+    ::DispatchMessageW(&Message);
+  }
+  std::fclose(Log);
+  return 0;
+}

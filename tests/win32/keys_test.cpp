@@ -1,0 +1,166 @@
+// Keystrokes through SendInput: the events a key string becomes, and keys typed for real into a
+// window of this process.
+
+#include "Win32TestSupport.h"
+#include "conversion/SendKeys.h"
+#include "platform/win32/KeyInput.h"
+#include "platform/win32/WindowSystemWin32.h"
+
+namespace pictrane::win32::testing {
+namespace {
+
+// "+Ctrl" for a key pressed, "-Ctrl" released, "u0061" for a Unicode packet, "x" for the
+// extended (cursor block) keys.
+std::string Describe(const std::vector<INPUT>& Inputs) {
+  std::string Text;
+  for (const INPUT& In : Inputs) {
+    const bool Up = (In.ki.dwFlags & KEYEVENTF_KEYUP) != 0;
+    std::string Key;
+    if ((In.ki.dwFlags & KEYEVENTF_UNICODE) != 0) {
+      char Hex[8];
+      std::snprintf(Hex, sizeof Hex, "u%04X", In.ki.wScan);
+      Key = Hex;
+    } else {
+      switch (In.ki.wVk) {
+        case VK_CONTROL:
+          Key = "Ctrl";
+          break;
+        case VK_MENU:
+          Key = "Alt";
+          break;
+        case VK_SHIFT:
+          Key = "Shift";
+          break;
+        case VK_RETURN:
+          Key = "Enter";
+          break;
+        case VK_DELETE:
+          Key = "Del";
+          break;
+        case VK_DOWN:
+          Key = "Down";
+          break;
+        case VK_F4:
+          Key = "F4";
+          break;
+        default:
+          Key = std::string(1, static_cast<char>(In.ki.wVk));
+      }
+      if (In.ki.wScan == 0) Key += "?";  // every virtual key carries its scan code
+      if ((In.ki.dwFlags & KEYEVENTF_EXTENDEDKEY) != 0) Key += "x";
+    }
+    Text += (Text.empty() ? "" : " ") + std::string(Up ? "-" : "+") + Key;
+  }
+  return Text;
+}
+
+TEST(KeyInputs, ShortcutsAsKeysAndTextAsCharacters) {
+  const struct {
+    std::string Keys;
+    std::string Events;
+  } Cases[] = {
+      {"^{F4}", "+Ctrl +F4 -F4 -Ctrl"},
+      {"^o", "+Ctrl +O -O -Ctrl"},
+      {"%f", "+Alt +F -F -Alt"},
+      {"%{F4}", "+Alt +F4 -F4 -Alt"},
+      {"+a", "+Shift +A -A -Shift"},
+      {"^O", "+Ctrl +Shift +O -O -Shift -Ctrl"},  // the capital needs Shift on the key
+      {"a", "+u0061 -u0061"},
+      {"A", "+u0041 -u0041"},
+      {"{DOWN 3}", "+Downx -Downx +Downx -Downx +Downx -Downx"},
+      {"{DEL}~", "+Delx -Delx +Enter -Enter"},
+      {"{+}{{}", "+u002B -u002B +u007B -u007B"},
+      {"\xC3\xA9\xCE\xA9", "+u00E9 -u00E9 +u03A9 -u03A9"},
+      {"\xF0\x9D\x84\x9E", "+uD834 -uD834 +uDD1E -uDD1E"},  // beyond the first plane: a pair
+  };
+  for (const auto& Case : Cases) {
+    EXPECT_EQ(Describe(KeyInputs(ParseKeys(Case.Keys))), Case.Events) << Case.Keys;
+  }
+}
+
+TEST(KeyInputs, AShortcutWithoutAKeyRaisesBeforeAnything) {
+  // No keyboard layout has a key for this ideograph, so Ctrl cannot go with it.
+  EXPECT_THROW(KeyInputs(ParseKeys("ab^\xE4\xB8\xAD")), RaisedError);
+}
+
+// A window of this thread that writes down the keys it gets.
+class RecordingWindow {
+ public:
+  RecordingWindow() {
+    WNDCLASSW Class{};
+    Class.lpfnWndProc = Proc;
+    Class.hInstance = ::GetModuleHandleW(nullptr);
+    Class.lpszClassName = L"PictraneKeysTest";
+    ::RegisterClassW(&Class);
+    Window = ::CreateWindowExW(0, Class.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                               0, 300, 200, nullptr, nullptr, Class.hInstance, nullptr);
+    ::SetForegroundWindow(Window);
+    ::SetFocus(Window);
+    PumpPendingMessages();
+    Record().clear();
+  }
+  ~RecordingWindow() {
+    ::DestroyWindow(Window);
+    PumpPendingMessages();
+  }
+
+  static std::vector<std::string>& Record() {
+    static std::vector<std::string> Keys;
+    return Keys;
+  }
+
+  HWND Window = nullptr;
+
+ private:
+  static void PumpPendingMessages() {
+    MSG M;
+    while (::PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&M);
+      ::DispatchMessageW(&M);
+    }
+  }
+  static LRESULT CALLBACK Proc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+    const bool Ctrl = ::GetKeyState(VK_CONTROL) < 0;
+    const bool Alt = ::GetKeyState(VK_MENU) < 0;
+    switch (Message) {
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN:
+        if (W == VK_RETURN || W == VK_F4 || ((Ctrl || Alt) && W >= 'A' && W <= 'Z')) {
+          Record().push_back(std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "") +
+                             (W == VK_RETURN ? "Enter"
+                              : W == VK_F4   ? "F4"
+                                             : std::string(1, static_cast<char>(W))));
+        }
+        return 0;
+      case WM_CHAR:
+        if (W >= 0x20 && !Ctrl && !Alt)
+          Record().push_back(Narrow(std::wstring(1, static_cast<wchar_t>(W))));
+        return 0;
+      case WM_SYSCHAR:
+      case WM_SYSKEYUP:
+        return 0;
+      default:
+        return ::DefWindowProcW(Window, Message, W, L);
+    }
+  }
+};
+
+TEST(WindowSystemWin32, TypesIntoTheForegroundWindowAndWaitsForIt) {
+  RecordingWindow Target;
+  WindowSystemWin32 Windows;
+  ASSERT_TRUE(Windows.FocusBelongsTo(static_cast<ProcessId>(::GetCurrentProcessId())));
+  EXPECT_FALSE(Windows.FocusBelongsTo(static_cast<ProcessId>(::GetCurrentProcessId()) + 4));
+
+  Windows.SendKeys(ParseKeys("^o" + EscapeKeys("C:\\a+b \xCE\xA9{1}") + "~%{F4}"));
+  // Nothing is pumped here: the keys were handled before SendKeys returned.
+  EXPECT_EQ(RecordingWindow::Record(),
+            (std::vector<std::string>{"Ctrl+O", "C", ":", "\\", "a", "+", "b", " ", "\xCE\xA9", "{",
+                                      "1", "}", "Enter", "Alt+F4"}));
+  // No modifier is left held.
+  EXPECT_GE(::GetAsyncKeyState(VK_CONTROL), 0);
+  EXPECT_GE(::GetAsyncKeyState(VK_MENU), 0);
+  EXPECT_GE(::GetAsyncKeyState(VK_SHIFT), 0);
+}
+
+}  // namespace
+}  // namespace pictrane::win32::testing
