@@ -1,4 +1,442 @@
-// The built program, started and driven as a user would: its resources, the message boxes of
-// start-up, and a conversion run typing into the test's key recorder.
+// The built program, started and driven from outside as a user would: what its file carries,
+// the message boxes of start-up, and a whole conversion run typing into the key recorder.
+
+#include <algorithm>
+#include <map>
+
 #include "Win32TestSupport.h"
-TEST(Placeholder, Builds) {}
+
+namespace pictrane::win32::testing {
+namespace {
+
+const wchar_t* const kTitle = L"Pictrane Converter";
+
+std::wstring ProgramFile() {
+  return PathFromEnvironment("PICTRANE_EXE");
+}
+
+// ---- What the file carries -------------------------------------------------------------------
+
+std::wstring VersionString(const std::vector<char>& Info, const std::wstring& Name) {
+  wchar_t* Value = nullptr;
+  UINT Length = 0;
+  const std::wstring Path = L"\\StringFileInfo\\041004B0\\" + Name;
+  if (!::VerQueryValueW(Info.data(), Path.c_str(), reinterpret_cast<void**>(&Value), &Length) ||
+      Value == nullptr) {
+    return L"(missing)";
+  }
+  return std::wstring(Value, Length > 0 ? Length - 1 : 0);
+}
+
+// The attributes of every <assemblyIdentity .../> element, in order.
+std::vector<std::map<std::string, std::string>> AssemblyIdentities(const std::string& Xml) {
+  std::vector<std::map<std::string, std::string>> Found;
+  for (std::size_t At = Xml.find("<assemblyIdentity"); At != std::string::npos;
+       At = Xml.find("<assemblyIdentity", At + 1)) {
+    const std::size_t End = Xml.find("/>", At);
+    std::map<std::string, std::string> Attributes;
+    std::size_t Eq = Xml.find('=', At);
+    while (Eq != std::string::npos && Eq < End) {
+      std::size_t NameBegin = Xml.find_last_of(" \t\r\n", Eq) + 1;
+      const std::size_t Open = Eq + 1, Close = Xml.find('"', Open + 1);
+      Attributes[Xml.substr(NameBegin, Eq - NameBegin)] = Xml.substr(Open + 1, Close - Open - 1);
+      Eq = Xml.find('=', Close);
+    }
+    Found.push_back(Attributes);
+  }
+  return Found;
+}
+
+TEST(ProgramFile, CarriesItsVersionRecord) {
+  const std::wstring Exe = ProgramFile();
+  DWORD Ignored = 0;
+  const DWORD Size = ::GetFileVersionInfoSizeW(Exe.c_str(), &Ignored);
+  ASSERT_GT(Size, 0u) << Narrow(Exe);
+  std::vector<char> Info(Size);
+  ASSERT_TRUE(::GetFileVersionInfoW(Exe.c_str(), 0, Size, Info.data()));
+
+  VS_FIXEDFILEINFO* Fixed = nullptr;
+  UINT Length = 0;
+  ASSERT_TRUE(::VerQueryValueW(Info.data(), L"\\", reinterpret_cast<void**>(&Fixed), &Length));
+  EXPECT_EQ(Fixed->dwFileVersionMS, 0x00010001u);  // 1.1.0.0
+  EXPECT_EQ(Fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(Fixed->dwProductVersionMS, 0x00010001u);
+  EXPECT_EQ(Fixed->dwProductVersionLS, 0u);
+  EXPECT_EQ(Fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+  WORD* Translation = nullptr;
+  ASSERT_TRUE(::VerQueryValueW(Info.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&Translation), &Length));
+  ASSERT_GE(Length, 4u);
+  EXPECT_EQ(Translation[0], 0x0410);  // Italian
+  EXPECT_EQ(Translation[1], 1200);    // UTF-16
+
+  const std::map<std::wstring, std::wstring> Strings{
+      {L"FileVersion", L"1.01"},
+      {L"ProductVersion", L"1.01"},
+      {L"ProductName", L"Pictrane Converter"},
+      {L"InternalName", L"Pictrane Converter"},
+      {L"OriginalFilename", L"Pictrane Converter.exe"},
+      {L"CompanyName", L"Pictrane developers"},
+  };
+  for (const auto& [Name, Value] : Strings) {
+    EXPECT_EQ(Narrow(VersionString(Info, Name)), Narrow(Value)) << Narrow(Name);
+  }
+}
+
+TEST(ProgramFile, CarriesItsManifestAndIcon) {
+  HMODULE Image = ::LoadLibraryExW(ProgramFile().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(Image, nullptr);
+  HRSRC Manifest = ::FindResourceW(Image, MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(Manifest, nullptr);
+  const std::string Xml(static_cast<const char*>(::LockResource(::LoadResource(Image, Manifest))),
+                        ::SizeofResource(Image, Manifest));
+  const auto Identities = AssemblyIdentities(Xml);
+  ASSERT_EQ(Identities.size(), 2u) << Xml;
+  EXPECT_EQ(Identities[0].at("version"), "1.0.0.0");
+  EXPECT_EQ(Identities[0].at("type"), "win32");
+  EXPECT_EQ(Identities[0].at("processorArchitecture"), "x86");
+  EXPECT_FALSE(Identities[0].at("name").empty());
+  EXPECT_EQ(Identities[1],
+            (std::map<std::string, std::string>{{"type", "win32"},
+                                                {"name", "Microsoft.Windows.Common-Controls"},
+                                                {"version", "6.0.0.0"},
+                                                {"processorArchitecture", "x86"},
+                                                {"publicKeyToken", "6595b64144ccf1df"},
+                                                {"language", "*"}}));
+  EXPECT_NE(Xml.find("<description>A quick fix for those annoying Frame Problems in XP."
+                     "</description>"),
+            std::string::npos);
+
+  // One icon with three images: 32x32 in 2 colours, 32x32 and 16x16 in 16.
+  HRSRC Group = ::FindResourceW(Image, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+  ASSERT_NE(Group, nullptr);
+  const auto* Dir = static_cast<const BYTE*>(::LockResource(::LoadResource(Image, Group)));
+  const WORD Count = static_cast<WORD>(Dir[4] | (Dir[5] << 8));
+  std::vector<std::string> Images;
+  for (WORD I = 0; I < Count; ++I) {
+    const BYTE* Entry = Dir + 6 + 14 * I;  // width, height, colours, reserved, planes, bits...
+    Images.push_back(std::to_string(Entry[0]) + "x" + std::to_string(Entry[1]) + "/" +
+                     std::to_string(Entry[2]) + "/" + std::to_string(Entry[6] | (Entry[7] << 8)));
+  }
+  EXPECT_EQ(Images, (std::vector<std::string>{"32x32/2/1", "32x32/16/4", "16x16/16/4"}));
+  ::FreeLibrary(Image);
+}
+
+// A GUI program that brings no MinGW libraries along: it imports system libraries only.
+TEST(ProgramFile, IsAStaticGuiProgram) {
+  const std::optional<std::string> Pe = ReadBytes(ProgramFile());
+  ASSERT_TRUE(Pe.has_value());
+  const auto* Dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Pe->data());
+  const auto* Nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(Pe->data() + Dos->e_lfanew);
+  EXPECT_EQ(Nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(Nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+  const auto* Sections = IMAGE_FIRST_SECTION(Nt);
+  auto Offset = [&](DWORD Rva) -> std::size_t {
+    for (WORD I = 0; I < Nt->FileHeader.NumberOfSections; ++I) {
+      const auto& S = Sections[I];
+      if (Rva >= S.VirtualAddress && Rva < S.VirtualAddress + S.Misc.VirtualSize) {
+        return Rva - S.VirtualAddress + S.PointerToRawData;
+      }
+    }
+    return 0;
+  };
+  const DWORD Imports =
+      Nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  std::vector<std::string> Libraries;
+  for (auto* D = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(Pe->data() + Offset(Imports));
+       D->Name != 0; ++D) {
+    std::string Name = Pe->data() + Offset(D->Name);
+    for (char& C : Name) C = static_cast<char>(::toupper(static_cast<unsigned char>(C)));
+    Libraries.push_back(Name);
+  }
+  const std::vector<std::string> System{"COMCTL32.DLL", "GDI32.DLL",   "KERNEL32.DLL", "MSVCRT.DLL",
+                                        "OLE32.DLL",    "SHELL32.DLL", "USER32.DLL"};
+  ASSERT_FALSE(Libraries.empty());
+  for (const std::string& Library : Libraries) {
+    EXPECT_NE(std::find(System.begin(), System.end(), Library), System.end()) << Library;
+  }
+}
+
+// ---- Start-up ---------------------------------------------------------------------------------
+
+struct Box {
+  std::string Text;
+  std::string Icon;  // "stop", "exclamation", or what else it looked like
+};
+
+// Which system icon the box shows, told by its pixels on the screen: the other process's icon
+// handle means nothing here, so each candidate is drawn the same size on the same background and
+// compared.
+std::string IconShown(HWND IconControl) {
+  RECT Box;
+  ::GetWindowRect(IconControl, &Box);
+  const int W = Box.right - Box.left, H = Box.bottom - Box.top;
+  if (W <= 0 || H <= 0) return "none";
+  HDC Screen = ::GetDC(nullptr);
+  HDC Shot = ::CreateCompatibleDC(Screen);
+  HBITMAP ShotBits = ::CreateCompatibleBitmap(Screen, W, H);
+  ::SelectObject(Shot, ShotBits);
+  ::BitBlt(Shot, 0, 0, W, H, Screen, Box.left, Box.top, SRCCOPY);
+  const COLORREF Background = ::GetPixel(Shot, 0, 0);
+
+  const struct {
+    const wchar_t* Id;
+    const char* Name;
+  } Candidates[] = {{IDI_HAND, "stop"},
+                    {IDI_EXCLAMATION, "exclamation"},
+                    {IDI_ASTERISK, "information"},
+                    {IDI_QUESTION, "question"}};
+  std::string Best = "unknown";
+  int BestSame = 0;
+  for (const auto& Candidate : Candidates) {
+    HDC Drawn = ::CreateCompatibleDC(Screen);
+    HBITMAP DrawnBits = ::CreateCompatibleBitmap(Screen, W, H);
+    ::SelectObject(Drawn, DrawnBits);
+    HBRUSH Fill = ::CreateSolidBrush(Background);
+    RECT All{0, 0, W, H};
+    ::FillRect(Drawn, &All, Fill);
+    ::DeleteObject(Fill);
+    ::DrawIconEx(Drawn, 0, 0, ::LoadIconW(nullptr, Candidate.Id), W, H, 0, nullptr, DI_NORMAL);
+    int Same = 0;
+    for (int Y = 0; Y < H; ++Y) {
+      for (int X = 0; X < W; ++X) Same += ::GetPixel(Shot, X, Y) == ::GetPixel(Drawn, X, Y);
+    }
+    if (Same > BestSame) {
+      BestSame = Same;
+      Best = Candidate.Name;
+    }
+    ::DeleteDC(Drawn);
+    ::DeleteObject(DrawnBits);
+  }
+  ::DeleteDC(Shot);
+  ::DeleteObject(ShotBits);
+  ::ReleaseDC(nullptr, Screen);
+  // Nearly every pixel must agree; otherwise say how close the best one came.
+  if (BestSame * 100 < W * H * 95) return Best + "?" + std::to_string(BestSame * 100 / (W * H));
+  return Best;
+}
+
+// Reads the message box the program shows, presses OK and returns what it said.
+std::optional<Box> ReadBoxAndPressOk(HWND Dialog) {
+  Box Read;
+  HWND Ok = nullptr, Icon = nullptr;
+  for (HWND Child : ChildrenOf(Dialog)) {
+    const std::wstring Class = ClassOf(Child);
+    const LONG_PTR Style = ::GetWindowLongPtrW(Child, GWL_STYLE);
+    if (_wcsicmp(Class.c_str(), L"Button") == 0) {
+      Ok = Child;
+    } else if (_wcsicmp(Class.c_str(), L"Static") == 0 && (Style & SS_TYPEMASK) == SS_ICON) {
+      Icon = Child;
+    } else if (_wcsicmp(Class.c_str(), L"Static") == 0 && !TextOf(Child).empty()) {
+      Read.Text = Narrow(TextOf(Child));
+    }
+  }
+  Read.Icon = Icon != nullptr ? IconShown(Icon) : "none";
+  if (Ok == nullptr) return std::nullopt;
+  ::PostMessageW(Ok, BM_CLICK, 0, 0);
+  return Read;
+}
+
+// A box of the program titled as the program is, or nothing after TimeoutMs.
+HWND WaitForBox(ChildProcess& Program, DWORD TimeoutMs) {
+  const ULONGLONG Deadline = ::GetTickCount64() + TimeoutMs;
+  while (::GetTickCount64() < Deadline) {
+    for (HWND Dialog : TopWindowsOf(Program.Id(), L"#32770")) {
+      if (TextOf(Dialog) == kTitle) return Dialog;
+    }
+    if (Program.WaitForExit(0)) return nullptr;
+    ::Sleep(50);
+  }
+  return nullptr;
+}
+
+// A copy of the program in an application folder of its own.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(::CopyFileW(ProgramFile().c_str(), Exe.c_str(), FALSE)) << Narrow(Exe);
+  }
+  std::wstring CommandLine() const { return L"\"" + Exe + L"\""; }
+
+  TempFolder App{L"app"};
+  const std::wstring Exe = App / L"Pictrane Converter.exe";
+};
+
+TEST_F(ProgramTest, WithoutSettingsItMakesThemAndStopsForTheMissingTool) {
+  ChildProcess Program(CommandLine());
+  ASSERT_TRUE(Program.Started());
+  HWND Dialog = WaitForBox(Program, 30000);
+  ASSERT_NE(Dialog, nullptr) << "no message box";
+  const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+  ASSERT_TRUE(Shown.has_value());
+  EXPECT_EQ(Shown->Text,
+            "TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.");
+  EXPECT_EQ(Shown->Icon, "stop");
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
+  EXPECT_EQ(ReadBytes(App / L"settings.ini"), std::optional<std::string>(""));
+  EXPECT_TRUE(TopWindowsOf(Program.Id(), L"PictraneForm").empty());
+}
+
+TEST_F(ProgramTest, WithTheToolButNoPlaceholderItStopsForDummyBmp) {
+  ASSERT_TRUE(WriteBytes(App / L"tool.exe", "MZ"));
+  ASSERT_TRUE(WriteBytes(App / L"settings.ini",
+                         "[Settings]\r\nScreenCapturePath=" + Narrow(App / L"tool.exe") + "\r\n"));
+  ChildProcess Program(CommandLine());
+  HWND Dialog = WaitForBox(Program, 30000);
+  ASSERT_NE(Dialog, nullptr) << "no message box";
+  const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+  ASSERT_TRUE(Shown.has_value());
+  EXPECT_EQ(Shown->Text, "dummy.bmp not found!");
+  EXPECT_EQ(Shown->Icon, "exclamation");
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
+}
+
+// ---- A conversion run -------------------------------------------------------------------------
+
+std::vector<std::string> Characters(const std::wstring& Text) {
+  std::vector<std::string> Keys;
+  for (std::size_t I = 0; I < Text.size(); ++I) {
+    const bool Pair = Text[I] >= 0xD800 && Text[I] <= 0xDBFF && I + 1 < Text.size();
+    Keys.push_back("'" + Narrow(Text.substr(I, Pair ? 2 : 1)) + "'");
+    if (Pair) ++I;
+  }
+  return Keys;
+}
+
+// What the recorder must receive for one bitmap: the file script with every path typed as it is.
+std::vector<std::string> FileScript(const std::wstring& Folder, const std::wstring& Name,
+                                    const std::wstring& DeviceFolder) {
+  const std::wstring Source = Folder + L"\\" + Name;
+  const std::wstring Target = Source.substr(0, Source.size() - 4) + L".89i";
+  const std::wstring Leaf = Target.substr(Target.find_last_of(L'\\') + 1);
+  const std::wstring Variable = Leaf.substr(0, Leaf.size() - 4);
+  std::vector<std::string> Keys{"Ctrl+F4", "Ctrl+o"};
+  auto Add = [&Keys](const std::vector<std::string>& More) {
+    Keys.insert(Keys.end(), More.begin(), More.end());
+  };
+  Add(Characters(Source));
+  Add({"Enter", "Alt+f", "'a'"});
+  Add(Characters(Target));
+  Add({"Alt+v", "F4", "Down", "Down", "Down", "Down", "Down", "Enter", "Enter"});
+  Add(Characters(Variable));
+  Add({"Alt+a", "Alt+d", "Delete"});
+  Add(Characters(DeviceFolder));
+  Add({"Enter"});
+  return Keys;
+}
+
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> Out;
+  std::size_t Begin = 0;
+  while (Begin < Text.size()) {
+    std::size_t End = Text.find('\n', Begin);
+    if (End == std::string::npos) End = Text.size();
+    Out.push_back(Text.substr(Begin, End - Begin));
+    Begin = End + 1;
+  }
+  return Out;
+}
+
+std::wstring ReadSetting(const std::wstring& File, const wchar_t* Key) {
+  wchar_t Value[1024] = {};
+  ::GetPrivateProfileStringW(L"Settings", Key, L"", Value, 1024, File.c_str());
+  return Value;
+}
+
+TEST_F(ProgramTest, ConvertTypesTheFileScriptForEveryBitmapIntoTheTool) {
+  // The recorder stands in for the capture tool, in a folder with a blank in its name.
+  const std::wstring ToolFolder = App / L"Capture Tool";
+  ASSERT_TRUE(::CreateDirectoryW(ToolFolder.c_str(), nullptr));
+  const std::wstring Tool = ToolFolder + L"\\recorder.exe";
+  ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Tool.c_str(), FALSE));
+  ASSERT_TRUE(WriteBytes(App / L"dummy.bmp", "BM"));
+
+  TempFolder Work(L"run");
+  const std::wstring Pics = Work / L"pics \u00e4 \u03a9";
+  ASSERT_TRUE(::CreateDirectoryW(Pics.c_str(), nullptr));
+  const std::vector<std::wstring> Bitmaps{L"a b.bmp", L"+^%~(){}[].bmp",
+                                          L"\u017elu\u0165ou\u010dk\u00fd k\u016f\u0148.bmp",
+                                          L"\u03a9mega.BMP", L"\u65e5\u672c.bmp"};
+  for (const std::wstring& Name : Bitmaps) ASSERT_TRUE(WriteBytes(Pics + L"\\" + Name, "BM"));
+  ASSERT_TRUE(WriteBytes(Pics + L"\\notes.txt", "n"));
+  ASSERT_TRUE(WriteBytes(Pics + L"\\secret.bmp", "BM"));
+  ::SetFileAttributesW((Pics + L"\\secret.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(::CreateDirectoryW((Pics + L"\\album.bmp").c_str(), nullptr));
+
+  // Settings with names outside ASCII: a Unicode profile file.
+  const std::wstring Settings = App / L"settings.ini";
+  const std::wstring DeviceFolder = L"m\u00e4in";
+  ASSERT_TRUE(WriteBytes(
+      Settings, Utf16File(L"[Settings]\r\nScreenCapturePath=" + Tool + L"\r\nLastDir=" + Pics +
+                          L"\r\nLastDeviceDir=" + DeviceFolder + L"\r\nDeleteBMPs=1\r\n")));
+
+  ChildProcess Program(CommandLine());
+  HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
+  ASSERT_NE(Form, nullptr) << "the window did not appear";
+  HWND Convert = nullptr;
+  for (HWND Child : ChildrenOf(Form)) {
+    if (TextOf(Child) == L"Convert") Convert = Child;
+  }
+  ASSERT_NE(Convert, nullptr);
+  ::PostMessageW(Convert, BM_CLICK, 0, 0);
+
+  // The run ends the program; any box it shows on the way is a failure worth reading.
+  std::optional<DWORD> Status;
+  const ULONGLONG Deadline = ::GetTickCount64() + 120000;
+  while (!(Status = Program.WaitForExit(100)) && ::GetTickCount64() < Deadline) {
+    for (HWND Dialog : TopWindowsOf(Program.Id(), L"#32770")) {
+      const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+      ADD_FAILURE() << "message box: " << (Shown ? Shown->Text : "(unreadable)");
+    }
+  }
+  ASSERT_EQ(Status, std::optional<DWORD>(0)) << "the program did not end by itself";
+
+  // The names in the order NTFS keeps them: upper-cased, ordinal.
+  std::vector<std::wstring> Listed = Bitmaps;
+  std::sort(Listed.begin(), Listed.end(), [](const std::wstring& A, const std::wstring& B) {
+    return ::CompareStringOrdinal(A.c_str(), -1, B.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+  });
+  std::vector<std::string> Expected{"args \"" + Narrow(App / L"dummy.bmp") + "\"", "show 3"};
+  for (const std::wstring& Name : Listed) {
+    const std::vector<std::string> Script = FileScript(Pics, Name, DeviceFolder);
+    Expected.insert(Expected.end(), Script.begin(), Script.end());
+  }
+  Expected.push_back("Alt+F4");
+
+  std::optional<std::string> Log;
+  for (int I = 0; I < 100 && !Log; ++I) {  // the recorder writes its last line as it closes
+    Log = ReadBytes(ToolFolder + L"\\keys.log");
+    if (Log && Log->find("Alt+F4") == std::string::npos) {
+      Log.reset();
+      ::Sleep(50);
+    }
+  }
+  ASSERT_TRUE(Log.has_value()) << "the recorder got no Alt+F4";
+  const std::vector<std::string> Received = Lines(*Log);
+  EXPECT_EQ(Received.size(), Expected.size());
+  for (std::size_t I = 0; I < std::min(Received.size(), Expected.size()); ++I) {
+    ASSERT_EQ(Received[I], Expected[I]) << "key " << I;
+  }
+
+  // Every listed bitmap was converted and deleted; nothing else was touched.
+  for (const std::wstring& Name : Bitmaps) {
+    EXPECT_FALSE(FileExists(Pics + L"\\" + Name)) << Narrow(Name);
+    EXPECT_TRUE(FileExists(Pics + L"\\" + Name.substr(0, Name.size() - 4) + L".89i"))
+        << Narrow(Name);
+  }
+  EXPECT_TRUE(FileExists(Pics + L"\\notes.txt"));
+  EXPECT_TRUE(FileExists(Pics + L"\\secret.bmp"));
+  EXPECT_TRUE(FileExists(Pics + L"\\album.bmp"));
+  EXPECT_FALSE(FileExists(App / L"list.txt"));
+
+  // The window saved its fields on the way out.
+  EXPECT_EQ(Narrow(ReadSetting(Settings, L"LastDir")), Narrow(Pics));
+  EXPECT_EQ(Narrow(ReadSetting(Settings, L"LastDeviceDir")), Narrow(DeviceFolder));
+  EXPECT_EQ(Narrow(ReadSetting(Settings, L"DeleteBMPs")), "1");
+  EXPECT_EQ(Narrow(ReadSetting(Settings, L"ScreenCapturePath")), Narrow(Tool));
+}
+
+}  // namespace
+}  // namespace pictrane::win32::testing
