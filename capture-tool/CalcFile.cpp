@@ -1,0 +1,158 @@
+#include "CalcFile.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "AtomicFile.h"
+#include "CalcName.h"
+#include "TiLibraries.h"
+#include "platform/RaisedError.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+constexpr const char* kSource = "pictrane-capture";
+
+// The variable type of a picture on every 68000 calculator.
+constexpr std::uint8_t kPictureType = 0x10;
+
+// What a single-variable file holds besides the variable's data: header and entry table
+// (0x52 bytes), the 4 zero bytes before the data, and the 2-byte checksum after it.
+constexpr std::uint32_t kSingleFileOverhead = 0x52 + 4 + 2;
+
+CalcModel ToLibraryModel(CalcModelId Model) {
+  switch (Model) {
+    case CalcModelId::Ti89:
+      return CALC_TI89;
+    case CalcModelId::Ti92:
+      return CALC_TI92;
+    case CalcModelId::Ti92Plus:
+      return CALC_TI92P;
+    case CalcModelId::Voyage200:
+      return CALC_V200;
+  }
+  return CALC_TI89;
+}
+
+std::string ToUtf8(std::u32string_view Text) {
+  std::string Utf8;
+  for (const char32_t C : Text) {
+    if (C < 0x80) {
+      Utf8 += static_cast<char>(C);
+    } else if (C < 0x800) {
+      Utf8 += static_cast<char>(0xC0 | (C >> 6));
+      Utf8 += static_cast<char>(0x80 | (C & 0x3F));
+    } else if (C < 0x10000) {
+      Utf8 += static_cast<char>(0xE0 | (C >> 12));
+      Utf8 += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
+      Utf8 += static_cast<char>(0x80 | (C & 0x3F));
+    } else {
+      Utf8 += static_cast<char>(0xF0 | (C >> 18));
+      Utf8 += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
+      Utf8 += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
+      Utf8 += static_cast<char>(0x80 | (C & 0x3F));
+    }
+  }
+  return Utf8;
+}
+
+void EnsureLibraryReady() {
+  static std::once_flag Once;
+  std::call_once(Once, [] { tifiles_library_init(); });
+}
+
+std::string LibraryErrorText(int Code) {
+  char* Message = nullptr;
+  std::string Text = "libtifiles error " + std::to_string(Code);
+  if (tifiles_error_get(Code, &Message) == 0 && Message != nullptr) {
+    Text = Message;
+    tifiles_error_free(Message);
+  }
+  return Text;
+}
+
+struct ContentDeleter {
+  void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
+};
+
+void CopyName(char* Destination, std::size_t Capacity, const std::string& Name) {
+  if (Name.size() >= Capacity) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name is too long.");
+  }
+  std::memcpy(Destination, Name.c_str(), Name.size() + 1);
+}
+
+}  // namespace
+
+std::string ToCalcCharset(std::u32string_view Text) {
+  const std::string Utf8 = ToUtf8(Text);
+  unsigned short* Utf16 = ticonv_utf8_to_utf16(Utf8.c_str());
+  if (Utf16 == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name is not valid text.");
+  }
+  char* Converted = ticonv_charset_utf16_to_ti(CALC_TI89, Utf16);
+  ticonv_utf16_free(Utf16);
+  if (Converted == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The name cannot be written in the calculator's characters.");
+  }
+  std::string Result(Converted);
+  ticonv_ti_free(Converted);
+  return Result;
+}
+
+void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
+  if (!IsValidName(Picture.Name)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The variable name is empty or not a valid calculator name.");
+  }
+  if (!IsValidName(Picture.Folder)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The device folder is empty or not a valid calculator name.");
+  }
+  if (Picture.PicData.empty() || Picture.PicData.size() > 0xFFFFu + 2) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
+  }
+  EnsureLibraryReady();
+  const std::string Name = ToCalcCharset(LowerName(Picture.Name));
+  const std::string Folder = ToCalcCharset(LowerName(Picture.Folder));
+  const auto DataSize = static_cast<std::uint32_t>(Picture.PicData.size());
+
+  WriteAtomically(Path, [&](const std::string& Temporary) {
+    std::unique_ptr<FileContent, ContentDeleter> Content(
+        tifiles_content_create_regular(ToLibraryModel(Picture.Model)));
+    VarEntry* Entry = Content ? tifiles_ve_create_alloc_data(DataSize) : nullptr;
+    if (Entry == nullptr || Entry->data == nullptr) {
+      if (Entry != nullptr) tifiles_ve_delete(Entry);
+      throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
+    }
+    tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
+    std::memcpy(Entry->data, Picture.PicData.data(), DataSize);
+    Entry->size = DataSize;
+    Entry->type = kPictureType;
+    Entry->attr = ATTRB_NONE;
+    CopyName(Entry->name, sizeof(Entry->name), Name);
+    CopyName(Entry->folder, sizeof(Entry->folder), Folder);
+    std::strncpy(Content->comment, "Pictrane Capture", sizeof(Content->comment) - 1);
+
+    const int Result = tifiles_file_write_regular(Temporary.c_str(), Content.get(), nullptr);
+    if (Result != 0) {
+      throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
+                        "Cannot write " + Path + ": " + LibraryErrorText(Result) + ".");
+    }
+    // The library does not check that its buffered writes reached the disk; a full disk shows
+    // as a short file.
+    struct stat Written {};
+    if (stat(Temporary.c_str(), &Written) != 0 ||
+        Written.st_size != static_cast<off_t>(kSingleFileOverhead + DataSize)) {
+      throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
+                        "Cannot write " + Path + ": the file is incomplete.");
+    }
+  });
+}
+
+}  // namespace pictrane::capture

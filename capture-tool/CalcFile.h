@@ -1,0 +1,31 @@
+#pragma once
+
+// Calculator variable files, written with libtifiles, the calculator-file library of the field.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pictrane::capture {
+
+// The 68000 calculators whose picture variables share one layout (PicLayout.h).
+enum class CalcModelId { Ti89, Ti92, Ti92Plus, Voyage200 };
+
+struct CalcPicture {
+  CalcModelId Model = CalcModelId::Ti89;
+  std::u32string Name;                // a valid name (CalcName.h), in any case
+  std::u32string Folder;              // the device folder, a valid name too
+  std::vector<std::uint8_t> PicData;  // as EncodePic makes it
+};
+
+// Text in the calculator's own character set (one byte a character), converted by libticonv.
+std::string ToCalcCharset(std::u32string_view Text);
+
+// Writes a single-variable file holding Picture as an unarchived picture variable: the name and
+// folder lower-cased and converted to the calculator's character set. The file appears complete
+// or not at all (AtomicFile.h). Raises RaisedError when the name or folder is invalid or the file
+// cannot be written.
+void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture);
+
+}  // namespace pictrane::capture

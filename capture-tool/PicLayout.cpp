@@ -1,0 +1,51 @@
+#include "PicLayout.h"
+
+#include <cstddef>
+
+#include "platform/RaisedError.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+void PutWord(std::vector<std::uint8_t>& Out, std::size_t Value) {
+  Out.push_back(static_cast<std::uint8_t>((Value >> 8) & 0xFF));
+  Out.push_back(static_cast<std::uint8_t>(Value & 0xFF));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture) {
+  if (Picture.Width <= 0 || Picture.Height <= 0) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, "PicLayout", "The picture is empty.");
+  }
+  const auto Width = static_cast<std::size_t>(Picture.Width);
+  const auto Height = static_cast<std::size_t>(Picture.Height);
+  const std::size_t RowBytes = (Width + 7) / 8;
+  const std::size_t Size = 4 + Height * RowBytes + 1;
+  if (Size > 0xFFFF) {
+    throw RaisedError(ErrorNumber::Overflow, "PicLayout",
+                      "The picture is too large for a calculator variable.");
+  }
+
+  std::vector<std::uint8_t> Data;
+  Data.reserve(2 + Size);
+  PutWord(Data, Size);
+  PutWord(Data, Height);
+  PutWord(Data, Width);
+  for (std::size_t Y = 0; Y < Height; ++Y) {
+    for (std::size_t ByteStart = 0; ByteStart < Width; ByteStart += 8) {
+      std::uint8_t Byte = 0;
+      for (std::size_t Bit = 0; Bit < 8 && ByteStart + Bit < Width; ++Bit) {
+        if (Picture.Dark[Y * Width + ByteStart + Bit] != 0) {
+          Byte = static_cast<std::uint8_t>(Byte | (0x80u >> Bit));
+        }
+      }
+      Data.push_back(Byte);
+    }
+  }
+  Data.push_back(kPicTag);
+  return Data;
+}
+
+}  // namespace pictrane::capture

@@ -1,0 +1,27 @@
+#pragma once
+
+// A picture variable's data as the 68000 calculators (TI-89, TI-92, TI-92 Plus, Voyage 200)
+// store it, which is what a variable file carries between its entry table and its checksum:
+//
+//   offset 0  size word: the number of bytes that follow it (all words big-endian)
+//   offset 2  height in pixels
+//   offset 4  width in pixels
+//   offset 6  height rows of ceil(width / 8) bytes, the leftmost pixel in the most significant
+//             bit, 1 for a dark pixel, unused bits of a row's last byte 0
+//   last      the type tag 0xDF
+//
+// The variable file format adds its own 4 zero bytes before and the checksum after.
+
+#include <cstdint>
+#include <vector>
+
+#include "PixelConversion.h"
+
+namespace pictrane::capture {
+
+inline constexpr std::uint8_t kPicTag = 0xDF;
+
+// Raises RaisedError when the picture is empty or too large for a size word.
+std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture);
+
+}  // namespace pictrane::capture
