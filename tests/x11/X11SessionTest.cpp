@@ -1,0 +1,411 @@
+// Keystrokes and focus between real processes: the key recorder runs as its own X client on an
+// Xvfb of the tests' own, and what it received is compared with what was sent.
+
+#include "platform/linux/X11Session.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "X11TestSupport.h"
+#include "platform/RaisedError.h"
+
+namespace {
+
+using pictrane::KeyActions;
+using pictrane::NamedKey;
+using pictrane::X11Session;
+using namespace x11test;
+
+// Every test process gets an Xvfb of its own (tests type keys and move the focus; they must not
+// do that on a developer's desktop), unless PICTRANE_TEST_DISPLAY names a display to use.
+class OwnDisplay : public testing::Environment {
+ public:
+  void SetUp() override {
+    if (const char* Given = getenv("PICTRANE_TEST_DISPLAY"); Given && *Given) {
+      setenv("DISPLAY", Given, 1);
+      return;
+    }
+    Server_ = std::make_unique<XvfbServer>();
+    setenv("DISPLAY", Server_->Name().c_str(), 1);
+  }
+  void TearDown() override { Server_.reset(); }
+
+ private:
+  std::unique_ptr<XvfbServer> Server_;
+};
+
+testing::Environment* const kOwnDisplay = testing::AddGlobalTestEnvironment(new OwnDisplay);
+
+constexpr int kTimeoutMs = 5000;
+
+}  // namespace
+
+namespace x11test {
+namespace {
+
+// What Recorder received for Actions, an F12 after them marking the end.
+std::vector<std::string> Typed(X11Session& Session, KeyRecorder& Recorder, KeyActions Actions) {
+  const std::size_t Before = Recorder.Lines().size();
+  Actions.push_back(Named(NamedKey::F12));
+  Session.SendKeys(Actions);
+  if (!Recorder.WaitForMarker(Before, "F12")) {
+    ADD_FAILURE() << "the end marker never arrived";
+    return {};
+  }
+  const std::vector<std::string> Lines = Recorder.Lines();
+  return {Lines.begin() + static_cast<std::ptrdiff_t>(Before), Lines.end() - 1};
+}
+
+}  // namespace
+}  // namespace x11test
+
+namespace {
+
+class X11SessionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Probe_ = std::make_unique<Probe>();
+    Session_ = X11Session::Open();
+  }
+
+  // A recorder brought forward the way a run brings up the capture tool.
+  std::unique_ptr<KeyRecorder> StartRecorder(const std::vector<std::string>& Options = {}) {
+    auto Recorder = std::make_unique<KeyRecorder>(Options);
+    EXPECT_NE(Recorder->WaitUntilReady(), 0UL);
+    EXPECT_TRUE(Session_->ShowMaximisedWithFocus(Recorder->Pid(), kTimeoutMs));
+    return Recorder;
+  }
+
+  std::vector<std::string> Typed(KeyRecorder& Recorder, const KeyActions& Actions) {
+    return x11test::Typed(*Session_, Recorder, Actions);
+  }
+
+  std::unique_ptr<Probe> Probe_;
+  std::unique_ptr<X11Session> Session_;
+};
+
+std::vector<std::string> Repeated(const std::string& Line, int Count) {
+  return std::vector<std::string>(static_cast<std::size_t>(Count), Line);
+}
+
+TEST_F(X11SessionTest, BringsTheWindowForwardMaximisedWithTheFocus) {
+  KeyRecorder Recorder;
+  const unsigned long Window = Recorder.WaitUntilReady();
+  ASSERT_NE(Window, 0UL);
+  // Another window takes the focus first, so the recorder's own focus-taking proves nothing.
+  KeyRecorder Other({"--name", "other"});
+  ASSERT_NE(Other.WaitUntilReady(), 0UL);
+  ASSERT_TRUE(Session_->FocusBelongsTo(Other.Pid()));
+
+  ASSERT_TRUE(Session_->ShowMaximisedWithFocus(Recorder.Pid(), kTimeoutMs));
+
+  EXPECT_EQ(Probe_->WindowGeometry(Window), Probe_->ScreenSize());
+  EXPECT_EQ(Probe_->FocusWindow(), Window);
+  EXPECT_EQ(Session_->FocusedProcess(), Recorder.Pid());
+  EXPECT_FALSE(Session_->FocusBelongsTo(Other.Pid()));
+}
+
+TEST_F(X11SessionTest, GivesUpWhenTheProcessShowsNoWindow) {
+  EXPECT_FALSE(Session_->ShowMaximisedWithFocus(getpid(), 200));
+  EXPECT_FALSE(Session_->ShowMaximisedWithFocus(0, 200));
+}
+
+struct TypingCase {
+  std::string Name;
+  KeyActions Actions;
+  std::vector<std::string> Expected;
+};
+
+KeyActions Join(std::initializer_list<KeyActions> Parts) {
+  KeyActions All;
+  for (const KeyActions& Part : Parts) All.insert(All.end(), Part.begin(), Part.end());
+  return All;
+}
+
+std::vector<TypingCase> TypingCases() {
+  using pictrane::kAlt;
+  using pictrane::kControl;
+  using pictrane::kShift;
+  const std::string Ascii = "abc XYZ 0189 /\\.-_=;',`";
+  const std::string Shifted = "+^%~(){}[]:\"<>?|!@#$&*";
+  const std::string Foreign = "Grüße é Ω 中 naïve ø ß 😀";
+  const std::string Path = "/home/ann/Bilder/Übung (1) {x}+[y]~%^.89i";
+  return {
+      {"PlainAscii", Text(Ascii), CodePoints(Ascii)},
+      {"ShiftedCharacters", Text(Shifted), CodePoints(Shifted)},
+      {"NamedKeys",
+       {Named(NamedKey::Enter),      Named(NamedKey::Tab),    Named(NamedKey::Escape),
+        Named(NamedKey::Backspace),  Named(NamedKey::Delete), Named(NamedKey::Insert),
+        Named(NamedKey::Home),       Named(NamedKey::End),    Named(NamedKey::PageUp),
+        Named(NamedKey::PageDown),   Named(NamedKey::Up),     Named(NamedKey::Down),
+        Named(NamedKey::Left),       Named(NamedKey::Right),  Named(NamedKey::F1),
+        Named(NamedKey::F4),         Named(NamedKey::F11),    Named(NamedKey::F13),
+        Named(NamedKey::F16),        Named(NamedKey::Help),   Named(NamedKey::Break),
+        Named(NamedKey::PrintScreen)},
+       {"Enter",  "Tab",      "Escape", "Backspace", "Delete", "Insert",     "Home", "End",
+        "PageUp", "PageDown", "Up",     "Down",      "Left",   "Right",      "F1",   "F4",
+        "F11",    "F13",      "F16",    "Help",      "Break",  "PrintScreen"}},
+      {"Repeats",
+       {Named(NamedKey::Down, 0, 5), Char('a', 0, 3), Char(U'é', 0, 2), Named(NamedKey::Up, 0, 0)},
+       [] {
+         std::vector<std::string> Lines = Repeated("Down", 5);
+         for (const char* Line : {"a", "a", "a", "é", "é"}) Lines.push_back(Line);
+         return Lines;
+       }()},
+      {"Shortcuts",
+       {Named(NamedKey::F4, kControl), Char('o', kControl), Char('f', kAlt), Char('a'),
+        Named(NamedKey::F4, kAlt), Char('O', kControl), Char('v', kControl | kAlt),
+        Named(NamedKey::Tab, kShift), Char('a', kShift), Char('1', kShift), Char(':', kControl)},
+       {"Ctrl+F4", "Ctrl+o", "Alt+f", "a", "Alt+F4", "Ctrl+Shift+O", "Ctrl+Alt+v", "Shift+Tab", "A",
+        "!", "Ctrl+Shift+:"}},
+      {"LettersOutsideTheKeymap", Text(Foreign), CodePoints(Foreign)},
+      {"LineEndsAndTabs", Text("a\tb\nc\r"), {"a", "Tab", "b", "Enter", "c", "Enter"}},
+      {"APathWithEverything", Join({Text(Path), {Named(NamedKey::Enter)}}),
+       [&] {
+         std::vector<std::string> Lines = CodePoints(Path);
+         Lines.push_back("Enter");
+         return Lines;
+       }()},
+  };
+}
+
+void PrintTo(const TypingCase& Case, std::ostream* Out) {
+  *Out << Case.Name;
+}
+
+class TypingTest : public X11SessionTest, public testing::WithParamInterface<TypingCase> {};
+
+TEST_P(TypingTest, ArrivesExactlyAsSent) {
+  auto Recorder = StartRecorder();
+  EXPECT_EQ(Typed(*Recorder, GetParam().Actions), GetParam().Expected);
+  // Typed twice: the second time reuses the keycodes mapped the first time.
+  EXPECT_EQ(Typed(*Recorder, GetParam().Actions), GetParam().Expected);
+  EXPECT_TRUE(Probe_->KeysDown().empty());
+  EXPECT_EQ(Probe_->Modifiers(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, TypingTest, testing::ValuesIn(TypingCases()),
+                         [](const auto& Info) { return Info.param.Name; });
+
+TEST_F(X11SessionTest, MoreForeignLettersThanSpareKeycodesStillArrive) {
+  auto Recorder = StartRecorder();
+  const int Pool = Session_->SpareKeycodeCount();
+  ASSERT_GT(Pool, 0);
+  // Greek capitals and small letters, all missing from the US keymap: three times the pool.
+  std::string Letters;
+  for (int I = 0; I < 3 * Pool; ++I) {
+    const char32_t C = static_cast<char32_t>(I % 2 == 0 ? 0x391 + I / 2 : 0x3B1 + I / 2);
+    Letters += static_cast<char>(0xC0 | (C >> 6));
+    Letters += static_cast<char>(0x80 | (C & 0x3F));
+  }
+  const KeyActions Actions = Join({Text(Letters), Text("Zß"), Text(Letters)});
+  std::vector<std::string> Expected = CodePoints(Letters + "Zß" + Letters);
+  EXPECT_EQ(Typed(*Recorder, Actions), Expected);
+}
+
+// Xlib fetches a program's keymap on its first key press and follows changes only from then on;
+// keycodes borrowed between the keys of that first string would be missed.
+TEST_F(X11SessionTest, AProgramThatReadsTheKeymapLateStillGetsForeignLetters) {
+  for (int Round = 0; Round < 5; ++Round) {
+    Session_ = X11Session::Open();  // the last one gave its keycodes back: all are borrowed anew
+    auto Recorder = StartRecorder({"--lazy-keymap"});
+    const std::string Word = "ab" + std::string(Round % 2 ? "Grüße Ωµ中" : "¿Jalapeño? Çà");
+    EXPECT_EQ(Typed(*Recorder, Text(Word)), CodePoints(Word));
+  }
+}
+
+TEST_F(X11SessionTest, GivesTheKeymapBackWhenItEnds) {
+  auto Recorder = StartRecorder();
+  const std::vector<unsigned long> Before = Probe_->WholeKeymap();
+  EXPECT_EQ(Typed(*Recorder, Text("中文 ü")), CodePoints("中文 ü"));
+  EXPECT_NE(Probe_->WholeKeymap(),
+            Before);  // the borrowed keycodes stay mapped while the session lives
+  Session_.reset();
+  EXPECT_EQ(Probe_->WholeKeymap(), Before);
+}
+
+TEST_F(X11SessionTest, ReleasesEveryKeyWhenTypingFailsHalfWay) {
+  using pictrane::kAlt;
+  using pictrane::kControl;
+  using pictrane::kShift;
+  auto Recorder = StartRecorder();
+  // Ctrl, Alt, Shift down, the key down and up twice, the three up again: ten events.
+  const KeyActions Actions{Char(U'é', kControl | kAlt | kShift, 2)};
+  for (int FailAt = 1; FailAt <= 10; ++FailAt) {
+    SCOPED_TRACE("failing at event " + std::to_string(FailAt));
+    int Events = 0;
+    Session_->SetBeforeKeyEvent([&] {
+      if (++Events == FailAt) throw std::runtime_error("failed on purpose");
+    });
+    EXPECT_THROW(Session_->SendKeys(Actions), std::runtime_error);
+    EXPECT_EQ(Events, FailAt);
+    EXPECT_TRUE(Probe_->KeysDown().empty());
+    EXPECT_EQ(Probe_->Modifiers(), 0U);
+  }
+  Session_->SetBeforeKeyEvent(nullptr);
+  EXPECT_EQ(Typed(*Recorder, Text("ok")), CodePoints("ok"));
+}
+
+TEST_F(X11SessionTest, RefusesBadActionsBeforeTypingAnything) {
+  auto Recorder = StartRecorder();
+  const std::vector<KeyActions> Bad{{Char('a'), Char(0x01)},
+                                    {Char('a'), Char(0xD800)},
+                                    {Char('a'), Char(0x110000)},
+                                    {Char('a'), Char(0x85)},
+                                    {Char('a'), Char('b', 0, -1)}};
+  for (const KeyActions& Actions : Bad) {
+    try {
+      Session_->SendKeys(Actions);
+      ADD_FAILURE() << "no error for a bad action";
+    } catch (const pictrane::RaisedError& Error) {
+      EXPECT_EQ(Error.Number, pictrane::ErrorNumber::InvalidProcedureCall);
+      EXPECT_FALSE(Error.Description.empty());
+    }
+  }
+  EXPECT_EQ(Typed(*Recorder, {}), std::vector<std::string>{});
+}
+
+TEST_F(X11SessionTest, TypesAsWrittenWhileCapsLockIsOn) {
+  auto Recorder = StartRecorder();
+  Session_->SendKeys({Named(NamedKey::CapsLock)});
+  ASSERT_TRUE(Probe_->CapsLocked());
+  EXPECT_EQ(Typed(*Recorder, Text("aB1:é中")), CodePoints("aB1:é中"));
+  EXPECT_TRUE(Probe_->CapsLocked()) << "Caps Lock must be back on";
+  Session_->SendKeys({Named(NamedKey::CapsLock)});
+  EXPECT_FALSE(Probe_->CapsLocked());
+}
+
+TEST_F(X11SessionTest, TypesLettersOfEveryKeyboardGroup) {
+  const std::string Display = getenv("DISPLAY");
+  ASSERT_EQ(RunToEnd({"setxkbmap", "-display", Display, "-layout", "us,ru"}), 0);
+  auto Recorder = StartRecorder();
+  Probe_->LockGroup(1);  // the Russian group is in force
+  ASSERT_EQ(Probe_->Group(), 1);
+  const std::vector<unsigned long> Keymap = Probe_->WholeKeymap();
+  // Latin letters live in group 0 only, Cyrillic ones in group 1 only.
+  EXPECT_EQ(Typed(*Recorder, Text("path/Жук.bmp")), CodePoints("path/Жук.bmp"));
+  EXPECT_EQ(Probe_->Group(), 1) << "the group in force must be put back";
+  EXPECT_EQ(Probe_->WholeKeymap(), Keymap) << "typed from the keymap, no keycode borrowed";
+  Session_.reset();
+  EXPECT_EQ(RunToEnd({"setxkbmap", "-display", Display, "-layout", "us"}), 0);
+}
+
+TEST_F(X11SessionTest, KeysFollowTheFocusToAnotherProcess) {
+  auto First = StartRecorder({"--name", "first"});
+  EXPECT_EQ(Typed(*First, Text("1")), std::vector<std::string>{"1"});
+
+  KeyRecorder Second({"--name", "second"});
+  const unsigned long SecondWindow = Second.WaitUntilReady();
+  ASSERT_NE(SecondWindow, 0UL);
+  EXPECT_FALSE(Session_->FocusBelongsTo(First->Pid()));
+  EXPECT_TRUE(Session_->FocusBelongsTo(Second.Pid()));
+  EXPECT_EQ(Typed(Second, Text("2")), std::vector<std::string>{"2"});
+  EXPECT_EQ(First->Lines(), (std::vector<std::string>{"1", "F12"})) << "nothing more for first";
+
+  EXPECT_TRUE(Session_->ShowMaximisedWithFocus(First->Pid(), kTimeoutMs));
+  EXPECT_TRUE(Session_->FocusBelongsTo(First->Pid()));
+  EXPECT_TRUE(Session_->FocusWindow(SecondWindow, kTimeoutMs));
+  EXPECT_EQ(Session_->FocusedProcess(), Second.Pid());
+}
+
+struct OwnerCase {
+  std::string Name;
+  std::vector<std::string> Options;
+  bool Identified;  // whether the focused window leads to the recorder's process id
+};
+
+void PrintTo(const OwnerCase& Case, std::ostream* Out) {
+  *Out << Case.Name;
+}
+
+class FocusOwnerTest : public X11SessionTest, public testing::WithParamInterface<OwnerCase> {};
+
+TEST_P(FocusOwnerTest, IsFoundFromTheFocusedWindow) {
+  KeyRecorder Recorder(GetParam().Options);
+  ASSERT_NE(Recorder.WaitUntilReady(), 0UL);  // it has given itself the focus
+  EXPECT_EQ(Session_->FocusedProcess(), GetParam().Identified ? Recorder.Pid() : 0);
+  EXPECT_EQ(Session_->FocusBelongsTo(Recorder.Pid()), GetParam().Identified);
+  EXPECT_FALSE(Session_->FocusBelongsTo(0));
+  EXPECT_EQ(
+      Session_->ShowMaximisedWithFocus(Recorder.Pid(), GetParam().Identified ? kTimeoutMs : 200),
+      GetParam().Identified);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, FocusOwnerTest,
+    testing::Values(OwnerCase{"TopLevel", {}, true},
+                    OwnerCase{"ChildOfTheTopLevel", {"--layout", "child"}, true},
+                    OwnerCase{"FrameAroundTheClient", {"--layout", "frame"}, true},
+                    OwnerCase{"ClientLeader", {"--pid", "leader"}, true},
+                    OwnerCase{"NoProcessId", {"--pid", "none"}, false}),
+    [](const auto& Info) { return Info.param.Name; });
+
+TEST(X11SessionOpen, RefusesClearlyWithoutADisplay) {
+  struct Case {
+    std::optional<std::string> Display;
+    std::string Start;
+  };
+  const std::vector<Case> Cases{{std::nullopt, "No X display: set DISPLAY"},
+                                {"", "No X display: set DISPLAY"},
+                                {":4095", "Cannot open the X display \":4095\""}};
+  for (const Case& C : Cases) {
+    ScopedEnvironment Display("DISPLAY", C.Display);
+    try {
+      X11Session::Open();
+      ADD_FAILURE() << "opened without a display";
+    } catch (const pictrane::RaisedError& Error) {
+      EXPECT_EQ(Error.Description.rfind(C.Start, 0), 0U) << Error.Description;
+    }
+  }
+}
+
+TEST(X11SessionOpen, RefusesClearlyAServerWithoutXtest) {
+  XvfbServer Server({"-tst"});
+  ScopedEnvironment Display("DISPLAY", Server.Name());
+  try {
+    X11Session::Open();
+    ADD_FAILURE() << "opened without XTEST";
+  } catch (const pictrane::RaisedError& Error) {
+    EXPECT_NE(Error.Description.find("lacks the XTEST extension"), std::string::npos)
+        << Error.Description;
+  }
+}
+
+// Under a reparenting window manager that speaks EWMH, as on a desktop: the manager maximises the
+// window in its frame, and the focus and the keys still find the client.
+TEST(X11SessionUnderAWindowManager, MaximisesFocusesAndTypes) {
+  if (RunToEnd({"sh", "-c", "command -v openbox >/dev/null"}) != 0)
+    GTEST_SKIP() << "openbox is not installed";
+  XvfbServer Server;
+  ScopedEnvironment Display("DISPLAY", Server.Name());
+  ChildProcess Manager({"openbox", "--sm-disable"}, true);
+  Probe Look;
+  ASSERT_TRUE(Look.WaitForWindowManager(kTimeoutMs));
+  auto Session = X11Session::Open();
+
+  KeyRecorder Recorder;
+  const unsigned long Window = Recorder.WaitUntilReady();
+  ASSERT_NE(Window, 0UL);
+  KeyRecorder Other({"--name", "other"});
+  ASSERT_NE(Other.WaitUntilReady(), 0UL);
+  ASSERT_TRUE(Session->ShowMaximisedWithFocus(Other.Pid(), kTimeoutMs));
+  EXPECT_FALSE(Session->FocusBelongsTo(Recorder.Pid()));
+
+  ASSERT_TRUE(Session->ShowMaximisedWithFocus(Recorder.Pid(), kTimeoutMs));
+  EXPECT_TRUE(Look.Reparented(Window));
+  EXPECT_TRUE(Look.MaximisedByWindowManager(Window));
+  EXPECT_EQ(Session->FocusedProcess(), Recorder.Pid());
+  EXPECT_FALSE(Session->FocusBelongsTo(Other.Pid()));
+  const KeyActions Keys =
+      Join({Text("Grüße Ω:"), {Char('o', pictrane::kControl)}, {Named(NamedKey::Down, 0, 2)}});
+  EXPECT_EQ(
+      Typed(*Session, Recorder, Keys),
+      (std::vector<std::string>{"G", "r", "ü", "ß", "e", " ", "Ω", ":", "Ctrl+o", "Down", "Down"}));
+  EXPECT_TRUE(Look.KeysDown().empty());
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#pragma once
+
+// Real X servers and real processes for the keystroke tests: an Xvfb of our own, child
+// processes, the key recorder and its transcript.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/KeyAction.h"
+
+struct _XDisplay;  // Xlib's Display
+
+namespace x11test {
+
+// An Xvfb on a display number it picks itself (-displayfd), ended on destruction.
+class XvfbServer {
+ public:
+  explicit XvfbServer(const std::vector<std::string>& ExtraArguments = {});
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+  const std::string& Name() const { return Name_; }  // ":N"
+
+ private:
+  pid_t Pid_ = 0;
+  std::string Name_;
+};
+
+// A program run as its own process, ended (SIGTERM) and reaped on destruction.
+class ChildProcess {
+ public:
+  // Quiet sends its error output to /dev/null.
+  explicit ChildProcess(const std::vector<std::string>& Arguments, bool Quiet = false);
+  ~ChildProcess() { Stop(); }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  pid_t Pid() const { return Pid_; }
+  void Stop();
+
+ private:
+  pid_t Pid_ = 0;
+};
+
+// Polls Done every few milliseconds until it holds (true) or TimeoutMs pass (false).
+bool WaitUntil(int TimeoutMs, const std::function<bool()>& Done);
+
+// Runs a program to its end; its exit status (-1 when it did not end normally).
+int RunToEnd(const std::vector<std::string>& Arguments);
+
+// Sets (or with nothing, removes) an environment variable for as long as it lives.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string Name, const std::optional<std::string>& Value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string Name_;
+  std::optional<std::string> Saved_;
+};
+
+// The key recorder as a process of its own, with its transcript in a fresh temporary folder.
+class KeyRecorder {
+ public:
+  explicit KeyRecorder(const std::vector<std::string>& Options = {});
+  ~KeyRecorder();
+  pid_t Pid() const { return Process_.Pid(); }
+  // Its top-level window, once it is mapped and has taken the focus (bounded wait; 0 if never).
+  unsigned long WaitUntilReady(int TimeoutMs = 5000);
+  std::vector<std::string> Lines() const;
+  // Waits until the transcript holds more than Count lines and its last is Marker.
+  bool WaitForMarker(std::size_t Count, const std::string& Marker, int TimeoutMs = 5000) const;
+
+ private:
+  std::string Folder_;
+  std::string Transcript_;
+  ChildProcess Process_;
+};
+
+// The tests' own look at the X server, kept here so that Xlib's macros stay out of test code.
+class Probe {
+ public:
+  Probe();  // opens $DISPLAY
+  ~Probe();
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+  struct Geometry {
+    int X, Y, Width, Height;
+    friend bool operator==(const Geometry&, const Geometry&) = default;
+  };
+  Geometry ScreenSize();
+  Geometry WindowGeometry(unsigned long Window);
+  unsigned long FocusWindow();
+  std::vector<int> KeysDown();  // keycodes the server holds down
+  unsigned Modifiers();         // modifiers in force from keys held or latched
+  bool CapsLocked();
+  int Group();  // the keyboard group in force
+  void LockGroup(int Group);
+  std::vector<unsigned long> WholeKeymap();  // every keysym of every keycode
+  // Until TimeoutMs: an EWMH window manager runs and manages new windows (it has put a window of
+  // ours into a frame: some announce themselves before they handle the first map request).
+  bool WaitForWindowManager(int TimeoutMs);
+  bool MaximisedByWindowManager(unsigned long Window);  // its _NET_WM_STATE says so
+  bool Reparented(unsigned long Window);                // it lives in a window manager's frame
+
+ private:
+  ::_XDisplay* D_;
+};
+
+// Character actions for each code point of UTF-8 Text, with Modifiers held.
+pictrane::KeyActions Text(const std::string& Utf8, std::uint8_t Modifiers = 0);
+pictrane::KeyAction Named(pictrane::NamedKey Key, std::uint8_t Modifiers = 0, int Count = 1);
+pictrane::KeyAction Char(char32_t Character, std::uint8_t Modifiers = 0, int Count = 1);
+// Each code point of UTF-8 Text as its own string (the recorder writes one line per character).
+std::vector<std::string> CodePoints(const std::string& Utf8);
+
+}  // namespace x11test
