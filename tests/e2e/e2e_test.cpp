@@ -1,0 +1,310 @@
+// pictrane-converter as a user runs it, under Xvfb: its window, Convert pressed, and the keys it
+// types arriving in a real window of another process, either our key recorder or pictrane-capture.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+
+#include "CalcFile.h"
+#include "CalcName.h"
+#include "TiLibraries.h"
+#include "TestSupport.h"
+#include "X11TestSupport.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace x11test;
+namespace ct = pictrane::capture::test;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A program that the test waits for, ended if it outlives the test.
+class Program {
+ public:
+  explicit Program(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    if (::posix_spawn(&Pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) Pid_ = 0;
+  }
+  ~Program() {
+    if (Pid_ > 0 && !Status_) {
+      ::kill(Pid_, SIGKILL);
+      ::waitpid(Pid_, nullptr, 0);
+    }
+  }
+  pid_t Pid() const { return Pid_; }
+  // The exit status once it ended within TimeoutMs, or nothing.
+  std::optional<int> Wait(int TimeoutMs) {
+    WaitUntil(TimeoutMs, [&] {
+      int status = 0;
+      if (::waitpid(Pid_, &status, WNOHANG) == Pid_) Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return Status_.has_value();
+    });
+    return Status_;
+  }
+
+ private:
+  pid_t Pid_ = 0;
+  std::optional<int> Status_;
+};
+
+std::string Xdotool(const std::vector<std::string>& args) {
+  // xdotool prints window ids; capture them through a file, as RunToEnd does not.
+  const std::string out = fs::temp_directory_path() / ("pictrane-xdotool-" + std::to_string(::getpid()));
+  std::string command = "xdotool";
+  for (const std::string& a : args) command += " '" + a + "'";
+  command += " > " + out + " 2>/dev/null";
+  const int rc = std::system(command.c_str());
+  std::string text = rc == 0 ? ReadAll(out) : "";
+  fs::remove(out);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text.substr(0, text.find('\n'));
+}
+
+// An application folder of its own: a copy of the program, the placeholder and settings.ini.
+class AppFolder {
+ public:
+  AppFolder() {
+    char tmpl[] = "/tmp/pictrane-e2e-XXXXXX";
+    Path = ::mkdtemp(tmpl);
+    fs::create_directory(Path + "/app");
+    fs::create_directory(Bitmaps());
+    fs::copy_file(PICTRANE_CONVERTER, Path + "/app/pictrane-converter");
+    fs::copy_file(PICTRANE_DUMMY_BMP, Path + "/app/dummy.bmp");
+  }
+  ~AppFolder() { fs::remove_all(Path); }
+
+  std::string Bitmaps() const { return Path + "/bitmaps dir"; }
+  void Settings(const std::string& tool, const std::string& device, int deleteOption) const {
+    std::ofstream(Path + "/app/settings.ini", std::ios::binary)
+        << "[Settings]\r\nScreenCapturePath=" << tool << "\r\nLastDir=" << Bitmaps() << "\r\nLastDeviceDir=" << device
+        << "\r\nDeleteBMPs=" << deleteOption << "\r\n";
+  }
+  // A capture tool that is really the key recorder, writing what it receives to Transcript.
+  std::string RecorderTool() const {
+    const std::string script = Path + "/app/recorder.sh";
+    std::ofstream(script) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Transcript() << "' --name tool\n";
+    fs::permissions(script, fs::perms::owner_all);
+    return script;
+  }
+  std::string Transcript() const { return Path + "/tool-keys.txt"; }
+
+  // Starts the program, presses Convert once its window shows.
+  std::unique_ptr<Program> StartAndConvert() const {
+    auto program = std::make_unique<Program>(std::vector<std::string>{Path + "/app/pictrane-converter"});
+    const std::string window = Xdotool({"search", "--sync", "--name", "^Pictrane Converter 1\\.1$"});
+    EXPECT_FALSE(window.empty());
+    Xdotool({"windowfocus", "--sync", window});
+    Xdotool({"key", "--window", window, "space"});  // Convert holds the focus when the window opens
+    return program;
+  }
+
+  std::string Path;
+};
+
+// Presses OK on the program's message box, found by its title.
+bool DismissMessageBox(int TimeoutMs) {
+  std::string box;
+  WaitUntil(TimeoutMs, [&] {
+    box = Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter$"});
+    return !box.empty();
+  });
+  if (box.empty()) return false;
+  Xdotool({"windowfocus", "--sync", box});
+  Xdotool({"key", "--window", box, "Return"});
+  return true;
+}
+
+// What the recorder writes for one file's script.
+std::vector<std::string> ScriptLines(const std::string& source, const std::string& target, const std::string& name,
+                                     const std::string& device) {
+  std::vector<std::string> lines = {"Ctrl+F4", "Ctrl+o"};
+  auto type = [&](const std::string& text) {
+    for (const std::string& c : CodePoints(text)) lines.push_back(c);
+  };
+  type(source);
+  lines.insert(lines.end(), {"Enter", "Alt+f", "a"});
+  type(target);
+  lines.insert(lines.end(), {"Alt+v", "F4", "Down", "Down", "Down", "Down", "Down", "Enter", "Enter"});
+  type(name);
+  lines.insert(lines.end(), {"Alt+a", "Alt+d", "Delete"});
+  type(device);
+  lines.push_back("Enter");
+  return lines;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  XvfbServer X;
+  ScopedEnvironment Display{"DISPLAY", X.Name()};
+  ScopedEnvironment Platform{"QT_QPA_PLATFORM", std::string("xcb")};
+  AppFolder App;
+};
+
+TEST_F(EndToEnd, TheToolReceivesExactlyTheFileScript) {
+  // Listed without regard to case: "a b", "Grüße", then the one full of notation characters.
+  const std::vector<std::string> names = {"x+^%~(){}[].bmp", "Grüße.bmp", "a b.bmp"};
+  for (const std::string& n : names) std::ofstream(App.Bitmaps() + "/" + n) << "BM";
+  App.Settings(App.RecorderTool(), "Ordner", 0);
+
+  auto program = App.StartAndConvert();
+  ASSERT_EQ(program->Wait(30000), std::optional<int>(0));
+
+  std::vector<std::string> expected;
+  for (const std::string n : {"a b", "Grüße", "x+^%~(){}[]"}) {
+    const std::string base = App.Bitmaps() + "/" + n;
+    const auto script = ScriptLines(base + ".bmp", base + ".89i", n, "Ordner");
+    expected.insert(expected.end(), script.begin(), script.end());
+  }
+  expected.push_back("Alt+F4");
+  EXPECT_TRUE(WaitUntil(5000, [&] { return Lines(App.Transcript()).size() >= expected.size(); }));
+  EXPECT_EQ(Lines(App.Transcript()), expected);
+
+  // The run cleaned up and the window saved its fields on the way out.
+  EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
+  const std::string settings = ReadAll(App.Path + "/app/settings.ini");
+  EXPECT_NE(settings.find("LastDeviceDir=Ordner\r\n"), std::string::npos);
+  for (const std::string& n : names) EXPECT_TRUE(fs::exists(App.Bitmaps() + "/" + n)) << n;
+}
+
+TEST_F(EndToEnd, NoKeyReachesAWindowThatTakesTheFocusHalfWay) {
+  for (int i = 0; i < 6; ++i) std::ofstream(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp") << "BM";
+  App.Settings(App.RecorderTool(), "main", 1);
+  const std::string intruderKeys = App.Path + "/intruder-keys.txt";
+  Program intruder({PICTRANE_KEY_RECORDER, intruderKeys, "--name", "intruder"});
+  ASSERT_TRUE(WaitUntil(5000, [&] { return fs::exists(intruderKeys + ".ready"); }));
+  const std::string intruderWindow = ReadAll(intruderKeys + ".ready");
+
+  auto program = App.StartAndConvert();
+  // Once the first file's script is through, another program takes the focus.
+  ASSERT_TRUE(WaitUntil(20000, [&] {
+    const auto lines = Lines(App.Transcript());
+    return std::count(lines.begin(), lines.end(), "Alt+d") >= 1;
+  }));
+  Xdotool({"windowfocus", "--sync", intruderWindow.substr(0, intruderWindow.find('\n'))});
+
+  EXPECT_TRUE(DismissMessageBox(20000));
+  ASSERT_EQ(program->Wait(20000), std::optional<int>(0));
+  const auto intruderLines = Lines(intruderKeys);
+  // The box's OK was pressed with Return in the box itself: nothing at all in the intruder.
+  EXPECT_EQ(intruderLines, std::vector<std::string>{});
+  // No picture appeared (the recorder writes none), so every bitmap is still there.
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(fs::exists(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp"));
+  EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
+  const auto tool = Lines(App.Transcript());
+  EXPECT_EQ(std::count(tool.begin(), tool.end(), "Alt+F4"), 0);  // never sent to someone else
+}
+
+}  // namespace
+
+namespace {
+
+// A bitmap of the conversion test: its file name, size, how it is stored and what it shows.
+struct Sample {
+  std::string Name;  // without ".bmp"
+  int Width, Height;
+  ct::BmpVariant Variant;
+};
+
+ct::IndexedPicture Draw(const Sample& s) {
+  ct::IndexedPicture p;
+  p.Width = s.Width;
+  p.Height = s.Height;
+  // Colours far from the threshold, so that 16-bit storage cannot move them across it.
+  p.Palette = {{qRgb(255, 255, 255), false}, {qRgb(0, 0, 0), true}, {qRgb(250, 200, 200), false},
+               {qRgb(20, 20, 120), true}};
+  const std::size_t colours = s.Variant == ct::BmpVariant::Bpp1 ? 2 : 4;
+  for (int y = 0; y < s.Height; ++y)
+    for (int x = 0; x < s.Width; ++x) p.Index.push_back(static_cast<std::uint8_t>((x * 7 + y * 3 + x * y) % colours));
+  return p;
+}
+
+std::u32string FromUtf8(const std::string& s) { return QString::fromStdString(s).toStdU32String(); }
+
+// The calculator name the tool's fields keep of a typed name: what fits is taken, the rest refused.
+std::string ExpectedName(const std::string& typed) {
+  std::u32string kept;
+  for (char32_t c : FromUtf8(typed))
+    if (pictrane::capture::IsNameSoFar(kept + c)) kept += c;
+  return pictrane::capture::ToCalcCharset(pictrane::capture::LowerName(kept));
+}
+
+TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {
+  using V = ct::BmpVariant;
+  const std::vector<Sample> samples = {
+      {"one by one", 1, 1, V::Bpp24},        {"w1 tall", 1, 50, V::Bpp1},
+      {"seven", 7, 5, V::Bpp4},              {"nine (9)+x", 9, 9, V::Bpp8},
+      {"rle four", 33, 20, V::Rle4},         {"rle eight", 40, 30, V::Rle8},
+      {"sixteen {16}", 159, 10, V::Bpp16},   {"full screen", 160, 100, V::Bpp32},
+      {"Größe ~big~", 640, 480, V::Bpp24},   {"top down [td]", 64, 48, V::TopDown24},
+      {"^percent%", 20, 20, V::Bpp24},       {"Ωmega", 12, 3, V::Bpp8},
+  };
+  for (const Sample& s : samples)
+    ASSERT_TRUE(ct::WriteFile(QString::fromStdString(App.Bitmaps() + "/" + s.Name + ".bmp"), ct::EncodeBmp(Draw(s), s.Variant)));
+  std::ofstream(App.Bitmaps() + "/broken.bmp") << "this is not a bitmap";
+  App.Settings(PICTRANE_CAPTURE, "pics", 1);
+
+  auto program = App.StartAndConvert();
+  // The broken bitmap yields no picture: the run keeps it and says so at the end.
+  EXPECT_TRUE(DismissMessageBox(60000));
+  ASSERT_EQ(program->Wait(20000), std::optional<int>(0));
+
+  EXPECT_TRUE(fs::exists(App.Bitmaps() + "/broken.bmp"));
+  EXPECT_FALSE(fs::exists(App.Bitmaps() + "/broken.89i"));
+  for (const Sample& s : samples) {
+    SCOPED_TRACE(s.Name);
+    const std::string base = App.Bitmaps() + "/" + s.Name;
+    EXPECT_FALSE(fs::exists(base + ".bmp"));
+    const ct::CalcFileContent file = ct::ReadCalcFile(QString::fromStdString(base + ".89i"));
+    ASSERT_EQ(file.ReadResult, 0);
+    EXPECT_EQ(file.StoredChecksum, file.ComputedChecksum);
+    EXPECT_EQ(file.Model, CALC_TI89);
+    EXPECT_EQ(file.Entries, 1u);
+    EXPECT_EQ(file.Type, 0x10);
+    EXPECT_EQ(file.Name, ExpectedName(s.Name));
+    EXPECT_EQ(file.Folder, "pics");
+
+    // Larger than the screen: fitted into 160 x 100 keeping proportions, sampled nearest.
+    int w = s.Width, h = s.Height;
+    if (w > 160 || h > 100) {
+      const double scale = std::min(160.0 / w, 100.0 / h);
+      w = std::max(1, static_cast<int>(std::lround(w * scale)));
+      h = std::max(1, static_cast<int>(std::lround(h * scale)));
+    }
+    const ct::DecodedPic pic = ct::DecodePic(file.Data);
+    ASSERT_TRUE(pic.Valid);
+    ASSERT_EQ(pic.Width, w);
+    ASSERT_EQ(pic.Height, h);
+    const ct::IndexedPicture source = Draw(s);
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int sx = static_cast<int>((2LL * x + 1) * s.Width / (2LL * w));
+        const int sy = static_cast<int>((2LL * y + 1) * s.Height / (2LL * h));
+        wrong += pic.DarkAt(x, y) != source.DarkAt(sx, sy);
+      }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+}  // namespace
