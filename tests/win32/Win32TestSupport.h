@@ -199,13 +199,15 @@ inline BOOL CALLBACK CollectTopWindow(HWND Window, LPARAM Param) {
   auto* Search = reinterpret_cast<TopWindowSearch*>(Param);
   DWORD Owner = 0;
   ::GetWindowThreadProcessId(Window, &Owner);
-  if (Owner == Search->Process && ::IsWindowVisible(Window) && ClassOf(Window) == Search->Class) {
+  const bool AnyProcess = Search->Process == 0;
+  if ((AnyProcess || Owner == Search->Process) && ::IsWindowVisible(Window) &&
+      ClassOf(Window) == Search->Class) {
     Search->Found.push_back(Window);
   }
   return TRUE;
 }
 
-// The visible top-level windows of a process with a given class.
+// The visible top-level windows of a process (0: of any) with a given class.
 inline std::vector<HWND> TopWindowsOf(DWORD Process, const std::wstring& Class) {
   TopWindowSearch Search{Process, Class, {}};
   ::EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&Search));
@@ -214,6 +216,7 @@ inline std::vector<HWND> TopWindowsOf(DWORD Process, const std::wstring& Class) 
 
 // Waits for such a window; nothing after TimeoutMs or once the process has ended.
 inline HWND WaitForTopWindow(ChildProcess& Child, const std::wstring& Class, DWORD TimeoutMs) {
+  if (!Child.Started()) return nullptr;
   const ULONGLONG Deadline = ::GetTickCount64() + TimeoutMs;
   while (::GetTickCount64() < Deadline) {
     const std::vector<HWND> Found = TopWindowsOf(Child.Id(), Class);

@@ -6,7 +6,7 @@
 //   'c'            a character typed without Ctrl or Alt (UTF-8)
 //   Ctrl+o Alt+F4  a key pressed with Ctrl, Alt or Shift (modifiers in that order)
 //   Enter Down F4  a key that types no character, pressed on its own
-// Alt+F4 closes the window, as it closes the real tool.
+// Alt+F4 closes the window, as it closes the real tool; so do two minutes without it.
 
 #include "platform/win32/Win32.h"
 
@@ -135,6 +135,9 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
     case WM_SYSKEYUP:
     case WM_SYSCHAR:
       return 0;
+    case WM_TIMER:  // nobody closed it: the run that started it is gone
+      ::DestroyWindow(Window);
+      return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
@@ -177,6 +180,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   HWND Window =
       ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance, nullptr);
+  ::SetTimer(Window, 1, 120000, nullptr);
   ::ShowWindow(Window, Show);
   ::SetForegroundWindow(Window);
   ::SetFocus(Window);

@@ -241,6 +241,7 @@ std::optional<Box> ReadBoxAndPressOk(HWND Dialog) {
 
 // A box of the program titled as the program is, or nothing after TimeoutMs.
 HWND WaitForBox(ChildProcess& Program, DWORD TimeoutMs) {
+  if (!Program.Started()) return nullptr;
   const ULONGLONG Deadline = ::GetTickCount64() + TimeoutMs;
   while (::GetTickCount64() < Deadline) {
     for (HWND Dialog : TopWindowsOf(Program.Id(), L"#32770")) {
@@ -257,6 +258,18 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(::CopyFileW(ProgramFile().c_str(), Exe.c_str(), FALSE)) << Narrow(Exe);
+  }
+  void TearDown() override {
+    // The program started the recorder; a run that failed half-way may have left it behind.
+    for (HWND Recorder : TopWindowsOf(0, L"PictraneKeyRecorder")) {
+      DWORD Id = 0;
+      ::GetWindowThreadProcessId(Recorder, &Id);
+      HANDLE Process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Id);
+      if (Process == nullptr) continue;
+      ::TerminateProcess(Process, 99);
+      ::WaitForSingleObject(Process, 5000);
+      ::CloseHandle(Process);
+    }
   }
   std::wstring CommandLine() const { return L"\"" + Exe + L"\""; }
 
