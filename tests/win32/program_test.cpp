@@ -306,6 +306,21 @@ TEST_F(ProgramTest, WithTheToolButNoPlaceholderItStopsForDummyBmp) {
   EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
 }
 
+TEST_F(ProgramTest, AnUnhandledErrorShowsTheRunTimeErrorBoxAndExits) {
+  // A folder where the settings file belongs: it can be neither found nor created.
+  ASSERT_TRUE(::CreateDirectoryW((App / L"settings.ini").c_str(), nullptr));
+  ChildProcess Program(CommandLine());
+  HWND Dialog = WaitForBox(Program, 30000);
+  ASSERT_NE(Dialog, nullptr) << "no message box";
+  const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+  ASSERT_TRUE(Shown.has_value());
+  const std::string Start = "Run-time error '75':\r\n\r\nPath/File access error: cannot create " +
+                            Narrow(App / L"settings.ini") + " (";
+  EXPECT_EQ(Shown->Text.substr(0, Start.size()), Start) << Shown->Text;
+  EXPECT_EQ(Shown->Icon, "stop");
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(2));
+}
+
 // ---- A conversion run -------------------------------------------------------------------------
 
 std::vector<std::string> Characters(const std::wstring& Text) {

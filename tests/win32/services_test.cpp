@@ -1,0 +1,57 @@
+// The smaller services: starting programs and the shell's folder dialog.
+
+#include "Win32TestSupport.h"  // first: <windows.h> before <objbase.h>
+
+#include <objbase.h>
+
+#include "platform/win32/ServicesWin32.h"
+
+namespace pictrane::win32::testing {
+namespace {
+
+TEST(ProcessesWin32, AProgramThatIsNotThereRaisesFileNotFound) {
+  ProcessesWin32 Programs;
+  try {
+    Programs.Start("Z:\\nowhere\\no tool.exe \"C:\\dummy.bmp\"", WindowState::MaximizedFocus);
+    ADD_FAILURE() << "started";
+  } catch (const RaisedError& Error) {
+    EXPECT_EQ(Error.Number, ErrorNumber::FileNotFound);
+    EXPECT_NE(Error.Description.find("Z:\\nowhere\\no tool.exe"), std::string::npos);
+  }
+}
+
+// What the timer saw of the modal dialog.
+struct DialogWatch {
+  std::wstring Prompt;
+  bool PromptShown = false;
+  bool Cancelled = false;
+};
+DialogWatch* Watch = nullptr;
+
+void CALLBACK CancelTheDialog(HWND, UINT, UINT_PTR, DWORD) {
+  for (HWND Dialog : TopWindowsOf(::GetCurrentProcessId(), L"#32770")) {
+    for (HWND Child : ChildrenOf(Dialog)) {
+      if (TextOf(Child) == Watch->Prompt) Watch->PromptShown = true;
+    }
+    ::PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+    Watch->Cancelled = true;
+  }
+}
+
+TEST(FolderDialogWin32, ShowsThePromptAndGivesNothingOnCancel) {
+  ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  DialogWatch Seen{L"Select folder of BMP files \u00e0 convertir \u03a9:"};
+  Watch = &Seen;
+  // The dialog is modal: a timer of this thread reads it and cancels it.
+  const UINT_PTR Timer = ::SetTimer(nullptr, 0, 100, CancelTheDialog);
+  FolderDialogWin32 Folders;
+  EXPECT_EQ(Folders.BrowseForFolder(0, Narrow(Seen.Prompt)), std::nullopt);
+  ::KillTimer(nullptr, Timer);
+  Watch = nullptr;
+  EXPECT_TRUE(Seen.Cancelled);
+  EXPECT_TRUE(Seen.PromptShown);
+  ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace pictrane::win32::testing
