@@ -31,6 +31,7 @@ class LinuxListing : public DirectoryListing {
 
 class LinuxClock : public Clock {
  public:
+  LinuxClock();
   void Sleep(int Milliseconds) override;
   std::int64_t NowMs() override;
 };

@@ -60,14 +60,15 @@ int RecordError(Display*, XErrorEvent* Event) {
 // caller sees.
 class ErrorTrap {
  public:
+  // Every operation of a session ends in a round trip, so no earlier request can still owe an
+  // error: the trap starts without one of its own.
   explicit ErrorTrap(Display* D) : D_(D) {
-    XSync(D_, False);
     Outer_ = gFirstError;
     gFirstError = 0;
     Previous_ = XSetErrorHandler(RecordError);
   }
   ~ErrorTrap() {
-    XSync(D_, False);
+    if (!Settled_) XSync(D_, False);
     XSetErrorHandler(Previous_);
     gFirstError = Outer_;
   }
@@ -77,11 +78,19 @@ class ErrorTrap {
   // After a round trip: the code of the first error since the trap was set, or 0.
   int Sync() {
     XSync(D_, False);
+    Settled_ = true;
     return gFirstError;
   }
 
+  // The last request had a reply, so its errors are in: closing needs no round trip.
+  void Settled() { Settled_ = true; }
+
+  // Requests were sent since the last round trip.
+  void Unsettled() { Settled_ = false; }
+
  private:
   Display* D_;
+  bool Settled_ = false;
   int Outer_ = 0;
   XErrorHandler Previous_ = nullptr;
 };
@@ -203,7 +212,13 @@ struct X11Session::State {
        NetMaxHorz = 0, NetActiveWindow = 0, NetSupported = 0, NetSupportingWmCheck = 0;
 
   XkbDescPtr Xkb = nullptr;
+  bool KeymapStale = true;  // a mapping notification came since Xkb was read
+  int XkbEventBase = -1;
+  bool KeyboardStale = true;  // a lock or the group changed since Keyboard was read
   XkbStateRec Keyboard{};
+  // The last focused window and its process; forgotten when that window is destroyed.
+  Window CachedFocus = 0;
+  ProcessId CachedProcess = 0;
   int NumGroups = 1;  // the most groups any key has
   std::vector<Spare> Pool;
   std::uint64_t UseCounter = 0;
@@ -212,6 +227,7 @@ struct X11Session::State {
 
   void DrainEvents();
   void RefreshKeymap();
+  void RefreshKeyboard();
   void ReconcilePool();
   bool InPool(KeyCode Code) const;
   bool KeyIsEmpty(KeyCode Code) const;
@@ -260,11 +276,11 @@ class Typist {
     while (!S_.Held.empty()) {
       XTestFakeKeyEvent(S_.D, S_.Held.back(), False, CurrentTime);
       S_.Held.pop_back();
-      XSync(S_.D, False);
     }
     if (GroupChanged_) XkbLockGroup(S_.D, XkbUseCoreKbd, OriginalGroup_);
     if (CapsLocked_) XkbLockModifiers(S_.D, XkbUseCoreKbd, LockMask, LockMask);
-    XSync(S_.D, False);
+    XFlush(S_.D);
+    Trap_.Unsettled();  // the trap's round trip confirms these
   }
   Typist(const Typist&) = delete;
   Typist& operator=(const Typist&) = delete;
@@ -296,12 +312,10 @@ class Typist {
   }
 
  private:
-  // Every event is synced, so a key is in the server's hands before the next one goes.
-  void Check() {
-    if (int Error = Trap_.Sync())
-      Raise("The X server refused a synthesised keystroke (X error " + std::to_string(Error) +
-            ").");
-  }
+  // Each event goes out at once, in order; the server's verdict on them all is collected with
+  // one round trip when the string ends (a round trip per event would cost more than the
+  // pauses between strings).
+  void Check() { Trap_.Unsettled(); }
 
   X11Session::State& S_;
   ErrorTrap& Trap_;
@@ -328,7 +342,30 @@ void X11Session::State::DrainEvents() {
   while (XPending(D) > 0) {
     XEvent Event;
     XNextEvent(D, &Event);
-    if (Event.type == MappingNotify) XRefreshKeyboardMapping(&Event.xmapping);
+    if (Event.type == MappingNotify) {
+      XRefreshKeyboardMapping(&Event.xmapping);
+      KeymapStale = true;
+    } else if (Event.type == XkbEventBase) {
+      // An XKB client hears of keymap changes through these rather than MappingNotify.
+      const int Kind = reinterpret_cast<const XkbAnyEvent&>(Event).xkb_type;
+      if (Kind == XkbMapNotify || Kind == XkbNewKeyboardNotify) KeymapStale = true;
+      KeyboardStale = true;
+    } else if (Event.type == DestroyNotify && Event.xdestroywindow.window == CachedFocus) {
+      CachedFocus = 0;
+      CachedProcess = 0;
+    }
+  }
+}
+
+// The keymap and the keyboard's locks are read again only after the server said they changed:
+// every round trip saved here is saved on every key string.
+void X11Session::State::RefreshKeyboard() {
+  if (KeymapStale || !Xkb) {
+    RefreshKeymap();
+  } else if (KeyboardStale) {
+    if (XkbGetState(D, XkbUseCoreKbd, &Keyboard) != Success)
+      Raise("Cannot read the keyboard state from the X server.");
+    KeyboardStale = false;
   }
 }
 
@@ -338,8 +375,10 @@ void X11Session::State::RefreshKeymap() {
   if (!Fresh) Raise("Cannot read the keyboard map from the X server.");
   if (Xkb) XkbFreeKeyboard(Xkb, 0, True);
   Xkb = Fresh;
+  KeymapStale = false;
   if (XkbGetState(D, XkbUseCoreKbd, &Keyboard) != Success)
     Raise("Cannot read the keyboard state from the X server.");
+  KeyboardStale = false;
   NumGroups = 1;
   for (int Code = Xkb->min_key_code; Code <= Xkb->max_key_code; ++Code)
     NumGroups = std::max(NumGroups, static_cast<int>(XkbKeyNumGroups(Xkb, Code)));
@@ -719,6 +758,12 @@ std::unique_ptr<X11Session> X11Session::Open() {
   S->NetActiveWindow = Intern("_NET_ACTIVE_WINDOW");
   S->NetSupported = Intern("_NET_SUPPORTED");
   S->NetSupportingWmCheck = Intern("_NET_SUPPORTING_WM_CHECK");
+  S->XkbEventBase = Event;
+  // Changes of the keymap and of the locks are announced, so a key string need not ask for them.
+  const unsigned Maps = XkbMapNotifyMask | XkbNewKeyboardNotifyMask;
+  XkbSelectEvents(D, XkbUseCoreKbd, Maps, Maps);
+  const unsigned long Watched = XkbModifierLockMask | XkbGroupLockMask | XkbGroupStateMask;
+  XkbSelectEventDetails(D, XkbUseCoreKbd, XkbStateNotify, Watched, Watched);
   S->RefreshKeymap();
   return std::unique_ptr<X11Session>(new X11Session(std::move(S)));
 }
@@ -741,7 +786,7 @@ void X11Session::SendKeys(const KeyActions& Actions) {
 
   S.DrainEvents();
   ErrorTrap Trap(S.D);
-  S.RefreshKeymap();
+  S.RefreshKeyboard();
 
   struct Step {
     std::optional<KeyChoice> Key;  // nothing: a spare keycode is mapped to Sym when its turn comes
@@ -806,27 +851,41 @@ void X11Session::SendKeys(const KeyActions& Actions) {
       if (Hold & kHoldControl) Keys.Release(*Control);
     }
   }
-  // The server has delivered every event; one more round trip gives the receiver a moment to
-  // read them before the caller goes on.
-  XSync(S.D, False);
-  Window Focus = 0;
-  int Revert = 0;
-  XGetInputFocus(S.D, &Focus, &Revert);
+  // The releases above ended in a round trip: the server has taken every event.
+  if (int Error = Trap.Sync())
+    Raise("The X server refused a synthesised keystroke (X error " + std::to_string(Error) + ").");
 }
 
 ProcessId X11Session::FocusedProcess() {
   State& S = *S_;
   ErrorTrap Trap(S.D);
-  Window W = S.FocusWindow();
+  Trap.Settled();  // only requests with replies follow: their errors come with them
+  const Window Focus = S.FocusWindow();
+  // A destruction of the cached window reached us before the reply above did.
+  S.DrainEvents();
+  if (Focus != 0 && Focus == S.CachedFocus) return S.CachedProcess;
+
+  ProcessId Found = 0;
+  Window W = Focus;
   for (int Depth = 0; W != 0 && Depth < 64; ++Depth) {
-    if (ProcessId Process = S.ProcessOf(W)) return Process;
+    if ((Found = S.ProcessOf(W))) break;
     const Window Parent = S.ParentOf(W);
-    if (Parent == 0) return 0;
+    if (Parent == 0) break;
     // At the top: W may be a window manager's frame with the client below it.
-    if (Parent == S.Root) return S.ProcessOf(S.ClientBelow(W));
+    if (Parent == S.Root) {
+      Found = S.ProcessOf(S.ClientBelow(W));
+      break;
+    }
     W = Parent;
   }
-  return 0;
+  if (Found != 0) {
+    // Watch for its destruction, so that a later window given the same id is looked up anew.
+    XSelectInput(S.D, Focus, StructureNotifyMask);
+    Trap.Unsettled();
+    S.CachedFocus = Focus;
+    S.CachedProcess = Found;
+  }
+  return Found;
 }
 
 bool X11Session::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {

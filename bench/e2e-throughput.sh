@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# End-to-end throughput: pictrane-converter driving pictrane-capture over 200 bitmaps on a
+# virtual display, in converted files per second, beside the bound the fixed pauses allow
+# (120 ms a file plus 200 ms at the start).
+#   bench/e2e-throughput.sh [build/linux/bin] [count]
+set -euo pipefail
+bin=$(realpath "${1:-build/linux/bin}")
+count=${2:-200}
+samples=$(realpath "$(dirname "$0")/../samples")
+
+work=$(mktemp -d /tmp/pictrane-throughput-XXXXXX)
+trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/app" "$work/bitmaps"
+cp "$bin/pictrane-converter" "$bin/dummy.bmp" "$work/app/"
+for i in $(seq -w 1 "$count"); do cp "$samples/smiley.bmp" "$work/bitmaps/pic$i.bmp"; done
+printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=main\r\nDeleteBMPs=0\r\n' \
+  "$bin/pictrane-capture" "$work/bitmaps" > "$work/app/settings.ini"
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+xvfb=$!
+read -r -u 3 display
+export DISPLAY=:$display QT_QPA_PLATFORM=xcb
+
+"$work/app/pictrane-converter" &
+program=$!
+window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
+xdotool windowfocus --sync "$window"
+start=$(date +%s.%N)
+xdotool key --window "$window" space
+wait "$program"
+end=$(date +%s.%N)
+
+written=$(find "$work/bitmaps" -name '*.89i' | wc -l)
+awk -v n="$written" -v total="$count" -v s="$start" -v e="$end" 'BEGIN {
+  t = e - s; rate = n / t; bound = total / (0.2 + 0.12 * total);
+  printf "converted %d of %d files in %.2f s: %.2f files/s; bound %.2f files/s; %.1f %% of the bound\n",
+         n, total, t, rate, bound, 100 * rate / bound }'
