@@ -125,6 +125,8 @@ TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemInTwips) {
   EXPECT_EQ(Style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
   EXPECT_NE(Style & WS_SYSMENU, 0);
   EXPECT_EQ(Narrow(TextOf(Form)), "Pictrane Converter 1.1");
+  EXPECT_NE(::GetClassLongPtrW(Form, GCLP_HICON), 0);  // the program's icon in the title bar
+  EXPECT_NE(::GetClassLongPtrW(Form, GCLP_HICONSM), 0);
   RECT Outer;
   ::GetWindowRect(Form, &Outer);
   EXPECT_NEAR((Outer.left + Outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
