@@ -36,7 +36,7 @@ out = lambda name: os.path.join(here, name)
 # 24 bits: a sun over hills, larger than the calculator's screen, so it is scaled down.
 def landscape(x, y):
     if (x - 230) ** 2 + (y - 50) ** 2 < 28 ** 2:
-        return (250, 220, 60)
+        return (230, 90, 20)
     if y > 140 + 25 * math.sin(x / 30.0):
         return (40, 110, 40)
     return (150, 200, 250)
