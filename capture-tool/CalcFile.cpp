@@ -10,6 +10,7 @@
 #include "CalcName.h"
 #include "TiLibraries.h"
 #include "platform/RaisedError.h"
+#include "platform/Utf8.h"
 
 namespace pictrane::capture {
 
@@ -40,23 +41,7 @@ CalcModel ToLibraryModel(CalcModelId Model) {
 
 std::string ToUtf8(std::u32string_view Text) {
   std::string Utf8;
-  for (const char32_t C : Text) {
-    if (C < 0x80) {
-      Utf8 += static_cast<char>(C);
-    } else if (C < 0x800) {
-      Utf8 += static_cast<char>(0xC0 | (C >> 6));
-      Utf8 += static_cast<char>(0x80 | (C & 0x3F));
-    } else if (C < 0x10000) {
-      Utf8 += static_cast<char>(0xE0 | (C >> 12));
-      Utf8 += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-      Utf8 += static_cast<char>(0x80 | (C & 0x3F));
-    } else {
-      Utf8 += static_cast<char>(0xF0 | (C >> 18));
-      Utf8 += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
-      Utf8 += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-      Utf8 += static_cast<char>(0x80 | (C & 0x3F));
-    }
-  }
+  for (const char32_t C : Text) AppendUtf8(Utf8, C);
   return Utf8;
 }
 

@@ -45,10 +45,7 @@ class Run {
     try {
       P.Listing.ListBitmaps(In.Folder, ListFile);
     } catch (const RaisedError& e) {
-      RemoveListFile();
-      P.Windows.MessageBox("The bitmaps of the folder could not be listed.\r\n" + e.Description,
-                           MessageIcon::Exclamation, kTitle);
-      return RunOutcome::Idle;
+      return NotStarted("The bitmaps of the folder could not be listed.", e);
     }
     P.Time.Sleep(kStartPauseMs);
 
@@ -56,10 +53,7 @@ class Run {
       Tool = P.Programs.Start(ToolCommandLine(In.ScreenCapturePath, Placeholder),
                               WindowState::MaximizedFocus);
     } catch (const RaisedError& e) {
-      RemoveListFile();
-      P.Windows.MessageBox("The capture tool could not be started.\r\n" + e.Description,
-                           MessageIcon::Exclamation, kTitle);
-      return RunOutcome::Idle;
+      return NotStarted("The capture tool could not be started.", e);
     }
     P.Time.Sleep(kStartPauseMs);
 
@@ -80,6 +74,13 @@ class Run {
   }
 
  private:
+  // Nothing runs yet, so the window stays as it was for another try.
+  RunOutcome NotStarted(const std::string& what, const RaisedError& e) {
+    RemoveListFile();
+    P.Windows.MessageBox(what + "\r\n" + e.Description, MessageIcon::Exclamation, kTitle);
+    return RunOutcome::Idle;
+  }
+
   void ConvertListedFiles() {
     List = P.Files.OpenText(ListFile);
     while (!List->AtEnd()) {

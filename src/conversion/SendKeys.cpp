@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/RaisedError.h"
+#include "platform/Utf8.h"
 
 namespace pictrane {
 namespace {
@@ -17,24 +18,6 @@ namespace {
 [[noreturn]] void Fail(const std::string& Problem, std::size_t Index) {
   throw RaisedError(ErrorNumber::InvalidProcedureCall, "SendKeys",
                     Problem + " at position " + std::to_string(Index + 1) + ".");
-}
-
-void AppendUtf8(std::string& Out, char32_t C) {
-  if (C < 0x80) {
-    Out += static_cast<char>(C);
-  } else if (C < 0x800) {
-    Out += static_cast<char>(0xC0 | (C >> 6));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  } else if (C < 0x10000) {
-    Out += static_cast<char>(0xE0 | (C >> 12));
-    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  } else {
-    Out += static_cast<char>(0xF0 | (C >> 18));
-    Out += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
-    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  }
 }
 
 std::string ToUtf8(std::u32string_view Text) {
