@@ -194,7 +194,6 @@ struct X11Session::State {
     KeyCode Code = 0;
     KeySym Sym = NoSymbol;  // what we mapped it to; NoSymbol while it is free
     std::uint64_t LastUse = 0;
-    SteadyClock::time_point UsedAt{};
   };
 
   // A top-level window: what is a child of the root (a window manager's frame, or the client
@@ -509,7 +508,12 @@ KeyChoice X11Session::State::MapSpare(KeySym Sym, const std::vector<KeySym>& Kee
       if (!Slot || S.LastUse < Slot->LastUse) Slot = &S;
     }
     if (!Slot) Raise("The keyboard map has no free keycode to type a character it lacks.");
-    if (Slot->Sym != NoSymbol) std::this_thread::sleep_until(Slot->UsedAt + kEvictionGrace);
+    if (Slot->Sym != NoSymbol) {
+      // Its last key may still wait in our queue: deliver it, then give the receiver time to
+      // read it before the keycode means something else.
+      XSync(D, False);
+      std::this_thread::sleep_for(kEvictionGrace);
+    }
     KeySym Syms[2] = {Sym, Sym};
     XChangeKeyboardMapping(D, Slot->Code, 2, Syms, 1);
     // The round trip puts the mapping notification ahead of our key in every client's queue.
@@ -517,7 +521,6 @@ KeyChoice X11Session::State::MapSpare(KeySym Sym, const std::vector<KeySym>& Kee
     Slot->Sym = Sym;
   }
   Slot->LastUse = ++UseCounter;
-  Slot->UsedAt = SteadyClock::now();
   return KeyChoice{Slot->Code, false, Keyboard.group};
 }
 
@@ -845,7 +848,6 @@ void X11Session::SendKeys(const KeyActions& Actions) {
         Keys.Press(Key.Code);
         Keys.Release(Key.Code);
       }
-      if (State::Spare* Slot = S.SpareFor(Syms[I])) Slot->UsedAt = SteadyClock::now();
       if (Hold & kHoldShift) Keys.Release(*Shift);
       if (Hold & kHoldAlt) Keys.Release(*Alt);
       if (Hold & kHoldControl) Keys.Release(*Control);
