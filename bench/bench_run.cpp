@@ -19,12 +19,19 @@ namespace pictrane {
 namespace {
 
 // Every service answers at once and remembers nothing, so only the run itself is measured.
-struct NullPlatform : Clock, CommonControls, FolderDialog, WindowSystem, Processes, DirectoryListing,
+struct NullPlatform : Clock,
+                      CommonControls,
+                      FolderDialog,
+                      WindowSystem,
+                      Processes,
+                      DirectoryListing,
                       FormFactory {
   void Sleep(int) override {}
   std::int64_t NowMs() override { return 0; }
   void InitCommonControlsEx(const CommonControlsRecord&) override {}
-  std::optional<std::string> BrowseForFolder(WindowHandle, const std::string&) override { return {}; }
+  std::optional<std::string> BrowseForFolder(WindowHandle, const std::string&) override {
+    return {};
+  }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
   void DoEvents() override {}
   void SendKeys(const KeyActions& a) override { Keys += a.size(); }
@@ -93,8 +100,8 @@ void BM_RunBookkeepingPerFile(benchmark::State& state) {
   for (auto _ : state) run.Go();
   state.SetItemsProcessed(state.iterations() * files);
   state.counters["time_per_file"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * files), benchmark::Counter::kIsRate |
-                                                                              benchmark::Counter::kInvert);
+      benchmark::Counter(static_cast<double>(state.iterations() * files),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_RunBookkeepingPerFile)->Arg(1000)->Unit(benchmark::kMillisecond);
 
@@ -130,7 +137,8 @@ void BM_X11InjectionPerFile(benchmark::State& state) {
     return;
   }
   std::vector<KeyActions> script;
-  for (const ScriptStep& s : FileScript(DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main"))
+  for (const ScriptStep& s :
+       FileScript(DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main"))
     script.push_back(ParseKeys(s.Keys));
   for (auto _ : state) {
     for (const KeyActions& keys : script) x11->SendKeys(keys);

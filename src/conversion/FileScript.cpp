@@ -6,7 +6,9 @@ namespace pictrane {
 
 namespace {
 
-std::string DropLast4(const std::string& s) { return s.size() >= 4 ? s.substr(0, s.size() - 4) : ""; }
+std::string DropLast4(const std::string& s) {
+  return s.size() >= 4 ? s.substr(0, s.size() - 4) : "";
+}
 
 }  // namespace
 
@@ -16,31 +18,32 @@ FileNames DeriveNames(const std::string& Folder, const std::string& Separator,
   n.Source = Folder + Separator + Listed;
   n.Target = DropLast4(n.Source) + ".89i";
   const std::size_t slash = n.Target.rfind(Separator);
-  const std::string leaf = slash == std::string::npos ? n.Target : n.Target.substr(slash + Separator.size());
+  const std::string leaf =
+      slash == std::string::npos ? n.Target : n.Target.substr(slash + Separator.size());
   n.Variable = DropLast4(leaf);
   return n;
 }
 
 std::vector<ScriptStep> FileScript(const FileNames& Names, const std::string& DeviceFolder) {
   return {
-      {"^{F4}"},                        // close the current picture
-      {"^o"},                           // open
-      {EscapeKeys(Names.Source)},       //
-      {"{ENTER}"},                      //
-      {"%f"},                           // File menu
-      {"a"},                            // Save As
-      {EscapeKeys(Names.Target), 5},    // the dialog takes a moment longer to appear
-      {"%v"},                           // "Save as type"
-      {"{F4}"},                         //
-      {"{DOWN 5}"},                     // the TI-89 picture entry
-      {"{ENTER}"},                      //
-      {"{ENTER}"},                      // save: the picture-variable panel opens
-      {EscapeKeys(Names.Variable)},     //
-      {"%a"},                           // Advanced
-      {"%d"},                           // device folder, its text selected
-      {"{DEL}"},                        //
-      {EscapeKeys(DeviceFolder)},       //
-      {"{ENTER}", 0, 30},               // write the picture
+      {"^{F4}"},                      // close the current picture
+      {"^o"},                         // open
+      {EscapeKeys(Names.Source)},     //
+      {"{ENTER}"},                    //
+      {"%f"},                         // File menu
+      {"a"},                          // Save As
+      {EscapeKeys(Names.Target), 5},  // the dialog takes a moment longer to appear
+      {"%v"},                         // "Save as type"
+      {"{F4}"},                       //
+      {"{DOWN 5}"},                   // the TI-89 picture entry
+      {"{ENTER}"},                    //
+      {"{ENTER}"},                    // save: the picture-variable panel opens
+      {EscapeKeys(Names.Variable)},   //
+      {"%a"},                         // Advanced
+      {"%d"},                         // device folder, its text selected
+      {"{DEL}"},                      //
+      {EscapeKeys(DeviceFolder)},     //
+      {"{ENTER}", 0, 30},             // write the picture
   };
 }
 

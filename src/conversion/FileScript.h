@@ -19,8 +19,8 @@ FileNames DeriveNames(const std::string& Folder, const std::string& Separator,
 
 // One key string of the file script with the pauses around it.
 struct ScriptStep {
-  std::string Keys;        // in send-keys notation, literal text already escaped
-  int PauseBeforeMs = 0;   // on top of the previous step's pause
+  std::string Keys;       // in send-keys notation, literal text already escaped
+  int PauseBeforeMs = 0;  // on top of the previous step's pause
   int PauseAfterMs = 5;
 };
 

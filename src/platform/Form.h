@@ -13,17 +13,17 @@ namespace pictrane {
 enum class ControlKind { PushButton, GroupFrame, PictureBox, TextField, Label, CheckBox };
 
 struct ControlSpec {
-  std::string Name;       // "txtPath"; members of a control array carry their index: "Label1(0)"
+  std::string Name;  // "txtPath"; members of a control array carry their index: "Label1(0)"
   ControlKind Kind;
   std::string Container;  // "" for the window itself
   int Left, Top, Width, Height;
   int TabIndex;
   std::string Caption;
-  int MaxLength = 0;               // text fields: 0 for no limit
-  bool ReadOnly = false;           // text fields: the user cannot type into it
+  int MaxLength = 0;      // text fields: 0 for no limit
+  bool ReadOnly = false;  // text fields: the user cannot type into it
   bool ButtonFaceBackground = false;
-  bool SizedToText = false;        // labels
-  bool TriState = false;           // check boxes: 0 unchecked, 1 checked, 2 greyed
+  bool SizedToText = false;  // labels
+  bool TriState = false;     // check boxes: 0 unchecked, 1 checked, 2 greyed
 };
 
 struct FormLayout {

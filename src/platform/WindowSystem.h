@@ -7,7 +7,13 @@
 
 namespace pictrane {
 
-enum class MessageIcon : int { None = 0, Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
+enum class MessageIcon : int {
+  None = 0,
+  Critical = 16,
+  Question = 32,
+  Exclamation = 48,
+  Information = 64
+};
 
 using ProcessId = std::int64_t;
 

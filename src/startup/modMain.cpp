@@ -24,8 +24,9 @@ void Main(Platform& P, ProgramState& State) {
   const bool toolMissing = !P.Files.Exists(State.ScreenCapturePath);
   const bool toolEmpty = State.ScreenCapturePath.empty();
   if (toolMissing || toolEmpty) {
-    P.Windows.MessageBox("TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.",
-                         MessageIcon::Critical, kAppTitle);
+    P.Windows.MessageBox(
+        "TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.",
+        MessageIcon::Critical, kAppTitle);
     P.Programs.Terminate(kExitEnvironment);
   }
 

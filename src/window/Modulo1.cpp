@@ -2,7 +2,8 @@
 
 namespace pictrane {
 
-std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow, const std::string& Prompt) {
+std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow,
+                         const std::string& Prompt) {
   return Dialog.BrowseForFolder(OwnerWindow, Prompt).value_or("");
 }
 

@@ -17,7 +17,9 @@ std::string WithoutBlanks(const std::string& Text) {
   return s;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // &H and &O numbers: those that fit in 16 bits read as a 16-bit signed integer, others as 32.
 double RadixValue(const std::string& s, std::size_t pos, unsigned radix) {

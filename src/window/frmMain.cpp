@@ -30,7 +30,9 @@ frmMain::frmMain(Platform& P, ProgramState& State)
 
 frmMain::~frmMain() = default;
 
-void frmMain::Show() { View_->Show(); }
+void frmMain::Show() {
+  View_->Show();
+}
 
 void frmMain::Load() {
   clsINI& ini = State_.SettingsFile;
@@ -87,6 +89,8 @@ void frmMain::cmdBrowse_Click() {
   if (!folder.empty()) View_->SetText("txtPath", folder);
 }
 
-void frmMain::cmdExit_Click() { View_->Unload(); }
+void frmMain::cmdExit_Click() {
+  View_->Unload();
+}
 
 }  // namespace pictrane

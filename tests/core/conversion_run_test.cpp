@@ -18,27 +18,46 @@ struct Host : RunHost {
 };
 
 // The transcript of one file's script as the fakes record it.
-Transcript ScriptFor(const std::string& source, const std::string& target, const std::string& variable,
-                     const std::string& device) {
+Transcript ScriptFor(const std::string& source, const std::string& target,
+                     const std::string& variable, const std::string& device) {
   return {"DoEvents",
-          "Keys Ctrl+F4", "Sleep 5",
-          "Keys Ctrl+o", "Sleep 5",
-          "Keys \"" + source + "\"", "Sleep 5",
-          "Keys Enter", "Sleep 5",
-          "Keys Alt+f", "Sleep 5",
-          "Keys \"a\"", "Sleep 5",
-          "Sleep 5", "Keys \"" + target + "\"", "Sleep 5",
-          "Keys Alt+v", "Sleep 5",
-          "Keys F4", "Sleep 5",
-          "Keys Down x5", "Sleep 5",
-          "Keys Enter", "Sleep 5",
-          "Keys Enter", "Sleep 5",
-          "Keys \"" + variable + "\"", "Sleep 5",
-          "Keys Alt+a", "Sleep 5",
-          "Keys Alt+d", "Sleep 5",
-          "Keys Delete", "Sleep 5",
-          "Keys \"" + device + "\"", "Sleep 5",
-          "Keys Enter", "Sleep 30"};
+          "Keys Ctrl+F4",
+          "Sleep 5",
+          "Keys Ctrl+o",
+          "Sleep 5",
+          "Keys \"" + source + "\"",
+          "Sleep 5",
+          "Keys Enter",
+          "Sleep 5",
+          "Keys Alt+f",
+          "Sleep 5",
+          "Keys \"a\"",
+          "Sleep 5",
+          "Sleep 5",
+          "Keys \"" + target + "\"",
+          "Sleep 5",
+          "Keys Alt+v",
+          "Sleep 5",
+          "Keys F4",
+          "Sleep 5",
+          "Keys Down x5",
+          "Sleep 5",
+          "Keys Enter",
+          "Sleep 5",
+          "Keys Enter",
+          "Sleep 5",
+          "Keys \"" + variable + "\"",
+          "Sleep 5",
+          "Keys Alt+a",
+          "Sleep 5",
+          "Keys Alt+d",
+          "Sleep 5",
+          "Keys Delete",
+          "Sleep 5",
+          "Keys \"" + device + "\"",
+          "Sleep 5",
+          "Keys Enter",
+          "Sleep 30"};
 }
 
 Transcript Concat(std::initializer_list<Transcript> parts) {
@@ -48,8 +67,8 @@ Transcript Concat(std::initializer_list<Transcript> parts) {
 }
 
 const Transcript kStart = {"ListBitmaps C:\\pics > C:\\app\\list.txt", "Sleep 100",
-                           "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"", "Sleep 100",
-                           "OpenText C:\\app\\list.txt"};
+                           "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"",
+                           "Sleep 100", "OpenText C:\\app\\list.txt"};
 const Transcript kEnd = {"DoEvents", "Keys Alt+F4", "DeleteFile C:\\app\\list.txt"};
 
 class RunTest : public ::testing::Test {
@@ -69,8 +88,10 @@ TEST_F(RunTest, ConvertsEveryListedBitmapInListingOrder) {
   EXPECT_EQ(Run(), RunOutcome::Finished);
 
   EXPECT_EQ(fp.Log, Concat({kStart,
-                            ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"), {"DoEvents"},
-                            ScriptFor("C:\\pics\\b.bmp", "C:\\pics\\b.89i", "b", "pics"), kEnd}));
+                            ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
+                            {"DoEvents"},
+                            ScriptFor("C:\\pics\\b.bmp", "C:\\pics\\b.89i", "b", "pics"),
+                            kEnd}));
   EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));  // delete option off
 }
@@ -79,11 +100,13 @@ TEST_F(RunTest, ValidationStopsBeforeAnythingStarts) {
   struct Case {
     std::string folder, device, message;
   };
-  for (const Case& c : {Case{"", "main", "Please specify folder."}, Case{"", "", "Please specify folder."},
-                        Case{"C:\\pics", "", "Please specify device folder."}}) {
+  for (const Case& c :
+       {Case{"", "main", "Please specify folder."}, Case{"", "", "Please specify folder."},
+        Case{"C:\\pics", "", "Please specify device folder."}}) {
     FakePlatform f;
     Host h;
-    EXPECT_EQ(RunConversion(f.P, RunInputs{c.folder, c.device, "C:\\tool.exe"}, h), RunOutcome::Idle);
+    EXPECT_EQ(RunConversion(f.P, RunInputs{c.folder, c.device, "C:\\tool.exe"}, h),
+              RunOutcome::Idle);
     EXPECT_EQ(f.Log, Transcript{"MessageBox Exclamation [Pictrane Converter] " + c.message});
   }
 }
@@ -91,7 +114,8 @@ TEST_F(RunTest, ValidationStopsBeforeAnythingStarts) {
 TEST_F(RunTest, BlankListLinesSendNothing) {
   fp.Listing.Content = "\r\nx.bmp\r\n\r\n";
   Run();
-  EXPECT_EQ(fp.Log, Concat({kStart, ScriptFor("C:\\pics\\x.bmp", "C:\\pics\\x.89i", "x", "pics"), kEnd}));
+  EXPECT_EQ(fp.Log,
+            Concat({kStart, ScriptFor("C:\\pics\\x.bmp", "C:\\pics\\x.89i", "x", "pics"), kEnd}));
 }
 
 TEST_F(RunTest, EmptyFolderStartsAndClosesTheTool) {
@@ -190,10 +214,12 @@ TEST_F(RunTest, FocusLostBeforeFileTwoStopsTheRun) {
   Run();
 
   const Transcript expected = Concat(
-      {kStart, ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
+      {kStart,
+       ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
        {"DeleteFile C:\\pics\\a.bmp", "DoEvents", "DoEvents", "DeleteFile C:\\app\\list.txt",
         "MessageBox Exclamation [Pictrane Converter] The capture tool lost the keyboard focus, so "
-        "no more keys were sent.\r\n1 bitmap(s) were converted; the other 2 were left untouched."}});
+        "no more keys were sent.\r\n1 bitmap(s) were converted; the other 2 were left "
+        "untouched."}});
   EXPECT_EQ(fp.Log, expected);
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\b.bmp"));
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\c.bmp"));
@@ -226,11 +252,12 @@ TEST_F(RunTest, UnreadableListIsReportedAndCleansUp) {
   fp.Files.Put("C:\\pics\\a.bmp");
   fp.Files.Unreadable.insert("C:\\app\\list.txt");
   EXPECT_EQ(Run(), RunOutcome::Finished);
-  EXPECT_EQ(fp.Only({"Keys", "DeleteFile", "MessageBox"}),
-            (Transcript{"Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
-                        "MessageBox Exclamation [Pictrane Converter] The conversion stopped: File not "
-                        "found: C:\\app\\list.txt\r\n0 bitmap(s) were converted; the rest were left "
-                        "untouched."}));
+  EXPECT_EQ(
+      fp.Only({"Keys", "DeleteFile", "MessageBox"}),
+      (Transcript{"Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
+                  "MessageBox Exclamation [Pictrane Converter] The conversion stopped: File not "
+                  "found: C:\\app\\list.txt\r\n0 bitmap(s) were converted; the rest were left "
+                  "untouched."}));
 }
 
 TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
@@ -242,17 +269,19 @@ TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(fp.Tool.Written, (Transcript{"C:\\pics\\a.89i", "C:\\pics\\b.89i"}));
   EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
   EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
-  EXPECT_EQ(fp.Only({"MessageBox"}),
-            Transcript{"MessageBox Exclamation [Pictrane Converter] These bitmaps were converted but "
-                       "could not be deleted:\r\na.bmp (Permission denied: C:\\pics\\a.bmp)"});
+  EXPECT_EQ(
+      fp.Only({"MessageBox"}),
+      Transcript{"MessageBox Exclamation [Pictrane Converter] These bitmaps were converted but "
+                 "could not be deleted:\r\na.bmp (Permission denied: C:\\pics\\a.bmp)"});
 }
 
 TEST_F(RunTest, ListingOrToolFailureLeavesTheWindowIdle) {
   fp.Listing.Fail = true;
   EXPECT_EQ(Run(), RunOutcome::Idle);
-  EXPECT_EQ(fp.Only({"Start", "MessageBox"}),
-            Transcript{"MessageBox Exclamation [Pictrane Converter] The bitmaps of the folder could "
-                       "not be listed.\r\nPath not found: C:\\pics"});
+  EXPECT_EQ(
+      fp.Only({"Start", "MessageBox"}),
+      Transcript{"MessageBox Exclamation [Pictrane Converter] The bitmaps of the folder could "
+                 "not be listed.\r\nPath not found: C:\\pics"});
 
   FakePlatform f;
   Host h;
@@ -268,8 +297,10 @@ TEST(DeriveNames, FollowsTheListedName) {
   const Case cases[] = {
       {"C:\\pics", "\\", "photo.bmp", "C:\\pics\\photo.bmp", "C:\\pics\\photo.89i", "photo"},
       {"C:\\", "\\", "a.bmp", "C:\\\\a.bmp", "C:\\\\a.89i", "a"},
-      {"/home/u/pics", "/", "Photo.BMP", "/home/u/pics/Photo.BMP", "/home/u/pics/Photo.89i", "Photo"},
-      {"/p", "/", "holiday pic+1.bmp", "/p/holiday pic+1.bmp", "/p/holiday pic+1.89i", "holiday pic+1"},
+      {"/home/u/pics", "/", "Photo.BMP", "/home/u/pics/Photo.BMP", "/home/u/pics/Photo.89i",
+       "Photo"},
+      {"/p", "/", "holiday pic+1.bmp", "/p/holiday pic+1.bmp", "/p/holiday pic+1.89i",
+       "holiday pic+1"},
       {"/p", "/", "Grüße.bmp", "/p/Grüße.bmp", "/p/Grüße.89i", "Grüße"},
   };
   for (const Case& c : cases) {
@@ -281,7 +312,8 @@ TEST(DeriveNames, FollowsTheListedName) {
 }
 
 TEST(ToolCommandLine, QuotesOnlyAPathWithBlanks) {
-  EXPECT_EQ(ToolCommandLine("C:\\tool\\cap.exe", "C:\\app\\dummy.bmp"), "C:\\tool\\cap.exe \"C:\\app\\dummy.bmp\"");
+  EXPECT_EQ(ToolCommandLine("C:\\tool\\cap.exe", "C:\\app\\dummy.bmp"),
+            "C:\\tool\\cap.exe \"C:\\app\\dummy.bmp\"");
   EXPECT_EQ(ToolCommandLine("C:\\Program Files\\cap.exe", "C:\\a b\\dummy.bmp"),
             "\"C:\\Program Files\\cap.exe\" \"C:\\a b\\dummy.bmp\"");
 }

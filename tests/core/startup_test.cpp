@@ -11,9 +11,11 @@ namespace {
 
 const std::string kInit = "InitCommonControlsEx size=8 classes=0x1FFF";
 const std::string kToolMissing =
-    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nCorrect the path in the file "
+    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nCorrect the path in "
+    "the file "
     "settings.ini.";
-const std::string kDummyMissing = "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!";
+const std::string kDummyMissing =
+    "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!";
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -36,7 +38,8 @@ class StartupTest : public ::testing::Test {
 
 TEST_F(StartupTest, FirstRunCreatesAnEmptySettingsFileAndStops) {
   EXPECT_EQ(RunMain(), 1);
-  EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kToolMissing, "Terminate 1"}));
+  EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kToolMissing,
+                                "Terminate 1"}));
   EXPECT_TRUE(fp.Files.Has("C:\\app\\settings.ini"));
   EXPECT_EQ(fp.Files.Files["C:\\app\\settings.ini"].Content, "");
 }
@@ -52,7 +55,12 @@ TEST_F(StartupTest, EnvironmentChecks) {
   const Case cases[] = {
       {"empty path", "", false, true, {kToolMissing}, 1},
       {"tool missing", "C:\\tool\\cap.exe", false, true, {kToolMissing}, 1},
-      {"both missing: only the tool's message", "C:\\tool\\cap.exe", false, false, {kToolMissing}, 1},
+      {"both missing: only the tool's message",
+       "C:\\tool\\cap.exe",
+       false,
+       false,
+       {kToolMissing},
+       1},
       {"dummy missing", "C:\\tool\\cap.exe", true, false, {kDummyMissing}, 1},
       {"wildcard finds any fitting file", "C:\\tool\\c*.exe", true, true, {}, -1},
       {"trailing separator searches inside the folder", "C:\\tool\\", true, true, {}, -1},
@@ -109,10 +117,12 @@ TEST_F(StartupTest, SettingsThatCannotBeCreatedRaiseTheRunTimeError) {
       EXPECT_EQ(t.Status, 2);
     }
   }
-  EXPECT_EQ(fp.Only({"MessageBox", "Terminate"}),
-            (Transcript{"MessageBox Critical [Pictrane Converter] Run-time error '75':\r\n\r\nCannot create "
-                        "C:\\app\\settings.ini: permission denied",
-                        "Terminate 2"}));
+  EXPECT_EQ(
+      fp.Only({"MessageBox", "Terminate"}),
+      (Transcript{
+          "MessageBox Critical [Pictrane Converter] Run-time error '75':\r\n\r\nCannot create "
+          "C:\\app\\settings.ini: permission denied",
+          "Terminate 2"}));
 }
 
 }  // namespace

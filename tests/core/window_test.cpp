@@ -19,12 +19,11 @@ TEST(Val, ReadsTheNumericPrefix) {
     double value;
   };
   const Case cases[] = {
-      {"1", 1},         {" 1 ", 1},      {"2.5", 2.5},    {"1 2 3", 123},  {"\t\n7", 7},
-      {"-3.5", -3.5},   {"+4", 4},       {".5", 0.5},     {"1.2.3", 1.2},  {"12abc", 12},
-      {"abc", 0},       {"", 0},         {"-", 0},        {"1E2", 100},    {"1e+2", 100},
-      {"2E-1", 0.2},    {"1E", 1},       {"1Ex", 1},      {"&H2", 2},      {"&h1F", 31},
-      {"&HFFFF", -1},   {"&H10000", 65536}, {"&O17", 15}, {"&O8", 0},     {"&X1", 0},
-      {"1\r2", 1},      {"99999", 99999},
+      {"1", 1},   {" 1 ", 1},   {"2.5", 2.5},     {"1 2 3", 123},     {"\t\n7", 7}, {"-3.5", -3.5},
+      {"+4", 4},  {".5", 0.5},  {"1.2.3", 1.2},   {"12abc", 12},      {"abc", 0},   {"", 0},
+      {"-", 0},   {"1E2", 100}, {"1e+2", 100},    {"2E-1", 0.2},      {"1E", 1},    {"1Ex", 1},
+      {"&H2", 2}, {"&h1F", 31}, {"&HFFFF", -1},   {"&H10000", 65536}, {"&O17", 15}, {"&O8", 0},
+      {"&X1", 0}, {"1\r2", 1},  {"99999", 99999},
   };
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(Val(c.text), c.value) << '"' << c.text << '"';
 }
@@ -35,9 +34,18 @@ TEST(CInt, RoundsHalvesToEvenAndRefusesOverflow) {
     std::optional<std::int16_t> out;
   };
   const Case cases[] = {
-      {0.5, 0},          {1.5, 2},          {2.5, 2},          {3.5, 4},
-      {-2.5, -2},        {2.4999, 2},       {32767.4, 32767},  {32767.5, std::nullopt},
-      {-32768.5, -32768}, {-32769, std::nullopt}, {1e10, std::nullopt}, {NAN, std::nullopt},
+      {0.5, 0},
+      {1.5, 2},
+      {2.5, 2},
+      {3.5, 4},
+      {-2.5, -2},
+      {2.4999, 2},
+      {32767.4, 32767},
+      {32767.5, std::nullopt},
+      {-32768.5, -32768},
+      {-32769, std::nullopt},
+      {1e10, std::nullopt},
+      {NAN, std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(CInt(c.in), c.out) << c.in;
 }
@@ -47,9 +55,10 @@ TEST(CheckBoxValue, OnlyZeroOneAndTwoAreTaken) {
     const char* text;
     int value;
   };
-  const Case cases[] = {{"1", 1}, {"2", 2}, {"2.5", 2}, {"0.5", 0}, {"1.5", 2}, {"3.5", 0},
-                        {"abc", 0}, {" 1 ", 1}, {"&H2", 2}, {"-1", 0}, {"99999", 0}, {"", 0}};
-  for (const Case& c : cases) EXPECT_EQ(CheckBoxValueFromText(c.text), c.value) << '"' << c.text << '"';
+  const Case cases[] = {{"1", 1},   {"2", 2},   {"2.5", 2}, {"0.5", 0}, {"1.5", 2},   {"3.5", 0},
+                        {"abc", 0}, {" 1 ", 1}, {"&H2", 2}, {"-1", 0},  {"99999", 0}, {"", 0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(CheckBoxValueFromText(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(Layout, ControlsFitTheirContainersAndTabOrderIsComplete) {
@@ -65,7 +74,8 @@ TEST(Layout, ControlsFitTheirContainersAndTabOrderIsComplete) {
     EXPECT_LE(c.Top + c.Height, height) << c.Name;
   }
   std::sort(tabs.begin(), tabs.end());
-  for (int i = 0; i < static_cast<int>(tabs.size()); ++i) EXPECT_EQ(tabs[static_cast<std::size_t>(i)], i);
+  for (int i = 0; i < static_cast<int>(tabs.size()); ++i)
+    EXPECT_EQ(tabs[static_cast<std::size_t>(i)], i);
 }
 
 class WindowTest : public ::testing::Test {
@@ -76,7 +86,9 @@ class WindowTest : public ::testing::Test {
     fp.Files.Put("C:\\app\\dummy.bmp");
     Values()["settings/screencapturepath"] = "C:\\tool\\cap.exe";
   }
-  std::map<std::string, std::string>& Values() { return fp.Profile.Values["C:\\app\\settings.ini"]; }
+  std::map<std::string, std::string>& Values() {
+    return fp.Profile.Values["C:\\app\\settings.ini"];
+  }
   FakeForm& Start() {
     Main(fp.P, state);
     fp.Log.clear();
@@ -127,8 +139,9 @@ TEST_F(WindowTest, BrowseFillsTheFolderAndCancelKeepsIt) {
   fp.Folders.Answer = "D:\\new pics";
   state.MainForm->Click("cmdBrowse");
   EXPECT_EQ(form.Texts["txtPath"], "D:\\new pics");
-  EXPECT_EQ(fp.Only({"BrowseForFolder"}), (Transcript{"BrowseForFolder \"Select folder of BMP files to convert:\"",
-                                                       "BrowseForFolder \"Select folder of BMP files to convert:\""}));
+  EXPECT_EQ(fp.Only({"BrowseForFolder"}),
+            (Transcript{"BrowseForFolder \"Select folder of BMP files to convert:\"",
+                        "BrowseForFolder \"Select folder of BMP files to convert:\""}));
 }
 
 TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {
@@ -140,15 +153,16 @@ TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {
   EXPECT_TRUE(form.Closed);
   const Transcript tail(fp.Log.end() - 5, fp.Log.end());
   EXPECT_EQ(tail, (Transcript{"Form Unload", "WriteString [Settings] DeleteBMPs=0",
-                              "WriteString [Settings] LastDeviceDir=main", "WriteString [Settings] LastDir=C:\\pics",
-                              "Form Closed"}));
+                              "WriteString [Settings] LastDeviceDir=main",
+                              "WriteString [Settings] LastDir=C:\\pics", "Form Closed"}));
 }
 
 TEST_F(WindowTest, InvalidInputKeepsTheWindowOpen) {
   FakeForm& form = Start();
   state.MainForm->Click("cmdConvert");
   EXPECT_FALSE(form.Closed);
-  EXPECT_EQ(fp.Log, Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
+  EXPECT_EQ(fp.Log,
+            Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
 }
 
 TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
@@ -168,12 +182,13 @@ TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
   };
   state.MainForm->Click("cmdConvert");
 
-  EXPECT_EQ(fp.Only({"ListBitmaps", "BrowseForFolder"}), Transcript{"ListBitmaps C:\\pics > C:\\app\\list.txt"});
+  EXPECT_EQ(fp.Only({"ListBitmaps", "BrowseForFolder"}),
+            Transcript{"ListBitmaps C:\\pics > C:\\app\\list.txt"});
   EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
   EXPECT_EQ(fp.Only({"Form", "WriteString"}),
             (Transcript{"Form Unload", "Form Unload", "WriteString [Settings] DeleteBMPs=0",
-                        "WriteString [Settings] LastDeviceDir=main", "WriteString [Settings] LastDir=C:\\pics",
-                        "Form Closed"}));
+                        "WriteString [Settings] LastDeviceDir=main",
+                        "WriteString [Settings] LastDir=C:\\pics", "Form Closed"}));
   EXPECT_TRUE(form.Closed);
 }
 

@@ -57,7 +57,8 @@ class Program {
   std::optional<int> Wait(int TimeoutMs) {
     WaitUntil(TimeoutMs, [&] {
       int status = 0;
-      if (::waitpid(Pid_, &status, WNOHANG) == Pid_) Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      if (::waitpid(Pid_, &status, WNOHANG) == Pid_)
+        Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       return Status_.has_value();
     });
     return Status_;
@@ -70,7 +71,8 @@ class Program {
 
 std::string Xdotool(const std::vector<std::string>& args) {
   // xdotool prints window ids; capture them through a file, as RunToEnd does not.
-  const std::string out = fs::temp_directory_path() / ("pictrane-xdotool-" + std::to_string(::getpid()));
+  const std::string out =
+      fs::temp_directory_path() / ("pictrane-xdotool-" + std::to_string(::getpid()));
   std::string command = "xdotool";
   for (const std::string& a : args) command += " '" + a + "'";
   command += " > " + out + " 2>/dev/null";
@@ -97,13 +99,14 @@ class AppFolder {
   std::string Bitmaps() const { return Path + "/bitmaps dir"; }
   void Settings(const std::string& tool, const std::string& device, int deleteOption) const {
     std::ofstream(Path + "/app/settings.ini", std::ios::binary)
-        << "[Settings]\r\nScreenCapturePath=" << tool << "\r\nLastDir=" << Bitmaps() << "\r\nLastDeviceDir=" << device
-        << "\r\nDeleteBMPs=" << deleteOption << "\r\n";
+        << "[Settings]\r\nScreenCapturePath=" << tool << "\r\nLastDir=" << Bitmaps()
+        << "\r\nLastDeviceDir=" << device << "\r\nDeleteBMPs=" << deleteOption << "\r\n";
   }
   // A capture tool that is really the key recorder, writing what it receives to Transcript.
   std::string RecorderTool() const {
     const std::string script = Path + "/app/recorder.sh";
-    std::ofstream(script) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Transcript() << "' --name tool\n";
+    std::ofstream(script) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Transcript()
+                          << "' --name tool\n";
     fs::permissions(script, fs::perms::owner_all);
     return script;
   }
@@ -111,8 +114,10 @@ class AppFolder {
 
   // Starts the program, presses Convert once its window shows.
   std::unique_ptr<Program> StartAndConvert() const {
-    auto program = std::make_unique<Program>(std::vector<std::string>{Path + "/app/pictrane-converter"});
-    const std::string window = Xdotool({"search", "--sync", "--name", "^Pictrane Converter 1\\.1$"});
+    auto program =
+        std::make_unique<Program>(std::vector<std::string>{Path + "/app/pictrane-converter"});
+    const std::string window =
+        Xdotool({"search", "--sync", "--name", "^Pictrane Converter 1\\.1$"});
     EXPECT_FALSE(window.empty());
     Xdotool({"windowfocus", "--sync", window});
     Xdotool({"key", "--window", window, "space"});  // Convert holds the focus when the window opens
@@ -136,8 +141,8 @@ bool DismissMessageBox(int TimeoutMs) {
 }
 
 // What the recorder writes for one file's script.
-std::vector<std::string> ScriptLines(const std::string& source, const std::string& target, const std::string& name,
-                                     const std::string& device) {
+std::vector<std::string> ScriptLines(const std::string& source, const std::string& target,
+                                     const std::string& name, const std::string& device) {
   std::vector<std::string> lines = {"Ctrl+F4", "Ctrl+o"};
   auto type = [&](const std::string& text) {
     for (const std::string& c : CodePoints(text)) lines.push_back(c);
@@ -145,7 +150,8 @@ std::vector<std::string> ScriptLines(const std::string& source, const std::strin
   type(source);
   lines.insert(lines.end(), {"Enter", "Alt+f", "a"});
   type(target);
-  lines.insert(lines.end(), {"Alt+v", "F4", "Down", "Down", "Down", "Down", "Down", "Enter", "Enter"});
+  lines.insert(lines.end(),
+               {"Alt+v", "F4", "Down", "Down", "Down", "Down", "Down", "Enter", "Enter"});
   type(name);
   lines.insert(lines.end(), {"Alt+a", "Alt+d", "Delete"});
   type(device);
@@ -188,7 +194,8 @@ TEST_F(EndToEnd, TheToolReceivesExactlyTheFileScript) {
 }
 
 TEST_F(EndToEnd, NoKeyReachesAWindowThatTakesTheFocusHalfWay) {
-  for (int i = 0; i < 6; ++i) std::ofstream(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp") << "BM";
+  for (int i = 0; i < 6; ++i)
+    std::ofstream(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp") << "BM";
   App.Settings(App.RecorderTool(), "main", 1);
   const std::string intruderKeys = App.Path + "/intruder-keys.txt";
   Program intruder({PICTRANE_KEY_RECORDER, intruderKeys, "--name", "intruder"});
@@ -209,7 +216,8 @@ TEST_F(EndToEnd, NoKeyReachesAWindowThatTakesTheFocusHalfWay) {
   // The box's OK was pressed with Return in the box itself: nothing at all in the intruder.
   EXPECT_EQ(intruderLines, std::vector<std::string>{});
   // No picture appeared (the recorder writes none), so every bitmap is still there.
-  for (int i = 0; i < 6; ++i) EXPECT_TRUE(fs::exists(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp"));
+  for (int i = 0; i < 6; ++i)
+    EXPECT_TRUE(fs::exists(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp"));
   EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
   const auto tool = Lines(App.Transcript());
   EXPECT_EQ(std::count(tool.begin(), tool.end(), "Alt+F4"), 0);  // never sent to someone else
@@ -231,15 +239,20 @@ ct::IndexedPicture Draw(const Sample& s) {
   p.Width = s.Width;
   p.Height = s.Height;
   // Colours far from the threshold, so that 16-bit storage cannot move them across it.
-  p.Palette = {{qRgb(255, 255, 255), false}, {qRgb(0, 0, 0), true}, {qRgb(250, 200, 200), false},
+  p.Palette = {{qRgb(255, 255, 255), false},
+               {qRgb(0, 0, 0), true},
+               {qRgb(250, 200, 200), false},
                {qRgb(20, 20, 120), true}};
   const std::size_t colours = s.Variant == ct::BmpVariant::Bpp1 ? 2 : 4;
   for (int y = 0; y < s.Height; ++y)
-    for (int x = 0; x < s.Width; ++x) p.Index.push_back(static_cast<std::uint8_t>((x * 7 + y * 3 + x * y) % colours));
+    for (int x = 0; x < s.Width; ++x)
+      p.Index.push_back(static_cast<std::uint8_t>((x * 7 + y * 3 + x * y) % colours));
   return p;
 }
 
-std::u32string FromUtf8(const std::string& s) { return QString::fromStdString(s).toStdU32String(); }
+std::u32string FromUtf8(const std::string& s) {
+  return QString::fromStdString(s).toStdU32String();
+}
 
 // The calculator name the tool's fields keep of a typed name: what fits is taken, the rest refused.
 std::string ExpectedName(const std::string& typed) {
@@ -252,15 +265,22 @@ std::string ExpectedName(const std::string& typed) {
 TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {
   using V = ct::BmpVariant;
   const std::vector<Sample> samples = {
-      {"one by one", 1, 1, V::Bpp24},        {"w1 tall", 1, 50, V::Bpp1},
-      {"seven", 7, 5, V::Bpp4},              {"nine (9)+x", 9, 9, V::Bpp8},
-      {"rle four", 33, 20, V::Rle4},         {"rle eight", 40, 30, V::Rle8},
-      {"sixteen {16}", 159, 10, V::Bpp16},   {"full screen", 160, 100, V::Bpp32},
-      {"Größe ~big~", 640, 480, V::Bpp24},   {"top down [td]", 64, 48, V::TopDown24},
-      {"^percent%", 20, 20, V::Bpp24},       {"Ωmega", 12, 3, V::Bpp8},
+      {"one by one", 1, 1, V::Bpp24},
+      {"w1 tall", 1, 50, V::Bpp1},
+      {"seven", 7, 5, V::Bpp4},
+      {"nine (9)+x", 9, 9, V::Bpp8},
+      {"rle four", 33, 20, V::Rle4},
+      {"rle eight", 40, 30, V::Rle8},
+      {"sixteen {16}", 159, 10, V::Bpp16},
+      {"full screen", 160, 100, V::Bpp32},
+      {"Größe ~big~", 640, 480, V::Bpp24},
+      {"top down [td]", 64, 48, V::TopDown24},
+      {"^percent%", 20, 20, V::Bpp24},
+      {"Ωmega", 12, 3, V::Bpp8},
   };
   for (const Sample& s : samples)
-    ASSERT_TRUE(ct::WriteFile(QString::fromStdString(App.Bitmaps() + "/" + s.Name + ".bmp"), ct::EncodeBmp(Draw(s), s.Variant)));
+    ASSERT_TRUE(ct::WriteFile(QString::fromStdString(App.Bitmaps() + "/" + s.Name + ".bmp"),
+                              ct::EncodeBmp(Draw(s), s.Variant)));
   std::ofstream(App.Bitmaps() + "/broken.bmp") << "this is not a bitmap";
   App.Settings(PICTRANE_CAPTURE, "pics", 1);
 

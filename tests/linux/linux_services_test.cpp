@@ -59,7 +59,8 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
 
 TEST(LinuxListing, ListsBitmapsLikeABareDirectoryListing) {
   TempDir dir;
-  for (const char* n : {"b.bmp", "A.BMP", "c.Bmp", "ä.bmp", "Z b+(1).bmp", "notes.txt", ".hidden.bmp", "x.bmpx", "bmp"})
+  for (const char* n : {"b.bmp", "A.BMP", "c.Bmp", "ä.bmp", "Z b+(1).bmp", "notes.txt",
+                        ".hidden.bmp", "x.bmpx", "bmp"})
     dir.File(n);
   fs::create_directory(dir.Path + "/folder.bmp");
   const std::string list = dir.Path + "/list.txt";
@@ -126,12 +127,14 @@ TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
   TempDir dir;
   LinuxProcesses programs(nullptr);
   const std::string out = dir.Path + "/out";
-  const ProcessId pid = programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"", WindowState::MinimizedNoFocus);
+  const ProcessId pid = programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"",
+                                       WindowState::MinimizedNoFocus);
   EXPECT_GT(pid, 0);
   int status = 0;
   ::waitpid(static_cast<pid_t>(pid), &status, 0);
   EXPECT_EQ(ReadAll(out), "a b\n");
-  EXPECT_THROW(programs.Start(dir.Path + "/no-such-tool \"x\"", WindowState::MaximizedFocus), RaisedError);
+  EXPECT_THROW(programs.Start(dir.Path + "/no-such-tool \"x\"", WindowState::MaximizedFocus),
+               RaisedError);
 }
 
 }  // namespace

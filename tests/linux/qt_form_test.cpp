@@ -41,17 +41,21 @@ class QtFormTest : public QObject {
 
     FakePlatform fp;
     QtFormFactory forms{nullptr};
-    Platform p{fp.Profile, fp.Time, fp.Controls, fp.Folders, fp.Windows, fp.Programs, fp.Files, fp.Listing, forms};
+    Platform p{fp.Profile,  fp.Time,  fp.Controls, fp.Folders, fp.Windows,
+               fp.Programs, fp.Files, fp.Listing,  forms};
     ProgramState state;
     QPointer<QWidget> window;
   };
 
-  const Transcript kSaved = {"WriteString [Settings] DeleteBMPs=1", "WriteString [Settings] LastDeviceDir=main",
+  const Transcript kSaved = {"WriteString [Settings] DeleteBMPs=1",
+                             "WriteString [Settings] LastDeviceDir=main",
                              "WriteString [Settings] LastDir=/pics"};
 
  private slots:
   void restoresFieldsAndOpensWithConvertFocused() {
-    Program prog(Settings{{"settings/lastdir", "/pics"}, {"settings/lastdevicedir", "main"}, {"settings/deletebmps", "2"}});
+    Program prog(Settings{{"settings/lastdir", "/pics"},
+                          {"settings/lastdevicedir", "main"},
+                          {"settings/deletebmps", "2"}});
     QVERIFY(prog.window);
     QVERIFY(QTest::qWaitForWindowActive(prog.window));
     QCOMPARE(prog.window->windowTitle(), QString("Pictrane Converter 1.1"));
@@ -67,11 +71,13 @@ class QtFormTest : public QObject {
     const double dpi = prog.window->screen()->logicalDotsPerInch();
     QCOMPARE(prog.window->size(), QSize(TwipsToPixels(7185, dpi), TwipsToPixels(2250, dpi)));
     auto* path = Program::Find<QLineEdit>("txtPath");
-    QCOMPARE(path->geometry(), QRect(TwipsToPixels(1140, dpi), 0, TwipsToPixels(4935, dpi), TwipsToPixels(315, dpi)));
+    QCOMPARE(path->geometry(),
+             QRect(TwipsToPixels(1140, dpi), 0, TwipsToPixels(4935, dpi), TwipsToPixels(315, dpi)));
     QVERIFY(path->isReadOnly());
     QCOMPARE(path->palette().color(QPalette::Base), path->palette().color(QPalette::Button));
     QCOMPARE(prog.window->minimumSize(), prog.window->maximumSize());  // fixed size
-    QCOMPARE(Program::Find<QPushButton>("cmdBrowse")->parentWidget()->objectName(), QString("Picture1"));
+    QCOMPARE(Program::Find<QPushButton>("cmdBrowse")->parentWidget()->objectName(),
+             QString("Picture1"));
     prog.window->close();
   }
 
@@ -85,7 +91,8 @@ class QtFormTest : public QObject {
       w = w->nextInFocusChain();
       while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
     }
-    QCOMPARE(order, (QStringList{"cmdConvert", "txtPath", "cmdBrowse", "txtTI89Dir", "chkDeleteBMPs", "cmdExit"}));
+    QCOMPARE(order, (QStringList{"cmdConvert", "txtPath", "cmdBrowse", "txtTI89Dir",
+                                 "chkDeleteBMPs", "cmdExit"}));
     prog.window->close();
   }
 
@@ -117,14 +124,18 @@ class QtFormTest : public QObject {
   }
 
   void exitSavesInOrder() {
-    Program prog(Settings{{"settings/lastdir", "/pics"}, {"settings/lastdevicedir", "main"}, {"settings/deletebmps", "1"}});
+    Program prog(Settings{{"settings/lastdir", "/pics"},
+                          {"settings/lastdevicedir", "main"},
+                          {"settings/deletebmps", "1"}});
     QTest::mouseClick(Program::Find<QPushButton>("cmdExit"), Qt::LeftButton);
     QCOMPARE(prog.Writes(), kSaved);
     QTRY_VERIFY(!prog.window);
   }
 
   void closeBoxSavesInOrder() {
-    Program prog(Settings{{"settings/lastdir", "/pics"}, {"settings/lastdevicedir", "main"}, {"settings/deletebmps", "1"}});
+    Program prog(Settings{{"settings/lastdir", "/pics"},
+                          {"settings/lastdevicedir", "main"},
+                          {"settings/deletebmps", "1"}});
     prog.window->close();
     QCOMPARE(prog.Writes(), kSaved);
     QTRY_VERIFY(!prog.window);
@@ -144,7 +155,8 @@ class QtFormTest : public QObject {
   void emptyFieldsAskForInputAndKeepTheWindow() {
     Program prog;
     QTest::mouseClick(Program::Find<QPushButton>("cmdConvert"), Qt::LeftButton);
-    QCOMPARE(prog.fp.Only({"MessageBox"}), Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
+    QCOMPARE(prog.fp.Only({"MessageBox"}),
+             Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
     QVERIFY(prog.window && prog.window->isVisible());
     prog.window->close();
   }

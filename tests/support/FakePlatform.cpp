@@ -51,11 +51,16 @@ bool GlobMatch(const std::string& pattern, const std::string& name) {
 
 const char* IconName(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::Critical: return "Critical";
-    case MessageIcon::Exclamation: return "Exclamation";
-    case MessageIcon::Question: return "Question";
-    case MessageIcon::Information: return "Information";
-    case MessageIcon::None: break;
+    case MessageIcon::Critical:
+      return "Critical";
+    case MessageIcon::Exclamation:
+      return "Exclamation";
+    case MessageIcon::Question:
+      return "Question";
+    case MessageIcon::Information:
+      return "Information";
+    case MessageIcon::None:
+      break;
   }
   return "None";
 }
@@ -73,7 +78,8 @@ void FakeCommonControls::InitCommonControlsEx(const CommonControlsRecord& Record
   Log.push_back("InitCommonControlsEx size=" + std::to_string(Record.Size) + " classes=" + classes);
 }
 
-std::optional<std::string> FakeFolderDialog::BrowseForFolder(WindowHandle, const std::string& Prompt) {
+std::optional<std::string> FakeFolderDialog::BrowseForFolder(WindowHandle,
+                                                             const std::string& Prompt) {
   Log.push_back("BrowseForFolder \"" + Prompt + "\"");
   return Answer;
 }
@@ -100,8 +106,10 @@ void FakeFileSystem::CreateEmptyFile(const std::string& Path) {
 void FakeFileSystem::DeleteFile(const std::string& Path) {
   Log.push_back("DeleteFile " + Path);
   const auto it = Files.find(Path);
-  if (it == Files.end()) throw RaisedError(ErrorNumber::FileNotFound, "FileSystem", "File not found: " + Path);
-  if (it->second.ReadOnly) throw RaisedError(ErrorNumber::PermissionDenied, "FileSystem", "Permission denied: " + Path);
+  if (it == Files.end())
+    throw RaisedError(ErrorNumber::FileNotFound, "FileSystem", "File not found: " + Path);
+  if (it->second.ReadOnly)
+    throw RaisedError(ErrorNumber::PermissionDenied, "FileSystem", "Permission denied: " + Path);
   Files.erase(it);
 }
 
@@ -145,7 +153,8 @@ std::vector<std::string> FakeFileSystem::NamesIn(const std::string& Folder) cons
   for (const auto& entry : Files) {
     const std::string& path = entry.first;
     const std::size_t c = path.rfind(Sep);
-    if (c != std::string::npos && path.substr(0, c) == Folder) names.push_back(path.substr(c + Sep.size()));
+    if (c != std::string::npos && path.substr(0, c) == Folder)
+      names.push_back(path.substr(c + Sep.size()));
   }
   return names;
 }
@@ -183,7 +192,8 @@ std::string FakeProfileStore::ReadString(const std::string& File, const std::str
   return it == values.end() ? "" : it->second;
 }
 
-std::vector<std::string> FakeProfileStore::KeyNames(const std::string& File, const std::string& Section) {
+std::vector<std::string> FakeProfileStore::KeyNames(const std::string& File,
+                                                    const std::string& Section) {
   std::vector<std::string> keys;
   const std::string prefix = Lower(Section + "/");
   for (const auto& [name, value] : Values[File])
@@ -203,18 +213,21 @@ void FakeProfileStore::WriteString(const std::string& File, const std::string& S
   Values[File][Lower(Section + "/" + Key)] = Value;
 }
 
-void FakeProfileStore::DeleteKey(const std::string& File, const std::string& Section, const std::string& Key) {
+void FakeProfileStore::DeleteKey(const std::string& File, const std::string& Section,
+                                 const std::string& Key) {
   Log.push_back("DeleteKey [" + Section + "] " + Key);
   Values[File].erase(Lower(Section + "/" + Key));
 }
 
 void FakeProfileStore::DeleteSection(const std::string& File, const std::string& Section) {
   Log.push_back("DeleteSection [" + Section + "]");
-  for (const std::string& key : KeyNames(File, Section)) Values[File].erase(Lower(Section + "/") + key);
+  for (const std::string& key : KeyNames(File, Section))
+    Values[File].erase(Lower(Section + "/") + key);
 }
 
 ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State) {
-  Log.push_back(std::string("Start ") + (State == WindowState::MaximizedFocus ? "maximised " : "minimised ") + CommandLine);
+  Log.push_back(std::string("Start ") +
+                (State == WindowState::MaximizedFocus ? "maximised " : "minimised ") + CommandLine);
   if (FailStart) throw RaisedError(ErrorNumber::FileNotFound, "Processes", "File not found");
   return NextPid;
 }
@@ -224,7 +237,8 @@ void FakeProcesses::Terminate(int Status) {
   throw Terminated{Status};
 }
 
-void FakeWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) {
+void FakeWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon,
+                                  const std::string& Title) {
   Log.push_back(std::string("MessageBox ") + IconName(Icon) + " [" + Title + "] " + Text);
 }
 
@@ -246,7 +260,8 @@ bool FakeWindowSystem::FocusBelongsTo(ProcessId Process) {
 }
 
 void FakeForm::SetText(const std::string& Control, const std::string& Text) {
-  Texts[Control] = MaxTextLength > 0 ? Text.substr(0, static_cast<std::size_t>(MaxTextLength)) : Text;
+  Texts[Control] =
+      MaxTextLength > 0 ? Text.substr(0, static_cast<std::size_t>(MaxTextLength)) : Text;
 }
 
 void FakeForm::Show() {
@@ -274,8 +289,8 @@ std::unique_ptr<FormView> FakeFormFactory::Create(const FormLayout& Layout, Form
 
 void FakeCaptureTool::Receive(const KeyActions& Actions) {
   // Step 7 of a file's script carries the target; step 18 (Enter) writes it.
-  if (!Actions.empty() && Actions[0].Type == KeyAction::Kind::Named && Actions[0].Key == NamedKey::F4 &&
-      Actions[0].Modifiers == kControl)
+  if (!Actions.empty() && Actions[0].Type == KeyAction::Kind::Named &&
+      Actions[0].Key == NamedKey::F4 && Actions[0].Modifiers == kControl)
     Step = 0;
   ++Step;
   if (Step == 7) {
@@ -296,7 +311,8 @@ FakePlatform::FakePlatform()
 Transcript FakePlatform::Without(std::initializer_list<std::string> Prefixes) const {
   Transcript out;
   for (const std::string& e : Log) {
-    if (std::none_of(Prefixes.begin(), Prefixes.end(), [&](const std::string& p) { return e.rfind(p, 0) == 0; }))
+    if (std::none_of(Prefixes.begin(), Prefixes.end(),
+                     [&](const std::string& p) { return e.rfind(p, 0) == 0; }))
       out.push_back(e);
   }
   return out;
@@ -305,7 +321,8 @@ Transcript FakePlatform::Without(std::initializer_list<std::string> Prefixes) co
 Transcript FakePlatform::Only(std::initializer_list<std::string> Prefixes) const {
   Transcript out;
   for (const std::string& e : Log) {
-    if (std::any_of(Prefixes.begin(), Prefixes.end(), [&](const std::string& p) { return e.rfind(p, 0) == 0; }))
+    if (std::any_of(Prefixes.begin(), Prefixes.end(),
+                    [&](const std::string& p) { return e.rfind(p, 0) == 0; }))
       out.push_back(e);
   }
   return out;

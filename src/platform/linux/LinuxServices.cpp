@@ -27,7 +27,8 @@ namespace {
 
 constexpr const char* kSource = "Pictrane Converter";
 
-RaisedError FileError(int number, const std::string& what, const std::string& path, const std::string& why) {
+RaisedError FileError(int number, const std::string& what, const std::string& path,
+                      const std::string& why) {
   return RaisedError(number, kSource, what + " " + path + " (" + why + ")");
 }
 
@@ -69,32 +70,41 @@ class FileLineReader : public LineReader {
 std::string LinuxFileSystem::ApplicationFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) throw RaisedError(ErrorNumber::PathNotFound, kSource, "Cannot find the program's folder (" + ec.message() + ")");
+  if (ec)
+    throw RaisedError(ErrorNumber::PathNotFound, kSource,
+                      "Cannot find the program's folder (" + ec.message() + ")");
   return exe.parent_path().string();
 }
 
-bool LinuxFileSystem::Exists(const std::string& Path) { return OrdinaryFileExists(Path); }
+bool LinuxFileSystem::Exists(const std::string& Path) {
+  return OrdinaryFileExists(Path);
+}
 
 void LinuxFileSystem::CreateEmptyFile(const std::string& Path) {
   std::ofstream out(Path, std::ios::app | std::ios::binary);
-  if (!out) throw FileError(ErrorNumber::PathFileAccessError, "Cannot create", Path, std::strerror(errno));
+  if (!out)
+    throw FileError(ErrorNumber::PathFileAccessError, "Cannot create", Path, std::strerror(errno));
 }
 
 void LinuxFileSystem::DeleteFile(const std::string& Path) {
   struct stat st {};
-  if (::lstat(Path.c_str(), &st) != 0) throw FileError(ErrorNumber::FileNotFound, "Cannot delete", Path, std::strerror(errno));
+  if (::lstat(Path.c_str(), &st) != 0)
+    throw FileError(ErrorNumber::FileNotFound, "Cannot delete", Path, std::strerror(errno));
   // A write-protected file is kept, as Windows keeps a read-only one.
   if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
-    throw FileError(ErrorNumber::PermissionDenied, "Cannot delete", Path, "the file is write-protected");
+    throw FileError(ErrorNumber::PermissionDenied, "Cannot delete", Path,
+                    "the file is write-protected");
   std::error_code ec;
-  if (!fs::remove(Path, ec) || ec) throw FileError(NumberFor(ec), "Cannot delete", Path, ec.message());
+  if (!fs::remove(Path, ec) || ec)
+    throw FileError(NumberFor(ec), "Cannot delete", Path, ec.message());
 }
 
 std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {
   struct stat st {};
   if (::stat(Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return FileStamp{static_cast<std::uint64_t>(st.st_size),
-                   static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+  return FileStamp{
+      static_cast<std::uint64_t>(st.st_size),
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 std::unique_ptr<LineReader> LinuxFileSystem::OpenText(const std::string& Path) {
@@ -110,7 +120,8 @@ void LinuxListing::ListBitmaps(const std::string& Folder, const std::string& Lis
     const std::string name = it->path().filename().string();
     std::error_code typeError;
     // Like "dir /b": ordinary files only, hidden ones (dot files here) left out.
-    if (name.empty() || name[0] == '.' || !EndsWithBmp(name) || !it->is_regular_file(typeError)) continue;
+    if (name.empty() || name[0] == '.' || !EndsWithBmp(name) || !it->is_regular_file(typeError))
+      continue;
     names.push_back(name);
   }
   if (ec) throw FileError(ErrorNumber::PathNotFound, "Cannot list", Folder, ec.message());
@@ -126,7 +137,8 @@ void LinuxListing::ListBitmaps(const std::string& Folder, const std::string& Lis
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     for (const std::string& name : names) out << name << "\r\n";
     out.flush();
-    if (!out) throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", temp, std::strerror(errno));
+    if (!out)
+      throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", temp, std::strerror(errno));
   }
   fs::rename(temp, ListFile, ec);
   if (ec) throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", ListFile, ec.message());
@@ -138,10 +150,13 @@ LinuxClock::LinuxClock() {
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
-void LinuxClock::Sleep(int Milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
+void LinuxClock::Sleep(int Milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+}
 
 std::int64_t LinuxClock::NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
@@ -191,7 +206,8 @@ ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState Stat
 
   pid_t pid = 0;
   const int rc = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-  if (rc != 0) throw FileError(ErrorNumber::FileNotFound, "Cannot start", args[0], std::strerror(rc));
+  if (rc != 0)
+    throw FileError(ErrorNumber::FileNotFound, "Cannot start", args[0], std::strerror(rc));
 
   // Nothing carries a window state on the command line here: find the window and show it.
   if (State == WindowState::MaximizedFocus && ShowWindow_) ShowWindow_(pid, kWindowWaitMs);

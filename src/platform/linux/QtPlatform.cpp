@@ -21,8 +21,12 @@ namespace pictrane {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+QString Q(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string S(const QString& s) {
+  return s.toUtf8().toStdString();
+}
 
 // A user's click only checks or unchecks; greyed is a state the program sets.
 class TwoClickCheckBox : public QCheckBox {
@@ -30,7 +34,9 @@ class TwoClickCheckBox : public QCheckBox {
   using QCheckBox::QCheckBox;
 
  protected:
-  void nextCheckState() override { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
+  void nextCheckState() override {
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+  }
 };
 
 class QtForm;
@@ -67,17 +73,24 @@ class QtForm : public FormView {
   }
   int Value(const std::string& Control) override {
     switch (qobject_cast<QCheckBox*>(Find(Control))->checkState()) {
-      case Qt::Checked: return 1;
-      case Qt::PartiallyChecked: return 2;
-      case Qt::Unchecked: break;
+      case Qt::Checked:
+        return 1;
+      case Qt::PartiallyChecked:
+        return 2;
+      case Qt::Unchecked:
+        break;
     }
     return 0;
   }
   void SetValue(const std::string& Control, int Value) override {
     auto* box = qobject_cast<QCheckBox*>(Find(Control));
-    box->setCheckState(Value == 1 ? Qt::Checked : Value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+    box->setCheckState(Value == 1   ? Qt::Checked
+                       : Value == 2 ? Qt::PartiallyChecked
+                                    : Qt::Unchecked);
   }
-  WindowHandle Handle() override { return Window_ ? static_cast<WindowHandle>(Window_->winId()) : 0; }
+  WindowHandle Handle() override {
+    return Window_ ? static_cast<WindowHandle>(Window_->winId()) : 0;
+  }
 
   void Show() override {
     Guard([&] { Events_.Load(); });
@@ -108,7 +121,8 @@ class QtForm : public FormView {
 
   QWidget* Find(const std::string& name) const {
     const auto it = Controls_.find(name);
-    if (it == Controls_.end()) throw RaisedError(ErrorNumber::InvalidProcedureCall, "frmMain", "No control " + name);
+    if (it == Controls_.end())
+      throw RaisedError(ErrorNumber::InvalidProcedureCall, "frmMain", "No control " + name);
     return it->second;
   }
 
@@ -159,12 +173,17 @@ class QtForm : public FormView {
         case ControlKind::PushButton: {
           auto* b = new QPushButton(Q(c.Caption), parent);
           b->setAutoDefault(false);  // neither button answers Enter or Escape
-          QObject::connect(b, &QPushButton::clicked, Window_, [this, name = c.Name] { Click(name); });
+          QObject::connect(b, &QPushButton::clicked, Window_,
+                           [this, name = c.Name] { Click(name); });
           w = b;
           break;
         }
-        case ControlKind::GroupFrame: w = new QGroupBox(Q(c.Caption), parent); break;
-        case ControlKind::PictureBox: w = new QWidget(parent); break;
+        case ControlKind::GroupFrame:
+          w = new QGroupBox(Q(c.Caption), parent);
+          break;
+        case ControlKind::PictureBox:
+          w = new QWidget(parent);
+          break;
         case ControlKind::TextField: {
           auto* e = new QLineEdit(parent);
           if (c.MaxLength > 0) e->setMaxLength(c.MaxLength);
@@ -177,7 +196,9 @@ class QtForm : public FormView {
           w = e;
           break;
         }
-        case ControlKind::Label: w = new QLabel(Q(c.Caption), parent); break;
+        case ControlKind::Label:
+          w = new QLabel(Q(c.Caption), parent);
+          break;
         case ControlKind::CheckBox: {
           auto* box = new TwoClickCheckBox(Q(c.Caption), parent);
           box->setTristate(c.TriState);
@@ -195,7 +216,8 @@ class QtForm : public FormView {
       Controls_[c.Name] = w;
     }
     std::sort(tabOrder.begin(), tabOrder.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    for (std::size_t i = 1; i < tabOrder.size(); ++i)
+      QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
 
     Window_->setFixedSize(px(layout.ClientWidth), px(layout.ClientHeight));
     if (layout.CentreOnScreen && Window_->screen()) {
@@ -220,14 +242,20 @@ class QtForm : public FormView {
   bool Closing_ = false;
 };
 
-void FormWidget::closeEvent(QCloseEvent* event) { Form_.OnClose(event); }
+void FormWidget::closeEvent(QCloseEvent* event) {
+  Form_.OnClose(event);
+}
 
 }  // namespace
 
-int TwipsToPixels(int Twips, double Dpi) { return static_cast<int>(std::lround(Twips / 15.0 * Dpi / 96.0)); }
+int TwipsToPixels(int Twips, double Dpi) {
+  return static_cast<int>(std::lround(Twips / 15.0 * Dpi / 96.0));
+}
 
-std::optional<std::string> QtFolderDialog::BrowseForFolder(WindowHandle, const std::string& Prompt) {
-  const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), "/");
+std::optional<std::string> QtFolderDialog::BrowseForFolder(WindowHandle,
+                                                           const std::string& Prompt) {
+  const QString folder =
+      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), "/");
   if (folder.isEmpty()) return std::nullopt;
   return S(folder);
 }
@@ -235,14 +263,24 @@ std::optional<std::string> QtFolderDialog::BrowseForFolder(WindowHandle, const s
 QtWindowSystem::QtWindowSystem() = default;
 QtWindowSystem::~QtWindowSystem() = default;
 
-void QtWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) {
+void QtWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon,
+                                const std::string& Title) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (Icon) {
-    case MessageIcon::Critical: icon = QMessageBox::Critical; break;
-    case MessageIcon::Exclamation: icon = QMessageBox::Warning; break;
-    case MessageIcon::Question: icon = QMessageBox::Question; break;
-    case MessageIcon::Information: icon = QMessageBox::Information; break;
-    case MessageIcon::None: break;
+    case MessageIcon::Critical:
+      icon = QMessageBox::Critical;
+      break;
+    case MessageIcon::Exclamation:
+      icon = QMessageBox::Warning;
+      break;
+    case MessageIcon::Question:
+      icon = QMessageBox::Question;
+      break;
+    case MessageIcon::Information:
+      icon = QMessageBox::Information;
+      break;
+    case MessageIcon::None:
+      break;
   }
   QString text = Q(Text);
   text.replace("\r\n", "\n");
@@ -250,16 +288,22 @@ void QtWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon, const
   box.exec();
 }
 
-void QtWindowSystem::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtWindowSystem::DoEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 X11Session& QtWindowSystem::X11() {
   if (!X11_) X11_ = X11Session::Open();
   return *X11_;
 }
 
-void QtWindowSystem::SendKeys(const KeyActions& Actions) { X11().SendKeys(Actions); }
+void QtWindowSystem::SendKeys(const KeyActions& Actions) {
+  X11().SendKeys(Actions);
+}
 
-bool QtWindowSystem::FocusBelongsTo(ProcessId Process) { return X11().FocusBelongsTo(Process); }
+bool QtWindowSystem::FocusBelongsTo(ProcessId Process) {
+  return X11().FocusBelongsTo(Process);
+}
 
 bool QtWindowSystem::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {
   return X11().ShowMaximisedWithFocus(Process, TimeoutMs);

@@ -24,7 +24,8 @@ class QtCommonControls : public CommonControls {
 
 class QtFolderDialog : public FolderDialog {
  public:
-  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt) override;
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner,
+                                             const std::string& Prompt) override;
 };
 
 class QtWindowSystem : public WindowSystem {

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
       [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
   static Platform* platform = nullptr;
   static QtFormFactory forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
-  static Platform p{SystemProfileStore(), clock, controls, folders, windows, programs, files, listing, forms};
+  static Platform p{
+      SystemProfileStore(), clock, controls, folders, windows, programs, files, listing, forms};
   platform = &p;
 
   try {
