@@ -98,15 +98,7 @@ inline bool WriteBytes(const std::wstring& File, const std::string& Bytes) {
 }
 
 inline std::optional<std::string> ReadBytes(const std::wstring& File) {
-  HANDLE In = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (In == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string Bytes;
-  char Chunk[4096];
-  DWORD Got = 0;
-  while (::ReadFile(In, Chunk, sizeof Chunk, &Got, nullptr) && Got > 0) Bytes.append(Chunk, Got);
-  ::CloseHandle(In);
-  return Bytes;
+  return pictrane::win32::ReadFileBytes(File);
 }
 
 inline bool FileExists(const std::wstring& Path) {

@@ -31,6 +31,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/Utf8.h"
+
 namespace {
 
 const char* NameOf(KeySym Sym) {
@@ -86,24 +88,6 @@ const char* NameOf(KeySym Sym) {
   return nullptr;
 }
 
-void AppendUtf8(std::string& Out, unsigned long C) {
-  if (C < 0x80) {
-    Out += static_cast<char>(C);
-  } else if (C < 0x800) {
-    Out += static_cast<char>(0xC0 | (C >> 6));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  } else if (C < 0x10000) {
-    Out += static_cast<char>(0xE0 | (C >> 12));
-    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  } else {
-    Out += static_cast<char>(0xF0 | (C >> 18));
-    Out += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
-    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  }
-}
-
 // The key as the receiving program understands it now, with the keymap of this moment.
 std::string Describe(const XKeyEvent& Event, XIC Input) {
   const bool Ctrl = Event.state & ControlMask;
@@ -121,8 +105,8 @@ std::string Describe(const XKeyEvent& Event, XIC Input) {
     if (Result == XLookupChars || Result == XLookupBoth) Text.assign(Buffer, Length);
   } else {
     XLookupString(&Plain, Buffer, sizeof Buffer, &Sym, nullptr);
-    if ((Sym >= 0x20 && Sym <= 0x7E) || (Sym >= 0xA0 && Sym <= 0xFF)) AppendUtf8(Text, Sym);
-    if (Sym >= 0x01000100 && Sym <= 0x0110FFFF) AppendUtf8(Text, Sym - 0x01000000);
+    if ((Sym >= 0x20 && Sym <= 0x7E) || (Sym >= 0xA0 && Sym <= 0xFF)) pictrane::AppendUtf8(Text, static_cast<char32_t>(Sym));
+    if (Sym >= 0x01000100 && Sym <= 0x0110FFFF) pictrane::AppendUtf8(Text, static_cast<char32_t>(Sym - 0x01000000));
   }
   if (IsModifierKey(Sym)) return "";
   std::string Line = std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "");

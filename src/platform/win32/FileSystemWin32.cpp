@@ -10,21 +10,6 @@ namespace pictrane::win32 {
 
 namespace {
 
-std::optional<std::string> ReadBytes(const std::wstring& Path, DWORD& Code) {
-  HANDLE In = ::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (In == INVALID_HANDLE_VALUE) {
-    Code = ::GetLastError();
-    return std::nullopt;
-  }
-  std::string Bytes;
-  char Chunk[16384];
-  DWORD Got = 0;
-  while (::ReadFile(In, Chunk, sizeof Chunk, &Got, nullptr) && Got > 0) Bytes.append(Chunk, Got);
-  ::CloseHandle(In);
-  return Bytes;
-}
-
 bool ValidUtf8(const std::string& Bytes) {
   return Bytes.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes.data(),
                                                 static_cast<int>(Bytes.size()), nullptr, 0) > 0;
@@ -136,7 +121,7 @@ std::optional<FileStamp> FileSystemWin32::Stat(const std::string& Path) {
 
 std::unique_ptr<LineReader> FileSystemWin32::OpenText(const std::string& Path) {
   DWORD Code = ERROR_SUCCESS;
-  std::optional<std::string> Bytes = ReadBytes(Widen(Path), Code);
+  std::optional<std::string> Bytes = ReadFileBytes(Widen(Path), &Code);
   if (!Bytes) throw FileError(FileErrorNumber(Code), "Cannot open", Path, Code);
   if (Bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) Bytes->erase(0, 3);
   return std::make_unique<TextReader>(ValidUtf8(*Bytes) ? std::move(*Bytes) : AnsiToUtf8(*Bytes));

@@ -68,18 +68,6 @@ bool FitsAnsiCodePage(const std::wstring& Text) {
   return LostSome == FALSE;
 }
 
-std::optional<std::string> ReadAll(const std::wstring& File) {
-  HANDLE In = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (In == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string Bytes;
-  char Chunk[4096];
-  DWORD Got = 0;
-  while (::ReadFile(In, Chunk, sizeof Chunk, &Got, nullptr) && Got > 0) Bytes.append(Chunk, Got);
-  ::CloseHandle(In);
-  return Bytes;
-}
-
 bool WriteAll(const std::wstring& File, const std::string& Bytes) {
   HANDLE Out = ::CreateFileW(File.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -99,7 +87,7 @@ void MakeRoomFor(const std::wstring& File, std::initializer_list<const std::wstr
   bool Fits = true;
   for (const std::wstring* Text : Texts) Fits = Fits && FitsAnsiCodePage(*Text);
   if (Fits) return;
-  const std::optional<std::string> Bytes = ReadAll(File);
+  const std::optional<std::string> Bytes = ReadFileBytes(File);
   std::wstring Text;
   if (Bytes) {
     if (Bytes->size() >= 2 && (*Bytes)[0] == '\xFF' && (*Bytes)[1] == '\xFE') return;

@@ -3,12 +3,29 @@
 // UTF-8 inside the program, UTF-16 at the Win32 boundary. Header-only, because the profile store
 // is compiled into the core library while the rest of this back end is not.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "Win32.h"
 
 namespace pictrane::win32 {
+
+// A whole file's bytes, or nothing (with the Win32 error in Code) when it cannot be opened.
+inline std::optional<std::string> ReadFileBytes(const std::wstring& Path, DWORD* Code = nullptr) {
+  HANDLE In = ::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (In == INVALID_HANDLE_VALUE) {
+    if (Code) *Code = ::GetLastError();
+    return std::nullopt;
+  }
+  std::string Bytes;
+  char Chunk[16384];
+  DWORD Got = 0;
+  while (::ReadFile(In, Chunk, sizeof Chunk, &Got, nullptr) && Got > 0) Bytes.append(Chunk, Got);
+  ::CloseHandle(In);
+  return Bytes;
+}
 
 inline std::wstring Widen(std::string_view Utf8) {
   if (Utf8.empty()) return {};
