@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -135,6 +136,19 @@ TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
   EXPECT_EQ(ReadAll(out), "a b\n");
   EXPECT_THROW(programs.Start(dir.Path + "/no-such-tool \"x\"", WindowState::MaximizedFocus),
                RaisedError);
+}
+
+TEST(LinuxProcesses, AProgramWhoseWindowCannotBeShownIsNotLeftRunning) {
+  pid_t shown = 0;
+  LinuxProcesses programs([&shown](ProcessId pid, int) -> bool {
+    shown = static_cast<pid_t>(pid);
+    throw RaisedError(ErrorNumber::FileNotFound, "test", "no display");
+  });
+  EXPECT_THROW(programs.Start("/bin/sleep 30", WindowState::MaximizedFocus), RaisedError);
+  ASSERT_GT(shown, 0);
+  // Already reaped: neither running nor a zombie of ours.
+  EXPECT_EQ(::waitpid(shown, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -210,7 +212,14 @@ ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState Stat
     throw FileError(ErrorNumber::FileNotFound, "Cannot start", args[0], std::strerror(rc));
 
   // Nothing carries a window state on the command line here: find the window and show it.
-  if (State == WindowState::MaximizedFocus && ShowWindow_) ShowWindow_(pid, kWindowWaitMs);
+  // A program the caller never learns of must not outlive a failure here.
+  try {
+    if (State == WindowState::MaximizedFocus && ShowWindow_) ShowWindow_(pid, kWindowWaitMs);
+  } catch (...) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    throw;
+  }
   return pid;
 }
 
