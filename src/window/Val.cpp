@@ -2,7 +2,8 @@
 
 #include <cfenv>
 #include <cmath>
-#include <cstdlib>
+#include <locale>
+#include <sstream>
 
 namespace pictrane {
 
@@ -70,8 +71,12 @@ double Val(const std::string& Text) {
       end = j;
     }
   }
-  const std::string number = s.substr(0, end);
-  return std::strtod(number.c_str(), nullptr);
+  // Always "." as the decimal point, whatever the user's locale says (Qt adopts it at start-up).
+  std::istringstream number(s.substr(0, end));
+  number.imbue(std::locale::classic());
+  double value = 0;
+  number >> value;  // out of range: the largest double with its sign, which no caller accepts
+  return value;
 }
 
 std::optional<std::int16_t> CInt(double Number) {

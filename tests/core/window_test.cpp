@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 #include "FakePlatform.h"
 #include "startup/modMain.h"
@@ -26,6 +29,32 @@ TEST(Val, ReadsTheNumericPrefix) {
       {"&X1", 0}, {"1\r2", 1},  {"99999", 99999},
   };
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(Val(c.text), c.value) << '"' << c.text << '"';
+}
+
+// A locale whose decimal point is a comma, made for the test where the system has none.
+bool UseCommaDecimalLocale() {
+#ifdef _WIN32
+  return std::setlocale(LC_NUMERIC, "German_Germany.1252") != nullptr;
+#else
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return true;
+  const std::string folder = ::testing::TempDir() + "pictrane-locale";
+  const std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
+                              folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+  (void)std::system(command.c_str());  // warnings give a non-zero status yet a usable locale
+  ::setenv("LOCPATH", folder.c_str(), 1);
+  return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+#endif
+}
+
+TEST(Val, ReadsAPeriodWhateverTheLocale) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  if (!UseCommaDecimalLocale()) GTEST_SKIP() << "no locale with a decimal comma";
+  ASSERT_EQ(std::localeconv()->decimal_point, std::string(","));
+  const double value = Val("1.5");
+  const int box = CheckBoxValueFromText("1.5");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_DOUBLE_EQ(value, 1.5);
+  EXPECT_EQ(box, 2);
 }
 
 TEST(CInt, RoundsHalvesToEvenAndRefusesOverflow) {
@@ -55,8 +84,9 @@ TEST(CheckBoxValue, OnlyZeroOneAndTwoAreTaken) {
     const char* text;
     int value;
   };
-  const Case cases[] = {{"1", 1},   {"2", 2},   {"2.5", 2}, {"0.5", 0}, {"1.5", 2},   {"3.5", 0},
-                        {"abc", 0}, {" 1 ", 1}, {"&H2", 2}, {"-1", 0},  {"99999", 0}, {"", 0}};
+  const Case cases[] = {{"1", 1},     {"2", 2},   {"2.5", 2},   {"0.5", 0},    {"1.5", 2},
+                        {"3.5", 0},   {"abc", 0}, {" 1 ", 1},   {"&H2", 2},    {"-1", 0},
+                        {"99999", 0}, {"", 0},    {"1E400", 0}, {"-1E400", 0}, {"1E-400", 0}};
   for (const Case& c : cases)
     EXPECT_EQ(CheckBoxValueFromText(c.text), c.value) << '"' << c.text << '"';
 }
