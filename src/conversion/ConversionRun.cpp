@@ -88,7 +88,8 @@ class Run {
       if (name.empty()) continue;
       P.Windows.DoEvents();
       if (Host.StopRequested()) {
-        ++Remaining;
+        WasStopped = true;
+        Remaining += 1 + CountRemainingLines();
         break;
       }
       ConvertOne(name);
@@ -182,6 +183,10 @@ class Run {
       text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n" +
              std::to_string(Converted) + " bitmap(s) were converted; the other " +
              std::to_string(Remaining) + " were left untouched.";
+    } else if (WasStopped) {
+      text = "The conversion was stopped because the window was closed.\r\n" +
+             std::to_string(Converted) + " bitmap(s) were converted; the other " +
+             std::to_string(Remaining) + " were left untouched.";
     } else if (!Failure.empty()) {
       text = "The conversion stopped: " + Failure + "\r\n" + std::to_string(Converted) +
              " bitmap(s) were converted; the rest were left untouched.";
@@ -206,6 +211,7 @@ class Run {
   std::size_t Converted = 0;
   std::size_t Remaining = 0;
   bool FocusWasLost = false;
+  bool WasStopped = false;
   std::string Failure;
   std::vector<std::string> NotConverted, NotDeleted;
 };

@@ -245,7 +245,10 @@ TEST_F(RunTest, StopRequestEndsAfterTheCurrentFile) {
   EXPECT_EQ(Run(), RunOutcome::Finished);
   EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
   EXPECT_EQ(fp.Only({"Keys Alt+F4", "DeleteFile", "MessageBox"}),
-            (Transcript{"Keys Alt+F4", "DeleteFile C:\\app\\list.txt"}));
+            (Transcript{"Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
+                        "MessageBox Exclamation [Pictrane Converter] The conversion was stopped "
+                        "because the window was closed.\r\n1 bitmap(s) were converted; the "
+                        "other 2 were left untouched."}));
 }
 
 TEST_F(RunTest, UnreadableListIsReportedAndCleansUp) {
