@@ -125,14 +125,19 @@ class Run {
     }
   }
 
-  // The picture counts once it exists, is not empty and is not the one that was there before.
+  // The picture counts once it exists, is not empty, is not the one that was there before, and
+  // holds still from one poll to the next: a tool writing in place has finished with it.
   bool WaitForPicture(const std::string& target, const std::optional<FileStamp>& before) {
     const std::int64_t deadline = P.Time.NowMs() + kTargetWaitMs;
+    std::optional<FileStamp> last;
     for (;;) {
-      const auto now = P.Files.Stat(target);
-      if (now && now->Size > 0 && !SameStamp(now, before)) return true;
+      auto now = P.Files.Stat(target);
+      if (!now || now->Size == 0 || SameStamp(now, before)) now.reset();
+      if (now && last && SameStamp(now, last)) return true;
       if (P.Time.NowMs() >= deadline) return false;
+      last = now;
       P.Time.Sleep(kTargetPollMs);
+      P.Windows.DoEvents();  // the window stays responsive while a slow tool writes
     }
   }
 

@@ -160,9 +160,7 @@ TEST_F(RunTest, DeletesTheListedNameNotAnotherCase) {
   host.Delete = 1;
   fp.Files.Put("C:\\pics\\Photo.BMP");
   fp.Files.Put("C:\\pics\\Photo.bmp");
-  fp.Tool.Refuse.insert("C:\\pics\\Photo.89i");  // only the first one gets a fresh picture
   fp.Listing.Content = "Photo.BMP\r\n";
-  fp.Tool.Refuse.clear();
   Run();
   EXPECT_FALSE(fp.Files.Has("C:\\pics\\Photo.BMP"));
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\Photo.bmp"));
@@ -195,6 +193,25 @@ TEST_F(RunTest, TargetThatNeverAppearsKeepsTheBitmapAndIsReported) {
                        "bitmaps, so they were kept:\r\na.bmp"});
 }
 
+TEST_F(RunTest, PictureStillBeingWrittenIsWaitedFor) {
+  host.Delete = 1;
+  fp.Files.Put("C:\\pics\\a.bmp");
+  const std::string target = "C:\\pics\\a.89i";
+  // The tool writes its eight bytes, then goes on writing in place, a byte per poll, up to 16.
+  int grown = 0;
+  fp.Time.OnSleep = [&] {
+    if (!fp.Files.Has(target) || grown == 8) return;
+    EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"))
+        << "deleted while the picture had " << 8 + grown << " bytes";
+    ++grown;
+    fp.Files.Put(target, std::string(8 + static_cast<std::size_t>(grown), '*'));
+  };
+  Run();
+  EXPECT_EQ(grown, 8);
+  EXPECT_FALSE(fp.Files.Has("C:\\pics\\a.bmp"));
+  EXPECT_EQ(fp.Only({"MessageBox"}), Transcript{});
+}
+
 TEST_F(RunTest, StalePictureFromAnEarlierRunDoesNotCount) {
   host.Delete = 1;
   fp.Files.Put("C:\\pics\\a.bmp");
@@ -216,7 +233,8 @@ TEST_F(RunTest, FocusLostBeforeFileTwoStopsTheRun) {
   const Transcript expected = Concat(
       {kStart,
        ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
-       {"DeleteFile C:\\pics\\a.bmp", "DoEvents", "DoEvents", "DeleteFile C:\\app\\list.txt",
+       {"Sleep 10", "DoEvents", "DeleteFile C:\\pics\\a.bmp", "DoEvents", "DoEvents",
+        "DeleteFile C:\\app\\list.txt",
         "MessageBox Exclamation [Pictrane Converter] The capture tool lost the keyboard focus, so "
         "no more keys were sent.\r\n1 bitmap(s) were converted; the other 2 were left "
         "untouched."}});

@@ -70,6 +70,7 @@ const char* IconName(MessageIcon icon) {
 void FakeClock::Sleep(int Milliseconds) {
   if (Record) Log.push_back("Sleep " + std::to_string(Milliseconds));
   Now += Milliseconds;
+  if (OnSleep) OnSleep();
 }
 
 void FakeCommonControls::InitCommonControlsEx(const CommonControlsRecord& Record) {

@@ -30,6 +30,7 @@ class FakeClock : public Clock {
   Transcript& Log;
   std::int64_t Now = 0;
   bool Record = true;
+  std::function<void()> OnSleep;  // runs after the time has moved on
 };
 
 class FakeCommonControls : public CommonControls {
