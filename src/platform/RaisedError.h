@@ -1,5 +1,7 @@
 #pragma once
 
+#include <exception>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -20,15 +22,38 @@ class RaisedError : public std::runtime_error {
   std::string Description;
 };
 
+// The source the program's own (platform-numbered) errors carry, as opposed to a class's errors
+// such as clsINI's.
+inline constexpr const char* ProgramErrorSource = "Pictrane Converter";
+
 // Numbers the platform uses for its own errors, so reports read as users know them.
 namespace ErrorNumber {
 inline constexpr int InvalidProcedureCall = 5;
 inline constexpr int Overflow = 6;
+inline constexpr int OutOfMemory = 7;
+inline constexpr int InternalError = 51;
 inline constexpr int FileNotFound = 53;
 inline constexpr int FileAlreadyOpen = 55;
 inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccessError = 75;
 inline constexpr int PathNotFound = 76;
 }  // namespace ErrorNumber
+
+// The exception being handled, as the error the top level reports: the program's own as it
+// is, anything else numbered as the platform numbers it. Call it only inside a catch block.
+inline RaisedError CurrentError(const std::string& Source = ProgramErrorSource) {
+  try {
+    throw;
+  } catch (const RaisedError& e) {
+    return e;
+  } catch (const std::bad_alloc&) {
+    return RaisedError(ErrorNumber::OutOfMemory, Source, "Out of memory");
+  } catch (const std::exception& e) {
+    return RaisedError(ErrorNumber::InternalError, Source,
+                       std::string("Internal error: ") + e.what());
+  } catch (...) {
+    return RaisedError(ErrorNumber::InternalError, Source, "Internal error");
+  }
+}
 
 }  // namespace pictrane

@@ -11,7 +11,6 @@
 
 #include "../platform/RaisedError.h"
 #include "ExistenceTest.h"
-#include "ProgramError.h"
 
 namespace pictrane {
 

@@ -5,7 +5,6 @@
 #include "../platform/Platform.h"
 #include "../platform/RaisedError.h"
 #include "IniEngine.h"
-#include "ProgramError.h"
 
 namespace pictrane {
 

@@ -9,6 +9,7 @@
 #include "platform/linux/QtPlatform.h"
 #include "startup/modMain.h"
 #include "window/frmMain.h"
+#include "window/frmMainLayout.h"
 
 using namespace pictrane;
 using namespace pictrane::testing;
@@ -159,6 +160,39 @@ class QtFormTest : public QObject {
              Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
     QVERIFY(prog.window && prog.window->isVisible());
     prog.window->close();
+  }
+
+  // Whatever a handler throws reaches the run-time error report, never Qt's event loop.
+  void anyErrorOfAHandlerIsReported() {
+    struct Throwing : FormEvents {
+      std::function<void()> Throw;
+      void Load() override {}
+      void Unload(bool&) override {}
+      void Click(const std::string&) override { Throw(); }
+    };
+    struct Case {
+      std::function<void()> Throw;
+      int Number;
+      std::string Description;
+    };
+    const std::vector<Case> cases{
+        {[] { throw RaisedError(53, "clsINI", "File not found"); }, 53, "File not found"},
+        {[] { throw std::bad_alloc(); }, 7, "Out of memory"},
+        {[] { throw std::out_of_range("vector"); }, 51, "Internal error: vector"},
+        {[] { throw 42; }, 51, "Internal error"},
+    };
+    for (const Case& c : cases) {
+      std::vector<RaisedError> reported;
+      QtFormFactory forms([&](const RaisedError& e) { reported.push_back(e); });
+      Throwing events;
+      events.Throw = c.Throw;
+      auto view = forms.Create(frmMainLayout(), events);
+      view->Show();
+      QTest::mouseClick(Program::Find<QPushButton>("cmdConvert"), Qt::LeftButton);
+      QCOMPARE(reported.size(), std::size_t{1});
+      QCOMPARE(reported[0].Number, c.Number);
+      QCOMPARE(reported[0].Description, c.Description);
+    }
   }
 };
 

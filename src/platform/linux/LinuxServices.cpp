@@ -27,7 +27,7 @@ namespace pictrane {
 
 namespace {
 
-constexpr const char* kSource = "Pictrane Converter";
+constexpr const char* kSource = ProgramErrorSource;
 
 RaisedError FileError(int number, const std::string& what, const std::string& path,
                       const std::string& why) {

@@ -140,8 +140,8 @@ class QtForm : public FormView {
     // Errors must not cross Qt's event loop: the top level reports them here.
     try {
       f();
-    } catch (const RaisedError& e) {
-      if (OnUnhandled_) OnUnhandled_(e);
+    } catch (...) {
+      if (OnUnhandled_) OnUnhandled_(CurrentError());
       throw;
     }
   }
@@ -229,8 +229,8 @@ class QtForm : public FormView {
   void Click(const std::string& name) {
     try {
       Events_.Click(name);
-    } catch (const RaisedError& e) {
-      if (OnUnhandled_) OnUnhandled_(e);
+    } catch (...) {
+      if (OnUnhandled_) OnUnhandled_(CurrentError());
     }
   }
 

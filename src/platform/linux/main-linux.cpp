@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
 
   try {
     Main(p, state);
-  } catch (const RaisedError& e) {
-    ReportRunTimeError(p, e);
+  } catch (...) {
+    ReportRunTimeError(p, CurrentError());
   }
   return QApplication::exec();
 }

@@ -9,7 +9,7 @@
 
 namespace pictrane::win32 {
 
-inline constexpr const char* kErrorSource = "Pictrane Converter";
+inline constexpr const char* kErrorSource = ProgramErrorSource;
 
 // The number a failed file operation raises for a Win32 error code.
 inline int FileErrorNumber(DWORD Code) {

@@ -237,7 +237,8 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
       Style |= SS_LEFT;
       break;
     case ControlKind::CheckBox:
-      Style |= WS_TABSTOP | (Spec.TriState ? BS_AUTO3STATE : BS_AUTOCHECKBOX);
+      // A three-state box changes on clicks itself (see OnMessage): greyed is never a click's.
+      Style |= WS_TABSTOP | (Spec.TriState ? BS_3STATE : BS_AUTOCHECKBOX);
       break;
   }
   POINT Offset;
@@ -380,14 +381,8 @@ void FormViewWin32::Guarded(const std::function<void()>& Handler) {
   // Exceptions must not unwind through the system's code that called the window procedure.
   try {
     Handler();
-  } catch (const RaisedError& Error) {
-    OnError_(Error);
-  } catch (const std::bad_alloc&) {
-    OnError_(RaisedError(7, kErrorSource, "Out of memory"));
-  } catch (const std::exception& Error) {
-    OnError_(RaisedError(51, kErrorSource, std::string("Internal error: ") + Error.what()));
   } catch (...) {
-    OnError_(RaisedError(51, kErrorSource, "Internal error"));
+    OnError_(CurrentError(kErrorSource));
   }
 }
 
@@ -401,6 +396,11 @@ LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
       if (C != nullptr && C->Spec.Kind == ControlKind::PushButton && HIWORD(W) == BN_CLICKED) {
         const std::string Name = C->Spec.Name;
         Guarded([&] { Events_.Click(Name); });
+      }
+      if (C != nullptr && C->Spec.Kind == ControlKind::CheckBox && C->Spec.TriState &&
+          HIWORD(W) == BN_CLICKED) {
+        const bool Checked = ::SendMessageW(From, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        ::SendMessageW(From, BM_SETCHECK, Checked ? BST_UNCHECKED : BST_CHECKED, 0);
       }
       return 0;
     }
