@@ -138,17 +138,31 @@ TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
                RaisedError);
 }
 
-TEST(LinuxProcesses, AProgramWhoseWindowCannotBeShownIsNotLeftRunning) {
-  pid_t shown = 0;
-  LinuxProcesses programs([&shown](ProcessId pid, int) -> bool {
-    shown = static_cast<pid_t>(pid);
-    throw RaisedError(ErrorNumber::FileNotFound, "test", "no display");
-  });
-  EXPECT_THROW(programs.Start("/bin/sleep 30", WindowState::MaximizedFocus), RaisedError);
-  ASSERT_GT(shown, 0);
-  // Already reaped: neither running nor a zombie of ours.
-  EXPECT_EQ(::waitpid(shown, nullptr, WNOHANG), -1);
-  EXPECT_EQ(errno, ECHILD);
+TEST(LinuxProcesses, AProgramWhoseWindowDoesNotComeForwardIsStoppedAndReported) {
+  struct Case {
+    const char* what;
+    bool throws;  // the window search itself fails, or it just finds nothing in time
+  };
+  for (const Case c : {Case{"search fails", true}, Case{"nothing in time", false}}) {
+    SCOPED_TRACE(c.what);
+    pid_t shown = 0;
+    LinuxProcesses programs([&](ProcessId pid, int timeoutMs) -> bool {
+      shown = static_cast<pid_t>(pid);
+      EXPECT_EQ(timeoutMs, Processes::kWindowWaitMs);
+      if (c.throws) throw RaisedError(ErrorNumber::FileNotFound, "test", "no display");
+      return false;
+    });
+    try {
+      programs.Start("/bin/sleep 30", WindowState::MaximizedFocus);
+      ADD_FAILURE() << "no error";
+    } catch (const RaisedError& e) {
+      EXPECT_EQ(e.Description, c.throws ? "no display" : NoWindowMessage("/bin/sleep 30"));
+    }
+    ASSERT_GT(shown, 0);
+    // Already reaped: neither running nor a zombie of ours.
+    EXPECT_EQ(::waitpid(shown, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+  }
 }
 
 }  // namespace

@@ -20,6 +20,17 @@ TEST(ProcessesWin32, AProgramThatIsNotThereRaisesFileNotFound) {
   }
 }
 
+TEST(ProcessesWin32, AProgramThatShowsNoWindowIsReported) {
+  ProcessesWin32 Programs;
+  const std::string Line = "cmd.exe /c exit 0";  // ends at once, without a window
+  try {
+    Programs.Start(Line, WindowState::MaximizedFocus);
+    ADD_FAILURE() << "started";
+  } catch (const RaisedError& Error) {
+    EXPECT_EQ(Error.Description, NoWindowMessage(Line));
+  }
+}
+
 // What the timer saw of the modal dialog.
 struct DialogWatch {
   std::wstring Prompt;

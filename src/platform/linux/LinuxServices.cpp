@@ -212,13 +212,23 @@ ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState Stat
     throw FileError(ErrorNumber::FileNotFound, "Cannot start", args[0], std::strerror(rc));
 
   // Nothing carries a window state on the command line here: find the window and show it.
-  // A program the caller never learns of must not outlive a failure here.
-  try {
-    if (State == WindowState::MaximizedFocus && ShowWindow_) ShowWindow_(pid, kWindowWaitMs);
-  } catch (...) {
+  // No keys could reach a program whose window never came forward, and a program the caller
+  // never learns of must not outlive a failure here.
+  const auto Stop = [pid] {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
+  };
+  bool Shown = true;
+  try {
+    if (State == WindowState::MaximizedFocus && ShowWindow_)
+      Shown = ShowWindow_(pid, kWindowWaitMs);
+  } catch (...) {
+    Stop();
     throw;
+  }
+  if (!Shown) {
+    Stop();
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, NoWindowMessage(CommandLine));
   }
   return pid;
 }

@@ -42,13 +42,12 @@ std::vector<std::string> SplitCommandLine(const std::string& CommandLine);
 
 class LinuxProcesses : public Processes {
  public:
-  // Shows a started program's window maximised with the focus; false when it never appeared.
+  // Shows a started program's window maximised with the focus; false when it did not come
+  // forward in time.
   using ShowWindowFn = std::function<bool(ProcessId Process, int TimeoutMs)>;
   explicit LinuxProcesses(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   [[noreturn]] void Terminate(int Status) override;
-
-  static constexpr int kWindowWaitMs = 10000;
 
  private:
   ShowWindowFn ShowWindow_;

@@ -36,22 +36,22 @@ bool ForegroundBelongsTo(DWORD Process) {
 }
 
 // Waits until the new program's window is up and makes sure it is the foreground window, so
-// that the keys that follow reach it. Gives up after the bounded wait; the caller checks the
-// focus again before every key string anyway.
-void BringForward(HANDLE Process, DWORD ProcessId, int TimeoutMs) {
+// that the keys that follow reach it; false when that did not happen within the bounded wait.
+bool BringForward(HANDLE Process, DWORD ProcessId, int TimeoutMs) {
   const ULONGLONG Deadline = ::GetTickCount64() + static_cast<ULONGLONG>(TimeoutMs);
   ::WaitForInputIdle(Process, static_cast<DWORD>(TimeoutMs));
   while (::GetTickCount64() < Deadline) {
-    if (::WaitForSingleObject(Process, 0) == WAIT_OBJECT_0) return;  // it ended already
+    if (::WaitForSingleObject(Process, 0) == WAIT_OBJECT_0) return false;  // it ended already
     WindowSearch Search{ProcessId, nullptr};
     ::EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&Search));
     if (Search.Found != nullptr) {
-      if (ForegroundBelongsTo(ProcessId)) return;
+      if (ForegroundBelongsTo(ProcessId)) return true;
       ::SetForegroundWindow(Search.Found);
-      if (ForegroundBelongsTo(ProcessId)) return;
+      if (ForegroundBelongsTo(ProcessId)) return true;
     }
     ::Sleep(20);
   }
+  return false;
 }
 
 }  // namespace
@@ -112,7 +112,13 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   ::CloseHandle(Started.hThread);
   if (State == WindowState::MaximizedFocus) {
     ::AllowSetForegroundWindow(Started.dwProcessId);
-    BringForward(Started.hProcess, Started.dwProcessId, kWindowWaitMs);
+    if (!BringForward(Started.hProcess, Started.dwProcessId, kWindowWaitMs)) {
+      // No keys could reach it: a program nobody will drive is not left running.
+      ::TerminateProcess(Started.hProcess, 1);
+      ::CloseHandle(Started.hProcess);
+      throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                        NoWindowMessage(CommandLine));
+    }
   }
   ::CloseHandle(Started.hProcess);
   return static_cast<ProcessId>(Started.dwProcessId);

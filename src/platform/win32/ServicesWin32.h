@@ -30,9 +30,6 @@ class FolderDialogWin32 final : public FolderDialog {
 
 class ProcessesWin32 final : public Processes {
  public:
-  // Programs started maximised get this long to show their window and take the focus.
-  static constexpr int kWindowWaitMs = 10000;
-
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   [[noreturn]] void Terminate(int Status) override;
 };
