@@ -60,13 +60,16 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
 
 TEST(LinuxListing, ListsBitmapsLikeABareDirectoryListing) {
   TempDir dir;
-  for (const char* n : {"b.bmp", "A.BMP", "c.Bmp", "ä.bmp", "Z b+(1).bmp", "notes.txt",
-                        ".hidden.bmp", "x.bmpx", "bmp"})
+  for (const char* n : {"b.bmp", "A.BMP", "c.Bmp", "ä.bmp", "Z b+(1).bmp", "Éb.bmp", "éa.bmp",
+                        "ωb.bmp", "Ωa.bmp", "notes.txt", ".hidden.bmp", "x.bmpx", "bmp"})
     dir.File(n);
   fs::create_directory(dir.Path + "/folder.bmp");
   const std::string list = dir.Path + "/list.txt";
   LinuxListing().ListBitmaps(dir.Path, list);
-  EXPECT_EQ(ReadAll(list), "A.BMP\r\nb.bmp\r\nc.Bmp\r\nZ b+(1).bmp\r\nä.bmp\r\n");
+  // Upper-cased before comparing, outside ASCII too: é and É, ω and Ω are the same letter.
+  EXPECT_EQ(ReadAll(list),
+            "A.BMP\r\nb.bmp\r\nc.Bmp\r\nZ b+(1).bmp\r\nä.bmp\r\néa.bmp\r\nÉb.bmp\r\nΩa.bmp\r\n"
+            "ωb.bmp\r\n");
   EXPECT_FALSE(fs::exists(list + ".part"));
 }
 

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <chrono>
 #include <cstdio>
@@ -46,6 +48,39 @@ std::string Upper(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return s;
+}
+
+// The name as NTFS orders names: every character upper-cased, then compared as UTF-16 code
+// units. A byte that does not belong to a UTF-8 character stands for itself.
+std::u16string NtfsOrderKey(const std::string& name) {
+  static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+  std::u16string key;
+  key.reserve(name.size());
+  for (std::size_t i = 0; i < name.size();) {
+    const auto lead = static_cast<unsigned char>(name[i]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
+    std::size_t k = 1;
+    for (; k < length && i + k < name.size(); ++k) {
+      const auto next = static_cast<unsigned char>(name[i + k]);
+      if ((next & 0xC0) != 0x80) break;
+      c = (c << 6) | (next & 0x3Fu);
+    }
+    if (k < length || c > 0x10FFFF) c = lead, k = 1;
+    i += k;
+    if (unicode) {
+      c = static_cast<char32_t>(::towupper_l(static_cast<wint_t>(c), unicode));
+    } else if (c >= 'a' && c <= 'z') {
+      c -= 'a' - 'A';
+    }
+    if (c >= 0x10000) {
+      key += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      key += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      key += static_cast<char16_t>(c);
+    }
+  }
+  return key;
 }
 
 bool EndsWithBmp(const std::string& name) {
@@ -130,7 +165,7 @@ void LinuxListing::ListBitmaps(const std::string& Folder, const std::string& Lis
 
   // NTFS keeps names in upper-cased order; ties keep a stable, byte-wise order.
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const std::string ua = Upper(a), ub = Upper(b);
+    const std::u16string ua = NtfsOrderKey(a), ub = NtfsOrderKey(b);
     return ua != ub ? ua < ub : a < b;
   });
 
