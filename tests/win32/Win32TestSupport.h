@@ -36,22 +36,29 @@ inline std::wstring PathFromEnvironment(const char* Name) {
   return WindowsPath(Value);
 }
 
-inline void RemoveTree(const std::wstring& Path) {
+// What a folder holds, without "." and "..".
+inline std::vector<WIN32_FIND_DATAW> EntriesOf(const std::wstring& Path) {
+  std::vector<WIN32_FIND_DATAW> Entries;
   WIN32_FIND_DATAW Found;
   HANDLE Search = ::FindFirstFileW((Path + L"\\*").c_str(), &Found);
-  if (Search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring Name = Found.cFileName;
-      if (Name == L"." || Name == L"..") continue;
-      const std::wstring Full = Path + L"\\" + Name;
-      ::SetFileAttributesW(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if ((Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        RemoveTree(Full);
-      } else {
-        ::DeleteFileW(Full.c_str());
-      }
-    } while (::FindNextFileW(Search, &Found));
-    ::FindClose(Search);
+  if (Search == INVALID_HANDLE_VALUE) return Entries;
+  do {
+    const std::wstring Name = Found.cFileName;
+    if (Name != L"." && Name != L"..") Entries.push_back(Found);
+  } while (::FindNextFileW(Search, &Found));
+  ::FindClose(Search);
+  return Entries;
+}
+
+inline void RemoveTree(const std::wstring& Path) {
+  for (const WIN32_FIND_DATAW& Entry : EntriesOf(Path)) {
+    const std::wstring Full = Path + L"\\" + Entry.cFileName;
+    ::SetFileAttributesW(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      RemoveTree(Full);
+    } else {
+      ::DeleteFileW(Full.c_str());
+    }
   }
   ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::RemoveDirectoryW(Path.c_str());
@@ -82,6 +89,12 @@ class TempFolder {
   std::wstring operator/(const std::wstring& Name) const { return Path_ + L"\\" + Name; }
   // The UTF-8 path the program's interfaces take.
   std::string Utf8(const std::wstring& Name) const { return Narrow(*this / Name); }
+  // The names of what it holds, in the order the system lists them.
+  std::vector<std::wstring> Names() const {
+    std::vector<std::wstring> Names;
+    for (const WIN32_FIND_DATAW& Entry : EntriesOf(Path_)) Names.emplace_back(Entry.cFileName);
+    return Names;
+  }
 
  private:
   std::wstring Path_;

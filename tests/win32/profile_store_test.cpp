@@ -137,6 +137,7 @@ TEST(ProfileStoreWin32, KeepsCharactersOutsideTheAnsiCodePage) {
   TempFolder Dir(L"unicode");
   const std::string File = Dir.Utf8(L"settings.ini");
   ProfileStoreWin32 Store;
+  ASSERT_TRUE(WriteBytes(Widen(File), "; kept by hand\r\n"));
   Store.WriteString(File, "Settings", "LastDeviceDir", "main");
   // Plain text keeps the file in the format the functions give it: no byte order mark.
   EXPECT_FALSE(UnicodeFile(File));
@@ -156,6 +157,13 @@ TEST(ProfileStoreWin32, KeepsCharactersOutsideTheAnsiCodePage) {
             (std::vector<std::string>{"Settings",
                                       "\xCE\xA3\xCF\x8D\xCE\xBD\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82"}));
   EXPECT_TRUE(UnicodeFile(File));
+  // The file was put in place whole, with its hand-written lines, and nothing is left beside it.
+  EXPECT_EQ(Store.ReadString(File, "Settings", "LastDeviceDir"), "main");
+  const std::wstring HandWritten = L"; kept by hand";
+  EXPECT_EQ(ReadBytes(Widen(File))->substr(2, HandWritten.size() * sizeof(wchar_t)),
+            std::string(reinterpret_cast<const char*>(HandWritten.data()),
+                        HandWritten.size() * sizeof(wchar_t)));
+  EXPECT_EQ(Dir.Names(), std::vector<std::wstring>{L"settings.ini"});
 }
 
 TEST(ProfileStoreWin32, CreateIfMissingLeavesAnEmptyFileOrWhatIsThere) {

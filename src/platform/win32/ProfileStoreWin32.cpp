@@ -68,14 +68,22 @@ bool FitsAnsiCodePage(const std::wstring& Text) {
   return LostSome == FALSE;
 }
 
-bool WriteAll(const std::wstring& File, const std::string& Bytes) {
-  HANDLE Out = ::CreateFileW(File.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+// Puts a complete new file in place: written beside it, then swapped in, so the settings are
+// never left half-written. A read-only file refuses the swap and stays as it was.
+bool ReplaceWhole(const std::wstring& File, const std::string& Bytes) {
+  const std::wstring Temp = File + L".new";
+  HANDLE Out = ::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (Out == INVALID_HANDLE_VALUE) return false;
   DWORD Put = 0;
-  const bool Ok = ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Put, nullptr) &&
-                  Put == Bytes.size() && ::SetEndOfFile(Out);
+  bool Ok = ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Put, nullptr) &&
+            Put == Bytes.size() && ::FlushFileBuffers(Out);
   ::CloseHandle(Out);
+  const DWORD Attributes = ::GetFileAttributesW(File.c_str());
+  Ok =
+      Ok && (Attributes == INVALID_FILE_ATTRIBUTES || !(Attributes & FILE_ATTRIBUTE_READONLY)) &&
+      ::MoveFileExW(Temp.c_str(), File.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!Ok) ::DeleteFileW(Temp.c_str());
   return Ok;
 }
 
@@ -105,7 +113,7 @@ void MakeRoomFor(const std::wstring& File, std::initializer_list<const std::wstr
   }
   std::string Unicode = "\xFF\xFE";
   Unicode.append(reinterpret_cast<const char*>(Text.data()), Text.size() * sizeof(wchar_t));
-  WriteAll(File, Unicode);
+  ReplaceWhole(File, Unicode);
 }
 
 }  // namespace
