@@ -123,11 +123,27 @@ TEST_F(RunTest, EmptyFolderStartsAndClosesTheTool) {
   EXPECT_EQ(fp.Log, Concat({kStart, {"Keys Alt+F4", "DeleteFile C:\\app\\list.txt"}}));
 }
 
-TEST_F(RunTest, RootFolderGivesDoubledSeparatorAsIs) {
-  fp.Files.Put("C:\\\\a.bmp");
-  Run("C:\\");
-  const Transcript keys = fp.Only({"Keys \"C"});
-  EXPECT_EQ(keys, (Transcript{"Keys \"C:\\\\a.bmp\"", "Keys \"C:\\\\a.89i\""}));
+TEST_F(RunTest, FolderEndingInTheSeparatorGivesItDoubledAsIs) {
+  struct Case {
+    const char *sep, *app, *folder, *bitmap, *target;
+  };
+  const Case cases[] = {{"\\", "C:\\app", "C:\\", "C:\\\\a.bmp", "C:\\\\a.89i"},
+                        {"/", "/app", "/pics/", "/pics//a.bmp", "/pics//a.89i"}};
+  for (const Case& c : cases) {
+    FakePlatform f;
+    f.Files.Sep = c.sep;
+    f.Files.AppFolder = c.app;
+    f.Files.Put(c.bitmap);
+    Host h;
+    h.Delete = 1;
+    RunConversion(f.P, RunInputs{c.folder, "main", "/tool/capture"}, h);
+    EXPECT_EQ(f.Only({"Keys \"" + std::string(1, c.folder[0])}),
+              (Transcript{"Keys \"" + std::string(c.bitmap) + "\"",
+                          "Keys \"" + std::string(c.target) + "\""}));
+    EXPECT_EQ(f.Only({"DeleteFile"}),
+              (Transcript{"DeleteFile " + std::string(c.bitmap),
+                          "DeleteFile " + std::string(c.app) + c.sep + "list.txt"}));
+  }
 }
 
 TEST_F(RunTest, SpecialCharactersArriveAsThemselves) {
@@ -318,6 +334,7 @@ TEST(DeriveNames, FollowsTheListedName) {
   const Case cases[] = {
       {"C:\\pics", "\\", "photo.bmp", "C:\\pics\\photo.bmp", "C:\\pics\\photo.89i", "photo"},
       {"C:\\", "\\", "a.bmp", "C:\\\\a.bmp", "C:\\\\a.89i", "a"},
+      {"/pics/", "/", "a.bmp", "/pics//a.bmp", "/pics//a.89i", "a"},
       {"/home/u/pics", "/", "Photo.BMP", "/home/u/pics/Photo.BMP", "/home/u/pics/Photo.89i",
        "Photo"},
       {"/p", "/", "holiday pic+1.bmp", "/p/holiday pic+1.bmp", "/p/holiday pic+1.89i",
