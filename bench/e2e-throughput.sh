@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # End-to-end throughput: pictrane-converter driving pictrane-capture over 200 bitmaps on a
 # virtual display, in converted files per second, beside the bound the fixed pauses allow
-# (120 ms a file plus 200 ms at the start).
-#   bench/e2e-throughput.sh [build/linux/bin] [count]
+# (120 ms a file plus 200 ms at the start). With delete 1 each bitmap is deleted once its picture
+# has been seen to hold still.
+#   bench/e2e-throughput.sh [build/linux/bin] [count] [delete 0|1]
 set -euo pipefail
 bin=$(realpath "${1:-build/linux/bin}")
 count=${2:-200}
+delete=${3:-0}
 samples=$(realpath "$(dirname "$0")/../samples")
 
 work=$(mktemp -d /tmp/pictrane-throughput-XXXXXX)
@@ -13,8 +15,8 @@ trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/app" "$work/bitmaps"
 cp "$bin/pictrane-converter" "$bin/dummy.bmp" "$work/app/"
 for i in $(seq -w 1 "$count"); do cp "$samples/smiley.bmp" "$work/bitmaps/pic$i.bmp"; done
-printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=main\r\nDeleteBMPs=0\r\n' \
-  "$bin/pictrane-capture" "$work/bitmaps" > "$work/app/settings.ini"
+printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=main\r\nDeleteBMPs=%s\r\n' \
+  "$bin/pictrane-capture" "$work/bitmaps" "$delete" > "$work/app/settings.ini"
 
 exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
 xvfb=$!
@@ -31,6 +33,11 @@ wait "$program"
 end=$(date +%s.%N)
 
 written=$(find "$work/bitmaps" -name '*.89i' | wc -l)
+left=$(find "$work/bitmaps" -name '*.bmp' | wc -l)
+if [[ $delete == 1 && $left -ne $((count - written)) ]]; then
+  echo "deleted $((count - left)) bitmaps for $written pictures" >&2
+  exit 1
+fi
 awk -v n="$written" -v total="$count" -v s="$start" -v e="$end" 'BEGIN {
   t = e - s; rate = n / t; bound = total / (0.2 + 0.12 * total);
   printf "converted %d of %d files in %.2f s: %.2f files/s; bound %.2f files/s; %.1f %% of the bound\n",
