@@ -12,7 +12,7 @@ namespace pictrane {
 // Positions and sizes are in twips (1/1440 inch), relative to the control's container.
 enum class ControlKind { PushButton, GroupFrame, PictureBox, TextField, Label, CheckBox };
 
-struct ControlSpec {
+struct ControlEntry {
   std::string Name;  // "txtPath"; members of a control array carry their index: "Label1(0)"
   ControlKind Kind;
   std::string Container;  // "" for the window itself
@@ -36,8 +36,8 @@ struct FormLayout {
   int FontCharset;
   bool FixedSize;
   bool CentreOnScreen;
-  std::vector<ControlSpec> Controls;  // in creation order
-  std::string FocusedControl;         // the control that holds the focus when the window opens
+  std::vector<ControlEntry> Controls;  // in creation order
+  std::string FocusedControl;          // the control that holds the focus when the window opens
 };
 
 // What the window tells its owner. Handlers run on the user-interface thread.

@@ -147,23 +147,23 @@ bool clsINI::SectionExists(const std::string& Section) {
 }
 
 void clsINI::String2Array(const std::string& sString, StringArray& ResultArray) {
-  StringArray Parts;
+  StringArray Pieces;
   if (!sString.empty()) {
     std::size_t Start = 0;
     for (;;) {
       const std::size_t Nul = sString.find('\0', Start);
-      Parts.push_back(sString.substr(Start, Nul - Start));
+      Pieces.push_back(sString.substr(Start, Nul - Start));
       if (Nul == std::string::npos) break;
       Start = Nul + 1;
     }
   }
-  ResultArray = std::move(Parts);
+  ResultArray = std::move(Pieces);
 }
 
 Collection clsINI::String2Collection(const std::string& sString) {
-  StringArray Parts;
-  String2Array(sString, Parts);
-  return Array2Collection(Parts);
+  StringArray Pieces;
+  String2Array(sString, Pieces);
+  return Array2Collection(Pieces);
 }
 
 Collection clsINI::Array2Collection(const StringArray& InputArray) {

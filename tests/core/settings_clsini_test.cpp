@@ -318,7 +318,7 @@ TEST(ClsIniConversions, SplitsAndConvertsNameLists) {
   clsINI Ini(Counter);  // conversions need no file
   struct Case {
     std::string List;
-    StringArray Parts;
+    StringArray Pieces;
   };
   const Case Cases[] = {
       {"", {}},
@@ -331,13 +331,13 @@ TEST(ClsIniConversions, SplitsAndConvertsNameLists) {
   for (const Case& C : Cases) {
     StringArray Result{"stale"};
     Ini.String2Array(C.List, Result);
-    EXPECT_EQ(Result, C.Parts);
+    EXPECT_EQ(Result, C.Pieces);
     const Collection Items = Ini.String2Collection(C.List);
-    ASSERT_EQ(Items.Count(), C.Parts.size());
-    for (std::size_t I = 0; I < C.Parts.size(); ++I) EXPECT_EQ(Items.Item(I + 1), C.Parts[I]);
+    ASSERT_EQ(Items.Count(), C.Pieces.size());
+    for (std::size_t I = 0; I < C.Pieces.size(); ++I) EXPECT_EQ(Items.Item(I + 1), C.Pieces[I]);
     StringArray Back{"stale", "stale"};
     Ini.Collection2Array(Items, Back);
-    EXPECT_EQ(Back, C.Parts);
+    EXPECT_EQ(Back, C.Pieces);
   }
   EXPECT_EQ(Counter.Calls, 0);
 }

@@ -95,10 +95,10 @@ TEST(Layout, ControlsFitTheirContainersAndTabOrderIsComplete) {
   const FormLayout& f = frmMainLayout();
   EXPECT_EQ(f.Caption, "Pictrane Converter 1.1");
   std::vector<int> tabs;
-  for (const ControlSpec& c : f.Controls) {
+  for (const ControlEntry& c : f.Controls) {
     tabs.push_back(c.TabIndex);
     int width = f.ClientWidth, height = f.ClientHeight;
-    for (const ControlSpec& p : f.Controls)
+    for (const ControlEntry& p : f.Controls)
       if (p.Name == c.Container) width = p.Width, height = p.Height;
     EXPECT_LE(c.Left + c.Width, width) << c.Name;
     EXPECT_LE(c.Top + c.Height, height) << c.Name;

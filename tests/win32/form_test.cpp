@@ -60,8 +60,8 @@ class FormTest : public ::testing::Test {
   }
   HWND Control(const std::string& Name) { return ControlWindow(*View, Name); }
   std::string NameOf(HWND Window) {
-    for (const ControlSpec& Spec : frmMainLayout().Controls) {
-      if (Control(Spec.Name) == Window) return Spec.Name;
+    for (const ControlEntry& Entry : frmMainLayout().Controls) {
+      if (Control(Entry.Name) == Window) return Entry.Name;
     }
     return "?";
   }
@@ -88,36 +88,36 @@ TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemInTwips) {
 
   auto Origin = [&](const std::string& Container, auto& Self) -> POINT {
     if (Container.empty()) return {0, 0};
-    for (const ControlSpec& Spec : Layout.Controls) {
-      if (Spec.Name != Container) continue;
-      POINT Outer = Self(Spec.Container, Self);
-      return {Outer.x + Pixels(Spec.Left, Dpi), Outer.y + Pixels(Spec.Top, Dpi)};
+    for (const ControlEntry& Entry : Layout.Controls) {
+      if (Entry.Name != Container) continue;
+      POINT Outer = Self(Entry.Container, Self);
+      return {Outer.x + Pixels(Entry.Left, Dpi), Outer.y + Pixels(Entry.Top, Dpi)};
     }
     return {-1000, -1000};
   };
-  for (const ControlSpec& Spec : Layout.Controls) {
-    HWND Window = Control(Spec.Name);
-    ASSERT_NE(Window, nullptr) << Spec.Name;
+  for (const ControlEntry& Entry : Layout.Controls) {
+    HWND Window = Control(Entry.Name);
+    ASSERT_NE(Window, nullptr) << Entry.Name;
     RECT Box;
     ::GetWindowRect(Window, &Box);
     ::MapWindowPoints(nullptr, Form, reinterpret_cast<POINT*>(&Box), 2);
-    const POINT At = Origin(Spec.Container, Origin);
-    EXPECT_EQ(Box.left, At.x + Pixels(Spec.Left, Dpi)) << Spec.Name;
-    EXPECT_EQ(Box.top, At.y + Pixels(Spec.Top, Dpi)) << Spec.Name;
-    if (!Spec.SizedToText) {
-      EXPECT_EQ(Box.right - Box.left, Pixels(Spec.Width, Dpi)) << Spec.Name;
-      EXPECT_EQ(Box.bottom - Box.top, Pixels(Spec.Height, Dpi)) << Spec.Name;
+    const POINT At = Origin(Entry.Container, Origin);
+    EXPECT_EQ(Box.left, At.x + Pixels(Entry.Left, Dpi)) << Entry.Name;
+    EXPECT_EQ(Box.top, At.y + Pixels(Entry.Top, Dpi)) << Entry.Name;
+    if (!Entry.SizedToText) {
+      EXPECT_EQ(Box.right - Box.left, Pixels(Entry.Width, Dpi)) << Entry.Name;
+      EXPECT_EQ(Box.bottom - Box.top, Pixels(Entry.Height, Dpi)) << Entry.Name;
     }
-    EXPECT_EQ(Narrow(TextOf(Window)), Spec.Caption) << Spec.Name;
+    EXPECT_EQ(Narrow(TextOf(Window)), Entry.Caption) << Entry.Name;
 
     LOGFONTW Font{};
     HFONT Handle = reinterpret_cast<HFONT>(::SendMessageW(Window, WM_GETFONT, 0, 0));
-    ASSERT_NE(Handle, nullptr) << Spec.Name;
+    ASSERT_NE(Handle, nullptr) << Entry.Name;
     ::GetObjectW(Handle, sizeof Font, &Font);
-    EXPECT_EQ(std::wstring(Font.lfFaceName), L"Tahoma") << Spec.Name;
-    EXPECT_EQ(Font.lfHeight, -static_cast<LONG>(std::lround(8.25 * Dpi / 72))) << Spec.Name;
-    EXPECT_EQ(Font.lfWeight, 400) << Spec.Name;
-    EXPECT_EQ(Font.lfCharSet, 0) << Spec.Name;
+    EXPECT_EQ(std::wstring(Font.lfFaceName), L"Tahoma") << Entry.Name;
+    EXPECT_EQ(Font.lfHeight, -static_cast<LONG>(std::lround(8.25 * Dpi / 72))) << Entry.Name;
+    EXPECT_EQ(Font.lfWeight, 400) << Entry.Name;
+    EXPECT_EQ(Font.lfCharSet, 0) << Entry.Name;
   }
 
   // A fixed single border, centred on the screen, with the layout's caption.

@@ -121,9 +121,9 @@ struct TypingCase {
   std::vector<std::string> Expected;
 };
 
-KeyActions Join(std::initializer_list<KeyActions> Parts) {
+KeyActions Join(std::initializer_list<KeyActions> Pieces) {
   KeyActions All;
-  for (const KeyActions& Part : Parts) All.insert(All.end(), Part.begin(), Part.end());
+  for (const KeyActions& Piece : Pieces) All.insert(All.end(), Piece.begin(), Piece.end());
   return All;
 }
 

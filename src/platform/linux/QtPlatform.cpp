@@ -166,7 +166,7 @@ class QtForm : public FormView {
     auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
 
     std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlSpec& c : layout.Controls) {
+    for (const ControlEntry& c : layout.Controls) {
       QWidget* parent = c.Container.empty() ? Window_.data() : Controls_.at(c.Container);
       QWidget* w = nullptr;
       switch (c.Kind) {

@@ -19,7 +19,7 @@ namespace {
 constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL: no default or cancel button
 
 struct Control {
-  ControlSpec Spec;
+  ControlEntry Entry;
   HWND Window = nullptr;
   // What the control showed when the window went, for readers that come later.
   std::wstring LastText;
@@ -46,7 +46,7 @@ class FormViewWin32 final : public FormView {
 
   HWND WindowOf(const std::string& Name) {
     for (const Control& C : Controls_) {
-      if (C.Spec.Name == Name) return C.Window;
+      if (C.Entry.Name == Name) return C.Window;
     }
     return nullptr;
   }
@@ -56,7 +56,7 @@ class FormViewWin32 final : public FormView {
   HWND CreateControl(HINSTANCE Instance, Control& C, int Id);
   // The window a control lives in and its position there: group frames hold no windows of their
   // own, so what they contain goes into their own parent, moved by their position.
-  HWND ParentOf(const ControlSpec& Spec, POINT& Offset) const;
+  HWND ParentOf(const ControlEntry& Entry, POINT& Offset) const;
   Control& Find(const std::string& Name);
   Control* FindByWindow(HWND Window);
   int Pixels(int Twips) const { return TwipsToPixels(Twips, Dpi_); }
@@ -173,15 +173,15 @@ void FormViewWin32::Build(HINSTANCE Instance) {
   }
 
   // Controls are created in tab order: the dialog navigation follows creation order.
-  for (const ControlSpec& Spec : Layout_.Controls) {
+  for (const ControlEntry& Entry : Layout_.Controls) {
     Control C;
-    C.Spec = Spec;
+    C.Entry = Entry;
     Controls_.push_back(std::move(C));
   }
   std::vector<std::size_t> Order(Controls_.size());
   for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
   std::stable_sort(Order.begin(), Order.end(), [this](std::size_t A, std::size_t B) {
-    return Controls_[A].Spec.TabIndex < Controls_[B].Spec.TabIndex;
+    return Controls_[A].Entry.TabIndex < Controls_[B].Entry.TabIndex;
   });
   for (std::size_t Index : Order) {
     CreateControl(Instance, Controls_[Index], kFirstControlId + static_cast<int>(Index));
@@ -189,15 +189,15 @@ void FormViewWin32::Build(HINSTANCE Instance) {
   AddDialogNavigation(Window_);
 }
 
-HWND FormViewWin32::ParentOf(const ControlSpec& Spec, POINT& Offset) const {
+HWND FormViewWin32::ParentOf(const ControlEntry& Entry, POINT& Offset) const {
   Offset = {0, 0};
-  if (Spec.Container.empty()) return Window_;
+  if (Entry.Container.empty()) return Window_;
   for (const Control& C : Controls_) {
-    if (C.Spec.Name != Spec.Container) continue;
-    if (C.Spec.Kind != ControlKind::GroupFrame) return C.Window;
-    HWND Parent = ParentOf(C.Spec, Offset);
-    Offset.x += Pixels(C.Spec.Left);
-    Offset.y += Pixels(C.Spec.Top);
+    if (C.Entry.Name != Entry.Container) continue;
+    if (C.Entry.Kind != ControlKind::GroupFrame) return C.Window;
+    HWND Parent = ParentOf(C.Entry, Offset);
+    Offset.x += Pixels(C.Entry.Left);
+    Offset.y += Pixels(C.Entry.Top);
     return Parent;
   }
   return Window_;
@@ -205,17 +205,17 @@ HWND FormViewWin32::ParentOf(const ControlSpec& Spec, POINT& Offset) const {
 
 HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
   if (C.Window != nullptr) return C.Window;
-  const ControlSpec& Spec = C.Spec;
+  const ControlEntry& Entry = C.Entry;
   // A container is made before what it holds, whatever its tab index.
   for (Control& Other : Controls_) {
-    if (Other.Spec.Name == Spec.Container && Other.Window == nullptr) {
+    if (Other.Entry.Name == Entry.Container && Other.Window == nullptr) {
       CreateControl(Instance, Other, kFirstControlId + static_cast<int>(&Other - Controls_.data()));
     }
   }
   const wchar_t* Class = WC_BUTTONW;
   DWORD Style = WS_CHILD | WS_VISIBLE;
   DWORD ExStyle = 0;
-  switch (Spec.Kind) {
+  switch (Entry.Kind) {
     case ControlKind::PushButton:
       Style |= WS_TABSTOP | BS_PUSHBUTTON;
       break;
@@ -229,7 +229,7 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
       break;
     case ControlKind::TextField:
       Class = WC_EDITW;
-      Style |= WS_TABSTOP | ES_AUTOHSCROLL | (Spec.ReadOnly ? ES_READONLY : 0);
+      Style |= WS_TABSTOP | ES_AUTOHSCROLL | (Entry.ReadOnly ? ES_READONLY : 0);
       ExStyle |= WS_EX_CLIENTEDGE;
       break;
     case ControlKind::Label:
@@ -238,14 +238,14 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
       break;
     case ControlKind::CheckBox:
       // A three-state box changes on clicks itself (see OnMessage): greyed is never a click's.
-      Style |= WS_TABSTOP | (Spec.TriState ? BS_3STATE : BS_AUTOCHECKBOX);
+      Style |= WS_TABSTOP | (Entry.TriState ? BS_3STATE : BS_AUTOCHECKBOX);
       break;
   }
   POINT Offset;
-  HWND Parent = ParentOf(Spec, Offset);
-  const std::wstring Caption = Widen(Spec.Caption);
-  int Width = Pixels(Spec.Width), Height = Pixels(Spec.Height);
-  if (Spec.Kind == ControlKind::Label && Spec.SizedToText) {
+  HWND Parent = ParentOf(Entry, Offset);
+  const std::wstring Caption = Widen(Entry.Caption);
+  int Width = Pixels(Entry.Width), Height = Pixels(Entry.Height);
+  if (Entry.Kind == ControlKind::Label && Entry.SizedToText) {
     HDC Screen = ::GetDC(nullptr);
     HGDIOBJ Old = ::SelectObject(Screen, Font_);
     SIZE Extent{};
@@ -256,30 +256,30 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
     Height = Extent.cy;
   }
   C.Window =
-      ::CreateWindowExW(ExStyle, Class, Caption.c_str(), Style, Offset.x + Pixels(Spec.Left),
-                        Offset.y + Pixels(Spec.Top), Width, Height, Parent,
+      ::CreateWindowExW(ExStyle, Class, Caption.c_str(), Style, Offset.x + Pixels(Entry.Left),
+                        Offset.y + Pixels(Entry.Top), Width, Height, Parent,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), Instance, nullptr);
   if (C.Window == nullptr) {
     const DWORD Code = ::GetLastError();
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
-                      "Cannot create the control " + Spec.Name + " (" + SystemMessage(Code) + ")");
+                      "Cannot create the control " + Entry.Name + " (" + SystemMessage(Code) + ")");
   }
-  if (Spec.Kind == ControlKind::GroupFrame) {
+  if (Entry.Kind == ControlKind::GroupFrame) {
     // Beneath what it surrounds, and kept from painting over it.
     ::SetWindowLongPtrW(C.Window, GWL_STYLE,
                         ::GetWindowLongPtrW(C.Window, GWL_STYLE) | WS_CLIPSIBLINGS);
     ::SetWindowPos(C.Window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   ::SendMessageW(C.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font_), FALSE);
-  if (Spec.Kind == ControlKind::TextField && Spec.MaxLength > 0) {
-    ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Spec.MaxLength), 0);
+  if (Entry.Kind == ControlKind::TextField && Entry.MaxLength > 0) {
+    ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Entry.MaxLength), 0);
   }
   return C.Window;
 }
 
 Control& FormViewWin32::Find(const std::string& Name) {
   for (Control& C : Controls_) {
-    if (C.Spec.Name == Name) return C;
+    if (C.Entry.Name == Name) return C;
   }
   throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
                     Layout_.Name + " has no control " + Name);
@@ -305,8 +305,8 @@ void FormViewWin32::SetText(const std::string& Name, const std::string& Text) {
   Control& C = Find(Name);
   std::wstring Wide = Widen(Text);
   // A field takes no more than it lets the user type, as in the other toolkit.
-  const auto Limit = static_cast<std::size_t>(C.Spec.MaxLength);
-  if (C.Spec.Kind == ControlKind::TextField && Limit > 0 && Wide.size() > Limit) {
+  const auto Limit = static_cast<std::size_t>(C.Entry.MaxLength);
+  if (C.Entry.Kind == ControlKind::TextField && Limit > 0 && Wide.size() > Limit) {
     std::size_t Keep = Limit;
     if (Wide[Keep - 1] >= 0xD800 && Wide[Keep - 1] <= 0xDBFF) --Keep;  // no half characters
     Wide.resize(Keep);
@@ -320,15 +320,15 @@ void FormViewWin32::SetText(const std::string& Name, const std::string& Text) {
 
 int FormViewWin32::Value(const std::string& Name) {
   Control& C = Find(Name);
-  if (C.Spec.Kind != ControlKind::CheckBox) return 0;
+  if (C.Entry.Kind != ControlKind::CheckBox) return 0;
   if (Gone_) return C.LastValue;
   return static_cast<int>(::SendMessageW(C.Window, BM_GETCHECK, 0, 0));
 }
 
 void FormViewWin32::SetValue(const std::string& Name, int Value) {
   Control& C = Find(Name);
-  const int Highest = C.Spec.TriState ? 2 : 1;
-  if (C.Spec.Kind != ControlKind::CheckBox || Value < 0 || Value > Highest) {
+  const int Highest = C.Entry.TriState ? 2 : 1;
+  if (C.Entry.Kind != ControlKind::CheckBox || Value < 0 || Value > Highest) {
     throw RaisedError(380, kErrorSource, "Invalid property value");
   }
   if (Gone_) {
@@ -347,7 +347,7 @@ void FormViewWin32::Show() {
   ::UpdateWindow(Window_);
   ::SetForegroundWindow(Window_);
   for (Control& C : Controls_) {
-    if (C.Spec.Name == Layout_.FocusedControl) {
+    if (C.Entry.Name == Layout_.FocusedControl) {
       ::SetFocus(C.Window);
       LastFocus_ = C.Window;
     }
@@ -371,7 +371,7 @@ void FormViewWin32::Remember() {
     Text.resize(static_cast<std::size_t>(
         std::max(::GetWindowTextW(C.Window, Text.data(), static_cast<int>(Text.size())), 0)));
     C.LastText = std::move(Text);
-    if (C.Spec.Kind == ControlKind::CheckBox) {
+    if (C.Entry.Kind == ControlKind::CheckBox) {
       C.LastValue = static_cast<int>(::SendMessageW(C.Window, BM_GETCHECK, 0, 0));
     }
   }
@@ -393,11 +393,11 @@ LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
       // Enter on a focused button comes from the dialog navigation as IDOK without a control.
       if (From == nullptr && LOWORD(W) == IDOK) From = ::GetFocus();
       Control* C = FindByWindow(From);
-      if (C != nullptr && C->Spec.Kind == ControlKind::PushButton && HIWORD(W) == BN_CLICKED) {
-        const std::string Name = C->Spec.Name;
+      if (C != nullptr && C->Entry.Kind == ControlKind::PushButton && HIWORD(W) == BN_CLICKED) {
+        const std::string Name = C->Entry.Name;
         Guarded([&] { Events_.Click(Name); });
       }
-      if (C != nullptr && C->Spec.Kind == ControlKind::CheckBox && C->Spec.TriState &&
+      if (C != nullptr && C->Entry.Kind == ControlKind::CheckBox && C->Entry.TriState &&
           HIWORD(W) == BN_CLICKED) {
         const bool Checked = ::SendMessageW(From, BM_GETCHECK, 0, 0) == BST_CHECKED;
         ::SendMessageW(From, BM_SETCHECK, Checked ? BST_UNCHECKED : BST_CHECKED, 0);
@@ -407,7 +407,7 @@ LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: {
       Control* C = FindByWindow(reinterpret_cast<HWND>(L));
-      if (C != nullptr && C->Spec.ButtonFaceBackground) {
+      if (C != nullptr && C->Entry.ButtonFaceBackground) {
         HDC Dc = reinterpret_cast<HDC>(W);
         ::SetBkColor(Dc, ::GetSysColor(COLOR_BTNFACE));
         ::SetTextColor(Dc, ::GetSysColor(COLOR_WINDOWTEXT));
