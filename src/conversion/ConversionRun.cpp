@@ -184,14 +184,12 @@ class Run {
 
   void Report() {
     std::string text;
+    const std::string counts = std::to_string(Converted) + " bitmap(s) were converted; the other " +
+                               std::to_string(Remaining) + " were left untouched.";
     if (FocusWasLost) {
-      text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n" +
-             std::to_string(Converted) + " bitmap(s) were converted; the other " +
-             std::to_string(Remaining) + " were left untouched.";
+      text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n" + counts;
     } else if (WasStopped) {
-      text = "The conversion was stopped because the window was closed.\r\n" +
-             std::to_string(Converted) + " bitmap(s) were converted; the other " +
-             std::to_string(Remaining) + " were left untouched.";
+      text = "The conversion was stopped because the window was closed.\r\n" + counts;
     } else if (!Failure.empty()) {
       text = "The conversion stopped: " + Failure + "\r\n" + std::to_string(Converted) +
              " bitmap(s) were converted; the rest were left untouched.";

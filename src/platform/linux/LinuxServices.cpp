@@ -5,11 +5,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <wctype.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cwchar>
+#include <cwctype>
 #include <csignal>
 #include <chrono>
 #include <cstdio>
@@ -51,37 +52,49 @@ std::string Upper(std::string s) {
 }
 
 // The name as NTFS orders names: every character upper-cased, then compared as UTF-16 code
-// units. A byte that does not belong to a UTF-8 character stands for itself.
+// units. Decoding and case follow the calling thread's locale (see ListBitmaps); a byte that does
+// not begin a character there stands for itself.
 std::u16string NtfsOrderKey(const std::string& name) {
-  static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
   std::u16string key;
   key.reserve(name.size());
+  std::mbstate_t state{};
   for (std::size_t i = 0; i < name.size();) {
-    const auto lead = static_cast<unsigned char>(name[i]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
-    std::size_t k = 1;
-    for (; k < length && i + k < name.size(); ++k) {
-      const auto next = static_cast<unsigned char>(name[i + k]);
-      if ((next & 0xC0) != 0x80) break;
-      c = (c << 6) | (next & 0x3Fu);
+    wchar_t c = 0;
+    std::size_t used = std::mbrtowc(&c, name.data() + i, name.size() - i, &state);
+    if (used == 0 || used > name.size() - i) {
+      c = static_cast<wchar_t>(static_cast<unsigned char>(name[i]));
+      used = 1;
+      state = {};
     }
-    if (k < length || c > 0x10FFFF) c = lead, k = 1;
-    i += k;
-    if (unicode) {
-      c = static_cast<char32_t>(::towupper_l(static_cast<wint_t>(c), unicode));
-    } else if (c >= 'a' && c <= 'z') {
-      c -= 'a' - 'A';
-    }
-    if (c >= 0x10000) {
-      key += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      key += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    i += used;
+    const auto u = static_cast<char32_t>(std::towupper(static_cast<wint_t>(c)));
+    if (u >= 0x10000) {
+      key += static_cast<char16_t>(0xD800 + ((u - 0x10000) >> 10));
+      key += static_cast<char16_t>(0xDC00 + ((u - 0x10000) & 0x3FF));
     } else {
-      key += static_cast<char16_t>(c);
+      key += static_cast<char16_t>(u);
     }
   }
   return key;
 }
+
+// Unicode's characters and case mapping for this thread while it lives, whatever the user's
+// locale is; without C.UTF-8 the thread keeps its locale.
+class UnicodeCType {
+ public:
+  UnicodeCType() {
+    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    if (unicode) previous_ = ::uselocale(unicode);
+  }
+  ~UnicodeCType() {
+    if (previous_) ::uselocale(previous_);
+  }
+  UnicodeCType(const UnicodeCType&) = delete;
+  UnicodeCType& operator=(const UnicodeCType&) = delete;
+
+ private:
+  locale_t previous_{};
+};
 
 bool EndsWithBmp(const std::string& name) {
   return name.size() > 4 && Upper(name.substr(name.size() - 4)) == ".BMP";
@@ -163,16 +176,20 @@ void LinuxListing::ListBitmaps(const std::string& Folder, const std::string& Lis
   }
   if (ec) throw FileError(ErrorNumber::PathNotFound, "Cannot list", Folder, ec.message());
 
-  // NTFS keeps names in upper-cased order; ties keep a stable, byte-wise order.
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const std::u16string ua = NtfsOrderKey(a), ub = NtfsOrderKey(b);
-    return ua != ub ? ua < ub : a < b;
-  });
+  // NTFS keeps names in upper-cased order; ties keep a stable, byte-wise order. Each key is
+  // made once, not once per comparison.
+  std::vector<std::pair<std::u16string, std::string>> sorted;
+  sorted.reserve(names.size());
+  {
+    const UnicodeCType unicode;
+    for (std::string& name : names) sorted.emplace_back(NtfsOrderKey(name), std::move(name));
+  }
+  std::sort(sorted.begin(), sorted.end());
 
   const std::string temp = ListFile + ".part";
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    for (const std::string& name : names) out << name << "\r\n";
+    for (const auto& entry : sorted) out << entry.second << "\r\n";
     out.flush();
     if (!out)
       throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", temp, std::strerror(errno));
