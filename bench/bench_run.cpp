@@ -34,9 +34,14 @@ struct NullPlatform : Clock,
   }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
   void DoEvents() override {}
-  void SendKeys(const KeyActions& a) override { Keys += a.size(); }
+  bool SendKeys(const KeyActions& a, ProcessId) override {
+    Keys += a.size();
+    return true;
+  }
+  void CloseWindowsOf(ProcessId) override {}
   bool FocusBelongsTo(ProcessId) override { return true; }
   ProcessId Start(const std::string&, WindowState) override { return 1; }
+  bool IsRunning(ProcessId) override { return true; }
   [[noreturn]] void Terminate(int s) override { std::_Exit(s); }
   void ListBitmaps(const std::string&, const std::string&) override {}  // the list is made once
   std::unique_ptr<FormView> Create(const FormLayout&, FormEvents&) override { return nullptr; }
@@ -91,7 +96,9 @@ class ListedRun {
   NullPlatform N;
   AppFiles Files;
   Host H;
-  Platform P{SystemProfileStore(), N, N, N, N, N, Files, N, N};
+  SilentProgress Progress;
+  SilentNotifier Notices;
+  Platform P{SystemProfileStore(), N, N, N, N, N, Files, N, N, Progress, Notices};
 };
 
 void BM_RunBookkeepingPerFile(benchmark::State& state) {

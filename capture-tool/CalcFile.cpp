@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "CalcName.h"
 #include "TiLibraries.h"
 #include "platform/RaisedError.h"
@@ -107,37 +107,40 @@ void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   const std::string Folder = ToCalcCharset(LowerName(Picture.Folder));
   const auto DataSize = static_cast<std::uint32_t>(Picture.PicData.size());
 
-  WriteAtomically(Path, [&](const std::string& Temporary) {
-    std::unique_ptr<FileContent, ContentDeleter> Content(
-        tifiles_content_create_regular(ToLibraryModel(Picture.Model)));
-    VarEntry* Entry = Content ? tifiles_ve_create_alloc_data(DataSize) : nullptr;
-    if (Entry == nullptr || Entry->data == nullptr) {
-      if (Entry != nullptr) tifiles_ve_delete(Entry);
-      throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
-    }
-    tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
-    std::memcpy(Entry->data, Picture.PicData.data(), DataSize);
-    Entry->size = DataSize;
-    Entry->type = kPictureType;
-    Entry->attr = ATTRB_NONE;
-    CopyName(Entry->name, sizeof(Entry->name), Name);
-    CopyName(Entry->folder, sizeof(Entry->folder), Folder);
-    std::strncpy(Content->comment, "Pictrane Capture", sizeof(Content->comment) - 1);
+  WriteAtomically(
+      Path,
+      [&](const std::string& Temporary) {
+        std::unique_ptr<FileContent, ContentDeleter> Content(
+            tifiles_content_create_regular(ToLibraryModel(Picture.Model)));
+        VarEntry* Entry = Content ? tifiles_ve_create_alloc_data(DataSize) : nullptr;
+        if (Entry == nullptr || Entry->data == nullptr) {
+          if (Entry != nullptr) tifiles_ve_delete(Entry);
+          throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
+        }
+        tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
+        std::memcpy(Entry->data, Picture.PicData.data(), DataSize);
+        Entry->size = DataSize;
+        Entry->type = kPictureType;
+        Entry->attr = ATTRB_NONE;
+        CopyName(Entry->name, sizeof(Entry->name), Name);
+        CopyName(Entry->folder, sizeof(Entry->folder), Folder);
+        std::strncpy(Content->comment, "Pictrane Capture", sizeof(Content->comment) - 1);
 
-    const int Result = tifiles_file_write_regular(Temporary.c_str(), Content.get(), nullptr);
-    if (Result != 0) {
-      throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
-                        "Cannot write " + Path + ": " + LibraryErrorText(Result) + ".");
-    }
-    // The library does not check that its buffered writes reached the disk; a full disk shows
-    // as a short file.
-    struct stat Written {};
-    if (stat(Temporary.c_str(), &Written) != 0 ||
-        Written.st_size != static_cast<off_t>(kSingleFileOverhead + DataSize)) {
-      throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
-                        "Cannot write " + Path + ": the file is incomplete.");
-    }
-  });
+        const int Result = tifiles_file_write_regular(Temporary.c_str(), Content.get(), nullptr);
+        if (Result != 0) {
+          throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
+                            "Cannot write " + Path + ": " + LibraryErrorText(Result) + ".");
+        }
+        // The library does not check that its buffered writes reached the disk; a full disk shows
+        // as a short file.
+        struct stat Written {};
+        if (stat(Temporary.c_str(), &Written) != 0 ||
+            Written.st_size != static_cast<off_t>(kSingleFileOverhead + DataSize)) {
+          throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
+                            "Cannot write " + Path + ": the file is incomplete.");
+        }
+      },
+      kSource);
 }
 
 }  // namespace pictrane::capture

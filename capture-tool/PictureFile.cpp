@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
-#include "AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/RaisedError.h"
 
 namespace pictrane::capture {
@@ -62,12 +62,15 @@ QImage ToImage(const MonoPicture& Picture) {
 }
 
 void SaveImage(const QImage& Picture, const QString& Path, const char* Format) {
-  WriteAtomically(NativePath(Path), [&](const std::string& Temporary) {
-    if (!Picture.save(QFile::decodeName(Temporary.c_str()), Format)) {
-      throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
-                        QStringLiteral("Cannot write \"%1\".").arg(Path).toStdString());
-    }
-  });
+  WriteAtomically(
+      NativePath(Path),
+      [&](const std::string& Temporary) {
+        if (!Picture.save(QFile::decodeName(Temporary.c_str()), Format)) {
+          throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
+                            QStringLiteral("Cannot write \"%1\".").arg(Path).toStdString());
+        }
+      },
+      kSource);
 }
 
 }  // namespace pictrane::capture

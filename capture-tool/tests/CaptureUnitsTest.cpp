@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "CalcFile.h"
 #include "CalcName.h"
 #include "PicLayout.h"
@@ -238,11 +238,13 @@ TEST(AtomicFile, ReplacesTheFileOnlyWhenWritingSucceeds) {
   ASSERT_TRUE(test::WriteFile(Path, "old"));
   const std::string Native = QFile::encodeName(Path).toStdString();
 
-  EXPECT_THROW(WriteAtomically(Native,
-                               [](const std::string& Temporary) {
-                                 test::WriteFile(QFile::decodeName(Temporary.c_str()), "half");
-                                 throw RaisedError(75, "test", "disk full");
-                               }),
+  EXPECT_THROW(WriteAtomically(
+                   Native,
+                   [](const std::string& Temporary) {
+                     test::WriteFile(QFile::decodeName(Temporary.c_str()), "half");
+                     throw RaisedError(75, "test", "disk full");
+                   },
+                   "test"),
                RaisedError);
   EXPECT_EQ(EntriesOf(Folder.path()), QStringList{"target.89i"});
   QFile Old(Path);
@@ -250,9 +252,12 @@ TEST(AtomicFile, ReplacesTheFileOnlyWhenWritingSucceeds) {
   EXPECT_EQ(Old.readAll(), "old");
   Old.close();
 
-  WriteAtomically(Native, [](const std::string& Temporary) {
-    test::WriteFile(QFile::decodeName(Temporary.c_str()), "new");
-  });
+  WriteAtomically(
+      Native,
+      [](const std::string& Temporary) {
+        test::WriteFile(QFile::decodeName(Temporary.c_str()), "new");
+      },
+      "test");
   EXPECT_EQ(EntriesOf(Folder.path()), QStringList{"target.89i"});
   ASSERT_TRUE(Old.open(QIODevice::ReadOnly));
   EXPECT_EQ(Old.readAll(), "new");

@@ -143,13 +143,12 @@ class Run {
 
   void Send(const std::string& keys) {
     const KeyActions actions = ParseKeys(keys);  // bad input sends nothing
-    if (!P.Windows.FocusBelongsTo(Tool)) throw FocusLost{};
-    P.Windows.SendKeys(actions);
+    if (!P.Windows.SendKeys(actions, Tool)) throw FocusLost{};
   }
 
   void CloseToolIfFocused() {
     try {
-      if (P.Windows.FocusBelongsTo(Tool)) P.Windows.SendKeys(ParseKeys("%{F4}"));
+      P.Windows.SendKeys(ParseKeys("%{F4}"), Tool);
     } catch (const RaisedError&) {
       // Already reporting a failure; the tool may stay open.
     }

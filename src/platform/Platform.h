@@ -7,6 +7,7 @@
 #include "Form.h"
 #include "Listing.h"
 #include "Processes.h"
+#include "Progress.h"
 #include "Profile.h"
 #include "WindowSystem.h"
 
@@ -23,6 +24,8 @@ struct Platform {
   FileSystem& Files;
   DirectoryListing& Listing;
   FormFactory& Forms;
+  RunProgress& Progress;
+  DesktopNotifier& Notices;
 };
 
 // The profile functions of the system the program runs on.

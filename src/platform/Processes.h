@@ -19,6 +19,8 @@ class Processes {
   // program and raises. Raises RaisedError when it cannot start.
   virtual ProcessId Start(const std::string& CommandLine, WindowState State) = 0;
 
+  // True while Process (one this program started) has not ended.
+  virtual bool IsRunning(ProcessId Process) = 0;
   // Ends this process at once with Status.
   [[noreturn]] virtual void Terminate(int Status) = 0;
 

@@ -30,10 +30,14 @@ class WindowSystem {
 
   // Types Actions into the window that has the keyboard focus and returns once they are
   // processed. Raises RaisedError when keys cannot be synthesised; never leaves a modifier held.
-  virtual void SendKeys(const KeyActions& Actions) = 0;
+  // Checks before every key event that the keyboard focus belongs to Target; returns false,
+  // having sent no further event, as soon as it does not.
+  virtual bool SendKeys(const KeyActions& Actions, ProcessId Target) = 0;
 
   // True when the window with the keyboard focus belongs to the process Process.
   virtual bool FocusBelongsTo(ProcessId Process) = 0;
+  // Asks Process's top-level windows to close, as their close box would (no keystrokes).
+  virtual void CloseWindowsOf(ProcessId Process) = 0;
 };
 
 }  // namespace pictrane

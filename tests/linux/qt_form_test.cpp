@@ -42,8 +42,8 @@ class QtFormTest : public QObject {
 
     FakePlatform fp;
     QtFormFactory forms{nullptr};
-    Platform p{fp.Profile,  fp.Time,  fp.Controls, fp.Folders, fp.Windows,
-               fp.Programs, fp.Files, fp.Listing,  forms};
+    Platform p{fp.Profile, fp.Time,    fp.Controls, fp.Folders,  fp.Windows, fp.Programs,
+               fp.Files,   fp.Listing, forms,       fp.Progress, fp.Notices};
     ProgramState state;
     QPointer<QWidget> window;
   };

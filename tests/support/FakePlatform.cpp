@@ -248,11 +248,30 @@ void FakeWindowSystem::DoEvents() {
   if (OnDoEvents) OnDoEvents();
 }
 
-void FakeWindowSystem::SendKeys(const KeyActions& Actions) {
+bool FakeWindowSystem::SendKeys(const KeyActions& Actions, ProcessId Target) {
+  if (!FocusBelongsTo(Target)) return false;
   ++KeyStringsSent;
   const auto text = AsText(Actions);
   Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));
   if (OnKeys) OnKeys(Actions);
+  return true;
+}
+
+void FakeWindowSystem::CloseWindowsOf(ProcessId Process) {
+  Log.push_back("CloseWindowsOf " + std::to_string(Process));
+}
+
+void FakeProgress::Begin(std::size_t Total) {
+  Log.push_back("Progress Begin " + std::to_string(Total));
+}
+
+void FakeProgress::Step(std::size_t Index, const std::string& Name) {
+  Log.push_back("Progress Step " + std::to_string(Index) + " " + Name);
+  if (OnStep) OnStep(Index);
+}
+
+void FakeProgress::End(bool Complete) {
+  Log.push_back(std::string("Progress End ") + (Complete ? "complete" : "short"));
 }
 
 bool FakeWindowSystem::FocusBelongsTo(ProcessId Process) {
@@ -305,7 +324,8 @@ void FakeCaptureTool::Receive(const KeyActions& Actions) {
 }
 
 FakePlatform::FakePlatform()
-    : P{Profile, Time, Controls, Folders, Windows, Programs, Files, Listing, Forms} {
+    : P{Profile, Time,    Controls, Folders,  Windows, Programs,
+        Files,   Listing, Forms,    Progress, Notices} {
   Windows.OnKeys = [this](const KeyActions& a) { Tool.Receive(a); };
 }
 

@@ -115,10 +115,12 @@ class FakeProcesses : public Processes {
  public:
   explicit FakeProcesses(Transcript& log) : Log(log) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  bool IsRunning(ProcessId Process) override { return Process != Ended; }
   [[noreturn]] void Terminate(int Status) override;
   Transcript& Log;
   ProcessId NextPid = 4242;
   bool FailStart = false;
+  ProcessId Ended = 0;  // IsRunning is false for this one
 };
 
 class FakeWindowSystem : public WindowSystem {
@@ -126,8 +128,9 @@ class FakeWindowSystem : public WindowSystem {
   explicit FakeWindowSystem(Transcript& log) : Log(log) {}
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  void SendKeys(const KeyActions& Actions) override;
+  bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
   bool FocusBelongsTo(ProcessId Process) override;
+  void CloseWindowsOf(ProcessId Process) override;
 
   Transcript& Log;
   ProcessId FocusOwner = 4242;
@@ -135,6 +138,27 @@ class FakeWindowSystem : public WindowSystem {
   std::function<void()> OnDoEvents;
   bool RecordFocusChecks = false;
   int KeyStringsSent = 0;
+};
+
+class FakeProgress : public RunProgress {
+ public:
+  explicit FakeProgress(Transcript& log) : Log(log) {}
+  void Begin(std::size_t Total) override;
+  void Step(std::size_t Index, const std::string& Name) override;
+  bool CancelRequested() override { return Cancelled; }
+  void End(bool Complete) override;
+  Transcript& Log;
+  bool Cancelled = false;
+  std::function<void(std::size_t Index)> OnStep;
+};
+
+class FakeNotifier : public DesktopNotifier {
+ public:
+  explicit FakeNotifier(Transcript& log) : Log(log) {}
+  void Notify(const std::string& Summary, const std::string& Body) override {
+    Log.push_back("Notify " + Summary + " | " + Body);
+  }
+  Transcript& Log;
 };
 
 class FakeForm : public FormView {
@@ -193,6 +217,8 @@ struct FakePlatform {
   FakeProcesses Programs{Log};
   FakeWindowSystem Windows{Log};
   FakeFormFactory Forms{Log};
+  FakeProgress Progress{Log};
+  FakeNotifier Notices{Log};
   FakeCaptureTool Tool{Files};
   Platform P;
 

@@ -152,7 +152,7 @@ TEST_F(FormTest, LoadRunsBeforeShowingAndFocusFollowsTheTabOrder) {
 
   // Tab, typed for real, moves the focus the same way.
   WindowSystemWin32 Windows;
-  Windows.SendKeys(ParseKeys("{TAB}{TAB}"));
+  Windows.SendKeys(ParseKeys("{TAB}{TAB}"), static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
   EXPECT_EQ(NameOf(::GetFocus()), "cmdBrowse");
 }
@@ -168,7 +168,7 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   // The ninth character typed is refused.
   ::SetFocus(Device);
   WindowSystemWin32 Windows;
-  Windows.SendKeys(ParseKeys("abcdefghi"));
+  Windows.SendKeys(ParseKeys("abcdefghi"), static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
   EXPECT_EQ(View->Text("txtTI89Dir"), "abcdefgh");
   View->SetText("txtTI89Dir",

@@ -151,7 +151,8 @@ TEST(WindowSystemWin32, TypesIntoTheForegroundWindowAndWaitsForIt) {
   ASSERT_TRUE(Windows.FocusBelongsTo(static_cast<ProcessId>(::GetCurrentProcessId())));
   EXPECT_FALSE(Windows.FocusBelongsTo(static_cast<ProcessId>(::GetCurrentProcessId()) + 4));
 
-  Windows.SendKeys(ParseKeys("^o" + EscapeKeys("C:\\a+b \xCE\xA9{1}") + "~%{F4}"));
+  ASSERT_TRUE(Windows.SendKeys(ParseKeys("^o" + EscapeKeys("C:\\a+b \xCE\xA9{1}") + "~%{F4}"),
+                               static_cast<ProcessId>(::GetCurrentProcessId())));
   // Nothing is pumped here: the keys were handled before SendKeys returned.
   EXPECT_EQ(RecordingWindow::Record(),
             (std::vector<std::string>{"Ctrl+O", "C", ":", "\\", "a", "+", "b", " ", "\xCE\xA9", "{",

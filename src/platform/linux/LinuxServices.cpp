@@ -285,6 +285,15 @@ ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState Stat
   return pid;
 }
 
+bool LinuxProcesses::IsRunning(ProcessId Process) {
+  // Reaps the child when it has ended, so its id is not taken for a live one.
+  int status = 0;
+  const pid_t r = ::waitpid(static_cast<pid_t>(Process), &status, WNOHANG);
+  if (r == 0) return true;
+  if (r > 0) return false;
+  return errno == ECHILD ? ::kill(static_cast<pid_t>(Process), 0) == 0 : false;
+}
+
 void LinuxProcesses::Terminate(int Status) {
   std::fflush(nullptr);
   ::_exit(Status);

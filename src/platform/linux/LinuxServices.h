@@ -47,6 +47,7 @@ class LinuxProcesses : public Processes {
   using ShowWindowFn = std::function<bool(ProcessId Process, int TimeoutMs)>;
   explicit LinuxProcesses(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  bool IsRunning(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;
 
  private:

@@ -297,12 +297,18 @@ X11Session& QtWindowSystem::X11() {
   return *X11_;
 }
 
-void QtWindowSystem::SendKeys(const KeyActions& Actions) {
+bool QtWindowSystem::SendKeys(const KeyActions& Actions, ProcessId Target) {
+  if (!X11().FocusBelongsTo(Target)) return false;
   X11().SendKeys(Actions);
+  return true;
 }
 
 bool QtWindowSystem::FocusBelongsTo(ProcessId Process) {
   return X11().FocusBelongsTo(Process);
+}
+
+void QtWindowSystem::CloseWindowsOf(ProcessId Process) {
+  X11().CloseWindowsOf(Process);
 }
 
 bool QtWindowSystem::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {

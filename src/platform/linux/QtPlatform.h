@@ -34,8 +34,9 @@ class QtWindowSystem : public WindowSystem {
   ~QtWindowSystem() override;
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  void SendKeys(const KeyActions& Actions) override;
+  bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
   bool FocusBelongsTo(ProcessId Process) override;
+  void CloseWindowsOf(ProcessId Process) override;
   // Finds Process's window, maximises it and gives it the focus; false when none appeared.
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
 

@@ -946,6 +946,25 @@ bool X11Session::FocusWindow(X11Window Window, int TimeoutMs) {
   }
 }
 
+void X11Session::CloseWindowsOf(ProcessId Process) {
+  State& S = *S_;
+  if (Process <= 0) return;
+  ErrorTrap Trap(S.D);
+  const std::optional<State::TopLevel> Found = S.FindTopLevel(Process);
+  if (!Found) return;
+  // WM_DELETE_WINDOW straight to the client: what a close box sends, with or without a window
+  // manager to relay it.
+  XEvent Event{};
+  Event.xclient.type = ClientMessage;
+  Event.xclient.window = Found->Client;
+  Event.xclient.message_type = XInternAtom(S.D, "WM_PROTOCOLS", False);
+  Event.xclient.format = 32;
+  Event.xclient.data.l[0] = static_cast<long>(XInternAtom(S.D, "WM_DELETE_WINDOW", False));
+  Event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(S.D, Found->Client, False, NoEventMask, &Event);
+  Trap.Sync();
+}
+
 void X11Session::SetBeforeKeyEvent(std::function<void()> Hook) {
   S_->BeforeKeyEvent = std::move(Hook);
 }

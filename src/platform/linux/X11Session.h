@@ -46,6 +46,9 @@ class X11Session {
   // or never took the focus in time.
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
 
+  // Sends a close request (_NET_CLOSE_WINDOW through the window manager, else WM_DELETE_WINDOW)
+  // to every top-level window of Process.
+  void CloseWindowsOf(ProcessId Process);
   // Raises Window and gives it the input focus; false when it does not have it within TimeoutMs.
   bool FocusWindow(X11Window Window, int TimeoutMs);
 

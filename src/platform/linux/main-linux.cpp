@@ -27,8 +27,19 @@ int main(int argc, char** argv) {
       [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
   static Platform* platform = nullptr;
   static QtFormFactory forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
-  static Platform p{
-      SystemProfileStore(), clock, controls, folders, windows, programs, files, listing, forms};
+  static SilentProgress progress;  // TODO(progress window): replaced by the Qt progress window
+  static SilentNotifier notices;
+  static Platform p{SystemProfileStore(),
+                    clock,
+                    controls,
+                    folders,
+                    windows,
+                    programs,
+                    files,
+                    listing,
+                    forms,
+                    progress,
+                    notices};
   platform = &p;
 
   try {

@@ -124,6 +124,14 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   return static_cast<ProcessId>(Started.dwProcessId);
 }
 
+bool ProcessesWin32::IsRunning(ProcessId Process) {
+  HANDLE Handle = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(Process));
+  if (Handle == nullptr) return false;
+  const bool Running = ::WaitForSingleObject(Handle, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(Handle);
+  return Running;
+}
+
 void ProcessesWin32::Terminate(int Status) {
   ::ExitProcess(static_cast<UINT>(Status));
 }

@@ -30,8 +30,9 @@ void WindowSystemWin32::DoEvents() {
   PumpPendingMessages();
 }
 
-void WindowSystemWin32::SendKeys(const KeyActions& Actions) {
+bool WindowSystemWin32::SendKeys(const KeyActions& Actions, ProcessId Target) {
   std::vector<INPUT> Inputs = KeyInputs(Actions);  // raises before anything is sent
+  if (!FocusBelongsTo(Target)) return false;
   const UINT Sent = SendInputs(Inputs);
   if (Sent != Inputs.size()) {
     const DWORD Code = ::GetLastError();
@@ -41,6 +42,21 @@ void WindowSystemWin32::SendKeys(const KeyActions& Actions) {
                       "The keys could not be sent (" + SystemMessage(Code) + ")");
   }
   WaitForForegroundInput(Inputs.size());
+  return true;
+}
+
+namespace {
+BOOL CALLBACK PostCloseIfOwnedBy(HWND Window, LPARAM Process) {
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Window, &Owner);
+  if (static_cast<LPARAM>(Owner) == Process && ::IsWindowVisible(Window))
+    ::PostMessageW(Window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+}  // namespace
+
+void WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
+  ::EnumWindows(PostCloseIfOwnedBy, static_cast<LPARAM>(Process));
 }
 
 bool WindowSystemWin32::FocusBelongsTo(ProcessId Process) {

@@ -9,8 +9,9 @@ class WindowSystemWin32 final : public WindowSystem {
   // Modal to the program's active window, or to all of its windows when none is active.
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  void SendKeys(const KeyActions& Actions) override;
+  bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
   bool FocusBelongsTo(ProcessId Process) override;
+  void CloseWindowsOf(ProcessId Process) override;
 };
 
 // Returns once the thread of the foreground window has taken every message it was sent or

@@ -42,8 +42,19 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   Platform* Running = nullptr;
   win32::FormFactoryWin32 Forms(
       Instance, [&Running](const RaisedError& Error) { ReportRunTimeError(*Running, Error); });
-  Platform P{
-      SystemProfileStore(), Clock, Controls, Folders, Windows, Programs, Files, Listing, Forms};
+  SilentProgress Progress;  // TODO(progress window): replaced by the Win32 progress window
+  SilentNotifier Notices;
+  Platform P{SystemProfileStore(),
+             Clock,
+             Controls,
+             Folders,
+             Windows,
+             Programs,
+             Files,
+             Listing,
+             Forms,
+             Progress,
+             Notices};
   Running = &P;
 
   int Status = 0;
