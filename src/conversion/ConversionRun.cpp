@@ -28,8 +28,8 @@ class Run {
   Run(Platform& p, const RunInputs& in, RunHost& host) : P(p), In(in), Host(host) {
     Sep = P.Files.Separator();
     const std::string app = P.Files.ApplicationFolder();
-    ListFile = app + Sep + "list.txt";
-    Placeholder = app + Sep + "dummy.bmp";
+    ListFile = In.ListFile.empty() ? app + Sep + "list.txt" : In.ListFile;
+    Placeholder = In.Placeholder.empty() ? app + Sep + "dummy.bmp" : In.Placeholder;
   }
 
   RunOutcome Go() {

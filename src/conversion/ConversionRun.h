@@ -20,6 +20,9 @@ struct RunInputs {
   std::string Folder;
   std::string DeviceFolder;
   std::string ScreenCapturePath;
+  // Where start-up found them (see startup/AppFolders.h); empty: in the application folder.
+  std::string ListFile = {};
+  std::string Placeholder = {};
 };
 
 enum class RunOutcome {

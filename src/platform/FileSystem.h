@@ -45,6 +45,27 @@ class FileSystem {
 
   // Raises RaisedError when Path cannot be opened.
   virtual std::unique_ptr<LineReader> OpenText(const std::string& Path) = 0;
+
+  // Where the program keeps its files (see startup/AppFolders.h).
+
+  // The value of the environment variable Name, or "" when it is unset.
+  virtual std::string Environment(const std::string& Name) = 0;
+
+  // Creates Folder and any missing parents; the folders it creates are the user's alone (0700 on
+  // POSIX). Raises RaisedError naming the folder and the reason.
+  virtual void CreateUserFolder(const std::string& Folder) = 0;
+
+  // True when a new file can be created in Folder now, probed with a short-lived file.
+  virtual bool CanCreateIn(const std::string& Folder) = 0;
+
+  // Why Path, an existing file, cannot be opened for writing, or "" when it can.
+  virtual std::string WriteProblem(const std::string& Path) = 0;
+
+  // The whole content of Path. Raises RaisedError when it cannot be read.
+  virtual std::string ReadAll(const std::string& Path) = 0;
+
+  // Writes Path with Bytes in one step, so no half-written file is ever seen. Raises RaisedError.
+  virtual void WriteAll(const std::string& Path, const std::string& Bytes) = 0;
 };
 
 }  // namespace pictrane

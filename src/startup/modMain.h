@@ -6,6 +6,7 @@
 #include "../platform/Platform.h"
 #include "../platform/RaisedError.h"
 #include "../settings/clsINI.h"
+#include "AppFolders.h"
 
 namespace pictrane {
 
@@ -24,6 +25,7 @@ struct ProgramState {
 
   clsINI SettingsFile;
   std::string ScreenCapturePath;  // as read at start-up; never written back
+  AppFiles Files;                 // where settings.ini, list.txt and dummy.bmp are
   std::unique_ptr<frmMain> MainForm;
 };
 

@@ -67,7 +67,7 @@ void frmMain::Click(const std::string& Control) {
 void frmMain::cmdConvert_Click() {
   if (Running_) return;  // the run lets the window process clicks; one run at a time
   const RunInputs inputs{View_->Text("txtPath"), View_->Text("txtTI89Dir"),
-                         State_.ScreenCapturePath};
+                         State_.ScreenCapturePath, State_.Files.ListFile, State_.Files.Placeholder};
   FormRunHost host(*View_, StopRequested_);
   Running_ = true;
   RunOutcome outcome;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "FakePlatform.h"
+#include "startup/AppFolders.h"
+#include "startup/CommandLine.h"
 #include "startup/modMain.h"
 #include "window/frmMain.h"
 
@@ -11,11 +15,16 @@ namespace {
 
 const std::string kInit = "InitCommonControlsEx size=8 classes=0x1FFF";
 const std::string kToolMissing =
-    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nCorrect the path in "
-    "the file "
-    "settings.ini.";
+    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nPath tried: "
+    "C:\\tool\\cap.exe\r\nCorrect ScreenCapturePath in the settings file:\r\n  "
+    "C:\\app\\settings.ini";
+const std::string kToolUnset =
+    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nPath tried: (none "
+    "set)\r\nCorrect ScreenCapturePath in the settings file:\r\n  C:\\app\\settings.ini";
 const std::string kDummyMissing =
-    "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!";
+    "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\nPaths tried:\r\n  "
+    "C:\\app\\dummy.bmp\r\nReinstall the program; its settings file is:\r\n  "
+    "C:\\app\\settings.ini";
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -38,7 +47,7 @@ class StartupTest : public ::testing::Test {
 
 TEST_F(StartupTest, FirstRunCreatesAnEmptySettingsFileAndStops) {
   EXPECT_EQ(RunMain(), 1);
-  EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kToolMissing,
+  EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kToolUnset,
                                 "Terminate 1"}));
   EXPECT_TRUE(fp.Files.Has("C:\\app\\settings.ini"));
   EXPECT_EQ(fp.Files.Files["C:\\app\\settings.ini"].Content, "");
@@ -53,7 +62,7 @@ TEST_F(StartupTest, EnvironmentChecks) {
     int status;
   };
   const Case cases[] = {
-      {"empty path", "", false, true, {kToolMissing}, 1},
+      {"empty path", "", false, true, {kToolUnset}, 1},
       {"tool missing", "C:\\tool\\cap.exe", false, true, {kToolMissing}, 1},
       {"both missing: only the tool's message",
        "C:\\tool\\cap.exe",
@@ -104,25 +113,218 @@ TEST_F(StartupTest, ShowsTheWindowWithItsFieldsRestored) {
   EXPECT_EQ(form.Values["chkDeleteBMPs"], 1);
 }
 
-TEST_F(StartupTest, SettingsThatCannotBeCreatedRaiseTheRunTimeError) {
-  fp.Profile.FailCreate = true;
-  try {
-    Main(fp.P, state);
-    FAIL() << "Main went on without a settings file";
-  } catch (const RaisedError& e) {
-    EXPECT_EQ(e.Number, 75);
+TEST_F(StartupTest, SettingsThatCannotBeKeptStopWithAPlainMessage) {
+  struct Case {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"cannot be created", [](FakePlatform& f) { f.Profile.FailCreate = true; },
+       "C:\\app\\settings.ini\r\nCannot create C:\\app\\settings.ini: permission denied"},
+      {"read-only",
+       [](FakePlatform& f) {
+         f.Files.Put("C:\\app\\settings.ini");
+         f.Files.Files["C:\\app\\settings.ini"].ReadOnly = true;
+       },
+       "C:\\app\\settings.ini\r\nPermission denied"},
+      {"user folder cannot be made",
+       [](FakePlatform& f) {
+         f.Files.Protected = {"C:\\app", "C:\\Users"};
+         f.Files.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+       },
+       "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\settings.ini\r\nCannot create "
+       "the folder C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter (Permission denied)"},
+      {"no folder for it", [](FakePlatform& f) { f.Files.Protected = {"C:\\app"}; },
+       "(no folder for it)\r\nCannot find the user's settings folder: APPDATA is not set"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform f;
+    ProgramState s;
+    c.arrange(f);
+    int status = -1;
     try {
-      ReportRunTimeError(fp.P, e);
+      Main(f.P, s);
     } catch (const Terminated& t) {
-      EXPECT_EQ(t.Status, 2);
+      status = t.Status;
+    }
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(f.Only({"MessageBox"}),
+              (Transcript{"MessageBox Critical [Pictrane Converter] The settings file cannot be "
+                          "created or written:\r\n  " +
+                          c.message}));
+    EXPECT_EQ(s.MainForm, nullptr);
+  }
+}
+
+// The folder rules on both systems, for the settings, the list and the placeholder.
+TEST(AppFolders, WhereTheFilesLive) {
+  struct Case {
+    const char* name;
+    FolderRules rules;
+    std::function<void(FakeFileSystem&)> arrange;
+    std::string settings, list, placeholder;
+    bool portable;
+    std::string seeded;  // content of the settings file made when there was none; "-" none made
+  };
+  const std::string madeLinux = "[Settings]\r\nScreenCapturePath=/usr/bin/pictrane-capture\r\n";
+  auto installed = [](FakeFileSystem& f) {
+    f.Sep = "/";
+    f.AppFolder = "/usr/bin";
+    f.Env["HOME"] = "/home/ann";
+    f.Put("/usr/share/pictrane-converter/dummy.bmp");
+  };
+  const Case cases[] = {
+      {"linux portable: settings beside the program keep everything there", FolderRules::Linux,
+       [](FakeFileSystem& f) {
+         f.Sep = "/";
+         f.AppFolder = "/opt/pc/bin";
+         f.Put("/opt/pc/bin/settings.ini", "[Settings]");
+         f.Put("/opt/pc/bin/dummy.bmp");
+       },
+       "/opt/pc/bin/settings.ini", "/opt/pc/bin/list.txt", "/opt/pc/bin/dummy.bmp", true, "-"},
+      {"linux installed, no seed: made naming the capture tool beside the converter",
+       FolderRules::Linux, installed, "/home/ann/.config/pictrane-converter/settings.ini",
+       "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
+       false, madeLinux},
+      {"linux installed, seeded from the second XDG_CONFIG_DIRS entry", FolderRules::Linux,
+       [&](FakeFileSystem& f) {
+         installed(f);
+         f.Env["XDG_CONFIG_HOME"] = "/cfg";
+         f.Env["XDG_CONFIG_DIRS"] = "/etc/a:relative:/etc/b";
+         f.Put("/etc/b/pictrane-converter/settings.ini", "[Settings]\r\nScreenCapturePath=/x\r\n");
+       },
+       "/cfg/pictrane-converter/settings.ini", "/cfg/pictrane-converter/list.txt",
+       "/usr/share/pictrane-converter/dummy.bmp", false, "[Settings]\r\nScreenCapturePath=/x\r\n"},
+      {"linux installed, seeded from /etc/xdg; a relative XDG_CONFIG_HOME is ignored",
+       FolderRules::Linux,
+       [&](FakeFileSystem& f) {
+         installed(f);
+         f.Env["XDG_CONFIG_HOME"] = "cfg";
+         f.Put("/etc/xdg/pictrane-converter/settings.ini", "seed");
+       },
+       "/home/ann/.config/pictrane-converter/settings.ini",
+       "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
+       false, "seed"},
+      {"linux installed, the user's settings are kept", FolderRules::Linux,
+       [&](FakeFileSystem& f) {
+         installed(f);
+         f.Put("/etc/xdg/pictrane-converter/settings.ini", "seed");
+         f.Put("/home/ann/.config/pictrane-converter/settings.ini", "mine");
+       },
+       "/home/ann/.config/pictrane-converter/settings.ini",
+       "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
+       false, "-"},
+      {"windows, writable folder: everything beside the program", FolderRules::Windows,
+       [](FakeFileSystem& f) { f.Put("C:\\app\\dummy.bmp"); }, "C:\\app\\settings.ini",
+       "C:\\app\\list.txt", "C:\\app\\dummy.bmp", true, "-"},
+      {"windows, protected folder: APPDATA, seeded from the file beside the program",
+       FolderRules::Windows,
+       [](FakeFileSystem& f) {
+         f.Protected.insert("C:\\app");
+         f.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+         f.Put("C:\\app\\settings.ini", "shipped");
+         f.Put("C:\\app\\dummy.bmp");
+       },
+       "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\settings.ini",
+       "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\list.txt", "C:\\app\\dummy.bmp",
+       false, "shipped"},
+      {"windows, protected folder, nothing to seed from: left to be created empty",
+       FolderRules::Windows,
+       [](FakeFileSystem& f) {
+         f.Protected.insert("C:\\app");
+         f.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+       },
+       "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\settings.ini",
+       "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\list.txt", "C:\\app\\dummy.bmp",
+       false, "-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transcript log;
+    FakeFileSystem files(log);
+    c.arrange(files);
+    const bool existed = files.Has(c.settings);
+    const std::string before = existed ? files.Files[c.settings].Content : "";
+    const AppFiles got = PrepareAppFiles(files, c.rules);
+    EXPECT_EQ(got.SettingsFile, c.settings);
+    EXPECT_EQ(got.ListFile, c.list);
+    EXPECT_EQ(got.Placeholder, c.placeholder);
+    EXPECT_EQ(got.Portable, c.portable);
+    if (c.seeded == "-") {
+      EXPECT_EQ(files.Has(c.settings), existed);
+      if (existed) {
+        EXPECT_EQ(files.Files[c.settings].Content, before);
+      }
+    } else {
+      ASSERT_TRUE(files.Has(c.settings));
+      EXPECT_EQ(files.Files[c.settings].Content, c.seeded);
+    }
+    // The user's folder is made only when the settings live there.
+    const std::string folder = c.settings.substr(0, c.settings.rfind(files.Sep));
+    EXPECT_EQ(files.Folders.count(folder) != 0, !c.portable && !existed);
+    // A run finds the same files without preparing anything again.
+    const AppFiles located = LocateAppFiles(files, c.rules);
+    EXPECT_EQ(located.ListFile, c.list);
+    EXPECT_EQ(located.Placeholder, c.placeholder);
+  }
+}
+
+TEST(AppFolders, MissingPlaceholderNamesEveryPathTried) {
+  FakePlatform f;
+  f.Files.Sep = "/";
+  f.Files.AppFolder = "/opt/pc/bin";
+  f.Files.Env["HOME"] = "/home/ann";
+  f.Files.Put("/usr/bin/pictrane-capture");
+  f.Files.Put("/home/ann/.config/pictrane-converter/settings.ini");
+  f.Profile
+      .Values["/home/ann/.config/pictrane-converter/settings.ini"]["settings/screencapturepath"] =
+      "/usr/bin/pictrane-capture";
+  ProgramState s;
+  int status = -1;
+  try {
+    Main(f.P, s);
+  } catch (const Terminated& t) {
+    status = t.Status;
+  }
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(
+      f.Only({"MessageBox"}),
+      (Transcript{"MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\nPaths "
+                  "tried:\r\n  /opt/pc/bin/dummy.bmp\r\n  "
+                  "/opt/pc/share/pictrane-converter/dummy.bmp\r\nReinstall the program; its "
+                  "settings file is:\r\n  /home/ann/.config/pictrane-converter/settings.ini"}));
+}
+
+TEST(CommandLine, Options) {
+  struct Case {
+    std::vector<std::string> args;
+    bool run, error;
+    int status;
+    std::string starts;
+  };
+  const Case cases[] = {
+      {{}, true, false, 0, ""},
+      {{"--help"}, false, false, 0, "Usage: pc [--help | --version]\n"},
+      {{"-h", "--bogus"}, false, false, 0, "Usage: pc "},
+      {{"--version"}, false, false, 0, "Pictrane Converter 1.1.0\n"},
+      {{"--bogus", "--help"}, false, true, 2, "pc: unknown option '--bogus'\nUsage: pc "},
+      {{"-"}, false, true, 2, "pc: unexpected argument '-'\nUsage: pc "},
+      {{"pics"}, false, true, 2, "pc: unexpected argument 'pics'\nUsage: pc "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
+    const CommandLineAnswer a = ParseCommandLine(c.args, "pc");
+    EXPECT_EQ(a.Run, c.run);
+    EXPECT_EQ(a.IsError, c.error);
+    EXPECT_EQ(a.ExitStatus, c.status);
+    EXPECT_EQ(a.Text.substr(0, c.starts.size()), c.starts);
+    // Exactly one line before the usage on a mistake: the error.
+    if (c.error) {
+      EXPECT_EQ(a.Text.find('\n') + 1, a.Text.find("Usage:"));
     }
   }
-  EXPECT_EQ(
-      fp.Only({"MessageBox", "Terminate"}),
-      (Transcript{
-          "MessageBox Critical [Pictrane Converter] Run-time error '75':\r\n\r\nCannot create "
-          "C:\\app\\settings.ini: permission denied",
-          "Terminate 2"}));
 }
 
 }  // namespace

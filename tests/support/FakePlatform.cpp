@@ -350,3 +350,45 @@ Transcript FakePlatform::Only(std::initializer_list<std::string> Prefixes) const
 }
 
 }  // namespace pictrane::testing
+
+// Where the program keeps its files.
+
+namespace pictrane::testing {
+
+std::string FakeFileSystem::Environment(const std::string& Name) {
+  const auto it = Env.find(Name);
+  return it == Env.end() ? "" : it->second;
+}
+
+void FakeFileSystem::CreateUserFolder(const std::string& Folder) {
+  Log.push_back("CreateUserFolder " + Folder);
+  for (const std::string& p : Protected)
+    if (Folder.rfind(p + Sep, 0) == 0 || Folder == p)
+      throw RaisedError(ErrorNumber::PathNotFound, "FileSystem",
+                        "Cannot create the folder " + Folder + " (Permission denied)");
+  Folders.insert(Folder);
+}
+
+std::string FakeFileSystem::WriteProblem(const std::string& Path) {
+  const auto it = Files.find(Path);
+  if (it == Files.end()) return "No such file or directory";
+  return it->second.ReadOnly ? "Permission denied" : "";
+}
+
+std::string FakeFileSystem::ReadAll(const std::string& Path) {
+  const auto it = Files.find(Path);
+  if (it == Files.end() || Unreadable.count(Path))
+    throw RaisedError(ErrorNumber::FileNotFound, "FileSystem", "Cannot read " + Path);
+  return it->second.Content;
+}
+
+void FakeFileSystem::WriteAll(const std::string& Path, const std::string& Bytes) {
+  Log.push_back("WriteAll " + Path);
+  const std::size_t cut = Path.rfind(Sep);
+  if (cut != std::string::npos && Protected.count(Path.substr(0, cut)))
+    throw RaisedError(ErrorNumber::PathFileAccessError, "FileSystem",
+                      "Cannot write " + Path + " (Permission denied)");
+  Put(Path, Bytes);
+}
+
+}  // namespace pictrane::testing

@@ -77,6 +77,17 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, File> Files;
   std::set<std::string> Unreadable;  // OpenText fails for these
   std::int64_t NextStamp = 1;
+
+  // Where the program keeps its files.
+  std::string Environment(const std::string& Name) override;
+  void CreateUserFolder(const std::string& Folder) override;
+  bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
+  std::string WriteProblem(const std::string& Path) override;
+  std::string ReadAll(const std::string& Path) override;
+  void WriteAll(const std::string& Path, const std::string& Bytes) override;
+  std::map<std::string, std::string> Env;
+  std::set<std::string> Folders;    // made by CreateUserFolder
+  std::set<std::string> Protected;  // folders where nothing can be created
 };
 
 // The folder's ".bmp" files in any letter case, sorted without regard to case, into the list.

@@ -1,6 +1,7 @@
 #include "LinuxServices.h"
 
 #include <spawn.h>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/AtomicFile.h"
 #include "platform/RaisedError.h"
 #include "settings/ExistenceTest.h"
 
@@ -297,6 +299,64 @@ bool LinuxProcesses::IsRunning(ProcessId Process) {
 void LinuxProcesses::Terminate(int Status) {
   std::fflush(nullptr);
   ::_exit(Status);
+}
+
+}  // namespace pictrane
+
+// Where the program keeps its files.
+
+namespace pictrane {
+
+std::string LinuxFileSystem::Environment(const std::string& Name) {
+  const char* value = std::getenv(Name.c_str());
+  return value ? value : "";
+}
+
+void LinuxFileSystem::CreateUserFolder(const std::string& Folder) {
+  // Each missing folder on the way is made 0700: a per-user folder is nobody else's business.
+  std::string made;
+  std::size_t at = 0;
+  while (at != std::string::npos) {
+    at = Folder.find('/', at + 1);
+    made = Folder.substr(0, at);
+    if (made.empty()) continue;
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
+      throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", made,
+                      std::strerror(errno));
+  }
+  struct stat st {};
+  if (::stat(Folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", Folder,
+                    "a file of that name is in the way");
+}
+
+bool LinuxFileSystem::CanCreateIn(const std::string& Folder) {
+  // Permission bits alone would not tell about read-only mounts or root; a real file does.
+  std::string probe = Folder + "/.pictrane-probe-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string LinuxFileSystem::WriteProblem(const std::string& Path) {
+  const int fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  return "";
+}
+
+std::string LinuxFileSystem::ReadAll(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  if (!in) throw FileError(ErrorNumber::FileNotFound, "Cannot read", Path, std::strerror(errno));
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw FileError(ErrorNumber::PathFileAccessError, "Cannot read", Path, "I/O error");
+  return bytes;
+}
+
+void LinuxFileSystem::WriteAll(const std::string& Path, const std::string& Bytes) {
+  WriteFileAtomically(Path, Bytes, kSource);
 }
 
 }  // namespace pictrane

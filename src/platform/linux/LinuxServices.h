@@ -22,6 +22,12 @@ class LinuxFileSystem : public FileSystem {
   void DeleteFile(const std::string& Path) override;
   std::optional<FileStamp> Stat(const std::string& Path) override;
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
+  std::string Environment(const std::string& Name) override;
+  void CreateUserFolder(const std::string& Folder) override;
+  bool CanCreateIn(const std::string& Folder) override;
+  std::string WriteProblem(const std::string& Path) override;
+  std::string ReadAll(const std::string& Path) override;
+  void WriteAll(const std::string& Path, const std::string& Bytes) override;
 };
 
 class LinuxListing : public DirectoryListing {

@@ -1,14 +1,22 @@
 // The Linux program: Qt for the window, X11 for keystrokes, the core for everything it decides.
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
 
 #include "LinuxServices.h"
 #include "QtPlatform.h"
 #include "platform/Platform.h"
+#include "startup/CommandLine.h"
 #include "startup/modMain.h"
 
 int main(int argc, char** argv) {
+  // Before Qt, so that --help and --version need no display.
+  if (const auto answer = pictrane::ParseCommandLine({argv + 1, argv + argc}, "pictrane-converter");
+      !answer.Run) {
+    std::fputs(answer.Text.c_str(), answer.IsError ? stderr : stdout);
+    return answer.ExitStatus;
+  }
   // Keystrokes travel through X11, so the window must be an X11 client too (XWayland under a
   // Wayland desktop). Tests may still choose another platform through the environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");

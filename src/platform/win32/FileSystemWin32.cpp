@@ -167,3 +167,87 @@ void DirectoryListingWin32::ListBitmaps(const std::string& Folder, const std::st
 }
 
 }  // namespace pictrane::win32
+
+// Where the program keeps its files.
+
+namespace pictrane::win32 {
+
+std::string FileSystemWin32::Environment(const std::string& Name) {
+  const std::wstring Wide = Widen(Name);
+  const DWORD Needed = ::GetEnvironmentVariableW(Wide.c_str(), nullptr, 0);
+  if (Needed == 0) return {};
+  std::wstring Value(Needed, L'\0');
+  const DWORD Got = ::GetEnvironmentVariableW(Wide.c_str(), Value.data(), Needed);
+  Value.resize(Got < Needed ? Got : 0);
+  return Narrow(Value);
+}
+
+void FileSystemWin32::CreateUserFolder(const std::string& Folder) {
+  // Folders under the user's profile inherit its access list, which already keeps others out.
+  const std::wstring Wide = Widen(Folder);
+  for (std::size_t At = Wide.find_first_of(L"\\/", 3);; At = Wide.find_first_of(L"\\/", At + 1)) {
+    const std::wstring Part = Wide.substr(0, At);
+    if (!::CreateDirectoryW(Part.c_str(), nullptr)) {
+      const DWORD Code = ::GetLastError();
+      if (Code != ERROR_ALREADY_EXISTS && Code != ERROR_ACCESS_DENIED)
+        throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", Narrow(Part), Code);
+    }
+    if (At == std::wstring::npos) break;
+  }
+  const DWORD Attributes = ::GetFileAttributesW(Wide.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", Folder,
+                    Attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_FILE_EXISTS);
+}
+
+bool FileSystemWin32::CanCreateIn(const std::string& Folder) {
+  // The program asks to run as the invoker, so no VirtualStore makes a protected folder look
+  // writable; a file that closes itself away is the only reliable answer.
+  const std::wstring Probe = Widen(Folder) + L"\\~pictrane-" +
+                             std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                             std::to_wstring(::GetTickCount()) + L".tmp";
+  HANDLE Handle = ::CreateFileW(Probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (Handle == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(Handle);
+  return true;
+}
+
+std::string FileSystemWin32::WriteProblem(const std::string& Path) {
+  HANDLE Handle = ::CreateFileW(Widen(Path).c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Handle == INVALID_HANDLE_VALUE) return SystemMessage(::GetLastError());
+  ::CloseHandle(Handle);
+  return {};
+}
+
+std::string FileSystemWin32::ReadAll(const std::string& Path) {
+  DWORD Code = 0;
+  std::optional<std::string> Bytes = ReadFileBytes(Widen(Path), &Code);
+  if (!Bytes) throw FileError(FileErrorNumber(Code), "Cannot read", Path, Code);
+  return *Bytes;
+}
+
+void FileSystemWin32::WriteAll(const std::string& Path, const std::string& Bytes) {
+  const std::wstring Target = Widen(Path);
+  const std::wstring Temp = Target + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  HANDLE Out = ::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Out == INVALID_HANDLE_VALUE) {
+    const DWORD Code = ::GetLastError();
+    throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", Path, Code);
+  }
+  DWORD Written = 0;
+  const BOOL Ok =
+      ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
+      Written == Bytes.size();
+  DWORD Code = Ok ? 0 : ::GetLastError();
+  ::CloseHandle(Out);
+  if (Ok && ::MoveFileExW(Temp.c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
+  if (Ok) Code = ::GetLastError();
+  ::DeleteFileW(Temp.c_str());
+  throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", Path, Code);
+}
+
+}  // namespace pictrane::win32

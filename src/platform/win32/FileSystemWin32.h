@@ -15,6 +15,12 @@ class FileSystemWin32 final : public FileSystem {
   std::optional<FileStamp> Stat(const std::string& Path) override;
   // Text in UTF-8 (as the listing writes it) or, failing that, in the ANSI code page.
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
+  std::string Environment(const std::string& Name) override;
+  void CreateUserFolder(const std::string& Folder) override;
+  bool CanCreateIn(const std::string& Folder) override;
+  std::string WriteProblem(const std::string& Path) override;
+  std::string ReadAll(const std::string& Path) override;
+  void WriteAll(const std::string& Path, const std::string& Bytes) override;
 };
 
 // The listing done in the program rather than by "cmd.exe /c dir /b": the command interpreter

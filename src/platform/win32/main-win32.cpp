@@ -3,9 +3,12 @@
 #include "Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
 
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <new>
+#include <vector>
 
+#include "../../startup/CommandLine.h"
 #include "../../startup/modMain.h"
 #include "Errors.h"
 #include "FileSystemWin32.h"
@@ -26,9 +29,25 @@ RaisedError AsRaisedError(const std::exception& Error) {
   return RaisedError(51, win32::kErrorSource, std::string("Internal error: ") + Error.what());
 }
 
+// --help and --version answer in a box: a windowed program has no console to write to.
+bool AnswerCommandLine(int& Status) {
+  int Count = 0;
+  LPWSTR* Wide = ::CommandLineToArgvW(::GetCommandLineW(), &Count);
+  std::vector<std::string> Args;
+  for (int i = 1; Wide && i < Count; ++i) Args.push_back(win32::Narrow(Wide[i]));
+  if (Wide) ::LocalFree(Wide);
+  const CommandLineAnswer Answer = ParseCommandLine(Args, "Pictrane Converter.exe");
+  if (Answer.Run) return false;
+  ::MessageBoxW(nullptr, win32::Widen(Answer.Text).c_str(), win32::Widen(kAppName).c_str(),
+                Answer.IsError ? MB_ICONERROR : MB_ICONINFORMATION);
+  Status = Answer.ExitStatus;
+  return true;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
+  if (int Status = 0; AnswerCommandLine(Status)) return Status;
   // The folder dialog's new style needs a single-threaded apartment.
   const HRESULT Com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 

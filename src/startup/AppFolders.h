@@ -1,0 +1,43 @@
+#pragma once
+
+// Where the program keeps its files. The application folder holds them wherever that works (a
+// build tree, an unpacked archive, a writable folder on Windows); an installed program keeps the
+// user's own files in the user's folder instead, and never in a shared one.
+
+#include <string>
+#include <vector>
+
+#include "../platform/FileSystem.h"
+
+namespace pictrane {
+
+// Linux: portable while settings.ini sits beside the executable, else the XDG folders.
+// Windows: beside the executable while that folder is writable, else %APPDATA%.
+enum class FolderRules { Linux, Windows };
+
+// The rules of the system whose paths Files uses.
+FolderRules RulesFor(FileSystem& Files);
+
+inline constexpr const char* kUserFolderLinux = "pictrane-converter";
+inline constexpr const char* kUserFolderWindows = "Pictrane Converter";
+inline constexpr const char* kCaptureToolName = "pictrane-capture";
+
+struct AppFiles {
+  std::string SettingsFile;  // settings.ini
+  std::string ListFile;      // list.txt, beside the settings
+  std::string Placeholder;   // dummy.bmp: the first of PlaceholderTried that exists, else the first
+  std::vector<std::string> PlaceholderTried;
+  bool Portable = true;  // everything beside the executable
+};
+
+// Works the paths out without changing anything.
+AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules);
+
+// As LocateAppFiles, and makes sure the settings file can be used: outside the application
+// folder its folder is created (the user's alone) and a missing settings.ini is seeded from the
+// system-wide one or, on Linux, made naming the capture tool installed beside the converter.
+// Beside the executable a missing file is left for the settings class to create, as ever.
+// Raises RaisedError naming the file or folder and the reason.
+AppFiles PrepareAppFiles(FileSystem& Files, FolderRules Rules);
+
+}  // namespace pictrane
