@@ -1,0 +1,61 @@
+# Install rules: the programs, their data, desktop integration and documentation. Tests,
+# benchmarks and the test recorders are never installed.
+include(GNUInstallDirs)
+# Documentation under the package's name, not the CMake project's.
+set(PICTRANE_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/pictrane-converter)
+
+set(PICTRANE_APP_ID io.github.pictrane.Converter)
+set(PICTRANE_RES ${PROJECT_SOURCE_DIR}/resources)
+
+if(WIN32)
+  # One flat folder, as Windows utilities are laid out; the README and licence as text files.
+  install(TARGETS pictrane_win RUNTIME DESTINATION .)
+  install(FILES ${PICTRANE_DUMMY_BMP} DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  return()
+endif()
+
+install(TARGETS pictrane-converter pictrane-capture RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Found at ../share/pictrane-converter relative to the executable, so any prefix works.
+install(FILES ${PICTRANE_DUMMY_BMP} DESTINATION ${CMAKE_INSTALL_DATADIR}/pictrane-converter)
+
+install(FILES ${PICTRANE_RES}/${PICTRANE_APP_ID}.desktop ${PICTRANE_RES}/io.github.pictrane.Capture.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PICTRANE_RES}/${PICTRANE_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+foreach(size 16 32 48 64 128 256)
+  install(FILES ${PICTRANE_RES}/icons/${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ${PICTRANE_APP_ID}.png)
+endforeach()
+install(FILES ${PICTRANE_RES}/icons/scalable.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${PICTRANE_APP_ID}.svg)
+
+# Man pages and the changelog go in compressed, as Debian wants them; gzip -n keeps the bytes the
+# same from build to build.
+find_program(PICTRANE_GZIP gzip REQUIRED)
+set(PICTRANE_PAGES ${PICTRANE_RES}/pictrane-converter.1)
+if(EXISTS ${PROJECT_SOURCE_DIR}/capture-tool/pictrane-capture.1)
+  list(APPEND PICTRANE_PAGES ${PROJECT_SOURCE_DIR}/capture-tool/pictrane-capture.1)
+endif()
+set(PICTRANE_COMPRESSED)
+foreach(source ${PICTRANE_PAGES} ${PICTRANE_RES}/changelog)
+  get_filename_component(name ${source} NAME)
+  set(out ${CMAKE_BINARY_DIR}/compressed/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/compressed
+    COMMAND ${PICTRANE_GZIP} -9 -n -c ${source} > ${out}
+    DEPENDS ${source} VERBATIM)
+  list(APPEND PICTRANE_COMPRESSED ${out})
+  if(name MATCHES "\\.1$")
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${out} DESTINATION ${PICTRANE_DOCDIR})
+  endif()
+endforeach()
+add_custom_target(pictrane_compressed_docs ALL DEPENDS ${PICTRANE_COMPRESSED})
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE ${PICTRANE_RES}/copyright
+        DESTINATION ${PICTRANE_DOCDIR})
