@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# The Linux tarball installed as a system program: unpacked into a root-owned prefix, then used by
+# an unprivileged user with a fresh home under Xvfb. The window must open without any box, the
+# settings appear in the user's folder, Convert writes every picture, and the prefix stays as it
+# was. Needs root (it makes the prefix and the user) and the packages from scripts/package.
+#   bash tests/install/linux-install.sh build/linux
+set -euo pipefail
+build=$(cd "${1:?build folder}" && pwd)
+samples=$(cd "$(dirname "$0")/../../samples" && pwd)
+tarball=$(ls "$build"/pictrane-converter-*-linux-*.tar.gz | head -n 1)
+user=pictrane-install-test
+[[ $(id -u) -eq 0 ]] || { echo "The install test needs root." >&2; exit 1; }
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+work=$(mktemp -d /tmp/pictrane-install.XXXXXX)
+chmod 755 "$work"
+cleanup() {
+  [[ -n "${program:-}" ]] && kill "$program" 2>/dev/null || true
+  [[ -n "${xvfb:-}" ]] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A root-owned prefix nobody else may write, as /usr is.
+prefix=$work/prefix
+mkdir "$prefix"
+tar -xzf "$tarball" -C "$prefix" --strip-components=1 --no-same-owner
+chown -R root:root "$prefix"
+chmod -R go-w "$prefix"
+snapshot() { find "$prefix" -printf '%p %s %m %u %T@\n' | sort; }
+snapshot >"$work/before"
+
+id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
+home=$work/home
+mkdir -m 700 "$home"
+mkdir "$home/pics"
+cp "$samples"/*.bmp "$home/pics/"
+chown -R "$user:" "$home"
+as_user() {
+  runuser -u "$user" -- env -i HOME="$home" DISPLAY="${DISPLAY:-}" PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"
+}
+as_user touch "$prefix/bin/probe" 2>/dev/null && fail "the user can write the prefix"
+
+display=:$((500 + RANDOM % 400))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -ac >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+main_window() {  # the converter's window, or nothing after 20 seconds
+  timeout 20 xdotool search --sync --onlyvisible --name '^Pictrane Converter 1\.1$' | head -n 1
+}
+
+# First start: the settings are made in the user's folder and the window opens, with no box.
+as_user "$prefix/bin/pictrane-converter" &
+program=$!
+window=$(main_window) || true
+[[ -n "$window" ]] || fail "the window did not open"
+sleep 1
+others=$(xdotool search --onlyvisible --name '.' 2>/dev/null | grep -vx "$window" || true)
+[[ -z "$others" ]] || fail "a box opened: $(for w in $others; do xdotool getwindowname "$w"; done)"
+# Stopped without a word: this start is only about what it made before the window opened.
+kill $(pgrep -P "$program") "$program" 2>/dev/null || true
+wait "$program" 2>/dev/null || true
+program=
+for _ in $(seq 100); do
+  xdotool search --onlyvisible --name '^Pictrane Converter 1\.1$' >/dev/null 2>&1 || break
+  sleep 0.1
+done
+
+config=$home/.config/pictrane-converter
+settings=$config/settings.ini
+[[ -f "$settings" ]] || fail "no settings in $config"
+[[ $(stat -c '%a %U' "$config") == "700 $user" ]] || fail "$config is $(stat -c '%a %U' "$config")"
+grep -q "^ScreenCapturePath=$prefix/bin/pictrane-capture"$'\r'"\?$" "$settings" ||
+  fail "the settings do not name the installed capture tool: $(cat "$settings")"
+
+# Second start: the folder and device folder filled in as a user leaves them, then Convert.
+printf 'LastDir=%s\r\nLastDeviceDir=samples\r\n' "$home/pics" | as_user tee -a "$settings" >/dev/null
+as_user "$prefix/bin/pictrane-converter" &
+program=$!
+window=$(main_window) || true
+[[ -n "$window" ]] || fail "the window did not open the second time"
+xdotool windowfocus --sync "$window"
+xdotool key --window "$window" space  # Convert holds the focus when the window opens
+timeout 120 tail --pid="$program" -f /dev/null || fail "the conversion did not finish"
+status=0
+wait "$program" || status=$?
+program=
+[[ $status -eq 0 ]] || fail "the converter exited with status $status"
+
+missing=0
+for bmp in "$home"/pics/*.bmp; do
+  [[ -s "${bmp%.bmp}.89i" ]] || { echo "no picture for $bmp" >&2; missing=1; }
+done
+[[ $missing -eq 0 ]] || fail "pictures are missing"
+for field in "ScreenCapturePath=$prefix/bin/pictrane-capture" "LastDir=$home/pics" \
+  "LastDeviceDir=samples" "DeleteBMPs=0"; do
+  grep -qF "$field" "$settings" || fail "settings.ini lost $field: $(cat "$settings")"
+done
+[[ ! -e "$config/list.txt" ]] || fail "list.txt was left behind"
+
+snapshot >"$work/after"
+diff -u "$work/before" "$work/after" || fail "the prefix changed"
+echo "install test: 1 passed, 0 failed"
