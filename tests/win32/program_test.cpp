@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <map>
 
-#include "Win32TestSupport.h"
+#include "Win32TestSupport.h"  // first: it brings <windows.h> as the platform wants it
+
+#include <shlobj.h>
 
 namespace pictrane::win32::testing {
 namespace {
@@ -107,6 +109,11 @@ TEST(ProgramFile, CarriesItsManifestAndIcon) {
   EXPECT_NE(Xml.find("<description>A quick fix for those annoying Frame Problems in XP."
                      "</description>"),
             std::string::npos);
+  // Never redirected to a VirtualStore, and scaled once by the system dpi as the window is laid
+  // out.
+  EXPECT_NE(Xml.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
+            std::string::npos);
+  EXPECT_NE(Xml.find(">true</dpiAware>"), std::string::npos);
 
   // One icon with three images: 32x32 in 2 colours, 32x32 and 16x16 in 16.
   HRSRC Group = ::FindResourceW(Image, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
@@ -285,7 +292,9 @@ TEST_F(ProgramTest, WithoutSettingsItMakesThemAndStopsForTheMissingTool) {
   const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
   ASSERT_TRUE(Shown.has_value());
   EXPECT_EQ(Shown->Text,
-            "TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.");
+            "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect ScreenCapturePath "
+            "in the settings file:\r\n  " +
+                Narrow(App / L"settings.ini"));
   EXPECT_EQ(Shown->Icon, "stop");
   EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
   EXPECT_EQ(ReadBytes(App / L"settings.ini"), std::optional<std::string>(""));
@@ -301,12 +310,14 @@ TEST_F(ProgramTest, WithTheToolButNoPlaceholderItStopsForDummyBmp) {
   ASSERT_NE(Dialog, nullptr) << "no message box";
   const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
   ASSERT_TRUE(Shown.has_value());
-  EXPECT_EQ(Shown->Text, "dummy.bmp not found!");
+  EXPECT_EQ(Shown->Text, "dummy.bmp not found!\r\nPaths tried:\r\n  " + Narrow(App / L"dummy.bmp") +
+                             "\r\nReinstall the program; its settings file is:\r\n  " +
+                             Narrow(App / L"settings.ini"));
   EXPECT_EQ(Shown->Icon, "exclamation");
   EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
 }
 
-TEST_F(ProgramTest, AnUnhandledErrorShowsTheRunTimeErrorBoxAndExits) {
+TEST_F(ProgramTest, SettingsThatCannotBeCreatedGetAPlainMessage) {
   // A folder where the settings file belongs: it can be neither found nor created.
   ASSERT_TRUE(::CreateDirectoryW((App / L"settings.ini").c_str(), nullptr));
   ChildProcess Program(CommandLine());
@@ -314,11 +325,39 @@ TEST_F(ProgramTest, AnUnhandledErrorShowsTheRunTimeErrorBoxAndExits) {
   ASSERT_NE(Dialog, nullptr) << "no message box";
   const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
   ASSERT_TRUE(Shown.has_value());
-  const std::string Start = "Run-time error '75':\r\n\r\nPath/File access error: cannot create " +
-                            Narrow(App / L"settings.ini") + " (";
+  const std::string Start = "The settings file cannot be created or written:\r\n  " +
+                            Narrow(App / L"settings.ini") + "\r\n";
   EXPECT_EQ(Shown->Text.substr(0, Start.size()), Start) << Shown->Text;
+  EXPECT_EQ(Shown->Text.find("Run-time error"), std::string::npos) << Shown->Text;
   EXPECT_EQ(Shown->Icon, "stop");
-  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(2));
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
+}
+
+// --help and --version answer in a box and exit; anything else is a usage error.
+TEST_F(ProgramTest, CommandLineOptionsAnswerInABox) {
+  const struct {
+    const wchar_t* Args;
+    const char* Starts;
+    const char* Icon;
+    DWORD Status;
+  } Cases[] = {
+      {L"--version", "Pictrane Converter 1.1.0", "information", 0},
+      {L"-h", "Usage: Pictrane Converter.exe [--help | --version]", "information", 0},
+      {L"/S", "Pictrane Converter.exe: unexpected argument '/S'\nUsage:", "stop", 2},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Narrow(Case.Args));
+    ChildProcess Program(CommandLine() + L" " + Case.Args);
+    HWND Dialog = WaitForBox(Program, 30000);
+    ASSERT_NE(Dialog, nullptr) << "no message box";
+    const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+    ASSERT_TRUE(Shown.has_value());
+    EXPECT_EQ(Shown->Text.substr(0, std::string(Case.Starts).size()), Case.Starts) << Shown->Text;
+    EXPECT_EQ(Shown->Icon, Case.Icon);
+    EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(Case.Status));
+    // Nothing of a normal start happened.
+    EXPECT_FALSE(ReadBytes(App / L"settings.ini").has_value());
+  }
 }
 
 // ---- A conversion run -------------------------------------------------------------------------
@@ -464,6 +503,113 @@ TEST_F(ProgramTest, ConvertTypesTheFileScriptForEveryBitmapIntoTheTool) {
   EXPECT_EQ(Narrow(ReadSetting(Settings, L"LastDeviceDir")), Narrow(DeviceFolder));
   EXPECT_EQ(Narrow(ReadSetting(Settings, L"DeleteBMPs")), "1");
   EXPECT_EQ(Narrow(ReadSetting(Settings, L"ScreenCapturePath")), Narrow(Tool));
+}
+
+// ---- The packages (tests/install/windows-install.sh names them) -----------------------------
+
+std::wstring EnvironmentValue(const wchar_t* Name) {
+  wchar_t Value[MAX_PATH] = {};
+  const DWORD Got = ::GetEnvironmentVariableW(Name, Value, MAX_PATH);
+  return Got > 0 && Got < MAX_PATH ? Value : L"";
+}
+
+// Waits for Path to be there (Present) or gone; the uninstaller works on after its own exit.
+bool WaitForFile(const std::wstring& Path, bool Present, DWORD TimeoutMs) {
+  const ULONGLONG Deadline = ::GetTickCount64() + TimeoutMs;
+  while (FileExists(Path) != Present) {
+    if (::GetTickCount64() > Deadline) return false;
+    ::Sleep(100);
+  }
+  return true;
+}
+
+// Outside tests/install/windows-install.sh there are no packages to try.
+#define PICTRANE_NEEDS_PACKAGES()                   \
+  if (std::getenv("PICTRANE_INSTALLER") == nullptr) \
+  GTEST_SKIP() << "run by tests/install/windows-install.sh after scripts/package"
+
+TEST(Packages, TheUnpackedZipStartsItsWindow) {
+  PICTRANE_NEEDS_PACKAGES();
+  const std::wstring Folder = PathFromEnvironment("PICTRANE_ZIP_FOLDER");
+  std::vector<std::wstring> Names;
+  for (const WIN32_FIND_DATAW& Entry : EntriesOf(Folder)) Names.push_back(Entry.cFileName);
+  std::sort(Names.begin(), Names.end());
+  EXPECT_EQ(Names, (std::vector<std::wstring>{L"LICENSE.txt", L"Pictrane Converter.exe",
+                                              L"README.txt", L"dummy.bmp", L"settings.ini"}));
+  const std::wstring Settings = Folder + L"\\settings.ini";
+  const std::string Shipped = ReadBytes(Settings).value_or("");
+  EXPECT_NE(Shipped.find("; ScreenCapturePath names the capture tool"), std::string::npos);
+
+  // Any existing file passes the start-up check; the recorder stands in for the tool.
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"Settings", L"ScreenCapturePath",
+                                           PathFromEnvironment("PICTRANE_RECORDER").c_str(),
+                                           Settings.c_str()));
+  ChildProcess Program(L"\"" + Folder + L"\\Pictrane Converter.exe\"");
+  ASSERT_TRUE(Program.Started());
+  const ULONGLONG Deadline = ::GetTickCount64() + 30000;
+  std::vector<HWND> Forms;
+  while (Forms.empty() && ::GetTickCount64() < Deadline && !Program.WaitForExit(0)) {
+    ::Sleep(100);
+    Forms = TopWindowsOf(Program.Id(), L"PictraneForm");
+  }
+  ASSERT_EQ(Forms.size(), 1u) << "the window did not open";
+  EXPECT_TRUE(TopWindowsOf(Program.Id(), L"#32770").empty()) << "a box opened";
+  ::PostMessageW(Forms.front(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(0));
+  // The comments stay; the fields were added beside them.
+  const std::string Kept = ReadBytes(Settings).value_or("");
+  EXPECT_NE(Kept.find("; ScreenCapturePath names the capture tool"), std::string::npos) << Kept;
+  EXPECT_NE(Kept.find("LastDir="), std::string::npos) << Kept;
+}
+
+TEST(Packages, TheInstallerInstallsAndItsUninstallerKeepsTheSettings) {
+  PICTRANE_NEEDS_PACKAGES();
+  const std::wstring Folder = EnvironmentValue(L"ProgramFiles") + L"\\Pictrane Converter";
+  const std::wstring Exe = Folder + L"\\Pictrane Converter.exe";
+  const std::wstring Beside = Folder + L"\\settings.ini";
+  const std::wstring Roaming = EnvironmentValue(L"APPDATA") + L"\\Pictrane Converter\\settings.ini";
+  RemoveTree(Folder);  // what an earlier run left
+  ::DeleteFileW(Roaming.c_str());
+
+  ChildProcess Setup(L"\"" + PathFromEnvironment("PICTRANE_INSTALLER") + L"\" /S");
+  ASSERT_EQ(Setup.WaitForExit(120000), std::optional<DWORD>(0));
+  ASSERT_TRUE(WaitForFile(Exe, true, 30000)) << Narrow(Exe);
+  EXPECT_TRUE(FileExists(Folder + L"\\dummy.bmp"));
+  EXPECT_FALSE(FileExists(Beside)) << "the installer must leave the settings to the program";
+  bool Shortcut = false;
+  for (int Where : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
+    wchar_t Programs[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, Where, nullptr, 0, Programs))) continue;
+    Shortcut = Shortcut ||
+               FileExists(std::wstring(Programs) + L"\\Pictrane Converter\\Pictrane Converter.lnk");
+  }
+  EXPECT_TRUE(Shortcut) << "no Start-menu shortcut";
+
+  // No capture tool is configured: the program says so and names the settings file it made,
+  // beside itself where it may write, else in the user's roaming folder.
+  {
+    ChildProcess Program(L"\"" + Exe + L"\"");
+    HWND Dialog = WaitForBox(Program, 30000);
+    ASSERT_NE(Dialog, nullptr) << "no message box";
+    const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+    ASSERT_TRUE(Shown.has_value());
+    ASSERT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
+    const std::wstring Made = FileExists(Beside) ? Beside : Roaming;
+    ASSERT_TRUE(FileExists(Made)) << "no settings file was made";
+    EXPECT_EQ(Shown->Text,
+              "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
+              "ScreenCapturePath in the settings file:\r\n  " +
+                  Narrow(Made));
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"Settings", L"LastDeviceDir", L"kept", Made.c_str()));
+
+    ChildProcess Uninstall(L"\"" + Folder + L"\\Uninstall.exe\" /S");
+    ASSERT_EQ(Uninstall.WaitForExit(120000), std::optional<DWORD>(0));
+    EXPECT_TRUE(WaitForFile(Exe, false, 60000)) << "the program is still installed";
+    EXPECT_TRUE(WaitForFile(Folder + L"\\Uninstall.exe", false, 60000));
+    EXPECT_FALSE(FileExists(Folder + L"\\dummy.bmp"));
+    EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept") << "the settings went too";
+  }
+  RemoveTree(Folder);
 }
 
 }  // namespace

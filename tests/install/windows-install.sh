@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The Windows packages under Wine: the portable zip unpacked and started, and the installer run
+# silently, its program started and its uninstaller run silently (tests Packages.* of
+# tests/win32/program_test.cpp). Needs the packages from scripts/package windows.
+#   bash tests/install/windows-install.sh build/windows
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:?build folder}" && pwd)
+zip=$(ls "$build"/pictrane-converter-*-win32.zip | head -n 1)
+installer=$(ls "$build"/pictrane-converter-*-win32.exe | head -n 1)
+
+work=$build/package-test
+rm -rf "$work"
+mkdir -p "$work"
+unzip -q "$zip" -d "$work"
+folder=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+
+PICTRANE_ZIP_FOLDER=$folder PICTRANE_INSTALLER=$installer \
+  PICTRANE_RECORDER=$build/bin/key_recorder.exe \
+  sh "$root/cmake/wine-run.sh" --prefix="$build/wine-prefix" \
+  "$build/bin/win32_program_tests.exe" --gtest_filter='Packages.*'
