@@ -80,13 +80,12 @@ AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules) {
   return out;
 }
 
-AppFiles PrepareAppFiles(FileSystem& Files, FolderRules Rules) {
-  AppFiles out = LocateAppFiles(Files, Rules);
-  if (out.Portable || Files.Exists(out.SettingsFile)) return out;
+void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Located) {
+  if (Located.Portable || Files.Exists(Located.SettingsFile)) return;
 
   const std::string sep = Files.Separator();
   const std::string app = Files.ApplicationFolder();
-  Files.CreateUserFolder(ParentOf(out.SettingsFile, sep));
+  Files.CreateUserFolder(ParentOf(Located.SettingsFile, sep));
 
   std::vector<std::string> seeds;
   if (Rules == FolderRules::Linux) {
@@ -98,15 +97,14 @@ AppFiles PrepareAppFiles(FileSystem& Files, FolderRules Rules) {
   }
   for (const std::string& seed : seeds) {
     if (Files.Exists(seed)) {
-      Files.WriteAll(out.SettingsFile, Files.ReadAll(seed));
-      return out;
+      Files.WriteAll(Located.SettingsFile, Files.ReadAll(seed));
+      return;
     }
   }
   if (Rules == FolderRules::Linux) {
-    Files.WriteAll(out.SettingsFile,
+    Files.WriteAll(Located.SettingsFile,
                    "[Settings]\r\nScreenCapturePath=" + app + "/" + kCaptureToolName + "\r\n");
   }
-  return out;
 }
 
 }  // namespace pictrane

@@ -33,11 +33,11 @@ struct AppFiles {
 // Works the paths out without changing anything.
 AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules);
 
-// As LocateAppFiles, and makes sure the settings file can be used: outside the application
-// folder its folder is created (the user's alone) and a missing settings.ini is seeded from the
-// system-wide one or, on Linux, made naming the capture tool installed beside the converter.
-// Beside the executable a missing file is left for the settings class to create, as ever.
-// Raises RaisedError naming the file or folder and the reason.
-AppFiles PrepareAppFiles(FileSystem& Files, FolderRules Rules);
+// Makes sure the located settings file can be used: outside the application folder its folder is
+// created (the user's alone) and a missing settings.ini is seeded from the system-wide one or, on
+// Linux, made naming the capture tool installed beside the converter. Beside the executable a
+// missing file is left for the settings class to create, as ever. Raises RaisedError naming the
+// file or folder and the reason.
+void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Located);
 
 }  // namespace pictrane

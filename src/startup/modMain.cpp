@@ -36,8 +36,9 @@ void Main(Platform& P, ProgramState& State) {
 
   AppFiles files;
   try {
-    files = LocateAppFiles(P.Files, RulesFor(P.Files));  // so that a failure below names the file
-    files = PrepareAppFiles(P.Files, RulesFor(P.Files));
+    const FolderRules rules = RulesFor(P.Files);
+    files = LocateAppFiles(P.Files, rules);
+    PrepareSettings(P.Files, rules, files);
     State.SettingsFile = clsINI(P.Profile);
     State.SettingsFile.INIFile(files.SettingsFile);
   } catch (const RaisedError& e) {
