@@ -8,6 +8,8 @@
 
 #include <shlobj.h>
 
+#include "platform/win32/FileSystemWin32.h"
+
 namespace pictrane::win32::testing {
 namespace {
 
@@ -503,6 +505,40 @@ TEST_F(ProgramTest, ConvertTypesTheFileScriptForEveryBitmapIntoTheTool) {
   EXPECT_EQ(Narrow(ReadSetting(Settings, L"LastDeviceDir")), Narrow(DeviceFolder));
   EXPECT_EQ(Narrow(ReadSetting(Settings, L"DeleteBMPs")), "1");
   EXPECT_EQ(Narrow(ReadSetting(Settings, L"ScreenCapturePath")), Narrow(Tool));
+}
+
+// ---- The primitives behind the folder rules ----------------------------------------------------
+
+TEST(FolderPrimitives, MakeProbeReadAndWriteWhatTheRulesAskFor) {
+  FileSystemWin32 Files;
+  TempFolder Root{L"folders"};
+  const std::string Base = Narrow(Root.Path());
+  const std::string Nested = Base + "\\Roaming\\Pictrane Converter";
+
+  Files.CreateUserFolder(Nested);  // parents included; again is no error
+  Files.CreateUserFolder(Nested);
+  EXPECT_TRUE(Files.CanCreateIn(Nested));
+  EXPECT_FALSE(Files.CanCreateIn(Base + "\\missing"));
+  EXPECT_TRUE(EntriesOf(Widen(Nested)).empty()) << "the probe was left behind";
+
+  const std::string File = Nested + "\\settings.ini";
+  EXPECT_NE(Files.WriteProblem(File), "");  // no file yet
+  Files.WriteAll(File, "[Settings]\r\nScreenCapturePath=\r\n");
+  Files.WriteAll(File, "replaced");
+  EXPECT_EQ(Files.ReadAll(File), "replaced");
+  EXPECT_EQ(Files.WriteProblem(File), "");
+  EXPECT_EQ(EntriesOf(Widen(Nested)).size(), 1u) << "a temporary was left behind";
+  EXPECT_THROW(Files.ReadAll(Nested + "\\none.ini"), RaisedError);
+
+  ASSERT_TRUE(WriteBytes(Root / L"plain", "x"));
+  EXPECT_THROW(Files.CreateUserFolder(Base + "\\plain"), RaisedError);  // a file is in the way
+
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"PICTRANE_FOLDER_TEST", L"C:\\Gr\u00fc\u00dfe"));
+  EXPECT_EQ(Files.Environment("PICTRANE_FOLDER_TEST"),
+            "C:\\Gr\xc3\xbc\xc3\x9f"
+            "e");
+  ::SetEnvironmentVariableW(L"PICTRANE_FOLDER_TEST", nullptr);
+  EXPECT_EQ(Files.Environment("PICTRANE_FOLDER_TEST"), "");
 }
 
 // ---- The packages (tests/install/windows-install.sh names them) -----------------------------
