@@ -5,16 +5,16 @@ pixel is smeared) and a scalable SVG of the 32-pixel drawing.
 
 Run from anywhere: python3 resources/make-desktop-icons.py [output folder]
 """
-import importlib.util
 import os
+import runpy
 import struct
 import sys
+import types
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location('icon', os.path.join(HERE, 'make-icon.py'))
-icon = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(icon)
+# The drawings of the Windows icon, without running its main().
+icon = types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, 'make-icon.py'), run_name='icon'))
 
 # size: (drawing, scale)
 SIZES = {16: ('small', 1), 32: ('big', 1), 48: ('small', 3), 64: ('big', 2), 128: ('big', 4),
