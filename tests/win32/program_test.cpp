@@ -648,5 +648,45 @@ TEST(Packages, TheInstallerInstallsAndItsUninstallerKeepsTheSettings) {
   RemoveTree(Folder);
 }
 
+// A program folder it may not write (Program Files for a user): the settings go to %APPDATA%,
+// seeded from the ones beside the program, and nothing is written beside it.
+TEST(Packages, AProtectedProgramFolderKeepsTheSettingsInAppData) {
+  if (std::getenv("PICTRANE_PROTECTED_FOLDER") == nullptr)
+    GTEST_SKIP() << "run by tests/install/windows-install.sh on a folder it made immutable";
+  const std::wstring Folder = PathFromEnvironment("PICTRANE_PROTECTED_FOLDER");
+  const std::wstring Exe = Folder + L"\\Pictrane Converter.exe";
+  const std::wstring Roaming = EnvironmentValue(L"APPDATA") + L"\\Pictrane Converter";
+  const std::wstring Settings = Roaming + L"\\settings.ini";
+  RemoveTree(Roaming);
+  ::RemoveDirectoryW(Roaming.c_str());
+  const auto Before = EntriesOf(Folder).size();
+  ASSERT_FALSE(WriteBytes(Folder + L"\\probe", "x")) << "the folder is writable";
+  {
+    ChildProcess Program(L"\"" + Exe + L"\"");
+    HWND Dialog = WaitForBox(Program, 30000);
+    ASSERT_NE(Dialog, nullptr) << "no message box";
+    const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+    ASSERT_TRUE(Shown.has_value());
+    EXPECT_EQ(Shown->Text,
+              "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
+              "ScreenCapturePath in the settings file:\r\n  " +
+                  Narrow(Settings));
+    EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
+  }
+  EXPECT_EQ(ReadBytes(Settings), ReadBytes(Folder + L"\\settings.ini")) << "not seeded";
+
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"Settings", L"ScreenCapturePath",
+                                           PathFromEnvironment("PICTRANE_RECORDER").c_str(),
+                                           Settings.c_str()));
+  ChildProcess Program(L"\"" + Exe + L"\"");
+  HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
+  ASSERT_NE(Form, nullptr) << "the window did not open";
+  ::PostMessageW(Form, WM_CLOSE, 0, 0);
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(0));
+  EXPECT_NE(ReadBytes(Settings).value_or("").find("LastDir="), std::string::npos);
+  EXPECT_EQ(EntriesOf(Folder).size(), Before) << "something was written beside the program";
+  RemoveTree(Roaming);
+}
+
 }  // namespace
 }  // namespace pictrane::win32::testing
