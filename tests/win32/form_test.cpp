@@ -197,6 +197,21 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   EXPECT_EQ(Background(Device), ::GetSysColor(COLOR_WINDOW));
 }
 
+// Neither button is the default one: Enter presses the focused button, and nothing elsewhere.
+TEST_F(FormTest, EnterPressesTheFocusedButton) {
+  View->Show();
+  Pump();
+  WindowSystemWin32 Windows;
+  for (const char* Name :
+       {control::kCmdConvert, control::kCmdBrowse, control::kTxtTI89Dir, control::kChkDeleteBMPs}) {
+    ::SetFocus(Control(Name));
+    Windows.SendKeys(ParseKeys("{ENTER}"), static_cast<ProcessId>(::GetCurrentProcessId()));
+    Pump();
+  }
+  EXPECT_EQ(Events.Calls,
+            (std::vector<std::string>{"Load", "Click cmdConvert", "Click cmdBrowse"}));
+}
+
 // The same cases as the Qt window's.
 TEST(FormScenarios, AnswerTheFormCallsAsEveryToolkit) {
   struct Quiet : FormEvents {
