@@ -131,7 +131,7 @@ class QtForm : public TableFormView {
   void Show() override {
     if (!Window_) return;
     Guard([&] { Events_.Load(); });
-    if (!Window_) return;  // Load may unload
+    if (!Window_ || Gone()) return;  // Load may unload
     Window_->show();
     Window_->activateWindow();
     for (std::size_t i = 0; i < Controls_.size(); ++i) {
