@@ -11,7 +11,6 @@
 #include "settings/IniFileStore.h"
 #include "settings_tempdir.h"
 #include "startup/modMain.h"
-#include "window/FormRules.h"
 #include "window/Val.h"
 #include "window/frmMain.h"
 #include "window/frmMainLayout.h"
@@ -281,12 +280,6 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
        "main",
        {},
        "DeleteBMPs, LastDeviceDir, LastDir: " + notWritten},
-      {"both at once",
-       Store::FakeDeaf,
-       "/pi\rcs",
-       "main",
-       {},
-       "DeleteBMPs, LastDeviceDir: " + notWritten + "\r\n\r\nLastDir: " + lineBreak},
       {"blanks and quotes that a read drops",
        Store::Real,
        "\"/pics\"",
@@ -350,26 +343,6 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
     }
     EXPECT_EQ(saved, c.saved);
   }
-}
-
-TEST(FormRules, TwipsToPixelsRoundsHalvesAwayFromZero) {
-  struct Case {
-    int twips;
-    double dpi;
-    int pixels;
-  };
-  const Case cases[] = {{7185, 96, 479}, {1440, 96, 96}, {7, 96, 0},       {8, 96, 1},
-                        {15, 144, 2},    {-8, 96, -1},   {7185, 120, 599}, {315, 110.5, 24}};
-  for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips;
-}
-
-TEST(FormRules, TabOrderKeepsTheTableOrderForEqualIndexes) {
-  FormLayout layout;
-  for (int tab : {2, 0, 1, 0, 2}) {
-    layout.Controls.push_back(frmMainLayout().Controls[0]);
-    layout.Controls.back().TabIndex = tab;
-  }
-  EXPECT_EQ(TabOrder(layout), (std::vector<std::size_t>{1, 3, 2, 0, 4}));
 }
 
 }  // namespace
