@@ -116,7 +116,7 @@ void frmMain::SaveFields() {
     for (const std::string& k : keys) names += (names.empty() ? "" : ", ") + k;
     text += "\r\n\r\n" + names + ": " + reason;
   }
-  if (saved > 0) text += "\r\n\r\nThe other settings were saved.";
+  if (saved > 0) text += "\r\n\r\nThe other settings are in the file.";
   P_.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
 }
 

@@ -273,7 +273,7 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
        "/pi\ncs",
        "main",
        {"DeleteBMPs", "LastDeviceDir"},
-       "LastDir: " + lineBreak + "\r\n\r\nThe other settings were saved."},
+       "LastDir: " + lineBreak + "\r\n\r\nThe other settings are in the file."},
       {"a file that takes no writes",
        Store::FakeDeaf,
        "/pics",
