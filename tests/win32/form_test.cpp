@@ -2,6 +2,7 @@
 // focus, the fields' properties, and how clicks and unloading reach the handlers.
 
 #include <cmath>
+#include <cstring>
 
 #include "Win32TestSupport.h"
 #include "conversion/SendKeys.h"
@@ -195,6 +196,36 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   };
   EXPECT_EQ(Background(Path), ::GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(Background(Device), ::GetSysColor(COLOR_WINDOW));
+}
+
+// A paste loses its line breaks, as in the other toolkit, and still stops at the limit.
+TEST_F(FormTest, APasteLosesItsLineBreaks) {
+  View->Show();
+  Pump();
+  HWND Device = Control(control::kTxtTI89Dir);
+  WindowSystemWin32 Windows;
+  struct Case {
+    const char* Before;
+    std::wstring Pasted;
+    const char* After;
+  };
+  for (const Case& C :
+       {Case{"", L"ab\r\ncd\n", "abcd"}, Case{"main", L"01\r\n23456789", "main0123"}}) {
+    View->SetText(control::kTxtTI89Dir, C.Before);
+    ASSERT_TRUE(::OpenClipboard(Form));
+    ::EmptyClipboard();
+    const std::size_t Bytes = (C.Pasted.size() + 1) * sizeof(wchar_t);
+    HGLOBAL Data = ::GlobalAlloc(GMEM_MOVEABLE, Bytes);
+    std::memcpy(::GlobalLock(Data), C.Pasted.c_str(), Bytes);
+    ::GlobalUnlock(Data);
+    ::SetClipboardData(CF_UNICODETEXT, Data);
+    ::CloseClipboard();
+    ::SetFocus(Device);
+    ::SendMessageW(Device, EM_SETSEL, 100, 100);
+    Windows.SendKeys(ParseKeys("^v"), static_cast<ProcessId>(::GetCurrentProcessId()));
+    Pump();
+    EXPECT_EQ(View->Text(control::kTxtTI89Dir), C.After);
+  }
 }
 
 // Neither button is the default one: Enter presses the focused button, and nothing elsewhere.

@@ -94,6 +94,32 @@ LRESULT CALLBACK ContainerProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
   }
 }
 
+std::wstring ClipboardText(HWND Owner) {
+  std::wstring Text;
+  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !::OpenClipboard(Owner)) return Text;
+  if (HANDLE Data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* Chars = static_cast<const wchar_t*>(::GlobalLock(Data))) {
+      Text = Chars;
+      ::GlobalUnlock(Data);
+    }
+  }
+  ::CloseClipboard();
+  return Text;
+}
+
+// A field takes a paste without its line breaks, as in the other toolkit; the control alone would
+// keep the first line only. The replacement still stops at the field's limit.
+LRESULT CALLBACK FieldProc(HWND Window, UINT Message, WPARAM W, LPARAM L, UINT_PTR, DWORD_PTR) {
+  if (Message == WM_PASTE && (::GetWindowLongPtrW(Window, GWL_STYLE) & ES_READONLY) == 0) {
+    std::wstring Text = ClipboardText(Window);
+    std::erase_if(Text, [](wchar_t C) { return C == L'\r' || C == L'\n'; });
+    ::SendMessageW(Window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Text.c_str()));
+    return 0;
+  }
+  if (Message == WM_NCDESTROY) ::RemoveWindowSubclass(Window, FieldProc, 0);
+  return ::DefSubclassProc(Window, Message, W, L);
+}
+
 void RegisterClasses(HINSTANCE Instance) {
   static bool Registered = false;
   if (Registered) return;
@@ -262,8 +288,11 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
     ::SetWindowPos(C.Window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   ::SendMessageW(C.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font_), FALSE);
-  if (Entry.Kind == ControlKind::TextField && Entry.MaxLength > 0) {
-    ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Entry.MaxLength), 0);
+  if (Entry.Kind == ControlKind::TextField) {
+    ::SetWindowSubclass(C.Window, FieldProc, 0, 0);
+    if (Entry.MaxLength > 0) {
+      ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Entry.MaxLength), 0);
+    }
   }
   return C.Window;
 }
