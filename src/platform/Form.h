@@ -19,7 +19,7 @@ struct ControlEntry {
   int Left, Top, Width, Height;
   int TabIndex;
   std::string Caption;
-  int MaxLength = 0;      // text fields: 0 for no limit
+  int MaxLength = 0;      // text fields: how many characters typing may reach; 0 for no limit
   bool ReadOnly = false;  // text fields: the user cannot type into it
   bool ButtonFaceBackground = false;
   bool SizedToText = false;  // labels
@@ -51,12 +51,17 @@ class FormEvents {
 };
 
 // A built window. Text and values are read from and written to the real controls.
+// A name the table lacks raises error 5. Only check boxes hold a value: 0 unchecked, 1 checked,
+// 2 greyed (three-state boxes only); any other value, or a value for another control, raises 380.
+// SetText puts the whole text in: a field's MaxLength limits typing only.
+// After Unload, Text and Value give what the controls showed when the window went, and SetText
+// and SetValue change only that remembered state (the run may read the window after it unloads).
 class FormView {
  public:
   virtual ~FormView() = default;
   virtual std::string Text(const std::string& Control) = 0;
   virtual void SetText(const std::string& Control, const std::string& Text) = 0;
-  virtual int Value(const std::string& Control) = 0;  // check boxes: 0, 1 or 2
+  virtual int Value(const std::string& Control) = 0;
   virtual void SetValue(const std::string& Control, int Value) = 0;
   virtual WindowHandle Handle() = 0;
   // Shows the window modeless; Load runs first.

@@ -29,6 +29,7 @@ class frmMain : public FormEvents {
   void cmdConvert_Click();
   void cmdBrowse_Click();
   void cmdExit_Click();
+  void SaveFields();
 
   Platform& P_;
   ProgramState& State_;

@@ -5,7 +5,7 @@ namespace pictrane {
 const FormLayout& frmMainLayout() {
   static const FormLayout layout = [] {
     FormLayout f;
-    f.Name = "frmMain";
+    f.Name = control::kForm;
     f.Caption = "Pictrane Converter 1.1";
     f.ClientWidth = 7185;
     f.ClientHeight = 2250;
@@ -15,12 +15,12 @@ const FormLayout& frmMainLayout() {
     f.FontCharset = 0;
     f.FixedSize = true;
     f.CentreOnScreen = true;
-    f.FocusedControl = "cmdConvert";
+    f.FocusedControl = control::kCmdConvert;
 
     using K = ControlKind;
     // Creation order follows the tab order, so toolkits that order focus by creation agree.
     f.Controls = {
-        {.Name = "cmdConvert",
+        {.Name = control::kCmdConvert,
          .Kind = K::PushButton,
          .Container = "",
          .Left = 5820,
@@ -29,7 +29,7 @@ const FormLayout& frmMainLayout() {
          .Height = 375,
          .TabIndex = 0,
          .Caption = "Convert"},
-        {.Name = "Frame1",
+        {.Name = control::kFrame,
          .Kind = K::GroupFrame,
          .Container = "",
          .Left = 120,
@@ -38,18 +38,18 @@ const FormLayout& frmMainLayout() {
          .Height = 1515,
          .TabIndex = 1,
          .Caption = "Conversion"},
-        {.Name = "Picture1",
+        {.Name = control::kPicture,
          .Kind = K::PictureBox,
-         .Container = "Frame1",
+         .Container = control::kFrame,
          .Left = 180,
          .Top = 300,
          .Width = 6555,
          .Height = 1095,
          .TabIndex = 2,
          .Caption = ""},
-        {.Name = "txtPath",
+        {.Name = control::kTxtPath,
          .Kind = K::TextField,
-         .Container = "Picture1",
+         .Container = control::kPicture,
          .Left = 1140,
          .Top = 0,
          .Width = 4935,
@@ -58,18 +58,18 @@ const FormLayout& frmMainLayout() {
          .Caption = "",
          .ReadOnly = true,
          .ButtonFaceBackground = true},
-        {.Name = "cmdBrowse",
+        {.Name = control::kCmdBrowse,
          .Kind = K::PushButton,
-         .Container = "Picture1",
+         .Container = control::kPicture,
          .Left = 6120,
          .Top = 0,
          .Width = 435,
          .Height = 315,
          .TabIndex = 4,
          .Caption = "..."},
-        {.Name = "txtTI89Dir",
+        {.Name = control::kTxtTI89Dir,
          .Kind = K::TextField,
-         .Container = "Picture1",
+         .Container = control::kPicture,
          .Left = 1140,
          .Top = 420,
          .Width = 1815,
@@ -77,9 +77,9 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 5,
          .Caption = "",
          .MaxLength = 8},
-        {.Name = "Label1(1)",
+        {.Name = control::kLblDeviceFolder,
          .Kind = K::Label,
-         .Container = "Picture1",
+         .Container = control::kPicture,
          .Left = 0,
          .Top = 480,
          .Width = 1005,
@@ -87,9 +87,9 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 6,
          .Caption = "Device folder:",
          .SizedToText = true},
-        {.Name = "Label1(0)",
+        {.Name = control::kLblFolder,
          .Kind = K::Label,
-         .Container = "Picture1",
+         .Container = control::kPicture,
          .Left = 0,
          .Top = 60,
          .Width = 510,
@@ -97,9 +97,9 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 7,
          .Caption = "Folder:",
          .SizedToText = true},
-        {.Name = "chkDeleteBMPs",
+        {.Name = control::kChkDeleteBMPs,
          .Kind = K::CheckBox,
-         .Container = "Picture1",
+         .Container = control::kPicture,
          .Left = 1140,
          .Top = 840,
          .Width = 2715,
@@ -107,7 +107,7 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 8,
          .Caption = "Delete BMP files after conversion",
          .TriState = true},
-        {.Name = "cmdExit",
+        {.Name = control::kCmdExit,
          .Kind = K::PushButton,
          .Container = "",
          .Left = 4500,

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "FakePlatform.h"
+#include "settings/IniFileStore.h"
+#include "settings_tempdir.h"
 #include "startup/modMain.h"
 #include "window/Val.h"
 #include "window/frmMain.h"
@@ -15,6 +17,8 @@
 
 namespace pictrane::testing {
 namespace {
+
+using namespace control;
 
 TEST(Val, ReadsTheNumericPrefix) {
   struct Case {
@@ -130,9 +134,9 @@ class WindowTest : public ::testing::Test {
 
 TEST_F(WindowTest, EmptySettingsGiveEmptyFields) {
   FakeForm& form = Start();
-  EXPECT_EQ(form.Texts["txtPath"], "");
-  EXPECT_EQ(form.Texts["txtTI89Dir"], "");
-  EXPECT_EQ(form.Values["chkDeleteBMPs"], 0);
+  EXPECT_EQ(form.Texts[kTxtPath], "");
+  EXPECT_EQ(form.Texts[kTxtTI89Dir], "");
+  EXPECT_EQ(form.Values[kChkDeleteBMPs], 0);
 }
 
 TEST_F(WindowTest, ExitAndCloseBoxSaveTheFieldsInOrder) {
@@ -144,12 +148,12 @@ TEST_F(WindowTest, ExitAndCloseBoxSaveTheFieldsInOrder) {
     f.Profile.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = "C:\\tool\\cap.exe";
     Main(f.P, s);
     FakeForm& form = *f.Forms.Last;
-    form.Texts["txtPath"] = "/home/u/pics";
-    form.Texts["txtTI89Dir"] = "main";
-    form.Values["chkDeleteBMPs"] = 2;
+    form.Texts[kTxtPath] = "/home/u/pics";
+    form.Texts[kTxtTI89Dir] = "main";
+    form.Values[kChkDeleteBMPs] = 2;
     f.Log.clear();
     if (std::string(how) == "exit") {
-      s.MainForm->Click("cmdExit");
+      s.MainForm->Click(kCmdExit);
     } else {
       form.Unload();
     }
@@ -164,11 +168,11 @@ TEST_F(WindowTest, BrowseFillsTheFolderAndCancelKeepsIt) {
   Values()["settings/lastdir"] = "C:\\old";
   FakeForm& form = Start();
   fp.Folders.Answer = std::nullopt;
-  state.MainForm->Click("cmdBrowse");
-  EXPECT_EQ(form.Texts["txtPath"], "C:\\old");
+  state.MainForm->Click(kCmdBrowse);
+  EXPECT_EQ(form.Texts[kTxtPath], "C:\\old");
   fp.Folders.Answer = "D:\\new pics";
-  state.MainForm->Click("cmdBrowse");
-  EXPECT_EQ(form.Texts["txtPath"], "D:\\new pics");
+  state.MainForm->Click(kCmdBrowse);
+  EXPECT_EQ(form.Texts[kTxtPath], "D:\\new pics");
   EXPECT_EQ(fp.Only({"BrowseForFolder"}),
             (Transcript{"BrowseForFolder \"Select folder of BMP files to convert:\"",
                         "BrowseForFolder \"Select folder of BMP files to convert:\""}));
@@ -179,7 +183,7 @@ TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {
   Values()["settings/lastdevicedir"] = "main";
   fp.Files.Put("C:\\pics\\a.bmp");
   FakeForm& form = Start();
-  state.MainForm->Click("cmdConvert");
+  state.MainForm->Click(kCmdConvert);
   EXPECT_TRUE(form.Closed);
   const Transcript tail(fp.Log.end() - 5, fp.Log.end());
   EXPECT_EQ(tail, (Transcript{"Form Unload", "WriteString [Settings] DeleteBMPs=0",
@@ -189,7 +193,7 @@ TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {
 
 TEST_F(WindowTest, InvalidInputKeepsTheWindowOpen) {
   FakeForm& form = Start();
-  state.MainForm->Click("cmdConvert");
+  state.MainForm->Click(kCmdConvert);
   EXPECT_FALSE(form.Closed);
   EXPECT_EQ(fp.Log,
             Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
@@ -203,14 +207,14 @@ TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
   fp.Folders.Answer = "D:\\elsewhere";
   bool closedOnce = false;
   fp.Windows.OnDoEvents = [&] {
-    state.MainForm->Click("cmdConvert");
-    state.MainForm->Click("cmdBrowse");
+    state.MainForm->Click(kCmdConvert);
+    state.MainForm->Click(kCmdBrowse);
     if (fp.Windows.KeyStringsSent == 18 && !closedOnce) {
       closedOnce = true;
       form.Unload();  // the close box
     }
   };
-  state.MainForm->Click("cmdConvert");
+  state.MainForm->Click(kCmdConvert);
 
   EXPECT_EQ(fp.Only({"ListBitmaps", "BrowseForFolder"}),
             Transcript{"ListBitmaps C:\\pics > C:\\app\\list.txt"});
@@ -220,6 +224,125 @@ TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
                         "WriteString [Settings] LastDeviceDir=main",
                         "WriteString [Settings] LastDir=C:\\pics", "Form Closed"}));
   EXPECT_TRUE(form.Closed);
+}
+
+TEST_F(WindowTest, ACloseDuringARunThatNeverStartedDoesNotStopTheNextRun) {
+  Values()["settings/lastdir"] = "C:\\pics";
+  Values()["settings/lastdevicedir"] = "main";
+  fp.Files.Put("C:\\pics\\a.bmp");
+  FakeForm& form = Start();
+  fp.Programs.FailStart = true;
+  fp.Time.OnSleep = [&] {
+    if (fp.Programs.FailStart) form.Unload();  // the close box, while the tool is being started
+  };
+  state.MainForm->Click(kCmdConvert);
+  EXPECT_FALSE(form.Closed);
+  fp.Programs.FailStart = false;
+  state.MainForm->Click(kCmdConvert);
+  EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
+  EXPECT_TRUE(form.Closed);
+}
+
+// The profile functions on a file they cannot write: they take the write without a word.
+class DeafStore : public FakeProfileStore {
+ public:
+  using FakeProfileStore::FakeProfileStore;
+  void WriteString(const std::string&, const std::string&, const std::string&,
+                   const std::string&) override {}
+};
+
+// Every key is tried, and a box names the file and, per reason, the keys that did not reach it.
+TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
+  enum class Store { Fake, FakeDeaf, Real, RealReadOnly };
+  struct Case {
+    const char* name;
+    Store store;
+    std::string path, device;
+    std::vector<std::string> saved;  // keys whose value reads back as written
+    std::string message;             // after the file name; "" for no box
+  };
+  const std::string lineBreak =
+      "Invalid procedure call or argument: the value holds a line break, which the INI file "
+      "cannot store.";
+  const std::string notWritten =
+      "the file could not be written (it or its folder is read-only, or the disk is full).";
+  const Case cases[] = {
+      {"all saved", Store::Fake, "/pics", "main", {"DeleteBMPs", "LastDeviceDir", "LastDir"}, ""},
+      {"a line break in the folder",
+       Store::Fake,
+       "/pi\ncs",
+       "main",
+       {"DeleteBMPs", "LastDeviceDir"},
+       "LastDir: " + lineBreak + "\r\n\r\nThe other settings are in the file."},
+      {"a file that takes no writes",
+       Store::FakeDeaf,
+       "/pics",
+       "main",
+       {},
+       "DeleteBMPs, LastDeviceDir, LastDir: " + notWritten},
+      {"blanks and quotes that a read drops",
+       Store::Real,
+       "\"/pics\"",
+       " main ",
+       {"DeleteBMPs", "LastDeviceDir", "LastDir"},
+       ""},
+      {"a read-only file",
+       Store::RealReadOnly,
+       "/pics",
+       "main",
+       {},
+       "DeleteBMPs, LastDeviceDir, LastDir: " + notWritten},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fp;
+    DeafStore deaf(fp.Log, fp.Files);
+    IniFileStore real;
+    testing_support::TempDir dir;
+    ProfileStore* store = &fp.Profile;
+    std::string file = "C:\\app\\settings.ini";
+    if (c.store == Store::FakeDeaf) store = &deaf;
+    if (c.store == Store::Real || c.store == Store::RealReadOnly) {
+      store = &real;
+      file = (dir.Path() / "settings.ini").string();
+      std::ofstream(file) << "[Settings]\nLastDir=/old\n";
+      if (c.store == Store::RealReadOnly)
+        std::filesystem::permissions(
+            file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    }
+    Platform p{*store,   fp.Time,    fp.Controls, fp.Folders,  fp.Windows, fp.Programs,
+               fp.Files, fp.Listing, fp.Forms,    fp.Progress, fp.Notices};
+    ProgramState state;
+    state.SettingsFile = clsINI(*store);
+    state.SettingsFile.INIFile(file);
+    frmMain window(p, state);
+    window.Show();
+    FakeForm& form = *fp.Forms.Last;
+    form.Texts[kTxtPath] = c.path;
+    form.Texts[kTxtTI89Dir] = c.device;
+    form.Values[kChkDeleteBMPs] = 1;
+    fp.Log.clear();
+    window.Click(kCmdExit);
+
+    EXPECT_TRUE(form.Closed);  // the user asked to leave: told, not kept
+    const Transcript boxes = fp.Only({"MessageBox"});
+    if (c.message.empty()) {
+      EXPECT_EQ(boxes, Transcript{});
+    } else {
+      EXPECT_EQ(boxes, Transcript{"MessageBox Exclamation [Pictrane Converter] These settings "
+                                  "could not be saved in the file\r\n" +
+                                  file + ":\r\n\r\n" + c.message});
+    }
+    std::vector<std::string> saved;
+    clsINI reader(*store);
+    reader.INIFile(file);
+    const std::pair<const char*, std::string> written[] = {
+        {"DeleteBMPs", "1"}, {"LastDeviceDir", "main"}, {"LastDir", "/pics"}};
+    for (const auto& [key, value] : written) {
+      if (reader.ReadValue("Settings", key) == value) saved.push_back(key);
+    }
+    EXPECT_EQ(saved, c.saved);
+  }
 }
 
 }  // namespace

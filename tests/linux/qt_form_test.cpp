@@ -1,6 +1,7 @@
 // The real Qt window of the program, built from its layout and driven with Qt Test.
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -8,10 +9,13 @@
 #include "FakePlatform.h"
 #include "platform/linux/QtPlatform.h"
 #include "startup/modMain.h"
+#include "window/FormRules.h"
 #include "window/frmMain.h"
 #include "window/frmMainLayout.h"
+#include "../core/window_scenarios.h"
 
 using namespace pictrane;
+using namespace pictrane::control;
 using namespace pictrane::testing;
 
 class QtFormTest : public QObject {
@@ -28,7 +32,7 @@ class QtFormTest : public QObject {
       values = std::move(settings);
       values["settings/screencapturepath"] = "C:\\tool\\cap.exe";
       Main(p, state);
-      window = QApplication::topLevelWidgets().isEmpty() ? nullptr : Find<QWidget>("frmMain");
+      window = QApplication::topLevelWidgets().isEmpty() ? nullptr : Find<QWidget>(kForm);
     }
     template <typename T>
     static T* Find(const char* name) {
@@ -60,10 +64,10 @@ class QtFormTest : public QObject {
     QVERIFY(prog.window);
     QVERIFY(QTest::qWaitForWindowActive(prog.window));
     QCOMPARE(prog.window->windowTitle(), QString("Pictrane Converter 1.1"));
-    QCOMPARE(Program::Find<QLineEdit>("txtPath")->text(), QString("/pics"));
-    QCOMPARE(Program::Find<QLineEdit>("txtTI89Dir")->text(), QString("main"));
-    QCOMPARE(Program::Find<QCheckBox>("chkDeleteBMPs")->checkState(), Qt::PartiallyChecked);
-    QCOMPARE(QApplication::focusWidget(), Program::Find<QWidget>("cmdConvert"));
+    QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/pics"));
+    QCOMPARE(Program::Find<QLineEdit>(kTxtTI89Dir)->text(), QString("main"));
+    QCOMPARE(Program::Find<QCheckBox>(kChkDeleteBMPs)->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(QApplication::focusWidget(), Program::Find<QWidget>(kCmdConvert));
     prog.window->close();
   }
 
@@ -71,14 +75,14 @@ class QtFormTest : public QObject {
     Program prog;
     const double dpi = prog.window->screen()->logicalDotsPerInch();
     QCOMPARE(prog.window->size(), QSize(TwipsToPixels(7185, dpi), TwipsToPixels(2250, dpi)));
-    auto* path = Program::Find<QLineEdit>("txtPath");
+    auto* path = Program::Find<QLineEdit>(kTxtPath);
     QCOMPARE(path->geometry(),
              QRect(TwipsToPixels(1140, dpi), 0, TwipsToPixels(4935, dpi), TwipsToPixels(315, dpi)));
     QVERIFY(path->isReadOnly());
     QCOMPARE(path->palette().color(QPalette::Base), path->palette().color(QPalette::Button));
     QCOMPARE(prog.window->minimumSize(), prog.window->maximumSize());  // fixed size
-    QCOMPARE(Program::Find<QPushButton>("cmdBrowse")->parentWidget()->objectName(),
-             QString("Picture1"));
+    QCOMPARE(Program::Find<QPushButton>(kCmdBrowse)->parentWidget()->objectName(),
+             QString(kPicture));
     prog.window->close();
   }
 
@@ -86,41 +90,115 @@ class QtFormTest : public QObject {
     Program prog;
     QVERIFY(QTest::qWaitForWindowActive(prog.window));
     QStringList order;
-    QWidget* w = Program::Find<QWidget>("cmdConvert");
+    QWidget* w = Program::Find<QWidget>(kCmdConvert);
     for (int i = 0; i < 6; ++i) {
       order << w->objectName();
       w = w->nextInFocusChain();
       while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
     }
-    QCOMPARE(order, (QStringList{"cmdConvert", "txtPath", "cmdBrowse", "txtTI89Dir",
-                                 "chkDeleteBMPs", "cmdExit"}));
+    QCOMPARE(order, (QStringList{kCmdConvert, kTxtPath, kCmdBrowse, kTxtTI89Dir, kChkDeleteBMPs,
+                                 kCmdExit}));
     prog.window->close();
   }
 
-  void deviceFolderTakesEightCharacters() {
-    Program prog;
-    auto* dir = Program::Find<QLineEdit>("txtTI89Dir");
+  // The same cases as the Win32 window's.
+  void answersTheFormCallsAsEveryToolkit() {
+    struct Quiet : FormEvents {
+      void Load() override {}
+      void Unload(bool&) override {}
+      void Click(const std::string&) override {}
+    };
+    for (const scenarios::FormScenario& scenario : scenarios::FormScenarios()) {
+      Quiet events;
+      QtFormFactory forms(nullptr);
+      auto view = forms.Create(frmMainLayout(), events);
+      view->Show();
+      const std::vector<std::string> differences = scenarios::RunFormScenario(*view, scenario);
+      for (const std::string& d : differences) qWarning("%s", d.c_str());
+      QVERIFY2(differences.empty(), scenario.Name.c_str());
+    }
+  }
+
+  // The limit holds typing and pasting, never what the settings hold; a paste loses its line
+  // breaks.
+  void deviceFolderLimitsTypingOnly() {
+    struct Case {
+      const char* stored;
+      const char* typed;   // typed after the stored text
+      const char* pasted;  // then pasted at the end
+      const char* expected;
+    };
+    const Case cases[] = {
+        {"", "abcdefghi", "", "abcdefgh"},
+        {"abcdefghij", "x", "yz", "abcdefghij"},
+        {"", "ab", "c\r\nd\n", "abcd"},
+        {"main", "", "0123456789", "main0123"},
+        {"", "", "\n", ""},
+    };
+    for (const Case& c : cases) {
+      Program prog(Settings{{"settings/lastdevicedir", c.stored}});
+      QVERIFY(QTest::qWaitForWindowActive(prog.window));
+      auto* dir = Program::Find<QLineEdit>(kTxtTI89Dir);
+      QCOMPARE(dir->text(), QString(c.stored));
+      dir->setFocus();
+      dir->end(false);
+      QTest::keyClicks(dir, c.typed);
+      QApplication::clipboard()->setText(c.pasted);
+      if (*c.pasted) QTest::keySequence(dir, QKeySequence::Paste);
+      QCOMPARE(dir->text(), QString(c.expected));
+      QTest::mouseClick(Program::Find<QPushButton>(kCmdExit), Qt::LeftButton);
+      QVERIFY(prog.Writes().size() == 3);
+      QCOMPARE(prog.Writes()[1], "WriteString [Settings] LastDeviceDir=" + std::string(c.expected));
+      QTRY_VERIFY(!prog.window);
+    }
+    // Deleting below the limit is still possible in an over-long stored value.
+    Program prog(Settings{{"settings/lastdevicedir", "abcdefghij"}});
+    auto* dir = Program::Find<QLineEdit>(kTxtTI89Dir);
     dir->setFocus();
-    QTest::keyClicks(dir, "abcdefghi");
-    QCOMPARE(dir->text(), QString("abcdefgh"));
+    dir->end(false);
+    QTest::keyClick(dir, Qt::Key_Backspace);
+    QCOMPARE(dir->text(), QString("abcdefghi"));
     prog.window->close();
+  }
+
+  // Neither button is the default one, so Enter presses whichever has the focus.
+  void enterPressesTheFocusedButton() {
+    struct Case {
+      const char* button;
+      Qt::Key key;
+    };
+    for (const Case& c : {Case{kCmdConvert, Qt::Key_Return}, Case{kCmdConvert, Qt::Key_Enter},
+                          Case{kCmdExit, Qt::Key_Return}, Case{kTxtTI89Dir, Qt::Key_Return}}) {
+      Program prog;
+      QVERIFY(QTest::qWaitForWindowActive(prog.window));
+      QWidget* focused = Program::Find<QWidget>(c.button);
+      focused->setFocus();
+      QCOMPARE(QApplication::focusWidget(), focused);
+      QTest::keyClick(focused, c.key);
+      const bool exit = c.button == std::string(kCmdExit);
+      const bool convert = c.button == std::string(kCmdConvert);
+      QCOMPARE(prog.fp.Only({"MessageBox"}).size(), convert ? std::size_t{1} : std::size_t{0});
+      QCOMPARE(prog.Writes().size(), exit ? std::size_t{3} : std::size_t{0});
+      if (!exit) prog.window->close();
+      QTRY_VERIFY(!prog.window);
+    }
   }
 
   void checkBoxStatesMapBothWays() {
     Program prog(Settings{{"settings/deletebmps", "1"}});
-    auto* box = Program::Find<QCheckBox>("chkDeleteBMPs");
+    auto* box = Program::Find<QCheckBox>(kChkDeleteBMPs);
     QCOMPARE(box->checkState(), Qt::Checked);
     FormView& view = prog.state.MainForm->View();
     for (int v : {0, 1, 2}) {
-      view.SetValue("chkDeleteBMPs", v);
-      QCOMPARE(view.Value("chkDeleteBMPs"), v);
+      view.SetValue(kChkDeleteBMPs, v);
+      QCOMPARE(view.Value(kChkDeleteBMPs), v);
     }
     QCOMPARE(box->checkState(), Qt::PartiallyChecked);
     // A click only checks or unchecks; greyed is the program's to set.
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
-    QCOMPARE(view.Value("chkDeleteBMPs"), 1);
+    QCOMPARE(view.Value(kChkDeleteBMPs), 1);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
-    QCOMPARE(view.Value("chkDeleteBMPs"), 0);
+    QCOMPARE(view.Value(kChkDeleteBMPs), 0);
     prog.window->close();
   }
 
@@ -128,7 +206,7 @@ class QtFormTest : public QObject {
     Program prog(Settings{{"settings/lastdir", "/pics"},
                           {"settings/lastdevicedir", "main"},
                           {"settings/deletebmps", "1"}});
-    QTest::mouseClick(Program::Find<QPushButton>("cmdExit"), Qt::LeftButton);
+    QTest::mouseClick(Program::Find<QPushButton>(kCmdExit), Qt::LeftButton);
     QCOMPARE(prog.Writes(), kSaved);
     QTRY_VERIFY(!prog.window);
   }
@@ -145,17 +223,17 @@ class QtFormTest : public QObject {
   void browseKeepsTheFolderOnCancel() {
     Program prog(Settings{{"settings/lastdir", "/pics"}});
     prog.fp.Folders.Answer = std::nullopt;
-    QTest::mouseClick(Program::Find<QPushButton>("cmdBrowse"), Qt::LeftButton);
-    QCOMPARE(Program::Find<QLineEdit>("txtPath")->text(), QString("/pics"));
+    QTest::mouseClick(Program::Find<QPushButton>(kCmdBrowse), Qt::LeftButton);
+    QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/pics"));
     prog.fp.Folders.Answer = "/home/u/Bilder";
-    QTest::mouseClick(Program::Find<QPushButton>("cmdBrowse"), Qt::LeftButton);
-    QCOMPARE(Program::Find<QLineEdit>("txtPath")->text(), QString("/home/u/Bilder"));
+    QTest::mouseClick(Program::Find<QPushButton>(kCmdBrowse), Qt::LeftButton);
+    QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/home/u/Bilder"));
     prog.window->close();
   }
 
   void emptyFieldsAskForInputAndKeepTheWindow() {
     Program prog;
-    QTest::mouseClick(Program::Find<QPushButton>("cmdConvert"), Qt::LeftButton);
+    QTest::mouseClick(Program::Find<QPushButton>(kCmdConvert), Qt::LeftButton);
     QCOMPARE(prog.fp.Only({"MessageBox"}),
              Transcript{"MessageBox Exclamation [Pictrane Converter] Please specify folder."});
     QVERIFY(prog.window && prog.window->isVisible());
@@ -188,7 +266,7 @@ class QtFormTest : public QObject {
       events.Throw = c.Throw;
       auto view = forms.Create(frmMainLayout(), events);
       view->Show();
-      QTest::mouseClick(Program::Find<QPushButton>("cmdConvert"), Qt::LeftButton);
+      QTest::mouseClick(Program::Find<QPushButton>(kCmdConvert), Qt::LeftButton);
       QCOMPARE(reported.size(), std::size_t{1});
       QCOMPARE(reported[0].Number, c.Number);
       QCOMPARE(reported[0].Description, c.Description);

@@ -2,12 +2,14 @@
 // focus, the fields' properties, and how clicks and unloading reach the handlers.
 
 #include <cmath>
+#include <cstring>
 
 #include "Win32TestSupport.h"
 #include "conversion/SendKeys.h"
 #include "platform/win32/FormWin32.h"
 #include "platform/win32/WindowSystemWin32.h"
 #include "window/frmMainLayout.h"
+#include "../core/window_scenarios.h"
 
 namespace pictrane::win32::testing {
 namespace {
@@ -24,7 +26,8 @@ class Recorder : public FormEvents {
   }
   void Click(const std::string& Control) override {
     Calls.push_back("Click " + Control);
-    if (Control == "cmdExit" && FailOnExit) throw RaisedError(53, "test", "raised in a handler");
+    if (Control == control::kCmdExit && FailOnExit)
+      throw RaisedError(53, "test", "raised in a handler");
   }
   FormView* View = nullptr;
   std::vector<std::string> Calls;
@@ -139,7 +142,7 @@ TEST_F(FormTest, LoadRunsBeforeShowingAndFocusFollowsTheTabOrder) {
   EXPECT_EQ(Events.Calls, std::vector<std::string>{"Load"});
   EXPECT_FALSE(Events.VisibleOnLoad);
   EXPECT_TRUE(::IsWindowVisible(Form));
-  EXPECT_EQ(NameOf(::GetFocus()), "cmdConvert");
+  EXPECT_EQ(NameOf(::GetFocus()), control::kCmdConvert);
 
   std::vector<std::string> Order{NameOf(::GetFocus())};
   HWND At = ::GetFocus();
@@ -147,20 +150,22 @@ TEST_F(FormTest, LoadRunsBeforeShowingAndFocusFollowsTheTabOrder) {
     At = ::GetNextDlgTabItem(Form, At, FALSE);
     Order.push_back(NameOf(At));
   }
-  EXPECT_EQ(Order, (std::vector<std::string>{"cmdConvert", "txtPath", "cmdBrowse", "txtTI89Dir",
-                                             "chkDeleteBMPs", "cmdExit", "cmdConvert"}));
+  EXPECT_EQ(Order,
+            (std::vector<std::string>{control::kCmdConvert, control::kTxtPath, control::kCmdBrowse,
+                                      control::kTxtTI89Dir, control::kChkDeleteBMPs,
+                                      control::kCmdExit, control::kCmdConvert}));
 
   // Tab, typed for real, moves the focus the same way.
   WindowSystemWin32 Windows;
   Windows.SendKeys(ParseKeys("{TAB}{TAB}"), static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
-  EXPECT_EQ(NameOf(::GetFocus()), "cmdBrowse");
+  EXPECT_EQ(NameOf(::GetFocus()), control::kCmdBrowse);
 }
 
 TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   View->Show();
   Pump();
-  HWND Path = Control("txtPath"), Device = Control("txtTI89Dir");
+  HWND Path = Control(control::kTxtPath), Device = Control(control::kTxtTI89Dir);
   EXPECT_NE(::GetWindowLongPtrW(Path, GWL_STYLE) & ES_READONLY, 0);
   EXPECT_EQ(::GetWindowLongPtrW(Device, GWL_STYLE) & ES_READONLY, 0);
   EXPECT_EQ(::SendMessageW(Device, EM_GETLIMITTEXT, 0, 0), 8);
@@ -170,15 +175,13 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   WindowSystemWin32 Windows;
   Windows.SendKeys(ParseKeys("abcdefghi"), static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
-  EXPECT_EQ(View->Text("txtTI89Dir"), "abcdefgh");
-  View->SetText("txtTI89Dir",
-                "\xC3\xA9"
-                "123456789");
-  EXPECT_EQ(View->Text("txtTI89Dir"),
-            "\xC3\xA9"
-            "1234567");
-  View->SetText("txtPath", "C:\\\xCE\xA9 pics");
-  EXPECT_EQ(View->Text("txtPath"), "C:\\\xCE\xA9 pics");
+  EXPECT_EQ(View->Text(control::kTxtTI89Dir), "abcdefgh");
+  // Over the limit, typing is refused and deleting still works.
+  View->SetText(control::kTxtTI89Dir, "abcdefghij");
+  ::SendMessageW(Device, EM_SETSEL, 10, 10);
+  Windows.SendKeys(ParseKeys("x{BACKSPACE}"), static_cast<ProcessId>(::GetCurrentProcessId()));
+  Pump();
+  EXPECT_EQ(View->Text(control::kTxtTI89Dir), "abcdefghi");
 
   // The read-only field sits on the button face; the other one on the window colour.
   ::RedrawWindow(Form, nullptr, nullptr,
@@ -195,28 +198,85 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   EXPECT_EQ(Background(Device), ::GetSysColor(COLOR_WINDOW));
 }
 
-TEST_F(FormTest, TheCheckBoxHasThreeStates) {
-  HWND Box = Control("chkDeleteBMPs");
-  EXPECT_EQ(::GetWindowLongPtrW(Box, GWL_STYLE) & BS_TYPEMASK, BS_3STATE);
-  for (int Value : {2, 1, 0}) {
-    View->SetValue("chkDeleteBMPs", Value);
-    EXPECT_EQ(::SendMessageW(Box, BM_GETCHECK, 0, 0), Value);
-    EXPECT_EQ(View->Value("chkDeleteBMPs"), Value);
+// A paste loses its line breaks, as in the other toolkit, and still stops at the limit.
+TEST_F(FormTest, APasteLosesItsLineBreaks) {
+  View->Show();
+  Pump();
+  HWND Device = Control(control::kTxtTI89Dir);
+  WindowSystemWin32 Windows;
+  struct Case {
+    const char* Before;
+    std::wstring Pasted;
+    const char* After;
+  };
+  for (const Case& C :
+       {Case{"", L"ab\r\ncd\n", "abcd"}, Case{"main", L"01\r\n23456789", "main0123"}}) {
+    View->SetText(control::kTxtTI89Dir, C.Before);
+    ASSERT_TRUE(::OpenClipboard(Form));
+    ::EmptyClipboard();
+    const std::size_t Bytes = (C.Pasted.size() + 1) * sizeof(wchar_t);
+    HGLOBAL Data = ::GlobalAlloc(GMEM_MOVEABLE, Bytes);
+    std::memcpy(::GlobalLock(Data), C.Pasted.c_str(), Bytes);
+    ::GlobalUnlock(Data);
+    ::SetClipboardData(CF_UNICODETEXT, Data);
+    ::CloseClipboard();
+    ::SetFocus(Device);
+    ::SendMessageW(Device, EM_SETSEL, 100, 100);
+    Windows.SendKeys(ParseKeys("^v"), static_cast<ProcessId>(::GetCurrentProcessId()));
+    Pump();
+    EXPECT_EQ(View->Text(control::kTxtTI89Dir), C.After);
   }
-  for (int Bad : {-1, 3}) {
-    try {
-      View->SetValue("chkDeleteBMPs", Bad);
-      ADD_FAILURE() << Bad;
-    } catch (const RaisedError& Error) {
-      EXPECT_EQ(Error.Number, 380);
+}
+
+// Neither button is the default one: Enter presses the focused button, and nothing elsewhere.
+TEST_F(FormTest, EnterPressesTheFocusedButton) {
+  View->Show();
+  Pump();
+  WindowSystemWin32 Windows;
+  for (const char* Name :
+       {control::kCmdConvert, control::kCmdBrowse, control::kTxtTI89Dir, control::kChkDeleteBMPs}) {
+    ::SetFocus(Control(Name));
+    Windows.SendKeys(ParseKeys("{ENTER}"), static_cast<ProcessId>(::GetCurrentProcessId()));
+    Pump();
+  }
+  EXPECT_EQ(Events.Calls,
+            (std::vector<std::string>{"Load", "Click cmdConvert", "Click cmdBrowse"}));
+}
+
+// The same cases as the Qt window's.
+TEST(FormScenarios, AnswerTheFormCallsAsEveryToolkit) {
+  struct Quiet : FormEvents {
+    void Load() override {}
+    void Unload(bool&) override {}
+    void Click(const std::string&) override {}
+  };
+  FormFactoryWin32 Factory(::GetModuleHandleW(nullptr), [](const RaisedError&) {});
+  for (const scenarios::FormScenario& Scenario : scenarios::FormScenarios()) {
+    Quiet Events;
+    std::unique_ptr<FormView> View = Factory.Create(frmMainLayout(), Events);
+    View->Show();
+    EXPECT_EQ(scenarios::RunFormScenario(*View, Scenario), std::vector<std::string>{});
+    View.reset();
+    MSG Quit;  // an unloaded window asks the loop to quit; the next scenario needs none
+    while (::PeekMessageW(&Quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
   }
+}
+
+TEST_F(FormTest, TheCheckBoxHasThreeStates) {
+  HWND Box = Control(control::kChkDeleteBMPs);
+  EXPECT_EQ(::GetWindowLongPtrW(Box, GWL_STYLE) & BS_TYPEMASK, BS_3STATE);
+  for (int Value : {2, 1, 0}) {
+    View->SetValue(control::kChkDeleteBMPs, Value);
+    EXPECT_EQ(::SendMessageW(Box, BM_GETCHECK, 0, 0), Value);
+    EXPECT_EQ(View->Value(control::kChkDeleteBMPs), Value);
+  }
   // A click only checks or unchecks, as in the Linux window; greyed is the program's to set.
-  View->SetValue("chkDeleteBMPs", 2);
+  View->SetValue(control::kChkDeleteBMPs, 2);
   std::vector<int> Seen;
   for (int I = 0; I < 3; ++I) {
     ::SendMessageW(Box, BM_CLICK, 0, 0);
-    Seen.push_back(View->Value("chkDeleteBMPs"));
+    Seen.push_back(View->Value(control::kChkDeleteBMPs));
   }
   EXPECT_EQ(Seen, (std::vector<int>{1, 0, 1}));
   EXPECT_TRUE(Events.Calls.empty());  // a check box is no button to the handlers
@@ -225,18 +285,18 @@ TEST_F(FormTest, TheCheckBoxHasThreeStates) {
 TEST_F(FormTest, ButtonsClickAndUnloadingCanBeCancelled) {
   View->Show();
   Pump();
-  ::SendMessageW(Control("cmdBrowse"), BM_CLICK, 0, 0);  // inside the picture box
-  ::SendMessageW(Control("cmdConvert"), BM_CLICK, 0, 0);
+  ::SendMessageW(Control(control::kCmdBrowse), BM_CLICK, 0, 0);  // inside the picture box
+  ::SendMessageW(Control(control::kCmdConvert), BM_CLICK, 0, 0);
   Events.FailOnExit = true;
-  ::SendMessageW(Control("cmdExit"), BM_CLICK, 0, 0);
+  ::SendMessageW(Control(control::kCmdExit), BM_CLICK, 0, 0);
   ASSERT_EQ(Errors.size(), 1u);  // caught at the window procedure, handed to the top level
   EXPECT_EQ(Errors[0].Number, 53);
 
   Events.CancelUnload = true;
   ::SendMessageW(Form, WM_CLOSE, 0, 0);
   EXPECT_TRUE(::IsWindow(Form));
-  View->SetValue("chkDeleteBMPs", 2);
-  View->SetText("txtTI89Dir", "dev");
+  View->SetValue(control::kChkDeleteBMPs, 2);
+  View->SetText(control::kTxtTI89Dir, "dev");
 
   Events.CancelUnload = false;
   ::SendMessageW(Form, WM_CLOSE, 0, 0);
@@ -246,8 +306,8 @@ TEST_F(FormTest, ButtonsClickAndUnloadingCanBeCancelled) {
   MSG Quit;
   EXPECT_TRUE(::PeekMessageW(&Quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
   // What the window showed last can still be read, as the run may do after an unload.
-  EXPECT_EQ(View->Text("txtTI89Dir"), "dev");
-  EXPECT_EQ(View->Value("chkDeleteBMPs"), 2);
+  EXPECT_EQ(View->Text(control::kTxtTI89Dir), "dev");
+  EXPECT_EQ(View->Value(control::kChkDeleteBMPs), 2);
   View->Unload();  // nothing left to unload
   EXPECT_EQ(Events.Calls.size(), 6u);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,11 +12,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QValidator>
 #include <QWidget>
-#include <cmath>
-#include <map>
+#include <algorithm>
+#include <vector>
 
 #include "X11Session.h"
+#include "window/FormRules.h"
 
 namespace pictrane {
 
@@ -39,6 +42,67 @@ class TwoClickCheckBox : public QCheckBox {
   }
 };
 
+// Enter presses the focused button, as Space does, though no button is the default one (as the
+// other toolkit's dialog navigation does it).
+class EnterPressesButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      click();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
+
+// What typing and pasting may put into a field: never a line break (pasted text loses them), and
+// nothing that takes it past its limit. A text the program sets is taken whole, so a stored value
+// longer than the limit comes back as it was.
+class FieldInput : public QValidator {
+ public:
+  FieldInput(QLineEdit* edit, int maxLength) : QValidator(edit), Max_(maxLength) {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { Before_ = text; });
+  }
+
+  void SetByProgram(QLineEdit* edit, const QString& text) {
+    ByProgram_ = true;
+    edit->setText(text);
+    ByProgram_ = false;
+  }
+
+  State validate(QString& input, int& pos) const override {
+    if (ByProgram_) return Acceptable;
+    for (qsizetype i = input.size(); i-- > 0;) {
+      if (input[i] != u'\r' && input[i] != u'\n') continue;
+      input.remove(i, 1);
+      if (i < pos) --pos;
+    }
+    if (Max_ <= 0 || input.size() <= Max_ || input.size() <= Before_.size()) return Acceptable;
+    // Keep what was there and as much of the inserted part as fits, as a limited edit control
+    // does with a paste.
+    qsizetype head = 0;
+    while (head < Before_.size() && head < input.size() && Before_[head] == input[head]) ++head;
+    qsizetype tail = 0;
+    while (tail < Before_.size() - head && tail < input.size() - head &&
+           Before_[Before_.size() - 1 - tail] == input[input.size() - 1 - tail])
+      ++tail;
+    const qsizetype inserted = input.size() - head - tail;
+    qsizetype room = std::clamp<qsizetype>(Max_ - head - tail, 0, inserted);
+    if (room > 0 && input[head + room - 1].isHighSurrogate()) --room;  // no half characters
+    input = input.left(head) + input.mid(head, room) + input.right(tail);
+    pos = static_cast<int>(head + room);
+    return Acceptable;
+  }
+
+ private:
+  int Max_;
+  QString Before_;
+  bool ByProgram_ = false;
+};
+
 class QtForm;
 
 class FormWidget : public QWidget {
@@ -52,27 +116,61 @@ class FormWidget : public QWidget {
   QtForm& Form_;
 };
 
-class QtForm : public FormView {
+class QtForm : public TableFormView {
  public:
   QtForm(const FormLayout& layout, FormEvents& events, UnhandledErrorFn onUnhandled)
-      : Events_(events), OnUnhandled_(std::move(onUnhandled)) {
-    Build(layout);
+      : TableFormView(layout), Events_(events), OnUnhandled_(std::move(onUnhandled)) {
+    Build();
   }
   ~QtForm() override { delete Window_.data(); }
 
-  std::string Text(const std::string& Control) override {
-    if (auto* e = qobject_cast<QLineEdit*>(Find(Control))) return S(e->text());
-    return S(Find(Control)->property("text").toString());
+  WindowHandle Handle() override {
+    return Window_ ? static_cast<WindowHandle>(Window_->winId()) : 0;
   }
-  void SetText(const std::string& Control, const std::string& Text) override {
-    if (auto* e = qobject_cast<QLineEdit*>(Find(Control))) {
-      e->setText(Q(Text));  // a field's length limit applies here too
-    } else {
-      Find(Control)->setProperty("text", Q(Text));
+
+  void Show() override {
+    if (!Window_) return;
+    Guard([&] { Events_.Load(); });
+    if (!Window_ || Gone()) return;  // Load may unload
+    Window_->show();
+    Window_->activateWindow();
+    for (std::size_t i = 0; i < Controls_.size(); ++i) {
+      if (Layout().Controls[i].Name == Layout().FocusedControl)
+        Controls_[i]->setFocus(Qt::ActiveWindowFocusReason);
     }
   }
-  int Value(const std::string& Control) override {
-    switch (qobject_cast<QCheckBox*>(Find(Control))->checkState()) {
+
+  void Unload() override {
+    if (!Window_ || Gone()) return;
+    if (!AskUnload()) return;
+    Closing_ = true;
+    Window_->close();
+  }
+
+  // The close box: the same handler, which may keep the window.
+  void OnClose(QCloseEvent* event) {
+    if (Closing_ || AskUnload()) {
+      WindowGoing();
+      event->accept();
+    } else {
+      event->ignore();
+    }
+  }
+
+ protected:
+  std::string ReadText(std::size_t i) override {
+    if (auto* e = qobject_cast<QLineEdit*>(Controls_[i])) return S(e->text());
+    return S(Controls_[i]->property("text").toString());
+  }
+  void WriteText(std::size_t i, const std::string& text) override {
+    if (auto* e = qobject_cast<QLineEdit*>(Controls_[i])) {
+      Inputs_[i]->SetByProgram(e, Q(text));
+    } else {
+      Controls_[i]->setProperty("text", Q(text));
+    }
+  }
+  int ReadValue(std::size_t i) override {
+    switch (static_cast<QCheckBox*>(Controls_[i])->checkState()) {
       case Qt::Checked:
         return 1;
       case Qt::PartiallyChecked:
@@ -82,51 +180,12 @@ class QtForm : public FormView {
     }
     return 0;
   }
-  void SetValue(const std::string& Control, int Value) override {
-    auto* box = qobject_cast<QCheckBox*>(Find(Control));
-    box->setCheckState(Value == 1   ? Qt::Checked
-                       : Value == 2 ? Qt::PartiallyChecked
-                                    : Qt::Unchecked);
+  void WriteValue(std::size_t i, int value) override {
+    static_cast<QCheckBox*>(Controls_[i])
+        ->setCheckState(value == 1   ? Qt::Checked
+                        : value == 2 ? Qt::PartiallyChecked
+                                     : Qt::Unchecked);
   }
-  WindowHandle Handle() override {
-    return Window_ ? static_cast<WindowHandle>(Window_->winId()) : 0;
-  }
-
-  void Show() override {
-    Guard([&] { Events_.Load(); });
-    Window_->show();
-    Window_->activateWindow();
-    if (QWidget* focus = Controls_[FocusedControl_]) focus->setFocus(Qt::ActiveWindowFocusReason);
-  }
-
-  void Unload() override {
-    if (!Window_) return;
-    if (!AskUnload()) return;
-    Closing_ = true;
-    Window_->close();
-  }
-
-  // The close box: the same handler, which may keep the window.
-  void OnClose(QCloseEvent* event) {
-    if (Closing_) {
-      event->accept();
-      return;
-    }
-    if (AskUnload()) {
-      event->accept();
-    } else {
-      event->ignore();
-    }
-  }
-
-  QWidget* Find(const std::string& name) const {
-    const auto it = Controls_.find(name);
-    if (it == Controls_.end())
-      throw RaisedError(ErrorNumber::InvalidProcedureCall, "frmMain", "No control " + name);
-    return it->second;
-  }
-
-  QWidget* Window() const { return Window_; }
 
  private:
   bool AskUnload() {
@@ -146,13 +205,13 @@ class QtForm : public FormView {
     }
   }
 
-  void Build(const FormLayout& layout) {
+  void Build() {
+    const FormLayout& layout = Layout();
     Window_ = new FormWidget(*this);
     Window_->setObjectName(Q(layout.Name));
     Window_->setWindowTitle(Q(layout.Caption));
     Window_->setWindowIcon(QIcon(":/pictrane.png"));
     Window_->setAttribute(Qt::WA_DeleteOnClose);
-    FocusedControl_ = layout.FocusedControl;
 
     // Tahoma where installed; otherwise the nearest sans of similar width.
     QFont font;
@@ -165,14 +224,17 @@ class QtForm : public FormView {
     const double dpi = Window_->screen() ? Window_->screen()->logicalDotsPerInch() : 96.0;
     auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
 
-    std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlEntry& c : layout.Controls) {
-      QWidget* parent = c.Container.empty() ? Window_.data() : Controls_.at(c.Container);
+    Controls_.assign(layout.Controls.size(), nullptr);
+    Inputs_.assign(layout.Controls.size(), nullptr);
+    for (std::size_t i = 0; i < layout.Controls.size(); ++i) {
+      const ControlEntry& c = layout.Controls[i];
+      // The table lists a container before what it holds.
+      QWidget* parent = c.Container.empty() ? Window_.data() : Controls_[IndexOf(c.Container)];
       QWidget* w = nullptr;
       switch (c.Kind) {
         case ControlKind::PushButton: {
-          auto* b = new QPushButton(Q(c.Caption), parent);
-          b->setAutoDefault(false);  // neither button answers Enter or Escape
+          auto* b = new EnterPressesButton(Q(c.Caption), parent);
+          b->setAutoDefault(false);  // neither button is the default one
           QObject::connect(b, &QPushButton::clicked, Window_,
                            [this, name = c.Name] { Click(name); });
           w = b;
@@ -186,7 +248,8 @@ class QtForm : public FormView {
           break;
         case ControlKind::TextField: {
           auto* e = new QLineEdit(parent);
-          if (c.MaxLength > 0) e->setMaxLength(c.MaxLength);
+          Inputs_[i] = new FieldInput(e, c.MaxLength);
+          e->setValidator(Inputs_[i]);
           e->setReadOnly(c.ReadOnly);
           if (c.ButtonFaceBackground) {
             QPalette pal = e->palette();
@@ -212,12 +275,14 @@ class QtForm : public FormView {
       // A wider substitute font must not cut the check box's caption.
       if (c.Kind == ControlKind::CheckBox && w->sizeHint().width() > w->width())
         w->resize(std::min(w->sizeHint().width(), parent->width() - w->x()), w->height());
-      if (w->focusPolicy() != Qt::NoFocus) tabOrder.emplace_back(c.TabIndex, w);
-      Controls_[c.Name] = w;
+      Controls_[i] = w;
     }
-    std::sort(tabOrder.begin(), tabOrder.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i)
-      QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    QWidget* previous = nullptr;
+    for (std::size_t i : TabOrder(layout)) {
+      if (Controls_[i]->focusPolicy() == Qt::NoFocus) continue;
+      if (previous) QWidget::setTabOrder(previous, Controls_[i]);
+      previous = Controls_[i];
+    }
 
     Window_->setFixedSize(px(layout.ClientWidth), px(layout.ClientHeight));
     if (layout.CentreOnScreen && Window_->screen()) {
@@ -237,8 +302,8 @@ class QtForm : public FormView {
   FormEvents& Events_;
   UnhandledErrorFn OnUnhandled_;
   QPointer<FormWidget> Window_;
-  std::map<std::string, QWidget*> Controls_;
-  std::string FocusedControl_;
+  std::vector<QWidget*> Controls_;   // in the table's order
+  std::vector<FieldInput*> Inputs_;  // text fields' input rules, owned by their fields
   bool Closing_ = false;
 };
 
@@ -247,10 +312,6 @@ void FormWidget::closeEvent(QCloseEvent* event) {
 }
 
 }  // namespace
-
-int TwipsToPixels(int Twips, double Dpi) {
-  return static_cast<int>(std::lround(Twips / 15.0 * Dpi / 96.0));
-}
 
 std::optional<std::string> QtFolderDialog::BrowseForFolder(WindowHandle,
                                                            const std::string& Prompt) {

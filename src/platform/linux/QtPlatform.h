@@ -57,7 +57,4 @@ class QtFormFactory : public FormFactory {
   UnhandledErrorFn OnUnhandled_;
 };
 
-// Pixels for a length in twips at the given dots per inch (15 twips a pixel at 96).
-int TwipsToPixels(int Twips, double Dpi);
-
 }  // namespace pictrane

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../../window/FormRules.h"
 #include "Errors.h"
 #include "MessageLoop.h"
 #include "resource.h"
@@ -21,12 +22,9 @@ constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL: no default 
 struct Control {
   ControlEntry Entry;
   HWND Window = nullptr;
-  // What the control showed when the window went, for readers that come later.
-  std::wstring LastText;
-  int LastValue = 0;
 };
 
-class FormViewWin32 final : public FormView {
+class FormViewWin32 final : public TableFormView {
  public:
   FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormEvents& Events,
                 const FormFactoryWin32::ErrorHandler& OnError);
@@ -34,10 +32,6 @@ class FormViewWin32 final : public FormView {
   FormViewWin32(const FormViewWin32&) = delete;
   FormViewWin32& operator=(const FormViewWin32&) = delete;
 
-  std::string Text(const std::string& Name) override;
-  void SetText(const std::string& Name, const std::string& Text) override;
-  int Value(const std::string& Name) override;
-  void SetValue(const std::string& Name, int Value) override;
   WindowHandle Handle() override { return reinterpret_cast<WindowHandle>(Window_); }
   void Show() override;
   void Unload() override;
@@ -51,22 +45,25 @@ class FormViewWin32 final : public FormView {
     return nullptr;
   }
 
+ protected:
+  std::string ReadText(std::size_t Index) override;
+  void WriteText(std::size_t Index, const std::string& Text) override;
+  int ReadValue(std::size_t Index) override;
+  void WriteValue(std::size_t Index, int Value) override;
+
  private:
   void Build(HINSTANCE Instance);
   HWND CreateControl(HINSTANCE Instance, Control& C, int Id);
   // The window a control lives in and its position there: group frames hold no windows of their
   // own, so what they contain goes into their own parent, moved by their position.
   HWND ParentOf(const ControlEntry& Entry, POINT& Offset) const;
-  Control& Find(const std::string& Name);
   Control* FindByWindow(HWND Window);
   int Pixels(int Twips) const { return TwipsToPixels(Twips, Dpi_); }
 
   LRESULT OnMessage(UINT Message, WPARAM W, LPARAM L);
   void Guarded(const std::function<void()>& Handler);
   void RequestUnload();
-  void Remember();
 
-  FormLayout Layout_;
   FormEvents& Events_;
   FormFactoryWin32::ErrorHandler OnError_;
   std::vector<Control> Controls_;
@@ -74,7 +71,6 @@ class FormViewWin32 final : public FormView {
   HFONT Font_ = nullptr;
   HWND LastFocus_ = nullptr;
   int Dpi_ = 96;
-  bool Gone_ = false;
   bool QuitWhenGone_ = true;
 };
 
@@ -96,6 +92,32 @@ LRESULT CALLBACK ContainerProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
     default:
       return ::DefWindowProcW(Window, Message, W, L);
   }
+}
+
+std::wstring ClipboardText(HWND Owner) {
+  std::wstring Text;
+  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !::OpenClipboard(Owner)) return Text;
+  if (HANDLE Data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* Chars = static_cast<const wchar_t*>(::GlobalLock(Data))) {
+      Text = Chars;
+      ::GlobalUnlock(Data);
+    }
+  }
+  ::CloseClipboard();
+  return Text;
+}
+
+// A field takes a paste without its line breaks, as in the other toolkit; the control alone would
+// keep the first line only. The replacement still stops at the field's limit.
+LRESULT CALLBACK FieldProc(HWND Window, UINT Message, WPARAM W, LPARAM L, UINT_PTR, DWORD_PTR) {
+  if (Message == WM_PASTE && (::GetWindowLongPtrW(Window, GWL_STYLE) & ES_READONLY) == 0) {
+    std::wstring Text = ClipboardText(Window);
+    std::erase_if(Text, [](wchar_t C) { return C == L'\r' || C == L'\n'; });
+    ::SendMessageW(Window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Text.c_str()));
+    return 0;
+  }
+  if (Message == WM_NCDESTROY) ::RemoveWindowSubclass(Window, FieldProc, 0);
+  return ::DefSubclassProc(Window, Message, W, L);
 }
 
 void RegisterClasses(HINSTANCE Instance) {
@@ -130,7 +152,7 @@ void RegisterClasses(HINSTANCE Instance) {
 
 FormViewWin32::FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormEvents& Events,
                              const FormFactoryWin32::ErrorHandler& OnError)
-    : Layout_(Layout), Events_(Events), OnError_(OnError), Dpi_(ScreenDpi()) {
+    : TableFormView(Layout), Events_(Events), OnError_(OnError), Dpi_(ScreenDpi()) {
   RegisterClasses(Instance);
   Build(Instance);
 }
@@ -145,45 +167,40 @@ FormViewWin32::~FormViewWin32() {
 
 void FormViewWin32::Build(HINSTANCE Instance) {
   // Tahoma 8.25 pt is 11 pixels high at 96 dpi.
-  const int Height = -static_cast<int>(std::lround(Layout_.FontSize * Dpi_ / 72.0));
-  Font_ = ::CreateFontW(Height, 0, 0, 0, Layout_.FontWeight, FALSE, FALSE, FALSE,
-                        static_cast<DWORD>(Layout_.FontCharset), OUT_DEFAULT_PRECIS,
+  const int Height = -static_cast<int>(std::lround(Layout().FontSize * Dpi_ / 72.0));
+  Font_ = ::CreateFontW(Height, 0, 0, 0, Layout().FontWeight, FALSE, FALSE, FALSE,
+                        static_cast<DWORD>(Layout().FontCharset), OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                        Widen(Layout_.FontName).c_str());
+                        Widen(Layout().FontName).c_str());
 
   // No WS_CLIPCHILDREN: a group frame paints only its outline, the window paints what is inside.
   const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                      (Layout_.FixedSize ? 0 : WS_THICKFRAME | WS_MAXIMIZEBOX);
+                      (Layout().FixedSize ? 0 : WS_THICKFRAME | WS_MAXIMIZEBOX);
   const DWORD ExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-  RECT Frame{0, 0, Pixels(Layout_.ClientWidth), Pixels(Layout_.ClientHeight)};
+  RECT Frame{0, 0, Pixels(Layout().ClientWidth), Pixels(Layout().ClientHeight)};
   ::AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
   const int Width = Frame.right - Frame.left, FullHeight = Frame.bottom - Frame.top;
   int X = CW_USEDEFAULT, Y = CW_USEDEFAULT;
-  if (Layout_.CentreOnScreen) {
+  if (Layout().CentreOnScreen) {
     X = (::GetSystemMetrics(SM_CXSCREEN) - Width) / 2;
     Y = (::GetSystemMetrics(SM_CYSCREEN) - FullHeight) / 2;
   }
-  Window_ = ::CreateWindowExW(ExStyle, kFormClass, Widen(Layout_.Caption).c_str(), Style, X, Y,
+  Window_ = ::CreateWindowExW(ExStyle, kFormClass, Widen(Layout().Caption).c_str(), Style, X, Y,
                               Width, FullHeight, nullptr, nullptr, Instance, this);
   if (Window_ == nullptr) {
     const DWORD Code = ::GetLastError();
     throw RaisedError(
         ErrorNumber::InvalidProcedureCall, kErrorSource,
-        "Cannot create the window " + Layout_.Name + " (" + SystemMessage(Code) + ")");
+        "Cannot create the window " + Layout().Name + " (" + SystemMessage(Code) + ")");
   }
 
   // Controls are created in tab order: the dialog navigation follows creation order.
-  for (const ControlEntry& Entry : Layout_.Controls) {
+  for (const ControlEntry& Entry : Layout().Controls) {
     Control C;
     C.Entry = Entry;
     Controls_.push_back(std::move(C));
   }
-  std::vector<std::size_t> Order(Controls_.size());
-  for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
-  std::stable_sort(Order.begin(), Order.end(), [this](std::size_t A, std::size_t B) {
-    return Controls_[A].Entry.TabIndex < Controls_[B].Entry.TabIndex;
-  });
-  for (std::size_t Index : Order) {
+  for (std::size_t Index : TabOrder(Layout())) {
     CreateControl(Instance, Controls_[Index], kFirstControlId + static_cast<int>(Index));
   }
   AddDialogNavigation(Window_);
@@ -271,18 +288,13 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
     ::SetWindowPos(C.Window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   ::SendMessageW(C.Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font_), FALSE);
-  if (Entry.Kind == ControlKind::TextField && Entry.MaxLength > 0) {
-    ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Entry.MaxLength), 0);
+  if (Entry.Kind == ControlKind::TextField) {
+    ::SetWindowSubclass(C.Window, FieldProc, 0, 0);
+    if (Entry.MaxLength > 0) {
+      ::SendMessageW(C.Window, EM_LIMITTEXT, static_cast<WPARAM>(Entry.MaxLength), 0);
+    }
   }
   return C.Window;
-}
-
-Control& FormViewWin32::Find(const std::string& Name) {
-  for (Control& C : Controls_) {
-    if (C.Entry.Name == Name) return C;
-  }
-  throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
-                    Layout_.Name + " has no control " + Name);
 }
 
 Control* FormViewWin32::FindByWindow(HWND Window) {
@@ -292,62 +304,37 @@ Control* FormViewWin32::FindByWindow(HWND Window) {
   return nullptr;
 }
 
-std::string FormViewWin32::Text(const std::string& Name) {
-  Control& C = Find(Name);
-  if (Gone_) return Narrow(C.LastText);
-  std::wstring Text(static_cast<std::size_t>(::GetWindowTextLengthW(C.Window)) + 1, L'\0');
-  const int Got = ::GetWindowTextW(C.Window, Text.data(), static_cast<int>(Text.size()));
+std::string FormViewWin32::ReadText(std::size_t Index) {
+  HWND Window = Controls_[Index].Window;
+  std::wstring Text(static_cast<std::size_t>(::GetWindowTextLengthW(Window)) + 1, L'\0');
+  const int Got = ::GetWindowTextW(Window, Text.data(), static_cast<int>(Text.size()));
   Text.resize(static_cast<std::size_t>(std::max(Got, 0)));
   return Narrow(Text);
 }
 
-void FormViewWin32::SetText(const std::string& Name, const std::string& Text) {
-  Control& C = Find(Name);
-  std::wstring Wide = Widen(Text);
-  // A field takes no more than it lets the user type, as in the other toolkit.
-  const auto Limit = static_cast<std::size_t>(C.Entry.MaxLength);
-  if (C.Entry.Kind == ControlKind::TextField && Limit > 0 && Wide.size() > Limit) {
-    std::size_t Keep = Limit;
-    if (Wide[Keep - 1] >= 0xD800 && Wide[Keep - 1] <= 0xDBFF) --Keep;  // no half characters
-    Wide.resize(Keep);
-  }
-  if (Gone_) {
-    C.LastText = Wide;
-    return;
-  }
-  ::SetWindowTextW(C.Window, Wide.c_str());
+// The edit control's limit holds typing only: the whole text goes in.
+void FormViewWin32::WriteText(std::size_t Index, const std::string& Text) {
+  ::SetWindowTextW(Controls_[Index].Window, Widen(Text).c_str());
 }
 
-int FormViewWin32::Value(const std::string& Name) {
-  Control& C = Find(Name);
-  if (C.Entry.Kind != ControlKind::CheckBox) return 0;
-  if (Gone_) return C.LastValue;
-  return static_cast<int>(::SendMessageW(C.Window, BM_GETCHECK, 0, 0));
+int FormViewWin32::ReadValue(std::size_t Index) {
+  return static_cast<int>(::SendMessageW(Controls_[Index].Window, BM_GETCHECK, 0, 0));
 }
 
-void FormViewWin32::SetValue(const std::string& Name, int Value) {
-  Control& C = Find(Name);
-  const int Highest = C.Entry.TriState ? 2 : 1;
-  if (C.Entry.Kind != ControlKind::CheckBox || Value < 0 || Value > Highest) {
-    throw RaisedError(380, kErrorSource, "Invalid property value");
-  }
-  if (Gone_) {
-    C.LastValue = Value;
-    return;
-  }
+void FormViewWin32::WriteValue(std::size_t Index, int Value) {
   // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE.
-  ::SendMessageW(C.Window, BM_SETCHECK, static_cast<WPARAM>(Value), 0);
+  ::SendMessageW(Controls_[Index].Window, BM_SETCHECK, static_cast<WPARAM>(Value), 0);
 }
 
 void FormViewWin32::Show() {
-  if (Gone_) return;
+  if (Gone()) return;
   Events_.Load();
-  if (Gone_) return;  // Load may unload
+  if (Gone()) return;  // Load may unload
   ::ShowWindow(Window_, SW_SHOWNORMAL);
   ::UpdateWindow(Window_);
   ::SetForegroundWindow(Window_);
   for (Control& C : Controls_) {
-    if (C.Entry.Name == Layout_.FocusedControl) {
+    if (C.Entry.Name == Layout().FocusedControl) {
       ::SetFocus(C.Window);
       LastFocus_ = C.Window;
     }
@@ -355,26 +342,14 @@ void FormViewWin32::Show() {
 }
 
 void FormViewWin32::Unload() {
-  if (Gone_) return;
+  if (Gone()) return;
   bool Cancel = false;
   Events_.Unload(Cancel);
-  if (!Cancel && !Gone_) ::DestroyWindow(Window_);
+  if (!Cancel && !Gone()) ::DestroyWindow(Window_);
 }
 
 void FormViewWin32::RequestUnload() {
   Unload();
-}
-
-void FormViewWin32::Remember() {
-  for (Control& C : Controls_) {
-    std::wstring Text(static_cast<std::size_t>(::GetWindowTextLengthW(C.Window)) + 1, L'\0');
-    Text.resize(static_cast<std::size_t>(
-        std::max(::GetWindowTextW(C.Window, Text.data(), static_cast<int>(Text.size())), 0)));
-    C.LastText = std::move(Text);
-    if (C.Entry.Kind == ControlKind::CheckBox) {
-      C.LastValue = static_cast<int>(::SendMessageW(C.Window, BM_GETCHECK, 0, 0));
-    }
-  }
 }
 
 void FormViewWin32::Guarded(const std::function<void()>& Handler) {
@@ -429,8 +404,7 @@ LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
       Guarded([this] { RequestUnload(); });
       return 0;
     case WM_DESTROY:
-      Remember();
-      Gone_ = true;
+      WindowGoing();
       RemoveDialogNavigation(Window_);
       if (QuitWhenGone_) ::PostQuitMessage(0);
       return 0;
@@ -462,10 +436,6 @@ LRESULT CALLBACK FormViewWin32::FormProc(HWND Window, UINT Message, WPARAM W, LP
 HWND ControlWindow(FormView& View, const std::string& Name) {
   auto* Built = dynamic_cast<FormViewWin32*>(&View);
   return Built != nullptr ? Built->WindowOf(Name) : nullptr;
-}
-
-int TwipsToPixels(int Twips, int Dpi) {
-  return ::MulDiv(Twips, Dpi, 1440);
 }
 
 int ScreenDpi() {

@@ -25,9 +25,6 @@ class FormFactoryWin32 final : public FormFactory {
 // The window of a control of a form this factory built, or nothing for another name or view.
 HWND ControlWindow(FormView& View, const std::string& Name);
 
-// Twips to pixels at Dpi dots per inch (1440 twips to the inch), rounded to the nearest pixel.
-int TwipsToPixels(int Twips, int Dpi);
-
 // The screen's horizontal dots per inch.
 int ScreenDpi();
 
