@@ -52,7 +52,10 @@ namespace {
 std::vector<std::string> Typed(X11Session& Session, KeyRecorder& Recorder, KeyActions Actions) {
   const std::size_t Before = Recorder.Lines().size();
   Actions.push_back(Named(NamedKey::F12));
-  Session.SendKeys(Actions);
+  if (!Session.SendKeys(Actions, Recorder.Pid())) {
+    ADD_FAILURE() << "the recorder did not have the focus";
+    return {};
+  }
   if (!Recorder.WaitForMarker(Before, "F12")) {
     ADD_FAILURE() << "the end marker never arrived";
     return {};
@@ -243,7 +246,7 @@ TEST_F(X11SessionTest, ReleasesEveryKeyWhenTypingFailsHalfWay) {
     Session_->SetBeforeKeyEvent([&] {
       if (++Events == FailAt) throw std::runtime_error("failed on purpose");
     });
-    EXPECT_THROW(Session_->SendKeys(Actions), std::runtime_error);
+    EXPECT_THROW(Session_->SendKeys(Actions, Recorder->Pid()), std::runtime_error);
     EXPECT_EQ(Events, FailAt);
     EXPECT_TRUE(Probe_->KeysDown().empty());
     EXPECT_EQ(Probe_->Modifiers(), 0U);
@@ -270,7 +273,7 @@ TEST_F(X11SessionTest, RefusesBadActionsBeforeTypingAnything) {
                                     {Char('a'), Char('b', 0, -1)}};
   for (const KeyActions& Actions : Bad) {
     try {
-      Session_->SendKeys(Actions);
+      Session_->SendKeys(Actions, Recorder->Pid());
       ADD_FAILURE() << "no error for a bad action";
     } catch (const pictrane::RaisedError& Error) {
       EXPECT_EQ(Error.Number, pictrane::ErrorNumber::InvalidProcedureCall);
@@ -282,11 +285,11 @@ TEST_F(X11SessionTest, RefusesBadActionsBeforeTypingAnything) {
 
 TEST_F(X11SessionTest, TypesAsWrittenWhileCapsLockIsOn) {
   auto Recorder = StartRecorder();
-  Session_->SendKeys({Named(NamedKey::CapsLock)});
+  EXPECT_TRUE(Session_->SendKeys({Named(NamedKey::CapsLock)}, Recorder->Pid()));
   ASSERT_TRUE(Probe_->CapsLocked());
   EXPECT_EQ(Typed(*Recorder, Text("aB1:é中")), CodePoints("aB1:é中"));
   EXPECT_TRUE(Probe_->CapsLocked()) << "Caps Lock must be back on";
-  Session_->SendKeys({Named(NamedKey::CapsLock)});
+  EXPECT_TRUE(Session_->SendKeys({Named(NamedKey::CapsLock)}, Recorder->Pid()));
   EXPECT_FALSE(Probe_->CapsLocked());
 }
 
