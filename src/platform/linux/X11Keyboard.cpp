@@ -549,7 +549,8 @@ bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayG
   // The last events went out with the typist's end; the round trip has the server take them all.
   if (int Error = Trap.Sync())
     Raise("The X server refused a synthesised keystroke (X error " + std::to_string(Error) + ").");
-  return Finished;
+  // The round trip brought in any focus change that came before the last key was delivered.
+  return Finished && (!MayGoOn || MayGoOn());
 }
 
 }  // namespace pictrane::x11
