@@ -253,26 +253,21 @@ bool X11Keyboard::KeyIsEmpty(KeyCode Code) const {
   return true;
 }
 
-// Whether the key carries exactly the keysyms we mapped to it (the server may drop a repeated
-// one or fill in levels of its own choosing with them).
-bool X11Keyboard::KeyHolds(KeyCode Code, const KeySym (&Mapped)[2]) const {
-  const int Count = XkbKeyNumSyms(Xkb_, Code);
-  const KeySym* Syms = XkbKeySymsPtr(Xkb_, Code);
-  bool Seen[2] = {false, false};
-  for (int I = 0; I < Count; ++I) {
-    if (Syms[I] == NoSymbol) continue;
-    if (Syms[I] != Mapped[0] && Syms[I] != Mapped[1]) return false;
-    Seen[Syms[I] == Mapped[0] ? 0 : 1] = true;
-  }
-  return Seen[0] && (Seen[1] || Mapped[1] == Mapped[0]);
+// Whether the key still carries every keysym we mapped to it (the server may fill in levels of
+// its own choosing beside them).
+bool X11Keyboard::KeyHolds(const Spare& S) const {
+  const int Count = XkbKeyNumSyms(Xkb_, S.Code);
+  const KeySym* Syms = XkbKeySymsPtr(Xkb_, S.Code);
+  for (KeySym Mapped : S.Syms)
+    if (Mapped != NoSymbol && std::find(Syms, Syms + Count, Mapped) == Syms + Count) return false;
+  return true;
 }
 
 // Keeps the pool true to the keymap: a keycode that someone else (or a new layout) has taken is
 // no longer ours to map or restore, and every free keycode joins the pool.
 void X11Keyboard::ReconcilePool() {
-  std::erase_if(Pool_, [&](const Spare& S) {
-    return S.Free() ? !KeyIsEmpty(S.Code) : !KeyHolds(S.Code, S.Syms);
-  });
+  std::erase_if(Pool_,
+                [&](const Spare& S) { return S.Free() ? !KeyIsEmpty(S.Code) : !KeyHolds(S); });
   for (int Code = Xkb_->max_key_code; Code >= Xkb_->min_key_code; --Code) {
     const auto Key = static_cast<KeyCode>(Code);
     if (InPool(Key) || !KeyIsEmpty(Key) || Xkb_->map->modmap[Key] != 0) continue;
@@ -344,11 +339,14 @@ std::optional<KeyCode> X11Keyboard::FindModifier(std::initializer_list<KeySym> S
   return std::nullopt;
 }
 
-// A spare keycode typing Sym: its first level plain, its second with Shift.
+// A spare keycode typing Sym: its first level plain, its second with Shift; in the group of its
+// slot when it has two groups (one group serves in every group).
 std::optional<KeyChoice> X11Keyboard::OnSpare(KeySym Sym) const {
   for (const Spare& S : Pool_) {
-    if (S.Syms[0] == Sym) return KeyChoice{S.Code, false, Keyboard_.group};
-    if (S.Syms[1] == Sym) return KeyChoice{S.Code, true, Keyboard_.group};
+    for (int Slot = 0; Slot < 4; ++Slot) {
+      if (S.Syms[Slot] != Sym) continue;
+      return KeyChoice{S.Code, Slot % 2 == 1, S.TwoGroups() ? Slot / 2 : Keyboard_.group};
+    }
   }
   return std::nullopt;
 }
@@ -406,9 +404,10 @@ TypingPlan X11Keyboard::Resolve(const KeyActions& Actions) {
 }
 
 // Maps spare keycodes to the keysyms the keymap lacks, from step From on: as many as fit, in the
-// order they are needed, keeping the ones already mapped that are among them. Two keysyms share
-// a keycode (the second with Shift) only when there are more of them than keycodes.
-void X11Keyboard::MapBatch(const TypingPlan& Plan, std::size_t From, bool Pairs) {
+// order they are needed, keeping the ones already mapped that are among them. A keycode takes
+// one keysym, or when there are more keysyms than keycodes two (the second with Shift), or four
+// (two more in a second group).
+void X11Keyboard::MapBatch(const TypingPlan& Plan, std::size_t From, bool CanShift) {
   std::vector<KeySym> Upcoming;
   for (std::size_t I = From; I < Plan.Steps.size(); ++I) {
     const TypingPlan::Step& Step = Plan.Steps[I];
@@ -416,22 +415,21 @@ void X11Keyboard::MapBatch(const TypingPlan& Plan, std::size_t From, bool Pairs)
         std::find(Upcoming.begin(), Upcoming.end(), Step.Sym) == Upcoming.end())
       Upcoming.push_back(Step.Sym);
   }
-  auto Capacity = [&](std::size_t Codes) { return Pairs ? 2 * Codes : Codes; };
+  const std::size_t Slots = CanShift ? 4 : 1;
   std::vector<KeySym> Wanted;
   std::vector<const Spare*> Kept;
   std::size_t Usable = Pool_.size();
   for (KeySym Sym : Upcoming) {
-    auto Holder = std::find_if(Pool_.begin(), Pool_.end(), [&](const Spare& S) {
-      return S.Syms[0] == Sym || S.Syms[1] == Sym;
-    });
+    auto Holder =
+        std::find_if(Pool_.begin(), Pool_.end(), [&](const Spare& S) { return S.Holds(Sym); });
     if (Holder != Pool_.end()) {
       if (std::find(Kept.begin(), Kept.end(), &*Holder) != Kept.end()) continue;
-      if (Usable == 0 || Wanted.size() > Capacity(Usable - 1)) break;
+      if (Usable == 0 || Wanted.size() > Slots * (Usable - 1)) break;
       Kept.push_back(&*Holder);
       --Usable;
       continue;
     }
-    if (Wanted.size() + 1 > Capacity(Usable)) break;
+    if (Wanted.size() + 1 > Slots * Usable) break;
     Wanted.push_back(Sym);
   }
   if (Wanted.empty()) return;
@@ -445,8 +443,8 @@ void X11Keyboard::MapBatch(const TypingPlan& Plan, std::size_t From, bool Pairs)
     return A->LastUse < B->LastUse;
   });
   const std::size_t Codes = std::min(Wanted.size(), Candidates.size());
-  const std::size_t Doubled = Wanted.size() - Codes;  // keycodes that take two keysyms
-  Candidates.resize(Codes);
+  const std::size_t PerCode = (Wanted.size() + Codes - 1) / Codes;
+  Candidates.resize((Wanted.size() + PerCode - 1) / PerCode);
 
   auto LastUse = SteadyClock::time_point{};
   for (const Spare* S : Candidates)
@@ -458,10 +456,14 @@ void X11Keyboard::MapBatch(const TypingPlan& Plan, std::size_t From, bool Pairs)
     std::this_thread::sleep_until(LastUse + kEvictionGrace);
   }
   std::size_t Next = 0;
-  for (std::size_t I = 0; I < Candidates.size(); ++I) {
-    Spare& S = *Candidates[I];
-    S.Syms[0] = Wanted[Next++];
-    S.Syms[1] = I < Doubled ? Wanted[Next++] : S.Syms[0];
+  for (Spare* S : Candidates) {
+    std::fill(S->Syms, S->Syms + 4, NoSymbol);
+    for (std::size_t Slot = 0; Slot < PerCode && Next < Wanted.size(); ++Slot)
+      S->Syms[Slot] = Wanted[Next++];
+    // A level or group left empty repeats the one before: the server would otherwise fill it
+    // with a case variant of its own.
+    if (S->Syms[1] == NoSymbol) S->Syms[1] = S->Syms[0];
+    if (S->Syms[2] != NoSymbol && S->Syms[3] == NoSymbol) S->Syms[3] = S->Syms[2];
   }
   WriteMapping(Candidates);
 }
@@ -476,12 +478,14 @@ void X11Keyboard::WriteMapping(const std::vector<Spare*>& Changed) {
   for (std::size_t Start = 0; Start < Sorted.size();) {
     std::size_t End = Start + 1;
     while (End < Sorted.size() && Sorted[End]->Code == Sorted[End - 1]->Code + 1) ++End;
+    const bool Wide = std::any_of(Sorted.begin() + static_cast<std::ptrdiff_t>(Start),
+                                  Sorted.begin() + static_cast<std::ptrdiff_t>(End),
+                                  [](const Spare* S) { return S->TwoGroups(); });
+    const int Width = Wide ? 4 : 2;
     Syms.clear();
-    for (std::size_t I = Start; I < End; ++I) {
-      Syms.push_back(Sorted[I]->Syms[0]);
-      Syms.push_back(Sorted[I]->Syms[1]);
-    }
-    XChangeKeyboardMapping(C_.D, Sorted[Start]->Code, 2, Syms.data(),
+    for (std::size_t I = Start; I < End; ++I)
+      Syms.insert(Syms.end(), Sorted[I]->Syms, Sorted[I]->Syms + Width);
+    XChangeKeyboardMapping(C_.D, Sorted[Start]->Code, Width, Syms.data(),
                            static_cast<int>(End - Start));
     Start = End;
   }
@@ -498,7 +502,7 @@ void X11Keyboard::RestoreSpares() {
   Mapped.clear();
   for (Spare& S : Pool_) {
     if (S.Free()) continue;
-    S.Syms[0] = S.Syms[1] = NoSymbol;
+    std::fill(S.Syms, S.Syms + 4, NoSymbol);
     Mapped.push_back(&S);
   }
   WriteMapping(Mapped);

@@ -5,6 +5,7 @@
 
 #include <X11/XKBlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -63,9 +64,13 @@ class X11Keyboard {
   class Typist;
   struct Spare {
     KeyCode Code = 0;
-    KeySym Syms[2] = {NoSymbol, NoSymbol};  // level 1 and 2 as we mapped them; NoSymbol: free
+    // Group 1 level 1 and 2, group 2 level 1 and 2, as we mapped them; NoSymbol: unused. The
+    // second group is used only when two levels of every spare keycode are not enough.
+    KeySym Syms[4] = {NoSymbol, NoSymbol, NoSymbol, NoSymbol};
     std::chrono::steady_clock::time_point LastUse{};
     bool Free() const { return Syms[0] == NoSymbol; }
+    bool TwoGroups() const { return Syms[2] != NoSymbol; }
+    bool Holds(KeySym Sym) const { return std::find(Syms, Syms + 4, Sym) != Syms + 4; }
   };
 
   void RefreshKeyboard();
@@ -73,12 +78,12 @@ class X11Keyboard {
   void ReconcilePool();
   bool InPool(KeyCode Code) const;
   bool KeyIsEmpty(KeyCode Code) const;
-  bool KeyHolds(KeyCode Code, const KeySym (&Syms)[2]) const;
+  bool KeyHolds(const Spare& S) const;
   int GroupOfKey(KeyCode Code, int Group) const;
   std::optional<KeyChoice> FindOnKeymap(KeySym Sym, char32_t Character, bool AnyGroup) const;
   std::optional<KeyCode> FindModifier(std::initializer_list<KeySym> Syms) const;
   std::optional<KeyChoice> OnSpare(KeySym Sym) const;
-  void MapBatch(const TypingPlan& Plan, std::size_t From, bool Pairs);
+  void MapBatch(const TypingPlan& Plan, std::size_t From, bool CanShift);
   void WriteMapping(const std::vector<Spare*>& Changed);
   void RestoreSpares();
 
