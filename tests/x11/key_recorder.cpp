@@ -16,7 +16,8 @@
 //           window, carrying WM_STATE and the properties, inside it; the frame gets the focus.
 // --lazy-keymap  leaves the keymap to Xlib to fetch on the first key press, as plain Xlib
 //           programs do, instead of reading it at start as toolkits do.
-// --no-close-protocol  does not take WM_DELETE_WINDOW (it ends on one when it does).
+// --no-close-protocol  does not take WM_DELETE_WINDOW and ignores it (it ends on one when it
+//           takes it).
 //
 // Once mapped and focused it writes TRANSCRIPT.ready holding its top-level window id.
 
@@ -269,7 +270,7 @@ int main(int Argc, char** Argv) {
         break;
       }
       case ClientMessage:
-        if (static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete) {
+        if (TakesCloseRequests && static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete) {
           std::fclose(Out);
           XCloseDisplay(D);
           return 0;
