@@ -256,13 +256,26 @@ std::string EscapeKeys(const std::string& Text) {
   constexpr std::string_view kSpecial = "+^%~(){}[]";
   std::string Out;
   Out.reserve(Text.size());
-  for (char C : Text) {
-    if (kSpecial.find(C) != std::string_view::npos) {
+  std::size_t CodePoint = 0;  // of Text[I], for the message
+  for (std::size_t I = 0; I < Text.size(); ++I) {
+    const auto Byte = static_cast<unsigned char>(Text[I]);
+    const bool C1 = Byte == 0xC2 && I + 1 < Text.size() &&
+                    static_cast<unsigned char>(Text[I + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(Text[I + 1]) <= 0x9F;
+    if (Byte < 0x20 || Byte == 0x7F || C1) {
+      const unsigned Value = C1 ? static_cast<unsigned char>(Text[I + 1]) : Byte;
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      Fail(std::string("Control character U+00") + kHex[Value >> 4] + kHex[Value & 0xF] +
+               " cannot be typed as itself",
+           CodePoint);
+    }
+    if ((Byte & 0xC0) != 0x80) ++CodePoint;
+    if (kSpecial.find(Text[I]) != std::string_view::npos) {
       Out += '{';
-      Out += C;
+      Out += Text[I];
       Out += '}';
     } else {
-      Out += C;
+      Out += Text[I];
     }
   }
   return Out;

@@ -2,15 +2,17 @@
 
 // The send-keys notation of key strings, turned into key actions before anything is typed.
 //
+// clang-format off
 //   + ^ %        Shift, Ctrl, Alt for the next key, or for every key of a following "(...)" group;
 //                they combine ("^+a") and nest ("+(a^b)" gives Shift+a, Ctrl+Shift+b).
 //   ~            Enter.
 //   {NAME}       a named key, without regard to case: ENTER, TAB, ESC/ESCAPE, BS/BACKSPACE/BKSP,
 //                DEL/DELETE, INS/INSERT, HOME, END, PGUP, PGDN, UP, DOWN, LEFT, RIGHT, BREAK,
 //                CAPSLOCK, NUMLOCK, SCROLLLOCK, PRTSC, HELP, F1..F16.
-//   {c}          one character typed as itself, so "{+}", "{(}", "{}}", "{{}" type "+", "(", "}",
-//   "{". {NAME n}     the key repeated n times, 1 <= n <= kMaxKeyRepeat ("{DOWN 5}", "{a 3}", "{+
-//   2}"). anything else, "[" and "]" included, is a character typed as itself (UTF-8 decoded).
+//   {c}          one character typed as itself, so "{+}", "{(}", "{}}", "{{}" type "+", "(", "}", "{".
+//   {NAME n}     the key repeated n times, 1 <= n <= kMaxKeyRepeat ("{DOWN 5}", "{a 3}", "{+ 2}").
+//   anything else, "[" and "]" included, is a character typed as itself (UTF-8 decoded).
+// clang-format on
 //
 // Malformed strings raise RaisedError(5, "SendKeys", "<problem> at position <n>.") where n is the
 // 1-based position, counted in characters (code points), of the offending character, or of the
@@ -30,6 +32,8 @@ KeyActions ParseKeys(const std::string& Keys);
 
 // Braces each of "+^%~(){}[]" so that ParseKeys types Text exactly as it is, one character action
 // per code point and no modifiers. Everything else, non-ASCII UTF-8 included, is left unchanged.
+// A control character (U+0000..U+001F, U+007F..U+009F) would arrive as Return, Tab or nothing
+// at all rather than as itself, so it raises the SendKeys error above instead.
 std::string EscapeKeys(const std::string& Text);
 
 // A one-line rendering of key actions for transcripts, actions separated by one blank:

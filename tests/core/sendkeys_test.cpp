@@ -249,6 +249,32 @@ TEST(SendKeysTest, EscapedTextArrivesAsItself) {
   }
 }
 
+// A control character must never reach the keyboard as Return or Tab: a name holding one
+// would otherwise confirm a dialog half-way.
+TEST(SendKeysTest, EscapingRefusesControlCharacters) {
+  const std::vector<std::pair<std::string, std::string>> Cases = {
+      {"a.bmp\rz.bmp", "Control character U+000D cannot be typed as itself at position 6."},
+      {"ab\nc.bmp", "Control character U+000A cannot be typed as itself at position 3."},
+      {"\t", "Control character U+0009 cannot be typed as itself at position 1."},
+      {std::string("x\0y", 3), "Control character U+0000 cannot be typed as itself at position 2."},
+      {"é\x1F", "Control character U+001F cannot be typed as itself at position 2."},
+      {"€{\x7F", "Control character U+007F cannot be typed as itself at position 3."},
+      {"Ü\xC2\x85", "Control character U+0085 cannot be typed as itself at position 2."},
+      {"\xC2\x9F", "Control character U+009F cannot be typed as itself at position 1."},
+  };
+  for (const auto& [Text, Message] : Cases) {
+    try {
+      EscapeKeys(Text);
+      ADD_FAILURE() << "no error for " << Message;
+    } catch (const RaisedError& Error) {
+      EXPECT_EQ(Error.Number, ErrorNumber::InvalidProcedureCall);
+      EXPECT_EQ(Error.Description, Message);
+    }
+  }
+  // The neighbours of the C1 range are ordinary letters.
+  EXPECT_EQ(ParseKeys(EscapeKeys("\xC2\xA0\xC3\x80")), Chars(U"\u00A0\u00C0"));
+}
+
 TEST(SendKeysTest, DescribesActionsCompactly) {
   const std::vector<std::pair<std::string, std::string>> Cases = {
       {"", ""},

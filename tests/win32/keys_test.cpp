@@ -2,6 +2,9 @@
 // window of this process.
 
 #include "Win32TestSupport.h"
+
+#include <algorithm>
+#include <optional>
 #include "conversion/SendKeys.h"
 #include "platform/win32/KeyInput.h"
 #include "platform/win32/WindowSystemWin32.h"
@@ -161,6 +164,73 @@ TEST(WindowSystemWin32, TypesIntoTheForegroundWindowAndWaitsForIt) {
   EXPECT_GE(::GetAsyncKeyState(VK_CONTROL), 0);
   EXPECT_GE(::GetAsyncKeyState(VK_MENU), 0);
   EXPECT_GE(::GetAsyncKeyState(VK_SHIFT), 0);
+}
+
+// Another program's window comes forward before input event StealAt of a string: the rest of the
+// string is not sent, and nothing stays held.
+TEST(WindowSystemWin32, StopsWhenAnotherWindowComesForwardMidString) {
+  const std::wstring Recorder = PathFromEnvironment("PICTRANE_RECORDER");
+  ASSERT_FALSE(Recorder.empty());
+  const std::wstring Log = Recorder.substr(0, Recorder.find_last_of(L'\\') + 1) + L"keys.log";
+  ::DeleteFileW(Log.c_str());
+  ChildProcess Intruder(L"\"" + Recorder + L"\"");
+  const HWND IntruderWindow = WaitForTopWindow(Intruder, L"PictraneKeyRecorder", 10000);
+  ASSERT_NE(IntruderWindow, nullptr);
+  auto KeyLines = [&] {
+    const std::optional<std::string> Text = ReadBytes(Log);
+    std::size_t Lines = 0;
+    std::size_t Start = 0;
+    for (std::size_t End; Text && (End = Text->find('\n', Start)) != std::string::npos;
+         Start = End + 1)
+      if (Text->compare(Start, 5, "args ") != 0 && Text->compare(Start, 5, "show ") != 0) ++Lines;
+    return Lines;
+  };
+
+  RecordingWindow Target;
+  WindowSystemWin32 Windows;
+  const auto Self = static_cast<ProcessId>(::GetCurrentProcessId());
+  // 4 + 4 + 10 + 4 = 22 events when all goes through.
+  const KeyActions Actions = ParseKeys("ab^o{DOWN 5}cd");
+  const std::vector<std::string> Whole{"a", "b", "Ctrl+O", "c", "d"};
+  for (int StealAt : {1, 2, 6, 7, 12, 22}) {
+    SCOPED_TRACE("the foreground moves before event " + std::to_string(StealAt));
+    ::SetForegroundWindow(Target.Window);
+    ASSERT_TRUE(Windows.FocusBelongsTo(Self));
+    RecordingWindow::Record().clear();
+    const std::size_t StrayBefore = KeyLines();
+    int Events = 0;
+    Windows.SetBeforeKeyEvent([&] {
+      if (++Events == StealAt) ::SetForegroundWindow(IntruderWindow);
+    });
+    EXPECT_FALSE(Windows.SendKeys(Actions, Self));
+    Windows.SetBeforeKeyEvent(nullptr);
+    EXPECT_EQ(Events, StealAt) << "an event went out after the foreground moved";
+    EXPECT_GE(::GetAsyncKeyState(VK_CONTROL), 0);
+    EXPECT_GE(::GetAsyncKeyState(VK_SHIFT), 0);
+    EXPECT_GE(::GetAsyncKeyState(VK_DOWN), 0);
+    const std::vector<std::string>& Got = RecordingWindow::Record();
+    ASSERT_LE(Got.size(), Whole.size());
+    EXPECT_TRUE(std::equal(Got.begin(), Got.end(), Whole.begin())) << "not the string's start";
+    ::Sleep(200);  // the recorder writes what it got
+    EXPECT_LE(KeyLines(), StrayBefore + 1);
+  }
+}
+
+// A close request ends the program without a keystroke.
+TEST(WindowSystemWin32, ClosesAnotherProgramsWindowsWithoutKeys) {
+  const std::wstring Recorder = PathFromEnvironment("PICTRANE_RECORDER");
+  ASSERT_FALSE(Recorder.empty());
+  const std::wstring Log = Recorder.substr(0, Recorder.find_last_of(L'\\') + 1) + L"keys.log";
+  ::DeleteFileW(Log.c_str());
+  ChildProcess Tool(L"\"" + Recorder + L"\"");
+  ASSERT_NE(WaitForTopWindow(Tool, L"PictraneKeyRecorder", 10000), nullptr);
+  WindowSystemWin32 Windows;
+  Windows.CloseWindowsOf(static_cast<ProcessId>(Tool.Id()));
+  EXPECT_TRUE(Tool.WaitForExit(10000).has_value());
+  const std::optional<std::string> Text = ReadBytes(Log);
+  ASSERT_TRUE(Text.has_value());
+  EXPECT_EQ(Text->find("\nAlt"), std::string::npos) << *Text;
+  EXPECT_EQ(Text->find("\nF4"), std::string::npos) << *Text;
 }
 
 }  // namespace

@@ -52,7 +52,10 @@ namespace {
 std::vector<std::string> Typed(X11Session& Session, KeyRecorder& Recorder, KeyActions Actions) {
   const std::size_t Before = Recorder.Lines().size();
   Actions.push_back(Named(NamedKey::F12));
-  Session.SendKeys(Actions);
+  if (!Session.SendKeys(Actions, Recorder.Pid())) {
+    ADD_FAILURE() << "the recorder did not have the focus";
+    return {};
+  }
   if (!Recorder.WaitForMarker(Before, "F12")) {
     ADD_FAILURE() << "the end marker never arrived";
     return {};
@@ -196,9 +199,10 @@ TEST_F(X11SessionTest, MoreForeignLettersThanSpareKeycodesStillArrive) {
   auto Recorder = StartRecorder();
   const int Pool = Session_->SpareKeycodeCount();
   ASSERT_GT(Pool, 0);
-  // Greek capitals and small letters, all missing from the US keymap: three times the pool.
+  // Greek (and Coptic) letters, all missing from the US keymap: more than the four characters
+  // each spare keycode can hold, so keycodes are taken over within the string.
   std::string Letters;
-  for (int I = 0; I < 3 * Pool; ++I) {
+  for (int I = 0; I < 5 * Pool; ++I) {
     const char32_t C = static_cast<char32_t>(I % 2 == 0 ? 0x391 + I / 2 : 0x3B1 + I / 2);
     Letters += static_cast<char>(0xC0 | (C >> 6));
     Letters += static_cast<char>(0x80 | (C & 0x3F));
@@ -243,7 +247,7 @@ TEST_F(X11SessionTest, ReleasesEveryKeyWhenTypingFailsHalfWay) {
     Session_->SetBeforeKeyEvent([&] {
       if (++Events == FailAt) throw std::runtime_error("failed on purpose");
     });
-    EXPECT_THROW(Session_->SendKeys(Actions), std::runtime_error);
+    EXPECT_THROW(Session_->SendKeys(Actions, Recorder->Pid()), std::runtime_error);
     EXPECT_EQ(Events, FailAt);
     EXPECT_TRUE(Probe_->KeysDown().empty());
     EXPECT_EQ(Probe_->Modifiers(), 0U);
@@ -261,6 +265,97 @@ TEST_F(X11SessionTest, ReleasesEveryKeyWhenTypingFailsHalfWay) {
   EXPECT_EQ(Typed(*Recorder, Text("ok")), CodePoints("ok"));
 }
 
+// Another window takes the focus before key event StealAt of a string: the rest of the string
+// must not follow it there. The event in flight when the focus moved may reach it, nothing more.
+TEST_F(X11SessionTest, StopsWhenAnotherWindowTakesTheFocusMidString) {
+  using pictrane::kControl;
+  using pictrane::kShift;
+  auto Recorder = StartRecorder();
+  const unsigned long RecorderWindow = Probe_->FocusWindow();
+  KeyRecorder Intruder({"--name", "intruder"});
+  const unsigned long IntruderWindow = Intruder.WaitUntilReady();
+  ASSERT_NE(IntruderWindow, 0UL);
+  // Letters outside the keymap (through borrowed keycodes), a shortcut holding two modifiers,
+  // and repeats: 8 + 10 + 6 + 20 + 10 = 54 events when all goes through.
+  const KeyActions Actions = Join({Text("abcd"),
+                                   Text("αβγδε"),
+                                   {Char('x', kControl | kShift)},
+                                   {Named(NamedKey::Down, 0, 10)},
+                                   Text("ΑΒΓΔΕ")});
+  ASSERT_TRUE(Session_->FocusWindow(RecorderWindow, kTimeoutMs));
+  const std::vector<std::string> Whole = Typed(*Recorder, Actions);
+  ASSERT_EQ(Whole.size(), 25U);
+  for (int StealAt : {1, 2, 9, 19, 20, 22, 30, 54}) {
+    SCOPED_TRACE("the focus moves before event " + std::to_string(StealAt));
+    ASSERT_TRUE(Session_->FocusWindow(RecorderWindow, kTimeoutMs));
+    const std::size_t RecorderBefore = Recorder->Lines().size();
+    const std::size_t IntruderBefore = Intruder.Lines().size();
+    int Events = 0;
+    Session_->SetBeforeKeyEvent([&] {
+      if (++Events == StealAt) Probe_->SetFocus(IntruderWindow);
+    });
+    EXPECT_FALSE(Session_->SendKeys(Actions, Recorder->Pid()));
+    Session_->SetBeforeKeyEvent(nullptr);
+    EXPECT_LE(Events, StealAt + 1) << "typing went on after the focus moved";
+    EXPECT_TRUE(Probe_->KeysDown().empty());
+    EXPECT_EQ(Probe_->Modifiers(), 0U);
+    // Nothing goes to a window that is not the target's.
+    EXPECT_FALSE(Session_->SendKeys(Text("z"), Recorder->Pid()));
+
+    // End markers to both (no more than the event in flight came before them).
+    Typed(Intruder, {});
+    EXPECT_LE(Intruder.Lines().size(), IntruderBefore + 2) << Intruder.Lines().back();
+    ASSERT_TRUE(Session_->FocusWindow(RecorderWindow, kTimeoutMs));
+    Typed(*Recorder, {});
+    const std::vector<std::string> Lines = Recorder->Lines();
+    const std::vector<std::string> Got(Lines.begin() + static_cast<std::ptrdiff_t>(RecorderBefore),
+                                       Lines.end() - 1);
+    ASSERT_LE(Got.size(), Whole.size());
+    EXPECT_TRUE(std::equal(Got.begin(), Got.end(), Whole.begin())) << "not the string's start";
+  }
+}
+
+// Without a window manager a close request goes to a client that takes it; a window manager
+// closes what it manages its own way (and ends a client that does not take close requests).
+TEST(X11SessionCloseRequests, CloseWithoutKeys) {
+  const bool HaveOpenbox = RunToEnd({"sh", "-c", "command -v openbox >/dev/null"}) == 0;
+  struct Case {
+    bool Openbox;
+    bool TakesCloseRequests;
+    bool Ends;
+  };
+  for (const Case& C : {Case{false, true, true}, Case{false, false, false}, Case{true, true, true},
+                        Case{true, false, true}}) {
+    SCOPED_TRACE(std::string(C.Openbox ? "openbox, " : "no window manager, ") +
+                 (C.TakesCloseRequests ? "takes close requests" : "takes no close requests"));
+    if (C.Openbox && !HaveOpenbox) {
+      ADD_FAILURE() << "openbox is not installed";
+      continue;
+    }
+    XvfbServer Server;
+    ScopedEnvironment Display("DISPLAY", Server.Name());
+    std::unique_ptr<ChildProcess> Manager;
+    Probe Look;
+    if (C.Openbox) {
+      Manager =
+          std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}, true);
+      ASSERT_TRUE(Look.WaitForWindowManager(kTimeoutMs));
+    }
+    auto Session = X11Session::Open();
+    std::vector<std::string> Options;
+    if (!C.TakesCloseRequests) Options.push_back("--no-close-protocol");
+    KeyRecorder Recorder(Options);
+    ASSERT_NE(Recorder.WaitUntilReady(), 0UL);
+    ASSERT_TRUE(Session->ShowMaximisedWithFocus(Recorder.Pid(), kTimeoutMs));
+
+    Session->CloseWindowsOf(Recorder.Pid());
+    EXPECT_EQ(WaitUntil(C.Ends ? kTimeoutMs : 500, [&] { return Recorder.HasEnded(); }), C.Ends);
+    EXPECT_EQ(Recorder.Lines(), std::vector<std::string>{}) << "a close request is no key";
+    EXPECT_TRUE(Look.KeysDown().empty());
+    Session->CloseWindowsOf(0);  // no process: nothing to close, no error
+  }
+}
+
 TEST_F(X11SessionTest, RefusesBadActionsBeforeTypingAnything) {
   auto Recorder = StartRecorder();
   const std::vector<KeyActions> Bad{{Char('a'), Char(0x01)},
@@ -270,7 +365,7 @@ TEST_F(X11SessionTest, RefusesBadActionsBeforeTypingAnything) {
                                     {Char('a'), Char('b', 0, -1)}};
   for (const KeyActions& Actions : Bad) {
     try {
-      Session_->SendKeys(Actions);
+      Session_->SendKeys(Actions, Recorder->Pid());
       ADD_FAILURE() << "no error for a bad action";
     } catch (const pictrane::RaisedError& Error) {
       EXPECT_EQ(Error.Number, pictrane::ErrorNumber::InvalidProcedureCall);
@@ -282,11 +377,11 @@ TEST_F(X11SessionTest, RefusesBadActionsBeforeTypingAnything) {
 
 TEST_F(X11SessionTest, TypesAsWrittenWhileCapsLockIsOn) {
   auto Recorder = StartRecorder();
-  Session_->SendKeys({Named(NamedKey::CapsLock)});
+  EXPECT_TRUE(Session_->SendKeys({Named(NamedKey::CapsLock)}, Recorder->Pid()));
   ASSERT_TRUE(Probe_->CapsLocked());
   EXPECT_EQ(Typed(*Recorder, Text("aB1:é中")), CodePoints("aB1:é中"));
   EXPECT_TRUE(Probe_->CapsLocked()) << "Caps Lock must be back on";
-  Session_->SendKeys({Named(NamedKey::CapsLock)});
+  EXPECT_TRUE(Session_->SendKeys({Named(NamedKey::CapsLock)}, Recorder->Pid()));
   EXPECT_FALSE(Probe_->CapsLocked());
 }
 

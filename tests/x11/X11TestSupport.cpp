@@ -94,6 +94,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& Arguments, bool Quiet
   posix_spawn_file_actions_destroy(&Actions);
 }
 
+bool ChildProcess::HasEnded() {
+  if (Pid_ <= 0) return true;
+  int ExitStatus = 0;
+  if (waitpid(Pid_, &ExitStatus, WNOHANG) != Pid_) return false;
+  Pid_ = 0;
+  return true;
+}
+
 void ChildProcess::Stop() {
   EndProcess(Pid_);
   Pid_ = 0;
@@ -259,6 +267,11 @@ int Probe::Group() {
 
 void Probe::LockGroup(int Group) {
   XkbLockGroup(D_, XkbUseCoreKbd, static_cast<unsigned>(Group));
+  XSync(D_, False);
+}
+
+void Probe::SetFocus(unsigned long Window) {
+  XSetInputFocus(D_, Window, RevertToParent, CurrentTime);
   XSync(D_, False);
 }
 

@@ -40,6 +40,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   pid_t Pid() const { return Pid_; }
   void Stop();
+  // Whether it has ended by itself (then reaped; Pid() is 0 from then on).
+  bool HasEnded();
 
  private:
   pid_t Pid_ = 0;
@@ -70,6 +72,7 @@ class KeyRecorder {
   explicit KeyRecorder(const std::vector<std::string>& Options = {});
   ~KeyRecorder();
   pid_t Pid() const { return Process_.Pid(); }
+  bool HasEnded() { return Process_.HasEnded(); }
   // Its top-level window, once it is mapped and has taken the focus (bounded wait; 0 if never).
   unsigned long WaitUntilReady(int TimeoutMs = 5000);
   std::vector<std::string> Lines() const;
@@ -102,6 +105,7 @@ class Probe {
   bool CapsLocked();
   int Group();  // the keyboard group in force
   void LockGroup(int Group);
+  void SetFocus(unsigned long Window);       // and waits until the server has done it
   std::vector<unsigned long> WholeKeymap();  // every keysym of every keycode
   // Until TimeoutMs: an EWMH window manager runs and manages new windows (it has put a window of
   // ours into a frame: some announce themselves before they handle the first map request).

@@ -2,7 +2,7 @@
 // what another process typed with what arrived. Plain Xlib, its own process.
 //
 //   x11_key_recorder TRANSCRIPT [--name NAME] [--pid self|leader|none] [--layout plain|child|frame]
-//                    [--lazy-keymap]
+//                    [--lazy-keymap] [--no-close-protocol]
 //
 // Lines read as the key was understood at receipt: the typed character ("a", "A", ":", "é"), or
 // a key's name ("Enter", "Down", "F4"), after "Ctrl+", "Alt+" and, where the character does not
@@ -16,6 +16,8 @@
 //           window, carrying WM_STATE and the properties, inside it; the frame gets the focus.
 // --lazy-keymap  leaves the keymap to Xlib to fetch on the first key press, as plain Xlib
 //           programs do, instead of reading it at start as toolkits do.
+// --no-close-protocol  does not take WM_DELETE_WINDOW and ignores it (it ends on one when it
+//           takes it).
 //
 // Once mapped and focused it writes TRANSCRIPT.ready holding its top-level window id.
 
@@ -105,8 +107,10 @@ std::string Describe(const XKeyEvent& Event, XIC Input) {
     if (Result == XLookupChars || Result == XLookupBoth) Text.assign(Buffer, Length);
   } else {
     XLookupString(&Plain, Buffer, sizeof Buffer, &Sym, nullptr);
-    if ((Sym >= 0x20 && Sym <= 0x7E) || (Sym >= 0xA0 && Sym <= 0xFF)) pictrane::AppendUtf8(Text, static_cast<char32_t>(Sym));
-    if (Sym >= 0x01000100 && Sym <= 0x0110FFFF) pictrane::AppendUtf8(Text, static_cast<char32_t>(Sym - 0x01000000));
+    if ((Sym >= 0x20 && Sym <= 0x7E) || (Sym >= 0xA0 && Sym <= 0xFF))
+      pictrane::AppendUtf8(Text, static_cast<char32_t>(Sym));
+    if (Sym >= 0x01000100 && Sym <= 0x0110FFFF)
+      pictrane::AppendUtf8(Text, static_cast<char32_t>(Sym - 0x01000000));
   }
   if (IsModifierKey(Sym)) return "";
   std::string Line = std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "");
@@ -149,17 +153,21 @@ int main(int Argc, char** Argv) {
   if (Argc < 2) {
     std::fprintf(stderr,
                  "usage: %s TRANSCRIPT [--name N] [--pid self|leader|none] "
-                 "[--layout plain|child|frame]\n",
+                 "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol]\n",
                  Argv[0]);
     return 2;
   }
   const std::string Transcript = Argv[1];
   std::string Name = "key recorder", PidOn = "self", Layout = "plain";
-  bool LazyKeymap = false;
+  bool LazyKeymap = false, TakesCloseRequests = true;
   for (int I = 2; I < Argc; ++I) {
     const std::string Option = Argv[I];
     if (Option == "--lazy-keymap") {
       LazyKeymap = true;
+      continue;
+    }
+    if (Option == "--no-close-protocol") {
+      TakesCloseRequests = false;
       continue;
     }
     if (I + 1 >= Argc) break;
@@ -207,7 +215,7 @@ int main(int Argc, char** Argv) {
       Client = Inner;
   }
   XStoreName(D, Client, Name.c_str());
-  XSetWMProtocols(D, Client, const_cast<Atom*>(&WmDelete), 1);
+  if (TakesCloseRequests) XSetWMProtocols(D, Client, const_cast<Atom*>(&WmDelete), 1);
   if (Layout == "frame") {
     const Atom WmState = XInternAtom(D, "WM_STATE", False);
     const long State[2] = {NormalState, 0};
@@ -262,7 +270,7 @@ int main(int Argc, char** Argv) {
         break;
       }
       case ClientMessage:
-        if (static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete) {
+        if (TakesCloseRequests && static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete) {
           std::fclose(Out);
           XCloseDisplay(D);
           return 0;

@@ -359,9 +359,7 @@ X11Session& QtWindowSystem::X11() {
 }
 
 bool QtWindowSystem::SendKeys(const KeyActions& Actions, ProcessId Target) {
-  if (!X11().FocusBelongsTo(Target)) return false;
-  X11().SendKeys(Actions);
-  return true;
+  return X11().SendKeys(Actions, Target);
 }
 
 bool QtWindowSystem::FocusBelongsTo(ProcessId Process) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // Keystrokes and window focus over X11. This header stays free of Xlib, whose None/Bool macros
-// must never meet Qt code; the Xlib side lives in X11Session.cpp alone.
+// must never meet Qt code; the Xlib side lives in the X11 files of this folder alone.
 
 #include <cstdint>
 #include <functional>
@@ -27,13 +27,16 @@ class X11Session {
   X11Session(const X11Session&) = delete;
   X11Session& operator=(const X11Session&) = delete;
 
-  // Types Actions into whatever has the keyboard focus, then waits until the server has
-  // delivered them (XSync and a round trip). Characters come from the current keymap (with
-  // Shift, or in another group, when that is where they are); a character the keymap lacks goes
-  // through a spare keycode remapped to it, kept mapped for reuse until the session ends.
-  // Everything is checked before the first key, so bad input types nothing. Whatever fails, no
-  // key or modifier is left held and a locked Caps Lock or group is put back.
-  void SendKeys(const KeyActions& Actions);
+  // Types Actions into a window of Target, then waits until the server has taken them (one round
+  // trip). Returns false, having typed nothing, when the focus is not on Target; and false when
+  // the focus leaves Target's window during the string: the focus is checked before every key
+  // event against what the server's focus events have told us so far, so at most the one event
+  // already on its way can reach another window. Characters come from the current keymap (with
+  // Shift, or in another group, when that is where they are); characters the keymap lacks go
+  // through spare keycodes remapped in batches before the keys that need them, and kept mapped
+  // for reuse until the session ends. Bad input raises before the first key. Whatever happens,
+  // no key or modifier is left held and a locked Caps Lock or group is put back.
+  bool SendKeys(const KeyActions& Actions, ProcessId Target);
 
   // The process id of the top-level window that has the input focus (its _NET_WM_PID, or that of
   // its client leader), or 0 when there is no such window or it carries no process id.
@@ -46,17 +49,18 @@ class X11Session {
   // or never took the focus in time.
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
 
-  // Sends a close request (_NET_CLOSE_WINDOW through the window manager, else WM_DELETE_WINDOW)
-  // to every top-level window of Process.
+  // Asks every viewable top-level window of Process to close, with no keystroke: through the
+  // window manager (_NET_CLOSE_WINDOW) when one runs, else with WM_DELETE_WINDOW to a client that
+  // takes it. Does not wait for the windows to go.
   void CloseWindowsOf(ProcessId Process);
   // Raises Window and gives it the input focus; false when it does not have it within TimeoutMs.
   bool FocusWindow(X11Window Window, int TimeoutMs);
 
-  // Runs before every synthesised key event; an exception it throws aborts SendKeys there. Lets
-  // tests make typing fail half-way.
+  // Runs before every synthesised key event (before the focus check); an exception it throws
+  // aborts SendKeys there. Lets tests make typing fail, or the focus move, half-way.
   void SetBeforeKeyEvent(std::function<void()> Hook);
 
-  // How many characters outside the keymap can be typed before a spare keycode is reused.
+  // How many keycodes the keymap leaves free for characters it lacks.
   int SpareKeycodeCount() const;
 
   struct State;

@@ -101,11 +101,6 @@ constexpr VirtualKey kShiftKey{VK_SHIFT, false};
 
 }  // namespace
 
-std::vector<INPUT> ModifierReleases() {
-  return {VirtualKeyEvent(kShiftKey, true), VirtualKeyEvent(kAltKey, true),
-          VirtualKeyEvent(kCtrlKey, true)};
-}
-
 std::vector<INPUT> KeyInputs(const KeyActions& Actions) {
   std::vector<INPUT> Inputs;
   for (const KeyAction& Action : Actions) {

@@ -14,7 +14,4 @@ namespace pictrane::win32 {
 // current keyboard layout.
 std::vector<INPUT> KeyInputs(const KeyActions& Actions);
 
-// Key-up events for Ctrl, Alt and Shift, so that nothing stays held after a failed send.
-std::vector<INPUT> ModifierReleases();
-
 }  // namespace pictrane::win32

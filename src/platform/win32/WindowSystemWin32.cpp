@@ -1,5 +1,7 @@
 #include "WindowSystemWin32.h"
 
+#include <iterator>
+
 #include "Errors.h"
 #include "KeyInput.h"
 #include "MessageLoop.h"
@@ -32,17 +34,48 @@ void WindowSystemWin32::DoEvents() {
 
 bool WindowSystemWin32::SendKeys(const KeyActions& Actions, ProcessId Target) {
   std::vector<INPUT> Inputs = KeyInputs(Actions);  // raises before anything is sent
-  if (!FocusBelongsTo(Target)) return false;
-  const UINT Sent = SendInputs(Inputs);
-  if (Sent != Inputs.size()) {
-    const DWORD Code = ::GetLastError();
-    std::vector<INPUT> Releases = ModifierReleases();
-    SendInputs(Releases);
-    throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
-                      "The keys could not be sent (" + SystemMessage(Code) + ")");
+  std::vector<INPUT> Held;  // virtual keys pressed and not yet released, in pressing order
+  std::size_t Sent = 0;
+  bool FocusMoved = false;
+  DWORD Failure = ERROR_SUCCESS;
+  for (INPUT& Input : Inputs) {
+    if (BeforeKeyEvent_) BeforeKeyEvent_();
+    if (!FocusBelongsTo(Target)) {
+      FocusMoved = true;
+      break;
+    }
+    if (::SendInput(1, &Input, sizeof(INPUT)) != 1) {
+      Failure = ::GetLastError();
+      break;
+    }
+    ++Sent;
+    if ((Input.ki.dwFlags & KEYEVENTF_UNICODE) != 0) continue;
+    if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
+      Held.push_back(Input);
+    } else {
+      for (auto It = Held.rbegin(); It != Held.rend(); ++It) {
+        if (It->ki.wVk == Input.ki.wVk) {
+          Held.erase(std::next(It).base());
+          break;
+        }
+      }
+    }
   }
-  WaitForForegroundInput(Inputs.size());
-  return true;
+  if (!Held.empty()) {
+    // Stopped half-way: nothing may stay held, wherever the focus went.
+    std::vector<INPUT> Releases;
+    for (auto It = Held.rbegin(); It != Held.rend(); ++It) {
+      INPUT Up = *It;
+      Up.ki.dwFlags |= KEYEVENTF_KEYUP;
+      Releases.push_back(Up);
+    }
+    SendInputs(Releases);
+  }
+  if (Failure != ERROR_SUCCESS)
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                      "The keys could not be sent (" + SystemMessage(Failure) + ")");
+  WaitForForegroundInput(Sent);
+  return !FocusMoved;
 }
 
 namespace {

@@ -1,0 +1,97 @@
+// Typing a path whose 48 letters (Greek capitals and small letters) are all missing from the
+// keymap into the key recorder, a process of its own on an Xvfb of the benchmark's own. Times
+// one key string from the call to the server having taken every key. "Fresh" opens a new session
+// (so every letter needs a keycode mapped for it); "Again" types into the same session.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "X11TestSupport.h"
+#include "platform/KeyAction.h"
+#include "platform/linux/X11Session.h"
+
+namespace {
+
+using namespace x11test;
+
+std::string GreekPath() {
+  std::string Capitals, Small;
+  for (char32_t C = 0x391; Capitals.size() < 48; ++C) {
+    if (C == 0x3A2) continue;  // no capital final sigma
+    Capitals += static_cast<char>(0xC0 | (C >> 6));
+    Capitals += static_cast<char>(0x80 | (C & 0x3F));
+  }
+  for (char32_t C = 0x3B1; Small.size() < 48; ++C) {
+    Small += static_cast<char>(0xC0 | (C >> 6));
+    Small += static_cast<char>(0x80 | (C & 0x3F));
+  }
+  return "/home/ann/" + Capitals + "/" + Small + ".bmp";
+}
+
+void TypeGreekPath(benchmark::State& State, bool FreshSession) {
+  KeyRecorder Recorder;
+  if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
+  auto Session = pictrane::X11Session::Open();
+  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
+    return State.SkipWithError("the recorder never took the focus");
+  const std::string Path = GreekPath();
+  pictrane::KeyActions Actions = Text(Path);
+  Actions.push_back(Named(pictrane::NamedKey::F12));
+  std::vector<std::string> Expected = CodePoints(Path);
+  Expected.push_back("F12");
+  for (auto _ : State) {
+    if (FreshSession) {
+      State.PauseTiming();
+      Session.reset();  // gives its keycodes back
+      Session = pictrane::X11Session::Open();
+      State.ResumeTiming();
+    }
+    const std::size_t Before = Recorder.Lines().size();
+    if (!Session->SendKeys(Actions, Recorder.Pid()))
+      return State.SkipWithError("the focus left the recorder");
+    State.PauseTiming();
+    // Every string must arrive whole before the next is timed.
+    if (!Recorder.WaitForMarker(Before, "F12", 10000))
+      return State.SkipWithError("the string never arrived");
+    const std::vector<std::string> Lines = Recorder.Lines();
+    if (std::vector<std::string>(Lines.begin() + static_cast<std::ptrdiff_t>(Before),
+                                 Lines.end()) != Expected) {
+      std::string Got;
+      for (std::size_t I = Before; I < Lines.size(); ++I) Got += Lines[I] + " ";
+      std::fprintf(stderr, "received: %s\n", Got.c_str());
+      return State.SkipWithError("the recorder received something else");
+    }
+    State.ResumeTiming();
+  }
+  State.SetItemsProcessed(State.iterations());
+}
+
+void BM_GreekPathFreshSession(benchmark::State& State) {
+  TypeGreekPath(State, true);
+}
+BENCHMARK(BM_GreekPathFreshSession)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+void BM_GreekPathAgain(benchmark::State& State) {
+  TypeGreekPath(State, false);
+}
+BENCHMARK(BM_GreekPathAgain)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+}  // namespace
+
+int main(int Argc, char** Argv) {
+  // Keys go to an X server of our own unless PICTRANE_TEST_DISPLAY names one.
+  std::unique_ptr<XvfbServer> Server;
+  if (const char* Given = std::getenv("PICTRANE_TEST_DISPLAY"); Given && *Given) {
+    setenv("DISPLAY", Given, 1);
+  } else {
+    Server = std::make_unique<XvfbServer>();
+    setenv("DISPLAY", Server->Name().c_str(), 1);
+  }
+  benchmark::Initialize(&Argc, Argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+// The keyboard part of an X11 session: the keymap, the spare keycodes borrowed for characters
+// the keymap lacks, and typing through XTEST.
+
+#include <X11/XKBlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/KeyAction.h"
+#include "platform/linux/X11Connection.h"
+
+namespace pictrane::x11 {
+
+// Where a keysym is typed: a keycode, with or without Shift, in a keyboard group.
+struct KeyChoice {
+  KeyCode Code = 0;
+  bool Shift = false;
+  int Group = 0;
+};
+
+// Key actions resolved against the keymap: everything that can be wrong with them is found
+// here, before the first key.
+struct TypingPlan {
+  struct Step {
+    KeySym Sym = 0;
+    std::optional<KeyChoice> Key;  // nothing: typed through a spare keycode
+    bool HoldShift = false, HoldControl = false, HoldAlt = false;
+    int Count = 1;
+  };
+  std::vector<Step> Steps;
+  bool TogglesCapsLock = false;
+};
+
+class X11Keyboard {
+ public:
+  explicit X11Keyboard(Connection& C);
+  // Gives every borrowed spare keycode its empty mapping back.
+  ~X11Keyboard();
+  X11Keyboard(const X11Keyboard&) = delete;
+  X11Keyboard& operator=(const X11Keyboard&) = delete;
+
+  // Notes keymap and keyboard-state changes.
+  void HandleEvent(XEvent& Event);
+
+  // Raises, typing nothing, for a negative count, a character that cannot be typed, or a
+  // modifier the keymap lacks. Reads the keymap again when the server said it changed.
+  TypingPlan Resolve(const KeyActions& Actions);
+
+  // Types Plan into whatever has the focus. MayGoOn is asked before every key event (after the
+  // test hook); when it says no, typing stops there and Type returns false. Whatever happens, no
+  // key or modifier is left held and a locked Caps Lock or group is put back. Spare keycodes are
+  // mapped in batches, each before the first key that needs it.
+  bool Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn);
+
+  int SpareKeycodeCount() const { return static_cast<int>(Pool_.size()); }
+  std::function<void()> BeforeKeyEvent;
+
+ private:
+  class Typist;
+  struct Spare {
+    KeyCode Code = 0;
+    // Group 1 level 1 and 2, group 2 level 1 and 2, as we mapped them; NoSymbol: unused. The
+    // second group is used only when two levels of every spare keycode are not enough.
+    KeySym Syms[4] = {NoSymbol, NoSymbol, NoSymbol, NoSymbol};
+    std::chrono::steady_clock::time_point LastUse{};
+    bool Free() const { return Syms[0] == NoSymbol; }
+    bool TwoGroups() const { return Syms[2] != NoSymbol; }
+    bool Holds(KeySym Sym) const { return std::find(Syms, Syms + 4, Sym) != Syms + 4; }
+  };
+
+  void RefreshKeyboard();
+  void RefreshKeymap();
+  void ReconcilePool();
+  bool InPool(KeyCode Code) const;
+  bool KeyIsEmpty(KeyCode Code) const;
+  bool KeyHolds(const Spare& S) const;
+  int GroupOfKey(KeyCode Code, int Group) const;
+  std::optional<KeyChoice> FindOnKeymap(KeySym Sym, char32_t Character, bool AnyGroup) const;
+  std::optional<KeyCode> FindModifier(std::initializer_list<KeySym> Syms) const;
+  std::optional<KeyChoice> OnSpare(KeySym Sym) const;
+  void MapBatch(const TypingPlan& Plan, std::size_t From, bool CanShift);
+  void WriteMapping(const std::vector<Spare*>& Changed);
+  void RestoreSpares();
+
+  Connection& C_;
+  XkbDescPtr Xkb_ = nullptr;
+  bool KeymapStale_ = true;    // a mapping notification came since Xkb_ was read
+  bool KeyboardStale_ = true;  // a lock or the group changed since Keyboard_ was read
+  XkbStateRec Keyboard_{};
+  int NumGroups_ = 1;  // the most groups any key has
+  std::vector<Spare> Pool_;
+  std::vector<KeyCode> Held_;  // pressed and not yet released, in pressing order
+};
+
+}  // namespace pictrane::x11

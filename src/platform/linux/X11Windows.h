@@ -1,0 +1,74 @@
+#pragma once
+
+// The windows part of an X11 session: finding a process's top-level windows, maximising,
+// focusing and closing them, and knowing whose window has the keyboard focus.
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "platform/WindowSystem.h"
+#include "platform/linux/X11Connection.h"
+
+namespace pictrane::x11 {
+
+class X11Windows {
+ public:
+  explicit X11Windows(Connection& C) : C_(C) {}
+
+  // Takes the focus, destruction and property events of the windows it watches.
+  void HandleEvent(const XEvent& Event);
+
+  ProcessId FocusedProcess();
+  bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
+  bool FocusWindow(Window W, int TimeoutMs);
+  void CloseWindowsOf(ProcessId Process);
+
+  // Whether the focus is in a window of Process (one round trip or a few). When it is, that
+  // window's top-level is watched from then on: FocusStillWatched answers from the focus events
+  // it sends us, with no round trip.
+  bool WatchFocus(ProcessId Process);
+  // False once the watched top-level has lost the focus, been grabbed away from, or gone since
+  // WatchFocus, as far as the events that have reached us tell.
+  bool FocusStillWatched();
+
+ private:
+  // A top-level window: what is a child of the root (a window manager's frame, or the client
+  // itself without one) and the client window inside it.
+  struct TopLevel {
+    Window Frame = 0;
+    Window Client = 0;
+  };
+
+  std::vector<unsigned long> Property32(Window W, Atom Name, Atom Type) const;
+  bool HasProperty(Window W, Atom Name) const;
+  ProcessId ProcessOf(Window W) const;
+  ProcessId OwnerOfFocus(Window Focus) const;
+  Window ClientBelow(Window Top) const;
+  Window ParentOf(Window W) const;
+  Window TopLevelOf(Window W) const;
+  bool IsWithin(Window W, Window Ancestor) const;
+  std::vector<TopLevel> TopLevelsOf(ProcessId Process) const;
+  bool WindowManagerRuns() const;
+  bool WindowManagerSupports(Atom Feature) const;
+  void SendToRoot(Window W, Atom Message, long A0, long A1, long A2, long A3);
+  void Maximise(const TopLevel& Top);
+  bool IsMaximised(const TopLevel& Top) const;
+  void Activate(Window W);
+  Window FocusedWindow() const;
+  // Adds Mask to the events we take from W.
+  void Select(Window W, long Mask);
+
+  Connection& C_;
+  // The last focused window and its process; forgotten when that window is destroyed.
+  Window CachedFocus_ = 0;
+  ProcessId CachedProcess_ = 0;
+  // The top-level whose focus a key string relies on, and whether it has lost it since the
+  // request with serial WatchSerial_.
+  Window Watched_ = 0;
+  unsigned long WatchSerial_ = 0;
+  bool WatchLost_ = false;
+  std::map<Window, long> Selected_;
+};
+
+}  // namespace pictrane::x11
