@@ -8,18 +8,13 @@ namespace pictrane {
 
 namespace {
 
-// ^Z counts too: old editors ended text files with it.
-bool IsBlank(char C) {
-  return C == ' ' || C == '\t' || C == '\v' || C == '\f' || C == '\x1a';
-}
-
 char FoldCase(char C) {
   return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
 }
 
 std::string_view Trim(std::string_view S) {
-  while (!S.empty() && IsBlank(S.front())) S.remove_prefix(1);
-  while (!S.empty() && IsBlank(S.back())) S.remove_suffix(1);
+  while (!S.empty() && IsProfileBlank(S.front())) S.remove_prefix(1);
+  while (!S.empty() && IsProfileBlank(S.back())) S.remove_suffix(1);
   return S;
 }
 
@@ -49,10 +44,6 @@ std::string_view Unquoted(std::string_view Value) {
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
-
-bool SameProfileName(std::string_view A, std::string_view B) {
-  return EqualFolded(Trim(A), Trim(B));
-}
 
 // Walks the lines front to back. The next CR and the next LF are each searched for once and
 // remembered until passed: searching for LF again from every line start made a file of CR-only

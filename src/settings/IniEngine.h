@@ -6,11 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pictrane {
+#include "../platform/Profile.h"
 
-// True when A and B name the same section or key: blanks around them are ignored and ASCII
-// letters compare without regard to case; every other byte must be equal.
-bool SameProfileName(std::string_view A, std::string_view B);
+namespace pictrane {
 
 // The bytes of one INI file, read and edited the way the system's profile functions do it.
 //
@@ -78,11 +76,11 @@ class IniEngine {
 
   // What one scan found of a section and of a key in it.
   struct Place {
-    bool Found = false;        // the section is there ("" always is)
-    std::size_t Begin = 0;     // its header's first byte (for "": the first byte of the text)
-    std::size_t Tail = 0;      // one past its last key line, or header: where a new key goes
-    bool TailOpen = false;     // that line is the last of the file and has no line end
-    std::optional<Line> Entry; // the first line naming the key
+    bool Found = false;         // the section is there ("" always is)
+    std::size_t Begin = 0;      // its header's first byte (for "": the first byte of the text)
+    std::size_t Tail = 0;       // one past its last key line, or header: where a new key goes
+    bool TailOpen = false;      // that line is the last of the file and has no line end
+    std::optional<Line> Entry;  // the first line naming the key
   };
 
   class Scanner;

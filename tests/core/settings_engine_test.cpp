@@ -158,7 +158,7 @@ TEST(IniEngine, AcceptsOnlyWhatReadsBackAsWritten) {
       {"S]x", "k", "v", true},   {"", "k", "v", true},      {"  ", "k", "v", true},
       {"S", "", "v", false},     {"S", "\t", "v", false},   {"S", "a=b", "v", false},
       {"S", ";k", "v", false},   {"S", "[k]", "v", false},  {"S", "[k", "x]", false},
-      {"S", "[k", "x", false},    {"S\n", "k", "v", false},  {"S", "k\r", "v", false},
+      {"S", "[k", "x", false},   {"S\n", "k", "v", false},  {"S", "k\r", "v", false},
       {"S", "k", "a\nb", false}, {"S", "k", "a\rb", false},
   };
   for (const Case& C : Cases) {
