@@ -61,7 +61,7 @@ class IniEngine::Scanner {
     std::size_t Next = End;
     if (End < Text_.size()) {
       Next = End + 1;
-      if (Text_[End] == '\r' && Next == Lf_) ++Next;
+      if (Text_[End] == '\r' && Next < Text_.size() && Text_[Next] == '\n') ++Next;
     }
     L = Classify(Text_, Pos_, End);
     L.Next = Next;
@@ -213,6 +213,8 @@ bool IniEngine::Accepts(std::string_view Section, std::string_view Key, std::str
       HasLineBreak(Value)) {
     return false;
   }
+  // As the file's first line, such a key would lose its first bytes to the byte order mark.
+  if (Key.substr(0, ByteOrderMark.size()) == ByteOrderMark) return false;
   // Refuse what would read back as something else: "a=b" as a key, ";x" or "[x]" as a key name.
   const std::string KeyLine = std::string(Key) + "=" + std::string(Value);
   const Line AsKey = Classify(KeyLine, 0, KeyLine.size());

@@ -30,7 +30,7 @@ namespace pictrane {
 // file's first line does (CRLF in a file without any). A write that does not change what a read
 // returns leaves the bytes alone. A write that could not be read back as written (an empty key
 // name, a line break in any argument, a key name that would read as a comment, a header or
-// another key, or that starts with "[") changes nothing.
+// another key, or that starts with "[" or a byte order mark) changes nothing.
 class IniEngine {
  public:
   explicit IniEngine(std::string Bytes = {});

@@ -159,7 +159,7 @@ TEST(IniEngine, AcceptsOnlyWhatReadsBackAsWritten) {
       {"S", "", "v", false},     {"S", "\t", "v", false},   {"S", "a=b", "v", false},
       {"S", ";k", "v", false},   {"S", "[k]", "v", false},  {"S", "[k", "x]", false},
       {"S", "[k", "x", false},   {"S\n", "k", "v", false},  {"S", "k\r", "v", false},
-      {"S", "k", "a\nb", false}, {"S", "k", "a\rb", false},
+      {"S", "k", "a\nb", false}, {"S", "k", "a\rb", false}, {"", "\xEF\xBB\xBFk", "v", false},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(Show(C.Section) + "|" + Show(C.Key) + "|" + Show(C.Value));

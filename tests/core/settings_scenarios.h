@@ -291,6 +291,11 @@ inline std::vector<ProfileScenario> ProfileScenarios() {
        "[S]\rk=1\rj=2\rn=3\r",
        false},
 
+      {"a last line ending in a lone CR, after LF lines",
+       "[S]\nk=1\r",
+       {Read("S", "k", "1"), Write("S", "n", "2"), Read("S", "n", "2"), Keys("S", {"k", "n"})},
+       "[S]\nk=1\rn=2\n"},
+
       {"a UTF-8 byte order mark is skipped and kept",
        "\xEF\xBB\xBF[S]\r\nk=1\r\n",
        {Read("S", "k", "1"), DeleteSection("S"), Sections({})},
