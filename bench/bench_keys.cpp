@@ -10,6 +10,8 @@
 #include <string>
 
 #include "X11TestSupport.h"
+#include "conversion/FileScript.h"
+#include "conversion/SendKeys.h"
 #include "platform/KeyAction.h"
 #include "platform/linux/X11Session.h"
 
@@ -95,3 +97,28 @@ int main(int Argc, char** Argv) {
   benchmark::Shutdown();
   return 0;
 }
+
+namespace {
+
+// The keys of one file's script typed for real into the recorder: what the run costs per file
+// beyond its pauses.
+void BM_FileScriptPerFile(benchmark::State& State) {
+  KeyRecorder Recorder;
+  if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
+  auto Session = pictrane::X11Session::Open();
+  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
+    return State.SkipWithError("the recorder never took the focus");
+  std::vector<pictrane::KeyActions> Script;
+  for (const pictrane::ScriptStep& Step : pictrane::FileScript(
+           pictrane::DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main"))
+    Script.push_back(pictrane::ParseKeys(Step.Keys));
+  for (auto _ : State) {
+    for (const pictrane::KeyActions& Keys : Script)
+      if (!Session->SendKeys(Keys, Recorder.Pid()))
+        return State.SkipWithError("the focus left the recorder");
+  }
+  State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_FileScriptPerFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
+
+}  // namespace

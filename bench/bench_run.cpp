@@ -1,5 +1,5 @@
-// The conversion run's own cost: bookkeeping per file with the pauses taken out, real X11 key
-// injection per file (with a display), and memory as the list grows.
+// The conversion run's own cost: bookkeeping per file with the pauses taken out, and memory as
+// the list grows. Typing a file's keys for real is measured in bench_keys.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include "conversion/SendKeys.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/LinuxServices.h"
-#include "platform/linux/X11Session.h"
 
 namespace pictrane {
 namespace {
@@ -133,26 +132,6 @@ void BM_RunMemoryGrowth(benchmark::State& state) {
 }
 BENCHMARK(BM_RunMemoryGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_X11InjectionPerFile(benchmark::State& state) {
-  // The keys of one file's script typed for real into whatever has the focus (under Xvfb: the
-  // root window, which drops them).
-  std::unique_ptr<X11Session> x11;
-  try {
-    x11 = X11Session::Open();
-  } catch (const RaisedError& e) {
-    state.SkipWithError(e.Description.c_str());
-    return;
-  }
-  std::vector<KeyActions> script;
-  for (const ScriptStep& s :
-       FileScript(DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main"))
-    script.push_back(ParseKeys(s.Keys));
-  for (auto _ : state) {
-    for (const KeyActions& keys : script) x11->SendKeys(keys);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_X11InjectionPerFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pictrane

@@ -29,63 +29,84 @@ std::string FolderOf(const std::string& Path) {
   throw RaisedError(Number, Source, What + ": " + std::strerror(Error) + ".");
 }
 
-// A new, empty temporary file beside Path, made by mkstemp: a short unique name (whatever the
-// length of Path's own name), created exclusively, never through an existing name or link.
-// Its mode becomes 0666 less the umask, as any new file's.
-std::string CreateTemporaryBeside(const std::string& Path, const std::string& Source) {
-  std::string Template = FolderOf(Path) + "/.pictrane-XXXXXX";
-  std::vector<char> Name(Template.begin(), Template.end());
-  Name.push_back('\0');
-  const int Fd = ::mkstemp(Name.data());
-  if (Fd < 0) RaiseSystemError(errno, "Cannot write in the folder " + FolderOf(Path), Source);
-  const mode_t Mask = ::umask(0);
-  ::umask(Mask);
-  ::fchmod(Fd, 0666 & ~Mask);
-  ::close(Fd);
-  return std::string(Name.data());
+// An open temporary file beside a target; removed (and closed) unless kept.
+class Temporary {
+ public:
+  Temporary(const std::string& Path, const std::string& Source) {
+    // mkstemp: a short unique name whatever the length of Path's own name, created exclusively
+    // (O_EXCL), so never an existing name or a link planted there.
+    const std::string Template = FolderOf(Path) + "/.pictrane-XXXXXX";
+    std::vector<char> Name(Template.begin(), Template.end());
+    Name.push_back('\0');
+    Fd_ = ::mkstemp(Name.data());
+    if (Fd_ < 0) RaiseSystemError(errno, "Cannot write in the folder " + FolderOf(Path), Source);
+    Name_ = Name.data();
+    struct stat Old {};
+    if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode)) {
+      ::fchmod(Fd_, Old.st_mode & 07777);
+    } else {
+      // mkstemp makes 0600; a new file gets what any new file would.
+      const mode_t Mask = ::umask(0);
+      ::umask(Mask);
+      ::fchmod(Fd_, 0666 & ~Mask);
+    }
+  }
+  ~Temporary() {
+    Close();
+    if (!Kept_) ::unlink(Name_.c_str());
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+
+  int Fd() const { return Fd_; }
+  const std::string& Name() const { return Name_; }
+  // Closes the handle; false (errno set) when the system reports a late write error.
+  bool Close() {
+    if (Fd_ < 0) return true;
+    const int Fd = Fd_;
+    Fd_ = -1;
+    return ::close(Fd) == 0;
+  }
+  void Keep() { Kept_ = true; }
+
+ private:
+  int Fd_ = -1;
+  std::string Name_;
+  bool Kept_ = false;
+};
+
+void PutInPlace(Temporary& Temp, const std::string& Path, const std::string& Source) {
+  if (std::rename(Temp.Name().c_str(), Path.c_str()) != 0) {
+    RaiseSystemError(errno, "Cannot save " + Path, Source);
+  }
+  Temp.Keep();
 }
 
 }  // namespace
 
 void WriteAtomically(const std::string& Path, const std::function<void(const std::string&)>& Write,
                      const std::string& Source) {
-  const std::string Temporary = CreateTemporaryBeside(Path, Source);
-  try {
-    Write(Temporary);
-  } catch (...) {
-    ::unlink(Temporary.c_str());
-    throw;
-  }
-  if (std::rename(Temporary.c_str(), Path.c_str()) != 0) {
-    const int Error = errno;
-    ::unlink(Temporary.c_str());
-    RaiseSystemError(Error, "Cannot save " + Path, Source);
-  }
+  Temporary Temp(Path, Source);
+  Temp.Close();
+  Write(Temp.Name());
+  PutInPlace(Temp, Path, Source);
 }
 
 void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
                          const std::string& Source) {
-  WriteAtomically(
-      Path,
-      [&](const std::string& Temporary) {
-        const int Fd = ::open(Temporary.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-        if (Fd < 0) RaiseSystemError(errno, "Cannot write " + Path, Source);
-        std::size_t Done = 0;
-        while (Done < Bytes.size()) {
-          const ssize_t N = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
-          if (N < 0 && errno == EINTR) continue;
-          if (N <= 0) {
-            const int Error = N < 0 ? errno : ENOSPC;
-            ::close(Fd);
-            RaiseSystemError(Error, "Cannot write " + Path, Source);
-          }
-          Done += static_cast<std::size_t>(N);
-        }
-        // A full disk may only show when the data is flushed.
-        if (::fsync(Fd) != 0 || ::close(Fd) != 0)
-          RaiseSystemError(errno, "Cannot write " + Path, Source);
-      },
-      Source);
+  Temporary Temp(Path, Source);
+  std::size_t Done = 0;
+  while (Done < Bytes.size()) {
+    const ssize_t N = ::write(Temp.Fd(), Bytes.data() + Done, Bytes.size() - Done);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) RaiseSystemError(N < 0 ? errno : ENOSPC, "Cannot write " + Path, Source);
+    Done += static_cast<std::size_t>(N);
+  }
+  // A full disk may only show when the data is flushed.
+  if (::fsync(Temp.Fd()) != 0 || !Temp.Close()) {
+    RaiseSystemError(errno, "Cannot write " + Path, Source);
+  }
+  PutInPlace(Temp, Path, Source);
 }
 
 }  // namespace pictrane

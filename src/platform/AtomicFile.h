@@ -9,13 +9,16 @@ namespace pictrane {
 // Writes Path in one step as others see it: Write fills a new temporary file beside Path (a short
 // hidden name in the same folder, created exclusively, so the final rename cannot cross file
 // systems and no planted name or link is ever followed), which then replaces Path. A reader
-// therefore finds either no file or a complete one, never a half-written one. When Write throws,
-// or the temporary cannot be made, written or renamed, the temporary is removed and a RaisedError
-// from Source describes the failure; Path is left as it was.
+// therefore finds either no file or a complete one, never a half-written one. The new file keeps
+// the mode of the file it replaces (a new one gets the usual mode for new files). When Write
+// throws, or the temporary cannot be made, written or renamed (a full disk included), the
+// temporary is removed and a RaisedError from Source describes the failure; Path is left as it
+// was.
 void WriteAtomically(const std::string& Path, const std::function<void(const std::string&)>& Write,
                      const std::string& Source);
 
-// The same for a file whose whole content is Bytes.
+// The same for a file whose whole content is Bytes, written through the handle the temporary was
+// created with rather than by opening its name again.
 void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
                          const std::string& Source);
 

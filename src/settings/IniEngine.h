@@ -1,30 +1,36 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace pictrane {
+#include "../platform/Profile.h"
 
-// True when A and B name the same section or key: blanks (spaces, tabs) around them are ignored
-// and ASCII letters compare without regard to case; every other byte must be equal.
-bool SameProfileName(std::string_view A, std::string_view B);
+namespace pictrane {
 
 // The bytes of one INI file, read and edited the way the system's profile functions do it.
 //
 // Reading: a line whose first non-blank byte is ";" is a comment; "[name]" (up to the last "]")
-// starts a section; "name=value" is a key; any other line is ignored. Blanks around names and
-// values do not count, and a value wrapped in one pair of matching quotes loses them. Of
-// duplicate sections or keys the first wins. Lines end in CRLF, LF or a lone CR; the last one may
-// have no end at all. A leading UTF-8 byte order mark is skipped.
+// starts a section; "name=value" is a key; any other line is a key without a value, which reads
+// as "" and is not listed. Lines above the first header form the section "". Blanks (space, tab,
+// VT, FF and ^Z) around names and values do not count, and a value wrapped in one pair of
+// matching quotes loses them. Of duplicate sections or keys the first is read and written, but
+// the name lists hold every one. Lines end in CRLF, LF or a lone CR; the last one may have no end
+// at all. A leading UTF-8 byte order mark is skipped.
+//
+// Nothing is kept besides the bytes: every call scans them once, front to back, so a call takes
+// time linear in the file's size, whatever its line ends, and no memory per line.
 //
 // Writing edits only the lines concerned and keeps every other byte as it was. A new key goes
 // right after the last key line of its section (after the header when it has none), so comments
 // and blank lines that lead into the next section stay in front of it; a new section goes at the
-// end of the file. New lines end the way the file's first line does (CRLF in a file without any).
-// A write that could not be read back as written (an empty name, a line break in any argument,
-// a key that would read as a comment, a header or another key) changes nothing.
+// end of the file. A key without a value gets its "=value" in place. New lines end the way the
+// file's first line does (CRLF in a file without any). A write that does not change what a read
+// returns leaves the bytes alone. A write that could not be read back as written (an empty key
+// name, a line break in any argument, a key name that would read as a comment, a header or
+// another key, or that starts with "[" or a byte order mark) changes nothing.
 class IniEngine {
  public:
   explicit IniEngine(std::string Bytes = {});
@@ -33,9 +39,12 @@ class IniEngine {
 
   // The value of Key in Section, or "" when either is missing.
   std::string ReadString(std::string_view Section, std::string_view Key) const;
-  // Key names of Section in file order, as spelt in the file, the first of duplicates only.
+  // The value of Key as the file holds it (outer blanks off, quotes on), or nothing when Section
+  // has no such key with a value.
+  std::optional<std::string> StoredText(std::string_view Section, std::string_view Key) const;
+  // Names of the keys with a value in Section, in file order, as spelt in the file.
   std::vector<std::string> KeyNames(std::string_view Section) const;
-  // Section names in file order, the first of duplicates only.
+  // Names of the sections in file order; "" (the lines above the first header) is not listed.
   std::vector<std::string> SectionNames() const;
 
   // Whether WriteString takes these arguments (see above): what it refuses changes nothing.
@@ -46,18 +55,18 @@ class IniEngine {
   // Removes the first Key of the first Section.
   bool DeleteKey(std::string_view Section, std::string_view Key);
   // Removes the first Section: its header and its lines up to its last key line. Comments and
-  // blank lines after that lead into whatever follows and are kept.
+  // blank lines after that lead into whatever follows and are kept. Section "" stays.
   bool DeleteSection(std::string_view Section);
 
  private:
-  enum class LineKind { Blank, Comment, Header, Key, Text };
+  enum class LineKind { Blank, Comment, Header, Key, Bare };
 
   struct Line {
     std::size_t Begin = 0;  // first byte of the line
     std::size_t End = 0;    // one past its content, where its line end starts
     std::size_t Next = 0;   // one past its line end (== End for a last line without one)
     LineKind Kind = LineKind::Blank;
-    // Header: the name between the brackets. Key: the name before "=". Both trimmed.
+    // Header: the name between the brackets. Key, Bare: the name (before "="). All trimmed.
     std::size_t NameBegin = 0;
     std::size_t NameEnd = 0;
     // Key: the value after "=", trimmed (quotes still on).
@@ -65,26 +74,26 @@ class IniEngine {
     std::size_t ValueEnd = 0;
   };
 
-  // A section's header line and its last key line (the header itself when it has no keys);
-  // Stop is the index of the next header or the number of lines.
-  struct Span {
-    std::size_t Header = 0;
-    std::size_t LastKey = 0;
-    std::size_t Stop = 0;
+  // What one scan found of a section and of a key in it.
+  struct Place {
+    bool Found = false;         // the section is there ("" always is)
+    std::size_t Begin = 0;      // its header's first byte (for "": the first byte of the text)
+    std::size_t Tail = 0;       // one past its last key line, or header: where a new key goes
+    bool TailOpen = false;      // that line is the last of the file and has no line end
+    std::optional<Line> Entry;  // the first line naming the key
   };
 
-  static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+  class Scanner;
 
-  void Parse();
   static Line Classify(std::string_view Text, std::size_t Begin, std::size_t End);
   std::string_view NameOf(const Line& L) const;
-  std::size_t FindSection(std::string_view Section, Span& Found) const;
-  std::size_t FindKey(const Span& In, std::string_view Key) const;
-  std::string_view LineEnding() const;
-  void Replace(std::size_t Begin, std::size_t End, std::string_view With);
+  std::string_view ValueOf(const Line& L) const;
+  Place Locate(std::string_view Section, std::string_view Key,
+               std::vector<std::string>* Names = nullptr) const;
+  std::size_t TextBegin() const;
+  std::string LineEnding() const;
 
   std::string Bytes_;
-  std::vector<Line> Lines_;
 };
 
 }  // namespace pictrane

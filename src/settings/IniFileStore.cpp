@@ -1,15 +1,15 @@
 #include "IniFileStore.h"
 
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <fstream>
 #include <ios>
-#include <random>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "../platform/AtomicFile.h"
 #include "../platform/RaisedError.h"
+#include "../platform/Utf8.h"
 #include "ExistenceTest.h"
 
 namespace pictrane {
@@ -27,51 +27,84 @@ bool MayWrite(const fs::path& File, fs::perms Perms) {
   return Probe.is_open();
 }
 
-// A name beside Target that no one else picks: hidden, so the existence test never finds it.
-fs::path TemporaryBeside(const fs::path& Target) {
-  thread_local std::mt19937_64 Random = [] {
-    std::random_device Device;
-    const auto Now = std::chrono::steady_clock::now().time_since_epoch().count();
-    return std::mt19937_64((static_cast<std::uint64_t>(Device()) << 32) ^
-                           static_cast<std::uint64_t>(Now));
-  }();
-  static const char Digits[] = "0123456789abcdef";
-  std::string Name = "." + Target.filename().string() + ".";
-  std::uint64_t Bits = Random();
-  for (int I = 0; I < 12; ++I, Bits >>= 4) Name += Digits[Bits & 15];
-  Name += ".tmp";
-  return Target.parent_path() / Name;
-}
+constexpr std::string_view Utf16Mark = "\xFF\xFE";
 
-// Puts Bytes in place of Target in one step. Returns false, leaving Target alone, on failure.
-bool Replace(const fs::path& Target, const std::string& Bytes, std::optional<fs::perms> Perms) {
-  std::error_code Ec;
-  fs::path Temporary = TemporaryBeside(Target);
-  for (int Tries = 0; fs::exists(fs::symlink_status(Temporary, Ec)) && Tries < 8; ++Tries) {
-    Temporary = TemporaryBeside(Target);
-  }
-  {
-    std::ofstream Out(Temporary, std::ios::binary | std::ios::trunc);
-    if (!Out.is_open()) return false;
-    Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-    Out.close();
-    if (Out.fail()) {
-      fs::remove(Temporary, Ec);
-      return false;
+// The UTF-16LE text after the byte order mark as UTF-8. An unpaired surrogate keeps its own
+// three-byte form, so that it goes back into the file as it came. An odd last byte is refused.
+std::optional<std::string> FromUtf16(std::string_view Bytes) {
+  if (Bytes.size() % 2 != 0) return std::nullopt;
+  std::string Text;
+  Text.reserve(Bytes.size());
+  auto Unit = [&](std::size_t I) {
+    return static_cast<char32_t>(static_cast<unsigned char>(Bytes[I]) |
+                                 static_cast<unsigned char>(Bytes[I + 1]) << 8);
+  };
+  for (std::size_t I = 0; I < Bytes.size(); I += 2) {
+    char32_t C = Unit(I);
+    if (C >= 0xD800 && C < 0xDC00 && I + 3 < Bytes.size()) {
+      const char32_t Low = Unit(I + 2);
+      if (Low >= 0xDC00 && Low < 0xE000) {
+        C = 0x10000 + ((C - 0xD800) << 10) + (Low - 0xDC00);
+        I += 2;
+      }
     }
+    AppendUtf8(Text, C);
   }
-  if (Perms) fs::permissions(Temporary, *Perms, Ec);
-  fs::rename(Temporary, Target, Ec);
-  if (Ec) {
-    fs::remove(Temporary, Ec);
-    return false;
-  }
-  return true;
+  return Text;
 }
 
-}  // namespace
+// The reverse of FromUtf16; nothing when Text is not UTF-8 (a value that UTF-16 cannot carry).
+std::optional<std::string> ToUtf16(std::string_view Text) {
+  std::string Bytes;
+  Bytes.reserve(Text.size() * 2);
+  auto Put = [&](char32_t Unit) {
+    Bytes += static_cast<char>(Unit & 0xFF);
+    Bytes += static_cast<char>(Unit >> 8);
+  };
+  for (std::size_t I = 0; I < Text.size();) {
+    const auto Lead = static_cast<unsigned char>(Text[I]);
+    const std::size_t Length = Lead < 0x80 ? 1 : Lead >= 0xF0 ? 4 : Lead >= 0xE0 ? 3 : 2;
+    if ((Lead >= 0x80 && Lead < 0xC2) || Lead > 0xF4 || I + Length > Text.size()) {
+      return std::nullopt;
+    }
+    char32_t C = Length == 1 ? Lead : Lead & (0x7F >> Length);
+    for (std::size_t K = 1; K < Length; ++K) {
+      const auto Follow = static_cast<unsigned char>(Text[I + K]);
+      if ((Follow & 0xC0) != 0x80) return std::nullopt;
+      C = (C << 6) | (Follow & 0x3F);
+    }
+    // Overlong forms would not come back as the same bytes.
+    if ((Length == 3 && C < 0x800) || (Length == 4 && (C < 0x10000 || C > 0x10FFFF))) {
+      return std::nullopt;
+    }
+    if (C >= 0x10000) {
+      Put(0xD800 + ((C - 0x10000) >> 10));
+      Put(0xDC00 + ((C - 0x10000) & 0x3FF));
+    } else {
+      Put(C);
+    }
+    I += Length;
+  }
+  return Bytes;
+}
 
-std::optional<std::string> IniFileStore::Load(const fs::path& File) {
+// A file's text for the engine, and the form it goes back in.
+struct Decoded {
+  std::string Text;
+  bool Utf16 = false;
+};
+
+std::optional<Decoded> Decode(std::string Bytes) {
+  if (std::string_view(Bytes).substr(0, Utf16Mark.size()) != Utf16Mark) {
+    return Decoded{std::move(Bytes), false};
+  }
+  std::optional<std::string> Text = FromUtf16(std::string_view(Bytes).substr(Utf16Mark.size()));
+  if (!Text) return std::nullopt;
+  return Decoded{std::move(*Text), true};
+}
+
+// The file's bytes, or nothing when there is no ordinary file that can be read.
+std::optional<std::string> LoadBytes(const fs::path& File) {
   std::error_code Ec;
   if (!fs::is_regular_file(File, Ec)) return std::nullopt;
   std::ifstream In(File, std::ios::binary);
@@ -87,6 +120,16 @@ std::optional<std::string> IniFileStore::Load(const fs::path& File) {
   return Bytes;
 }
 
+}  // namespace
+
+std::optional<std::string> IniFileStore::Load(const fs::path& File) {
+  std::optional<std::string> Bytes = LoadBytes(File);
+  if (!Bytes) return std::nullopt;
+  std::optional<Decoded> Text = Decode(std::move(*Bytes));
+  if (!Text) return std::nullopt;
+  return std::move(Text->Text);
+}
+
 void IniFileStore::Change(const std::string& File, const std::function<bool(IniEngine&)>& Edit) {
   std::error_code Ec;
   fs::path Target = File;
@@ -96,18 +139,29 @@ void IniFileStore::Change(const std::string& File, const std::function<bool(IniE
     if (!Ec) Target = std::move(Real);
   }
   const fs::file_status Status = fs::status(Target, Ec);
-  std::optional<fs::perms> Perms;
-  std::string Bytes;
+  Decoded Text;
   if (fs::exists(Status)) {
     if (!fs::is_regular_file(Status) || !MayWrite(Target, Status.permissions())) return;
-    std::optional<std::string> Old = Load(Target);
+    std::optional<std::string> Old = LoadBytes(Target);
     if (!Old) return;
-    Bytes = std::move(*Old);
-    Perms = Status.permissions();
+    std::optional<Decoded> Read = Decode(std::move(*Old));
+    if (!Read) return;  // a file we cannot read back is not ours to overwrite
+    Text = std::move(*Read);
   }
-  IniEngine Engine(std::move(Bytes));
+  IniEngine Engine(std::move(Text.Text));
   if (!Edit(Engine)) return;
-  Replace(Target, Engine.Bytes(), Perms);
+  std::string Bytes;
+  if (Text.Utf16) {
+    std::optional<std::string> Wide = ToUtf16(Engine.Bytes());
+    if (!Wide) return;
+    Bytes.reserve(Utf16Mark.size() + Wide->size());
+    Bytes.append(Utf16Mark).append(*Wide);
+  }
+  try {
+    WriteFileAtomically(Target.string(), Text.Utf16 ? Bytes : Engine.Bytes(), ProgramErrorSource);
+  } catch (const RaisedError&) {
+    // The profile functions fail silently; the file is as it was.
+  }
 }
 
 void IniFileStore::CreateIfMissing(const std::string& File) {
@@ -140,6 +194,13 @@ std::vector<std::string> IniFileStore::KeyNames(const std::string& File,
 std::vector<std::string> IniFileStore::SectionNames(const std::string& File) {
   std::optional<std::string> Bytes = Load(File);
   return Bytes ? IniEngine(std::move(*Bytes)).SectionNames() : std::vector<std::string>();
+}
+
+std::optional<std::string> IniFileStore::StoredText(const std::string& File,
+                                                    const std::string& Section,
+                                                    const std::string& Key) {
+  std::optional<std::string> Bytes = Load(File);
+  return Bytes ? IniEngine(std::move(*Bytes)).StoredText(Section, Key) : std::nullopt;
 }
 
 void IniFileStore::WriteString(const std::string& File, const std::string& Section,

@@ -16,6 +16,8 @@ namespace pictrane {
 // over it), so a reader never sees half of one; a file or folder that cannot be written stays as
 // it is, without a word. A file without any write permission counts as read-only even for a
 // user the system would let write it, as a read-only file does for the system's own functions.
+// A file that starts with the UTF-16LE byte order mark (as the Windows build writes one when a
+// value needs it) is read as such and written back in that form.
 class IniFileStore : public ProfileStore {
  public:
   void CreateIfMissing(const std::string& File) override;
@@ -24,6 +26,8 @@ class IniFileStore : public ProfileStore {
                          const std::string& Key) override;
   std::vector<std::string> KeyNames(const std::string& File, const std::string& Section) override;
   std::vector<std::string> SectionNames(const std::string& File) override;
+  std::optional<std::string> StoredText(const std::string& File, const std::string& Section,
+                                        const std::string& Key) override;
 
   void WriteString(const std::string& File, const std::string& Section, const std::string& Key,
                    const std::string& Value) override;
@@ -32,7 +36,7 @@ class IniFileStore : public ProfileStore {
   void DeleteSection(const std::string& File, const std::string& Section) override;
 
  private:
-  // The file's bytes, or nothing when there is no ordinary file that can be read.
+  // The file's text (UTF-8), or nothing when there is no ordinary file that can be read.
   static std::optional<std::string> Load(const std::filesystem::path& File);
   // Runs Edit on the file's bytes (none for a missing file) and stores the result when Edit
   // reports a change.

@@ -1,5 +1,6 @@
 #include "clsINI.h"
 
+#include <optional>
 #include <string_view>
 
 #include "../platform/Platform.h"
@@ -115,10 +116,13 @@ void clsINI::RenameKey(const std::string& Section, const std::string& Key,
   RefuseLineBreak("section name", Section);
   RefuseLineBreak("key name", Key);
   RefuseLineBreak("new key name", NewKeyName);
-  const std::string Value = ReadValue(Section, Key);
-  RefuseUnwritable("new key", Section, NewKeyName, Value);
+  // The stored text moves as it is: through a read, quotes and the blanks they keep would be lost.
+  // A key that is not there leaves the new name alone, whatever it holds.
+  const std::optional<std::string> Value = Store_->StoredText(File_, Section, Key);
+  if (!Value) return;
+  RefuseUnwritable("new key", Section, NewKeyName, *Value);
   DeleteKey(Section, Key);
-  WriteValue(Section, NewKeyName, Value);
+  WriteValue(Section, NewKeyName, *Value);
 }
 
 void clsINI::RenameSection(const std::string& Section, const std::string& NewSectionName) {
@@ -127,11 +131,21 @@ void clsINI::RenameSection(const std::string& Section, const std::string& NewSec
   RefuseLineBreak("new section name", NewSectionName);
   // Copying onto itself and then deleting the old name would delete the section.
   if (SameProfileName(Section, NewSectionName)) return;
+  // Keys above the first header are reached as section "", but that is no name to give one.
+  if (SameProfileName(NewSectionName, "")) RefuseUnwritable("new section name", "", "", "");
   RefuseUnwritable("new section name", NewSectionName, "Key", "");
   // The names come as a list, not through a name list, so no name can be split apart.
   const std::vector<std::string> Keys = Store_->KeyNames(File_, Section);
+  std::vector<std::string> Moved;
   for (const std::string& Key : Keys) {
-    WriteValue(NewSectionName, Key, ReadValue(Section, Key));
+    // Of duplicate keys only the first can be read; the others go with the old section.
+    bool Seen = false;
+    for (const std::string& Earlier : Moved) Seen = Seen || SameProfileName(Earlier, Key);
+    if (Seen) continue;
+    Moved.push_back(Key);
+    if (std::optional<std::string> Value = Store_->StoredText(File_, Section, Key)) {
+      WriteValue(NewSectionName, Key, *Value);
+    }
   }
   DeleteSection(Section);
 }

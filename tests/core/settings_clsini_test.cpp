@@ -238,10 +238,15 @@ TEST_F(ClsIniTest, RenameKey) {
   // The same name: the key keeps its value and moves to the end.
   Ini.RenameKey("S", "b", "b");
   EXPECT_EQ(Bytes(), "[S]\r\nc=3\r\nz=1\r\nb=2\r\n");
-  // A missing key gives the new key with an empty value.
+  // A missing key changes nothing, not even an existing key of the new name.
   Ini.RenameKey("S", "missing", "fresh");
-  EXPECT_TRUE(Ini.KeyExists("S", "fresh"));
-  EXPECT_EQ(Ini.ReadValue("S", "fresh"), "");
+  EXPECT_FALSE(Ini.KeyExists("S", "fresh"));
+  Ini.RenameKey("S", "missing", "z");
+  EXPECT_EQ(Ini.ReadValue("S", "z"), "1");
+  // The stored text moves as it is: quotes and the blanks inside them stay.
+  Ini.WriteValue("S", "q", "\"  padded  \"");
+  Ini.RenameKey("S", "q", "q2");
+  EXPECT_EQ(Ini.ReadValue("S", "q2"), "  padded  ");
   // A new name the file cannot hold is refused before the old key goes.
   for (const std::string& Bad : {""s, "a=b"s, ";c"s}) {
     const RaisedError E = Raised([&] { Ini.RenameKey("S", "c", Bad); });
@@ -254,7 +259,7 @@ TEST_F(ClsIniTest, RenameKey) {
 TEST_F(ClsIniTest, RenameSection) {
   Bind("[A]\r\nx=1\r\ny=\"two\"\r\n[B]\r\nz=3\r\n[Empty]\r\n");
   Ini.RenameSection("A", "C");
-  EXPECT_EQ(Bytes(), "[B]\r\nz=3\r\n[Empty]\r\n[C]\r\nx=1\r\ny=two\r\n");
+  EXPECT_EQ(Bytes(), "[B]\r\nz=3\r\n[Empty]\r\n[C]\r\nx=1\r\ny=\"two\"\r\n");
   // Without keys: nothing copied, the old section goes, no new one comes.
   Ini.RenameSection("Empty", "New");
   EXPECT_EQ(Ini.GetSections(), "B\0C"s);

@@ -155,11 +155,11 @@ TEST(IniEngine, AcceptsOnlyWhatReadsBackAsWritten) {
   };
   const Case Cases[] = {
       {"S", "k", "v", true},     {"S", "k", "", true},      {" S ", " k ", " v = ; [x] ", true},
-      {"S]x", "k", "v", true},   {"", "k", "v", false},     {"  ", "k", "v", false},
+      {"S]x", "k", "v", true},   {"", "k", "v", true},      {"  ", "k", "v", true},
       {"S", "", "v", false},     {"S", "\t", "v", false},   {"S", "a=b", "v", false},
       {"S", ";k", "v", false},   {"S", "[k]", "v", false},  {"S", "[k", "x]", false},
-      {"S", "[k", "x", true},    {"S\n", "k", "v", false},  {"S", "k\r", "v", false},
-      {"S", "k", "a\nb", false}, {"S", "k", "a\rb", false},
+      {"S", "[k", "x", false},   {"S\n", "k", "v", false},  {"S", "k\r", "v", false},
+      {"S", "k", "a\nb", false}, {"S", "k", "a\rb", false}, {"", "\xEF\xBB\xBFk", "v", false},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(Show(C.Section) + "|" + Show(C.Key) + "|" + Show(C.Value));

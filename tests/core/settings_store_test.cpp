@@ -81,6 +81,38 @@ TEST(IniFileStore, CreateIfMissingMakesAnEmptyFileAndLeavesExistingOnes) {
   EXPECT_EQ(ReadBytes(Hidden), "[S]\r\nk=2\r\n");
 }
 
+// UTF-16LE text with its byte order mark, as the Windows build leaves a file that needed it.
+std::string Utf16(const std::u16string& Text) {
+  std::string Bytes = "\xFF\xFE";
+  for (char16_t C : Text) {
+    Bytes += static_cast<char>(C & 0xFF);
+    Bytes += static_cast<char>(C >> 8);
+  }
+  return Bytes;
+}
+
+TEST(IniFileStore, AUtf16FileIsReadAndWrittenBackInUtf16) {
+  TempDir Dir;
+  IniFileStore Store;
+  const std::string File = Dir / "settings.ini";
+  // "Ω" and "🎨" (a surrogate pair); an unpaired surrogate elsewhere must come back unchanged.
+  WriteBytes(File, Utf16(u"[Settings]\r\nLastDir=C:\\\u03A9 \U0001F3A8\r\nOdd=\xD800x\r\n"));
+  EXPECT_EQ(Store.ReadString(File, "Settings", "LastDir"), "C:\\\xCE\xA9 \xF0\x9F\x8E\xA8");
+  Store.WriteString(File, "Settings", "LastDeviceDir", "main");
+  EXPECT_EQ(ReadBytes(File), Utf16(u"[Settings]\r\nLastDir=C:\\\u03A9 \U0001F3A8\r\nOdd=\xD800x\r\n"
+                                   u"LastDeviceDir=main\r\n"));
+  // A value UTF-16 cannot carry (not UTF-8) is not written, and nothing else is lost.
+  Store.WriteString(File, "Settings", "Bad", "\xFF");
+  EXPECT_EQ(Store.KeyNames(File, "Settings"),
+            (std::vector<std::string>{"LastDir", "Odd", "LastDeviceDir"}));
+  // A broken file (an odd byte count) reads as empty and is left alone.
+  const std::string Broken = Utf16(u"[S]\r\nk=1\r\n") + "x";
+  WriteBytes(File, Broken);
+  EXPECT_EQ(Store.ReadString(File, "S", "k"), "");
+  Store.WriteString(File, "S", "k", "2");
+  EXPECT_EQ(ReadBytes(File), Broken);
+}
+
 #ifndef _WIN32
 // Permission bits, symbolic links, the C library's error texts and dot-names as hidden files are
 // this file system's rules; the Windows build has its own profile functions and existence test.

@@ -166,6 +166,22 @@ TEST(ProfileStoreWin32, KeepsCharactersOutsideTheAnsiCodePage) {
   EXPECT_EQ(Dir.Names(), std::vector<std::wstring>{L"settings.ini"});
 }
 
+// Renames move a value as stored: the system's section listing and the engine must agree on it.
+TEST(ProfileStoreWin32, StoredTextKeepsQuotesAndTheBlanksInsideThem) {
+  TempFolder Dir(L"stored");
+  const std::string Bytes = "[S]\r\nq = \"  padded  \" \r\nbare\r\nk=1\r\n";
+  const std::wstring File = Dir / L"settings.ini";
+  ASSERT_TRUE(WriteBytes(File, Bytes));
+  ProfileStoreWin32 Store;
+  const IniEngine Engine(Bytes);
+  const std::pair<const char*, std::optional<std::string>> Cases[] = {
+      {"q", "\"  padded  \""}, {" K ", "1"}, {"bare", std::nullopt}, {"missing", std::nullopt}};
+  for (const auto& [Key, Stored] : Cases) {
+    EXPECT_EQ(Store.StoredText(Narrow(File), "s", Key), Stored) << Key;
+    EXPECT_EQ(Engine.StoredText("s", Key), Stored) << Key;
+  }
+}
+
 TEST(ProfileStoreWin32, CreateIfMissingLeavesAnEmptyFileOrWhatIsThere) {
   TempFolder Dir(L"create");
   ProfileStoreWin32 Store;

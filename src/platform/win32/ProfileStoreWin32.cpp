@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../AtomicFile.h"
 #include "../Platform.h"
 #include "Errors.h"
 #include "FileSearch.h"
@@ -41,22 +42,16 @@ bool SameName(const std::wstring& A, const std::wstring& B) {
                                 static_cast<int>(B.size()), TRUE) == CSTR_EQUAL;
 }
 
-// A NUL-separated name list, the first of names that differ only in case.
+// A NUL-separated name list; a name that occurs twice in the file is listed twice.
 std::vector<std::string> SplitNames(const std::wstring& List) {
-  std::vector<std::wstring> Wide;
+  std::vector<std::string> Names;
   std::size_t Begin = 0;
   while (Begin < List.size()) {
     std::size_t End = List.find(L'\0', Begin);
     if (End == std::wstring::npos) End = List.size();
-    std::wstring Name = List.substr(Begin, End - Begin);
-    bool Seen = Name.empty();
-    for (const std::wstring& Earlier : Wide) Seen = Seen || SameName(Earlier, Name);
-    if (!Seen) Wide.push_back(std::move(Name));
+    if (End > Begin) Names.push_back(Narrow(List.substr(Begin, End - Begin)));
     Begin = End + 1;
   }
-  std::vector<std::string> Names;
-  Names.reserve(Wide.size());
-  for (const std::wstring& Name : Wide) Names.push_back(Narrow(Name));
   return Names;
 }
 
@@ -68,23 +63,17 @@ bool FitsAnsiCodePage(const std::wstring& Text) {
   return LostSome == FALSE;
 }
 
-// Puts a complete new file in place: written beside it, then swapped in, so the settings are
-// never left half-written. A read-only file refuses the swap and stays as it was.
+// Puts a complete new file in place (AtomicFile.h), so the settings are never left half-written.
+// A read-only file refuses the swap and stays as it was.
 bool ReplaceWhole(const std::wstring& File, const std::string& Bytes) {
-  const std::wstring Temp = File + L".new";
-  HANDLE Out = ::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Out == INVALID_HANDLE_VALUE) return false;
-  DWORD Put = 0;
-  bool Ok = ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Put, nullptr) &&
-            Put == Bytes.size() && ::FlushFileBuffers(Out);
-  ::CloseHandle(Out);
   const DWORD Attributes = ::GetFileAttributesW(File.c_str());
-  Ok =
-      Ok && (Attributes == INVALID_FILE_ATTRIBUTES || !(Attributes & FILE_ATTRIBUTE_READONLY)) &&
-      ::MoveFileExW(Temp.c_str(), File.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!Ok) ::DeleteFileW(Temp.c_str());
-  return Ok;
+  if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  try {
+    WriteFileAtomically(Narrow(File), Bytes, kErrorSource);
+    return true;
+  } catch (const RaisedError&) {
+    return false;
+  }
 }
 
 // An ANSI profile file cannot hold characters outside the code page: the functions would write
@@ -147,6 +136,43 @@ std::vector<std::string> ProfileStoreWin32::KeyNames(const std::string& File,
 
 std::vector<std::string> ProfileStoreWin32::SectionNames(const std::string& File) {
   return SplitNames(ReadProfile(nullptr, nullptr, Widen(File)));
+}
+
+std::optional<std::string> ProfileStoreWin32::StoredText(const std::string& File,
+                                                         const std::string& Section,
+                                                         const std::string& Key) {
+  // The section's lines come as "name=value" with the values as stored, quotes and all.
+  const std::wstring WideFile = Widen(File), WideSection = Widen(Section);
+  std::wstring Lines(4096, L'\0');
+  for (;;) {
+    const DWORD Size = static_cast<DWORD>(Lines.size());
+    const DWORD Got =
+        ::GetPrivateProfileSectionW(WideSection.c_str(), Lines.data(), Size, WideFile.c_str());
+    if (Got < Size - 2 || Lines.size() >= kMaxBuffer) {
+      Lines.resize(Got);
+      break;
+    }
+    Lines.assign(Lines.size() * 2, L'\0');
+  }
+  std::wstring Wanted = Widen(Key);
+  while (!Wanted.empty() && IsProfileBlank(static_cast<char>(Wanted.back()))) {
+    Wanted.pop_back();
+  }
+  while (!Wanted.empty() && IsProfileBlank(static_cast<char>(Wanted.front()))) {
+    Wanted.erase(0, 1);
+  }
+  std::size_t Begin = 0;
+  while (Begin < Lines.size()) {
+    std::size_t End = Lines.find(L'\0', Begin);
+    if (End == std::wstring::npos) End = Lines.size();
+    const std::wstring Line = Lines.substr(Begin, End - Begin);
+    const std::size_t Equals = Line.find(L'=');
+    if (Equals != std::wstring::npos && SameName(Line.substr(0, Equals), Wanted)) {
+      return Narrow(Line.substr(Equals + 1));
+    }
+    Begin = End + 1;
+  }
+  return std::nullopt;
 }
 
 void ProfileStoreWin32::WriteString(const std::string& File, const std::string& Section,

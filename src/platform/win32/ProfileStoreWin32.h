@@ -15,6 +15,8 @@ class ProfileStoreWin32 final : public ProfileStore {
                          const std::string& Key) override;
   std::vector<std::string> KeyNames(const std::string& File, const std::string& Section) override;
   std::vector<std::string> SectionNames(const std::string& File) override;
+  std::optional<std::string> StoredText(const std::string& File, const std::string& Section,
+                                        const std::string& Key) override;
   void WriteString(const std::string& File, const std::string& Section, const std::string& Key,
                    const std::string& Value) override;
   void DeleteKey(const std::string& File, const std::string& Section,
