@@ -25,6 +25,7 @@ struct ProgramState {
   clsINI SettingsFile;
   std::string ScreenCapturePath;  // as read at start-up; never written back
   std::unique_ptr<frmMain> MainForm;
+  int ExitStatus = 0;  // the status the program ends with once its window has closed
 };
 
 // Prepares the controls, binds the settings, checks the environment and shows the main window

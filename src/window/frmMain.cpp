@@ -78,7 +78,9 @@ void frmMain::cmdConvert_Click() {
     throw;
   }
   Running_ = false;
-  if (outcome == RunOutcome::Finished) View_->Unload();
+  if (outcome == RunOutcome::Idle) return;
+  State_.ExitStatus = outcome == RunOutcome::Incomplete ? kExitIncomplete : 0;
+  View_->Unload();
 }
 
 void frmMain::cmdBrowse_Click() {
