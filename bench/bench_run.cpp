@@ -119,7 +119,7 @@ BENCHMARK(BM_RunBookkeepingPerFile)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void BM_RunMemoryGrowth(benchmark::State& state) {
   // Resident memory after a run over 100 names and after one over 10,000: what the run keeps per
-  // name (its entry, names and stamps) and nothing more.
+  // name (the name, its picture's path and two stamps) and nothing more.
   long small = 0, large = 0;
   for (auto _ : state) {
     {

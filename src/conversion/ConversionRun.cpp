@@ -29,7 +29,7 @@ bool SameStamp(const std::optional<FileStamp>& a, const std::optional<FileStamp>
 struct Item {
   enum class State { NotReached, Interrupted, Sent, Converted, NoPicture };
   std::string Listed;
-  FileNames Names;
+  std::string Target;               // once its keys are sent
   std::optional<FileStamp> Before;  // the target as it was before this bitmap's keys
   std::optional<FileStamp> Last;    // the target at the previous poll, when it looked right
   bool Delete = false;
@@ -65,14 +65,13 @@ class Run {
     LeftOut = std::move(listed.LeftOut);
 
     try {
-      P.Files.ReplaceFile(ListFile, ListFileText(listed.Bitmaps));
+      P.Files.ReplaceContent(ListFile, ListFileText(listed.Bitmaps));
     } catch (const RaisedError& e) {
       return Refuse("The list of bitmaps could not be written.\r\n" + e.Description);
     }
     Items.reserve(listed.Bitmaps.size());
     for (std::string& name : listed.Bitmaps) {
       Item item;
-      item.Names = DeriveNames(In.Folder, Sep, name);
       item.Listed = std::move(name);
       Items.push_back(std::move(item));
     }
@@ -125,9 +124,11 @@ class Run {
         return;
       }
       P.Progress.Step(i + 1, item.Listed);
-      item.Before = P.Files.Stat(item.Names.Target);
+      const FileNames names = DeriveNames(In.Folder, Sep, item.Listed);
+      item.Target = names.Target;
+      item.Before = P.Files.Stat(item.Target);
       item.Now = Item::State::Interrupted;
-      for (const ScriptStep& step : FileScript(item.Names, In.DeviceFolder)) {
+      for (const ScriptStep& step : FileScript(names, In.DeviceFolder)) {
         if (step.PauseBeforeMs > 0) P.Time.Sleep(step.PauseBeforeMs);
         Send(step.Keys);
         P.Time.Sleep(step.PauseAfterMs);
@@ -147,7 +148,7 @@ class Run {
       bool waiting = false;
       for (Item& item : Items) {
         if (item.Now != Item::State::Sent) continue;
-        auto now = P.Files.Stat(item.Names.Target);
+        auto now = P.Files.Stat(item.Target);
         if (!now || now->Size == 0 || SameStamp(now, item.Before)) now.reset();
         if (now && item.Last && SameStamp(now, item.Last)) {
           item.Now = Item::State::Converted;
@@ -171,7 +172,7 @@ class Run {
     for (const Item& item : Items) {
       if (item.Now != Item::State::Converted || !item.Delete) continue;
       try {
-        P.Files.DeleteFile(item.Names.Source);
+        P.Files.DeleteFile(DeriveNames(In.Folder, Sep, item.Listed).Source);
       } catch (const RaisedError& e) {
         NotDeleted.push_back(item.Listed + " (" + e.Description + ")");
       }
