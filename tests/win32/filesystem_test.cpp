@@ -189,14 +189,9 @@ TEST_F(FileSystemTest, ReplaceContentWritesThroughANewTemporary) {
   EXPECT_THROW(Files.ReplaceContent(Narrow(List), "new"), RaisedError);
   ::CloseHandle(Held);
   EXPECT_EQ(ReadBytes(List), std::optional<std::string>("\xC3\xA9.bmp\r\n"));
-  WIN32_FIND_DATAW Found;
-  HANDLE Search = ::FindFirstFileW((App / L"*").c_str(), &Found);
-  std::vector<std::wstring> Names;
-  do {
-    if (Found.cFileName[0] != L'.' || Found.cFileName[1] == L'p') Names.push_back(Found.cFileName);
-  } while (::FindNextFileW(Search, &Found));
-  ::FindClose(Search);
-  EXPECT_EQ(Names, std::vector<std::wstring>{L"list.txt"});
+  const std::vector<WIN32_FIND_DATAW> Left = EntriesOf(App.Path());
+  ASSERT_EQ(Left.size(), 1u) << "a temporary was left behind";
+  EXPECT_EQ(std::wstring(Left[0].cFileName), L"list.txt");
 }
 
 }  // namespace
