@@ -43,7 +43,7 @@ class FileSystem {
   // Makes Bytes the whole content of Path in one step, as others see it: a new temporary file
   // beside Path, created exclusively (never through an existing name or link), then moved over
   // Path. Raises RaisedError, leaving Path as it was and no temporary behind, on failure.
-  virtual void ReplaceFile(const std::string& Path, const std::string& Bytes) = 0;
+  virtual void ReplaceContent(const std::string& Path, const std::string& Bytes) = 0;
 
   // Size and modification time of an ordinary file, or nothing when there is none.
   virtual std::optional<FileStamp> Stat(const std::string& Path) = 0;

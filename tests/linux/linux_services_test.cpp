@@ -92,7 +92,7 @@ TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
 
 // "list.txt" is replaced whole, never written through a planted link, and a failure leaves
 // neither a half list nor a temporary behind.
-TEST(LinuxFileSystem, ReplaceFileWritesThroughAnExclusiveTemporary) {
+TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
   TempDir dir, other;
   LinuxFileSystem files;
   const std::string list = dir.Path + "/list.txt";
@@ -114,9 +114,9 @@ TEST(LinuxFileSystem, ReplaceFileWritesThroughAnExclusiveTemporary) {
     fs::remove(list);
     c.before();
     if (c.throws) {
-      EXPECT_THROW(files.ReplaceFile(c.path, "a.bmp\r\n"), RaisedError);
+      EXPECT_THROW(files.ReplaceContent(c.path, "a.bmp\r\n"), RaisedError);
     } else {
-      files.ReplaceFile(c.path, "a.bmp\r\n");
+      files.ReplaceContent(c.path, "a.bmp\r\n");
       EXPECT_FALSE(fs::is_symlink(c.path));
       EXPECT_EQ(ReadAll(c.path), "a.bmp\r\n");
     }

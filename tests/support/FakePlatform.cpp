@@ -145,8 +145,8 @@ std::unique_ptr<LineReader> FakeFileSystem::OpenText(const std::string& Path) {
   return reader;
 }
 
-void FakeFileSystem::ReplaceFile(const std::string& Path, const std::string& Bytes) {
-  Log.push_back("ReplaceFile " + Path);
+void FakeFileSystem::ReplaceContent(const std::string& Path, const std::string& Bytes) {
+  Log.push_back("ReplaceContent " + Path);
   if (Unwritable.count(Path))
     throw RaisedError(ErrorNumber::PermissionDenied, "FileSystem", "Permission denied: " + Path);
   Put(Path, Bytes);

@@ -60,7 +60,7 @@ class FakeFileSystem : public FileSystem {
   void DeleteFile(const std::string& Path) override;
   std::optional<FileStamp> Stat(const std::string& Path) override;
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
-  void ReplaceFile(const std::string& Path, const std::string& Bytes) override;
+  void ReplaceContent(const std::string& Path, const std::string& Bytes) override;
 
   void Put(const std::string& Path, const std::string& Content = "");
   bool Has(const std::string& Path) const { return Files.count(Path) != 0; }
@@ -77,7 +77,7 @@ class FakeFileSystem : public FileSystem {
   std::string AppFolder = "C:\\app";
   std::map<std::string, File> Files;
   std::set<std::string> Unreadable;  // OpenText fails for these
-  std::set<std::string> Unwritable;  // ReplaceFile fails for these
+  std::set<std::string> Unwritable;  // ReplaceContent fails for these
   std::int64_t NextStamp = 1;
 };
 

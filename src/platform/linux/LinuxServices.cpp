@@ -99,7 +99,7 @@ std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {
       static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
-void LinuxFileSystem::ReplaceFile(const std::string& Path, const std::string& Bytes) {
+void LinuxFileSystem::ReplaceContent(const std::string& Path, const std::string& Bytes) {
   WriteFileAtomically(Path, Bytes, kSource);
 }
 

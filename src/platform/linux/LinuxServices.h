@@ -22,7 +22,7 @@ class LinuxFileSystem : public FileSystem {
   void DeleteFile(const std::string& Path) override;
   std::optional<FileStamp> Stat(const std::string& Path) override;
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
-  void ReplaceFile(const std::string& Path, const std::string& Bytes) override;
+  void ReplaceContent(const std::string& Path, const std::string& Bytes) override;
 };
 
 class LinuxListing : public DirectoryListing {
