@@ -2,7 +2,7 @@
 # End-to-end throughput: pictrane-converter driving pictrane-capture over 200 bitmaps on a
 # virtual display, in converted files per second, beside the bound the fixed pauses allow
 # (120 ms a file plus 200 ms at the start). With delete 1 each bitmap is deleted once its picture
-# has been seen to hold still.
+# has been seen to hold still. The program's exit status (0: every bitmap got its picture) is shown.
 #   bench/e2e-throughput.sh [build/linux/bin] [count] [delete 0|1]
 set -euo pipefail
 bin=$(realpath "${1:-build/linux/bin}")
@@ -29,7 +29,8 @@ window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
 xdotool windowfocus --sync "$window"
 start=$(date +%s.%N)
 xdotool key --window "$window" space
-wait "$program"
+status=0
+wait "$program" || status=$?
 end=$(date +%s.%N)
 
 written=$(find "$work/bitmaps" -name '*.89i' | wc -l)
@@ -38,6 +39,7 @@ if [[ $delete == 1 && $left -ne $((count - written)) ]]; then
   echo "deleted $((count - left)) bitmaps for $written pictures" >&2
   exit 1
 fi
+echo "exit status $status"
 awk -v n="$written" -v total="$count" -v s="$start" -v e="$end" 'BEGIN {
   t = e - s; rate = n / t; bound = total / (0.2 + 0.12 * total);
   printf "converted %d of %d files in %.2f s: %.2f files/s; bound %.2f files/s; %.1f %% of the bound\n",

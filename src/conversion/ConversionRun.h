@@ -26,17 +26,23 @@ struct RunInputs {
 };
 
 enum class RunOutcome {
-  Idle,      // nothing was started (invalid input); the window stays
-  Finished,  // the run ended, successfully or not; the window unloads
+  Idle,        // nothing was started (invalid input, a folder problem); the window stays
+  Finished,    // every listed bitmap got its picture; the window unloads
+  Incomplete,  // the run ended with a listed bitmap left without its picture; the window unloads
 };
 
-// How long the run waits for a picture to appear before it keeps the bitmap.
+// The program's exit status after a run that left a listed bitmap without its picture.
+inline constexpr int kExitIncomplete = 3;
+
+// How long, after the last bitmap's keys, the run waits for the pictures still missing.
 inline constexpr int kTargetWaitMs = 5000;
 inline constexpr int kTargetPollMs = 10;
 
 // Lists the folder's bitmaps, starts the capture tool with the placeholder and types the file
-// script for each bitmap; deletes a bitmap only once its picture exists. Problems are reported
-// to the user in message boxes; the tool is closed and "list.txt" removed however the run ends.
+// script for each bitmap; then checks every picture, and deletes a bitmap (with the option on)
+// only once its own picture exists. Folder problems stop it before the tool starts. A run that
+// leaves a bitmap without its picture ends with a box that lists each such bitmap; a complete
+// one with a desktop notification. The tool is closed and "list.txt" removed however it ends.
 RunOutcome RunConversion(Platform& P, const RunInputs& Inputs, RunHost& Host);
 
 // The tool's command line: the path (quoted only when it holds a blank) and the placeholder.

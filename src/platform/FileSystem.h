@@ -40,6 +40,11 @@ class FileSystem {
   // Raises RaisedError when Path cannot be deleted (missing, read-only, ...).
   virtual void DeleteFile(const std::string& Path) = 0;
 
+  // Makes Bytes the whole content of Path in one step, as others see it: a new temporary file
+  // beside Path, created exclusively (never through an existing name or link), then moved over
+  // Path. Raises RaisedError, leaving Path as it was and no temporary behind, on failure.
+  virtual void ReplaceContent(const std::string& Path, const std::string& Bytes) = 0;
+
   // Size and modification time of an ordinary file, or nothing when there is none.
   virtual std::optional<FileStamp> Stat(const std::string& Path) = 0;
 
@@ -64,8 +69,6 @@ class FileSystem {
   // The whole content of Path. Raises RaisedError when it cannot be read.
   virtual std::string ReadAll(const std::string& Path) = 0;
 
-  // Writes Path with Bytes in one step, so no half-written file is ever seen. Raises RaisedError.
-  virtual void WriteAll(const std::string& Path, const std::string& Bytes) = 0;
 };
 
 }  // namespace pictrane

@@ -13,11 +13,18 @@ class Processes {
  public:
   virtual ~Processes() = default;
 
-  // Starts CommandLine (program name first; double quotes group blanks, as on Windows) without
-  // waiting for it to end. With MaximizedFocus it returns once the program's window is shown
-  // maximised with the focus; when that does not happen within kWindowWaitMs it ends the
-  // program and raises. Raises RaisedError when it cannot start.
+  // Starts CommandLine (program name first; double quotes group blanks, as on Windows) and
+  // returns at once; State is passed on where the system carries one to the new program.
+  // Raises RaisedError when it cannot start. Waiting for its window is the caller's
+  // (src/conversion/ToolStart.h).
   virtual ProcessId Start(const std::string& CommandLine, WindowState State) = 0;
+
+  // Looks, for at most TimeoutMs, for a visible top-level window of Process; once there is one,
+  // shows it maximised and brings it forward. True when the keyboard focus belongs to Process.
+  virtual bool ShowWindow(ProcessId Process, int TimeoutMs) = 0;
+
+  // Ends Process (one this program started) at once, without asking.
+  virtual void Stop(ProcessId Process) = 0;
 
   // True while Process (one this program started) has not ended.
   virtual bool IsRunning(ProcessId Process) = 0;

@@ -97,12 +97,12 @@ void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Locat
   }
   for (const std::string& seed : seeds) {
     if (Files.Exists(seed)) {
-      Files.WriteAll(Located.SettingsFile, Files.ReadAll(seed));
+      Files.ReplaceContent(Located.SettingsFile, Files.ReadAll(seed));
       return;
     }
   }
   if (Rules == FolderRules::Linux) {
-    Files.WriteAll(Located.SettingsFile,
+    Files.ReplaceContent(Located.SettingsFile,
                    "[Settings]\r\nScreenCapturePath=" + app + "/" + kCaptureToolName + "\r\n");
   }
 }

@@ -27,6 +27,7 @@ struct ProgramState {
   std::string ScreenCapturePath;  // as read at start-up; never written back
   AppFiles Files;                 // where settings.ini, list.txt and dummy.bmp are
   std::unique_ptr<frmMain> MainForm;
+  int ExitStatus = 0;  // the status the program ends with once its window has closed
 };
 
 // Prepares the controls, binds the settings, checks the environment and shows the main window

@@ -153,12 +153,13 @@ void frmMain::cmdConvert_Click() {
     throw;
   }
   Running_ = false;
-  if (outcome == RunOutcome::Finished) {
-    View_->Unload();
-  } else {
+  if (outcome == RunOutcome::Idle) {
     // A close asked for while a run failed to start is not left to stop the next run at once.
     StopRequested_ = false;
+    return;
   }
+  State_.ExitStatus = outcome == RunOutcome::Incomplete ? kExitIncomplete : 0;
+  View_->Unload();
 }
 
 void frmMain::cmdBrowse_Click() {

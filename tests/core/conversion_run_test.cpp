@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "FakePlatform.h"
+#include "conversion/BitmapListing.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/FileScript.h"
+#include "listing_scenarios.h"
 
 namespace pictrane::testing {
 namespace {
@@ -17,10 +22,13 @@ struct Host : RunHost {
   bool StopRequested() override { return Stop; }
 };
 
-// The transcript of one file's script as the fakes record it.
-Transcript ScriptFor(const std::string& source, const std::string& target,
-                     const std::string& variable, const std::string& device) {
+// The transcript of one file's script as the fakes record it, from the check before it to the
+// one after it.
+Transcript ScriptFor(std::size_t index, const std::string& listed, const std::string& source,
+                     const std::string& target, const std::string& variable,
+                     const std::string& device) {
   return {"DoEvents",
+          "Progress Step " + std::to_string(index) + " " + listed,
           "Keys Ctrl+F4",
           "Sleep 5",
           "Keys Ctrl+o",
@@ -57,7 +65,8 @@ Transcript ScriptFor(const std::string& source, const std::string& target,
           "Keys \"" + device + "\"",
           "Sleep 5",
           "Keys Enter",
-          "Sleep 30"};
+          "Sleep 30",
+          "DoEvents"};
 }
 
 Transcript Concat(std::initializer_list<Transcript> parts) {
@@ -66,61 +75,267 @@ Transcript Concat(std::initializer_list<Transcript> parts) {
   return all;
 }
 
-const Transcript kStart = {"ListBitmaps C:\\pics > C:\\app\\list.txt", "Sleep 100",
-                           "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"",
-                           "Sleep 100", "OpenText C:\\app\\list.txt"};
-const Transcript kEnd = {"DoEvents", "Keys Alt+F4", "DeleteFile C:\\app\\list.txt"};
+Transcript StartOf(std::size_t count) {
+  return {"Entries C:\\pics",
+          "ReplaceContent C:\\app\\list.txt",
+          "Sleep 100",
+          "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"",
+          "ShowWindow 4242",
+          "Sleep 100",
+          "Progress Begin " + std::to_string(count)};
+}
+
+const std::string kBox = "MessageBox Exclamation [Pictrane Converter] ";
 
 class RunTest : public ::testing::Test {
  protected:
   RunOutcome Run(const std::string& folder = "C:\\pics", const std::string& device = "pics") {
     return RunConversion(fp.P, RunInputs{folder, device, "C:\\tool\\capture.exe"}, host);
   }
+  void PutBitmaps(std::initializer_list<const char*> names) {
+    for (const char* n : names) fp.Files.Put(std::string("C:\\pics\\") + n);
+  }
   FakePlatform fp;
   Host host;
 };
 
-TEST_F(RunTest, ConvertsEveryListedBitmapInListingOrder) {
-  fp.Files.Put("C:\\pics\\b.bmp");
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Files.Put("C:\\pics\\notes.txt");
+TEST_F(RunTest, ConvertsEveryListedBitmapInListingOrderAndNotifies) {
+  PutBitmaps({"b.bmp", "a.bmp", "notes.txt"});
+  std::string list;
+  fp.Windows.OnDoEvents = [&] {
+    if (list.empty()) list = fp.Files.Files["C:\\app\\list.txt"].Content;
+  };
 
   EXPECT_EQ(Run(), RunOutcome::Finished);
 
-  EXPECT_EQ(fp.Log, Concat({kStart,
-                            ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
-                            {"DoEvents"},
-                            ScriptFor("C:\\pics\\b.bmp", "C:\\pics\\b.89i", "b", "pics"),
-                            kEnd}));
+  EXPECT_EQ(fp.Log,
+            Concat({StartOf(2),
+                    ScriptFor(1, "a.bmp", "C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
+                    ScriptFor(2, "b.bmp", "C:\\pics\\b.bmp", "C:\\pics\\b.89i", "b", "pics"),
+                    {"Sleep 10", "DoEvents", "Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
+                     "Progress End complete", "Notify 2 pictures written to C:\\pics | "}}));
+  EXPECT_EQ(list, "a.bmp\r\nb.bmp\r\n");
   EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));  // delete option off
 }
 
-TEST_F(RunTest, ValidationStopsBeforeAnythingStarts) {
+// Nothing is started: the window stays for another try, and no tool flashes up for nothing.
+TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
   struct Case {
-    std::string folder, device, message;
+    std::string folder, device;
+    std::function<void(FakePlatform&)> setUp;
+    std::string message;
   };
-  for (const Case& c :
-       {Case{"", "main", "Please specify folder."}, Case{"", "", "Please specify folder."},
-        Case{"C:\\pics", "", "Please specify device folder."}}) {
+  const auto none = [](FakePlatform&) {};
+  const Case cases[] = {
+      {"", "main", none, "Please specify folder."},
+      {"C:\\pics", "", none, "Please specify device folder."},
+      {"C:\\pics", "main", [](FakePlatform& f) { f.Listing.Fail = "Path not found"; },
+       "The folder \"C:\\pics\" cannot be read.\r\nPath not found"},
+      {"C:\\pics", "main", [](FakePlatform& f) { f.Files.Put("C:\\pics\\a.txt"); },
+       "There are no bitmaps (*.bmp) in \"C:\\pics\"."},
+      {"C:\\pics", "main",
+       [](FakePlatform& f) {
+         f.Listing.Extra = {
+             {"dir.bmp", false, false}, {"hidden.bmp", true, true}, {".bmp", true, false}};
+       },
+       "There are no bitmaps (*.bmp) in \"C:\\pics\"."},
+      {"C:\\pics", "main",
+       [](FakePlatform& f) {
+         f.Listing.Extra = {{"a\nb.bmp", true, false}};
+       },
+       "None of the bitmaps in \"C:\\pics\" can be converted:\r\na\\nb.bmp (the name cannot be "
+       "typed or written as one line)"},
+      {"C:\\pics", "main",
+       [](FakePlatform& f) {
+         f.Files.Put("C:\\pics\\a.bmp");
+         f.Files.Unwritable.insert("C:\\app\\list.txt");
+       },
+       "The list of bitmaps could not be written.\r\nPermission denied: C:\\app\\list.txt"},
+  };
+  for (const Case& c : cases) {
     FakePlatform f;
     Host h;
+    c.setUp(f);
     EXPECT_EQ(RunConversion(f.P, RunInputs{c.folder, c.device, "C:\\tool.exe"}, h),
               RunOutcome::Idle);
-    EXPECT_EQ(f.Log, Transcript{"MessageBox Exclamation [Pictrane Converter] " + c.message});
+    EXPECT_EQ(f.Only({"MessageBox", "Start", "Progress"}), Transcript{kBox + c.message});
   }
 }
 
-TEST_F(RunTest, BlankListLinesSendNothing) {
-  fp.Listing.Content = "\r\nx.bmp\r\n\r\n";
-  Run();
-  EXPECT_EQ(fp.Log,
-            Concat({kStart, ScriptFor("C:\\pics\\x.bmp", "C:\\pics\\x.89i", "x", "pics"), kEnd}));
+// The window is awaited for a bounded time; a tool that never shows one is stopped, and nothing
+// more happens when it does not come up.
+TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
+  constexpr std::int64_t never = 1'000'000;
+  const std::string line = "C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"";
+  const std::string cannot = kBox + "The capture tool could not be started.\r\n";
+  struct Case {
+    std::int64_t windowAt;
+    bool ends, failStart;
+    Transcript log;
+  };
+  const Case cases[] = {
+      {600, false, false, {"Progress Begin 1"}},
+      {never, false, false, {"Stop 4242", cannot + NoWindowMessage(line)}},
+      {never, true, false, {cannot + line + " ended before its window took the keyboard focus."}},
+      {0, false, true, {cannot + "File not found"}},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    f.Files.Put("C:\\pics\\a.bmp");
+    f.Programs.WindowAt = c.windowAt;
+    f.Programs.FailStart = c.failStart;
+    f.Programs.OnShowWindow = [&] {
+      if (c.ends && f.Time.Now > 2000) f.Programs.Ended = 4242;
+    };
+    RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
+    EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin"}), c.log) << c.log.back();
+    if (c.windowAt == never && !c.ends) {
+      EXPECT_NEAR(static_cast<double>(f.Time.Now), 100 + Processes::kWindowWaitMs, 250);
+    }
+    EXPECT_FALSE(f.Files.Has("C:\\app\\list.txt"));
+  }
 }
 
-TEST_F(RunTest, EmptyFolderStartsAndClosesTheTool) {
-  Run();
-  EXPECT_EQ(fp.Log, Concat({kStart, {"Keys Alt+F4", "DeleteFile C:\\app\\list.txt"}}));
+// The pictures are checked once all keys are sent, with the delete option on and off.
+TEST_F(RunTest, EveryPictureIsCheckedAtTheEnd) {
+  enum class Tool { Writes, Never, Stale, Late };
+  struct Case {
+    Tool tool;
+    int option;
+    RunOutcome outcome;
+    bool aKept, bKept;
+    std::string report;  // empty: no box
+  };
+  const std::string noPicture =
+      "1 bitmap(s) were converted; the other 1 were left untouched.\r\n\r\nNo picture appeared "
+      "for these bitmaps, so they were kept:\r\na.bmp";
+  const Case cases[] = {
+      {Tool::Writes, 0, RunOutcome::Finished, true, true, ""},
+      {Tool::Writes, 1, RunOutcome::Finished, false, false, ""},
+      {Tool::Late, 1, RunOutcome::Finished, false, false, ""},
+      {Tool::Never, 0, RunOutcome::Incomplete, true, true, noPicture},
+      {Tool::Never, 1, RunOutcome::Incomplete, true, false, noPicture},
+      {Tool::Stale, 1, RunOutcome::Incomplete, true, false, noPicture},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    h.Delete = c.option;
+    f.Files.Put("C:\\pics\\a.bmp");
+    f.Files.Put("C:\\pics\\b.bmp");
+    const std::string a = "C:\\pics\\a.89i";
+    if (c.tool != Tool::Writes) f.Tool.Refuse.insert(a);
+    if (c.tool == Tool::Stale) f.Files.Put(a, "old");
+    if (c.tool == Tool::Late)  // written 2 s after the tool was asked to
+      f.Time.OnSleep = [&, at = std::int64_t{-1}]() mutable {
+        if (at < 0 && f.Tool.Written.size() == 1) at = f.Time.Now + 2000;
+        if (at >= 0 && f.Time.Now >= at && !f.Files.Has(a)) f.Files.Put(a, "**TI89**");
+      };
+    EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h), c.outcome);
+    EXPECT_EQ(f.Files.Has("C:\\pics\\a.bmp"), c.aKept);
+    EXPECT_EQ(f.Files.Has("C:\\pics\\b.bmp"), c.bKept);
+    EXPECT_EQ(f.Only({"MessageBox"}),
+              c.report.empty() ? Transcript{} : Transcript{kBox + c.report});
+    // One bounded wait after the last file's keys, none per file.
+    const Transcript keysAndWaits = f.Only({"Keys", "Sleep 10"});
+    const auto firstWait = std::find(keysAndWaits.begin(), keysAndWaits.end(), "Sleep 10");
+    EXPECT_EQ(std::count(firstWait, keysAndWaits.end(), "Keys \"pics\""), 0);
+    if (c.tool == Tool::Never) {
+      EXPECT_GE(f.Time.Now, kTargetWaitMs);
+      EXPECT_LT(f.Time.Now, kTargetWaitMs + 1000);
+    }
+  }
+}
+
+TEST_F(RunTest, PictureStillBeingWrittenIsWaitedFor) {
+  host.Delete = 1;
+  fp.Files.Put("C:\\pics\\a.bmp");
+  const std::string target = "C:\\pics\\a.89i";
+  // The tool writes its eight bytes, then goes on writing in place, a byte per poll, up to 16.
+  int grown = 0;
+  fp.Time.OnSleep = [&] {
+    if (!fp.Files.Has(target) || grown == 8) return;
+    EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"))
+        << "deleted while the picture had " << 8 + grown << " bytes";
+    ++grown;
+    fp.Files.Put(target, std::string(8 + static_cast<std::size_t>(grown), '*'));
+  };
+  EXPECT_EQ(Run(), RunOutcome::Finished);
+  EXPECT_EQ(grown, 8);
+  EXPECT_FALSE(fp.Files.Has("C:\\pics\\a.bmp"));
+}
+
+// Names the keyboard or the list cannot carry, and a second bitmap for one picture, are left out
+// before any key, kept and reported; the others are converted and deleted as usual.
+TEST_F(RunTest, OddNamesAndCaseTwinsAreLeftOutAndKept) {
+  host.Delete = 1;
+  PutBitmaps({"a.bmp", "a.bmp\rz.bmp", "photo.png\nx.bmp", "b\xFF.bmp", "c.BMP", "c.bmp", "d\t.bmp",
+              "photo.png"});
+  EXPECT_EQ(Run(), RunOutcome::Incomplete);
+
+  EXPECT_EQ(fp.Only({"Keys \"C:"}),
+            (Transcript{"Keys \"C:\\pics\\a.bmp\"", "Keys \"C:\\pics\\a.89i\"",
+                        "Keys \"C:\\pics\\c.BMP\"", "Keys \"C:\\pics\\c.89i\""}));
+  EXPECT_EQ(fp.Only({"DeleteFile"}),
+            (Transcript{"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\pics\\c.BMP",
+                        "DeleteFile C:\\app\\list.txt"}));
+  EXPECT_EQ(fp.Files.NamesIn("C:\\pics"),
+            (Transcript{"a.89i", "a.bmp\rz.bmp", "b\xFF.bmp", "c.89i", "c.bmp", "d\t.bmp",
+                        "photo.png", "photo.png\nx.bmp"}));
+  const std::string odd = " (the name cannot be typed or written as one line)";
+  EXPECT_EQ(fp.Only({"MessageBox"}),
+            Transcript{kBox +
+                       "2 bitmap(s) were converted; the other 5 were left untouched.\r\n\r\n"
+                       "These bitmaps were left out of the run and kept:\r\na.bmp\\rz.bmp" +
+                       odd + "\r\nb\\xFF.bmp" + odd + "\r\nc.bmp (its picture c.89i is c.BMP's)" +
+                       "\r\nd\\t.bmp" + odd + "\r\nphoto.png\\nx.bmp" + odd});
+}
+
+// However the run is cut short, the bitmaps not reached are kept and listed, the tool is closed
+// without a key going anywhere else, and the status says a picture is missing.
+TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
+  enum class Cut { Closed, Cancelled, FocusLost, ToolDied };
+  struct Case {
+    Cut cut;
+    std::string closing, headline;
+  };
+  const Case cases[] = {
+      {Cut::Closed, "Keys Alt+F4", "The conversion was stopped because the window was closed."},
+      {Cut::Cancelled, "Keys Alt+F4", "The conversion was cancelled."},
+      {Cut::FocusLost, "CloseWindowsOf 4242",
+       "The capture tool lost the keyboard focus, so no more keys were sent."},
+      {Cut::ToolDied, "", "The capture tool ended unexpectedly, so no more keys were sent."},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    h.Delete = 1;
+    for (const char* n : {"a", "b", "c"}) f.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
+    f.Windows.OnDoEvents = [&] {
+      if (f.Windows.KeyStringsSent != 18) return;
+      if (c.cut == Cut::Closed) h.Stop = true;
+      if (c.cut == Cut::Cancelled) f.Progress.Cancelled = true;
+      if (c.cut == Cut::FocusLost || c.cut == Cut::ToolDied) f.Windows.FocusOwner = 999;
+      if (c.cut == Cut::ToolDied) f.Programs.Ended = 4242;
+    };
+    EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
+              RunOutcome::Incomplete);
+    EXPECT_EQ(f.Tool.Written, Transcript{"C:\\pics\\a.89i"});
+    EXPECT_FALSE(f.Files.Has("C:\\pics\\a.bmp"));
+    EXPECT_TRUE(f.Files.Has("C:\\pics\\b.bmp") && f.Files.Has("C:\\pics\\c.bmp"));
+    Transcript end = {"DeleteFile C:\\pics\\a.bmp"};
+    if (!c.closing.empty()) end.push_back(c.closing);
+    end.insert(end.end(),
+               {"DeleteFile C:\\app\\list.txt", "Progress End short",
+                kBox + c.headline +
+                    "\r\n1 bitmap(s) were converted; the other 2 were left untouched.\r\n\r\nThese "
+                    "bitmaps were not converted, so they were kept:\r\nb.bmp\r\nc.bmp"});
+    const Transcript log =
+        f.Only({"DeleteFile", "Keys Alt+F4", "CloseWindowsOf", "Progress End", "MessageBox"});
+    EXPECT_EQ(log, end) << c.headline;
+  }
 }
 
 TEST_F(RunTest, FolderEndingInTheSeparatorGivesItDoubledAsIs) {
@@ -155,108 +370,12 @@ TEST_F(RunTest, SpecialCharactersArriveAsThemselves) {
                         "Keys \"d%{}\""}));
 }
 
-TEST_F(RunTest, DeleteOptionDeletesOnlyConvertedBitmaps) {
-  struct Case {
-    int option;
-    bool deleted;
-  };
-  for (const Case c : {Case{0, false}, Case{1, true}, Case{2, false}}) {
-    FakePlatform f;
-    Host h;
-    h.Delete = c.option;
-    f.Files.Put("C:\\pics\\a.bmp");
-    RunConversion(f.P, RunInputs{"C:\\pics", "main", "C:\\t.exe"}, h);
-    EXPECT_EQ(f.Files.Has("C:\\pics\\a.bmp"), !c.deleted) << "option " << c.option;
-    EXPECT_TRUE(f.Files.Has("C:\\pics\\a.89i"));
-    EXPECT_EQ(f.Only({"MessageBox"}), Transcript{});
-  }
-}
-
-TEST_F(RunTest, DeletesTheListedNameNotAnotherCase) {
-  host.Delete = 1;
-  fp.Files.Put("C:\\pics\\Photo.BMP");
-  fp.Files.Put("C:\\pics\\Photo.bmp");
-  fp.Listing.Content = "Photo.BMP\r\n";
-  Run();
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\Photo.BMP"));
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\Photo.bmp"));
-  EXPECT_EQ(fp.Only({"DeleteFile"}),
-            (Transcript{"DeleteFile C:\\pics\\Photo.BMP", "DeleteFile C:\\app\\list.txt"}));
-}
-
 TEST_F(RunTest, DeleteOptionIsReadAgainAfterEachFile) {
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Files.Put("C:\\pics\\b.bmp");
+  PutBitmaps({"a.bmp", "b.bmp"});
   fp.Windows.OnDoEvents = [&] { host.Delete = fp.Windows.KeyStringsSent >= 18 ? 1 : 0; };
   Run();
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));
   EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
-}
-
-TEST_F(RunTest, TargetThatNeverAppearsKeepsTheBitmapAndIsReported) {
-  host.Delete = 1;
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Files.Put("C:\\pics\\b.bmp");
-  fp.Tool.Refuse.insert("C:\\pics\\a.89i");
-  Run();
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
-  // It waited the bounded time, polling, and no longer.
-  EXPECT_GE(fp.Time.Now, kTargetWaitMs);
-  EXPECT_LT(fp.Time.Now, kTargetWaitMs + 1000);
-  EXPECT_EQ(fp.Only({"MessageBox"}),
-            Transcript{"MessageBox Exclamation [Pictrane Converter] No picture appeared for these "
-                       "bitmaps, so they were kept:\r\na.bmp"});
-}
-
-TEST_F(RunTest, PictureStillBeingWrittenIsWaitedFor) {
-  host.Delete = 1;
-  fp.Files.Put("C:\\pics\\a.bmp");
-  const std::string target = "C:\\pics\\a.89i";
-  // The tool writes its eight bytes, then goes on writing in place, a byte per poll, up to 16.
-  int grown = 0;
-  fp.Time.OnSleep = [&] {
-    if (!fp.Files.Has(target) || grown == 8) return;
-    EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"))
-        << "deleted while the picture had " << 8 + grown << " bytes";
-    ++grown;
-    fp.Files.Put(target, std::string(8 + static_cast<std::size_t>(grown), '*'));
-  };
-  Run();
-  EXPECT_EQ(grown, 8);
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\a.bmp"));
-  EXPECT_EQ(fp.Only({"MessageBox"}), Transcript{});
-}
-
-TEST_F(RunTest, StalePictureFromAnEarlierRunDoesNotCount) {
-  host.Delete = 1;
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Files.Put("C:\\pics\\a.89i", "old");
-  fp.Tool.Refuse.insert("C:\\pics\\a.89i");
-  Run();
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));
-}
-
-TEST_F(RunTest, FocusLostBeforeFileTwoStopsTheRun) {
-  host.Delete = 1;
-  for (const char* n : {"a", "b", "c"}) fp.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
-  // Another program takes the focus once the first file's script is through.
-  fp.Windows.OnDoEvents = [&] {
-    if (fp.Windows.KeyStringsSent == 18) fp.Windows.FocusOwner = 999;
-  };
-  Run();
-
-  const Transcript expected = Concat(
-      {kStart,
-       ScriptFor("C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
-       {"Sleep 10", "DoEvents", "DeleteFile C:\\pics\\a.bmp", "DoEvents", "DoEvents",
-        "DeleteFile C:\\app\\list.txt",
-        "MessageBox Exclamation [Pictrane Converter] The capture tool lost the keyboard focus, so "
-        "no more keys were sent.\r\n1 bitmap(s) were converted; the other 2 were left "
-        "untouched."}});
-  EXPECT_EQ(fp.Log, expected);
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\b.bmp"));
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\c.bmp"));
 }
 
 TEST_F(RunTest, FocusIsCheckedBeforeEveryKeyString) {
@@ -271,60 +390,46 @@ TEST_F(RunTest, FocusIsCheckedBeforeEveryKeyString) {
   }
 }
 
-TEST_F(RunTest, StopRequestEndsAfterTheCurrentFile) {
-  for (const char* n : {"a", "b", "c"}) fp.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
-  fp.Windows.OnDoEvents = [&] {
-    if (fp.Windows.KeyStringsSent == 18) host.Stop = true;
-  };
-  EXPECT_EQ(Run(), RunOutcome::Finished);
-  EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
-  EXPECT_EQ(fp.Only({"Keys Alt+F4", "DeleteFile", "MessageBox"}),
-            (Transcript{"Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
-                        "MessageBox Exclamation [Pictrane Converter] The conversion was stopped "
-                        "because the window was closed.\r\n1 bitmap(s) were converted; the "
-                        "other 2 were left untouched."}));
-}
-
-TEST_F(RunTest, UnreadableListIsReportedAndCleansUp) {
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Files.Unreadable.insert("C:\\app\\list.txt");
-  EXPECT_EQ(Run(), RunOutcome::Finished);
-  EXPECT_EQ(
-      fp.Only({"Keys", "DeleteFile", "MessageBox"}),
-      (Transcript{"Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
-                  "MessageBox Exclamation [Pictrane Converter] The conversion stopped: File not "
-                  "found: C:\\app\\list.txt\r\n0 bitmap(s) were converted; the rest were left "
-                  "untouched."}));
-}
-
 TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
   host.Delete = 1;
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Files.Put("C:\\pics\\b.bmp");
+  PutBitmaps({"a.bmp", "b.bmp"});
   fp.Files.Files["C:\\pics\\a.bmp"].ReadOnly = true;
-  Run();
+  EXPECT_EQ(Run(), RunOutcome::Finished);  // every picture is there
   EXPECT_EQ(fp.Tool.Written, (Transcript{"C:\\pics\\a.89i", "C:\\pics\\b.89i"}));
   EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
   EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
-  EXPECT_EQ(
-      fp.Only({"MessageBox"}),
-      Transcript{"MessageBox Exclamation [Pictrane Converter] These bitmaps were converted but "
-                 "could not be deleted:\r\na.bmp (Permission denied: C:\\pics\\a.bmp)"});
+  EXPECT_EQ(fp.Only({"MessageBox", "Notify"}),
+            Transcript{kBox + "2 bitmap(s) were converted; the other 0 were left untouched.\r\n\r\n"
+                              "These bitmaps were converted but could not be deleted:\r\na.bmp "
+                              "(Permission denied: C:\\pics\\a.bmp)"});
 }
 
-TEST_F(RunTest, ListingOrToolFailureLeavesTheWindowIdle) {
-  fp.Listing.Fail = true;
-  EXPECT_EQ(Run(), RunOutcome::Idle);
-  EXPECT_EQ(
-      fp.Only({"Start", "MessageBox"}),
-      Transcript{"MessageBox Exclamation [Pictrane Converter] The bitmaps of the folder could "
-                 "not be listed.\r\nPath not found: C:\\pics"});
-
-  FakePlatform f;
-  Host h;
-  f.Programs.FailStart = true;
-  EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "main", "C:\\t.exe"}, h), RunOutcome::Idle);
-  EXPECT_FALSE(f.Files.Has("C:\\app\\list.txt"));
+// The policy over entries as a system reports them, in an order of its own.
+TEST(ListBitmaps, TakesWhatTheRunCanConvert) {
+  struct Given : DirectoryListing {
+    std::vector<FolderEntry> Given;
+    bool Missing = false;
+    std::vector<FolderEntry> Entries(const std::string&) override {
+      if (Missing) throw RaisedError(ErrorNumber::PathNotFound, "Listing", "missing");
+      return Given;
+    }
+  };
+  for (const scenarios::ListingScenario& s : scenarios::ListingScenarios()) {
+    Given listing;
+    listing.Missing = s.Missing;
+    for (auto it = s.Entries.rbegin(); it != s.Entries.rend(); ++it) {
+      using K = scenarios::ListingEntry::Kind;
+      listing.Given.push_back(
+          {it->Name, it->Type != K::Folder, it->Type == K::Hidden || it->Name[0] == '.'});
+    }
+    if (s.Missing) {
+      EXPECT_THROW(ListBitmaps(listing, "/p"), RaisedError);
+      continue;
+    }
+    const BitmapList list = ListBitmaps(listing, "/p");
+    EXPECT_EQ(list.Bitmaps, s.Bitmaps) << s.Name;
+    EXPECT_EQ(list.LeftOut, s.LeftOut) << s.Name;
+  }
 }
 
 TEST(DeriveNames, FollowsTheListedName) {

@@ -216,8 +216,7 @@ TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
   };
   state.MainForm->Click(kCmdConvert);
 
-  EXPECT_EQ(fp.Only({"ListBitmaps", "BrowseForFolder"}),
-            Transcript{"ListBitmaps C:\\pics > C:\\app\\list.txt"});
+  EXPECT_EQ(fp.Only({"Entries", "BrowseForFolder"}), Transcript{"Entries C:\\pics"});
   EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
   EXPECT_EQ(fp.Only({"Form", "WriteString"}),
             (Transcript{"Form Unload", "Form Unload", "WriteString [Settings] DeleteBMPs=0",

@@ -97,10 +97,12 @@ class AppFolder {
   ~AppFolder() { fs::remove_all(Path); }
 
   std::string Bitmaps() const { return Path + "/bitmaps dir"; }
-  void Settings(const std::string& tool, const std::string& device, int deleteOption) const {
+  void Settings(const std::string& tool, const std::string& device, int deleteOption,
+                const std::string& folder = "") const {
     std::ofstream(Path + "/app/settings.ini", std::ios::binary)
-        << "[Settings]\r\nScreenCapturePath=" << tool << "\r\nLastDir=" << Bitmaps()
-        << "\r\nLastDeviceDir=" << device << "\r\nDeleteBMPs=" << deleteOption << "\r\n";
+        << "[Settings]\r\nScreenCapturePath=" << tool
+        << "\r\nLastDir=" << (folder.empty() ? Bitmaps() : folder) << "\r\nLastDeviceDir=" << device
+        << "\r\nDeleteBMPs=" << deleteOption << "\r\n";
   }
   // A capture tool that is really the key recorder, writing what it receives to Transcript.
   std::string RecorderTool() const {
@@ -174,7 +176,9 @@ TEST_F(EndToEnd, TheToolReceivesExactlyTheFileScript) {
   App.Settings(App.RecorderTool(), "Ordner", 0);
 
   auto program = App.StartAndConvert();
-  ASSERT_EQ(program->Wait(30000), std::optional<int>(0));
+  // The recorder writes no picture: the run says so, and the status says a picture is missing.
+  EXPECT_TRUE(DismissMessageBox(30000));
+  ASSERT_EQ(program->Wait(30000), std::optional<int>(3));
 
   std::vector<std::string> expected;
   for (const std::string n : {"a b", "Grüße", "x+^%~(){}[]"}) {
@@ -211,7 +215,7 @@ TEST_F(EndToEnd, NoKeyReachesAWindowThatTakesTheFocusHalfWay) {
   Xdotool({"windowfocus", "--sync", intruderWindow.substr(0, intruderWindow.find('\n'))});
 
   EXPECT_TRUE(DismissMessageBox(20000));
-  ASSERT_EQ(program->Wait(20000), std::optional<int>(0));
+  ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
   const auto intruderLines = Lines(intruderKeys);
   // The box's OK was pressed with Return in the box itself: nothing at all in the intruder.
   EXPECT_EQ(intruderLines, std::vector<std::string>{});
@@ -287,7 +291,7 @@ TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {
   auto program = App.StartAndConvert();
   // The broken bitmap yields no picture: the run keeps it and says so at the end.
   EXPECT_TRUE(DismissMessageBox(60000));
-  ASSERT_EQ(program->Wait(20000), std::optional<int>(0));
+  ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
 
   EXPECT_TRUE(fs::exists(App.Bitmaps() + "/broken.bmp"));
   EXPECT_FALSE(fs::exists(App.Bitmaps() + "/broken.89i"));
@@ -324,6 +328,92 @@ TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {
         wrong += pic.DarkAt(x, y) != source.DarkAt(sx, sy);
       }
     EXPECT_EQ(wrong, 0);
+  }
+}
+
+// A bitmap whose header promises 20 x 20 pixels that the file does not hold.
+std::string TruncatedBitmap() {
+  std::string b(54, '\0');
+  const auto put = [&b](std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  b[0] = 'B', b[1] = 'M';
+  put(2, 54 + 20 * 60, 4);  // file size as the header says
+  put(10, 54, 4);           // pixel data offset
+  put(14, 40, 4);           // info header size
+  put(18, 20, 4);           // width
+  put(22, 20, 4);           // height
+  put(26, 1, 2);            // planes
+  put(28, 24, 2);           // bits per pixel
+  return b;
+}
+
+// A folder of good bitmaps, a truncated one and one whose name is not UTF-8, with the delete
+// option off and on: pictures for the good ones only, nothing else deleted, a report, status 3.
+TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
+  for (const int deleteOption : {0, 1}) {
+    SCOPED_TRACE(deleteOption);
+    // A display of its own for each run: on a display where a run ended with a box dismissed by
+    // Return, the next run's first bitmap gets no picture (main's build as well).
+    XvfbServer x;
+    ScopedEnvironment display{"DISPLAY", x.Name()};
+    fs::remove_all(App.Bitmaps());
+    fs::create_directory(App.Bitmaps());
+    const std::string dir = App.Bitmaps() + "/";
+    for (const char* good : {"good one", "good two"})
+      ASSERT_TRUE(ct::WriteFile(
+          QString::fromStdString(dir + good + ".bmp"),
+          ct::EncodeBmp(Draw({good, 16, 8, ct::BmpVariant::Bpp24}), ct::BmpVariant::Bpp24)));
+    std::ofstream(dir + "truncated.bmp", std::ios::binary) << TruncatedBitmap();
+    const std::string untypable = dir + "caf\xE9.bmp";  // Latin-1, as zips from Windows have it
+    std::ofstream(untypable, std::ios::binary) << ReadAll(dir + "good one.bmp");
+    App.Settings(PICTRANE_CAPTURE, "main", deleteOption);
+
+    auto program = App.StartAndConvert();
+    EXPECT_TRUE(DismissMessageBox(60000));
+    ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
+
+    for (const char* good : {"good one", "good two"}) {
+      EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(dir + good + ".89i")).ReadResult, 0);
+      EXPECT_EQ(fs::exists(dir + good + ".bmp"), deleteOption == 0) << good;
+    }
+    EXPECT_TRUE(fs::exists(dir + "truncated.bmp"));
+    EXPECT_FALSE(fs::exists(dir + "truncated.89i"));
+    EXPECT_TRUE(fs::exists(untypable));
+    EXPECT_FALSE(fs::exists(dir + "caf\xE9.89i"));
+    EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
+  }
+}
+
+// Every bitmap got its picture: no box to dismiss, the program ends by itself with status 0.
+TEST_F(EndToEnd, CleanFolderEndsWithoutABoxAndStatusZero) {
+  ASSERT_TRUE(ct::WriteFile(
+      QString::fromStdString(App.Bitmaps() + "/only.bmp"),
+      ct::EncodeBmp(Draw({"only", 8, 8, ct::BmpVariant::Bpp8}), ct::BmpVariant::Bpp8)));
+  App.Settings(PICTRANE_CAPTURE, "main", 0);
+  auto program = App.StartAndConvert();
+  ASSERT_EQ(program->Wait(30000), std::optional<int>(0));
+  EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.89i"));
+  EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.bmp"));
+}
+
+// A folder that is not there and one without bitmaps: a message, the window stays for another
+// try, and the tool is never started.
+TEST_F(EndToEnd, FolderProblemsLeaveTheWindowAndStartNoTool) {
+  const std::string marker = App.Path + "/tool-started";
+  const std::string tool = App.Path + "/app/tool.sh";
+  std::ofstream(tool) << "#!/bin/sh\ntouch '" << marker << "'\n";
+  fs::permissions(tool, fs::perms::owner_all);
+  std::ofstream(App.Bitmaps() + "/notes.txt") << "no bitmap here";
+  for (const std::string& folder : {App.Path + "/missing", App.Bitmaps()}) {
+    SCOPED_TRACE(folder);
+    App.Settings(tool, "main", 0, folder);
+    auto program = App.StartAndConvert();
+    EXPECT_TRUE(DismissMessageBox(20000));
+    EXPECT_FALSE(program->Wait(1000).has_value()) << "the window closed";
+    EXPECT_FALSE(
+        Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter 1\\.1$"}).empty());
+    EXPECT_FALSE(fs::exists(marker));
   }
 }
 

@@ -1,4 +1,4 @@
-// The Linux file, listing and process services on real files.
+// The Linux file, listing and process services on real files and processes.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "../core/listing_scenarios.h"
+#include "conversion/BitmapListing.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/LinuxServices.h"
 
@@ -58,32 +61,69 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
   for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
 }
 
-TEST(LinuxListing, ListsBitmapsLikeABareDirectoryListing) {
-  TempDir dir;
-  for (const char* n : {"b.bmp", "A.BMP", "c.Bmp", "ä.bmp", "Z b+(1).bmp", "Éb.bmp", "éa.bmp",
-                        "ωb.bmp", "Ωa.bmp", "notes.txt", ".hidden.bmp", "x.bmpx", "bmp"})
-    dir.File(n);
-  fs::create_directory(dir.Path + "/folder.bmp");
-  const std::string list = dir.Path + "/list.txt";
-  LinuxListing().ListBitmaps(dir.Path, list);
-  // Upper-cased before comparing, outside ASCII too: é and É, ω and Ω are the same letter.
-  EXPECT_EQ(ReadAll(list),
-            "A.BMP\r\nb.bmp\r\nc.Bmp\r\nZ b+(1).bmp\r\nä.bmp\r\néa.bmp\r\nÉb.bmp\r\nΩa.bmp\r\n"
-            "ωb.bmp\r\n");
-  EXPECT_FALSE(fs::exists(list + ".part"));
+// The core's listing policy over the real folder listing, case by case as over the fake.
+TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
+  for (const scenarios::ListingScenario& sc : scenarios::ListingScenarios()) {
+    SCOPED_TRACE(sc.Name);
+    TempDir dir;
+    for (const scenarios::ListingEntry& e : sc.Entries) {
+      if (e.Type == scenarios::ListingEntry::Kind::Folder)
+        fs::create_directory(dir.Path + "/" + e.Name);
+      else
+        dir.File(e.Name);
+    }
+    fs::create_symlink(dir.Path + "/nowhere", dir.Path + "/dangling.bmp");
+    LinuxListing listing;
+    if (sc.Missing) {
+      try {
+        ListBitmaps(listing, dir.Path + "/missing");
+        ADD_FAILURE() << "no error";
+      } catch (const RaisedError& e) {
+        EXPECT_EQ(e.Description,
+                  "Cannot list " + dir.Path + "/missing (No such file or directory)");
+      }
+      continue;
+    }
+    const BitmapList list = ListBitmaps(listing, dir.Path);
+    EXPECT_EQ(list.Bitmaps, sc.Bitmaps);
+    EXPECT_EQ(list.LeftOut, sc.LeftOut);
+  }
 }
 
-TEST(LinuxListing, EmptyFolderGivesAnEmptyListAndMissingFolderRaises) {
-  TempDir dir;
+// "list.txt" is replaced whole, never written through a planted link, and a failure leaves
+// neither a half list nor a temporary behind.
+TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
+  TempDir dir, other;
+  LinuxFileSystem files;
   const std::string list = dir.Path + "/list.txt";
-  LinuxListing().ListBitmaps(dir.Path, list);
-  EXPECT_EQ(ReadAll(list), "");
-  try {
-    LinuxListing().ListBitmaps(dir.Path + "/missing", list);
-    FAIL();
-  } catch (const RaisedError& e) {
-    EXPECT_EQ(e.Number, ErrorNumber::PathNotFound);
-    EXPECT_NE(e.Description.find("/missing"), std::string::npos);
+  const std::string victim = other.File("victim", "keep");
+  struct Case {
+    const char* what;
+    std::function<void()> before;
+    std::string path;
+    bool throws;
+  };
+  const Case cases[] = {
+      {"new file", [] {}, list, false},
+      {"existing file", [&] { dir.File("list.txt", "old and longer"); }, list, false},
+      {"planted link", [&] { fs::create_symlink(victim, list); }, list, false},
+      {"missing folder", [] {}, dir.Path + "/none/list.txt", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(list);
+    c.before();
+    if (c.throws) {
+      EXPECT_THROW(files.ReplaceContent(c.path, "a.bmp\r\n"), RaisedError);
+    } else {
+      files.ReplaceContent(c.path, "a.bmp\r\n");
+      EXPECT_FALSE(fs::is_symlink(c.path));
+      EXPECT_EQ(ReadAll(c.path), "a.bmp\r\n");
+    }
+    EXPECT_EQ(ReadAll(victim), "keep");
+    std::size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir.Path)) entries += e.path() != list;
+    EXPECT_EQ(entries, 0u) << "a temporary was left behind";
   }
 }
 
@@ -141,31 +181,23 @@ TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
                RaisedError);
 }
 
-TEST(LinuxProcesses, AProgramWhoseWindowDoesNotComeForwardIsStoppedAndReported) {
-  struct Case {
-    const char* what;
-    bool throws;  // the window search itself fails, or it just finds nothing in time
-  };
-  for (const Case c : {Case{"search fails", true}, Case{"nothing in time", false}}) {
-    SCOPED_TRACE(c.what);
-    pid_t shown = 0;
-    LinuxProcesses programs([&](ProcessId pid, int timeoutMs) -> bool {
-      shown = static_cast<pid_t>(pid);
-      EXPECT_EQ(timeoutMs, Processes::kWindowWaitMs);
-      if (c.throws) throw RaisedError(ErrorNumber::FileNotFound, "test", "no display");
-      return false;
-    });
-    try {
-      programs.Start("/bin/sleep 30", WindowState::MaximizedFocus);
-      ADD_FAILURE() << "no error";
-    } catch (const RaisedError& e) {
-      EXPECT_EQ(e.Description, c.throws ? "no display" : NoWindowMessage("/bin/sleep 30"));
-    }
-    ASSERT_GT(shown, 0);
-    // Already reaped: neither running nor a zombie of ours.
-    EXPECT_EQ(::waitpid(shown, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
-  }
+// The primitives the core's wait for the tool's window works with: the start returns at once,
+// the window search is passed through, and Stop ends and reaps the program.
+TEST(LinuxProcesses, StartReturnsAtOnceAndStopEndsTheProgram) {
+  ProcessId asked = 0;
+  LinuxProcesses programs([&](ProcessId pid, int timeoutMs) {
+    asked = pid;
+    EXPECT_EQ(timeoutMs, 250);
+    return false;
+  });
+  const ProcessId pid = programs.Start("/bin/sleep 30", WindowState::MaximizedFocus);
+  EXPECT_TRUE(programs.IsRunning(pid));
+  EXPECT_FALSE(programs.ShowWindow(pid, 250));
+  EXPECT_EQ(asked, pid);
+  programs.Stop(pid);
+  EXPECT_FALSE(programs.IsRunning(pid));
+  EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
 
 }  // namespace

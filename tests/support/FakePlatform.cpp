@@ -145,6 +145,13 @@ std::unique_ptr<LineReader> FakeFileSystem::OpenText(const std::string& Path) {
   return reader;
 }
 
+void FakeFileSystem::ReplaceContent(const std::string& Path, const std::string& Bytes) {
+  Log.push_back("ReplaceContent " + Path);
+  if (Unwritable.count(Path))
+    throw RaisedError(ErrorNumber::PermissionDenied, "FileSystem", "Permission denied: " + Path);
+  Put(Path, Bytes);
+}
+
 void FakeFileSystem::Put(const std::string& Path, const std::string& Content) {
   Files[Path] = File{Content, NextStamp++, false};
 }
@@ -160,22 +167,14 @@ std::vector<std::string> FakeFileSystem::NamesIn(const std::string& Folder) cons
   return names;
 }
 
-void FakeListing::ListBitmaps(const std::string& Folder, const std::string& ListFile) {
-  Log.push_back("ListBitmaps " + Folder + " > " + ListFile);
-  if (Fail) throw RaisedError(ErrorNumber::PathNotFound, "Listing", "Path not found: " + Folder);
-  if (Content) {
-    Files.Put(ListFile, *Content);
-    return;
-  }
-  std::vector<std::string> names;
-  for (const std::string& name : Files.NamesIn(Folder)) {
-    if (name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".bmp") names.push_back(name);
-  }
-  std::stable_sort(names.begin(), names.end(),
-                   [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
-  std::string content;
-  for (const std::string& name : names) content += name + "\r\n";
-  Files.Put(ListFile, content);
+std::vector<FolderEntry> FakeListing::Entries(const std::string& Folder) {
+  Log.push_back("Entries " + Folder);
+  if (Fail) throw RaisedError(ErrorNumber::PathNotFound, "Listing", *Fail);
+  std::vector<FolderEntry> entries;
+  for (const std::string& name : Files.NamesIn(Folder)) entries.push_back({name, true, false});
+  std::reverse(entries.begin(), entries.end());
+  entries.insert(entries.end(), Extra.begin(), Extra.end());
+  return entries;
 }
 
 void FakeProfileStore::CreateIfMissing(const std::string& File) {
@@ -231,6 +230,18 @@ ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State
                 (State == WindowState::MaximizedFocus ? "maximised " : "minimised ") + CommandLine);
   if (FailStart) throw RaisedError(ErrorNumber::FileNotFound, "Processes", "File not found");
   return NextPid;
+}
+
+bool FakeProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
+  Log.push_back("ShowWindow " + std::to_string(Process));
+  if (OnShowWindow) OnShowWindow();
+  if (Time->Now >= WindowAt) return true;
+  Time->Now += TimeoutMs;
+  return false;
+}
+
+void FakeProcesses::Stop(ProcessId Process) {
+  Log.push_back("Stop " + std::to_string(Process));
 }
 
 void FakeProcesses::Terminate(int Status) {
@@ -327,6 +338,7 @@ FakePlatform::FakePlatform()
     : P{Profile, Time,    Controls, Folders,  Windows, Programs,
         Files,   Listing, Forms,    Progress, Notices} {
   Windows.OnKeys = [this](const KeyActions& a) { Tool.Receive(a); };
+  Programs.Time = &Time;
 }
 
 Transcript FakePlatform::Without(std::initializer_list<std::string> Prefixes) const {
@@ -380,15 +392,6 @@ std::string FakeFileSystem::ReadAll(const std::string& Path) {
   if (it == Files.end() || Unreadable.count(Path))
     throw RaisedError(ErrorNumber::FileNotFound, "FileSystem", "Cannot read " + Path);
   return it->second.Content;
-}
-
-void FakeFileSystem::WriteAll(const std::string& Path, const std::string& Bytes) {
-  Log.push_back("WriteAll " + Path);
-  const std::size_t cut = Path.rfind(Sep);
-  if (cut != std::string::npos && Protected.count(Path.substr(0, cut)))
-    throw RaisedError(ErrorNumber::PathFileAccessError, "FileSystem",
-                      "Cannot write " + Path + " (Permission denied)");
-  Put(Path, Bytes);
 }
 
 }  // namespace pictrane::testing

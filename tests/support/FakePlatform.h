@@ -60,6 +60,7 @@ class FakeFileSystem : public FileSystem {
   void DeleteFile(const std::string& Path) override;
   std::optional<FileStamp> Stat(const std::string& Path) override;
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
+  void ReplaceContent(const std::string& Path, const std::string& Bytes) override;
 
   void Put(const std::string& Path, const std::string& Content = "");
   bool Has(const std::string& Path) const { return Files.count(Path) != 0; }
@@ -76,6 +77,7 @@ class FakeFileSystem : public FileSystem {
   std::string AppFolder = "C:\\app";
   std::map<std::string, File> Files;
   std::set<std::string> Unreadable;  // OpenText fails for these
+  std::set<std::string> Unwritable;  // ReplaceContent fails for these
   std::int64_t NextStamp = 1;
 
   // Where the program keeps its files.
@@ -84,21 +86,21 @@ class FakeFileSystem : public FileSystem {
   bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
   std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
-  void WriteAll(const std::string& Path, const std::string& Bytes) override;
   std::map<std::string, std::string> Env;
   std::set<std::string> Folders;    // made by CreateUserFolder
   std::set<std::string> Protected;  // folders where nothing can be created
 };
 
-// The folder's ".bmp" files in any letter case, sorted without regard to case, into the list.
+// Every file directly in the folder as an ordinary, visible entry, in reverse name order (the
+// core must not rely on the system's order), then Extra.
 class FakeListing : public DirectoryListing {
  public:
   FakeListing(Transcript& log, FakeFileSystem& files) : Log(log), Files(files) {}
-  void ListBitmaps(const std::string& Folder, const std::string& ListFile) override;
+  std::vector<FolderEntry> Entries(const std::string& Folder) override;
   Transcript& Log;
   FakeFileSystem& Files;
-  std::optional<std::string> Content;  // used as the list's bytes instead, when set
-  bool Fail = false;
+  std::vector<FolderEntry> Extra;
+  std::optional<std::string> Fail;  // raised as the reason, when set
 };
 
 class FakeProfileStore : public ProfileStore {
@@ -126,12 +128,18 @@ class FakeProcesses : public Processes {
  public:
   explicit FakeProcesses(Transcript& log) : Log(log) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  // Without a window yet, it lets TimeoutMs pass on the clock.
+  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
+  void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override { return Process != Ended; }
   [[noreturn]] void Terminate(int Status) override;
   Transcript& Log;
+  FakeClock* Time = nullptr;
   ProcessId NextPid = 4242;
   bool FailStart = false;
-  ProcessId Ended = 0;  // IsRunning is false for this one
+  ProcessId Ended = 0;                 // IsRunning is false for this one
+  std::int64_t WindowAt = 0;           // the tool's window takes the focus at this time
+  std::function<void()> OnShowWindow;  // runs before each attempt
 };
 
 class FakeWindowSystem : public WindowSystem {

@@ -2,6 +2,8 @@
 // of a folder's bitmaps with names outside ASCII.
 
 #include "Win32TestSupport.h"
+#include "../core/listing_scenarios.h"
+#include "conversion/BitmapListing.h"
 #include "platform/win32/FileSystemWin32.h"
 
 namespace pictrane::win32::testing {
@@ -137,29 +139,59 @@ TEST_F(FileSystemTest, ReadsTextLineByLine) {
   }
 }
 
-TEST(DirectoryListingWin32, ListsTheBitmapsInNtfsOrder) {
-  TempFolder Pics(L"pics");
-  for (const wchar_t* Name :
-       {L"b.bmp", L"A.BMP", L"c.Bmp", L"\u00e4.bmp", L"\u03a9mega.bmp", L"_x.bmp", L"a b.bmp",
-        L"+^%~(){}[].bmp", L"notes.txt", L"x.bmpx", L"bmp", L"h.bmp"}) {
-    ASSERT_TRUE(WriteBytes(Pics / Name, "BM")) << Narrow(Name);
+// The core's listing policy over the system's folder search, case by case as over the fake.
+TEST(DirectoryListingWin32, TakesWhatTheRunCanConvertFromARealFolder) {
+  for (const scenarios::ListingScenario& Scenario : scenarios::ListingScenarios()) {
+    if (!Scenario.NamesWindowsAllows) continue;
+    SCOPED_TRACE(Scenario.Name);
+    TempFolder Pics(L"pics");
+    for (const scenarios::ListingEntry& Entry : Scenario.Entries) {
+      const std::wstring Path = Pics / Widen(Entry.Name);
+      if (Entry.Type == scenarios::ListingEntry::Kind::Folder) {
+        ASSERT_TRUE(::CreateDirectoryW(Path.c_str(), nullptr));
+        continue;
+      }
+      ASSERT_TRUE(WriteBytes(Path, "BM"));
+      if (Entry.Type == scenarios::ListingEntry::Kind::Hidden)
+        ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    DirectoryListingWin32 Listing;
+    if (Scenario.Missing) {
+      try {
+        ListBitmaps(Listing, Narrow(Pics / L"missing"));
+        ADD_FAILURE() << "no error";
+      } catch (const RaisedError& Error) {
+        EXPECT_EQ(Error.Number, ErrorNumber::PathNotFound);
+        EXPECT_EQ(Error.Description.rfind("Cannot list " + Narrow(Pics / L"missing") + " (", 0),
+                  0u);
+      }
+      continue;
+    }
+    const BitmapList List = ListBitmaps(Listing, Narrow(Pics.Path()));
+    EXPECT_EQ(List.Bitmaps, Scenario.Bitmaps);
+    EXPECT_EQ(List.LeftOut, Scenario.LeftOut);
   }
-  ::SetFileAttributesW((Pics / L"h.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  ::CreateDirectoryW((Pics / L"d.bmp").c_str(), nullptr);
+}
+
+// "list.txt" is replaced whole through a new temporary beside it; a failure leaves the old list
+// and no temporary.
+TEST_F(FileSystemTest, ReplaceContentWritesThroughANewTemporary) {
   TempFolder App(L"app");
   const std::wstring List = App / L"list.txt";
-  ASSERT_TRUE(WriteBytes(List, "old content\r\n"));
-
-  DirectoryListingWin32 Listing;
-  Listing.ListBitmaps(Narrow(Pics.Path()), Narrow(List));
-  EXPECT_EQ(ReadBytes(List),
-            std::optional<std::string>("+^%~(){}[].bmp\r\na b.bmp\r\nA.BMP\r\nb.bmp\r\nc.Bmp\r\n"
-                                       "_x.bmp\r\n\xC3\xA4.bmp\r\n\xCE\xA9mega.bmp\r\n"));
-
-  Listing.ListBitmaps(Narrow(Pics / L"missing"), Narrow(List));
-  EXPECT_EQ(ReadBytes(List), std::optional<std::string>(""));
-  EXPECT_THROW(Listing.ListBitmaps(Narrow(Pics.Path()), Narrow(App / L"no\\list.txt")),
-               RaisedError);
+  Files.ReplaceContent(Narrow(List), "a.bmp\r\n");
+  EXPECT_EQ(ReadBytes(List), std::optional<std::string>("a.bmp\r\n"));
+  Files.ReplaceContent(Narrow(List), "\xC3\xA9.bmp\r\n");
+  EXPECT_EQ(ReadBytes(List), std::optional<std::string>("\xC3\xA9.bmp\r\n"));
+  EXPECT_THROW(Files.ReplaceContent(Narrow(App / L"no\\list.txt"), "x"), RaisedError);
+  // A list that cannot be replaced (held open without sharing) stays as it was.
+  HANDLE Held = ::CreateFileW(List.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(Files.ReplaceContent(Narrow(List), "new"), RaisedError);
+  ::CloseHandle(Held);
+  EXPECT_EQ(ReadBytes(List), std::optional<std::string>("\xC3\xA9.bmp\r\n"));
+  const std::vector<WIN32_FIND_DATAW> Left = EntriesOf(App.Path());
+  ASSERT_EQ(Left.size(), 1u) << "a temporary was left behind";
+  EXPECT_EQ(std::wstring(Left[0].cFileName), L"list.txt");
 }
 
 }  // namespace

@@ -523,8 +523,8 @@ TEST(FolderPrimitives, MakeProbeReadAndWriteWhatTheRulesAskFor) {
 
   const std::string File = Nested + "\\settings.ini";
   EXPECT_NE(Files.WriteProblem(File), "");  // no file yet
-  Files.WriteAll(File, "[Settings]\r\nScreenCapturePath=\r\n");
-  Files.WriteAll(File, "replaced");
+  Files.ReplaceContent(File, "[Settings]\r\nScreenCapturePath=\r\n");
+  Files.ReplaceContent(File, "replaced");
   EXPECT_EQ(Files.ReadAll(File), "replaced");
   EXPECT_EQ(Files.WriteProblem(File), "");
   EXPECT_EQ(EntriesOf(Widen(Nested)).size(), 1u) << "a temporary was left behind";

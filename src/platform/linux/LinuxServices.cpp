@@ -7,11 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <clocale>
-#include <cwchar>
-#include <cwctype>
 #include <csignal>
 #include <chrono>
 #include <cstdio>
@@ -45,61 +41,6 @@ int NumberFor(const std::error_code& ec) {
       ec == std::errc::read_only_file_system)
     return ErrorNumber::PermissionDenied;
   return ErrorNumber::PathFileAccessError;
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-// The name as NTFS orders names: every character upper-cased, then compared as UTF-16 code
-// units. Decoding and case follow the calling thread's locale (see ListBitmaps); a byte that does
-// not begin a character there stands for itself.
-std::u16string NtfsOrderKey(const std::string& name) {
-  std::u16string key;
-  key.reserve(name.size());
-  std::mbstate_t state{};
-  for (std::size_t i = 0; i < name.size();) {
-    wchar_t c = 0;
-    std::size_t used = std::mbrtowc(&c, name.data() + i, name.size() - i, &state);
-    if (used == 0 || used > name.size() - i) {
-      c = static_cast<wchar_t>(static_cast<unsigned char>(name[i]));
-      used = 1;
-      state = {};
-    }
-    i += used;
-    const auto u = static_cast<char32_t>(std::towupper(static_cast<wint_t>(c)));
-    if (u >= 0x10000) {
-      key += static_cast<char16_t>(0xD800 + ((u - 0x10000) >> 10));
-      key += static_cast<char16_t>(0xDC00 + ((u - 0x10000) & 0x3FF));
-    } else {
-      key += static_cast<char16_t>(u);
-    }
-  }
-  return key;
-}
-
-// Unicode's characters and case mapping for this thread while it lives, whatever the user's
-// locale is; without C.UTF-8 the thread keeps its locale.
-class UnicodeCType {
- public:
-  UnicodeCType() {
-    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
-    if (unicode) previous_ = ::uselocale(unicode);
-  }
-  ~UnicodeCType() {
-    if (previous_) ::uselocale(previous_);
-  }
-  UnicodeCType(const UnicodeCType&) = delete;
-  UnicodeCType& operator=(const UnicodeCType&) = delete;
-
- private:
-  locale_t previous_{};
-};
-
-bool EndsWithBmp(const std::string& name) {
-  return name.size() > 4 && Upper(name.substr(name.size() - 4)) == ".BMP";
 }
 
 class FileLineReader : public LineReader {
@@ -159,45 +100,29 @@ std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {
       static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
+void LinuxFileSystem::ReplaceContent(const std::string& Path, const std::string& Bytes) {
+  WriteFileAtomically(Path, Bytes, kSource);
+}
+
 std::unique_ptr<LineReader> LinuxFileSystem::OpenText(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
   if (!in) throw FileError(ErrorNumber::FileNotFound, "Cannot open", Path, std::strerror(errno));
   return std::make_unique<FileLineReader>(std::move(in));
 }
 
-void LinuxListing::ListBitmaps(const std::string& Folder, const std::string& ListFile) {
+std::vector<FolderEntry> LinuxListing::Entries(const std::string& Folder) {
   std::error_code ec;
-  std::vector<std::string> names;
+  std::vector<FolderEntry> entries;
   for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    std::error_code typeError;
-    // Like "dir /b": ordinary files only, hidden ones (dot files here) left out.
-    if (name.empty() || name[0] == '.' || !EndsWithBmp(name) || !it->is_regular_file(typeError))
-      continue;
-    names.push_back(name);
+    FolderEntry entry;
+    entry.Name = it->path().filename().string();
+    std::error_code typeError;  // a dangling link is simply not an ordinary file
+    entry.Ordinary = it->is_regular_file(typeError);
+    entry.Hidden = !entry.Name.empty() && entry.Name[0] == '.';
+    entries.push_back(std::move(entry));
   }
-  if (ec) throw FileError(ErrorNumber::PathNotFound, "Cannot list", Folder, ec.message());
-
-  // NTFS keeps names in upper-cased order; ties keep a stable, byte-wise order. Each key is
-  // made once, not once per comparison.
-  std::vector<std::pair<std::u16string, std::string>> sorted;
-  sorted.reserve(names.size());
-  {
-    const UnicodeCType unicode;
-    for (std::string& name : names) sorted.emplace_back(NtfsOrderKey(name), std::move(name));
-  }
-  std::sort(sorted.begin(), sorted.end());
-
-  const std::string temp = ListFile + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    for (const auto& entry : sorted) out << entry.second << "\r\n";
-    out.flush();
-    if (!out)
-      throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", temp, std::strerror(errno));
-  }
-  fs::rename(temp, ListFile, ec);
-  if (ec) throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", ListFile, ec.message());
+  if (ec) throw FileError(NumberFor(ec), "Cannot list", Folder, ec.message());
+  return entries;
 }
 
 LinuxClock::LinuxClock() {
@@ -253,7 +178,7 @@ std::vector<std::string> SplitCommandLine(const std::string& CommandLine) {
   return args;
 }
 
-ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState State) {
+ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState) {
   const std::vector<std::string> args = SplitCommandLine(CommandLine);
   if (args.empty()) throw RaisedError(ErrorNumber::FileNotFound, kSource, "Empty command line");
   std::vector<char*> argv;
@@ -264,27 +189,18 @@ ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState Stat
   const int rc = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
   if (rc != 0)
     throw FileError(ErrorNumber::FileNotFound, "Cannot start", args[0], std::strerror(rc));
-
-  // Nothing carries a window state on the command line here: find the window and show it.
-  // No keys could reach a program whose window never came forward, and a program the caller
-  // never learns of must not outlive a failure here.
-  const auto Stop = [pid] {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-  };
-  bool Shown = true;
-  try {
-    if (State == WindowState::MaximizedFocus && ShowWindow_)
-      Shown = ShowWindow_(pid, kWindowWaitMs);
-  } catch (...) {
-    Stop();
-    throw;
-  }
-  if (!Shown) {
-    Stop();
-    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, NoWindowMessage(CommandLine));
-  }
   return pid;
+}
+
+bool LinuxProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
+  // Nothing carries a window state on the command line here: the window is found and shown.
+  return ShowWindow_ ? ShowWindow_(Process, TimeoutMs) : IsRunning(Process);
+}
+
+void LinuxProcesses::Stop(ProcessId Process) {
+  if (Process <= 0) return;
+  ::kill(static_cast<pid_t>(Process), SIGKILL);
+  ::waitpid(static_cast<pid_t>(Process), nullptr, 0);
 }
 
 bool LinuxProcesses::IsRunning(ProcessId Process) {
@@ -353,10 +269,6 @@ std::string LinuxFileSystem::ReadAll(const std::string& Path) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw FileError(ErrorNumber::PathFileAccessError, "Cannot read", Path, "I/O error");
   return bytes;
-}
-
-void LinuxFileSystem::WriteAll(const std::string& Path, const std::string& Bytes) {
-  WriteFileAtomically(Path, Bytes, kSource);
 }
 
 }  // namespace pictrane

@@ -22,17 +22,17 @@ class LinuxFileSystem : public FileSystem {
   void DeleteFile(const std::string& Path) override;
   std::optional<FileStamp> Stat(const std::string& Path) override;
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
+  void ReplaceContent(const std::string& Path, const std::string& Bytes) override;
   std::string Environment(const std::string& Name) override;
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override;
   std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
-  void WriteAll(const std::string& Path, const std::string& Bytes) override;
 };
 
 class LinuxListing : public DirectoryListing {
  public:
-  void ListBitmaps(const std::string& Folder, const std::string& ListFile) override;
+  std::vector<FolderEntry> Entries(const std::string& Folder) override;
 };
 
 class LinuxClock : public Clock {
@@ -49,10 +49,12 @@ std::vector<std::string> SplitCommandLine(const std::string& CommandLine);
 class LinuxProcesses : public Processes {
  public:
   // Shows a started program's window maximised with the focus; false when it did not come
-  // forward in time.
+  // forward in time. Without one, a running program counts as shown.
   using ShowWindowFn = std::function<bool(ProcessId Process, int TimeoutMs)>;
   explicit LinuxProcesses(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
+  void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;
 

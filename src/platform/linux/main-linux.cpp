@@ -55,5 +55,6 @@ int main(int argc, char** argv) {
   } catch (...) {
     ReportRunTimeError(p, CurrentError());
   }
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  return status != 0 ? status : state.ExitStatus;
 }

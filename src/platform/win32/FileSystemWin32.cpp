@@ -5,6 +5,7 @@
 
 #include "Errors.h"
 #include "FileSearch.h"
+#include "platform/AtomicFile.h"
 
 namespace pictrane::win32 {
 
@@ -45,19 +46,7 @@ class TextReader final : public LineReader {
   std::size_t Next_ = 0;
 };
 
-bool EndsWithBmp(const std::wstring& Name) {
-  if (Name.size() <= 4) return false;
-  return ::CompareStringOrdinal(Name.data() + Name.size() - 4, 4, L".bmp", 4, TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
-
-bool NtfsNameLess(const std::wstring& A, const std::wstring& B) {
-  const int Order = ::CompareStringOrdinal(A.data(), static_cast<int>(A.size()), B.data(),
-                                           static_cast<int>(B.size()), TRUE);
-  if (Order != CSTR_EQUAL) return Order == CSTR_LESS_THAN;
-  return A < B;
-}
 
 std::string FileSystemWin32::ApplicationFolder() {
   std::wstring Path(MAX_PATH, L'\0');
@@ -127,43 +116,38 @@ std::unique_ptr<LineReader> FileSystemWin32::OpenText(const std::string& Path) {
   return std::make_unique<TextReader>(ValidUtf8(*Bytes) ? std::move(*Bytes) : AnsiToUtf8(*Bytes));
 }
 
-void DirectoryListingWin32::ListBitmaps(const std::string& Folder, const std::string& ListFile) {
-  // What "dir /b" would list: ordinary files, neither hidden nor system, ending in ".bmp".
-  std::vector<std::wstring> Names;
-  const std::wstring Pattern = Widen(Folder) + L"\\*";
+void FileSystemWin32::ReplaceContent(const std::string& Path, const std::string& Bytes) {
+  WriteFileAtomically(Path, Bytes, kErrorSource);
+}
+
+std::vector<FolderEntry> DirectoryListingWin32::Entries(const std::string& Folder) {
+  std::wstring Pattern = Widen(Folder);
+  if (!Pattern.empty() && Pattern.back() != L'\\' && Pattern.back() != L'/') Pattern += L'\\';
+  Pattern += L'*';
+  std::vector<FolderEntry> Entries;
   WIN32_FIND_DATAW Found;
   HANDLE Search = ::FindFirstFileW(Pattern.c_str(), &Found);
-  if (Search != INVALID_HANDLE_VALUE) {
-    constexpr DWORD NotListed =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    do {
-      std::wstring Name = Found.cFileName;
-      if ((Found.dwFileAttributes & NotListed) == 0 && EndsWithBmp(Name)) {
-        Names.push_back(std::move(Name));
-      }
-    } while (::FindNextFileW(Search, &Found));
-    ::FindClose(Search);
-  }
-  // A folder without bitmaps, or none at all, gives an empty list, as the command does.
-  std::sort(Names.begin(), Names.end(), NtfsNameLess);
-
-  std::string Text;
-  for (const std::wstring& Name : Names) Text += Narrow(Name) + "\r\n";
-
-  const std::wstring Target = Widen(ListFile);
-  HANDLE Out = ::CreateFileW(Target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Out == INVALID_HANDLE_VALUE) {
+  if (Search == INVALID_HANDLE_VALUE) {
     const DWORD Code = ::GetLastError();
-    throw FileError(FileErrorNumber(Code), "Cannot write", ListFile, Code);
+    // A drive root without a single entry answers "no file"; anything else cannot be read.
+    const DWORD Attributes = ::GetFileAttributesW(Widen(Folder).c_str());
+    if (Code == ERROR_FILE_NOT_FOUND && Attributes != INVALID_FILE_ATTRIBUTES &&
+        (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      return Entries;
+    throw FileError(FileErrorNumber(Code), "Cannot list", Folder, Code);
   }
-  DWORD Put = 0;
-  const bool Written =
-      ::WriteFile(Out, Text.data(), static_cast<DWORD>(Text.size()), &Put, nullptr) != FALSE &&
-      Put == Text.size();
+  do {
+    const std::wstring Name = Found.cFileName;
+    if (Name == L"." || Name == L"..") continue;
+    const DWORD A = Found.dwFileAttributes;
+    Entries.push_back({Narrow(Name), (A & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0,
+                       (A & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
+  } while (::FindNextFileW(Search, &Found));
   const DWORD Code = ::GetLastError();
-  ::CloseHandle(Out);
-  if (!Written) throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", ListFile, Code);
+  ::FindClose(Search);
+  if (Code != ERROR_NO_MORE_FILES)
+    throw FileError(FileErrorNumber(Code), "Cannot list", Folder, Code);
+  return Entries;
 }
 
 }  // namespace pictrane::win32
@@ -227,27 +211,6 @@ std::string FileSystemWin32::ReadAll(const std::string& Path) {
   std::optional<std::string> Bytes = ReadFileBytes(Widen(Path), &Code);
   if (!Bytes) throw FileError(FileErrorNumber(Code), "Cannot read", Path, Code);
   return *Bytes;
-}
-
-void FileSystemWin32::WriteAll(const std::string& Path, const std::string& Bytes) {
-  const std::wstring Target = Widen(Path);
-  const std::wstring Temp = Target + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-  HANDLE Out = ::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Out == INVALID_HANDLE_VALUE) {
-    const DWORD Code = ::GetLastError();
-    throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", Path, Code);
-  }
-  DWORD Written = 0;
-  const BOOL Ok =
-      ::WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
-      Written == Bytes.size();
-  DWORD Code = Ok ? 0 : ::GetLastError();
-  ::CloseHandle(Out);
-  if (Ok && ::MoveFileExW(Temp.c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
-  if (Ok) Code = ::GetLastError();
-  ::DeleteFileW(Temp.c_str());
-  throw FileError(ErrorNumber::PathFileAccessError, "Cannot write", Path, Code);
 }
 
 }  // namespace pictrane::win32

@@ -35,25 +35,6 @@ bool ForegroundBelongsTo(DWORD Process) {
   return Foreground != nullptr && Owner == Process;
 }
 
-// Waits until the new program's window is up and makes sure it is the foreground window, so
-// that the keys that follow reach it; false when that did not happen within the bounded wait.
-bool BringForward(HANDLE Process, DWORD ProcessId, int TimeoutMs) {
-  const ULONGLONG Deadline = ::GetTickCount64() + static_cast<ULONGLONG>(TimeoutMs);
-  ::WaitForInputIdle(Process, static_cast<DWORD>(TimeoutMs));
-  while (::GetTickCount64() < Deadline) {
-    if (::WaitForSingleObject(Process, 0) == WAIT_OBJECT_0) return false;  // it ended already
-    WindowSearch Search{ProcessId, nullptr};
-    ::EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&Search));
-    if (Search.Found != nullptr) {
-      if (ForegroundBelongsTo(ProcessId)) return true;
-      ::SetForegroundWindow(Search.Found);
-      if (ForegroundBelongsTo(ProcessId)) return true;
-    }
-    ::Sleep(20);
-  }
-  return false;
-}
-
 }  // namespace
 
 void ClockWin32::Sleep(int Milliseconds) {
@@ -110,18 +91,37 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
                     "Cannot start", CommandLine, Code);
   }
   ::CloseHandle(Started.hThread);
-  if (State == WindowState::MaximizedFocus) {
-    ::AllowSetForegroundWindow(Started.dwProcessId);
-    if (!BringForward(Started.hProcess, Started.dwProcessId, kWindowWaitMs)) {
-      // No keys could reach it: a program nobody will drive is not left running.
-      ::TerminateProcess(Started.hProcess, 1);
-      ::CloseHandle(Started.hProcess);
-      throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
-                        NoWindowMessage(CommandLine));
-    }
-  }
+  // The new program may take the foreground from us, as the keys that follow need.
+  if (State == WindowState::MaximizedFocus) ::AllowSetForegroundWindow(Started.dwProcessId);
   ::CloseHandle(Started.hProcess);
   return static_cast<ProcessId>(Started.dwProcessId);
+}
+
+bool ProcessesWin32::ShowWindow(ProcessId Process, int TimeoutMs) {
+  const auto Id = static_cast<DWORD>(Process);
+  const ULONGLONG Deadline =
+      ::GetTickCount64() + static_cast<ULONGLONG>(TimeoutMs > 0 ? TimeoutMs : 0);
+  for (;;) {
+    WindowSearch Search{Id, nullptr};
+    ::EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&Search));
+    if (Search.Found != nullptr) {
+      if (ForegroundBelongsTo(Id)) return true;
+      // Started maximised by its start-up record already; here it only comes forward.
+      ::SetForegroundWindow(Search.Found);
+      if (ForegroundBelongsTo(Id)) return true;
+    }
+    if (::GetTickCount64() >= Deadline) return false;
+    ::Sleep(20);
+  }
+}
+
+void ProcessesWin32::Stop(ProcessId Process) {
+  HANDLE Handle =
+      ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(Process));
+  if (Handle == nullptr) return;  // already gone
+  ::TerminateProcess(Handle, 1);
+  ::WaitForSingleObject(Handle, 5000);
+  ::CloseHandle(Handle);
 }
 
 bool ProcessesWin32::IsRunning(ProcessId Process) {

@@ -31,6 +31,8 @@ class FolderDialogWin32 final : public FolderDialog {
 class ProcessesWin32 final : public Processes {
  public:
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
+  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
+  void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;
 };

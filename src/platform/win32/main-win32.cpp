@@ -87,6 +87,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
       ReportRunTimeError(P, AsRaisedError(Error));
     }
     Status = win32::RunMessageLoop();
+    if (Status == 0) Status = State.ExitStatus;
   }
   if (SUCCEEDED(Com)) ::CoUninitialize();
   return Status;

@@ -1,0 +1,74 @@
+// Folder problems in the built program: a folder that is not there and one without bitmaps give
+// their message before anything starts, and the window stays for another try.
+
+#include "Win32TestSupport.h"
+
+namespace pictrane::win32::testing {
+namespace {
+
+// The text of the program's message box once it shows, after OK was pressed on it; nothing
+// when no box came within TimeoutMs.
+std::optional<std::string> PressOkOnBox(ChildProcess& Program, DWORD TimeoutMs) {
+  const ULONGLONG Deadline = ::GetTickCount64() + TimeoutMs;
+  while (::GetTickCount64() < Deadline) {
+    for (HWND Dialog : TopWindowsOf(Program.Id(), L"#32770")) {
+      if (TextOf(Dialog) != L"Pictrane Converter") continue;
+      std::string Text;
+      HWND Ok = nullptr;
+      for (HWND Child : ChildrenOf(Dialog)) {
+        if (_wcsicmp(ClassOf(Child).c_str(), L"Button") == 0) Ok = Child;
+        if (_wcsicmp(ClassOf(Child).c_str(), L"Static") == 0 && !TextOf(Child).empty())
+          Text = Narrow(TextOf(Child));
+      }
+      if (Ok == nullptr) continue;
+      ::PostMessageW(Ok, BM_CLICK, 0, 0);
+      return Text;
+    }
+    ::Sleep(50);
+  }
+  return std::nullopt;
+}
+
+TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
+  TempFolder App(L"app");
+  const std::wstring Exe = App / L"Pictrane Converter.exe";
+  ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_EXE").c_str(), Exe.c_str(), FALSE));
+  ASSERT_TRUE(WriteBytes(App / L"dummy.bmp", "BM"));
+  const std::wstring Tool = App / L"recorder.exe";
+  ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Tool.c_str(), FALSE));
+  TempFolder Work(L"run");
+  const std::wstring Empty = Work / L"empty \u00e4";
+  ASSERT_TRUE(::CreateDirectoryW(Empty.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(Empty + L"\\notes.txt", "n"));
+
+  const struct {
+    std::wstring Folder;
+    std::string Message;  // how the box begins
+  } Cases[] = {
+      {Work / L"missing", "The folder \"" + Narrow(Work / L"missing") + "\" cannot be read.\r\n"},
+      {Empty, "There are no bitmaps (*.bmp) in \"" + Narrow(Empty) + "\"."},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Narrow(Case.Folder));
+    ASSERT_TRUE(WriteBytes(App / L"settings.ini",
+                           Utf16File(L"[Settings]\r\nScreenCapturePath=" + Tool + L"\r\nLastDir=" +
+                                     Case.Folder + L"\r\nLastDeviceDir=main\r\n")));
+    ChildProcess Program(L"\"" + Exe + L"\"");
+    HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
+    ASSERT_NE(Form, nullptr) << "the window did not appear";
+    for (HWND Child : ChildrenOf(Form)) {
+      if (TextOf(Child) == L"Convert") ::PostMessageW(Child, BM_CLICK, 0, 0);
+    }
+    const std::optional<std::string> Text = PressOkOnBox(Program, 20000);
+    ASSERT_TRUE(Text.has_value()) << "no message box";
+    EXPECT_EQ(Text->substr(0, Case.Message.size()), Case.Message) << *Text;
+    // The window stays, and the tool was never started.
+    EXPECT_EQ(Program.WaitForExit(1000), std::nullopt);
+    EXPECT_TRUE(::IsWindow(Form));
+    EXPECT_TRUE(TopWindowsOf(0, L"PictraneKeyRecorder").empty());
+    EXPECT_FALSE(FileExists(App / L"keys.log"));
+  }
+}
+
+}  // namespace
+}  // namespace pictrane::win32::testing
