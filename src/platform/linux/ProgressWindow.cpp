@@ -67,10 +67,10 @@ class ProgressWidget : public QWidget {
     Count_->setText(QString("Converting 0 of %1").arg(Total));
     Name_->clear();
     if (Screen == nullptr) Screen = QGuiApplication::primaryScreen();
-    if (Screen != nullptr) {
-      const QRect Work = Screen->availableGeometry();
-      move(Work.right() - width() - kScreenMargin, Work.bottom() - height() - kScreenMargin);
-    }
+    Work_ = Screen != nullptr ? Screen->availableGeometry() : QRect();
+    Place();
+    // Taskbars skip a utility window only by custom; the state says it outright.
+    if (!isVisible() && QGuiApplication::platformName() == "xcb") SkipTaskbar(winId());
     show();
     raise();
   }
@@ -81,6 +81,8 @@ class ProgressWidget : public QWidget {
     Name_->setText(Name_->fontMetrics().elidedText(Full, Qt::ElideMiddle, kNameWidth));
     // The bar shows files finished, so the last one fills it only at the end.
     Bar_->setValue(static_cast<int>(Index - 1));
+    // The frame's size is known only once a window manager has framed the window.
+    if (frameGeometry().size() != Placed_) Place();
     // Without a window manager nothing keeps this window above the tool: ask again each file
     // (one request, no reply to wait for).
     raise();
@@ -107,6 +109,16 @@ class ProgressWidget : public QWidget {
     Count_->setText("Stopping after this bitmap...");
   }
 
+  // The frame's bottom-right corner at the work area's, a margin away.
+  void Place() {
+    Placed_ = frameGeometry().size();
+    if (Work_.isEmpty()) return;
+    move(Work_.x() + Work_.width() - Placed_.width() - kScreenMargin,
+         Work_.y() + Work_.height() - Placed_.height() - kScreenMargin);
+  }
+
+  QRect Work_;
+  QSize Placed_;
   QLabel* Count_;
   QLabel* Name_;
   QProgressBar* Bar_;

@@ -1,6 +1,9 @@
 #include "ProgressWindowX11.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include <vector>
 
 namespace pictrane {
 
@@ -34,6 +37,35 @@ bool FocusedTopLevelCentre(int& X, int& Y) {
   }
   XCloseDisplay(D);
   return Found;
+}
+
+void SkipTaskbar(unsigned long Window) {
+  Display* D = XOpenDisplay(nullptr);
+  if (D == nullptr) return;
+  const Atom State = XInternAtom(D, "_NET_WM_STATE", False);
+  std::vector<Atom> States;
+  Atom Type = 0;
+  int Format = 0;
+  unsigned long Count = 0, After = 0;
+  unsigned char* Data = nullptr;
+  if (XGetWindowProperty(D, Window, State, 0, 32, False, XA_ATOM, &Type, &Format, &Count, &After,
+                         &Data) == Success &&
+      Data != nullptr) {
+    if (Format == 32)
+      States.assign(reinterpret_cast<Atom*>(Data), reinterpret_cast<Atom*>(Data) + Count);
+    XFree(Data);
+  }
+  for (const char* Name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+    const Atom A = XInternAtom(D, Name, False);
+    bool Present = false;
+    for (Atom S : States) Present = Present || S == A;
+    if (!Present) States.push_back(A);
+  }
+  XChangeProperty(D, Window, State, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(States.data()), static_cast<int>(States.size()));
+  // In place before Qt maps the window and reads the property back.
+  XSync(D, False);
+  XCloseDisplay(D);
 }
 
 }  // namespace pictrane

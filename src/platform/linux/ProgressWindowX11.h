@@ -9,4 +9,8 @@ namespace pictrane {
 // there is no display or no focused window.
 bool FocusedTopLevelCentre(int& X, int& Y);
 
+// Adds "skip taskbar" and "skip pager" to the _NET_WM_STATE of Window, which must not be mapped
+// yet (Qt keeps states it does not know of when it maps the window).
+void SkipTaskbar(unsigned long Window);
+
 }  // namespace pictrane
