@@ -70,7 +70,7 @@ class ProgressWidget : public QWidget {
     Work_ = Screen != nullptr ? Screen->availableGeometry() : QRect();
     Place();
     // Taskbars skip a utility window only by custom; the state says it outright.
-    if (!isVisible() && QGuiApplication::platformName() == "xcb") SkipTaskbar(winId());
+    if (!isVisible() && OnX11_) SkipTaskbar(winId());
     show();
     raise();
   }
@@ -85,7 +85,7 @@ class ProgressWidget : public QWidget {
     if (frameGeometry().size() != Placed_) Place();
     // Without a window manager nothing keeps this window above the tool: ask again each file
     // (one request, no reply to wait for).
-    raise();
+    if (OnX11_) raise();
   }
 
   void Finish() {
@@ -117,6 +117,7 @@ class ProgressWidget : public QWidget {
          Work_.y() + Work_.height() - Placed_.height() - kScreenMargin);
   }
 
+  const bool OnX11_ = QGuiApplication::platformName() == "xcb";
   QRect Work_;
   QSize Placed_;
   QLabel* Count_;
