@@ -22,10 +22,15 @@ LauncherEntry::LauncherEntry(std::optional<QDBusConnection> Bus, const QString& 
     : Bus_(std::move(Bus)), AppUri_("application://" + DesktopId + ".desktop") {}
 
 void LauncherEntry::Show(double Fraction) {
-  Update({{"progress", std::clamp(Fraction, 0.0, 1.0)}, {"progress-visible", true}});
+  Fraction = std::clamp(Fraction, 0.0, 1.0);
+  const int Percent = static_cast<int>(Fraction * 100);
+  if (Percent == Percent_) return;
+  Percent_ = Percent;
+  Update({{"progress", Fraction}, {"progress-visible", true}});
 }
 
 void LauncherEntry::Hide() {
+  Percent_ = -1;
   Update({{"progress-visible", false}});
 }
 

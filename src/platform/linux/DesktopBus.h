@@ -24,7 +24,8 @@ class LauncherEntry {
  public:
   explicit LauncherEntry(std::optional<QDBusConnection> Bus = SessionBusIfAny(),
                          const QString& DesktopId = QString::fromLatin1(kDesktopEntryId));
-  // Shows Fraction (0 to 1) on the entry.
+  // Shows Fraction (0 to 1) on the entry. Only a change of a whole percent is sent: a dock shows
+  // no finer, and each signal costs the run tens of microseconds.
   void Show(double Fraction);
   void Hide();
 
@@ -32,6 +33,7 @@ class LauncherEntry {
   void Update(const QVariantMap& Properties);
   std::optional<QDBusConnection> Bus_;
   QString AppUri_;
+  int Percent_ = -1;  // as last sent; -1 when hidden
 };
 
 // Notifications through org.freedesktop.Notifications, under the program's name. No server:
