@@ -80,7 +80,7 @@ class ProgressWidget : public QWidget {
     const QString Full = QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size()));
     Name_->setText(Name_->fontMetrics().elidedText(Full, Qt::ElideMiddle, kNameWidth));
     // The bar shows files finished, so the last one fills it only at the end.
-    Bar_->setValue(static_cast<int>(Index - 1));
+    Bar_->setValue(static_cast<int>(Index > 0 ? Index - 1 : 0));
     // The frame's size is known only once a window manager has framed the window.
     if (frameGeometry().size() != Placed_) Place();
     // Without a window manager nothing keeps this window above the tool: ask again each file
@@ -164,7 +164,7 @@ void QtProgressWindow::Step(std::size_t Index, const std::string& Name) {
   if (!Widget_) return;
   Widget_->Show(Index, Total_, Name);
   if (Launcher_ && Total_ > 0)
-    Launcher_->Show(static_cast<double>(Index - 1) / static_cast<double>(Total_));
+    Launcher_->Show(static_cast<double>(Index > 0 ? Index - 1 : 0) / static_cast<double>(Total_));
 }
 
 bool QtProgressWindow::CancelRequested() {

@@ -119,8 +119,9 @@ void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
       (L"Converting " + std::to_wstring(Index) + L" of " + std::to_wstring(Total_)).c_str());
   ::SetWindowTextW(Name_, Widen(Name).c_str());
   // The bar shows files finished, so the last one fills it only at the end.
-  ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(Index - 1), 0);
-  if (Bar_) Bar_->Progress(Index - 1, Total_);
+  const std::size_t Done = Index > 0 ? Index - 1 : 0;
+  ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(Done), 0);
+  if (Bar_) Bar_->Progress(Done, Total_);
 }
 
 void ProgressWindowWin32::End(bool Complete) {
