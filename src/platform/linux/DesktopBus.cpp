@@ -18,14 +18,19 @@ std::optional<QDBusConnection> SessionBusIfAny() {
   return Bus;
 }
 
-LauncherEntry::LauncherEntry(std::optional<QDBusConnection> Bus, const QString& DesktopId)
-    : Bus_(std::move(Bus)), AppUri_("application://" + DesktopId + ".desktop") {}
+LauncherEntry::LauncherEntry(std::optional<QDBusConnection> Bus, const QString& DesktopId,
+                             int MinIntervalMs)
+    : Bus_(std::move(Bus)),
+      AppUri_("application://" + DesktopId + ".desktop"),
+      MinIntervalMs_(MinIntervalMs) {}
 
 void LauncherEntry::Show(double Fraction) {
   Fraction = std::clamp(Fraction, 0.0, 1.0);
   const int Percent = static_cast<int>(Fraction * 100);
   if (Percent == Percent_) return;
+  if (Percent_ >= 0 && SinceSent_.isValid() && SinceSent_.elapsed() < MinIntervalMs_) return;
   Percent_ = Percent;
+  SinceSent_.start();
   Update({{"progress", Fraction}, {"progress-visible", true}});
 }
 

@@ -4,6 +4,7 @@
 // desktop notifications (org.freedesktop.Notifications). Without a session bus both do nothing.
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QString>
 #include <optional>
 
@@ -22,10 +23,12 @@ std::optional<QDBusConnection> SessionBusIfAny();
 // Signals are queued, never waited for: a missing or slow dock costs nothing.
 class LauncherEntry {
  public:
+  // Updates come at most every MinIntervalMs (the first one at once).
   explicit LauncherEntry(std::optional<QDBusConnection> Bus = SessionBusIfAny(),
-                         const QString& DesktopId = QString::fromLatin1(kDesktopEntryId));
-  // Shows Fraction (0 to 1) on the entry. Only a change of a whole percent is sent: a dock shows
-  // no finer, and each signal costs the run tens of microseconds.
+                         const QString& DesktopId = QString::fromLatin1(kDesktopEntryId),
+                         int MinIntervalMs = 250);
+  // Shows Fraction (0 to 1) on the entry. Only a change of a whole percent is sent, and not more
+  // often than a dock would redraw it: each signal costs the run about a hundred microseconds.
   void Show(double Fraction);
   void Hide();
 
@@ -33,7 +36,9 @@ class LauncherEntry {
   void Update(const QVariantMap& Properties);
   std::optional<QDBusConnection> Bus_;
   QString AppUri_;
+  int MinIntervalMs_;
   int Percent_ = -1;  // as last sent; -1 when hidden
+  QElapsedTimer SinceSent_;
 };
 
 // Notifications through org.freedesktop.Notifications, under the program's name. No server:
