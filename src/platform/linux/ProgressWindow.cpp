@@ -54,8 +54,11 @@ class ProgressWidget : public QWidget {
     Layout->addWidget(Bar_);
     Layout->addWidget(Cancel_, 0, Qt::AlignRight);
     // Sized once for the longest texts, so that a step never re-lays out or resizes the window.
-    Count_->setText("Converting 00000 of 00000");
+    // Fixed sizes also spare each new text a round through the layout.
+    Count_->setText("Stopping after this bitmap...");
+    Count_->setFixedSize(kNameWidth, Count_->sizeHint().height());
     Name_->setText("M");
+    Name_->setFixedSize(kNameWidth, Name_->sizeHint().height());
     setFixedSize(sizeHint());
   }
 
@@ -80,7 +83,10 @@ class ProgressWidget : public QWidget {
     const QString Full = QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size()));
     Name_->setText(Name_->fontMetrics().elidedText(Full, Qt::ElideMiddle, kNameWidth));
     // The bar shows files finished, so the last one fills it only at the end.
+    // A progress bar repaints at once whenever its bar grows; the run's next DoEvents paints it.
+    Bar_->setUpdatesEnabled(false);
     Bar_->setValue(static_cast<int>(Index > 0 ? Index - 1 : 0));
+    Bar_->setUpdatesEnabled(true);
     // The frame's size is known only once a window manager has framed the window.
     if (frameGeometry().size() != Placed_) Place();
     // Without a window manager nothing keeps this window above the tool: ask again each file
