@@ -35,6 +35,7 @@ class ProgressWidget : public QWidget {
 
     Count_ = new QLabel(this);
     Count_->setObjectName("count");
+    Count_->setTextFormat(Qt::PlainText);
     Name_ = new QLabel(this);
     Name_->setObjectName("name");
     Name_->setFixedWidth(kNameWidth);
