@@ -61,58 +61,49 @@ class ProgressWindowTest : public testing::Test {
   QtProgressWindow Progress_;
 };
 
-TEST_F(ProgressWindowTest, ShowsCountAndNamePerFile) {
+TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   Begin(3);
-  const std::string Long(200, 'x');
+  const unsigned long Window = ProgressWindow();
+  // Short names whole; a long one shortened in the middle, its end (the extension) kept. The
+  // tool raised again (as starting it does) goes under the window at the next file.
+  const std::string Long = std::string(200, 'x') + ".bmp";
   struct Case {
     std::size_t Index;
     std::string Name;
-    QString Count;
+    QString Count, Shown;
   };
-  const Case Cases[] = {{1, "a.bmp", "Converting 1 of 3"},
-                        {2, "Ünïcödé €.bmp", "Converting 2 of 3"},
-                        {3, Long + ".bmp", "Converting 3 of 3"}};
-  for (const Case& C : Cases) {
+  for (const Case& C : {Case{1, "a.bmp", "Converting 1 of 3", "a.bmp"},
+                        Case{2, "Ünïcödé €.bmp", "Converting 2 of 3", "Ünïcödé €.bmp"},
+                        Case{3, Long, "Converting 3 of 3", ""}}) {
+    SCOPED_TRACE(C.Index);
+    ASSERT_TRUE(Session_->FocusWindow(ToolWindow_, kTimeoutMs));
     Progress_.Step(C.Index, C.Name);
     EXPECT_EQ(Text("count"), C.Count);
+    if (C.Shown.isEmpty())
+      EXPECT_TRUE(Text("name").endsWith(".bmp") && Text("name").size() < 100)
+          << Text("name").size();
+    else
+      EXPECT_EQ(Text("name"), C.Shown);
     EXPECT_EQ(Progress_.Widget().findChild<QProgressBar*>("bar")->value(), int(C.Index) - 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StackedAbove(Window, ToolWindow_); }, kTimeoutMs));
+    ExpectToolKeepsKeys("after the step");
   }
-  // Short names whole; a long one shortened in the middle, its end (the extension) kept.
-  Progress_.Step(2, "Ünïcödé €.bmp");
-  EXPECT_EQ(Text("name"), QString::fromUtf8("Ünïcödé €.bmp"));
-  Progress_.Step(3, Long + ".bmp");
-  EXPECT_TRUE(Text("name").endsWith(".bmp") && Text("name").size() < 100) << Text("name").size();
-  // The window's size does not follow the name.
-  EXPECT_EQ(Progress_.Widget().size(), Progress_.Widget().minimumSize());
-  Progress_.End(true);
-  EXPECT_FALSE(Progress_.Widget().isVisible());
-}
 
-TEST_F(ProgressWindowTest, StandsOverTheToolAtTheWorkAreasCornerWithoutTheFocus) {
-  Begin(5);
-  Progress_.Step(1, "a.bmp");
-  QTest::qWait(100);
-  const unsigned long Window = ProgressWindow();
   EXPECT_EQ(Progress_.Widget().windowTitle(), "Converting - Pictrane Converter");
   EXPECT_FALSE(InputAccepted(Window));
   const std::vector<std::string> States = NetWmState(Window);
   for (const char* Wanted : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"})
     EXPECT_NE(std::find(States.begin(), States.end(), Wanted), States.end()) << Wanted;
-
+  // At the work area's bottom-right corner, its size not following the name.
   const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
   const Point At = RootOrigin(Window);
   const QSize Size = Progress_.Widget().size();
+  EXPECT_EQ(Size, Progress_.Widget().minimumSize());
   EXPECT_TRUE(Work.contains(QRect(At.X, At.Y, Size.width(), Size.height())));
   EXPECT_GT(At.X + Size.width(), Work.right() - 64);
   EXPECT_GT(At.Y + Size.height(), Work.bottom() - 64);
-  ExpectToolKeepsKeys("after Begin");
-
-  // The tool raised again (as starting it does) goes under the window at the next file.
-  ASSERT_TRUE(Session_->FocusWindow(ToolWindow_, kTimeoutMs));
-  Progress_.Step(2, "b.bmp");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return StackedAbove(Window, ToolWindow_); }, kTimeoutMs));
-  ExpectToolKeepsKeys("after Step");
-  Progress_.End(false);
+  Progress_.End(true);
+  EXPECT_FALSE(Progress_.Widget().isVisible());
 }
 
 TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
