@@ -88,4 +88,10 @@ void Click(Point At) {
   XSync(C.D, False);
 }
 
+void Raise(unsigned long Window) {
+  Connection C;
+  XRaiseWindow(C.D, TopLevel(C.D, Window));
+  XSync(C.D, False);
+}
+
 }  // namespace progresstest

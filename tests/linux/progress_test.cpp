@@ -76,7 +76,7 @@ TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
                         Case{2, "Ünïcödé €.bmp", "Converting 2 of 3", "Ünïcödé €.bmp"},
                         Case{3, Long, "Converting 3 of 3", ""}}) {
     SCOPED_TRACE(C.Index);
-    ASSERT_TRUE(Session_->FocusWindow(ToolWindow_, kTimeoutMs));
+    Raise(ToolWindow_);
     Progress_.Step(C.Index, C.Name);
     EXPECT_EQ(Text("count"), C.Count);
     if (C.Shown.isEmpty())
