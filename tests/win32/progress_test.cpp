@@ -103,41 +103,33 @@ class ProgressWindowTest : public ::testing::Test {
   ProgressWindowWin32 Progress_{::GetModuleHandleW(nullptr), std::make_unique<Taskbar>()};
 };
 
-TEST_F(ProgressWindowTest, ShowsCountAndNamePerFile) {
+TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   Progress_.Begin(3);
+  HWND Window = Progress_.Window();
   struct Case {
     std::size_t Index;
     std::string Name;
     std::wstring Count;
   };
-  const Case Cases[] = {{1, "a.bmp", L"Converting 1 of 3"},
-                        {2, "\xC5\xBEluou\xC4\x8Dk\xC3\xBD \xE6\x97\xA5.bmp", L"Converting 2 of 3"},
-                        {3, "&amp; 50%.bmp", L"Converting 3 of 3"}};
-  for (const Case& C : Cases) {
+  for (const Case& C :
+       {Case{1, "a.bmp", L"Converting 1 of 3"},
+        Case{2, "\xC5\xBEluou\xC4\x8Dk\xC3\xBD \xE6\x97\xA5.bmp", L"Converting 2 of 3"},
+        Case{3, "&amp; 50%.bmp", L"Converting 3 of 3"}}) {
     SCOPED_TRACE(C.Name);
     Progress_.Step(C.Index, C.Name);
     EXPECT_EQ(Text(ProgressWindowWin32::kCountId), C.Count);
     EXPECT_EQ(Text(ProgressWindowWin32::kNameId), Widen(C.Name));
-    EXPECT_EQ(
-        ::SendDlgItemMessageW(Progress_.Window(), ProgressWindowWin32::kBarId, PBM_GETPOS, 0, 0),
-        static_cast<LRESULT>(C.Index - 1));
+    EXPECT_EQ(::SendDlgItemMessageW(Window, ProgressWindowWin32::kBarId, PBM_GETPOS, 0, 0),
+              static_cast<LRESULT>(C.Index - 1));
   }
-  Progress_.End(false);
-  EXPECT_FALSE(::IsWindowVisible(Progress_.Window()));
-}
-
-TEST_F(ProgressWindowTest, StandsOverTheToolAtTheWorkAreasCornerWithoutTheFocus) {
-  Progress_.Begin(5);
-  Progress_.Step(1, "a.bmp");
   Pump(300);
-  HWND Window = Progress_.Window();
   EXPECT_TRUE(::IsWindowVisible(Window));
   EXPECT_EQ(TextOf(Window), L"Converting - Pictrane Converter");
   const LONG_PTR ExStyle = ::GetWindowLongPtrW(Window, GWL_EXSTYLE);
   for (LONG_PTR Bit : {WS_EX_TOPMOST, WS_EX_NOACTIVATE, WS_EX_TOOLWINDOW})
     EXPECT_EQ(ExStyle & Bit, Bit) << std::hex << Bit;
   EXPECT_EQ(ExStyle & WS_EX_APPWINDOW, 0);
-
+  // At the bottom-right corner of the work area of the tool's screen.
   MONITORINFO Monitor{};
   Monitor.cbSize = sizeof Monitor;
   ASSERT_TRUE(
@@ -149,8 +141,9 @@ TEST_F(ProgressWindowTest, StandsOverTheToolAtTheWorkAreasCornerWithoutTheFocus)
               R.bottom <= Work.bottom);
   EXPECT_GT(R.right, Work.right - 64);
   EXPECT_GT(R.bottom, Work.bottom - 64);
-  ExpectToolKeepsKeys("after Begin");
-  Progress_.End(true);
+  ExpectToolKeepsKeys("after the steps");
+  Progress_.End(false);
+  EXPECT_FALSE(::IsWindowVisible(Window));
 }
 
 TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
