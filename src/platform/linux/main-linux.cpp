@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "DesktopBus.h"
 #include "LinuxServices.h"
+#include "ProgressWindow.h"
 #include "QtPlatform.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
@@ -35,8 +37,9 @@ int main(int argc, char** argv) {
       [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
   static Platform* platform = nullptr;
   static QtFormFactory forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
-  static SilentProgress progress;  // TODO(progress window): replaced by the Qt progress window
-  static SilentNotifier notices;
+  static QtProgressWindow progress(QtProgressWindow::FocusedWindowCentre,
+                                   std::make_unique<LauncherEntry>());
+  static DBusNotifier notices;
   static Platform p{SystemProfileStore(),
                     clock,
                     controls,

@@ -14,6 +14,7 @@
 #include "FileSystemWin32.h"
 #include "FormWin32.h"
 #include "MessageLoop.h"
+#include "ProgressWindowWin32.h"
 #include "ServicesWin32.h"
 #include "WindowSystemWin32.h"
 
@@ -61,7 +62,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   Platform* Running = nullptr;
   win32::FormFactoryWin32 Forms(
       Instance, [&Running](const RaisedError& Error) { ReportRunTimeError(*Running, Error); });
-  SilentProgress Progress;  // TODO(progress window): replaced by the Win32 progress window
+  win32::ProgressWindowWin32 Progress(Instance, std::make_unique<win32::Taskbar>());
   SilentNotifier Notices;
   Platform P{SystemProfileStore(),
              Clock,

@@ -1,0 +1,187 @@
+#include "ProgressWindow.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+#include "ProgressWindowX11.h"
+
+namespace pictrane {
+
+namespace {
+constexpr int kNameWidth = 320;    // pixels for the bitmap's name; longer names are elided
+constexpr int kScreenMargin = 16;  // from the work area's edges, room for a frame
+}  // namespace
+
+class ProgressWidget : public QWidget {
+ public:
+  ProgressWidget()
+      // A tool window (no taskbar entry), above the others, that refuses the focus: Qt then sets
+      // the input hint False and _NET_WM_STATE_ABOVE, and never asks to be activated.
+      : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                             Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                             Qt::CustomizeWindowHint) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
+    setWindowTitle("Converting - Pictrane Converter");
+    setFocusPolicy(Qt::NoFocus);
+
+    Count_ = new QLabel(this);
+    Count_->setObjectName("count");
+    Count_->setTextFormat(Qt::PlainText);
+    Name_ = new QLabel(this);
+    Name_->setObjectName("name");
+    Name_->setFixedWidth(kNameWidth);
+    Name_->setTextFormat(Qt::PlainText);
+    Bar_ = new QProgressBar(this);
+    Bar_->setObjectName("bar");
+    Bar_->setTextVisible(false);
+    Cancel_ = new QPushButton("Cancel", this);
+    Cancel_->setObjectName("cancel");
+    // A click must not move the focus into this window.
+    Cancel_->setFocusPolicy(Qt::NoFocus);
+    connect(Cancel_, &QPushButton::clicked, this, [this] { RequestCancel(); });
+
+    auto* Layout = new QVBoxLayout(this);
+    Layout->addWidget(Count_);
+    Layout->addWidget(Name_);
+    Layout->addWidget(Bar_);
+    Layout->addWidget(Cancel_, 0, Qt::AlignRight);
+    // Sized once for the longest texts, so that a step never re-lays out or resizes the window.
+    // Fixed sizes also spare each new text a round through the layout.
+    Count_->setText("Stopping after this bitmap...");
+    Count_->setFixedSize(kNameWidth, Count_->sizeHint().height());
+    Name_->setText("M");
+    Name_->setFixedSize(kNameWidth, Name_->sizeHint().height());
+    setFixedSize(sizeHint());
+  }
+
+  void Start(std::size_t Total, QScreen* Screen) {
+    Cancelled_ = false;
+    Cancel_->setEnabled(true);
+    Bar_->setRange(0, static_cast<int>(std::min<std::size_t>(Total, INT_MAX)));
+    Bar_->setValue(0);
+    Count_->setText(QString("Converting 0 of %1").arg(Total));
+    Name_->clear();
+    if (Screen == nullptr) Screen = QGuiApplication::primaryScreen();
+    Work_ = Screen != nullptr ? Screen->availableGeometry() : QRect();
+    Place();
+    // Taskbars skip a utility window only by custom; the state says it outright.
+    if (!isVisible() && OnX11_) SkipTaskbar(winId());
+    show();
+    raise();
+  }
+
+  void Show(std::size_t Index, std::size_t Total, const std::string& Name) {
+    Count_->setText(QString("Converting %1 of %2").arg(Index).arg(Total));
+    const QString Full = QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size()));
+    Name_->setText(Name_->fontMetrics().elidedText(Full, Qt::ElideMiddle, kNameWidth));
+    // The bar shows files finished, so the last one fills it only at the end.
+    // A progress bar repaints at once whenever its bar grows; the run's next DoEvents paints it.
+    Bar_->setUpdatesEnabled(false);
+    Bar_->setValue(static_cast<int>(Index > 0 ? Index - 1 : 0));
+    Bar_->setUpdatesEnabled(true);
+    // The frame's size is known only once a window manager has framed the window.
+    if (frameGeometry().size() != Placed_) Place();
+    // Without a window manager nothing keeps this window above the tool: ask again each file
+    // (one request, no reply to wait for).
+    if (OnX11_) raise();
+  }
+
+  void Finish() {
+    Bar_->setValue(Bar_->maximum());
+    hide();
+  }
+
+  bool Cancelled() const { return Cancelled_; }
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override {
+    // The close box cancels; the window stays until the run has stopped.
+    RequestCancel();
+    Event->ignore();
+  }
+
+ private:
+  void RequestCancel() {
+    Cancelled_ = true;
+    Cancel_->setEnabled(false);
+    Count_->setText("Stopping after this bitmap...");
+  }
+
+  // The frame's bottom-right corner at the work area's, a margin away.
+  void Place() {
+    Placed_ = frameGeometry().size();
+    if (Work_.isEmpty()) return;
+    move(Work_.x() + Work_.width() - Placed_.width() - kScreenMargin,
+         Work_.y() + Work_.height() - Placed_.height() - kScreenMargin);
+  }
+
+  const bool OnX11_ = QGuiApplication::platformName() == "xcb";
+  QRect Work_;
+  QSize Placed_;
+  QLabel* Count_;
+  QLabel* Name_;
+  QProgressBar* Bar_;
+  QPushButton* Cancel_;
+  bool Cancelled_ = false;
+};
+
+QtProgressWindow::QtProgressWindow(LocateTool Locate, std::unique_ptr<LauncherEntry> Launcher)
+    : Locate_(std::move(Locate)), Launcher_(std::move(Launcher)) {}
+
+QtProgressWindow::~QtProgressWindow() = default;
+
+std::optional<QPoint> QtProgressWindow::FocusedWindowCentre() {
+  int X = 0, Y = 0;
+  if (!FocusedTopLevelCentre(X, Y)) return std::nullopt;
+  return QPoint(X, Y);
+}
+
+QWidget& QtProgressWindow::Widget() {
+  if (!Widget_) {
+    Widget_ = std::make_unique<ProgressWidget>();
+    // The program's window system goes with the application; so must this window, even when
+    // this object lives on as a static.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, Widget_.get(),
+                     [this] { Widget_.reset(); });
+  }
+  return *Widget_;
+}
+
+void QtProgressWindow::Begin(std::size_t Total) {
+  Total_ = Total;
+  QScreen* Screen = nullptr;
+  if (Locate_) {
+    if (const std::optional<QPoint> Centre = Locate_()) Screen = QGuiApplication::screenAt(*Centre);
+  }
+  Widget();
+  Widget_->Start(Total, Screen);
+  if (Launcher_) Launcher_->Show(0.0);
+}
+
+void QtProgressWindow::Step(std::size_t Index, const std::string& Name) {
+  if (!Widget_) return;
+  Widget_->Show(Index, Total_, Name);
+  if (Launcher_ && Total_ > 0)
+    Launcher_->Show(static_cast<double>(Index > 0 ? Index - 1 : 0) / static_cast<double>(Total_));
+}
+
+bool QtProgressWindow::CancelRequested() {
+  return Widget_ && Widget_->Cancelled();
+}
+
+void QtProgressWindow::End(bool) {
+  if (Widget_) Widget_->Finish();
+  // A dock has no "stopped short" state to show, so the entry's progress simply goes.
+  if (Launcher_) Launcher_->Hide();
+}
+
+}  // namespace pictrane

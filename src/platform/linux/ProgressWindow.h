@@ -1,0 +1,50 @@
+#pragma once
+
+// The run's progress window on Linux: a Qt tool window standing over the capture tool that never
+// takes the keyboard focus (the keys of the run must keep going to the tool), plus the launcher's
+// progress on the session bus.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "DesktopBus.h"
+#include "platform/Progress.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QScreen;
+
+namespace pictrane {
+
+class ProgressWidget;
+
+class QtProgressWindow final : public RunProgress {
+ public:
+  // Where the capture tool's window is: the screen holding its centre is the one the window
+  // goes to. Empty (or no answer) means the primary screen.
+  using LocateTool = std::function<std::optional<QPoint>()>;
+  explicit QtProgressWindow(LocateTool Locate = FocusedWindowCentre,
+                            std::unique_ptr<LauncherEntry> Launcher = nullptr);
+  ~QtProgressWindow() override;
+
+  void Begin(std::size_t Total) override;
+  void Step(std::size_t Index, const std::string& Name) override;
+  bool CancelRequested() override;
+  void End(bool Complete) override;
+
+  QWidget& Widget();  // for tests
+
+  // The centre, in root coordinates, of the top-level window that has the keyboard focus now.
+  static std::optional<QPoint> FocusedWindowCentre();
+
+ private:
+  LocateTool Locate_;
+  std::unique_ptr<LauncherEntry> Launcher_;
+  std::unique_ptr<ProgressWidget> Widget_;
+  std::size_t Total_ = 0;
+};
+
+}  // namespace pictrane

@@ -1,0 +1,186 @@
+#include "ProgressWindowWin32.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "Text.h"
+
+namespace pictrane::win32 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"PictraneProgress";
+constexpr int kMargin = 16;  // from the work area's edges
+
+// Pixels for a length at 96 dots per inch, on this screen.
+int Scaled(int Pixels) {
+  HDC Screen = ::GetDC(nullptr);
+  const int Dpi = Screen != nullptr ? ::GetDeviceCaps(Screen, LOGPIXELSY) : 96;
+  if (Screen != nullptr) ::ReleaseDC(nullptr, Screen);
+  return ::MulDiv(Pixels, Dpi, 96);
+}
+
+}  // namespace
+
+ProgressWindowWin32::ProgressWindowWin32(HINSTANCE Instance, std::unique_ptr<Taskbar> Bar)
+    : Instance_(Instance), Bar_(std::move(Bar)) {}
+
+ProgressWindowWin32::~ProgressWindowWin32() {
+  if (Window_ != nullptr) ::DestroyWindow(Window_);
+  if (Font_ != nullptr) ::DeleteObject(Font_);
+}
+
+void ProgressWindowWin32::Create() {
+  INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_PROGRESS_CLASS};
+  ::InitCommonControlsEx(&Controls);
+  WNDCLASSW Class{};
+  Class.lpfnWndProc = Proc;
+  Class.hInstance = Instance_;
+  Class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  Class.lpszClassName = kClassName;
+  ::RegisterClassW(&Class);  // fails harmlessly when a second window registers it again
+
+  NONCLIENTMETRICSW Metrics{};
+  Metrics.cbSize = sizeof Metrics;
+  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof Metrics, &Metrics, 0))
+    Font_ = ::CreateFontIndirectW(&Metrics.lfMessageFont);
+
+  const int Width = Scaled(360), Line = Scaled(20), Gap = Scaled(8), Button = Scaled(26);
+  RECT Frame{0, 0, Width, Gap + Line + Line + Gap + Scaled(16) + Gap + Button + Gap};
+  // Topmost over the maximised tool, no taskbar button, and never activated.
+  const DWORD ExStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+  const DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  ::AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
+  Window_ = ::CreateWindowExW(ExStyle, kClassName, L"Converting - Pictrane Converter", Style, 0, 0,
+                              Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr, nullptr,
+                              Instance_, this);
+  if (Window_ == nullptr) return;
+
+  auto Child = [&](const wchar_t* ClassName, const wchar_t* Text, DWORD ChildStyle, int Id, int Y,
+                   int Height, int X = -1, int ChildWidth = -1) {
+    if (X < 0) X = Gap;
+    if (ChildWidth < 0) ChildWidth = Width - 2 * Gap;
+    HWND C = ::CreateWindowExW(
+        0, ClassName, Text, WS_CHILD | WS_VISIBLE | ChildStyle, X, Y, ChildWidth, Height, Window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), Instance_, nullptr);
+    if (Font_ != nullptr) ::SendMessageW(C, WM_SETFONT, reinterpret_cast<WPARAM>(Font_), FALSE);
+    return C;
+  };
+  int Y = Gap;
+  Count_ = Child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, kCountId, Y, Line);
+  // A long name is shortened in the middle, keeping its end (the extension) in view.
+  Name_ = Child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, kNameId, Y += Line, Line);
+  Progress_ = Child(PROGRESS_CLASSW, L"", 0, kBarId, Y += Line + Gap, Scaled(16));
+  const int ButtonWidth = Scaled(88);
+  Cancel_ = Child(L"BUTTON", L"Cancel", BS_PUSHBUTTON, kCancelId, Y += Scaled(16) + Gap, Button,
+                  Width - Gap - ButtonWidth, ButtonWidth);
+  // A button takes the focus when pressed, which would activate this window: it gets its own
+  // mouse handling.
+  ::SetWindowLongPtrW(Cancel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ButtonDefault_ = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(Cancel_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonProc)));
+}
+
+void ProgressWindowWin32::Begin(std::size_t Total) {
+  if (Window_ == nullptr) Create();
+  if (Window_ == nullptr) return;
+  Total_ = Total;
+  Cancelled_ = false;
+  ::EnableWindow(Cancel_, TRUE);
+  ::SetWindowTextW(Count_, (L"Converting 0 of " + std::to_wstring(Total)).c_str());
+  ::SetWindowTextW(Name_, L"");
+  ::SendMessageW(Progress_, PBM_SETRANGE32, 0, static_cast<LPARAM>(Total));
+  ::SendMessageW(Progress_, PBM_SETPOS, 0, 0);
+
+  // The bottom-right corner of the work area of the screen the tool (in the foreground) is on.
+  MONITORINFO Monitor{};
+  Monitor.cbSize = sizeof Monitor;
+  HMONITOR Screen = ::MonitorFromWindow(::GetForegroundWindow(), MONITOR_DEFAULTTOPRIMARY);
+  RECT Frame{};
+  ::GetWindowRect(Window_, &Frame);
+  if (::GetMonitorInfoW(Screen, &Monitor)) {
+    const int Width = Frame.right - Frame.left, Height = Frame.bottom - Frame.top;
+    ::SetWindowPos(Window_, HWND_TOPMOST, Monitor.rcWork.right - Width - kMargin,
+                   Monitor.rcWork.bottom - Height - kMargin, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  ::ShowWindow(Window_, SW_SHOWNOACTIVATE);
+  if (Bar_) {
+    Bar_->Start();
+    Bar_->Progress(0, Total);
+  }
+}
+
+void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
+  if (Window_ == nullptr) return;
+  ::SetWindowTextW(
+      Count_,
+      (L"Converting " + std::to_wstring(Index) + L" of " + std::to_wstring(Total_)).c_str());
+  ::SetWindowTextW(Name_, Widen(Name).c_str());
+  // The bar shows files finished, so the last one fills it only at the end.
+  const std::size_t Done = Index > 0 ? Index - 1 : 0;
+  ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(Done), 0);
+  if (Bar_) Bar_->Progress(Done, Total_);
+}
+
+void ProgressWindowWin32::End(bool Complete) {
+  if (Window_ != nullptr) ::ShowWindow(Window_, SW_HIDE);
+  if (Bar_) Bar_->Finish(Complete);
+}
+
+void ProgressWindowWin32::RequestCancel() {
+  if (Cancelled_) return;
+  Cancelled_ = true;
+  ::EnableWindow(Cancel_, FALSE);
+  ::SetWindowTextW(Count_, L"Stopping after this bitmap...");
+}
+
+LRESULT CALLBACK ProgressWindowWin32::Proc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  if (Message == WM_NCCREATE) {
+    const auto* Create = reinterpret_cast<const CREATESTRUCTW*>(L);
+    ::SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Create->lpCreateParams));
+  }
+  auto* Self = reinterpret_cast<ProgressWindowWin32*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
+  switch (Message) {
+    case WM_MOUSEACTIVATE:
+      // A click anywhere on it, frame and controls included, leaves the tool active.
+      return MA_NOACTIVATE;
+    case WM_COMMAND:
+      if (LOWORD(W) == kCancelId && HIWORD(W) == BN_CLICKED && Self != nullptr)
+        Self->RequestCancel();
+      return 0;
+    case WM_CLOSE:
+      // The close box cancels; the window stays until the run has stopped.
+      if (Self != nullptr) Self->RequestCancel();
+      return 0;
+    default:
+      return ::DefWindowProcW(Window, Message, W, L);
+  }
+}
+
+LRESULT CALLBACK ProgressWindowWin32::ButtonProc(HWND Button, UINT Message, WPARAM W, LPARAM L) {
+  auto* Self = reinterpret_cast<ProgressWindowWin32*>(::GetWindowLongPtrW(Button, GWLP_USERDATA));
+  switch (Message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      // Pressed, without the focus the button's own handling would take.
+      ::SendMessageW(Button, BM_SETSTATE, TRUE, 0);
+      ::SetCapture(Button);
+      return 0;
+    case WM_LBUTTONUP:
+      if (::GetCapture() == Button) {
+        ::ReleaseCapture();
+        ::SendMessageW(Button, BM_SETSTATE, FALSE, 0);
+        RECT Inside{};
+        ::GetClientRect(Button, &Inside);
+        const POINT At{static_cast<short>(LOWORD(L)), static_cast<short>(HIWORD(L))};
+        if (::PtInRect(&Inside, At)) Self->RequestCancel();
+      }
+      return 0;
+    default:
+      return ::CallWindowProcW(Self->ButtonDefault_, Button, Message, W, L);
+  }
+}
+
+}  // namespace pictrane::win32

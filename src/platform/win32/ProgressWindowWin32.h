@@ -1,0 +1,48 @@
+#pragma once
+
+// The run's progress window on Windows: a topmost tool window that is never activated (the keys
+// of the run must keep going to the capture tool), with the taskbar button's progress.
+
+#include "Win32.h"
+
+#include <memory>
+
+#include "../Progress.h"
+#include "TaskbarWin32.h"
+
+namespace pictrane::win32 {
+
+class ProgressWindowWin32 final : public RunProgress {
+ public:
+  // Control ids, for tests.
+  enum : int { kCountId = 101, kNameId = 102, kBarId = 103, kCancelId = 104 };
+
+  explicit ProgressWindowWin32(HINSTANCE Instance, std::unique_ptr<Taskbar> Bar = nullptr);
+  ~ProgressWindowWin32() override;
+  ProgressWindowWin32(const ProgressWindowWin32&) = delete;
+  ProgressWindowWin32& operator=(const ProgressWindowWin32&) = delete;
+
+  void Begin(std::size_t Total) override;
+  void Step(std::size_t Index, const std::string& Name) override;
+  bool CancelRequested() override { return Cancelled_; }
+  void End(bool Complete) override;
+
+  HWND Window() const { return Window_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND Window, UINT Message, WPARAM W, LPARAM L);
+  static LRESULT CALLBACK ButtonProc(HWND Button, UINT Message, WPARAM W, LPARAM L);
+  void Create();
+  void RequestCancel();
+
+  HINSTANCE Instance_;
+  std::unique_ptr<Taskbar> Bar_;
+  HWND Window_ = nullptr;
+  HWND Count_ = nullptr, Name_ = nullptr, Progress_ = nullptr, Cancel_ = nullptr;
+  WNDPROC ButtonDefault_ = nullptr;
+  HFONT Font_ = nullptr;
+  std::size_t Total_ = 0;
+  bool Cancelled_ = false;
+};
+
+}  // namespace pictrane::win32

@@ -1,0 +1,156 @@
+// The progress window on a real X server (Xvfb), with openbox or with no window manager (the
+// first argument: "openbox" or "bare"), over a key recorder standing for the capture tool.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "ProgressTestX11.h"
+#include "X11TestSupport.h"
+#include "platform/linux/ProgressWindow.h"
+#include "platform/linux/X11Session.h"
+
+using namespace pictrane;
+using namespace progresstest;
+
+namespace {
+
+constexpr int kTimeoutMs = 5000;
+
+class ProgressWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Session_ = X11Session::Open();
+    Tool_.emplace();
+    ToolWindow_ = Tool_->WaitUntilReady();
+    ASSERT_NE(ToolWindow_, 0u);
+    ASSERT_TRUE(Session_->ShowMaximisedWithFocus(Tool_->Pid(), kTimeoutMs));
+  }
+
+  // Shown with the tool focused, then given time to take the focus if it ever would.
+  void Begin(std::size_t Total) {
+    Progress_.Begin(Total);
+    QTest::qWait(300);
+  }
+
+  unsigned long ProgressWindow() { return Progress_.Widget().winId(); }
+  QString Text(const char* Name) { return Progress_.Widget().findChild<QLabel*>(Name)->text(); }
+
+  // The keyboard still belongs to the tool: the focus check passes and a key arrives there.
+  void ExpectToolKeepsKeys(const std::string& Context) {
+    SCOPED_TRACE(Context);
+    EXPECT_EQ(Session_->FocusedProcess(), Tool_->Pid());
+    const std::size_t Before = Tool_->Lines().size();
+    Session_->SendKeys({x11test::Char(U'k')});
+    EXPECT_TRUE(Tool_->WaitForMarker(Before, "k"));
+  }
+
+  std::unique_ptr<X11Session> Session_;
+  std::optional<x11test::KeyRecorder> Tool_;
+  unsigned long ToolWindow_ = 0;
+  QtProgressWindow Progress_;
+};
+
+TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
+  Begin(3);
+  const unsigned long Window = ProgressWindow();
+  // Short names whole; a long one shortened in the middle, its end (the extension) kept. The
+  // tool raised again (as starting it does) goes under the window at the next file.
+  const std::string Long = std::string(200, 'x') + ".bmp";
+  struct Case {
+    std::size_t Index;
+    std::string Name;
+    QString Count, Shown;
+  };
+  for (const Case& C : {Case{1, "a.bmp", "Converting 1 of 3", "a.bmp"},
+                        Case{2, "Ünïcödé €.bmp", "Converting 2 of 3", "Ünïcödé €.bmp"},
+                        Case{3, Long, "Converting 3 of 3", ""}}) {
+    SCOPED_TRACE(C.Index);
+    Raise(ToolWindow_);
+    Progress_.Step(C.Index, C.Name);
+    EXPECT_EQ(Text("count"), C.Count);
+    if (C.Shown.isEmpty())
+      EXPECT_TRUE(Text("name").endsWith(".bmp") && Text("name").size() < 100)
+          << Text("name").size();
+    else
+      EXPECT_EQ(Text("name"), C.Shown);
+    EXPECT_EQ(Progress_.Widget().findChild<QProgressBar*>("bar")->value(), int(C.Index) - 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StackedAbove(Window, ToolWindow_); }, kTimeoutMs));
+    ExpectToolKeepsKeys("after the step");
+  }
+
+  EXPECT_EQ(Progress_.Widget().windowTitle(), "Converting - Pictrane Converter");
+  EXPECT_FALSE(InputAccepted(Window));
+  const std::vector<std::string> States = NetWmState(Window);
+  for (const char* Wanted : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"})
+    EXPECT_NE(std::find(States.begin(), States.end(), Wanted), States.end()) << Wanted;
+  // At the work area's bottom-right corner, its size not following the name.
+  const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
+  const Point At = RootOrigin(Window);
+  const QSize Size = Progress_.Widget().size();
+  EXPECT_EQ(Size, Progress_.Widget().minimumSize());
+  EXPECT_TRUE(Work.contains(QRect(At.X, At.Y, Size.width(), Size.height())));
+  EXPECT_GT(At.X + Size.width(), Work.right() - 64);
+  EXPECT_GT(At.Y + Size.height(), Work.bottom() - 64);
+  Progress_.End(true);
+  EXPECT_FALSE(Progress_.Widget().isVisible());
+}
+
+TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
+  struct Case {
+    const char* What;
+    bool Cancels;
+  };
+  for (const Case C : {Case{"label", false}, Case{"cancel", true}, Case{"close", true}}) {
+    SCOPED_TRACE(C.What);
+    Begin(4);
+    Progress_.Step(2, "b.bmp");
+    QTest::qWait(100);
+    if (std::strcmp(C.What, "close") == 0) {
+      // What the close box does: a close request through the window manager, when one runs.
+      Session_->CloseWindowsOf(getpid());
+    } else {
+      const QWidget* Target = Progress_.Widget().findChild<QWidget*>(
+          C.What == std::string("label") ? "count" : "cancel");
+      const QPoint Inside = Target->mapTo(&Progress_.Widget(), Target->rect().center());
+      const Point Origin = RootOrigin(ProgressWindow());
+      Click({Origin.X + Inside.x(), Origin.Y + Inside.y()});
+    }
+    (void)QTest::qWaitFor([&] { return Progress_.CancelRequested(); },
+                          C.Cancels ? kTimeoutMs : 500);
+    EXPECT_EQ(Progress_.CancelRequested(), C.Cancels);
+    EXPECT_TRUE(Progress_.Widget().isVisible()) << "it stays until the run has stopped";
+    ExpectToolKeepsKeys(C.What);
+    Progress_.End(!C.Cancels);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  const bool WithWindowManager = argc > 1 && std::strcmp(argv[1], "openbox") == 0;
+  x11test::XvfbServer Server;
+  setenv("DISPLAY", Server.Name().c_str(), 1);
+  std::optional<x11test::ChildProcess> Manager;
+  if (WithWindowManager) {
+    Manager.emplace(std::vector<std::string>{"openbox", "--sm-disable"}, true);
+    if (!x11test::Probe().WaitForWindowManager(kTimeoutMs)) {
+      std::fprintf(stderr, "openbox did not start\n");
+      return 1;
+    }
+  }
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication App(argc, argv);
+  return RUN_ALL_TESTS();
+}
