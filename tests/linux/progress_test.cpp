@@ -51,7 +51,7 @@ class ProgressWindowTest : public testing::Test {
     SCOPED_TRACE(Context);
     EXPECT_EQ(Session_->FocusedProcess(), Tool_->Pid());
     const std::size_t Before = Tool_->Lines().size();
-    Session_->SendKeys({x11test::Char(U'k')});
+    EXPECT_TRUE(Session_->SendKeys({x11test::Char(U'k')}, Tool_->Pid()));
     EXPECT_TRUE(Tool_->WaitForMarker(Before, "k"));
   }
 
