@@ -76,9 +76,13 @@ QString BitmapProblem(const QByteArray& Bytes) {
   if (14 + static_cast<qsizetype>(HeaderSize) > Bytes.size()) {
     return Damaged(QStringLiteral("its headers are cut short"));
   }
-  const std::int64_t Width = Core ? Le(Bytes, 18, 2) : static_cast<std::int32_t>(Le(Bytes, 18, 4));
+  // The core header's sizes are unsigned words, the others' signed (a negative height is top-down).
+  const std::int64_t Width =
+      Core ? static_cast<std::int64_t>(Le(Bytes, 18, 2))
+           : static_cast<std::int64_t>(static_cast<std::int32_t>(Le(Bytes, 18, 4)));
   const std::int64_t SignedHeight =
-      Core ? Le(Bytes, 20, 2) : static_cast<std::int32_t>(Le(Bytes, 22, 4));
+      Core ? static_cast<std::int64_t>(Le(Bytes, 20, 2))
+           : static_cast<std::int64_t>(static_cast<std::int32_t>(Le(Bytes, 22, 4)));
   const std::uint32_t Planes = Le(Bytes, Core ? 22 : 26, 2);
   const std::uint32_t Bits = Le(Bytes, Core ? 24 : 28, 2);
   const std::uint32_t Compression = Core ? kRgb : Le(Bytes, 30, 4);

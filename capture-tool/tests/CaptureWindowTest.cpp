@@ -84,8 +84,8 @@ Bitmap MakeBitmap(Kind Which) {
               [](int, int) { return true; }};
     }
     case Kind::Large640x480: {
-      // Left half black, a black band over the top quarter: 640 x 480 becomes 133 x 100, whose
-      // columns 0..65 and rows 0..24 sample inside the black parts.
+      // Left half black, a black band over the top quarter: 640 x 480 becomes 133 x 100 by area
+      // averaging; columns 0..66 (column 66 half black, 127.5 < 128) and rows 0..24 come out dark.
       QImage Image(640, 480, QImage::Format_RGB32);
       Image.fill(qRgb(255, 255, 255));
       for (int Y = 0; Y < 480; ++Y) {
@@ -93,7 +93,7 @@ Bitmap MakeBitmap(Kind Which) {
           if (X < 320 || Y < 120) Image.setPixel(X, Y, qRgb(0, 0, 0));
         }
       }
-      return {SavedByQt(Image), 133, 100, [](int X, int Y) { return X < 66 || Y < 25; }};
+      return {SavedByQt(Image), 133, 100, [](int X, int Y) { return X < 67 || Y < 25; }};
     }
     case Kind::TopDown9x5:
       return {test::EncodeBmp(PatternPicture(9, 5), test::BmpVariant::TopDown24), 9, 5, Pattern};
@@ -119,7 +119,7 @@ class CaptureWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { tifiles_library_init(); }
+  void initTestCase();
   void init();
   void cleanup();
 
@@ -141,11 +141,21 @@ class CaptureWindowTest : public QObject {
   void CheckWritten(const QString& Target, const QByteArray& Name, const QByteArray& Folder,
                     const Bitmap& Expected, int Model = CALC_TI89);
 
+  QTemporaryDir Settings_;
   std::unique_ptr<QTemporaryDir> Dir_;
   std::unique_ptr<CaptureWindow> Window_;
 };
 
+void CaptureWindowTest::initTestCase() {
+  tifiles_library_init();
+  // The tool's settings go to a folder of this test's own, so no earlier run or user choice
+  // changes the pictures.
+  QVERIFY(Settings_.isValid());
+  qputenv("XDG_CONFIG_HOME", Settings_.path().toLocal8Bit());
+}
+
 void CaptureWindowTest::init() {
+  QFile::remove(Settings_.filePath(QStringLiteral("pictrane-converter/pictrane-capture.conf")));
   Dir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(Dir_->isValid());
   Window_ = std::make_unique<CaptureWindow>();
