@@ -12,6 +12,7 @@
 
 #include "CaptureWindow.h"
 #include "PictureFile.h"
+#include "PixelConversion.h"
 #include "TestSupport.h"
 #include "TiLibraries.h"
 
@@ -130,6 +131,7 @@ class CaptureWindowTest : public QObject {
   void saveTypeListReachesTi89FromAnyEntry();
   void ctrlF4DismissesAnOpenListAndPanel();
   void altF4ClosesTheTool();
+  void pictureOptionsShowAreSavedAndRemembered();
 
  private:
   QWindow* KeyTarget() const;
@@ -310,6 +312,10 @@ void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks_data()
                                   << "broken.89i"
                                   << "broken"
                                   << "main";
+  // Cut short after the headers and half its pixels: Qt alone would read a partly black picture.
+  QTest::newRow("truncated bitmap") << "cut.bmp" << Good.left(Good.size() / 2) << "cut.89i"
+                                    << "cut"
+                                    << "main";
   QTest::newRow("text named .bmp") << "notes.bmp" << QByteArray("Dear diary,\n") << "notes.89i"
                                    << "notes"
                                    << "main";
@@ -429,6 +435,51 @@ void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {
 void CaptureWindowTest::altF4ClosesTheTool() {
   Press(Qt::Key_F4, Qt::AltModifier);
   QVERIFY(!Window_->isVisible());
+}
+
+// The Picture menu from the keyboard: its shortcuts and, through Alt+P, its mnemonics. The result
+// shown follows every change; the keystroke-driven save writes what is shown; a new window (a new
+// run of the tool) starts with the same choices.
+void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
+  using namespace pictrane::capture;
+  QImage Photo(640, 480, QImage::Format_RGB32);
+  for (int Y = 0; Y < 480; ++Y) {
+    for (int X = 0; X < 640; ++X) Photo.setPixel(X, Y, qRgb(X * 255 / 639, Y * 255 / 479, 128));
+  }
+  const Bitmap Source{SavedByQt(Photo), 0, 0, {}};
+  const QString Path = Put(QStringLiteral("photo.bmp"), Source.Bytes);
+  QVERIFY(Window_->OpenPicture(Path));
+  QCOMPARE(Window_->Options(), PictureOptions{});
+  const QImage Loaded = LoadPicture(Path);
+  QCOMPARE(Window_->Shown().Dark, ToMono(Loaded, kTi89Screen).Dark);
+
+  Press(Qt::Key_2, Qt::ControlModifier);   // Floyd-Steinberg
+  Press(Qt::Key_Up, Qt::ControlModifier);  // lighter
+  Press(Qt::Key_I, Qt::ControlModifier);   // invert
+  Press(Qt::Key_P, Qt::AltModifier);       // the Picture menu
+  Type(QStringLiteral("g"));               // graph screen
+  PictureOptions Expected;
+  Expected.Method = ToneMethod::FloydSteinberg;
+  Expected.Brightness = 10;
+  Expected.Invert = true;
+  Expected.Area = TargetArea::Graph;
+  QCOMPARE(Window_->Options(), Expected);
+  const MonoPicture Shown = ToMono(Loaded, kTi89Graph, Expected);
+  QCOMPARE(Window_->Shown().Width, 103);
+  QCOMPARE(Window_->Shown().Dark, Shown.Dark);
+
+  const QString Target = Dir_->filePath(QStringLiteral("photo.89i"));
+  RunFileScript(Path, Target, QStringLiteral("photo"), QStringLiteral("main"));
+  CheckWritten(Target, "photo", "main",
+               {{}, Shown.Width, Shown.Height, [&Shown](int X, int Y) { return Shown.At(X, Y); }});
+
+  Window_ = std::make_unique<CaptureWindow>();
+  QCOMPARE(Window_->Options(), Expected);
+  Window_->show();
+  Window_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+  Press(Qt::Key_0, Qt::ControlModifier);  // reset
+  QCOMPARE(Window_->Options(), PictureOptions{});
 }
 
 QTEST_MAIN(CaptureWindowTest)
