@@ -221,6 +221,8 @@ CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
     Views->addWidget(Each, 1);
   }
   View_->setFocusPolicy(Qt::StrongFocus);
+  View_->installEventFilter(this);
+  SourceView_->installEventFilter(this);
   Layout->addLayout(Views, 1);
   setCentralWidget(Central);
   LoadOptions();
@@ -437,6 +439,11 @@ bool CaptureWindow::HasDropDown() const {
 }
 
 bool CaptureWindow::eventFilter(QObject* Watched, QEvent* Event) {
+  // The views get their size from the layout after the window's own resize; zoom then.
+  if ((Watched == View_ || Watched == SourceView_) && Event->type() == QEvent::Resize) {
+    ScaleViews();
+    return false;
+  }
   // F4 and Alt+Down drop the type list down inside the window instead of as a popup.
   if (Watched == SaveType_ && Event->type() == QEvent::KeyPress) {
     const auto* Key = static_cast<QKeyEvent*>(Event);
@@ -790,16 +797,11 @@ void CaptureWindow::ScaleViews() {
   const QSize Size(Shown_.Width * Zoom, Shown_.Height * Zoom);
   View_->setPixmap(QPixmap::fromImage(
       ToImage(Shown_).scaled(Size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
-  if (SourceView_->isVisible()) {
+  if (!SourceView_->isHidden()) {
     SourceView_->setPixmap(QPixmap::fromImage(
         Picture_.scaled(SourceView_->contentsRect().size().boundedTo(Picture_.size() * 4),
                         Qt::KeepAspectRatio, Qt::SmoothTransformation)));
   }
-}
-
-void CaptureWindow::resizeEvent(QResizeEvent* Event) {
-  QMainWindow::resizeEvent(Event);
-  ScaleViews();
 }
 
 }  // namespace pictrane::capture

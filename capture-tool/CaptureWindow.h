@@ -60,7 +60,6 @@ class CaptureWindow : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
-  void resizeEvent(QResizeEvent* Event) override;
 
  private:
   void ClosePicture();
