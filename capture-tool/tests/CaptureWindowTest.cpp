@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QImage>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
@@ -452,6 +453,15 @@ void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
   QCOMPARE(Window_->Options(), PictureOptions{});
   const QImage Loaded = LoadPicture(Path);
   QCOMPARE(Window_->Shown().Dark, ToMono(Loaded, kTi89Screen).Dark);
+  // Shown at the largest whole-number zoom its half of the window allows (here 900 x 700).
+  const auto Zooms = [this] {
+    QList<QSize> Sizes;
+    for (const QLabel* Label : Window_->findChildren<QLabel*>()) {
+      if (!Label->pixmap().isNull()) Sizes << Label->pixmap().size();
+    }
+    return Sizes;
+  };
+  QTRY_VERIFY(Zooms().contains(QSize(133 * 3, 100 * 3)));
 
   Press(Qt::Key_2, Qt::ControlModifier);   // Floyd-Steinberg
   Press(Qt::Key_Up, Qt::ControlModifier);  // lighter
