@@ -706,7 +706,11 @@ void CaptureWindow::AcceptSaveAs() {
   }
   TargetPath_ = Path;
   TargetType_ = TypeIndex;
-  LastSaveType_ = TypeIndex;
+  if (LastSaveType_ != TypeIndex) {
+    // The view shows the picture for the model chosen last.
+    LastSaveType_ = TypeIndex;
+    UpdateView();
+  }
   if (Type.Calculator) {
     ShowVariablePanel();
     return;
