@@ -3,9 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <future>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CalcName.h"
@@ -156,9 +161,45 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
         EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture));
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
+  } catch (const std::exception& Error) {  // out of memory on a huge picture, say
+    Result.Problem = QString::fromLocal8Bit(Error.what());
   }
   return Result;
 }
+
+// Reading and converting, the expensive part, runs on every core, files taken in order; the
+// caller waits for each file's result in order, so writes and lines keep the files' order while
+// later files are already being converted. Libtifiles is only ever called from the caller.
+class ParallelConversion {
+ public:
+  ParallelConversion(const BatchOptions& Options)
+      : Options_(Options), Results_(static_cast<std::size_t>(Options.Files.size())) {
+    for (std::size_t I = 0; I < Results_.size(); ++I) Done_.push_back(Ready_[I].get_future());
+    const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t Count = std::min<std::size_t>(std::min(Cores, 8u), Results_.size());
+    for (std::size_t W = 0; W < Count; ++W) Workers_.emplace_back([this] { Work(); });
+  }
+
+  Converted& Result(std::size_t Index) {
+    Done_[Index].wait();
+    return Results_[Index];
+  }
+
+ private:
+  void Work() {
+    for (std::size_t I = Next_++; I < Results_.size(); I = Next_++) {
+      Results_[I] = Convert(Options_.Files[static_cast<qsizetype>(I)], Options_);
+      Ready_[I].set_value();
+    }
+  }
+
+  const BatchOptions& Options_;
+  std::vector<Converted> Results_;
+  std::vector<std::promise<void>> Ready_{Results_.size()};
+  std::vector<std::future<void>> Done_;
+  std::atomic<std::size_t> Next_{0};
+  std::vector<std::jthread> Workers_;  // last, so that they are joined before the rest goes
+};
 
 QString VariableOf(const BatchOptions& Options, const CalcPicture& Picture) {
   return Options.Folder.toLower() + QLatin1Char('\\') + FromU32(LowerName(Picture.Name));
@@ -213,14 +254,14 @@ QString UsageText() {
 
 int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   const CalcModelInfo& Model = InfoOf(Options.Model);
-  std::vector<Converted> Results;
-  for (const QString& File : Options.Files) Results.push_back(Convert(File, Options));
+  ParallelConversion Results(Options);
+  const auto Count = static_cast<std::size_t>(Options.Files.size());
 
   bool AllWritten = true;
   if (Options.Group.isEmpty()) {
-    for (std::size_t I = 0; I < Results.size(); ++I) {
+    for (std::size_t I = 0; I < Count; ++I) {
       const QString& File = Options.Files[static_cast<qsizetype>(I)];
-      Converted& Each = Results[I];
+      Converted& Each = Results.Result(I);
       const QFileInfo Info(File);
       const QString Name =
           Info.completeBaseName() + QLatin1Char('.') + QLatin1String(Model.PictureExtension);
@@ -254,7 +295,8 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   }
   std::vector<CalcPicture> Members;
   std::set<std::u32string> Taken;
-  for (Converted& Each : Results) {
+  for (std::size_t I = 0; I < Count; ++I) {
+    Converted& Each = Results.Result(I);
     if (!Each.Problem.isEmpty()) continue;
     if (!Taken.insert(LowerName(Each.Picture.Name)).second) {
       Each.Problem = QStringLiteral("the name %1 is already taken in the group")
@@ -273,9 +315,9 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
       GroupProblem = QString::fromStdString(Error.Description);
     }
   }
-  for (std::size_t I = 0; I < Results.size(); ++I) {
+  for (std::size_t I = 0; I < Count; ++I) {
     const QString& File = Options.Files[static_cast<qsizetype>(I)];
-    const Converted& Each = Results[I];
+    const Converted& Each = Results.Result(I);
     const QString Problem = Each.Problem.isEmpty() ? GroupProblem : Each.Problem;
     if (Problem.isEmpty()) {
       Out << "written: " << File << " -> " << Group << " as " << VariableOf(Options, Each.Picture)
