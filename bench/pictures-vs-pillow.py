@@ -7,9 +7,11 @@ Needs Pillow, NumPy and scikit-image (Debian: python3-pil, python3-skimage); the
 scikit-image's sample photographs, cropped to 4:3 and resized to 640 x 480.
 
 Speed: pictures per second for `pictrane-capture --convert --dither floyd-steinberg` on all the
-photos at once (reading PNG, writing each .89i through a synced temporary file), and for Pillow
-doing the same work (open, Image.resize with the box filter, convert("1"), save as PBM); best of a
-few runs. With bench_pictures given, also the tool's read-convert-encode step in-process.
+photos at once (reading PNG, converting on every core, writing each .89i through a synced
+temporary file), and for Pillow doing the same work (open, Image.resize with the box filter,
+convert("1"), save as PBM), one file after another as Pillow does; best of a few runs. By wall
+clock and by processor time (the work itself, whatever the number of cores). With bench_pictures
+given, also the tool's read-convert-encode step in-process, on one core.
 
 Quality: per method, the mean absolute difference in linear light between the one-bit result
 (light = 1) and the source shrunk to the same size by area averaging, both blurred (Gaussian,
