@@ -172,7 +172,7 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
 // later files are already being converted. Libtifiles is only ever called from the caller.
 class ParallelConversion {
  public:
-  ParallelConversion(const BatchOptions& Options)
+  explicit ParallelConversion(const BatchOptions& Options)
       : Options_(Options), Results_(static_cast<std::size_t>(Options.Files.size())) {
     for (std::size_t I = 0; I < Results_.size(); ++I) Done_.push_back(Ready_[I].get_future());
     const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
