@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cstring>
+#include <set>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +26,11 @@ constexpr std::uint8_t kPictureType = 0x10;
 // What a single-variable file holds besides the variable's data: header and entry table
 // (0x52 bytes), the 4 zero bytes before the data, and the 2-byte checksum after it.
 constexpr std::uint32_t kSingleFileOverhead = 0x52 + 4 + 2;
+// A group file: its header, one table entry per folder and per variable, and around each
+// variable's data the same 4 zero bytes and checksum.
+constexpr std::uint32_t kGroupHeader = 0x42;
+constexpr std::uint32_t kEntrySize = 0x10;
+constexpr std::uint32_t kDataOverhead = 4 + 2;
 
 CalcModel ToLibraryModel(CalcModelId Model) {
   switch (Model) {
@@ -90,7 +97,15 @@ std::string ToCalcCharset(std::u32string_view Text) {
   return Result;
 }
 
-void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
+namespace {
+
+struct PreparedEntry {
+  std::string Name;
+  std::string Folder;
+  const std::vector<std::uint8_t>* Data;
+};
+
+PreparedEntry Prepare(const CalcPicture& Picture) {
   if (!IsValidName(Picture.Name)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable name is empty or not a valid calculator name.");
@@ -102,28 +117,36 @@ void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   if (Picture.PicData.empty() || Picture.PicData.size() > 0xFFFFu + 2) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
   }
-  EnsureLibraryReady();
-  const std::string Name = ToCalcCharset(LowerName(Picture.Name));
-  const std::string Folder = ToCalcCharset(LowerName(Picture.Folder));
-  const auto DataSize = static_cast<std::uint32_t>(Picture.PicData.size());
+  return {ToCalcCharset(LowerName(Picture.Name)), ToCalcCharset(LowerName(Picture.Folder)),
+          &Picture.PicData};
+}
 
+// Writes Entries as one file through libtifiles: a single-variable file for one entry, a group
+// file for more. ExpectedSize is what a complete file measures.
+void WriteEntries(const std::string& Path, CalcModelId Model,
+                  const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
   WriteAtomically(
       Path,
       [&](const std::string& Temporary) {
         std::unique_ptr<FileContent, ContentDeleter> Content(
-            tifiles_content_create_regular(ToLibraryModel(Picture.Model)));
-        VarEntry* Entry = Content ? tifiles_ve_create_alloc_data(DataSize) : nullptr;
-        if (Entry == nullptr || Entry->data == nullptr) {
-          if (Entry != nullptr) tifiles_ve_delete(Entry);
+            tifiles_content_create_regular(ToLibraryModel(Model)));
+        if (!Content)
           throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
+        for (const PreparedEntry& Each : Entries) {
+          const auto DataSize = static_cast<std::uint32_t>(Each.Data->size());
+          VarEntry* Entry = tifiles_ve_create_alloc_data(DataSize);
+          if (Entry == nullptr || Entry->data == nullptr) {
+            if (Entry != nullptr) tifiles_ve_delete(Entry);
+            throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
+          }
+          tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
+          std::memcpy(Entry->data, Each.Data->data(), DataSize);
+          Entry->size = DataSize;
+          Entry->type = kPictureType;
+          Entry->attr = ATTRB_NONE;
+          CopyName(Entry->name, sizeof(Entry->name), Each.Name);
+          CopyName(Entry->folder, sizeof(Entry->folder), Each.Folder);
         }
-        tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
-        std::memcpy(Entry->data, Picture.PicData.data(), DataSize);
-        Entry->size = DataSize;
-        Entry->type = kPictureType;
-        Entry->attr = ATTRB_NONE;
-        CopyName(Entry->name, sizeof(Entry->name), Name);
-        CopyName(Entry->folder, sizeof(Entry->folder), Folder);
         std::strncpy(Content->comment, "Pictrane Capture", sizeof(Content->comment) - 1);
 
         const int Result = tifiles_file_write_regular(Temporary.c_str(), Content.get(), nullptr);
@@ -134,13 +157,71 @@ void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
         // The library does not check that its buffered writes reached the disk; a full disk shows
         // as a short file.
         struct stat Written {};
-        if (stat(Temporary.c_str(), &Written) != 0 ||
-            Written.st_size != static_cast<off_t>(kSingleFileOverhead + DataSize)) {
+        if (stat(Temporary.c_str(), &Written) != 0 || Written.st_size != ExpectedSize) {
           throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
                             "Cannot write " + Path + ": the file is incomplete.");
         }
       },
       kSource);
+}
+
+}  // namespace
+
+const CalcModelInfo& InfoOf(CalcModelId Model) {
+  static constexpr std::array<CalcModelInfo, 4> kModels{{
+      {CalcModelId::Ti89, "89", "89i", "89g", kTi89Screen, kTi89Graph},
+      {CalcModelId::Ti92, nullptr, "92i", "92g", kTi92Screen, kTi92Graph},
+      {CalcModelId::Ti92Plus, "92p", "9xi", "9xg", kTi92Screen, kTi92Graph},
+      {CalcModelId::Voyage200, "v200", "v2i", "v2g", kTi92Screen, kTi92Graph},
+  }};
+  return kModels[static_cast<std::size_t>(Model)];
+}
+
+const CalcModelInfo* ModelByOption(std::string_view Option) {
+  for (const CalcModelId Id :
+       {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+    const CalcModelInfo& Info = InfoOf(Id);
+    if (Info.Option != nullptr && Option == Info.Option) return &Info;
+  }
+  return nullptr;
+}
+
+PictureSize AreaOf(CalcModelId Model, TargetArea Area) {
+  const CalcModelInfo& Info = InfoOf(Model);
+  return Area == TargetArea::Graph ? Info.Graph : Info.Screen;
+}
+
+void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
+  EnsureLibraryReady();
+  const PreparedEntry Entry = Prepare(Picture);
+  WriteEntries(Path, Picture.Model, {Entry},
+               static_cast<off_t>(kSingleFileOverhead + Picture.PicData.size()));
+}
+
+void WriteCalcGroup(const std::string& Path, CalcModelId Model,
+                    const std::vector<CalcPicture>& Pictures) {
+  if (Pictures.empty()) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The group holds no pictures.");
+  }
+  EnsureLibraryReady();
+  std::vector<PreparedEntry> Entries;
+  std::set<std::string> Folders;
+  std::set<std::pair<std::string, std::string>> Names;
+  off_t Size = kGroupHeader;
+  for (const CalcPicture& Picture : Pictures) {
+    Entries.push_back(Prepare(Picture));
+    if (!Names.insert({Entries.back().Folder, Entries.back().Name}).second) {
+      throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                        "Two pictures of the group have the same name.");
+    }
+    Folders.insert(Entries.back().Folder);
+    Size += static_cast<off_t>(kEntrySize + kDataOverhead + Picture.PicData.size());
+  }
+  Size += static_cast<off_t>(kEntrySize * Folders.size());
+  WriteEntries(Path, Model, Entries,
+               Pictures.size() == 1
+                   ? static_cast<off_t>(kSingleFileOverhead + Pictures[0].PicData.size())
+                   : Size);
 }
 
 }  // namespace pictrane::capture

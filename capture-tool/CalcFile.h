@@ -7,10 +7,26 @@
 #include <string_view>
 #include <vector>
 
+#include "PixelConversion.h"
+
 namespace pictrane::capture {
 
 // The 68000 calculators whose picture variables share one layout (PicLayout.h).
 enum class CalcModelId { Ti89, Ti92, Ti92Plus, Voyage200 };
+
+struct CalcModelInfo {
+  CalcModelId Id;
+  const char* Option;            // as --model spells it, or nullptr
+  const char* PictureExtension;  // without the dot
+  const char* GroupExtension;
+  PictureSize Screen;
+  PictureSize Graph;  // what a picture recalled on the graph screen covers without clipping
+};
+
+const CalcModelInfo& InfoOf(CalcModelId Model);
+// The model --model names ("89", "92p", "v200"), or nullptr.
+const CalcModelInfo* ModelByOption(std::string_view Option);
+PictureSize AreaOf(CalcModelId Model, TargetArea Area);
 
 struct CalcPicture {
   CalcModelId Model = CalcModelId::Ti89;
@@ -27,5 +43,10 @@ std::string ToCalcCharset(std::u32string_view Text);
 // or not at all (AtomicFile.h). Raises RaisedError when the name or folder is invalid or the file
 // cannot be written.
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture);
+
+// Writes a group file holding every picture of Pictures (at least one, all of Model, no two with
+// the same folder and name) the same way.
+void WriteCalcGroup(const std::string& Path, CalcModelId Model,
+                    const std::vector<CalcPicture>& Pictures);
 
 }  // namespace pictrane::capture

@@ -70,4 +70,13 @@ std::u32string LowerName(std::u32string_view Text) {
   return Lower;
 }
 
+std::u32string NameFromTyping(std::u32string_view Text) {
+  std::u32string Name;
+  for (const char32_t Character : Text) {
+    Name.push_back(Character);
+    if (!IsNameSoFar(Name)) Name.pop_back();
+  }
+  return Name;
+}
+
 }  // namespace pictrane::capture

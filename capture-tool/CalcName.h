@@ -31,4 +31,9 @@ bool IsValidName(std::u32string_view Text);
 // not case-sensitive, and its own entry line lower-cases them the same way.
 std::u32string LowerName(std::u32string_view Text);
 
+// The name a name field ends up holding when Text is typed into it: every character that would
+// break the rules at its place is refused and typing goes on ("holiday pic+1" gives "holidayp").
+// Empty when nothing in Text can start a name.
+std::u32string NameFromTyping(std::u32string_view Text);
+
 }  // namespace pictrane::capture

@@ -1,5 +1,6 @@
 #include "CaptureWindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -26,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "CalcFile.h"
 #include "CalcName.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
@@ -41,9 +44,35 @@ const QString kDefaultFolder = QStringLiteral("main");
 const QString kNameRule = QStringLiteral(
     "A calculator name has 1 to 8 letters, digits or \"_\" and starts with a letter.");
 
-// The picture is shown enlarged by a whole factor, as large as fits three times the calculator's
-// screen, so that its pixels stay sharp squares.
-constexpr int kViewZoom = 3;
+// Steps of the Picture menu's lighter/darker, contrast and threshold commands.
+constexpr int kToneStep = 10;
+constexpr int kLevelStep = 8;
+
+// The tool's own per-user settings: $XDG_CONFIG_HOME/pictrane-converter/pictrane-capture.conf.
+QSettings ToolSettings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                   QStringLiteral("pictrane-converter"), QStringLiteral("pictrane-capture"));
+}
+
+QString Latin(std::string_view Text) {
+  return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+QString MethodLabel(ToneMethod Method) {
+  switch (Method) {
+    case ToneMethod::Threshold:
+      return QStringLiteral("&Threshold");
+    case ToneMethod::FloydSteinberg:
+      return QStringLiteral("&Floyd-Steinberg");
+    case ToneMethod::Atkinson:
+      return QStringLiteral("&Atkinson");
+    case ToneMethod::Bayer4:
+      return QStringLiteral("Bayer &4x4");
+    case ToneMethod::Bayer8:
+      return QStringLiteral("Bayer &8x8");
+  }
+  return {};
+}
 
 std::u32string ToU32(const QString& Text) {
   const QList<uint> Codes = Text.toUcs4();
@@ -180,14 +209,27 @@ CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
     Panel->setParent(Central);
     Layout->addWidget(Panel);
   }
+  // The source beside the result; both labels take the size the layout gives them, never their
+  // pixmap's, so the zoom can follow the window.
+  auto* Views = new QHBoxLayout;
+  SourceView_ = new QLabel(Central);
   View_ = new QLabel(Central);
-  View_->setAlignment(Qt::AlignCenter);
-  View_->setFrameShape(QFrame::StyledPanel);
+  for (QLabel* Each : {SourceView_, View_}) {
+    Each->setAlignment(Qt::AlignCenter);
+    Each->setFrameShape(QFrame::StyledPanel);
+    Each->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Views->addWidget(Each, 1);
+  }
   View_->setFocusPolicy(Qt::StrongFocus);
-  Layout->addWidget(View_, 1);
+  View_->installEventFilter(this);
+  SourceView_->installEventFilter(this);
+  Layout->addLayout(Views, 1);
   setCentralWidget(Central);
+  LoadOptions();
   BuildMenus();
-  statusBar();
+  BuildPictureMenu();
+  OptionsText_ = new QLabel(this);
+  statusBar()->addPermanentWidget(OptionsText_);
 
   UpdateView();
   UpdateTitle();
@@ -195,6 +237,129 @@ CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
 }
 
 CaptureWindow::~CaptureWindow() = default;
+
+void CaptureWindow::LoadOptions() {
+  QSettings Settings = ToolSettings();
+  PictureOptions Loaded;
+  const auto Text = [&](const char* Key) {
+    return Settings.value(QLatin1String(Key)).toString().toStdString();
+  };
+  Loaded.Method = ParseToneMethod(Text("picture/tone")).value_or(Loaded.Method);
+  Loaded.Fit = ParseSizing(Text("picture/sizing")).value_or(Loaded.Fit);
+  Loaded.Area = ParseTargetArea(Text("picture/area")).value_or(Loaded.Area);
+  Loaded.Level = Settings.value(QStringLiteral("picture/threshold"), Loaded.Level).toInt();
+  Loaded.Brightness = Settings.value(QStringLiteral("picture/brightness"), 0).toInt();
+  Loaded.Contrast = Settings.value(QStringLiteral("picture/contrast"), 0).toInt();
+  Loaded.Invert = Settings.value(QStringLiteral("picture/invert"), false).toBool();
+  Options_ = Clamped(Loaded);
+  ShowSource_ = Settings.value(QStringLiteral("view/source"), true).toBool();
+}
+
+void CaptureWindow::SaveOptions() const {
+  QSettings Settings = ToolSettings();
+  Settings.setValue(QStringLiteral("picture/tone"), Latin(NameOf(Options_.Method)));
+  Settings.setValue(QStringLiteral("picture/sizing"), Latin(NameOf(Options_.Fit)));
+  Settings.setValue(QStringLiteral("picture/area"), Latin(NameOf(Options_.Area)));
+  Settings.setValue(QStringLiteral("picture/threshold"), Options_.Level);
+  Settings.setValue(QStringLiteral("picture/brightness"), Options_.Brightness);
+  Settings.setValue(QStringLiteral("picture/contrast"), Options_.Contrast);
+  Settings.setValue(QStringLiteral("picture/invert"), Options_.Invert);
+  Settings.setValue(QStringLiteral("view/source"), ShowSource_);
+}
+
+void CaptureWindow::SetOptions(const PictureOptions& Options) {
+  Options_ = Clamped(Options);
+  SaveOptions();
+  SyncPictureMenu();
+  UpdateView();
+}
+
+void CaptureWindow::BuildPictureMenu() {
+  QMenu* Menu = menuBar()->addMenu(QStringLiteral("&Picture"));
+  const auto Change = [this](const std::function<void(PictureOptions&)>& Edit) {
+    PictureOptions Next = Options_;
+    Edit(Next);
+    SetOptions(Next);
+  };
+  const auto AddRadio = [&](QActionGroup* Group, const QString& Label, const QKeySequence& Key,
+                            const std::function<void(PictureOptions&)>& Edit) {
+    QAction* Action = Menu->addAction(Label);
+    Action->setCheckable(true);
+    Action->setShortcut(Key);
+    Group->addAction(Action);
+    connect(Action, &QAction::triggered, this, [Change, Edit] { Change(Edit); });
+  };
+
+  MethodGroup_ = new QActionGroup(this);
+  int Digit = 1;
+  for (const ToneMethod Method : kToneMethods) {
+    AddRadio(MethodGroup_, MethodLabel(Method), QKeySequence(Qt::CTRL | (Qt::Key_0 + Digit++)),
+             [Method](PictureOptions& O) { O.Method = Method; });
+  }
+  Menu->addSeparator();
+  const auto AddStep = [&](const QString& Label, const QKeySequence& Key,
+                           const std::function<void(PictureOptions&)>& Edit) {
+    QAction* Action = Menu->addAction(Label);
+    Action->setShortcut(Key);
+    connect(Action, &QAction::triggered, this, [Change, Edit] { Change(Edit); });
+  };
+  AddStep(QStringLiteral("&Lighter"), QKeySequence(Qt::CTRL | Qt::Key_Up),
+          [](PictureOptions& O) { O.Brightness += kToneStep; });
+  AddStep(QStringLiteral("&Darker"), QKeySequence(Qt::CTRL | Qt::Key_Down),
+          [](PictureOptions& O) { O.Brightness -= kToneStep; });
+  AddStep(QStringLiteral("More &contrast"), QKeySequence(Qt::CTRL | Qt::Key_Right),
+          [](PictureOptions& O) { O.Contrast += kToneStep; });
+  AddStep(QStringLiteral("Less c&ontrast"), QKeySequence(Qt::CTRL | Qt::Key_Left),
+          [](PictureOptions& O) { O.Contrast -= kToneStep; });
+  AddStep(QStringLiteral("&Raise threshold"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Up),
+          [](PictureOptions& O) { O.Level += kLevelStep; });
+  AddStep(QStringLiteral("Lo&wer threshold"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Down),
+          [](PictureOptions& O) { O.Level -= kLevelStep; });
+  InvertAction_ = Menu->addAction(QStringLiteral("&Invert"));
+  InvertAction_->setCheckable(true);
+  InvertAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  connect(InvertAction_, &QAction::triggered, this,
+          [Change](bool On) { Change([On](PictureOptions& O) { O.Invert = On; }); });
+
+  Menu->addSeparator();
+  FitGroup_ = new QActionGroup(this);
+  AddRadio(FitGroup_, QStringLiteral("Fit &inside"), QKeySequence(),
+           [](PictureOptions& O) { O.Fit = Sizing::Fit; });
+  AddRadio(FitGroup_, QStringLiteral("Fill and cro&p"), QKeySequence(),
+           [](PictureOptions& O) { O.Fit = Sizing::Fill; });
+  AddRadio(FitGroup_, QStringLiteral("&Stretch"), QKeySequence(),
+           [](PictureOptions& O) { O.Fit = Sizing::Stretch; });
+  Menu->addSeparator();
+  AreaGroup_ = new QActionGroup(this);
+  AddRadio(AreaGroup_, QStringLiteral("Whole scr&een"), QKeySequence(),
+           [](PictureOptions& O) { O.Area = TargetArea::Screen; });
+  AddRadio(AreaGroup_, QStringLiteral("&Graph screen"), QKeySequence(),
+           [](PictureOptions& O) { O.Area = TargetArea::Graph; });
+
+  Menu->addSeparator();
+  SourceAction_ = Menu->addAction(QStringLiteral("Show so&urce"));
+  SourceAction_->setCheckable(true);
+  connect(SourceAction_, &QAction::triggered, this, [this](bool On) {
+    ShowSource_ = On;
+    SaveOptions();
+    UpdateView();
+  });
+  AddStep(QStringLiteral("Rese&t picture options"), QKeySequence(Qt::CTRL | Qt::Key_0),
+          [](PictureOptions& O) { O = PictureOptions{}; });
+  SyncPictureMenu();
+}
+
+void CaptureWindow::SyncPictureMenu() {
+  MethodGroup_->actions()[static_cast<qsizetype>(Options_.Method)]->setChecked(true);
+  FitGroup_->actions()[static_cast<qsizetype>(Options_.Fit)]->setChecked(true);
+  AreaGroup_->actions()[static_cast<qsizetype>(Options_.Area)]->setChecked(true);
+  InvertAction_->setChecked(Options_.Invert);
+  SourceAction_->setChecked(ShowSource_);
+}
+
+PictureSize CaptureWindow::PreviewArea() const {
+  return AreaOf(kSaveTypes[static_cast<std::size_t>(LastSaveType_)].Model, Options_.Area);
+}
 
 void CaptureWindow::BuildMenus() {
   // The menu bar serves the mouse. Its title has no mnemonic: Alt+F drops down our own copy of
@@ -274,6 +439,11 @@ bool CaptureWindow::HasDropDown() const {
 }
 
 bool CaptureWindow::eventFilter(QObject* Watched, QEvent* Event) {
+  // The views get their size from the layout after the window's own resize; zoom then.
+  if ((Watched == View_ || Watched == SourceView_) && Event->type() == QEvent::Resize) {
+    ScaleViews();
+    return false;
+  }
   // F4 and Alt+Down drop the type list down inside the window instead of as a popup.
   if (Watched == SaveType_ && Event->type() == QEvent::KeyPress) {
     const auto* Key = static_cast<QKeyEvent*>(Event);
@@ -536,13 +706,18 @@ void CaptureWindow::AcceptSaveAs() {
   }
   TargetPath_ = Path;
   TargetType_ = TypeIndex;
-  LastSaveType_ = TypeIndex;
+  if (LastSaveType_ != TypeIndex) {
+    // The view shows the picture for the model chosen last.
+    LastSaveType_ = TypeIndex;
+    UpdateView();
+  }
   if (Type.Calculator) {
     ShowVariablePanel();
     return;
   }
   try {
-    SaveImage(ToImage(ToMono(Picture_, Type.Bounds)), Path, Type.ImageFormat);
+    SaveImage(ToImage(ToMono(Picture_, AreaOf(Type.Model, Options_.Area), Options_)), Path,
+              Type.ImageFormat);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + QStringLiteral(" Nothing was saved."));
     return;
@@ -572,7 +747,7 @@ void CaptureWindow::SaveCalculatorPicture() {
     Variable.Model = Type.Model;
     Variable.Name = ToU32(VariableName_->text());
     Variable.Folder = ToU32(Folder_->text());
-    Variable.PicData = EncodePic(ToMono(Picture_, Type.Bounds));
+    Variable.PicData = EncodePic(ToMono(Picture_, AreaOf(Type.Model, Options_.Area), Options_));
     WriteCalcPicture(QFile::encodeName(TargetPath_).toStdString(), Variable);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + QStringLiteral(" Nothing was saved."));
@@ -591,17 +766,46 @@ void CaptureWindow::UpdateTitle() {
 }
 
 void CaptureWindow::UpdateView() {
+  if (OptionsText_ != nullptr) {
+    const PictureSize Area = PreviewArea();
+    OptionsText_->setText(
+        QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
+            .arg(MethodLabel(Options_.Method).remove(QLatin1Char('&')))
+            .arg(Options_.Level)
+            .arg(Options_.Brightness)
+            .arg(Options_.Contrast)
+            .arg(Options_.Invert ? QStringLiteral(", inverted") : QString())
+            .arg(Latin(NameOf(Options_.Fit)), Options_.Area == TargetArea::Graph
+                                                  ? QStringLiteral("graph screen")
+                                                  : QStringLiteral("screen"))
+            .arg(Area.Width)
+            .arg(Area.Height));
+  }
+  SourceView_->setVisible(ShowSource_ && HasPicture());
   if (!HasPicture()) {
+    Shown_ = MonoPicture{};
     View_->setPixmap(QPixmap());
     View_->setText(QStringLiteral("No picture. Open one with Ctrl+O."));
     return;
   }
-  const MonoPicture Mono = ToMono(Picture_, kTi89Screen);
-  const int Zoom = std::max(1, std::min(kTi89Screen.Width * kViewZoom / Mono.Width,
-                                        kTi89Screen.Height * kViewZoom / Mono.Height));
-  const QImage Shown = ToImage(Mono).scaled(Mono.Width * Zoom, Mono.Height * Zoom,
-                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);
-  View_->setPixmap(QPixmap::fromImage(Shown));
+  Shown_ = ToMono(Picture_, PreviewArea(), Options_);
+  ScaleViews();
+}
+
+void CaptureWindow::ScaleViews() {
+  if (!HasPicture() || Shown_.Width <= 0) return;
+  // A whole-number zoom keeps the calculator's pixels sharp squares.
+  const QSize Room = View_->contentsRect().size();
+  const int Zoom =
+      std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
+  const QSize Size(Shown_.Width * Zoom, Shown_.Height * Zoom);
+  View_->setPixmap(QPixmap::fromImage(
+      ToImage(Shown_).scaled(Size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+  if (!SourceView_->isHidden()) {
+    SourceView_->setPixmap(QPixmap::fromImage(
+        Picture_.scaled(SourceView_->contentsRect().size().boundedTo(Picture_.size() * 4),
+                        Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+  }
 }
 
 }  // namespace pictrane::capture

@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QString>
 
+#include "PixelConversion.h"
+
+class QActionGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -28,6 +31,11 @@ class KeyPanel;
 // name, Alt+A shows "Advanced", Alt+D the device folder with its text selected, Enter writes;
 // Esc cancels a panel or dismisses a message; Ctrl+F4 closes the picture and dismisses any panel,
 // list or message; Alt+F4 closes the tool.
+//
+// The "Picture" menu (Alt+P) holds the picture options (PixelConversion.h); the view shows the
+// result as the calculator will, beside the source, and follows every change. The options are
+// kept in the tool's own per-user settings and used by every save, the keystroke-driven ones
+// included. Their shortcuts use Ctrl with digits and arrows, keys the converter never types.
 class CaptureWindow : public QMainWindow {
  public:
   explicit CaptureWindow(QWidget* Parent = nullptr);
@@ -43,6 +51,12 @@ class CaptureWindow : public QMainWindow {
   QString MessageText() const;
   // Whether the File menu or the type list is dropped down.
   bool HasDropDown() const;
+
+  const PictureOptions& Options() const { return Options_; }
+  // Applies and remembers new picture options, and redraws the result.
+  void SetOptions(const PictureOptions& Options);
+  // The result as shown: the calculator picture's pixels (empty without a picture).
+  const MonoPicture& Shown() const { return Shown_; }
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -66,8 +80,14 @@ class CaptureWindow : public QMainWindow {
   void SaveCalculatorPicture();
   void UpdateTitle();
   void UpdateView();
+  void ScaleViews();
 
   void BuildMenus();
+  void BuildPictureMenu();
+  void SyncPictureMenu();
+  void LoadOptions();
+  void SaveOptions() const;
+  PictureSize PreviewArea() const;
   void BuildOpenPanel();
   void BuildSaveAsPanel();
   void BuildVariablePanel();
@@ -79,7 +99,18 @@ class CaptureWindow : public QMainWindow {
   int TargetType_ = 0;
   int LastSaveType_ = 0;
 
+  PictureOptions Options_;
+  MonoPicture Shown_;
+  bool ShowSource_ = true;
+
   QLabel* View_ = nullptr;
+  QLabel* SourceView_ = nullptr;
+  QLabel* OptionsText_ = nullptr;
+  QActionGroup* MethodGroup_ = nullptr;
+  QActionGroup* FitGroup_ = nullptr;
+  QActionGroup* AreaGroup_ = nullptr;
+  QAction* InvertAction_ = nullptr;
+  QAction* SourceAction_ = nullptr;
   KeyPanel* OpenPanel_ = nullptr;
   QLineEdit* OpenName_ = nullptr;
   KeyPanel* SaveAsPanel_ = nullptr;

@@ -1,8 +1,11 @@
 #include "PictureFile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+
+#include "BitmapCheck.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/RaisedError.h"
@@ -29,7 +32,24 @@ QImage LoadPicture(const QString& Path) {
     throw RaisedError(ErrorNumber::PermissionDenied, kSource,
                       QStringLiteral("The file \"%1\" cannot be read.").arg(Path).toStdString());
   }
-  QImageReader Reader(Path);
+  QFile File(Path);
+  if (!File.open(QIODevice::ReadOnly)) {
+    throw RaisedError(ErrorNumber::PermissionDenied, kSource,
+                      QStringLiteral("The file \"%1\" cannot be read (%2).")
+                          .arg(Path, File.errorString())
+                          .toStdString());
+  }
+  QByteArray Bytes = File.readAll();
+  if (LooksLikeBitmap(Bytes)) {
+    if (const QString Problem = BitmapProblem(Bytes); !Problem.isEmpty()) {
+      throw RaisedError(
+          ErrorNumber::PathFileAccessError, kSource,
+          QStringLiteral("\"%1\" cannot be converted: %2.").arg(Path, Problem).toStdString());
+    }
+  }
+  QBuffer Buffer(&Bytes);
+  Buffer.open(QIODevice::ReadOnly);
+  QImageReader Reader(&Buffer);
   Reader.setDecideFormatFromContent(true);
   QImage Picture = Reader.read();
   if (Picture.isNull() || Picture.width() <= 0 || Picture.height() <= 0) {
@@ -38,16 +58,18 @@ QImage LoadPicture(const QString& Path) {
                           .arg(Path, Reader.errorString())
                           .toStdString());
   }
+  // 32-bit pixels without alpha are opaque already; anything else is brought to ARGB32 once.
+  if (Picture.format() == QImage::Format_RGB32) return Picture;
   return Picture.convertToFormat(QImage::Format_ARGB32);
 }
 
-MonoPicture ToMono(const QImage& Picture, PictureSize Bounds) {
-  const QImage Argb = Picture.format() == QImage::Format_ARGB32
-                          ? Picture
-                          : Picture.convertToFormat(QImage::Format_ARGB32);
+MonoPicture ToMono(const QImage& Picture, PictureSize Bounds, const PictureOptions& Options) {
+  const bool Direct =
+      Picture.format() == QImage::Format_ARGB32 || Picture.format() == QImage::Format_RGB32;
+  const QImage Argb = Direct ? Picture : Picture.convertToFormat(QImage::Format_ARGB32);
   const auto* Pixels = reinterpret_cast<const std::uint32_t*>(Argb.constBits());
   const auto Stride = static_cast<std::size_t>(Argb.bytesPerLine()) / sizeof(std::uint32_t);
-  return ToMono(Pixels, Argb.width(), Argb.height(), Stride, Bounds);
+  return ToMono(Pixels, Argb.width(), Argb.height(), Stride, Bounds, Options);
 }
 
 QImage ToImage(const MonoPicture& Picture) {

@@ -1,6 +1,7 @@
 #include "PixelConversion.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace pictrane::capture {
 
@@ -11,19 +12,287 @@ std::int64_t RoundedQuotient(std::int64_t Numerator, std::int64_t Denominator) {
   return (2 * Numerator + Denominator) / (2 * Denominator);
 }
 
-// The source index sampled by target index Target when Source pixels become Scaled ones.
-int SampleIndex(int Target, int Source, int Scaled) {
-  const std::int64_t Index = (2 * static_cast<std::int64_t>(Target) + 1) * Source /
-                             (2 * static_cast<std::int64_t>(Scaled));
-  return static_cast<int>(std::min<std::int64_t>(Index, Source - 1));
-}
-
 // One colour channel laid over white with the given alpha, rounded to the nearest value.
 std::uint32_t OverWhite(std::uint32_t Channel, std::uint32_t Alpha) {
   return (Channel * Alpha + 255 * (255 - Alpha) + 127) / 255;
 }
 
+float DecodeSrgb(float Value) {
+  return Value <= 0.04045f ? Value / 12.92f : std::pow((Value + 0.055f) / 1.055f, 2.4f);
+}
+
+// Tables built once: each channel's sRGB value to its share of linear luminance, and to its share
+// of the threshold's luminance (times 1000, whole numbers, so that the threshold stays exact).
+struct Tables {
+  std::array<float, 256> Linear{};
+  std::array<float, 256> Red{}, Green{}, Blue{};
+  std::array<float, 256> LumaRed{}, LumaGreen{}, LumaBlue{};
+  Tables() {
+    for (int V = 0; V < 256; ++V) {
+      Linear[V] = DecodeSrgb(static_cast<float>(V) / 255.0f);
+      Red[V] = 0.2126f * Linear[V];
+      Green[V] = 0.7152f * Linear[V];
+      Blue[V] = 0.0722f * Linear[V];
+      LumaRed[V] = static_cast<float>(299 * V);
+      LumaGreen[V] = static_cast<float>(587 * V);
+      LumaBlue[V] = static_cast<float>(114 * V);
+    }
+  }
+};
+
+const Tables& TheTables() {
+  static const Tables Instance;
+  return Instance;
+}
+
+// The threshold's luminance runs 0..255000, linear light 0..1.
+constexpr float kLumaScale = 255000.0f;
+
+// One source row's pixels From..To-1 as grey values: luminance (times 1000) or linear light.
+void GreyRow(const std::uint32_t* Row, int From, int To, bool Linear, float* Out) {
+  const Tables& T = TheTables();
+  const float* R = Linear ? T.Red.data() : T.LumaRed.data();
+  const float* G = Linear ? T.Green.data() : T.LumaGreen.data();
+  const float* B = Linear ? T.Blue.data() : T.LumaBlue.data();
+  for (int X = From; X < To; ++X) {
+    const std::uint32_t Argb = Row[X];
+    std::uint32_t Red = (Argb >> 16) & 0xFF;
+    std::uint32_t Green = (Argb >> 8) & 0xFF;
+    std::uint32_t Blue = Argb & 0xFF;
+    if (const std::uint32_t Alpha = Argb >> 24; Alpha != 255) {
+      Red = OverWhite(Red, Alpha);
+      Green = OverWhite(Green, Alpha);
+      Blue = OverWhite(Blue, Alpha);
+    }
+    Out[X - From] = R[Red] + G[Green] + B[Blue];
+  }
+}
+
+// For each target pixel along one side, the source pixels it covers and how much of each.
+struct Spans {
+  std::vector<int> First;   // per target pixel, its first source pixel
+  std::vector<int> Count;   // and how many follow
+  std::vector<int> Offset;  // where its weights start in Weights
+  std::vector<float> Weights;
+  int Lowest = 0;  // the source pixels any target pixel covers: Lowest..Highest-1
+  int Highest = 0;
+};
+
+Spans SpansFor(int Targets, int Sources, double Start, double Extent) {
+  Spans S;
+  const double Step = Extent / Targets;
+  S.Lowest = Sources;
+  for (int T = 0; T < Targets; ++T) {
+    const double A = Start + T * Step;
+    const double B = A + Step;
+    const int First = std::clamp(static_cast<int>(std::floor(A)), 0, Sources - 1);
+    const int Last = std::clamp(static_cast<int>(std::ceil(B)) - 1, First, Sources - 1);
+    S.First.push_back(First);
+    S.Offset.push_back(static_cast<int>(S.Weights.size()));
+    for (int I = First; I <= Last; ++I) {
+      const double Covered = std::min(B, I + 1.0) - std::max(A, static_cast<double>(I));
+      S.Weights.push_back(static_cast<float>(std::max(0.0, Covered) / Step));
+    }
+    S.Count.push_back(Last - First + 1);
+    S.Lowest = std::min(S.Lowest, First);
+    S.Highest = std::max(S.Highest, Last + 1);
+  }
+  return S;
+}
+
+// The picture shrunk into Place.Size by area averaging, as grey values (GreyRow's scale).
+std::vector<float> ShrinkGrey(const std::uint32_t* Pixels, int Width, int Height,
+                              std::size_t Stride, const Placement& Place, bool Linear) {
+  const int TargetWidth = Place.Size.Width;
+  const int TargetHeight = Place.Size.Height;
+  const Spans Columns = SpansFor(TargetWidth, Width, Place.Left, Place.Width);
+  const Spans Rows = SpansFor(TargetHeight, Height, Place.Top, Place.Height);
+
+  std::vector<float> Grey(static_cast<std::size_t>(Columns.Highest - Columns.Lowest));
+  std::vector<float> Reduced(static_cast<std::size_t>(TargetWidth));
+  std::vector<float> Out(static_cast<std::size_t>(TargetWidth) * TargetHeight, 0.0f);
+  int ReducedRow = -1;
+  for (int Y = 0; Y < TargetHeight; ++Y) {
+    float* Target = Out.data() + static_cast<std::size_t>(Y) * TargetWidth;
+    for (int K = 0; K < Rows.Count[Y]; ++K) {
+      const int SourceRow = Rows.First[Y] + K;
+      if (SourceRow != ReducedRow) {
+        // Each source row is reduced across once; a row shared by two target rows is kept.
+        GreyRow(Pixels + static_cast<std::size_t>(SourceRow) * Stride, Columns.Lowest,
+                Columns.Highest, Linear, Grey.data());
+        for (int X = 0; X < TargetWidth; ++X) {
+          const float* W = Columns.Weights.data() + Columns.Offset[X];
+          const float* G = Grey.data() + (Columns.First[X] - Columns.Lowest);
+          float Sum = 0.0f;
+          for (int I = 0; I < Columns.Count[X]; ++I) Sum += W[I] * G[I];
+          Reduced[X] = Sum;
+        }
+        ReducedRow = SourceRow;
+      }
+      const float RowWeight = Rows.Weights[static_cast<std::size_t>(Rows.Offset[Y] + K)];
+      for (int X = 0; X < TargetWidth; ++X) Target[X] += RowWeight * Reduced[X];
+    }
+  }
+  return Out;
+}
+
+// Brightness and contrast on the sRGB scale (0..1): contrast multiplies the distance from the
+// middle by 4^(N/100), brightness adds N/200.
+float Adjusted(float Srgb, const PictureOptions& Options) {
+  const float Factor = std::pow(4.0f, static_cast<float>(Options.Contrast) / 100.0f);
+  const float Value =
+      (Srgb - 0.5f) * Factor + 0.5f + static_cast<float>(Options.Brightness) / 200.0f;
+  return std::clamp(Value, 0.0f, 1.0f);
+}
+
+void Adjust(std::vector<float>& Grey, bool Linear, const PictureOptions& Options) {
+  if (Options.Brightness == 0 && Options.Contrast == 0) return;
+  for (float& V : Grey) {
+    V = Linear ? DecodeSrgb(Adjusted(SrgbOf(V), Options))
+               : Adjusted(V / kLumaScale, Options) * kLumaScale;
+  }
+}
+
+// Error diffusion, serpentine: each row runs the other way than the one above, so the error does
+// not drift to one side. Taps are (dx, dy, weight) for a row running left to right.
+struct Tap {
+  int Dx;
+  int Dy;
+  float Weight;
+};
+
+template <std::size_t N>
+void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::array<Tap, N>& Taps,
+             std::vector<std::uint8_t>& Dark) {
+  constexpr int Pad = 2;
+  constexpr int Rows = 3;
+  const int Span = Width + 2 * Pad;
+  std::vector<float> Error(static_cast<std::size_t>(Span) * Rows, 0.0f);
+  for (int Y = 0; Y < Height; ++Y) {
+    float* Row[Rows];
+    for (int R = 0; R < Rows; ++R)
+      Row[R] = Error.data() + static_cast<std::size_t>((Y + R) % Rows) * Span + Pad;
+    const bool Forward = Y % 2 == 0;
+    const int Dir = Forward ? 1 : -1;
+    for (int I = 0; I < Width; ++I) {
+      const int X = Forward ? I : Width - 1 - I;
+      const std::size_t At = static_cast<std::size_t>(Y) * Width + X;
+      const float Value = Grey[At] + Row[0][X];
+      const bool Light = Value >= 0.5f;
+      Dark[At] = Light ? 0 : 1;
+      const float Err = Value - (Light ? 1.0f : 0.0f);
+      for (const Tap& T : Taps) Row[T.Dy][X + Dir * T.Dx] += Err * T.Weight;
+    }
+    std::fill(Row[0] - Pad, Row[0] - Pad + Span, 0.0f);
+  }
+}
+
+constexpr std::array<Tap, 4> kFloydSteinberg{
+    {{1, 0, 7.0f / 16}, {-1, 1, 3.0f / 16}, {0, 1, 5.0f / 16}, {1, 1, 1.0f / 16}}};
+// Atkinson passes on only 6/8 of the error, which keeps flat areas clean.
+constexpr std::array<Tap, 6> kAtkinson{{{1, 0, 1.0f / 8},
+                                        {2, 0, 1.0f / 8},
+                                        {-1, 1, 1.0f / 8},
+                                        {0, 1, 1.0f / 8},
+                                        {1, 1, 1.0f / 8},
+                                        {0, 2, 1.0f / 8}}};
+
+// The ordered dither's index matrix of side 2^Order, built by the usual recursion.
+std::vector<int> BayerMatrix(int Side) {
+  std::vector<int> M{0};
+  for (int S = 1; S < Side; S *= 2) {
+    std::vector<int> Next(static_cast<std::size_t>(4 * S * S));
+    for (int Y = 0; Y < S; ++Y) {
+      for (int X = 0; X < S; ++X) {
+        const int V = 4 * M[static_cast<std::size_t>(Y * S + X)];
+        const int N = 2 * S;
+        Next[static_cast<std::size_t>(Y * N + X)] = V;
+        Next[static_cast<std::size_t>(Y * N + X + S)] = V + 2;
+        Next[static_cast<std::size_t>((Y + S) * N + X)] = V + 3;
+        Next[static_cast<std::size_t>((Y + S) * N + X + S)] = V + 1;
+      }
+    }
+    M = std::move(Next);
+  }
+  return M;
+}
+
+void Ordered(const std::vector<float>& Grey, int Width, int Height, int Side,
+             std::vector<std::uint8_t>& Dark) {
+  const std::vector<int> M = BayerMatrix(Side);
+  const float Cells = static_cast<float>(Side * Side);
+  for (int Y = 0; Y < Height; ++Y) {
+    for (int X = 0; X < Width; ++X) {
+      const std::size_t At = static_cast<std::size_t>(Y) * Width + X;
+      const float Limit =
+          (static_cast<float>(M[static_cast<std::size_t>((Y % Side) * Side + X % Side)]) + 0.5f) /
+          Cells;
+      Dark[At] = Grey[At] > Limit ? 0 : 1;
+    }
+  }
+}
+
 }  // namespace
+
+std::string_view NameOf(ToneMethod Method) {
+  switch (Method) {
+    case ToneMethod::Threshold:
+      return "threshold";
+    case ToneMethod::FloydSteinberg:
+      return "floyd-steinberg";
+    case ToneMethod::Atkinson:
+      return "atkinson";
+    case ToneMethod::Bayer4:
+      return "bayer4";
+    case ToneMethod::Bayer8:
+      return "bayer8";
+  }
+  return "threshold";
+}
+
+std::string_view NameOf(Sizing Fit) {
+  switch (Fit) {
+    case Sizing::Fit:
+      return "fit";
+    case Sizing::Fill:
+      return "fill";
+    case Sizing::Stretch:
+      return "stretch";
+  }
+  return "fit";
+}
+
+std::string_view NameOf(TargetArea Area) {
+  return Area == TargetArea::Graph ? "graph" : "screen";
+}
+
+std::optional<ToneMethod> ParseToneMethod(std::string_view Name) {
+  for (const ToneMethod M : kToneMethods) {
+    if (NameOf(M) == Name) return M;
+  }
+  return std::nullopt;
+}
+
+std::optional<Sizing> ParseSizing(std::string_view Name) {
+  for (const Sizing S : {Sizing::Fit, Sizing::Fill, Sizing::Stretch}) {
+    if (NameOf(S) == Name) return S;
+  }
+  return std::nullopt;
+}
+
+std::optional<TargetArea> ParseTargetArea(std::string_view Name) {
+  for (const TargetArea A : {TargetArea::Screen, TargetArea::Graph}) {
+    if (NameOf(A) == Name) return A;
+  }
+  return std::nullopt;
+}
+
+PictureOptions Clamped(PictureOptions Options) {
+  Options.Level = std::clamp(Options.Level, 0, 256);
+  Options.Brightness = std::clamp(Options.Brightness, -100, 100);
+  Options.Contrast = std::clamp(Options.Contrast, -100, 100);
+  return Options;
+}
 
 PictureSize FitWithin(PictureSize Source, PictureSize Bounds) {
   if (Source.Width <= Bounds.Width && Source.Height <= Bounds.Height) return Source;
@@ -36,6 +305,35 @@ PictureSize FitWithin(PictureSize Source, PictureSize Bounds) {
   }
   const auto Width = std::max<std::int64_t>(1, RoundedQuotient(W * Bounds.Height, H));
   return {static_cast<int>(Width), Bounds.Height};
+}
+
+Placement PlaceWithin(PictureSize Source, PictureSize Bounds, Sizing Fit) {
+  const double W = Source.Width;
+  const double H = Source.Height;
+  Placement Place{Source, 0, 0, W, H};
+  if (Source.Width <= Bounds.Width && Source.Height <= Bounds.Height) return Place;
+  switch (Fit) {
+    case Sizing::Fit:
+      Place.Size = FitWithin(Source, Bounds);
+      break;
+    case Sizing::Stretch:
+      Place.Size = {std::min(Source.Width, Bounds.Width), std::min(Source.Height, Bounds.Height)};
+      break;
+    case Sizing::Fill: {
+      // The scale that covers the area, but never above 1: a side that fits is not enlarged.
+      const double Scale = std::min(1.0, std::max(Bounds.Width / W, Bounds.Height / H));
+      const auto Side = [&](double Length, int Limit) {
+        return std::clamp(static_cast<int>(std::lround(Length * Scale)), 1, Limit);
+      };
+      Place.Size = {Side(W, Bounds.Width), Side(H, Bounds.Height)};
+      Place.Width = std::min(W, Place.Size.Width / Scale);
+      Place.Height = std::min(H, Place.Size.Height / Scale);
+      Place.Left = (W - Place.Width) / 2;
+      Place.Top = (H - Place.Height) / 2;
+      break;
+    }
+  }
+  return Place;
 }
 
 bool IsDark(std::uint32_t Argb) {
@@ -52,24 +350,50 @@ bool IsDark(std::uint32_t Argb) {
   return 299 * Red + 587 * Green + 114 * Blue < 128000;
 }
 
+float LinearOf(std::uint8_t Srgb) {
+  return TheTables().Linear[Srgb];
+}
+
+float SrgbOf(float Linear) {
+  const float V = std::clamp(Linear, 0.0f, 1.0f);
+  return V <= 0.0031308f ? V * 12.92f : 1.055f * std::pow(V, 1.0f / 2.4f) - 0.055f;
+}
+
 MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride,
-                   PictureSize Bounds) {
+                   PictureSize Bounds, const PictureOptions& Given) {
   MonoPicture Mono;
   if (Width <= 0 || Height <= 0) return Mono;
-  const PictureSize Size = FitWithin({Width, Height}, Bounds);
-  Mono.Width = Size.Width;
-  Mono.Height = Size.Height;
-  Mono.Dark.resize(static_cast<std::size_t>(Size.Width) * static_cast<std::size_t>(Size.Height));
+  const PictureOptions Options = Clamped(Given);
+  const Placement Place = PlaceWithin({Width, Height}, Bounds, Options.Fit);
+  const bool Linear = Options.Method != ToneMethod::Threshold;
+  std::vector<float> Grey = ShrinkGrey(Pixels, Width, Height, Stride, Place, Linear);
+  Adjust(Grey, Linear, Options);
 
-  std::vector<int> Columns(static_cast<std::size_t>(Size.Width));
-  for (int X = 0; X < Size.Width; ++X) Columns[X] = SampleIndex(X, Width, Size.Width);
-
-  for (int Y = 0; Y < Size.Height; ++Y) {
-    const std::uint32_t* Row =
-        Pixels + static_cast<std::size_t>(SampleIndex(Y, Height, Size.Height)) * Stride;
-    for (int X = 0; X < Size.Width; ++X) {
-      Mono.Dark[static_cast<std::size_t>(Y) * Size.Width + X] = IsDark(Row[Columns[X]]) ? 1 : 0;
+  Mono.Width = Place.Size.Width;
+  Mono.Height = Place.Size.Height;
+  Mono.Dark.resize(Grey.size());
+  switch (Options.Method) {
+    case ToneMethod::Threshold: {
+      // Whole numbers times 1000 at 1:1, so "below 128" is decided exactly as IsDark does.
+      const float Limit = static_cast<float>(Options.Level) * 1000.0f;
+      for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] < Limit ? 1 : 0;
+      break;
     }
+    case ToneMethod::FloydSteinberg:
+      Diffuse(Grey, Mono.Width, Mono.Height, kFloydSteinberg, Mono.Dark);
+      break;
+    case ToneMethod::Atkinson:
+      Diffuse(Grey, Mono.Width, Mono.Height, kAtkinson, Mono.Dark);
+      break;
+    case ToneMethod::Bayer4:
+      Ordered(Grey, Mono.Width, Mono.Height, 4, Mono.Dark);
+      break;
+    case ToneMethod::Bayer8:
+      Ordered(Grey, Mono.Width, Mono.Height, 8, Mono.Dark);
+      break;
+  }
+  if (Options.Invert) {
+    for (std::uint8_t& D : Mono.Dark) D = D != 0 ? 0 : 1;
   }
   return Mono;
 }

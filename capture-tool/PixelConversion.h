@@ -1,23 +1,34 @@
 #pragma once
 
-// Reduction of a colour picture to the calculator's one bit per pixel.
+// Reduction of a colour picture to the calculator's one bit per pixel, for the window and the
+// batch command line alike.
 //
-// Size: a picture that fits the screen keeps its size. A larger one is scaled down to fit,
-// keeping its proportions: the side that overflows most becomes the screen's, the other is
-// rounded to the nearest pixel (at least 1).
+// Size: a picture that fits the target area keeps its size, pixel for pixel; a larger one is
+// shrunk, never enlarged:
+//   - fit (default): keeping its proportions, the side that overflows most becomes the area's,
+//     the other is rounded to the nearest pixel (at least 1);
+//   - fill: keeping its proportions, scaled so that it covers the area (or stays 1:1), and what
+//     lies outside the area is cut off, equally on both sides;
+//   - stretch: each side that overflows becomes the area's, independently.
 //
-// Sampling: nearest neighbour at pixel centres, with no filtering. Target pixel (x, y) of a
-// W' x H' picture made from a W x H one takes source pixel
-//     (floor((2x + 1) * W / (2 W')), floor((2y + 1) * H / (2 H'))),
-// so an unscaled picture maps 1:1 and a picture halved takes the lower-right pixel of each 2x2
-// block.
+// Shrinking averages, for every target pixel, the source pixels it covers (weighted by how much
+// of each it covers), so fine lines turn grey instead of vanishing or aliasing.
 //
-// Threshold: a pixel is dark when its luminance 0.299 R + 0.587 G + 0.114 B is below 128,
-// computed exactly in integers; no dithering. Alpha: a translucent pixel is first laid over
-// white, as on paper or on the calculator's light screen, so a fully transparent pixel is light.
+// Tone:
+//   - threshold (default): a pixel is dark when its luminance 0.299 R + 0.587 G + 0.114 B (of the
+//     sRGB values) is below the level, 128 unless chosen; at 1:1 this is exact, in integers;
+//   - Floyd-Steinberg (serpentine), Atkinson (serpentine), ordered Bayer 4x4 and 8x8: in linear
+//     light (sRGB decoded, luminance 0.2126 R + 0.7152 G + 0.0722 B), so that the share of light
+//     pixels of a flat area equals its light intensity.
+// Brightness and contrast (-100..100) act on the sRGB scale, before the tone step; invert swaps
+// dark and light in the result. Alpha: a translucent pixel is first laid over white, as on paper
+// or on the calculator's light screen, so a fully transparent pixel is light.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace pictrane::capture {
@@ -29,12 +40,59 @@ struct PictureSize {
 };
 
 inline constexpr PictureSize kTi89Screen{160, 100};
+inline constexpr PictureSize kTi89Graph{159, 77};
 inline constexpr PictureSize kTi92Screen{240, 128};
+inline constexpr PictureSize kTi92Graph{239, 103};
+
+enum class ToneMethod { Threshold, FloydSteinberg, Atkinson, Bayer4, Bayer8 };
+enum class Sizing { Fit, Fill, Stretch };
+enum class TargetArea { Screen, Graph };
+
+struct PictureOptions {
+  ToneMethod Method = ToneMethod::Threshold;
+  int Level = 128;     // threshold: dark below this luminance, 0..256
+  int Brightness = 0;  // -100..100
+  int Contrast = 0;    // -100..100
+  bool Invert = false;
+  Sizing Fit = Sizing::Fit;
+  TargetArea Area = TargetArea::Screen;
+  friend bool operator==(const PictureOptions&, const PictureOptions&) = default;
+};
+
+// Option names as the command line and the settings spell them; Parse* return nothing for an
+// unknown name.
+std::string_view NameOf(ToneMethod Method);
+std::string_view NameOf(Sizing Fit);
+std::string_view NameOf(TargetArea Area);
+std::optional<ToneMethod> ParseToneMethod(std::string_view Name);
+std::optional<Sizing> ParseSizing(std::string_view Name);
+std::optional<TargetArea> ParseTargetArea(std::string_view Name);
+inline constexpr std::array<ToneMethod, 5> kToneMethods{
+    ToneMethod::Threshold, ToneMethod::FloydSteinberg, ToneMethod::Atkinson, ToneMethod::Bayer4,
+    ToneMethod::Bayer8};
+
+// The options with every number brought into its range.
+PictureOptions Clamped(PictureOptions Options);
 
 PictureSize FitWithin(PictureSize Source, PictureSize Bounds);
 
+// Where a Source-sized picture lands in Bounds: the result's size and the part of the source
+// (in source pixels, possibly fractional) that is shrunk into it.
+struct Placement {
+  PictureSize Size;
+  double Left = 0;
+  double Top = 0;
+  double Width = 0;
+  double Height = 0;
+};
+Placement PlaceWithin(PictureSize Source, PictureSize Bounds, Sizing Fit);
+
 // Argb is 0xAARRGGBB, not premultiplied.
 bool IsDark(std::uint32_t Argb);
+
+// sRGB value (0..255) to linear light (0..1), and back (0..1 to 0..1).
+float LinearOf(std::uint8_t Srgb);
+float SrgbOf(float Linear);
 
 // One bit per pixel, row by row from the top; Dark holds 1 for a dark pixel, 0 for a light one.
 struct MonoPicture {
@@ -47,6 +105,6 @@ struct MonoPicture {
 
 // Pixels holds Height rows of Stride pixels (0xAARRGGBB), of which the first Width count.
 MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride,
-                   PictureSize Bounds);
+                   PictureSize Bounds, const PictureOptions& Options = {});
 
 }  // namespace pictrane::capture

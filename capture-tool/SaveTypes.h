@@ -13,20 +13,20 @@ struct SaveType {
   const char* Label;
   const char* Extension;  // without the dot
   bool Calculator;
-  CalcModelId Model;        // for calculator pictures
-  PictureSize Bounds;       // the screen the picture is fitted to
+  CalcModelId Model;        // whose screen the picture is fitted to (CalcFile.h: AreaOf)
   const char* ImageFormat;  // Qt's format name for the others
 };
 
 // The TI-89 picture is the sixth and last entry: Down pressed five times reaches it from any
-// entry, which is what the file script relies on.
+// entry, which is what the file script relies on (the list opens at the type chosen last, so an
+// entry after it would be reached instead from the second file on).
 inline constexpr std::array<SaveType, 6> kSaveTypes{{
-    {"Monochrome bitmap (*.bmp)", "bmp", false, CalcModelId::Ti89, kTi89Screen, "BMP"},
-    {"PNG image (*.png)", "png", false, CalcModelId::Ti89, kTi89Screen, "PNG"},
-    {"TI-92 picture (*.92i)", "92i", true, CalcModelId::Ti92, kTi92Screen, nullptr},
-    {"TI-92 Plus picture (*.9xi)", "9xi", true, CalcModelId::Ti92Plus, kTi92Screen, nullptr},
-    {"Voyage 200 picture (*.v2i)", "v2i", true, CalcModelId::Voyage200, kTi92Screen, nullptr},
-    {"TI-89 picture (*.89i)", "89i", true, CalcModelId::Ti89, kTi89Screen, nullptr},
+    {"Monochrome bitmap (*.bmp)", "bmp", false, CalcModelId::Ti89, "BMP"},
+    {"PNG image (*.png)", "png", false, CalcModelId::Ti89, "PNG"},
+    {"TI-92 picture (*.92i)", "92i", true, CalcModelId::Ti92, nullptr},
+    {"TI-92 Plus picture (*.9xi)", "9xi", true, CalcModelId::Ti92Plus, nullptr},
+    {"Voyage 200 picture (*.v2i)", "v2i", true, CalcModelId::Voyage200, nullptr},
+    {"TI-89 picture (*.89i)", "89i", true, CalcModelId::Ti89, nullptr},
 }};
 
 inline constexpr int kTi89SaveType = 5;

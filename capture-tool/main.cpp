@@ -1,22 +1,77 @@
 // pictrane-capture: the stand-in capture tool. Started as
 //     pictrane-capture "<placeholder bitmap>"
 // it shows the picture maximised, takes the keyboard focus and then follows the converter's keys
-// (see CaptureWindow.h), or a person's mouse.
+// (see CaptureWindow.h), or a person's mouse. With --convert it converts files without a window
+// (BatchConvert.h).
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
 #include <QScreen>
 #include <QStringList>
+#include <QTextStream>
+#include <cstdio>
 
+#include "BatchConvert.h"
 #include "CaptureWindow.h"
 
+namespace {
+
+using pictrane::capture::CommandLine;
+
+// Options that Qt's own application object takes; they mean the window.
+bool IsQtOption(const QString& Argument) {
+  static const QStringList kQtOptions = {
+      QStringLiteral("-platform"),        QStringLiteral("-display"),
+      QStringLiteral("-style"),           QStringLiteral("-geometry"),
+      QStringLiteral("-qwindowgeometry"), QStringLiteral("-reverse"),
+      QStringLiteral("-session"),         QStringLiteral("-stylesheet"),
+      QStringLiteral("-plugin"),          QStringLiteral("-qwindowtitle"),
+      QStringLiteral("-qwindowicon"),     QStringLiteral("-name")};
+  return kQtOptions.contains(Argument.startsWith(QLatin1String("--")) ? Argument.mid(1) : Argument);
+}
+
+// --help, --version and --convert need no display: they run before any window system is opened.
+int RunWithoutWindow(int argc, char** argv, const CommandLine& Line) {
+  QCoreApplication App(argc, argv);
+  QTextStream Out(stdout);
+  QTextStream Err(stderr);
+  switch (Line.What) {
+    case CommandLine::Action::Help:
+      Out << pictrane::capture::UsageText();
+      return pictrane::capture::kExitDone;
+    case CommandLine::Action::Version:
+      Out << "pictrane-capture " << pictrane::capture::kToolVersion << '\n';
+      return pictrane::capture::kExitDone;
+    case CommandLine::Action::Convert:
+      return pictrane::capture::RunBatch(Line.Batch, Out);
+    default:
+      Err << "pictrane-capture: " << Line.Problem << '\n' << pictrane::capture::UsageText();
+      return pictrane::capture::kExitUsage;
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  QStringList Raw;
+  for (int I = 1; I < argc; ++I) Raw.append(QFile::decodeName(argv[I]));
+  if (!Raw.isEmpty() && Raw.first().startsWith(QLatin1Char('-')) && !IsQtOption(Raw.first())) {
+    const CommandLine Line = pictrane::capture::ParseCommandLine(Raw);
+    if (Line.What != CommandLine::Action::Window) return RunWithoutWindow(argc, argv, Line);
+  }
+
   QApplication App(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Pictrane Capture"));
+  const CommandLine Line = pictrane::capture::ParseCommandLine(QApplication::arguments().mid(1));
+  if (Line.What != CommandLine::Action::Window) {
+    QTextStream(stderr) << "pictrane-capture: " << Line.Problem << '\n'
+                        << pictrane::capture::UsageText();
+    return pictrane::capture::kExitUsage;
+  }
 
   pictrane::capture::CaptureWindow Window;
-  // An unquoted path with blanks arrives in pieces; put them back together.
-  const QStringList Arguments = QApplication::arguments().mid(1);
-  if (!Arguments.isEmpty()) Window.OpenPicture(Arguments.join(QLatin1Char(' ')));
+  if (!Line.PicturePath.isEmpty()) Window.OpenPicture(Line.PicturePath);
 
   // Without a window manager nothing maximises or focuses the window, so size it to the screen
   // and ask for the focus ourselves.

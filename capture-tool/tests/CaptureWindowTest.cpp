@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QImage>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
@@ -12,6 +13,7 @@
 
 #include "CaptureWindow.h"
 #include "PictureFile.h"
+#include "PixelConversion.h"
 #include "TestSupport.h"
 #include "TiLibraries.h"
 
@@ -84,8 +86,8 @@ Bitmap MakeBitmap(Kind Which) {
               [](int, int) { return true; }};
     }
     case Kind::Large640x480: {
-      // Left half black, a black band over the top quarter: 640 x 480 becomes 133 x 100, whose
-      // columns 0..65 and rows 0..24 sample inside the black parts.
+      // Left half black, a black band over the top quarter: 640 x 480 becomes 133 x 100 by area
+      // averaging; columns 0..66 (column 66 half black, 127.5 < 128) and rows 0..24 come out dark.
       QImage Image(640, 480, QImage::Format_RGB32);
       Image.fill(qRgb(255, 255, 255));
       for (int Y = 0; Y < 480; ++Y) {
@@ -93,7 +95,7 @@ Bitmap MakeBitmap(Kind Which) {
           if (X < 320 || Y < 120) Image.setPixel(X, Y, qRgb(0, 0, 0));
         }
       }
-      return {SavedByQt(Image), 133, 100, [](int X, int Y) { return X < 66 || Y < 25; }};
+      return {SavedByQt(Image), 133, 100, [](int X, int Y) { return X < 67 || Y < 25; }};
     }
     case Kind::TopDown9x5:
       return {test::EncodeBmp(PatternPicture(9, 5), test::BmpVariant::TopDown24), 9, 5, Pattern};
@@ -119,7 +121,7 @@ class CaptureWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { tifiles_library_init(); }
+  void initTestCase();
   void init();
   void cleanup();
 
@@ -130,6 +132,7 @@ class CaptureWindowTest : public QObject {
   void saveTypeListReachesTi89FromAnyEntry();
   void ctrlF4DismissesAnOpenListAndPanel();
   void altF4ClosesTheTool();
+  void pictureOptionsShowAreSavedAndRemembered();
 
  private:
   QWindow* KeyTarget() const;
@@ -141,11 +144,21 @@ class CaptureWindowTest : public QObject {
   void CheckWritten(const QString& Target, const QByteArray& Name, const QByteArray& Folder,
                     const Bitmap& Expected, int Model = CALC_TI89);
 
+  QTemporaryDir Settings_;
   std::unique_ptr<QTemporaryDir> Dir_;
   std::unique_ptr<CaptureWindow> Window_;
 };
 
+void CaptureWindowTest::initTestCase() {
+  tifiles_library_init();
+  // The tool's settings go to a folder of this test's own, so no earlier run or user choice
+  // changes the pictures.
+  QVERIFY(Settings_.isValid());
+  qputenv("XDG_CONFIG_HOME", Settings_.path().toLocal8Bit());
+}
+
 void CaptureWindowTest::init() {
+  QFile::remove(Settings_.filePath(QStringLiteral("pictrane-converter/pictrane-capture.conf")));
   Dir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(Dir_->isValid());
   Window_ = std::make_unique<CaptureWindow>();
@@ -300,6 +313,10 @@ void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks_data()
                                   << "broken.89i"
                                   << "broken"
                                   << "main";
+  // Cut short after the headers and half its pixels: Qt alone would read a partly black picture.
+  QTest::newRow("truncated bitmap") << "cut.bmp" << Good.left(Good.size() / 2) << "cut.89i"
+                                    << "cut"
+                                    << "main";
   QTest::newRow("text named .bmp") << "notes.bmp" << QByteArray("Dear diary,\n") << "notes.89i"
                                    << "notes"
                                    << "main";
@@ -419,6 +436,60 @@ void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {
 void CaptureWindowTest::altF4ClosesTheTool() {
   Press(Qt::Key_F4, Qt::AltModifier);
   QVERIFY(!Window_->isVisible());
+}
+
+// The Picture menu from the keyboard: its shortcuts and, through Alt+P, its mnemonics. The result
+// shown follows every change; the keystroke-driven save writes what is shown; a new window (a new
+// run of the tool) starts with the same choices.
+void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
+  using namespace pictrane::capture;
+  QImage Photo(640, 480, QImage::Format_RGB32);
+  for (int Y = 0; Y < 480; ++Y) {
+    for (int X = 0; X < 640; ++X) Photo.setPixel(X, Y, qRgb(X * 255 / 639, Y * 255 / 479, 128));
+  }
+  const Bitmap Source{SavedByQt(Photo), 0, 0, {}};
+  const QString Path = Put(QStringLiteral("photo.bmp"), Source.Bytes);
+  QVERIFY(Window_->OpenPicture(Path));
+  QCOMPARE(Window_->Options(), PictureOptions{});
+  const QImage Loaded = LoadPicture(Path);
+  QCOMPARE(Window_->Shown().Dark, ToMono(Loaded, kTi89Screen).Dark);
+  // Shown at the largest whole-number zoom its half of the window allows (here 900 x 700).
+  const auto Zooms = [this] {
+    QList<QSize> Sizes;
+    for (const QLabel* Label : Window_->findChildren<QLabel*>()) {
+      if (!Label->pixmap().isNull()) Sizes << Label->pixmap().size();
+    }
+    return Sizes;
+  };
+  QTRY_VERIFY(Zooms().contains(QSize(133 * 3, 100 * 3)));
+
+  Press(Qt::Key_2, Qt::ControlModifier);   // Floyd-Steinberg
+  Press(Qt::Key_Up, Qt::ControlModifier);  // lighter
+  Press(Qt::Key_I, Qt::ControlModifier);   // invert
+  Press(Qt::Key_P, Qt::AltModifier);       // the Picture menu
+  Type(QStringLiteral("g"));               // graph screen
+  PictureOptions Expected;
+  Expected.Method = ToneMethod::FloydSteinberg;
+  Expected.Brightness = 10;
+  Expected.Invert = true;
+  Expected.Area = TargetArea::Graph;
+  QCOMPARE(Window_->Options(), Expected);
+  const MonoPicture Shown = ToMono(Loaded, kTi89Graph, Expected);
+  QCOMPARE(Window_->Shown().Width, 103);
+  QCOMPARE(Window_->Shown().Dark, Shown.Dark);
+
+  const QString Target = Dir_->filePath(QStringLiteral("photo.89i"));
+  RunFileScript(Path, Target, QStringLiteral("photo"), QStringLiteral("main"));
+  CheckWritten(Target, "photo", "main",
+               {{}, Shown.Width, Shown.Height, [&Shown](int X, int Y) { return Shown.At(X, Y); }});
+
+  Window_ = std::make_unique<CaptureWindow>();
+  QCOMPARE(Window_->Options(), Expected);
+  Window_->show();
+  Window_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+  Press(Qt::Key_0, Qt::ControlModifier);  // reset
+  QCOMPARE(Window_->Options(), PictureOptions{});
 }
 
 QTEST_MAIN(CaptureWindowTest)

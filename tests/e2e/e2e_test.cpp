@@ -13,6 +13,7 @@
 
 #include "CalcFile.h"
 #include "CalcName.h"
+#include "PictureFile.h"
 #include "TiLibraries.h"
 #include "TestSupport.h"
 #include "X11TestSupport.h"
@@ -308,7 +309,7 @@ TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {
     EXPECT_EQ(file.Name, ExpectedName(s.Name));
     EXPECT_EQ(file.Folder, "pics");
 
-    // Larger than the screen: fitted into 160 x 100 keeping proportions, sampled nearest.
+    // Larger than the screen: fitted into 160 x 100 keeping proportions.
     int w = s.Width, h = s.Height;
     if (w > 160 || h > 100) {
       const double scale = std::min(160.0 / w, 100.0 / h);
@@ -320,6 +321,12 @@ TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {
     ASSERT_EQ(pic.Width, w);
     ASSERT_EQ(pic.Height, h);
     const ct::IndexedPicture source = Draw(s);
+    if (w != s.Width || h != s.Height) {
+      // Shrunk by area averaging, as the capture tool's own tests check in detail.
+      const QImage big = QImage::fromData(ct::EncodeBmp(source, s.Variant));
+      EXPECT_EQ(pic.Dark, pictrane::capture::ToMono(big, pictrane::capture::kTi89Screen).Dark);
+      continue;
+    }
     int wrong = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {

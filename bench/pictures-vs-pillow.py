@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""The capture tool's batch conversion beside Pillow on the same 640 x 480 photos, in one run.
+
+    python3 bench/pictures-vs-pillow.py build/linux/bin/pictrane-capture [build/linux/bin/bench_pictures]
+
+Needs Pillow, NumPy and scikit-image (Debian: python3-pil, python3-skimage); the photos are
+scikit-image's sample photographs, cropped to 4:3 and resized to 640 x 480.
+
+Speed: pictures per second for `pictrane-capture --convert --dither floyd-steinberg` on all the
+photos at once (reading PNG, converting on every core, writing each .89i through a synced
+temporary file), and for Pillow doing the same work (open, Image.resize with the box filter,
+convert("1"), save as PBM), one file after another as Pillow does; best of a few runs. By wall
+clock and by processor time (the work itself, whatever the number of cores). With bench_pictures
+given, also the tool's read-convert-encode step in-process, on one core.
+
+Quality: per method, the mean absolute difference in linear light between the one-bit result
+(light = 1) and the source shrunk to the same size by area averaging, both blurred (Gaussian,
+sigma 1.5 pixels, about what the eye does at the calculator's pixel size); lower is better.
+"""
+import json
+import os
+import resource
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+from PIL import Image
+from skimage import data
+from skimage.filters import gaussian
+
+SAMPLES = ["astronaut", "camera", "chelsea", "coffee", "coins", "rocket", "hubble_deep_field",
+           "immunohistochemistry", "moon", "grass", "gravel", "brick"]
+COPIES = 4  # each photo converted this many times per run, so start-up weighs little
+RUNS = 3
+METHODS = ["threshold", "floyd-steinberg", "atkinson", "bayer4", "bayer8"]
+
+
+def photos(folder):
+    made = []
+    for name in SAMPLES:
+        try:
+            pixels = getattr(data, name)()
+        except Exception as error:  # a sample that would need downloading
+            print(f"(skipping sample {name}: {error})", file=sys.stderr)
+            continue
+        image = Image.fromarray(pixels).convert("RGB")
+        w, h = image.size
+        if w * 3 > h * 4:
+            crop = (w - h * 4 // 3) // 2
+            image = image.crop((crop, 0, crop + h * 4 // 3, h))
+        else:
+            crop = (h - w * 3 // 4) // 2
+            image = image.crop((0, crop, w, crop + w * 3 // 4))
+        path = os.path.join(folder, f"{name.replace('_', '')}.png")
+        image.resize((640, 480), Image.LANCZOS).save(path)
+        made.append(path)
+    return made
+
+
+def read_pic(path):
+    """The one-bit picture of a single-variable file: an array of 1 for light, 0 for dark."""
+    raw = open(path, "rb").read()
+    offset = struct.unpack_from("<I", raw, 0x3C)[0] + 4
+    _, height, width = struct.unpack_from(">HHH", raw, offset)
+    row = (width + 7) // 8
+    bits = np.unpackbits(np.frombuffer(raw, np.uint8, row * height, offset + 6).reshape(height, row),
+                         axis=1)[:, :width]
+    return 1.0 - bits.astype(np.float64)
+
+
+def linear_source(path, size):
+    rgb = np.asarray(Image.open(path).convert("RGB"), dtype=np.float64) / 255
+    lin = np.where(rgb <= 0.04045, rgb / 12.92, ((rgb + 0.055) / 1.055) ** 2.4)
+    y = lin @ np.array([0.2126, 0.7152, 0.0722])
+    return np.asarray(Image.fromarray(y.astype(np.float32), "F").resize(size, Image.BOX),
+                      dtype=np.float64)
+
+
+def quality(result, source):
+    return float(np.mean(np.abs(gaussian(result, 1.5) - gaussian(source, 1.5))))
+
+
+def best_time(work):
+    """Best wall time and best processor time (this process and its children) of a few runs: on a
+    busy machine the processor time is the steadier figure."""
+    best_wall = best_cpu = float("inf")
+    for _ in range(RUNS):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN), time.process_time()
+        start = time.perf_counter()
+        work()
+        wall = time.perf_counter() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN), time.process_time()
+        cpu = (after[0].ru_utime + after[0].ru_stime - before[0].ru_utime - before[0].ru_stime
+               + after[1] - before[1])
+        best_wall, best_cpu = min(best_wall, wall), min(best_cpu, cpu)
+    return best_wall, best_cpu
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    tool = os.path.abspath(sys.argv[1])
+    bench = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    with tempfile.TemporaryDirectory() as folder:
+        source_dir = os.path.join(folder, "photos")
+        os.mkdir(source_dir)
+        originals = photos(source_dir)
+        work_dir = os.path.join(folder, "work")
+        os.mkdir(work_dir)
+        files = []
+        for copy in range(COPIES):
+            for path in originals:
+                name = f"{os.path.basename(path)[:-4][:6]}{chr(97 + copy)}.png"
+                shutil.copy(path, os.path.join(work_dir, name))
+                files.append(os.path.join(work_dir, name))
+
+        def ours():
+            subprocess.run([tool, "--convert", "--dither", "floyd-steinberg", *files], env=env,
+                           check=True, stdout=subprocess.DEVNULL)
+
+        size = Image.open(files[0]).size
+        target = (133, 100) if size == (640, 480) else None
+
+        def pillow():
+            for path in files:
+                with Image.open(path) as image:
+                    image.resize(target, Image.BOX).convert("1").save(path[:-4] + ".pbm")
+
+        def pillow_synced():
+            # The same durability as the tool's writes: each file synced before it counts.
+            for path in files:
+                with Image.open(path) as image:
+                    result = image.resize(target, Image.BOX).convert("1")
+                    with open(path[:-4] + ".pbm", "wb") as out:
+                        result.save(out, "PPM")
+                        out.flush()
+                        os.fsync(out.fileno())
+
+        n = len(files)
+        print(f"{n} pictures of 640 x 480 ({len(originals)} photos x {COPIES}), to 133 x 100; "
+              "pictures/s by wall clock and by processor time")
+        figures = [("pictrane-capture --convert (Floyd-Steinberg)", best_time(ours)),
+                   ("Pillow resize(BOX) + convert('1') + save", best_time(pillow)),
+                   ("  the same, each file synced as ours are", best_time(pillow_synced))]
+        for label, (wall, cpu) in figures:
+            print(f"  {label:46} {n / wall:7.1f} wall {n / cpu:7.1f} cpu")
+        print(f"  ours / Pillow: {figures[1][1][0] / figures[0][1][0]:.2f} wall, "
+              f"{figures[1][1][1] / figures[0][1][1]:.2f} cpu "
+              f"(synced Pillow: {figures[2][1][0] / figures[0][1][0]:.2f} wall, "
+              f"{figures[2][1][1] / figures[0][1][1]:.2f} cpu)")
+        if bench:
+            out = subprocess.run([bench, "--benchmark_filter=BM_ReadConvertEncode",
+                                  "--benchmark_format=json", "--benchmark_min_time=0.5"],
+                                 env={**env, "PICTRANE_BENCH_PHOTOS": source_dir},
+                                 check=True, capture_output=True, text=True).stdout
+            for run in json.loads(out)["benchmarks"]:
+                method = METHODS[int(run["name"].split(":")[-1])]
+                print(f"  in-process read+convert+encode, {method:15}: "
+                      f"{run['items_per_second']:7.1f} pictures/s (processor time)")
+
+        print("Quality: mean |blurred result - blurred source| in linear light (lower is better)")
+        results = {}
+        for method in METHODS + ["pillow-fs"]:
+            scores = []
+            for path in originals:
+                if method == "pillow-fs":
+                    with Image.open(path) as image:
+                        bits = np.asarray(image.resize(target, Image.BOX).convert("1"),
+                                          dtype=np.float64)
+                else:
+                    subprocess.run([tool, "--convert", "--dither", method, path], env=env,
+                                   check=True, stdout=subprocess.DEVNULL)
+                    bits = read_pic(path[:-4] + ".89i")
+                scores.append(quality(bits, linear_source(path, (bits.shape[1], bits.shape[0]))))
+            results[method] = float(np.mean(scores))
+            print(f"  {method:16} {results[method]:.4f}")
+        if not results["floyd-steinberg"] < 0.6 * results["threshold"]:
+            sys.exit("error diffusion does not clearly beat the threshold")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,334 @@
+#include "BatchConvert.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <future>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CalcName.h"
+#include "PicLayout.h"
+#include "PictureFile.h"
+#include "platform/RaisedError.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+std::u32string ToU32(const QString& Text) {
+  const QList<uint> Codes = Text.toUcs4();
+  return std::u32string(Codes.begin(), Codes.end());
+}
+
+QString FromU32(const std::u32string& Text) {
+  return QString::fromUcs4(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+std::optional<int> ParseNumber(const QString& Text, int Lowest, int Highest) {
+  bool Ok = false;
+  const int Value = Text.toInt(&Ok);
+  if (!Ok || Value < Lowest || Value > Highest) return std::nullopt;
+  return Value;
+}
+
+// Applies one option that takes a value; returns what is wrong, or an empty string.
+QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& Batch) {
+  const std::string Text = Value.toStdString();
+  const auto Bad = [&](const QString& Expected) {
+    return QStringLiteral("%1: \"%2\" is not %3").arg(Option, Value, Expected);
+  };
+  if (Option == QLatin1String("--model")) {
+    const CalcModelInfo* Info = ModelByOption(Text);
+    if (Info == nullptr) return Bad(QStringLiteral("89, 92p or v200"));
+    Batch.Model = Info->Id;
+  } else if (Option == QLatin1String("--dither")) {
+    const auto Method = ParseToneMethod(Text);
+    if (!Method)
+      return Bad(QStringLiteral("threshold, floyd-steinberg, atkinson, bayer4 or bayer8"));
+    Batch.Picture.Method = *Method;
+  } else if (Option == QLatin1String("--fit")) {
+    const auto Fit = ParseSizing(Text);
+    if (!Fit) return Bad(QStringLiteral("fit, fill or stretch"));
+    Batch.Picture.Fit = *Fit;
+  } else if (Option == QLatin1String("--area")) {
+    const auto Area = ParseTargetArea(Text);
+    if (!Area) return Bad(QStringLiteral("screen or graph"));
+    Batch.Picture.Area = *Area;
+  } else if (Option == QLatin1String("--threshold")) {
+    const auto Level = ParseNumber(Value, 0, 256);
+    if (!Level) return Bad(QStringLiteral("a number from 0 to 256"));
+    Batch.Picture.Level = *Level;
+  } else if (Option == QLatin1String("--brightness") || Option == QLatin1String("--contrast")) {
+    const auto Amount = ParseNumber(Value, -100, 100);
+    if (!Amount) return Bad(QStringLiteral("a number from -100 to 100"));
+    (Option == QLatin1String("--contrast") ? Batch.Picture.Contrast : Batch.Picture.Brightness) =
+        *Amount;
+  } else if (Option == QLatin1String("--folder")) {
+    if (!IsValidName(ToU32(Value))) return Bad(QStringLiteral("a calculator folder name"));
+    Batch.Folder = Value;
+  } else {  // --group
+    if (Value.isEmpty()) return Bad(QStringLiteral("a file name"));
+    Batch.Group = Value;
+  }
+  return {};
+}
+
+bool TakesValue(const QString& Option) {
+  static const QStringList kWithValue = {
+      QStringLiteral("--model"),      QStringLiteral("--dither"),   QStringLiteral("--threshold"),
+      QStringLiteral("--brightness"), QStringLiteral("--contrast"), QStringLiteral("--fit"),
+      QStringLiteral("--area"),       QStringLiteral("--group"),    QStringLiteral("--folder")};
+  return kWithValue.contains(Option);
+}
+
+CommandLine BadUsage(const QString& Problem) {
+  CommandLine Line;
+  Line.What = CommandLine::Action::BadUsage;
+  Line.Problem = Problem;
+  return Line;
+}
+
+CommandLine ParseConvert(const QStringList& Arguments) {
+  CommandLine Line;
+  Line.What = CommandLine::Action::Convert;
+  bool OptionsEnded = false;
+  for (qsizetype I = 0; I < Arguments.size(); ++I) {
+    const QString& Argument = Arguments[I];
+    if (OptionsEnded || !Argument.startsWith(QLatin1Char('-')) || Argument == QLatin1String("-")) {
+      Line.Batch.Files.append(Argument);
+      continue;
+    }
+    if (Argument == QLatin1String("--")) {
+      OptionsEnded = true;
+      continue;
+    }
+    if (Argument == QLatin1String("--help") || Argument == QLatin1String("-h")) {
+      Line.What = CommandLine::Action::Help;
+      return Line;
+    }
+    if (Argument == QLatin1String("--invert")) {
+      Line.Batch.Picture.Invert = true;
+      continue;
+    }
+    const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
+    const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
+    if (!TakesValue(Option)) return BadUsage(QStringLiteral("unknown option \"%1\"").arg(Option));
+    QString Value;
+    if (Equals >= 0) {
+      Value = Argument.mid(Equals + 1);
+    } else if (I + 1 < Arguments.size()) {
+      Value = Arguments[++I];
+    } else {
+      return BadUsage(QStringLiteral("%1 needs a value").arg(Option));
+    }
+    if (const QString Problem = ApplyOption(Option, Value, Line.Batch); !Problem.isEmpty()) {
+      return BadUsage(Problem);
+    }
+  }
+  if (Line.Batch.Files.isEmpty())
+    return BadUsage(QStringLiteral("--convert needs files to convert"));
+  return Line;
+}
+
+// One file's picture, made ready for writing; Problem says why it cannot be, for the line.
+struct Converted {
+  CalcPicture Picture;
+  QString Problem;
+};
+
+Converted Convert(const QString& File, const BatchOptions& Options) {
+  Converted Result;
+  const QString Base = QFileInfo(File).completeBaseName();
+  Result.Picture.Name = NameFromTyping(ToU32(Base));
+  if (Result.Picture.Name.empty()) {
+    Result.Problem =
+        QStringLiteral("no calculator name can be made from \"%1\" (a name starts with a letter)")
+            .arg(Base);
+    return Result;
+  }
+  try {
+    const QImage Source = LoadPicture(File);
+    Result.Picture.Model = Options.Model;
+    Result.Picture.Folder = ToU32(Options.Folder);
+    Result.Picture.PicData =
+        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture));
+  } catch (const RaisedError& Error) {
+    Result.Problem = QString::fromStdString(Error.Description);
+  } catch (const std::exception& Error) {  // out of memory on a huge picture, say
+    Result.Problem = QString::fromLocal8Bit(Error.what());
+  }
+  return Result;
+}
+
+// Reading and converting, the expensive part, runs on every core, files taken in order; the
+// caller waits for each file's result in order, so writes and lines keep the files' order while
+// later files are already being converted. Libtifiles is only ever called from the caller.
+class ParallelConversion {
+ public:
+  explicit ParallelConversion(const BatchOptions& Options)
+      : Options_(Options), Results_(static_cast<std::size_t>(Options.Files.size())) {
+    for (std::size_t I = 0; I < Results_.size(); ++I) Done_.push_back(Ready_[I].get_future());
+    const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t Count = std::min<std::size_t>(std::min(Cores, 8u), Results_.size());
+    for (std::size_t W = 0; W < Count; ++W) Workers_.emplace_back([this] { Work(); });
+  }
+
+  Converted& Result(std::size_t Index) {
+    Done_[Index].wait();
+    return Results_[Index];
+  }
+
+ private:
+  void Work() {
+    for (std::size_t I = Next_++; I < Results_.size(); I = Next_++) {
+      Results_[I] = Convert(Options_.Files[static_cast<qsizetype>(I)], Options_);
+      Ready_[I].set_value();
+    }
+  }
+
+  const BatchOptions& Options_;
+  std::vector<Converted> Results_;
+  std::vector<std::promise<void>> Ready_{Results_.size()};
+  std::vector<std::future<void>> Done_;
+  std::atomic<std::size_t> Next_{0};
+  std::vector<std::jthread> Workers_;  // last, so that they are joined before the rest goes
+};
+
+QString VariableOf(const BatchOptions& Options, const CalcPicture& Picture) {
+  return Options.Folder.toLower() + QLatin1Char('\\') + FromU32(LowerName(Picture.Name));
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const QStringList& Arguments) {
+  CommandLine Line;
+  if (Arguments.isEmpty()) return Line;
+  const QString& First = Arguments.first();
+  if (First == QLatin1String("--help") || First == QLatin1String("-h")) {
+    Line.What = CommandLine::Action::Help;
+  } else if (First == QLatin1String("--version")) {
+    Line.What = CommandLine::Action::Version;
+  } else if (First == QLatin1String("--convert")) {
+    return ParseConvert(Arguments.mid(1));
+  } else if (First == QLatin1String("--")) {
+    Line.PicturePath = Arguments.mid(1).join(QLatin1Char(' '));
+  } else if (First.startsWith(QLatin1Char('-')) && First != QLatin1String("-")) {
+    return BadUsage(QStringLiteral("unknown option \"%1\"").arg(First));
+  } else {
+    Line.PicturePath = Arguments.join(QLatin1Char(' '));
+  }
+  return Line;
+}
+
+QString UsageText() {
+  return QStringLiteral(
+      "Usage: pictrane-capture [PICTURE]\n"
+      "       pictrane-capture --convert [OPTIONS] FILE...\n"
+      "       pictrane-capture --help | --version\n"
+      "\n"
+      "Without --convert, opens the window, showing PICTURE if given.\n"
+      "With --convert, turns every picture file (BMP, PNG, JPEG, GIF...) into a calculator\n"
+      "picture beside it, named after the file, without a window.\n"
+      "\n"
+      "Options for --convert:\n"
+      "  --model 89|92p|v200     calculator model (default 89)\n"
+      "  --dither METHOD         threshold (default), floyd-steinberg, atkinson, bayer4, bayer8\n"
+      "  --threshold N           threshold level, 0 to 256 (default 128)\n"
+      "  --brightness N          -100 to 100 (default 0)\n"
+      "  --contrast N            -100 to 100 (default 0)\n"
+      "  --invert                swap dark and light\n"
+      "  --fit fit|fill|stretch  how a larger picture is shrunk (default fit)\n"
+      "  --area screen|graph     the whole screen (default) or the graph screen\n"
+      "  --folder NAME           the device folder (default main)\n"
+      "  --group FILE            write all pictures into one group file instead\n"
+      "\n"
+      "Exit status: 0 every picture written, 2 bad usage, 3 some picture not written.\n");
+}
+
+int RunBatch(const BatchOptions& Options, QTextStream& Out) {
+  const CalcModelInfo& Model = InfoOf(Options.Model);
+  ParallelConversion Results(Options);
+  const auto Count = static_cast<std::size_t>(Options.Files.size());
+
+  bool AllWritten = true;
+  if (Options.Group.isEmpty()) {
+    for (std::size_t I = 0; I < Count; ++I) {
+      const QString& File = Options.Files[static_cast<qsizetype>(I)];
+      Converted& Each = Results.Result(I);
+      const QFileInfo Info(File);
+      const QString Name =
+          Info.completeBaseName() + QLatin1Char('.') + QLatin1String(Model.PictureExtension);
+      // Beside the file, named the way the file was given ("a.png" gives "a.89i", not "./a.89i").
+      const QString Target =
+          File.contains(QLatin1Char('/')) ? Info.path() + QLatin1Char('/') + Name : Name;
+      if (Each.Problem.isEmpty()) {
+        try {
+          WriteCalcPicture(QFile::encodeName(Target).toStdString(), Each.Picture);
+        } catch (const RaisedError& Error) {
+          Each.Problem = QString::fromStdString(Error.Description);
+        }
+      }
+      if (Each.Problem.isEmpty()) {
+        Out << "written: " << File << " -> " << Target << " as "
+            << VariableOf(Options, Each.Picture) << '\n';
+      } else {
+        AllWritten = false;
+        Out << "not written: " << File << ": " << Each.Problem << '\n';
+      }
+      Out.flush();
+    }
+    return AllWritten ? kExitDone : kExitNotAllWritten;
+  }
+
+  // A group: the calculator holds one variable of a name per folder, so a second file whose name
+  // comes out the same is refused rather than overwriting the first.
+  QString Group = Options.Group;
+  if (QFileInfo(Group).suffix().isEmpty()) {
+    Group += QLatin1Char('.') + QLatin1String(Model.GroupExtension);
+  }
+  std::vector<CalcPicture> Members;
+  std::set<std::u32string> Taken;
+  for (std::size_t I = 0; I < Count; ++I) {
+    Converted& Each = Results.Result(I);
+    if (!Each.Problem.isEmpty()) continue;
+    if (!Taken.insert(LowerName(Each.Picture.Name)).second) {
+      Each.Problem = QStringLiteral("the name %1 is already taken in the group")
+                         .arg(VariableOf(Options, Each.Picture));
+      continue;
+    }
+    Members.push_back(Each.Picture);
+  }
+  QString GroupProblem;
+  if (Members.empty()) {
+    GroupProblem = QStringLiteral("no picture to put into %1").arg(Group);
+  } else {
+    try {
+      WriteCalcGroup(QFile::encodeName(Group).toStdString(), Options.Model, Members);
+    } catch (const RaisedError& Error) {
+      GroupProblem = QString::fromStdString(Error.Description);
+    }
+  }
+  for (std::size_t I = 0; I < Count; ++I) {
+    const QString& File = Options.Files[static_cast<qsizetype>(I)];
+    const Converted& Each = Results.Result(I);
+    const QString Problem = Each.Problem.isEmpty() ? GroupProblem : Each.Problem;
+    if (Problem.isEmpty()) {
+      Out << "written: " << File << " -> " << Group << " as " << VariableOf(Options, Each.Picture)
+          << '\n';
+    } else {
+      AllWritten = false;
+      Out << "not written: " << File << ": " << Problem << '\n';
+    }
+  }
+  Out.flush();
+  return AllWritten ? kExitDone : kExitNotAllWritten;
+}
+
+}  // namespace pictrane::capture

@@ -1,0 +1,48 @@
+#pragma once
+
+// The tool's command line: the window with a bitmap to open, --help, --version, and the batch
+// conversion (--convert), which needs no window and no display.
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include "CalcFile.h"
+#include "PixelConversion.h"
+
+namespace pictrane::capture {
+
+inline constexpr const char* kToolVersion = "1.1.0";
+
+// Exit statuses of the command line.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNotAllWritten = 3;
+
+struct BatchOptions {
+  CalcModelId Model = CalcModelId::Ti89;
+  PictureOptions Picture;
+  QString Folder = QStringLiteral("main");
+  QString Group;  // a group file to write every picture into, or empty
+  QStringList Files;
+};
+
+struct CommandLine {
+  enum class Action { Window, Help, Version, Convert, BadUsage };
+  Action What = Action::Window;
+  QString PicturePath;  // Window: the picture to open, or empty
+  BatchOptions Batch;   // Convert
+  QString Problem;      // BadUsage: one line saying what is wrong
+};
+
+// Arguments without the program's name. Options come first; "--" ends them. Without options, the
+// arguments are the picture to open, joined by blanks (an unquoted path arrives in pieces).
+CommandLine ParseCommandLine(const QStringList& Arguments);
+
+QString UsageText();
+
+// Converts every file of Options.Files, writing one line per file to Out; returns kExitDone when
+// every picture was written, kExitNotAllWritten otherwise.
+int RunBatch(const BatchOptions& Options, QTextStream& Out);
+
+}  // namespace pictrane::capture
