@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "../platform/Application.h"
 #include "../platform/RaisedError.h"
 #include "FileScript.h"
 #include "SendKeys.h"
@@ -11,7 +12,6 @@ namespace pictrane {
 
 namespace {
 
-constexpr const char* kTitle = "Pictrane Converter";
 constexpr int kStartPauseMs = 100;
 constexpr std::size_t kMaxNamesInReport = 20;
 
@@ -34,11 +34,11 @@ class Run {
 
   RunOutcome Go() {
     if (In.Folder.empty()) {
-      P.Windows.MessageBox("Please specify folder.", MessageIcon::Exclamation, kTitle);
+      P.Windows.MessageBox("Please specify folder.", MessageIcon::Exclamation, kAppTitle);
       return RunOutcome::Idle;
     }
     if (In.DeviceFolder.empty()) {
-      P.Windows.MessageBox("Please specify device folder.", MessageIcon::Exclamation, kTitle);
+      P.Windows.MessageBox("Please specify device folder.", MessageIcon::Exclamation, kAppTitle);
       return RunOutcome::Idle;
     }
 
@@ -77,7 +77,7 @@ class Run {
   // Nothing runs yet, so the window stays as it was for another try.
   RunOutcome NotStarted(const std::string& what, const RaisedError& e) {
     RemoveListFile();
-    P.Windows.MessageBox(what + "\r\n" + e.Description, MessageIcon::Exclamation, kTitle);
+    P.Windows.MessageBox(what + "\r\n" + e.Description, MessageIcon::Exclamation, kAppTitle);
     return RunOutcome::Idle;
   }
 
@@ -201,7 +201,7 @@ class Run {
       if (!text.empty()) text += "\r\n\r\n";
       text += "These bitmaps were converted but could not be deleted:" + NameList(NotDeleted);
     }
-    if (!text.empty()) P.Windows.MessageBox(text, MessageIcon::Exclamation, kTitle);
+    if (!text.empty()) P.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
   }
 
   Platform& P;

@@ -18,7 +18,7 @@ void Main(Platform& P, ProgramState& State) {
   State.SettingsFile = clsINI(P.Profile);
   State.SettingsFile.INIFile(appFolder + sep + "settings.ini");
 
-  State.ScreenCapturePath = State.SettingsFile.ReadValue("Settings", "ScreenCapturePath");
+  State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
 
   // Both conditions are evaluated: emptiness decides on its own, whatever the search says.
   const bool toolMissing = !P.Files.Exists(State.ScreenCapturePath);

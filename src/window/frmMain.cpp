@@ -10,8 +10,6 @@ namespace pictrane {
 
 namespace {
 
-constexpr const char* kSection = "Settings";
-
 class FormRunHost : public RunHost {
  public:
   FormRunHost(FormView& view, const bool& stop) : View_(view), Stop_(stop) {}
@@ -36,9 +34,10 @@ void frmMain::Show() {
 
 void frmMain::Load() {
   clsINI& ini = State_.SettingsFile;
-  View_->SetText("txtPath", ini.ReadValue(kSection, "LastDir"));
-  View_->SetText("txtTI89Dir", ini.ReadValue(kSection, "LastDeviceDir"));
-  View_->SetValue("chkDeleteBMPs", CheckBoxValueFromText(ini.ReadValue(kSection, "DeleteBMPs")));
+  View_->SetText("txtPath", ini.ReadValue(kSettingsSection, "LastDir"));
+  View_->SetText("txtTI89Dir", ini.ReadValue(kSettingsSection, "LastDeviceDir"));
+  View_->SetValue("chkDeleteBMPs",
+                  CheckBoxValueFromText(ini.ReadValue(kSettingsSection, "DeleteBMPs")));
 }
 
 void frmMain::Unload(bool& Cancel) {
@@ -49,9 +48,9 @@ void frmMain::Unload(bool& Cancel) {
     return;
   }
   clsINI& ini = State_.SettingsFile;
-  ini.WriteValue(kSection, "DeleteBMPs", std::to_string(View_->Value("chkDeleteBMPs")));
-  ini.WriteValue(kSection, "LastDeviceDir", View_->Text("txtTI89Dir"));
-  ini.WriteValue(kSection, "LastDir", View_->Text("txtPath"));
+  ini.WriteValue(kSettingsSection, "DeleteBMPs", std::to_string(View_->Value("chkDeleteBMPs")));
+  ini.WriteValue(kSettingsSection, "LastDeviceDir", View_->Text("txtTI89Dir"));
+  ini.WriteValue(kSettingsSection, "LastDir", View_->Text("txtPath"));
 }
 
 void frmMain::Click(const std::string& Control) {

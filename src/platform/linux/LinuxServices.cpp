@@ -37,14 +37,6 @@ RaisedError FileError(int number, const std::string& what, const std::string& pa
   return RaisedError(number, kSource, what + " " + path + " (" + why + ")");
 }
 
-int NumberFor(const std::error_code& ec) {
-  if (ec == std::errc::no_such_file_or_directory) return ErrorNumber::FileNotFound;
-  if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
-      ec == std::errc::read_only_file_system)
-    return ErrorNumber::PermissionDenied;
-  return ErrorNumber::PathFileAccessError;
-}
-
 std::string Upper(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -146,7 +138,7 @@ void LinuxFileSystem::DeleteFile(const std::string& Path) {
                     "the file is write-protected");
   std::error_code ec;
   if (!fs::remove(Path, ec) || ec)
-    throw FileError(NumberFor(ec), "Cannot delete", Path, ec.message());
+    throw FileError(FileErrorNumber(ec), "Cannot delete", Path, ec.message());
 }
 
 std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {

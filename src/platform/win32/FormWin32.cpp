@@ -329,7 +329,7 @@ void FormViewWin32::SetValue(const std::string& Name, int Value) {
   Control& C = Find(Name);
   const int Highest = C.Entry.TriState ? 2 : 1;
   if (C.Entry.Kind != ControlKind::CheckBox || Value < 0 || Value > Highest) {
-    throw RaisedError(380, kErrorSource, "Invalid property value");
+    throw RaisedError(ErrorNumber::InvalidPropertyValue, kErrorSource, "Invalid property value");
   }
   if (Gone_) {
     C.LastValue = Value;

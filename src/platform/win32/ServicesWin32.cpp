@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "Errors.h"
+#include "Translations.h"
 
 namespace pictrane::win32 {
 
@@ -65,9 +66,7 @@ std::int64_t ClockWin32::NowMs() {
 }
 
 void CommonControlsWin32::InitCommonControlsEx(const CommonControlsRecord& Record) {
-  INITCOMMONCONTROLSEX Controls;
-  Controls.dwSize = Record.Size;
-  Controls.dwICC = Record.Classes;
+  INITCOMMONCONTROLSEX Controls = CommonControlsInit(Record);
   ::InitCommonControlsEx(&Controls);  // without the newer classes the window still works
 }
 
@@ -96,7 +95,7 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   STARTUPINFOW Startup{};
   Startup.cb = sizeof Startup;
   Startup.dwFlags = STARTF_USESHOWWINDOW;
-  Startup.wShowWindow = static_cast<WORD>(State);
+  Startup.wShowWindow = ShowWindowCommand(State);
   PROCESS_INFORMATION Started{};
   // The system finds the program as it does for any command line: an unquoted name with blanks
   // is tried prefix by prefix.

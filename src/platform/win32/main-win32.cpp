@@ -4,8 +4,6 @@
 
 #include <objbase.h>
 
-#include <new>
-
 #include "../../startup/modMain.h"
 #include "Errors.h"
 #include "FileSystemWin32.h"
@@ -14,19 +12,7 @@
 #include "ServicesWin32.h"
 #include "WindowSystemWin32.h"
 
-namespace {
-
 using namespace pictrane;
-
-// What escaped as another exception is reported the same way as a raised error.
-RaisedError AsRaisedError(const std::exception& Error) {
-  if (dynamic_cast<const std::bad_alloc*>(&Error) != nullptr) {
-    return RaisedError(7, win32::kErrorSource, "Out of memory");
-  }
-  return RaisedError(51, win32::kErrorSource, std::string("Internal error: ") + Error.what());
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   // The folder dialog's new style needs a single-threaded apartment.
@@ -62,10 +48,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
     ProgramState State;
     try {
       Main(P, State);
-    } catch (const RaisedError& Error) {
-      ReportRunTimeError(P, Error);
-    } catch (const std::exception& Error) {
-      ReportRunTimeError(P, AsRaisedError(Error));
+    } catch (...) {
+      ReportRunTimeError(P, CurrentError());
     }
     Status = win32::RunMessageLoop();
   }
