@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TestFiles.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/LinuxServices.h"
 
@@ -16,29 +17,8 @@ namespace fs = std::filesystem;
 namespace pictrane {
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/pictrane-test-XXXXXX";
-    Path = ::mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Path, ec);
-  }
-  std::string File(const std::string& name, const std::string& content = "x") const {
-    const std::string p = Path + "/" + name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  std::string Path;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing_support::ReadAll;
+using testing_support::TempDir;
 
 TEST(SplitCommandLine, GroupsAsWindowsDoes) {
   struct Case {
@@ -63,9 +43,9 @@ TEST(LinuxListing, ListsBitmapsLikeABareDirectoryListing) {
   for (const char* n : {"b.bmp", "A.BMP", "c.Bmp", "ä.bmp", "Z b+(1).bmp", "Éb.bmp", "éa.bmp",
                         "ωb.bmp", "Ωa.bmp", "notes.txt", ".hidden.bmp", "x.bmpx", "bmp"})
     dir.File(n);
-  fs::create_directory(dir.Path + "/folder.bmp");
-  const std::string list = dir.Path + "/list.txt";
-  LinuxListing().ListBitmaps(dir.Path, list);
+  fs::create_directory(dir / "folder.bmp");
+  const std::string list = dir / "list.txt";
+  LinuxListing().ListBitmaps(dir.Path().string(), list);
   // Upper-cased before comparing, outside ASCII too: é and É, ω and Ω are the same letter.
   EXPECT_EQ(ReadAll(list),
             "A.BMP\r\nb.bmp\r\nc.Bmp\r\nZ b+(1).bmp\r\nä.bmp\r\néa.bmp\r\nÉb.bmp\r\nΩa.bmp\r\n"
@@ -75,11 +55,11 @@ TEST(LinuxListing, ListsBitmapsLikeABareDirectoryListing) {
 
 TEST(LinuxListing, EmptyFolderGivesAnEmptyListAndMissingFolderRaises) {
   TempDir dir;
-  const std::string list = dir.Path + "/list.txt";
-  LinuxListing().ListBitmaps(dir.Path, list);
+  const std::string list = dir / "list.txt";
+  LinuxListing().ListBitmaps(dir.Path().string(), list);
   EXPECT_EQ(ReadAll(list), "");
   try {
-    LinuxListing().ListBitmaps(dir.Path + "/missing", list);
+    LinuxListing().ListBitmaps(dir / "missing", list);
     FAIL();
   } catch (const RaisedError& e) {
     EXPECT_EQ(e.Number, ErrorNumber::PathNotFound);
@@ -111,14 +91,14 @@ TEST(LinuxFileSystem, StatAndReadLines) {
   const auto stamp = files.Stat(list);
   ASSERT_TRUE(stamp);
   EXPECT_EQ(stamp->Size, 21u);
-  EXPECT_FALSE(files.Stat(dir.Path));  // a folder is no file
-  EXPECT_FALSE(files.Stat(dir.Path + "/none"));
+  EXPECT_FALSE(files.Stat(dir.Path().string()));  // a folder is no file
+  EXPECT_FALSE(files.Stat(dir / "none"));
 
   auto reader = files.OpenText(list);
   std::vector<std::string> lines;
   while (!reader->AtEnd()) lines.push_back(reader->ReadLine());
   EXPECT_EQ(lines, (std::vector<std::string>{"a.bmp", "", "b c.bmp", "last"}));
-  EXPECT_THROW(files.OpenText(dir.Path + "/none"), RaisedError);
+  EXPECT_THROW(files.OpenText(dir / "none"), RaisedError);
 }
 
 TEST(LinuxFileSystem, ApplicationFolderHoldsThisProgram) {
@@ -130,14 +110,14 @@ TEST(LinuxFileSystem, ApplicationFolderHoldsThisProgram) {
 TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
   TempDir dir;
   LinuxProcesses programs(nullptr);
-  const std::string out = dir.Path + "/out";
+  const std::string out = dir / "out";
   const ProcessId pid = programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"",
                                        WindowState::MinimizedNoFocus);
   EXPECT_GT(pid, 0);
   int status = 0;
   ::waitpid(static_cast<pid_t>(pid), &status, 0);
   EXPECT_EQ(ReadAll(out), "a b\n");
-  EXPECT_THROW(programs.Start(dir.Path + "/no-such-tool \"x\"", WindowState::MaximizedFocus),
+  EXPECT_THROW(programs.Start(dir / "no-such-tool \"x\"", WindowState::MaximizedFocus),
                RaisedError);
 }
 
