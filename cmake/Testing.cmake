@@ -16,7 +16,8 @@ include(GoogleTest)
 #
 # Registers the program <name> (or COMMAND) as a test. A GTEST program becomes one test per case
 # where its cases can be listed at build time, and one test for the whole program under Wine,
-# where listing them would start Wine once per build.
+# where listing them would start Wine once per build; it takes at most one ENVIRONMENT and one
+# LABELS value.
 function(pictrane_add_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "GTEST;RUN_SERIAL" "TIMEOUT"
                         "COMMAND;ENVIRONMENT;LABELS;PROPERTIES")
@@ -29,11 +30,14 @@ function(pictrane_add_test name)
   endif()
 
   if(ARG_GTEST AND NOT CMAKE_CROSSCOMPILING AND NOT ARG_COMMAND)
-    # The module passes each value on as one argument: a list must arrive with its ';' escaped.
+    # This CMake's GoogleTest module splits every list it passes on, so a discovered test takes
+    # one value of each: refuse more rather than lose them quietly.
     foreach(property ENVIRONMENT LABELS)
-      if(ARG_${property})
-        list(JOIN ARG_${property} "\\;" value)
-        list(APPEND properties ${property} "${value}")
+      list(LENGTH ARG_${property} count)
+      if(count GREATER 1)
+        message(FATAL_ERROR "pictrane_add_test(${name}): a GTEST test takes one ${property} value")
+      elseif(count EQUAL 1)
+        list(APPEND properties ${property} ${ARG_${property}})
       endif()
     endforeach()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
