@@ -2,6 +2,7 @@
 
 #include "Win32TestSupport.h"
 
+#include "platform/win32/Errors.h"
 #include "platform/win32/Translations.h"
 
 namespace pictrane::win32::testing {
@@ -30,6 +31,25 @@ TEST(Translations, CommonControlsAskForEachGroupAlone) {
     CommonControlsRecord Record{false, false, false, false, false, false};
     Record.*Group = true;
     EXPECT_EQ(CommonControlsInit(Record).dwICC, Bits);
+  }
+}
+
+TEST(Translations, SystemErrorsGetTheNumbersUsersKnow) {
+  struct Case {
+    DWORD Code;
+    int File;
+    int Start;
+  };
+  const Case Cases[] = {
+      {ERROR_FILE_NOT_FOUND, ErrorNumber::FileNotFound, ErrorNumber::FileNotFound},
+      {ERROR_PATH_NOT_FOUND, ErrorNumber::PathNotFound, ErrorNumber::FileNotFound},
+      {ERROR_INVALID_DRIVE, ErrorNumber::PathNotFound, ErrorNumber::InvalidProcedureCall},
+      {ERROR_SHARING_VIOLATION, ErrorNumber::PermissionDenied, ErrorNumber::InvalidProcedureCall},
+      {ERROR_ACCESS_DENIED, ErrorNumber::PathFileAccessError, ErrorNumber::InvalidProcedureCall},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(FileErrorNumber(C.Code), C.File) << C.Code;
+    EXPECT_EQ(StartErrorNumber(C.Code), C.Start) << C.Code;
   }
 }
 

@@ -103,10 +103,7 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   if (!::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &Startup, &Started)) {
     const DWORD Code = ::GetLastError();
-    throw FileError(Code == ERROR_FILE_NOT_FOUND || Code == ERROR_PATH_NOT_FOUND
-                        ? ErrorNumber::FileNotFound
-                        : ErrorNumber::InvalidProcedureCall,
-                    "Cannot start", CommandLine, Code);
+    throw FileError(StartErrorNumber(Code), "Cannot start", CommandLine, Code);
   }
   ::CloseHandle(Started.hThread);
   if (State == WindowState::MaximizedFocus) {
