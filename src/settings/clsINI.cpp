@@ -148,13 +148,13 @@ bool clsINI::SectionExists(const std::string& Section) {
   return ListHolds(Store_->SectionNames(File_), Section);
 }
 
-void clsINI::String2Array(const std::string& Names, StringArray& ResultArray) {
+void clsINI::String2Array(const std::string& sString, StringArray& ResultArray) {
   StringArray Pieces;
-  if (!Names.empty()) {
+  if (!sString.empty()) {
     std::size_t Start = 0;
     for (;;) {
-      const std::size_t Nul = Names.find('\0', Start);
-      Pieces.push_back(Names.substr(Start, Nul - Start));
+      const std::size_t Nul = sString.find('\0', Start);
+      Pieces.push_back(sString.substr(Start, Nul - Start));
       if (Nul == std::string::npos) break;
       Start = Nul + 1;
     }
@@ -162,9 +162,9 @@ void clsINI::String2Array(const std::string& Names, StringArray& ResultArray) {
   ResultArray = std::move(Pieces);
 }
 
-Collection clsINI::String2Collection(const std::string& Names) {
+Collection clsINI::String2Collection(const std::string& sString) {
   StringArray Pieces;
-  String2Array(Names, Pieces);
+  String2Array(sString, Pieces);
   return Array2Collection(Pieces);
 }
 

@@ -13,24 +13,24 @@ ProgramState::~ProgramState() = default;
 void Main(Platform& P, ProgramState& State) {
   InitThemes(P.Controls);
 
-  const std::string AppFolder = P.Files.ApplicationFolder();
-  const std::string Sep = P.Files.Separator();
+  const std::string appFolder = P.Files.ApplicationFolder();
+  const std::string sep = P.Files.Separator();
   State.SettingsFile = clsINI(P.Profile);
-  State.SettingsFile.INIFile(AppFolder + Sep + "settings.ini");
+  State.SettingsFile.INIFile(appFolder + sep + "settings.ini");
 
   State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
 
   // Both conditions are evaluated: emptiness decides on its own, whatever the search says.
-  const bool ToolMissing = !P.Files.Exists(State.ScreenCapturePath);
-  const bool ToolEmpty = State.ScreenCapturePath.empty();
-  if (ToolMissing || ToolEmpty) {
+  const bool toolMissing = !P.Files.Exists(State.ScreenCapturePath);
+  const bool toolEmpty = State.ScreenCapturePath.empty();
+  if (toolMissing || toolEmpty) {
     P.Windows.MessageBox(
         "TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.",
         MessageIcon::Critical, kAppTitle);
     P.Programs.Terminate(kExitEnvironment);
   }
 
-  if (!P.Files.Exists(AppFolder + Sep + "dummy.bmp")) {
+  if (!P.Files.Exists(appFolder + sep + "dummy.bmp")) {
     P.Windows.MessageBox("dummy.bmp not found!", MessageIcon::Exclamation, kAppTitle);
     P.Programs.Terminate(kExitEnvironment);
   }

@@ -12,7 +12,7 @@ namespace {
 
 class FormRunHost : public RunHost {
  public:
-  FormRunHost(FormView& View, const bool& Stop) : View_(View), Stop_(Stop) {}
+  FormRunHost(FormView& view, const bool& stop) : View_(view), Stop_(stop) {}
   int DeleteOption() override { return View_.Value("chkDeleteBMPs"); }
   bool StopRequested() override { return Stop_; }
 
@@ -33,11 +33,11 @@ void frmMain::Show() {
 }
 
 void frmMain::Load() {
-  clsINI& Ini = State_.SettingsFile;
-  View_->SetText("txtPath", Ini.ReadValue(kSettingsSection, "LastDir"));
-  View_->SetText("txtTI89Dir", Ini.ReadValue(kSettingsSection, "LastDeviceDir"));
+  clsINI& ini = State_.SettingsFile;
+  View_->SetText("txtPath", ini.ReadValue(kSettingsSection, "LastDir"));
+  View_->SetText("txtTI89Dir", ini.ReadValue(kSettingsSection, "LastDeviceDir"));
   View_->SetValue("chkDeleteBMPs",
-                  CheckBoxValueFromText(Ini.ReadValue(kSettingsSection, "DeleteBMPs")));
+                  CheckBoxValueFromText(ini.ReadValue(kSettingsSection, "DeleteBMPs")));
 }
 
 void frmMain::Unload(bool& Cancel) {
@@ -47,10 +47,10 @@ void frmMain::Unload(bool& Cancel) {
     Cancel = true;
     return;
   }
-  clsINI& Ini = State_.SettingsFile;
-  Ini.WriteValue(kSettingsSection, "DeleteBMPs", std::to_string(View_->Value("chkDeleteBMPs")));
-  Ini.WriteValue(kSettingsSection, "LastDeviceDir", View_->Text("txtTI89Dir"));
-  Ini.WriteValue(kSettingsSection, "LastDir", View_->Text("txtPath"));
+  clsINI& ini = State_.SettingsFile;
+  ini.WriteValue(kSettingsSection, "DeleteBMPs", std::to_string(View_->Value("chkDeleteBMPs")));
+  ini.WriteValue(kSettingsSection, "LastDeviceDir", View_->Text("txtTI89Dir"));
+  ini.WriteValue(kSettingsSection, "LastDir", View_->Text("txtPath"));
 }
 
 void frmMain::Click(const std::string& Control) {
@@ -65,27 +65,27 @@ void frmMain::Click(const std::string& Control) {
 
 void frmMain::cmdConvert_Click() {
   if (Running_) return;  // the run lets the window process clicks; one run at a time
-  const RunInputs Inputs{View_->Text("txtPath"), View_->Text("txtTI89Dir"),
+  const RunInputs inputs{View_->Text("txtPath"), View_->Text("txtTI89Dir"),
                          State_.ScreenCapturePath};
-  FormRunHost Host(*View_, StopRequested_);
+  FormRunHost host(*View_, StopRequested_);
   Running_ = true;
-  RunOutcome Outcome;
+  RunOutcome outcome;
   try {
-    Outcome = RunConversion(P_, Inputs, Host);
+    outcome = RunConversion(P_, inputs, host);
   } catch (...) {
     Running_ = false;
     throw;
   }
   Running_ = false;
-  if (Outcome == RunOutcome::Finished) View_->Unload();
+  if (outcome == RunOutcome::Finished) View_->Unload();
 }
 
 void frmMain::cmdBrowse_Click() {
   if (Running_) return;
-  const std::string Folder =
+  const std::string folder =
       BrowseFolder(P_.Folders, View_->Handle(), "Select folder of BMP files to convert:");
   // Cancelling keeps the remembered folder rather than emptying the field.
-  if (!Folder.empty()) View_->SetText("txtPath", Folder);
+  if (!folder.empty()) View_->SetText("txtPath", folder);
 }
 
 void frmMain::cmdExit_Click() {

@@ -3,23 +3,23 @@
 namespace pictrane {
 
 const FormLayout& frmMainLayout() {
-  static const FormLayout Layout = [] {
-    FormLayout F;
-    F.Name = "frmMain";
-    F.Caption = "Pictrane Converter 1.1";
-    F.ClientWidth = 7185;
-    F.ClientHeight = 2250;
-    F.FontName = "Tahoma";
-    F.FontSize = 8.25;
-    F.FontWeight = 400;
-    F.FontCharset = 0;
-    F.FixedSize = true;
-    F.CentreOnScreen = true;
-    F.FocusedControl = "cmdConvert";
+  static const FormLayout layout = [] {
+    FormLayout f;
+    f.Name = "frmMain";
+    f.Caption = "Pictrane Converter 1.1";
+    f.ClientWidth = 7185;
+    f.ClientHeight = 2250;
+    f.FontName = "Tahoma";
+    f.FontSize = 8.25;
+    f.FontWeight = 400;
+    f.FontCharset = 0;
+    f.FixedSize = true;
+    f.CentreOnScreen = true;
+    f.FocusedControl = "cmdConvert";
 
     using K = ControlKind;
     // Creation order follows the tab order, so toolkits that order focus by creation agree.
-    F.Controls = {
+    f.Controls = {
         {.Name = "cmdConvert",
          .Kind = K::PushButton,
          .Container = "",
@@ -117,9 +117,9 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 9,
          .Caption = "Exit"},
     };
-    return F;
+    return f;
   }();
-  return Layout;
+  return layout;
 }
 
 }  // namespace pictrane
