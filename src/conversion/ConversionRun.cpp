@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "../platform/Application.h"
 #include "../platform/RaisedError.h"
 #include "BitmapListing.h"
 #include "FileScript.h"
@@ -13,7 +14,6 @@ namespace pictrane {
 
 namespace {
 
-constexpr const char* kTitle = "Pictrane Converter";
 constexpr int kStartPauseMs = 100;
 constexpr std::size_t kMaxNamesInReport = 20;
 
@@ -107,7 +107,7 @@ class Run {
  private:
   // Nothing runs yet, so the window stays as it was for another try.
   RunOutcome Refuse(const std::string& text) {
-    P.Windows.MessageBox(text, MessageIcon::Exclamation, kTitle);
+    P.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
     return RunOutcome::Idle;
   }
 
@@ -253,7 +253,7 @@ class Run {
     section("These bitmaps were not converted, so they were kept:", notConverted);
     section("These bitmaps were left out of the run and kept:", LeftOut);
     section("These bitmaps were converted but could not be deleted:", NotDeleted);
-    P.Windows.MessageBox(text, MessageIcon::Exclamation, kTitle);
+    P.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
   }
 
   Platform& P;

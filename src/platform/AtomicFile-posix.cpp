@@ -22,11 +22,9 @@ std::string FolderOf(const std::string& Path) {
 }
 
 [[noreturn]] void RaiseSystemError(int Error, const std::string& What, const std::string& Source) {
-  const int Number = (Error == EACCES || Error == EPERM || Error == EROFS)
-                         ? ErrorNumber::PermissionDenied
-                     : Error == ENOENT || Error == ENOTDIR ? ErrorNumber::PathNotFound
-                                                           : ErrorNumber::PathFileAccessError;
-  throw RaisedError(Number, Source, What + ": " + std::strerror(Error) + ".");
+  // What is missing here is always the folder: the temporary's name is our own.
+  throw RaisedError(FileErrorNumber(Error, ErrorNumber::PathNotFound), Source,
+                    What + ": " + std::strerror(Error) + ".");
 }
 
 // An open temporary file beside a target; removed (and closed) unless kept.

@@ -1,13 +1,16 @@
 #pragma once
 
-#include <cstdint>
-
 namespace pictrane {
 
-// The record InitCommonControlsEx takes: its size and the classes to register.
+// The groups of the system's common controls the window asks to have registered before it is
+// built. Each back end knows what, if anything, a group means to it.
 struct CommonControlsRecord {
-  std::uint32_t Size = 8;
-  std::uint32_t Classes = 0x1FFF;
+  bool Standard = true;  // list and tree views, bars, tabs, tooltips, progress, hot keys
+  bool Dates = true;     // date and time pickers, month calendars
+  bool ComboBoxEx = true;
+  bool Rebars = true;
+  bool IpAddresses = true;
+  bool Pagers = true;
 };
 
 class CommonControls {

@@ -7,7 +7,7 @@
 namespace pictrane {
 
 // The window states a program is started with.
-enum class WindowState : int { MinimizedNoFocus = 6, MaximizedFocus = 3 };
+enum class WindowState { MinimizedNoFocus, MaximizedFocus };
 
 class Processes {
  public:

@@ -7,13 +7,8 @@
 
 namespace pictrane {
 
-enum class MessageIcon : int {
-  None = 0,
-  Critical = 16,
-  Question = 32,
-  Exclamation = 48,
-  Information = 64
-};
+// The icon a message box shows; each back end draws it its own way.
+enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 
 using ProcessId = std::int64_t;
 

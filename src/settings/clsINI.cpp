@@ -51,7 +51,8 @@ bool ListHolds(const std::vector<std::string>& Names, std::string_view Name) {
 
 const std::string& Collection::Item(std::size_t Index) const {
   if (Index < 1 || Index > Items_.size()) {
-    throw RaisedError(9, ProgramErrorSource, "Subscript out of range");
+    throw RaisedError(ErrorNumber::SubscriptOutOfRange, ProgramErrorSource,
+                      "Subscript out of range");
   }
   return Items_[Index - 1];
 }
@@ -70,7 +71,8 @@ void clsINI::INIFile(const std::string& PropValue) {
 }
 
 void clsINI::CheckINIFile() const {
-  if (File_.empty()) throw RaisedError(1, ClassSource, "File INI non specificato.");
+  if (File_.empty())
+    throw RaisedError(ErrorNumber::ApplicationDefined, ClassSource, "File INI non specificato.");
 }
 
 void clsINI::WriteValue(const std::string& Section, const std::string& Key,

@@ -24,7 +24,7 @@ CommandLineAnswer ParseCommandLine(const std::vector<std::string>& Args,
   if (Args.empty()) return {};
   const std::string& first = Args.front();
   if (first == "-h" || first == "--help") return {false, UsageText(Program), false, 0};
-  if (first == "--version") return {false, std::string(kAppName) + " " + kVersion + "\n", false, 0};
+  if (first == "--version") return {false, std::string(kAppTitle) + " " + kVersion + "\n", false, 0};
   const std::string why = first.size() > 1 && first[0] == '-'
                               ? "unknown option '" + first + "'"
                               : "unexpected argument '" + first + "'";

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "../platform/Application.h"
+
 namespace pictrane {
 
-inline constexpr const char* kAppName = "Pictrane Converter";
 inline constexpr const char* kVersion = "1.1.0";
 inline constexpr int kExitUsage = 2;
 

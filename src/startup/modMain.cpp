@@ -48,7 +48,7 @@ void Main(Platform& P, ProgramState& State) {
     StopForSettings(P, files.SettingsFile, why);
   State.Files = files;
 
-  State.ScreenCapturePath = State.SettingsFile.ReadValue("Settings", "ScreenCapturePath");
+  State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
 
   // Both conditions are evaluated: emptiness decides on its own, whatever the search says.
   const bool toolMissing = !P.Files.Exists(State.ScreenCapturePath);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "../platform/Application.h"
 #include "../platform/Platform.h"
 #include "../platform/RaisedError.h"
 #include "../settings/clsINI.h"
@@ -12,7 +13,6 @@ namespace pictrane {
 
 class frmMain;
 
-inline constexpr const char* kAppTitle = "Pictrane Converter";
 inline constexpr int kExitRunTimeError = 2;
 inline constexpr int kExitEnvironment = 1;
 

@@ -3,8 +3,8 @@
 namespace pictrane {
 
 void InitThemes(CommonControls& Controls) {
-  // Size 8 and every class from list views to the pager.
-  Controls.InitCommonControlsEx(CommonControlsRecord{8, 0x1FFF});
+  // Every group, from list views to the pager.
+  Controls.InitCommonControlsEx(CommonControlsRecord{});
 }
 
 }  // namespace pictrane

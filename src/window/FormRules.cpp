@@ -8,7 +8,6 @@
 namespace pictrane {
 
 namespace {
-constexpr int kInvalidPropertyValue = 380;
 }  // namespace
 
 int TwipsToPixels(int Twips, double Dpi) {
@@ -38,7 +37,7 @@ std::size_t TableFormView::IndexOf(const std::string& Control) const {
 const ControlEntry& TableFormView::ValueControl(std::size_t Index) const {
   const ControlEntry& c = Layout_.Controls[Index];
   if (c.Kind != ControlKind::CheckBox) {
-    throw RaisedError(kInvalidPropertyValue, Layout_.Name,
+    throw RaisedError(ErrorNumber::InvalidPropertyValue, Layout_.Name,
                       "Invalid property value: " + c.Name + " holds no value");
   }
   return c;
@@ -69,7 +68,7 @@ void TableFormView::SetValue(const std::string& Control, int Value) {
   const std::size_t i = IndexOf(Control);
   const ControlEntry& c = ValueControl(i);
   if (Value < 0 || Value > (c.TriState ? 2 : 1)) {
-    throw RaisedError(kInvalidPropertyValue, Layout_.Name,
+    throw RaisedError(ErrorNumber::InvalidPropertyValue, Layout_.Name,
                       "Invalid property value: " + std::to_string(Value) + " for " + c.Name);
   }
   if (Gone_) {

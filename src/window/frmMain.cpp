@@ -13,7 +13,6 @@ namespace pictrane {
 
 namespace {
 
-constexpr const char* kSection = "Settings";
 constexpr const char* kNotWritten =
     "the file could not be written (it or its folder is read-only, or the disk is full).";
 
@@ -54,10 +53,10 @@ void frmMain::Show() {
 
 void frmMain::Load() {
   clsINI& ini = State_.SettingsFile;
-  View_->SetText(control::kTxtPath, ini.ReadValue(kSection, "LastDir"));
-  View_->SetText(control::kTxtTI89Dir, ini.ReadValue(kSection, "LastDeviceDir"));
+  View_->SetText(control::kTxtPath, ini.ReadValue(kSettingsSection, "LastDir"));
+  View_->SetText(control::kTxtTI89Dir, ini.ReadValue(kSettingsSection, "LastDeviceDir"));
   View_->SetValue(control::kChkDeleteBMPs,
-                  CheckBoxValueFromText(ini.ReadValue(kSection, "DeleteBMPs")));
+                  CheckBoxValueFromText(ini.ReadValue(kSettingsSection, "DeleteBMPs")));
 }
 
 void frmMain::Unload(bool& Cancel) {
@@ -98,9 +97,9 @@ void frmMain::SaveFields() {
   std::size_t saved = 0;
   for (const Field& f : fields) {
     try {
-      ini.WriteValue(kSection, f.Key, f.Value);
+      ini.WriteValue(kSettingsSection, f.Key, f.Value);
       // The profile functions keep quiet about a file they cannot write: read the key back.
-      if (ReadsAs(ini.ReadValue(kSection, f.Key), f.Value)) {
+      if (ReadsAs(ini.ReadValue(kSettingsSection, f.Key), f.Value)) {
         ++saved;
       } else {
         fail(kNotWritten, f.Key);

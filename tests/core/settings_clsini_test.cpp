@@ -8,7 +8,7 @@
 #include "platform/RaisedError.h"
 #include "settings/IniFileStore.h"
 #include "settings/clsINI.h"
-#include "settings_tempdir.h"
+#include "TestFiles.h"
 
 namespace pictrane {
 namespace {

@@ -8,7 +8,7 @@
 #include "settings/IniEngine.h"
 #include "settings/IniFileStore.h"
 #include "settings_scenarios.h"
-#include "settings_tempdir.h"
+#include "TestFiles.h"
 
 namespace pictrane {
 namespace scenarios {

@@ -7,7 +7,7 @@
 #include "platform/RaisedError.h"
 #include "settings/ExistenceTest.h"
 #include "settings/IniFileStore.h"
-#include "settings_tempdir.h"
+#include "TestFiles.h"
 
 namespace pictrane {
 namespace {

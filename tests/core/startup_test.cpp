@@ -13,7 +13,8 @@
 namespace pictrane::testing {
 namespace {
 
-const std::string kInit = "InitCommonControlsEx size=8 classes=0x1FFF";
+const std::string kInit =
+    "InitCommonControlsEx standard dates comboboxex rebars ipaddresses pagers";
 const std::string kToolMissing =
     "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nPath tried: "
     "C:\\tool\\cap.exe\r\nCorrect ScreenCapturePath in the settings file:\r\n  "

@@ -15,6 +15,7 @@
 #include "CalcName.h"
 #include "PictureFile.h"
 #include "TiLibraries.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "X11TestSupport.h"
 
@@ -26,10 +27,7 @@ namespace ct = pictrane::capture::test;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using pictrane::testing_support::ReadAll;
 
 std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> lines;

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "../core/listing_scenarios.h"
+#include "TestFiles.h"
 #include "conversion/BitmapListing.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/LinuxServices.h"
@@ -19,29 +20,8 @@ namespace fs = std::filesystem;
 namespace pictrane {
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/pictrane-test-XXXXXX";
-    Path = ::mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Path, ec);
-  }
-  std::string File(const std::string& name, const std::string& content = "x") const {
-    const std::string p = Path + "/" + name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  std::string Path;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing_support::ReadAll;
+using testing_support::TempDir;
 
 TEST(SplitCommandLine, GroupsAsWindowsDoes) {
   struct Case {
@@ -68,23 +48,23 @@ TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
     TempDir dir;
     for (const scenarios::ListingEntry& e : sc.Entries) {
       if (e.Type == scenarios::ListingEntry::Kind::Folder)
-        fs::create_directory(dir.Path + "/" + e.Name);
+        fs::create_directory(dir / "" + e.Name);
       else
         dir.File(e.Name);
     }
-    fs::create_symlink(dir.Path + "/nowhere", dir.Path + "/dangling.bmp");
+    fs::create_symlink(dir / "nowhere", dir / "dangling.bmp");
     LinuxListing listing;
     if (sc.Missing) {
       try {
-        ListBitmaps(listing, dir.Path + "/missing");
+        ListBitmaps(listing, dir / "missing");
         ADD_FAILURE() << "no error";
       } catch (const RaisedError& e) {
         EXPECT_EQ(e.Description,
-                  "Cannot list " + dir.Path + "/missing (No such file or directory)");
+                  "Cannot list " + dir / "missing (No such file or directory)");
       }
       continue;
     }
-    const BitmapList list = ListBitmaps(listing, dir.Path);
+    const BitmapList list = ListBitmaps(listing, dir.Path().string());
     EXPECT_EQ(list.Bitmaps, sc.Bitmaps);
     EXPECT_EQ(list.LeftOut, sc.LeftOut);
   }
@@ -95,7 +75,7 @@ TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
 TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
   TempDir dir, other;
   LinuxFileSystem files;
-  const std::string list = dir.Path + "/list.txt";
+  const std::string list = dir / "list.txt";
   const std::string victim = other.File("victim", "keep");
   struct Case {
     const char* what;
@@ -107,7 +87,7 @@ TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
       {"new file", [] {}, list, false},
       {"existing file", [&] { dir.File("list.txt", "old and longer"); }, list, false},
       {"planted link", [&] { fs::create_symlink(victim, list); }, list, false},
-      {"missing folder", [] {}, dir.Path + "/none/list.txt", true},
+      {"missing folder", [] {}, dir / "none/list.txt", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -122,7 +102,7 @@ TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
     }
     EXPECT_EQ(ReadAll(victim), "keep");
     std::size_t entries = 0;
-    for (const auto& e : fs::directory_iterator(dir.Path)) entries += e.path() != list;
+    for (const auto& e : fs::directory_iterator(dir.Path().string())) entries += e.path() != list;
     EXPECT_EQ(entries, 0u) << "a temporary was left behind";
   }
 }
@@ -151,14 +131,14 @@ TEST(LinuxFileSystem, StatAndReadLines) {
   const auto stamp = files.Stat(list);
   ASSERT_TRUE(stamp);
   EXPECT_EQ(stamp->Size, 21u);
-  EXPECT_FALSE(files.Stat(dir.Path));  // a folder is no file
-  EXPECT_FALSE(files.Stat(dir.Path + "/none"));
+  EXPECT_FALSE(files.Stat(dir.Path().string()));  // a folder is no file
+  EXPECT_FALSE(files.Stat(dir / "none"));
 
   auto reader = files.OpenText(list);
   std::vector<std::string> lines;
   while (!reader->AtEnd()) lines.push_back(reader->ReadLine());
   EXPECT_EQ(lines, (std::vector<std::string>{"a.bmp", "", "b c.bmp", "last"}));
-  EXPECT_THROW(files.OpenText(dir.Path + "/none"), RaisedError);
+  EXPECT_THROW(files.OpenText(dir / "none"), RaisedError);
 }
 
 TEST(LinuxFileSystem, ApplicationFolderHoldsThisProgram) {
@@ -170,14 +150,14 @@ TEST(LinuxFileSystem, ApplicationFolderHoldsThisProgram) {
 TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
   TempDir dir;
   LinuxProcesses programs(nullptr);
-  const std::string out = dir.Path + "/out";
+  const std::string out = dir / "out";
   const ProcessId pid = programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"",
                                        WindowState::MinimizedNoFocus);
   EXPECT_GT(pid, 0);
   int status = 0;
   ::waitpid(static_cast<pid_t>(pid), &status, 0);
   EXPECT_EQ(ReadAll(out), "a b\n");
-  EXPECT_THROW(programs.Start(dir.Path + "/no-such-tool \"x\"", WindowState::MaximizedFocus),
+  EXPECT_THROW(programs.Start(dir / "no-such-tool \"x\"", WindowState::MaximizedFocus),
                RaisedError);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "conversion/SendKeys.h"
 #include "platform/Utf8.h"
@@ -74,9 +75,15 @@ void FakeClock::Sleep(int Milliseconds) {
 }
 
 void FakeCommonControls::InitCommonControlsEx(const CommonControlsRecord& Record) {
-  char classes[16];
-  std::snprintf(classes, sizeof classes, "0x%X", Record.Classes);
-  Log.push_back("InitCommonControlsEx size=" + std::to_string(Record.Size) + " classes=" + classes);
+  std::string Line = "InitCommonControlsEx";
+  for (const auto& [Asked, Name] : {std::pair{Record.Standard, "standard"},
+                                    {Record.Dates, "dates"},
+                                    {Record.ComboBoxEx, "comboboxex"},
+                                    {Record.Rebars, "rebars"},
+                                    {Record.IpAddresses, "ipaddresses"},
+                                    {Record.Pagers, "pagers"}})
+    if (Asked) Line += std::string(" ") + Name;
+  Log.push_back(Line);
 }
 
 std::optional<std::string> FakeFolderDialog::BrowseForFolder(WindowHandle,

@@ -6,6 +6,8 @@
 #include <QVariantMap>
 #include <algorithm>
 
+#include "platform/Application.h"
+
 namespace pictrane {
 
 std::optional<QDBusConnection> SessionBusIfAny() {
@@ -56,7 +58,7 @@ void DBusNotifier::Notify(const std::string& Summary, const std::string& Body) {
   QDBusMessage Call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
                                                      "/org/freedesktop/Notifications",
                                                      "org.freedesktop.Notifications", "Notify");
-  Call << QString("Pictrane Converter") << 0u << QString("pictrane")
+  Call << QString::fromUtf8(kAppTitle) << 0u << QString("pictrane")
        << QString::fromStdString(Summary) << QString::fromStdString(Body) << QStringList()
        << QVariantMap() << -1;
   // The program may end right after a run; waiting (briefly) for the answer makes sure the

@@ -35,14 +35,6 @@ RaisedError FileError(int number, const std::string& what, const std::string& pa
   return RaisedError(number, kSource, what + " " + path + " (" + why + ")");
 }
 
-int NumberFor(const std::error_code& ec) {
-  if (ec == std::errc::no_such_file_or_directory) return ErrorNumber::FileNotFound;
-  if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
-      ec == std::errc::read_only_file_system)
-    return ErrorNumber::PermissionDenied;
-  return ErrorNumber::PathFileAccessError;
-}
-
 class FileLineReader : public LineReader {
  public:
   explicit FileLineReader(std::ifstream in) : In_(std::move(in)) {}
@@ -89,7 +81,7 @@ void LinuxFileSystem::DeleteFile(const std::string& Path) {
                     "the file is write-protected");
   std::error_code ec;
   if (!fs::remove(Path, ec) || ec)
-    throw FileError(NumberFor(ec), "Cannot delete", Path, ec.message());
+    throw FileError(FileErrorNumber(ec), "Cannot delete", Path, ec.message());
 }
 
 std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {
@@ -121,7 +113,7 @@ std::vector<FolderEntry> LinuxListing::Entries(const std::string& Folder) {
     entry.Hidden = !entry.Name.empty() && entry.Name[0] == '.';
     entries.push_back(std::move(entry));
   }
-  if (ec) throw FileError(NumberFor(ec), "Cannot list", Folder, ec.message());
+  if (ec) throw FileError(FileErrorNumber(ec), "Cannot list", Folder, ec.message());
   return entries;
 }
 

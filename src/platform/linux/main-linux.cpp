@@ -8,6 +8,7 @@
 #include "LinuxServices.h"
 #include "ProgressWindow.h"
 #include "QtPlatform.h"
+#include "platform/Application.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
   // Wayland desktop). Tests may still choose another platform through the environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Pictrane Converter");
+  QApplication::setApplicationName(pictrane::kAppTitle);
 
   using namespace pictrane;
   static ProgramState state;  // alive until the process ends

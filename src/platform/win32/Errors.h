@@ -28,6 +28,13 @@ inline int FileErrorNumber(DWORD Code) {
   }
 }
 
+// The number a program that cannot be started raises for a Win32 error code.
+inline int StartErrorNumber(DWORD Code) {
+  return Code == ERROR_FILE_NOT_FOUND || Code == ERROR_PATH_NOT_FOUND
+             ? ErrorNumber::FileNotFound
+             : ErrorNumber::InvalidProcedureCall;
+}
+
 // "What Path (reason)", e.g. "Cannot delete C:\pics\a.bmp (Access denied)".
 inline RaisedError FileError(int Number, const std::string& What, const std::string& Path,
                              DWORD Code) {

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "Errors.h"
+#include "Translations.h"
 
 namespace pictrane::win32 {
 
@@ -46,9 +47,7 @@ std::int64_t ClockWin32::NowMs() {
 }
 
 void CommonControlsWin32::InitCommonControlsEx(const CommonControlsRecord& Record) {
-  INITCOMMONCONTROLSEX Controls;
-  Controls.dwSize = Record.Size;
-  Controls.dwICC = Record.Classes;
+  INITCOMMONCONTROLSEX Controls = CommonControlsInit(Record);
   ::InitCommonControlsEx(&Controls);  // without the newer classes the window still works
 }
 
@@ -77,7 +76,7 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   STARTUPINFOW Startup{};
   Startup.cb = sizeof Startup;
   Startup.dwFlags = STARTF_USESHOWWINDOW;
-  Startup.wShowWindow = static_cast<WORD>(State);
+  Startup.wShowWindow = ShowWindowCommand(State);
   PROCESS_INFORMATION Started{};
   // The system finds the program as it does for any command line: an unquoted name with blanks
   // is tried prefix by prefix.
@@ -85,10 +84,7 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   if (!::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &Startup, &Started)) {
     const DWORD Code = ::GetLastError();
-    throw FileError(Code == ERROR_FILE_NOT_FOUND || Code == ERROR_PATH_NOT_FOUND
-                        ? ErrorNumber::FileNotFound
-                        : ErrorNumber::InvalidProcedureCall,
-                    "Cannot start", CommandLine, Code);
+    throw FileError(StartErrorNumber(Code), "Cannot start", CommandLine, Code);
   }
   ::CloseHandle(Started.hThread);
   // The new program may take the foreground from us, as the keys that follow need.

@@ -5,6 +5,7 @@
 #include "Errors.h"
 #include "KeyInput.h"
 #include "MessageLoop.h"
+#include "Translations.h"
 
 namespace pictrane::win32 {
 
@@ -23,7 +24,7 @@ UINT SendInputs(std::vector<INPUT>& Inputs) {
 void WindowSystemWin32::MessageBox(const std::string& Text, MessageIcon Icon,
                                    const std::string& Title) {
   HWND Owner = ::GetActiveWindow();
-  UINT Type = MB_OK | MB_SETFOREGROUND | static_cast<UINT>(Icon);
+  UINT Type = MB_OK | MB_SETFOREGROUND | MessageBoxIcon(Icon);
   if (Owner == nullptr) Type |= MB_TASKMODAL;
   ::MessageBoxW(Owner, Widen(Text).c_str(), Widen(Title).c_str(), Type);
 }

@@ -5,7 +5,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <new>
 #include <vector>
 
 #include "../../startup/CommandLine.h"
@@ -18,17 +17,9 @@
 #include "ServicesWin32.h"
 #include "WindowSystemWin32.h"
 
-namespace {
-
 using namespace pictrane;
 
-// What escaped as another exception is reported the same way as a raised error.
-RaisedError AsRaisedError(const std::exception& Error) {
-  if (dynamic_cast<const std::bad_alloc*>(&Error) != nullptr) {
-    return RaisedError(7, win32::kErrorSource, "Out of memory");
-  }
-  return RaisedError(51, win32::kErrorSource, std::string("Internal error: ") + Error.what());
-}
+namespace {
 
 // --help and --version answer in a box: a windowed program has no console to write to.
 bool AnswerCommandLine(int& Status) {
@@ -39,7 +30,7 @@ bool AnswerCommandLine(int& Status) {
   if (Wide) ::LocalFree(Wide);
   const CommandLineAnswer Answer = ParseCommandLine(Args, "Pictrane Converter.exe");
   if (Answer.Run) return false;
-  ::MessageBoxW(nullptr, win32::Widen(Answer.Text).c_str(), win32::Widen(kAppName).c_str(),
+  ::MessageBoxW(nullptr, win32::Widen(Answer.Text).c_str(), win32::Widen(kAppTitle).c_str(),
                 Answer.IsError ? MB_ICONERROR : MB_ICONINFORMATION);
   Status = Answer.ExitStatus;
   return true;
@@ -82,10 +73,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
     ProgramState State;
     try {
       Main(P, State);
-    } catch (const RaisedError& Error) {
-      ReportRunTimeError(P, Error);
-    } catch (const std::exception& Error) {
-      ReportRunTimeError(P, AsRaisedError(Error));
+    } catch (...) {
+      ReportRunTimeError(P, CurrentError());
     }
     Status = win32::RunMessageLoop();
     if (Status == 0) Status = State.ExitStatus;

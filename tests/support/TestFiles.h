@@ -1,5 +1,7 @@
 #pragma once
 
+// Files and folders for tests that work on real ones.
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,7 +17,7 @@ class TempDir {
  public:
   TempDir() {
     const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string Name = "pictrane-settings-";
+    std::string Name = "pictrane-test-";
     if (Info != nullptr) Name += std::string(Info->name()).substr(0, 40) + "-";
     std::random_device Random;
     Name += std::to_string(Random()) + std::to_string(Random());
@@ -27,7 +29,9 @@ class TempDir {
   }
   ~TempDir() {
     std::error_code Ec;
-    // Read-only leftovers must not keep the folder alive.
+    // Read-only leftovers, the folder itself included, must not keep it alive.
+    std::filesystem::permissions(Path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, Ec);
     for (const auto& Entry : std::filesystem::recursive_directory_iterator(Path_, Ec)) {
       std::filesystem::permissions(Entry.path(), std::filesystem::perms::owner_all,
                                    std::filesystem::perm_options::add, Ec);
@@ -39,6 +43,11 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return Path_; }
   std::string operator/(const std::string& Name) const { return (Path_ / Name).string(); }
+  // Writes Content into Name in this folder and gives its path.
+  std::string File(const std::string& Name, const std::string& Content = "x") const {
+    std::ofstream(Path_ / Name, std::ios::binary) << Content;
+    return *this / Name;
+  }
 
  private:
   std::filesystem::path Path_;
@@ -54,6 +63,11 @@ inline std::optional<std::string> ReadBytes(const std::filesystem::path& File) {
   if (!std::filesystem::exists(File)) return std::nullopt;
   std::ifstream In(File, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+// The file's bytes; empty when there is no file.
+inline std::string ReadAll(const std::filesystem::path& File) {
+  return ReadBytes(File).value_or(std::string());
 }
 
 }  // namespace pictrane::testing_support
