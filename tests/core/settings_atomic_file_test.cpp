@@ -17,7 +17,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/RaisedError.h"
 #include "settings/IniFileStore.h"
-#include "settings_tempdir.h"
+#include "TestFiles.h"
 
 namespace pictrane {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "FakePlatform.h"
 #include "settings/IniFileStore.h"
-#include "settings_tempdir.h"
+#include "TestFiles.h"
 #include "startup/modMain.h"
 #include "window/Val.h"
 #include "window/frmMain.h"
