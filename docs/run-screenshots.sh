@@ -48,7 +48,8 @@ run() {
   Xvfb -displayfd 3 -screen 0 800x500x24 -nolisten tcp >/dev/null 2>&1 &
   local xvfb=$!
   for _ in $(seq 50); do [[ -s $work/display ]] && break; sleep 0.1; done
-  export DISPLAY=:$(head -n 1 "$work/display")
+  DISPLAY=:$(head -n 1 "$work/display")
+  export DISPLAY
   openbox >/dev/null 2>&1 &
   local wm=$!
   sleep 1
