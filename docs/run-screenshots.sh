@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Makes docs/progress-linux.png and docs/report-linux.png with the real programs on a virtual
+# display with openbox: a run over 80 sample bitmaps caught half-way, then a run over a folder
+# with a truncated bitmap and a name that is not UTF-8, caught at its report.
+#   bash docs/run-screenshots.sh [build/linux/bin]
+# Needs Xvfb, openbox, xdotool, xwd and python3-pil (the system's python3; PYTHON overrides it).
+# The programs run from a copy of their own, so the build's settings.ini is left alone.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=$(realpath "${1:-build/linux/bin}")
+docs=$PWD/docs
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+
+mkdir "$work/bin" "$work/photos" "$work/mixed"
+cp "$bin/pictrane-converter" "$bin/pictrane-capture" "$bin/dummy.bmp" "$work/bin/"
+for n in $(seq -w 1 20); do
+  for f in landscape smiley checkerboard "grey ramp"; do cp "samples/$f.bmp" "$work/photos/$f $n.bmp"; done
+done
+cp samples/smiley.bmp "$work/mixed/good.bmp"
+head -c 60 samples/landscape.bmp >"$work/mixed/truncated.bmp"
+cp samples/smiley.bmp "$work/mixed/$(printf 'bad\xe9.bmp')"
+
+# An X screen's image as PNG, cropped to Box (left,top,right,bottom).
+shot() {
+  xwd -root -silent >"$work/shot.xwd"
+  "${PYTHON:-/usr/bin/python3}" - "$work/shot.xwd" "$1" "$2" <<'EOF'
+import struct, sys
+from PIL import Image
+data = open(sys.argv[1], 'rb').read()
+h = struct.unpack('>25I', data[:100])
+size, width, height, order, line, colours = h[0], h[4], h[5], h[7], h[12], h[19]
+start = size + colours * 12
+image = Image.frombuffer('RGB', (width, height), data[start:start + line * height], 'raw',
+                         'BGRX' if order == 0 else 'XRGB', line, 1)
+box = tuple(int(v) for v in sys.argv[3].split(','))
+image.crop(box).convert('P', palette=Image.ADAPTIVE, colors=128).save(sys.argv[2], optimize=True)
+EOF
+}
+
+# Runs the converter on Folder, presses Convert and waits Seconds before Then runs.
+run() {
+  local folder=$1 seconds=$2
+  shift 2
+  printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=holiday\r\n' \
+    "$work/bin/pictrane-capture" "$folder" >"$work/bin/settings.ini"
+  exec 3<>"$work/display"
+  Xvfb -displayfd 3 -screen 0 800x500x24 -nolisten tcp >/dev/null 2>&1 &
+  local xvfb=$!
+  for _ in $(seq 50); do [[ -s $work/display ]] && break; sleep 0.1; done
+  DISPLAY=:$(head -n 1 "$work/display")
+  export DISPLAY
+  openbox >/dev/null 2>&1 &
+  local wm=$!
+  sleep 1
+  "$work/bin/pictrane-converter" &
+  local program=$!
+  local window
+  window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
+  xdotool windowfocus --sync "$window"
+  xdotool key --window "$window" space
+  sleep "$seconds"
+  "$@"
+  timeout 120 tail --pid="$program" -f /dev/null
+  kill "$wm" "$xvfb"
+  wait "$xvfb" 2>/dev/null || true
+  : >"$work/display"
+}
+
+report() {
+  shot "$docs/report-linux.png" 148,110,451,329
+  xdotool key Return
+}
+
+# Qt under Xvfb takes the work area as 600 pixels wide; the shot keeps that part of the screen.
+run "$work/photos" 3 shot "$docs/progress-linux.png" 0,0,600,500
+run "$work/mixed" 6 report
+echo "written: $docs/progress-linux.png $docs/report-linux.png"
