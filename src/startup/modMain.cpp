@@ -14,9 +14,9 @@ ProgramState::~ProgramState() = default;
 namespace {
 
 std::string JoinLines(const std::vector<std::string>& Lines) {
-  std::string out;
-  for (const std::string& line : Lines) out += "\r\n  " + line;
-  return out;
+  std::string Out;
+  for (const std::string& Line : Lines) Out += "\r\n  " + Line;
+  return Out;
 }
 
 // A settings file the program cannot keep is a plain problem of the environment, not an error
@@ -34,38 +34,38 @@ std::string JoinLines(const std::vector<std::string>& Lines) {
 void Main(Platform& P, ProgramState& State) {
   InitThemes(P.Controls);
 
-  AppFiles files;
+  AppFiles Files;
   try {
-    const FolderRules rules = RulesFor(P.Files);
-    files = LocateAppFiles(P.Files, rules);
-    PrepareSettings(P.Files, rules, files);
+    const FolderRules Rules = RulesFor(P.Files);
+    Files = LocateAppFiles(P.Files, Rules);
+    PrepareSettings(P.Files, Rules, Files);
     State.SettingsFile = clsINI(P.Profile);
-    State.SettingsFile.INIFile(files.SettingsFile);
-  } catch (const RaisedError& e) {
-    StopForSettings(P, files.SettingsFile, e.Description);
+    State.SettingsFile.INIFile(Files.SettingsFile);
+  } catch (const RaisedError& E) {
+    StopForSettings(P, Files.SettingsFile, E.Description);
   }
-  if (const std::string why = P.Files.WriteProblem(files.SettingsFile); !why.empty())
-    StopForSettings(P, files.SettingsFile, why);
-  State.Files = files;
+  if (const std::string Why = P.Files.WriteProblem(Files.SettingsFile); !Why.empty())
+    StopForSettings(P, Files.SettingsFile, Why);
+  State.Files = Files;
 
   State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
 
   // Both conditions are evaluated: emptiness decides on its own, whatever the search says.
-  const bool toolMissing = !P.Files.Exists(State.ScreenCapturePath);
-  const bool toolEmpty = State.ScreenCapturePath.empty();
-  if (toolMissing || toolEmpty) {
+  const bool ToolMissing = !P.Files.Exists(State.ScreenCapturePath);
+  const bool ToolEmpty = State.ScreenCapturePath.empty();
+  if (ToolMissing || ToolEmpty) {
     P.Windows.MessageBox("TI ScreenCapture not found!\r\nPath tried: " +
-                             (toolEmpty ? std::string("(none set)") : State.ScreenCapturePath) +
+                             (ToolEmpty ? std::string("(none set)") : State.ScreenCapturePath) +
                              "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " +
-                             files.SettingsFile,
+                             Files.SettingsFile,
                          MessageIcon::Critical, kAppTitle);
     P.Programs.Terminate(kExitEnvironment);
   }
 
-  if (!P.Files.Exists(files.Placeholder)) {
+  if (!P.Files.Exists(Files.Placeholder)) {
     P.Windows.MessageBox(
-        "dummy.bmp not found!\r\nPaths tried:" + JoinLines(files.PlaceholderTried) +
-            "\r\nReinstall the program; its settings file is:\r\n  " + files.SettingsFile,
+        "dummy.bmp not found!\r\nPaths tried:" + JoinLines(Files.PlaceholderTried) +
+            "\r\nReinstall the program; its settings file is:\r\n  " + Files.SettingsFile,
         MessageIcon::Exclamation, kAppTitle);
     P.Programs.Terminate(kExitEnvironment);
   }
