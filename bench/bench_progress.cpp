@@ -10,10 +10,12 @@
 #include <string>
 
 #include "platform/linux/DesktopBus.h"
-#include "platform/linux/ProgressWindow.h"
+#include "platform/linux/ProgressWindowLinux.h"
 
 namespace pictrane {
 namespace {
+
+using namespace linux_desktop;
 
 std::unique_ptr<LauncherEntry> Launcher(bool On) {
   return On ? std::make_unique<LauncherEntry>() : nullptr;
@@ -22,7 +24,7 @@ std::unique_ptr<LauncherEntry> Launcher(bool On) {
 void BM_Step(benchmark::State& State) {
   const bool WithLauncher = State.range(0) != 0;
   const bool WithRepaint = State.range(1) != 0;
-  QtProgressWindow Progress({}, Launcher(WithLauncher));
+  ProgressWindowLinux Progress({}, Launcher(WithLauncher));
   // As many as the end-to-end benchmark: the launcher's signal goes every second file.
   const std::size_t Total = 200;
   Progress.Begin(Total);

@@ -17,10 +17,11 @@
 
 #include "ProgressTestX11.h"
 #include "X11TestSupport.h"
-#include "platform/linux/ProgressWindow.h"
+#include "platform/linux/ProgressWindowLinux.h"
 #include "platform/linux/X11Session.h"
 
 using namespace pictrane;
+using namespace pictrane::linux_desktop;
 using namespace progresstest;
 
 namespace {
@@ -58,7 +59,7 @@ class ProgressWindowTest : public testing::Test {
   std::unique_ptr<X11Session> Session_;
   std::optional<x11test::KeyRecorder> Tool_;
   unsigned long ToolWindow_ = 0;
-  QtProgressWindow Progress_;
+  ProgressWindowLinux Progress_;
 };
 
 TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {

@@ -18,7 +18,7 @@ namespace {
 
 using pictrane::KeyActions;
 using pictrane::NamedKey;
-using pictrane::X11Session;
+using pictrane::linux_desktop::X11Session;
 using namespace x11test;
 
 // Every test process gets an Xvfb of its own (tests type keys and move the focus; they must not

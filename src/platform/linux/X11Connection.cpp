@@ -6,7 +6,7 @@
 
 #include "platform/RaisedError.h"
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 [[noreturn]] void Raise(const std::string& Description) {
   throw RaisedError(ErrorNumber::InvalidProcedureCall, "X11", Description);
@@ -101,4 +101,4 @@ void Connection::DrainEvents() {
   }
 }
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 // Raises RaisedError(5, "X11", Description).
 [[noreturn]] void Raise(const std::string& Description);
@@ -66,4 +66,4 @@ struct Connection {
   std::function<void(XEvent&)> OnEvent;
 };
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

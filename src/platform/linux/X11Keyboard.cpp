@@ -14,7 +14,7 @@
 // under a legacy keysym (Cyrillic_zhe for U+0436) are typed through a spare keycode instead.
 extern "C" unsigned int KeySymToUcs4(KeySym Sym) __attribute__((weak));
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -557,4 +557,4 @@ bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayG
   return Finished && (!MayGoOn || MayGoOn());
 }
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -14,7 +14,7 @@
 #include "platform/KeyAction.h"
 #include "platform/linux/X11Connection.h"
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 // Where a keysym is typed: a keycode, with or without Shift, in a keyboard group.
 struct KeyChoice {
@@ -97,4 +97,4 @@ class X11Keyboard {
   std::vector<KeyCode> Held_;  // pressed and not yet released, in pressing order
 };
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

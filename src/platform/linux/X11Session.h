@@ -10,7 +10,7 @@
 #include "platform/KeyAction.h"
 #include "platform/WindowSystem.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 // An X11 window id (Xlib's Window), as a plain integer.
 using X11Window = std::uint64_t;
@@ -70,4 +70,4 @@ class X11Session {
   std::unique_ptr<State> S_;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

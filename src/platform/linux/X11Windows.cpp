@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -386,4 +386,4 @@ void X11Windows::CloseWindowsOf(ProcessId Process) {
   Trap.Sync();
 }
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -10,7 +10,7 @@
 #include "platform/WindowSystem.h"
 #include "platform/linux/X11Connection.h"
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 class X11Windows {
  public:
@@ -71,4 +71,4 @@ class X11Windows {
   std::map<Window, long> Selected_;
 };
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "DesktopBus.h"
-#include "LinuxServices.h"
-#include "ProgressWindow.h"
-#include "QtPlatform.h"
+#include "ServicesLinux.h"
+#include "ProgressWindowLinux.h"
+#include "DesktopLinux.h"
 #include "platform/Application.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
@@ -27,20 +27,21 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(pictrane::kAppTitle);
 
   using namespace pictrane;
+  using namespace pictrane::linux_desktop;
   static ProgramState state;  // alive until the process ends
-  static QtWindowSystem windows;
-  static LinuxFileSystem files;
-  static LinuxListing listing;
-  static LinuxClock clock;
-  static QtCommonControls controls;
-  static QtFolderDialog folders;
-  static LinuxProcesses programs(
+  static WindowSystemLinux windows;
+  static FileSystemLinux files;
+  static DirectoryListingLinux listing;
+  static ClockLinux clock;
+  static CommonControlsLinux controls;
+  static FolderDialogLinux folders;
+  static ProcessesLinux programs(
       [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
   static Platform* platform = nullptr;
-  static QtFormFactory forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
-  static QtProgressWindow progress(QtProgressWindow::FocusedWindowCentre,
-                                   std::make_unique<LauncherEntry>());
-  static DBusNotifier notices;
+  static FormFactoryLinux forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
+  static ProgressWindowLinux progress(ProgressWindowLinux::FocusedWindowCentre,
+                                      std::make_unique<LauncherEntry>());
+  static DesktopNotifierLinux notices;
   static Platform p{SystemProfileStore(),
                     clock,
                     controls,

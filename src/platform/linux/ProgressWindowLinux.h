@@ -17,18 +17,18 @@ class QProgressBar;
 class QPushButton;
 class QScreen;
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 class ProgressWidget;
 
-class QtProgressWindow final : public RunProgress {
+class ProgressWindowLinux final : public RunProgress {
  public:
   // Where the capture tool's window is: the screen holding its centre is the one the window
   // goes to. Empty (or no answer) means the primary screen.
   using LocateTool = std::function<std::optional<QPoint>()>;
-  explicit QtProgressWindow(LocateTool Locate = FocusedWindowCentre,
-                            std::unique_ptr<LauncherEntry> Launcher = nullptr);
-  ~QtProgressWindow() override;
+  explicit ProgressWindowLinux(LocateTool Locate = FocusedWindowCentre,
+                               std::unique_ptr<LauncherEntry> Launcher = nullptr);
+  ~ProgressWindowLinux() override;
 
   void Begin(std::size_t Total) override;
   void Step(std::size_t Index, const std::string& Name) override;
@@ -47,4 +47,4 @@ class QtProgressWindow final : public RunProgress {
   std::size_t Total_ = 0;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop
