@@ -1,14 +1,14 @@
-#include "ConversionRun.h"
+#include "conversion/ConversionRun.h"
 
 #include <optional>
 #include <vector>
 
-#include "../platform/Application.h"
-#include "../platform/RaisedError.h"
-#include "BitmapListing.h"
-#include "FileScript.h"
-#include "SendKeys.h"
-#include "ToolStart.h"
+#include "platform/Application.h"
+#include "platform/RaisedError.h"
+#include "conversion/BitmapListing.h"
+#include "conversion/FileScript.h"
+#include "conversion/SendKeys.h"
+#include "conversion/ToolStart.h"
 
 namespace pictrane {
 
@@ -39,8 +39,8 @@ struct Item {
 class Run {
  public:
   Run(Platform& P, const RunInputs& In, RunHost& Host) : P_(P), In_(In), Host_(Host) {
-    Sep_ = P_.Files.Separator();
-    const std::string App = P_.Files.ApplicationFolder();
+    Sep_ = P_.FileSystem.Separator();
+    const std::string App = P_.FileSystem.ApplicationFolder();
     ListFile_ = In_.ListFile.empty() ? App + Sep_ + "list.txt" : In_.ListFile;
     Placeholder_ = In_.Placeholder.empty() ? App + Sep_ + "dummy.bmp" : In_.Placeholder;
   }
@@ -53,7 +53,7 @@ class Run {
     // try and no tool flashes up for nothing.
     BitmapList Listed;
     try {
-      Listed = ListBitmaps(P_.Listing, In_.Folder);
+      Listed = ListBitmaps(P_.DirectoryListing, In_.Folder);
     } catch (const RaisedError& E) {
       return Refuse("The folder \"" + In_.Folder + "\" cannot be read.\r\n" + E.Description);
     }
@@ -65,7 +65,7 @@ class Run {
     LeftOut_ = std::move(Listed.LeftOut);
 
     try {
-      P_.Files.ReplaceContent(ListFile_, ListFileText(Listed.Bitmaps));
+      P_.FileSystem.ReplaceContent(ListFile_, ListFileText(Listed.Bitmaps));
     } catch (const RaisedError& E) {
       return Refuse("The list of bitmaps could not be written.\r\n" + E.Description);
     }
@@ -75,7 +75,7 @@ class Run {
       Item.Listed = std::move(Name);
       Items_.push_back(std::move(Item));
     }
-    P_.Time.Sleep(kStartPauseMs);
+    P_.Clock.Sleep(kStartPauseMs);
 
     try {
       Tool_ = StartTool(P_, ToolCommandLine(In_.ScreenCapturePath, Placeholder_));
@@ -83,8 +83,8 @@ class Run {
       RemoveListFile();
       return Refuse("The capture tool could not be started.\r\n" + E.Description);
     }
-    P_.Time.Sleep(kStartPauseMs);
-    P_.Progress.Begin(Items_.size());
+    P_.Clock.Sleep(kStartPauseMs);
+    P_.RunProgress.Begin(Items_.size());
 
     try {
       ConvertListedFiles();
@@ -99,7 +99,7 @@ class Run {
     RemoveListFile();
 
     const bool Complete = Converted_ == Items_.size() + LeftOut_.size();
-    P_.Progress.End(Complete);
+    P_.RunProgress.End(Complete);
     Report(Complete);
     return Complete ? RunOutcome::Finished : RunOutcome::Incomplete;
   }
@@ -107,35 +107,35 @@ class Run {
  private:
   // Nothing runs yet, so the window stays as it was for another try.
   RunOutcome Refuse(const std::string& Text) {
-    P_.Windows.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
+    P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
     return RunOutcome::Idle;
   }
 
   void ConvertListedFiles() {
     for (std::size_t I = 0; I < Items_.size(); ++I) {
       Item& Item = Items_[I];
-      P_.Windows.DoEvents();
+      P_.WindowSystem.DoEvents();
       if (Host_.StopRequested()) {
         WasStopped_ = true;
         return;
       }
-      if (P_.Progress.CancelRequested()) {
+      if (P_.RunProgress.CancelRequested()) {
         WasCancelled_ = true;
         return;
       }
-      P_.Progress.Step(I + 1, Item.Listed);
+      P_.RunProgress.Step(I + 1, Item.Listed);
       const FileNames Names = DeriveNames(In_.Folder, Sep_, Item.Listed);
       Item.Target = Names.Target;
-      Item.Before = P_.Files.Stat(Item.Target);
+      Item.Before = P_.FileSystem.Stat(Item.Target);
       Item.Now = Item::State::Interrupted;
       for (const ScriptStep& Step : FileScript(Names, In_.DeviceFolder)) {
-        if (Step.PauseBeforeMs > 0) P_.Time.Sleep(Step.PauseBeforeMs);
+        if (Step.PauseBeforeMs > 0) P_.Clock.Sleep(Step.PauseBeforeMs);
         Send(Step.Keys);
-        P_.Time.Sleep(Step.PauseAfterMs);
+        P_.Clock.Sleep(Step.PauseAfterMs);
       }
       Item.Now = Item::State::Sent;
       Item.Delete = Host_.DeleteOption() == 1;
-      P_.Windows.DoEvents();
+      P_.WindowSystem.DoEvents();
     }
   }
 
@@ -143,12 +143,12 @@ class Run {
   // next file's keys are typed. A picture counts once it exists, is not empty, is not the file
   // that was there before, and holds still from one poll to the next.
   void CheckPictures() {
-    const std::int64_t Deadline = P_.Time.NowMs() + kTargetWaitMs;
+    const std::int64_t Deadline = P_.Clock.NowMs() + kTargetWaitMs;
     for (;;) {
       bool Waiting = false;
       for (Item& Item : Items_) {
         if (Item.Now != Item::State::Sent) continue;
-        auto Now = P_.Files.Stat(Item.Target);
+        auto Now = P_.FileSystem.Stat(Item.Target);
         if (!Now || Now->Size == 0 || SameStamp(Now, Item.Before)) Now.reset();
         if (Now && Item.Last && SameStamp(Now, Item.Last)) {
           Item.Now = Item::State::Converted;
@@ -159,9 +159,9 @@ class Run {
         }
       }
       if (!Waiting) return;
-      if (P_.Time.NowMs() >= Deadline) break;
-      P_.Time.Sleep(kTargetPollMs);
-      P_.Windows.DoEvents();  // the window stays responsive while a slow tool writes
+      if (P_.Clock.NowMs() >= Deadline) break;
+      P_.Clock.Sleep(kTargetPollMs);
+      P_.WindowSystem.DoEvents();  // the window stays responsive while a slow tool writes
     }
     for (Item& Item : Items_)
       if (Item.Now == Item::State::Sent) Item.Now = Item::State::NoPicture;
@@ -172,7 +172,7 @@ class Run {
     for (const Item& Item : Items_) {
       if (Item.Now != Item::State::Converted || !Item.Delete) continue;
       try {
-        P_.Files.DeleteFile(DeriveNames(In_.Folder, Sep_, Item.Listed).Source);
+        P_.FileSystem.DeleteFile(DeriveNames(In_.Folder, Sep_, Item.Listed).Source);
       } catch (const RaisedError& E) {
         NotDeleted_.push_back(Item.Listed + " (" + E.Description + ")");
       }
@@ -191,18 +191,18 @@ class Run {
         // Already reporting a failure; the close request below still ends the tool.
       }
     }
-    ToolEnded_ = !P_.Programs.IsRunning(Tool_);
-    if (!ToolEnded_) P_.Windows.CloseWindowsOf(Tool_);
+    ToolEnded_ = !P_.Processes.IsRunning(Tool_);
+    if (!ToolEnded_) P_.WindowSystem.CloseWindowsOf(Tool_);
   }
 
   void Send(const std::string& Keys) {
     const KeyActions Actions = ParseKeys(Keys);  // bad input sends nothing
-    if (!P_.Windows.SendKeys(Actions, Tool_)) throw FocusLost{};
+    if (!P_.WindowSystem.SendKeys(Actions, Tool_)) throw FocusLost{};
   }
 
   void RemoveListFile() {
     try {
-      if (P_.Files.Stat(ListFile_)) P_.Files.DeleteFile(ListFile_);
+      if (P_.FileSystem.Stat(ListFile_)) P_.FileSystem.DeleteFile(ListFile_);
     } catch (const RaisedError&) {
       // A list left behind is rewritten by the next run.
     }
@@ -226,7 +226,8 @@ class Run {
   void Report(bool Complete) {
     const std::size_t Listed = Items_.size() + LeftOut_.size();
     if (Complete && NotDeleted_.empty()) {
-      P_.Notices.Notify(std::to_string(Converted_) + " pictures written to " + In_.Folder, "");
+      P_.DesktopNotifier.Notify(std::to_string(Converted_) + " pictures written to " + In_.Folder,
+                                "");
       return;
     }
     std::string Text;
@@ -253,7 +254,7 @@ class Run {
     Section("These bitmaps were not converted, so they were kept:", NotConverted);
     Section("These bitmaps were left out of the run and kept:", LeftOut_);
     Section("These bitmaps were converted but could not be deleted:", NotDeleted_);
-    P_.Windows.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
+    P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
   }
 
   Platform& P_;

@@ -1,13 +1,13 @@
-#include "frmMain.h"
+#include "window/frmMain.h"
 
 #include <utility>
 #include <vector>
 
-#include "../conversion/ConversionRun.h"
-#include "../startup/modMain.h"
-#include "Modulo1.h"
-#include "Val.h"
-#include "frmMainLayout.h"
+#include "conversion/ConversionRun.h"
+#include "startup/modMain.h"
+#include "window/Modulo1.h"
+#include "window/Val.h"
+#include "window/frmMainLayout.h"
 
 namespace pictrane {
 
@@ -43,7 +43,7 @@ class FormRunHost : public RunHost {
 }  // namespace
 
 frmMain::frmMain(Platform& P, ProgramState& State)
-    : P_(P), State_(State), View_(P.Forms.Create(frmMainLayout(), *this)) {}
+    : P_(P), State_(State), View_(P.FormFactory.Create(frmMainLayout(), *this)) {}
 
 frmMain::~frmMain() = default;
 
@@ -116,7 +116,7 @@ void frmMain::SaveFields() {
     Text += "\r\n\r\n" + Names + ": " + reason;
   }
   if (Saved > 0) Text += "\r\n\r\nThe other settings are in the file.";
-  P_.Windows.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
+  P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
 }
 
 void frmMain::Click(const std::string& Control) {
@@ -164,7 +164,7 @@ void frmMain::cmdConvert_Click() {
 void frmMain::cmdBrowse_Click() {
   if (Running_) return;
   const std::string Folder =
-      BrowseFolder(P_.Folders, View_->Handle(), "Select folder of BMP files to convert:");
+      BrowseFolder(P_.FolderDialog, View_->Handle(), "Select folder of BMP files to convert:");
   // Cancelling keeps the remembered folder rather than emptying the field.
   if (!Folder.empty()) View_->SetText(control::kTxtPath, Folder);
 }
