@@ -1,10 +1,10 @@
-#include "BitmapListing.h"
+#include "conversion/BitmapListing.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <map>
 
-#include "../platform/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace pictrane {
 

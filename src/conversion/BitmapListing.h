@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Listing.h"
+#include "platform/Listing.h"
 
 namespace pictrane {
 

@@ -1,6 +1,6 @@
-#include "FileScript.h"
+#include "conversion/FileScript.h"
 
-#include "SendKeys.h"
+#include "conversion/SendKeys.h"
 
 namespace pictrane {
 

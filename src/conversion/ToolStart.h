@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../platform/Platform.h"
+#include "platform/Platform.h"
 
 namespace pictrane {
 

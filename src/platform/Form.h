@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "FolderDialog.h"
+#include "platform/FolderDialog.h"
 
 namespace pictrane {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "WindowSystem.h"
+#include "platform/WindowSystem.h"
 
 namespace pictrane {
 

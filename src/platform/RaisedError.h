@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "Application.h"
+#include "platform/Application.h"
 
 namespace pictrane {
 

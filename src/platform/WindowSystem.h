@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "KeyAction.h"
+#include "platform/KeyAction.h"
 
 namespace pictrane {
 

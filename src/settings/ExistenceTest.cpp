@@ -1,4 +1,4 @@
-#include "ExistenceTest.h"
+#include "settings/ExistenceTest.h"
 
 #include <filesystem>
 #include <string_view>

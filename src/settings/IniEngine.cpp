@@ -1,4 +1,4 @@
-#include "IniEngine.h"
+#include "settings/IniEngine.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../platform/Profile.h"
+#include "platform/ProfileStore.h"
 
 namespace pictrane {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Profile.h"
-#include "IniEngine.h"
+#include "platform/ProfileStore.h"
+#include "settings/IniEngine.h"
 
 namespace pictrane {
 

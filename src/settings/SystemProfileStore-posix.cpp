@@ -1,5 +1,5 @@
-#include "../platform/Platform.h"
-#include "IniFileStore.h"
+#include "platform/Platform.h"
+#include "settings/IniFileStore.h"
 
 namespace pictrane {
 

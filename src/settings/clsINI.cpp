@@ -1,11 +1,11 @@
-#include "clsINI.h"
+#include "settings/clsINI.h"
 
 #include <optional>
 #include <string_view>
 
-#include "../platform/Platform.h"
-#include "../platform/RaisedError.h"
-#include "IniEngine.h"
+#include "platform/Platform.h"
+#include "platform/RaisedError.h"
+#include "settings/IniEngine.h"
 
 namespace pictrane {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Profile.h"
+#include "platform/ProfileStore.h"
 
 namespace pictrane {
 

@@ -1,6 +1,6 @@
-#include "AppFolders.h"
+#include "startup/AppFolders.h"
 
-#include "../platform/RaisedError.h"
+#include "platform/RaisedError.h"
 
 namespace pictrane {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/FileSystem.h"
+#include "platform/FileSystem.h"
 
 namespace pictrane {
 

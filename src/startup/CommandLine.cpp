@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "startup/CommandLine.h"
 
 namespace pictrane {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Application.h"
+#include "platform/Application.h"
 
 namespace pictrane {
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "../platform/Application.h"
-#include "../platform/Platform.h"
-#include "../platform/RaisedError.h"
-#include "../settings/clsINI.h"
-#include "AppFolders.h"
+#include "platform/Application.h"
+#include "platform/Platform.h"
+#include "platform/RaisedError.h"
+#include "settings/clsINI.h"
+#include "startup/AppFolders.h"
 
 namespace pictrane {
 

@@ -1,4 +1,4 @@
-#include "modXPThemes.h"
+#include "startup/modXPThemes.h"
 
 namespace pictrane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../platform/CommonControls.h"
+#include "platform/CommonControls.h"
 
 namespace pictrane {
 

@@ -1,9 +1,9 @@
-#include "FormRules.h"
+#include "window/FormRules.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "../platform/RaisedError.h"
+#include "platform/RaisedError.h"
 
 namespace pictrane {
 

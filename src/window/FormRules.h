@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Form.h"
+#include "platform/Form.h"
 
 namespace pictrane {
 

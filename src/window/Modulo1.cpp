@@ -1,4 +1,4 @@
-#include "Modulo1.h"
+#include "window/Modulo1.h"
 
 namespace pictrane {
 

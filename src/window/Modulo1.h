@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../platform/FolderDialog.h"
+#include "platform/FolderDialog.h"
 
 namespace pictrane {
 

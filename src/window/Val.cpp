@@ -1,4 +1,4 @@
-#include "Val.h"
+#include "window/Val.h"
 
 #include <cfenv>
 #include <cmath>

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "../platform/Form.h"
-#include "../platform/Platform.h"
+#include "platform/Form.h"
+#include "platform/Platform.h"
 
 namespace pictrane {
 

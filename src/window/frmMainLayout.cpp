@@ -1,4 +1,4 @@
-#include "frmMainLayout.h"
+#include "window/frmMainLayout.h"
 
 namespace pictrane {
 

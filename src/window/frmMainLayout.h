@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../platform/Form.h"
+#include "platform/Form.h"
 
 namespace pictrane {
 

@@ -1,4 +1,4 @@
-#include "DesktopBus.h"
+#include "platform/linux/DesktopBus.h"
 
 #include <QDBusMessage>
 #include <QFileInfo>

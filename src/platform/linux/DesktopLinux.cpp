@@ -1,4 +1,4 @@
-#include "DesktopLinux.h"
+#include "platform/linux/DesktopLinux.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "X11Session.h"
+#include "platform/linux/X11Session.h"
 #include "window/FormRules.h"
 
 namespace pictrane::linux_desktop {

@@ -1,4 +1,4 @@
-#include "ProgressWindowLinux.h"
+#include "platform/linux/ProgressWindowLinux.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "X11Progress.h"
+#include "platform/linux/X11Progress.h"
 
 namespace pictrane::linux_desktop {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "DesktopBus.h"
+#include "platform/linux/DesktopBus.h"
 #include "platform/Progress.h"
 
 class QLabel;

@@ -1,4 +1,4 @@
-#include "ServicesLinux.h"
+#include "platform/linux/ServicesLinux.h"
 
 #include <spawn.h>
 #include <fcntl.h>

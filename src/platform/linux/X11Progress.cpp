@@ -1,4 +1,4 @@
-#include "X11Progress.h"
+#include "platform/linux/X11Progress.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

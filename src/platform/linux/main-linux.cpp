@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "DesktopBus.h"
-#include "ServicesLinux.h"
-#include "ProgressWindowLinux.h"
-#include "DesktopLinux.h"
+#include "platform/linux/DesktopBus.h"
+#include "platform/linux/ServicesLinux.h"
+#include "platform/linux/ProgressWindowLinux.h"
+#include "platform/linux/DesktopLinux.h"
 #include "platform/Application.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"

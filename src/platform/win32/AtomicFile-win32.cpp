@@ -1,10 +1,10 @@
-#include "../AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <algorithm>
 #include <string>
 
-#include "Errors.h"
-#include "Text.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "../RaisedError.h"
-#include "Text.h"
+#include "platform/RaisedError.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane::win32 {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Text.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane::win32 {
 

@@ -1,10 +1,10 @@
-#include "FileSystemWin32.h"
+#include "platform/win32/FileSystemWin32.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "Errors.h"
-#include "FileSearch.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/FileSearch.h"
 #include "platform/AtomicFile.h"
 
 namespace pictrane::win32 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../FileSystem.h"
-#include "../Listing.h"
+#include "platform/FileSystem.h"
+#include "platform/Listing.h"
 
 namespace pictrane::win32 {
 

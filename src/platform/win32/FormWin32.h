@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "../Form.h"
-#include "../RaisedError.h"
-#include "Win32.h"
+#include "platform/Form.h"
+#include "platform/RaisedError.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

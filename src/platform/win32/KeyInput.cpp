@@ -1,10 +1,10 @@
-#include "KeyInput.h"
+#include "platform/win32/KeyInput.h"
 
 #include <cstdio>
 #include <string>
 
-#include "../RaisedError.h"
-#include "Errors.h"
+#include "platform/RaisedError.h"
+#include "platform/win32/Errors.h"
 
 namespace pictrane::win32 {
 

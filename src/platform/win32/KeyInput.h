@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "../KeyAction.h"
-#include "Win32.h"
+#include "platform/KeyAction.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

@@ -1,4 +1,4 @@
-#include "MessageLoop.h"
+#include "platform/win32/MessageLoop.h"
 
 #include <algorithm>
 #include <vector>

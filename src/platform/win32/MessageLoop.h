@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

@@ -1,14 +1,14 @@
-#include "ProfileStoreWin32.h"
+#include "platform/win32/ProfileStoreWin32.h"
 
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "../AtomicFile.h"
-#include "../Platform.h"
-#include "Errors.h"
-#include "FileSearch.h"
+#include "platform/AtomicFile.h"
+#include "platform/Platform.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/FileSearch.h"
 
 namespace pictrane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../Profile.h"
+#include "platform/ProfileStore.h"
 
 namespace pictrane::win32 {
 

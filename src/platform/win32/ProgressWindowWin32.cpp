@@ -1,10 +1,10 @@
-#include "ProgressWindowWin32.h"
+#include "platform/win32/ProgressWindowWin32.h"
 
 #include <commctrl.h>
 
 #include <string>
 
-#include "Text.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane::win32 {
 

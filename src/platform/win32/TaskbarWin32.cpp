@@ -1,4 +1,4 @@
-#include "TaskbarWin32.h"
+#include "platform/win32/TaskbarWin32.h"
 
 #include <shobjidl.h>
 

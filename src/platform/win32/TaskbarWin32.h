@@ -2,7 +2,7 @@
 
 // The run's progress on the program's taskbar button (ITaskbarList3), where the shell offers it.
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 #include <cstddef>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

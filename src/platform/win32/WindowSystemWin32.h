@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "../WindowSystem.h"
+#include "platform/WindowSystem.h"
 
 namespace pictrane::win32 {
 
