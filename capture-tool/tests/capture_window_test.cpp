@@ -493,4 +493,4 @@ void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
 }
 
 QTEST_MAIN(CaptureWindowTest)
-#include "CaptureWindowTest.moc"
+#include "capture_window_test.moc"
