@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typing a path whose 48 letters (Greek capitals and small letters) are all missing from the
 // keymap into the key recorder, a process of its own on an Xvfb of the benchmark's own. Times
 // one key string from the call to the server having taken every key. "Fresh" opens a new session

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window's cost per file: Step() alone (what the run pays between two files), and
 // Step() with the repaint that follows in the run's DoEvents; with and without the launcher's
 // signal on the session bus. Run under an X server (xcb) for real figures, and under

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion run's own cost: bookkeeping per file with the pauses taken out, and memory as
 // the list grows. Typing a file's keys for real is measured in bench_keys.
 

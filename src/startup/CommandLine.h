@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The converter's command line: it takes no arguments of its own, only the usual --help and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session bus side of a run, on a private bus (run under dbus-run-session): the launcher's
 // progress signals as a dock would receive them, and a notification as a server would.
 

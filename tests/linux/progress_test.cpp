@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window on a real X server (Xvfb), with openbox or with no window manager (the
 // first argument: "openbox" or "bare"), over a key recorder standing for the capture tool.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real Qt window of the program, built from its layout and driven with Qt Test.
 
 #include <QCheckBox>

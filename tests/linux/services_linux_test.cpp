@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux file, listing and process services on real files and processes.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keystrokes and focus between real processes: the key recorder runs as its own X client on an
 // Xvfb of the tests' own, and what it received is compared with what was sent.
 

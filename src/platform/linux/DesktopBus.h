@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The desktop's session bus: the launcher's progress (com.canonical.Unity.LauncherEntry) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The Qt side of the Linux platform: the window built from its layout, message boxes, the folder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run's progress window on Linux: a Qt tool window standing over the capture tool that never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The POSIX side of the Linux platform: files, the bitmap listing, processes and the clock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Connection.h"
 
 #include <X11/extensions/XTest.h>

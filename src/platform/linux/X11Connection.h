@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the keyboard and the window parts of an X11 session share: the display connection, the

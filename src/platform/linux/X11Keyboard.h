@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The keyboard part of an X11 session: the keymap, the spare keycodes borrowed for characters

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The one thing the progress window asks of X11 directly, kept apart from Qt code (Xlib's macros

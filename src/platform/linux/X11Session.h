@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Keystrokes and window focus over X11. This header stays free of Xlib, whose None/Bool macros

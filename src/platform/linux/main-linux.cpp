@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux program: Qt for the window, X11 for keystrokes, the core for everything it decides.
 
 #include <QApplication>

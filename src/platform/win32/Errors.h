@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Raised errors of the Win32 back end, numbered as users of the original platform know them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/ProfileStoreWin32.h"
 
 #include <initializer_list>

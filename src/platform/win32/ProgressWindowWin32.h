@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run's progress window on Windows: a topmost tool window that is never activated (the keys

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/ServicesWin32.h"
 
 #include "platform/win32/Win32.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The smaller Win32 services: the clock, the common controls, the folder dialog and processes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run's progress on the program's taskbar button (ITaskbarList3), where the shell offers it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // UTF-8 inside the program, UTF-16 at the Win32 boundary. Header-only, because the profile store

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The neutral interfaces' enums and records in the system's own numbers, in one place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program: the Win32 platform around the core, and the message loop.
 
 #include "platform/win32/Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
