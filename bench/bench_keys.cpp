@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typing a path whose 48 letters (Greek capitals and small letters) are all missing from the
 // keymap into the key recorder, a process of its own on an Xvfb of the benchmark's own. Times
 // one key string from the call to the server having taken every key. "Fresh" opens a new session
@@ -36,7 +37,7 @@ std::string GreekPath() {
 void TypeGreekPath(benchmark::State& State, bool FreshSession) {
   KeyRecorder Recorder;
   if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
-  auto Session = pictrane::X11Session::Open();
+  auto Session = pictrane::linux_desktop::X11Session::Open();
   if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
     return State.SkipWithError("the recorder never took the focus");
   const std::string Path = GreekPath();
@@ -48,7 +49,7 @@ void TypeGreekPath(benchmark::State& State, bool FreshSession) {
     if (FreshSession) {
       State.PauseTiming();
       Session.reset();  // gives its keycodes back
-      Session = pictrane::X11Session::Open();
+      Session = pictrane::linux_desktop::X11Session::Open();
       State.ResumeTiming();
     }
     const std::size_t Before = Recorder.Lines().size();
@@ -105,7 +106,7 @@ namespace {
 void BM_FileScriptPerFile(benchmark::State& State) {
   KeyRecorder Recorder;
   if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
-  auto Session = pictrane::X11Session::Open();
+  auto Session = pictrane::linux_desktop::X11Session::Open();
   if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
     return State.SkipWithError("the recorder never took the focus");
   std::vector<pictrane::KeyActions> Script;

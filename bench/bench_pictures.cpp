@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture tool's picture pipeline on 640 x 480 photos: read (Qt), shrink by area averaging
 // to the TI-89 screen, tone to one bit, lay out as a picture variable; and the shrink-and-tone
 // step alone. Photos come from the folder in PICTRANE_BENCH_PHOTOS (bench/pictures-vs-pillow.py

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window's cost per file: Step() alone (what the run pays between two files), and
 // Step() with the repaint that follows in the run's DoEvents; with and without the launcher's
 // signal on the session bus. Run under an X server (xcb) for real figures, and under
@@ -10,10 +11,12 @@
 #include <string>
 
 #include "platform/linux/DesktopBus.h"
-#include "platform/linux/ProgressWindow.h"
+#include "platform/linux/ProgressWindowLinux.h"
 
 namespace pictrane {
 namespace {
+
+using namespace linux_desktop;
 
 std::unique_ptr<LauncherEntry> Launcher(bool On) {
   return On ? std::make_unique<LauncherEntry>() : nullptr;
@@ -22,7 +25,7 @@ std::unique_ptr<LauncherEntry> Launcher(bool On) {
 void BM_Step(benchmark::State& State) {
   const bool WithLauncher = State.range(0) != 0;
   const bool WithRepaint = State.range(1) != 0;
-  QtProgressWindow Progress({}, Launcher(WithLauncher));
+  ProgressWindowLinux Progress({}, Launcher(WithLauncher));
   // As many as the end-to-end benchmark: the launcher's signal goes every second file.
   const std::size_t Total = 200;
   Progress.Begin(Total);

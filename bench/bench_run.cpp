@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion run's own cost: bookkeeping per file with the pauses taken out, and memory as
 // the list grows. Typing a file's keys for real is measured in bench_keys.
 
@@ -13,10 +14,12 @@
 #include "conversion/FileScript.h"
 #include "conversion/SendKeys.h"
 #include "platform/RaisedError.h"
-#include "platform/linux/LinuxServices.h"
+#include "platform/linux/ServicesLinux.h"
 
 namespace pictrane {
 namespace {
+
+using namespace linux_desktop;
 
 // Every service answers at once and remembers nothing, so only the run itself is measured.
 struct NullPlatform : Clock,
@@ -86,11 +89,11 @@ class ListedRun {
     RunConversion(P, RunInputs{"/pics", "main", "/bin/true"}, H);
   }
 
-  struct AppFiles : LinuxFileSystem {
+  struct AppFiles : FileSystemLinux {
     std::string ApplicationFolder() override { return App; }
     std::optional<FileStamp> Stat(const std::string& path) override {
       if (path.size() < 4 || path.compare(path.size() - 4, 4, ".89i") != 0)
-        return LinuxFileSystem::Stat(path);
+        return FileSystemLinux::Stat(path);
       if (Asked.insert(path).second) return std::nullopt;  // before its keys
       return FileStamp{8, 1};
     }
@@ -137,7 +140,6 @@ void BM_RunMemoryGrowth(benchmark::State& state) {
   state.counters["growth_KiB"] = static_cast<double>(large - small);
 }
 BENCHMARK(BM_RunMemoryGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
-
 
 }  // namespace
 }  // namespace pictrane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadValue and WriteValue through clsINI on a settings file of 1,000 keys, on real files: every
 // call reads the file afresh and every write replaces it, as the program does. And a read from
 // 50 MB files of CR, LF or CRLF lines (keys or empty lines): time, and the peak of the heap

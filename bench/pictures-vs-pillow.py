@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The capture tool's batch conversion beside Pillow on the same 640 x 480 photos, in one run.
 
     python3 bench/pictures-vs-pillow.py build/linux/bin/pictrane-capture [build/linux/bin/bench_pictures]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The tool's command line: the window with a bitmap to open, --help, --version, and the batch

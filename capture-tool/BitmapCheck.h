@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A Windows bitmap's headers checked against its bytes before any reader decodes it. Qt's reader

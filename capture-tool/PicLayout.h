@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A picture variable's data as the 68000 calculators (TI-89, TI-92, TI-92 Plus, Voyage 200)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Reduction of a colour picture to the calculator's one bit per pixel, for the window and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pictrane-capture: the stand-in capture tool. Started as
 //     pictrane-capture "<placeholder bitmap>"
 // it shows the picture maximised, takes the keyboard focus and then follows the converter's keys

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules: the programs, their data, desktop integration and documentation. Tests,
 # benchmarks and the test recorders are never installed.
 include(GNUInstallDirs)

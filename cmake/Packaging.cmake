@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Packages: a .deb and a relocatable .tar.gz on Linux; a portable .zip and an NSIS installer for
 # Windows. `cpack` in the build folder makes them all for that build.
 set(CPACK_PACKAGE_NAME pictrane-converter)

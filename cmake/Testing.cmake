@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # GoogleTest for every test directory, and the one way a test is registered with CTest.
 include_guard(GLOBAL)
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-build for 32-bit Windows with MinGW-w64 (i686). Everything is linked statically, so the
 # program needs no MinGW DLLs beside it. Test programs run under Wine through wine-run.sh.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack after the install step: the portable zip gets a commented settings.ini beside the
 # program, showing where the capture tool's path goes.
 if(CPACK_GENERATOR STREQUAL "ZIP")

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Windows program under Wine for the tests of the Windows build.
 #
 #   wine-run.sh --prefix=DIR [--init] [PROGRAM.exe [ARGS...]]

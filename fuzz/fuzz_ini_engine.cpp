@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings engine on any bytes: no crash, no hang (every call is one linear scan), and what
 // it writes reads back as written, once, without changing the file a second time.
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listing policy on arbitrary names: whatever a folder holds, every name the run is given
 // can be typed and is one line of "list.txt", the order is NTFS's, no two bitmaps share a
 // picture, each candidate is either taken or reported, and a reported name shows no control

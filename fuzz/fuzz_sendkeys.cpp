@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key strings from anywhere: parsing either gives actions or raises RaisedError, and escaped
 // text parses back to exactly its own characters.
 

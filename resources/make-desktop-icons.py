@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the desktop icons from the pixel art of make-icon.py: PNGs for the hicolor theme at
 16, 32, 48, 64, 128 and 256 pixels (each an exact multiple of the 16- or 32-pixel drawing, so no
 pixel is smeared) and a scalable SVG of the 32-pixel drawing.

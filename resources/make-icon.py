@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes pictrane.ico: a landscape picture handed to a calculator whose screen shows it in
 black and white. Three images: 32x32 in 2 colours, 32x32 in 16 colours, 16x16 in 16 colours.
 

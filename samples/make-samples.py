@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the sample bitmaps shipped with Pictrane Converter (run it to make them anew)."""
 import math
 import os

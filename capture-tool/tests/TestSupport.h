@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Test helpers: bitmaps written byte by byte in the variants Qt cannot write itself, and a

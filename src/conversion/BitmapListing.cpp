@@ -1,10 +1,11 @@
-#include "BitmapListing.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "conversion/BitmapListing.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <map>
 
-#include "../platform/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace pictrane {
 

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "../platform/Listing.h"
+#include "platform/Listing.h"
 
 namespace pictrane {
 

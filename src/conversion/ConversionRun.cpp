@@ -1,14 +1,15 @@
-#include "ConversionRun.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "conversion/ConversionRun.h"
 
 #include <optional>
 #include <vector>
 
-#include "../platform/Application.h"
-#include "../platform/RaisedError.h"
-#include "BitmapListing.h"
-#include "FileScript.h"
-#include "SendKeys.h"
-#include "ToolStart.h"
+#include "platform/Application.h"
+#include "platform/RaisedError.h"
+#include "conversion/BitmapListing.h"
+#include "conversion/FileScript.h"
+#include "conversion/SendKeys.h"
+#include "conversion/ToolStart.h"
 
 namespace pictrane {
 
@@ -20,9 +21,9 @@ constexpr std::size_t kMaxNamesInReport = 20;
 // Raised inside the run when keys may no longer be sent: the focus left the capture tool.
 struct FocusLost {};
 
-bool SameStamp(const std::optional<FileStamp>& a, const std::optional<FileStamp>& b) {
-  if (!a || !b) return a.has_value() == b.has_value();
-  return a->Size == b->Size && a->ModifiedNs == b->ModifiedNs;
+bool SameStamp(const std::optional<FileStamp>& A, const std::optional<FileStamp>& B) {
+  if (!A || !B) return A.has_value() == B.has_value();
+  return A->Size == B->Size && A->ModifiedNs == B->ModifiedNs;
 }
 
 // One listed bitmap on its way through the run.
@@ -38,104 +39,104 @@ struct Item {
 
 class Run {
  public:
-  Run(Platform& p, const RunInputs& in, RunHost& host) : P(p), In(in), Host(host) {
-    Sep = P.Files.Separator();
-    const std::string app = P.Files.ApplicationFolder();
-    ListFile = In.ListFile.empty() ? app + Sep + "list.txt" : In.ListFile;
-    Placeholder = In.Placeholder.empty() ? app + Sep + "dummy.bmp" : In.Placeholder;
+  Run(Platform& P, const RunInputs& In, RunHost& Host) : P_(P), In_(In), Host_(Host) {
+    Sep_ = P_.FileSystem.Separator();
+    const std::string App = P_.FileSystem.ApplicationFolder();
+    ListFile_ = In_.ListFile.empty() ? App + Sep_ + "list.txt" : In_.ListFile;
+    Placeholder_ = In_.Placeholder.empty() ? App + Sep_ + "dummy.bmp" : In_.Placeholder;
   }
 
   RunOutcome Go() {
-    if (In.Folder.empty()) return Refuse("Please specify folder.");
-    if (In.DeviceFolder.empty()) return Refuse("Please specify device folder.");
+    if (In_.Folder.empty()) return Refuse("Please specify folder.");
+    if (In_.DeviceFolder.empty()) return Refuse("Please specify device folder.");
 
     // Folder problems are found here, before anything starts, so the window stays for another
     // try and no tool flashes up for nothing.
-    BitmapList listed;
+    BitmapList Listed;
     try {
-      listed = ListBitmaps(P.Listing, In.Folder);
-    } catch (const RaisedError& e) {
-      return Refuse("The folder \"" + In.Folder + "\" cannot be read.\r\n" + e.Description);
+      Listed = ListBitmaps(P_.DirectoryListing, In_.Folder);
+    } catch (const RaisedError& E) {
+      return Refuse("The folder \"" + In_.Folder + "\" cannot be read.\r\n" + E.Description);
     }
-    if (listed.Bitmaps.empty() && listed.LeftOut.empty())
-      return Refuse("There are no bitmaps (*.bmp) in \"" + In.Folder + "\".");
-    if (listed.Bitmaps.empty())
-      return Refuse("None of the bitmaps in \"" + In.Folder +
-                    "\" can be converted:" + NameList(listed.LeftOut));
-    LeftOut = std::move(listed.LeftOut);
+    if (Listed.Bitmaps.empty() && Listed.LeftOut.empty())
+      return Refuse("There are no bitmaps (*.bmp) in \"" + In_.Folder + "\".");
+    if (Listed.Bitmaps.empty())
+      return Refuse("None of the bitmaps in \"" + In_.Folder +
+                    "\" can be converted:" + NameList(Listed.LeftOut));
+    LeftOut_ = std::move(Listed.LeftOut);
 
     try {
-      P.Files.ReplaceContent(ListFile, ListFileText(listed.Bitmaps));
-    } catch (const RaisedError& e) {
-      return Refuse("The list of bitmaps could not be written.\r\n" + e.Description);
+      P_.FileSystem.ReplaceContent(ListFile_, ListFileText(Listed.Bitmaps));
+    } catch (const RaisedError& E) {
+      return Refuse("The list of bitmaps could not be written.\r\n" + E.Description);
     }
-    Items.reserve(listed.Bitmaps.size());
-    for (std::string& name : listed.Bitmaps) {
-      Item item;
-      item.Listed = std::move(name);
-      Items.push_back(std::move(item));
+    Items_.reserve(Listed.Bitmaps.size());
+    for (std::string& Name : Listed.Bitmaps) {
+      Item Item;
+      Item.Listed = std::move(Name);
+      Items_.push_back(std::move(Item));
     }
-    P.Time.Sleep(kStartPauseMs);
+    P_.Clock.Sleep(kStartPauseMs);
 
     try {
-      Tool = StartTool(P, ToolCommandLine(In.ScreenCapturePath, Placeholder));
-    } catch (const RaisedError& e) {
+      Tool_ = StartTool(P_, ToolCommandLine(In_.ScreenCapturePath, Placeholder_));
+    } catch (const RaisedError& E) {
       RemoveListFile();
-      return Refuse("The capture tool could not be started.\r\n" + e.Description);
+      return Refuse("The capture tool could not be started.\r\n" + E.Description);
     }
-    P.Time.Sleep(kStartPauseMs);
-    P.Progress.Begin(Items.size());
+    P_.Clock.Sleep(kStartPauseMs);
+    P_.RunProgress.Begin(Items_.size());
 
     try {
       ConvertListedFiles();
     } catch (const FocusLost&) {
-      FocusWasLost = true;
-    } catch (const RaisedError& e) {
-      Failure = e.Description;
+      FocusWasLost_ = true;
+    } catch (const RaisedError& E) {
+      Failure_ = E.Description;
     }
     CheckPictures();
     DeleteConverted();
     CloseTool();
     RemoveListFile();
 
-    const bool complete = Converted == Items.size() + LeftOut.size();
-    P.Progress.End(complete);
-    Report(complete);
-    return complete ? RunOutcome::Finished : RunOutcome::Incomplete;
+    const bool Complete = Converted_ == Items_.size() + LeftOut_.size();
+    P_.RunProgress.End(Complete);
+    Report(Complete);
+    return Complete ? RunOutcome::Finished : RunOutcome::Incomplete;
   }
 
  private:
   // Nothing runs yet, so the window stays as it was for another try.
-  RunOutcome Refuse(const std::string& text) {
-    P.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
+  RunOutcome Refuse(const std::string& Text) {
+    P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
     return RunOutcome::Idle;
   }
 
   void ConvertListedFiles() {
-    for (std::size_t i = 0; i < Items.size(); ++i) {
-      Item& item = Items[i];
-      P.Windows.DoEvents();
-      if (Host.StopRequested()) {
-        WasStopped = true;
+    for (std::size_t I = 0; I < Items_.size(); ++I) {
+      Item& Item = Items_[I];
+      P_.WindowSystem.DoEvents();
+      if (Host_.StopRequested()) {
+        WasStopped_ = true;
         return;
       }
-      if (P.Progress.CancelRequested()) {
-        WasCancelled = true;
+      if (P_.RunProgress.CancelRequested()) {
+        WasCancelled_ = true;
         return;
       }
-      P.Progress.Step(i + 1, item.Listed);
-      const FileNames names = DeriveNames(In.Folder, Sep, item.Listed);
-      item.Target = names.Target;
-      item.Before = P.Files.Stat(item.Target);
-      item.Now = Item::State::Interrupted;
-      for (const ScriptStep& step : FileScript(names, In.DeviceFolder)) {
-        if (step.PauseBeforeMs > 0) P.Time.Sleep(step.PauseBeforeMs);
-        Send(step.Keys);
-        P.Time.Sleep(step.PauseAfterMs);
+      P_.RunProgress.Step(I + 1, Item.Listed);
+      const FileNames Names = DeriveNames(In_.Folder, Sep_, Item.Listed);
+      Item.Target = Names.Target;
+      Item.Before = P_.FileSystem.Stat(Item.Target);
+      Item.Now = Item::State::Interrupted;
+      for (const ScriptStep& Step : FileScript(Names, In_.DeviceFolder)) {
+        if (Step.PauseBeforeMs > 0) P_.Clock.Sleep(Step.PauseBeforeMs);
+        Send(Step.Keys);
+        P_.Clock.Sleep(Step.PauseAfterMs);
       }
-      item.Now = Item::State::Sent;
-      item.Delete = Host.DeleteOption() == 1;
-      P.Windows.DoEvents();
+      Item.Now = Item::State::Sent;
+      Item.Delete = Host_.DeleteOption() == 1;
+      P_.WindowSystem.DoEvents();
     }
   }
 
@@ -143,38 +144,38 @@ class Run {
   // next file's keys are typed. A picture counts once it exists, is not empty, is not the file
   // that was there before, and holds still from one poll to the next.
   void CheckPictures() {
-    const std::int64_t deadline = P.Time.NowMs() + kTargetWaitMs;
+    const std::int64_t Deadline = P_.Clock.NowMs() + kTargetWaitMs;
     for (;;) {
-      bool waiting = false;
-      for (Item& item : Items) {
-        if (item.Now != Item::State::Sent) continue;
-        auto now = P.Files.Stat(item.Target);
-        if (!now || now->Size == 0 || SameStamp(now, item.Before)) now.reset();
-        if (now && item.Last && SameStamp(now, item.Last)) {
-          item.Now = Item::State::Converted;
-          ++Converted;
+      bool Waiting = false;
+      for (Item& Item : Items_) {
+        if (Item.Now != Item::State::Sent) continue;
+        auto Now = P_.FileSystem.Stat(Item.Target);
+        if (!Now || Now->Size == 0 || SameStamp(Now, Item.Before)) Now.reset();
+        if (Now && Item.Last && SameStamp(Now, Item.Last)) {
+          Item.Now = Item::State::Converted;
+          ++Converted_;
         } else {
-          item.Last = now;
-          waiting = true;
+          Item.Last = Now;
+          Waiting = true;
         }
       }
-      if (!waiting) return;
-      if (P.Time.NowMs() >= deadline) break;
-      P.Time.Sleep(kTargetPollMs);
-      P.Windows.DoEvents();  // the window stays responsive while a slow tool writes
+      if (!Waiting) return;
+      if (P_.Clock.NowMs() >= Deadline) break;
+      P_.Clock.Sleep(kTargetPollMs);
+      P_.WindowSystem.DoEvents();  // the window stays responsive while a slow tool writes
     }
-    for (Item& item : Items)
-      if (item.Now == Item::State::Sent) item.Now = Item::State::NoPicture;
+    for (Item& Item : Items_)
+      if (Item.Now == Item::State::Sent) Item.Now = Item::State::NoPicture;
   }
 
   // Only the listed file itself goes, and only once its own picture exists.
   void DeleteConverted() {
-    for (const Item& item : Items) {
-      if (item.Now != Item::State::Converted || !item.Delete) continue;
+    for (const Item& Item : Items_) {
+      if (Item.Now != Item::State::Converted || !Item.Delete) continue;
       try {
-        P.Files.DeleteFile(DeriveNames(In.Folder, Sep, item.Listed).Source);
-      } catch (const RaisedError& e) {
-        NotDeleted.push_back(item.Listed + " (" + e.Description + ")");
+        P_.FileSystem.DeleteFile(DeriveNames(In_.Folder, Sep_, Item.Listed).Source);
+      } catch (const RaisedError& E) {
+        NotDeleted_.push_back(Item.Listed + " (" + E.Description + ")");
       }
     }
   }
@@ -182,7 +183,7 @@ class Run {
   // With the focus still on the tool it closes as the user would close it; otherwise it gets a
   // close request to its window, since keys must not go anywhere else.
   void CloseTool() {
-    if (!FocusWasLost) {
+    if (!FocusWasLost_) {
       try {
         Send("%{F4}");
         return;
@@ -191,92 +192,93 @@ class Run {
         // Already reporting a failure; the close request below still ends the tool.
       }
     }
-    ToolEnded = !P.Programs.IsRunning(Tool);
-    if (!ToolEnded) P.Windows.CloseWindowsOf(Tool);
+    ToolEnded_ = !P_.Processes.IsRunning(Tool_);
+    if (!ToolEnded_) P_.WindowSystem.CloseWindowsOf(Tool_);
   }
 
-  void Send(const std::string& keys) {
-    const KeyActions actions = ParseKeys(keys);  // bad input sends nothing
-    if (!P.Windows.SendKeys(actions, Tool)) throw FocusLost{};
+  void Send(const std::string& Keys) {
+    const KeyActions Actions = ParseKeys(Keys);  // bad input sends nothing
+    if (!P_.WindowSystem.SendKeys(Actions, Tool_)) throw FocusLost{};
   }
 
   void RemoveListFile() {
     try {
-      if (P.Files.Stat(ListFile)) P.Files.DeleteFile(ListFile);
+      if (P_.FileSystem.Stat(ListFile_)) P_.FileSystem.DeleteFile(ListFile_);
     } catch (const RaisedError&) {
       // A list left behind is rewritten by the next run.
     }
   }
 
-  static std::string NameList(const std::vector<std::string>& names) {
-    std::string s;
-    for (std::size_t i = 0; i < names.size() && i < kMaxNamesInReport; ++i) s += "\r\n" + names[i];
-    if (names.size() > kMaxNamesInReport)
-      s += "\r\n... and " + std::to_string(names.size() - kMaxNamesInReport) + " more";
-    return s;
+  static std::string NameList(const std::vector<std::string>& Names) {
+    std::string S;
+    for (std::size_t I = 0; I < Names.size() && I < kMaxNamesInReport; ++I) S += "\r\n" + Names[I];
+    if (Names.size() > kMaxNamesInReport)
+      S += "\r\n... and " + std::to_string(Names.size() - kMaxNamesInReport) + " more";
+    return S;
   }
 
-  std::vector<std::string> NamesIn(Item::State state) const {
-    std::vector<std::string> names;
-    for (const Item& item : Items)
-      if (item.Now == state) names.push_back(item.Listed);
-    return names;
+  std::vector<std::string> NamesIn(Item::State State) const {
+    std::vector<std::string> Names;
+    for (const Item& Item : Items_)
+      if (Item.Now == State) Names.push_back(Item.Listed);
+    return Names;
   }
 
-  void Report(bool complete) {
-    const std::size_t listed = Items.size() + LeftOut.size();
-    if (complete && NotDeleted.empty()) {
-      P.Notices.Notify(std::to_string(Converted) + " pictures written to " + In.Folder, "");
+  void Report(bool Complete) {
+    const std::size_t Listed = Items_.size() + LeftOut_.size();
+    if (Complete && NotDeleted_.empty()) {
+      P_.DesktopNotifier.Notify(std::to_string(Converted_) + " pictures written to " + In_.Folder,
+                                "");
       return;
     }
-    std::string text;
-    if (FocusWasLost && ToolEnded) {
-      text = "The capture tool ended unexpectedly, so no more keys were sent.\r\n";
-    } else if (FocusWasLost) {
-      text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n";
-    } else if (WasStopped) {
-      text = "The conversion was stopped because the window was closed.\r\n";
-    } else if (WasCancelled) {
-      text = "The conversion was cancelled.\r\n";
-    } else if (!Failure.empty()) {
-      text = "The conversion stopped: " + Failure + "\r\n";
+    std::string Text;
+    if (FocusWasLost_ && ToolEnded_) {
+      Text = "The capture tool ended unexpectedly, so no more keys were sent.\r\n";
+    } else if (FocusWasLost_) {
+      Text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n";
+    } else if (WasStopped_) {
+      Text = "The conversion was stopped because the window was closed.\r\n";
+    } else if (WasCancelled_) {
+      Text = "The conversion was cancelled.\r\n";
+    } else if (!Failure_.empty()) {
+      Text = "The conversion stopped: " + Failure_ + "\r\n";
     }
-    text += std::to_string(Converted) + " bitmap(s) were converted; the other " +
-            std::to_string(listed - Converted) + " were left untouched.";
-    const auto section = [&text](const char* heading, const std::vector<std::string>& names) {
-      if (!names.empty()) text += std::string("\r\n\r\n") + heading + NameList(names);
+    Text += std::to_string(Converted_) + " bitmap(s) were converted; the other " +
+            std::to_string(Listed - Converted_) + " were left untouched.";
+    const auto Section = [&Text](const char* Heading, const std::vector<std::string>& Names) {
+      if (!Names.empty()) Text += std::string("\r\n\r\n") + Heading + NameList(Names);
     };
-    section("No picture appeared for these bitmaps, so they were kept:",
+    Section("No picture appeared for these bitmaps, so they were kept:",
             NamesIn(Item::State::NoPicture));
-    std::vector<std::string> notConverted = NamesIn(Item::State::Interrupted);
-    for (const std::string& name : NamesIn(Item::State::NotReached)) notConverted.push_back(name);
-    section("These bitmaps were not converted, so they were kept:", notConverted);
-    section("These bitmaps were left out of the run and kept:", LeftOut);
-    section("These bitmaps were converted but could not be deleted:", NotDeleted);
-    P.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
+    std::vector<std::string> NotConverted = NamesIn(Item::State::Interrupted);
+    for (const std::string& Name : NamesIn(Item::State::NotReached)) NotConverted.push_back(Name);
+    Section("These bitmaps were not converted, so they were kept:", NotConverted);
+    Section("These bitmaps were left out of the run and kept:", LeftOut_);
+    Section("These bitmaps were converted but could not be deleted:", NotDeleted_);
+    P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
   }
 
-  Platform& P;
-  const RunInputs& In;
-  RunHost& Host;
-  std::string Sep, ListFile, Placeholder;
-  ProcessId Tool = 0;
-  std::vector<Item> Items;
-  std::vector<std::string> LeftOut, NotDeleted;
-  std::size_t Converted = 0;
-  bool FocusWasLost = false;
-  bool ToolEnded = false;
-  bool WasStopped = false;
-  bool WasCancelled = false;
-  std::string Failure;
+  Platform& P_;
+  const RunInputs& In_;
+  RunHost& Host_;
+  std::string Sep_, ListFile_, Placeholder_;
+  ProcessId Tool_ = 0;
+  std::vector<Item> Items_;
+  std::vector<std::string> LeftOut_, NotDeleted_;
+  std::size_t Converted_ = 0;
+  bool FocusWasLost_ = false;
+  bool ToolEnded_ = false;
+  bool WasStopped_ = false;
+  bool WasCancelled_ = false;
+  std::string Failure_;
 };
 
 }  // namespace
 
 std::string ToolCommandLine(const std::string& ToolPath, const std::string& Placeholder) {
-  const bool quote = ToolPath.find(' ') != std::string::npos;
-  const std::string tool = quote ? "\"" + ToolPath + "\"" : ToolPath;
-  return tool + " \"" + Placeholder + "\"";
+  const bool Quote = ToolPath.find(' ') != std::string::npos;
+  const std::string Tool = Quote ? "\"" + ToolPath + "\"" : ToolPath;
+  return Tool + " \"" + Placeholder + "\"";
 }
 
 RunOutcome RunConversion(Platform& P, const RunInputs& Inputs, RunHost& Host) {

@@ -1,27 +1,28 @@
-#include "FileScript.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "conversion/FileScript.h"
 
-#include "SendKeys.h"
+#include "conversion/SendKeys.h"
 
 namespace pictrane {
 
 namespace {
 
-std::string DropLast4(const std::string& s) {
-  return s.size() >= 4 ? s.substr(0, s.size() - 4) : "";
+std::string DropLast4(const std::string& S) {
+  return S.size() >= 4 ? S.substr(0, S.size() - 4) : "";
 }
 
 }  // namespace
 
 FileNames DeriveNames(const std::string& Folder, const std::string& Separator,
                       const std::string& Listed) {
-  FileNames n;
-  n.Source = Folder + Separator + Listed;
-  n.Target = DropLast4(n.Source) + ".89i";
-  const std::size_t slash = n.Target.rfind(Separator);
-  const std::string leaf =
-      slash == std::string::npos ? n.Target : n.Target.substr(slash + Separator.size());
-  n.Variable = DropLast4(leaf);
-  return n;
+  FileNames N;
+  N.Source = Folder + Separator + Listed;
+  N.Target = DropLast4(N.Source) + ".89i";
+  const std::size_t Slash = N.Target.rfind(Separator);
+  const std::string Leaf =
+      Slash == std::string::npos ? N.Target : N.Target.substr(Slash + Separator.size());
+  N.Variable = DropLast4(Leaf);
+  return N;
 }
 
 std::vector<ScriptStep> FileScript(const FileNames& Names, const std::string& DeviceFolder) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The send-keys notation of key strings, turned into key actions before anything is typed.

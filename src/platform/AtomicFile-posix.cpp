@@ -1,4 +1,5 @@
-#include "AtomicFile.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "RaisedError.h"
+#include "platform/RaisedError.h"
 
 namespace pictrane {
 

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "FolderDialog.h"
+#include "platform/FolderDialog.h"
 
 namespace pictrane {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <exception>
@@ -6,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "Application.h"
+#include "platform/Application.h"
 
 namespace pictrane {
 
@@ -14,11 +15,11 @@ namespace pictrane {
 // reports it as a run-time error box ("Run-time error 'N':") before exiting.
 class RaisedError : public std::runtime_error {
  public:
-  RaisedError(int number, std::string source, std::string description)
-      : std::runtime_error(description),
-        Number(number),
-        Source(std::move(source)),
-        Description(std::move(description)) {}
+  RaisedError(int Code, std::string From, std::string Text)
+      : std::runtime_error(Text),
+        Number(Code),
+        Source(std::move(From)),
+        Description(std::move(Text)) {}
 
   int Number;
   std::string Source;
@@ -68,13 +69,13 @@ inline int FileErrorNumber(int Errno, int Missing = ErrorNumber::FileNotFound) {
 inline RaisedError CurrentError(const std::string& Source = ProgramErrorSource) {
   try {
     throw;
-  } catch (const RaisedError& e) {
-    return e;
+  } catch (const RaisedError& E) {
+    return E;
   } catch (const std::bad_alloc&) {
     return RaisedError(ErrorNumber::OutOfMemory, Source, "Out of memory");
-  } catch (const std::exception& e) {
+  } catch (const std::exception& E) {
     return RaisedError(ErrorNumber::InternalError, Source,
-                       std::string("Internal error: ") + e.what());
+                       std::string("Internal error: ") + E.what());
   } catch (...) {
     return RaisedError(ErrorNumber::InternalError, Source, "Internal error");
   }

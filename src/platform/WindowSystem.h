@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "KeyAction.h"
+#include "platform/KeyAction.h"
 
 namespace pictrane {
 

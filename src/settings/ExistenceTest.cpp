@@ -1,4 +1,5 @@
-#include "ExistenceTest.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "settings/ExistenceTest.h"
 
 #include <filesystem>
 #include <string_view>

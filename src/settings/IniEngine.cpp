@@ -1,4 +1,5 @@
-#include "IniEngine.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "settings/IniEngine.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -6,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../platform/Profile.h"
+#include "platform/ProfileStore.h"
 
 namespace pictrane {
 

@@ -1,4 +1,5 @@
-#include "IniFileStore.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "settings/IniFileStore.h"
 
 #include <cerrno>
 #include <fstream>
@@ -7,10 +8,10 @@
 #include <system_error>
 #include <utility>
 
-#include "../platform/AtomicFile.h"
-#include "../platform/RaisedError.h"
-#include "../platform/Utf8.h"
-#include "ExistenceTest.h"
+#include "platform/AtomicFile.h"
+#include "platform/RaisedError.h"
+#include "platform/Utf8.h"
+#include "settings/ExistenceTest.h"
 
 namespace pictrane {
 

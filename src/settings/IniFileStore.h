@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <filesystem>
@@ -6,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Profile.h"
-#include "IniEngine.h"
+#include "platform/ProfileStore.h"
+#include "settings/IniEngine.h"
 
 namespace pictrane {
 

@@ -1,5 +1,6 @@
-#include "../platform/Platform.h"
-#include "IniFileStore.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/Platform.h"
+#include "settings/IniFileStore.h"
 
 namespace pictrane {
 

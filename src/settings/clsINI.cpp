@@ -1,11 +1,12 @@
-#include "clsINI.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "settings/clsINI.h"
 
 #include <optional>
 #include <string_view>
 
-#include "../platform/Platform.h"
-#include "../platform/RaisedError.h"
-#include "IniEngine.h"
+#include "platform/Platform.h"
+#include "platform/RaisedError.h"
+#include "settings/IniEngine.h"
 
 namespace pictrane {
 
@@ -162,13 +163,13 @@ bool clsINI::SectionExists(const std::string& Section) {
   return ListHolds(Store_->SectionNames(File_), Section);
 }
 
-void clsINI::String2Array(const std::string& sString, StringArray& ResultArray) {
+void clsINI::String2Array(const std::string& SString, StringArray& ResultArray) {
   StringArray Pieces;
-  if (!sString.empty()) {
+  if (!SString.empty()) {
     std::size_t Start = 0;
     for (;;) {
-      const std::size_t Nul = sString.find('\0', Start);
-      Pieces.push_back(sString.substr(Start, Nul - Start));
+      const std::size_t Nul = SString.find('\0', Start);
+      Pieces.push_back(SString.substr(Start, Nul - Start));
       if (Nul == std::string::npos) break;
       Start = Nul + 1;
     }
@@ -176,9 +177,9 @@ void clsINI::String2Array(const std::string& sString, StringArray& ResultArray) 
   ResultArray = std::move(Pieces);
 }
 
-Collection clsINI::String2Collection(const std::string& sString) {
+Collection clsINI::String2Collection(const std::string& SString) {
   StringArray Pieces;
-  String2Array(sString, Pieces);
+  String2Array(SString, Pieces);
   return Array2Collection(Pieces);
 }
 

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "../platform/Profile.h"
+#include "platform/ProfileStore.h"
 
 namespace pictrane {
 
@@ -46,8 +47,8 @@ class clsINI {
   bool KeyExists(const std::string& Section, const std::string& Key);
   bool SectionExists(const std::string& Section);
 
-  void String2Array(const std::string& sString, StringArray& ResultArray);
-  Collection String2Collection(const std::string& sString);
+  void String2Array(const std::string& SString, StringArray& ResultArray);
+  Collection String2Collection(const std::string& SString);
   Collection Array2Collection(const StringArray& InputArray);
   void Collection2Array(const Collection& InputCollection, StringArray& OutputArray);
 

@@ -1,6 +1,7 @@
-#include "AppFolders.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "startup/AppFolders.h"
 
-#include "../platform/RaisedError.h"
+#include "platform/RaisedError.h"
 
 namespace pictrane {
 
@@ -9,45 +10,45 @@ namespace {
 constexpr const char* kSettingsName = "settings.ini";
 
 std::string ParentOf(const std::string& Folder, const std::string& Sep) {
-  const std::size_t cut = Folder.rfind(Sep);
-  if (cut == std::string::npos || cut == 0) return Sep;
-  return Folder.substr(0, cut);
+  const std::size_t Cut = Folder.rfind(Sep);
+  if (Cut == std::string::npos || Cut == 0) return Sep;
+  return Folder.substr(0, Cut);
 }
 
 // The XDG base-directory rules: a relative value is ignored as if unset.
 std::string LinuxConfigHome(FileSystem& Files) {
-  const std::string configured = Files.Environment("XDG_CONFIG_HOME");
-  if (!configured.empty() && configured[0] == '/') return configured;
-  const std::string home = Files.Environment("HOME");
-  if (home.empty() || home[0] != '/')
+  const std::string Configured = Files.Environment("XDG_CONFIG_HOME");
+  if (!Configured.empty() && Configured[0] == '/') return Configured;
+  const std::string Home = Files.Environment("HOME");
+  if (Home.empty() || Home[0] != '/')
     throw RaisedError(ErrorNumber::PathNotFound, ProgramErrorSource,
                       "Cannot find the user's settings folder: neither XDG_CONFIG_HOME nor HOME "
                       "names an absolute folder");
-  return home + "/.config";
+  return Home + "/.config";
 }
 
 std::vector<std::string> LinuxConfigDirs(FileSystem& Files) {
-  std::string dirs = Files.Environment("XDG_CONFIG_DIRS");
-  if (dirs.empty()) dirs = "/etc/xdg";
-  std::vector<std::string> out;
-  std::size_t start = 0;
+  std::string Dirs = Files.Environment("XDG_CONFIG_DIRS");
+  if (Dirs.empty()) Dirs = "/etc/xdg";
+  std::vector<std::string> Out;
+  std::size_t Start = 0;
   for (;;) {
-    const std::size_t end = dirs.find(':', start);
-    std::string dir = dirs.substr(start, end == std::string::npos ? end : end - start);
-    if (!dir.empty() && dir[0] == '/') out.push_back(std::move(dir));
-    if (end == std::string::npos) break;
-    start = end + 1;
+    const std::size_t End = Dirs.find(':', Start);
+    std::string Dir = Dirs.substr(Start, End == std::string::npos ? End : End - Start);
+    if (!Dir.empty() && Dir[0] == '/') Out.push_back(std::move(Dir));
+    if (End == std::string::npos) break;
+    Start = End + 1;
   }
-  return out;
+  return Out;
 }
 
 std::string UserFolder(FileSystem& Files, FolderRules Rules) {
   if (Rules == FolderRules::Linux) return LinuxConfigHome(Files) + "/" + kUserFolderLinux;
-  const std::string appData = Files.Environment("APPDATA");
-  if (appData.empty())
+  const std::string AppData = Files.Environment("APPDATA");
+  if (AppData.empty())
     throw RaisedError(ErrorNumber::PathNotFound, ProgramErrorSource,
                       "Cannot find the user's settings folder: APPDATA is not set");
-  return appData + "\\" + kUserFolderWindows;
+  return AppData + "\\" + kUserFolderWindows;
 }
 
 }  // namespace
@@ -57,53 +58,53 @@ FolderRules RulesFor(FileSystem& Files) {
 }
 
 AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules) {
-  const std::string sep = Files.Separator();
-  const std::string app = Files.ApplicationFolder();
-  AppFiles out;
-  out.Portable = Rules == FolderRules::Linux ? Files.Exists(app + sep + kSettingsName)
-                                             : Files.CanCreateIn(app);
-  const std::string settingsFolder = out.Portable ? app : UserFolder(Files, Rules);
-  out.SettingsFile = settingsFolder + sep + kSettingsName;
-  out.ListFile = settingsFolder + sep + "list.txt";
+  const std::string Sep = Files.Separator();
+  const std::string App = Files.ApplicationFolder();
+  AppFiles Out;
+  Out.Portable = Rules == FolderRules::Linux ? Files.Exists(App + Sep + kSettingsName)
+                                             : Files.CanCreateIn(App);
+  const std::string SettingsFolder = Out.Portable ? App : UserFolder(Files, Rules);
+  Out.SettingsFile = SettingsFolder + Sep + kSettingsName;
+  Out.ListFile = SettingsFolder + Sep + "list.txt";
 
-  out.PlaceholderTried.push_back(app + sep + "dummy.bmp");
+  Out.PlaceholderTried.push_back(App + Sep + "dummy.bmp");
   // Installed under any prefix, the data sits at ../share relative to the executable.
   if (Rules == FolderRules::Linux)
-    out.PlaceholderTried.push_back(ParentOf(app, sep) + "/share/pictrane-converter/dummy.bmp");
-  out.Placeholder = out.PlaceholderTried.front();
-  for (const std::string& candidate : out.PlaceholderTried) {
-    if (Files.Exists(candidate)) {
-      out.Placeholder = candidate;
+    Out.PlaceholderTried.push_back(ParentOf(App, Sep) + "/share/pictrane-converter/dummy.bmp");
+  Out.Placeholder = Out.PlaceholderTried.front();
+  for (const std::string& Candidate : Out.PlaceholderTried) {
+    if (Files.Exists(Candidate)) {
+      Out.Placeholder = Candidate;
       break;
     }
   }
-  return out;
+  return Out;
 }
 
 void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Located) {
   if (Located.Portable || Files.Exists(Located.SettingsFile)) return;
 
-  const std::string sep = Files.Separator();
-  const std::string app = Files.ApplicationFolder();
-  Files.CreateUserFolder(ParentOf(Located.SettingsFile, sep));
+  const std::string Sep = Files.Separator();
+  const std::string App = Files.ApplicationFolder();
+  Files.CreateUserFolder(ParentOf(Located.SettingsFile, Sep));
 
-  std::vector<std::string> seeds;
+  std::vector<std::string> Seeds;
   if (Rules == FolderRules::Linux) {
-    for (const std::string& dir : LinuxConfigDirs(Files))
-      seeds.push_back(dir + "/" + kUserFolderLinux + "/" + kSettingsName);
+    for (const std::string& Dir : LinuxConfigDirs(Files))
+      Seeds.push_back(Dir + "/" + kUserFolderLinux + "/" + kSettingsName);
   } else {
     // Whatever an administrator left beside the program is where every user starts.
-    seeds.push_back(app + sep + kSettingsName);
+    Seeds.push_back(App + Sep + kSettingsName);
   }
-  for (const std::string& seed : seeds) {
-    if (Files.Exists(seed)) {
-      Files.ReplaceContent(Located.SettingsFile, Files.ReadAll(seed));
+  for (const std::string& Seed : Seeds) {
+    if (Files.Exists(Seed)) {
+      Files.ReplaceContent(Located.SettingsFile, Files.ReadAll(Seed));
       return;
     }
   }
   if (Rules == FolderRules::Linux) {
-    Files.ReplaceContent(Located.SettingsFile,
-                   "[Settings]\r\nScreenCapturePath=" + app + "/" + kCaptureToolName + "\r\n");
+    Files.ReplaceContent(Located.SettingsFile, "[Settings]\r\nScreenCapturePath=" + App + "/" +
+                                                   kCaptureToolName + "\r\n");
   }
 }
 

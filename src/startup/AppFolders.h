@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Where the program keeps its files. The application folder holds them wherever that works (a
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/FileSystem.h"
+#include "platform/FileSystem.h"
 
 namespace pictrane {
 

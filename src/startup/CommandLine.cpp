@@ -1,4 +1,5 @@
-#include "CommandLine.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "startup/CommandLine.h"
 
 namespace pictrane {
 
@@ -22,13 +23,14 @@ CommandLineAnswer ParseCommandLine(const std::vector<std::string>& Args,
                                    const std::string& Program) {
   // The first argument decides: anything but the two options is a mistake.
   if (Args.empty()) return {};
-  const std::string& first = Args.front();
-  if (first == "-h" || first == "--help") return {false, UsageText(Program), false, 0};
-  if (first == "--version") return {false, std::string(kAppTitle) + " " + kVersion + "\n", false, 0};
-  const std::string why = first.size() > 1 && first[0] == '-'
-                              ? "unknown option '" + first + "'"
-                              : "unexpected argument '" + first + "'";
-  return {false, Program + ": " + why + "\n" + UsageText(Program), true, kExitUsage};
+  const std::string& First = Args.front();
+  if (First == "-h" || First == "--help") return {false, UsageText(Program), false, 0};
+  if (First == "--version")
+    return {false, std::string(kAppTitle) + " " + kVersion + "\n", false, 0};
+  const std::string Why = First.size() > 1 && First[0] == '-'
+                              ? "unknown option '" + First + "'"
+                              : "unexpected argument '" + First + "'";
+  return {false, Program + ": " + Why + "\n" + UsageText(Program), true, kExitUsage};
 }
 
 }  // namespace pictrane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The converter's command line: it takes no arguments of its own, only the usual --help and
@@ -6,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Application.h"
+#include "platform/Application.h"
 
 namespace pictrane {
 

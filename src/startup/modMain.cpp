@@ -1,10 +1,11 @@
-#include "modMain.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "startup/modMain.h"
 
 #include <cstdlib>
 
-#include "../window/frmMain.h"
-#include "AppFolders.h"
-#include "modXPThemes.h"
+#include "window/frmMain.h"
+#include "startup/AppFolders.h"
+#include "startup/modXPThemes.h"
 
 namespace pictrane {
 
@@ -14,60 +15,61 @@ ProgramState::~ProgramState() = default;
 namespace {
 
 std::string JoinLines(const std::vector<std::string>& Lines) {
-  std::string out;
-  for (const std::string& line : Lines) out += "\r\n  " + line;
-  return out;
+  std::string Out;
+  for (const std::string& Line : Lines) Out += "\r\n  " + Line;
+  return Out;
 }
 
 // A settings file the program cannot keep is a plain problem of the environment, not an error
 // of the program: say which file and why, and stop before anything is edited in vain.
 [[noreturn]] void StopForSettings(Platform& P, const std::string& File, const std::string& Why) {
-  P.Windows.MessageBox("The settings file cannot be created or written:\r\n  " +
-                           (File.empty() ? std::string("(no folder for it)") : File) + "\r\n" + Why,
-                       MessageIcon::Critical, kAppTitle);
-  P.Programs.Terminate(kExitEnvironment);
+  P.WindowSystem.MessageBox("The settings file cannot be created or written:\r\n  " +
+                                (File.empty() ? std::string("(no folder for it)") : File) + "\r\n" +
+                                Why,
+                            MessageIcon::Critical, kAppTitle);
+  P.Processes.Terminate(kExitEnvironment);
   std::_Exit(kExitEnvironment);
 }
 
 }  // namespace
 
 void Main(Platform& P, ProgramState& State) {
-  InitThemes(P.Controls);
+  InitThemes(P.CommonControls);
 
-  AppFiles files;
+  AppFiles Files;
   try {
-    const FolderRules rules = RulesFor(P.Files);
-    files = LocateAppFiles(P.Files, rules);
-    PrepareSettings(P.Files, rules, files);
-    State.SettingsFile = clsINI(P.Profile);
-    State.SettingsFile.INIFile(files.SettingsFile);
-  } catch (const RaisedError& e) {
-    StopForSettings(P, files.SettingsFile, e.Description);
+    const FolderRules Rules = RulesFor(P.FileSystem);
+    Files = LocateAppFiles(P.FileSystem, Rules);
+    PrepareSettings(P.FileSystem, Rules, Files);
+    State.SettingsFile = clsINI(P.ProfileStore);
+    State.SettingsFile.INIFile(Files.SettingsFile);
+  } catch (const RaisedError& E) {
+    StopForSettings(P, Files.SettingsFile, E.Description);
   }
-  if (const std::string why = P.Files.WriteProblem(files.SettingsFile); !why.empty())
-    StopForSettings(P, files.SettingsFile, why);
-  State.Files = files;
+  if (const std::string Why = P.FileSystem.WriteProblem(Files.SettingsFile); !Why.empty())
+    StopForSettings(P, Files.SettingsFile, Why);
+  State.Files = Files;
 
   State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
 
   // Both conditions are evaluated: emptiness decides on its own, whatever the search says.
-  const bool toolMissing = !P.Files.Exists(State.ScreenCapturePath);
-  const bool toolEmpty = State.ScreenCapturePath.empty();
-  if (toolMissing || toolEmpty) {
-    P.Windows.MessageBox("TI ScreenCapture not found!\r\nPath tried: " +
-                             (toolEmpty ? std::string("(none set)") : State.ScreenCapturePath) +
-                             "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " +
-                             files.SettingsFile,
-                         MessageIcon::Critical, kAppTitle);
-    P.Programs.Terminate(kExitEnvironment);
+  const bool ToolMissing = !P.FileSystem.Exists(State.ScreenCapturePath);
+  const bool ToolEmpty = State.ScreenCapturePath.empty();
+  if (ToolMissing || ToolEmpty) {
+    P.WindowSystem.MessageBox(
+        "TI ScreenCapture not found!\r\nPath tried: " +
+            (ToolEmpty ? std::string("(none set)") : State.ScreenCapturePath) +
+            "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " + Files.SettingsFile,
+        MessageIcon::Critical, kAppTitle);
+    P.Processes.Terminate(kExitEnvironment);
   }
 
-  if (!P.Files.Exists(files.Placeholder)) {
-    P.Windows.MessageBox(
-        "dummy.bmp not found!\r\nPaths tried:" + JoinLines(files.PlaceholderTried) +
-            "\r\nReinstall the program; its settings file is:\r\n  " + files.SettingsFile,
+  if (!P.FileSystem.Exists(Files.Placeholder)) {
+    P.WindowSystem.MessageBox(
+        "dummy.bmp not found!\r\nPaths tried:" + JoinLines(Files.PlaceholderTried) +
+            "\r\nReinstall the program; its settings file is:\r\n  " + Files.SettingsFile,
         MessageIcon::Exclamation, kAppTitle);
-    P.Programs.Terminate(kExitEnvironment);
+    P.Processes.Terminate(kExitEnvironment);
   }
 
   State.MainForm = std::make_unique<frmMain>(P, State);
@@ -79,8 +81,8 @@ std::string RunTimeErrorText(const RaisedError& Error) {
 }
 
 void ReportRunTimeError(Platform& P, const RaisedError& Error) {
-  P.Windows.MessageBox(RunTimeErrorText(Error), MessageIcon::Critical, kAppTitle);
-  P.Programs.Terminate(kExitRunTimeError);
+  P.WindowSystem.MessageBox(RunTimeErrorText(Error), MessageIcon::Critical, kAppTitle);
+  P.Processes.Terminate(kExitRunTimeError);
   std::_Exit(kExitRunTimeError);  // Terminate does not return; this keeps the promise regardless
 }
 

@@ -1,13 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "../platform/Application.h"
-#include "../platform/Platform.h"
-#include "../platform/RaisedError.h"
-#include "../settings/clsINI.h"
-#include "AppFolders.h"
+#include "platform/Application.h"
+#include "platform/Platform.h"
+#include "platform/RaisedError.h"
+#include "settings/clsINI.h"
+#include "startup/AppFolders.h"
 
 namespace pictrane {
 

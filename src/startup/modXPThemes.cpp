@@ -1,4 +1,5 @@
-#include "modXPThemes.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "startup/modXPThemes.h"
 
 namespace pictrane {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What every toolkit's window does the same way, so that each back end only creates controls and
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/Form.h"
+#include "platform/Form.h"
 
 namespace pictrane {
 

@@ -1,4 +1,5 @@
-#include "Modulo1.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "window/Modulo1.h"
 
 namespace pictrane {
 

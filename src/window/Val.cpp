@@ -1,4 +1,5 @@
-#include "Val.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "window/Val.h"
 
 #include <cfenv>
 #include <cmath>
@@ -10,89 +11,89 @@ namespace pictrane {
 namespace {
 
 std::string WithoutBlanks(const std::string& Text) {
-  std::string s;
-  s.reserve(Text.size());
-  for (char c : Text) {
-    if (c != ' ' && c != '\t' && c != '\n') s += c;
+  std::string S;
+  S.reserve(Text.size());
+  for (char C : Text) {
+    if (C != ' ' && C != '\t' && C != '\n') S += C;
   }
-  return s;
+  return S;
 }
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
+bool IsDigit(char C) {
+  return C >= '0' && C <= '9';
 }
 
 // &H and &O numbers: those that fit in 16 bits read as a 16-bit signed integer, others as 32.
-double RadixValue(const std::string& s, std::size_t pos, unsigned radix) {
-  std::uint64_t v = 0;
-  for (; pos < s.size(); ++pos) {
-    const char c = s[pos];
-    unsigned d;
-    if (IsDigit(c)) {
-      d = static_cast<unsigned>(c - '0');
-    } else if (radix == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
-      d = static_cast<unsigned>((c | 0x20) - 'a' + 10);
+double RadixValue(const std::string& S, std::size_t Pos, unsigned Radix) {
+  std::uint64_t V = 0;
+  for (; Pos < S.size(); ++Pos) {
+    const char C = S[Pos];
+    unsigned D;
+    if (IsDigit(C)) {
+      D = static_cast<unsigned>(C - '0');
+    } else if (Radix == 16 && ((C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F'))) {
+      D = static_cast<unsigned>((C | 0x20) - 'a' + 10);
     } else {
       break;
     }
-    if (d >= radix) break;
-    v = (v * radix + d) & 0xFFFFFFFFu;
+    if (D >= Radix) break;
+    V = (V * Radix + D) & 0xFFFFFFFFu;
   }
-  if (v <= 0xFFFF) return static_cast<double>(static_cast<std::int16_t>(v));
-  return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+  if (V <= 0xFFFF) return static_cast<double>(static_cast<std::int16_t>(V));
+  return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(V)));
 }
 
 }  // namespace
 
 double Val(const std::string& Text) {
-  const std::string s = WithoutBlanks(Text);
-  if (s.size() >= 2 && s[0] == '&') {
-    if (s[1] == 'H' || s[1] == 'h') return RadixValue(s, 2, 16);
-    if (s[1] == 'O' || s[1] == 'o') return RadixValue(s, 2, 8);
+  const std::string S = WithoutBlanks(Text);
+  if (S.size() >= 2 && S[0] == '&') {
+    if (S[1] == 'H' || S[1] == 'h') return RadixValue(S, 2, 16);
+    if (S[1] == 'O' || S[1] == 'o') return RadixValue(S, 2, 8);
     return 0;
   }
 
   // Take the longest prefix of the decimal form, then let strtod read exactly that.
-  std::size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  std::size_t digits = 0;
-  while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  std::size_t I = 0;
+  if (I < S.size() && (S[I] == '+' || S[I] == '-')) ++I;
+  std::size_t Digits = 0;
+  while (I < S.size() && IsDigit(S[I])) ++I, ++Digits;
+  if (I < S.size() && S[I] == '.') {
+    ++I;
+    while (I < S.size() && IsDigit(S[I])) ++I, ++Digits;
   }
-  if (digits == 0) return 0;
-  std::size_t end = i;
-  if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
-    std::size_t j = i + 1;
-    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-    if (j < s.size() && IsDigit(s[j])) {
-      while (j < s.size() && IsDigit(s[j])) ++j;
-      end = j;
+  if (Digits == 0) return 0;
+  std::size_t End = I;
+  if (I < S.size() && (S[I] == 'E' || S[I] == 'e')) {
+    std::size_t J = I + 1;
+    if (J < S.size() && (S[J] == '+' || S[J] == '-')) ++J;
+    if (J < S.size() && IsDigit(S[J])) {
+      while (J < S.size() && IsDigit(S[J])) ++J;
+      End = J;
     }
   }
   // Always "." as the decimal point, whatever the user's locale says (Qt adopts it at start-up).
-  std::istringstream number(s.substr(0, end));
-  number.imbue(std::locale::classic());
-  double value = 0;
-  number >> value;  // out of range: the largest double with its sign, which no caller accepts
-  return value;
+  std::istringstream Number(S.substr(0, End));
+  Number.imbue(std::locale::classic());
+  double Value = 0;
+  Number >> Value;  // out of range: the largest double with its sign, which no caller accepts
+  return Value;
 }
 
 std::optional<std::int16_t> CInt(double Number) {
   if (!std::isfinite(Number)) return std::nullopt;
-  const int saved = std::fegetround();
+  const int Saved = std::fegetround();
   std::fesetround(FE_TONEAREST);
-  const double rounded = std::nearbyint(Number);
-  std::fesetround(saved);
-  if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
-  return static_cast<std::int16_t>(rounded);
+  const double Rounded = std::nearbyint(Number);
+  std::fesetround(Saved);
+  if (Rounded < -32768.0 || Rounded > 32767.0) return std::nullopt;
+  return static_cast<std::int16_t>(Rounded);
 }
 
 int CheckBoxValueFromText(const std::string& Text) {
-  const auto value = CInt(Val(Text));
-  if (!value || *value < 0 || *value > 2) return 0;
-  return *value;
+  const auto Value = CInt(Val(Text));
+  if (!Value || *Value < 0 || *Value > 2) return 0;
+  return *Value;
 }
 
 }  // namespace pictrane

@@ -1,13 +1,14 @@
-#include "frmMain.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "window/frmMain.h"
 
 #include <utility>
 #include <vector>
 
-#include "../conversion/ConversionRun.h"
-#include "../startup/modMain.h"
-#include "Modulo1.h"
-#include "Val.h"
-#include "frmMainLayout.h"
+#include "conversion/ConversionRun.h"
+#include "startup/modMain.h"
+#include "window/Modulo1.h"
+#include "window/Val.h"
+#include "window/frmMainLayout.h"
 
 namespace pictrane {
 
@@ -20,18 +21,18 @@ constexpr const char* kNotWritten =
 // surrounding quotes.
 bool ReadsAs(const std::string& Read, const std::string& Written) {
   if (Read == Written) return true;
-  const auto first = Written.find_first_not_of(" \t");
-  if (first == std::string::npos) return Read.empty();
-  std::string core = Written.substr(first, Written.find_last_not_of(" \t") - first + 1);
-  if (core.size() >= 2 && (core.front() == '"' || core.front() == '\'') &&
-      core.back() == core.front())
-    core = core.substr(1, core.size() - 2);
-  return Read == core;
+  const auto First = Written.find_first_not_of(" \t");
+  if (First == std::string::npos) return Read.empty();
+  std::string Core = Written.substr(First, Written.find_last_not_of(" \t") - First + 1);
+  if (Core.size() >= 2 && (Core.front() == '"' || Core.front() == '\'') &&
+      Core.back() == Core.front())
+    Core = Core.substr(1, Core.size() - 2);
+  return Read == Core;
 }
 
 class FormRunHost : public RunHost {
  public:
-  FormRunHost(FormView& view, const bool& stop) : View_(view), Stop_(stop) {}
+  FormRunHost(FormView& View, const bool& Stop) : View_(View), Stop_(Stop) {}
   int DeleteOption() override { return View_.Value(control::kChkDeleteBMPs); }
   bool StopRequested() override { return Stop_; }
 
@@ -43,7 +44,7 @@ class FormRunHost : public RunHost {
 }  // namespace
 
 frmMain::frmMain(Platform& P, ProgramState& State)
-    : P_(P), State_(State), View_(P.Forms.Create(frmMainLayout(), *this)) {}
+    : P_(P), State_(State), View_(P.FormFactory.Create(frmMainLayout(), *this)) {}
 
 frmMain::~frmMain() = default;
 
@@ -52,11 +53,11 @@ void frmMain::Show() {
 }
 
 void frmMain::Load() {
-  clsINI& ini = State_.SettingsFile;
-  View_->SetText(control::kTxtPath, ini.ReadValue(kSettingsSection, "LastDir"));
-  View_->SetText(control::kTxtTI89Dir, ini.ReadValue(kSettingsSection, "LastDeviceDir"));
+  clsINI& Ini = State_.SettingsFile;
+  View_->SetText(control::kTxtPath, Ini.ReadValue(kSettingsSection, "LastDir"));
+  View_->SetText(control::kTxtTI89Dir, Ini.ReadValue(kSettingsSection, "LastDeviceDir"));
   View_->SetValue(control::kChkDeleteBMPs,
-                  CheckBoxValueFromText(ini.ReadValue(kSettingsSection, "DeleteBMPs")));
+                  CheckBoxValueFromText(Ini.ReadValue(kSettingsSection, "DeleteBMPs")));
 }
 
 void frmMain::Unload(bool& Cancel) {
@@ -77,46 +78,46 @@ void frmMain::SaveFields() {
     const char* Key;
     std::string Value;
   };
-  const Field fields[] = {
+  const Field Fields[] = {
       {"DeleteBMPs", std::to_string(View_->Value(control::kChkDeleteBMPs))},
       {"LastDeviceDir", View_->Text(control::kTxtTI89Dir)},
       {"LastDir", View_->Text(control::kTxtPath)},
   };
-  clsINI& ini = State_.SettingsFile;
+  clsINI& Ini = State_.SettingsFile;
   // Reasons in the order the keys met them, each with its keys.
-  std::vector<std::pair<std::string, std::vector<std::string>>> keysByReason;
-  auto fail = [&](const std::string& reason, const char* key) {
-    for (auto& [r, keys] : keysByReason) {
-      if (r == reason) {
-        keys.push_back(key);
+  std::vector<std::pair<std::string, std::vector<std::string>>> KeysByReason;
+  auto Fail = [&](const std::string& Reason, const char* Key) {
+    for (auto& [r, keys] : KeysByReason) {
+      if (r == Reason) {
+        keys.push_back(Key);
         return;
       }
     }
-    keysByReason.push_back({reason, {key}});
+    KeysByReason.push_back({Reason, {Key}});
   };
-  std::size_t saved = 0;
-  for (const Field& f : fields) {
+  std::size_t Saved = 0;
+  for (const Field& F : Fields) {
     try {
-      ini.WriteValue(kSettingsSection, f.Key, f.Value);
+      Ini.WriteValue(kSettingsSection, F.Key, F.Value);
       // The profile functions keep quiet about a file they cannot write: read the key back.
-      if (ReadsAs(ini.ReadValue(kSettingsSection, f.Key), f.Value)) {
-        ++saved;
+      if (ReadsAs(Ini.ReadValue(kSettingsSection, F.Key), F.Value)) {
+        ++Saved;
       } else {
-        fail(kNotWritten, f.Key);
+        Fail(kNotWritten, F.Key);
       }
-    } catch (const RaisedError& e) {
-      fail(e.Description, f.Key);
+    } catch (const RaisedError& E) {
+      Fail(E.Description, F.Key);
     }
   }
-  if (keysByReason.empty()) return;
-  std::string text = "These settings could not be saved in the file\r\n" + ini.INIFile() + ":";
-  for (const auto& [reason, keys] : keysByReason) {
-    std::string names;
-    for (const std::string& k : keys) names += (names.empty() ? "" : ", ") + k;
-    text += "\r\n\r\n" + names + ": " + reason;
+  if (KeysByReason.empty()) return;
+  std::string Text = "These settings could not be saved in the file\r\n" + Ini.INIFile() + ":";
+  for (const auto& [reason, keys] : KeysByReason) {
+    std::string Names;
+    for (const std::string& K : keys) Names += (Names.empty() ? "" : ", ") + K;
+    Text += "\r\n\r\n" + Names + ": " + reason;
   }
-  if (saved > 0) text += "\r\n\r\nThe other settings are in the file.";
-  P_.Windows.MessageBox(text, MessageIcon::Exclamation, kAppTitle);
+  if (Saved > 0) Text += "\r\n\r\nThe other settings are in the file.";
+  P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
 }
 
 void frmMain::Click(const std::string& Control) {
@@ -130,9 +131,9 @@ void frmMain::Click(const std::string& Control) {
       {control::kCmdBrowse, &frmMain::cmdBrowse_Click},
       {control::kCmdExit, &frmMain::cmdExit_Click},
   };
-  for (const Button& b : kButtons) {
-    if (Control == b.Control) {
-      (this->*b.Run)();
+  for (const Button& B : kButtons) {
+    if (Control == B.Control) {
+      (this->*B.Run)();
       return;
     }
   }
@@ -140,33 +141,33 @@ void frmMain::Click(const std::string& Control) {
 
 void frmMain::cmdConvert_Click() {
   if (Running_) return;  // the run lets the window process clicks; one run at a time
-  const RunInputs inputs{View_->Text(control::kTxtPath), View_->Text(control::kTxtTI89Dir),
+  const RunInputs Inputs{View_->Text(control::kTxtPath), View_->Text(control::kTxtTI89Dir),
                          State_.ScreenCapturePath, State_.Files.ListFile, State_.Files.Placeholder};
-  FormRunHost host(*View_, StopRequested_);
+  FormRunHost Host(*View_, StopRequested_);
   Running_ = true;
-  RunOutcome outcome;
+  RunOutcome Outcome;
   try {
-    outcome = RunConversion(P_, inputs, host);
+    Outcome = RunConversion(P_, Inputs, Host);
   } catch (...) {
     Running_ = false;
     throw;
   }
   Running_ = false;
-  if (outcome == RunOutcome::Idle) {
+  if (Outcome == RunOutcome::Idle) {
     // A close asked for while a run failed to start is not left to stop the next run at once.
     StopRequested_ = false;
     return;
   }
-  State_.ExitStatus = outcome == RunOutcome::Incomplete ? kExitIncomplete : 0;
+  State_.ExitStatus = Outcome == RunOutcome::Incomplete ? kExitIncomplete : 0;
   View_->Unload();
 }
 
 void frmMain::cmdBrowse_Click() {
   if (Running_) return;
-  const std::string folder =
-      BrowseFolder(P_.Folders, View_->Handle(), "Select folder of BMP files to convert:");
+  const std::string Folder =
+      BrowseFolder(P_.FolderDialog, View_->Handle(), "Select folder of BMP files to convert:");
   // Cancelling keeps the remembered folder rather than emptying the field.
-  if (!folder.empty()) View_->SetText(control::kTxtPath, folder);
+  if (!Folder.empty()) View_->SetText(control::kTxtPath, Folder);
 }
 
 void frmMain::cmdExit_Click() {

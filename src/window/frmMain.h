@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "../platform/Form.h"
-#include "../platform/Platform.h"
+#include "platform/Form.h"
+#include "platform/Platform.h"
 
 namespace pictrane {
 

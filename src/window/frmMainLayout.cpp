@@ -1,25 +1,26 @@
-#include "frmMainLayout.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "window/frmMainLayout.h"
 
 namespace pictrane {
 
 const FormLayout& frmMainLayout() {
-  static const FormLayout layout = [] {
-    FormLayout f;
-    f.Name = control::kForm;
-    f.Caption = "Pictrane Converter 1.1";
-    f.ClientWidth = 7185;
-    f.ClientHeight = 2250;
-    f.FontName = "Tahoma";
-    f.FontSize = 8.25;
-    f.FontWeight = 400;
-    f.FontCharset = 0;
-    f.FixedSize = true;
-    f.CentreOnScreen = true;
-    f.FocusedControl = control::kCmdConvert;
+  static const FormLayout Layout = [] {
+    FormLayout F;
+    F.Name = control::kForm;
+    F.Caption = "Pictrane Converter 1.1";
+    F.ClientWidth = 7185;
+    F.ClientHeight = 2250;
+    F.FontName = "Tahoma";
+    F.FontSize = 8.25;
+    F.FontWeight = 400;
+    F.FontCharset = 0;
+    F.FixedSize = true;
+    F.CentreOnScreen = true;
+    F.FocusedControl = control::kCmdConvert;
 
     using K = ControlKind;
     // Creation order follows the tab order, so toolkits that order focus by creation agree.
-    f.Controls = {
+    F.Controls = {
         {.Name = control::kCmdConvert,
          .Kind = K::PushButton,
          .Container = "",
@@ -117,9 +118,9 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 9,
          .Caption = "Exit"},
     };
-    return f;
+    return F;
   }();
-  return layout;
+  return Layout;
 }
 
 }  // namespace pictrane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion run against recording fakes: whole transcripts of keys, pauses, programs
 // started, files touched and messages shown.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What escapes to the top level, and what a failed system call is numbered as.
 
 #include <gtest/gtest.h>

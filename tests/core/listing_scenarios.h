@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Folders whose bitmaps the run takes, shared by the test of the listing policy over a fake and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared atomic write on this file system: a failure at any point, a really full disk
 // included, leaves the old file and no temporary; long names still fit; modes are kept.
 #ifndef _WIN32

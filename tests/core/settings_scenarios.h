@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Profile-file scenarios shared by the tests that run them through our engine and by the test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up against recording fakes: the environment checks, their messages, order and exit status.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Window cases shared by the tests that run them against the Qt window and against the Win32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's logic against recording fakes, and the numeric-prefix rule it reads with.
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Linux tarball installed as a system program: unpacked into a root-owned prefix, then used by
 # an unprivileged user with a fresh home under Xvfb. The window must open without any box, the
 # settings appear in the user's folder, Convert writes every picture, and the prefix stays as it

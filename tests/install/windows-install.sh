@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows packages under Wine: the portable zip unpacked and started, in a folder it may write
 # and in one it may not, and the installer run silently, its program started and its uninstaller
 # run silently (tests Packages.* of tests/win32/program_test.cpp). Needs the packages from scripts/package windows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the progress window tests ask of the X server directly, kept out of Qt code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session bus side of a run, on a private bus (run under dbus-run-session): the launcher's
 // progress signals as a dock would receive them, and a notification as a server would.
 
@@ -11,9 +12,10 @@
 #include <QVariantMap>
 
 #include "platform/linux/DesktopBus.h"
-#include "platform/linux/ProgressWindow.h"
+#include "platform/linux/ProgressWindowLinux.h"
 
 using namespace pictrane;
+using namespace pictrane::linux_desktop;
 
 namespace {
 
@@ -81,7 +83,7 @@ TEST(DesktopBusTest, LauncherEntryFollowsTheRun) {
     SCOPED_TRACE(C.IntervalMs);
     Dock Listener;
     {
-      QtProgressWindow Progress(
+      ProgressWindowLinux Progress(
           {}, std::make_unique<LauncherEntry>(SessionBusIfAny(), kDesktopEntryId, C.IntervalMs));
       Progress.Begin(4);
       for (std::size_t I = 1; I <= 4; ++I) Progress.Step(I, "p.bmp");
@@ -105,7 +107,7 @@ TEST(DesktopBusTest, LauncherEntryFollowsTheRun) {
 }
 
 TEST(DesktopBusTest, NotificationReachesTheServerAndNoServerIsNoError) {
-  DBusNotifier Notifier;
+  DesktopNotifierLinux Notifier;
   // No server yet: the call comes back with an error that stays inside.
   Notifier.Notify("lost", "");
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window on a real X server (Xvfb), with openbox or with no window manager (the
 // first argument: "openbox" or "bare"), over a key recorder standing for the capture tool.
 
@@ -17,10 +18,11 @@
 
 #include "ProgressTestX11.h"
 #include "X11TestSupport.h"
-#include "platform/linux/ProgressWindow.h"
+#include "platform/linux/ProgressWindowLinux.h"
 #include "platform/linux/X11Session.h"
 
 using namespace pictrane;
+using namespace pictrane::linux_desktop;
 using namespace progresstest;
 
 namespace {
@@ -58,7 +60,7 @@ class ProgressWindowTest : public testing::Test {
   std::unique_ptr<X11Session> Session_;
   std::optional<x11test::KeyRecorder> Tool_;
   unsigned long ToolWindow_ = 0;
-  QtProgressWindow Progress_;
+  ProgressWindowLinux Progress_;
 };
 
 TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {

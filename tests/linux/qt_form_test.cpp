@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real Qt window of the program, built from its layout and driven with Qt Test.
 
 #include <QCheckBox>
@@ -7,7 +8,7 @@
 #include <QtTest>
 
 #include "FakePlatform.h"
-#include "platform/linux/QtPlatform.h"
+#include "platform/linux/DesktopLinux.h"
 #include "startup/modMain.h"
 #include "window/FormRules.h"
 #include "window/frmMain.h"
@@ -15,6 +16,7 @@
 #include "../core/window_scenarios.h"
 
 using namespace pictrane;
+using namespace pictrane::linux_desktop;
 using namespace pictrane::control;
 using namespace pictrane::testing;
 
@@ -45,7 +47,7 @@ class QtFormTest : public QObject {
     Transcript Writes() const { return fp.Only({"WriteString"}); }
 
     FakePlatform fp;
-    QtFormFactory forms{nullptr};
+    FormFactoryLinux forms{nullptr};
     Platform p{fp.Profile, fp.Time,    fp.Controls, fp.Folders,  fp.Windows, fp.Programs,
                fp.Files,   fp.Listing, forms,       fp.Progress, fp.Notices};
     ProgramState state;
@@ -110,7 +112,7 @@ class QtFormTest : public QObject {
     };
     for (const scenarios::FormScenario& scenario : scenarios::FormScenarios()) {
       Quiet events;
-      QtFormFactory forms(nullptr);
+      FormFactoryLinux forms(nullptr);
       auto view = forms.Create(frmMainLayout(), events);
       view->Show();
       const std::vector<std::string> differences = scenarios::RunFormScenario(*view, scenario);
@@ -261,7 +263,7 @@ class QtFormTest : public QObject {
     };
     for (const Case& c : cases) {
       std::vector<RaisedError> reported;
-      QtFormFactory forms([&](const RaisedError& e) { reported.push_back(e); });
+      FormFactoryLinux forms([&](const RaisedError& e) { reported.push_back(e); });
       Throwing events;
       events.Throw = c.Throw;
       auto view = forms.Create(frmMainLayout(), events);

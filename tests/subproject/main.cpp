@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Uses the core as a parent project would: settings written and read back through the system's
 // profile store (the part each platform adds to the core), and a run-time error's text.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Recording fakes of every platform interface. Each fake appends what it was asked to do to one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files through the Win32 platform: the existence test, deletion, reading text, and the listing
 // of a folder's bitmaps with names outside ASCII.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window built from its layout with Win32 controls: geometry, font, tab order and
 // focus, the fields' properties, and how clicks and unloading reach the handlers.
 

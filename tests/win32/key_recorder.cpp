@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture tool of the Windows tests: a window that writes every key it receives, one per
 // line, to "keys.log" beside itself, and writes a picture (".89i" beside the bitmap it was told
 // to open) when a file's keys are complete, so the run sees its conversions succeed.

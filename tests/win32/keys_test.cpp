@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keystrokes through SendInput: the events a key string becomes, and keys typed for real into a
 // window of this process.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings class's file operations through the system's own profile functions, compared
 // with our engine over the shared table of scenarios, and what only the system side has to do:
 // whole values and lists of any length, characters outside the ANSI code page.

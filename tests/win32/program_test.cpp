@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program, started and driven from outside as a user would: what its file carries,
 // the message boxes of start-up, and a whole conversion run typing into the key recorder.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window of the Windows build under Wine, over the key recorder standing for the
 // capture tool: counts and names, where it stands, and that clicks never take the foreground.
 

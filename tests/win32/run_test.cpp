@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folder problems in the built program: a folder that is not there and one without bitmaps give
 // their message before anything starts, and the window stays for another try.
 

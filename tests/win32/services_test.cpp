@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smaller services: starting programs and the shell's folder dialog.
 
 #include "Win32TestSupport.h"  // first: <windows.h> before <objbase.h>

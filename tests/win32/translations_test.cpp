@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The neutral enums reach the system as the numbers it documents for them.
 
 #include "Win32TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Real X servers and real processes for the keystroke tests: an Xvfb of our own, child

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window that writes down every key it receives, one line per key press, so tests can compare
 // what another process typed with what arrived. Plain Xlib, its own process.
 //

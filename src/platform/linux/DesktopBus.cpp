@@ -1,4 +1,5 @@
-#include "DesktopBus.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/linux/DesktopBus.h"
 
 #include <QDBusMessage>
 #include <QFileInfo>
@@ -8,7 +9,7 @@
 
 #include "platform/Application.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 std::optional<QDBusConnection> SessionBusIfAny() {
   const bool Configured = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
@@ -50,10 +51,10 @@ void LauncherEntry::Update(const QVariantMap& Properties) {
   Bus_->send(Signal);
 }
 
-DBusNotifier::DBusNotifier(std::optional<QDBusConnection> Bus, int TimeoutMs)
+DesktopNotifierLinux::DesktopNotifierLinux(std::optional<QDBusConnection> Bus, int TimeoutMs)
     : Bus_(std::move(Bus)), TimeoutMs_(TimeoutMs) {}
 
-void DBusNotifier::Notify(const std::string& Summary, const std::string& Body) {
+void DesktopNotifierLinux::Notify(const std::string& Summary, const std::string& Body) {
   if (!Bus_) return;
   QDBusMessage Call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
                                                      "/org/freedesktop/Notifications",
@@ -66,4 +67,4 @@ void DBusNotifier::Notify(const std::string& Summary, const std::string& Body) {
   Bus_->call(Call, QDBus::Block, TimeoutMs_);
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

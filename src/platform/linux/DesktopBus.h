@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The desktop's session bus: the launcher's progress (com.canonical.Unity.LauncherEntry) and
@@ -10,7 +11,7 @@
 
 #include "platform/Progress.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 // The desktop entry id the launcher knows the program by.
 inline constexpr const char* kDesktopEntryId = "io.github.pictrane.Converter";
@@ -43,10 +44,10 @@ class LauncherEntry {
 
 // Notifications through org.freedesktop.Notifications, under the program's name. No server:
 // nothing. A server that does not answer holds the caller for at most TimeoutMs.
-class DBusNotifier final : public DesktopNotifier {
+class DesktopNotifierLinux final : public DesktopNotifier {
  public:
-  explicit DBusNotifier(std::optional<QDBusConnection> Bus = SessionBusIfAny(),
-                        int TimeoutMs = 500);
+  explicit DesktopNotifierLinux(std::optional<QDBusConnection> Bus = SessionBusIfAny(),
+                                int TimeoutMs = 500);
   void Notify(const std::string& Summary, const std::string& Body) override;
 
  private:
@@ -54,4 +55,4 @@ class DBusNotifier final : public DesktopNotifier {
   int TimeoutMs_;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

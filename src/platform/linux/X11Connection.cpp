@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Connection.h"
 
 #include <X11/extensions/XTest.h>
@@ -6,7 +7,7 @@
 
 #include "platform/RaisedError.h"
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 [[noreturn]] void Raise(const std::string& Description) {
   throw RaisedError(ErrorNumber::InvalidProcedureCall, "X11", Description);
@@ -101,4 +102,4 @@ void Connection::DrainEvents() {
   }
 }
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the keyboard and the window parts of an X11 session share: the display connection, the
@@ -11,7 +12,7 @@
 #include <functional>
 #include <string>
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 // Raises RaisedError(5, "X11", Description).
 [[noreturn]] void Raise(const std::string& Description);
@@ -66,4 +67,4 @@ struct Connection {
   std::function<void(XEvent&)> OnEvent;
 };
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Keyboard.h"
 
 #include <X11/extensions/XTest.h>
@@ -14,7 +15,7 @@
 // under a legacy keysym (Cyrillic_zhe for U+0436) are typed through a spare keycode instead.
 extern "C" unsigned int KeySymToUcs4(KeySym Sym) __attribute__((weak));
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -557,4 +558,4 @@ bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayG
   return Finished && (!MayGoOn || MayGoOn());
 }
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

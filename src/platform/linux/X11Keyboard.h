@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The keyboard part of an X11 session: the keymap, the spare keycodes borrowed for characters
@@ -14,7 +15,7 @@
 #include "platform/KeyAction.h"
 #include "platform/linux/X11Connection.h"
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 // Where a keysym is typed: a keycode, with or without Shift, in a keyboard group.
 struct KeyChoice {
@@ -97,4 +98,4 @@ class X11Keyboard {
   std::vector<KeyCode> Held_;  // pressed and not yet released, in pressing order
 };
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

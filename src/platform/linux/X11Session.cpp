@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Session.h"
 
 #include <utility>
@@ -6,7 +7,7 @@
 #include "platform/linux/X11Keyboard.h"
 #include "platform/linux/X11Windows.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 // Members end in reverse order: the keymap is given back (which pumps events to both parts)
 // before the windows part ends and the display closes.
@@ -65,4 +66,4 @@ int X11Session::SpareKeycodeCount() const {
   return S_->Keyboard.SpareKeycodeCount();
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Keystrokes and window focus over X11. This header stays free of Xlib, whose None/Bool macros
@@ -10,7 +11,7 @@
 #include "platform/KeyAction.h"
 #include "platform/WindowSystem.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 // An X11 window id (Xlib's Window), as a plain integer.
 using X11Window = std::uint64_t;
@@ -70,4 +71,4 @@ class X11Session {
   std::unique_ptr<State> S_;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Windows.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -386,4 +387,4 @@ void X11Windows::CloseWindowsOf(ProcessId Process) {
   Trap.Sync();
 }
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

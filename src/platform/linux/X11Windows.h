@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The windows part of an X11 session: finding a process's top-level windows, maximising,
@@ -10,7 +11,7 @@
 #include "platform/WindowSystem.h"
 #include "platform/linux/X11Connection.h"
 
-namespace pictrane::x11 {
+namespace pictrane::linux_desktop::x11 {
 
 class X11Windows {
  public:
@@ -71,4 +72,4 @@ class X11Windows {
   std::map<Window, long> Selected_;
 };
 
-}  // namespace pictrane::x11
+}  // namespace pictrane::linux_desktop::x11

@@ -1,13 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux program: Qt for the window, X11 for keystrokes, the core for everything it decides.
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
-#include "DesktopBus.h"
-#include "LinuxServices.h"
-#include "ProgressWindow.h"
-#include "QtPlatform.h"
+#include "platform/linux/DesktopBus.h"
+#include "platform/linux/ServicesLinux.h"
+#include "platform/linux/ProgressWindowLinux.h"
+#include "platform/linux/DesktopLinux.h"
 #include "platform/Application.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
@@ -27,20 +28,21 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(pictrane::kAppTitle);
 
   using namespace pictrane;
+  using namespace pictrane::linux_desktop;
   static ProgramState state;  // alive until the process ends
-  static QtWindowSystem windows;
-  static LinuxFileSystem files;
-  static LinuxListing listing;
-  static LinuxClock clock;
-  static QtCommonControls controls;
-  static QtFolderDialog folders;
-  static LinuxProcesses programs(
+  static WindowSystemLinux windows;
+  static FileSystemLinux files;
+  static DirectoryListingLinux listing;
+  static ClockLinux clock;
+  static CommonControlsLinux controls;
+  static FolderDialogLinux folders;
+  static ProcessesLinux programs(
       [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
   static Platform* platform = nullptr;
-  static QtFormFactory forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
-  static QtProgressWindow progress(QtProgressWindow::FocusedWindowCentre,
-                                   std::make_unique<LauncherEntry>());
-  static DBusNotifier notices;
+  static FormFactoryLinux forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
+  static ProgressWindowLinux progress(ProgressWindowLinux::FocusedWindowCentre,
+                                      std::make_unique<LauncherEntry>());
+  static DesktopNotifierLinux notices;
   static Platform p{SystemProfileStore(),
                     clock,
                     controls,

@@ -1,10 +1,11 @@
-#include "../AtomicFile.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/AtomicFile.h"
 
 #include <algorithm>
 #include <string>
 
-#include "Errors.h"
-#include "Text.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane {
 

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Raised errors of the Win32 back end, numbered as users of the original platform know them.
 
 #include <string>
 
-#include "../RaisedError.h"
-#include "Text.h"
+#include "platform/RaisedError.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane::win32 {
 

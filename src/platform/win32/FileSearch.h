@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The existence test over the system's directory search. Header-only for the same reason as
@@ -5,7 +6,7 @@
 
 #include <string>
 
-#include "Text.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane::win32 {
 

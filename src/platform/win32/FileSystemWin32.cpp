@@ -1,10 +1,11 @@
-#include "FileSystemWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/FileSystemWin32.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "Errors.h"
-#include "FileSearch.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/FileSearch.h"
 #include "platform/AtomicFile.h"
 
 namespace pictrane::win32 {

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "../FileSystem.h"
-#include "../Listing.h"
+#include "platform/FileSystem.h"
+#include "platform/Listing.h"
 
 namespace pictrane::win32 {
 

@@ -1,4 +1,5 @@
-#include "FormWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/FormWin32.h"
 
 #include <commctrl.h>  // after <windows.h>, which FormWin32.h brings
 
@@ -8,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "../../window/FormRules.h"
-#include "Errors.h"
-#include "MessageLoop.h"
+#include "window/FormRules.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/MessageLoop.h"
 #include "resource.h"
 
 namespace pictrane::win32 {

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <functional>
 
-#include "../Form.h"
-#include "../RaisedError.h"
-#include "Win32.h"
+#include "platform/Form.h"
+#include "platform/RaisedError.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

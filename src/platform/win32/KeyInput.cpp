@@ -1,10 +1,11 @@
-#include "KeyInput.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/KeyInput.h"
 
 #include <cstdio>
 #include <string>
 
-#include "../RaisedError.h"
-#include "Errors.h"
+#include "platform/RaisedError.h"
+#include "platform/win32/Errors.h"
 
 namespace pictrane::win32 {
 

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <vector>
 
-#include "../KeyAction.h"
-#include "Win32.h"
+#include "platform/KeyAction.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

@@ -1,4 +1,5 @@
-#include "MessageLoop.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/MessageLoop.h"
 
 #include <algorithm>
 #include <vector>

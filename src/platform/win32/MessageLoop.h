@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

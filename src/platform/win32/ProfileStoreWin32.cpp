@@ -1,14 +1,15 @@
-#include "ProfileStoreWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/ProfileStoreWin32.h"
 
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "../AtomicFile.h"
-#include "../Platform.h"
-#include "Errors.h"
-#include "FileSearch.h"
+#include "platform/AtomicFile.h"
+#include "platform/Platform.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/FileSearch.h"
 
 namespace pictrane {
 

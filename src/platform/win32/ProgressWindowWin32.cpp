@@ -1,10 +1,11 @@
-#include "ProgressWindowWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/ProgressWindowWin32.h"
 
 #include <commctrl.h>
 
 #include <string>
 
-#include "Text.h"
+#include "platform/win32/Text.h"
 
 namespace pictrane::win32 {
 

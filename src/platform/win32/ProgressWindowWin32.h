@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run's progress window on Windows: a topmost tool window that is never activated (the keys
 // of the run must keep going to the capture tool), with the taskbar button's progress.
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 #include <memory>
 
-#include "../Progress.h"
-#include "TaskbarWin32.h"
+#include "platform/Progress.h"
+#include "platform/win32/TaskbarWin32.h"
 
 namespace pictrane::win32 {
 

@@ -1,12 +1,13 @@
-#include "ServicesWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/ServicesWin32.h"
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "Errors.h"
-#include "Translations.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/Translations.h"
 
 namespace pictrane::win32 {
 

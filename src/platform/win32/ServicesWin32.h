@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The smaller Win32 services: the clock, the common controls, the folder dialog and processes.
 
-#include "../Clock.h"
-#include "../CommonControls.h"
-#include "../FolderDialog.h"
-#include "../Processes.h"
+#include "platform/Clock.h"
+#include "platform/CommonControls.h"
+#include "platform/FolderDialog.h"
+#include "platform/Processes.h"
 
 namespace pictrane::win32 {
 

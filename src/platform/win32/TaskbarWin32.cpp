@@ -1,4 +1,5 @@
-#include "TaskbarWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/TaskbarWin32.h"
 
 #include <shobjidl.h>
 

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run's progress on the program's taskbar button (ITaskbarList3), where the shell offers it.
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 #include <cstddef>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // UTF-8 inside the program, UTF-16 at the Win32 boundary. Header-only, because the profile store
@@ -7,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace pictrane::win32 {
 

@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The neutral interfaces' enums and records in the system's own numbers, in one place.
 
-#include "Win32.h"
+#include "platform/win32/Win32.h"
 
 #include <commctrl.h>
 
-#include "../CommonControls.h"
-#include "../Processes.h"
-#include "../WindowSystem.h"
+#include "platform/CommonControls.h"
+#include "platform/Processes.h"
+#include "platform/WindowSystem.h"
 
 namespace pictrane::win32 {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // <windows.h> as the Win32 back end includes it: without min/max macros, and without the macros

@@ -1,11 +1,12 @@
-#include "WindowSystemWin32.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/win32/WindowSystemWin32.h"
 
 #include <iterator>
 
-#include "Errors.h"
-#include "KeyInput.h"
-#include "MessageLoop.h"
-#include "Translations.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/KeyInput.h"
+#include "platform/win32/MessageLoop.h"
+#include "platform/win32/Translations.h"
 
 namespace pictrane::win32 {
 

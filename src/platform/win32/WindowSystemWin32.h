@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <functional>
 
-#include "../WindowSystem.h"
+#include "platform/WindowSystem.h"
 
 namespace pictrane::win32 {
 

@@ -1,21 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program: the Win32 platform around the core, and the message loop.
 
-#include "Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
+#include "platform/win32/Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
 
 #include <objbase.h>
 #include <shellapi.h>
 
 #include <vector>
 
-#include "../../startup/CommandLine.h"
-#include "../../startup/modMain.h"
-#include "Errors.h"
-#include "FileSystemWin32.h"
-#include "FormWin32.h"
-#include "MessageLoop.h"
-#include "ProgressWindowWin32.h"
-#include "ServicesWin32.h"
-#include "WindowSystemWin32.h"
+#include "startup/CommandLine.h"
+#include "startup/modMain.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/FileSystemWin32.h"
+#include "platform/win32/FormWin32.h"
+#include "platform/win32/MessageLoop.h"
+#include "platform/win32/ProgressWindowWin32.h"
+#include "platform/win32/ServicesWin32.h"
+#include "platform/win32/WindowSystemWin32.h"
 
 using namespace pictrane;
 

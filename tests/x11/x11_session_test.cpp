@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keystrokes and focus between real processes: the key recorder runs as its own X client on an
 // Xvfb of the tests' own, and what it received is compared with what was sent.
 
@@ -18,7 +19,7 @@ namespace {
 
 using pictrane::KeyActions;
 using pictrane::NamedKey;
-using pictrane::X11Session;
+using pictrane::linux_desktop::X11Session;
 using namespace x11test;
 
 // Every test process gets an Xvfb of its own (tests type keys and move the focus; they must not

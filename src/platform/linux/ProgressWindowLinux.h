@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run's progress window on Linux: a Qt tool window standing over the capture tool that never
@@ -9,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "DesktopBus.h"
+#include "platform/linux/DesktopBus.h"
 #include "platform/Progress.h"
 
 class QLabel;
@@ -17,18 +18,18 @@ class QProgressBar;
 class QPushButton;
 class QScreen;
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 class ProgressWidget;
 
-class QtProgressWindow final : public RunProgress {
+class ProgressWindowLinux final : public RunProgress {
  public:
   // Where the capture tool's window is: the screen holding its centre is the one the window
   // goes to. Empty (or no answer) means the primary screen.
   using LocateTool = std::function<std::optional<QPoint>()>;
-  explicit QtProgressWindow(LocateTool Locate = FocusedWindowCentre,
-                            std::unique_ptr<LauncherEntry> Launcher = nullptr);
-  ~QtProgressWindow() override;
+  explicit ProgressWindowLinux(LocateTool Locate = FocusedWindowCentre,
+                               std::unique_ptr<LauncherEntry> Launcher = nullptr);
+  ~ProgressWindowLinux() override;
 
   void Begin(std::size_t Total) override;
   void Step(std::size_t Index, const std::string& Name) override;
@@ -47,4 +48,4 @@ class QtProgressWindow final : public RunProgress {
   std::size_t Total_ = 0;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

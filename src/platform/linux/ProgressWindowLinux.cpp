@@ -1,4 +1,5 @@
-#include "ProgressWindow.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/linux/ProgressWindowLinux.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -11,9 +12,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "ProgressWindowX11.h"
+#include "platform/linux/X11Progress.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 namespace {
 constexpr int kNameWidth = 320;    // pixels for the bitmap's name; longer names are elided
@@ -134,18 +135,18 @@ class ProgressWidget : public QWidget {
   bool Cancelled_ = false;
 };
 
-QtProgressWindow::QtProgressWindow(LocateTool Locate, std::unique_ptr<LauncherEntry> Launcher)
+ProgressWindowLinux::ProgressWindowLinux(LocateTool Locate, std::unique_ptr<LauncherEntry> Launcher)
     : Locate_(std::move(Locate)), Launcher_(std::move(Launcher)) {}
 
-QtProgressWindow::~QtProgressWindow() = default;
+ProgressWindowLinux::~ProgressWindowLinux() = default;
 
-std::optional<QPoint> QtProgressWindow::FocusedWindowCentre() {
+std::optional<QPoint> ProgressWindowLinux::FocusedWindowCentre() {
   int X = 0, Y = 0;
   if (!FocusedTopLevelCentre(X, Y)) return std::nullopt;
   return QPoint(X, Y);
 }
 
-QWidget& QtProgressWindow::Widget() {
+QWidget& ProgressWindowLinux::Widget() {
   if (!Widget_) {
     Widget_ = std::make_unique<ProgressWidget>();
     // The program's window system goes with the application; so must this window, even when
@@ -156,7 +157,7 @@ QWidget& QtProgressWindow::Widget() {
   return *Widget_;
 }
 
-void QtProgressWindow::Begin(std::size_t Total) {
+void ProgressWindowLinux::Begin(std::size_t Total) {
   Total_ = Total;
   QScreen* Screen = nullptr;
   if (Locate_) {
@@ -167,21 +168,21 @@ void QtProgressWindow::Begin(std::size_t Total) {
   if (Launcher_) Launcher_->Show(0.0);
 }
 
-void QtProgressWindow::Step(std::size_t Index, const std::string& Name) {
+void ProgressWindowLinux::Step(std::size_t Index, const std::string& Name) {
   if (!Widget_) return;
   Widget_->Show(Index, Total_, Name);
   if (Launcher_ && Total_ > 0)
     Launcher_->Show(static_cast<double>(Index > 0 ? Index - 1 : 0) / static_cast<double>(Total_));
 }
 
-bool QtProgressWindow::CancelRequested() {
+bool ProgressWindowLinux::CancelRequested() {
   return Widget_ && Widget_->Cancelled();
 }
 
-void QtProgressWindow::End(bool) {
+void ProgressWindowLinux::End(bool) {
   if (Widget_) Widget_->Finish();
   // A dock has no "stopped short" state to show, so the entry's progress simply goes.
   if (Launcher_) Launcher_->Hide();
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

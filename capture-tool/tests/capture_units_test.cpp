@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit tests of the capture tool's logic: name rules, pixel conversion, the picture layout, the
 // calculator file written through libtifiles, and bitmaps of every variant read through Qt.
 

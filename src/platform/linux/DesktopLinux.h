@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The Qt side of the Linux platform: the window built from its layout, message boxes, the folder
@@ -12,26 +13,26 @@
 #include "platform/RaisedError.h"
 #include "platform/WindowSystem.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 class X11Session;
 
 // Qt draws its own controls: there is nothing to register.
-class QtCommonControls : public CommonControls {
+class CommonControlsLinux : public CommonControls {
  public:
   void InitCommonControlsEx(const CommonControlsRecord&) override {}
 };
 
-class QtFolderDialog : public FolderDialog {
+class FolderDialogLinux : public FolderDialog {
  public:
   std::optional<std::string> BrowseForFolder(WindowHandle Owner,
                                              const std::string& Prompt) override;
 };
 
-class QtWindowSystem : public WindowSystem {
+class WindowSystemLinux : public WindowSystem {
  public:
-  QtWindowSystem();
-  ~QtWindowSystem() override;
+  WindowSystemLinux();
+  ~WindowSystemLinux() override;
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
   bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
@@ -48,13 +49,13 @@ class QtWindowSystem : public WindowSystem {
 // What a window does with an error that escapes one of its handlers: the top level's report.
 using UnhandledErrorFn = std::function<void(const RaisedError&)>;
 
-class QtFormFactory : public FormFactory {
+class FormFactoryLinux : public FormFactory {
  public:
-  explicit QtFormFactory(UnhandledErrorFn OnUnhandled) : OnUnhandled_(std::move(OnUnhandled)) {}
+  explicit FormFactoryLinux(UnhandledErrorFn OnUnhandled) : OnUnhandled_(std::move(OnUnhandled)) {}
   std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override;
 
  private:
   UnhandledErrorFn OnUnhandled_;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

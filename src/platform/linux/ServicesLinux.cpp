@@ -1,4 +1,5 @@
-#include "LinuxServices.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/linux/ServicesLinux.h"
 
 #include <spawn.h>
 #include <fcntl.h>
@@ -24,7 +25,7 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 namespace {
 
@@ -52,7 +53,7 @@ class FileLineReader : public LineReader {
 
 }  // namespace
 
-std::string LinuxFileSystem::ApplicationFolder() {
+std::string FileSystemLinux::ApplicationFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec)
@@ -61,17 +62,17 @@ std::string LinuxFileSystem::ApplicationFolder() {
   return exe.parent_path().string();
 }
 
-bool LinuxFileSystem::Exists(const std::string& Path) {
+bool FileSystemLinux::Exists(const std::string& Path) {
   return OrdinaryFileExists(Path);
 }
 
-void LinuxFileSystem::CreateEmptyFile(const std::string& Path) {
+void FileSystemLinux::CreateEmptyFile(const std::string& Path) {
   std::ofstream out(Path, std::ios::app | std::ios::binary);
   if (!out)
     throw FileError(ErrorNumber::PathFileAccessError, "Cannot create", Path, std::strerror(errno));
 }
 
-void LinuxFileSystem::DeleteFile(const std::string& Path) {
+void FileSystemLinux::DeleteFile(const std::string& Path) {
   struct stat st {};
   if (::lstat(Path.c_str(), &st) != 0)
     throw FileError(ErrorNumber::FileNotFound, "Cannot delete", Path, std::strerror(errno));
@@ -84,7 +85,7 @@ void LinuxFileSystem::DeleteFile(const std::string& Path) {
     throw FileError(FileErrorNumber(ec), "Cannot delete", Path, ec.message());
 }
 
-std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {
+std::optional<FileStamp> FileSystemLinux::Stat(const std::string& Path) {
   struct stat st {};
   if (::stat(Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return FileStamp{
@@ -92,17 +93,17 @@ std::optional<FileStamp> LinuxFileSystem::Stat(const std::string& Path) {
       static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
-void LinuxFileSystem::ReplaceContent(const std::string& Path, const std::string& Bytes) {
+void FileSystemLinux::ReplaceContent(const std::string& Path, const std::string& Bytes) {
   WriteFileAtomically(Path, Bytes, kSource);
 }
 
-std::unique_ptr<LineReader> LinuxFileSystem::OpenText(const std::string& Path) {
+std::unique_ptr<LineReader> FileSystemLinux::OpenText(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
   if (!in) throw FileError(ErrorNumber::FileNotFound, "Cannot open", Path, std::strerror(errno));
   return std::make_unique<FileLineReader>(std::move(in));
 }
 
-std::vector<FolderEntry> LinuxListing::Entries(const std::string& Folder) {
+std::vector<FolderEntry> DirectoryListingLinux::Entries(const std::string& Folder) {
   std::error_code ec;
   std::vector<FolderEntry> entries;
   for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -117,17 +118,17 @@ std::vector<FolderEntry> LinuxListing::Entries(const std::string& Folder) {
   return entries;
 }
 
-LinuxClock::LinuxClock() {
+ClockLinux::ClockLinux() {
   // The run's pauses are a few milliseconds each: the default 50 us of timer slack on each of
   // them adds up over a file's script.
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
-void LinuxClock::Sleep(int Milliseconds) {
+void ClockLinux::Sleep(int Milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
 }
 
-std::int64_t LinuxClock::NowMs() {
+std::int64_t ClockLinux::NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -170,7 +171,7 @@ std::vector<std::string> SplitCommandLine(const std::string& CommandLine) {
   return args;
 }
 
-ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState) {
+ProcessId ProcessesLinux::Start(const std::string& CommandLine, WindowState) {
   const std::vector<std::string> args = SplitCommandLine(CommandLine);
   if (args.empty()) throw RaisedError(ErrorNumber::FileNotFound, kSource, "Empty command line");
   std::vector<char*> argv;
@@ -184,18 +185,18 @@ ProcessId LinuxProcesses::Start(const std::string& CommandLine, WindowState) {
   return pid;
 }
 
-bool LinuxProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
+bool ProcessesLinux::ShowWindow(ProcessId Process, int TimeoutMs) {
   // Nothing carries a window state on the command line here: the window is found and shown.
   return ShowWindow_ ? ShowWindow_(Process, TimeoutMs) : IsRunning(Process);
 }
 
-void LinuxProcesses::Stop(ProcessId Process) {
+void ProcessesLinux::Stop(ProcessId Process) {
   if (Process <= 0) return;
   ::kill(static_cast<pid_t>(Process), SIGKILL);
   ::waitpid(static_cast<pid_t>(Process), nullptr, 0);
 }
 
-bool LinuxProcesses::IsRunning(ProcessId Process) {
+bool ProcessesLinux::IsRunning(ProcessId Process) {
   // Reaps the child when it has ended, so its id is not taken for a live one.
   int status = 0;
   const pid_t r = ::waitpid(static_cast<pid_t>(Process), &status, WNOHANG);
@@ -204,23 +205,23 @@ bool LinuxProcesses::IsRunning(ProcessId Process) {
   return errno == ECHILD ? ::kill(static_cast<pid_t>(Process), 0) == 0 : false;
 }
 
-void LinuxProcesses::Terminate(int Status) {
+void ProcessesLinux::Terminate(int Status) {
   std::fflush(nullptr);
   ::_exit(Status);
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop
 
 // Where the program keeps its files.
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
-std::string LinuxFileSystem::Environment(const std::string& Name) {
+std::string FileSystemLinux::Environment(const std::string& Name) {
   const char* value = std::getenv(Name.c_str());
   return value ? value : "";
 }
 
-void LinuxFileSystem::CreateUserFolder(const std::string& Folder) {
+void FileSystemLinux::CreateUserFolder(const std::string& Folder) {
   // Each missing folder on the way is made 0700: a per-user folder is nobody else's business.
   std::string made;
   std::size_t at = 0;
@@ -238,7 +239,7 @@ void LinuxFileSystem::CreateUserFolder(const std::string& Folder) {
                     "a file of that name is in the way");
 }
 
-bool LinuxFileSystem::CanCreateIn(const std::string& Folder) {
+bool FileSystemLinux::CanCreateIn(const std::string& Folder) {
   // Permission bits alone would not tell about read-only mounts or root; a real file does.
   std::string probe = Folder + "/.pictrane-probe-XXXXXX";
   const int fd = ::mkstemp(probe.data());
@@ -248,14 +249,14 @@ bool LinuxFileSystem::CanCreateIn(const std::string& Folder) {
   return true;
 }
 
-std::string LinuxFileSystem::WriteProblem(const std::string& Path) {
+std::string FileSystemLinux::WriteProblem(const std::string& Path) {
   const int fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return std::strerror(errno);
   ::close(fd);
   return "";
 }
 
-std::string LinuxFileSystem::ReadAll(const std::string& Path) {
+std::string FileSystemLinux::ReadAll(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
   if (!in) throw FileError(ErrorNumber::FileNotFound, "Cannot read", Path, std::strerror(errno));
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -263,4 +264,4 @@ std::string LinuxFileSystem::ReadAll(const std::string& Path) {
   return bytes;
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

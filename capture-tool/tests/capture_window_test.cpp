@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture window driven by the converter's file script, key by key, as Qt delivers keys from
 // the window system: shortcuts first, then the focus widget or the open popup.
 
@@ -493,4 +494,4 @@ void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
 }
 
 QTEST_MAIN(CaptureWindowTest)
-#include "CaptureWindowTest.moc"
+#include "capture_window_test.moc"

@@ -1,11 +1,12 @@
-#include "ProgressWindowX11.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/linux/X11Progress.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <vector>
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 bool FocusedTopLevelCentre(int& X, int& Y) {
   // A connection of its own: asked once per run, and Qt's connection is xcb, not Xlib.
@@ -68,4 +69,4 @@ void SkipTaskbar(unsigned long Window) {
   XCloseDisplay(D);
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux file, listing and process services on real files and processes.
 
 #include <gtest/gtest.h>
@@ -13,12 +14,14 @@
 #include "TestFiles.h"
 #include "conversion/BitmapListing.h"
 #include "platform/RaisedError.h"
-#include "platform/linux/LinuxServices.h"
+#include "platform/linux/ServicesLinux.h"
 
 namespace fs = std::filesystem;
 
 namespace pictrane {
 namespace {
+
+using namespace linux_desktop;
 
 using testing_support::ReadAll;
 using testing_support::TempDir;
@@ -42,7 +45,7 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
 }
 
 // The core's listing policy over the real folder listing, case by case as over the fake.
-TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
+TEST(DirectoryListingLinux, TakesWhatTheRunCanConvertFromARealFolder) {
   for (const scenarios::ListingScenario& sc : scenarios::ListingScenarios()) {
     SCOPED_TRACE(sc.Name);
     TempDir dir;
@@ -53,14 +56,13 @@ TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
         dir.File(e.Name);
     }
     fs::create_symlink(dir / "nowhere", dir / "dangling.bmp");
-    LinuxListing listing;
+    DirectoryListingLinux listing;
     if (sc.Missing) {
       try {
         ListBitmaps(listing, dir / "missing");
         ADD_FAILURE() << "no error";
       } catch (const RaisedError& e) {
-        EXPECT_EQ(e.Description,
-                  "Cannot list " + dir / "missing (No such file or directory)");
+        EXPECT_EQ(e.Description, "Cannot list " + dir / "missing (No such file or directory)");
       }
       continue;
     }
@@ -72,9 +74,9 @@ TEST(LinuxListing, TakesWhatTheRunCanConvertFromARealFolder) {
 
 // "list.txt" is replaced whole, never written through a planted link, and a failure leaves
 // neither a half list nor a temporary behind.
-TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
+TEST(FileSystemLinux, ReplaceContentWritesThroughAnExclusiveTemporary) {
   TempDir dir, other;
-  LinuxFileSystem files;
+  FileSystemLinux files;
   const std::string list = dir / "list.txt";
   const std::string victim = other.File("victim", "keep");
   struct Case {
@@ -107,9 +109,9 @@ TEST(LinuxFileSystem, ReplaceContentWritesThroughAnExclusiveTemporary) {
   }
 }
 
-TEST(LinuxFileSystem, DeleteKeepsWriteProtectedAndMissingFilesWithAReason) {
+TEST(FileSystemLinux, DeleteKeepsWriteProtectedAndMissingFilesWithAReason) {
   TempDir dir;
-  LinuxFileSystem files;
+  FileSystemLinux files;
   const std::string plain = dir.File("a.bmp"), locked = dir.File("b.bmp");
   ::chmod(locked.c_str(), 0444);
   files.DeleteFile(plain);
@@ -124,9 +126,9 @@ TEST(LinuxFileSystem, DeleteKeepsWriteProtectedAndMissingFilesWithAReason) {
   }
 }
 
-TEST(LinuxFileSystem, StatAndReadLines) {
+TEST(FileSystemLinux, StatAndReadLines) {
   TempDir dir;
-  LinuxFileSystem files;
+  FileSystemLinux files;
   const std::string list = dir.File("list.txt", "a.bmp\r\n\r\nb c.bmp\nlast");
   const auto stamp = files.Stat(list);
   ASSERT_TRUE(stamp);
@@ -141,15 +143,15 @@ TEST(LinuxFileSystem, StatAndReadLines) {
   EXPECT_THROW(files.OpenText(dir / "none"), RaisedError);
 }
 
-TEST(LinuxFileSystem, ApplicationFolderHoldsThisProgram) {
-  LinuxFileSystem files;
+TEST(FileSystemLinux, ApplicationFolderHoldsThisProgram) {
+  FileSystemLinux files;
   const std::string folder = files.ApplicationFolder();
   EXPECT_TRUE(fs::exists(folder + "/linux_services_tests"));
 }
 
-TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
+TEST(ProcessesLinux, StartsWithArgumentsAndReportsAMissingProgram) {
   TempDir dir;
-  LinuxProcesses programs(nullptr);
+  ProcessesLinux programs(nullptr);
   const std::string out = dir / "out";
   const ProcessId pid = programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"",
                                        WindowState::MinimizedNoFocus);
@@ -163,9 +165,9 @@ TEST(LinuxProcesses, StartsWithArgumentsAndReportsAMissingProgram) {
 
 // The primitives the core's wait for the tool's window works with: the start returns at once,
 // the window search is passed through, and Stop ends and reaps the program.
-TEST(LinuxProcesses, StartReturnsAtOnceAndStopEndsTheProgram) {
+TEST(ProcessesLinux, StartReturnsAtOnceAndStopEndsTheProgram) {
   ProcessId asked = 0;
-  LinuxProcesses programs([&](ProcessId pid, int timeoutMs) {
+  ProcessesLinux programs([&](ProcessId pid, int timeoutMs) {
     asked = pid;
     EXPECT_EQ(timeoutMs, 250);
     return false;

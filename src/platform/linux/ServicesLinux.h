@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The POSIX side of the Linux platform: files, the bitmap listing, processes and the clock.
@@ -11,9 +12,9 @@
 #include "platform/Listing.h"
 #include "platform/Processes.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
-class LinuxFileSystem : public FileSystem {
+class FileSystemLinux : public FileSystem {
  public:
   std::string Separator() override { return "/"; }
   std::string ApplicationFolder() override;
@@ -30,14 +31,14 @@ class LinuxFileSystem : public FileSystem {
   std::string ReadAll(const std::string& Path) override;
 };
 
-class LinuxListing : public DirectoryListing {
+class DirectoryListingLinux : public DirectoryListing {
  public:
   std::vector<FolderEntry> Entries(const std::string& Folder) override;
 };
 
-class LinuxClock : public Clock {
+class ClockLinux : public Clock {
  public:
-  LinuxClock();
+  ClockLinux();
   void Sleep(int Milliseconds) override;
   std::int64_t NowMs() override;
 };
@@ -46,12 +47,12 @@ class LinuxClock : public Clock {
 // group, backslashes escape a quote only when they precede one.
 std::vector<std::string> SplitCommandLine(const std::string& CommandLine);
 
-class LinuxProcesses : public Processes {
+class ProcessesLinux : public Processes {
  public:
   // Shows a started program's window maximised with the focus; false when it did not come
   // forward in time. Without one, a running program counts as shown.
   using ShowWindowFn = std::function<bool(ProcessId Process, int TimeoutMs)>;
-  explicit LinuxProcesses(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
+  explicit ProcessesLinux(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process) override;
@@ -62,4 +63,4 @@ class LinuxProcesses : public Processes {
   ShowWindowFn ShowWindow_;
 };
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop

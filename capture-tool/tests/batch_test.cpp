@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch command line: option parsing, names from file names, the files it writes for every
 // model and as a group (read back through libtifiles), and the real program's exit statuses and
 // output, run without a display.

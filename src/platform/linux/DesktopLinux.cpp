@@ -1,4 +1,5 @@
-#include "QtPlatform.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/linux/DesktopLinux.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,10 +18,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "X11Session.h"
+#include "platform/linux/X11Session.h"
 #include "window/FormRules.h"
 
-namespace pictrane {
+namespace pictrane::linux_desktop {
 
 namespace {
 
@@ -313,19 +314,19 @@ void FormWidget::closeEvent(QCloseEvent* event) {
 
 }  // namespace
 
-std::optional<std::string> QtFolderDialog::BrowseForFolder(WindowHandle,
-                                                           const std::string& Prompt) {
+std::optional<std::string> FolderDialogLinux::BrowseForFolder(WindowHandle,
+                                                              const std::string& Prompt) {
   const QString folder =
       QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), "/");
   if (folder.isEmpty()) return std::nullopt;
   return S(folder);
 }
 
-QtWindowSystem::QtWindowSystem() = default;
-QtWindowSystem::~QtWindowSystem() = default;
+WindowSystemLinux::WindowSystemLinux() = default;
+WindowSystemLinux::~WindowSystemLinux() = default;
 
-void QtWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon,
-                                const std::string& Title) {
+void WindowSystemLinux::MessageBox(const std::string& Text, MessageIcon Icon,
+                                   const std::string& Title) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (Icon) {
     case MessageIcon::Critical:
@@ -349,33 +350,33 @@ void QtWindowSystem::MessageBox(const std::string& Text, MessageIcon Icon,
   box.exec();
 }
 
-void QtWindowSystem::DoEvents() {
+void WindowSystemLinux::DoEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-X11Session& QtWindowSystem::X11() {
+X11Session& WindowSystemLinux::X11() {
   if (!X11_) X11_ = X11Session::Open();
   return *X11_;
 }
 
-bool QtWindowSystem::SendKeys(const KeyActions& Actions, ProcessId Target) {
+bool WindowSystemLinux::SendKeys(const KeyActions& Actions, ProcessId Target) {
   return X11().SendKeys(Actions, Target);
 }
 
-bool QtWindowSystem::FocusBelongsTo(ProcessId Process) {
+bool WindowSystemLinux::FocusBelongsTo(ProcessId Process) {
   return X11().FocusBelongsTo(Process);
 }
 
-void QtWindowSystem::CloseWindowsOf(ProcessId Process) {
+void WindowSystemLinux::CloseWindowsOf(ProcessId Process) {
   X11().CloseWindowsOf(Process);
 }
 
-bool QtWindowSystem::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {
+bool WindowSystemLinux::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {
   return X11().ShowMaximisedWithFocus(Process, TimeoutMs);
 }
 
-std::unique_ptr<FormView> QtFormFactory::Create(const FormLayout& Layout, FormEvents& Events) {
+std::unique_ptr<FormView> FormFactoryLinux::Create(const FormLayout& Layout, FormEvents& Events) {
   return std::make_unique<QtForm>(Layout, Events, OnUnhandled_);
 }
 
-}  // namespace pictrane
+}  // namespace pictrane::linux_desktop
