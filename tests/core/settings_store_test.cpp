@@ -14,17 +14,10 @@ namespace pictrane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::FolderNames;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
-
-std::vector<std::string> FolderNames(const fs::path& Folder) {
-  std::vector<std::string> Names;
-  for (const auto& Entry : fs::directory_iterator(Folder)) {
-    Names.push_back(Entry.path().filename().string());
-  }
-  return Names;
-}
 
 TEST(IniFileStore, ReadsTheFileAfreshOnEveryCall) {
   TempDir Dir;

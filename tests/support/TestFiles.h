@@ -10,6 +10,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace pictrane::testing_support {
 
@@ -69,6 +70,14 @@ inline std::optional<std::string> ReadBytes(const std::filesystem::path& File) {
 // The file's bytes; empty when there is no file.
 inline std::string ReadAll(const std::filesystem::path& File) {
   return ReadBytes(File).value_or(std::string());
+}
+
+// The names in Folder, in the order the system lists them.
+inline std::vector<std::string> FolderNames(const std::filesystem::path& Folder) {
+  std::vector<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(Folder))
+    Names.push_back(Entry.path().filename().string());
+  return Names;
 }
 
 }  // namespace pictrane::testing_support
