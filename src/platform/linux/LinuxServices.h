@@ -3,6 +3,7 @@
 // The POSIX side of the Linux platform: files, the bitmap listing, processes and the clock.
 // Qt-free and Xlib-free, so either side may include it.
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -40,6 +41,9 @@ class LinuxClock : public Clock {
   LinuxClock();
   void Sleep(int Milliseconds) override;
   std::int64_t NowMs() override;
+
+ private:
+  std::chrono::steady_clock::time_point Due_;  // when the previous pause was to end
 };
 
 // Splits a command line into arguments as Windows programs do: blanks separate, double quotes
