@@ -127,12 +127,15 @@ LinuxClock::LinuxClock() {
 void LinuxClock::Sleep(int Milliseconds) {
   // Pauses are kept to deadlines: one that starts late, because the previous one woke late on a
   // busy machine or the work between them took a while, ends that much earlier, so lateness does
-  // not add up over a run's thousands of pauses. At most half a pause goes, so the tool still
-  // gets a moment between two key strings.
+  // not add up over a run's thousands of pauses. At most half a pause and never more than a key
+  // string's usual pause goes, so the tool still gets its time, and a long wait (the tool's start)
+  // does not eat the pause after it.
+  constexpr auto kMostTaken = std::chrono::milliseconds(5);
   const auto Now = std::chrono::steady_clock::now();
   const auto Pause = std::chrono::steady_clock::duration(std::chrono::milliseconds(Milliseconds));
   const auto Behind = std::max(Now - Due_, std::chrono::steady_clock::duration{});
-  Due_ = Now + Pause - std::min(Behind, Pause / 2);
+  Due_ =
+      Now + Pause - std::min({Behind, Pause / 2, std::chrono::steady_clock::duration(kMostTaken)});
   std::this_thread::sleep_until(Due_);
 }
 
