@@ -12,7 +12,9 @@ samples=$(realpath "$(dirname "$0")/../samples")
 
 work=$(mktemp -d /tmp/pictrane-throughput-XXXXXX)
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$work/app" "$work/bitmaps"
+mkdir -p "$work/app" "$work/bitmaps" "$work/home/.config"
+# The tool's remembered settings are the benchmark's own, never the developer's.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CONFIG_DIRS=$work/etc-xdg
 cp "$bin/pictrane-converter" "$bin/dummy.bmp" "$work/app/"
 for i in $(seq -w 1 "$count"); do cp "$samples/smiley.bmp" "$work/bitmaps/pic$i.bmp"; done
 printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=main\r\nDeleteBMPs=%s\r\n' \

@@ -90,6 +90,7 @@ class AppFolder {
     Path = ::mkdtemp(tmpl);
     fs::create_directory(Path + "/app");
     fs::create_directory(Bitmaps());
+    fs::create_directories(Path + "/home/.config");
     fs::copy_file(PICTRANE_CONVERTER, Path + "/app/pictrane-converter");
     fs::copy_file(PICTRANE_DUMMY_BMP, Path + "/app/dummy.bmp");
   }
@@ -137,7 +138,10 @@ bool DismissMessageBox(int TimeoutMs) {
   });
   if (box.empty()) return false;
   Xdotool({"windowfocus", "--sync", box});
-  Xdotool({"key", "--window", box, "Return"});
+  // Typed through XTest to the focus, not sent to the box: xdotool would press Return through
+  // XTest and then fail to send the release to the box that the press has closed, leaving Return
+  // held down in the server, and the next run's first Return would be lost.
+  Xdotool({"key", "Return"});
   return true;
 }
 
@@ -166,6 +170,14 @@ class EndToEnd : public ::testing::Test {
   ScopedEnvironment Display{"DISPLAY", X.Name()};
   ScopedEnvironment Platform{"QT_QPA_PLATFORM", std::string("xcb")};
   AppFolder App;
+  // Every program started here (the converter, the tool, xdotool) reads per-user settings from
+  // the test's own folder, never from the developer's: the tool remembers its last folder and
+  // type there, and the converter looks there for settings.ini.
+  ScopedEnvironment Home{"HOME", App.Path + "/home"};
+  ScopedEnvironment ConfigHome{"XDG_CONFIG_HOME", App.Path + "/home/.config"};
+  ScopedEnvironment ConfigDirs{"XDG_CONFIG_DIRS", App.Path + "/etc-xdg"};
+  // Nor does a finished run notify the developer's own desktop.
+  ScopedEnvironment Bus{"DBUS_SESSION_BUS_ADDRESS", std::nullopt};
 };
 
 TEST_F(EndToEnd, TheToolReceivesExactlyTheFileScript) {
@@ -216,7 +228,7 @@ TEST_F(EndToEnd, NoKeyReachesAWindowThatTakesTheFocusHalfWay) {
   EXPECT_TRUE(DismissMessageBox(20000));
   ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
   const auto intruderLines = Lines(intruderKeys);
-  // The box's OK was pressed with Return in the box itself: nothing at all in the intruder.
+  // The box took the Return that closed it: nothing at all in the intruder.
   EXPECT_EQ(intruderLines, std::vector<std::string>{});
   // No picture appeared (the recorder writes none), so every bitmap is still there.
   for (int i = 0; i < 6; ++i)
@@ -358,10 +370,6 @@ std::string TruncatedBitmap() {
 TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
   for (const int deleteOption : {0, 1}) {
     SCOPED_TRACE(deleteOption);
-    // A display of its own for each run: on a display where a run ended with a box dismissed by
-    // Return, the next run's first bitmap gets no picture (main's build as well).
-    XvfbServer x;
-    ScopedEnvironment display{"DISPLAY", x.Name()};
     fs::remove_all(App.Bitmaps());
     fs::create_directory(App.Bitmaps());
     const std::string dir = App.Bitmaps() + "/";
@@ -419,6 +427,72 @@ TEST_F(EndToEnd, FolderProblemsLeaveTheWindowAndStartNoTool) {
     EXPECT_FALSE(
         Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter 1\\.1$"}).empty());
     EXPECT_FALSE(fs::exists(marker));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Cancel pressed half-way with a real pointer click on the progress window: the run stops after
+// the current bitmap, the tool keeps the focus and closes with its own Alt+F4, the bitmaps
+// before have pictures (and are deleted), the later ones are untouched, a report, status 3.
+TEST_F(EndToEnd, CancelHalfWayStopsAfterTheCurrentBitmap) {
+  constexpr int kCount = 40;
+  const auto base = [&](int i) {
+    char n[8];
+    std::snprintf(n, sizeof n, "p%02d", i);
+    return App.Bitmaps() + "/" + n;
+  };
+  const QByteArray bitmap =
+      ct::EncodeBmp(Draw({"p", 16, 8, ct::BmpVariant::Bpp24}), ct::BmpVariant::Bpp24);
+  for (int i = 0; i < kCount; ++i)
+    ASSERT_TRUE(ct::WriteFile(QString::fromStdString(base(i) + ".bmp"), bitmap));
+  App.Settings(PICTRANE_CAPTURE, "main", 1);
+
+  auto program = App.StartAndConvert();
+  ASSERT_TRUE(WaitUntil(30000, [&] { return fs::exists(base(2) + ".89i"); }));
+  const std::string progress =
+      Xdotool({"search", "--onlyvisible", "--name", "^Converting - Pictrane Converter$"});
+  ASSERT_FALSE(progress.empty());
+  Probe probe;
+  const std::string toolPid = Xdotool({"getwindowpid", std::to_string(probe.FocusWindow())});
+  ASSERT_FALSE(toolPid.empty());
+  ASSERT_NE(toolPid, std::to_string(program->Pid()));
+
+  // Cancel stands at the window's bottom-right, inside the layout's margin.
+  const unsigned long progressWindow = std::stoul(progress);
+  const Probe::Geometry at = probe.WindowGeometry(progressWindow);
+  Xdotool({"mousemove", std::to_string(at.X + at.Width - 30), std::to_string(at.Y + at.Height - 20),
+           "click", "1"});
+  // Until the report box shows, the focus stays with the tool (or, once it has closed, nowhere):
+  // never in the progress window.
+  bool stolen = false;
+  EXPECT_TRUE(WaitUntil(30000, [&] {
+    stolen = stolen || probe.FocusWindow() == progressWindow;
+    return !Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter$"}).empty();
+  }));
+  EXPECT_FALSE(stolen) << "the click gave the progress window the focus";
+  EXPECT_TRUE(DismissMessageBox(30000));
+  ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
+  EXPECT_TRUE(WaitUntil(5000, [&] { return ::kill(std::stoi(toolPid), 0) != 0; }))
+      << "the tool is still running";
+  EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
+
+  // A prefix of the bitmaps got pictures and went; every one after it is as it was.
+  int done = 0;
+  while (done < kCount && fs::exists(base(done) + ".89i")) ++done;
+  EXPECT_GE(done, 3);
+  EXPECT_LT(done, kCount - 5) << "the run went on after Cancel";
+  for (int i = 0; i < kCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(fs::exists(base(i) + ".bmp"), i >= done);
+    if (i >= done) {
+      EXPECT_FALSE(fs::exists(base(i) + ".89i"));
+      EXPECT_EQ(ReadAll(base(i) + ".bmp"), bitmap.toStdString());
+    } else {
+      EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(base(i) + ".89i")).ReadResult, 0);
+    }
   }
 }
 

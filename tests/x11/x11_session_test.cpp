@@ -401,6 +401,26 @@ TEST_F(X11SessionTest, TypesLettersOfEveryKeyboardGroup) {
   EXPECT_EQ(RunToEnd({"setxkbmap", "-display", Display, "-layout", "us"}), 0);
 }
 
+// The focus goes elsewhere between two key strings, or goes and comes back: the next string is
+// typed only if the target holds the focus when it starts, and nothing reaches the other window.
+TEST_F(X11SessionTest, EachStringChecksTheFocusTheLastOneLeft) {
+  auto Recorder = StartRecorder();
+  const unsigned long RecorderWindow = Probe_->FocusWindow();
+  KeyRecorder Intruder({"--name", "intruder"});
+  const unsigned long IntruderWindow = Intruder.WaitUntilReady();
+  ASSERT_NE(IntruderWindow, 0UL);
+  for (const bool Back : {false, true}) {
+    SCOPED_TRACE(Back ? "away and back" : "away");
+    ASSERT_TRUE(Session_->FocusWindow(RecorderWindow, kTimeoutMs));
+    EXPECT_EQ(Typed(*Recorder, Text("a")), std::vector<std::string>{"a"});
+    Probe_->SetFocus(IntruderWindow);
+    if (Back) Probe_->SetFocus(RecorderWindow);
+    EXPECT_EQ(Session_->SendKeys(Text("b"), Recorder->Pid()), Back);
+  }
+  Probe_->SetFocus(IntruderWindow);
+  EXPECT_EQ(Typed(Intruder, {}), std::vector<std::string>{});
+}
+
 TEST_F(X11SessionTest, KeysFollowTheFocusToAnotherProcess) {
   auto First = StartRecorder({"--name", "first"});
   EXPECT_EQ(Typed(*First, Text("1")), std::vector<std::string>{"1"});

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <chrono>
@@ -125,7 +126,18 @@ ClockLinux::ClockLinux() {
 }
 
 void ClockLinux::Sleep(int Milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+  // A pause that woke late gave the tool more time than asked for; the pause that follows it at
+  // once gives that lateness back (at most half of itself), so timer lateness does not add up
+  // over a run's thousands of pauses. Time spent working between pauses is never taken off.
+  using namespace std::chrono;
+  const auto Start = steady_clock::now();
+  const auto Pause = steady_clock::duration(milliseconds(Milliseconds));
+  const bool FollowsAtOnce = Start - Woke_ < milliseconds(2);
+  const auto Credit = FollowsAtOnce ? std::min(Overslept_, Pause / 2) : steady_clock::duration{};
+  const auto Due = Start + Pause - Credit;
+  std::this_thread::sleep_until(Due);
+  Woke_ = steady_clock::now();
+  Overslept_ = std::max(Woke_ - Due, steady_clock::duration{});
 }
 
 std::int64_t ClockLinux::NowMs() {

@@ -4,6 +4,7 @@
 // The POSIX side of the Linux platform: files, the bitmap listing, processes and the clock.
 // Qt-free and Xlib-free, so either side may include it.
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -41,6 +42,10 @@ class ClockLinux : public Clock {
   ClockLinux();
   void Sleep(int Milliseconds) override;
   std::int64_t NowMs() override;
+
+ private:
+  std::chrono::steady_clock::time_point Woke_;   // when the previous pause ended
+  std::chrono::steady_clock::duration Overslept_{};  // how late it ended
 };
 
 // Splits a command line into arguments as Windows programs do: blanks separate, double quotes

@@ -48,7 +48,18 @@ void X11Windows::HandleEvent(const XEvent& Event) {
 bool X11Windows::WatchFocus(ProcessId Process) {
   if (Process <= 0) return false;
   ErrorTrap Trap(C_.D);
+  Trap.Settled();  // a reply follows every request below
+  // Still watching the tool's window from the previous key string: its events are selected, so
+  // one question settles it (a change since then shows in the answer or is in our queue by then).
+  // This spares a key string three round trips to a server that is busy drawing the tool.
+  C_.DrainEvents();
+  if (Watched_ != 0 && WatchedProcess_ == Process && !WatchLost_) {
+    const Window Now = FocusedWindow();
+    C_.DrainEvents();
+    if (!WatchLost_ && IsWithin(Now, Watched_)) return true;
+  }
   Watched_ = 0;
+  WatchedProcess_ = 0;
   const Window Focus = FocusedWindow();
   if (Focus == 0 || OwnerOfFocus(Focus) != Process) return false;
   const Window Top = TopLevelOf(Focus);
@@ -57,10 +68,10 @@ bool X11Windows::WatchFocus(ProcessId Process) {
   // Asked again after the selection: a change between the two questions is either seen here or
   // sent to us as an event, and events from before this request do not count.
   WatchSerial_ = NextRequest(C_.D);
-  const Window Now = FocusedWindow();
-  Trap.Unsettled();
+  const Window Now = FocusedWindow();  // its reply brings any error of the selection with it
   if (!IsWithin(Now, Top)) return false;
   Watched_ = Top;
+  WatchedProcess_ = Process;
   WatchLost_ = false;
   C_.DrainEvents();
   return !WatchLost_;

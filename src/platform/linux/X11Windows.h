@@ -67,6 +67,7 @@ class X11Windows {
   // The top-level whose focus a key string relies on, and whether it has lost it since the
   // request with serial WatchSerial_.
   Window Watched_ = 0;
+  ProcessId WatchedProcess_ = 0;  // whose window Watched_ is
   unsigned long WatchSerial_ = 0;
   bool WatchLost_ = false;
   std::map<Window, long> Selected_;
