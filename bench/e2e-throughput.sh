@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end throughput: pictrane-converter driving pictrane-capture over 200 bitmaps on a
 # virtual display, in converted files per second, beside the bound the fixed pauses allow
 # (120 ms a file plus 200 ms at the start). With delete 1 each bitmap is deleted once its picture

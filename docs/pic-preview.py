@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws a .89i picture as the calculator screen shows it (3x), for the README:
    docs/pic-preview.py picture.89i out.png"""
 import struct,sys,zlib

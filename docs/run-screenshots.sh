@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes docs/progress-linux.png and docs/report-linux.png with the real programs on a virtual
 # display with openbox: a run over 80 sample bitmaps caught half-way, then a run over a folder
 # with a truncated bitmap and a name that is not UTF-8, caught at its report.

@@ -69,7 +69,6 @@ class FileSystem {
 
   // The whole content of Path. Raises RaisedError when it cannot be read.
   virtual std::string ReadAll(const std::string& Path) = 0;
-
 };
 
 }  // namespace pictrane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pictrane-converter as a user runs it, under Xvfb: its window, Convert pressed, and the keys it
 // types arriving in a real window of another process, either our key recorder or pictrane-capture.
 

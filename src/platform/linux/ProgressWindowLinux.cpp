@@ -84,8 +84,8 @@ class ProgressWidget : public QWidget {
     Count_->setText(QString("Converting %1 of %2").arg(Index).arg(Total));
     const QString Full = QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size()));
     Name_->setText(Name_->fontMetrics().elidedText(Full, Qt::ElideMiddle, kNameWidth));
-    // The bar shows files finished, so the last one fills it only at the end.
-    // A progress bar repaints at once whenever its bar grows; the run's next DoEvents paints it.
+    // The bar shows files finished, so the last one fills it only at the end. A progress bar
+    // repaints at once whenever its bar grows: the whole window is painted once below instead.
     Bar_->setUpdatesEnabled(false);
     Bar_->setValue(static_cast<int>(Index > 0 ? Index - 1 : 0));
     Bar_->setUpdatesEnabled(true);
@@ -94,6 +94,9 @@ class ProgressWidget : public QWidget {
     // Without a window manager nothing keeps this window above the tool: ask again each file
     // (one request, no reply to wait for).
     if (OnX11_) raise();
+    // Painted now, not at the run's next DoEvents, which comes only after this file's keys:
+    // the window names the bitmap the tool is working on.
+    repaint();
   }
 
   void Finish() {

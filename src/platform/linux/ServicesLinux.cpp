@@ -126,18 +126,18 @@ ClockLinux::ClockLinux() {
 }
 
 void ClockLinux::Sleep(int Milliseconds) {
-  // A pause that woke late gave the tool more time than asked for; the pause that follows it at
-  // once gives that lateness back (at most half of itself), so timer lateness does not add up
-  // over a run's thousands of pauses. Time spent working between pauses is never taken off.
+  // Pauses are kept to deadlines: one that starts late, because the previous one woke late or the
+  // keys sent since took a while to reach the server (the tool works on them meanwhile), ends that
+  // much earlier, so lateness does not add up over a run's thousands of pauses. At most half a
+  // pause and never more than 5 ms goes, so the tool still gets its time, and a long wait (the
+  // tool's start) does not eat the pause after it.
   using namespace std::chrono;
-  const auto Start = steady_clock::now();
+  constexpr auto kMostTaken = steady_clock::duration(milliseconds(5));
+  const auto Now = steady_clock::now();
   const auto Pause = steady_clock::duration(milliseconds(Milliseconds));
-  const bool FollowsAtOnce = Start - Woke_ < milliseconds(2);
-  const auto Credit = FollowsAtOnce ? std::min(Overslept_, Pause / 2) : steady_clock::duration{};
-  const auto Due = Start + Pause - Credit;
-  std::this_thread::sleep_until(Due);
-  Woke_ = steady_clock::now();
-  Overslept_ = std::max(Woke_ - Due, steady_clock::duration{});
+  const auto Behind = std::max(Now - Due_, steady_clock::duration{});
+  Due_ = Now + Pause - std::min({Behind, Pause / 2, kMostTaken});
+  std::this_thread::sleep_until(Due_);
 }
 
 std::int64_t ClockLinux::NowMs() {

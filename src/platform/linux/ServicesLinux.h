@@ -44,8 +44,7 @@ class ClockLinux : public Clock {
   std::int64_t NowMs() override;
 
  private:
-  std::chrono::steady_clock::time_point Woke_;   // when the previous pause ended
-  std::chrono::steady_clock::duration Overslept_{};  // how late it ended
+  std::chrono::steady_clock::time_point Due_;  // when the previous pause was to end
 };
 
 // Splits a command line into arguments as Windows programs do: blanks separate, double quotes

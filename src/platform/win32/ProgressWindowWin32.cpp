@@ -123,6 +123,8 @@ void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
   const std::size_t Done = Index > 0 ? Index - 1 : 0;
   ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(Done), 0);
   if (Bar_) Bar_->Progress(Done, Total_);
+  // Painted now, not at the run's next DoEvents, which comes only after this file's keys.
+  ::UpdateWindow(Window_);
 }
 
 void ProgressWindowWin32::End(bool Complete) {
