@@ -13,8 +13,8 @@
 namespace {
 
 std::string_view Trimmed(std::string_view S) {
-  while (!S.empty() && pictrane::IsProfileBlank(S.front())) S.remove_prefix(1);
-  while (!S.empty() && pictrane::IsProfileBlank(S.back())) S.remove_suffix(1);
+  while (!S.empty() && pictrane::IniEngine::IsBlank(S.front())) S.remove_prefix(1);
+  while (!S.empty() && pictrane::IniEngine::IsBlank(S.back())) S.remove_suffix(1);
   return S;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "platform/RaisedError.h"
@@ -15,6 +18,21 @@
 namespace pictrane {
 
 namespace {
+
+constexpr std::string_view TemporaryPrefix = ".pictrane-";
+constexpr std::size_t TemporaryUnique = 6;  // the XXXXXX that mkstemp fills with letters and digits
+
+bool IsTemporaryName(std::string_view Name) {
+  if (Name.size() != TemporaryPrefix.size() + TemporaryUnique ||
+      Name.substr(0, TemporaryPrefix.size()) != TemporaryPrefix) {
+    return false;
+  }
+  for (const char C : Name.substr(TemporaryPrefix.size())) {
+    const bool Alnum = (C >= '0' && C <= '9') || (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z');
+    if (!Alnum) return false;
+  }
+  return true;
+}
 
 std::string FolderOf(const std::string& Path) {
   const auto Slash = Path.find_last_of('/');
@@ -34,7 +52,8 @@ class Temporary {
   Temporary(const std::string& Path, const std::string& Source) {
     // mkstemp: a short unique name whatever the length of Path's own name, created exclusively
     // (O_EXCL), so never an existing name or a link planted there.
-    const std::string Template = FolderOf(Path) + "/.pictrane-XXXXXX";
+    const std::string Template =
+        FolderOf(Path) + "/" + std::string(TemporaryPrefix) + std::string(TemporaryUnique, 'X');
     std::vector<char> Name(Template.begin(), Template.end());
     Name.push_back('\0');
     Fd_ = ::mkstemp(Name.data());
@@ -106,6 +125,26 @@ void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
     RaiseSystemError(errno, "Cannot write " + Path, Source);
   }
   PutInPlace(Temp, Path, Source);
+}
+
+void RemoveStaleTemporaries(const std::string& Folder, std::chrono::seconds MinAge) {
+  const int Dir = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Dir < 0) return;
+  DIR* Entries = ::fdopendir(Dir);
+  if (Entries == nullptr) {
+    ::close(Dir);
+    return;
+  }
+  const std::time_t Cutoff = std::time(nullptr) - static_cast<std::time_t>(MinAge.count());
+  while (const dirent* Entry = ::readdir(Entries)) {
+    if (!IsTemporaryName(Entry->d_name)) continue;
+    struct stat Info {};
+    // Looked at and removed relative to the folder, never through a link.
+    if (::fstatat(Dir, Entry->d_name, &Info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(Info.st_mode) || Info.st_uid != ::geteuid() || Info.st_mtime > Cutoff) continue;
+    ::unlinkat(Dir, Entry->d_name, 0);
+  }
+  ::closedir(Entries);
 }
 
 }  // namespace pictrane

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,5 +23,12 @@ void WriteAtomically(const std::string& Path, const std::function<void(const std
 // created with rather than by opening its name again.
 void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
                          const std::string& Source);
+
+// Removes from Folder the temporaries that writes like the ones above left behind when the process
+// was killed mid-write: ordinary files of this user named as this file's temporaries are, last
+// written more than MinAge ago, so that no running write can still own one. Every other name, a
+// link, a folder and a younger temporary stay; what cannot be removed stays too, without a word.
+void RemoveStaleTemporaries(const std::string& Folder,
+                            std::chrono::seconds MinAge = std::chrono::hours(24));
 
 }  // namespace pictrane

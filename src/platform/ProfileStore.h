@@ -1,39 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pictrane {
 
-// Blanks around names and values do not count: space, tab, VT, FF and ^Z.
-inline bool IsProfileBlank(char C) {
-  return C == ' ' || C == '\t' || C == '\v' || C == '\f' || C == '\x1a';
-}
+// What became of one change to a profile file.
+enum class WriteOutcome { Written, Unchanged, Failed };
 
-// True when A and B name the same section or key: blanks around them are ignored and ASCII
-// letters compare without regard to case; every other byte must be equal.
-inline bool SameProfileName(std::string_view A, std::string_view B) {
-  auto Trim = [](std::string_view S) {
-    while (!S.empty() && IsProfileBlank(S.front())) S.remove_prefix(1);
-    while (!S.empty() && IsProfileBlank(S.back())) S.remove_suffix(1);
-    return S;
-  };
-  auto Fold = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
-  A = Trim(A);
-  B = Trim(B);
-  if (A.size() != B.size()) return false;
-  for (std::size_t I = 0; I < A.size(); ++I) {
-    if (Fold(A[I]) != Fold(B[I])) return false;
-  }
-  return true;
-}
+struct WriteResult {
+  WriteOutcome Outcome = WriteOutcome::Unchanged;
+  std::string Reason;  // Failed: why, as a sentence for the user
+
+  static WriteResult Written() { return {WriteOutcome::Written, {}}; }
+  static WriteResult Unchanged() { return {WriteOutcome::Unchanged, {}}; }
+  static WriteResult Failed(std::string Why) { return {WriteOutcome::Failed, std::move(Why)}; }
+};
 
 // The profile functions: one INI file read and written as the system's documented profile
-// functions do it. Names compare without regard to case; every call goes to the file.
+// functions do it. How names and values are matched, trimmed and unquoted is the settings
+// engine's business (settings/IniEngine.h); every call goes to the file.
 class ProfileStore {
  public:
   virtual ~ProfileStore() = default;
@@ -41,6 +30,14 @@ class ProfileStore {
   // Leaves an empty File when the existence test does not find it, as opening it for appending
   // does. Raises RaisedError naming the file and the reason when it cannot be created.
   virtual void CreateIfMissing(const std::string& File) = 0;
+
+  // Why File's text cannot be read as settings at all (an encoding the store does not read), or
+  // "" when it can or when the file is missing.
+  virtual std::string TextProblem(const std::string& File) = 0;
+
+  // Removes the temporaries our own writes left beside File when interrupted, once they are old
+  // enough that no write of ours can still be using them. Nothing else is touched.
+  virtual void RemoveStaleTemporaries(const std::string& File) = 0;
 
   // The value of Key in Section, whole, or "" when either is missing.
   virtual std::string ReadString(const std::string& File, const std::string& Section,
@@ -52,28 +49,16 @@ class ProfileStore {
   virtual std::vector<std::string> SectionNames(const std::string& File) = 0;
 
   // The value of Key as the file holds it (quotes and the blanks inside them kept), so that it
-  // can be written elsewhere unchanged; nothing when Section has no such key with a value. This
-  // fallback gives a text that reads back as ReadString does.
+  // can be written elsewhere unchanged; nothing when Section has no such key with a value.
   virtual std::optional<std::string> StoredText(const std::string& File, const std::string& Section,
-                                                const std::string& Key) {
-    bool Listed = false;
-    for (const std::string& Name : KeyNames(File, Section))
-      Listed = Listed || SameProfileName(Name, Key);
-    if (!Listed) return std::nullopt;
-    std::string Value = ReadString(File, Section, Key);
-    const bool Quoted = Value.size() >= 2 && (Value.front() == '"' || Value.front() == '\'') &&
-                        Value.back() == Value.front();
-    const bool Padded =
-        !Value.empty() && (IsProfileBlank(Value.front()) || IsProfileBlank(Value.back()));
-    return Quoted || Padded ? "\"" + Value + "\"" : Value;
-  }
+                                                const std::string& Key) = 0;
 
-  // Writes never report the profile functions' own failures (a read-only file stays as it is).
-  virtual void WriteString(const std::string& File, const std::string& Section,
-                           const std::string& Key, const std::string& Value) = 0;
-  virtual void DeleteKey(const std::string& File, const std::string& Section,
-                         const std::string& Key) = 0;
-  virtual void DeleteSection(const std::string& File, const std::string& Section) = 0;
+  // Each says what became of the change; a file that refuses it stays as it was.
+  virtual WriteResult WriteString(const std::string& File, const std::string& Section,
+                                  const std::string& Key, const std::string& Value) = 0;
+  virtual WriteResult DeleteKey(const std::string& File, const std::string& Section,
+                                const std::string& Key) = 0;
+  virtual WriteResult DeleteSection(const std::string& File, const std::string& Section) = 0;
 };
 
 }  // namespace pictrane

@@ -14,8 +14,8 @@ char FoldCase(char C) {
 }
 
 std::string_view Trim(std::string_view S) {
-  while (!S.empty() && IsProfileBlank(S.front())) S.remove_prefix(1);
-  while (!S.empty() && IsProfileBlank(S.back())) S.remove_suffix(1);
+  while (!S.empty() && IniEngine::IsBlank(S.front())) S.remove_prefix(1);
+  while (!S.empty() && IniEngine::IsBlank(S.back())) S.remove_suffix(1);
   return S;
 }
 
@@ -84,6 +84,18 @@ class IniEngine::Scanner {
 };
 
 IniEngine::IniEngine(std::string Bytes) : Bytes_(std::move(Bytes)) {}
+
+bool IniEngine::IsBlank(char C) {
+  return C == ' ' || C == '\t' || C == '\v' || C == '\f' || C == '\x1a';
+}
+
+bool IniEngine::SameName(std::string_view A, std::string_view B) {
+  return EqualFolded(Trim(A), Trim(B));
+}
+
+std::string IniEngine::ReadBack(std::string_view Value) {
+  return std::string(Unquoted(Trim(Value)));
+}
 
 IniEngine::Line IniEngine::Classify(std::string_view Text, std::size_t Begin, std::size_t End) {
   Line L;
@@ -245,7 +257,7 @@ bool IniEngine::WriteString(std::string_view Section, std::string_view Key,
   if (P.Entry && P.Entry->Kind == LineKind::Key) {
     const Line& L = *P.Entry;
     // Rewriting what reads the same would only move blanks or quotes about.
-    if (Unquoted(ValueOf(L)) == Unquoted(Trim(Value))) return false;
+    if (Unquoted(ValueOf(L)) == ReadBack(Value)) return false;
     // Keep the key as spelt and spaced in the file; only the value (and blanks after it) change.
     Bytes_.replace(L.ValueBegin, L.End - L.ValueBegin, Value);
     return true;

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ProfileStore.h"
-
 namespace pictrane {
 
 // The bytes of one INI file, read and edited the way the system's profile functions do it.
@@ -35,6 +33,16 @@ namespace pictrane {
 class IniEngine {
  public:
   explicit IniEngine(std::string Bytes = {});
+
+  // The rules every store of settings follows, here and nowhere else.
+  // Blanks around names and values do not count: space, tab, VT, FF and ^Z.
+  static bool IsBlank(char C);
+  // True when A and B name the same section or key: blanks around them are ignored and ASCII
+  // letters compare without regard to case; every other byte must be equal.
+  static bool SameName(std::string_view A, std::string_view B);
+  // What a read gives back for Value once written: blanks around it off, then one pair of
+  // matching quotes.
+  static std::string ReadBack(std::string_view Value);
 
   const std::string& Bytes() const { return Bytes_; }
 

@@ -19,21 +19,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool MayWrite(const fs::path& File, fs::perms Perms) {
+// Why the file cannot be written, or "" when it can.
+std::string WriteRefusal(const fs::path& File, fs::perms Perms) {
   constexpr fs::perms AnyWrite =
       fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  if ((Perms & AnyWrite) == fs::perms::none) return false;
+  if ((Perms & AnyWrite) == fs::perms::none) return "the file is read-only.";
   // Opening for appending writes nothing, but fails where the system would refuse a write.
+  errno = 0;
   std::ofstream Probe(File, std::ios::binary | std::ios::app);
-  return Probe.is_open();
+  if (Probe.is_open()) return {};
+  const int Cause = errno;
+  return "the file cannot be opened for writing (" +
+         (Cause != 0 ? std::generic_category().message(Cause) : std::string("no reason given")) +
+         ").";
 }
 
 constexpr std::string_view Utf16Mark = "\xFF\xFE";
 
 // The UTF-16LE text after the byte order mark as UTF-8. An unpaired surrogate keeps its own
-// three-byte form, so that it goes back into the file as it came. An odd last byte is refused.
-std::optional<std::string> FromUtf16(std::string_view Bytes) {
-  if (Bytes.size() % 2 != 0) return std::nullopt;
+// three-byte form, so that it goes back into the file as it came. Bytes has an even size.
+std::string FromUtf16(std::string_view Bytes) {
   std::string Text;
   Text.reserve(Bytes.size());
   auto Unit = [&](std::size_t I) {
@@ -89,19 +94,28 @@ std::optional<std::string> ToUtf16(std::string_view Text) {
   return Bytes;
 }
 
-// A file's text for the engine, and the form it goes back in.
+// A file's text for the engine and the form it goes back in, or why it has none.
 struct Decoded {
   std::string Text;
   bool Utf16 = false;
+  std::string Problem;  // not "" when the bytes are no text this store reads
 };
 
-std::optional<Decoded> Decode(std::string Bytes) {
-  if (std::string_view(Bytes).substr(0, Utf16Mark.size()) != Utf16Mark) {
-    return Decoded{std::move(Bytes), false};
+Decoded Decode(std::string Bytes) {
+  const std::string_view View(Bytes);
+  if (View.substr(0, 2) == "\xFE\xFF")
+    return {{}, false, "it starts with the UTF-16BE byte order mark (FE FF)."};
+  if (View.substr(0, Utf16Mark.size()) != Utf16Mark) return {std::move(Bytes), false, {}};
+  if (View.size() % 2 != 0) {
+    return {{},
+            true,
+            "its UTF-16LE text has an odd number of bytes, so its last character is cut short."};
   }
-  std::optional<std::string> Text = FromUtf16(std::string_view(Bytes).substr(Utf16Mark.size()));
-  if (!Text) return std::nullopt;
-  return Decoded{std::move(*Text), true};
+  return {FromUtf16(View.substr(Utf16Mark.size())), true, {}};
+}
+
+std::string NotText(const std::string& Problem) {
+  return "the file is not UTF-8, UTF-16LE or ANSI text: " + Problem;
 }
 
 // The file's bytes, or nothing when there is no ordinary file that can be read.
@@ -126,12 +140,13 @@ std::optional<std::string> LoadBytes(const fs::path& File) {
 std::optional<std::string> IniFileStore::Load(const fs::path& File) {
   std::optional<std::string> Bytes = LoadBytes(File);
   if (!Bytes) return std::nullopt;
-  std::optional<Decoded> Text = Decode(std::move(*Bytes));
-  if (!Text) return std::nullopt;
-  return std::move(Text->Text);
+  Decoded Text = Decode(std::move(*Bytes));
+  if (!Text.Problem.empty()) return std::nullopt;
+  return std::move(Text.Text);
 }
 
-void IniFileStore::Change(const std::string& File, const std::function<bool(IniEngine&)>& Edit) {
+WriteResult IniFileStore::Change(const std::string& File,
+                                 const std::function<bool(IniEngine&)>& Edit) {
   std::error_code Ec;
   fs::path Target = File;
   // Edit the file a link points to, not the link.
@@ -142,27 +157,46 @@ void IniFileStore::Change(const std::string& File, const std::function<bool(IniE
   const fs::file_status Status = fs::status(Target, Ec);
   Decoded Text;
   if (fs::exists(Status)) {
-    if (!fs::is_regular_file(Status) || !MayWrite(Target, Status.permissions())) return;
+    if (!fs::is_regular_file(Status)) return WriteResult::Failed("it is not an ordinary file.");
     std::optional<std::string> Old = LoadBytes(Target);
-    if (!Old) return;
-    std::optional<Decoded> Read = Decode(std::move(*Old));
-    if (!Read) return;  // a file we cannot read back is not ours to overwrite
-    Text = std::move(*Read);
+    if (!Old) return WriteResult::Failed("the file cannot be read.");
+    Text = Decode(std::move(*Old));
+    // A file we cannot read back is not ours to overwrite.
+    if (!Text.Problem.empty()) return WriteResult::Failed(NotText(Text.Problem));
   }
   IniEngine Engine(std::move(Text.Text));
-  if (!Edit(Engine)) return;
+  // What the file already says is kept, whether or not it could be written.
+  if (!Edit(Engine)) return WriteResult::Unchanged();
+  if (fs::exists(Status)) {
+    if (std::string Why = WriteRefusal(Target, Status.permissions()); !Why.empty())
+      return WriteResult::Failed(std::move(Why));
+  }
   std::string Bytes;
   if (Text.Utf16) {
     std::optional<std::string> Wide = ToUtf16(Engine.Bytes());
-    if (!Wide) return;
+    if (!Wide) {
+      return WriteResult::Failed(
+          "the value is not UTF-8 text, which the file's UTF-16 text cannot hold.");
+    }
     Bytes.reserve(Utf16Mark.size() + Wide->size());
     Bytes.append(Utf16Mark).append(*Wide);
   }
   try {
     WriteFileAtomically(Target.string(), Text.Utf16 ? Bytes : Engine.Bytes(), ProgramErrorSource);
-  } catch (const RaisedError&) {
-    // The profile functions fail silently; the file is as it was.
+  } catch (const RaisedError& E) {
+    return WriteResult::Failed(E.Description);
   }
+  return WriteResult::Written();
+}
+
+std::string IniFileStore::TextProblem(const std::string& File) {
+  std::optional<std::string> Bytes = LoadBytes(File);
+  return Bytes ? Decode(std::move(*Bytes)).Problem : std::string();
+}
+
+void IniFileStore::RemoveStaleTemporaries(const std::string& File) {
+  const fs::path Folder = fs::path(File).parent_path();
+  pictrane::RemoveStaleTemporaries(Folder.empty() ? std::string(".") : Folder.string());
 }
 
 void IniFileStore::CreateIfMissing(const std::string& File) {
@@ -204,18 +238,22 @@ std::optional<std::string> IniFileStore::StoredText(const std::string& File,
   return Bytes ? IniEngine(std::move(*Bytes)).StoredText(Section, Key) : std::nullopt;
 }
 
-void IniFileStore::WriteString(const std::string& File, const std::string& Section,
-                               const std::string& Key, const std::string& Value) {
-  Change(File, [&](IniEngine& E) { return E.WriteString(Section, Key, Value); });
+WriteResult IniFileStore::WriteString(const std::string& File, const std::string& Section,
+                                      const std::string& Key, const std::string& Value) {
+  if (!IniEngine::Accepts(Section, Key, Value)) {
+    return WriteResult::Failed(
+        "an INI file cannot hold this name or value: it would read back as something else.");
+  }
+  return Change(File, [&](IniEngine& E) { return E.WriteString(Section, Key, Value); });
 }
 
-void IniFileStore::DeleteKey(const std::string& File, const std::string& Section,
-                             const std::string& Key) {
-  Change(File, [&](IniEngine& E) { return E.DeleteKey(Section, Key); });
+WriteResult IniFileStore::DeleteKey(const std::string& File, const std::string& Section,
+                                    const std::string& Key) {
+  return Change(File, [&](IniEngine& E) { return E.DeleteKey(Section, Key); });
 }
 
-void IniFileStore::DeleteSection(const std::string& File, const std::string& Section) {
-  Change(File, [&](IniEngine& E) { return E.DeleteSection(Section); });
+WriteResult IniFileStore::DeleteSection(const std::string& File, const std::string& Section) {
+  return Change(File, [&](IniEngine& E) { return E.DeleteSection(Section); });
 }
 
 }  // namespace pictrane

@@ -43,7 +43,7 @@ void RefuseUnwritable(std::string_view What, std::string_view Section, std::stri
 bool ListHolds(const std::vector<std::string>& Names, std::string_view Name) {
   if (Name.empty()) return false;
   for (const std::string& Each : Names) {
-    if (SameProfileName(Each, Name)) return true;
+    if (IniEngine::SameName(Each, Name)) return true;
   }
   return false;
 }
@@ -76,13 +76,13 @@ void clsINI::CheckINIFile() const {
     throw RaisedError(ErrorNumber::ApplicationDefined, ClassSource, "File INI non specificato.");
 }
 
-void clsINI::WriteValue(const std::string& Section, const std::string& Key,
-                        const std::string& Value) {
+WriteResult clsINI::WriteValue(const std::string& Section, const std::string& Key,
+                               const std::string& Value) {
   CheckINIFile();
   RefuseLineBreak("section name", Section);
   RefuseLineBreak("key name", Key);
   RefuseLineBreak("value", Value);
-  Store_->WriteString(File_, Section, Key, Value);
+  return Store_->WriteString(File_, Section, Key, Value);
 }
 
 std::string clsINI::ReadValue(const std::string& Section, const std::string& Key) {
@@ -120,12 +120,15 @@ void clsINI::RenameKey(const std::string& Section, const std::string& Key,
   RefuseLineBreak("key name", Key);
   RefuseLineBreak("new key name", NewKeyName);
   // The stored text moves as it is: through a read, quotes and the blanks they keep would be lost.
-  // A key that is not there leaves the new name alone, whatever it holds.
   const std::optional<std::string> Value = Store_->StoredText(File_, Section, Key);
-  if (!Value) return;
-  RefuseUnwritable("new key", Section, NewKeyName, *Value);
+  RefuseUnwritable("new key", Section, NewKeyName, Value.value_or(""));
   DeleteKey(Section, Key);
-  WriteValue(Section, NewKeyName, *Value);
+  if (Value) {
+    WriteValue(Section, NewKeyName, *Value);
+  } else if (!Store_->StoredText(File_, Section, NewKeyName)) {
+    // A missing key makes the new one with an empty value; one already there keeps its own.
+    WriteValue(Section, NewKeyName, "");
+  }
 }
 
 void clsINI::RenameSection(const std::string& Section, const std::string& NewSectionName) {
@@ -133,9 +136,9 @@ void clsINI::RenameSection(const std::string& Section, const std::string& NewSec
   RefuseLineBreak("section name", Section);
   RefuseLineBreak("new section name", NewSectionName);
   // Copying onto itself and then deleting the old name would delete the section.
-  if (SameProfileName(Section, NewSectionName)) return;
+  if (IniEngine::SameName(Section, NewSectionName)) return;
   // Keys above the first header are reached as section "", but that is no name to give one.
-  if (SameProfileName(NewSectionName, "")) RefuseUnwritable("new section name", "", "", "");
+  if (IniEngine::SameName(NewSectionName, "")) RefuseUnwritable("new section name", "", "", "");
   RefuseUnwritable("new section name", NewSectionName, "Key", "");
   // The names come as a list, not through a name list, so no name can be split apart.
   const std::vector<std::string> Keys = Store_->KeyNames(File_, Section);
@@ -143,7 +146,7 @@ void clsINI::RenameSection(const std::string& Section, const std::string& NewSec
   for (const std::string& Key : Keys) {
     // Of duplicate keys only the first can be read; the others go with the old section.
     bool Seen = false;
-    for (const std::string& Earlier : Moved) Seen = Seen || SameProfileName(Earlier, Key);
+    for (const std::string& Earlier : Moved) Seen = Seen || IniEngine::SameName(Earlier, Key);
     if (Seen) continue;
     Moved.push_back(Key);
     if (std::optional<std::string> Value = Store_->StoredText(File_, Section, Key)) {

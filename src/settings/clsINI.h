@@ -34,7 +34,9 @@ class clsINI {
   // Binds to PropValue, creating it empty when absent. Raises when it cannot be created.
   void INIFile(const std::string& PropValue);
 
-  void WriteValue(const std::string& Section, const std::string& Key, const std::string& Value);
+  // Says what became of the write; callers that need not know may ignore it.
+  WriteResult WriteValue(const std::string& Section, const std::string& Key,
+                         const std::string& Value);
   std::string ReadValue(const std::string& Section, const std::string& Key);
   // Name lists: names joined by single NULs, no trailing NUL, "" for none.
   std::string GetKeysInSection(const std::string& Section);

@@ -20,7 +20,7 @@ std::string JoinLines(const std::vector<std::string>& Lines) {
   return Out;
 }
 
-// A settings file the program cannot keep is a plain problem of the environment, not an error
+// A settings file the program cannot create is a plain problem of the environment, not an error
 // of the program: say which file and why, and stop before anything is edited in vain.
 [[noreturn]] void StopForSettings(Platform& P, const std::string& File, const std::string& Why) {
   P.WindowSystem.MessageBox("The settings file cannot be created or written:\r\n  " +
@@ -46,9 +46,10 @@ void Main(Platform& P, ProgramState& State) {
   } catch (const RaisedError& E) {
     StopForSettings(P, Files.SettingsFile, E.Description);
   }
-  if (const std::string Why = P.FileSystem.WriteProblem(Files.SettingsFile); !Why.empty())
-    StopForSettings(P, Files.SettingsFile, Why);
+  // A file that can be read but not written still starts the program: what cannot be stored is
+  // told when the window saves its fields.
   State.Files = Files;
+  P.ProfileStore.RemoveStaleTemporaries(Files.SettingsFile);
 
   State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
 
@@ -56,9 +57,14 @@ void Main(Platform& P, ProgramState& State) {
   const bool ToolMissing = !P.FileSystem.Exists(State.ScreenCapturePath);
   const bool ToolEmpty = State.ScreenCapturePath.empty();
   if (ToolMissing || ToolEmpty) {
+    // An empty path from a file whose text cannot be read says why, not "(none set)".
+    const std::string Unreadable =
+        ToolEmpty ? P.ProfileStore.TextProblem(Files.SettingsFile) : std::string();
     P.WindowSystem.MessageBox(
-        "TI ScreenCapture not found!\r\nPath tried: " +
-            (ToolEmpty ? std::string("(none set)") : State.ScreenCapturePath) +
+        "TI ScreenCapture not found!\r\n" +
+            (!Unreadable.empty() ? "settings.ini is not UTF-8, UTF-16LE or ANSI text: " + Unreadable
+             : ToolEmpty         ? "Path tried: (none set)"
+                                 : "Path tried: " + State.ScreenCapturePath) +
             "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " + Files.SettingsFile,
         MessageIcon::Critical, kAppTitle);
     P.Processes.Terminate(kExitEnvironment);

@@ -14,22 +14,6 @@ namespace pictrane {
 
 namespace {
 
-constexpr const char* kNotWritten =
-    "the file could not be written (it or its folder is read-only, or the disk is full).";
-
-// True when a read of the key gives back Written: a read drops outer blanks and one pair of
-// surrounding quotes.
-bool ReadsAs(const std::string& Read, const std::string& Written) {
-  if (Read == Written) return true;
-  const auto First = Written.find_first_not_of(" \t");
-  if (First == std::string::npos) return Read.empty();
-  std::string Core = Written.substr(First, Written.find_last_not_of(" \t") - First + 1);
-  if (Core.size() >= 2 && (Core.front() == '"' || Core.front() == '\'') &&
-      Core.back() == Core.front())
-    Core = Core.substr(1, Core.size() - 2);
-  return Read == Core;
-}
-
 class FormRunHost : public RunHost {
  public:
   FormRunHost(FormView& View, const bool& Stop) : View_(View), Stop_(Stop) {}
@@ -54,10 +38,21 @@ void frmMain::Show() {
 
 void frmMain::Load() {
   clsINI& Ini = State_.SettingsFile;
-  View_->SetText(control::kTxtPath, Ini.ReadValue(kSettingsSection, "LastDir"));
-  View_->SetText(control::kTxtTI89Dir, Ini.ReadValue(kSettingsSection, "LastDeviceDir"));
+  Restore(control::kTxtPath, Ini.ReadValue(kSettingsSection, "LastDir"));
+  Restore(control::kTxtTI89Dir, Ini.ReadValue(kSettingsSection, "LastDeviceDir"));
   View_->SetValue(control::kChkDeleteBMPs,
                   CheckBoxValueFromText(Ini.ReadValue(kSettingsSection, "DeleteBMPs")));
+}
+
+void frmMain::Restore(const char* Control, const std::string& Stored) {
+  View_->SetText(Control, Stored);
+  Restored_[Control] = {Stored, View_->Text(Control)};
+}
+
+std::string frmMain::ToSave(const char* Control) const {
+  std::string Shown = View_->Text(Control);
+  const auto It = Restored_.find(Control);
+  return It != Restored_.end() && It->second.Shown == Shown ? It->second.Stored : Shown;
 }
 
 void frmMain::Unload(bool& Cancel) {
@@ -80,8 +75,8 @@ void frmMain::SaveFields() {
   };
   const Field Fields[] = {
       {"DeleteBMPs", std::to_string(View_->Value(control::kChkDeleteBMPs))},
-      {"LastDeviceDir", View_->Text(control::kTxtTI89Dir)},
-      {"LastDir", View_->Text(control::kTxtPath)},
+      {"LastDeviceDir", ToSave(control::kTxtTI89Dir)},
+      {"LastDir", ToSave(control::kTxtPath)},
   };
   clsINI& Ini = State_.SettingsFile;
   // Reasons in the order the keys met them, each with its keys.
@@ -98,12 +93,11 @@ void frmMain::SaveFields() {
   std::size_t Saved = 0;
   for (const Field& F : Fields) {
     try {
-      Ini.WriteValue(kSettingsSection, F.Key, F.Value);
-      // The profile functions keep quiet about a file they cannot write: read the key back.
-      if (ReadsAs(Ini.ReadValue(kSettingsSection, F.Key), F.Value)) {
-        ++Saved;
+      const WriteResult Result = Ini.WriteValue(kSettingsSection, F.Key, F.Value);
+      if (Result.Outcome == WriteOutcome::Failed) {
+        Fail(Result.Reason, F.Key);
       } else {
-        Fail(kNotWritten, F.Key);
+        ++Saved;
       }
     } catch (const RaisedError& E) {
       Fail(E.Description, F.Key);

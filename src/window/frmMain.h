@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -31,12 +32,20 @@ class frmMain : public FormEvents {
   void cmdBrowse_Click();
   void cmdExit_Click();
   void SaveFields();
+  void Restore(const char* Control, const std::string& Stored);
+  std::string ToSave(const char* Control) const;
 
   Platform& P_;
   ProgramState& State_;
   std::unique_ptr<FormView> View_;
   bool Running_ = false;
   bool StopRequested_ = false;
+  // What Load gave each text field and what the field then showed. A field that still shows
+  // that gives back the stored text, so bytes it cannot show (a lone surrogate) are kept.
+  struct Restored {
+    std::string Stored, Shown;
+  };
+  std::map<std::string, Restored> Restored_;
 };
 
 }  // namespace pictrane

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +132,54 @@ TEST(AtomicFile, NamesNearTheLimitAndModesAreKept) {
     EXPECT_EQ(Now.st_mode & 07777, C.Mode ? C.Mode : 0644);
   }
   EXPECT_EQ(FolderNames(Dir.Path()).size(), 3u);
+}
+
+// At start the settings store removes what a killed write left: only our own temporaries, and
+// only once they are older than a day.
+TEST(AtomicFile, StaleTemporariesOfOursGoAndNothingElse) {
+  TempDir Dir;
+  // A name the write really used, as a killed process would have left it.
+  std::string Ours;
+  WriteAtomically(
+      Dir / "settings.ini",
+      [&](const std::string& Temp) {
+        Ours = fs::path(Temp).filename().string();
+        WriteBytes(Temp, "x");
+      },
+      "test");
+  enum Kind { File, Folder, Link };
+  struct Case {
+    std::string Name;
+    Kind Is;
+    int AgeHours;
+    bool Removed;
+  };
+  const Case Cases[] = {
+      {Ours, File, 25, true},
+      {".pictrane-Young1", File, 23, false},
+      {"pictrane-Ab12Cd", File, 48, false},    // not hidden
+      {".pictrane-Ab12C", File, 48, false},    // one letter short
+      {".pictrane-Ab12C_", File, 48, false},   // not a letter or digit
+      {".pictrane-Ab12Cde", File, 48, false},  // one too many
+      {"settings.ini", File, 48, false},
+      {".pictrane-Fold12", Folder, 48, false},
+      {".pictrane-Link12", Link, 48, false},
+  };
+  WriteBytes(Dir / "target", "kept");
+  for (const Case& C : Cases) {
+    const std::string Path = Dir / C.Name;
+    if (C.Is == File) WriteBytes(Path, "left");
+    if (C.Is == Folder) fs::create_directory(Path);
+    if (C.Is == Link) fs::create_symlink(Dir / "target", Path);
+    const timespec When{::time(nullptr) - C.AgeHours * 3600, 0};
+    const timespec Times[2] = {When, When};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path.c_str(), Times, AT_SYMLINK_NOFOLLOW), 0) << C.Name;
+  }
+  IniFileStore().RemoveStaleTemporaries(Dir / "settings.ini");
+  for (const Case& C : Cases) {
+    EXPECT_EQ(fs::exists(fs::symlink_status(Dir / C.Name)), !C.Removed) << C.Name;
+  }
+  EXPECT_EQ(ReadBytes(Dir / "target"), "kept");
 }
 
 }  // namespace

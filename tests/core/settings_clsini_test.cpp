@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,12 +38,26 @@ class CountingStore : public ProfileStore {
     ++Calls;
     return {};
   }
-  void WriteString(const std::string&, const std::string&, const std::string&,
-                   const std::string&) override {
+  std::optional<std::string> StoredText(const std::string&, const std::string&,
+                                        const std::string&) override {
     ++Calls;
+    return {};
   }
-  void DeleteKey(const std::string&, const std::string&, const std::string&) override { ++Calls; }
-  void DeleteSection(const std::string&, const std::string&) override { ++Calls; }
+  std::string TextProblem(const std::string&) override { return {}; }
+  void RemoveStaleTemporaries(const std::string&) override {}
+  WriteResult WriteString(const std::string&, const std::string&, const std::string&,
+                          const std::string&) override {
+    ++Calls;
+    return {};
+  }
+  WriteResult DeleteKey(const std::string&, const std::string&, const std::string&) override {
+    ++Calls;
+    return {};
+  }
+  WriteResult DeleteSection(const std::string&, const std::string&) override {
+    ++Calls;
+    return {};
+  }
   int Calls = 0;
 };
 
@@ -239,11 +254,14 @@ TEST_F(ClsIniTest, RenameKey) {
   // The same name: the key keeps its value and moves to the end.
   Ini.RenameKey("S", "b", "b");
   EXPECT_EQ(Bytes(), "[S]\r\nc=3\r\nz=1\r\nb=2\r\n");
-  // A missing key changes nothing, not even an existing key of the new name.
+  // A missing key makes the new one with an empty value; an existing one keeps its own.
   Ini.RenameKey("S", "missing", "fresh");
-  EXPECT_FALSE(Ini.KeyExists("S", "fresh"));
-  Ini.RenameKey("S", "missing", "z");
-  EXPECT_EQ(Ini.ReadValue("S", "z"), "1");
+  EXPECT_EQ(Bytes(), "[S]\r\nc=3\r\nz=1\r\nb=2\r\nfresh=\r\n");
+  Ini.RenameKey("S", "missing", "Z");
+  EXPECT_EQ(Bytes(), "[S]\r\nc=3\r\nz=1\r\nb=2\r\nfresh=\r\n");
+  Ini.WriteValue("S", "fresh", "f");
+  Ini.RenameKey("S", "missing", "fresh");
+  EXPECT_EQ(Ini.ReadValue("S", "fresh"), "f");
   // The stored text moves as it is: quotes and the blanks inside them stay.
   Ini.WriteValue("S", "q", "\"  padded  \"");
   Ini.RenameKey("S", "q", "q2");

@@ -144,8 +144,8 @@ TEST(ProfileName, ComparesAsciiCaseInsensitivelyAndIgnoresBlanks) {
       {"[", "{", false},
   };
   for (const Case& C : Cases) {
-    EXPECT_EQ(SameProfileName(C.A, C.B), C.Same) << C.A << " / " << C.B;
-    EXPECT_EQ(SameProfileName(C.B, C.A), C.Same) << C.B << " / " << C.A;
+    EXPECT_EQ(IniEngine::SameName(C.A, C.B), C.Same) << C.A << " / " << C.B;
+    EXPECT_EQ(IniEngine::SameName(C.B, C.A), C.Same) << C.B << " / " << C.A;
   }
 }
 

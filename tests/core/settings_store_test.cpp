@@ -34,31 +34,6 @@ TEST(IniFileStore, ReadsTheFileAfreshOnEveryCall) {
   EXPECT_TRUE(Store.KeyNames(File, "S").empty());
 }
 
-TEST(IniFileStore, WritesThatCannotHappenDoNothingSilently) {
-  TempDir Dir;
-  IniFileStore Store;
-  // A read-only file: no write permission for anyone, which even a privileged user respects here.
-  const std::string ReadOnly = Dir / "readonly.ini";
-  WriteBytes(ReadOnly, "[S]\r\nk=1\r\n");
-  fs::permissions(ReadOnly, fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_NO_THROW(Store.WriteString(ReadOnly, "S", "k", "2"));
-  EXPECT_NO_THROW(Store.WriteString(ReadOnly, "T", "k", "2"));
-  EXPECT_NO_THROW(Store.DeleteKey(ReadOnly, "S", "k"));
-  EXPECT_NO_THROW(Store.DeleteSection(ReadOnly, "S"));
-  EXPECT_EQ(ReadBytes(ReadOnly), "[S]\r\nk=1\r\n");
-  EXPECT_EQ(Store.ReadString(ReadOnly, "S", "k"), "1");
-
-  // A folder that does not exist, and a folder where the file should be.
-  const std::string Nowhere = Dir / "missing/settings.ini";
-  EXPECT_NO_THROW(Store.WriteString(Nowhere, "S", "k", "v"));
-  EXPECT_FALSE(fs::exists(Dir.Path() / "missing"));
-  fs::create_directory(Dir.Path() / "folder.ini");
-  EXPECT_NO_THROW(Store.WriteString(Dir / "folder.ini", "S", "k", "v"));
-  EXPECT_TRUE(fs::is_directory(Dir.Path() / "folder.ini"));
-  EXPECT_EQ(Store.ReadString(Dir / "folder.ini", "S", "k"), "");
-  EXPECT_EQ(FolderNames(Dir.Path()).size(), 2u);
-}
-
 TEST(IniFileStore, CreateIfMissingMakesAnEmptyFileAndLeavesExistingOnes) {
   TempDir Dir;
   IniFileStore Store;
@@ -95,17 +70,92 @@ TEST(IniFileStore, AUtf16FileIsReadAndWrittenBackInUtf16) {
   Store.WriteString(File, "Settings", "LastDeviceDir", "main");
   EXPECT_EQ(ReadBytes(File), Utf16(u"[Settings]\r\nLastDir=C:\\\u03A9 \U0001F3A8\r\nOdd=\xD800x\r\n"
                                    u"LastDeviceDir=main\r\n"));
-  // A value UTF-16 cannot carry (not UTF-8) is not written, and nothing else is lost.
-  Store.WriteString(File, "Settings", "Bad", "\xFF");
-  EXPECT_EQ(Store.KeyNames(File, "Settings"),
-            (std::vector<std::string>{"LastDir", "Odd", "LastDeviceDir"}));
-  // A broken file (an odd byte count) reads as empty and is left alone.
-  const std::string Broken = Utf16(u"[S]\r\nk=1\r\n") + "x";
-  WriteBytes(File, Broken);
+  // The unpaired surrogate read as it is, written back as it is: nothing changes.
+  const std::string Odd = Store.ReadString(File, "Settings", "Odd");
+  EXPECT_EQ(Store.WriteString(File, "Settings", "Odd", Odd).Outcome, WriteOutcome::Unchanged);
+  // A broken file (an odd byte count) reads as empty.
+  WriteBytes(File, Utf16(u"[S]\r\nk=1\r\n") + "x");
   EXPECT_EQ(Store.ReadString(File, "S", "k"), "");
-  Store.WriteString(File, "S", "k", "2");
-  EXPECT_EQ(ReadBytes(File), Broken);
 }
+
+#ifndef _WIN32
+// Every change says what became of it; a file that refuses it keeps every byte.
+TEST(IniFileStore, EveryWriteSaysWhatBecameOfIt) {
+  TempDir Dir;
+  IniFileStore Store;
+  const std::string Plain = "[S]\r\nk=1\r\n";
+  const std::string BigEndian = "\xFE\xFF\0[\0S\0]";
+  const std::string OddUtf16 = Utf16(u"[S]\r\nk=1\r\n") + "x";
+  const std::string NotText = "the file is not UTF-8, UTF-16LE or ANSI text: ";
+  const std::string Cut =
+      "its UTF-16LE text has an odd number of bytes, so its last character "
+      "is cut short.";
+  const std::string BeMark = "it starts with the UTF-16BE byte order mark (FE FF).";
+  enum Op { Write, Delete, DeleteAll };
+  struct Case {
+    const char* Name;
+    std::string Content;  // "" for no file, "/" for a folder in its place
+    Op Do;
+    std::string Key, Value;
+    WriteOutcome Outcome;
+    std::string Reason;
+    std::string After = "";  // the bytes then, when not Content
+  };
+  const Case Cases[] = {
+      {"a new value", Plain, Write, "k", "2", WriteOutcome::Written, "", "[S]\r\nk=2\r\n"},
+      {"VT, FF and ^Z around a value", Plain, Write, "k", "\v\f2\x1a", WriteOutcome::Written, "",
+       "[S]\r\nk=\v\f2\x1a\r\n"},
+      {"what reads the same", Plain, Write, "K", " \"1\" ", WriteOutcome::Unchanged, ""},
+      {"a missing key deleted", Plain, Delete, "x", "", WriteOutcome::Unchanged, ""},
+      {"a name that reads back as another", Plain, Write, "[k", "1", WriteOutcome::Failed,
+       "an INI file cannot hold this name or value: it would read back as something else."},
+      {"a read-only file", Plain, Write, "k", "2", WriteOutcome::Failed, "the file is read-only."},
+      {"a read-only file, delete", Plain, Delete, "k", "", WriteOutcome::Failed,
+       "the file is read-only."},
+      {"a read-only file, section", Plain, DeleteAll, "", "", WriteOutcome::Failed,
+       "the file is read-only."},
+      {"a folder in its place", "/", Write, "k", "2", WriteOutcome::Failed,
+       "it is not an ordinary file."},
+      {"UTF-16BE", BigEndian, Write, "k", "2", WriteOutcome::Failed, NotText + BeMark},
+      {"UTF-16 cut short", OddUtf16, Write, "k", "2", WriteOutcome::Failed, NotText + Cut},
+      {"not UTF-8 into UTF-16", Utf16(u"[S]\r\n"), Write, "k", "\xFF", WriteOutcome::Failed,
+       "the value is not UTF-8 text, which the file's UTF-16 text cannot hold."},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const std::string File = Dir / (std::string(C.Name) + ".ini");
+    if (C.Content == "/") {
+      fs::create_directory(File);
+    } else {
+      WriteBytes(File, C.Content);
+    }
+    if (std::string(C.Name).find("read-only") != std::string::npos)
+      fs::permissions(File, fs::perms::owner_read | fs::perms::group_read);
+    const WriteResult R = C.Do == Write    ? Store.WriteString(File, "S", C.Key, C.Value)
+                          : C.Do == Delete ? Store.DeleteKey(File, "S", C.Key)
+                                           : Store.DeleteSection(File, "S");
+    EXPECT_EQ(R.Outcome, C.Outcome);
+    EXPECT_EQ(R.Reason, C.Reason);
+    if (C.Content != "/") {
+      EXPECT_EQ(ReadBytes(File), C.After.empty() ? C.Content : C.After);
+    }
+  }
+  // A folder that is not there: the reason names it, and nothing is made.
+  const WriteResult Nowhere = Store.WriteString(Dir / "missing/settings.ini", "S", "k", "v");
+  EXPECT_EQ(Nowhere.Reason,
+            "Cannot write in the folder " + (Dir / "missing") + ": No such file or directory.");
+  EXPECT_FALSE(fs::exists(Dir.Path() / "missing"));
+  // The text problems are the ones the writes gave; readable text and no file have none.
+  WriteBytes(Dir / "be.ini", BigEndian);
+  WriteBytes(Dir / "cut.ini", OddUtf16);
+  WriteBytes(Dir / "le.ini", Utf16(u"[S]\r\n"));
+  EXPECT_EQ(Store.TextProblem(Dir / "be.ini"), BeMark);
+  EXPECT_EQ(Store.TextProblem(Dir / "cut.ini"), Cut);
+  EXPECT_EQ(Store.TextProblem(Dir / "le.ini"), "");
+  EXPECT_EQ(Store.TextProblem(Dir / "none.ini"), "");
+  EXPECT_EQ(Store.ReadString(Dir / "be.ini", "S", "k"), "");
+}
+#endif
 
 #ifndef _WIN32
 // Permission bits, symbolic links, the C library's error texts and dot-names as hidden files are

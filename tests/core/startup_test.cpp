@@ -62,9 +62,22 @@ TEST_F(StartupTest, EnvironmentChecks) {
     bool toolFile, dummy;
     Transcript messages;
     int status;
+    std::string textProblem = "";  // what the store says of the file's text
   };
+  const std::string unreadable = "it starts with the UTF-16BE byte order mark (FE FF).";
   const Case cases[] = {
       {"empty path", "", false, true, {kToolUnset}, 1},
+      {"empty path from text that cannot be read",
+       "",
+       false,
+       true,
+       {"MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nsettings.ini "
+        "is not UTF-8, UTF-16LE or ANSI text: " +
+        unreadable +
+        "\r\nCorrect ScreenCapturePath in the settings file:\r\n  "
+        "C:\\app\\settings.ini"},
+       1,
+       unreadable},
       {"tool missing", "C:\\tool\\cap.exe", false, true, {kToolMissing}, 1},
       {"both missing: only the tool's message",
        "C:\\tool\\cap.exe",
@@ -83,6 +96,7 @@ TEST_F(StartupTest, EnvironmentChecks) {
     ProgramState s;
     f.Files.Put("C:\\app\\settings.ini");
     f.Profile.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = c.tool;
+    f.Profile.Problems["C:\\app\\settings.ini"] = c.textProblem;
     if (c.toolFile) f.Files.Put("C:\\tool\\cap.exe");
     if (c.dummy) f.Files.Put("C:\\app\\dummy.bmp");
     int status = -1;
@@ -115,7 +129,25 @@ TEST_F(StartupTest, ShowsTheWindowWithItsFieldsRestored) {
   EXPECT_EQ(form.Values["chkDeleteBMPs"], 1);
 }
 
-TEST_F(StartupTest, SettingsThatCannotBeKeptStopWithAPlainMessage) {
+// A file that can be read but not written: the program starts, and its stale temporaries go;
+// leaving, the box names the keys that could not be stored.
+TEST_F(StartupTest, ReadOnlySettingsStartAndTheUnloadBoxNamesTheKeys) {
+  SetTool("C:\\tool\\cap.exe");
+  fp.Files.Put("C:\\tool\\cap.exe");
+  fp.Files.Put("C:\\app\\dummy.bmp");
+  fp.Files.Files["C:\\app\\settings.ini"].ReadOnly = true;
+  ASSERT_EQ(RunMain(), -1);
+  EXPECT_EQ(fp.Profile.Tidied, std::vector<std::string>{"C:\\app\\settings.ini"});
+  fp.Log.clear();
+  state.MainForm->Click("cmdExit");
+  EXPECT_EQ(fp.Only({"MessageBox"}),
+            Transcript{"MessageBox Exclamation [Pictrane Converter] These settings could not be "
+                       "saved in the file\r\nC:\\app\\settings.ini:\r\n\r\nDeleteBMPs, "
+                       "LastDeviceDir, LastDir: the file is read-only."});
+  EXPECT_TRUE(fp.Forms.Last->Closed);
+}
+
+TEST_F(StartupTest, SettingsThatCannotBeCreatedStopWithAPlainMessage) {
   struct Case {
     const char* name;
     std::function<void(FakePlatform&)> arrange;
@@ -124,12 +156,6 @@ TEST_F(StartupTest, SettingsThatCannotBeKeptStopWithAPlainMessage) {
   const Case cases[] = {
       {"cannot be created", [](FakePlatform& f) { f.Profile.FailCreate = true; },
        "C:\\app\\settings.ini\r\nCannot create C:\\app\\settings.ini: permission denied"},
-      {"read-only",
-       [](FakePlatform& f) {
-         f.Files.Put("C:\\app\\settings.ini");
-         f.Files.Files["C:\\app\\settings.ini"].ReadOnly = true;
-       },
-       "C:\\app\\settings.ini\r\nPermission denied"},
       {"user folder cannot be made",
        [](FakePlatform& f) {
          f.Files.Protected = {"C:\\app", "C:\\Users"};

@@ -243,17 +243,19 @@ TEST_F(WindowTest, ACloseDuringARunThatNeverStartedDoesNotStopTheNextRun) {
   EXPECT_TRUE(form.Closed);
 }
 
-// The profile functions on a file they cannot write: they take the write without a word.
-class DeafStore : public FakeProfileStore {
+// A store that refuses every write with a reason of its own, as the system's functions may.
+class RefusingStore : public FakeProfileStore {
  public:
   using FakeProfileStore::FakeProfileStore;
-  void WriteString(const std::string&, const std::string&, const std::string&,
-                   const std::string&) override {}
+  WriteResult WriteString(const std::string&, const std::string&, const std::string&,
+                          const std::string&) override {
+    return WriteResult::Failed("Access is denied.");
+  }
 };
 
 // Every key is tried, and a box names the file and, per reason, the keys that did not reach it.
 TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
-  enum class Store { Fake, FakeDeaf, Real, RealReadOnly };
+  enum class Store { Fake, FakeRefusing, Real, RealReadOnly };
   struct Case {
     const char* name;
     Store store;
@@ -264,8 +266,6 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
   const std::string lineBreak =
       "Invalid procedure call or argument: the value holds a line break, which the INI file "
       "cannot store.";
-  const std::string notWritten =
-      "the file could not be written (it or its folder is read-only, or the disk is full).";
   const Case cases[] = {
       {"all saved", Store::Fake, "/pics", "main", {"DeleteBMPs", "LastDeviceDir", "LastDir"}, ""},
       {"a line break in the folder",
@@ -275,15 +275,21 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
        {"DeleteBMPs", "LastDeviceDir"},
        "LastDir: " + lineBreak + "\r\n\r\nThe other settings are in the file."},
       {"a file that takes no writes",
-       Store::FakeDeaf,
+       Store::FakeRefusing,
        "/pics",
        "main",
        {},
-       "DeleteBMPs, LastDeviceDir, LastDir: " + notWritten},
+       "DeleteBMPs, LastDeviceDir, LastDir: Access is denied."},
       {"blanks and quotes that a read drops",
        Store::Real,
        "\"/pics\"",
        " main ",
+       {"DeleteBMPs", "LastDeviceDir", "LastDir"},
+       ""},
+      {"VT, FF and ^Z that a read drops",
+       Store::Real,
+       "\v/pics\x1a",
+       "\fmain",
        {"DeleteBMPs", "LastDeviceDir", "LastDir"},
        ""},
       {"a read-only file",
@@ -291,17 +297,17 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
        "/pics",
        "main",
        {},
-       "DeleteBMPs, LastDeviceDir, LastDir: " + notWritten},
+       "DeleteBMPs, LastDeviceDir, LastDir: the file is read-only."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fp;
-    DeafStore deaf(fp.Log, fp.Files);
+    RefusingStore refusing(fp.Log, fp.Files);
     IniFileStore real;
     testing_support::TempDir dir;
     ProfileStore* store = &fp.Profile;
     std::string file = "C:\\app\\settings.ini";
-    if (c.store == Store::FakeDeaf) store = &deaf;
+    if (c.store == Store::FakeRefusing) store = &refusing;
     if (c.store == Store::Real || c.store == Store::RealReadOnly) {
       store = &real;
       file = (dir.Path() / "settings.ini").string();

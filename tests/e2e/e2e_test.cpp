@@ -431,6 +431,24 @@ TEST_F(EndToEnd, FolderProblemsLeaveTheWindowAndStartNoTool) {
   }
 }
 
+// A settings file that can be read but not written: the program starts; leaving, a box tells
+// what could not be saved, the status is 0 and the file is as it was.
+TEST_F(EndToEnd, ReadOnlySettingsStartAndLeavingSaysWhatWasNotSaved) {
+  const std::string file = App.Path + "/app/settings.ini";
+  const std::string content = "[Settings]\nScreenCapturePath=" + std::string(PICTRANE_CAPTURE) +
+                              "\nLastDir=" + App.Bitmaps() + "\n";
+  std::ofstream(file, std::ios::binary) << content;
+  fs::permissions(file, fs::perms::owner_read);
+  Program program({App.Path + "/app/pictrane-converter"});
+  const std::string window = Xdotool({"search", "--sync", "--name", "^Pictrane Converter 1\\.1$"});
+  ASSERT_FALSE(window.empty());
+  Xdotool({"windowfocus", "--sync", window});
+  Xdotool({"key", "shift+Tab", "space"});  // back from Convert to Exit, the last in tab order
+  EXPECT_TRUE(DismissMessageBox(20000));
+  EXPECT_EQ(program.Wait(20000), std::optional<int>(0));
+  EXPECT_EQ(ReadAll(file), content);
+}
+
 }  // namespace
 
 namespace {

@@ -215,22 +215,49 @@ std::vector<std::string> FakeProfileStore::SectionNames(const std::string& File)
   return {sections.begin(), sections.end()};
 }
 
-void FakeProfileStore::WriteString(const std::string& File, const std::string& Section,
-                                   const std::string& Key, const std::string& Value) {
+std::optional<std::string> FakeProfileStore::StoredText(const std::string& File,
+                                                        const std::string& Section,
+                                                        const std::string& Key) {
+  const auto& values = Values[File];
+  const auto it = values.find(Lower(Section + "/" + Key));
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string FakeProfileStore::TextProblem(const std::string& File) {
+  const auto it = Problems.find(File);
+  return it == Problems.end() ? "" : it->second;
+}
+
+void FakeProfileStore::RemoveStaleTemporaries(const std::string& File) {
+  Tidied.push_back(File);
+}
+
+WriteResult FakeProfileStore::WriteString(const std::string& File, const std::string& Section,
+                                          const std::string& Key, const std::string& Value) {
   Log.push_back("WriteString [" + Section + "] " + Key + "=" + Value);
-  Values[File][Lower(Section + "/" + Key)] = Value;
+  auto& values = Values[File];
+  const std::string name = Lower(Section + "/" + Key);
+  const auto it = values.find(name);
+  if (it != values.end() && it->second == Value) return WriteResult::Unchanged();
+  if (Files.Has(File) && Files.Files[File].ReadOnly)
+    return WriteResult::Failed("the file is read-only.");
+  values[name] = Value;
+  return WriteResult::Written();
 }
 
-void FakeProfileStore::DeleteKey(const std::string& File, const std::string& Section,
-                                 const std::string& Key) {
+WriteResult FakeProfileStore::DeleteKey(const std::string& File, const std::string& Section,
+                                        const std::string& Key) {
   Log.push_back("DeleteKey [" + Section + "] " + Key);
-  Values[File].erase(Lower(Section + "/" + Key));
+  return Values[File].erase(Lower(Section + "/" + Key)) ? WriteResult::Written()
+                                                        : WriteResult::Unchanged();
 }
 
-void FakeProfileStore::DeleteSection(const std::string& File, const std::string& Section) {
+WriteResult FakeProfileStore::DeleteSection(const std::string& File, const std::string& Section) {
   Log.push_back("DeleteSection [" + Section + "]");
-  for (const std::string& key : KeyNames(File, Section))
-    Values[File].erase(Lower(Section + "/") + key);
+  const std::vector<std::string> keys = KeyNames(File, Section);
+  for (const std::string& key : keys) Values[File].erase(Lower(Section + "/") + key);
+  return keys.empty() ? WriteResult::Unchanged() : WriteResult::Written();
 }
 
 ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State) {

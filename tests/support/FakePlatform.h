@@ -112,17 +112,24 @@ class FakeProfileStore : public ProfileStore {
                          const std::string& Key) override;
   std::vector<std::string> KeyNames(const std::string& File, const std::string& Section) override;
   std::vector<std::string> SectionNames(const std::string& File) override;
-  void WriteString(const std::string& File, const std::string& Section, const std::string& Key,
-                   const std::string& Value) override;
-  void DeleteKey(const std::string& File, const std::string& Section,
-                 const std::string& Key) override;
-  void DeleteSection(const std::string& File, const std::string& Section) override;
+  std::optional<std::string> StoredText(const std::string& File, const std::string& Section,
+                                        const std::string& Key) override;
+  std::string TextProblem(const std::string& File) override;
+  void RemoveStaleTemporaries(const std::string& File) override;
+  // A file the fake file system holds read-only takes no change.
+  WriteResult WriteString(const std::string& File, const std::string& Section,
+                          const std::string& Key, const std::string& Value) override;
+  WriteResult DeleteKey(const std::string& File, const std::string& Section,
+                        const std::string& Key) override;
+  WriteResult DeleteSection(const std::string& File, const std::string& Section) override;
 
   // Values by file, then "section/key" in lower case.
   Transcript& Log;
   FakeFileSystem& Files;
   std::map<std::string, std::map<std::string, std::string>> Values;
   bool FailCreate = false;
+  std::map<std::string, std::string> Problems;  // TextProblem by file
+  std::vector<std::string> Tidied;              // files whose temporaries were removed
 };
 
 class FakeProcesses : public Processes {

@@ -183,6 +183,44 @@ TEST(ProfileStoreWin32, StoredTextKeepsQuotesAndTheBlanksInsideThem) {
   }
 }
 
+// A write says what became of it: from the function's result and a read-back under the engine's
+// rules. A value read back as the file reads (a lone surrogate that UTF-8 cannot carry) is
+// not written in its replaced form.
+TEST(ProfileStoreWin32, EveryWriteSaysWhatBecameOfIt) {
+  TempFolder Dir(L"results");
+  ProfileStoreWin32 Store;
+  const std::string Lone = Utf16File(std::wstring(L"[S]\r\nk=C:\\") + wchar_t(0xD800) + L"\r\n");
+  struct Case {
+    const wchar_t* Name;
+    std::string Content;
+    bool ReadOnly;
+    std::string Value;  // "*" for what the file reads
+    WriteOutcome Outcome;
+    bool Same;  // the file's bytes are as they were
+  };
+  const Case Cases[] = {
+      {L"vt.ini", "[S]\r\nk=1\r\n", false, "\v2", WriteOutcome::Written, false},
+      {L"ff.ini", "[S]\r\nk=1\r\n", false, "\f\x1a2", WriteOutcome::Written, false},
+      {L"same.ini", "[S]\r\nk=1\r\n", false, " \"1\"", WriteOutcome::Unchanged, true},
+      {L"lone.ini", Lone, false, "*", WriteOutcome::Unchanged, true},
+      {L"readonly.ini", "[S]\r\nk=1\r\n", true, "2", WriteOutcome::Failed, true},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(Narrow(C.Name));
+    const std::wstring File = Dir / C.Name;
+    ASSERT_TRUE(WriteBytes(File, C.Content));
+    if (C.ReadOnly) ::SetFileAttributesW(File.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string Value = C.Value == "*" ? Store.ReadString(Narrow(File), "S", "k") : C.Value;
+    const WriteResult R = Store.WriteString(Narrow(File), "S", "k", Value);
+    EXPECT_EQ(R.Outcome, C.Outcome);
+    EXPECT_EQ(R.Reason.empty(), C.Outcome != WriteOutcome::Failed) << R.Reason;
+    EXPECT_EQ(ReadBytes(File) == C.Content, C.Same);
+    if (C.Outcome == WriteOutcome::Written)
+      EXPECT_EQ(Store.ReadString(Narrow(File), "S", "k"), IniEngine::ReadBack(C.Value));
+    ::SetFileAttributesW(File.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
 TEST(ProfileStoreWin32, CreateIfMissingLeavesAnEmptyFileOrWhatIsThere) {
   TempFolder Dir(L"create");
   ProfileStoreWin32 Store;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "platform/win32/Errors.h"
 #include "platform/win32/Text.h"
@@ -18,6 +19,20 @@ using win32::Widen;
                         const std::string& Source) {
   throw RaisedError(win32::FileErrorNumber(Code), Source,
                     What + " " + Path + " (" + win32::SystemMessage(Code) + ")");
+}
+
+// "~pc" + six hex digits + ".tmp": the names Temporary below makes.
+bool IsTemporaryName(std::wstring_view Name) {
+  constexpr std::wstring_view Prefix = L"~pc", Suffix = L".tmp";
+  constexpr std::size_t Digits = 6;
+  if (Name.size() != Prefix.size() + Digits + Suffix.size() ||
+      Name.substr(0, Prefix.size()) != Prefix || Name.substr(Prefix.size() + Digits) != Suffix) {
+    return false;
+  }
+  for (const wchar_t C : Name.substr(Prefix.size(), Digits)) {
+    if (!((C >= L'0' && C <= L'9') || (C >= L'a' && C <= L'f'))) return false;
+  }
+  return true;
 }
 
 std::wstring FolderOf(const std::wstring& Path) {
@@ -115,6 +130,29 @@ void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
   }
   Temp.Close();
   PutInPlace(Temp, Path, Source);
+}
+
+void RemoveStaleTemporaries(const std::string& Folder, std::chrono::seconds MinAge) {
+  const std::wstring Wide = Widen(Folder);
+  WIN32_FIND_DATAW Found{};
+  HANDLE Search = ::FindFirstFileW((Wide + L"\\~pc*.tmp").c_str(), &Found);
+  if (Search == INVALID_HANDLE_VALUE) return;
+  FILETIME NowFile{};
+  ::GetSystemTimeAsFileTime(&NowFile);
+  const auto Ticks = [](const FILETIME& T) {  // 100-nanosecond units
+    return (static_cast<unsigned long long>(T.dwHighDateTime) << 32) | T.dwLowDateTime;
+  };
+  const unsigned long long Cutoff =
+      Ticks(NowFile) - static_cast<unsigned long long>(MinAge.count()) * 10000000ULL;
+  do {
+    constexpr DWORD NotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if ((Found.dwFileAttributes & NotOrdinary) != 0 || !IsTemporaryName(Found.cFileName) ||
+        Ticks(Found.ftLastWriteTime) > Cutoff) {
+      continue;
+    }
+    ::DeleteFileW((Wide + L"\\" + Found.cFileName).c_str());
+  } while (::FindNextFileW(Search, &Found));
+  ::FindClose(Search);
 }
 
 }  // namespace pictrane

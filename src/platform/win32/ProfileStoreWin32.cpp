@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/FileSearch.h"
+#include "settings/IniEngine.h"
 
 namespace pictrane {
 
@@ -36,11 +37,6 @@ std::wstring ReadProfile(const wchar_t* Section, const wchar_t* Key, const std::
     }
     Buffer.assign(Buffer.size() * 2, L'\0');
   }
-}
-
-bool SameName(const std::wstring& A, const std::wstring& B) {
-  return ::CompareStringOrdinal(A.data(), static_cast<int>(A.size()), B.data(),
-                                static_cast<int>(B.size()), TRUE) == CSTR_EQUAL;
 }
 
 // A NUL-separated name list; a name that occurs twice in the file is listed twice.
@@ -155,20 +151,13 @@ std::optional<std::string> ProfileStoreWin32::StoredText(const std::string& File
     }
     Lines.assign(Lines.size() * 2, L'\0');
   }
-  std::wstring Wanted = Widen(Key);
-  while (!Wanted.empty() && IsProfileBlank(static_cast<char>(Wanted.back()))) {
-    Wanted.pop_back();
-  }
-  while (!Wanted.empty() && IsProfileBlank(static_cast<char>(Wanted.front()))) {
-    Wanted.erase(0, 1);
-  }
   std::size_t Begin = 0;
   while (Begin < Lines.size()) {
     std::size_t End = Lines.find(L'\0', Begin);
     if (End == std::wstring::npos) End = Lines.size();
     const std::wstring Line = Lines.substr(Begin, End - Begin);
     const std::size_t Equals = Line.find(L'=');
-    if (Equals != std::wstring::npos && SameName(Line.substr(0, Equals), Wanted)) {
+    if (Equals != std::wstring::npos && IniEngine::SameName(Narrow(Line.substr(0, Equals)), Key)) {
       return Narrow(Line.substr(Equals + 1));
     }
     Begin = End + 1;
@@ -176,23 +165,50 @@ std::optional<std::string> ProfileStoreWin32::StoredText(const std::string& File
   return std::nullopt;
 }
 
-void ProfileStoreWin32::WriteString(const std::string& File, const std::string& Section,
-                                    const std::string& Key, const std::string& Value) {
+void ProfileStoreWin32::RemoveStaleTemporaries(const std::string& File) {
+  const std::size_t Slash = File.find_last_of("\\/");
+  pictrane::RemoveStaleTemporaries(Slash == std::string::npos ? "." : File.substr(0, Slash));
+}
+
+WriteResult ProfileStoreWin32::WriteString(const std::string& File, const std::string& Section,
+                                           const std::string& Key, const std::string& Value) {
+  const std::string Wanted = IniEngine::ReadBack(Value);
+  // The conversions to UTF-16 and back replace what they cannot carry (a lone surrogate): a
+  // value that reads as the file already does is left alone rather than written in that form.
+  if (StoredText(File, Section, Key) && ReadString(File, Section, Key) == Wanted) {
+    return WriteResult::Unchanged();
+  }
   const std::wstring WideFile = Widen(File), WideSection = Widen(Section), WideKey = Widen(Key),
                      WideValue = Widen(Value);
   MakeRoomFor(WideFile, {&WideSection, &WideKey, &WideValue});
-  ::WritePrivateProfileStringW(WideSection.c_str(), WideKey.c_str(), WideValue.c_str(),
-                               WideFile.c_str());
+  if (!::WritePrivateProfileStringW(WideSection.c_str(), WideKey.c_str(), WideValue.c_str(),
+                                    WideFile.c_str())) {
+    return WriteResult::Failed(SystemMessage(::GetLastError()));
+  }
+  if (ReadString(File, Section, Key) != Wanted)
+    return WriteResult::Failed("the value does not read back as it was written.");
+  return WriteResult::Written();
 }
 
-void ProfileStoreWin32::DeleteKey(const std::string& File, const std::string& Section,
-                                  const std::string& Key) {
-  ::WritePrivateProfileStringW(Widen(Section).c_str(), Widen(Key).c_str(), nullptr,
-                               Widen(File).c_str());
+WriteResult ProfileStoreWin32::DeleteKey(const std::string& File, const std::string& Section,
+                                         const std::string& Key) {
+  if (!StoredText(File, Section, Key)) {
+    bool Listed = false;
+    for (const std::string& Name : KeyNames(File, Section))
+      Listed = Listed || IniEngine::SameName(Name, Key);
+    if (!Listed) return WriteResult::Unchanged();
+  }
+  if (!::WritePrivateProfileStringW(Widen(Section).c_str(), Widen(Key).c_str(), nullptr,
+                                    Widen(File).c_str())) {
+    return WriteResult::Failed(SystemMessage(::GetLastError()));
+  }
+  return WriteResult::Written();
 }
 
-void ProfileStoreWin32::DeleteSection(const std::string& File, const std::string& Section) {
-  ::WritePrivateProfileStringW(Widen(Section).c_str(), nullptr, nullptr, Widen(File).c_str());
+WriteResult ProfileStoreWin32::DeleteSection(const std::string& File, const std::string& Section) {
+  if (!::WritePrivateProfileStringW(Widen(Section).c_str(), nullptr, nullptr, Widen(File).c_str()))
+    return WriteResult::Failed(SystemMessage(::GetLastError()));
+  return WriteResult::Written();
 }
 
 }  // namespace win32
