@@ -13,6 +13,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/FileScript.h"
 #include "conversion/SendKeys.h"
+#include "platform/Platform.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/ServicesLinux.h"
 
