@@ -13,6 +13,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/FileScript.h"
 #include "conversion/SendKeys.h"
+#include "platform/Platform.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/ServicesLinux.h"
 
@@ -39,6 +40,7 @@ struct NullPlatform : Clock,
   void DoEvents() override {}
   bool SendKeys(const KeyActions& a, ProcessId) override {
     Keys += a.size();
+    Closed = a.size() == 1 && a[0].Modifiers == kAlt && a[0].Key == NamedKey::F4;
     return true;
   }
   void CloseWindowsOf(ProcessId) override {}
@@ -46,7 +48,7 @@ struct NullPlatform : Clock,
   ProcessId Start(const std::string&, WindowState) override { return 1; }
   bool ShowWindow(ProcessId, int) override { return true; }
   void Stop(ProcessId) override {}
-  bool IsRunning(ProcessId) override { return true; }
+  bool IsRunning(ProcessId) override { return !Closed; }  // the tool ends on its close keys
   [[noreturn]] void Terminate(int s) override { std::_Exit(s); }
   std::vector<FolderEntry> Entries(const std::string&) override {
     std::vector<FolderEntry> entries;
@@ -56,6 +58,7 @@ struct NullPlatform : Clock,
   }
   std::unique_ptr<FormView> Create(const FormLayout&, FormEvents&) override { return nullptr; }
   std::size_t Keys = 0;
+  bool Closed = false;
   std::int64_t Now = 0;
   int Count = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 
+#include "conversion/FileScript.h"
 #include "platform/Utf8.h"
 
 namespace pictrane {
@@ -159,8 +160,8 @@ BitmapList ListBitmaps(DirectoryListing& Listing, const std::string& Folder) {
   std::sort(Sorted.begin(), Sorted.end());
 
   BitmapList List;
-  // The picture a bitmap makes, by name without ".bmp"; the first bitmap in order makes it.
-  std::map<std::string, std::string> PictureOf;
+  // The bitmap that makes each picture: the first in order.
+  std::map<std::string, std::string> MakerOf;
   for (auto& Entry : Sorted) {
     std::string& Name = Entry.second;
     if (!TypableName(Name)) {
@@ -168,9 +169,9 @@ BitmapList ListBitmaps(DirectoryListing& Listing, const std::string& Folder) {
                              " (the name cannot be typed or written as one line)");
       continue;
     }
-    const auto [It, IsNew] = PictureOf.emplace(Name.substr(0, Name.size() - 4), Name);
+    const auto [It, IsNew] = MakerOf.emplace(PictureName(Name), Name);
     if (!IsNew) {
-      List.LeftOut.push_back(Name + " (its picture " + It->first + ".89i is " + It->second + "'s)");
+      List.LeftOut.push_back(Name + " (its picture " + It->first + " is " + It->second + "'s)");
       continue;
     }
     List.Bitmaps.push_back(std::move(Name));

@@ -1,45 +1,63 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversion/ConversionRun.h"
 
+#include <map>
 #include <optional>
 #include <vector>
 
-#include "platform/Application.h"
-#include "platform/RaisedError.h"
 #include "conversion/BitmapListing.h"
 #include "conversion/FileScript.h"
+#include "conversion/Pacer.h"
+#include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
 #include "conversion/ToolStart.h"
+#include "platform/Application.h"
+#include "platform/Platform.h"
+#include "platform/RaisedError.h"
 
 namespace pictrane {
 
 namespace {
 
-constexpr int kStartPauseMs = 100;
 constexpr std::size_t kMaxNamesInReport = 20;
+constexpr const char* kCloseKeys = "%{F4}";
 
 // Raised inside the run when keys may no longer be sent: the focus left the capture tool.
 struct FocusLost {};
 
 bool SameStamp(const std::optional<FileStamp>& A, const std::optional<FileStamp>& B) {
   if (!A || !B) return A.has_value() == B.has_value();
-  return A->Size == B->Size && A->ModifiedNs == B->ModifiedNs;
+  return SameFile(*A, *B);
+}
+
+// "1 bitmap was converted; 2 others were left untouched.", in plain English for every count.
+std::string Counts(std::size_t Converted, std::size_t Others) {
+  const auto Was = [](std::size_t N) { return N == 1 ? " was" : "s were"; };
+  if (Converted == 0 && Others == 1) return "The bitmap was not converted.";
+  if (Converted == 0) return "None of the " + std::to_string(Others) + " bitmaps was converted.";
+  std::string Text = std::to_string(Converted) + " bitmap" + Was(Converted) + " converted";
+  if (Others > 0)
+    Text += "; " + std::to_string(Others) + " other" + Was(Others) + " left untouched";
+  return Text + ".";
 }
 
 // One listed bitmap on its way through the run.
 struct Item {
-  enum class State { NotReached, Interrupted, Sent, Converted, NoPicture };
+  enum class State { NotReached, Interrupted, Sent, Converted, NoPicture, Unfinished };
   std::string Listed;
-  std::string Target;               // once its keys are sent
+  FileNames Names;
+  std::optional<FileStamp> Bitmap;  // the bitmap as it was when its keys were sent
   std::optional<FileStamp> Before;  // the target as it was before this bitmap's keys
-  std::optional<FileStamp> Last;    // the target at the previous poll, when it looked right
+  std::optional<FileStamp> Last;    // the target at the previous look, when it looked right
   bool Delete = false;
+  bool Changed = false;  // converted, but the bitmap is no longer the file whose keys were sent
   State Now = State::NotReached;
 };
 
 class Run {
  public:
-  Run(Platform& P, const RunInputs& In, RunHost& Host) : P_(P), In_(In), Host_(Host) {
+  Run(Platform& P, const RunInputs& In, RunHost& Host)
+      : P_(P), In_(In), Host_(Host), Pace_(P.Clock) {
     Sep_ = P_.FileSystem.Separator();
     const std::string App = P_.FileSystem.ApplicationFolder();
     ListFile_ = In_.ListFile.empty() ? App + Sep_ + "list.txt" : In_.ListFile;
@@ -73,10 +91,11 @@ class Run {
     Items_.reserve(Listed.Bitmaps.size());
     for (std::string& Name : Listed.Bitmaps) {
       Item Item;
+      Item.Names = DeriveNames(In_.Folder, Sep_, Name);
       Item.Listed = std::move(Name);
       Items_.push_back(std::move(Item));
     }
-    P_.Clock.Sleep(kStartPauseMs);
+    Pace_.Whole(T_.StartPauseMs);
 
     try {
       Tool_ = StartTool(P_, ToolCommandLine(In_.ScreenCapturePath, Placeholder_));
@@ -84,8 +103,8 @@ class Run {
       RemoveListFile();
       return Refuse("The capture tool could not be started.\r\n" + E.Description);
     }
-    P_.Clock.Sleep(kStartPauseMs);
     P_.RunProgress.Begin(Items_.size());
+    Pace_.Whole(T_.StartPauseMs);
 
     try {
       ConvertListedFiles();
@@ -94,9 +113,10 @@ class Run {
     } catch (const RaisedError& E) {
       Failure_ = E.Description;
     }
+    CloseTool();
+    WaitForToolEnd();
     CheckPictures();
     DeleteConverted();
-    CloseTool();
     RemoveListFile();
 
     const bool Complete = Converted_ == Items_.size() + LeftOut_.size();
@@ -112,6 +132,8 @@ class Run {
     return RunOutcome::Idle;
   }
 
+  // A file's own work (the window's events, the progress, looking at its files, parsing its
+  // keys) runs inside the previous file's last pause, so only typing stands between pauses.
   void ConvertListedFiles() {
     for (std::size_t I = 0; I < Items_.size(); ++I) {
       Item& Item = Items_[I];
@@ -125,14 +147,17 @@ class Run {
         return;
       }
       P_.RunProgress.Step(I + 1, Item.Listed);
-      const FileNames Names = DeriveNames(In_.Folder, Sep_, Item.Listed);
-      Item.Target = Names.Target;
-      Item.Before = P_.FileSystem.Stat(Item.Target);
+      Item.Before = P_.FileSystem.Stat(Item.Names.Target);
+      Item.Bitmap = P_.FileSystem.Stat(Item.Names.Source);
+      std::vector<std::pair<ScriptStep, KeyActions>> Script;
+      for (ScriptStep& Step : FileScript(Item.Names, In_.DeviceFolder)) {
+        KeyActions Actions = ParseKeys(Step.Keys);  // bad input sends nothing
+        Script.emplace_back(std::move(Step), std::move(Actions));
+      }
       Item.Now = Item::State::Interrupted;
-      for (const ScriptStep& Step : FileScript(Names, In_.DeviceFolder)) {
-        if (Step.PauseBeforeMs > 0) P_.Clock.Sleep(Step.PauseBeforeMs);
-        Send(Step.Keys);
-        P_.Clock.Sleep(Step.PauseAfterMs);
+      for (const auto& [Step, Actions] : Script) {
+        Pace_.Lengthen(Step.PauseBeforeMs);
+        Send(Actions, Step.PauseAfterMs);
       }
       Item.Now = Item::State::Sent;
       Item.Delete = Host_.DeleteOption() == 1;
@@ -140,44 +165,12 @@ class Run {
     }
   }
 
-  // One bounded wait for all the pictures, not one per file: the tool goes on writing while the
-  // next file's keys are typed. A picture counts once it exists, is not empty, is not the file
-  // that was there before, and holds still from one poll to the next.
-  void CheckPictures() {
-    const std::int64_t Deadline = P_.Clock.NowMs() + kTargetWaitMs;
-    for (;;) {
-      bool Waiting = false;
-      for (Item& Item : Items_) {
-        if (Item.Now != Item::State::Sent) continue;
-        auto Now = P_.FileSystem.Stat(Item.Target);
-        if (!Now || Now->Size == 0 || SameStamp(Now, Item.Before)) Now.reset();
-        if (Now && Item.Last && SameStamp(Now, Item.Last)) {
-          Item.Now = Item::State::Converted;
-          ++Converted_;
-        } else {
-          Item.Last = Now;
-          Waiting = true;
-        }
-      }
-      if (!Waiting) return;
-      if (P_.Clock.NowMs() >= Deadline) break;
-      P_.Clock.Sleep(kTargetPollMs);
-      P_.WindowSystem.DoEvents();  // the window stays responsive while a slow tool writes
-    }
-    for (Item& Item : Items_)
-      if (Item.Now == Item::State::Sent) Item.Now = Item::State::NoPicture;
-  }
-
-  // Only the listed file itself goes, and only once its own picture exists.
-  void DeleteConverted() {
-    for (const Item& Item : Items_) {
-      if (Item.Now != Item::State::Converted || !Item.Delete) continue;
-      try {
-        P_.FileSystem.DeleteFile(DeriveNames(In_.Folder, Sep_, Item.Listed).Source);
-      } catch (const RaisedError& E) {
-        NotDeleted_.push_back(Item.Listed + " (" + E.Description + ")");
-      }
-    }
+  // The pause owed to the previous key string comes first; this string's starts once its last
+  // event is handed over.
+  void Send(const KeyActions& Actions, int PauseAfterMs) {
+    Pace_.Settle();
+    if (!P_.WindowSystem.SendKeys(Actions, Tool_)) throw FocusLost{};
+    Pace_.KeysHanded(PauseAfterMs);
   }
 
   // With the focus still on the tool it closes as the user would close it; otherwise it gets a
@@ -185,7 +178,7 @@ class Run {
   void CloseTool() {
     if (!FocusWasLost_) {
       try {
-        Send("%{F4}");
+        Send(ParseKeys(kCloseKeys), 0);
         return;
       } catch (const FocusLost&) {
       } catch (const RaisedError&) {
@@ -196,9 +189,71 @@ class Run {
     if (!ToolEnded_) P_.WindowSystem.CloseWindowsOf(Tool_);
   }
 
-  void Send(const std::string& Keys) {
-    const KeyActions Actions = ParseKeys(Keys);  // bad input sends nothing
-    if (!P_.WindowSystem.SendKeys(Actions, Tool_)) throw FocusLost{};
+  // The tool works through every key sent before the close keys, so its last pictures may come
+  // long after them (big bitmaps). Until it ends, no picture counts as missing. Cancel ends the
+  // wait, unless it was what stopped the run: then the tool is still finishing its last file.
+  void WaitForToolEnd() {
+    if (ToolEnded_ || !P_.Processes.IsRunning(Tool_)) return;
+    P_.RunProgress.Step(Items_.size(), kWaitingForToolText);
+    const bool CancelledBefore = P_.RunProgress.CancelRequested();
+    const std::int64_t Deadline = P_.Clock.NowMs() + T_.ToolEndWaitMs;
+    while (P_.Processes.IsRunning(Tool_)) {
+      if (P_.Clock.NowMs() >= Deadline || (!CancelledBefore && P_.RunProgress.CancelRequested())) {
+        ToolStillWorking_ = true;
+        return;
+      }
+      P_.Clock.Sleep(T_.EndPollMs);
+      P_.WindowSystem.DoEvents();
+    }
+  }
+
+  // A picture counts once it exists, is not empty, is not the file that was there before, and
+  // holds still from one look to the next: a tool that hands its work to another process may
+  // still be writing after it ended. One bounded wait for all of them, not one per file.
+  // With the tool still working, two looks take what is there and holds still.
+  void CheckPictures() {
+    const std::int64_t Deadline = P_.Clock.NowMs() + T_.PictureWaitMs;
+    for (int Looks = 1;; ++Looks) {
+      bool Waiting = false;
+      for (Item& Item : Items_) {
+        if (Item.Now != Item::State::Sent) continue;
+        auto Now = P_.FileSystem.Stat(Item.Names.Target);
+        if (!Now || Now->Size == 0 || SameStamp(Now, Item.Before)) Now.reset();
+        if (Now && Item.Last && SameStamp(Now, Item.Last)) {
+          Item.Now = Item::State::Converted;
+          ++Converted_;
+        } else {
+          Item.Last = Now;
+          Waiting = true;
+        }
+      }
+      if (!Waiting || (ToolStillWorking_ && Looks >= 2)) break;
+      if (P_.Clock.NowMs() >= Deadline) break;
+      P_.Clock.Sleep(T_.EndPollMs);
+      P_.WindowSystem.DoEvents();  // the window stays responsive while a slow tool writes
+    }
+    const Item::State Missing =
+        ToolStillWorking_ ? Item::State::Unfinished : Item::State::NoPicture;
+    for (Item& Item : Items_)
+      if (Item.Now == Item::State::Sent) Item.Now = Missing;
+  }
+
+  // Only the listed file itself goes, only once its own picture exists, and only while it is
+  // still the file whose keys were sent: one rewritten or replaced since may hold what the
+  // picture does not show.
+  void DeleteConverted() {
+    for (Item& Item : Items_) {
+      if (Item.Now != Item::State::Converted || !Item.Delete) continue;
+      if (!SameStamp(P_.FileSystem.Stat(Item.Names.Source), Item.Bitmap)) {
+        Item.Changed = true;
+        continue;
+      }
+      try {
+        P_.FileSystem.DeleteFile(Item.Names.Source);
+      } catch (const RaisedError& E) {
+        NotDeleted_.push_back(Item.Listed + " (" + E.Description + ")");
+      }
+    }
   }
 
   void RemoveListFile() {
@@ -217,16 +272,44 @@ class Run {
     return S;
   }
 
-  std::vector<std::string> NamesIn(Item::State State) const {
+  // The bitmaps in one of the States, in the order of the run.
+  std::vector<std::string> NamesIn(std::initializer_list<Item::State> States) const {
     std::vector<std::string> Names;
     for (const Item& Item : Items_)
-      if (Item.Now == State) Names.push_back(Item.Listed);
+      for (Item::State State : States)
+        if (Item.Now == State) Names.push_back(Item.Listed);
     return Names;
   }
 
+  // Pictures whose variable names give one calculator name replace each other there, though
+  // the files differ; the keys stay as they are, so the user renames the bitmaps.
+  std::vector<std::string> SharedCalculatorNames() const {
+    std::map<std::string, std::vector<std::string>> ByName;
+    std::vector<std::string> Order;
+    for (const Item& Item : Items_) {
+      if (Item.Now != Item::State::Converted) continue;
+      const std::string Name = CalculatorName(Item.Names.Variable);
+      auto& Pictures = ByName[Name];
+      if (Pictures.empty()) Order.push_back(Name);
+      Pictures.push_back(PictureName(Item.Listed));
+    }
+    std::vector<std::string> Lines;
+    for (const std::string& Name : Order) {
+      const auto& Pictures = ByName[Name];
+      if (Pictures.size() < 2) continue;
+      std::string Line = "\"" + Name + "\":";
+      for (const std::string& Picture : Pictures) Line += " " + Picture;
+      Lines.push_back(Line);
+    }
+    return Lines;
+  }
+
   void Report(bool Complete) {
-    const std::size_t Listed = Items_.size() + LeftOut_.size();
-    if (Complete && NotDeleted_.empty()) {
+    std::vector<std::string> Changed;
+    for (const Item& Item : Items_)
+      if (Item.Changed) Changed.push_back(Item.Listed);
+    const std::vector<std::string> Shared = SharedCalculatorNames();
+    if (Complete && NotDeleted_.empty() && Changed.empty() && Shared.empty()) {
       P_.DesktopNotifier.Notify(std::to_string(Converted_) + " pictures written to " + In_.Folder,
                                 "");
       return;
@@ -243,24 +326,45 @@ class Run {
     } else if (!Failure_.empty()) {
       Text = "The conversion stopped: " + Failure_ + "\r\n";
     }
-    Text += std::to_string(Converted_) + " bitmap(s) were converted; the other " +
-            std::to_string(Listed - Converted_) + " were left untouched.";
-    const auto Section = [&Text](const char* Heading, const std::vector<std::string>& Names) {
-      if (!Names.empty()) Text += std::string("\r\n\r\n") + Heading + NameList(Names);
+    const std::size_t Listed = Items_.size() + LeftOut_.size();
+    Text += Counts(Converted_, Listed - Converted_);
+    const auto Section = [&Text](const char* Heading, const std::vector<std::string>& Names,
+                                 const char* Next) {
+      if (Names.empty()) return;
+      Text += std::string("\r\n\r\n") + Heading + NameList(Names) + "\r\n" + Next;
     };
     Section("No picture appeared for these bitmaps, so they were kept:",
-            NamesIn(Item::State::NoPicture));
-    std::vector<std::string> NotConverted = NamesIn(Item::State::Interrupted);
-    for (const std::string& Name : NamesIn(Item::State::NotReached)) NotConverted.push_back(Name);
-    Section("These bitmaps were not converted, so they were kept:", NotConverted);
-    Section("These bitmaps were left out of the run and kept:", LeftOut_);
-    Section("These bitmaps were converted but could not be deleted:", NotDeleted_);
+            NamesIn({Item::State::NoPicture}),
+            "Look for a message in the capture tool's window, check that each bitmap opens in an "
+            "image viewer, then convert them again.");
+    Section(
+        "The capture tool was still working when the run stopped waiting for it, so these "
+        "bitmaps were kept:",
+        NamesIn({Item::State::Unfinished}),
+        "Their pictures may still appear; convert the ones without a picture again once the "
+        "tool has finished.");
+    Section("These bitmaps were not converted, so they were kept:",
+            NamesIn({Item::State::Interrupted, Item::State::NotReached}),
+            "Convert the folder again to convert them.");
+    Section("These bitmaps were left out of the run and kept:", LeftOut_,
+            "Rename them so that each name can be typed and makes a picture of its own, then "
+            "convert them again.");
+    Section("These bitmaps changed after their keys were sent, so they were kept:", Changed,
+            "Their pictures may show what they held before; convert them again.");
+    Section("These bitmaps were converted but could not be deleted:", NotDeleted_,
+            "Delete them yourself once you no longer need them.");
+    Section(
+        "These pictures share a calculator name, so on the calculator each replaces the "
+        "one before:",
+        Shared, "Rename the bitmaps so that their names differ in the first eight letters.");
     P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
   }
 
   Platform& P_;
   const RunInputs& In_;
   RunHost& Host_;
+  const RunTimings& T_ = kRunTimings;
+  Pacer Pace_;
   std::string Sep_, ListFile_, Placeholder_;
   ProcessId Tool_ = 0;
   std::vector<Item> Items_;
@@ -268,6 +372,7 @@ class Run {
   std::size_t Converted_ = 0;
   bool FocusWasLost_ = false;
   bool ToolEnded_ = false;
+  bool ToolStillWorking_ = false;
   bool WasStopped_ = false;
   bool WasCancelled_ = false;
   std::string Failure_;

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "platform/Platform.h"
-
 namespace pictrane {
+
+struct Platform;
 
 // What the run reads from the window while it goes on.
 class RunHost {
@@ -35,15 +35,17 @@ enum class RunOutcome {
 // The program's exit status after a run that left a listed bitmap without its picture.
 inline constexpr int kExitIncomplete = 3;
 
-// How long, after the last bitmap's keys, the run waits for the pictures still missing.
-inline constexpr int kTargetWaitMs = 5000;
-inline constexpr int kTargetPollMs = 10;
+// What the progress window says while the run waits for the tool to end.
+inline constexpr const char* kWaitingForToolText = "Waiting for the capture tool to finish";
 
 // Lists the folder's bitmaps, starts the capture tool with the placeholder and types the file
-// script for each bitmap; then checks every picture, and deletes a bitmap (with the option on)
-// only once its own picture exists. Folder problems stop it before the tool starts. A run that
-// leaves a bitmap without its picture ends with a box that lists each such bitmap; a complete
-// one with a desktop notification. The tool is closed and "list.txt" removed however it ends.
+// script for each bitmap, paced as src/conversion/Pacer.h says. Then it closes the tool and
+// waits for it to end (it works through the keys sent before), checks every picture, and
+// deletes a bitmap (with the option on) only when its own picture exists and the bitmap is
+// still the very file whose keys were sent. Folder problems stop it before the tool starts. A
+// run that leaves anything for the user to do ends with a box that says what and lists the
+// bitmaps in the order of the run; a complete one with a desktop notification. "list.txt" is
+// removed however it ends.
 RunOutcome RunConversion(Platform& P, const RunInputs& Inputs, RunHost& Host);
 
 // The tool's command line: the path (quoted only when it holds a blank) and the placeholder.

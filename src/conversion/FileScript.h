@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "conversion/RunTimings.h"
+
 namespace pictrane {
 
 // The names the run derives from one listed file name, e.g. photo.bmp in C:\pics.
@@ -13,16 +15,25 @@ struct FileNames {
   std::string Variable;  // photo: the picture variable's name
 };
 
-// The listed name is taken to end in a four-character extension, as the listing selects
-// ".bmp"; it is not checked. Folder is used as given, so a root gives a doubled separator.
+// The picture a bitmap makes: the bitmap's name (or path) without its last four characters,
+// taken to be ".bmp" as the listing selects it (not checked), then ".89i".
+std::string PictureName(const std::string& Bitmap);
+
+// Folder is used as given, so a root gives a doubled separator.
 FileNames DeriveNames(const std::string& Folder, const std::string& Separator,
                       const std::string& Listed);
+
+// The name a calculator keeps of a typed variable name, as its name fields take it: characters
+// that cannot stand at their place are refused (a name starts with a letter, then letters,
+// digits and "_"), the first eight kept, letters without case. Two variable names that give one
+// calculator name make pictures that replace each other on the calculator.
+std::string CalculatorName(const std::string& Variable);
 
 // One key string of the file script with the pauses around it.
 struct ScriptStep {
   std::string Keys;       // in send-keys notation, literal text already escaped
-  int PauseBeforeMs = 0;  // on top of the previous step's pause
-  int PauseAfterMs = 5;
+  int PauseBeforeMs = 0;  // added to the previous step's pause
+  int PauseAfterMs = kRunTimings.KeyPauseMs;
 };
 
 // The keys that make the capture tool open Names.Source and save it as a TI-89 picture in

@@ -27,37 +27,15 @@ std::string ToUtf8(std::u32string_view Text) {
   return Out;
 }
 
-// Strict decoding: overlong forms, surrogates and values above U+10FFFF are refused, so every
-// action is a character a back end can actually type.
+// Strict decoding (Utf8.h): overlong forms, surrogates and values above U+10FFFF are refused, so
+// every action is a character a back end can actually type.
 std::u32string DecodeUtf8(const std::string& Text) {
   std::u32string Out;
   Out.reserve(Text.size());
-  std::size_t I = 0;
-  while (I < Text.size()) {
-    const auto Lead = static_cast<unsigned char>(Text[I]);
-    std::size_t Length = 1;
-    char32_t C = Lead;
-    char32_t Smallest = 0;
-    if (Lead >= 0xF0 && Lead < 0xF8) {
-      Length = 4, C = Lead & 0x07u, Smallest = 0x10000;
-    } else if (Lead >= 0xE0 && Lead < 0xF0) {
-      Length = 3, C = Lead & 0x0Fu, Smallest = 0x800;
-    } else if (Lead >= 0xC0 && Lead < 0xE0) {
-      Length = 2, C = Lead & 0x1Fu, Smallest = 0x80;
-    } else if (Lead >= 0x80) {
-      Fail("Invalid UTF-8", Out.size());
-    }
-    if (Text.size() - I < Length) Fail("Invalid UTF-8", Out.size());
-    for (std::size_t K = 1; K < Length; ++K) {
-      const auto Next = static_cast<unsigned char>(Text[I + K]);
-      if ((Next & 0xC0) != 0x80) Fail("Invalid UTF-8", Out.size());
-      C = (C << 6) | (Next & 0x3Fu);
-    }
-    if (C < Smallest || C > 0x10FFFF || (C >= 0xD800 && C <= 0xDFFF)) {
-      Fail("Invalid UTF-8", Out.size());
-    }
+  for (std::size_t At = 0; At < Text.size();) {
+    char32_t C = 0;
+    if (!NextUtf8(Text, At, C)) Fail("Invalid UTF-8", Out.size());
     Out += C;
-    I += Length;
   }
   return Out;
 }

@@ -3,13 +3,14 @@
 
 #include <algorithm>
 
+#include "platform/Platform.h"
 #include "platform/RaisedError.h"
 
 namespace pictrane {
 
 ProcessId StartTool(Platform& P, const std::string& CommandLine) {
   const ProcessId Tool = P.Processes.Start(CommandLine, WindowState::MaximizedFocus);
-  const std::int64_t Deadline = P.Clock.NowMs() + Processes::kWindowWaitMs;
+  const std::int64_t Deadline = P.Clock.NowMs() + kRunTimings.ToolWindowWaitMs;
   for (;;) {
     if (!P.Processes.IsRunning(Tool))
       throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource,
@@ -17,7 +18,8 @@ ProcessId StartTool(Platform& P, const std::string& CommandLine) {
     const std::int64_t Left = Deadline - P.Clock.NowMs();
     if (Left <= 0) break;
     try {
-      if (P.Processes.ShowWindow(Tool, static_cast<int>(std::min<std::int64_t>(Left, kToolPollMs))))
+      if (P.Processes.ShowWindow(
+              Tool, static_cast<int>(std::min<std::int64_t>(Left, kRunTimings.ToolWindowPollMs))))
         return Tool;
     } catch (...) {
       P.Processes.Stop(Tool);

@@ -11,7 +11,17 @@ namespace pictrane {
 struct FileStamp {
   std::uint64_t Size = 0;
   std::int64_t ModifiedNs = 0;  // since the epoch
+  // Which file it is, whatever its name: the device and inode (Windows: the volume's serial
+  // number and the file's index); 0 where the system cannot tell.
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
 };
+
+// The same file, unchanged: a file rewritten in place, or another renamed over the name, differs.
+inline bool SameFile(const FileStamp& A, const FileStamp& B) {
+  return A.Size == B.Size && A.ModifiedNs == B.ModifiedNs && A.Device == B.Device &&
+         A.Inode == B.Inode;
+}
 
 // A text file read line by line; line ends (CRLF or LF) are not part of the line.
 class LineReader {
@@ -46,7 +56,7 @@ class FileSystem {
   // Path. Raises RaisedError, leaving Path as it was and no temporary behind, on failure.
   virtual void ReplaceContent(const std::string& Path, const std::string& Bytes) = 0;
 
-  // Size and modification time of an ordinary file, or nothing when there is none.
+  // Size, modification time and identity of an ordinary file, or nothing when there is none.
   virtual std::optional<FileStamp> Stat(const std::string& Path) = 0;
 
   // Raises RaisedError when Path cannot be opened.

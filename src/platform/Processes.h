@@ -31,14 +31,6 @@ class Processes {
   virtual bool IsRunning(ProcessId Process) = 0;
   // Ends this process at once with Status.
   [[noreturn]] virtual void Terminate(int Status) = 0;
-
-  static constexpr int kWindowWaitMs = 10000;
 };
-
-// What a started program that never showed its window with the keyboard focus is told as.
-inline std::string NoWindowMessage(const std::string& CommandLine) {
-  return "No window of " + CommandLine + " took the keyboard focus within " +
-         std::to_string(Processes::kWindowWaitMs / 1000) + " seconds.";
-}
 
 }  // namespace pictrane

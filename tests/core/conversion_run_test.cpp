@@ -11,6 +11,8 @@
 #include "conversion/BitmapListing.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/FileScript.h"
+#include "conversion/RunTimings.h"
+#include "conversion/ToolStart.h"
 #include "listing_scenarios.h"
 
 namespace pictrane::testing {
@@ -25,49 +27,51 @@ struct Host : RunHost {
 
 // The transcript of one file's script as the fakes record it, from the check before it to the
 // one after it.
+// The previous file's last pause is taken just before this file's first key, so the file's own
+// work runs inside it.
 Transcript ScriptFor(std::size_t index, const std::string& listed, const std::string& source,
                      const std::string& target, const std::string& variable,
                      const std::string& device) {
-  return {"DoEvents",
-          "Progress Step " + std::to_string(index) + " " + listed,
-          "Keys Ctrl+F4",
-          "Sleep 5",
-          "Keys Ctrl+o",
-          "Sleep 5",
-          "Keys \"" + source + "\"",
-          "Sleep 5",
-          "Keys Enter",
-          "Sleep 5",
-          "Keys Alt+f",
-          "Sleep 5",
-          "Keys \"a\"",
-          "Sleep 5",
-          "Sleep 5",
-          "Keys \"" + target + "\"",
-          "Sleep 5",
-          "Keys Alt+v",
-          "Sleep 5",
-          "Keys F4",
-          "Sleep 5",
-          "Keys Down x5",
-          "Sleep 5",
-          "Keys Enter",
-          "Sleep 5",
-          "Keys Enter",
-          "Sleep 5",
-          "Keys \"" + variable + "\"",
-          "Sleep 5",
-          "Keys Alt+a",
-          "Sleep 5",
-          "Keys Alt+d",
-          "Sleep 5",
-          "Keys Delete",
-          "Sleep 5",
-          "Keys \"" + device + "\"",
-          "Sleep 5",
-          "Keys Enter",
-          "Sleep 30",
-          "DoEvents"};
+  Transcript t = {"DoEvents", "Progress Step " + std::to_string(index) + " " + listed};
+  if (index > 1) t.push_back("Sleep 30");
+  const Transcript keys = {"Keys Ctrl+F4",
+                           "Sleep 5",
+                           "Keys Ctrl+o",
+                           "Sleep 5",
+                           "Keys \"" + source + "\"",
+                           "Sleep 5",
+                           "Keys Enter",
+                           "Sleep 5",
+                           "Keys Alt+f",
+                           "Sleep 5",
+                           "Keys \"a\"",
+                           "Sleep 10",
+                           "Keys \"" + target + "\"",
+                           "Sleep 5",
+                           "Keys Alt+v",
+                           "Sleep 5",
+                           "Keys F4",
+                           "Sleep 5",
+                           "Keys Down x5",
+                           "Sleep 5",
+                           "Keys Enter",
+                           "Sleep 5",
+                           "Keys Enter",
+                           "Sleep 5",
+                           "Keys \"" + variable + "\"",
+                           "Sleep 5",
+                           "Keys Alt+a",
+                           "Sleep 5",
+                           "Keys Alt+d",
+                           "Sleep 5",
+                           "Keys Delete",
+                           "Sleep 5",
+                           "Keys \"" + device + "\"",
+                           "Sleep 5",
+                           "Keys Enter",
+                           "DoEvents"};
+  t.insert(t.end(), keys.begin(), keys.end());
+  return t;
 }
 
 Transcript Concat(std::initializer_list<Transcript> parts) {
@@ -77,16 +81,18 @@ Transcript Concat(std::initializer_list<Transcript> parts) {
 }
 
 Transcript StartOf(std::size_t count) {
-  return {"Entries C:\\pics",
-          "ReplaceContent C:\\app\\list.txt",
-          "Sleep 100",
-          "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"",
-          "ShowWindow 4242",
-          "Sleep 100",
-          "Progress Begin " + std::to_string(count)};
+  return {"Entries C:\\pics", "ReplaceContent C:\\app\\list.txt",
+          "Sleep 100",        "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"",
+          "ShowWindow 4242",  "Progress Begin " + std::to_string(count),
+          "Sleep 100"};
 }
 
 const std::string kBox = "MessageBox Exclamation [Pictrane Converter] ";
+// What each section of the report tells the user to do next.
+const std::string kNoPictureNext =
+    "\r\nLook for a message in the capture tool's window, check that each bitmap opens in an image "
+    "viewer, then convert them again.";
+const std::string kNotConvertedNext = "\r\nConvert the folder again to convert them.";
 
 class RunTest : public ::testing::Test {
  protected:
@@ -109,12 +115,13 @@ TEST_F(RunTest, ConvertsEveryListedBitmapInListingOrderAndNotifies) {
 
   EXPECT_EQ(Run(), RunOutcome::Finished);
 
-  EXPECT_EQ(fp.Log,
-            Concat({StartOf(2),
-                    ScriptFor(1, "a.bmp", "C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
-                    ScriptFor(2, "b.bmp", "C:\\pics\\b.bmp", "C:\\pics\\b.89i", "b", "pics"),
-                    {"Sleep 10", "DoEvents", "Keys Alt+F4", "DeleteFile C:\\app\\list.txt",
-                     "Progress End complete", "Notify 2 pictures written to C:\\pics | "}}));
+  EXPECT_EQ(
+      fp.Log,
+      Concat({StartOf(2),
+              ScriptFor(1, "a.bmp", "C:\\pics\\a.bmp", "C:\\pics\\a.89i", "a", "pics"),
+              ScriptFor(2, "b.bmp", "C:\\pics\\b.bmp", "C:\\pics\\b.89i", "b", "pics"),
+              {"Sleep 30", "Keys Alt+F4", "Sleep 10", "DoEvents", "DeleteFile C:\\app\\list.txt",
+               "Progress End complete", "Notify 2 pictures written to C:\\pics | "}}));
   EXPECT_EQ(list, "a.bmp\r\nb.bmp\r\n");
   EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
   EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));  // delete option off
@@ -193,7 +200,7 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
     EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin"}), c.log) << c.log.back();
     if (c.windowAt == never && !c.ends) {
-      EXPECT_NEAR(static_cast<double>(f.Time.Now), 100 + Processes::kWindowWaitMs, 250);
+      EXPECT_NEAR(static_cast<double>(f.Time.Now), 100 + kRunTimings.ToolWindowWaitMs, 250);
     }
     EXPECT_FALSE(f.Files.Has("C:\\app\\list.txt"));
   }
@@ -210,8 +217,9 @@ TEST_F(RunTest, EveryPictureIsCheckedAtTheEnd) {
     std::string report;  // empty: no box
   };
   const std::string noPicture =
-      "1 bitmap(s) were converted; the other 1 were left untouched.\r\n\r\nNo picture appeared "
-      "for these bitmaps, so they were kept:\r\na.bmp";
+      "1 bitmap was converted; 1 other was left untouched.\r\n\r\nNo picture appeared "
+      "for these bitmaps, so they were kept:\r\na.bmp" +
+      kNoPictureNext;
   const Case cases[] = {
       {Tool::Writes, 0, RunOutcome::Finished, true, true, ""},
       {Tool::Writes, 1, RunOutcome::Finished, false, false, ""},
@@ -239,13 +247,17 @@ TEST_F(RunTest, EveryPictureIsCheckedAtTheEnd) {
     EXPECT_EQ(f.Files.Has("C:\\pics\\b.bmp"), c.bKept);
     EXPECT_EQ(f.Only({"MessageBox"}),
               c.report.empty() ? Transcript{} : Transcript{kBox + c.report});
-    // One bounded wait after the last file's keys, none per file.
+    // One bounded wait after the tool ended, none per file: before the close keys, the only
+    // 10 ms waits are the pauses before the target paths.
     const Transcript keysAndWaits = f.Only({"Keys", "Sleep 10"});
-    const auto firstWait = std::find(keysAndWaits.begin(), keysAndWaits.end(), "Sleep 10");
-    EXPECT_EQ(std::count(firstWait, keysAndWaits.end(), "Keys \"pics\""), 0);
+    const auto closing = std::find(keysAndWaits.begin(), keysAndWaits.end(), "Keys Alt+F4");
+    for (auto it = keysAndWaits.begin(); it != closing; ++it)
+      if (*it == "Sleep 10") {
+        EXPECT_NE(std::next(it)->find(".89i"), std::string::npos);
+      }
     if (c.tool == Tool::Never) {
-      EXPECT_GE(f.Time.Now, kTargetWaitMs);
-      EXPECT_LT(f.Time.Now, kTargetWaitMs + 1000);
+      EXPECT_GE(f.Time.Now, kRunTimings.PictureWaitMs);
+      EXPECT_LT(f.Time.Now, kRunTimings.PictureWaitMs + 1000);
     }
   }
 }
@@ -288,10 +300,12 @@ TEST_F(RunTest, OddNamesAndCaseTwinsAreLeftOutAndKept) {
   const std::string odd = " (the name cannot be typed or written as one line)";
   EXPECT_EQ(fp.Only({"MessageBox"}),
             Transcript{kBox +
-                       "2 bitmap(s) were converted; the other 5 were left untouched.\r\n\r\n"
+                       "2 bitmaps were converted; 5 others were left untouched.\r\n\r\n"
                        "These bitmaps were left out of the run and kept:\r\na.bmp\\rz.bmp" +
                        odd + "\r\nb\\xFF.bmp" + odd + "\r\nc.bmp (its picture c.89i is c.BMP's)" +
-                       "\r\nd\\t.bmp" + odd + "\r\nphoto.png\\nx.bmp" + odd});
+                       "\r\nd\\t.bmp" + odd + "\r\nphoto.png\\nx.bmp" + odd +
+                       "\r\nRename them so that each name can be typed and makes a picture of its "
+                       "own, then convert them again."});
 }
 
 // However the run is cut short, the bitmaps not reached are kept and listed, the tool is closed
@@ -326,13 +340,15 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
     EXPECT_EQ(f.Tool.Written, Transcript{"C:\\pics\\a.89i"});
     EXPECT_FALSE(f.Files.Has("C:\\pics\\a.bmp"));
     EXPECT_TRUE(f.Files.Has("C:\\pics\\b.bmp") && f.Files.Has("C:\\pics\\c.bmp"));
-    Transcript end = {"DeleteFile C:\\pics\\a.bmp"};
+    // The tool is closed and has ended before any picture is checked or bitmap deleted.
+    Transcript end;
     if (!c.closing.empty()) end.push_back(c.closing);
     end.insert(end.end(),
-               {"DeleteFile C:\\app\\list.txt", "Progress End short",
+               {"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\app\\list.txt", "Progress End short",
                 kBox + c.headline +
-                    "\r\n1 bitmap(s) were converted; the other 2 were left untouched.\r\n\r\nThese "
-                    "bitmaps were not converted, so they were kept:\r\nb.bmp\r\nc.bmp"});
+                    "\r\n1 bitmap was converted; 2 others were left untouched.\r\n\r\nThese "
+                    "bitmaps were not converted, so they were kept:\r\nb.bmp\r\nc.bmp" +
+                    kNotConvertedNext});
     const Transcript log =
         f.Only({"DeleteFile", "Keys Alt+F4", "CloseWindowsOf", "Progress End", "MessageBox"});
     EXPECT_EQ(log, end) << c.headline;
@@ -400,9 +416,177 @@ TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
   EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
   EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
   EXPECT_EQ(fp.Only({"MessageBox", "Notify"}),
-            Transcript{kBox + "2 bitmap(s) were converted; the other 0 were left untouched.\r\n\r\n"
+            Transcript{kBox + "2 bitmaps were converted.\r\n\r\n"
                               "These bitmaps were converted but could not be deleted:\r\na.bmp "
-                              "(Permission denied: C:\\pics\\a.bmp)"});
+                              "(Permission denied: C:\\pics\\a.bmp)\r\nDelete them yourself once "
+                              "you no longer need them."});
+}
+
+// The pacing rule as every build keeps it, on a clock where typing and our own work take time:
+// typing a string takes 2 ms before its last event is handed over, and painting, the window's
+// events and looking at files take 1 to 4 ms. No gap between the hand-overs of two key strings
+// is shorter than the pause after the first (plus the next string's typing), the work after a
+// hand-over counts inside the pause, and the first key comes 100 ms after the window took the
+// focus.
+TEST_F(RunTest, PausesRunFromTheHandOverAndAreNeverShorter) {
+  PutBitmaps({"a.bmp", "b.bmp"});
+  fp.Programs.WindowAt = 700;
+  std::int64_t focused = -1;
+  fp.Programs.OnShowWindow = [&] {
+    if (focused < 0 && fp.Time.Now >= fp.Programs.WindowAt) focused = fp.Time.Now;
+  };
+  std::vector<std::int64_t> handed;
+  fp.Windows.OnKeys = [&](const KeyActions& a) {
+    fp.Time.Now += 2;
+    handed.push_back(fp.Time.Now);
+    fp.Tool.Receive(a);
+    if (fp.Tool.Closed) fp.Programs.Ended = 4242;
+  };
+  fp.Windows.OnDoEvents = [&] { fp.Time.Now += 3; };
+  fp.Progress.OnStep = [&](std::size_t) { fp.Time.Now += 4; };
+  EXPECT_EQ(Run(), RunOutcome::Finished);
+
+  std::vector<int> pauses;
+  for (int file = 0; file < 2; ++file)
+    for (const ScriptStep& step : FileScript(DeriveNames("/p", "/", "x.bmp"), "main")) {
+      if (step.PauseBeforeMs > 0) pauses.back() += step.PauseBeforeMs;
+      pauses.push_back(step.PauseAfterMs);
+    }
+  ASSERT_EQ(handed.size(), pauses.size() + 1);  // and Alt+F4
+  ASSERT_GE(focused, 700);
+  EXPECT_GE(handed[0] - 2 - focused, 100);
+  for (std::size_t i = 0; i + 1 < handed.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_GE(handed[i + 1] - 2 - handed[i], pauses[i]);
+    // The work between two files (10 ms) fits in the 30 ms pause.
+    EXPECT_EQ(handed[i + 1] - 2 - handed[i], pauses[i]);
+  }
+}
+
+// A tool that works through the keys longer than they took to send: the run waits for it to
+// end before any picture counts as missing, and says which bitmaps it stopped waiting for.
+TEST_F(RunTest, EndOfRunWaitsForTheToolItself) {
+  enum class Tool { EndsLate, NeverEnds, WaitCancelled };
+  struct Case {
+    Tool tool;
+    bool bKept;
+    std::string report;
+  };
+  const std::string stillWorking =
+      "\r\n\r\nThe capture tool was still working when the run stopped waiting for it, so these "
+      "bitmaps were kept:\r\n";
+  const std::string mayAppear =
+      "\r\nTheir pictures may still appear; convert the ones without a picture again once the "
+      "tool has finished.";
+  // b's picture comes 20 s after the close keys, c's never; the tool ends after 30 s, or not
+  // within the wait, or Cancel ends the wait after 5 s.
+  const Case cases[] = {
+      {Tool::EndsLate, false,
+       "2 bitmaps were converted; 1 other was left untouched.\r\n\r\nNo picture appeared for "
+       "these bitmaps, so they were kept:\r\nc.bmp" +
+           kNoPictureNext},
+      {Tool::NeverEnds, false,
+       "2 bitmaps were converted; 1 other was left untouched." + stillWorking + "c.bmp" +
+           mayAppear},
+      {Tool::WaitCancelled, true,
+       "1 bitmap was converted; 2 others were left untouched." + stillWorking + "b.bmp\r\nc.bmp" +
+           mayAppear},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    h.Delete = 1;
+    for (const char* n : {"a", "b", "c"}) f.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
+    f.Tool.Refuse = {"C:\\pics\\b.89i", "C:\\pics\\c.89i"};
+    std::int64_t closedAt = -1;
+    f.Windows.OnKeys = [&](const KeyActions& a) {
+      f.Tool.Receive(a);
+      if (f.Tool.Closed && closedAt < 0) closedAt = f.Time.Now;
+    };
+    f.Time.OnSleep = [&] {
+      if (closedAt < 0) return;
+      const std::int64_t since = f.Time.Now - closedAt;
+      if (since >= 20000 && !f.Files.Has("C:\\pics\\b.89i")) f.Files.Put("C:\\pics\\b.89i", "**");
+      if (c.tool == Tool::EndsLate && since >= 30000) f.Programs.Ended = 4242;
+      if (c.tool == Tool::WaitCancelled && since >= 5000) f.Progress.Cancelled = true;
+    };
+    EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
+              RunOutcome::Incomplete);
+    EXPECT_EQ(f.Only({"MessageBox"}), Transcript{kBox + c.report});
+    EXPECT_EQ(f.Only({"Progress Step 3"}),
+              (Transcript{"Progress Step 3 c.bmp",
+                          "Progress Step 3 " + std::string(kWaitingForToolText)}));
+    // Bitmaps go only once their picture was there; the tool was never killed.
+    EXPECT_EQ(f.Files.Has("C:\\pics\\b.bmp"), c.bKept);
+    EXPECT_TRUE(f.Files.Has("C:\\pics\\c.bmp"));
+    EXPECT_EQ(f.Only({"Stop", "CloseWindowsOf"}), Transcript{});
+    if (c.tool == Tool::NeverEnds) {
+      EXPECT_NEAR(static_cast<double>(f.Time.Now - closedAt), kRunTimings.ToolEndWaitMs, 100);
+    }
+  }
+}
+
+// A bitmap rewritten in place, or replaced by another file, after its keys were sent is kept and
+// named, although its (older) picture is there; the others go as usual.
+TEST_F(RunTest, BitmapChangedAfterItsKeysIsKept) {
+  host.Delete = 1;
+  PutBitmaps({"a.bmp", "b.bmp"});
+  fp.Windows.OnDoEvents = [&] {
+    if (fp.Windows.KeyStringsSent == 18) fp.Files.Put("C:\\pics\\a.bmp", "new content");
+  };
+  EXPECT_EQ(Run(), RunOutcome::Finished);
+  EXPECT_EQ(fp.Files.Files["C:\\pics\\a.bmp"].Content, "new content");
+  EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
+  EXPECT_EQ(
+      fp.Only({"MessageBox"}),
+      Transcript{kBox + "2 bitmaps were converted.\r\n\r\nThese bitmaps changed after their keys "
+                        "were sent, so they were kept:\r\na.bmp\r\nTheir pictures may show what "
+                        "they held before; convert them again."});
+}
+
+// The report's counts read as English, the bitmaps come in the order of the run, and pictures
+// that share a calculator name are named, though all of them were written.
+TEST_F(RunTest, ReportCountsOrderAndSharedCalculatorNames) {
+  struct Case {
+    std::vector<std::string> bitmaps, refused;
+    std::string report;
+  };
+  const std::string shared =
+      "\r\n\r\nThese pictures share a calculator name, so on the calculator each replaces the "
+      "one before:\r\n";
+  const std::string rename =
+      "\r\nRename the bitmaps so that their names differ in the first eight letters.";
+  const Case cases[] = {
+      {{"a.bmp"},
+       {"a"},
+       "The bitmap was not converted.\r\n\r\nNo picture appeared for these "
+       "bitmaps, so they were kept:\r\na.bmp" +
+           kNoPictureNext},
+      {{"c.bmp", "B.bmp", "a.bmp"},
+       {"a", "B", "c"},
+       "None of the 3 bitmaps was converted.\r\n\r\nNo picture appeared for these bitmaps, so "
+       "they were kept:\r\na.bmp\r\nB.bmp\r\nc.bmp" +
+           kNoPictureNext},
+      {{"z.bmp", "y.bmp", "x.bmp"},
+       {"x", "z"},
+       "1 bitmap was converted; 2 others were left untouched.\r\n\r\nNo picture appeared for "
+       "these bitmaps, so they were kept:\r\nx.bmp\r\nz.bmp" +
+           kNoPictureNext},
+      {{"astronaut_160x100.bmp", "astronaut_1024x768.bmp", "Moon 1.bmp", "moon1.bmp", "moon.bmp"},
+       {},
+       "5 bitmaps were converted." + shared +
+           "\"astronau\": astronaut_1024x768.89i astronaut_160x100.89i\r\n\"moon1\": Moon 1.89i "
+           "moon1.89i" +
+           rename},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    for (const std::string& n : c.bitmaps) f.Files.Put("C:\\pics\\" + n);
+    for (const std::string& n : c.refused) f.Tool.Refuse.insert("C:\\pics\\" + n + ".89i");
+    RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h);
+    EXPECT_EQ(f.Only({"MessageBox"}), Transcript{kBox + c.report});
+  }
 }
 
 // The policy over entries as a system reports them, in an order of its own.

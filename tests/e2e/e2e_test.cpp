@@ -19,6 +19,7 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "X11TestSupport.h"
+#include "conversion/RunTimings.h"
 
 extern char** environ;
 
@@ -109,7 +110,7 @@ class AppFolder {
   std::string RecorderTool() const {
     const std::string script = Path + "/app/recorder.sh";
     std::ofstream(script) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Transcript()
-                          << "' --name tool\n";
+                          << "' --name tool --alt-f4-closes --times\n";
     fs::permissions(script, fs::perms::owner_all);
     return script;
   }
@@ -146,22 +147,69 @@ bool DismissMessageBox(int TimeoutMs) {
   return true;
 }
 
-// What the recorder writes for one file's script.
-std::vector<std::string> ScriptLines(const std::string& source, const std::string& target,
+// What the recorder writes for each key string of one file's script, and the pause after it.
+struct KeyString {
+  std::vector<std::string> Lines;
+  int PauseAfterMs;
+};
+std::vector<KeyString> ScriptStrings(const std::string& source, const std::string& target,
                                      const std::string& name, const std::string& device) {
-  std::vector<std::string> lines = {"Ctrl+F4", "Ctrl+o"};
-  auto type = [&](const std::string& text) {
-    for (const std::string& c : CodePoints(text)) lines.push_back(c);
-  };
-  type(source);
-  lines.insert(lines.end(), {"Enter", "Alt+f", "a"});
-  type(target);
-  lines.insert(lines.end(),
-               {"Alt+v", "F4", "Down", "Down", "Down", "Down", "Down", "Enter", "Enter"});
-  type(name);
-  lines.insert(lines.end(), {"Alt+a", "Alt+d", "Delete"});
-  type(device);
-  lines.push_back("Enter");
+  const pictrane::RunTimings& t = pictrane::kRunTimings;
+  const int key = t.KeyPauseMs;
+  return {{{"Ctrl+F4"}, key},
+          {{"Ctrl+o"}, key},
+          {CodePoints(source), key},
+          {{"Enter"}, key},
+          {{"Alt+f"}, key},
+          {{"a"}, key + t.TargetExtraPauseMs},
+          {CodePoints(target), key},
+          {{"Alt+v"}, key},
+          {{"F4"}, key},
+          {{"Down", "Down", "Down", "Down", "Down"}, key},
+          {{"Enter"}, key},
+          {{"Enter"}, key},
+          {CodePoints(name), key},
+          {{"Alt+a"}, key},
+          {{"Alt+d"}, key},
+          {{"Delete"}, key},
+          {CodePoints(device), key},
+          {{"Enter"}, t.FilePauseMs}};
+}
+
+// Checks the recorder's event times (the X server's milliseconds, see key_recorder.cpp): no gap
+// from the last event of a key string to the first of the next is shorter than the pause after
+// the first, and the first key comes at least the start pause after the window was mapped, which
+// is before it could take the focus.
+void ExpectWholePauses(const std::string& timesFile, const std::vector<KeyString>& strings) {
+  std::ifstream in(timesFile);
+  std::string word;
+  unsigned long mapped = 0, time = 0, last = 0;
+  ASSERT_TRUE(in >> word >> mapped && word == "mapped");
+  std::size_t k = 0, presses = strings.at(0).Lines.size();
+  bool first = true;
+  for (std::string line; in >> time >> word;) {
+    std::getline(in, line);
+    if (word == "P") {
+      if (first) {
+        EXPECT_GE(time - mapped, static_cast<unsigned long>(pictrane::kRunTimings.StartPauseMs));
+      }
+      if (presses == 0 && !first) {
+        EXPECT_GE(time - last, static_cast<unsigned long>(strings[k].PauseAfterMs))
+            << "after key string " << k << " (" << strings[k].Lines.front() << ")";
+        ASSERT_LT(++k, strings.size());
+        presses = strings[k].Lines.size();
+      }
+      if (line.size() > 1) --presses;  // a modifier on its own writes no line
+      first = false;
+    }
+    last = time;
+  }
+  EXPECT_EQ(k + 1, strings.size());
+}
+
+std::vector<std::string> LinesOf(const std::vector<KeyString>& strings) {
+  std::vector<std::string> lines;
+  for (const KeyString& s : strings) lines.insert(lines.end(), s.Lines.begin(), s.Lines.end());
   return lines;
 }
 
@@ -192,15 +240,17 @@ TEST_F(EndToEnd, TheToolReceivesExactlyTheFileScript) {
   EXPECT_TRUE(DismissMessageBox(30000));
   ASSERT_EQ(program->Wait(30000), std::optional<int>(3));
 
-  std::vector<std::string> expected;
+  std::vector<KeyString> strings;
   for (const std::string n : {"a b", "Grüße", "x+^%~(){}[]"}) {
     const std::string base = App.Bitmaps() + "/" + n;
-    const auto script = ScriptLines(base + ".bmp", base + ".89i", n, "Ordner");
-    expected.insert(expected.end(), script.begin(), script.end());
+    const auto script = ScriptStrings(base + ".bmp", base + ".89i", n, "Ordner");
+    strings.insert(strings.end(), script.begin(), script.end());
   }
-  expected.push_back("Alt+F4");
+  strings.push_back({{"Alt+F4"}, 0});
+  const std::vector<std::string> expected = LinesOf(strings);
   EXPECT_TRUE(WaitUntil(5000, [&] { return Lines(App.Transcript()).size() >= expected.size(); }));
   EXPECT_EQ(Lines(App.Transcript()), expected);
+  ExpectWholePauses(App.Transcript() + ".times", strings);
 
   // The run cleaned up and the window saved its fields on the way out.
   EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));

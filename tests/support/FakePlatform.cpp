@@ -125,7 +125,9 @@ void FakeFileSystem::DeleteFile(const std::string& Path) {
 std::optional<FileStamp> FakeFileSystem::Stat(const std::string& Path) {
   const auto it = Files.find(Path);
   if (it == Files.end()) return std::nullopt;
-  return FileStamp{it->second.Content.size(), it->second.Stamp};
+  // Every file its own inode, kept while the name holds it: Put makes a new file.
+  return FileStamp{it->second.Content.size(), it->second.Stamp, 1,
+                   static_cast<std::uint64_t>(it->second.Stamp)};
 }
 
 std::unique_ptr<LineReader> FakeFileSystem::OpenText(const std::string& Path) {
@@ -305,6 +307,7 @@ bool FakeWindowSystem::SendKeys(const KeyActions& Actions, ProcessId Target) {
 
 void FakeWindowSystem::CloseWindowsOf(ProcessId Process) {
   Log.push_back("CloseWindowsOf " + std::to_string(Process));
+  if (OnCloseWindows) OnCloseWindows();
 }
 
 void FakeProgress::Begin(std::size_t Total) {
@@ -354,6 +357,11 @@ std::unique_ptr<FormView> FakeFormFactory::Create(const FormLayout& Layout, Form
 }
 
 void FakeCaptureTool::Receive(const KeyActions& Actions) {
+  if (Actions.size() == 1 && Actions[0].Type == KeyAction::Kind::Named &&
+      Actions[0].Key == NamedKey::F4 && Actions[0].Modifiers == kAlt) {
+    Closed = true;
+    return;
+  }
   // Step 7 of a file's script carries the target; step 18 (Enter) writes it.
   if (!Actions.empty() && Actions[0].Type == KeyAction::Kind::Named &&
       Actions[0].Key == NamedKey::F4 && Actions[0].Modifiers == kControl)
@@ -372,7 +380,12 @@ void FakeCaptureTool::Receive(const KeyActions& Actions) {
 FakePlatform::FakePlatform()
     : P{Profile, Time,    Controls, Folders,  Windows, Programs,
         Files,   Listing, Forms,    Progress, Notices} {
-  Windows.OnKeys = [this](const KeyActions& a) { Tool.Receive(a); };
+  // The tool ends as soon as it is asked to close, unless a test holds it back.
+  Windows.OnKeys = [this](const KeyActions& a) {
+    Tool.Receive(a);
+    if (Tool.Closed) Programs.Ended = Programs.NextPid;
+  };
+  Windows.OnCloseWindows = [this] { Programs.Ended = Programs.NextPid; };
   Programs.Time = &Time;
 }
 

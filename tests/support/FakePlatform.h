@@ -161,6 +161,7 @@ class FakeWindowSystem : public WindowSystem {
 
   Transcript& Log;
   ProcessId FocusOwner = 4242;
+  std::function<void()> OnCloseWindows;           // the tool's answer to a close request
   std::function<void(const KeyActions&)> OnKeys;  // the other side: a fake capture tool
   std::function<void()> OnDoEvents;
   bool RecordFocusChecks = false;
@@ -225,6 +226,7 @@ class FakeCaptureTool {
   FakeFileSystem& Files;
   std::set<std::string> Refuse;  // targets it never writes
   std::vector<std::string> Written;
+  bool Closed = false;  // Alt+F4 arrived
 
  private:
   int Step = 0;

@@ -3,7 +3,7 @@
 // what another process typed with what arrived. Plain Xlib, its own process.
 //
 //   x11_key_recorder TRANSCRIPT [--name NAME] [--pid self|leader|none] [--layout plain|child|frame]
-//                    [--lazy-keymap] [--no-close-protocol]
+//                    [--lazy-keymap] [--no-close-protocol] [--alt-f4-closes] [--times]
 //
 // Lines read as the key was understood at receipt: the typed character ("a", "A", ":", "é"), or
 // a key's name ("Enter", "Down", "F4"), after "Ctrl+", "Alt+" and, where the character does not
@@ -19,6 +19,11 @@
 //           programs do, instead of reading it at start as toolkits do.
 // --no-close-protocol  does not take WM_DELETE_WINDOW and ignores it (it ends on one when it
 //           takes it).
+// --alt-f4-closes  ends on Alt+F4 as a window manager would close it (none runs under Xvfb).
+// --times   writes TRANSCRIPT.times in the X server's milliseconds: "mapped T" just before the
+//           window is mapped (it cannot have the focus earlier), then one line per key event,
+//           modifiers included: "T P line" for a press (line as in TRANSCRIPT, empty for a
+//           modifier), "T R" for a release.
 //
 // Once mapped and focused it writes TRANSCRIPT.ready holding its top-level window id.
 
@@ -129,6 +134,21 @@ void SetPid(Display* D, Window W, Atom NetWmPid) {
                   reinterpret_cast<const unsigned char*>(&Pid), 1);
 }
 
+// The server's time now: a property change comes back stamped with it.
+Time ServerTime(Display* D, Window W) {
+  const Atom Stamp = XInternAtom(D, "_PICTRANE_RECORDER_STAMP", False);
+  XChangeProperty(D, W, Stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
+  XEvent Event;
+  XIfEvent(
+      D, &Event,
+      [](Display*, XEvent* E, XPointer A) {
+        return static_cast<Bool>(E->type == PropertyNotify &&
+                                 E->xproperty.atom == *reinterpret_cast<Atom*>(A));
+      },
+      reinterpret_cast<XPointer>(const_cast<Atom*>(&Stamp)));
+  return Event.xproperty.time;
+}
+
 int IgnoreError(Display*, XErrorEvent*) {
   return 0;
 }
@@ -154,13 +174,14 @@ int main(int Argc, char** Argv) {
   if (Argc < 2) {
     std::fprintf(stderr,
                  "usage: %s TRANSCRIPT [--name N] [--pid self|leader|none] "
-                 "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol]\n",
+                 "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol] "
+                 "[--alt-f4-closes] [--times]\n",
                  Argv[0]);
     return 2;
   }
   const std::string Transcript = Argv[1];
   std::string Name = "key recorder", PidOn = "self", Layout = "plain";
-  bool LazyKeymap = false, TakesCloseRequests = true;
+  bool LazyKeymap = false, TakesCloseRequests = true, AltF4Closes = false, Times = false;
   for (int I = 2; I < Argc; ++I) {
     const std::string Option = Argv[I];
     if (Option == "--lazy-keymap") {
@@ -169,6 +190,10 @@ int main(int Argc, char** Argv) {
     }
     if (Option == "--no-close-protocol") {
       TakesCloseRequests = false;
+      continue;
+    }
+    if (Option == "--alt-f4-closes" || Option == "--times") {
+      (Option == "--times" ? Times : AltF4Closes) = true;
       continue;
     }
     if (I + 1 >= Argc) break;
@@ -243,7 +268,9 @@ int main(int Argc, char** Argv) {
   // first key press and only then follow changes, missing those made in between.
   if (!LazyKeymap) XKeysymToKeycode(D, XK_space);
 
-  XSelectInput(D, Top, KeyPressMask | StructureNotifyMask);
+  XSelectInput(D, Top, KeyPressMask | KeyReleaseMask | StructureNotifyMask | PropertyChangeMask);
+  std::FILE* TimesOut = Times ? std::fopen((Transcript + ".times").c_str(), "w") : nullptr;
+  if (TimesOut) std::fprintf(TimesOut, "mapped %lu\n", ServerTime(D, Top));
   XMapWindow(D, Top);
 
   for (;;) {
@@ -268,8 +295,23 @@ int main(int Argc, char** Argv) {
           std::fprintf(Out, "%s\n", Line.c_str());
           std::fflush(Out);
         }
+        if (TimesOut) {
+          std::fprintf(TimesOut, "%lu P %s\n", Event.xkey.time, Line.c_str());
+          std::fflush(TimesOut);
+        }
+        if (AltF4Closes && Line == "Alt+F4") {
+          std::fclose(Out);
+          XCloseDisplay(D);
+          return 0;
+        }
         break;
       }
+      case KeyRelease:
+        if (TimesOut) {
+          std::fprintf(TimesOut, "%lu R\n", Event.xkey.time);
+          std::fflush(TimesOut);
+        }
+        break;
       case ClientMessage:
         if (TakesCloseRequests && static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete) {
           std::fclose(Out);

@@ -91,7 +91,8 @@ std::optional<FileStamp> FileSystemLinux::Stat(const std::string& Path) {
   if (::stat(Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return FileStamp{
       static_cast<std::uint64_t>(st.st_size),
-      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+      static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 void FileSystemLinux::ReplaceContent(const std::string& Path, const std::string& Bytes) {
@@ -121,23 +122,23 @@ std::vector<FolderEntry> DirectoryListingLinux::Entries(const std::string& Folde
 
 ClockLinux::ClockLinux() {
   // The run's pauses are a few milliseconds each: the default 50 us of timer slack on each of
-  // them adds up over a file's script.
+  // them adds up over a file's script (it only ever lengthens them).
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
 void ClockLinux::Sleep(int Milliseconds) {
-  // Pauses are kept to deadlines: one that starts late, because the previous one woke late or the
-  // keys sent since took a while to reach the server (the tool works on them meanwhile), ends that
-  // much earlier, so lateness does not add up over a run's thousands of pauses. At most half a
-  // pause and never more than 5 ms goes, so the tool still gets its time, and a long wait (the
-  // tool's start) does not eat the pause after it.
-  using namespace std::chrono;
-  constexpr auto kMostTaken = steady_clock::duration(milliseconds(5));
-  const auto Now = steady_clock::now();
-  const auto Pause = steady_clock::duration(milliseconds(Milliseconds));
-  const auto Behind = std::max(Now - Due_, steady_clock::duration{});
-  Due_ = Now + Pause - std::min({Behind, Pause / 2, kMostTaken});
-  std::this_thread::sleep_until(Due_);
+  SleepUs(static_cast<std::int64_t>(Milliseconds) * 1000);
+}
+
+void ClockLinux::SleepUs(std::int64_t Microseconds) {
+  // A plain sleep: how long the run pauses, and from when, is the core's (Pacer).
+  if (Microseconds > 0) std::this_thread::sleep_for(std::chrono::microseconds(Microseconds));
+}
+
+std::int64_t ClockLinux::NowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 std::int64_t ClockLinux::NowMs() {

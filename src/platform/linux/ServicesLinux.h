@@ -42,9 +42,8 @@ class ClockLinux : public Clock {
   ClockLinux();
   void Sleep(int Milliseconds) override;
   std::int64_t NowMs() override;
-
- private:
-  std::chrono::steady_clock::time_point Due_;  // when the previous pause was to end
+  std::int64_t NowUs() override;
+  void SleepUs(std::int64_t Microseconds) override;
 };
 
 // Splits a command line into arguments as Windows programs do: blanks separate, double quotes

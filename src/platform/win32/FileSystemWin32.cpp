@@ -105,8 +105,22 @@ std::optional<FileStamp> FileSystemWin32::Stat(const std::string& Path) {
   const std::int64_t Ticks = static_cast<std::int64_t>(
       (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
       Data.ftLastWriteTime.dwLowDateTime);
-  return FileStamp{(static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow,
-                   (Ticks - kEpochDifference) * 100};
+  FileStamp Stamp{(static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow,
+                  (Ticks - kEpochDifference) * 100};
+  // Which file it is: the volume's serial number and the file's index on it. Opened for no
+  // access and shared every way, so a writer or a rename over it is never held up.
+  HANDLE Handle =
+      ::CreateFileW(Widen(Path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (Handle != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (::GetFileInformationByHandle(Handle, &Info)) {
+      Stamp.Device = Info.dwVolumeSerialNumber;
+      Stamp.Inode = (static_cast<std::uint64_t>(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow;
+    }
+    ::CloseHandle(Handle);
+  }
+  return Stamp;
 }
 
 std::unique_ptr<LineReader> FileSystemWin32::OpenText(const std::string& Path) {

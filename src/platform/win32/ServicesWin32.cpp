@@ -47,6 +47,15 @@ std::int64_t ClockWin32::NowMs() {
   return static_cast<std::int64_t>(::GetTickCount64());
 }
 
+std::int64_t ClockWin32::NowUs() {
+  LARGE_INTEGER Frequency, Count;
+  ::QueryPerformanceFrequency(&Frequency);
+  ::QueryPerformanceCounter(&Count);
+  const std::int64_t PerSecond = Frequency.QuadPart;
+  return Count.QuadPart / PerSecond * 1'000'000 +
+         Count.QuadPart % PerSecond * 1'000'000 / PerSecond;
+}
+
 void CommonControlsWin32::InitCommonControlsEx(const CommonControlsRecord& Record) {
   INITCOMMONCONTROLSEX Controls = CommonControlsInit(Record);
   ::InitCommonControlsEx(&Controls);  // without the newer classes the window still works

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace pictrane {
+
+// Every timing of a conversion run, in milliseconds, in one place. The pauses are the capture
+// tool's time to take the keys in and open its dialogs: they are fixed and never shortened. The
+// waits are upper bounds: each ends as soon as what it waits for has happened.
+struct RunTimings {
+  // After "list.txt" is written, and after the tool's window took the focus; slept whole.
+  int StartPauseMs = 100;
+  // After each key string of a file but the last, counted from the string's hand-over.
+  int KeyPauseMs = 5;
+  // Added to the pause before the target path: the Save As panel takes longer to appear.
+  int TargetExtraPauseMs = 5;
+  // After the last key string of a file.
+  int FilePauseMs = 30;
+
+  // For the tool's window to come forward with the keyboard focus after its start.
+  int ToolWindowWaitMs = 10000;
+  // How often that wait looks whether the tool still runs.
+  int ToolWindowPollMs = 250;
+  // For the tool to end after its close keys or close request: it works through every key sent
+  // before them first, which for big bitmaps takes a while.
+  int ToolEndWaitMs = 60000;
+  // For pictures still missing or changing once the tool has ended (a tool that hands its work
+  // to another process); a picture counts once it held still from one look to the next.
+  int PictureWaitMs = 5000;
+  // How often the two waits above look.
+  int EndPollMs = 10;
+  // How long a foreground that belongs to nobody (a dialog closing) is waited out before it
+  // counts as a lost focus.
+  int FocusGraceMs = 200;
+};
+
+inline constexpr RunTimings kRunTimings{};
+
+}  // namespace pictrane
