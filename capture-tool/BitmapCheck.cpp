@@ -98,7 +98,7 @@ QString BitmapProblem(const QByteArray& Bytes) {
   return BitmapProblem(Buffer);
 }
 
-QString BitmapProblem(QIODevice& File) {
+QString BitmapProblem(QIODevice& File, QSize* Size) {
   const qint64 FileSize = File.size();
   if (!File.seek(0)) return QStringLiteral("the bitmap cannot be read");
   // The file header and the largest info header.
@@ -134,6 +134,9 @@ QString BitmapProblem(QIODevice& File) {
   if (Width <= 0 || Height == 0) {
     return Damaged(
         QStringLiteral("its size %1 x %2 is not a picture's").arg(Width).arg(SignedHeight));
+  }
+  if (Size != nullptr && Width <= INT32_MAX && Height <= INT32_MAX) {
+    *Size = QSize(static_cast<int>(Width), static_cast<int>(Height));
   }
   if (Planes != 1) return Damaged(QStringLiteral("it says %1 planes instead of 1").arg(Planes));
   if (Bits != 1 && Bits != 4 && Bits != 8 && Bits != 16 && Bits != 24 && Bits != 32) {

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QSize>
 #include <QString>
 
 namespace pictrane::capture {
@@ -21,7 +22,8 @@ bool LooksLikeBitmap(const QByteArray& Bytes);
 // the headers and the runs from the device's start, never uncompressed pixels, so a file's size
 // costs no memory. Runs past a row's end are clipped and an early end mark leaves the rest to
 // palette entry 0, as Windows reads them; the caller hands the reader a picture filled with 0.
-QString BitmapProblem(QIODevice& File);
+// Size, when given, receives the picture's size once the headers have been read.
+QString BitmapProblem(QIODevice& File, QSize* Size = nullptr);
 QString BitmapProblem(const QByteArray& Bytes);
 
 }  // namespace pictrane::capture

@@ -155,15 +155,18 @@ QImage LoadPicture(const QString& Path) {
            QStringLiteral("\"%1\" cannot be converted: %2.").arg(Shown, Problem));
   };
   const bool Bitmap = LooksLikeBitmap(File.peek(2));
+  QSize BitmapSize;
   if (Bitmap) {
-    if (const QString Problem = BitmapProblem(File); !Problem.isEmpty()) Damaged(Problem);
+    if (const QString Problem = BitmapProblem(File, &BitmapSize); !Problem.isEmpty()) {
+      Damaged(Problem);
+    }
     File.seek(0);
   }
   QImageReader Reader(&File);
   Reader.setDecideFormatFromContent(true);
   // The size from the header, before any pixel is read: a picture too large is refused without
-  // the reader trying.
-  const QSize Size = Reader.size();
+  // the reader trying (Qt's bitmap reader refuses the largest ones without saying why).
+  const QSize Size = Bitmap ? BitmapSize : Reader.size();
   if (Size.isValid() && static_cast<std::int64_t>(Size.width()) * Size.height() >
                             static_cast<std::int64_t>(MegapixelLimit()) * 1000000) {
     Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
