@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BatchConvert.h"
 
-#include <QDir>
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <exception>
 #include <future>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "CalcName.h"
@@ -89,6 +94,84 @@ bool TakesValue(const QString& Option) {
   return kWithValue.contains(Option);
 }
 
+// A file as the system knows it: its identity when it exists, and its canonical path (for a file
+// that does not exist yet, its folder's canonical path and its name), so that two spellings of one
+// file, links included, compare equal.
+struct FileKey {
+  std::optional<std::pair<dev_t, ino_t>> Identity;
+  std::string Canonical;
+};
+
+std::string CanonicalPath(const std::string& Path) {
+  std::unique_ptr<char, decltype(&std::free)> Real(::realpath(Path.c_str(), nullptr), &std::free);
+  return Real ? std::string(Real.get()) : std::string();
+}
+
+FileKey KeyOf(const QString& Path) {
+  const std::string Native = BytesOfName(Path);
+  FileKey Key;
+  struct stat Status {};
+  if (::stat(Native.c_str(), &Status) == 0) Key.Identity = {Status.st_dev, Status.st_ino};
+  Key.Canonical = CanonicalPath(Native);
+  if (Key.Canonical.empty()) {
+    const auto Slash = Native.find_last_of('/');
+    const std::string Folder = CanonicalPath(
+        Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Native.substr(0, Slash)));
+    const std::string Name = Slash == std::string::npos ? Native : Native.substr(Slash + 1);
+    Key.Canonical = Folder.empty() ? Native : Folder + '/' + Name;
+  }
+  return Key;
+}
+
+bool Same(const FileKey& A, const FileKey& B) {
+  return (A.Identity && B.Identity && *A.Identity == *B.Identity) || A.Canonical == B.Canonical;
+}
+
+QString GroupPath(const BatchOptions& Options) {
+  if (!QFileInfo(Options.Group).suffix().isEmpty()) return Options.Group;
+  return Options.Group + QLatin1Char('.') + QLatin1String(InfoOf(Options.Model).GroupExtension);
+}
+
+// Beside the file, named the way the file was given ("a.png" gives "a.89i", not "./a.89i").
+QString PicturePath(const BatchOptions& Options, const QString& File) {
+  const QFileInfo Info(File);
+  const QString Name = Info.completeBaseName() + QLatin1Char('.') +
+                       QLatin1String(InfoOf(Options.Model).PictureExtension);
+  return File.contains(QLatin1Char('/')) ? Info.path() + QLatin1Char('/') + Name : Name;
+}
+
+std::optional<std::size_t> Find(const FileKey& Key, const std::vector<FileKey>& Keys) {
+  for (std::size_t I = 0; I < Keys.size(); ++I) {
+    if (Same(Key, Keys[I])) return I;
+  }
+  return std::nullopt;
+}
+
+std::vector<FileKey> InputKeys(const BatchOptions& Options) {
+  std::vector<FileKey> Keys;
+  for (const QString& File : Options.Files) Keys.push_back(KeyOf(File));
+  return Keys;
+}
+
+// Why the group file may not be written where Options says, or an empty string.
+QString GroupProblem(const BatchOptions& Options, const std::vector<FileKey>& Inputs) {
+  const QString Group = GroupPath(Options);
+  const FileKey Key = KeyOf(Group);
+  if (const auto J = Find(Key, Inputs)) {
+    return QStringLiteral("the group %1 would replace %2, one of the files to convert")
+        .arg(ShownName(Group), ShownName(Options.Files[static_cast<qsizetype>(*J)]));
+  }
+  if (Key.Identity && !IsCalcFile(BytesOfName(Group))) {
+    return QStringLiteral("the group %1 would replace a file that is not a group file")
+        .arg(ShownName(Group));
+  }
+  return {};
+}
+
+QString GroupProblem(const BatchOptions& Options) {
+  return GroupProblem(Options, InputKeys(Options));
+}
+
 CommandLine BadUsage(const QString& Problem) {
   CommandLine Line;
   Line.What = CommandLine::Action::BadUsage;
@@ -118,6 +201,9 @@ CommandLine ParseConvert(const QStringList& Arguments) {
       Line.Batch.Picture.Invert = true;
       continue;
     }
+    if (Argument.startsWith(QLatin1String("--invert="))) {
+      return BadUsage(QStringLiteral("--invert takes no value"));
+    }
     const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
     const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
     if (!TakesValue(Option)) return BadUsage(QStringLiteral("unknown option \"%1\"").arg(Option));
@@ -135,6 +221,12 @@ CommandLine ParseConvert(const QStringList& Arguments) {
   }
   if (Line.Batch.Files.isEmpty())
     return BadUsage(QStringLiteral("--convert needs files to convert"));
+  // A shell pattern after --group whose name was forgotten makes the first file the group.
+  if (!Line.Batch.Group.isEmpty()) {
+    if (const QString Problem = GroupProblem(Line.Batch); !Problem.isEmpty()) {
+      return BadUsage(QStringLiteral("--group: %1 (is the group's name missing?)").arg(Problem));
+    }
+  }
   return Line;
 }
 
@@ -151,7 +243,7 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   if (Result.Picture.Name.empty()) {
     Result.Problem =
         QStringLiteral("no calculator name can be made from \"%1\" (a name starts with a letter)")
-            .arg(Base);
+            .arg(ShownName(Base));
     return Result;
   }
   try {
@@ -173,8 +265,9 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
 // later files are already being converted. Libtifiles is only ever called from the caller.
 class ParallelConversion {
  public:
-  explicit ParallelConversion(const BatchOptions& Options)
-      : Options_(Options), Results_(static_cast<std::size_t>(Options.Files.size())) {
+  // Files whose Refused entry is not empty are not read; that entry is their problem.
+  ParallelConversion(const BatchOptions& Options, const std::vector<QString>& Refused)
+      : Options_(Options), Refused_(Refused), Results_(Refused.size()) {
     for (std::size_t I = 0; I < Results_.size(); ++I) Done_.push_back(Ready_[I].get_future());
     const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t Count = std::min<std::size_t>(std::min(Cores, 8u), Results_.size());
@@ -189,12 +282,17 @@ class ParallelConversion {
  private:
   void Work() {
     for (std::size_t I = Next_++; I < Results_.size(); I = Next_++) {
-      Results_[I] = Convert(Options_.Files[static_cast<qsizetype>(I)], Options_);
+      if (Refused_[I].isEmpty()) {
+        Results_[I] = Convert(Options_.Files[static_cast<qsizetype>(I)], Options_);
+      } else {
+        Results_[I].Problem = Refused_[I];
+      }
       Ready_[I].set_value();
     }
   }
 
   const BatchOptions& Options_;
+  const std::vector<QString>& Refused_;
   std::vector<Converted> Results_;
   std::vector<std::promise<void>> Ready_{Results_.size()};
   std::vector<std::future<void>> Done_;
@@ -202,9 +300,34 @@ class ParallelConversion {
   std::vector<std::jthread> Workers_;  // last, so that they are joined before the rest goes
 };
 
-QString VariableOf(const BatchOptions& Options, const CalcPicture& Picture) {
-  return Options.Folder.toLower() + QLatin1Char('\\') + FromU32(LowerName(Picture.Name));
+QString VariableOf(const BatchOptions& Options, const std::u32string& Name) {
+  return Options.Folder.toLower() + QLatin1Char('\\') + FromU32(LowerName(Name));
 }
+
+// Every picture of a run gets its own variable name, so that none replaces another on the
+// calculator; a picture renamed says whose name it would have had.
+class NameBook {
+ public:
+  // Gives Picture a name no earlier picture has and returns what its line says about it.
+  QString Assign(const BatchOptions& Options, CalcPicture& Picture) {
+    const std::u32string Wanted = Picture.Name;
+    Picture.Name = DistinctName(Wanted, Taken_);
+    QString Said = VariableOf(Options, Picture.Name);
+    if (Picture.Name != Wanted) {
+      Said += QStringLiteral(" (%1 is taken by %2)")
+                  .arg(VariableOf(Options, Wanted), Owner_[LowerName(Wanted)]);
+    }
+    return Said;
+  }
+  void Take(const CalcPicture& Picture, const QString& File) {
+    Taken_.insert(LowerName(Picture.Name));
+    Owner_[LowerName(Picture.Name)] = ShownName(File);
+  }
+
+ private:
+  std::set<std::u32string> Taken_;
+  std::map<std::u32string, QString> Owner_;
+};
 
 }  // namespace
 
@@ -254,79 +377,94 @@ QString UsageText() {
 }
 
 int RunBatch(const BatchOptions& Options, QTextStream& Out) {
-  const CalcModelInfo& Model = InfoOf(Options.Model);
-  ParallelConversion Results(Options);
   const auto Count = static_cast<std::size_t>(Options.Files.size());
-
-  bool AllWritten = true;
-  if (Options.Group.isEmpty()) {
+  const auto FileAt = [&](std::size_t I) -> const QString& {
+    return Options.Files[static_cast<qsizetype>(I)];
+  };
+  // Before anything is read or written: no output may replace an input, another output of the
+  // run or, for a group, a file that is not a group file.
+  const std::vector<FileKey> Inputs = InputKeys(Options);
+  std::vector<QString> Refused(Count);
+  std::vector<QString> Targets(Count);
+  const QString Group = Options.Group.isEmpty() ? QString() : GroupPath(Options);
+  if (Group.isEmpty()) {
+    std::vector<FileKey> TargetKeys;
     for (std::size_t I = 0; I < Count; ++I) {
-      const QString& File = Options.Files[static_cast<qsizetype>(I)];
+      Targets[I] = PicturePath(Options, FileAt(I));
+      TargetKeys.push_back(KeyOf(Targets[I]));
+      const QString Shown = ShownName(Targets[I]);
+      if (const auto J = Find(TargetKeys[I], Inputs)) {
+        Refused[I] = QStringLiteral("its picture %1 would replace %2, one of the files to convert")
+                         .arg(Shown, ShownName(FileAt(*J)));
+        continue;
+      }
+      for (std::size_t K = 0; K < I; ++K) {
+        if (Refused[K].isEmpty() && Same(TargetKeys[I], TargetKeys[K])) {
+          Refused[I] =
+              QStringLiteral("its picture %1 is already %2's").arg(Shown, ShownName(FileAt(K)));
+          break;
+        }
+      }
+    }
+  } else {
+    const QString Problem = GroupProblem(Options, Inputs);
+    Refused.assign(Count, Problem);
+  }
+
+  ParallelConversion Results(Options, Refused);
+  NameBook Names;
+  bool AllWritten = true;
+  const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
+                       const QString& Problem) {
+    if (Problem.isEmpty()) {
+      Out << "written: " << ShownName(FileAt(I)) << " -> " << ShownName(Target) << " as "
+          << Variable << '\n';
+    } else {
+      AllWritten = false;
+      Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';
+    }
+  };
+  if (Group.isEmpty()) {
+    for (std::size_t I = 0; I < Count; ++I) {
       Converted& Each = Results.Result(I);
-      const QFileInfo Info(File);
-      const QString Name =
-          Info.completeBaseName() + QLatin1Char('.') + QLatin1String(Model.PictureExtension);
-      // Beside the file, named the way the file was given ("a.png" gives "a.89i", not "./a.89i").
-      const QString Target =
-          File.contains(QLatin1Char('/')) ? Info.path() + QLatin1Char('/') + Name : Name;
+      QString Variable;
       if (Each.Problem.isEmpty()) {
+        Variable = Names.Assign(Options, Each.Picture);
         try {
-          WriteCalcPicture(QFile::encodeName(Target).toStdString(), Each.Picture);
+          WriteCalcPicture(BytesOfName(Targets[I]), Each.Picture);
+          Names.Take(Each.Picture, FileAt(I));
         } catch (const RaisedError& Error) {
           Each.Problem = QString::fromStdString(Error.Description);
         }
       }
-      if (Each.Problem.isEmpty()) {
-        Out << "written: " << File << " -> " << Target << " as "
-            << VariableOf(Options, Each.Picture) << '\n';
-      } else {
-        AllWritten = false;
-        Out << "not written: " << File << ": " << Each.Problem << '\n';
-      }
+      Say(I, Targets[I], Variable, Each.Problem);
       Out.flush();
     }
     return AllWritten ? kExitDone : kExitNotAllWritten;
   }
 
-  // A group: the calculator holds one variable of a name per folder, so a second file whose name
-  // comes out the same is refused rather than overwriting the first.
-  QString Group = Options.Group;
-  if (QFileInfo(Group).suffix().isEmpty()) {
-    Group += QLatin1Char('.') + QLatin1String(Model.GroupExtension);
-  }
   std::vector<CalcPicture> Members;
-  std::set<std::u32string> Taken;
+  std::vector<QString> Variables(Count);
   for (std::size_t I = 0; I < Count; ++I) {
     Converted& Each = Results.Result(I);
     if (!Each.Problem.isEmpty()) continue;
-    if (!Taken.insert(LowerName(Each.Picture.Name)).second) {
-      Each.Problem = QStringLiteral("the name %1 is already taken in the group")
-                         .arg(VariableOf(Options, Each.Picture));
-      continue;
-    }
+    Variables[I] = Names.Assign(Options, Each.Picture);
+    Names.Take(Each.Picture, FileAt(I));
     Members.push_back(Each.Picture);
   }
   QString GroupProblem;
   if (Members.empty()) {
-    GroupProblem = QStringLiteral("no picture to put into %1").arg(Group);
+    GroupProblem = QStringLiteral("no picture to put into %1").arg(ShownName(Group));
   } else {
     try {
-      WriteCalcGroup(QFile::encodeName(Group).toStdString(), Options.Model, Members);
+      WriteCalcGroup(BytesOfName(Group), Options.Model, Members);
     } catch (const RaisedError& Error) {
       GroupProblem = QString::fromStdString(Error.Description);
     }
   }
   for (std::size_t I = 0; I < Count; ++I) {
-    const QString& File = Options.Files[static_cast<qsizetype>(I)];
     const Converted& Each = Results.Result(I);
-    const QString Problem = Each.Problem.isEmpty() ? GroupProblem : Each.Problem;
-    if (Problem.isEmpty()) {
-      Out << "written: " << File << " -> " << Group << " as " << VariableOf(Options, Each.Picture)
-          << '\n';
-    } else {
-      AllWritten = false;
-      Out << "not written: " << File << ": " << Problem << '\n';
-    }
+    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? GroupProblem : Each.Problem);
   }
   Out.flush();
   return AllWritten ? kExitDone : kExitNotAllWritten;

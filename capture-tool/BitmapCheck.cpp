@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BitmapCheck.h"
 
+#include <QBuffer>
 #include <cstdint>
 
 namespace pictrane::capture {
@@ -21,37 +22,65 @@ constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitFields = 3;
 constexpr std::uint32_t kAlphaBitFields = 6;
 
-// Walks run-length data from Start; true when an end-of-bitmap mark is reached inside Bytes
-// before Rows rows end, without a run past Width.
-bool RunsComplete(const QByteArray& Bytes, qsizetype Start, std::int64_t Width, std::int64_t Rows,
-                  bool FourBit) {
-  qsizetype At = Start;
-  std::int64_t X = 0;
+// The bytes of a device from an offset on, read in blocks.
+class ByteStream {
+ public:
+  ByteStream(QIODevice& File, qint64 Start) : File_(File) { Ok_ = File_.seek(Start); }
+  // The next byte; false at the end of the file.
+  bool Next(std::uint8_t& Byte) {
+    if (At_ == Block_.size()) {
+      if (!Ok_) return false;
+      Block_ = File_.read(kBlock);
+      At_ = 0;
+      if (Block_.isEmpty()) {
+        Ok_ = false;
+        return false;
+      }
+    }
+    Byte = static_cast<std::uint8_t>(Block_.at(At_++));
+    return true;
+  }
+  bool Skip(qsizetype Count) {
+    std::uint8_t Ignored = 0;
+    for (qsizetype I = 0; I < Count; ++I) {
+      if (!Next(Ignored)) return false;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr qint64 kBlock = 64 * 1024;
+  QIODevice& File_;
+  QByteArray Block_;
+  qsizetype At_ = 0;
+  bool Ok_ = false;
+};
+
+// Walks run-length data from Start; true when an end-of-bitmap mark is reached before the data
+// ends, without a jump past the last row. Runs past a row's end are clipped by the reader, and
+// rows the data leaves out stay palette entry 0, so neither makes a bitmap damaged.
+bool RunsComplete(QIODevice& File, qint64 Start, std::int64_t Rows, bool FourBit) {
+  ByteStream Stream(File, Start);
   std::int64_t Y = 0;
-  while (At + 2 <= Bytes.size()) {
-    const auto Count = static_cast<std::uint8_t>(Bytes.at(At));
-    const auto Code = static_cast<std::uint8_t>(Bytes.at(At + 1));
-    At += 2;
-    if (Count != 0) {
-      X += Count;
-    } else if (Code == 0) {
-      X = 0;
+  std::uint8_t Count = 0;
+  std::uint8_t Code = 0;
+  while (Stream.Next(Count) && Stream.Next(Code)) {
+    if (Count != 0) continue;
+    if (Code == 0) {
       ++Y;
     } else if (Code == 1) {
       return true;
     } else if (Code == 2) {
-      if (At + 2 > Bytes.size()) return false;
-      X += static_cast<std::uint8_t>(Bytes.at(At));
-      Y += static_cast<std::uint8_t>(Bytes.at(At + 1));
-      At += 2;
+      std::uint8_t Right = 0;
+      std::uint8_t Down = 0;
+      if (!Stream.Next(Right) || !Stream.Next(Down)) return false;
+      Y += Down;
     } else {
       // Code pixels copied as they are, padded to a whole word.
       const qsizetype Length = FourBit ? (Code + 1) / 2 : Code;
-      At += Length + (Length % 2);
-      if (At > Bytes.size()) return false;
-      X += Code;
+      if (!Stream.Skip(Length + (Length % 2))) return false;
     }
-    if (X > Width || Y > Rows) return false;
+    if (Y > Rows) return false;
   }
   return false;
 }
@@ -63,6 +92,17 @@ bool LooksLikeBitmap(const QByteArray& Bytes) {
 }
 
 QString BitmapProblem(const QByteArray& Bytes) {
+  QByteArray Copy = Bytes;
+  QBuffer Buffer(&Copy);
+  Buffer.open(QIODevice::ReadOnly);
+  return BitmapProblem(Buffer);
+}
+
+QString BitmapProblem(QIODevice& File, QSize* Size) {
+  const qint64 FileSize = File.size();
+  if (!File.seek(0)) return QStringLiteral("the bitmap cannot be read");
+  // The file header and the largest info header.
+  const QByteArray Bytes = File.read(14 + 124);
   const auto Damaged = [](const QString& What) {
     return QStringLiteral("the bitmap is damaged: %1").arg(What);
   };
@@ -95,6 +135,9 @@ QString BitmapProblem(const QByteArray& Bytes) {
     return Damaged(
         QStringLiteral("its size %1 x %2 is not a picture's").arg(Width).arg(SignedHeight));
   }
+  if (Size != nullptr && Width <= INT32_MAX && Height <= INT32_MAX) {
+    *Size = QSize(static_cast<int>(Width), static_cast<int>(Height));
+  }
   if (Planes != 1) return Damaged(QStringLiteral("it says %1 planes instead of 1").arg(Planes));
   if (Bits != 1 && Bits != 4 && Bits != 8 && Bits != 16 && Bits != 24 && Bits != 32) {
     return Damaged(QStringLiteral("%1 bits per pixel is not a bitmap's").arg(Bits));
@@ -122,21 +165,21 @@ QString BitmapProblem(const QByteArray& Bytes) {
   if (HeaderSize == 40 && (Compression == kBitFields || Compression == kAlphaBitFields)) {
     TableEnd += Compression == kBitFields ? 12 : 16;
   }
-  if (Offset < TableEnd || Offset > static_cast<std::uint64_t>(Bytes.size())) {
+  if (Offset < TableEnd || Offset > static_cast<std::uint64_t>(FileSize)) {
     return Damaged(QStringLiteral("its pixels are said to start at %1, which does not fit its "
                                   "headers and palette (%2 bytes) and its size (%3 bytes)")
                        .arg(Offset)
                        .arg(TableEnd)
-                       .arg(Bytes.size()));
+                       .arg(FileSize));
   }
-  const std::uint64_t Available = static_cast<std::uint64_t>(Bytes.size()) - Offset;
+  const std::uint64_t Available = static_cast<std::uint64_t>(FileSize) - Offset;
   if (Rle) {
     if (ImageSize != 0 && ImageSize > Available) {
       return Damaged(QStringLiteral("it holds %1 bytes of pixel data where its header says %2")
                          .arg(Available)
                          .arg(ImageSize));
     }
-    if (!RunsComplete(Bytes, Offset, Width, Height, Compression == kRle4)) {
+    if (!RunsComplete(File, Offset, Height, Compression == kRle4)) {
       return Damaged(QStringLiteral("its run-length data ends before the end-of-picture mark"));
     }
     return {};

@@ -2,6 +2,7 @@
 #include "CalcFile.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <array>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "platform/AtomicFile.h"
 #include "CalcName.h"
+#include "conversion/BitmapListing.h"
 #include "TiLibraries.h"
 #include "platform/RaisedError.h"
 #include "platform/Utf8.h"
@@ -122,10 +124,21 @@ PreparedEntry Prepare(const CalcPicture& Picture) {
           &Picture.PicData};
 }
 
-// Writes Entries as one file through libtifiles: a single-variable file for one entry, a group
-// file for more. ExpectedSize is what a complete file measures.
-void WriteEntries(const std::string& Path, CalcModelId Model,
-                  const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
+// True when the file system that would hold Path has no room for Size more bytes or no free file
+// entry: what a write that failed or came out short ran into.
+bool DiskFull(const std::string& Path, off_t Size) {
+  const auto Slash = Path.find_last_of('/');
+  const std::string Folder =
+      Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Path.substr(0, Slash));
+  struct statvfs Space {};
+  if (::statvfs(Folder.c_str(), &Space) != 0) return false;
+  return Space.f_favail == 0 || static_cast<unsigned long long>(Space.f_bavail) * Space.f_frsize <
+                                    static_cast<unsigned long long>(Size);
+}
+
+// The writing itself, through a temporary file.
+void WriteFilled(const std::string& Path, CalcModelId Model,
+                 const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
   WriteAtomically(
       Path,
       [&](const std::string& Temporary) {
@@ -152,18 +165,40 @@ void WriteEntries(const std::string& Path, CalcModelId Model,
 
         const int Result = tifiles_file_write_regular(Temporary.c_str(), Content.get(), nullptr);
         if (Result != 0) {
-          throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
-                            "Cannot write " + Path + ": " + LibraryErrorText(Result) + ".");
+          throw RaisedError(
+              ErrorNumber::PathFileAccessError, kSource,
+              "Cannot write " + EscapedName(Path) + ": " + LibraryErrorText(Result) + ".");
         }
         // The library does not check that its buffered writes reached the disk; a full disk shows
         // as a short file.
         struct stat Written {};
         if (stat(Temporary.c_str(), &Written) != 0 || Written.st_size != ExpectedSize) {
           throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
-                            "Cannot write " + Path + ": the file is incomplete.");
+                            "Cannot write " + EscapedName(Path) + ": the file is incomplete.");
         }
       },
       kSource);
+}
+
+// Writes Entries as one file through libtifiles: a single-variable file for one entry, a group
+// file for more. ExpectedSize is what a complete file measures.
+void WriteEntries(const std::string& Path, CalcModelId Model,
+                  const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
+  // The replacement would keep the old file's mode and could not be filled through its name; a
+  // person who took the write permission away meant the file to stay.
+  struct stat Old {};
+  if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode) && (Old.st_mode & S_IWUSR) == 0) {
+    throw RaisedError(
+        ErrorNumber::PermissionDenied, kSource,
+        "Cannot write " + EscapedName(Path) + ": the existing picture is write-protected.");
+  }
+  try {
+    WriteFilled(Path, Model, Entries, ExpectedSize);
+  } catch (const RaisedError& Error) {
+    if (!DiskFull(Path, ExpectedSize)) throw;
+    throw RaisedError(Error.Number, kSource,
+                      "Cannot write " + EscapedName(Path) + ": the disk is full.");
+  }
 }
 
 }  // namespace
@@ -190,6 +225,13 @@ const CalcModelInfo* ModelByOption(std::string_view Option) {
 PictureSize AreaOf(CalcModelId Model, TargetArea Area) {
   const CalcModelInfo& Info = InfoOf(Model);
   return Area == TargetArea::Graph ? Info.Graph : Info.Screen;
+}
+
+bool IsCalcFile(const std::string& Path) {
+  EnsureLibraryReady();
+  struct stat Status {};
+  return ::stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) &&
+         tifiles_file_is_ti(Path.c_str()) != 0;
 }
 
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {

@@ -39,10 +39,14 @@ struct CalcPicture {
 // Text in the calculator's own character set (one byte a character), converted by libticonv.
 std::string ToCalcCharset(std::u32string_view Text);
 
+// True when Path is a calculator variable file (single or group), as its signature says.
+bool IsCalcFile(const std::string& Path);
+
 // Writes a single-variable file holding Picture as an unarchived picture variable: the name and
 // folder lower-cased and converted to the calculator's character set. The file appears complete
 // or not at all (AtomicFile.h). Raises RaisedError when the name or folder is invalid or the file
-// cannot be written.
+// cannot be written, the existing file is write-protected (no write permission for its owner: it
+// is left as it is) or the disk is full.
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture);
 
 // Writes a group file holding every picture of Pictures (at least one, all of Model, no two with

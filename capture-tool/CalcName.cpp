@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalcName.h"
 
+#include <algorithm>
+#include <string>
+
 namespace pictrane::capture {
 
 namespace {
@@ -78,6 +81,16 @@ std::u32string NameFromTyping(std::u32string_view Text) {
     if (!IsNameSoFar(Name)) Name.pop_back();
   }
   return Name;
+}
+
+std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32string>& Taken) {
+  if (!Taken.contains(LowerName(Name))) return std::u32string(Name);
+  for (unsigned Number = 1;; ++Number) {
+    const std::string Digits = std::to_string(Number);
+    std::u32string Candidate(Name.substr(0, std::min(Name.size(), kMaxNameLength - Digits.size())));
+    Candidate.append(Digits.begin(), Digits.end());
+    if (!Taken.contains(LowerName(Candidate))) return Candidate;
+  }
 }
 
 }  // namespace pictrane::capture

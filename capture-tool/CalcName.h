@@ -13,6 +13,7 @@
 // Anything else, including letters the calculator cannot show (Cyrillic, CJK, ...), is refused.
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,11 @@ std::u32string LowerName(std::u32string_view Text);
 // break the rules at its place is refused and typing goes on ("holiday pic+1" gives "holidayp").
 // Empty when nothing in Text can start a name.
 std::u32string NameFromTyping(std::u32string_view Text);
+
+// A valid Name made distinct from every name in Taken (held as LowerName gives them): Name itself
+// when it is free, else the first free one with a number in its last places, appended while the
+// name is shorter than 8 characters ("sea" gives "sea1"), in place of its last characters after
+// ("astronau" gives "astrona1", then "astrona2").
+std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32string>& Taken);
 
 }  // namespace pictrane::capture

@@ -15,6 +15,7 @@
 
 #include "BatchConvert.h"
 #include "CaptureWindow.h"
+#include "PictureFile.h"
 
 namespace {
 
@@ -56,7 +57,8 @@ int RunWithoutWindow(int argc, char** argv, const CommandLine& Line) {
 
 int main(int argc, char** argv) {
   QStringList Raw;
-  for (int I = 1; I < argc; ++I) Raw.append(QFile::decodeName(argv[I]));
+  // File names keep their bytes, UTF-8 or not (PictureFile.h).
+  for (int I = 1; I < argc; ++I) Raw.append(pictrane::capture::NameFromBytes(argv[I]));
   if (!Raw.isEmpty() && Raw.first().startsWith(QLatin1Char('-')) && !IsQtOption(Raw.first())) {
     const CommandLine Line = pictrane::capture::ParseCommandLine(Raw);
     if (Line.What != CommandLine::Action::Window) return RunWithoutWindow(argc, argv, Line);

@@ -120,7 +120,8 @@ QByteArray RleRow(const IndexedPicture& Picture, int Y, bool FourBit) {
 
 }  // namespace
 
-QByteArray EncodeBmp(const IndexedPicture& Picture, BmpVariant Variant) {
+QByteArray EncodeBmp(const IndexedPicture& Picture, BmpVariant Variant, int HeaderWidth,
+                     int RowsEncoded) {
   const int Bits = BitsPerPixel(Variant);
   const bool Rle = Variant == BmpVariant::Rle4 || Variant == BmpVariant::Rle8;
   const bool TopDown = Variant == BmpVariant::TopDown24;
@@ -130,8 +131,10 @@ QByteArray EncodeBmp(const IndexedPicture& Picture, BmpVariant Variant) {
     const int Y = TopDown ? Step : Picture.Height - 1 - Step;
     if (Rle) {
       Pixels.append(RleRow(Picture, Y, Variant == BmpVariant::Rle4));
+      const bool Last = Step + 1 == (RowsEncoded < 0 ? Picture.Height : RowsEncoded);
       Pixels.append('\0');
-      Pixels.append(Step + 1 == Picture.Height ? '\1' : '\0');  // end of line, end of bitmap
+      Pixels.append(Last ? '\1' : '\0');  // end of line, end of bitmap
+      if (Last) break;
     } else {
       Pixels.append(UncompressedRow(Picture, Y, Bits));
     }
@@ -155,7 +158,7 @@ QByteArray EncodeBmp(const IndexedPicture& Picture, BmpVariant Variant) {
   PutLe(File, 0, 4);
   PutLe(File, Offset, 4);
   PutLe(File, 40, 4);
-  PutLe(File, static_cast<std::uint32_t>(Picture.Width), 4);
+  PutLe(File, static_cast<std::uint32_t>(HeaderWidth > 0 ? HeaderWidth : Picture.Width), 4);
   PutLe(File, static_cast<std::uint32_t>(TopDown ? -Picture.Height : Picture.Height), 4);
   PutLe(File, 1, 2);
   PutLe(File, static_cast<std::uint32_t>(Bits), 2);

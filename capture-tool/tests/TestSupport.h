@@ -31,8 +31,11 @@ struct IndexedPicture {
 
 enum class BmpVariant { Bpp1, Bpp4, Bpp8, Rle4, Rle8, Bpp16, Bpp24, Bpp32, TopDown24 };
 
-// The bytes of a Windows bitmap file (BITMAPINFOHEADER) holding Picture in Variant.
-QByteArray EncodeBmp(const IndexedPicture& Picture, BmpVariant Variant);
+// The bytes of a Windows bitmap file (BITMAPINFOHEADER) holding Picture in Variant. For run-length
+// variants, HeaderWidth (when set) is the width the header gives, so rows may carry more pixels,
+// and RowsEncoded (when set) the rows, from the bottom, before the end-of-bitmap mark.
+QByteArray EncodeBmp(const IndexedPicture& Picture, BmpVariant Variant, int HeaderWidth = 0,
+                     int RowsEncoded = -1);
 
 bool WriteFile(const QString& Path, const QByteArray& Bytes);
 

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -196,7 +198,8 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   const QStringList Said = Lines.split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(Said.size(), 5) << Lines.toStdString();
   EXPECT_TRUE(Said[0].startsWith("written: " + Files[0] + " -> " + Folder.filePath("all.9xg")));
-  EXPECT_TRUE(Said[1].startsWith("not written: " + Files[1]) && Said[1].contains("already taken"));
+  EXPECT_EQ(Said[1], "written: " + Files[1] + " -> " + Folder.filePath("all.9xg") +
+                         " as main\\sea1 (main\\sea is taken by " + Files[0] + ")");
   EXPECT_TRUE(Said[2].startsWith("not written: " + Files[2]) && Said[2].contains("damaged"));
   EXPECT_TRUE(Said[3].startsWith("written: " + Files[3]));
   EXPECT_TRUE(Said[4].startsWith("not written: " + Files[4]) &&
@@ -204,13 +207,14 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
 
   int Model = 0;
   const std::vector<GroupEntry> Entries = ReadGroup(Folder.filePath("all.9xg"), Model);
-  ASSERT_EQ(Entries.size(), 2u);
+  ASSERT_EQ(Entries.size(), 3u);
   EXPECT_EQ(Model, CALC_TI92P);
   EXPECT_EQ(Entries[0].Name, "sea");
-  EXPECT_EQ(Entries[1].Name, "hill");
-  for (std::size_t I = 0; I < 2; ++I) {
+  EXPECT_EQ(Entries[1].Name, "sea1");
+  EXPECT_EQ(Entries[2].Name, "hill");
+  for (std::size_t I = 0; I < 3; ++I) {
     EXPECT_EQ(Entries[I].Folder, "main");
-    const QImage Source = LoadPicture(Files[I == 0 ? 0 : 3]);
+    const QImage Source = LoadPicture(Files[I == 2 ? 3 : I]);
     EXPECT_EQ(Entries[I].Data, EncodePic(ToMono(Source, kTi92Screen, Options.Picture)));
   }
   // Nothing is written beside the files when a group is asked for.
@@ -276,6 +280,107 @@ TEST(Batch, ProgramAnswersHelpVersionAndConvertsWithoutADisplay) {
   EXPECT_TRUE(QFile::exists(Folder.filePath("good.89i")));
   EXPECT_FALSE(QFile::exists(Folder.filePath("bad.89i")));
   EXPECT_FALSE(QFile::exists(Folder.filePath("--help")));
+}
+
+// Every file of a folder with its bytes.
+std::map<QString, QByteArray> Snapshot(const QString& Folder) {
+  std::map<QString, QByteArray> Files;
+  for (const QString& Name : QDir(Folder).entryList(QDir::Files | QDir::Hidden)) {
+    QFile File(Folder + '/' + Name);
+    if (File.open(QIODevice::ReadOnly)) Files[Name] = File.readAll();
+  }
+  return Files;
+}
+
+TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotAGroup) {
+  // Each script runs in a fresh folder holding these files, the program as $TOOL. No file there
+  // may change; a refused command line (status 2) writes nothing at all.
+  struct Case {
+    const char* Script;
+    int Status;
+    QStringList Says;  // on standard output, or on standard error for status 2
+  };
+  const std::vector<Case> Cases = {
+      {R"("$TOOL" --convert --group *.png)",
+       2,
+       {"--group: the group a.png would replace a file that is not a group file (is the group's "
+        "name missing?)"}},
+      {R"("$TOOL" --convert --group ./a.png a.png b.png)",
+       2,
+       {"--group: the group ./a.png would replace a.png, one of the files to convert"}},
+      {R"("$TOOL" --convert shot.89i)",
+       3,
+       {"not written: shot.89i: its picture shot.89i would replace shot.89i, one of the files"}},
+      {R"("$TOOL" --convert holiday.bmp holiday.png)",
+       3,
+       {"written: holiday.bmp -> holiday.89i as main\\holiday\n",
+        "not written: holiday.png: its picture holiday.89i is already holiday.bmp's\n"}},
+      {R"("$TOOL" --convert --group text b.png)",
+       2,
+       {"the group text.89g would replace a file that"}},
+      {R"("$TOOL" --convert locked.png)", 3, {"the existing picture is write-protected"}},
+      {R"("$TOOL" --convert --invert=1 a.png)", 2, {"--invert takes no value"}},
+      {R"sh("$TOOL" --convert "$(printf 'caf\351.png')" && test -f "$(printf 'caf\351.89i')")sh",
+       0,
+       {"written: caf\\xE9.png -> caf\\xE9.89i as main\\caf\n"}},
+      {R"("$TOOL" --convert astronaut_1024x768.png astronaut_160x100.png)",
+       0,
+       {"-> astronaut_1024x768.89i as main\\astronau\n",
+        "-> astronaut_160x100.89i as main\\astrona1 (main\\astronau is taken by "
+        "astronaut_1024x768.png)\n"}},
+      {R"(mkdir full && unshare -rm sh -c 'mount -t tmpfs -o size=12k none full &&
+          cp a.png full/ && { cat /dev/zero >full/fill; } 2>/dev/null;
+          exec "$TOOL" --convert full/a.png')",
+       3,
+       {"the disk is full"}},
+  };
+  const bool CanMount = QProcess::execute("unshare", {"-rm", "true"}) == 0;
+  for (const Case& C : Cases) {
+    if (QByteArray(C.Script).contains("unshare") && !CanMount) continue;
+    QTemporaryDir Folder;
+    ASSERT_TRUE(Folder.isValid());
+    QImage Small = Photo().scaled(16, 10);
+    for (const char* Name : {"a.png", "b.png", "holiday.png", "locked.png",
+                             "astronaut_1024x768.png", "astronaut_160x100.png"}) {
+      ASSERT_TRUE(Small.save(Folder.filePath(Name)));
+      Small = Small.mirrored();
+    }
+    ASSERT_TRUE(Small.save(Folder.filePath("holiday.bmp"), "BMP"));
+    ASSERT_TRUE(Small.save(Folder.filePath("shot.89i"), "BMP"));
+    ASSERT_TRUE(test::WriteFile(Folder.filePath("text.89g"), "notes\n"));
+    ASSERT_TRUE(test::WriteFile(Folder.filePath("locked.89i"), "old picture"));
+    ASSERT_TRUE(QFile::setPermissions(Folder.filePath("locked.89i"), QFile::ReadOwner));
+    // A name that is not UTF-8 ("caf" and the Latin-1 byte of é).
+    ASSERT_EQ(QProcess::execute("sh", {"-c", R"sh(cd "$0" && cp a.png "$(printf 'caf\351.png')")sh",
+                                       Folder.path()}),
+              0);
+    const std::map<QString, QByteArray> Before = Snapshot(Folder.path());
+
+    QProcess Process;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.remove("DISPLAY");
+    Environment.insert("TOOL", PICTRANE_CAPTURE_PATH);
+    Process.setProcessEnvironment(Environment);
+    Process.setWorkingDirectory(Folder.path());
+    Process.start("sh", {"-c", C.Script});
+    Process.waitForFinished(30000);
+    const QString Out = QString::fromUtf8(Process.readAllStandardOutput());
+    const QString Err = QString::fromUtf8(Process.readAllStandardError());
+    EXPECT_EQ(Process.exitCode(), C.Status) << C.Script << "\n"
+                                            << Out.toStdString() << Err.toStdString();
+    for (const QString& Said : C.Says) {
+      EXPECT_TRUE((C.Status == 2 ? Err : Out).contains(Said))
+          << C.Script << "\n"
+          << Out.toStdString() << Err.toStdString();
+    }
+    const std::map<QString, QByteArray> After = Snapshot(Folder.path());
+    for (const auto& [Name, Bytes] : Before) {
+      EXPECT_EQ(After.at(Name), Bytes) << C.Script << ": " << Name.toStdString();
+    }
+    EXPECT_TRUE(C.Status != 2 || After.size() == Before.size()) << C.Script;
+    // Qt cannot name what is not UTF-8 to remove it.
+    QProcess::execute("sh", {"-c", R"(rm -f "$0"/caf*)", Folder.path()});
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -462,14 +463,14 @@ TEST(AtomicFile, ReplacesTheFileOnlyWhenWritingSucceeds) {
 // --- Reading bitmaps -------------------------------------------------------------------------
 
 // 13 x 7: an odd width, so rows need padding in every variant, with runs and single pixels.
-IndexedPicture Sample(int Colours) {
+IndexedPicture Sample(int Colours, int Width = 13) {
   const std::vector<test::PaletteColour> Palette = {
       {qRgb(128, 0, 0), true},      {qRgb(255, 255, 128), false}, {qRgb(100, 100, 100), true},
       {qRgb(160, 160, 160), false}, {qRgb(0, 0, 255), true},      {qRgb(0, 255, 0), false},
       {qRgb(0, 0, 0), true},        {qRgb(255, 255, 255), false},
   };
   IndexedPicture Picture;
-  Picture.Width = 13;
+  Picture.Width = Width;
   Picture.Height = 7;
   Picture.Palette.assign(Palette.begin(), Palette.begin() + Colours);
   for (int Y = 0; Y < Picture.Height; ++Y) {
@@ -482,24 +483,36 @@ IndexedPicture Sample(int Colours) {
 }
 
 TEST(PictureFile, ReadsEveryBitmapVariant) {
-  const std::vector<std::pair<BmpVariant, int>> Variants = {
-      {BmpVariant::Bpp1, 2},  {BmpVariant::Bpp4, 8},  {BmpVariant::Bpp8, 8},
-      {BmpVariant::Rle4, 8},  {BmpVariant::Rle8, 8},  {BmpVariant::Bpp16, 8},
-      {BmpVariant::Bpp24, 8}, {BmpVariant::Bpp32, 8}, {BmpVariant::TopDown24, 8},
+  // Run-length rows may carry more pixels than the width (clipped) and the end mark may come
+  // before the last row (the rows left out are palette entry 0, as Windows shows them).
+  struct Case {
+    BmpVariant Variant;
+    int Colours;
+    int ExtraPixels = 0;
+    int RowsEncoded = 7;
+  };
+  const std::vector<Case> Cases = {
+      {BmpVariant::Bpp1, 2},    {BmpVariant::Bpp4, 8},       {BmpVariant::Bpp8, 8},
+      {BmpVariant::Rle4, 8},    {BmpVariant::Rle8, 8},       {BmpVariant::Bpp16, 8},
+      {BmpVariant::Bpp24, 8},   {BmpVariant::Bpp32, 8},      {BmpVariant::TopDown24, 8},
+      {BmpVariant::Rle8, 8, 1}, {BmpVariant::Rle8, 8, 0, 3}, {BmpVariant::Rle4, 8, 0, 1},
   };
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
-  for (const auto& [Variant, Colours] : Variants) {
-    const IndexedPicture Picture = Sample(Colours);
-    const QString Path = Folder.filePath(QStringLiteral("v%1.bmp").arg(static_cast<int>(Variant)));
-    ASSERT_TRUE(test::WriteFile(Path, test::EncodeBmp(Picture, Variant)));
+  for (const Case& C : Cases) {
+    const std::string Name = std::to_string(static_cast<int>(C.Variant)) + "+" +
+                             std::to_string(C.ExtraPixels) + "/" + std::to_string(C.RowsEncoded);
+    const IndexedPicture Picture = Sample(C.Colours, 13 + C.ExtraPixels);
+    const QString Path = Folder.filePath(QStringLiteral("v.bmp"));
+    ASSERT_TRUE(test::WriteFile(Path, test::EncodeBmp(Picture, C.Variant, 13, C.RowsEncoded)));
     const MonoPicture Mono = ToMono(LoadPicture(Path), kTi89Screen);
-    ASSERT_EQ(Mono.Width, 13);
-    ASSERT_EQ(Mono.Height, 7);
+    ASSERT_EQ(Mono.Width, 13) << Name;
+    ASSERT_EQ(Mono.Height, 7) << Name;
     for (int Y = 0; Y < 7; ++Y) {
+      const bool Encoded = 7 - Y <= C.RowsEncoded;  // rows are stored from the bottom
       for (int X = 0; X < 13; ++X) {
-        EXPECT_EQ(Mono.At(X, Y), Picture.DarkAt(X, Y))
-            << "variant " << static_cast<int>(Variant) << " at " << X << "," << Y;
+        EXPECT_EQ(Mono.At(X, Y), Encoded ? Picture.DarkAt(X, Y) : Picture.Palette[0].Dark)
+            << Name << " at " << X << "," << Y;
       }
     }
   }
@@ -524,6 +537,19 @@ TEST(PictureFile, RefusesWhatIsNotAReadablePicture) {
   };
   const QByteArray Indexed = test::EncodeBmp(Sample(8), BmpVariant::Bpp8);
   const QByteArray Rle = test::EncodeBmp(Sample(8), BmpVariant::Rle8);
+  // 10000 x 10000 in run-length data that is all there: refused for its size from the header.
+  const QByteArray HugeRle = Patched(Rle, 18, {0x10, 0x27, 0, 0, 0x10, 0x27, 0, 0});
+  const auto Encoded = [](const char* Format) {
+    QImage Image(120, 90, QImage::Format_RGB32);
+    for (int Y = 0; Y < 90; ++Y) {
+      for (int X = 0; X < 120; ++X) Image.setPixel(X, Y, qRgb(X * 2, Y * 2, (X * Y) % 256));
+    }
+    QByteArray Bytes;
+    QBuffer Buffer(&Bytes);
+    Buffer.open(QIODevice::WriteOnly);
+    Image.save(&Buffer, Format);
+    return Bytes.left(Bytes.size() * 9 / 10);
+  };
   const std::vector<std::pair<const char*, QByteArray>> Files = {
       {"text.bmp", "this is not a picture\n"},
       {"empty.bmp", ""},
@@ -543,12 +569,26 @@ TEST(PictureFile, RefusesWhatIsNotAReadablePicture) {
       {"zero-width.bmp", Patched(Good, 18, {0, 0, 0, 0})},
       {"rle-top-down.bmp", Patched(Rle, 22, {'\xF9', '\xFF', '\xFF', '\xFF'})},
       {"rle-image-size-too-big.bmp", Patched(Rle, 34, {'\xFF', '\xFF', 0, 0})},
+      {"huge-rle.bmp", HugeRle},
+      {"cut.jpg", Encoded("JPEG")},
+      {"cut.png", Encoded("PNG")},
   };
   for (const auto& [Name, Bytes] : Files) {
     const QString Path = Folder.filePath(QLatin1String(Name));
     ASSERT_TRUE(test::WriteFile(Path, Bytes));
     EXPECT_THROW(LoadPicture(Path), RaisedError) << Name;
   }
+  const auto Says = [&](const char* Name) {
+    try {
+      LoadPicture(Folder.filePath(QLatin1String(Name)));
+    } catch (const RaisedError& Error) {
+      return Error.Description;
+    }
+    return std::string();
+  };
+  const std::string Limit = "larger than the " + std::to_string(MegapixelLimit()) + " megapixels";
+  EXPECT_NE(Says("huge-rle.bmp").find(Limit), std::string::npos) << Says("huge-rle.bmp");
+  EXPECT_NE(Says("cut.jpg").find("the picture is damaged"), std::string::npos);
   EXPECT_THROW(LoadPicture(Folder.filePath("missing.bmp")), RaisedError);
   EXPECT_THROW(LoadPicture(Folder.path()), RaisedError);
 }
