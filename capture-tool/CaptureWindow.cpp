@@ -2,11 +2,14 @@
 #include "CaptureWindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
 #include "CalcFile.h"
 #include "KeyPanels.h"
@@ -50,11 +53,17 @@ CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
   SaveAs_ = new SaveAsPanel(Central, this);
   Variable_ = new VariablePanel(Central);
   Message_ = new MessagePanel(Central);
-  for (KeyPanel* Panel : {static_cast<KeyPanel*>(Open_), static_cast<KeyPanel*>(SaveAs_),
-                          static_cast<KeyPanel*>(Variable_), static_cast<KeyPanel*>(Message_)}) {
+  Confirm_ = new ConfirmPanel(Central);
+  for (KeyPanel* Panel : Panels()) {
     Layout->addWidget(Panel);
     Panel->OnEscape = [this] { DismissPanels(); };
   }
+  // No, the default answer, goes back to Save As to choose another name.
+  Confirm_->OnEscape = [this] {
+    ShowOnly(SaveAs_);
+    SaveAs_->Resume();
+  };
+  Confirm_->OnYes = [this] { SaveTarget(); };
   Open_->OnEnter = [this] { AcceptOpen(); };
   SaveAs_->OnEnter = [this] { AcceptSaveAs(); };
   Variable_->OnEnter = [this] { AcceptVariable(); };
@@ -122,7 +131,11 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
 }
 
 QString CaptureWindow::MessageText() const {
-  return Message_->Text();
+  return Message_->isHidden() ? Confirm_->Text() : Message_->Text();
+}
+
+std::array<KeyPanel*, 5> CaptureWindow::Panels() const {
+  return {Open_, SaveAs_, Variable_, Message_, Confirm_};
 }
 
 bool CaptureWindow::HasDropDown() const {
@@ -168,12 +181,11 @@ void CaptureWindow::DismissPanels() {
 
 void CaptureWindow::ShowOnly(KeyPanel* Panel) {
   CloseDropDowns();
-  for (KeyPanel* Each : {static_cast<KeyPanel*>(Open_), static_cast<KeyPanel*>(SaveAs_),
-                         static_cast<KeyPanel*>(Variable_), static_cast<KeyPanel*>(Message_)}) {
+  for (KeyPanel* Each : Panels()) {
     if (Each != Panel) Each->hide();
   }
   if (Panel != nullptr) Panel->show();
-  Menus_->SetBlocked(Panel == Message_);
+  Menus_->SetBlocked(Panel == Message_ || Panel == Confirm_);
 }
 
 void CaptureWindow::AcceptOpen() {
@@ -202,12 +214,26 @@ void CaptureWindow::AcceptSaveAs() {
   }
   TargetPath_ = Path;
   TargetType_ = Target.Type;
-  if (SaveAs_->LastType() != Target.Type) {
+  std::error_code Failed;
+  if (std::filesystem::equivalent(QFile::encodeName(Path).toStdString(),
+                                  QFile::encodeName(PicturePath()).toStdString(), Failed)) {
+    ShowOnly(Confirm_);
+    Confirm_->Start(QStringLiteral("\"%1\" is the picture open in this window. Replace it with "
+                                   "the saved picture? Y replaces it; N, Enter or Esc keeps it.")
+                        .arg(Path));
+    return;
+  }
+  SaveTarget();
+}
+
+void CaptureWindow::SaveTarget() {
+  const QString& Path = TargetPath_;
+  if (SaveAs_->LastType() != TargetType_) {
     // The view shows the picture for the model chosen last.
-    SaveAs_->SetLastType(Target.Type);
+    SaveAs_->SetLastType(TargetType_);
     UpdateView();
   }
-  const SaveType& Type = kSaveTypes[static_cast<std::size_t>(Target.Type)];
+  const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
   if (Type.Calculator) {
     ShowOnly(Variable_);
     Variable_->Start();

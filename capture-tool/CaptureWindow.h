@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
 
 #include "PixelConversion.h"
 
@@ -10,6 +11,7 @@ class QLabel;
 
 namespace pictrane::capture {
 
+class ConfirmPanel;
 class KeyPanel;
 class MessagePanel;
 class OpenPanel;
@@ -29,7 +31,8 @@ class WindowMenus;
 // "Save as type" list (F4 drops it down), Enter saves; in the picture-variable panel, Alt+N the
 // name, Alt+A shows "Advanced", Alt+D the device folder with its text selected, Enter writes;
 // Esc cancels a panel or dismisses a message; Ctrl+F4 closes the picture and dismisses any panel,
-// list or message; Alt+F4 closes the tool.
+// list or message; Alt+F4 closes the tool. Saving over the picture that is open asks first, and
+// the answer is No unless Y is pressed.
 //
 // The "Picture" menu (Alt+P, PictureMenu.h) holds the picture options; the view shows the result
 // as the calculator will, beside the source, and follows every change. The options are used by
@@ -48,7 +51,7 @@ class CaptureWindow : public QMainWindow {
 
   bool HasPicture() const;
   QString PicturePath() const;
-  // The message shown in the window, or an empty string.
+  // The message or question shown in the window, or an empty string.
   QString MessageText() const;
   // Whether the File menu or the type list is dropped down.
   bool HasDropDown() const;
@@ -65,10 +68,12 @@ class CaptureWindow : public QMainWindow {
   void ShowMessage(const QString& Text);
   void DismissPanels();
   void ShowOnly(KeyPanel* Panel);
+  std::array<KeyPanel*, 5> Panels() const;
   void CloseDropDowns();
 
   void AcceptOpen();
   void AcceptSaveAs();
+  void SaveTarget();
   void AcceptVariable();
   void UpdateTitle();
   void UpdateView();
@@ -83,6 +88,7 @@ class CaptureWindow : public QMainWindow {
   SaveAsPanel* SaveAs_ = nullptr;
   VariablePanel* Variable_ = nullptr;
   MessagePanel* Message_ = nullptr;
+  ConfirmPanel* Confirm_ = nullptr;
   WindowMenus* Menus_ = nullptr;
   QLabel* OptionsText_ = nullptr;
 };

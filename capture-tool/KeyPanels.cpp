@@ -85,4 +85,59 @@ QString MessagePanel::Text() const {
   return isHidden() ? QString() : Text_->text();
 }
 
+ConfirmPanel::ConfirmPanel(QWidget* Parent) : KeyPanel(Parent) {
+  SwallowKeys = true;
+  setFocusPolicy(Qt::StrongFocus);
+  auto* Layout = new QHBoxLayout(this);
+  auto* Icon = new QLabel(this);
+  Icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+  Text_ = new QLabel(this);
+  Text_->setWordWrap(true);
+  Text_->setTextFormat(Qt::PlainText);
+  auto* Yes = new QPushButton(QStringLiteral("&Yes"), this);
+  auto* No = new QPushButton(QStringLiteral("&No"), this);
+  No->setDefault(true);
+  // The letters are ours (keyPressEvent): a button's mnemonic clicks only after an animation, and
+  // neither button may take the focus, so that Enter never answers Yes.
+  for (QPushButton* Button : {Yes, No}) {
+    Button->setShortcut(QKeySequence());
+    Button->setFocusPolicy(Qt::NoFocus);
+  }
+  Layout->addWidget(Icon);
+  Layout->addWidget(Text_, 1);
+  Layout->addWidget(Yes);
+  Layout->addWidget(No);
+  connect(Yes, &QPushButton::clicked, this, [this] { OnYes(); });
+  connect(No, &QPushButton::clicked, this, [this] { OnEscape(); });
+  OnEnter = [this] { OnEscape(); };
+}
+
+void ConfirmPanel::Start(const QString& Question) {
+  Text_->setText(Question);
+  show();
+  setFocus(Qt::OtherFocusReason);
+}
+
+QString ConfirmPanel::Text() const {
+  return isHidden() ? QString() : Text_->text();
+}
+
+void ConfirmPanel::keyPressEvent(QKeyEvent* Event) {
+  const Qt::KeyboardModifiers Modifiers =
+      Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (Modifiers == Qt::NoModifier || Modifiers == Qt::AltModifier) {
+    if (Event->key() == Qt::Key_Y) {
+      Event->accept();
+      OnYes();
+      return;
+    }
+    if (Event->key() == Qt::Key_N) {
+      Event->accept();
+      OnEscape();
+      return;
+    }
+  }
+  KeyPanel::keyPressEvent(Event);
+}
+
 }  // namespace pictrane::capture

@@ -51,4 +51,24 @@ class MessagePanel : public KeyPanel {
   QLabel* Text_ = nullptr;
 };
 
+// A yes-or-no question whose answer is No unless Y (or Alt+Y, or the Yes button) is given: Enter,
+// Esc and N all answer No (OnEscape); every other key is swallowed.
+class ConfirmPanel : public KeyPanel {
+ public:
+  explicit ConfirmPanel(QWidget* Parent);
+
+  std::function<void()> OnYes;
+
+  // Shows Question and takes the focus.
+  void Start(const QString& Question);
+  // The question shown, or an empty string while hidden.
+  QString Text() const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* Event) override;
+
+ private:
+  QLabel* Text_ = nullptr;
+};
+
 }  // namespace pictrane::capture

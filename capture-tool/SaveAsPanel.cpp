@@ -37,6 +37,7 @@ SaveAsPanel::SaveAsPanel(QWidget* Parent, QWidget* Overlay) : KeyPanel(Parent) {
     TypeDrop_->addItem(QString::fromUtf8(Type.Label));
   }
   TypeLabel->setBuddy(Type_);
+  connect(Type_, &QComboBox::currentIndexChanged, this, [this](int Type) { FollowType(Type); });
   Type_->installEventFilter(this);
   TypeDrop_->OnChoose = [this](int Row) {
     Type_->setCurrentIndex(Row);
@@ -65,6 +66,25 @@ void SaveAsPanel::Start(const QString& PicturePath) {
   show();
   Name_->setFocus(Qt::OtherFocusReason);
   Name_->selectAll();
+}
+
+void SaveAsPanel::Resume() {
+  show();
+  Name_->setFocus(Qt::OtherFocusReason);
+}
+
+void SaveAsPanel::FollowType(int Type) {
+  if (Type < 0) return;
+  const QString Name = Name_->text();
+  const QString Suffix = QFileInfo(Name).suffix();
+  const QString Wanted = ExtensionOf(Type);
+  if (Suffix.compare(Wanted, Qt::CaseInsensitive) == 0) return;
+  for (const SaveType& Each : kSaveTypes) {
+    if (Suffix.compare(QString::fromUtf8(Each.Extension), Qt::CaseInsensitive) == 0) {
+      Name_->setText(Name.chopped(Suffix.size()) + Wanted);
+      return;
+    }
+  }
 }
 
 bool SaveAsPanel::IsEmpty() const {

@@ -20,8 +20,10 @@ class SaveAsPanel : public KeyPanel {
   SaveAsPanel(QWidget* Parent, QWidget* Overlay);
 
   // Shows the panel proposing the picture at PicturePath under the type chosen last, the name
-  // selected so that a typed one replaces it.
+  // selected so that a typed one replaces it. The proposed name follows the chosen type.
   void Start(const QString& PicturePath);
+  // Shows the panel again as it was left, the name field focused.
+  void Resume();
 
   // What the panel asks for: the absolute path to write (a relative name is taken in the
   // picture's folder, as a save dialog opened there would; the type's extension is added to a
@@ -44,6 +46,9 @@ class SaveAsPanel : public KeyPanel {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
+  // A name ending in one of the types' extensions takes the extension of the type chosen now.
+  void FollowType(int Type);
+
   QLineEdit* Name_ = nullptr;
   QComboBox* Type_ = nullptr;
   DropDown* TypeDrop_ = nullptr;

@@ -133,6 +133,8 @@ class CaptureWindowTest : public QObject {
   void saveTypeListReachesTi89FromAnyEntry();
   void ctrlF4DismissesAnOpenListAndPanel();
   void altF4ClosesTheTool();
+  void saveAsOverTheOpenPictureAsksFirst_data();
+  void saveAsOverTheOpenPictureAsksFirst();
   void pictureOptionsShowAreSavedAndRemembered();
 
  private:
@@ -437,6 +439,50 @@ void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {
 void CaptureWindowTest::altF4ClosesTheTool() {
   Press(Qt::Key_F4, Qt::AltModifier);
   QVERIFY(!Window_->isVisible());
+}
+
+void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst_data() {
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("alt");
+  QTest::addColumn<bool>("replaced");
+  QTest::newRow("Enter, the default") << int(Qt::Key_Return) << false << false;
+  QTest::newRow("Esc") << int(Qt::Key_Escape) << false << false;
+  QTest::newRow("N") << int(Qt::Key_N) << false << false;
+  QTest::newRow("Y") << int(Qt::Key_Y) << false << true;
+  QTest::newRow("Alt+Y") << int(Qt::Key_Y) << true << true;
+}
+
+// Alt+F, A, Enter proposes the open picture itself as a monochrome bitmap: only Y replaces it.
+// Any other answer goes back to Save As, where the proposed name follows the type chosen.
+void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst() {
+  QFETCH(int, answer);
+  QFETCH(bool, alt);
+  QFETCH(bool, replaced);
+  const Bitmap Photo = MakeBitmap(Kind::Large640x480);
+  const QString Source = Put("photo.bmp", Photo.Bytes);
+  QVERIFY(Window_->OpenPicture(Source));
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a");
+  Press(Qt::Key_Return);
+  QVERIFY2(Window_->MessageText().contains(Source), qPrintable(Window_->MessageText()));
+  Type("x");  // stray keys answer nothing
+  Press(static_cast<Qt::Key>(answer), alt ? Qt::AltModifier : Qt::NoModifier);
+  QCOMPARE(Window_->MessageText(), QString());
+  QFile Read(Source);
+  QVERIFY(Read.open(QIODevice::ReadOnly));
+  QCOMPARE(Read.readAll() == Photo.Bytes, !replaced);
+  if (replaced) {
+    QCOMPARE(pictrane::capture::LoadPicture(Source).size(), QSize(Photo.Width, Photo.Height));
+    return;
+  }
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  for (int i = 0; i < 5; ++i) Press(Qt::Key_Down);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  Type("photo");
+  Press(Qt::Key_Return);
+  CheckWritten(Dir_->filePath("photo.89i"), "photo", "main", Photo);
 }
 
 // The Picture menu from the keyboard: its shortcuts and, through Alt+P, its mnemonics. The result
