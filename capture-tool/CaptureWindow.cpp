@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -27,7 +28,7 @@ namespace pictrane::capture {
 
 namespace {
 
-const QString kAppTitle = QStringLiteral("Pictrane Capture");
+const QString kAppTitle = QString::fromLatin1(kToolTitle);
 const QString kNothingSaved = QStringLiteral(" Nothing was saved.");
 
 QString DescriptionOf(const RaisedError& Error) {
@@ -47,6 +48,11 @@ QString FolderProblem(const QString& Folder) {
 }  // namespace
 
 CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
+  // The installed theme's icon, else the one built in.
+  QIcon BuiltIn;
+  for (const int Size : {16, 32, 48, 256})
+    BuiltIn.addFile(QStringLiteral(":/icons/%1.png").arg(Size));
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.pictrane.Capture"), BuiltIn));
   auto* Central = new QWidget(this);
   auto* Layout = new QVBoxLayout(Central);
   Open_ = new OpenPanel(Central);

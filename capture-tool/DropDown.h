@@ -20,6 +20,10 @@ class DropDown : public QListWidget {
   // Per row, the letter that chooses it at once (menus), or nothing.
   std::vector<QChar> Mnemonics;
 
+  // Adds a menu item: Label's letter after "&" is underlined and chooses it at once; Detail (a
+  // shortcut's text) is shown on the right.
+  void AddMenuItem(const QString& Label, const QString& Detail);
+
   // Shows the list with its top-left corner at Corner (in the parent's coordinates), at least
   // Width wide, with Row current, and gives it the focus.
   void DropAt(QPoint Corner, int Width, int Row);

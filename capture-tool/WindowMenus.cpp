@@ -1,67 +1,116 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowMenus.h"
 
+#include <QAction>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QShortcut>
+#include <QMessageBox>
+#include <QShortcutEvent>
 
+#include "BatchConvert.h"
 #include "DropDown.h"
 #include "PictureMenu.h"
 
 namespace pictrane::capture {
 
+namespace {
+
+// A menu bar whose File mnemonic (Alt+F) asks for the dropped-down copy instead of a popup.
+class ToolMenuBar : public QMenuBar {
+ public:
+  ToolMenuBar(QWidget* Parent, std::function<void()> OnFileKey)
+      : QMenuBar(Parent), OnFileKey_(std::move(OnFileKey)) {}
+
+ protected:
+  bool event(QEvent* Event) override {
+    if (Event->type() == QEvent::Shortcut &&
+        static_cast<QShortcutEvent*>(Event)->key() == QKeySequence(Qt::ALT | Qt::Key_F)) {
+      OnFileKey_();
+      return true;
+    }
+    return QMenuBar::event(Event);
+  }
+
+ private:
+  std::function<void()> OnFileKey_;
+};
+
+}  // namespace
+
 WindowMenus::WindowMenus(QMainWindow* Window, FileCommands Commands)
     : QObject(Window), Window_(Window), Commands_(std::move(Commands)) {
+  Window_->setMenuBar(new ToolMenuBar(Window_, [this] { DropFileMenu(); }));
   BuildFileMenu();
   Picture_ = new PictureMenu(Window_->menuBar(), this);
-  BuildShortcuts();
+  BuildHelpMenu();
 }
 
 void WindowMenus::BuildFileMenu() {
-  // The title has no mnemonic: Alt+F is our own shortcut that drops FileDrop_.
-  FileMenu_ = Window_->menuBar()->addMenu(QStringLiteral("File"));
-  connect(FileMenu_->addAction(QStringLiteral("Open...\tCtrl+O")), &QAction::triggered, this,
-          [this] { Commands_.Open(); });
-  connect(FileMenu_->addAction(QStringLiteral("Close\tCtrl+F4")), &QAction::triggered, this,
-          [this] { Commands_.Close(); });
-  connect(FileMenu_->addAction(QStringLiteral("Save As...")), &QAction::triggered, this,
-          [this] { Commands_.SaveAs(); });
-  FileMenu_->addSeparator();
-  connect(FileMenu_->addAction(QStringLiteral("Exit\tAlt+F4")), &QAction::triggered, this,
-          [this] { Commands_.Exit(); });
-
+  struct Entry {
+    QString Label;
+    QKeySequence Key;
+    std::function<void()> FileCommands::*Run;
+    bool SeparatorBefore = false;
+  };
+  const Entry Entries[] = {
+      {QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), &FileCommands::Open},
+      {QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4), &FileCommands::Close},
+      {QStringLiteral("Save &As..."), QKeySequence(), &FileCommands::SaveAs},
+      {QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_F4), &FileCommands::Exit, true},
+  };
+  FileMenu_ = Window_->menuBar()->addMenu(QStringLiteral("&File"));
   FileDrop_ = new DropDown(Window_);
-  FileDrop_->addItems({QStringLiteral("Open...  (Ctrl+O)"), QStringLiteral("Close  (Ctrl+F4)"),
-                       QStringLiteral("Save As..."), QStringLiteral("Exit  (Alt+F4)")});
-  FileDrop_->Mnemonics = {QLatin1Char('o'), QLatin1Char('c'), QLatin1Char('a'), QLatin1Char('x')};
+  for (const Entry& Each : Entries) {
+    if (Each.SeparatorBefore) FileMenu_->addSeparator();
+    QAction* Action = FileMenu_->addAction(Each.Label);
+    Action->setShortcut(Each.Key);
+    // The window holds the actions too, so their keys work while the menu bar is disabled.
+    Window_->addAction(Action);
+    connect(Action, &QAction::triggered, this, [this, Run = Each.Run] { (Commands_.*Run)(); });
+    FileActions_.push_back(Action);
+    FileDrop_->AddMenuItem(Each.Label, Each.Key.toString(QKeySequence::NativeText));
+  }
+  OpenAction_ = FileActions_.front();
+  // Closing and leaving work whatever has the focus, a dropped-down list included.
+  for (QAction* Action : {FileActions_[1], FileActions_[3]}) {
+    Action->setShortcutContext(Qt::ApplicationShortcut);
+  }
   FileDrop_->OnChoose = [this](int Row) {
     CloseDropDown();
-    const std::function<void()>* Run[] = {&Commands_.Open, &Commands_.Close, &Commands_.SaveAs,
-                                          &Commands_.Exit};
-    (*Run[Row])();
+    FileActions_[static_cast<std::size_t>(Row)]->trigger();
   };
   FileDrop_->OnCancel = [this] { CloseDropDown(); };
 }
 
-void WindowMenus::BuildShortcuts() {
-  // Ctrl+F4 and Alt+F4 work whatever has the focus, a dropped-down list included.
-  auto* Close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4), Window_);
-  Close->setContext(Qt::ApplicationShortcut);
-  connect(Close, &QShortcut::activated, this, [this] { Commands_.Close(); });
-  auto* Exit = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), Window_);
-  Exit->setContext(Qt::ApplicationShortcut);
-  connect(Exit, &QShortcut::activated, this, [this] { Commands_.Exit(); });
-  OpenShortcut_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), Window_);
-  connect(OpenShortcut_, &QShortcut::activated, this, [this] { Commands_.Open(); });
-  FileShortcut_ = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F), Window_);
-  connect(FileShortcut_, &QShortcut::activated, this, [this] { DropFileMenu(); });
+void WindowMenus::BuildHelpMenu() {
+  QMenu* Help = Window_->menuBar()->addMenu(QStringLiteral("&Help"));
+  connect(Help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kToolTitle))),
+          &QAction::triggered, this, [this] { ShowAbout(); });
+}
+
+void WindowMenus::ShowAbout() {
+  auto* Box = new QMessageBox(Window_);
+  Box->setAttribute(Qt::WA_DeleteOnClose);
+  Box->setWindowTitle(QStringLiteral("About %1").arg(QLatin1String(kToolTitle)));
+  Box->setIconPixmap(Window_->windowIcon().pixmap(64, 64));
+  Box->setTextFormat(Qt::PlainText);
+  Box->setText(QStringLiteral("%1 %2").arg(QLatin1String(kToolTitle), QLatin1String(kToolVersion)));
+  Box->setInformativeText(
+      QStringLiteral("Turns bitmaps into calculator picture files, by hand or driven by the "
+                     "converter's keys.\n\n"
+                     "Licence: GPL-3.0-or-later. It writes the files with libtifiles "
+                     "(GPL-2.0-or-later).\n\n"
+                     "Settings: %1")
+          .arg(ToolSettingsPath()));
+  Box->setStandardButtons(QMessageBox::Close);
+  Box->open();
 }
 
 void WindowMenus::SetBlocked(bool Blocked) {
+  Blocked_ = Blocked;
   Window_->menuBar()->setEnabled(!Blocked);
-  OpenShortcut_->setEnabled(!Blocked);
-  FileShortcut_->setEnabled(!Blocked);
+  OpenAction_->setEnabled(!Blocked);
 }
 
 bool WindowMenus::HasDropDown() const {
@@ -73,6 +122,7 @@ void WindowMenus::CloseDropDown() {
 }
 
 void WindowMenus::DropFileMenu() {
+  if (Blocked_) return;
   Commands_.CloseLists();
   QMenuBar* Bar = Window_->menuBar();
   const QRect Title = Bar->actionGeometry(FileMenu_->menuAction());

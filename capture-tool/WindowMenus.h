@@ -2,16 +2,21 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <functional>
+#include <vector>
 
+class QAction;
 class QMainWindow;
 class QMenu;
-class QShortcut;
 
 namespace pictrane::capture {
 
 class DropDown;
 class PictureMenu;
+
+// The tool's name as its window and About box show it.
+inline constexpr const char* kToolTitle = "Pictrane Capture";
 
 // What the File menu's commands do; the window supplies them.
 struct FileCommands {
@@ -23,9 +28,10 @@ struct FileCommands {
   std::function<void()> CloseLists;
 };
 
-// The window's menu bar and keys: File, the Picture menu (PictureMenu.h), and the shortcuts that
-// work from anywhere in the window. Alt+F drops down a copy of the File menu inside the window
-// (a DropDown), which cannot lose keys typed while it opens; the menu bar serves the mouse.
+// The window's menu bar and keys: File, Picture (PictureMenu.h) and Help. Alt+F drops down a copy
+// of the File menu inside the window (a DropDown), which cannot lose keys typed while it opens;
+// the menu bar's own File menu serves the mouse. Help (Alt+H) is an ordinary menu: the converter
+// never types its keys. No menu title takes A, D, N or V, the panels' letters.
 class WindowMenus : public QObject {
  public:
   WindowMenus(QMainWindow* Window, FileCommands Commands);
@@ -36,19 +42,23 @@ class WindowMenus : public QObject {
   void SetBlocked(bool Blocked);
   bool HasDropDown() const;
   void CloseDropDown();
+  // Shows the About box beside the window, without waiting for it.
+  void ShowAbout();
 
  private:
   void BuildFileMenu();
-  void BuildShortcuts();
+  void BuildHelpMenu();
   void DropFileMenu();
 
   QMainWindow* Window_;
   FileCommands Commands_;
+  bool Blocked_ = false;
   QMenu* FileMenu_ = nullptr;
+  // The File menu's commands, in the menu's order; the dropped-down copy lists the same.
+  std::vector<QAction*> FileActions_;
+  QAction* OpenAction_ = nullptr;
   DropDown* FileDrop_ = nullptr;
   PictureMenu* Picture_ = nullptr;
-  QShortcut* OpenShortcut_ = nullptr;
-  QShortcut* FileShortcut_ = nullptr;
 };
 
 }  // namespace pictrane::capture
