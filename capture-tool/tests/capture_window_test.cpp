@@ -6,12 +6,16 @@
 #include <QDirIterator>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
+#include "BatchConvert.h"
 #include "CaptureWindow.h"
 #include "PictureFile.h"
 #include "PixelConversion.h"
@@ -132,7 +136,11 @@ class CaptureWindowTest : public QObject {
   void badInputShowsMessageWritesNothingAndNextFileWorks();
   void saveTypeListReachesTi89FromAnyEntry();
   void ctrlF4DismissesAnOpenListAndPanel();
-  void altF4ClosesTheTool();
+  void fileMenuOrAltF4ClosesTheTool_data();
+  void fileMenuOrAltF4ClosesTheTool();
+  void menusHaveMnemonicsAndHelpShowsAbout();
+  void saveAsOverTheOpenPictureAsksFirst_data();
+  void saveAsOverTheOpenPictureAsksFirst();
   void pictureOptionsShowAreSavedAndRemembered();
 
  private:
@@ -434,9 +442,102 @@ void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {
   QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}), QStringList());
 }
 
-void CaptureWindowTest::altF4ClosesTheTool() {
-  Press(Qt::Key_F4, Qt::AltModifier);
+void CaptureWindowTest::fileMenuOrAltF4ClosesTheTool_data() {
+  QTest::addColumn<bool>("throughMenu");
+  QTest::newRow("Alt+F4") << false;
+  QTest::newRow("Alt+F, X") << true;
+}
+
+void CaptureWindowTest::fileMenuOrAltF4ClosesTheTool() {
+  QFETCH(bool, throughMenu);
+  if (throughMenu) {
+    Press(Qt::Key_F, Qt::AltModifier);
+    QVERIFY(Window_->HasDropDown());
+    Type("x");
+  } else {
+    Press(Qt::Key_F4, Qt::AltModifier);
+  }
   QVERIFY(!Window_->isVisible());
+}
+
+// Every menu and item has a mnemonic, no label spells out its shortcut, and no menu title takes a
+// panel's letter (Alt+A, D, N, V). Alt+H, A shows the About box; the script's keys still work.
+void CaptureWindowTest::menusHaveMnemonicsAndHelpShowsAbout() {
+  QVERIFY(!Window_->windowIcon().isNull());
+  for (QAction* Title : Window_->menuBar()->actions()) {
+    const QString Key = QKeySequence::mnemonic(Title->text()).toString();
+    QVERIFY2(!Key.isEmpty() && !QStringList({"Alt+A", "Alt+D", "Alt+N", "Alt+V"}).contains(Key),
+             qPrintable(Title->text()));
+    for (QAction* Item : Title->menu()->actions()) {
+      if (Item->isSeparator()) continue;
+      QVERIFY2(
+          Item->text().contains('&') && !Item->text().contains('(') && !Item->text().contains('\t'),
+          qPrintable(Item->text()));
+    }
+  }
+  Press(Qt::Key_H, Qt::AltModifier);
+  Type("a");
+  QMessageBox* About = nullptr;
+  QTRY_VERIFY((About = Window_->findChild<QMessageBox*>()) != nullptr && About->isVisible());
+  const QString Text = About->text() + About->informativeText();
+  for (const QString& Part :
+       {QStringLiteral("Pictrane Capture %1").arg(pictrane::capture::kToolVersion),
+        QStringLiteral("GPL-3.0-or-later"),
+        Settings_.filePath(QStringLiteral("pictrane-converter/pictrane-capture.conf"))}) {
+    QVERIFY2(Text.contains(Part), qPrintable(Text));
+  }
+  About->close();
+  Window_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
+
+  const Bitmap Expected = MakeBitmap(Kind::Odd37x23);
+  const QString Source = Put("after about.bmp", Expected.Bytes);
+  RunFileScript(Source, Dir_->filePath("after about.89i"), "after", "main");
+  CheckWritten(Dir_->filePath("after about.89i"), "after", "main", Expected);
+}
+
+void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst_data() {
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("alt");
+  QTest::addColumn<bool>("replaced");
+  QTest::newRow("Enter, the default") << int(Qt::Key_Return) << false << false;
+  QTest::newRow("Esc") << int(Qt::Key_Escape) << false << false;
+  QTest::newRow("N") << int(Qt::Key_N) << false << false;
+  QTest::newRow("Y") << int(Qt::Key_Y) << false << true;
+  QTest::newRow("Alt+Y") << int(Qt::Key_Y) << true << true;
+}
+
+// Alt+F, A, Enter proposes the open picture itself as a monochrome bitmap: only Y replaces it.
+// Any other answer goes back to Save As, where the proposed name follows the type chosen.
+void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst() {
+  QFETCH(int, answer);
+  QFETCH(bool, alt);
+  QFETCH(bool, replaced);
+  const Bitmap Photo = MakeBitmap(Kind::Large640x480);
+  const QString Source = Put("photo.bmp", Photo.Bytes);
+  QVERIFY(Window_->OpenPicture(Source));
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a");
+  Press(Qt::Key_Return);
+  QVERIFY2(Window_->MessageText().contains(Source), qPrintable(Window_->MessageText()));
+  Type("x");  // stray keys answer nothing
+  Press(static_cast<Qt::Key>(answer), alt ? Qt::AltModifier : Qt::NoModifier);
+  QCOMPARE(Window_->MessageText(), QString());
+  QFile Read(Source);
+  QVERIFY(Read.open(QIODevice::ReadOnly));
+  QCOMPARE(Read.readAll() == Photo.Bytes, !replaced);
+  if (replaced) {
+    QCOMPARE(pictrane::capture::LoadPicture(Source).size(), QSize(Photo.Width, Photo.Height));
+    return;
+  }
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  for (int i = 0; i < 5; ++i) Press(Qt::Key_Down);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  Type("photo");
+  Press(Qt::Key_Return);
+  CheckWritten(Dir_->filePath("photo.89i"), "photo", "main", Photo);
 }
 
 // The Picture menu from the keyboard: its shortcuts and, through Alt+P, its mnemonics. The result

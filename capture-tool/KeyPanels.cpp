@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "KeyPanels.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+
+namespace pictrane::capture {
+
+KeyPanel::KeyPanel(QWidget* Parent) : QFrame(Parent) {
+  setFrameShape(QFrame::StyledPanel);
+  hide();
+}
+
+void KeyPanel::keyPressEvent(QKeyEvent* Event) {
+  const bool Unmodified =
+      (Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+  const bool IsEnter = Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter;
+  if (Unmodified && IsEnter && OnEnter) {
+    OnEnter();
+  } else if (Unmodified && Event->key() == Qt::Key_Escape && OnEscape) {
+    OnEscape();
+  } else if (!SwallowKeys) {
+    QFrame::keyPressEvent(Event);
+    return;
+  }
+  Event->accept();
+}
+
+OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
+  auto* Layout = new QHBoxLayout(this);
+  auto* Label = new QLabel(QStringLiteral("Open picture, file &name:"), this);
+  Name_ = new QLineEdit(this);
+  Label->setBuddy(Name_);
+  auto* Open = new QPushButton(QStringLiteral("Open"), this);
+  auto* Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  Layout->addWidget(Label);
+  Layout->addWidget(Name_, 1);
+  Layout->addWidget(Open);
+  Layout->addWidget(Cancel);
+  connect(Open, &QPushButton::clicked, this, [this] { OnEnter(); });
+  connect(Cancel, &QPushButton::clicked, this, [this] { OnEscape(); });
+}
+
+void OpenPanel::Start() {
+  Name_->clear();
+  show();
+  Name_->setFocus(Qt::OtherFocusReason);
+}
+
+QString OpenPanel::Typed() const {
+  return Name_->text();
+}
+
+MessagePanel::MessagePanel(QWidget* Parent) : KeyPanel(Parent) {
+  SwallowKeys = true;
+  setFocusPolicy(Qt::StrongFocus);
+  auto* Layout = new QHBoxLayout(this);
+  auto* Icon = new QLabel(this);
+  Icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+  Text_ = new QLabel(this);
+  Text_->setWordWrap(true);
+  Text_->setTextFormat(Qt::PlainText);
+  auto* Hint = new QLabel(QStringLiteral("Esc or Ctrl+F4 to go on"), this);
+  auto* Ok = new QPushButton(QStringLiteral("OK"), this);
+  // Keys typed after an error must not press it: only the mouse, Esc and Ctrl+F4 dismiss.
+  Ok->setFocusPolicy(Qt::NoFocus);
+  Layout->addWidget(Icon);
+  Layout->addWidget(Text_, 1);
+  Layout->addWidget(Hint);
+  Layout->addWidget(Ok);
+  connect(Ok, &QPushButton::clicked, this, [this] { OnEscape(); });
+}
+
+void MessagePanel::Start(const QString& Text) {
+  Text_->setText(Text);
+  show();
+  setFocus(Qt::OtherFocusReason);
+}
+
+QString MessagePanel::Text() const {
+  return isHidden() ? QString() : Text_->text();
+}
+
+ConfirmPanel::ConfirmPanel(QWidget* Parent) : KeyPanel(Parent) {
+  SwallowKeys = true;
+  setFocusPolicy(Qt::StrongFocus);
+  auto* Layout = new QHBoxLayout(this);
+  auto* Icon = new QLabel(this);
+  Icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+  Text_ = new QLabel(this);
+  Text_->setWordWrap(true);
+  Text_->setTextFormat(Qt::PlainText);
+  auto* Yes = new QPushButton(QStringLiteral("&Yes"), this);
+  auto* No = new QPushButton(QStringLiteral("&No"), this);
+  No->setDefault(true);
+  // The letters are ours (keyPressEvent): a button's mnemonic clicks only after an animation, and
+  // neither button may take the focus, so that Enter never answers Yes.
+  for (QPushButton* Button : {Yes, No}) {
+    Button->setShortcut(QKeySequence());
+    Button->setFocusPolicy(Qt::NoFocus);
+  }
+  Layout->addWidget(Icon);
+  Layout->addWidget(Text_, 1);
+  Layout->addWidget(Yes);
+  Layout->addWidget(No);
+  connect(Yes, &QPushButton::clicked, this, [this] { OnYes(); });
+  connect(No, &QPushButton::clicked, this, [this] { OnEscape(); });
+  OnEnter = [this] { OnEscape(); };
+}
+
+void ConfirmPanel::Start(const QString& Question) {
+  Text_->setText(Question);
+  show();
+  setFocus(Qt::OtherFocusReason);
+}
+
+QString ConfirmPanel::Text() const {
+  return isHidden() ? QString() : Text_->text();
+}
+
+void ConfirmPanel::keyPressEvent(QKeyEvent* Event) {
+  const Qt::KeyboardModifiers Modifiers =
+      Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (Modifiers == Qt::NoModifier || Modifiers == Qt::AltModifier) {
+    if (Event->key() == Qt::Key_Y) {
+      Event->accept();
+      OnYes();
+      return;
+    }
+    if (Event->key() == Qt::Key_N) {
+      Event->accept();
+      OnEscape();
+      return;
+    }
+  }
+  KeyPanel::keyPressEvent(Event);
+}
+
+}  // namespace pictrane::capture

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PictureMenu.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <string>
+#include <string_view>
+
+namespace pictrane::capture {
+
+namespace {
+
+// Steps of the lighter/darker, contrast and threshold commands.
+constexpr int kToneStep = 10;
+constexpr int kLevelStep = 8;
+
+QSettings ToolSettings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                   QStringLiteral("pictrane-converter"), QStringLiteral("pictrane-capture"));
+}
+
+QString Latin(std::string_view Text) {
+  return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+QString MethodLabel(ToneMethod Method) {
+  switch (Method) {
+    case ToneMethod::Threshold:
+      return QStringLiteral("&Threshold");
+    case ToneMethod::FloydSteinberg:
+      return QStringLiteral("&Floyd-Steinberg");
+    case ToneMethod::Atkinson:
+      return QStringLiteral("&Atkinson");
+    case ToneMethod::Bayer4:
+      return QStringLiteral("Bayer &4x4");
+    case ToneMethod::Bayer8:
+      return QStringLiteral("Bayer &8x8");
+  }
+  return {};
+}
+
+}  // namespace
+
+ToolOptions LoadToolOptions() {
+  QSettings Settings = ToolSettings();
+  PictureOptions Loaded;
+  const auto Text = [&](const char* Key) {
+    return Settings.value(QLatin1String(Key)).toString().toStdString();
+  };
+  Loaded.Method = ParseToneMethod(Text("picture/tone")).value_or(Loaded.Method);
+  Loaded.Fit = ParseSizing(Text("picture/sizing")).value_or(Loaded.Fit);
+  Loaded.Area = ParseTargetArea(Text("picture/area")).value_or(Loaded.Area);
+  Loaded.Level = Settings.value(QStringLiteral("picture/threshold"), Loaded.Level).toInt();
+  Loaded.Brightness = Settings.value(QStringLiteral("picture/brightness"), 0).toInt();
+  Loaded.Contrast = Settings.value(QStringLiteral("picture/contrast"), 0).toInt();
+  Loaded.Invert = Settings.value(QStringLiteral("picture/invert"), false).toBool();
+  return {Clamped(Loaded), Settings.value(QStringLiteral("view/source"), true).toBool()};
+}
+
+void SaveToolOptions(const ToolOptions& Options) {
+  QSettings Settings = ToolSettings();
+  const PictureOptions& Picture = Options.Picture;
+  Settings.setValue(QStringLiteral("picture/tone"), Latin(NameOf(Picture.Method)));
+  Settings.setValue(QStringLiteral("picture/sizing"), Latin(NameOf(Picture.Fit)));
+  Settings.setValue(QStringLiteral("picture/area"), Latin(NameOf(Picture.Area)));
+  Settings.setValue(QStringLiteral("picture/threshold"), Picture.Level);
+  Settings.setValue(QStringLiteral("picture/brightness"), Picture.Brightness);
+  Settings.setValue(QStringLiteral("picture/contrast"), Picture.Contrast);
+  Settings.setValue(QStringLiteral("picture/invert"), Picture.Invert);
+  Settings.setValue(QStringLiteral("view/source"), Options.ShowSource);
+}
+
+QString ToolSettingsPath() {
+  return ToolSettings().fileName();
+}
+
+PictureMenu::PictureMenu(QMenuBar* Bar, QObject* Parent)
+    : QObject(Parent), Options_(LoadToolOptions()) {
+  Build(Bar);
+}
+
+void PictureMenu::SetPicture(const PictureOptions& Picture) {
+  Options_.Picture = Clamped(Picture);
+  Store();
+}
+
+void PictureMenu::Store() {
+  SaveToolOptions(Options_);
+  Sync();
+  if (OnChange) OnChange();
+}
+
+QString PictureMenu::Summary(PictureSize Area) const {
+  const PictureOptions& Picture = Options_.Picture;
+  return QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
+      .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')))
+      .arg(Picture.Level)
+      .arg(Picture.Brightness)
+      .arg(Picture.Contrast)
+      .arg(Picture.Invert ? QStringLiteral(", inverted") : QString())
+      .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
+                                           ? QStringLiteral("graph screen")
+                                           : QStringLiteral("screen"))
+      .arg(Area.Width)
+      .arg(Area.Height);
+}
+
+void PictureMenu::Build(QMenuBar* Bar) {
+  QMenu* Menu = Bar->addMenu(QStringLiteral("&Picture"));
+  const auto Change = [this](const std::function<void(PictureOptions&)>& Edit) {
+    PictureOptions Next = Options_.Picture;
+    Edit(Next);
+    SetPicture(Next);
+  };
+  const auto AddRadio = [&](QActionGroup* Group, const QString& Label, const QKeySequence& Key,
+                            const std::function<void(PictureOptions&)>& Edit) {
+    QAction* Action = Menu->addAction(Label);
+    Action->setCheckable(true);
+    Action->setShortcut(Key);
+    Group->addAction(Action);
+    connect(Action, &QAction::triggered, this, [Change, Edit] { Change(Edit); });
+  };
+  const auto AddStep = [&](const QString& Label, const QKeySequence& Key,
+                           const std::function<void(PictureOptions&)>& Edit) {
+    QAction* Action = Menu->addAction(Label);
+    Action->setShortcut(Key);
+    connect(Action, &QAction::triggered, this, [Change, Edit] { Change(Edit); });
+  };
+
+  MethodGroup_ = new QActionGroup(this);
+  int Digit = 1;
+  for (const ToneMethod Method : kToneMethods) {
+    AddRadio(MethodGroup_, MethodLabel(Method), QKeySequence(Qt::CTRL | (Qt::Key_0 + Digit++)),
+             [Method](PictureOptions& O) { O.Method = Method; });
+  }
+  Menu->addSeparator();
+  AddStep(QStringLiteral("&Lighter"), QKeySequence(Qt::CTRL | Qt::Key_Up),
+          [](PictureOptions& O) { O.Brightness += kToneStep; });
+  AddStep(QStringLiteral("&Darker"), QKeySequence(Qt::CTRL | Qt::Key_Down),
+          [](PictureOptions& O) { O.Brightness -= kToneStep; });
+  AddStep(QStringLiteral("More &contrast"), QKeySequence(Qt::CTRL | Qt::Key_Right),
+          [](PictureOptions& O) { O.Contrast += kToneStep; });
+  AddStep(QStringLiteral("Less c&ontrast"), QKeySequence(Qt::CTRL | Qt::Key_Left),
+          [](PictureOptions& O) { O.Contrast -= kToneStep; });
+  AddStep(QStringLiteral("&Raise threshold"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Up),
+          [](PictureOptions& O) { O.Level += kLevelStep; });
+  AddStep(QStringLiteral("Lo&wer threshold"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Down),
+          [](PictureOptions& O) { O.Level -= kLevelStep; });
+  InvertAction_ = Menu->addAction(QStringLiteral("&Invert"));
+  InvertAction_->setCheckable(true);
+  InvertAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  connect(InvertAction_, &QAction::triggered, this,
+          [Change](bool On) { Change([On](PictureOptions& O) { O.Invert = On; }); });
+
+  Menu->addSeparator();
+  FitGroup_ = new QActionGroup(this);
+  AddRadio(FitGroup_, QStringLiteral("Fit &inside"), QKeySequence(),
+           [](PictureOptions& O) { O.Fit = Sizing::Fit; });
+  AddRadio(FitGroup_, QStringLiteral("Fill and cro&p"), QKeySequence(),
+           [](PictureOptions& O) { O.Fit = Sizing::Fill; });
+  AddRadio(FitGroup_, QStringLiteral("&Stretch"), QKeySequence(),
+           [](PictureOptions& O) { O.Fit = Sizing::Stretch; });
+  Menu->addSeparator();
+  AreaGroup_ = new QActionGroup(this);
+  AddRadio(AreaGroup_, QStringLiteral("Whole scr&een"), QKeySequence(),
+           [](PictureOptions& O) { O.Area = TargetArea::Screen; });
+  AddRadio(AreaGroup_, QStringLiteral("&Graph screen"), QKeySequence(),
+           [](PictureOptions& O) { O.Area = TargetArea::Graph; });
+
+  Menu->addSeparator();
+  SourceAction_ = Menu->addAction(QStringLiteral("Show so&urce"));
+  SourceAction_->setCheckable(true);
+  connect(SourceAction_, &QAction::triggered, this, [this](bool On) {
+    Options_.ShowSource = On;
+    Store();
+  });
+  AddStep(QStringLiteral("Rese&t picture options"), QKeySequence(Qt::CTRL | Qt::Key_0),
+          [](PictureOptions& O) { O = PictureOptions{}; });
+  Sync();
+}
+
+void PictureMenu::Sync() {
+  const PictureOptions& Picture = Options_.Picture;
+  MethodGroup_->actions()[static_cast<qsizetype>(Picture.Method)]->setChecked(true);
+  FitGroup_->actions()[static_cast<qsizetype>(Picture.Fit)]->setChecked(true);
+  AreaGroup_->actions()[static_cast<qsizetype>(Picture.Area)]->setChecked(true);
+  InvertAction_->setChecked(Picture.Invert);
+  SourceAction_->setChecked(Options_.ShowSource);
+}
+
+}  // namespace pictrane::capture

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include "PixelConversion.h"
+
+class QLabel;
+
+namespace pictrane::capture {
+
+// The open picture and its view: the source beside the result as the calculator will show it, at
+// a whole-number zoom that follows the window. Takes the focus when no panel is open.
+class PreviewPanel : public QWidget {
+ public:
+  explicit PreviewPanel(QWidget* Parent);
+
+  bool HasPicture() const { return !Picture_.isNull(); }
+  const QImage& Picture() const { return Picture_; }
+  // The picture's absolute path, or an empty string.
+  const QString& Path() const { return Path_; }
+  // The result as shown: the calculator picture's pixels (empty without a picture).
+  const MonoPicture& Shown() const { return Shown_; }
+
+  void SetPicture(const QImage& Picture, const QString& Path);
+  void Clear();
+  // Redraws the result for Options fitted into Area.
+  void Update(const PictureOptions& Options, PictureSize Area, bool ShowSource);
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void Scale();
+
+  QImage Picture_;
+  QString Path_;
+  MonoPicture Shown_;
+  QLabel* Source_ = nullptr;
+  QLabel* Result_ = nullptr;
+};
+
+}  // namespace pictrane::capture
