@@ -33,7 +33,8 @@ struct NullPlatform : Clock,
   void Sleep(int ms) override { Now += ms; }
   std::int64_t NowMs() override { return Now; }
   void InitCommonControlsEx(const CommonControlsRecord&) override {}
-  std::optional<std::string> BrowseForFolder(WindowHandle, const std::string&) override {
+  std::optional<std::string> BrowseForFolder(WindowHandle, const std::string&,
+                                             const std::string&) override {
     return {};
   }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}

@@ -25,6 +25,7 @@ struct ControlEntry {
   bool ButtonFaceBackground = false;
   bool SizedToText = false;  // labels
   bool TriState = false;     // check boxes: 0 unchecked, 1 checked, 2 greyed
+  std::string ToolTip;       // shown while the pointer rests on the control; "" for none
 };
 
 struct FormLayout {

@@ -6,6 +6,47 @@
 
 namespace pictrane {
 
+// What the progress window shows, decided once for every toolkit: the back ends draw it.
+struct ProgressView {
+  std::string Title;
+  std::string Counter;    // "Converting N of M", or what the window says once Cancel was pressed
+  std::string Name;       // the bitmap the capture tool is working on
+  std::size_t Done = 0;   // bitmaps finished: the bar's value...
+  std::size_t Total = 0;  // ...of this many
+  std::string CancelCaption;
+  bool CanCancel = true;  // false once Cancel was pressed: the run is stopping
+};
+
+// Where the window stands: its frame's bottom-right corner this many pixels from the work area's.
+inline constexpr int kProgressMargin = 16;
+
+struct ScreenPoint {
+  int X = 0, Y = 0;
+  friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
+};
+
+// The frame's top-left corner for a frame of Width x Height in the work area whose top-left
+// corner is (Left, Top) and whose size is AreaWidth x AreaHeight.
+ScreenPoint ProgressWindowOrigin(int Left, int Top, int AreaWidth, int AreaHeight, int Width,
+                                 int Height);
+
+// The window's content through a run. Each call gives the view to draw.
+class ProgressContent {
+ public:
+  const ProgressView& Begin(std::size_t Total);
+  // Bitmap Index (1-based) is being converted now.
+  const ProgressView& Step(std::size_t Index, const std::string& Name);
+  // Cancel or the close box; the run stops after the current bitmap.
+  const ProgressView& Cancel();
+  bool Cancelled() const { return !View_.CanCancel; }
+  const ProgressView& View() const { return View_; }
+  // The longest counter the window shows, for a size that never changes during a run.
+  static std::string WidestCounter();
+
+ private:
+  ProgressView View_;
+};
+
 // A small window that shows how a run goes, standing over the capture tool without ever taking
 // the keyboard focus, plus the taskbar's progress where the desktop offers one.
 class RunProgress {

@@ -3,7 +3,26 @@
 
 namespace pictrane {
 
-std::string UsageText(const std::string& Program) {
+std::string UsageText(const std::string& Program, HelpStyle Style) {
+  if (Style == HelpStyle::MessageBox) {
+    // One paragraph a line: the box wraps them to its own width.
+    return "Usage: " + Program +
+           " [/? | --help | --version]\r\n"
+           "\r\n"
+           "Converts a folder of bitmaps into TI-89 pictures by driving the capture tool named in "
+           "settings.ini. The folder, the device folder and the delete option are chosen in the "
+           "window.\r\n"
+           "\r\n"
+           "/?, -h or --help: show this help.\r\n"
+           "--version: show the version.\r\n"
+           "Any other argument is ignored.\r\n"
+           "\r\n"
+           "Exit status:\r\n"
+           "0: every bitmap converted, or nothing to do.\r\n"
+           "1: the capture tool, dummy.bmp or the settings file is missing or unusable.\r\n"
+           "2: a run-time error.\r\n"
+           "3: some bitmaps were left without a picture.";
+  }
   return "Usage: " + Program +
          " [--help | --version]\n"
          "Converts a folder of bitmaps into TI-89 pictures by driving the capture tool named in\n"
@@ -13,24 +32,31 @@ std::string UsageText(const std::string& Program) {
          "  -h, --help     show this help and exit\n"
          "      --version  show the version and exit\n"
          "\n"
+         "Qt's own options (such as -style or -session) go to Qt; any other argument is ignored.\n"
+         "\n"
          "Exit status: 0 every bitmap converted (or nothing to do), 1 the capture tool, dummy.bmp\n"
-         "or the settings file is missing or unusable, 2 a usage or run-time error, 3 some "
-         "bitmaps\n"
-         "were left without a picture.\n";
+         "or the settings file is missing or unusable, 2 a run-time error, 3 some bitmaps were\n"
+         "left without a picture.\n";
 }
 
-CommandLineAnswer ParseCommandLine(const std::vector<std::string>& Args,
-                                   const std::string& Program) {
-  // The first argument decides: anything but the two options is a mistake.
-  if (Args.empty()) return {};
-  const std::string& First = Args.front();
-  if (First == "-h" || First == "--help") return {false, UsageText(Program), false, 0};
-  if (First == "--version")
-    return {false, std::string(kAppTitle) + " " + kVersion + "\n", false, 0};
-  const std::string Why = First.size() > 1 && First[0] == '-'
-                              ? "unknown option '" + First + "'"
-                              : "unexpected argument '" + First + "'";
-  return {false, Program + ": " + Why + "\n" + UsageText(Program), true, kExitUsage};
+CommandLineAnswer ParseCommandLine(const std::vector<std::string>& Args, const std::string& Program,
+                                   HelpStyle Style) {
+  const bool Box = Style == HelpStyle::MessageBox;
+  for (const std::string& Arg : Args) {
+    if (Arg == "-h" || Arg == "--help" || (Box && Arg == "/?"))
+      return {false, UsageText(Program, Style), {}};
+    if (Arg == "--version")
+      return {false, std::string(kAppTitle) + " " + kVersion + (Box ? "" : "\n"), {}};
+  }
+  return {true, "", Args};
+}
+
+std::string IgnoredArgumentsLine(const std::string& Program, const std::vector<std::string>& Args) {
+  if (Args.empty()) return "";
+  std::string Line = Program + ": ignoring " + (Args.size() == 1 ? "an argument" : "arguments") +
+                     " it does not take:";
+  for (const std::string& Arg : Args) Line += " '" + Arg + "'";
+  return Line + "\n";
 }
 
 }  // namespace pictrane

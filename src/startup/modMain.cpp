@@ -2,6 +2,8 @@
 #include "startup/modMain.h"
 
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 #include "window/frmMain.h"
 #include "startup/AppFolders.h"
@@ -13,6 +15,8 @@ ProgramState::ProgramState() = default;
 ProgramState::~ProgramState() = default;
 
 namespace {
+
+constexpr const char* kToolPathKey = "ScreenCapturePath";
 
 std::string JoinLines(const std::vector<std::string>& Lines) {
   std::string Out;
@@ -29,6 +33,47 @@ std::string JoinLines(const std::vector<std::string>& Lines) {
                             MessageIcon::Critical, kAppTitle);
   P.Processes.Terminate(kExitEnvironment);
   std::_Exit(kExitEnvironment);
+}
+
+// Where ScreenCapturePath stands when [Settings] does not hold it: the section's name, "" for the
+// lines above the first section line, or nothing when the file does not have it at all.
+struct StrayKey {
+  std::string Section;
+  std::string Value;
+};
+
+std::optional<StrayKey> FindStrayToolPath(clsINI& Ini) {
+  std::vector<std::string> Sections;
+  Ini.String2Array(Ini.GetSections(), Sections);
+  Sections.insert(Sections.begin(), "");
+  // Called only when [Settings] lacks the key, so no section found here is the one read.
+  for (const std::string& Section : Sections) {
+    if (Ini.KeyExists(Section, kToolPathKey))
+      return StrayKey{Section, Ini.ReadValue(Section, kToolPathKey)};
+  }
+  return std::nullopt;
+}
+
+// Why the settings file gave no tool path although the user may have written one, with the two
+// lines that would give it; "" when [Settings] holds the key (its value is then simply wrong).
+std::string SectionHint(clsINI& Ini) {
+  if (Ini.KeyExists(kSettingsSection, kToolPathKey)) return "";
+  const std::optional<StrayKey> Stray = FindStrayToolPath(Ini);
+  std::string Why;
+  if (Stray) {
+    Why = std::string(kToolPathKey) + " is " +
+          (Stray->Section.empty() ? std::string("above the first section line")
+                                  : "in the section [" + Stray->Section + "]") +
+          ", where the program does not look for it.";
+  } else if (!Ini.SectionExists(kSettingsSection)) {
+    Why = "The file has no [Settings] section.";
+  } else {
+    return "";
+  }
+  const std::string Value =
+      Stray && !Stray->Value.empty() ? Stray->Value : "<the capture tool's full path>";
+  return "\r\n\r\n" + Why + " Write these two lines:\r\n  [" + kSettingsSection + "]\r\n  " +
+         kToolPathKey + "=" + Value;
 }
 
 }  // namespace
@@ -51,7 +96,7 @@ void Main(Platform& P, ProgramState& State) {
   State.Files = Files;
   P.ProfileStore.RemoveStaleTemporaries(Files.SettingsFile);
 
-  State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, "ScreenCapturePath");
+  State.ScreenCapturePath = State.SettingsFile.ReadValue(kSettingsSection, kToolPathKey);
 
   // Both conditions are evaluated: emptiness decides on its own, whatever the search says.
   const bool ToolMissing = !P.FileSystem.Exists(State.ScreenCapturePath);
@@ -65,7 +110,8 @@ void Main(Platform& P, ProgramState& State) {
             (!Unreadable.empty() ? "settings.ini is not UTF-8, UTF-16LE or ANSI text: " + Unreadable
              : ToolEmpty         ? "Path tried: (none set)"
                                  : "Path tried: " + State.ScreenCapturePath) +
-            "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " + Files.SettingsFile,
+            "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " + Files.SettingsFile +
+            SectionHint(State.SettingsFile),
         MessageIcon::Critical, kAppTitle);
     P.Processes.Terminate(kExitEnvironment);
   }
@@ -80,6 +126,18 @@ void Main(Platform& P, ProgramState& State) {
 
   State.MainForm = std::make_unique<frmMain>(P, State);
   State.MainForm->Show();
+}
+
+void EndOnSignal(Platform& P, ProgramState& State, int Signal) {
+  if (State.MainForm && State.MainForm->RunInProgress()) {
+    try {
+      if (P.FileSystem.Stat(State.Files.ListFile)) P.FileSystem.DeleteFile(State.Files.ListFile);
+    } catch (const RaisedError&) {
+      // The process ends all the same: a list that cannot go is no reason to keep running.
+    }
+  }
+  P.Processes.Terminate(128 + Signal);
+  std::_Exit(128 + Signal);
 }
 
 std::string RunTimeErrorText(const RaisedError& Error) {

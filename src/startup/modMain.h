@@ -36,6 +36,11 @@ struct ProgramState {
 // placeholder bitmap is missing.
 void Main(Platform& P, ProgramState& State);
 
+// The system asks the program to end (SIGTERM and the like): a run in progress stops where it is
+// (the caller comes between two key strings) and its list file goes; then the process ends with
+// 128 + Signal, as a shell reports a signal, but by its own exit.
+[[noreturn]] void EndOnSignal(Platform& P, ProgramState& State, int Signal);
+
 // "Run-time error 'N':" and the description, as the box that reports an unhandled error says it.
 std::string RunTimeErrorText(const RaisedError& Error);
 

@@ -3,9 +3,9 @@
 
 namespace pictrane {
 
-std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow,
-                         const std::string& Prompt) {
-  return Dialog.BrowseForFolder(OwnerWindow, Prompt).value_or("");
+std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow, const std::string& Prompt,
+                         const std::string& StartFolder) {
+  return Dialog.BrowseForFolder(OwnerWindow, Prompt, StartFolder).value_or("");
 }
 
 }  // namespace pictrane

@@ -8,7 +8,8 @@
 namespace pictrane {
 
 // The chosen folder's file-system path, or "" when the user cancelled or chose something that
-// has no such path.
-std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow, const std::string& Prompt);
+// has no such path. The dialog opens at StartFolder where it can (see FolderDialog).
+std::string BrowseFolder(FolderDialog& Dialog, WindowHandle OwnerWindow, const std::string& Prompt,
+                         const std::string& StartFolder = "");
 
 }  // namespace pictrane

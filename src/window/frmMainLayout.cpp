@@ -3,6 +3,21 @@
 
 namespace pictrane {
 
+namespace {
+// What each control is for, told where the pointer rests on it.
+namespace tip {
+constexpr const char* kFolder = "the folder of bitmaps (*.bmp) to convert: pick it with \"...\"";
+constexpr const char* kBrowse = "pick the folder of bitmaps";
+constexpr const char* kDeviceFolder =
+    "the folder on the calculator that receives the pictures: up to 8 letters or digits, "
+    "starting with a letter";
+constexpr const char* kDelete =
+    "delete each bitmap once its picture is written; a bitmap without a picture is kept";
+constexpr const char* kConvert = "convert every bitmap of the folder, then close";
+constexpr const char* kExit = "save these settings and close";
+}  // namespace tip
+}  // namespace
+
 const FormLayout& frmMainLayout() {
   static const FormLayout Layout = [] {
     FormLayout F;
@@ -29,7 +44,8 @@ const FormLayout& frmMainLayout() {
          .Width = 1215,
          .Height = 375,
          .TabIndex = 0,
-         .Caption = "Convert"},
+         .Caption = "Convert",
+         .ToolTip = tip::kConvert},
         {.Name = control::kFrame,
          .Kind = K::GroupFrame,
          .Container = "",
@@ -38,7 +54,8 @@ const FormLayout& frmMainLayout() {
          .Width = 6915,
          .Height = 1515,
          .TabIndex = 1,
-         .Caption = "Conversion"},
+         .Caption = "Conversion",
+         .ToolTip = ""},
         {.Name = control::kPicture,
          .Kind = K::PictureBox,
          .Container = control::kFrame,
@@ -47,7 +64,8 @@ const FormLayout& frmMainLayout() {
          .Width = 6555,
          .Height = 1095,
          .TabIndex = 2,
-         .Caption = ""},
+         .Caption = "",
+         .ToolTip = ""},
         {.Name = control::kTxtPath,
          .Kind = K::TextField,
          .Container = control::kPicture,
@@ -58,7 +76,8 @@ const FormLayout& frmMainLayout() {
          .TabIndex = 3,
          .Caption = "",
          .ReadOnly = true,
-         .ButtonFaceBackground = true},
+         .ButtonFaceBackground = true,
+         .ToolTip = tip::kFolder},
         {.Name = control::kCmdBrowse,
          .Kind = K::PushButton,
          .Container = control::kPicture,
@@ -67,7 +86,8 @@ const FormLayout& frmMainLayout() {
          .Width = 435,
          .Height = 315,
          .TabIndex = 4,
-         .Caption = "..."},
+         .Caption = "...",
+         .ToolTip = tip::kBrowse},
         {.Name = control::kTxtTI89Dir,
          .Kind = K::TextField,
          .Container = control::kPicture,
@@ -77,7 +97,8 @@ const FormLayout& frmMainLayout() {
          .Height = 315,
          .TabIndex = 5,
          .Caption = "",
-         .MaxLength = 8},
+         .MaxLength = 8,
+         .ToolTip = tip::kDeviceFolder},
         {.Name = control::kLblDeviceFolder,
          .Kind = K::Label,
          .Container = control::kPicture,
@@ -87,7 +108,8 @@ const FormLayout& frmMainLayout() {
          .Height = 195,
          .TabIndex = 6,
          .Caption = "Device folder:",
-         .SizedToText = true},
+         .SizedToText = true,
+         .ToolTip = tip::kDeviceFolder},
         {.Name = control::kLblFolder,
          .Kind = K::Label,
          .Container = control::kPicture,
@@ -97,7 +119,8 @@ const FormLayout& frmMainLayout() {
          .Height = 195,
          .TabIndex = 7,
          .Caption = "Folder:",
-         .SizedToText = true},
+         .SizedToText = true,
+         .ToolTip = tip::kFolder},
         {.Name = control::kChkDeleteBMPs,
          .Kind = K::CheckBox,
          .Container = control::kPicture,
@@ -107,7 +130,8 @@ const FormLayout& frmMainLayout() {
          .Height = 195,
          .TabIndex = 8,
          .Caption = "Delete BMP files after conversion",
-         .TriState = true},
+         .TriState = true,
+         .ToolTip = tip::kDelete},
         {.Name = control::kCmdExit,
          .Kind = K::PushButton,
          .Container = "",
@@ -116,7 +140,8 @@ const FormLayout& frmMainLayout() {
          .Width = 1215,
          .Height = 375,
          .TabIndex = 9,
-         .Caption = "Exit"},
+         .Caption = "Exit",
+         .ToolTip = tip::kExit},
     };
     return F;
   }();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "FakePlatform.h"
 #include "startup/AppFolders.h"
@@ -23,6 +24,9 @@ const std::string kToolMissing =
 const std::string kToolUnset =
     "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nPath tried: (none "
     "set)\r\nCorrect ScreenCapturePath in the settings file:\r\n  C:\\app\\settings.ini";
+const std::string kWriteLines = " Write these two lines:\r\n  [Settings]\r\n  ScreenCapturePath=";
+const std::string kNoSection = kToolUnset + "\r\n\r\nThe file has no [Settings] section." +
+                               kWriteLines + "<the capture tool's full path>";
 const std::string kDummyMissing =
     "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\nPaths tried:\r\n  "
     "C:\\app\\dummy.bmp\r\nReinstall the program; its settings file is:\r\n  "
@@ -49,7 +53,7 @@ class StartupTest : public ::testing::Test {
 
 TEST_F(StartupTest, FirstRunCreatesAnEmptySettingsFileAndStops) {
   EXPECT_EQ(RunMain(), 1);
-  EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kToolUnset,
+  EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kNoSection,
                                 "Terminate 1"}));
   EXPECT_TRUE(fp.Files.Has("C:\\app\\settings.ini"));
   EXPECT_EQ(fp.Files.Files["C:\\app\\settings.ini"].Content, "");
@@ -109,6 +113,40 @@ TEST_F(StartupTest, EnvironmentChecks) {
     EXPECT_EQ(f.Only({"MessageBox"}), c.messages);
     EXPECT_EQ(s.MainForm != nullptr, c.status == -1);
     EXPECT_EQ(s.ScreenCapturePath, c.tool);
+  }
+}
+
+// A tool path the program cannot read where the user wrote it: the message says why and shows
+// the two lines that would work.
+TEST_F(StartupTest, ToolPathOutsideItsSectionIsExplained) {
+  const std::string& kWrite = kWriteLines;
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> values;  // "section/key" as the store reads them
+    std::string added;                          // after the message's usual lines
+  };
+  const Case cases[] = {
+      {"no section line above the key",
+       {{"/screencapturepath", "C:\\tool\\cap.exe"}},
+       "\r\n\r\nScreenCapturePath is above the first section line, where the program does not "
+       "look for it." +
+           kWrite + "C:\\tool\\cap.exe"},
+      {"under another section, [Settings] present",
+       {{"settings/lastdir", "C:\\pics"}, {"setting/screencapturepath", "C:\\tool\\cap.exe"}},
+       "\r\n\r\nScreenCapturePath is in the section [setting], where the program does not look "
+       "for it." +
+           kWrite + "C:\\tool\\cap.exe"},
+      {"[Settings] without the key: the usual message", {{"settings/lastdir", "C:\\pics"}}, ""},
+      {"the key in [Settings], empty: the usual message", {{"settings/screencapturepath", ""}}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform f;
+    ProgramState s;
+    f.Files.Put("C:\\app\\settings.ini");
+    f.Profile.Values["C:\\app\\settings.ini"] = c.values;
+    EXPECT_THROW(Main(f.P, s), Terminated);
+    EXPECT_EQ(f.Only({"MessageBox"}), Transcript{kToolUnset + c.added});
   }
 }
 
@@ -322,34 +360,39 @@ TEST(AppFolders, MissingPlaceholderNamesEveryPathTried) {
                   "settings file is:\r\n  /home/ann/.config/pictrane-converter/settings.ini"}));
 }
 
+// Our options answer wherever they stand; every other argument is left aside and the program
+// starts. /? is an option only where the help is a box.
 TEST(CommandLine, Options) {
   struct Case {
     std::vector<std::string> args;
-    bool run, error;
-    int status;
-    std::string starts;
+    HelpStyle style;
+    std::string starts;  // "" to start the program
+    std::string ignored;
   };
+  const auto T = HelpStyle::Terminal, B = HelpStyle::MessageBox;
   const Case cases[] = {
-      {{}, true, false, 0, ""},
-      {{"--help"}, false, false, 0, "Usage: pc [--help | --version]\n"},
-      {{"-h", "--bogus"}, false, false, 0, "Usage: pc "},
-      {{"--version"}, false, false, 0, "Pictrane Converter 1.1.0\n"},
-      {{"--bogus", "--help"}, false, true, 2, "pc: unknown option '--bogus'\nUsage: pc "},
-      {{"-"}, false, true, 2, "pc: unexpected argument '-'\nUsage: pc "},
-      {{"pics"}, false, true, 2, "pc: unexpected argument 'pics'\nUsage: pc "},
+      {{}, T, "", ""},
+      {{"--help"}, T, "Usage: pc [--help | --version]\n", ""},
+      {{"--bogus", "-h"}, T, "Usage: pc ", ""},
+      {{"pics", "--version"}, T, "Pictrane Converter 1.1.0\n", ""},
+      {{"--version"}, B, "Pictrane Converter 1.1.0", ""},
+      {{"/?"}, B, "Usage: pc [/? | --help | --version]\r\n", ""},
+      {{"/?", "-"}, T, "", "pc: ignoring arguments it does not take: '/?' '-'\n"},
+      {{"C:\\My Pics"}, B, "", "pc: ignoring an argument it does not take: 'C:\\My Pics'\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
-    const CommandLineAnswer a = ParseCommandLine(c.args, "pc");
-    EXPECT_EQ(a.Run, c.run);
-    EXPECT_EQ(a.IsError, c.error);
-    EXPECT_EQ(a.ExitStatus, c.status);
+    const CommandLineAnswer a = ParseCommandLine(c.args, "pc", c.style);
+    EXPECT_EQ(a.Run, c.starts.empty());
     EXPECT_EQ(a.Text.substr(0, c.starts.size()), c.starts);
-    // Exactly one line before the usage on a mistake: the error.
-    if (c.error) {
-      EXPECT_EQ(a.Text.find('\n') + 1, a.Text.find("Usage:"));
-    }
+    EXPECT_EQ(IgnoredArgumentsLine("pc", a.Ignored), c.ignored);
   }
+  // The box wraps paragraphs itself: no line of its help is broken by hand, none is aligned by
+  // blanks, and every line ends in CRLF.
+  const std::string Box = UsageText("pc", B);
+  EXPECT_EQ(Box.find("  "), std::string::npos);
+  for (std::size_t At = Box.find('\n'); At != std::string::npos; At = Box.find('\n', At + 1))
+    EXPECT_EQ(Box[At - 1], '\r') << At;
 }
 
 }  // namespace

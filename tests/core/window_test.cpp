@@ -174,9 +174,47 @@ TEST_F(WindowTest, BrowseFillsTheFolderAndCancelKeepsIt) {
   fp.Folders.Answer = "D:\\new pics";
   state.MainForm->Click(kCmdBrowse);
   EXPECT_EQ(form.Texts[kTxtPath], "D:\\new pics");
+  state.MainForm->Click(kCmdBrowse);
+  // The dialog opens at the folder in the field.
   EXPECT_EQ(fp.Only({"BrowseForFolder"}),
-            (Transcript{"BrowseForFolder \"Select folder of BMP files to convert:\"",
-                        "BrowseForFolder \"Select folder of BMP files to convert:\""}));
+            (Transcript{"BrowseForFolder \"Select folder of BMP files to convert:\" at \"C:\\old\"",
+                        "BrowseForFolder \"Select folder of BMP files to convert:\" at \"C:\\old\"",
+                        "BrowseForFolder \"Select folder of BMP files to convert:\" at "
+                        "\"D:\\new pics\""}));
+}
+
+// SIGTERM and the like end the process by its own exit; a run's list does not stay behind.
+TEST_F(WindowTest, EndOnSignalRemovesTheListOfARunInProgress) {
+  Values()["settings/lastdir"] = "C:\\pics";
+  Values()["settings/lastdevicedir"] = "main";
+  fp.Files.Put("C:\\pics\\a.bmp");
+  for (const bool running : {false, true}) {
+    SCOPED_TRACE(running);
+    FakeForm& form = Start();
+    std::optional<int> status;
+    auto end = [&] {
+      try {
+        EndOnSignal(fp.P, state, 15);
+      } catch (const Terminated& t) {
+        status = t.Status;
+        throw;
+      }
+    };
+    if (running) {
+      fp.Windows.OnDoEvents = [&] {
+        if (fp.Files.Has("C:\\app\\list.txt")) end();
+      };
+      EXPECT_THROW(form.Events.Click(kCmdConvert), Terminated);
+    } else {
+      EXPECT_THROW(end(), Terminated);
+    }
+    EXPECT_EQ(status, std::optional<int>(143));
+    EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
+    const Transcript expected = running
+                                    ? Transcript{"DeleteFile C:\\app\\list.txt", "Terminate 143"}
+                                    : Transcript{"Terminate 143"};
+    EXPECT_EQ(fp.Only({"DeleteFile", "Terminate"}), expected);
+  }
 }
 
 TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {

@@ -56,10 +56,11 @@ class NotificationServer : public QObject {
   }
 
  public slots:
-  uint Notify(const QString& App, uint, const QString&, const QString& Summary, const QString& Body,
-              const QStringList&, const QVariantMap&, int) {
+  uint Notify(const QString& App, uint, const QString& Icon, const QString& Summary,
+              const QString& Body, const QStringList&, const QVariantMap& Hints, int) {
     QMutexLocker Lock(&Mutex_);
-    Calls_ << App + "|" + Summary + "|" + Body;
+    Calls_ << App + "|" + Icon + "|" + Hints.value("desktop-entry").toString() + "|" + Summary +
+                  "|" + Body;
     return static_cast<uint>(Calls_.size());
   }
 
@@ -121,8 +122,10 @@ TEST(DesktopBusTest, NotificationReachesTheServerAndNoServerIsNoError) {
   ASSERT_TRUE(Bus.registerService("org.freedesktop.Notifications"));
 
   Notifier.Notify("3 pictures written to /home/u/Pics", "a.89i, b.89i, c.89i");
-  EXPECT_EQ(Server.Calls(), QStringList{"Pictrane Converter|3 pictures written to "
-                                        "/home/u/Pics|a.89i, b.89i, c.89i"});
+  // The icon by the name the package installs, and the entry the server can group it under.
+  EXPECT_EQ(Server.Calls(),
+            QStringList{"Pictrane Converter|io.github.pictrane.Converter|io.github.pictrane."
+                        "Converter|3 pictures written to /home/u/Pics|a.89i, b.89i, c.89i"});
   QDBusConnection::disconnectFromBus("server");
   Thread.quit();
   Thread.wait();

@@ -88,8 +88,9 @@ void FakeCommonControls::InitCommonControlsEx(const CommonControlsRecord& Record
 }
 
 std::optional<std::string> FakeFolderDialog::BrowseForFolder(WindowHandle,
-                                                             const std::string& Prompt) {
-  Log.push_back("BrowseForFolder \"" + Prompt + "\"");
+                                                             const std::string& Prompt,
+                                                             const std::string& StartFolder) {
+  Log.push_back("BrowseForFolder \"" + Prompt + "\" at \"" + StartFolder + "\"");
   return Answer;
 }
 

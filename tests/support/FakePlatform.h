@@ -44,8 +44,8 @@ class FakeCommonControls : public CommonControls {
 class FakeFolderDialog : public FolderDialog {
  public:
   explicit FakeFolderDialog(Transcript& log) : Log(log) {}
-  std::optional<std::string> BrowseForFolder(WindowHandle Owner,
-                                             const std::string& Prompt) override;
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt,
+                                             const std::string& StartFolder) override;
   Transcript& Log;
   std::optional<std::string> Answer;
 };

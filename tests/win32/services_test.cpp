@@ -69,7 +69,7 @@ TEST(FolderDialogWin32, ShowsThePromptAndGivesNothingOnCancel) {
   // The dialog is modal: a timer of this thread reads it and cancels it.
   const UINT_PTR Timer = ::SetTimer(nullptr, 0, 100, CancelTheDialog);
   FolderDialogWin32 Folders;
-  EXPECT_EQ(Folders.BrowseForFolder(0, Narrow(Seen.Prompt)), std::nullopt);
+  EXPECT_EQ(Folders.BrowseForFolder(0, Narrow(Seen.Prompt), "C:\\"), std::nullopt);
   ::KillTimer(nullptr, Timer);
   Watch = nullptr;
   EXPECT_TRUE(Seen.Cancelled);

@@ -59,9 +59,11 @@ void DesktopNotifierLinux::Notify(const std::string& Summary, const std::string&
   QDBusMessage Call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
                                                      "/org/freedesktop/Notifications",
                                                      "org.freedesktop.Notifications", "Notify");
-  Call << QString::fromUtf8(kAppTitle) << 0u << QString("pictrane")
-       << QString::fromStdString(Summary) << QString::fromStdString(Body) << QStringList()
-       << QVariantMap() << -1;
+  // The icon by its installed name; the hint lets the server group it under the program's entry.
+  const QString Entry = QString::fromLatin1(kDesktopEntryId);
+  Call << QString::fromUtf8(kAppTitle) << 0u << Entry << QString::fromStdString(Summary)
+       << QString::fromStdString(Body) << QStringList()
+       << QVariantMap{{"desktop-entry", QVariant(Entry)}} << -1;
   // The program may end right after a run; waiting (briefly) for the answer makes sure the
   // call has left. No server answers at once with an error, which is ignored like any other.
   Bus_->call(Call, QDBus::Block, TimeoutMs_);

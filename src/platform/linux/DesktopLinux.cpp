@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/linux/DesktopBus.h"
 #include "platform/linux/X11Session.h"
 #include "window/FormRules.h"
 
@@ -211,7 +214,7 @@ class QtForm : public TableFormView {
     Window_ = new FormWidget(*this);
     Window_->setObjectName(Q(layout.Name));
     Window_->setWindowTitle(Q(layout.Caption));
-    Window_->setWindowIcon(QIcon(":/pictrane.png"));
+    Window_->setWindowIcon(ProgramIcon());
     Window_->setAttribute(Qt::WA_DeleteOnClose);
 
     // Tahoma where installed; otherwise the nearest sans of similar width.
@@ -271,6 +274,7 @@ class QtForm : public TableFormView {
         }
       }
       w->setObjectName(Q(c.Name));
+      if (!c.ToolTip.empty()) w->setToolTip(Q(c.ToolTip));
       w->setGeometry(px(c.Left), px(c.Top), px(c.Width), px(c.Height));
       if (c.SizedToText) w->adjustSize();
       // A wider substitute font must not cut the check box's caption.
@@ -314,10 +318,20 @@ void FormWidget::closeEvent(QCloseEvent* event) {
 
 }  // namespace
 
+QIcon ProgramIcon() {
+  QIcon Built;
+  for (int Size : {16, 32, 48, 64, 128, 256})
+    Built.addFile(QString(":/icons/%1.png").arg(Size), QSize(Size, Size));
+  return QIcon::fromTheme(QString::fromLatin1(kDesktopEntryId), Built);
+}
+
 std::optional<std::string> FolderDialogLinux::BrowseForFolder(WindowHandle,
-                                                              const std::string& Prompt) {
+                                                              const std::string& Prompt,
+                                                              const std::string& StartFolder) {
+  const QString start =
+      !StartFolder.empty() && QFileInfo(Q(StartFolder)).isDir() ? Q(StartFolder) : QDir::homePath();
   const QString folder =
-      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), "/");
+      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), start);
   if (folder.isEmpty()) return std::nullopt;
   return S(folder);
 }

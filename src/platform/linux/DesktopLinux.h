@@ -4,6 +4,7 @@
 // The Qt side of the Linux platform: the window built from its layout, message boxes, the folder
 // dialog, and keystrokes through an X11 session opened when first needed.
 
+#include <QIcon>
 #include <functional>
 #include <memory>
 
@@ -25,9 +26,12 @@ class CommonControlsLinux : public CommonControls {
 
 class FolderDialogLinux : public FolderDialog {
  public:
-  std::optional<std::string> BrowseForFolder(WindowHandle Owner,
-                                             const std::string& Prompt) override;
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt,
+                                             const std::string& StartFolder) override;
 };
+
+// The program's icon: the installed theme's, else the one built into the program.
+QIcon ProgramIcon();
 
 class WindowSystemLinux : public WindowSystem {
  public:

@@ -12,13 +12,17 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/linux/DesktopLinux.h"
 #include "platform/linux/X11Progress.h"
 
 namespace pictrane::linux_desktop {
 
 namespace {
-constexpr int kNameWidth = 320;    // pixels for the bitmap's name; longer names are elided
-constexpr int kScreenMargin = 16;  // from the work area's edges, room for a frame
+constexpr int kNameWidth = 320;  // pixels for the bitmap's name; longer names are elided
+
+QString Q(const std::string& S) {
+  return QString::fromUtf8(S.data(), static_cast<qsizetype>(S.size()));
+}
 }  // namespace
 
 class ProgressWidget : public QWidget {
@@ -31,7 +35,7 @@ class ProgressWidget : public QWidget {
                              Qt::CustomizeWindowHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
-    setWindowTitle("Converting - Pictrane Converter");
+    setWindowIcon(ProgramIcon());
     setFocusPolicy(Qt::NoFocus);
 
     Count_ = new QLabel(this);
@@ -44,7 +48,7 @@ class ProgressWidget : public QWidget {
     Bar_ = new QProgressBar(this);
     Bar_->setObjectName("bar");
     Bar_->setTextVisible(false);
-    Cancel_ = new QPushButton("Cancel", this);
+    Cancel_ = new QPushButton(this);
     Cancel_->setObjectName("cancel");
     // A click must not move the focus into this window.
     Cancel_->setFocusPolicy(Qt::NoFocus);
@@ -57,7 +61,8 @@ class ProgressWidget : public QWidget {
     Layout->addWidget(Cancel_, 0, Qt::AlignRight);
     // Sized once for the longest texts, so that a step never re-lays out or resizes the window.
     // Fixed sizes also spare each new text a round through the layout.
-    Count_->setText("Stopping after this bitmap...");
+    Draw(Content_.Begin(0));
+    Count_->setText(Q(ProgressContent::WidestCounter()));
     Count_->setFixedSize(kNameWidth, Count_->sizeHint().height());
     Name_->setText("M");
     Name_->setFixedSize(kNameWidth, Name_->sizeHint().height());
@@ -65,12 +70,7 @@ class ProgressWidget : public QWidget {
   }
 
   void Start(std::size_t Total, QScreen* Screen) {
-    Cancelled_ = false;
-    Cancel_->setEnabled(true);
-    Bar_->setRange(0, static_cast<int>(std::min<std::size_t>(Total, INT_MAX)));
-    Bar_->setValue(0);
-    Count_->setText(QString("Converting 0 of %1").arg(Total));
-    Name_->clear();
+    Draw(Content_.Begin(Total));
     if (Screen == nullptr) Screen = QGuiApplication::primaryScreen();
     Work_ = Screen != nullptr ? Screen->availableGeometry() : QRect();
     Place();
@@ -80,14 +80,11 @@ class ProgressWidget : public QWidget {
     raise();
   }
 
-  void Show(std::size_t Index, std::size_t Total, const std::string& Name) {
-    Count_->setText(QString("Converting %1 of %2").arg(Index).arg(Total));
-    const QString Full = QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size()));
-    Name_->setText(Name_->fontMetrics().elidedText(Full, Qt::ElideMiddle, kNameWidth));
-    // The bar shows files finished, so the last one fills it only at the end. A progress bar
-    // repaints at once whenever its bar grows: the whole window is painted once below instead.
+  void Show(std::size_t Index, const std::string& Name) {
+    // A progress bar repaints at once whenever its bar grows: the whole window is painted once
+    // below instead.
     Bar_->setUpdatesEnabled(false);
-    Bar_->setValue(static_cast<int>(Index > 0 ? Index - 1 : 0));
+    Draw(Content_.Step(Index, Name));
     Bar_->setUpdatesEnabled(true);
     // The frame's size is known only once a window manager has framed the window.
     if (frameGeometry().size() != Placed_) Place();
@@ -104,7 +101,8 @@ class ProgressWidget : public QWidget {
     hide();
   }
 
-  bool Cancelled() const { return Cancelled_; }
+  bool Cancelled() const { return Content_.Cancelled(); }
+  const ProgressView& View() const { return Content_.View(); }
 
  protected:
   void closeEvent(QCloseEvent* Event) override {
@@ -114,18 +112,24 @@ class ProgressWidget : public QWidget {
   }
 
  private:
-  void RequestCancel() {
-    Cancelled_ = true;
-    Cancel_->setEnabled(false);
-    Count_->setText("Stopping after this bitmap...");
+  void RequestCancel() { Draw(Content_.Cancel()); }
+
+  void Draw(const ProgressView& View) {
+    setWindowTitle(Q(View.Title));  // Qt passes an unchanged text no further
+    Count_->setText(Q(View.Counter));
+    Name_->setText(Name_->fontMetrics().elidedText(Q(View.Name), Qt::ElideMiddle, kNameWidth));
+    Bar_->setRange(0, static_cast<int>(std::min<std::size_t>(View.Total, INT_MAX)));
+    Bar_->setValue(static_cast<int>(std::min<std::size_t>(View.Done, INT_MAX)));
+    Cancel_->setText(Q(View.CancelCaption));
+    Cancel_->setEnabled(View.CanCancel);
   }
 
-  // The frame's bottom-right corner at the work area's, a margin away.
   void Place() {
     Placed_ = frameGeometry().size();
     if (Work_.isEmpty()) return;
-    move(Work_.x() + Work_.width() - Placed_.width() - kScreenMargin,
-         Work_.y() + Work_.height() - Placed_.height() - kScreenMargin);
+    const ScreenPoint At = ProgressWindowOrigin(Work_.x(), Work_.y(), Work_.width(), Work_.height(),
+                                                Placed_.width(), Placed_.height());
+    move(At.X, At.Y);
   }
 
   const bool OnX11_ = QGuiApplication::platformName() == "xcb";
@@ -135,7 +139,7 @@ class ProgressWidget : public QWidget {
   QLabel* Name_;
   QProgressBar* Bar_;
   QPushButton* Cancel_;
-  bool Cancelled_ = false;
+  ProgressContent Content_;
 };
 
 ProgressWindowLinux::ProgressWindowLinux(LocateTool Locate, std::unique_ptr<LauncherEntry> Launcher)
@@ -161,7 +165,6 @@ QWidget& ProgressWindowLinux::Widget() {
 }
 
 void ProgressWindowLinux::Begin(std::size_t Total) {
-  Total_ = Total;
   QScreen* Screen = nullptr;
   if (Locate_) {
     if (const std::optional<QPoint> Centre = Locate_()) Screen = QGuiApplication::screenAt(*Centre);
@@ -173,9 +176,10 @@ void ProgressWindowLinux::Begin(std::size_t Total) {
 
 void ProgressWindowLinux::Step(std::size_t Index, const std::string& Name) {
   if (!Widget_) return;
-  Widget_->Show(Index, Total_, Name);
-  if (Launcher_ && Total_ > 0)
-    Launcher_->Show(static_cast<double>(Index > 0 ? Index - 1 : 0) / static_cast<double>(Total_));
+  Widget_->Show(Index, Name);
+  const ProgressView& View = Widget_->View();
+  if (Launcher_ && View.Total > 0)
+    Launcher_->Show(static_cast<double>(View.Done) / static_cast<double>(View.Total));
 }
 
 bool ProgressWindowLinux::CancelRequested() {

@@ -45,7 +45,6 @@ class ProgressWindowLinux final : public RunProgress {
   LocateTool Locate_;
   std::unique_ptr<LauncherEntry> Launcher_;
   std::unique_ptr<ProgressWidget> Widget_;
-  std::size_t Total_ = 0;
 };
 
 }  // namespace pictrane::linux_desktop

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux program: Qt for the window, X11 for keystrokes, the core for everything it decides.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QIcon>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,53 +20,94 @@
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
 
+namespace {
+
+// A signal only writes its number here; the event loop reads it and ends the program at a point
+// where no key string is half sent.
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int Signal) {
+  const unsigned char Number = static_cast<unsigned char>(Signal);
+  [[maybe_unused]] const ssize_t Written = ::write(SignalPipe[1], &Number, 1);
+}
+
+bool CatchEndSignals() {
+  if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction Action {};
+  Action.sa_handler = OnSignal;
+  sigemptyset(&Action.sa_mask);
+  Action.sa_flags = SA_RESTART;
+  for (int Signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(Signal, &Action, nullptr);
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  using namespace pictrane;
+  using namespace pictrane::linux_desktop;
+  constexpr const char* kProgram = "pictrane-converter";
+
   // Before Qt, so that --help and --version need no display.
-  if (const auto answer = pictrane::ParseCommandLine({argv + 1, argv + argc}, "pictrane-converter");
-      !answer.Run) {
-    std::fputs(answer.Text.c_str(), answer.IsError ? stderr : stdout);
-    return answer.ExitStatus;
+  if (const CommandLineAnswer Answer = ParseCommandLine({argv + 1, argv + argc}, kProgram);
+      !Answer.Run) {
+    std::fputs(Answer.Text.c_str(), stdout);
+    return 0;
   }
   // Keystrokes travel through X11, so the window must be an X11 client too (XWayland under a
   // Wayland desktop). Tests may still choose another platform through the environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(pictrane::kAppTitle);
+  QApplication App(argc, argv);  // takes Qt's own options out of argv
+  QApplication::setApplicationName(kAppTitle);
+  QApplication::setDesktopFileName(kDesktopEntryId);
+  QApplication::setWindowIcon(ProgramIcon());
+  std::fputs(IgnoredArgumentsLine(kProgram, {argv + 1, argv + argc}).c_str(), stderr);
 
-  using namespace pictrane;
-  using namespace pictrane::linux_desktop;
-  static ProgramState state;  // alive until the process ends
-  static WindowSystemLinux windows;
-  static FileSystemLinux files;
-  static DirectoryListingLinux listing;
-  static ClockLinux clock;
-  static CommonControlsLinux controls;
-  static FolderDialogLinux folders;
-  static ProcessesLinux programs(
-      [](ProcessId pid, int timeoutMs) { return windows.ShowMaximisedWithFocus(pid, timeoutMs); });
-  static Platform* platform = nullptr;
-  static FormFactoryLinux forms([](const RaisedError& e) { ReportRunTimeError(*platform, e); });
-  static ProgressWindowLinux progress(ProgressWindowLinux::FocusedWindowCentre,
-                                      std::make_unique<LauncherEntry>());
-  static DesktopNotifierLinux notices;
-  static Platform p{SystemProfileStore(),
-                    clock,
-                    controls,
-                    folders,
-                    windows,
-                    programs,
-                    files,
-                    listing,
-                    forms,
-                    progress,
-                    notices};
-  platform = &p;
+  // Everything lives in main's scope and goes before the application does. Nothing of ours is
+  // left for the exit handlers: when Qt ends the process itself (exit(1) once the display has
+  // gone), no window of ours is destroyed after Qt's own objects.
+  WindowSystemLinux Windows;
+  FileSystemLinux Files;
+  DirectoryListingLinux Listing;
+  ClockLinux Clock;
+  CommonControlsLinux Controls;
+  FolderDialogLinux Folders;
+  ProcessesLinux Programs([&Windows](ProcessId Pid, int TimeoutMs) {
+    return Windows.ShowMaximisedWithFocus(Pid, TimeoutMs);
+  });
+  Platform* Running = nullptr;
+  FormFactoryLinux Forms([&Running](const RaisedError& E) { ReportRunTimeError(*Running, E); });
+  ProgressWindowLinux Progress(ProgressWindowLinux::FocusedWindowCentre,
+                               std::make_unique<LauncherEntry>());
+  DesktopNotifierLinux Notices;
+  Platform P{SystemProfileStore(),
+             Clock,
+             Controls,
+             Folders,
+             Windows,
+             Programs,
+             Files,
+             Listing,
+             Forms,
+             Progress,
+             Notices};
+  Running = &P;
+  ProgramState State;
+
+  std::unique_ptr<QSocketNotifier> Signals;
+  if (CatchEndSignals()) {
+    Signals = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(Signals.get(), &QSocketNotifier::activated, [&] {
+      unsigned char Signal = 0;
+      if (::read(SignalPipe[0], &Signal, 1) == 1) EndOnSignal(P, State, Signal);
+    });
+  }
 
   try {
-    Main(p, state);
+    Main(P, State);
   } catch (...) {
-    ReportRunTimeError(p, CurrentError());
+    ReportRunTimeError(P, CurrentError());
   }
-  const int status = QApplication::exec();
-  return status != 0 ? status : state.ExitStatus;
+  const int Status = QApplication::exec();
+  return Status != 0 ? Status : State.ExitStatus;
 }

@@ -54,6 +54,7 @@ class FormViewWin32 final : public TableFormView {
 
  private:
   void Build(HINSTANCE Instance);
+  void AddToolTips(HINSTANCE Instance);
   HWND CreateControl(HINSTANCE Instance, Control& C, int Id);
   // The window a control lives in and its position there: group frames hold no windows of their
   // own, so what they contain goes into their own parent, moved by their position.
@@ -69,6 +70,7 @@ class FormViewWin32 final : public TableFormView {
   FormFactoryWin32::ErrorHandler OnError_;
   std::vector<Control> Controls_;
   HWND Window_ = nullptr;
+  HWND Tips_ = nullptr;
   HFONT Font_ = nullptr;
   HWND LastFocus_ = nullptr;
   int Dpi_ = 96;
@@ -204,7 +206,29 @@ void FormViewWin32::Build(HINSTANCE Instance) {
   for (std::size_t Index : TabOrder(Layout())) {
     CreateControl(Instance, Controls_[Index], kFirstControlId + static_cast<int>(Index));
   }
+  AddToolTips(Instance);
   AddDialogNavigation(Window_);
+}
+
+void FormViewWin32::AddToolTips(HINSTANCE Instance) {
+  // Owned by the window, so it goes with it.
+  Tips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, Window_, nullptr, Instance, nullptr);
+  if (Tips_ == nullptr) return;  // the window works without them
+  // Long tips wrap rather than run across the screen.
+  ::SendMessageW(Tips_, TTM_SETMAXTIPWIDTH, 0, Pixels(5000));
+  for (const Control& C : Controls_) {
+    if (C.Entry.ToolTip.empty()) continue;
+    std::wstring Text = Widen(C.Entry.ToolTip);
+    TOOLINFOW Info{};
+    Info.cbSize = sizeof Info;
+    Info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;  // the tool is the control's own window
+    Info.hwnd = ::GetParent(C.Window);
+    Info.uId = reinterpret_cast<UINT_PTR>(C.Window);
+    Info.lpszText = Text.data();  // copied by the control
+    ::SendMessageW(Tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&Info));
+  }
 }
 
 HWND FormViewWin32::ParentOf(const ControlEntry& Entry, POINT& Offset) const {
@@ -252,7 +276,8 @@ HWND FormViewWin32::CreateControl(HINSTANCE Instance, Control& C, int Id) {
       break;
     case ControlKind::Label:
       Class = WC_STATICW;
-      Style |= SS_LEFT;
+      // A label lets the mouse through to its parent unless it notifies: its tip needs the mouse.
+      Style |= SS_LEFT | (Entry.ToolTip.empty() ? 0 : SS_NOTIFY);
       break;
     case ControlKind::CheckBox:
       // A three-state box changes on clicks itself (see OnMessage): greyed is never a click's.

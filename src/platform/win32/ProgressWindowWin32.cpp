@@ -12,7 +12,6 @@ namespace pictrane::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"PictraneProgress";
-constexpr int kMargin = 16;  // from the work area's edges
 
 // Pixels for a length at 96 dots per inch, on this screen.
 int Scaled(int Pixels) {
@@ -54,9 +53,9 @@ void ProgressWindowWin32::Create() {
   const DWORD ExStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
   const DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   ::AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
-  Window_ = ::CreateWindowExW(ExStyle, kClassName, L"Converting - Pictrane Converter", Style, 0, 0,
-                              Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr, nullptr,
-                              Instance_, this);
+  Window_ = ::CreateWindowExW(ExStyle, kClassName, Widen(Content_.View().Title).c_str(), Style, 0,
+                              0, Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr,
+                              nullptr, Instance_, this);
   if (Window_ == nullptr) return;
 
   auto Child = [&](const wchar_t* ClassName, const wchar_t* Text, DWORD ChildStyle, int Id, int Y,
@@ -75,8 +74,8 @@ void ProgressWindowWin32::Create() {
   Name_ = Child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, kNameId, Y += Line, Line);
   Progress_ = Child(PROGRESS_CLASSW, L"", 0, kBarId, Y += Line + Gap, Scaled(16));
   const int ButtonWidth = Scaled(88);
-  Cancel_ = Child(L"BUTTON", L"Cancel", BS_PUSHBUTTON, kCancelId, Y += Scaled(16) + Gap, Button,
-                  Width - Gap - ButtonWidth, ButtonWidth);
+  Cancel_ = Child(L"BUTTON", Widen(Content_.View().CancelCaption).c_str(), BS_PUSHBUTTON, kCancelId,
+                  Y += Scaled(16) + Gap, Button, Width - Gap - ButtonWidth, ButtonWidth);
   // A button takes the focus when pressed, which would activate this window: it gets its own
   // mouse handling.
   ::SetWindowLongPtrW(Cancel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -84,16 +83,21 @@ void ProgressWindowWin32::Create() {
       ::SetWindowLongPtrW(Cancel_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonProc)));
 }
 
+void ProgressWindowWin32::Draw(const ProgressView& View) {
+  ::SetWindowTextW(Window_, Widen(View.Title).c_str());
+  ::SetWindowTextW(Count_, Widen(View.Counter).c_str());
+  ::SetWindowTextW(Name_, Widen(View.Name).c_str());
+  ::SendMessageW(Progress_, PBM_SETRANGE32, 0, static_cast<LPARAM>(View.Total));
+  ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(View.Done), 0);
+  ::SetWindowTextW(Cancel_, Widen(View.CancelCaption).c_str());
+  ::EnableWindow(Cancel_, View.CanCancel ? TRUE : FALSE);
+}
+
 void ProgressWindowWin32::Begin(std::size_t Total) {
+  Content_.Begin(Total);
   if (Window_ == nullptr) Create();
   if (Window_ == nullptr) return;
-  Total_ = Total;
-  Cancelled_ = false;
-  ::EnableWindow(Cancel_, TRUE);
-  ::SetWindowTextW(Count_, (L"Converting 0 of " + std::to_wstring(Total)).c_str());
-  ::SetWindowTextW(Name_, L"");
-  ::SendMessageW(Progress_, PBM_SETRANGE32, 0, static_cast<LPARAM>(Total));
-  ::SendMessageW(Progress_, PBM_SETPOS, 0, 0);
+  Draw(Content_.View());
 
   // The bottom-right corner of the work area of the screen the tool (in the foreground) is on.
   MONITORINFO Monitor{};
@@ -102,27 +106,26 @@ void ProgressWindowWin32::Begin(std::size_t Total) {
   RECT Frame{};
   ::GetWindowRect(Window_, &Frame);
   if (::GetMonitorInfoW(Screen, &Monitor)) {
-    const int Width = Frame.right - Frame.left, Height = Frame.bottom - Frame.top;
-    ::SetWindowPos(Window_, HWND_TOPMOST, Monitor.rcWork.right - Width - kMargin,
-                   Monitor.rcWork.bottom - Height - kMargin, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    const RECT& Work = Monitor.rcWork;
+    const ScreenPoint At =
+        ProgressWindowOrigin(Work.left, Work.top, Work.right - Work.left, Work.bottom - Work.top,
+                             Frame.right - Frame.left, Frame.bottom - Frame.top);
+    ::SetWindowPos(Window_, HWND_TOPMOST, At.X, At.Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
   }
   ::ShowWindow(Window_, SW_SHOWNOACTIVATE);
   if (Bar_) {
     Bar_->Start();
-    Bar_->Progress(0, Total);
+    Bar_->Progress(0, Content_.View().Total);
   }
 }
 
 void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
   if (Window_ == nullptr) return;
-  ::SetWindowTextW(
-      Count_,
-      (L"Converting " + std::to_wstring(Index) + L" of " + std::to_wstring(Total_)).c_str());
-  ::SetWindowTextW(Name_, Widen(Name).c_str());
-  // The bar shows files finished, so the last one fills it only at the end.
-  const std::size_t Done = Index > 0 ? Index - 1 : 0;
-  ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(Done), 0);
-  if (Bar_) Bar_->Progress(Done, Total_);
+  const ProgressView& View = Content_.Step(Index, Name);
+  ::SetWindowTextW(Count_, Widen(View.Counter).c_str());
+  ::SetWindowTextW(Name_, Widen(View.Name).c_str());
+  ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(View.Done), 0);
+  if (Bar_) Bar_->Progress(View.Done, View.Total);
   // Painted now, not at the run's next DoEvents, which comes only after this file's keys.
   ::UpdateWindow(Window_);
 }
@@ -133,10 +136,8 @@ void ProgressWindowWin32::End(bool Complete) {
 }
 
 void ProgressWindowWin32::RequestCancel() {
-  if (Cancelled_) return;
-  Cancelled_ = true;
-  ::EnableWindow(Cancel_, FALSE);
-  ::SetWindowTextW(Count_, L"Stopping after this bitmap...");
+  if (Content_.Cancelled()) return;
+  Draw(Content_.Cancel());
 }
 
 LRESULT CALLBACK ProgressWindowWin32::Proc(HWND Window, UINT Message, WPARAM W, LPARAM L) {

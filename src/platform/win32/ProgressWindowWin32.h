@@ -25,7 +25,7 @@ class ProgressWindowWin32 final : public RunProgress {
 
   void Begin(std::size_t Total) override;
   void Step(std::size_t Index, const std::string& Name) override;
-  bool CancelRequested() override { return Cancelled_; }
+  bool CancelRequested() override { return Content_.Cancelled(); }
   void End(bool Complete) override;
 
   HWND Window() const { return Window_; }
@@ -35,6 +35,7 @@ class ProgressWindowWin32 final : public RunProgress {
   static LRESULT CALLBACK ButtonProc(HWND Button, UINT Message, WPARAM W, LPARAM L);
   void Create();
   void RequestCancel();
+  void Draw(const ProgressView& View);
 
   HINSTANCE Instance_;
   std::unique_ptr<Taskbar> Bar_;
@@ -42,8 +43,7 @@ class ProgressWindowWin32 final : public RunProgress {
   HWND Count_ = nullptr, Name_ = nullptr, Progress_ = nullptr, Cancel_ = nullptr;
   WNDPROC ButtonDefault_ = nullptr;
   HFONT Font_ = nullptr;
-  std::size_t Total_ = 0;
-  bool Cancelled_ = false;
+  ProgressContent Content_;
 };
 
 }  // namespace pictrane::win32

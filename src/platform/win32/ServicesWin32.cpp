@@ -62,7 +62,8 @@ void CommonControlsWin32::InitCommonControlsEx(const CommonControlsRecord& Recor
 }
 
 std::optional<std::string> FolderDialogWin32::BrowseForFolder(WindowHandle Owner,
-                                                              const std::string& Prompt) {
+                                                              const std::string& Prompt,
+                                                              const std::string&) {
   const std::wstring Title = Widen(Prompt);
   BROWSEINFOW Info{};
   Info.hwndOwner = reinterpret_cast<HWND>(Owner);

@@ -27,8 +27,9 @@ class CommonControlsWin32 final : public CommonControls {
 // (single-threaded apartment), as that style needs.
 class FolderDialogWin32 final : public FolderDialog {
  public:
-  std::optional<std::string> BrowseForFolder(WindowHandle Owner,
-                                             const std::string& Prompt) override;
+  // Starts at the top of the shell's namespace, whatever StartFolder says.
+  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt,
+                                             const std::string& StartFolder) override;
 };
 
 class ProcessesWin32 final : public Processes {

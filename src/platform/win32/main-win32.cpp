@@ -22,25 +22,26 @@ using namespace pictrane;
 
 namespace {
 
-// --help and --version answer in a box: a windowed program has no console to write to.
-bool AnswerCommandLine(int& Status) {
+// /?, --help and --version answer in a box: a windowed program has no console to write to. Any
+// other argument (a folder dropped onto the program, a shortcut's) is left aside without a word.
+bool AnswerCommandLine() {
   int Count = 0;
   LPWSTR* Wide = ::CommandLineToArgvW(::GetCommandLineW(), &Count);
   std::vector<std::string> Args;
   for (int i = 1; Wide && i < Count; ++i) Args.push_back(win32::Narrow(Wide[i]));
   if (Wide) ::LocalFree(Wide);
-  const CommandLineAnswer Answer = ParseCommandLine(Args, "Pictrane Converter.exe");
+  const CommandLineAnswer Answer =
+      ParseCommandLine(Args, "Pictrane Converter.exe", HelpStyle::MessageBox);
   if (Answer.Run) return false;
   ::MessageBoxW(nullptr, win32::Widen(Answer.Text).c_str(), win32::Widen(kAppTitle).c_str(),
-                Answer.IsError ? MB_ICONERROR : MB_ICONINFORMATION);
-  Status = Answer.ExitStatus;
+                MB_ICONINFORMATION);
   return true;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
-  if (int Status = 0; AnswerCommandLine(Status)) return Status;
+  if (AnswerCommandLine()) return 0;
   // The folder dialog's new style needs a single-threaded apartment.
   const HRESULT Com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
