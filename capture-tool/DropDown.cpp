@@ -102,8 +102,9 @@ void DropDown::keyPressEvent(QKeyEvent* Event) {
 
 int DropDown::MnemonicRow(const QString& Text) const {
   if (Text.size() != 1) return -1;
-  for (std::size_t i = 0; i < Mnemonics.size(); ++i) {
-    if (!Mnemonics[i].isNull() && Mnemonics[i] == Text.at(0).toLower()) return static_cast<int>(i);
+  for (std::size_t Row = 0; Row < Mnemonics.size(); ++Row) {
+    if (!Mnemonics[Row].isNull() && Mnemonics[Row] == Text.at(0).toLower())
+      return static_cast<int>(Row);
   }
   return -1;
 }
