@@ -452,19 +452,19 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
     Names.Take(Each.Picture, FileAt(I));
     Members.push_back(Each.Picture);
   }
-  QString GroupProblem;
+  QString WriteProblem;
   if (Members.empty()) {
-    GroupProblem = QStringLiteral("no picture to put into %1").arg(ShownName(Group));
+    WriteProblem = QStringLiteral("no picture to put into %1").arg(ShownName(Group));
   } else {
     try {
       WriteCalcGroup(BytesOfName(Group), Options.Model, Members);
     } catch (const RaisedError& Error) {
-      GroupProblem = QString::fromStdString(Error.Description);
+      WriteProblem = QString::fromStdString(Error.Description);
     }
   }
   for (std::size_t I = 0; I < Count; ++I) {
     const Converted& Each = Results.Result(I);
-    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? GroupProblem : Each.Problem);
+    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? WriteProblem : Each.Problem);
   }
   Out.flush();
   return AllWritten ? kExitDone : kExitNotAllWritten;

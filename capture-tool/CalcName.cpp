@@ -51,8 +51,8 @@ bool IsNameLetter(char32_t Character) {
 
 bool IsNameSoFar(std::u32string_view Text) {
   if (Text.size() > kMaxNameLength) return false;
-  for (std::size_t i = 0; i < Text.size(); ++i) {
-    const bool Fits = IsNameLetter(Text[i]) || (i > 0 && IsDigitOrUnderscore(Text[i]));
+  for (std::size_t At = 0; At < Text.size(); ++At) {
+    const bool Fits = IsNameLetter(Text[At]) || (At > 0 && IsDigitOrUnderscore(Text[At]));
     if (!Fits) return false;
   }
   return true;
