@@ -15,6 +15,7 @@
 
 #include "BatchConvert.h"
 #include "CaptureWindow.h"
+#include "LinkCommands.h"
 
 namespace {
 
@@ -57,6 +58,12 @@ int RunWithoutWindow(int argc, char** argv, const CommandLine& Line) {
 int main(int argc, char** argv) {
   QStringList Raw;
   for (int I = 1; I < argc; ++I) Raw.append(QFile::decodeName(argv[I]));
+  if (!Raw.isEmpty() && pictrane::capture::IsLinkCommand(Raw.first())) {
+    QCoreApplication App(argc, argv);
+    QTextStream Out(stdout);
+    QTextStream Err(stderr);
+    return pictrane::capture::RunLinkCommand(Raw, Out, Err);
+  }
   if (!Raw.isEmpty() && Raw.first().startsWith(QLatin1Char('-')) && !IsQtOption(Raw.first())) {
     const CommandLine Line = pictrane::capture::ParseCommandLine(Raw);
     if (Line.What != CommandLine::Action::Window) return RunWithoutWindow(argc, argv, Line);
