@@ -125,6 +125,7 @@ struct CalcLink::State {
   std::uint16_t LastLength = 0;
   std::array<std::uint8_t, 3> Refusal{};
   bool Refused = false;
+  float Rate = 0;
 
   ~State() { Close(); }
 
@@ -157,6 +158,11 @@ struct CalcLink::State {
           std::memcpy(Self->Refusal.data(), Event->data.dbus_pkt.data, Self->Refusal.size());
           Self->Refused = true;
         }
+        break;
+      case CALC_EVENT_TYPE_AFTER_SEND_DBUS_PKT:
+        // Short packets are over before the library's clock moves.
+        if (Event->retval == 0 && Event->data.dbus_pkt.length >= 256)
+          Self->Rate = Self->Update.rate * 1000;  // it counts bytes a millisecond
         break;
       case CALC_EVENT_TYPE_BEFORE_SEND_DBUS_PKT:
       case CALC_EVENT_TYPE_BEFORE_RECV_DBUS_PKT_HEADER:
@@ -308,6 +314,10 @@ const std::string& CalcLink::Found() const {
 
 PictureSize CalcLink::Screen() const {
   return S_->Screen;
+}
+
+float CalcLink::Rate() const {
+  return S_->Rate;
 }
 
 void CalcLink::SendFile(const std::string& Path) {

@@ -60,6 +60,9 @@ class CalcLink {
   // The screen, clipped to Screen(); Dark holds 1 for a black pixel.
   MonoPicture TakeScreen();
 
+  // The cable library's own measure of the last data packet sent, in bytes a second (0 before).
+  float Rate() const;
+
  private:
   struct State;
   std::unique_ptr<State> S_;
