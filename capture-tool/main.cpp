@@ -40,7 +40,7 @@ int RunWithoutWindow(int argc, char** argv, const CommandLine& Line) {
   QTextStream Err(stderr);
   switch (Line.What) {
     case CommandLine::Action::Help:
-      Out << pictrane::capture::UsageText();
+      Out << pictrane::capture::UsageText() << '\n' << pictrane::capture::LinkUsageText();
       return pictrane::capture::kExitDone;
     case CommandLine::Action::Version:
       Out << "pictrane-capture " << pictrane::capture::kToolVersion << '\n';
