@@ -11,8 +11,15 @@
 // 240x128 screen read from FILE (3840 bytes, rows of 30 bytes, 1 = black). Each variable it
 // receives is saved as DIR/FOLDER.NAME.var holding the variable's data. --fail silent answers
 // nothing; busy answers "ready?" with the busy flag; memory and locked refuse every request to
-// send (SKP) as a full calculator and as a locked variable of that name do.
+// send (SKP) as a full calculator and as a locked variable of that name do. Without --screen the
+// screen is a checkerboard, black where x + y is even.
+//
+// The cable library removes the cable's shared memory when the program at port 2 closes it; the
+// stand-in then opens its end again at once, so one stand-in serves one session after another (a
+// test waits for the memory to be back before it links again).
 
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,11 +47,17 @@ struct Packet {
   std::vector<std::uint8_t> Data;
 };
 
+std::vector<std::uint8_t> Checkerboard() {
+  std::vector<std::uint8_t> Screen(3840);
+  for (std::size_t I = 0; I < Screen.size(); ++I) Screen[I] = (I / 30) % 2 == 0 ? 0xAA : 0x55;
+  return Screen;
+}
+
 struct Options {
   std::uint8_t Machine = 0x98;  // a TI-89 answering the computer
   std::string Fail;
   std::string SaveDir;
-  std::vector<std::uint8_t> Screen = std::vector<std::uint8_t>(3840, 0);
+  std::vector<std::uint8_t> Screen = Checkerboard();
   std::vector<char*> Command;
 };
 
@@ -190,6 +203,13 @@ bool ParseArguments(int argc, char** argv, Options& O) {
   return false;
 }
 
+// Whether the program at port 2 has closed the cable: the library keys the cable's two
+// shared-memory segments on /tmp and removes both on closing. Reopening before the second is gone
+// would attach to it just before it is removed, and nothing sent would reach us.
+bool CableClosed() {
+  return shmget(ftok("/tmp", 0), 0, 0) == -1 && shmget(ftok("/tmp", 1), 0, 0) == -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,6 +241,9 @@ int main(int argc, char** argv) {
     if (ticables_cable_check(Cable, &Waiting) == 0 && (Waiting & STATUS_RX) != 0) {
       Packet P;
       if (Calc.Receive(P)) Calc.Answer(P);
+    } else if (CableClosed()) {
+      ticables_cable_close(Cable);
+      if (ticables_cable_open(Cable) != 0) break;
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
