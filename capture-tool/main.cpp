@@ -15,6 +15,7 @@
 
 #include "BatchConvert.h"
 #include "CaptureWindow.h"
+#include "LinkCommands.h"
 #include "PictureFile.h"
 
 namespace {
@@ -40,7 +41,7 @@ int RunWithoutWindow(int argc, char** argv, const CommandLine& Line) {
   QTextStream Err(stderr);
   switch (Line.What) {
     case CommandLine::Action::Help:
-      Out << pictrane::capture::UsageText();
+      Out << pictrane::capture::UsageText() << '\n' << pictrane::capture::LinkUsageText();
       return pictrane::capture::kExitDone;
     case CommandLine::Action::Version:
       Out << "pictrane-capture " << pictrane::capture::kToolVersion << '\n';
@@ -59,6 +60,12 @@ int main(int argc, char** argv) {
   QStringList Raw;
   // File names keep their bytes, UTF-8 or not (PictureFile.h).
   for (int I = 1; I < argc; ++I) Raw.append(pictrane::capture::NameFromBytes(argv[I]));
+  if (!Raw.isEmpty() && pictrane::capture::IsLinkCommand(Raw.first())) {
+    QCoreApplication App(argc, argv);
+    QTextStream Out(stdout);
+    QTextStream Err(stderr);
+    return pictrane::capture::RunLinkCommand(Raw, Out, Err);
+  }
   if (!Raw.isEmpty() && Raw.first().startsWith(QLatin1Char('-')) && !IsQtOption(Raw.first())) {
     const CommandLine Line = pictrane::capture::ParseCommandLine(Raw);
     if (Line.What != CommandLine::Action::Window) return RunWithoutWindow(argc, argv, Line);

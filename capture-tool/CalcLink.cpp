@@ -1,0 +1,369 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CalcLink.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+
+#include "TiLibraries.h"
+
+#define restrict __restrict
+#include <ticables.h>
+#include <ticalcs.h>
+#undef restrict
+
+namespace pictrane::capture {
+
+namespace {
+
+// Error numbers of the cable and protocol libraries that change what we tell the user (their
+// headers name only ERROR_ABORT).
+constexpr int kCableReadTimeout = 4;
+constexpr int kCableWriteTimeout = 6;
+constexpr int kCalcAbort = ERROR_ABORT;
+constexpr int kCalcNotReady = 257;
+constexpr int kCalcVarRejected = 263;
+constexpr int kCalcOutOfMemory = 273;
+constexpr int kCalcNoCalc = 281;
+constexpr int kCalcRefusedUncaught = 350;  // a refusal whose code the library does not know
+constexpr int kCalcCannotOverwrite = 353;  // locked or archived variable of that name
+constexpr int kCalcCannotDelete = 354;
+
+// The first data byte of a refusal (SKP) that means the calculator has no room for the variable.
+constexpr std::uint8_t kRefusedNoMemory = 3;
+
+// Machine IDs the 68000 calculators answer with.
+constexpr std::uint8_t kFromTi89 = 0x98;
+constexpr std::uint8_t kFromTi92Plus = 0x88;
+constexpr std::uint8_t kCmdSkip = 0x36;
+
+void EnsureLibrariesReady() {
+  static std::once_flag Once;
+  std::call_once(Once, [] {
+    ticables_library_init();
+    tifiles_library_init();
+    ticalcs_library_init();
+  });
+}
+
+void NoProgress() {}
+
+std::string FirstLine(char* Message) {
+  std::string Text = Message == nullptr ? std::string() : std::string(Message);
+  Text = Text.substr(0, Text.find('\n'));
+  if (Text.rfind("Msg: ", 0) == 0) Text.erase(0, 5);
+  while (!Text.empty() && (Text.back() == '.' || Text.back() == ' ')) Text.pop_back();
+  return Text;
+}
+
+std::string LibraryText(int Code) {
+  char* Message = nullptr;
+  std::string Text;
+  if (Code < 256) {
+    if (ticables_error_get(Code, &Message) == 0 && Message != nullptr) {
+      Text = FirstLine(Message);
+      ticables_error_free(Message);
+    }
+  } else if (ticalcs_error_get(Code, &Message) == 0 && Message != nullptr) {
+    Text = FirstLine(Message);
+    ticalcs_error_free(Message);
+  }
+  return Text.empty() ? "link error " + std::to_string(Code) : Text;
+}
+
+const char* CableName(CableKind Kind) {
+  switch (Kind) {
+    case CableKind::Usb:
+      return "direct USB";
+    case CableKind::SilverLink:
+      return "SilverLink cable";
+    case CableKind::Serial:
+      return "serial cable";
+    case CableKind::Virtual:
+      return "virtual cable";
+  }
+  return "cable";
+}
+
+CableModel ToLibraryCable(CableKind Kind) {
+  switch (Kind) {
+    case CableKind::Usb:
+      return CABLE_USB;
+    case CableKind::SilverLink:
+      return CABLE_SLV;
+    case CableKind::Serial:
+      return CABLE_GRY;
+    case CableKind::Virtual:
+      return CABLE_VTI;
+  }
+  return CABLE_NUL;
+}
+
+}  // namespace
+
+std::optional<CableKind> ParseCable(std::string_view Name) {
+  if (Name == "usb") return CableKind::Usb;
+  if (Name == "silverlink") return CableKind::SilverLink;
+  if (Name == "serial") return CableKind::Serial;
+  if (Name == "vti") return CableKind::Virtual;
+  return std::nullopt;
+}
+
+struct CalcLink::State {
+  CableHandle* Cable = nullptr;
+  CalcHandle* Calc = nullptr;
+  bool Attached = false;
+  CalcUpdate Update{};
+  const std::atomic<bool>* Cancel = nullptr;
+  unsigned TimeoutTenths = 20;
+  std::string Found;
+  PictureSize Screen = kTi89Screen;
+  // What the last packets received said, for messages the library cannot give.
+  std::uint8_t LastHost = 0;
+  std::uint8_t LastCommand = 0;
+  std::uint16_t LastLength = 0;
+  std::array<std::uint8_t, 3> Refusal{};
+  bool Refused = false;
+  float Rate = 0;
+
+  ~State() { Close(); }
+
+  void Close() {
+    if (Calc != nullptr) {
+      if (Attached) ticalcs_cable_detach(Calc);  // closes the cable
+      ticalcs_handle_del(Calc);
+      Calc = nullptr;
+    }
+    if (Cable != nullptr) {
+      ticables_handle_del(Cable);
+      Cable = nullptr;
+    }
+    Attached = false;
+  }
+
+  static int Hook(CalcHandle*, std::uint32_t, const CalcEventData* Event, void* User) {
+    auto* Self = static_cast<State*>(User);
+    switch (Event->type) {
+      case CALC_EVENT_TYPE_AFTER_RECV_DBUS_PKT_HEADER:
+        if (Event->retval == 0) {
+          Self->LastHost = Event->data.dbus_pkt.id;
+          Self->LastCommand = Event->data.dbus_pkt.cmd;
+          Self->LastLength = Event->data.dbus_pkt.length;
+        }
+        break;
+      case CALC_EVENT_TYPE_AFTER_RECV_DBUS_PKT_DATA:
+        if (Event->retval == 0 && Self->LastCommand == kCmdSkip &&
+            Event->data.dbus_pkt.data != nullptr && Self->LastLength >= Self->Refusal.size()) {
+          std::memcpy(Self->Refusal.data(), Event->data.dbus_pkt.data, Self->Refusal.size());
+          Self->Refused = true;
+        }
+        break;
+      case CALC_EVENT_TYPE_AFTER_SEND_DBUS_PKT:
+        // Short packets are over before the library's clock moves.
+        if (Event->retval == 0 && Event->data.dbus_pkt.length >= 256)
+          Self->Rate = Self->Update.rate * 1000;  // it counts bytes a millisecond
+        break;
+      case CALC_EVENT_TYPE_BEFORE_SEND_DBUS_PKT:
+      case CALC_EVENT_TYPE_BEFORE_RECV_DBUS_PKT_HEADER:
+      case CALC_EVENT_TYPE_BEFORE_SEND_DUSB_RPKT:
+      case CALC_EVENT_TYPE_BEFORE_RECV_DUSB_RPKT:
+        if (Self->Cancel != nullptr && Self->Cancel->load()) return kCalcAbort;
+        break;
+      default:
+        break;
+    }
+    // The library takes what the hook returns as the outcome of the step.
+    return Event->retval;
+  }
+
+  [[noreturn]] void Fail(int Code, const std::string& What) const {
+    using Kind = LinkError::Kind;
+    const std::string Seconds =
+        std::to_string(TimeoutTenths / 10) + "." + std::to_string(TimeoutTenths % 10) + " s";
+    switch (Code) {
+      case kCableReadTimeout:
+      case kCableWriteTimeout:
+      case kCalcNoCalc:
+        throw LinkError(Kind::NoAnswer, What + ": the calculator did not answer within " + Seconds +
+                                            " (is it on and the cable pushed home?)");
+      case kCalcAbort:
+        throw LinkError(Kind::Cancelled, What + ": cancelled");
+      case kCalcNotReady:
+        throw LinkError(Kind::Busy, What +
+                                        ": the calculator is busy (a menu or dialog is open: "
+                                        "press HOME and try again)");
+      case kCalcOutOfMemory:
+        throw LinkError(Kind::OutOfMemory, What + ": the calculator is out of memory");
+      case kCalcCannotOverwrite:
+      case kCalcCannotDelete:
+        throw LinkError(Kind::Locked, What +
+                                          ": a variable of that name on the calculator is "
+                                          "locked or archived");
+      default:
+        break;
+    }
+    if ((Code == kCalcRefusedUncaught || Code == kCalcVarRejected) && Refused &&
+        Refusal[0] == kRefusedNoMemory) {
+      throw LinkError(Kind::OutOfMemory, What + ": the calculator is out of memory");
+    }
+    throw LinkError(Kind::Refused, What + ": " + LibraryText(Code));
+  }
+
+  void OpenCable(CableKind Kind, int Port) {
+    Cable = ticables_handle_new(ToLibraryCable(Kind), static_cast<CablePort>(Port));
+    if (Cable == nullptr) {
+      throw LinkError(LinkError::Kind::NoCable, std::string("cannot use the ") + CableName(Kind));
+    }
+    ticables_options_set_timeout(Cable, TimeoutTenths);
+    Calc = ticalcs_handle_new(CALC_TI89);
+    if (Calc == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
+    Update.start = Update.stop = Update.refresh = Update.pbar = Update.label = NoProgress;
+    ticalcs_update_set(Calc, &Update);
+    ticalcs_calc_set_event_hook(Calc, &State::Hook);
+    ticalcs_calc_set_event_user_pointer(Calc, this);
+    // Attaching opens the cable.
+    if (const int Code = ticalcs_cable_attach(Calc, Cable); Code != 0) {
+      throw LinkError(LinkError::Kind::NoCable, std::string("no ") + CableName(Kind) + " on port " +
+                                                    std::to_string(Port) + ": " +
+                                                    LibraryText(Code));
+    }
+    Attached = true;
+  }
+};
+CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel)
+    : S_(std::make_unique<State>()) {
+  EnsureLibrariesReady();
+  S_->Cancel = Cancel;
+  S_->TimeoutTenths = Settings.TimeoutTenths;
+
+  CableKind Kind = CableKind::SilverLink;
+  int Port = Settings.Port;
+  bool DirectUsb = false;
+  if (Settings.Cable) {
+    Kind = *Settings.Cable;
+    DirectUsb = Kind == CableKind::Usb;
+    if (Port == 0) Port = Kind == CableKind::Virtual ? PORT_2 : PORT_1;
+  } else {
+    // The first TI-89 Titanium or SilverLink on the USB bus.
+    int* Pids = nullptr;
+    int Count = 0;
+    bool FoundOne = false;
+    if (ticables_get_usb_devices(&Pids, &Count) == 0 && Pids != nullptr) {
+      for (int I = 0; I < Count && !FoundOne; ++I) {
+        if (Pids[I] == PID_TI89TM || Pids[I] == PID_TIGLUSB) {
+          Kind = Pids[I] == PID_TI89TM ? CableKind::Usb : CableKind::SilverLink;
+          DirectUsb = Kind == CableKind::Usb;
+          Port = I + 1;
+          FoundOne = true;
+        }
+      }
+    }
+    if (Pids != nullptr) ticables_free_usb_devices(Pids);
+    if (!FoundOne) {
+      throw LinkError(LinkError::Kind::NoCable,
+                      "no USB calculator or SilverLink cable found (plugged in? allowed to the "
+                      "user by the cable library's udev rule?)");
+    }
+  }
+  if (Port < PORT_1 || Port > PORT_4) {
+    throw LinkError(LinkError::Kind::NoCable, "the port is a number from 1 to 4");
+  }
+
+  // The TI-89 handle speaks for the whole family: the TI-92 Plus and Voyage 200 take the same
+  // packets from the computer and differ only in the screen's size.
+  S_->OpenCable(Kind, Port);
+  if (DirectUsb) {
+    // Only the TI-89 Titanium links to a computer without a cable of its own.
+    ticalcs_cable_detach(S_->Calc);
+    S_->Attached = false;
+    ticalcs_handle_del(S_->Calc);
+    S_->Calc = ticalcs_handle_new(CALC_TI89T_USB);
+    if (S_->Calc == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
+    ticalcs_update_set(S_->Calc, &S_->Update);
+    ticalcs_calc_set_event_hook(S_->Calc, &State::Hook);
+    ticalcs_calc_set_event_user_pointer(S_->Calc, S_.get());
+    if (const int Code = ticalcs_cable_attach(S_->Calc, S_->Cable); Code != 0) {
+      throw LinkError(LinkError::Kind::NoCable, "no TI-89 Titanium on USB: " + LibraryText(Code));
+    }
+    S_->Attached = true;
+    S_->Found = "TI-89 Titanium on direct USB";
+    if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
+    return;
+  }
+  // The calculator's answer to "ready?" names its family.
+  if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
+  std::string Model = "TI-89";
+  if (S_->LastHost == kFromTi92Plus) {
+    S_->Screen = kTi92Screen;
+    Model = "TI-92 Plus or Voyage 200";
+  } else if (S_->LastHost != kFromTi89) {
+    throw LinkError(LinkError::Kind::Refused,
+                    "the link: the calculator answering is not a TI-89, TI-92 Plus or "
+                    "Voyage 200");
+  }
+  S_->Found = std::string(CableName(Kind)) + " on port " + std::to_string(Port) + ", " + Model +
+              " answering";
+}
+
+CalcLink::~CalcLink() = default;
+
+const std::string& CalcLink::Found() const {
+  return S_->Found;
+}
+
+PictureSize CalcLink::Screen() const {
+  return S_->Screen;
+}
+
+float CalcLink::Rate() const {
+  return S_->Rate;
+}
+
+void CalcLink::SendFile(const std::string& Path) {
+  if (tifiles_file_is_regular(Path.c_str()) == 0) {
+    throw LinkError(LinkError::Kind::BadFile,
+                    Path + ": not a calculator variable or group file (or unreadable)");
+  }
+  S_->Refused = false;
+  if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, Path);
+  if (const int Code = ticalcs_calc_send_var2(S_->Calc, MODE_NORMAL, Path.c_str()); Code != 0) {
+    S_->Fail(Code, Path);
+  }
+}
+
+MonoPicture CalcLink::TakeScreen() {
+  CalcScreenCoord Coord{};
+  // The TI-89 handle clips to the TI-89's screen when asked; the larger screens come whole.
+  Coord.format = S_->Screen == kTi89Screen ? SCREEN_CLIPPED : SCREEN_FULL;
+  std::uint8_t* Bitmap = nullptr;
+  if (const int Code = ticalcs_calc_recv_screen(S_->Calc, &Coord, &Bitmap); Code != 0) {
+    S_->Fail(Code, "the screen");
+  }
+  // A clipped TI-89 screen comes packed at its clipped width; a full one at the full width.
+  const PictureSize Want = S_->Screen;
+  const bool Packed = Coord.clipped_width == static_cast<unsigned>(Want.Width) &&
+                      Coord.clipped_height == static_cast<unsigned>(Want.Height);
+  const unsigned Stride = (Packed ? Coord.clipped_width : Coord.width) / 8;
+  const unsigned Rows = Packed ? Coord.clipped_height : Coord.height;
+  MonoPicture Picture;
+  Picture.Width = Want.Width;
+  Picture.Height = Want.Height;
+  Picture.Dark.assign(static_cast<std::size_t>(Want.Width) * Want.Height, 0);
+  if (Bitmap == nullptr || Stride * 8 < static_cast<unsigned>(Want.Width) ||
+      Rows < static_cast<unsigned>(Want.Height)) {
+    if (Bitmap != nullptr) ticalcs_free_screen(Bitmap);
+    throw LinkError(LinkError::Kind::Refused, "the screen: the calculator sent a smaller screen");
+  }
+  for (int Y = 0; Y < Want.Height; ++Y) {
+    for (int X = 0; X < Want.Width; ++X) {
+      const std::uint8_t Byte = Bitmap[static_cast<std::size_t>(Y) * Stride + X / 8];
+      Picture.Dark[static_cast<std::size_t>(Y) * Want.Width + X] =
+          static_cast<std::uint8_t>((Byte >> (7 - X % 8)) & 1u);
+    }
+  }
+  ticalcs_free_screen(Bitmap);
+  return Picture;
+}
+
+}  // namespace pictrane::capture

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Calculator variable files read back with libtifiles: the pictures of a picture or group file,
+// and a picture variable's data turned back into pixels.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CalcFile.h"
+#include "PixelConversion.h"
+
+namespace pictrane::capture {
+
+struct StoredPicture {
+  CalcModelId Model = CalcModelId::Ti89;
+  std::string Name;                   // UTF-8, as the calculator shows it
+  std::string Folder;                 // UTF-8, empty when the file names none
+  std::vector<std::uint8_t> PicData;  // as EncodePic makes it
+  bool InGroup = false;               // read from a group file
+};
+
+// Every picture variable of the 68000 calculator file at Path (a single picture or a group), in
+// the file's order; other variables of a group are left out. Raises RaisedError naming the file
+// when it cannot be read, is not a 68000 calculator file or holds no picture.
+std::vector<StoredPicture> ReadCalcPictures(const std::string& Path);
+
+// The pixels of a picture variable's data; raises RaisedError when the data is not a picture.
+MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData);
+
+}  // namespace pictrane::capture

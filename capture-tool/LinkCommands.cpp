@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LinkCommands.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "BatchConvert.h"
+#include "CalcFile.h"
+#include "CalcLink.h"
+#include "CalcName.h"
+#include "CalcRead.h"
+#include "PicLayout.h"
+#include "PictureFile.h"
+#include "platform/RaisedError.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+struct LinkCommand {
+  QString Action;
+  LinkSettings Link;
+  QStringList Files;
+  QString Problem;  // bad usage, or empty
+};
+
+std::string Local(const QString& Path) {
+  return QFile::encodeName(Path).toStdString();
+}
+
+LinkCommand Parse(const QStringList& Arguments) {
+  LinkCommand Command;
+  Command.Action = Arguments.first();
+  const bool Links = Command.Action != QLatin1String("--to-png");
+  bool OptionsEnded = false;
+  for (qsizetype I = 1; I < Arguments.size(); ++I) {
+    const QString& Argument = Arguments[I];
+    if (OptionsEnded || !Argument.startsWith(QLatin1String("--"))) {
+      Command.Files.append(Argument);
+      continue;
+    }
+    if (Argument == QLatin1String("--")) {
+      OptionsEnded = true;
+      continue;
+    }
+    const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
+    const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
+    const bool Known =
+        Links && (Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
+                  Option == QLatin1String("--timeout"));
+    if (!Known) {
+      Command.Problem = QStringLiteral("unknown option \"%1\" for %2").arg(Option, Command.Action);
+      return Command;
+    }
+    QString Value;
+    if (Equals >= 0) {
+      Value = Argument.mid(Equals + 1);
+    } else if (I + 1 < Arguments.size()) {
+      Value = Arguments[++I];
+    } else {
+      Command.Problem = QStringLiteral("%1 needs a value").arg(Option);
+      return Command;
+    }
+    bool Ok = false;
+    if (Option == QLatin1String("--cable")) {
+      Command.Link.Cable = ParseCable(Value.toStdString());
+      Ok = Command.Link.Cable.has_value();
+      if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
+    } else if (Option == QLatin1String("--port")) {
+      Command.Link.Port = Value.toInt(&Ok);
+      Ok = Ok && Command.Link.Port >= 1 && Command.Link.Port <= 4;
+      if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
+    } else {
+      const int Tenths = Value.toInt(&Ok);
+      Ok = Ok && Tenths >= 1 && Tenths <= 600;
+      if (Ok) Command.Link.TimeoutTenths = static_cast<unsigned>(Tenths);
+      if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
+    }
+    if (!Ok) {
+      Command.Problem = QStringLiteral("%1: \"%2").arg(Option, Value);
+      return Command;
+    }
+  }
+  if (Command.Files.isEmpty()) {
+    Command.Problem =
+        QStringLiteral("%1 needs %2")
+            .arg(Command.Action, Command.Action == QLatin1String("--screenshot")
+                                     ? QStringLiteral("the file to save the screen in")
+                                     : QStringLiteral("files"));
+  } else if (Command.Action == QLatin1String("--screenshot") && Command.Files.size() > 1) {
+    Command.Problem = QStringLiteral("--screenshot saves one file");
+  }
+  return Command;
+}
+
+// Opens the link, saying on Err what answered; nothing when no calculator did, with Why set.
+std::unique_ptr<CalcLink> OpenLink(const LinkSettings& Settings, QTextStream& Err,
+                                   std::optional<LinkError>& Why) {
+  try {
+    auto Link = std::make_unique<CalcLink>(Settings);
+    Err << "pictrane-capture: " << QString::fromStdString(Link->Found()) << '\n';
+    Err.flush();
+    return Link;
+  } catch (const LinkError& Error) {
+    Why = Error;
+    return nullptr;
+  }
+}
+
+bool NobodyAnswered(const LinkError& Error) {
+  return Error.What() == LinkError::Kind::NoCable || Error.What() == LinkError::Kind::NoAnswer;
+}
+
+int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
+  std::optional<LinkError> Stop;
+  const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Stop);
+  bool AllSent = true;
+  for (const QString& File : Command.Files) {
+    if (!Stop) {
+      try {
+        Link->SendFile(Local(File));
+        Out << "sent: " << File << '\n';
+        Out.flush();
+        continue;
+      } catch (const LinkError& Error) {
+        // A calculator that stopped answering will not answer the next file either.
+        if (Error.What() == LinkError::Kind::NoAnswer) {
+          Out << "not sent: " << QString::fromLocal8Bit(Error.what()) << '\n';
+          Out.flush();
+          AllSent = false;
+          Stop = Error;
+          continue;
+        }
+        Out << "not sent: " << QString::fromLocal8Bit(Error.what()) << '\n';
+      }
+    } else {
+      Out << "not sent: " << File << ": " << QString::fromLocal8Bit(Stop->what()) << '\n';
+    }
+    Out.flush();
+    AllSent = false;
+  }
+  if (!Link && Stop && NobodyAnswered(*Stop)) return kExitNoCalculator;
+  return AllSent ? kExitDone : kExitNotAllWritten;
+}
+
+int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
+  const QString& Target = Command.Files.first();
+  const QString Suffix = QFileInfo(Target).suffix().toLower();
+  const char* ImageFormat = Suffix == QLatin1String("png")   ? "PNG"
+                            : Suffix == QLatin1String("bmp") ? "BMP"
+                                                             : nullptr;
+  std::optional<CalcModelId> Model;
+  for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+    if (Suffix == QLatin1String(InfoOf(Id).PictureExtension)) Model = Id;
+  }
+  const QList<uint> Base = QFileInfo(Target).completeBaseName().toUcs4();
+  const std::u32string Name = NameFromTyping(std::u32string(Base.begin(), Base.end()));
+  if (ImageFormat == nullptr && !Model) {
+    Err << "pictrane-capture: --screenshot: \"" << Target
+        << "\" does not end in .png, .bmp, .89i, .9xi or .v2i\n";
+    return kExitUsage;
+  }
+  if (Model && Name.empty()) {
+    Err << "pictrane-capture: --screenshot: no calculator name can be made from \"" << Target
+        << "\" (a name starts with a letter)\n";
+    return kExitUsage;
+  }
+
+  std::optional<LinkError> Why;
+  const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Why);
+  try {
+    if (!Link) throw *Why;
+    const MonoPicture Screen = Link->TakeScreen();
+    if (ImageFormat != nullptr) {
+      SaveImage(ToImage(Screen), Target, ImageFormat);
+    } else {
+      CalcPicture Picture;
+      Picture.Model = *Model;
+      Picture.Name = Name;
+      Picture.Folder = U"main";
+      Picture.PicData = EncodePic(Screen);
+      WriteCalcPicture(Local(Target), Picture);
+    }
+  } catch (const LinkError& Error) {
+    Out << "not written: " << Target << ": " << QString::fromLocal8Bit(Error.what()) << '\n';
+    return !Link && NobodyAnswered(Error) ? kExitNoCalculator : kExitNotAllWritten;
+  } catch (const RaisedError& Error) {
+    Out << "not written: " << Target << ": " << QString::fromStdString(Error.Description) << '\n';
+    return kExitNotAllWritten;
+  }
+  Out << "written: " << Target << '\n';
+  return kExitDone;
+}
+
+int ToPng(const LinkCommand& Command, QTextStream& Out) {
+  bool AllWritten = true;
+  for (const QString& File : Command.Files) {
+    try {
+      const std::vector<StoredPicture> Pictures = ReadCalcPictures(Local(File));
+      for (const StoredPicture& Each : Pictures) {
+        const QString Name = QString::fromStdString(Each.Name);
+        const QString Target =
+            Each.InGroup ? File + QLatin1Char('-') + Name + QStringLiteral(".png") : File + ".png";
+        try {
+          SaveImage(ToImage(DecodePic(Each.PicData)), Target, "PNG");
+          Out << "written: " << File << " -> " << Target << '\n';
+        } catch (const RaisedError& Error) {
+          AllWritten = false;
+          Out << "not written: " << Target << ": " << QString::fromStdString(Error.Description)
+              << '\n';
+        }
+      }
+    } catch (const RaisedError& Error) {
+      AllWritten = false;
+      Out << "not written: " << QString::fromStdString(Error.Description) << '\n';
+    }
+    Out.flush();
+  }
+  return AllWritten ? kExitDone : kExitNotAllWritten;
+}
+
+}  // namespace
+
+bool IsLinkCommand(const QString& FirstArgument) {
+  return FirstArgument == QLatin1String("--send") ||
+         FirstArgument == QLatin1String("--screenshot") ||
+         FirstArgument == QLatin1String("--to-png");
+}
+
+int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err) {
+  const LinkCommand Command = Parse(Arguments);
+  if (!Command.Problem.isEmpty()) {
+    Err << "pictrane-capture: " << Command.Problem << '\n' << LinkUsageText();
+    return kExitUsage;
+  }
+  if (Command.Action == QLatin1String("--send")) return Send(Command, Out, Err);
+  if (Command.Action == QLatin1String("--screenshot")) return Screenshot(Command, Out, Err);
+  return ToPng(Command, Out);
+}
+
+QString LinkUsageText() {
+  return QStringLiteral(
+      "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
+      "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
+      "       pictrane-capture --to-png FILE...\n"
+      "\n"
+      "--send sends every variable of each calculator file (a group: all its pictures).\n"
+      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi or .v2i).\n"
+      "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each).\n"
+      "\n"
+      "Link options:\n"
+      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium or\n"
+      "                                     SilverLink found on USB)\n"
+      "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
+      "  --timeout T                        how long to wait for the calculator, in tenths\n"
+      "                                     of a second (default 20)\n"
+      "\n"
+      "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
+      "not written.\n");
+}
+
+}  // namespace pictrane::capture

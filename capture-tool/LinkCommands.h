@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The command-line options that talk to the calculator or read its pictures back, without a
+// window:
+//   --send [--cable usb|silverlink|serial|vti] [--port N] [--timeout T] FILE...
+//   --screenshot [--cable ...] [--port N] [--timeout T] OUT   (OUT: .png .bmp .89i .9xi .v2i)
+//   --to-png FILE...
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace pictrane::capture {
+
+// Exit status when no calculator answered at all (the others are BatchConvert.h's).
+inline constexpr int kExitNoCalculator = 1;
+
+bool IsLinkCommand(const QString& FirstArgument);
+
+// Runs the command Arguments names (without the program's name): one line per file on Out,
+// problems with the command itself and what the link found on Err. Returns the exit status.
+int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err);
+
+QString LinkUsageText();
+
+}  // namespace pictrane::capture

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's calculator actions against the stand-in calculator: this test runs as the
+// stand-in's command (see CMakeLists.txt), in an IPC namespace of its own.
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include "CalcFile.h"
+#include "LinkActions.h"
+#include "PicLayout.h"
+
+namespace pictrane::capture {
+
+class LinkActionsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QWidget Window_;
+  QTemporaryDir Folder_;
+  const QString Received_ = qEnvironmentVariable("PICTRANE_STANDIN_SAVE");
+
+  // The stand-in opens its end again after each session; link only once it has.
+  static bool CableReady() {
+    return shmget(ftok("/tmp", 0), 0, 0) != -1 && shmget(ftok("/tmp", 1), 0, 0) != -1;
+  }
+
+  QString Picture(const char32_t* Name, int Seed) {
+    MonoPicture Mono{100, 60, std::vector<std::uint8_t>(6000)};
+    for (std::size_t I = 0; I < Mono.Dark.size(); ++I) Mono.Dark[I] = (I * 31 + Seed) % 7 < 3;
+    const QString Path = Folder_.filePath(QString::fromUcs4(Name) + ".89i");
+    WriteCalcPicture(Path.toStdString(), {CalcModelId::Ti89, Name, U"main", EncodePic(Mono)});
+    return Path;
+  }
+
+  static QByteArray VariableOf(const QString& Path) {
+    QFile File(Path);
+    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
+  }
+
+  void CloseReport() {
+    for (QWidget* Each : QApplication::topLevelWidgets()) {
+      if (auto* Box = qobject_cast<QMessageBox*>(Each); Box != nullptr && Box->isVisible()) {
+        Box->accept();
+      }
+    }
+    QTRY_VERIFY(CableReady());
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(Folder_.isValid());
+    QVERIFY(!Received_.isEmpty());
+    QVERIFY(QDir().mkpath(Received_));
+    QTRY_VERIFY(CableReady());
+  }
+
+  void SendsFilesAndTakesTheScreen() {
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20});
+    QCOMPARE(Link.SendAction()->text(), QStringLiteral("Send to calculator..."));
+    QCOMPARE(Link.ScreenAction()->text(), QStringLiteral("Take the calculator's screen"));
+    QSignalSpy Finished(&Link, &LinkActions::Finished);
+    const QStringList Files = {Picture(U"first", 1), Picture(U"second", 2)};
+    Link.SendFiles(Files);
+    QVERIFY(Link.Busy());
+    QVERIFY(!Link.SendAction()->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
+    QCOMPARE(Finished[0][0].toBool(), true);
+    QCOMPARE(Finished[0][1].toString(), "Sent: " + Files.join("\nSent: "));
+    QVERIFY(Link.SendAction()->isEnabled());
+    for (const char* Name : {"first", "second"}) {
+      const QByteArray Got = VariableOf(Received_ + "/main." + Name + ".var");
+      QVERIFY(!Got.isEmpty());
+      QVERIFY(VariableOf(Folder_.filePath(QString(Name) + ".89i")).contains(Got));
+    }
+    CloseReport();
+
+    QSignalSpy Screens(&Link, &LinkActions::ScreenTaken);
+    Link.ScreenAction()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 2, 20000);
+    QCOMPARE(Screens.count(), 1);
+    const QImage Screen = Screens[0][0].value<QImage>();
+    QCOMPARE(Screen.size(), QSize(160, 100));
+    for (int Y = 0; Y < Screen.height(); ++Y) {
+      for (int X = 0; X < Screen.width(); ++X) {
+        QCOMPARE(qGray(Screen.pixel(X, Y)) < 128, (X + Y) % 2 == 0);
+      }
+    }
+    CloseReport();
+  }
+
+  void CancelStopsBeforeTheNextFile() {
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20});
+    QSignalSpy Finished(&Link, &LinkActions::Finished);
+    QStringList Files;
+    for (int I = 0; I < 20; ++I) {
+      const std::u32string Name = U"many" + std::u32string(1, static_cast<char32_t>(U'a' + I));
+      Files << Picture(Name.c_str(), I);
+    }
+    Link.SendFiles(Files);
+    auto* Progress = Window_.findChild<QProgressDialog*>();
+    QVERIFY(Progress != nullptr);
+    auto* Cancel = Progress->findChild<QPushButton*>();
+    QVERIFY(Cancel != nullptr);
+    QTest::mouseClick(Cancel, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
+    QCOMPARE(Finished[0][0].toBool(), false);
+    const QString Summary = Finished[0][1].toString();
+    QVERIFY2(Summary.endsWith("cancelled"), qPrintable(Summary));
+    QVERIFY2(Summary.count("Sent: ") < Files.size(), qPrintable(Summary));
+    CloseReport();
+  }
+};
+
+}  // namespace pictrane::capture
+
+QTEST_MAIN(pictrane::capture::LinkActionsTest)
+#include "link_actions_test.moc"

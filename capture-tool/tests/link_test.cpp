@@ -1,0 +1,257 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The calculator link end to end: the program itself against the stand-in calculator
+// (standin_calc.cpp) on the virtual cable, each run in an IPC namespace of its own.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <vector>
+
+#include "BatchConvert.h"
+#include "CalcFile.h"
+#include "CalcRead.h"
+#include "LinkCommands.h"
+#include "PicLayout.h"
+#include "PictureFile.h"
+
+namespace pictrane::capture {
+namespace {
+
+struct LinkRun {
+  int Status = -1;
+  QString Out;
+  QString Err;
+  qint64 Milliseconds = 0;
+};
+
+// The stand-in with StandIn, in a namespace of its own, running the program with Tool; without
+// StandIn, the program alone.
+LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool) {
+  QStringList Arguments = {"--ipc"};
+  if (geteuid() != 0) Arguments << "--map-root-user";
+  Arguments << PICTRANE_STANDIN_PATH << StandIn << "--" << PICTRANE_CAPTURE_PATH << Tool;
+  QProcess Process;
+  QElapsedTimer Clock;
+  Clock.start();
+  if (StandIn.isEmpty()) {
+    Process.start(PICTRANE_CAPTURE_PATH, Tool);
+  } else {
+    Process.start("unshare", Arguments);
+  }
+  Process.waitForFinished(60000);
+  return {Process.exitStatus() == QProcess::NormalExit ? Process.exitCode() : -1,
+          QString::fromUtf8(Process.readAllStandardOutput()),
+          QString::fromUtf8(Process.readAllStandardError()), Clock.elapsed()};
+}
+
+// A picture of Size whose pixels follow no simple rule, so that a shifted or cut row shows.
+MonoPicture Scrambled(PictureSize Size, unsigned Seed) {
+  MonoPicture Picture{Size.Width, Size.Height, {}};
+  for (int I = 0; I < Size.Width * Size.Height; ++I) {
+    Seed = Seed * 1103515245u + 12345u;
+    Picture.Dark.push_back(static_cast<std::uint8_t>((Seed >> 16) & 1u));
+  }
+  return Picture;
+}
+
+CalcPicture PictureNamed(const char32_t* Name, PictureSize Size, unsigned Seed) {
+  return {CalcModelId::Ti89, Name, U"main", EncodePic(Scrambled(Size, Seed))};
+}
+
+std::vector<std::uint8_t> ReadBytes(const QString& Path) {
+  QFile File(Path);
+  if (!File.open(QIODevice::ReadOnly)) return {};
+  const QByteArray Bytes = File.readAll();
+  return {Bytes.begin(), Bytes.end()};
+}
+
+std::vector<std::uint8_t> DarkOf(const QImage& Image) {
+  std::vector<std::uint8_t> Dark;
+  for (int Y = 0; Y < Image.height(); ++Y) {
+    for (int X = 0; X < Image.width(); ++X) Dark.push_back(qGray(Image.pixel(X, Y)) < 128);
+  }
+  return Dark;
+}
+
+TEST(Link, PictureAndGroupArriveByteForByte) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  const QString Received = Folder.filePath("received");
+  ASSERT_TRUE(QDir().mkpath(Received));
+  const CalcPicture Single = PictureNamed(U"photo", kTi89Screen, 1);
+  const std::vector<CalcPicture> Group = {PictureNamed(U"sea", {160, 100}, 2),
+                                          PictureNamed(U"hill", {77, 59}, 3),
+                                          PictureNamed(U"sky", {1, 1}, 4)};
+  const QString One = Folder.filePath("photo.89i");
+  const QString Three = Folder.filePath("views.89g");
+  WriteCalcPicture(One.toStdString(), Single);
+  WriteCalcGroup(Three.toStdString(), CalcModelId::Ti89, Group);
+
+  const LinkRun R =
+      RunLinked({"--save", Received}, {"--send", "--cable", "vti", "--timeout", "20", One, Three});
+  ASSERT_EQ(R.Status, kExitDone) << R.Out.toStdString() << R.Err.toStdString();
+  EXPECT_EQ(R.Out, "sent: " + One + "\nsent: " + Three + "\n");
+  EXPECT_TRUE(R.Err.contains("virtual cable on port 2, TI-89 answering")) << R.Err.toStdString();
+  EXPECT_EQ(ReadBytes(Received + "/main.photo.var"), Single.PicData);
+  EXPECT_EQ(ReadBytes(Received + "/main.sea.var"), Group[0].PicData);
+  EXPECT_EQ(ReadBytes(Received + "/main.hill.var"), Group[1].PicData);
+  EXPECT_EQ(ReadBytes(Received + "/main.sky.var"), Group[2].PicData);
+}
+
+TEST(Link, ScreenIsClippedToWhatTheUserSees) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  // The served screen: 240x128, rows of 30 bytes, 1 = black.
+  const MonoPicture Full = Scrambled({240, 128}, 7);
+  QByteArray Served(3840, '\0');
+  for (int Y = 0; Y < 128; ++Y) {
+    for (int X = 0; X < 240; ++X) {
+      if (Full.At(X, Y))
+        Served[Y * 30 + X / 8] = static_cast<char>(Served[Y * 30 + X / 8] | (0x80 >> (X % 8)));
+    }
+  }
+  const QString ScreenFile = Folder.filePath("screen.bin");
+  QFile Out(ScreenFile);
+  ASSERT_TRUE(Out.open(QIODevice::WriteOnly) && Out.write(Served) == Served.size());
+  Out.close();
+
+  struct Case {
+    const char* Model;
+    const char* Target;
+    PictureSize Size;
+  };
+  for (const Case& C : {Case{"89", "shot.png", kTi89Screen}, Case{"92p", "shot.9xi", kTi92Screen},
+                        Case{"89", "shot.bmp", kTi89Screen}}) {
+    const QString Target = Folder.filePath(C.Target);
+    const LinkRun R = RunLinked({"--model", C.Model, "--screen", ScreenFile},
+                                {"--screenshot", "--cable", "vti", Target});
+    ASSERT_EQ(R.Status, kExitDone) << C.Target << R.Out.toStdString() << R.Err.toStdString();
+    EXPECT_EQ(R.Out, "written: " + Target + "\n");
+    std::vector<std::uint8_t> Expected;
+    for (int Y = 0; Y < C.Size.Height; ++Y) {
+      for (int X = 0; X < C.Size.Width; ++X) Expected.push_back(Full.At(X, Y));
+    }
+    if (Target.endsWith(".9xi")) {
+      const std::vector<StoredPicture> Read = ReadCalcPictures(Target.toStdString());
+      ASSERT_EQ(Read.size(), 1u);
+      EXPECT_EQ(Read[0].Name, "shot");
+      const MonoPicture Got = DecodePic(Read[0].PicData);
+      EXPECT_EQ(PictureSize({Got.Width, Got.Height}), C.Size);
+      EXPECT_EQ(Got.Dark, Expected) << C.Target;
+    } else {
+      const QImage Got(Target);
+      EXPECT_EQ(PictureSize({Got.width(), Got.height()}), C.Size);
+      EXPECT_EQ(DarkOf(Got), Expected) << C.Target;
+    }
+  }
+}
+
+TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  const QString File = Folder.filePath("photo.89i");
+  WriteCalcPicture(File.toStdString(), PictureNamed(U"photo", kTi89Screen, 5));
+  const QString Shot = Folder.filePath("shot.png");
+  struct Case {
+    QStringList StandIn;  // empty: no stand-in, no virtual cable
+    QStringList Tool;
+    int Status;
+    QString Out;
+  };
+  const QStringList Send = {"--send", "--cable", "vti", "--timeout", "5", File};
+  const std::vector<Case> Cases = {
+      {{"--fail", "silent"},
+       Send,
+       kExitNoCalculator,
+       "not sent: " + File + ": the link: the calculator did not answer within 0.5 s"},
+      {{"--fail", "busy"},
+       Send,
+       kExitNotAllWritten,
+       "not sent: " + File + ": the link: the calculator is busy"},
+      {{"--fail", "memory"},
+       Send,
+       kExitNotAllWritten,
+       "not sent: " + File + ": the calculator is out of memory"},
+      {{"--fail", "locked"},
+       Send,
+       kExitNotAllWritten,
+       "not sent: " + File + ": a variable of that name on the calculator is locked or archived"},
+      {{"--fail", "silent"},
+       {"--screenshot", "--cable", "vti", "--timeout", "5", Shot},
+       kExitNoCalculator,
+       "not written: " + Shot + ": the link: the calculator did not answer"},
+      {{},
+       {"--send", File},
+       kExitNoCalculator,
+       "not sent: " + File + ": no USB calculator or SilverLink cable found"},
+      {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
+      {{}, {"--screenshot", "--cable", "vti", Folder.filePath("shot.gif")}, kExitUsage, ""},
+  };
+  for (const Case& C : Cases) {
+    const LinkRun R = RunLinked(C.StandIn, C.Tool);
+    const std::string Name = (C.StandIn + C.Tool).join(' ').toStdString();
+    EXPECT_EQ(R.Status, C.Status) << Name << "\n" << R.Out.toStdString() << R.Err.toStdString();
+    EXPECT_TRUE(C.Out.isEmpty() ? R.Out.isEmpty() : R.Out.startsWith(C.Out)) << Name << "\n"
+                                                                             << R.Out.toStdString();
+    // Each wait ends after half a second; a hang would take the whole test's time.
+    EXPECT_LT(R.Milliseconds, 15000) << Name;
+  }
+  EXPECT_FALSE(QFile::exists(Shot));
+}
+
+TEST(Link, PicturesComeBackAsPng) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  const QString Source = Folder.filePath("Photo.png");
+  QImage Photo(300, 200, QImage::Format_RGB32);
+  for (int Y = 0; Y < Photo.height(); ++Y) {
+    for (int X = 0; X < Photo.width(); ++X) Photo.setPixel(X, Y, qRgb(X % 256, Y, (X * Y) % 256));
+  }
+  ASSERT_TRUE(Photo.save(Source));
+  QStringList Files;
+  std::vector<std::pair<QString, MonoPicture>> Expected;
+  for (const CalcModelId Model :
+       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+    BatchOptions Options;
+    Options.Model = Model;
+    Options.Picture.Method = ToneMethod::Atkinson;
+    Options.Files = {Source};
+    QString Lines;
+    QTextStream Out(&Lines);
+    ASSERT_EQ(RunBatch(Options, Out), kExitDone);
+    const QString Written =
+        Folder.filePath(QStringLiteral("Photo.") + InfoOf(Model).PictureExtension);
+    Files << Written;
+    Expected.emplace_back(Written + ".png",
+                          ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture));
+  }
+  const QString Group = Folder.filePath("views.89g");
+  const std::vector<CalcPicture> Members = {PictureNamed(U"sea", {50, 40}, 8),
+                                            PictureNamed(U"hill", {160, 100}, 9)};
+  WriteCalcGroup(Group.toStdString(), CalcModelId::Ti89, Members);
+  Files << Group << Folder.filePath("missing.89i");
+  Expected.emplace_back(Group + "-sea.png", Scrambled({50, 40}, 8));
+  Expected.emplace_back(Group + "-hill.png", Scrambled({160, 100}, 9));
+
+  const LinkRun R = RunLinked({}, QStringList{"--to-png"} + Files);
+  EXPECT_EQ(R.Status, kExitNotAllWritten) << R.Out.toStdString();
+  EXPECT_TRUE(R.Out.endsWith("not written: " + Folder.filePath("missing.89i") + ": no such file\n"))
+      << R.Out.toStdString();
+  for (const auto& [Png, Picture] : Expected) {
+    const QImage Got(Png);
+    ASSERT_FALSE(Got.isNull()) << Png.toStdString();
+    EXPECT_EQ(PictureSize({Got.width(), Got.height()}),
+              PictureSize({Picture.Width, Picture.Height}));
+    EXPECT_EQ(DarkOf(Got), Picture.Dark) << Png.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace pictrane::capture

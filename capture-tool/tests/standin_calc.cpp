@@ -1,0 +1,254 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A stand-in 68000 calculator for the link tests, on the virtual cable's port 1 (where an
+// emulator sits). It opens its end of the cable, starts the command given after "--" (which
+// links from port 2), answers it until it ends and exits with its status.
+//
+//   standin_calc [--model 89|92p] [--fail silent|busy|memory|locked] [--save DIR]
+//                [--screen FILE] -- COMMAND [ARGUMENT...]
+//
+// It answers "ready?" (RDY) with ACK, a request to send (RTS or VAR) with ACK and CTS, the data
+// (XDP) and the end of transmission (EOT) with ACK, and a screen request (SCR) with ACK and the
+// 240x128 screen read from FILE (3840 bytes, rows of 30 bytes, 1 = black). Each variable it
+// receives is saved as DIR/FOLDER.NAME.var holding the variable's data. --fail silent answers
+// nothing; busy answers "ready?" with the busy flag; memory and locked refuse every request to
+// send (SKP) as a full calculator and as a locked variable of that name do. Without --screen the
+// screen is a checkerboard, black where x + y is even.
+//
+// The cable library removes the cable's shared memory when the program at port 2 closes it; the
+// stand-in then opens its end again at once, so one stand-in serves one session after another (a
+// test waits for the memory to be back before it links again).
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#define restrict __restrict
+#include <ticables.h>
+#undef restrict
+
+namespace {
+
+constexpr std::uint8_t kVar = 0x06, kCts = 0x09, kXdp = 0x15, kSkp = 0x36, kAck = 0x56, kRdy = 0x68,
+                       kScr = 0x6D, kEot = 0x92, kReq = 0xA2, kRts = 0xC9;
+
+struct Packet {
+  std::uint8_t Command = 0;
+  std::uint16_t Length = 0;
+  std::vector<std::uint8_t> Data;
+};
+
+std::vector<std::uint8_t> Checkerboard() {
+  std::vector<std::uint8_t> Screen(3840);
+  for (std::size_t I = 0; I < Screen.size(); ++I) Screen[I] = (I / 30) % 2 == 0 ? 0xAA : 0x55;
+  return Screen;
+}
+
+struct Options {
+  std::uint8_t Machine = 0x98;  // a TI-89 answering the computer
+  std::string Fail;
+  std::string SaveDir;
+  std::vector<std::uint8_t> Screen = Checkerboard();
+  std::vector<char*> Command;
+};
+
+bool HasData(std::uint8_t Command) {
+  return Command == kVar || Command == kXdp || Command == kSkp || Command == kRts ||
+         Command == kReq;
+}
+
+std::uint16_t Sum(const std::vector<std::uint8_t>& Data) {
+  unsigned Total = 0;
+  for (const std::uint8_t Byte : Data) Total += Byte;
+  return static_cast<std::uint16_t>(Total & 0xFFFF);
+}
+
+class Calculator {
+ public:
+  Calculator(CableHandle* Cable, const Options& Settings) : Cable_(Cable), O_(Settings) {}
+
+  // Reads one packet; false when the cable stays silent past its timeout or the packet is bad.
+  bool Receive(Packet& P) {
+    std::uint8_t Head[4];
+    if (ticables_cable_recv(Cable_, Head, 4) != 0) return false;
+    P.Command = Head[1];
+    P.Length = static_cast<std::uint16_t>(Head[2] | (Head[3] << 8));
+    P.Data.clear();
+    if (!HasData(P.Command)) return true;
+    P.Data.resize(P.Length);
+    std::uint8_t Check[2];
+    if ((P.Length != 0 && ticables_cable_recv(Cable_, P.Data.data(), P.Length) != 0) ||
+        ticables_cable_recv(Cable_, Check, 2) != 0) {
+      return false;
+    }
+    if (Sum(P.Data) != (Check[0] | (Check[1] << 8))) {
+      std::fprintf(stderr, "standin_calc: checksum error in packet %02X\n", P.Command);
+      return false;
+    }
+    return true;
+  }
+
+  void Send(std::uint8_t Command, const std::vector<std::uint8_t>& Data = {},
+            std::uint16_t Status = 0) {
+    std::vector<std::uint8_t> Bytes = {O_.Machine, Command};
+    const auto Length = static_cast<std::uint16_t>(Data.empty() ? Status : Data.size());
+    Bytes.push_back(static_cast<std::uint8_t>(Length & 0xFF));
+    Bytes.push_back(static_cast<std::uint8_t>(Length >> 8));
+    if (!Data.empty()) {
+      Bytes.insert(Bytes.end(), Data.begin(), Data.end());
+      const std::uint16_t Check = Sum(Data);
+      Bytes.push_back(static_cast<std::uint8_t>(Check & 0xFF));
+      Bytes.push_back(static_cast<std::uint8_t>(Check >> 8));
+    }
+    ticables_cable_send(Cable_, Bytes.data(), static_cast<std::uint32_t>(Bytes.size()));
+  }
+
+  bool Expect(std::uint8_t Command, Packet& P) {
+    if (Receive(P) && P.Command == Command) return true;
+    std::fprintf(stderr, "standin_calc: expected packet %02X, got %02X\n", Command, P.Command);
+    return false;
+  }
+
+  void Answer(const Packet& P) {
+    if (O_.Fail == "silent") return;
+    switch (P.Command) {
+      case kRdy:
+        Send(kAck, {}, O_.Fail == "busy" ? 0x0100 : 0);
+        break;
+      case kRts:
+      case kVar:
+        TakeVariable(P.Data);
+        break;
+      case kScr: {
+        Send(kAck);
+        Send(kXdp, O_.Screen);
+        Packet Ack;
+        Expect(kAck, Ack);
+        break;
+      }
+      case kEot:
+        Send(kAck);
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  // A variable offered to us: size (4 bytes, little-endian), type, name length, name.
+  void TakeVariable(const std::vector<std::uint8_t>& Header) {
+    Send(kAck);
+    if (O_.Fail == "memory") {
+      Send(kSkp, {3, 0, 0});
+      return;
+    }
+    if (O_.Fail == "locked") {
+      Send(kSkp, {2, 0, 0x1E});
+      return;
+    }
+    Send(kCts);
+    Packet P;
+    if (!Expect(kAck, P) || !Expect(kXdp, P)) return;
+    Send(kAck);
+    Packet End;
+    if (!Expect(kEot, End)) return;
+    Send(kAck);
+    if (Header.size() < 6 || P.Data.size() < 4 || O_.SaveDir.empty()) return;
+    std::string Name(Header.begin() + 6, Header.begin() + 6 + Header[5]);
+    for (char& C : Name) {
+      if (C == '\\') C = '.';
+    }
+    std::ofstream(O_.SaveDir + "/" + Name + ".var", std::ios::binary)
+        .write(reinterpret_cast<const char*>(P.Data.data() + 4),
+               static_cast<std::streamsize>(P.Data.size() - 4));
+  }
+
+  CableHandle* Cable_;
+  const Options& O_;
+};
+
+bool ParseArguments(int argc, char** argv, Options& O) {
+  for (int I = 1; I < argc; ++I) {
+    const std::string Argument = argv[I];
+    if (Argument == "--") {
+      O.Command.assign(argv + I + 1, argv + argc);
+      O.Command.push_back(nullptr);
+      return O.Command.size() > 1;
+    }
+    if (I + 1 >= argc) return false;
+    const std::string Value = argv[++I];
+    if (Argument == "--model") {
+      O.Machine = Value == "92p" ? 0x88 : 0x98;
+    } else if (Argument == "--fail") {
+      O.Fail = Value;
+    } else if (Argument == "--save") {
+      O.SaveDir = Value;
+    } else if (Argument == "--screen") {
+      std::ifstream In(Value, std::ios::binary);
+      In.read(reinterpret_cast<char*>(O.Screen.data()), 3840);
+      if (In.gcount() != 3840) return false;
+    } else {
+      return false;
+    }
+  }
+  return false;
+}
+
+// Whether the program at port 2 has closed the cable: the library keys the cable's two
+// shared-memory segments on /tmp and removes both on closing. Reopening before the second is gone
+// would attach to it just before it is removed, and nothing sent would reach us.
+bool CableClosed() {
+  return shmget(ftok("/tmp", 0), 0, 0) == -1 && shmget(ftok("/tmp", 1), 0, 0) == -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options O;
+  if (!ParseArguments(argc, argv, O)) {
+    std::fprintf(stderr,
+                 "usage: standin_calc [--model 89|92p] [--fail MODE] [--save DIR] "
+                 "[--screen FILE] -- COMMAND...\n");
+    return 125;
+  }
+  ticables_library_init();
+  CableHandle* Cable = ticables_handle_new(CABLE_VTI, PORT_1);
+  ticables_options_set_timeout(Cable, 20);
+  if (Cable == nullptr || ticables_cable_open(Cable) != 0) {
+    std::fprintf(stderr, "standin_calc: cannot open the virtual cable\n");
+    return 125;
+  }
+  const pid_t Child = fork();
+  if (Child == 0) {
+    execvp(O.Command[0], O.Command.data());
+    std::perror("standin_calc: exec");
+    _exit(126);
+  }
+  Calculator Calc(Cable, O);
+  int Status = 0;
+  for (;;) {
+    if (waitpid(Child, &Status, WNOHANG) == Child) break;
+    CableStatus Waiting = STATUS_NONE;
+    if (ticables_cable_check(Cable, &Waiting) == 0 && (Waiting & STATUS_RX) != 0) {
+      Packet P;
+      if (Calc.Receive(P)) Calc.Answer(P);
+    } else if (CableClosed()) {
+      ticables_cable_close(Cable);
+      if (ticables_cable_open(Cable) != 0) break;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  ticables_cable_close(Cable);
+  ticables_handle_del(Cable);
+  return WIFEXITED(Status) ? WEXITSTATUS(Status) : 125;
+}
