@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
@@ -13,7 +15,9 @@
 #include <system_error>
 
 #include "CalcFile.h"
+#include "CalcRead.h"
 #include "KeyPanels.h"
+#include "LinkActions.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "PictureMenu.h"
@@ -45,9 +49,38 @@ QString FolderProblem(const QString& Folder) {
   return {};
 }
 
+bool IsCalcFile(const QString& Path) {
+  static const QStringList Suffixes{QStringLiteral("89i"), QStringLiteral("9xi"),
+                                    QStringLiteral("v2i"), QStringLiteral("89g"),
+                                    QStringLiteral("9xg"), QStringLiteral("v2g")};
+  return Suffixes.contains(QFileInfo(Path).suffix().toLower());
+}
+
+// The picture of a calculator file as an image; a group asks which of its pictures. A null image:
+// the user chose none.
+QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
+  const std::vector<StoredPicture> Pictures =
+      ReadCalcPictures(QFile::encodeName(Path).toStdString());
+  std::size_t Chosen = 0;
+  if (Pictures.size() > 1) {
+    QStringList Names;
+    for (const StoredPicture& Each : Pictures) {
+      Names << (Each.Folder.empty() ? QString::fromStdString(Each.Name)
+                                    : QString::fromStdString(Each.Folder + "\\" + Each.Name));
+    }
+    bool Ok = false;
+    const QString Name =
+        QInputDialog::getItem(Parent, QStringLiteral("Open picture"),
+                              QStringLiteral("Picture in %1:").arg(Path), Names, 0, false, &Ok);
+    if (!Ok) return {};
+    Chosen = static_cast<std::size_t>(Names.indexOf(Name));
+  }
+  return ToImage(DecodePic(Pictures[Chosen].PicData));
+}
+
 }  // namespace
 
-CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
+CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(Parent) {
   // The installed theme's icon, else the one built in.
   QIcon BuiltIn;
   for (const int Size : {16, 32, 48, 256})
@@ -84,6 +117,12 @@ CaptureWindow::CaptureWindow(QWidget* Parent) : QMainWindow(Parent) {
   };
   Commands.Close = [this] { ClosePicture(); };
   Commands.SaveAs = [this] { ShowSaveAs(); };
+  Link_ = new LinkActions(this, Link);
+  Commands.Send = [this] { Link_->SendAction()->trigger(); };
+  Commands.Screen = [this] { Link_->ScreenAction()->trigger(); };
+  connect(Link_, &LinkActions::FilesWanted, this, [this] { Link_->SetCurrentFile(LastSaved_); });
+  connect(Link_, &LinkActions::ScreenTaken, this,
+          [this](const QImage& Screen) { ShowScreen(Screen); });
   Commands.Exit = [this] { close(); };
   Commands.CloseLists = [this] { CloseDropDowns(); };
   Menus_ = new WindowMenus(this, std::move(Commands));
@@ -121,7 +160,8 @@ const MonoPicture& CaptureWindow::Shown() const {
 bool CaptureWindow::OpenPicture(const QString& Path) {
   QImage Picture;
   try {
-    Picture = LoadPicture(Path);
+    Picture = IsCalcFile(Path) ? LoadCalcPicture(this, Path) : LoadPicture(Path);
+    if (Picture.isNull()) return false;
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error));
     return false;
@@ -274,10 +314,21 @@ void CaptureWindow::AcceptVariable() {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
     return;
   }
+  LastSaved_ = TargetPath_;
   DismissPanels();
   statusBar()->showMessage(
       QStringLiteral("Saved %1 as %2\\%3")
           .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower()));
+}
+
+void CaptureWindow::ShowScreen(const QImage& Screen) {
+  // Named as a new file in the home folder, so Save As proposes a name there.
+  Preview_->SetPicture(Screen, QDir::home().filePath(QStringLiteral("calculator-screen.png")));
+  DismissPanels();
+  UpdateView();
+  UpdateTitle();
+  statusBar()->showMessage(
+      QStringLiteral("The calculator's screen (%1 x %2)").arg(Screen.width()).arg(Screen.height()));
 }
 
 void CaptureWindow::UpdateTitle() {

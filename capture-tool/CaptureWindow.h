@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 
+#include "CalcLink.h"
 #include "PixelConversion.h"
 
 class QLabel;
@@ -13,6 +14,7 @@ namespace pictrane::capture {
 
 class ConfirmPanel;
 class KeyPanel;
+class LinkActions;
 class MessagePanel;
 class OpenPanel;
 class PreviewPanel;
@@ -42,10 +44,12 @@ class WindowMenus;
 // variable for a calculator picture.
 class CaptureWindow : public QMainWindow {
  public:
-  explicit CaptureWindow(QWidget* Parent = nullptr);
+  // Link: the cable the calculator actions use (by default a USB calculator or SilverLink found).
+  explicit CaptureWindow(QWidget* Parent = nullptr, LinkSettings Link = {});
   ~CaptureWindow() override;
 
-  // Shows the picture at Path; on failure keeps the current one, shows a message, and returns
+  // Shows the picture at Path (a calculator picture or group file too: a group asks which
+  // picture); on failure keeps the current one, shows a message, and returns
   // false.
   bool OpenPicture(const QString& Path);
 
@@ -75,6 +79,7 @@ class CaptureWindow : public QMainWindow {
   void AcceptSaveAs();
   void SaveTarget();
   void AcceptVariable();
+  void ShowScreen(const QImage& Screen);
   void UpdateTitle();
   void UpdateView();
   PictureSize PreviewArea() const;
@@ -90,6 +95,9 @@ class CaptureWindow : public QMainWindow {
   MessagePanel* Message_ = nullptr;
   ConfirmPanel* Confirm_ = nullptr;
   WindowMenus* Menus_ = nullptr;
+  LinkActions* Link_ = nullptr;
+  // The calculator file saved last, which "Send to calculator..." offers first.
+  QString LastSaved_;
   QLabel* OptionsText_ = nullptr;
 };
 

@@ -57,6 +57,8 @@ void WindowMenus::BuildFileMenu() {
       {QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), &FileCommands::Open},
       {QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4), &FileCommands::Close},
       {QStringLiteral("Save &As..."), QKeySequence(), &FileCommands::SaveAs},
+      {QStringLiteral("&Send to calculator..."), QKeySequence(), &FileCommands::Send, true},
+      {QStringLiteral("&Take the calculator's screen"), QKeySequence(), &FileCommands::Screen},
       {QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_F4), &FileCommands::Exit, true},
   };
   FileMenu_ = Window_->menuBar()->addMenu(QStringLiteral("&File"));
@@ -67,13 +69,15 @@ void WindowMenus::BuildFileMenu() {
     Action->setShortcut(Each.Key);
     // The window holds the actions too, so their keys work while the menu bar is disabled.
     Window_->addAction(Action);
-    connect(Action, &QAction::triggered, this, [this, Run = Each.Run] { (Commands_.*Run)(); });
+    connect(Action, &QAction::triggered, this, [this, Run = Each.Run] {
+      if (Commands_.*Run) (Commands_.*Run)();
+    });
     FileActions_.push_back(Action);
     FileDrop_->AddMenuItem(Each.Label, Each.Key.toString(QKeySequence::NativeText));
   }
   OpenAction_ = FileActions_.front();
   // Closing and leaving work whatever has the focus, a dropped-down list included.
-  for (QAction* Action : {FileActions_[1], FileActions_[3]}) {
+  for (QAction* Action : {FileActions_[1], FileActions_.back()}) {
     Action->setShortcutContext(Qt::ApplicationShortcut);
   }
   FileDrop_->OnChoose = [this](int Row) {

@@ -23,6 +23,9 @@ struct FileCommands {
   std::function<void()> Open;
   std::function<void()> Close;
   std::function<void()> SaveAs;
+  // The calculator link: "Send to calculator..." and "Take the calculator's screen".
+  std::function<void()> Send;
+  std::function<void()> Screen;
   std::function<void()> Exit;
   // Closes every list dropped down in the window, before the File menu drops.
   std::function<void()> CloseLists;

@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include "CalcFile.h"
+#include "CaptureWindow.h"
 #include "LinkActions.h"
 #include "PicLayout.h"
 
@@ -97,6 +98,36 @@ class LinkActionsTest : public QObject {
       }
     }
     CloseReport();
+  }
+
+  // The window's File menu: the screen lands in the preview ready to save, the picture saved last
+  // is the one offered, and a calculator picture opens back into the preview.
+  void WindowTakesTheScreenAndOpensPictures() {
+    CaptureWindow Window(nullptr, {CableKind::Virtual, 0, 20});
+    auto* Link = Window.findChild<LinkActions*>();
+    QVERIFY(Link != nullptr);
+    QSignalSpy Finished(Link, &LinkActions::Finished);
+    QAction* Screen = nullptr;
+    for (QAction* Each : Window.actions()) {
+      if (Each->text() == QStringLiteral("&Take the calculator's screen")) Screen = Each;
+    }
+    QVERIFY(Screen != nullptr);
+    Screen->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
+    QCOMPARE(Window.Shown().Width, 160);
+    QCOMPARE(Window.Shown().Height, 100);
+    for (int Y = 0; Y < 100; ++Y) {
+      for (int X = 0; X < 160; ++X) QCOMPARE(Window.Shown().At(X, Y), (X + Y) % 2 == 0);
+    }
+    CloseReport();
+
+    const QString Saved = Picture(U"back", 3);
+    QVERIFY(Window.OpenPicture(Saved));
+    QCOMPARE(Window.Shown().Width, 100);
+    QCOMPARE(Window.Shown().Height, 60);
+    for (std::size_t I = 0; I < Window.Shown().Dark.size(); ++I) {
+      QCOMPARE(Window.Shown().Dark[I] != 0, (I * 31 + 3) % 7 < 3);
+    }
   }
 
   void CancelStopsBeforeTheNextFile() {
