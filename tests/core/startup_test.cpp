@@ -307,7 +307,7 @@ TEST(CommandLine, Options) {
       {{}, true, false, 0, ""},
       {{"--help"}, false, false, 0, "Usage: pc [--help | --version]\n"},
       {{"-h", "--bogus"}, false, false, 0, "Usage: pc "},
-      {{"--version"}, false, false, 0, "Pictrane Converter 1.1.0\n"},
+      {{"--version"}, false, false, 0, std::string("Pictrane Converter ") + kProjectVersion + "\n"},
       {{"--bogus", "--help"}, false, true, 2, "pc: unknown option '--bogus'\nUsage: pc "},
       {{"-"}, false, true, 2, "pc: unexpected argument '-'\nUsage: pc "},
       {{"pics"}, false, true, 2, "pc: unexpected argument 'pics'\nUsage: pc "},
