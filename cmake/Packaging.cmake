@@ -35,9 +35,9 @@ if(WIN32)
                  ${PROJECT_BINARY_DIR}/nsis/installer-extras.nsh @ONLY)
   configure_file(${PROJECT_SOURCE_DIR}/resources/uninstaller-extras.nsh.in
                  ${PROJECT_BINARY_DIR}/nsis/uninstaller-extras.nsh @ONLY)
-  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!include \"${PROJECT_BINARY_DIR}/nsis/installer-extras.nsh\"")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!include '${PROJECT_BINARY_DIR}/nsis/installer-extras.nsh'")
   set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-      "!include \"${PROJECT_BINARY_DIR}/nsis/uninstaller-extras.nsh\"")
+      "!include '${PROJECT_BINARY_DIR}/nsis/uninstaller-extras.nsh'")
   set(CPACK_NSIS_DISPLAY_NAME "Pictrane Converter ${PROJECT_VERSION}")
   set(CPACK_NSIS_INSTALLED_ICON_NAME "Pictrane Converter.exe")
   set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/pictrane.ico)

@@ -9,6 +9,7 @@
 
 #include "Win32TestSupport.h"  // first: it brings <windows.h> as the platform wants it
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "Version.h"
