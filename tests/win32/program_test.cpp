@@ -711,7 +711,7 @@ TEST(Packages, TheInstallerInstallsAndItsUninstallerKeepsTheSettings) {
   RemoveTree(Folder);  // what an earlier run left
   ::DeleteFileW(Roaming.c_str());
 
-  InstallSilently();
+  ASSERT_NO_FATAL_FAILURE(InstallSilently());
   ASSERT_TRUE(WaitForFile(Exe, true, 30000)) << Narrow(Exe);
   EXPECT_TRUE(FileExists(Folder + L"\\dummy.bmp"));
   EXPECT_NE(ReadBytes(Beside).value_or("").find("; ScreenCapturePath names the capture tool"),
@@ -748,13 +748,13 @@ TEST(Packages, TheInstallerInstallsAndItsUninstallerKeepsTheSettings) {
 
   // Neither the uninstaller nor a second installer touches the user's settings; the uninstaller
   // leaves no key behind.
-  UninstallSilently(Folder);
+  ASSERT_NO_FATAL_FAILURE(UninstallSilently(Folder));
   EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept") << "the settings went too";
   EXPECT_EQ(InstallerKeysPresent(), std::vector<std::string>{}) << "keys left behind";
-  InstallSilently();
+  ASSERT_NO_FATAL_FAILURE(InstallSilently());
   ASSERT_TRUE(WaitForFile(Exe, true, 30000)) << Narrow(Exe);
   EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept") << "the installer replaced the settings";
-  UninstallSilently(Folder);
+  ASSERT_NO_FATAL_FAILURE(UninstallSilently(Folder));
   EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept");
   RemoveTree(Folder);
 }
