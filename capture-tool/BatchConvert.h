@@ -10,10 +10,11 @@
 
 #include "CalcFile.h"
 #include "PixelConversion.h"
+#include "Version.h"
 
 namespace pictrane::capture {
 
-inline constexpr const char* kToolVersion = "1.1.0";
+inline constexpr const char* kToolVersion = pictrane::kProjectVersion;
 
 // Exit statuses of the command line.
 inline constexpr int kExitDone = 0;

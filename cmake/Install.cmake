@@ -9,10 +9,13 @@ set(PICTRANE_APP_ID io.github.pictrane.Converter)
 set(PICTRANE_RES ${PROJECT_SOURCE_DIR}/resources)
 
 if(WIN32)
-  # One flat folder, as Windows utilities are laid out; the README and licence as text files.
+  # One flat folder, as Windows utilities are laid out; the users' README and the licence as text
+  # files, the README with the line ends Notepad expects.
   install(TARGETS pictrane_win RUNTIME DESTINATION .)
   install(FILES ${PICTRANE_DUMMY_BMP} DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
+  configure_file(${PICTRANE_RES}/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
   return()
 endif()
@@ -23,8 +26,10 @@ install(FILES ${PICTRANE_DUMMY_BMP} DESTINATION ${CMAKE_INSTALL_DATADIR}/pictran
 
 install(FILES ${PICTRANE_RES}/${PICTRANE_APP_ID}.desktop ${PICTRANE_RES}/io.github.pictrane.Capture.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PICTRANE_RES}/${PICTRANE_APP_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The metainfo and the man pages state the project's version.
+set(PICTRANE_METAINFO ${PROJECT_BINARY_DIR}/metainfo/${PICTRANE_APP_ID}.metainfo.xml)
+configure_file(${PICTRANE_RES}/${PICTRANE_APP_ID}.metainfo.xml ${PICTRANE_METAINFO} @ONLY)
+install(FILES ${PICTRANE_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48 64 128 256)
   install(FILES ${PICTRANE_RES}/icons/${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
@@ -37,10 +42,12 @@ install(FILES ${PICTRANE_RES}/icons/scalable.svg
 # Man pages and the changelog go in compressed, as Debian wants them; gzip -n keeps the bytes the
 # same from build to build.
 find_program(PICTRANE_GZIP gzip REQUIRED)
-set(PICTRANE_PAGES ${PICTRANE_RES}/pictrane-converter.1)
-if(EXISTS ${PROJECT_SOURCE_DIR}/capture-tool/pictrane-capture.1)
-  list(APPEND PICTRANE_PAGES ${PROJECT_SOURCE_DIR}/capture-tool/pictrane-capture.1)
-endif()
+set(PICTRANE_PAGES)
+foreach(page ${PICTRANE_RES}/pictrane-converter.1 ${PROJECT_SOURCE_DIR}/capture-tool/pictrane-capture.1)
+  get_filename_component(name ${page} NAME)
+  configure_file(${page} ${PROJECT_BINARY_DIR}/man/${name} @ONLY)
+  list(APPEND PICTRANE_PAGES ${PROJECT_BINARY_DIR}/man/${name})
+endforeach()
 set(PICTRANE_COMPRESSED)
 foreach(source ${PICTRANE_PAGES} ${PICTRANE_RES}/changelog)
   get_filename_component(name ${source} NAME)

@@ -20,12 +20,24 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_SYSTEM_NAME win32)
   set(CPACK_PACKAGE_FILE_NAME "pictrane-converter-${PROJECT_VERSION}-win32")
-  # The zip alone carries a commented settings.ini: the installer leaves it to the program, so
-  # its uninstaller never removes what the user set.
+  # The zip carries a commented settings.ini in its tree; the installer lays the same file only
+  # when the user has none, outside the files its uninstaller removes.
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/portable-settings.cmake)
   set(CPACK_PICTRANE_PORTABLE_SETTINGS ${PROJECT_SOURCE_DIR}/resources/settings-portable.ini)
 
   set(CPACK_NSIS_PACKAGE_NAME "Pictrane Converter")
+  # One key for every version, so that a newer installer finds the older one's uninstaller.
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Pictrane Converter")
+  set(PICTRANE_USER_FOLDER "Pictrane Converter")
+  set(PICTRANE_SETTINGS_SOURCE ${CPACK_PICTRANE_PORTABLE_SETTINGS})
+  # Included by the installer script, whose own escaping rules they thereby avoid.
+  configure_file(${PROJECT_SOURCE_DIR}/resources/installer-extras.nsh.in
+                 ${PROJECT_BINARY_DIR}/nsis/installer-extras.nsh @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/uninstaller-extras.nsh.in
+                 ${PROJECT_BINARY_DIR}/nsis/uninstaller-extras.nsh @ONLY)
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!include '${PROJECT_BINARY_DIR}/nsis/installer-extras.nsh'")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
+      "!include '${PROJECT_BINARY_DIR}/nsis/uninstaller-extras.nsh'")
   set(CPACK_NSIS_DISPLAY_NAME "Pictrane Converter ${PROJECT_VERSION}")
   set(CPACK_NSIS_INSTALLED_ICON_NAME "Pictrane Converter.exe")
   set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/pictrane.ico)
@@ -33,8 +45,10 @@ if(WIN32)
   set(CPACK_NSIS_MODIFY_PATH OFF)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_URL_INFO_ABOUT ${CPACK_PACKAGE_HOMEPAGE_URL})
-  # Start-menu shortcut: executable name without ".exe", then the shortcut's text.
+  # Start-menu shortcut: executable name without ".exe", then the shortcut's text; the program
+  # sits in the installation folder itself, not in a bin folder under it.
   set(CPACK_PACKAGE_EXECUTABLES "Pictrane Converter" "Pictrane Converter")
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 else()
   set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_PACKAGE_FILE_NAME "pictrane-converter-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")

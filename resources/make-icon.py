@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Writes pictrane.ico: a landscape picture handed to a calculator whose screen shows it in
-black and white. Three images: 32x32 in 2 colours, 32x32 in 16 colours, 16x16 in 16 colours.
+black and white. Three images: 32x32 in 2 colours, 32x32 in 16 colours, 16x16 in 16 colours;
+then, for large and high-dpi displays, 48x48 and 256x256 in 32-bit colour with alpha, the same
+drawings enlarged by whole pixels (as the desktop icons are).
 
 Run from anywhere: python3 resources/make-icon.py [output.ico]
 """
@@ -115,6 +117,11 @@ def small():
     return img
 
 
+def scaled(img, factor):
+    """Each pixel as a factor x factor block, so the drawing stays sharp."""
+    return [[c for c in row for _ in range(factor)] for row in img for _ in range(factor)]
+
+
 def monochrome(img):
     """Two colours: light colours white, dark ones black, the greens half-toned and the sun
     drawn round."""
@@ -141,8 +148,8 @@ def row_bytes(bits_per_pixel, width):
 
 def dib(img, bits):
     size = len(img)
-    colours = 1 << bits
-    palette = [(0, 0, 0), (255, 255, 255)] if bits == 1 else PALETTE
+    colours = 0 if bits == 32 else 1 << bits
+    palette = [] if bits == 32 else [(0, 0, 0), (255, 255, 255)] if bits == 1 else PALETTE
     index = (lambda c: 1 if c == WHITE else 0) if bits == 1 else (lambda c: c)
     xor_stride, and_stride = row_bytes(bits, size), row_bytes(1, size)
     xor, mask = bytearray(), bytearray()
@@ -150,7 +157,10 @@ def dib(img, bits):
         line, mline = bytearray(xor_stride), bytearray(and_stride)
         for x, c in enumerate(row):
             value = 0 if c is CLEAR else index(c)
-            if bits == 4:
+            if bits == 32:  # blue, green, red, alpha
+                r, g, b = (0, 0, 0) if c is CLEAR else PALETTE[c]
+                line[x * 4:x * 4 + 4] = bytes((b, g, r, 0 if c is CLEAR else 255))
+            elif bits == 4:
                 line[x // 2] |= value << (4 if x % 2 == 0 else 0)
             else:
                 line[x // 8] |= value << (7 - x % 8)
@@ -173,7 +183,8 @@ def icon(images):
     for img, bits in images:
         blob = dib(img, bits)
         size = len(img)
-        entries += struct.pack('<BBBBHHII', size % 256, size % 256, 1 << bits, 0, 1, bits,
+        colours = 0 if bits >= 8 else 1 << bits
+        entries += struct.pack('<BBBBHHII', size % 256, size % 256, colours, 0, 1, bits,
                                len(blob), offset + len(data))
         data += blob
     return directory + entries + data
@@ -184,7 +195,8 @@ def main():
     target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, 'pictrane.ico')
     large = big()
     with open(target, 'wb') as out:
-        out.write(icon([(monochrome(large), 1), (large, 4), (small(), 4)]))
+        out.write(icon([(monochrome(large), 1), (large, 4), (small(), 4),
+                        (scaled(small(), 3), 32), (scaled(large, 8), 32)]))
 
 
 if __name__ == '__main__':

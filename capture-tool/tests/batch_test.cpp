@@ -259,7 +259,7 @@ TEST(Batch, ProgramAnswersHelpVersionAndConvertsWithoutADisplay) {
   const std::vector<Case> Cases = {
       {{"--help"}, 0, "Usage: pictrane-capture", ""},
       {{"-h"}, 0, "Usage: pictrane-capture", ""},
-      {{"--version"}, 0, "pictrane-capture 1.1.0\n", ""},
+      {{"--version"}, 0, QString("pictrane-capture %1\n").arg(pictrane::kProjectVersion), ""},
       {{"--bogus"}, 2, "", "pictrane-capture: unknown option \"--bogus\"\nUsage:"},
       {{"--convert"}, 2, "", "pictrane-capture: --convert needs files"},
       {{"--convert", "--model", "83", Good}, 2, "", "pictrane-capture: --model: \"83\""},

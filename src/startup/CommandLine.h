@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "platform/Application.h"
 
 namespace pictrane {
 
-inline constexpr const char* kVersion = "1.1.0";
+inline constexpr const char* kVersion = kProjectVersion;
 inline constexpr int kExitUsage = 2;
 
 // Windows answers in a message box, whose proportional font and own line wrapping want

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The Linux tarball installed as a system program: unpacked into a root-owned prefix, then used by
-# an unprivileged user with a fresh home under Xvfb. The window must open without any box, the
-# settings appear in the user's folder, Convert writes every picture, and the prefix stays as it
-# was. Needs root (it makes the prefix and the user) and the packages from scripts/package.
+# The .deb installed as its users install it, with apt, then used by an unprivileged user with a
+# fresh home under Xvfb: the window must open without any box, the settings appear in the user's
+# folder, Convert writes every picture, and the installed files stay as they were. Then apt
+# removes it: no file of the package may be left, and the user's settings stay. Needs root (it
+# installs the package and makes the user) and the packages from scripts/package.
 #   bash tests/install/linux-install.sh build/linux
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
-tarball=$(ls "$build"/pictrane-converter-*-linux-*.tar.gz | head -n 1)
+deb=$(ls "$build"/pictrane-converter_*.deb | head -n 1)
+version=$(sed -n 's/^#define PICTRANE_VERSION "\(.*\)"$/\1/p' "$build/generated/Version.h")
 user=pictrane-install-test
+package=pictrane-converter
 [[ $(id -u) -eq 0 ]] || { echo "The install test needs root." >&2; exit 1; }
+[[ -n $version ]] || { echo "No version in $build/generated/Version.h." >&2; exit 1; }
+apt_get() { apt-get -o DPkg::Lock::Timeout=300 -q "$@"; }
+installed() { dpkg-query -W -f '${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; }
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d /tmp/pictrane-install.XXXXXX)
@@ -18,17 +24,20 @@ chmod 755 "$work"
 cleanup() {
   [[ -n "${program:-}" ]] && kill "$program" 2>/dev/null || true
   [[ -n "${xvfb:-}" ]] && kill "$xvfb" 2>/dev/null || true
+  if installed; then apt_get remove -y "$package" >/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A root-owned prefix nobody else may write, as /usr is.
-prefix=$work/prefix
-mkdir "$prefix"
-tar -xzf "$tarball" -C "$prefix" --strip-components=1 --no-same-owner
-chown -R root:root "$prefix"
-chmod -R go-w "$prefix"
-snapshot() { find "$prefix" -printf '%p %s %m %u %T@\n' | sort; }
+# What an earlier run left would hide this package's files behind the same version.
+if installed; then apt_get remove -y "$package" >/dev/null; fi
+apt_get install -y --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
+  fail "apt could not install $deb: $(tail -n 5 "$work/apt.log")"
+installed || fail "$package is not installed after apt: $(tail -n 5 "$work/apt.log")"
+prefix=/usr
+# The package's own files, as the package lists them.
+dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\.||' | grep -v '/$' | sort >"$work/files"
+snapshot() { xargs -d '\n' stat -c '%n %s %a %U %Y' <"$work/files"; }
 snapshot >"$work/before"
 
 id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
@@ -43,16 +52,19 @@ as_user() {
 as_user touch "$prefix/bin/probe" 2>/dev/null && fail "the user can write the prefix"
 
 # The command line answers without a display; a mistake is one line and the usage, status 2.
-[[ $(as_user "$prefix/bin/pictrane-converter" --version) == "Pictrane Converter 1.1.0" ]] ||
+[[ $(as_user "$prefix/bin/pictrane-converter" --version) == "Pictrane Converter $version" ]] ||
   fail "--version"
 status=0
 as_user "$prefix/bin/pictrane-converter" --bogus >"$work/out" 2>"$work/err" || status=$?
 [[ $status -eq 2 && ! -s "$work/out" ]] || fail "--bogus exited with $status"
 [[ $(head -n 1 "$work/err") == "pictrane-converter: unknown option '--bogus'" &&
   $(sed -n 2p "$work/err") == Usage:* ]] || fail "--bogus said: $(cat "$work/err")"
-# The man page is where man looks for it under the prefix, and formats without a warning.
-[[ -z $(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/pictrane-converter.1.gz" 2>&1 >/dev/null) ]] ||
-  fail "the man page has problems"
+# The man pages are where man looks for them, state the version and format without a warning.
+for page in pictrane-converter pictrane-capture; do
+  file=$prefix/share/man/man1/$page.1.gz
+  [[ -z $(MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null) ]] || fail "$page.1 has problems"
+  zcat "$file" | grep -q "^\.TH .* \"Pictrane Converter $version\"" || fail "$page.1 lacks $version"
+done
 
 display=:$((500 + RANDOM % 400))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -ac >/dev/null 2>&1 &
@@ -114,5 +126,19 @@ done
 [[ ! -e "$config/list.txt" ]] || fail "list.txt was left behind"
 
 snapshot >"$work/after"
-diff -u "$work/before" "$work/after" || fail "the prefix changed"
+diff -u "$work/before" "$work/after" || fail "the installed files changed"
+
+# Removed with apt: nothing of the package stays, neither a file nor a folder of its own; the
+# user's settings do.
+apt_get remove -y "$package" >"$work/apt.log" 2>&1 || fail "apt could not remove $package"
+! installed || fail "$package is still installed"
+left=
+while read -r file; do
+  [[ -e $file || -L $file ]] && left+=" $file"
+  folder=$(dirname "$file")
+  [[ -d $folder ]] && ! dpkg-query -S "$folder" >/dev/null 2>&1 &&
+    left+=" $folder/"
+done <"$work/files"
+[[ -z $left ]] || fail "left after removal:$left"
+grep -qF "LastDir=$home/pics" "$settings" || fail "the user's settings went with the package"
 echo "install test: 1 passed, 0 failed"

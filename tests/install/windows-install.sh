@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows packages under Wine: the portable zip unpacked and started, in a folder it may write
-# and in one it may not, and the installer run silently, its program started and its uninstaller
-# run silently (tests Packages.* of tests/win32/program_test.cpp). Needs the packages from scripts/package windows.
+# and in one it may not; the installer run silently, its program started through the Start-menu
+# shortcut, and its uninstaller run silently, leaving the settings and no registry key of ours
+# (tests Packages.* of tests/win32/program_test.cpp). Needs the packages from
+# scripts/package windows.
 #   bash tests/install/windows-install.sh build/windows
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)

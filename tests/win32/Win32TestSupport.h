@@ -141,6 +141,9 @@ class ChildProcess {
       Id_ = Started.dwProcessId;
     }
   }
+  // Takes over a process started elsewhere (by the shell, through a shortcut).
+  explicit ChildProcess(HANDLE Process)
+      : Process_(Process), Id_(Process != nullptr ? ::GetProcessId(Process) : 0) {}
   ~ChildProcess() {
     if (Process_ == nullptr) return;
     if (::WaitForSingleObject(Process_, 0) == WAIT_TIMEOUT) {

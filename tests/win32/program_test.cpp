@@ -3,11 +3,16 @@
 // the message boxes of start-up, and a whole conversion run typing into the key recorder.
 
 #include <algorithm>
+#include <cwctype>
 #include <map>
+#include <memory>
 
 #include "Win32TestSupport.h"  // first: it brings <windows.h> as the platform wants it
 
+#include <shellapi.h>
 #include <shlobj.h>
+
+#include "Version.h"
 
 #include "platform/win32/FileSystemWin32.h"
 
@@ -63,10 +68,12 @@ TEST(ProgramFile, CarriesItsVersionRecord) {
   VS_FIXEDFILEINFO* Fixed = nullptr;
   UINT Length = 0;
   ASSERT_TRUE(::VerQueryValueW(Info.data(), L"\\", reinterpret_cast<void**>(&Fixed), &Length));
-  EXPECT_EQ(Fixed->dwFileVersionMS, 0x00010001u);  // 1.1.0.0
-  EXPECT_EQ(Fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(Fixed->dwProductVersionMS, 0x00010001u);
-  EXPECT_EQ(Fixed->dwProductVersionLS, 0u);
+  const DWORD High = (PICTRANE_VERSION_MAJOR << 16) | PICTRANE_VERSION_MINOR;
+  const DWORD Low = (PICTRANE_VERSION_PATCH << 16) | PICTRANE_VERSION_TWEAK;
+  EXPECT_EQ(Fixed->dwFileVersionMS, High);
+  EXPECT_EQ(Fixed->dwFileVersionLS, Low);
+  EXPECT_EQ(Fixed->dwProductVersionMS, High);
+  EXPECT_EQ(Fixed->dwProductVersionLS, Low);
   EXPECT_EQ(Fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
   WORD* Translation = nullptr;
@@ -118,7 +125,8 @@ TEST(ProgramFile, CarriesItsManifestAndIcon) {
             std::string::npos);
   EXPECT_NE(Xml.find(">true</dpiAware>"), std::string::npos);
 
-  // One icon with three images: 32x32 in 2 colours, 32x32 and 16x16 in 16.
+  // One icon with the three images 32x32 in 2 colours, 32x32 and 16x16 in 16, then 48x48 and
+  // 256x256 (stored as 0) in 32-bit colour.
   HRSRC Group = ::FindResourceW(Image, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
   ASSERT_NE(Group, nullptr);
   const auto* Dir = static_cast<const BYTE*>(::LockResource(::LoadResource(Image, Group)));
@@ -129,7 +137,8 @@ TEST(ProgramFile, CarriesItsManifestAndIcon) {
     Images.push_back(std::to_string(Entry[0]) + "x" + std::to_string(Entry[1]) + "/" +
                      std::to_string(Entry[2]) + "/" + std::to_string(Entry[6] | (Entry[7] << 8)));
   }
-  EXPECT_EQ(Images, (std::vector<std::string>{"32x32/2/1", "32x32/16/4", "16x16/16/4"}));
+  EXPECT_EQ(Images, (std::vector<std::string>{"32x32/2/1", "32x32/16/4", "16x16/16/4", "48x48/0/32",
+                                              "0x0/0/32"}));
   ::FreeLibrary(Image);
 }
 
@@ -340,11 +349,11 @@ TEST_F(ProgramTest, SettingsThatCannotBeCreatedGetAPlainMessage) {
 TEST_F(ProgramTest, CommandLineOptionsAnswerInABox) {
   const struct {
     const wchar_t* Args;
-    const char* Starts;
+    std::string Starts;
     const char* Icon;
     DWORD Status;
   } Cases[] = {
-      {L"--version", "Pictrane Converter 1.1.0", "information", 0},
+      {L"--version", std::string("Pictrane Converter ") + PICTRANE_VERSION, "information", 0},
       {L"-h", "Usage: Pictrane Converter.exe [--help | --version]", "information", 0},
       {L"/S", "Pictrane Converter.exe: unexpected argument '/S'\nUsage:", "stop", 2},
   };
@@ -560,6 +569,88 @@ bool WaitForFile(const std::wstring& Path, bool Present, DWORD TimeoutMs) {
   return true;
 }
 
+std::wstring FullPath(const std::wstring& Path) {
+  wchar_t Full[MAX_PATH] = {};
+  const DWORD Got = ::GetFullPathNameW(Path.c_str(), MAX_PATH, Full, nullptr);
+  std::wstring Out = Got > 0 && Got < MAX_PATH ? Full : Path;
+  std::transform(Out.begin(), Out.end(), Out.begin(), [](wchar_t C) {
+    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(C)));
+  });
+  return Out;
+}
+
+// Opens a shortcut as the desktop does when it is clicked, then takes over the program it
+// started: the process showing a box or window titled Title, which must run Exe.
+std::unique_ptr<ChildProcess> StartThroughShortcut(const std::wstring& Link,
+                                                   const std::wstring& Title,
+                                                   const std::wstring& Exe) {
+  SHELLEXECUTEINFOW Info{};
+  Info.cbSize = sizeof Info;
+  Info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  Info.lpFile = Link.c_str();
+  Info.nShow = SW_SHOWNORMAL;
+  EXPECT_TRUE(::ShellExecuteExW(&Info)) << "error " << ::GetLastError();
+  if (Info.hProcess != nullptr) ::CloseHandle(Info.hProcess);  // the shell's, perhaps not ours
+  const ULONGLONG Deadline = ::GetTickCount64() + 30000;
+  while (::GetTickCount64() < Deadline) {
+    for (const wchar_t* Class : {L"#32770", L"PictraneForm"}) {
+      for (HWND Window : TopWindowsOf(0, Class)) {
+        if (TextOf(Window) != Title) continue;
+        DWORD Id = 0;
+        ::GetWindowThreadProcessId(Window, &Id);
+        HANDLE Process = ::OpenProcess(
+            SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, Id);
+        wchar_t Image[MAX_PATH] = {};
+        DWORD Size = MAX_PATH;
+        if (Process != nullptr && ::QueryFullProcessImageNameW(Process, 0, Image, &Size)) {
+          EXPECT_EQ(Narrow(FullPath(Image)), Narrow(FullPath(Exe))) << "the shortcut's program";
+          return std::make_unique<ChildProcess>(Process);
+        }
+        if (Process != nullptr) ::CloseHandle(Process);
+      }
+    }
+    ::Sleep(100);
+  }
+  return nullptr;
+}
+
+bool KeyExists(HKEY Root, const wchar_t* Path) {
+  HKEY Key = nullptr;
+  if (::RegOpenKeyExW(Root, Path, 0, KEY_READ, &Key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(Key);
+  return true;
+}
+
+// Every key the installer makes, under the machine's or the user's root.
+const wchar_t* const kInstallerKeys[] = {
+    L"Software\\Pictrane developers",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictrane Converter"};
+
+std::vector<std::string> InstallerKeysPresent() {
+  std::vector<std::string> Found;
+  for (const wchar_t* Path : kInstallerKeys) {
+    for (HKEY Root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      if (KeyExists(Root, Path)) Found.push_back(Narrow(Path));
+    }
+  }
+  return Found;
+}
+
+void InstallSilently() {
+  ChildProcess Setup(L"\"" + PathFromEnvironment("PICTRANE_INSTALLER") + L"\" /S");
+  ASSERT_EQ(Setup.WaitForExit(120000), std::optional<DWORD>(0));
+}
+
+// The uninstaller copies itself and works on after its own exit.
+void UninstallSilently(const std::wstring& Folder) {
+  ChildProcess Uninstall(L"\"" + Folder + L"\\Uninstall.exe\" /S");
+  ASSERT_EQ(Uninstall.WaitForExit(120000), std::optional<DWORD>(0));
+  EXPECT_TRUE(WaitForFile(Folder + L"\\Pictrane Converter.exe", false, 60000))
+      << "the program is still installed";
+  EXPECT_TRUE(WaitForFile(Folder + L"\\Uninstall.exe", false, 60000));
+  EXPECT_FALSE(FileExists(Folder + L"\\dummy.bmp"));
+}
+
 // Outside tests/install/windows-install.sh there are no packages to try.
 #define PICTRANE_NEEDS_PACKAGES()                   \
   if (std::getenv("PICTRANE_INSTALLER") == nullptr) \
@@ -573,6 +664,18 @@ TEST(Packages, TheUnpackedZipStartsItsWindow) {
   std::sort(Names.begin(), Names.end());
   EXPECT_EQ(Names, (std::vector<std::wstring>{L"LICENSE.txt", L"Pictrane Converter.exe",
                                               L"README.txt", L"dummy.bmp", L"settings.ini"}));
+  // The users' README: plain text with Windows line ends, naming the key to set.
+  const std::string Readme = ReadBytes(Folder + L"\\README.txt").value_or("");
+  EXPECT_NE(Readme.find("ScreenCapturePath=C:\\"), std::string::npos);
+  std::size_t Ends = 0, BareEnds = 0;
+  for (std::size_t I = 0; I < Readme.size(); ++I) {
+    if (Readme[I] != '\n') continue;
+    ++Ends;
+    if (I == 0 || Readme[I - 1] != '\r') ++BareEnds;
+  }
+  EXPECT_GT(Ends, 20u);
+  EXPECT_EQ(BareEnds, 0u) << "lines ending without CR";
+  EXPECT_EQ(Readme.find("```"), std::string::npos);
   const std::wstring Settings = Folder + L"\\settings.ini";
   const std::string Shipped = ReadBytes(Settings).value_or("");
   EXPECT_NE(Shipped.find("; ScreenCapturePath names the capture tool"), std::string::npos);
@@ -608,44 +711,51 @@ TEST(Packages, TheInstallerInstallsAndItsUninstallerKeepsTheSettings) {
   RemoveTree(Folder);  // what an earlier run left
   ::DeleteFileW(Roaming.c_str());
 
-  ChildProcess Setup(L"\"" + PathFromEnvironment("PICTRANE_INSTALLER") + L"\" /S");
-  ASSERT_EQ(Setup.WaitForExit(120000), std::optional<DWORD>(0));
+  ASSERT_NO_FATAL_FAILURE(InstallSilently());
   ASSERT_TRUE(WaitForFile(Exe, true, 30000)) << Narrow(Exe);
   EXPECT_TRUE(FileExists(Folder + L"\\dummy.bmp"));
-  EXPECT_FALSE(FileExists(Beside)) << "the installer must leave the settings to the program";
-  bool Shortcut = false;
+  EXPECT_NE(ReadBytes(Beside).value_or("").find("; ScreenCapturePath names the capture tool"),
+            std::string::npos)
+      << "the installer did not lay the zip's commented settings";
+  EXPECT_EQ(InstallerKeysPresent().size(), std::size(kInstallerKeys));
+  std::wstring Link;
   for (int Where : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
     wchar_t Programs[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, Where, nullptr, 0, Programs))) continue;
-    Shortcut = Shortcut ||
-               FileExists(std::wstring(Programs) + L"\\Pictrane Converter\\Pictrane Converter.lnk");
+    const std::wstring Candidate =
+        std::wstring(Programs) + L"\\Pictrane Converter\\Pictrane Converter.lnk";
+    if (Link.empty() && FileExists(Candidate)) Link = Candidate;
   }
-  EXPECT_TRUE(Shortcut) << "no Start-menu shortcut";
+  ASSERT_FALSE(Link.empty()) << "no Start-menu shortcut";
 
-  // No capture tool is configured: the program says so and names the settings file it made,
-  // beside itself where it may write, else in the user's roaming folder.
+  // Started as the Start menu starts it. No capture tool is configured: the program says so and
+  // names the settings file the installer laid.
   {
-    ChildProcess Program(L"\"" + Exe + L"\"");
-    HWND Dialog = WaitForBox(Program, 30000);
+    std::unique_ptr<ChildProcess> Program = StartThroughShortcut(Link, kTitle, Exe);
+    ASSERT_NE(Program, nullptr) << "the shortcut started no program";
+    HWND Dialog = WaitForBox(*Program, 30000);
     ASSERT_NE(Dialog, nullptr) << "no message box";
     const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
     ASSERT_TRUE(Shown.has_value());
-    ASSERT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
-    const std::wstring Made = FileExists(Beside) ? Beside : Roaming;
-    ASSERT_TRUE(FileExists(Made)) << "no settings file was made";
+    ASSERT_EQ(Program->WaitForExit(10000), std::optional<DWORD>(1));
     EXPECT_EQ(Shown->Text,
               "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
               "ScreenCapturePath in the settings file:\r\n  " +
-                  Narrow(Made));
-    ASSERT_TRUE(::WritePrivateProfileStringW(L"Settings", L"LastDeviceDir", L"kept", Made.c_str()));
-
-    ChildProcess Uninstall(L"\"" + Folder + L"\\Uninstall.exe\" /S");
-    ASSERT_EQ(Uninstall.WaitForExit(120000), std::optional<DWORD>(0));
-    EXPECT_TRUE(WaitForFile(Exe, false, 60000)) << "the program is still installed";
-    EXPECT_TRUE(WaitForFile(Folder + L"\\Uninstall.exe", false, 60000));
-    EXPECT_FALSE(FileExists(Folder + L"\\dummy.bmp"));
-    EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept") << "the settings went too";
+                  Narrow(FileExists(Roaming) ? Roaming : Beside));
   }
+  const std::wstring Made = FileExists(Roaming) ? Roaming : Beside;
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"Settings", L"LastDeviceDir", L"kept", Made.c_str()));
+
+  // Neither the uninstaller nor a second installer touches the user's settings; the uninstaller
+  // leaves no key behind.
+  ASSERT_NO_FATAL_FAILURE(UninstallSilently(Folder));
+  EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept") << "the settings went too";
+  EXPECT_EQ(InstallerKeysPresent(), std::vector<std::string>{}) << "keys left behind";
+  ASSERT_NO_FATAL_FAILURE(InstallSilently());
+  ASSERT_TRUE(WaitForFile(Exe, true, 30000)) << Narrow(Exe);
+  EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept") << "the installer replaced the settings";
+  ASSERT_NO_FATAL_FAILURE(UninstallSilently(Folder));
+  EXPECT_EQ(ReadSetting(Made, L"LastDeviceDir"), L"kept");
   RemoveTree(Folder);
 }
 

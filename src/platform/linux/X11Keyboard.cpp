@@ -3,17 +3,13 @@
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <unordered_map>
-
-// libX11's own keysym-to-Unicode table (what Xutf8LookupString uses). It is exported but declared
-// in no public header, so it is referenced weakly: without it, characters that a layout carries
-// under a legacy keysym (Cyrillic_zhe for U+0436) are typed through a spare keycode instead.
-extern "C" unsigned int KeySymToUcs4(KeySym Sym) __attribute__((weak));
 
 namespace pictrane::linux_desktop::x11 {
 namespace {
@@ -100,11 +96,12 @@ std::string DescribeCodePoint(char32_t C) {
   return Text;
 }
 
+// libxkbcommon's table also knows the legacy keysyms a layout may carry a character under
+// (Cyrillic_zhe for U+0436), so that character is typed with the layout's own key. The keypad and
+// function keys (0xFF00 up) are keys, not characters, even where the table gives them one.
 char32_t CodePointOfKeysym(KeySym Sym) {
-  if ((Sym >= 0x20 && Sym <= 0x7E) || (Sym >= 0xA0 && Sym <= 0xFF))
-    return static_cast<char32_t>(Sym);
-  if (Sym >= 0x01000100 && Sym <= 0x0110FFFF) return static_cast<char32_t>(Sym - 0x01000000);
-  return KeySymToUcs4 ? static_cast<char32_t>(KeySymToUcs4(Sym)) : 0;
+  if (Sym >= 0xFF00 && Sym <= 0xFFFF) return 0;
+  return static_cast<char32_t>(xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(Sym)));
 }
 
 }  // namespace
