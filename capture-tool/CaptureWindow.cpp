@@ -81,11 +81,11 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
 }  // namespace
 
 CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(Parent) {
-  // The installed theme's icon, else the one built in.
+  // The installed icon (both programs share it), else the one built in.
   QIcon BuiltIn;
   for (const int Size : {16, 32, 48, 256})
     BuiltIn.addFile(QStringLiteral(":/icons/%1.png").arg(Size));
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.pictrane.Capture"), BuiltIn));
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.pictrane.Converter"), BuiltIn));
   auto* Central = new QWidget(this);
   auto* Layout = new QVBoxLayout(Central);
   Open_ = new OpenPanel(Central);
