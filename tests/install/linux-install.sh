@@ -42,14 +42,13 @@ as_user() {
 }
 as_user touch "$prefix/bin/probe" 2>/dev/null && fail "the user can write the prefix"
 
-# The command line answers without a display; a mistake is one line and the usage, status 2.
+# The command line answers without a display, wherever the option stands among ignored ones.
 [[ $(as_user "$prefix/bin/pictrane-converter" --version) == "Pictrane Converter 1.1.0" ]] ||
   fail "--version"
 status=0
-as_user "$prefix/bin/pictrane-converter" --bogus >"$work/out" 2>"$work/err" || status=$?
-[[ $status -eq 2 && ! -s "$work/out" ]] || fail "--bogus exited with $status"
-[[ $(head -n 1 "$work/err") == "pictrane-converter: unknown option '--bogus'" &&
-  $(sed -n 2p "$work/err") == Usage:* ]] || fail "--bogus said: $(cat "$work/err")"
+as_user "$prefix/bin/pictrane-converter" --bogus --help >"$work/out" 2>"$work/err" || status=$?
+[[ $status -eq 0 && ! -s "$work/err" && $(head -n 1 "$work/out") == Usage:* ]] ||
+  fail "--bogus --help exited with $status: $(cat "$work/out" "$work/err")"
 # The man page is where man looks for it under the prefix, and formats without a warning.
 [[ -z $(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/pictrane-converter.1.gz" 2>&1 >/dev/null) ]] ||
   fail "the man page has problems"
