@@ -67,16 +67,9 @@ class Converter {
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, 2, ErrorFile().c_str(), O_WRONLY | O_CREAT, 0600);
-    const std::string Home = "HOME=" + Folder_ + "/home";
-    std::vector<char*> Env{const_cast<char*>(Home.c_str())};
-    for (char** E = environ; *E != nullptr; ++E) {
-      if (std::string_view(*E).starts_with("HOME=") ||
-          std::string_view(*E).starts_with("DBUS_SESSION_BUS_ADDRESS="))
-        continue;
-      Env.push_back(*E);
-    }
-    Env.push_back(nullptr);
-    if (::posix_spawn(&Pid_, Argv[0], &Actions, nullptr, Argv.data(), Env.data()) != 0) Pid_ = 0;
+    // The test's own home, and no session bus: nothing reaches the developer's desktop.
+    ScopedEnvironment Home("HOME", Folder_ + "/home"), Bus("DBUS_SESSION_BUS_ADDRESS", {});
+    if (::posix_spawn(&Pid_, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0) Pid_ = 0;
     posix_spawn_file_actions_destroy(&Actions);
   }
   pid_t Pid() const { return Pid_; }
