@@ -59,21 +59,24 @@ std::optional<StrayKey> FindStrayToolPath(clsINI& Ini) {
 std::string SectionHint(clsINI& Ini) {
   if (Ini.KeyExists(kSettingsSection, kToolPathKey)) return "";
   const std::optional<StrayKey> Stray = FindStrayToolPath(Ini);
+  // A second [Settings] line would not help: of two sections of one name the first is read.
+  const bool HasSection = Ini.SectionExists(kSettingsSection);
   std::string Why;
   if (Stray) {
     Why = std::string(kToolPathKey) + " is " +
           (Stray->Section.empty() ? std::string("above the first section line")
                                   : "in the section [" + Stray->Section + "]") +
           ", where the program does not look for it.";
-  } else if (!Ini.SectionExists(kSettingsSection)) {
+  } else if (!HasSection) {
     Why = "The file has no [Settings] section.";
   } else {
     return "";
   }
   const std::string Value =
       Stray && !Stray->Value.empty() ? Stray->Value : "<the capture tool's full path>";
-  return "\r\n\r\n" + Why + " Write these two lines:\r\n  [" + kSettingsSection + "]\r\n  " +
-         kToolPathKey + "=" + Value;
+  return "\r\n\r\n" + Why +
+         (HasSection ? " Put it under the [Settings] line:" : " Write these two lines:") +
+         "\r\n  [" + kSettingsSection + "]\r\n  " + kToolPathKey + "=" + Value;
 }
 
 }  // namespace

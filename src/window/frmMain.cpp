@@ -159,8 +159,8 @@ void frmMain::cmdConvert_Click() {
 void frmMain::cmdBrowse_Click() {
   if (Running_) return;
   const std::string Folder =
-      BrowseFolder(P_.FolderDialog, View_->Handle(), "Select folder of BMP files to convert:",
-                   View_->Text(control::kTxtPath));
+      BrowseFolder(P_.FolderDialog, View_->Handle(),
+                   "Select folder of BMP files to convert:", View_->Text(control::kTxtPath));
   // Cancelling keeps the remembered folder rather than emptying the field.
   if (!Folder.empty()) View_->SetText(control::kTxtPath, Folder);
 }

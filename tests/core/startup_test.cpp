@@ -134,8 +134,8 @@ TEST_F(StartupTest, ToolPathOutsideItsSectionIsExplained) {
       {"under another section, [Settings] present",
        {{"settings/lastdir", "C:\\pics"}, {"setting/screencapturepath", "C:\\tool\\cap.exe"}},
        "\r\n\r\nScreenCapturePath is in the section [setting], where the program does not look "
-       "for it." +
-           kWrite + "C:\\tool\\cap.exe"},
+       "for it. Put it under the [Settings] line:\r\n  [Settings]\r\n  "
+       "ScreenCapturePath=C:\\tool\\cap.exe"},
       {"[Settings] without the key: the usual message", {{"settings/lastdir", "C:\\pics"}}, ""},
       {"the key in [Settings], empty: the usual message", {{"settings/screencapturepath", ""}}, ""},
   };

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -69,29 +68,27 @@ TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   // Short names whole; a long one shortened in the middle, its end (the extension) kept. The
   // tool raised again (as starting it does) goes under the window at the next file.
   const std::string Long = std::string(200, 'x') + ".bmp";
+  // (What it says is the core's; see ProgressContent.)
   struct Case {
     std::size_t Index;
     std::string Name;
-    QString Count, Shown;
+    QString Shown;
   };
-  for (const Case& C : {Case{1, "a.bmp", "Converting 1 of 3", "a.bmp"},
-                        Case{2, "Ünïcödé €.bmp", "Converting 2 of 3", "Ünïcödé €.bmp"},
-                        Case{3, Long, "Converting 3 of 3", ""}}) {
+  for (const Case& C :
+       {Case{1, "a.bmp", "a.bmp"}, Case{2, "Ünïcödé €.bmp", "Ünïcödé €.bmp"}, Case{3, Long, ""}}) {
     SCOPED_TRACE(C.Index);
     Raise(ToolWindow_);
     Progress_.Step(C.Index, C.Name);
-    EXPECT_EQ(Text("count"), C.Count);
     if (C.Shown.isEmpty())
       EXPECT_TRUE(Text("name").endsWith(".bmp") && Text("name").size() < 100)
           << Text("name").size();
     else
       EXPECT_EQ(Text("name"), C.Shown);
-    EXPECT_EQ(Progress_.Widget().findChild<QProgressBar*>("bar")->value(), int(C.Index) - 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return StackedAbove(Window, ToolWindow_); }, kTimeoutMs));
     ExpectToolKeepsKeys("after the step");
   }
 
-  EXPECT_EQ(Progress_.Widget().windowTitle(), "Converting - Pictrane Converter");
+  EXPECT_FALSE(Progress_.Widget().windowIcon().availableSizes().isEmpty());
   EXPECT_FALSE(InputAccepted(Window));
   const std::vector<std::string> States = NetWmState(Window);
   for (const char* Wanted : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"})

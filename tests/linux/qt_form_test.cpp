@@ -3,6 +3,9 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -236,6 +239,38 @@ class QtFormTest : public QObject {
     QTest::mouseClick(Program::Find<QPushButton>(kCmdBrowse), Qt::LeftButton);
     QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/home/u/Bilder"));
     prog.window->close();
+  }
+
+  // Every control carries the table's tip, the window the program's icon.
+  void toolTipsAndIconFromTheTable() {
+    Program prog;
+    for (const ControlEntry& c : frmMainLayout().Controls)
+      QCOMPARE(Program::Find<QWidget>(c.Name.c_str())->toolTip().toStdString(), c.ToolTip);
+    QCOMPARE(Program::Find<QWidget>(kTxtTI89Dir)->toolTip(),
+             QString("the folder on the calculator that receives the pictures: up to 8 letters or "
+                     "digits, starting with a letter"));
+    QVERIFY(!prog.window->windowIcon().availableSizes().isEmpty());
+    prog.window->close();
+  }
+
+  // The picker opens at the field's folder, or at home when there is none to open.
+  void folderPickerOpensAtTheFieldsFolder() {
+    QTemporaryDir folder;
+    const QString gone = folder.path() + "/gone";
+    for (const QString& field : {folder.path(), QString(), gone}) {
+      QString openedAt;
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+          openedAt = dialog->directory().absolutePath();
+          dialog->reject();
+        }
+      });
+      poll.start(20);
+      FolderDialogLinux picker;
+      QCOMPARE(picker.BrowseForFolder(0, "Pick", field.toStdString()), std::nullopt);
+      QCOMPARE(openedAt, field == folder.path() ? field : QDir::homePath());
+    }
   }
 
   void emptyFieldsAskForInputAndKeepTheWindow() {

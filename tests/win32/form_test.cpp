@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "Win32TestSupport.h"
+#include "Win32TestSupport.h"  // first: <windows.h> before <commctrl.h>
+
+#include <commctrl.h>
 #include "conversion/SendKeys.h"
 #include "platform/win32/FormWin32.h"
 #include "platform/win32/WindowSystemWin32.h"
@@ -200,6 +202,31 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
 }
 
 // A paste loses its line breaks, as in the other toolkit, and still stops at the limit.
+// Every control with a tip in the table has it in the window's tooltip control.
+TEST_F(FormTest, ControlsCarryTheTablesToolTips) {
+  HWND Tips = nullptr;
+  for (HWND W = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); W != nullptr;
+       W = ::FindWindowExW(nullptr, W, TOOLTIPS_CLASSW, nullptr)) {
+    if (::GetWindow(W, GW_OWNER) == Form) Tips = W;
+  }
+  ASSERT_NE(Tips, nullptr);
+  int WithTips = 0;
+  for (const ControlEntry& C : frmMainLayout().Controls) {
+    SCOPED_TRACE(C.Name);
+    if (C.ToolTip.empty()) continue;
+    ++WithTips;
+    wchar_t Text[512] = {};
+    TOOLINFOW Info{};
+    Info.cbSize = sizeof Info;
+    Info.hwnd = ::GetParent(Control(C.Name));
+    Info.uId = reinterpret_cast<UINT_PTR>(Control(C.Name));
+    Info.lpszText = Text;
+    ::SendMessageW(Tips, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&Info));
+    EXPECT_EQ(Narrow(Text), C.ToolTip);
+  }
+  EXPECT_EQ(::SendMessageW(Tips, TTM_GETTOOLCOUNT, 0, 0), WithTips);
+}
+
 TEST_F(FormTest, APasteLosesItsLineBreaks) {
   View->Show();
   Pump();

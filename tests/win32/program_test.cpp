@@ -296,21 +296,43 @@ class ProgramTest : public ::testing::Test {
   const std::wstring Exe = App / L"Pictrane Converter.exe";
 };
 
-TEST_F(ProgramTest, WithoutSettingsItMakesThemAndStopsForTheMissingTool) {
-  ChildProcess Program(CommandLine());
-  ASSERT_TRUE(Program.Started());
-  HWND Dialog = WaitForBox(Program, 30000);
-  ASSERT_NE(Dialog, nullptr) << "no message box";
-  const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
-  ASSERT_TRUE(Shown.has_value());
-  EXPECT_EQ(Shown->Text,
-            "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect ScreenCapturePath "
-            "in the settings file:\r\n  " +
-                Narrow(App / L"settings.ini"));
-  EXPECT_EQ(Shown->Icon, "stop");
-  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
-  EXPECT_EQ(ReadBytes(App / L"settings.ini"), std::optional<std::string>(""));
-  EXPECT_TRUE(TopWindowsOf(Program.Id(), L"PictraneForm").empty());
+// An argument the program does not take changes nothing: it starts as usual. A tool path the
+// profile functions cannot see gets the two lines that would work.
+TEST_F(ProgramTest, WithoutUsableSettingsItStopsForTheMissingToolAndSaysWhy) {
+  const struct {
+    const char* Settings;  // nullptr: no file
+    const wchar_t* Args;
+    const char* Why;
+  } Cases[] = {
+      {nullptr, L"",
+       "The file has no [Settings] section. Write these two lines:\r\n  [Settings]\r\n"
+       "  ScreenCapturePath=<the capture tool's full path>"},
+      {"ScreenCapturePath=C:\\x.exe\r\n[Other]\r\n", L" \"C:\\My Pics\" /S",
+       "ScreenCapturePath is above the first section line, where the program does not look for "
+       "it. Write these two lines:\r\n  [Settings]\r\n  ScreenCapturePath=C:\\x.exe"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Narrow(Case.Args));
+    ::DeleteFileW((App / L"settings.ini").c_str());
+    if (Case.Settings) {
+      ASSERT_TRUE(WriteBytes(App / L"settings.ini", Case.Settings));
+    }
+    ChildProcess Program(CommandLine() + Case.Args);
+    ASSERT_TRUE(Program.Started());
+    HWND Dialog = WaitForBox(Program, 30000);
+    ASSERT_NE(Dialog, nullptr) << "no message box";
+    const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+    ASSERT_TRUE(Shown.has_value());
+    EXPECT_EQ(Shown->Text,
+              "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
+              "ScreenCapturePath in the settings file:\r\n  " +
+                  Narrow(App / L"settings.ini") + "\r\n\r\n" + Case.Why);
+    EXPECT_EQ(Shown->Icon, "stop");
+    EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
+    EXPECT_EQ(ReadBytes(App / L"settings.ini"),
+              std::optional<std::string>(Case.Settings ? Case.Settings : ""));
+    EXPECT_TRUE(TopWindowsOf(Program.Id(), L"PictraneForm").empty());
+  }
 }
 
 TEST_F(ProgramTest, WithTheToolButNoPlaceholderItStopsForDummyBmp) {
@@ -345,7 +367,7 @@ TEST_F(ProgramTest, SettingsThatCannotBeCreatedGetAPlainMessage) {
   EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
 }
 
-// --help and --version answer in a box and exit; anything else is a usage error.
+// /?, --help and --version answer in a box and exit, wherever they stand.
 TEST_F(ProgramTest, CommandLineOptionsAnswerInABox) {
   const struct {
     const wchar_t* Args;
@@ -354,8 +376,8 @@ TEST_F(ProgramTest, CommandLineOptionsAnswerInABox) {
     DWORD Status;
   } Cases[] = {
       {L"--version", std::string("Pictrane Converter ") + PICTRANE_VERSION, "information", 0},
-      {L"-h", "Usage: Pictrane Converter.exe [--help | --version]", "information", 0},
-      {L"/S", "Pictrane Converter.exe: unexpected argument '/S'\nUsage:", "stop", 2},
+      {L"/?", "Usage: Pictrane Converter.exe [/? | --help | --version]\r\n\r\n", "information", 0},
+      {L"C:\\pics -h", "Usage: Pictrane Converter.exe [/? | --help | --version]", "information", 0},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Narrow(Case.Args));

@@ -2,9 +2,8 @@
 // The progress window of the Windows build under Wine, over the key recorder standing for the
 // capture tool: counts and names, where it stands, and that clicks never take the foreground.
 
-#include "Win32TestSupport.h"  // first: <windows.h> before <commctrl.h>
+#include "Win32TestSupport.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -107,25 +106,16 @@ class ProgressWindowTest : public ::testing::Test {
 TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   Progress_.Begin(3);
   HWND Window = Progress_.Window();
-  struct Case {
-    std::size_t Index;
-    std::string Name;
-    std::wstring Count;
-  };
-  for (const Case& C :
-       {Case{1, "a.bmp", L"Converting 1 of 3"},
-        Case{2, "\xC5\xBEluou\xC4\x8Dk\xC3\xBD \xE6\x97\xA5.bmp", L"Converting 2 of 3"},
-        Case{3, "&amp; 50%.bmp", L"Converting 3 of 3"}}) {
-    SCOPED_TRACE(C.Name);
-    Progress_.Step(C.Index, C.Name);
-    EXPECT_EQ(Text(ProgressWindowWin32::kCountId), C.Count);
-    EXPECT_EQ(Text(ProgressWindowWin32::kNameId), Widen(C.Name));
-    EXPECT_EQ(::SendDlgItemMessageW(Window, ProgressWindowWin32::kBarId, PBM_GETPOS, 0, 0),
-              static_cast<LRESULT>(C.Index - 1));
+  // Names reach the window as they are (what it says is the core's; see ProgressContent).
+  std::size_t Index = 0;
+  for (const std::string Name :
+       {"a.bmp", "\xC5\xBEluou\xC4\x8Dk\xC3\xBD \xE6\x97\xA5.bmp", "&amp; 50%.bmp"}) {
+    SCOPED_TRACE(Name);
+    Progress_.Step(++Index, Name);
+    EXPECT_EQ(Text(ProgressWindowWin32::kNameId), Widen(Name));
   }
   Pump(300);
   EXPECT_TRUE(::IsWindowVisible(Window));
-  EXPECT_EQ(TextOf(Window), L"Converting - Pictrane Converter");
   const LONG_PTR ExStyle = ::GetWindowLongPtrW(Window, GWL_EXSTYLE);
   for (LONG_PTR Bit : {WS_EX_TOPMOST, WS_EX_NOACTIVATE, WS_EX_TOOLWINDOW})
     EXPECT_EQ(ExStyle & Bit, Bit) << std::hex << Bit;

@@ -211,6 +211,8 @@ void FormViewWin32::Build(HINSTANCE Instance) {
 }
 
 void FormViewWin32::AddToolTips(HINSTANCE Instance) {
+  INITCOMMONCONTROLSEX Classes{sizeof Classes, ICC_BAR_CLASSES};  // the tooltip class among them
+  ::InitCommonControlsEx(&Classes);
   // Owned by the window, so it goes with it.
   Tips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,

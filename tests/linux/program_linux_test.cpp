@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// pictrane-converter as a process under an Xvfb of its own: the arguments it leaves aside, and
+// how it ends when the display goes or the system asks it to.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "TestFiles.h"
+#include "X11TestSupport.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace x11test;
+
+namespace {
+
+constexpr int kTimeoutMs = 20000;
+
+// How a process ended: its exit status, or the signal that killed it.
+struct Ending {
+  std::optional<int> Status, Signal;
+};
+
+// The converter in an application folder of its own, its error output kept in a file.
+class Converter {
+ public:
+  Converter() {
+    char Template[] = "/tmp/pictrane-program-XXXXXX";
+    Folder_ = ::mkdtemp(Template);
+    fs::create_directories(Folder_ + "/home/.config");
+    fs::create_directory(Bitmaps());
+    fs::copy_file(PICTRANE_CONVERTER, Folder_ + "/pictrane-converter");
+    fs::copy_file(PICTRANE_DUMMY_BMP, Folder_ + "/dummy.bmp");
+  }
+  ~Converter() {
+    if (Pid_ > 0) {
+      ::kill(Pid_, SIGKILL);
+      ::waitpid(Pid_, nullptr, 0);
+    }
+    fs::remove_all(Folder_);
+  }
+
+  std::string Bitmaps() const { return Folder_ + "/bitmaps"; }
+  std::string ListFile() const { return Folder_ + "/list.txt"; }
+  void Settings(const std::string& Tool, const std::string& Folder) const {
+    std::ofstream(Folder_ + "/settings.ini", std::ios::binary)
+        << "[Settings]\r\nScreenCapturePath=" << Tool << "\r\nLastDir=" << Folder
+        << "\r\nLastDeviceDir=main\r\n";
+  }
+
+  void Start(const std::vector<std::string>& Arguments = {}) {
+    std::vector<std::string> Line{Folder_ + "/pictrane-converter"};
+    Line.insert(Line.end(), Arguments.begin(), Arguments.end());
+    std::vector<char*> Argv;
+    for (std::string& A : Line) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrorFile().c_str(), O_WRONLY | O_CREAT, 0600);
+    // The test's own home, and no session bus: nothing reaches the developer's desktop.
+    ScopedEnvironment Home("HOME", Folder_ + "/home"), Bus("DBUS_SESSION_BUS_ADDRESS", {});
+    if (::posix_spawn(&Pid_, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0) Pid_ = 0;
+    posix_spawn_file_actions_destroy(&Actions);
+  }
+  pid_t Pid() const { return Pid_; }
+
+  Ending WaitForEnd() {
+    Ending End;
+    WaitUntil(kTimeoutMs, [&] {
+      int Status = 0;
+      if (::waitpid(Pid_, &Status, WNOHANG) != Pid_) return false;
+      Pid_ = 0;
+      if (WIFEXITED(Status)) End.Status = WEXITSTATUS(Status);
+      if (WIFSIGNALED(Status)) End.Signal = WTERMSIG(Status);
+      return true;
+    });
+    return End;
+  }
+  std::string Errors() const { return pictrane::testing_support::ReadAll(ErrorFile()); }
+
+ private:
+  std::string ErrorFile() const { return Folder_ + "/stderr.txt"; }
+  std::string Folder_;
+  pid_t Pid_ = 0;
+};
+
+// The first window xdotool finds by Option ("--name", "--classname") and Pattern, or "".
+std::string FindWindow(const std::string& Option, const std::string& Pattern) {
+  std::string Found;
+  WaitUntil(kTimeoutMs, [&] {
+    const std::string Out =
+        fs::temp_directory_path() / ("pictrane-find-" + std::to_string(getpid()));
+    const std::string Command =
+        "xdotool search --onlyvisible " + Option + " '" + Pattern + "' > " + Out + " 2>/dev/null";
+    if (std::system(Command.c_str()) == 0) Found = pictrane::testing_support::ReadAll(Out);
+    fs::remove(Out);
+    return !Found.empty();
+  });
+  return Found.substr(0, Found.find('\n'));
+}
+
+void Press(const std::string& Window, const std::string& Key) {
+  const std::string Command = "xdotool windowfocus --sync " + Window + " key " + Key;
+  ASSERT_EQ(std::system(Command.c_str()), 0);
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  std::optional<XvfbServer> X{std::in_place};
+  ScopedEnvironment Display{"DISPLAY", X->Name()};
+  ScopedEnvironment Platform{"QT_QPA_PLATFORM", std::nullopt};  // the program's own choice
+  Converter App;
+};
+
+// Arguments it does not take are named once on stderr and left aside; Qt's own options reach Qt
+// (-name gives the window's class).
+TEST_F(ProgramTest, IgnoresArgumentsItDoesNotTakeAndPassesQtItsOwn) {
+  App.Settings("/bin/true", "");
+  App.Start({"-name", "pcname", "/tmp/some folder", "--bogus"});
+  const std::string Window = FindWindow("--classname", "^pcname$");
+  ASSERT_FALSE(Window.empty()) << App.Errors();
+  // Qt may have a word of its own to say there: only the program's lines count.
+  std::string Ours;
+  std::istringstream Errors(App.Errors());
+  for (std::string Line; std::getline(Errors, Line);)
+    if (Line.starts_with("pictrane-converter:")) Ours += Line + "\n";
+  EXPECT_EQ(Ours,
+            "pictrane-converter: ignoring arguments it does not take: '/tmp/some folder' "
+            "'--bogus'\n");
+  Press(Window, "Tab Tab Tab Tab Tab Return");  // from Convert to Exit
+  const Ending End = App.WaitForEnd();
+  EXPECT_EQ(End.Status, std::optional<int>(0));
+}
+
+// The display goes while a message is up: Qt ends the process with status 1 and nothing of the
+// program's crashes on the way out.
+TEST_F(ProgramTest, ALostDisplayEndsWithStatusOneAndNoSignal) {
+  App.Settings("/bin/true", "");
+  App.Start();
+  const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
+  ASSERT_FALSE(Window.empty());
+  Press(Window, "space");  // Convert, with no folder: a message
+  ASSERT_FALSE(FindWindow("--name", "^Pictrane Converter$").empty());
+  X.reset();
+  const Ending End = App.WaitForEnd();
+  EXPECT_EQ(End.Status, std::optional<int>(1));
+  EXPECT_EQ(End.Signal, std::nullopt);
+}
+
+// SIGTERM ends the program by its own exit, idle or during a run, and leaves no list behind.
+TEST_F(ProgramTest, TerminationEndsCleanlyAndRemovesTheList) {
+  for (const bool Running : {false, true}) {
+    SCOPED_TRACE(Running);
+    Converter Run;
+    for (int I = 0; I < 30; ++I) std::ofstream(Run.Bitmaps() + "/b" + std::to_string(I) + ".bmp");
+    const std::string Tool = Run.Bitmaps() + "/../recorder.sh";
+    std::ofstream(Tool) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' /dev/null\n";
+    fs::permissions(Tool, fs::perms::owner_all);
+    Run.Settings(Tool, Run.Bitmaps());
+    Run.Start();
+    const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
+    ASSERT_FALSE(Window.empty());
+    if (Running) {
+      Press(Window, "space");
+      ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return fs::exists(Run.ListFile()); }));
+    }
+    ::kill(Run.Pid(), SIGTERM);
+    const Ending End = Run.WaitForEnd();
+    EXPECT_EQ(End.Status, std::optional<int>(128 + SIGTERM));
+    EXPECT_EQ(End.Signal, std::nullopt);
+    EXPECT_FALSE(fs::exists(Run.ListFile()));
+  }
+}
+
+}  // namespace
