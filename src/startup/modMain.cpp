@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "platform/Platform.h"
 #include "window/frmMain.h"
 #include "startup/AppFolders.h"
 #include "startup/modXPThemes.h"
