@@ -42,7 +42,12 @@ if [[ $delete == 1 && $left -ne $((count - written)) ]]; then
   echo "deleted $((count - left)) bitmaps for $written pictures" >&2
   exit 1
 fi
+# How long the program ran on after the last picture was written: the wait for the tool to
+# end, the picture check and the exit.
+last=$(find "$work/bitmaps" -name '*.89i' -printf '%T@\n' | sort -n | tail -n 1)
 echo "exit status $status"
+[[ -n $last ]] && awk -v l="$last" -v e="$end" 'BEGIN { printf "after the last picture: %.2f s\n", e - l }'
+
 awk -v n="$written" -v total="$count" -v s="$start" -v e="$end" 'BEGIN {
   t = e - s; rate = n / t; bound = total / (0.2 + 0.12 * total);
   printf "converted %d of %d files in %.2f s: %.2f files/s; bound %.2f files/s; %.1f %% of the bound\n",

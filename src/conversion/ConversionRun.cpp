@@ -190,15 +190,19 @@ class Run {
   }
 
   // The tool works through every key sent before the close keys, so its last pictures may come
-  // long after them (big bitmaps). Until it ends, no picture counts as missing. Cancel ends the
-  // wait, unless it was what stopped the run: then the tool is still finishing its last file.
+  // long after them (big bitmaps). Until it ends, no picture counts as missing. Cancel (or
+  // closing the window) ends the wait, unless it was what stopped the run: then the tool is still
+  // finishing its last file.
   void WaitForToolEnd() {
     if (ToolEnded_ || !P_.Processes.IsRunning(Tool_)) return;
     P_.RunProgress.Step(Items_.size(), kWaitingForToolText);
-    const bool CancelledBefore = P_.RunProgress.CancelRequested();
+    const auto Interrupted = [this] {
+      return P_.RunProgress.CancelRequested() || Host_.StopRequested();
+    };
+    const bool InterruptedBefore = Interrupted();
     const std::int64_t Deadline = P_.Clock.NowMs() + T_.ToolEndWaitMs;
     while (P_.Processes.IsRunning(Tool_)) {
-      if (P_.Clock.NowMs() >= Deadline || (!CancelledBefore && P_.RunProgress.CancelRequested())) {
+      if (P_.Clock.NowMs() >= Deadline || (!InterruptedBefore && Interrupted())) {
         ToolStillWorking_ = true;
         return;
       }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "window/frmMain.h"
 #include "startup/AppFolders.h"
 #include "startup/modXPThemes.h"

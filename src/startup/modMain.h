@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/Application.h"
-#include "platform/Platform.h"
 #include "platform/RaisedError.h"
 #include "settings/clsINI.h"
 #include "startup/AppFolders.h"
@@ -13,6 +12,7 @@
 namespace pictrane {
 
 class frmMain;
+struct Platform;
 
 inline constexpr int kExitRunTimeError = 2;
 inline constexpr int kExitEnvironment = 1;

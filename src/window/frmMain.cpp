@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "conversion/ConversionRun.h"
+#include "platform/Platform.h"
 #include "startup/modMain.h"
 #include "window/Modulo1.h"
 #include "window/Val.h"

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "platform/Form.h"
-#include "platform/Platform.h"
 
 namespace pictrane {
 
+struct Platform;
 struct ProgramState;
 
 // The program's only window: restores its fields on Load, saves them on every Unload, and

@@ -526,30 +526,13 @@ TEST_F(RunTest, EndOfRunWaitsForTheToolItself) {
   }
 }
 
-// A bitmap rewritten in place, or replaced by another file, after its keys were sent is kept and
-// named, although its (older) picture is there; the others go as usual.
-TEST_F(RunTest, BitmapChangedAfterItsKeysIsKept) {
-  host.Delete = 1;
-  PutBitmaps({"a.bmp", "b.bmp"});
-  fp.Windows.OnDoEvents = [&] {
-    if (fp.Windows.KeyStringsSent == 18) fp.Files.Put("C:\\pics\\a.bmp", "new content");
-  };
-  EXPECT_EQ(Run(), RunOutcome::Finished);
-  EXPECT_EQ(fp.Files.Files["C:\\pics\\a.bmp"].Content, "new content");
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
-  EXPECT_EQ(
-      fp.Only({"MessageBox"}),
-      Transcript{kBox + "2 bitmaps were converted.\r\n\r\nThese bitmaps changed after their keys "
-                        "were sent, so they were kept:\r\na.bmp\r\nTheir pictures may show what "
-                        "they held before; convert them again."});
-}
-
-// The report's counts read as English, the bitmaps come in the order of the run, and pictures
-// that share a calculator name are named, though all of them were written.
-TEST_F(RunTest, ReportCountsOrderAndSharedCalculatorNames) {
+// The report's counts read as English, the bitmaps come in the order of the run, pictures that
+// share a calculator name are named though all were written, and a bitmap rewritten after its
+// keys were sent is kept (with the delete option on) although its older picture is there.
+TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
   struct Case {
     std::vector<std::string> bitmaps, refused;
-    std::string report;
+    std::string report, rewritten = {};
   };
   const std::string shared =
       "\r\n\r\nThese pictures share a calculator name, so on the calculator each replaces the "
@@ -578,14 +561,27 @@ TEST_F(RunTest, ReportCountsOrderAndSharedCalculatorNames) {
            "\"astronau\": astronaut_1024x768.89i astronaut_160x100.89i\r\n\"moon1\": Moon 1.89i "
            "moon1.89i" +
            rename},
+      {{"a.bmp", "b.bmp"},
+       {},
+       "2 bitmaps were converted.\r\n\r\nThese bitmaps changed after their keys were sent, so "
+       "they were kept:\r\na.bmp\r\nTheir pictures may show what they held before; convert them "
+       "again.",
+       "a.bmp"},
   };
   for (const Case& c : cases) {
     FakePlatform f;
     Host h;
+    h.Delete = 1;
     for (const std::string& n : c.bitmaps) f.Files.Put("C:\\pics\\" + n);
     for (const std::string& n : c.refused) f.Tool.Refuse.insert("C:\\pics\\" + n + ".89i");
+    f.Windows.OnDoEvents = [&] {
+      if (f.Windows.KeyStringsSent == 18 && !c.rewritten.empty())
+        f.Files.Put("C:\\pics\\" + c.rewritten, "new content");
+    };
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h);
     EXPECT_EQ(f.Only({"MessageBox"}), Transcript{kBox + c.report});
+    EXPECT_EQ(f.Only({"DeleteFile C:\\pics"}).size(),
+              c.bitmaps.size() - c.refused.size() - (c.rewritten.empty() ? 0 : 1));
   }
 }
 

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "CalcFile.h"
 #include "CalcName.h"
@@ -562,6 +563,48 @@ TEST_F(EndToEnd, CancelHalfWayStopsAfterTheCurrentBitmap) {
     } else {
       EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(base(i) + ".89i")).ReadResult, 0);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A tool slower than the keys (stopped for longer than the picture check waits, half-way through
+// the run) still gets every picture counted: the run waits for the tool itself to end. A bitmap
+// rewritten in place after its picture appeared is kept; the others go.
+TEST_F(EndToEnd, SlowToolIsWaitedForAndARewrittenBitmapKept) {
+  constexpr int kCount = 8;
+  const auto base = [&](int i) { return App.Bitmaps() + "/q" + std::to_string(i); };
+  const QByteArray bitmap =
+      ct::EncodeBmp(Draw({"q", 16, 8, ct::BmpVariant::Bpp24}), ct::BmpVariant::Bpp24);
+  for (int i = 0; i < kCount; ++i)
+    ASSERT_TRUE(ct::WriteFile(QString::fromStdString(base(i) + ".bmp"), bitmap));
+  App.Settings(PICTRANE_CAPTURE, "main", 1);
+
+  auto program = App.StartAndConvert();
+  ASSERT_TRUE(WaitUntil(30000, [&] { return fs::exists(base(0) + ".89i"); }));
+  {
+    std::fstream rewrite(base(0) + ".bmp", std::ios::in | std::ios::out | std::ios::binary);
+    rewrite.seekp(60);
+    rewrite.put('\x55');
+  }
+  Probe probe;
+  const std::string toolPid = Xdotool({"getwindowpid", std::to_string(probe.FocusWindow())});
+  ASSERT_FALSE(toolPid.empty());
+  ASSERT_NE(toolPid, std::to_string(program->Pid()));
+  ::kill(std::stoi(toolPid), SIGSTOP);
+  std::this_thread::sleep_for(
+      std::chrono::milliseconds(pictrane::kRunTimings.PictureWaitMs + 3000));
+  ::kill(std::stoi(toolPid), SIGCONT);
+
+  // Every picture appeared, so the status is 0; the box names the rewritten bitmap.
+  EXPECT_TRUE(DismissMessageBox(60000));
+  ASSERT_EQ(program->Wait(20000), std::optional<int>(0));
+  for (int i = 0; i < kCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(base(i) + ".89i")).ReadResult, 0);
+    EXPECT_EQ(fs::exists(base(i) + ".bmp"), i == 0);
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
+#include "platform/Platform.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/FileSystemWin32.h"
 #include "platform/win32/FormWin32.h"
