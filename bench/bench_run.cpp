@@ -37,16 +37,19 @@ struct NullPlatform : Clock,
   }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
   void DoEvents() override {}
-  bool SendKeys(const KeyActions& a, ProcessId) override {
+  KeysOutcome SendKeys(const KeyActions& a, KeyTarget&) override {
     Keys += a.size();
-    return true;
+    return KeysOutcome::Sent;
   }
   void CloseWindowsOf(ProcessId) override {}
-  bool FocusBelongsTo(ProcessId) override { return true; }
+  ProcessId FocusedProcess() override { return 1; }
+  ProcessId ParentProcess(ProcessId) override { return 0; }
+  std::vector<TopLevelWindow> TopLevelWindows() override { return {}; }
   ProcessId Start(const std::string&, WindowState) override { return 1; }
   bool ShowWindow(ProcessId, int) override { return true; }
   void Stop(ProcessId) override {}
   bool IsRunning(ProcessId) override { return true; }
+  std::optional<int> ExitStatus(ProcessId) override { return std::nullopt; }
   [[noreturn]] void Terminate(int s) override { std::_Exit(s); }
   std::vector<FolderEntry> Entries(const std::string&) override {
     std::vector<FolderEntry> entries;

@@ -18,8 +18,11 @@ namespace {
 constexpr int kStartPauseMs = 100;
 constexpr std::size_t kMaxNamesInReport = 20;
 
-// Raised inside the run when keys may no longer be sent: the focus left the capture tool.
-struct FocusLost {};
+// Raised inside the run when keys may no longer be sent: the focus left the capture tool, or
+// another program held the keyboard.
+struct FocusLost {
+  bool Grabbed = false;
+};
 
 bool SameStamp(const std::optional<FileStamp>& A, const std::optional<FileStamp>& B) {
   if (!A || !B) return A.has_value() == B.has_value();
@@ -89,8 +92,9 @@ class Run {
 
     try {
       ConvertListedFiles();
-    } catch (const FocusLost&) {
+    } catch (const FocusLost& Lost) {
       FocusWasLost_ = true;
+      KeyboardWasGrabbed_ = Lost.Grabbed;
     } catch (const RaisedError& E) {
       Failure_ = E.Description;
     }
@@ -192,13 +196,14 @@ class Run {
         // Already reporting a failure; the close request below still ends the tool.
       }
     }
-    ToolEnded_ = !P_.Processes.IsRunning(Tool_);
-    if (!ToolEnded_) P_.WindowSystem.CloseWindowsOf(Tool_);
+    ToolEnded_ = !P_.Processes.IsRunning(Tool_->Root());
+    if (!ToolEnded_) Tool_->CloseWindows();
   }
 
   void Send(const std::string& Keys) {
     const KeyActions Actions = ParseKeys(Keys);  // bad input sends nothing
-    if (!P_.WindowSystem.SendKeys(Actions, Tool_)) throw FocusLost{};
+    const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_);
+    if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome == KeysOutcome::KeyboardGrabbed};
   }
 
   void RemoveListFile() {
@@ -232,7 +237,9 @@ class Run {
       return;
     }
     std::string Text;
-    if (FocusWasLost_ && ToolEnded_) {
+    if (KeyboardWasGrabbed_) {
+      Text = "Another program held the keyboard, so no more keys were sent.\r\n";
+    } else if (FocusWasLost_ && ToolEnded_) {
       Text = "The capture tool ended unexpectedly, so no more keys were sent.\r\n";
     } else if (FocusWasLost_) {
       Text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n";
@@ -262,11 +269,12 @@ class Run {
   const RunInputs& In_;
   RunHost& Host_;
   std::string Sep_, ListFile_, Placeholder_;
-  ProcessId Tool_ = 0;
+  std::optional<ToolProcess> Tool_;
   std::vector<Item> Items_;
   std::vector<std::string> LeftOut_, NotDeleted_;
   std::size_t Converted_ = 0;
   bool FocusWasLost_ = false;
+  bool KeyboardWasGrabbed_ = false;
   bool ToolEnded_ = false;
   bool WasStopped_ = false;
   bool WasCancelled_ = false;

@@ -74,6 +74,7 @@ class KeyRecorder {
   ~KeyRecorder();
   pid_t Pid() const { return Process_.Pid(); }
   bool HasEnded() { return Process_.HasEnded(); }
+  void Stop() { Process_.Stop(); }
   // Its top-level window, once it is mapped and has taken the focus (bounded wait; 0 if never).
   unsigned long WaitUntilReady(int TimeoutMs = 5000);
   std::vector<std::string> Lines() const;

@@ -3,7 +3,7 @@
 // what another process typed with what arrived. Plain Xlib, its own process.
 //
 //   x11_key_recorder TRANSCRIPT [--name NAME] [--pid self|leader|none] [--layout plain|child|frame]
-//                    [--lazy-keymap] [--no-close-protocol]
+//                    [--lazy-keymap] [--no-close-protocol] [--grab root|popup]
 //
 // Lines read as the key was understood at receipt: the typed character ("a", "A", ":", "é"), or
 // a key's name ("Enter", "Down", "F4"), after "Ctrl+", "Alt+" and, where the character does not
@@ -19,8 +19,10 @@
 //           programs do, instead of reading it at start as toolkits do.
 // --no-close-protocol  does not take WM_DELETE_WINDOW and ignores it (it ends on one when it
 //           takes it).
+// --grab    never takes the focus: grabs the keyboard instead, on the root window (root) or on
+//           an override-redirect pop-up of its own carrying its process id (popup), as menus do.
 //
-// Once mapped and focused it writes TRANSCRIPT.ready holding its top-level window id.
+// Once mapped and focused (or grabbing) it writes TRANSCRIPT.ready holding its top-level window id.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -154,12 +156,13 @@ int main(int Argc, char** Argv) {
   if (Argc < 2) {
     std::fprintf(stderr,
                  "usage: %s TRANSCRIPT [--name N] [--pid self|leader|none] "
-                 "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol]\n",
+                 "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol] "
+                 "[--grab root|popup]\n",
                  Argv[0]);
     return 2;
   }
   const std::string Transcript = Argv[1];
-  std::string Name = "key recorder", PidOn = "self", Layout = "plain";
+  std::string Name = "key recorder", PidOn = "self", Layout = "plain", Grab;
   bool LazyKeymap = false, TakesCloseRequests = true;
   for (int I = 2; I < Argc; ++I) {
     const std::string Option = Argv[I];
@@ -179,6 +182,8 @@ int main(int Argc, char** Argv) {
       PidOn = Argv[I];
     else if (Option == "--layout")
       Layout = Argv[I];
+    else if (Option == "--grab")
+      Grab = Argv[I];
   }
 
   // A UTF-8 locale, so Xutf8LookupString has an input method to work with.
@@ -206,6 +211,23 @@ int main(int Argc, char** Argv) {
   const unsigned long White = WhitePixel(D, ScreenNumber);
 
   const Window Top = XCreateSimpleWindow(D, Root, 10, 10, 320, 200, 0, 0, White);
+  if (!Grab.empty()) {
+    XSetWindowAttributes Popup{};
+    Popup.override_redirect = True;
+    XChangeWindowAttributes(D, Top, CWOverrideRedirect, &Popup);
+    SetPid(D, Top, NetWmPid);
+    if (Grab == "popup") XMapRaised(D, Top);
+    const Window On = Grab == "popup" ? Top : Root;
+    bool Held = false;
+    for (int Try = 0; Try < 500 && !Held; ++Try) {
+      Held = XGrabKeyboard(D, On, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+      if (!Held) usleep(10000);
+    }
+    if (std::FILE* Ready = Held ? std::fopen((Transcript + ".ready").c_str(), "w") : nullptr) {
+      std::fprintf(Ready, "%lu\n", Top);
+      std::fclose(Ready);
+    }
+  }
   Window Client = Top, Focus = Top;
   if (Layout == "child" || Layout == "frame") {
     const Window Inner = XCreateSimpleWindow(D, Top, 0, 0, 320, 200, 0, 0, White);
@@ -244,7 +266,7 @@ int main(int Argc, char** Argv) {
   if (!LazyKeymap) XKeysymToKeycode(D, XK_space);
 
   XSelectInput(D, Top, KeyPressMask | StructureNotifyMask);
-  XMapWindow(D, Top);
+  if (Grab.empty()) XMapWindow(D, Top);
 
   for (;;) {
     XEvent Event;
