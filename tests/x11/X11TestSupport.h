@@ -102,6 +102,9 @@ class Probe {
   Geometry ScreenSize();
   Geometry WindowGeometry(unsigned long Window);
   unsigned long FocusWindow();
+  // Grabs the keyboard on Window and lets go at once, as a run does before a key string; false
+  // when another client holds it.
+  bool GrabAndRelease(unsigned long Window);
   std::vector<int> KeysDown();  // keycodes the server holds down
   unsigned Modifiers();         // modifiers in force from keys held or latched
   bool CapsLocked();

@@ -34,10 +34,12 @@ void X11Windows::HandleEvent(const XEvent& Event) {
       if (Event.xunmap.window == Watched_ && Event.xunmap.serial >= WatchSerial_) WatchLost_ = true;
       break;
     case FocusOut:
-      // From the top-level into one of its own windows is no loss; anything else (another
-      // window, the root, a keyboard grab by someone else) is.
+      // From the top-level into one of its own windows is no loss, nor is the end of a grab (the
+      // keys go back to the focus) or our own grab attempt (the server reports it even on the
+      // focus window itself); anything else (another window, the root, someone else's grab) is.
       if (Event.xfocus.window == Watched_ && Event.xfocus.serial >= WatchSerial_ &&
-          Event.xfocus.detail != NotifyInferior)
+          Event.xfocus.detail != NotifyInferior && Event.xfocus.mode != NotifyUngrab &&
+          !(Event.xfocus.mode == NotifyGrab && Event.xfocus.serial == OwnGrabSerial_))
         WatchLost_ = true;
       break;
     default:
@@ -90,6 +92,7 @@ KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
 // follow (the last look of a string is after its last key), and a grab left with us would take
 // every key typed on this display.
 KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
+  OwnGrabSerial_ = NextRequest(C_.D);
   const int Answer = XGrabKeyboard(C_.D, Focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   if (Answer == GrabSuccess) {
     XUngrabKeyboard(C_.D, CurrentTime);

@@ -27,9 +27,9 @@ class X11Windows {
   void CloseWindowsOf(ProcessId Process);
 
   // Whether the focus is in a window Target owns and no other client holds the keyboard (two
-  // round trips, a few more when the focus has moved). When it is, that window's top-level is
-  // watched from then on: FocusStillWatched answers from the focus events it sends us, with no
-  // round trip.
+  // round trips, a few more when the focus has moved or a grab began). When it is, that window's
+  // top-level is watched from then on: FocusStillWatched answers from the focus events it sends us,
+  // with no round trip.
   KeysOutcome WatchFocus(KeyTarget& Target);
   // False once the watched top-level has lost the focus, been grabbed away from, or gone since
   // WatchFocus, as far as the events that have reached us tell.
@@ -77,6 +77,7 @@ class X11Windows {
   Window Watched_ = 0;
   ProcessId WatchedProcess_ = 0;  // whose window Watched_ is (as the target was asked)
   unsigned long WatchSerial_ = 0;
+  unsigned long OwnGrabSerial_ = 0;  // of our last grab attempt
   bool WatchLost_ = false;
   std::map<Window, long> Selected_;
 };
