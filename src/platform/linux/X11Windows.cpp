@@ -51,8 +51,9 @@ KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
   ErrorTrap Trap(C_.D);
   Trap.Settled();  // a reply follows every request below
   // Still watching the tool's window from the previous key string: its events are selected, so
-  // one question settles it (a change since then shows in the answer or is in our queue by then).
-  // This spares a key string three round trips to a server that is busy drawing the tool.
+  // one question settles the focus (a change since then shows in the answer or is in our queue by
+  // then), and the grab attempt the keyboard. This spares a key string three round trips to a
+  // server that is busy drawing the tool.
   C_.DrainEvents();
   if (Watched_ != 0 && !WatchLost_ && Target.Judge(WatchedProcess_) == KeyTarget::Verdict::Owned) {
     const Window Now = FocusedWindow();
@@ -87,10 +88,11 @@ KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
   return CheckGrab(Now, Target);
 }
 
-// The grab is tried on the focus window itself: the server then has no focus change to report,
-// so the tool sees nothing of it. The release needs no reply, but is sent at once: no key may
-// follow (the last look of a string is after its last key), and a grab left with us would take
-// every key typed on this display.
+// The grab is tried on the focus window itself, so the focus events the server reports for it
+// (a focus-out of mode Grab and one of mode Ungrab, both on that window) stay on the window the
+// keys are for, and the focus comes back to it before any key. The release needs no reply, but
+// is sent at once: no key may follow (the last look of a string is after its last key), and a
+// grab left with us would take every key typed on this display.
 KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
   OwnGrabSerial_ = NextRequest(C_.D);
   const int Answer = XGrabKeyboard(C_.D, Focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
