@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "X11TestSupport.h"
 #include "conversion/FileScript.h"
@@ -121,5 +122,48 @@ void BM_FileScriptPerFile(benchmark::State& State) {
   State.SetItemsProcessed(State.iterations());
 }
 BENCHMARK(BM_FileScriptPerFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
+
+// The look for a client holding the keyboard that comes before every key string: a grab attempt
+// on the focus window (one round trip) and its release, on a connection of its own.
+void BM_GrabCheckPerKeyString(benchmark::State& State) {
+  KeyRecorder Recorder;
+  const unsigned long Focus = Recorder.WaitUntilReady();
+  if (Focus == 0) return State.SkipWithError("the recorder never came up");
+  Probe Look;
+  for (auto _ : State)
+    if (!Look.GrabAndRelease(Focus)) return State.SkipWithError("the keyboard was held");
+}
+BENCHMARK(BM_GrabCheckPerKeyString)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// One key string ("a") whole, with the keyboard free, and while a pop-up of the target's own
+// holds it (the tool's menu after Alt+F): then the holder is looked up too.
+void BM_OneKeyString(benchmark::State& State) {
+  auto Recorder = std::make_unique<KeyRecorder>();
+  if (Recorder->WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
+  auto Session = pictrane::linux_desktop::X11Session::Open();
+  if (!Session->ShowMaximisedWithFocus(Recorder->Pid(), 5000))
+    return State.SkipWithError("the recorder never took the focus");
+  std::unique_ptr<KeyRecorder> Menu;
+  struct : pictrane::KeyTarget {
+    std::vector<pictrane::ProcessId> Owned;
+    Verdict Judge(pictrane::ProcessId Process) override {
+      for (pictrane::ProcessId P : Owned)
+        if (P == Process) return Verdict::Owned;
+      return Verdict::Foreign;
+    }
+  } Target;
+  Target.Owned = {Recorder->Pid()};
+  if (State.range(0) == 1) {
+    Menu = std::make_unique<KeyRecorder>(std::vector<std::string>{"--grab", "popup"});
+    if (Menu->WaitUntilReady() == 0) return State.SkipWithError("the pop-up never grabbed");
+    Target.Owned.push_back(Menu->Pid());
+  }
+  const pictrane::KeyActions Keys = pictrane::ParseKeys("a");
+  for (auto _ : State)
+    if (Session->SendKeys(Keys, Target) != pictrane::KeysOutcome::Sent)
+      return State.SkipWithError("the keys were refused");
+  State.SetLabel(State.range(0) == 1 ? "the target's pop-up holds the keyboard" : "keyboard free");
+}
+BENCHMARK(BM_OneKeyString)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

@@ -39,17 +39,20 @@ struct NullPlatform : Clock,
   }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
   void DoEvents() override {}
-  bool SendKeys(const KeyActions& a, ProcessId) override {
+  KeysOutcome SendKeys(const KeyActions& a, KeyTarget&) override {
     Keys += a.size();
     Closed = a.size() == 1 && a[0].Modifiers == kAlt && a[0].Key == NamedKey::F4;
-    return true;
+    return KeysOutcome::Sent;
   }
   void CloseWindowsOf(ProcessId) override {}
-  bool FocusBelongsTo(ProcessId) override { return true; }
+  ProcessId FocusedProcess() override { return 1; }
+  ProcessId ParentProcess(ProcessId) override { return 0; }
+  std::vector<TopLevelWindow> TopLevelWindows() override { return {}; }
   ProcessId Start(const std::string&, WindowState) override { return 1; }
   bool ShowWindow(ProcessId, int) override { return true; }
   void Stop(ProcessId) override {}
   bool IsRunning(ProcessId) override { return !Closed; }  // the tool ends on its close keys
+  std::optional<int> ExitStatus(ProcessId) override { return std::nullopt; }
   [[noreturn]] void Terminate(int s) override { std::_Exit(s); }
   std::vector<FolderEntry> Entries(const std::string&) override {
     std::vector<FolderEntry> entries;

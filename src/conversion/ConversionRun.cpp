@@ -22,8 +22,11 @@ namespace {
 constexpr std::size_t kMaxNamesInReport = 20;
 constexpr const char* kCloseKeys = "%{F4}";
 
-// Raised inside the run when keys may no longer be sent: the focus left the capture tool.
-struct FocusLost {};
+// Raised inside the run when keys may no longer be sent: the focus left the capture tool, or
+// another program held the keyboard.
+struct FocusLost {
+  bool Grabbed = false;
+};
 
 bool SameStamp(const std::optional<FileStamp>& A, const std::optional<FileStamp>& B) {
   if (!A || !B) return A.has_value() == B.has_value();
@@ -108,8 +111,9 @@ class Run {
 
     try {
       ConvertListedFiles();
-    } catch (const FocusLost&) {
+    } catch (const FocusLost& Lost) {
       FocusWasLost_ = true;
+      KeyboardWasGrabbed_ = Lost.Grabbed;
     } catch (const RaisedError& E) {
       Failure_ = E.Description;
     }
@@ -169,7 +173,8 @@ class Run {
   // event is handed over.
   void Send(const KeyActions& Actions, int PauseAfterMs) {
     Pace_.Settle();
-    if (!P_.WindowSystem.SendKeys(Actions, Tool_)) throw FocusLost{};
+    const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_);
+    if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome == KeysOutcome::KeyboardGrabbed};
     Pace_.KeysHanded(PauseAfterMs);
   }
 
@@ -185,8 +190,8 @@ class Run {
         // Already reporting a failure; the close request below still ends the tool.
       }
     }
-    ToolEnded_ = !P_.Processes.IsRunning(Tool_);
-    if (!ToolEnded_) P_.WindowSystem.CloseWindowsOf(Tool_);
+    ToolEnded_ = !P_.Processes.IsRunning(Tool_->Root());
+    if (!ToolEnded_) Tool_->CloseWindows();
   }
 
   // The tool works through every key sent before the close keys, so its last pictures may come
@@ -194,14 +199,14 @@ class Run {
   // closing the window) ends the wait, unless it was what stopped the run: then the tool is still
   // finishing its last file.
   void WaitForToolEnd() {
-    if (ToolEnded_ || !P_.Processes.IsRunning(Tool_)) return;
+    if (ToolEnded_ || !P_.Processes.IsRunning(Tool_->Root())) return;
     P_.RunProgress.Step(Items_.size(), kWaitingForToolText);
     const auto Interrupted = [this] {
       return P_.RunProgress.CancelRequested() || Host_.StopRequested();
     };
     const bool InterruptedBefore = Interrupted();
     const std::int64_t Deadline = P_.Clock.NowMs() + T_.ToolEndWaitMs;
-    while (P_.Processes.IsRunning(Tool_)) {
+    while (P_.Processes.IsRunning(Tool_->Root())) {
       if (P_.Clock.NowMs() >= Deadline || (!InterruptedBefore && Interrupted())) {
         ToolStillWorking_ = true;
         return;
@@ -319,7 +324,9 @@ class Run {
       return;
     }
     std::string Text;
-    if (FocusWasLost_ && ToolEnded_) {
+    if (KeyboardWasGrabbed_) {
+      Text = "Another program held the keyboard, so no more keys were sent.\r\n";
+    } else if (FocusWasLost_ && ToolEnded_) {
       Text = "The capture tool ended unexpectedly, so no more keys were sent.\r\n";
     } else if (FocusWasLost_) {
       Text = "The capture tool lost the keyboard focus, so no more keys were sent.\r\n";
@@ -370,11 +377,12 @@ class Run {
   const RunTimings& T_ = kRunTimings;
   Pacer Pace_;
   std::string Sep_, ListFile_, Placeholder_;
-  ProcessId Tool_ = 0;
+  std::optional<ToolProcess> Tool_;
   std::vector<Item> Items_;
   std::vector<std::string> LeftOut_, NotDeleted_;
   std::size_t Converted_ = 0;
   bool FocusWasLost_ = false;
+  bool KeyboardWasGrabbed_ = false;
   bool ToolEnded_ = false;
   bool ToolStillWorking_ = false;
   bool WasStopped_ = false;

@@ -8,13 +8,46 @@
 
 namespace pictrane {
 
+class Clock;
 struct Platform;
 
+// How often a focus that belongs to nobody is looked at again during RunTimings::FocusGraceMs.
+inline constexpr int kNoFocusPollMs = 10;
+
+// The capture tool as the run knows it: the process whose windows were accepted and every
+// process it started, directly or not (a wrapper script's program, a helper). Whatever else has
+// the focus or holds the keyboard is another program's.
+class ToolProcess final : public KeyTarget {
+ public:
+  ToolProcess(WindowSystem& Windows, Clock& Time, ProcessId Root)
+      : Windows_(&Windows), Time_(&Time), Root_(Root) {}
+
+  ProcessId Root() const { return Root_; }
+  // Process is the root or one of its descendants.
+  bool Owns(ProcessId Process);
+  // A window of the tool is Owned; another program's is Foreign at once; no window at all is
+  // waited out for up to RunTimings::FocusGraceMs (AskAgain) before it is Foreign.
+  Verdict Judge(ProcessId Process) override;
+  // Asks every top-level window of the tool to close (no keystrokes).
+  void CloseWindows();
+
+ private:
+  WindowSystem* Windows_;
+  Clock* Time_;
+  ProcessId Root_;
+  // A descendant found by the last look, kept while the same process is asked about again, so
+  // a key string does not walk the process tree for every event.
+  ProcessId LastOwned_ = 0;
+  std::int64_t NoFocusSince_ = -1;
+};
+
 // Starts the capture tool and waits, at most RunTimings::ToolWindowWaitMs, for its window to come
-// forward maximised with the keyboard focus. A tool that ends first, or whose window never takes
-// the focus, raises RaisedError; one still running is stopped first, since no key could reach it
-// and nobody would end it otherwise.
-ProcessId StartTool(Platform& P, const std::string& CommandLine);
+// forward maximised with the keyboard focus: a window of the started process or of one of its
+// descendants; or, when the started process ends at once with status 0 (a launcher that hands
+// over to another process), a top-level window that was not there before the start. A tool that
+// ends otherwise, or whose window never takes the focus, raises RaisedError; one still running is
+// stopped first, since no key could reach it and nobody would end it otherwise.
+ToolProcess StartTool(Platform& P, const std::string& CommandLine);
 
 // What a started program that never showed its window with the keyboard focus is told as.
 inline std::string NoWindowMessage(const std::string& CommandLine) {

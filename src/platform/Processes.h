@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/WindowSystem.h"
@@ -29,6 +30,9 @@ class Processes {
 
   // True while Process (one this program started) has not ended.
   virtual bool IsRunning(ProcessId Process) = 0;
+  // The status Process (one this program started) ended with; nullopt while it runs. A status
+  // that cannot be had reads as 1.
+  virtual std::optional<int> ExitStatus(ProcessId Process) = 0;
   // Ends this process at once with Status.
   [[noreturn]] virtual void Terminate(int Status) = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/KeyAction.h"
 
@@ -12,6 +13,34 @@ namespace pictrane {
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 
 using ProcessId = std::int64_t;
+
+// A window whose process cannot be told (it carries no process id).
+inline constexpr ProcessId kUnknownProcess = -1;
+
+// Which windows may receive the keys. The rule is the core's (ToolProcess in
+// conversion/ToolStart.h); a back end only reports whose window it sees and asks.
+class KeyTarget {
+ public:
+  enum class Verdict { Owned, Foreign, AskAgain };
+  virtual ~KeyTarget() = default;
+  // Process owns the window with the keyboard focus (0: no window has it; kUnknownProcess: one
+  // whose process cannot be told), or the window that holds a keyboard grab. AskAgain: look at
+  // the focus again and ask anew; the target has already waited a moment.
+  virtual Verdict Judge(ProcessId Process) = 0;
+};
+
+// How a key string went.
+enum class KeysOutcome {
+  Sent,             // every event was handed over
+  FocusLost,        // the focus was not, or no longer, on a window of the target
+  KeyboardGrabbed,  // another client held the keyboard before the first key
+};
+
+// A visible top-level window and the process it belongs to (0 or kUnknownProcess as above).
+struct TopLevelWindow {
+  std::uint64_t Id = 0;
+  ProcessId Process = 0;
+};
 
 // Services of the window system that the program asks for outside its own window.
 class WindowSystem {
@@ -26,12 +55,20 @@ class WindowSystem {
 
   // Types Actions into the window that has the keyboard focus and returns once they are
   // processed. Raises RaisedError when keys cannot be synthesised; never leaves a modifier held.
-  // Checks before every key event that the keyboard focus belongs to Target; returns false,
-  // having sent no further event, as soon as it does not.
-  virtual bool SendKeys(const KeyActions& Actions, ProcessId Target) = 0;
+  // Before the first key it asks Target about the focused window's process and, where the system
+  // can tell, about a client that holds the keyboard; before every later key event it makes sure
+  // the focus has not moved to a window Target refuses. Stops, having sent no further event, as
+  // soon as Target refuses.
+  virtual KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) = 0;
 
-  // True when the window with the keyboard focus belongs to the process Process.
-  virtual bool FocusBelongsTo(ProcessId Process) = 0;
+  // The process of the window with the keyboard focus: 0 when no window has it, kUnknownProcess
+  // when its process cannot be told.
+  virtual ProcessId FocusedProcess() = 0;
+  // The process that started Process; 0 when Process has ended or its parent cannot be told.
+  virtual ProcessId ParentProcess(ProcessId Process) = 0;
+  // The visible top-level windows of every program, topmost first.
+  virtual std::vector<TopLevelWindow> TopLevelWindows() = 0;
+
   // Asks Process's top-level windows to close, as their close box would (no keystrokes).
   virtual void CloseWindowsOf(ProcessId Process) = 0;
 };

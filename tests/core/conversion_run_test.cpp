@@ -177,16 +177,41 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   constexpr std::int64_t never = 1'000'000;
   const std::string line = "C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"";
   const std::string cannot = kBox + "The capture tool could not be started.\r\n";
+  const std::string ended = cannot + line + " ended before its window took the keyboard focus.";
+  // A wrapper's child (4243) shows the window; or a launcher ends at once with status 0 and a
+  // new window of another process (5000) comes up; a window there before (77's) never counts.
+  const auto wrapper = [](FakePlatform& f) {
+    f.Programs.WindowOf = f.Windows.FocusOwner = 4243;
+    f.Windows.Parents = {{4243, 4242}};
+    f.Windows.Tops = {{1, 77}, {7, 4243}};
+  };
+  const auto launcher = [](bool opens) {
+    return [opens](FakePlatform& f) {
+      f.Programs.Ended = 4242;
+      f.Programs.EndStatus = 0;
+      f.Programs.WindowOf = f.Windows.FocusOwner = 5000;
+      f.Windows.Tops = {{1, 77}};
+      if (opens)
+        f.Time.OnSleep = [&f] {
+          if (f.Time.Now > 400 && f.Windows.Tops.size() == 1)
+            f.Windows.Tops.insert(f.Windows.Tops.begin(), {8, 5000});
+        };
+    };
+  };
   struct Case {
     std::int64_t windowAt;
     bool ends, failStart;
     Transcript log;
+    std::function<void(FakePlatform&)> setUp = nullptr;
   };
   const Case cases[] = {
-      {600, false, false, {"Progress Begin 1"}},
+      {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}},
       {never, false, false, {"Stop 4242", cannot + NoWindowMessage(line)}},
-      {never, true, false, {cannot + line + " ended before its window took the keyboard focus."}},
+      {never, true, false, {ended}},
       {0, false, true, {cannot + "File not found"}},
+      {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}, wrapper},
+      {0, false, false, {"Progress Begin 1", "Keys Alt+F4"}, launcher(true)},
+      {0, false, false, {ended}, launcher(false)},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -197,8 +222,10 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
     f.Programs.OnShowWindow = [&] {
       if (c.ends && f.Time.Now > 2000) f.Programs.Ended = 4242;
     };
+    if (c.setUp) c.setUp(f);
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
-    EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin"}), c.log) << c.log.back();
+    EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin", "Keys Alt+F4"}), c.log)
+        << c.log.back();
     if (c.windowAt == never && !c.ends) {
       EXPECT_NEAR(static_cast<double>(f.Time.Now), 100 + kRunTimings.ToolWindowWaitMs, 250);
     }
@@ -311,17 +338,22 @@ TEST_F(RunTest, OddNamesAndCaseTwinsAreLeftOutAndKept) {
 // However the run is cut short, the bitmaps not reached are kept and listed, the tool is closed
 // without a key going anywhere else, and the status says a picture is missing.
 TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
-  enum class Cut { Closed, Cancelled, FocusLost, ToolDied };
+  enum class Cut { Closed, Cancelled, FocusLost, NoFocus, ToolDied, Grabbed };
   struct Case {
     Cut cut;
-    std::string closing, headline;
+    Transcript closing;
+    std::string headline;
   };
+  const std::string lost = "The capture tool lost the keyboard focus, so no more keys were sent.";
+  // The tool's helper process (4243) has a window of its own: it is asked to close too.
+  const Transcript closed = {"CloseWindowsOf 4242", "CloseWindowsOf 4243"};
   const Case cases[] = {
-      {Cut::Closed, "Keys Alt+F4", "The conversion was stopped because the window was closed."},
-      {Cut::Cancelled, "Keys Alt+F4", "The conversion was cancelled."},
-      {Cut::FocusLost, "CloseWindowsOf 4242",
-       "The capture tool lost the keyboard focus, so no more keys were sent."},
-      {Cut::ToolDied, "", "The capture tool ended unexpectedly, so no more keys were sent."},
+      {Cut::Closed, {"Keys Alt+F4"}, "The conversion was stopped because the window was closed."},
+      {Cut::Cancelled, {"Keys Alt+F4"}, "The conversion was cancelled."},
+      {Cut::FocusLost, closed, lost},
+      {Cut::NoFocus, closed, lost},
+      {Cut::ToolDied, {}, "The capture tool ended unexpectedly, so no more keys were sent."},
+      {Cut::Grabbed, closed, "Another program held the keyboard, so no more keys were sent."},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -334,15 +366,18 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
       if (c.cut == Cut::Cancelled) f.Progress.Cancelled = true;
       if (c.cut == Cut::FocusLost || c.cut == Cut::ToolDied) f.Windows.FocusOwner = 999;
       if (c.cut == Cut::ToolDied) f.Programs.Ended = 4242;
+      if (c.cut == Cut::NoFocus) f.Windows.FocusOwner = 0;
+      if (c.cut == Cut::Grabbed) f.Windows.GrabHolder = 999;
     };
+    f.Windows.Parents = {{4243, 4242}, {999, 1}};
+    f.Windows.Tops = {{9, 999}, {7, 4243}, {6, 4242}};
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
               RunOutcome::Incomplete);
     EXPECT_EQ(f.Tool.Written, Transcript{"C:\\pics\\a.89i"});
     EXPECT_FALSE(f.Files.Has("C:\\pics\\a.bmp"));
     EXPECT_TRUE(f.Files.Has("C:\\pics\\b.bmp") && f.Files.Has("C:\\pics\\c.bmp"));
     // The tool is closed and has ended before any picture is checked or bitmap deleted.
-    Transcript end;
-    if (!c.closing.empty()) end.push_back(c.closing);
+    Transcript end(c.closing.begin(), c.closing.end());
     end.insert(end.end(),
                {"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\app\\list.txt", "Progress End short",
                 kBox + c.headline +
@@ -395,14 +430,44 @@ TEST_F(RunTest, DeleteOptionIsReadAgainAfterEachFile) {
   EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
 }
 
+// Whose window may take the keys: the started process's and its descendants'; no window at all
+// only for a moment, another program's not even for that.
+TEST(ToolProcessTest, JudgesTheFocusedProcess) {
+  using V = KeyTarget::Verdict;
+  struct Case {
+    ProcessId focus;
+    std::int64_t noFocusMs;  // before the focus is on a window of focus
+    V verdict;
+    std::int64_t waited;
+  };
+  const Case cases[] = {
+      {4242, 0, V::Owned, 0},
+      {4244, 0, V::Owned, 0},
+      {999, 0, V::Foreign, 0},
+      {kUnknownProcess, 0, V::Foreign, 0},
+      {4243, 150, V::Owned, 150},
+      {999, 150, V::Foreign, 150},
+      {4242, 1000, V::Foreign, kNoFocusGraceMs},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    f.Windows.Parents = {{4244, 4243}, {4243, 4242}, {4242, 1}, {999, 1}};
+    ToolProcess tool(f.Windows, f.Time, 4242);
+    V verdict = V::AskAgain;
+    while (verdict == V::AskAgain) verdict = tool.Judge(f.Time.Now < c.noFocusMs ? 0 : c.focus);
+    EXPECT_EQ(verdict, c.verdict) << c.focus;
+    EXPECT_EQ(f.Time.Now, c.waited) << c.focus;
+  }
+}
+
 TEST_F(RunTest, FocusIsCheckedBeforeEveryKeyString) {
   fp.Files.Put("C:\\pics\\a.bmp");
   fp.Windows.RecordFocusChecks = true;
   Run();
-  const Transcript log = fp.Only({"Keys", "FocusBelongsTo"});
+  const Transcript log = fp.Only({"Keys", "Judge"});
   ASSERT_EQ(log.size(), 2u * 19u);
   for (std::size_t i = 0; i < log.size(); i += 2) {
-    EXPECT_EQ(log[i], "FocusBelongsTo 4242");
+    EXPECT_EQ(log[i], "Judge 4242");
     EXPECT_EQ(log[i + 1].rfind("Keys", 0), 0u);
   }
 }

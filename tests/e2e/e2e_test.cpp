@@ -451,15 +451,28 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
 }
 
 // Every bitmap got its picture: no box to dismiss, the program ends by itself with status 0.
+// The same with the tool behind a wrapper script that starts it as its child, and behind a
+// launcher that starts it and ends at once.
 TEST_F(EndToEnd, CleanFolderEndsWithoutABoxAndStatusZero) {
   ASSERT_TRUE(ct::WriteFile(
       QString::fromStdString(App.Bitmaps() + "/only.bmp"),
       ct::EncodeBmp(Draw({"only", 8, 8, ct::BmpVariant::Bpp8}), ct::BmpVariant::Bpp8)));
-  App.Settings(PICTRANE_CAPTURE, "main", 0);
-  auto program = App.StartAndConvert();
-  ASSERT_EQ(program->Wait(30000), std::optional<int>(0));
-  EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.89i"));
-  EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.bmp"));
+  const std::string tool = std::string("'") + PICTRANE_CAPTURE + "' \"$@\"";
+  for (const std::string& script : {std::string(), tool + "\nexit $?\n", tool + " &\nexit 0\n"}) {
+    SCOPED_TRACE(script.empty() ? "the tool itself" : script);
+    std::string path = PICTRANE_CAPTURE;
+    if (!script.empty()) {
+      path = App.Path + "/app/start-tool.sh";
+      std::ofstream(path) << "#!/bin/sh\n" << script;
+      fs::permissions(path, fs::perms::owner_all);
+    }
+    fs::remove(App.Bitmaps() + "/only.89i");
+    App.Settings(path, "main", 0);
+    auto program = App.StartAndConvert();
+    ASSERT_EQ(program->Wait(30000), std::optional<int>(0));
+    EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.89i"));
+    EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.bmp"));
+  }
 }
 
 // A folder that is not there and one without bitmaps: a message, the window stays for another

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "../core/listing_scenarios.h"
 #include "TestFiles.h"
@@ -161,6 +164,23 @@ TEST(ProcessesLinux, StartsWithArgumentsAndReportsAMissingProgram) {
   EXPECT_EQ(ReadAll(out), "a b\n");
   EXPECT_THROW(programs.Start(dir / "no-such-tool \"x\"", WindowState::MaximizedFocus),
                RaisedError);
+}
+
+// A launcher is told from a tool that failed by its status, which stays known once reaped.
+TEST(ProcessesLinux, KeepsTheStatusAProgramEndedWith) {
+  ProcessesLinux programs(nullptr);
+  for (int code : {0, 3}) {
+    const ProcessId pid = programs.Start("/bin/sh -c \"exit " + std::to_string(code) + "\"",
+                                         WindowState::MaximizedFocus);
+    std::optional<int> status;
+    for (int i = 0; i < 500 && !status; ++i) {
+      status = programs.ExitStatus(pid);
+      if (!status) ::usleep(10000);
+    }
+    EXPECT_EQ(status, code);
+    EXPECT_EQ(programs.ExitStatus(pid), code);
+    EXPECT_FALSE(programs.IsRunning(pid));
+  }
 }
 
 // The primitives the core's wait for the tool's window works with: the start returns at once,

@@ -273,7 +273,7 @@ ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State
 bool FakeProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
   Log.push_back("ShowWindow " + std::to_string(Process));
   if (OnShowWindow) OnShowWindow();
-  if (Time->Now >= WindowAt) return true;
+  if (Time->Now >= WindowAt && (WindowOf == 0 || WindowOf == Process)) return true;
   Time->Now += TimeoutMs;
   return false;
 }
@@ -297,13 +297,22 @@ void FakeWindowSystem::DoEvents() {
   if (OnDoEvents) OnDoEvents();
 }
 
-bool FakeWindowSystem::SendKeys(const KeyActions& Actions, ProcessId Target) {
-  if (!FocusBelongsTo(Target)) return false;
+// As the back ends do: the focus is judged (looked at again while the target asks), then the
+// holder of a grab.
+KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
+  KeyTarget::Verdict Focus = KeyTarget::Verdict::AskAgain;
+  while (Focus == KeyTarget::Verdict::AskAgain) {
+    if (RecordFocusChecks) Log.push_back("Judge " + std::to_string(FocusOwner));
+    Focus = Target.Judge(FocusOwner);
+  }
+  if (Focus == KeyTarget::Verdict::Foreign) return KeysOutcome::FocusLost;
+  if (GrabHolder != 0 && Target.Judge(GrabHolder) != KeyTarget::Verdict::Owned)
+    return KeysOutcome::KeyboardGrabbed;
   ++KeyStringsSent;
   const auto text = AsText(Actions);
   Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));
   if (OnKeys) OnKeys(Actions);
-  return true;
+  return KeysOutcome::Sent;
 }
 
 void FakeWindowSystem::CloseWindowsOf(ProcessId Process) {
@@ -322,11 +331,6 @@ void FakeProgress::Step(std::size_t Index, const std::string& Name) {
 
 void FakeProgress::End(bool Complete) {
   Log.push_back(std::string("Progress End ") + (Complete ? "complete" : "short"));
-}
-
-bool FakeWindowSystem::FocusBelongsTo(ProcessId Process) {
-  if (RecordFocusChecks) Log.push_back("FocusBelongsTo " + std::to_string(Process));
-  return Process == FocusOwner;
 }
 
 void FakeForm::SetText(const std::string& Control, const std::string& Text) {

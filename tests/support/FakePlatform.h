@@ -140,12 +140,17 @@ class FakeProcesses : public Processes {
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override { return Process != Ended; }
+  std::optional<int> ExitStatus(ProcessId Process) override {
+    return Process == Ended ? std::optional<int>(EndStatus) : std::nullopt;
+  }
   [[noreturn]] void Terminate(int Status) override;
   Transcript& Log;
   FakeClock* Time = nullptr;
   ProcessId NextPid = 4242;
   bool FailStart = false;
   ProcessId Ended = 0;                 // IsRunning is false for this one
+  int EndStatus = 1;                   // what it ended with
+  ProcessId WindowOf = 0;              // when not 0, the only process with a window
   std::int64_t WindowAt = 0;           // the tool's window takes the focus at this time
   std::function<void()> OnShowWindow;  // runs before each attempt
 };
@@ -155,13 +160,21 @@ class FakeWindowSystem : public WindowSystem {
   explicit FakeWindowSystem(Transcript& log) : Log(log) {}
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
-  bool FocusBelongsTo(ProcessId Process) override;
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) override;
+  ProcessId FocusedProcess() override { return FocusOwner; }
+  ProcessId ParentProcess(ProcessId Process) override {
+    const auto It = Parents.find(Process);
+    return It == Parents.end() ? 0 : It->second;
+  }
+  std::vector<TopLevelWindow> TopLevelWindows() override { return Tops; }
   void CloseWindowsOf(ProcessId Process) override;
 
   Transcript& Log;
   ProcessId FocusOwner = 4242;
   std::function<void()> OnCloseWindows;           // the tool's answer to a close request
+  ProcessId GrabHolder = 0;  // a client holding the keyboard, when not 0
+  std::map<ProcessId, ProcessId> Parents;
+  std::vector<TopLevelWindow> Tops;
   std::function<void(const KeyActions&)> OnKeys;  // the other side: a fake capture tool
   std::function<void()> OnDoEvents;
   bool RecordFocusChecks = false;

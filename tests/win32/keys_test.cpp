@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <optional>
 #include "conversion/SendKeys.h"
+#include "conversion/ToolStart.h"
 #include "platform/win32/KeyInput.h"
+#include "platform/win32/ServicesWin32.h"
 #include "platform/win32/WindowSystemWin32.h"
 
 namespace pictrane::win32::testing {
@@ -152,8 +154,7 @@ class RecordingWindow {
 TEST(WindowSystemWin32, TypesIntoTheForegroundWindowAndWaitsForIt) {
   RecordingWindow Target;
   WindowSystemWin32 Windows;
-  ASSERT_TRUE(Windows.FocusBelongsTo(static_cast<ProcessId>(::GetCurrentProcessId())));
-  EXPECT_FALSE(Windows.FocusBelongsTo(static_cast<ProcessId>(::GetCurrentProcessId()) + 4));
+  ASSERT_EQ(Windows.FocusedProcess(), static_cast<ProcessId>(::GetCurrentProcessId()));
 
   ASSERT_TRUE(Windows.SendKeys(ParseKeys("^o" + EscapeKeys("C:\\a+b \xCE\xA9{1}") + "~%{F4}"),
                                static_cast<ProcessId>(::GetCurrentProcessId())));
@@ -196,7 +197,7 @@ TEST(WindowSystemWin32, StopsWhenAnotherWindowComesForwardMidString) {
   for (int StealAt : {1, 2, 6, 7, 12, 22}) {
     SCOPED_TRACE("the foreground moves before event " + std::to_string(StealAt));
     ::SetForegroundWindow(Target.Window);
-    ASSERT_TRUE(Windows.FocusBelongsTo(Self));
+    ASSERT_EQ(Windows.FocusedProcess(), Self);
     RecordingWindow::Record().clear();
     const std::size_t StrayBefore = KeyLines();
     int Events = 0;
@@ -215,6 +216,23 @@ TEST(WindowSystemWin32, StopsWhenAnotherWindowComesForwardMidString) {
     ::Sleep(200);  // the recorder writes what it got
     EXPECT_LE(KeyLines(), StrayBefore + 1);
   }
+
+  // A window of a process the target started counts as the target's: the keys follow it there.
+  EXPECT_EQ(Windows.ParentProcess(static_cast<ProcessId>(Intruder.Id())), Self);
+  ClockWin32 Time;
+  ToolProcess Tool(Windows, Time, Self);
+  ::SetForegroundWindow(Target.Window);
+  RecordingWindow::Record().clear();
+  const std::size_t StrayBefore = KeyLines();
+  int Events = 0;
+  Windows.SetBeforeKeyEvent([&] {
+    if (++Events == 12) ::SetForegroundWindow(IntruderWindow);
+  });
+  EXPECT_EQ(Windows.SendKeys(Actions, Tool), KeysOutcome::Sent);
+  Windows.SetBeforeKeyEvent(nullptr);
+  EXPECT_EQ(Events, 22);
+  ::Sleep(200);  // the recorder writes what it got
+  EXPECT_GT(KeyLines(), StrayBefore) << "the rest went to the started process";
 }
 
 // A close request ends the program without a keystroke.

@@ -236,6 +236,14 @@ unsigned long Probe::FocusWindow() {
   return Focus;
 }
 
+bool Probe::GrabAndRelease(unsigned long Window) {
+  if (XGrabKeyboard(D_, Window, False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess)
+    return false;
+  XUngrabKeyboard(D_, CurrentTime);
+  XFlush(D_);
+  return true;
+}
+
 std::vector<int> Probe::KeysDown() {
   char Keys[32];
   XQueryKeymap(D_, Keys);

@@ -74,6 +74,7 @@ class KeyRecorder {
   ~KeyRecorder();
   pid_t Pid() const { return Process_.Pid(); }
   bool HasEnded() { return Process_.HasEnded(); }
+  void Stop() { Process_.Stop(); }
   // Its top-level window, once it is mapped and has taken the focus (bounded wait; 0 if never).
   unsigned long WaitUntilReady(int TimeoutMs = 5000);
   std::vector<std::string> Lines() const;
@@ -101,6 +102,9 @@ class Probe {
   Geometry ScreenSize();
   Geometry WindowGeometry(unsigned long Window);
   unsigned long FocusWindow();
+  // Grabs the keyboard on Window and lets go at once, as a run does before a key string; false
+  // when another client holds it.
+  bool GrabAndRelease(unsigned long Window);
   std::vector<int> KeysDown();  // keycodes the server holds down
   unsigned Modifiers();         // modifiers in force from keys held or latched
   bool CapsLocked();

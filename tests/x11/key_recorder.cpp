@@ -4,6 +4,7 @@
 //
 //   x11_key_recorder TRANSCRIPT [--name NAME] [--pid self|leader|none] [--layout plain|child|frame]
 //                    [--lazy-keymap] [--no-close-protocol] [--alt-f4-closes] [--times]
+//                    [--grab root|popup]
 //
 // Lines read as the key was understood at receipt: the typed character ("a", "A", ":", "é"), or
 // a key's name ("Enter", "Down", "F4"), after "Ctrl+", "Alt+" and, where the character does not
@@ -24,8 +25,10 @@
 //           window is mapped (it cannot have the focus earlier), then one line per key event,
 //           modifiers included: "T P line" for a press (line as in TRANSCRIPT, empty for a
 //           modifier), "T R" for a release.
+// --grab    never takes the focus: grabs the keyboard instead, on the root window (root) or on
+//           an override-redirect pop-up of its own carrying its process id (popup), as menus do.
 //
-// Once mapped and focused it writes TRANSCRIPT.ready holding its top-level window id.
+// Once mapped and focused (or grabbing) it writes TRANSCRIPT.ready holding its top-level window id.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -175,12 +178,12 @@ int main(int Argc, char** Argv) {
     std::fprintf(stderr,
                  "usage: %s TRANSCRIPT [--name N] [--pid self|leader|none] "
                  "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol] "
-                 "[--alt-f4-closes] [--times]\n",
+                 "[--alt-f4-closes] [--times] [--grab root|popup]\n",
                  Argv[0]);
     return 2;
   }
   const std::string Transcript = Argv[1];
-  std::string Name = "key recorder", PidOn = "self", Layout = "plain";
+  std::string Name = "key recorder", PidOn = "self", Layout = "plain", Grab;
   bool LazyKeymap = false, TakesCloseRequests = true, AltF4Closes = false, Times = false;
   for (int I = 2; I < Argc; ++I) {
     const std::string Option = Argv[I];
@@ -204,6 +207,8 @@ int main(int Argc, char** Argv) {
       PidOn = Argv[I];
     else if (Option == "--layout")
       Layout = Argv[I];
+    else if (Option == "--grab")
+      Grab = Argv[I];
   }
 
   // A UTF-8 locale, so Xutf8LookupString has an input method to work with.
@@ -231,6 +236,23 @@ int main(int Argc, char** Argv) {
   const unsigned long White = WhitePixel(D, ScreenNumber);
 
   const Window Top = XCreateSimpleWindow(D, Root, 10, 10, 320, 200, 0, 0, White);
+  if (!Grab.empty()) {
+    XSetWindowAttributes Popup{};
+    Popup.override_redirect = True;
+    XChangeWindowAttributes(D, Top, CWOverrideRedirect, &Popup);
+    SetPid(D, Top, NetWmPid);
+    if (Grab == "popup") XMapRaised(D, Top);
+    const Window On = Grab == "popup" ? Top : Root;
+    bool Held = false;
+    for (int Try = 0; Try < 500 && !Held; ++Try) {
+      Held = XGrabKeyboard(D, On, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+      if (!Held) usleep(10000);
+    }
+    if (std::FILE* Ready = Held ? std::fopen((Transcript + ".ready").c_str(), "w") : nullptr) {
+      std::fprintf(Ready, "%lu\n", Top);
+      std::fclose(Ready);
+    }
+  }
   Window Client = Top, Focus = Top;
   if (Layout == "child" || Layout == "frame") {
     const Window Inner = XCreateSimpleWindow(D, Top, 0, 0, 320, 200, 0, 0, White);
@@ -271,7 +293,7 @@ int main(int Argc, char** Argv) {
   XSelectInput(D, Top, KeyPressMask | KeyReleaseMask | StructureNotifyMask | PropertyChangeMask);
   std::FILE* TimesOut = Times ? std::fopen((Transcript + ".times").c_str(), "w") : nullptr;
   if (TimesOut) std::fprintf(TimesOut, "mapped %lu\n", ServerTime(D, Top));
-  XMapWindow(D, Top);
+  if (Grab.empty()) XMapWindow(D, Top);
 
   for (;;) {
     XEvent Event;

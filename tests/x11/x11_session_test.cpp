@@ -421,6 +421,42 @@ TEST_F(X11SessionTest, EachStringChecksTheFocusTheLastOneLeft) {
   EXPECT_EQ(Typed(Intruder, {}), std::vector<std::string>{});
 }
 
+// A client holding the keyboard without the focus (a hotkey pop-up, a screen locker) gets no
+// key; a pop-up of the target's own (its menu) does.
+TEST_F(X11SessionTest, NoKeyGoesToAClientThatGrabsTheKeyboard) {
+  struct Case {
+    std::string grab;
+    bool grabberIsTargets;
+    pictrane::KeysOutcome outcome;
+  };
+  for (const Case& C : {Case{"root", false, pictrane::KeysOutcome::KeyboardGrabbed},
+                        Case{"popup", false, pictrane::KeysOutcome::KeyboardGrabbed},
+                        Case{"popup", true, pictrane::KeysOutcome::Sent}}) {
+    SCOPED_TRACE(C.grab + (C.grabberIsTargets ? ", the target's" : ", another's"));
+    auto Recorder = StartRecorder();
+    const unsigned long RecorderWindow = Probe_->FocusWindow();
+    KeyRecorder Grabber({"--grab", C.grab});
+    ASSERT_NE(Grabber.WaitUntilReady(), 0UL);
+    ASSERT_EQ(Probe_->FocusWindow(), RecorderWindow);
+    struct : pictrane::KeyTarget {
+      std::vector<pictrane::ProcessId> Owned;
+      Verdict Judge(pictrane::ProcessId Process) override {
+        const bool Found = std::find(Owned.begin(), Owned.end(), Process) != Owned.end();
+        return Found ? Verdict::Owned : Verdict::Foreign;
+      }
+    } Target;
+    Target.Owned = {Recorder->Pid()};
+    if (C.grabberIsTargets) Target.Owned.push_back(Grabber.Pid());
+    EXPECT_EQ(Session_->SendKeys(Join({Text("ab"), {Named(NamedKey::Enter)}}), Target), C.outcome);
+    EXPECT_TRUE(Probe_->KeysDown().empty());
+    const std::vector<std::string> Sent{"a", "b", "Enter"};
+    if (C.grabberIsTargets) WaitUntil(kTimeoutMs, [&] { return Grabber.Lines().size() >= 3; });
+    EXPECT_EQ(Grabber.Lines(), C.grabberIsTargets ? Sent : std::vector<std::string>{});
+    Grabber.Stop();  // lets go of the keyboard
+    EXPECT_EQ(Typed(*Recorder, Text("c")), std::vector<std::string>{"c"});
+  }
+}
+
 TEST_F(X11SessionTest, KeysFollowTheFocusToAnotherProcess) {
   auto First = StartRecorder({"--name", "first"});
   EXPECT_EQ(Typed(*First, Text("1")), std::vector<std::string>{"1"});
@@ -454,7 +490,8 @@ class FocusOwnerTest : public X11SessionTest, public testing::WithParamInterface
 TEST_P(FocusOwnerTest, IsFoundFromTheFocusedWindow) {
   KeyRecorder Recorder(GetParam().Options);
   ASSERT_NE(Recorder.WaitUntilReady(), 0UL);  // it has given itself the focus
-  EXPECT_EQ(Session_->FocusedProcess(), GetParam().Identified ? Recorder.Pid() : 0);
+  EXPECT_EQ(Session_->FocusedProcess(),
+            GetParam().Identified ? Recorder.Pid() : pictrane::kUnknownProcess);
   EXPECT_EQ(Session_->FocusBelongsTo(Recorder.Pid()), GetParam().Identified);
   EXPECT_FALSE(Session_->FocusBelongsTo(0));
   EXPECT_EQ(

@@ -18,6 +18,8 @@
 #include <QValidator>
 #include <QWidget>
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "platform/linux/DesktopBus.h"
@@ -373,12 +375,31 @@ X11Session& WindowSystemLinux::X11() {
   return *X11_;
 }
 
-bool WindowSystemLinux::SendKeys(const KeyActions& Actions, ProcessId Target) {
+KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
   return X11().SendKeys(Actions, Target);
 }
 
-bool WindowSystemLinux::FocusBelongsTo(ProcessId Process) {
-  return X11().FocusBelongsTo(Process);
+ProcessId WindowSystemLinux::FocusedProcess() {
+  return X11().FocusedProcess();
+}
+
+ProcessId WindowSystemLinux::ParentProcess(ProcessId Process) {
+  if (Process <= 0) return 0;
+  std::ifstream Stat("/proc/" + std::to_string(Process) + "/stat");
+  std::string Line;
+  if (!std::getline(Stat, Line)) return 0;
+  // "pid (command) state ppid ...": the command may hold blanks and parentheses itself.
+  const std::size_t Close = Line.rfind(')');
+  if (Close == std::string::npos) return 0;
+  std::istringstream Rest(Line.substr(Close + 1));
+  std::string State;
+  ProcessId Parent = 0;
+  if (!(Rest >> State >> Parent)) return 0;
+  return Parent;
+}
+
+std::vector<TopLevelWindow> WindowSystemLinux::TopLevelWindows() {
+  return X11().TopLevelWindows();
 }
 
 void WindowSystemLinux::CloseWindowsOf(ProcessId Process) {

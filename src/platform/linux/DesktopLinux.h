@@ -39,8 +39,11 @@ class WindowSystemLinux : public WindowSystem {
   ~WindowSystemLinux() override;
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
-  bool FocusBelongsTo(ProcessId Process) override;
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) override;
+  ProcessId FocusedProcess() override;
+  // From /proc: the parent as the kernel knows it now (a process whose parent ended has init's).
+  ProcessId ParentProcess(ProcessId Process) override;
+  std::vector<TopLevelWindow> TopLevelWindows() override;
   void CloseWindowsOf(ProcessId Process) override;
   // Finds Process's window, maximises it and gives it the focus; false when none appeared.
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);

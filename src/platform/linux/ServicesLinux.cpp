@@ -210,12 +210,23 @@ void ProcessesLinux::Stop(ProcessId Process) {
 }
 
 bool ProcessesLinux::IsRunning(ProcessId Process) {
-  // Reaps the child when it has ended, so its id is not taken for a live one.
+  return !ExitStatus(Process).has_value();
+}
+
+std::optional<int> ProcessesLinux::ExitStatus(ProcessId Process) {
+  // Reaps the child when it has ended, so its id is not taken for a live one; its status is kept.
+  if (const auto It = Ended_.find(Process); It != Ended_.end()) return It->second;
   int status = 0;
   const pid_t r = ::waitpid(static_cast<pid_t>(Process), &status, WNOHANG);
-  if (r == 0) return true;
-  if (r > 0) return false;
-  return errno == ECHILD ? ::kill(static_cast<pid_t>(Process), 0) == 0 : false;
+  if (r == 0) return std::nullopt;
+  if (r > 0) {
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    Ended_[Process] = code;
+    return code;
+  }
+  // Not our child (a process a launcher handed over to): alive or not, status unknown.
+  if (errno == ECHILD && ::kill(static_cast<pid_t>(Process), 0) == 0) return std::nullopt;
+  return 1;
 }
 
 void ProcessesLinux::Terminate(int Status) {

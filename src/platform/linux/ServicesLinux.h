@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -60,10 +62,12 @@ class ProcessesLinux : public Processes {
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override;
+  std::optional<int> ExitStatus(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;
 
  private:
   ShowWindowFn ShowWindow_;
+  std::map<ProcessId, int> Ended_;  // children reaped, with their status
 };
 
 }  // namespace pictrane::linux_desktop

@@ -34,12 +34,45 @@ std::unique_ptr<X11Session> X11Session::Open() {
   return std::unique_ptr<X11Session>(new X11Session(std::make_unique<State>()));
 }
 
-bool X11Session::SendKeys(const KeyActions& Actions, ProcessId Target) {
+KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
   State& S = *S_;
   S.Connection.DrainEvents();
   const x11::TypingPlan Plan = S.Keyboard.Resolve(Actions);  // raises before any key
-  if (!S.Windows.WatchFocus(Target)) return false;
-  return S.Keyboard.Type(Plan, [&S] { return S.Windows.FocusStillWatched(); });
+  KeysOutcome Outcome = S.Windows.WatchFocus(Target);
+  if (Outcome != KeysOutcome::Sent) return Outcome;
+  const bool All = S.Keyboard.Type(Plan, [&S, &Target, &Outcome] {
+    if (S.Windows.FocusStillWatched()) return true;
+    // The focus moved, or a grab began: where to is looked at before the next event. The keys
+    // already sent owe their errors to the typing's own trap, not to the look's.
+    XSync(S.Connection.D, False);
+    Outcome = S.Windows.WatchFocus(Target);
+    return Outcome == KeysOutcome::Sent;
+  });
+  if (All) return KeysOutcome::Sent;
+  return Outcome == KeysOutcome::Sent ? KeysOutcome::FocusLost : Outcome;
+}
+
+namespace {
+// Only the windows of one process count.
+class OneProcess final : public KeyTarget {
+ public:
+  explicit OneProcess(ProcessId Process) : Process_(Process) {}
+  Verdict Judge(ProcessId Process) override {
+    return Process > 0 && Process == Process_ ? Verdict::Owned : Verdict::Foreign;
+  }
+
+ private:
+  ProcessId Process_;
+};
+}  // namespace
+
+bool X11Session::SendKeys(const KeyActions& Actions, ProcessId Target) {
+  OneProcess Only(Target);
+  return SendKeys(Actions, Only) == KeysOutcome::Sent;
+}
+
+std::vector<TopLevelWindow> X11Session::TopLevelWindows() {
+  return S_->Windows.TopLevelWindows();
 }
 
 ProcessId X11Session::FocusedProcess() {

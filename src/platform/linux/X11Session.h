@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/KeyAction.h"
 #include "platform/WindowSystem.h"
@@ -28,21 +29,29 @@ class X11Session {
   X11Session(const X11Session&) = delete;
   X11Session& operator=(const X11Session&) = delete;
 
-  // Types Actions into a window of Target, then waits until the server has taken them (one round
-  // trip). Returns false, having typed nothing, when the focus is not on Target; and false when
-  // the focus leaves Target's window during the string: the focus is checked before every key
-  // event against what the server's focus events have told us so far, so at most the one event
-  // already on its way can reach another window. Characters come from the current keymap (with
-  // Shift, or in another group, when that is where they are); characters the keymap lacks go
-  // through spare keycodes remapped in batches before the keys that need them, and kept mapped
-  // for reuse until the session ends. Bad input raises before the first key. Whatever happens,
-  // no key or modifier is left held and a locked Caps Lock or group is put back.
+  // Types Actions into a window Target owns, then waits until the server has taken them (one
+  // round trip). Before the first key it asks Target about the focused window's process and, when
+  // another client holds the keyboard (a grab attempt on the focus window says so and is let go
+  // at once), about the process of the topmost override-redirect window, the likely holder: a
+  // menu of the tool itself passes, anything else returns KeyboardGrabbed having typed nothing.
+  // During the string the focus is checked before every key event against what the server's focus
+  // events have told us so far, so at most the one event already on its way can reach another
+  // window; when they tell of a change (another window, a grab), the same questions are asked
+  // again before the next event. Characters come from the current keymap (with Shift, or in
+  // another group, when that is where they are); characters the keymap lacks go through spare
+  // keycodes remapped in batches before the keys that need them, and kept mapped for reuse until
+  // the session ends. Bad input raises before the first key. Whatever happens, no key or
+  // modifier is left held and a locked Caps Lock or group is put back.
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target);
+  // The same for the windows of Target alone; true when every key was typed.
   bool SendKeys(const KeyActions& Actions, ProcessId Target);
 
   // The process id of the top-level window that has the input focus (its _NET_WM_PID, or that of
-  // its client leader), or 0 when there is no such window or it carries no process id.
+  // its client leader); 0 when no window has it, kUnknownProcess when it carries no process id.
   ProcessId FocusedProcess();
-  bool FocusBelongsTo(ProcessId Process) { return Process != 0 && FocusedProcess() == Process; }
+  bool FocusBelongsTo(ProcessId Process) { return Process > 0 && FocusedProcess() == Process; }
+  // The viewable top-level windows (window managers' frames where they make them), topmost first.
+  std::vector<TopLevelWindow> TopLevelWindows();
 
   // Waits, up to TimeoutMs, for a viewable top-level window of Process, then maximises it (through
   // the window manager when one runs, otherwise by giving it the screen's size), raises it and

@@ -34,10 +34,12 @@ void X11Windows::HandleEvent(const XEvent& Event) {
       if (Event.xunmap.window == Watched_ && Event.xunmap.serial >= WatchSerial_) WatchLost_ = true;
       break;
     case FocusOut:
-      // From the top-level into one of its own windows is no loss; anything else (another
-      // window, the root, a keyboard grab by someone else) is.
+      // From the top-level into one of its own windows is no loss, nor is the end of a grab (the
+      // keys go back to the focus) or our own grab attempt (the server reports it even on the
+      // focus window itself); anything else (another window, the root, someone else's grab) is.
       if (Event.xfocus.window == Watched_ && Event.xfocus.serial >= WatchSerial_ &&
-          Event.xfocus.detail != NotifyInferior)
+          Event.xfocus.detail != NotifyInferior && Event.xfocus.mode != NotifyUngrab &&
+          !(Event.xfocus.mode == NotifyGrab && Event.xfocus.serial == OwnGrabSerial_))
         WatchLost_ = true;
       break;
     default:
@@ -45,36 +47,84 @@ void X11Windows::HandleEvent(const XEvent& Event) {
   }
 }
 
-bool X11Windows::WatchFocus(ProcessId Process) {
-  if (Process <= 0) return false;
+KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
   ErrorTrap Trap(C_.D);
   Trap.Settled();  // a reply follows every request below
   // Still watching the tool's window from the previous key string: its events are selected, so
-  // one question settles it (a change since then shows in the answer or is in our queue by then).
-  // This spares a key string three round trips to a server that is busy drawing the tool.
+  // one question settles the focus (a change since then shows in the answer or is in our queue by
+  // then), and the grab attempt the keyboard. This spares a key string three round trips to a
+  // server that is busy drawing the tool.
   C_.DrainEvents();
-  if (Watched_ != 0 && WatchedProcess_ == Process && !WatchLost_) {
+  if (Watched_ != 0 && !WatchLost_ && Target.Judge(WatchedProcess_) == KeyTarget::Verdict::Owned) {
     const Window Now = FocusedWindow();
     C_.DrainEvents();
-    if (!WatchLost_ && IsWithin(Now, Watched_)) return true;
+    if (!WatchLost_ && IsWithin(Now, Watched_)) return CheckGrab(Now, Target);
   }
   Watched_ = 0;
   WatchedProcess_ = 0;
-  const Window Focus = FocusedWindow();
-  if (Focus == 0 || OwnerOfFocus(Focus) != Process) return false;
+  Window Focus = 0;
+  ProcessId Owner = 0;
+  for (;;) {
+    Focus = FocusedWindow();
+    Owner = Focus == 0 ? 0 : OwnerOfFocus(Focus);
+    if (Focus != 0 && Owner == 0) Owner = kUnknownProcess;
+    const KeyTarget::Verdict Verdict = Target.Judge(Owner);
+    if (Verdict == KeyTarget::Verdict::Foreign) return KeysOutcome::FocusLost;
+    if (Verdict == KeyTarget::Verdict::Owned) break;
+  }
   const Window Top = TopLevelOf(Focus);
-  if (Top == 0) return false;
+  if (Top == 0) return KeysOutcome::FocusLost;
   Select(Top, FocusChangeMask | StructureNotifyMask);
   // Asked again after the selection: a change between the two questions is either seen here or
   // sent to us as an event, and events from before this request do not count.
   WatchSerial_ = NextRequest(C_.D);
   const Window Now = FocusedWindow();  // its reply brings any error of the selection with it
-  if (!IsWithin(Now, Top)) return false;
+  if (!IsWithin(Now, Top)) return KeysOutcome::FocusLost;
   Watched_ = Top;
-  WatchedProcess_ = Process;
+  WatchedProcess_ = Owner;
   WatchLost_ = false;
   C_.DrainEvents();
-  return !WatchLost_;
+  if (WatchLost_) return KeysOutcome::FocusLost;
+  return CheckGrab(Now, Target);
+}
+
+// The grab is tried on the focus window itself, so the focus events the server reports for it
+// (a focus-out of mode Grab and one of mode Ungrab, both on that window) stay on the window the
+// keys are for, and the focus comes back to it before any key. The release needs no reply, but
+// is sent at once: no key may follow (the last look of a string is after its last key), and a
+// grab left with us would take every key typed on this display.
+KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
+  OwnGrabSerial_ = NextRequest(C_.D);
+  const int Answer = XGrabKeyboard(C_.D, Focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  if (Answer == GrabSuccess) {
+    XUngrabKeyboard(C_.D, CurrentTime);
+    XFlush(C_.D);
+    return KeysOutcome::Sent;
+  }
+  if (Answer == GrabNotViewable) return KeysOutcome::FocusLost;
+  // AlreadyGrabbed, or frozen by someone's synchronous grab: the tool's own menu, or a stranger.
+  return Target.Judge(GrabHolder()) == KeyTarget::Verdict::Owned ? KeysOutcome::Sent
+                                                                 : KeysOutcome::KeyboardGrabbed;
+}
+
+ProcessId X11Windows::GrabHolder() const {
+  ErrorTrap Trap(C_.D);  // windows may go while we look
+  Trap.Settled();
+  Window RootReturn = 0, Parent = 0, *Children = nullptr;
+  unsigned Count = 0;
+  if (!XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) return kUnknownProcess;
+  std::vector<Window> Stack(Children, Children + Count);
+  if (Children) XFree(Children);
+  for (auto It = Stack.rbegin(); It != Stack.rend(); ++It) {
+    XWindowAttributes Attributes;
+    if (!XGetWindowAttributes(C_.D, *It, &Attributes)) continue;
+    if (!Attributes.override_redirect || Attributes.c_class == InputOnly ||
+        Attributes.map_state != IsViewable)
+      continue;
+    const ProcessId Found = ProcessOf(*It);
+    return Found != 0 ? Found : kUnknownProcess;
+  }
+  return kUnknownProcess;
 }
 
 bool X11Windows::FocusStillWatched() {
@@ -209,8 +259,8 @@ Window X11Windows::FocusedWindow() const {
   return Focus == C_.Root ? 0 : Focus;
 }
 
-// The viewable top-level windows of Process, topmost first.
-std::vector<X11Windows::TopLevel> X11Windows::TopLevelsOf(ProcessId Process) const {
+// The viewable top-level windows of Process (of every process without one), topmost first.
+std::vector<X11Windows::TopLevel> X11Windows::TopLevelsOf(std::optional<ProcessId> Process) const {
   std::vector<TopLevel> Found;
   Window RootReturn = 0, Parent = 0, *Children = nullptr;
   unsigned Count = 0;
@@ -224,7 +274,7 @@ std::vector<X11Windows::TopLevel> X11Windows::TopLevelsOf(ProcessId Process) con
         Attributes.map_state != IsViewable)
       continue;
     const Window Client = ClientBelow(*It);
-    if (ProcessOf(Client) != Process) continue;
+    if (Process && ProcessOf(Client) != *Process) continue;
     if (Client != *It &&
         (!XGetWindowAttributes(C_.D, Client, &Attributes) || Attributes.map_state != IsViewable))
       continue;
@@ -302,6 +352,7 @@ ProcessId X11Windows::FocusedProcess() {
   const Window Focus = FocusedWindow();
   // A destruction of the cached window reached us before the reply above did.
   C_.DrainEvents();
+  if (Focus == 0) return 0;
   const ProcessId Found = OwnerOfFocus(Focus);
   if (Found != 0 && Focus != CachedFocus_) {
     // Watch for its destruction, so that a later window given the same id is looked up anew.
@@ -309,6 +360,16 @@ ProcessId X11Windows::FocusedProcess() {
     Trap.Unsettled();
     CachedFocus_ = Focus;
     CachedProcess_ = Found;
+  }
+  return Found != 0 ? Found : kUnknownProcess;
+}
+
+std::vector<TopLevelWindow> X11Windows::TopLevelWindows() {
+  ErrorTrap Trap(C_.D);
+  std::vector<TopLevelWindow> Found;
+  for (const TopLevel& Top : TopLevelsOf(std::nullopt)) {
+    const ProcessId Process = ProcessOf(Top.Client);
+    Found.push_back(TopLevelWindow{Top.Frame, Process != 0 ? Process : kUnknownProcess});
   }
   return Found;
 }

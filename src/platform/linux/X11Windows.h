@@ -21,14 +21,16 @@ class X11Windows {
   void HandleEvent(const XEvent& Event);
 
   ProcessId FocusedProcess();
+  std::vector<TopLevelWindow> TopLevelWindows();
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
   bool FocusWindow(Window W, int TimeoutMs);
   void CloseWindowsOf(ProcessId Process);
 
-  // Whether the focus is in a window of Process (one round trip or a few). When it is, that
-  // window's top-level is watched from then on: FocusStillWatched answers from the focus events
-  // it sends us, with no round trip.
-  bool WatchFocus(ProcessId Process);
+  // Whether the focus is in a window Target owns and no other client holds the keyboard (two
+  // round trips, a few more when the focus has moved or a grab began). When it is, that window's
+  // top-level is watched from then on: FocusStillWatched answers from the focus events it sends us,
+  // with no round trip.
+  KeysOutcome WatchFocus(KeyTarget& Target);
   // False once the watched top-level has lost the focus, been grabbed away from, or gone since
   // WatchFocus, as far as the events that have reached us tell.
   bool FocusStillWatched();
@@ -49,7 +51,7 @@ class X11Windows {
   Window ParentOf(Window W) const;
   Window TopLevelOf(Window W) const;
   bool IsWithin(Window W, Window Ancestor) const;
-  std::vector<TopLevel> TopLevelsOf(ProcessId Process) const;
+  std::vector<TopLevel> TopLevelsOf(std::optional<ProcessId> Process) const;
   bool WindowManagerRuns() const;
   bool WindowManagerSupports(Atom Feature) const;
   void SendToRoot(Window W, Atom Message, long A0, long A1, long A2, long A3);
@@ -57,6 +59,12 @@ class X11Windows {
   bool IsMaximised(const TopLevel& Top) const;
   void Activate(Window W);
   Window FocusedWindow() const;
+  // Tries to grab the keyboard on Focus and lets go at once; when another client holds it, asks
+  // Target about that client.
+  KeysOutcome CheckGrab(Window Focus, KeyTarget& Target);
+  // The process of the client that most likely holds the keyboard: that of the topmost viewable
+  // override-redirect window (menus and pop-ups grab the keyboard while they show).
+  ProcessId GrabHolder() const;
   // Adds Mask to the events we take from W.
   void Select(Window W, long Mask);
 
@@ -67,8 +75,9 @@ class X11Windows {
   // The top-level whose focus a key string relies on, and whether it has lost it since the
   // request with serial WatchSerial_.
   Window Watched_ = 0;
-  ProcessId WatchedProcess_ = 0;  // whose window Watched_ is
+  ProcessId WatchedProcess_ = 0;  // whose window Watched_ is (as the target was asked)
   unsigned long WatchSerial_ = 0;
+  unsigned long OwnGrabSerial_ = 0;  // of our last grab attempt
   bool WatchLost_ = false;
   std::map<Window, long> Selected_;
 };

@@ -99,9 +99,34 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   }
   ::CloseHandle(Started.hThread);
   // The new program may take the foreground from us, as the keys that follow need.
-  if (State == WindowState::MaximizedFocus) ::AllowSetForegroundWindow(Started.dwProcessId);
-  ::CloseHandle(Started.hProcess);
-  return static_cast<ProcessId>(Started.dwProcessId);
+  const auto Id = static_cast<ProcessId>(Started.dwProcessId);
+  if (State == WindowState::MaximizedFocus) {
+    ::AllowSetForegroundWindow(Started.dwProcessId);
+    if (void* Earlier = Started_[Id]) ::CloseHandle(Earlier);
+    Started_[Id] = Started.hProcess;
+  } else {
+    ::CloseHandle(Started.hProcess);
+  }
+  return Id;
+}
+
+ProcessesWin32::~ProcessesWin32() {
+  for (const auto& [Id, Handle] : Started_) ::CloseHandle(Handle);
+}
+
+std::optional<int> ProcessesWin32::ExitStatus(ProcessId Process) {
+  const auto It = Started_.find(Process);
+  HANDLE Handle = It != Started_.end()
+                      ? It->second
+                      : ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                      static_cast<DWORD>(Process));
+  if (Handle == nullptr) return 1;  // gone, status unknown
+  std::optional<int> Status;
+  DWORD Code = 0;
+  if (::WaitForSingleObject(Handle, 0) != WAIT_TIMEOUT)
+    Status = ::GetExitCodeProcess(Handle, &Code) ? static_cast<int>(Code) : 1;
+  if (It == Started_.end()) ::CloseHandle(Handle);
+  return Status;
 }
 
 bool ProcessesWin32::ShowWindow(ProcessId Process, int TimeoutMs) {

@@ -3,6 +3,9 @@
 
 // The smaller Win32 services: the clock, the common controls, the folder dialog and processes.
 
+#include <map>
+#include <optional>
+
 #include "platform/Clock.h"
 #include "platform/CommonControls.h"
 #include "platform/FolderDialog.h"
@@ -34,11 +37,20 @@ class FolderDialogWin32 final : public FolderDialog {
 
 class ProcessesWin32 final : public Processes {
  public:
+  ProcessesWin32() = default;
+  ~ProcessesWin32() override;
+  ProcessesWin32(const ProcessesWin32&) = delete;
+  ProcessesWin32& operator=(const ProcessesWin32&) = delete;
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override;
+  std::optional<int> ExitStatus(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;
+
+ private:
+  // The processes started with the focus, kept open so their status outlives them.
+  std::map<ProcessId, void*> Started_;
 };
 
 }  // namespace pictrane::win32

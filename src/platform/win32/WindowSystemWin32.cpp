@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/WindowSystemWin32.h"
 
+#include "platform/win32/Win32.h"
+
+#include <tlhelp32.h>
+
+#include <cstdint>
 #include <iterator>
+#include <optional>
 
 #include "platform/win32/Errors.h"
 #include "platform/win32/KeyInput.h"
@@ -34,15 +40,21 @@ void WindowSystemWin32::DoEvents() {
   PumpPendingMessages();
 }
 
-bool WindowSystemWin32::SendKeys(const KeyActions& Actions, ProcessId Target) {
+KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
   std::vector<INPUT> Inputs = KeyInputs(Actions);  // raises before anything is sent
+  const auto FocusOwned = [this, &Target] {
+    for (;;) {
+      const KeyTarget::Verdict Verdict = Target.Judge(FocusedProcess());
+      if (Verdict != KeyTarget::Verdict::AskAgain) return Verdict == KeyTarget::Verdict::Owned;
+    }
+  };
   std::vector<INPUT> Held;  // virtual keys pressed and not yet released, in pressing order
   std::size_t Sent = 0;
   bool FocusMoved = false;
   DWORD Failure = ERROR_SUCCESS;
   for (INPUT& Input : Inputs) {
     if (BeforeKeyEvent_) BeforeKeyEvent_();
-    if (!FocusBelongsTo(Target)) {
+    if (!FocusOwned()) {
       FocusMoved = true;
       break;
     }
@@ -77,7 +89,85 @@ bool WindowSystemWin32::SendKeys(const KeyActions& Actions, ProcessId Target) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
                       "The keys could not be sent (" + SystemMessage(Failure) + ")");
   WaitForForegroundInput(Sent);
-  return !FocusMoved;
+  return FocusMoved ? KeysOutcome::FocusLost : KeysOutcome::Sent;
+}
+
+namespace {
+// Only the windows of one process count.
+class OneProcess final : public KeyTarget {
+ public:
+  explicit OneProcess(ProcessId Process) : Process_(Process) {}
+  Verdict Judge(ProcessId Process) override {
+    return Process > 0 && Process == Process_ ? Verdict::Owned : Verdict::Foreign;
+  }
+
+ private:
+  ProcessId Process_;
+};
+
+// When Process was created; nullopt when it cannot be opened.
+std::optional<ULONGLONG> CreationTime(DWORD Process) {
+  HANDLE Handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Process);
+  if (Handle == nullptr) return std::nullopt;
+  FILETIME Created{}, Exited{}, Kernel{}, User{};
+  const BOOL Got = ::GetProcessTimes(Handle, &Created, &Exited, &Kernel, &User);
+  ::CloseHandle(Handle);
+  if (!Got) return std::nullopt;
+  return (static_cast<ULONGLONG>(Created.dwHighDateTime) << 32) | Created.dwLowDateTime;
+}
+
+BOOL CALLBACK CollectTopLevel(HWND Window, LPARAM Parameter) {
+  if (!::IsWindowVisible(Window) || ::GetWindow(Window, GW_OWNER) != nullptr) return TRUE;
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Window, &Owner);
+  reinterpret_cast<std::vector<TopLevelWindow>*>(Parameter)->push_back(
+      TopLevelWindow{static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(Window)),
+                     Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess});
+  return TRUE;
+}
+}  // namespace
+
+bool WindowSystemWin32::SendKeys(const KeyActions& Actions, ProcessId Target) {
+  OneProcess Only(Target);
+  return SendKeys(Actions, Only) == KeysOutcome::Sent;
+}
+
+ProcessId WindowSystemWin32::FocusedProcess() {
+  HWND Foreground = ::GetForegroundWindow();
+  if (Foreground == nullptr) return 0;
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Foreground, &Owner);
+  return Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess;
+}
+
+ProcessId WindowSystemWin32::ParentProcess(ProcessId Process) {
+  if (Process <= 0) return 0;
+  HANDLE Snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (Snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W Entry{};
+  Entry.dwSize = sizeof Entry;
+  DWORD Parent = 0;
+  for (BOOL More = ::Process32FirstW(Snapshot, &Entry); More;
+       More = ::Process32NextW(Snapshot, &Entry)) {
+    if (Entry.th32ProcessID == static_cast<DWORD>(Process)) {
+      Parent = Entry.th32ParentProcessID;
+      break;
+    }
+  }
+  ::CloseHandle(Snapshot);
+  if (Parent == 0) return 0;
+  // Windows keeps the id of a parent that has ended, and gives ids again: a parent created after
+  // its child is a stranger that got the id.
+  const std::optional<ULONGLONG> Child = CreationTime(static_cast<DWORD>(Process));
+  const std::optional<ULONGLONG> Elder = CreationTime(Parent);
+  if (!Child || !Elder || *Elder > *Child) return 0;
+  return static_cast<ProcessId>(Parent);
+}
+
+std::vector<TopLevelWindow> WindowSystemWin32::TopLevelWindows() {
+  std::vector<TopLevelWindow> Found;  // EnumWindows goes from the top of the z-order down
+  ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&Found));
+  return Found;
 }
 
 namespace {
@@ -92,14 +182,6 @@ BOOL CALLBACK PostCloseIfOwnedBy(HWND Window, LPARAM Process) {
 
 void WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
   ::EnumWindows(PostCloseIfOwnedBy, static_cast<LPARAM>(Process));
-}
-
-bool WindowSystemWin32::FocusBelongsTo(ProcessId Process) {
-  HWND Foreground = ::GetForegroundWindow();
-  if (Foreground == nullptr) return false;
-  DWORD Owner = 0;
-  ::GetWindowThreadProcessId(Foreground, &Owner);
-  return static_cast<ProcessId>(Owner) == Process;
 }
 
 void WaitForForegroundInput(std::size_t Events) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "platform/WindowSystem.h"
 
@@ -12,11 +13,20 @@ class WindowSystemWin32 final : public WindowSystem {
   // Modal to the program's active window, or to all of its windows when none is active.
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  // Sends the events one at a time, each after a look at the foreground window, so a window that
-  // comes forward mid-string gets at most the event already on its way; then stops, releases
-  // whatever it holds and returns false.
-  bool SendKeys(const KeyActions& Actions, ProcessId Target) override;
-  bool FocusBelongsTo(ProcessId Process) override;
+  // Sends the events one at a time, each after asking Target about the foreground window's
+  // process, so a window that comes forward mid-string gets at most the event already on its way;
+  // then stops, releases whatever it holds and returns FocusLost. Windows has no keyboard grab
+  // another program could hold against the foreground window (input goes to the foreground
+  // thread, and what a low-level hook swallows cannot be seen from outside), so nothing more is
+  // checked and KeyboardGrabbed never comes back.
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) override;
+  // The same for the windows of Target alone; true when every event went out.
+  bool SendKeys(const KeyActions& Actions, ProcessId Target);
+  ProcessId FocusedProcess() override;
+  // From a process snapshot; 0 when the recorded parent is younger than Process (its id was
+  // given again after the real parent ended) or cannot be told.
+  ProcessId ParentProcess(ProcessId Process) override;
+  std::vector<TopLevelWindow> TopLevelWindows() override;
   // Posts WM_CLOSE, no keystroke, to every visible top-level window of Process.
   void CloseWindowsOf(ProcessId Process) override;
 
