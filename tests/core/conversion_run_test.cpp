@@ -447,7 +447,7 @@ TEST(ToolProcessTest, JudgesTheFocusedProcess) {
       {kUnknownProcess, 0, V::Foreign, 0},
       {4243, 150, V::Owned, 150},
       {999, 150, V::Foreign, 150},
-      {4242, 1000, V::Foreign, kNoFocusGraceMs},
+      {4242, 1000, V::Foreign, kRunTimings.FocusGraceMs},
   };
   for (const Case& c : cases) {
     FakePlatform f;

@@ -91,7 +91,7 @@ TEST(IniFileStore, EveryWriteSaysWhatBecameOfIt) {
       "its UTF-16LE text has an odd number of bytes, so its last character "
       "is cut short.";
   const std::string BeMark = "it starts with the UTF-16BE byte order mark (FE FF).";
-  enum Op { Write, Delete, DeleteAll };
+  enum Op { Write, Delete };
   struct Case {
     const char* Name;
     std::string Content;  // "" for no file, "/" for a folder in its place
@@ -112,8 +112,6 @@ TEST(IniFileStore, EveryWriteSaysWhatBecameOfIt) {
       {"a read-only file", Plain, Write, "k", "2", WriteOutcome::Failed, "the file is read-only."},
       {"a read-only file, delete", Plain, Delete, "k", "", WriteOutcome::Failed,
        "the file is read-only."},
-      {"a read-only file, section", Plain, DeleteAll, "", "", WriteOutcome::Failed,
-       "the file is read-only."},
       {"a folder in its place", "/", Write, "k", "2", WriteOutcome::Failed,
        "it is not an ordinary file."},
       {"UTF-16BE", BigEndian, Write, "k", "2", WriteOutcome::Failed, NotText + BeMark},
@@ -131,9 +129,8 @@ TEST(IniFileStore, EveryWriteSaysWhatBecameOfIt) {
     }
     if (std::string(C.Name).find("read-only") != std::string::npos)
       fs::permissions(File, fs::perms::owner_read | fs::perms::group_read);
-    const WriteResult R = C.Do == Write    ? Store.WriteString(File, "S", C.Key, C.Value)
-                          : C.Do == Delete ? Store.DeleteKey(File, "S", C.Key)
-                                           : Store.DeleteSection(File, "S");
+    const WriteResult R = C.Do == Write ? Store.WriteString(File, "S", C.Key, C.Value)
+                                        : Store.DeleteKey(File, "S", C.Key);
     EXPECT_EQ(R.Outcome, C.Outcome);
     EXPECT_EQ(R.Reason, C.Reason);
     if (C.Content != "/") {

@@ -504,8 +504,12 @@ TEST_F(EndToEnd, ReadOnlySettingsStartAndLeavingSaysWhatWasNotSaved) {
   std::ofstream(file, std::ios::binary) << content;
   fs::permissions(file, fs::perms::owner_read);
   Program program({App.Path + "/app/pictrane-converter"});
-  const std::string window = Xdotool({"search", "--sync", "--name", "^Pictrane Converter 1\\.1$"});
-  ASSERT_FALSE(window.empty());
+  std::string window;  // bounded: a program that stops at start shows no window at all
+  WaitUntil(20000, [&] {
+    window = Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter 1\\.1$"});
+    return !window.empty();
+  });
+  ASSERT_FALSE(window.empty()) << "the program did not start";
   Xdotool({"windowfocus", "--sync", window});
   Xdotool({"key", "shift+Tab", "space"});  // back from Convert to Exit, the last in tab order
   EXPECT_TRUE(DismissMessageBox(20000));

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Uses the core as a parent project would: settings written and read back through the system's
-// profile store (the part each platform adds to the core), and a run-time error's text.
+// profile store (the system's part that comes with the core), and a run-time error's text.
 
 #include <cstdio>
 #include <string>
