@@ -3,7 +3,8 @@
 # Makes docs/progress-linux.png and docs/report-linux.png with the real programs on a virtual
 # display with openbox: a run over 80 sample bitmaps caught half-way, then a run over a folder
 # with a truncated bitmap and a name that is not UTF-8, caught at its report. Then
-# docs/tooltip-linux.png, the main window with the device folder's tip, and, where Wine runs and
+# docs/tooltip-linux.png, the main window with the device folder's tip, docs/about-capture.png,
+# the capture tool's About box, and, where Wine runs and
 # the Windows build is there, docs/help-wine.png, the Windows build's /? box.
 #   bash docs/run-screenshots.sh [build/linux/bin] [build/windows/bin]
 # Needs Xvfb, openbox, xdotool, xwd and python3-pil (the system's python3; PYTHON overrides it).
@@ -26,9 +27,9 @@ head -c 60 samples/landscape.bmp >"$work/mixed/truncated.bmp"
 cp samples/smiley.bmp "$work/mixed/$(printf 'bad\xe9.bmp')"
 
 # An X screen's image as PNG, cropped to Box (left,top,right,bottom), or with "auto" to what
-# is drawn on the black screen.
+# is drawn on the black screen; with a window id after Box, that window's own image.
 shot() {
-  xwd -root -silent >"$work/shot.xwd"
+  if [[ -n ${3:-} ]]; then xwd -silent -frame -id "$3"; else xwd -silent -root; fi >"$work/shot.xwd"
   "${PYTHON:-/usr/bin/python3}" - "$work/shot.xwd" "$1" "$2" <<'EOF'
 import struct, sys
 from PIL import Image
@@ -42,7 +43,7 @@ if sys.argv[3] == 'auto':
     left, top, right, bottom = image.convert('L').point(lambda v: 255 if v > 0 else 0).getbbox()
     box = (max(left - 4, 0), max(top - 4, 0), min(right + 4, width), min(bottom + 4, height))
 else:
-    box = tuple(int(v) for v in sys.argv[3].split(','))
+    box = tuple(min(int(v), limit) for v, limit in zip(sys.argv[3].split(','), (width, height) * 2))
 image.crop(box).convert('P', palette=Image.ADAPTIVE, colors=128).save(sys.argv[2], optimize=True)
 EOF
 }
@@ -105,6 +106,25 @@ tooltip() {
   display_down
 }
 
+# The capture tool's About box (Alt+H, A), naming a tidy settings path.
+about() {
+  display_up
+  mkdir -p "$work/home/.config"
+  XDG_CONFIG_HOME=$work/home/.config "$work/bin/pictrane-capture" samples/smiley.bmp &
+  local program=$! tool
+  tool=$(xdotool search --sync --onlyvisible --name 'Pictrane Capture$' | head -n 1)
+  sleep 1
+  xdotool windowactivate --sync "$tool" key alt+h a
+  local box
+  box=$(xdotool search --sync --onlyvisible --name '^About Pictrane Capture$' | head -n 1)
+  sleep 1
+  # Taken from the root, a box of a window-modal dialog shows black under openbox on Xvfb.
+  shot "$docs/about-capture.png" 0,0,100000,100000 "$box"
+  xdotool key Return
+  kill "$program"
+  display_down
+}
+
 # The Windows build's help box under Wine.
 help_box() {
   local exe="$winbin/Pictrane Converter.exe" prefix
@@ -136,4 +156,6 @@ run "$work/mixed" 6 report
 echo "written: $docs/progress-linux.png $docs/report-linux.png"
 tooltip
 echo "written: $docs/tooltip-linux.png"
+about
+echo "written: $docs/about-capture.png"
 help_box
