@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Dither.h"
+
 namespace pictrane::capture {
 
 namespace {
@@ -154,85 +156,6 @@ void Adjust(std::vector<float>& Grey, bool Linear, const PictureOptions& Options
   }
 }
 
-// Error diffusion, serpentine: each row runs the other way than the one above, so the error does
-// not drift to one side. Taps are (dx, dy, weight) for a row running left to right.
-struct Tap {
-  int Dx;
-  int Dy;
-  float Weight;
-};
-
-template <std::size_t N>
-void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::array<Tap, N>& Taps,
-             std::vector<std::uint8_t>& Dark) {
-  constexpr int Pad = 2;
-  constexpr int Rows = 3;
-  const int Span = Width + 2 * Pad;
-  std::vector<float> Error(static_cast<std::size_t>(Span) * Rows, 0.0f);
-  for (int Y = 0; Y < Height; ++Y) {
-    float* Row[Rows];
-    for (int R = 0; R < Rows; ++R)
-      Row[R] = Error.data() + static_cast<std::size_t>((Y + R) % Rows) * Span + Pad;
-    const bool Forward = Y % 2 == 0;
-    const int Dir = Forward ? 1 : -1;
-    for (int I = 0; I < Width; ++I) {
-      const int X = Forward ? I : Width - 1 - I;
-      const std::size_t At = static_cast<std::size_t>(Y) * Width + X;
-      const float Value = Grey[At] + Row[0][X];
-      const bool Light = Value >= 0.5f;
-      Dark[At] = Light ? 0 : 1;
-      const float Err = Value - (Light ? 1.0f : 0.0f);
-      for (const Tap& T : Taps) Row[T.Dy][X + Dir * T.Dx] += Err * T.Weight;
-    }
-    std::fill(Row[0] - Pad, Row[0] - Pad + Span, 0.0f);
-  }
-}
-
-constexpr std::array<Tap, 4> kFloydSteinberg{
-    {{1, 0, 7.0f / 16}, {-1, 1, 3.0f / 16}, {0, 1, 5.0f / 16}, {1, 1, 1.0f / 16}}};
-// Atkinson passes on only 6/8 of the error, which keeps flat areas clean.
-constexpr std::array<Tap, 6> kAtkinson{{{1, 0, 1.0f / 8},
-                                        {2, 0, 1.0f / 8},
-                                        {-1, 1, 1.0f / 8},
-                                        {0, 1, 1.0f / 8},
-                                        {1, 1, 1.0f / 8},
-                                        {0, 2, 1.0f / 8}}};
-
-// The ordered dither's index matrix of side 2^Order, built by the usual recursion.
-std::vector<int> BayerMatrix(int Side) {
-  std::vector<int> M{0};
-  for (int S = 1; S < Side; S *= 2) {
-    std::vector<int> Next(static_cast<std::size_t>(4 * S * S));
-    for (int Y = 0; Y < S; ++Y) {
-      for (int X = 0; X < S; ++X) {
-        const int V = 4 * M[static_cast<std::size_t>(Y * S + X)];
-        const int N = 2 * S;
-        Next[static_cast<std::size_t>(Y * N + X)] = V;
-        Next[static_cast<std::size_t>(Y * N + X + S)] = V + 2;
-        Next[static_cast<std::size_t>((Y + S) * N + X)] = V + 3;
-        Next[static_cast<std::size_t>((Y + S) * N + X + S)] = V + 1;
-      }
-    }
-    M = std::move(Next);
-  }
-  return M;
-}
-
-void Ordered(const std::vector<float>& Grey, int Width, int Height, int Side,
-             std::vector<std::uint8_t>& Dark) {
-  const std::vector<int> M = BayerMatrix(Side);
-  const float Cells = static_cast<float>(Side * Side);
-  for (int Y = 0; Y < Height; ++Y) {
-    for (int X = 0; X < Width; ++X) {
-      const std::size_t At = static_cast<std::size_t>(Y) * Width + X;
-      const float Limit =
-          (static_cast<float>(M[static_cast<std::size_t>((Y % Side) * Side + X % Side)]) + 0.5f) /
-          Cells;
-      Dark[At] = Grey[At] > Limit ? 0 : 1;
-    }
-  }
-}
-
 }  // namespace
 
 std::string_view NameOf(ToneMethod Method) {
@@ -373,25 +296,12 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
   Mono.Width = Place.Size.Width;
   Mono.Height = Place.Size.Height;
   Mono.Dark.resize(Grey.size());
-  switch (Options.Method) {
-    case ToneMethod::Threshold: {
-      // Whole numbers times 1000 at 1:1, so "below 128" is decided exactly as IsDark does.
-      const float Limit = static_cast<float>(Options.Level) * 1000.0f;
-      for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] < Limit ? 1 : 0;
-      break;
-    }
-    case ToneMethod::FloydSteinberg:
-      Diffuse(Grey, Mono.Width, Mono.Height, kFloydSteinberg, Mono.Dark);
-      break;
-    case ToneMethod::Atkinson:
-      Diffuse(Grey, Mono.Width, Mono.Height, kAtkinson, Mono.Dark);
-      break;
-    case ToneMethod::Bayer4:
-      Ordered(Grey, Mono.Width, Mono.Height, 4, Mono.Dark);
-      break;
-    case ToneMethod::Bayer8:
-      Ordered(Grey, Mono.Width, Mono.Height, 8, Mono.Dark);
-      break;
+  if (Options.Method == ToneMethod::Threshold) {
+    // Whole numbers times 1000 at 1:1, so "below 128" is decided exactly as IsDark does.
+    const float Limit = static_cast<float>(Options.Level) * 1000.0f;
+    for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] < Limit ? 1 : 0;
+  } else {
+    Dither(Grey, Mono.Width, Mono.Height, Options.Method, Mono.Dark);
   }
   if (Options.Invert) {
     for (std::uint8_t& D : Mono.Dark) D = D != 0 ? 0 : 1;

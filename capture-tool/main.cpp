@@ -35,8 +35,8 @@ bool IsQtOption(const QString& Argument) {
 }
 
 // --help, --version and --convert need no display: they run before any window system is opened.
-int RunWithoutWindow(int argc, char** argv, const CommandLine& Line) {
-  QCoreApplication App(argc, argv);
+int RunWithoutWindow(int ArgumentCount, char** Arguments, const CommandLine& Line) {
+  QCoreApplication App(ArgumentCount, Arguments);
   QTextStream Out(stdout);
   QTextStream Err(stderr);
   switch (Line.What) {
