@@ -133,11 +133,13 @@ TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
     std::string folder, device;
     std::function<void(FakePlatform&)> setUp;
     std::string message;
+    // Our own stale temporaries go from the bitmap folder once the inputs are complete.
+    std::vector<std::string> tidied = {"C:\\pics"};
   };
   const auto none = [](FakePlatform&) {};
   const Case cases[] = {
-      {"", "main", none, "Please specify folder."},
-      {"C:\\pics", "", none, "Please specify device folder."},
+      {"", "main", none, "Please specify folder.", {}},
+      {"C:\\pics", "", none, "Please specify device folder.", {}},
       {"C:\\pics", "main", [](FakePlatform& f) { f.DirectoryListing.Fail = "Path not found"; },
        "The folder \"C:\\pics\" cannot be read.\r\nPath not found"},
       {"C:\\pics", "main", [](FakePlatform& f) { f.FileSystem.Put("C:\\pics\\a.txt"); },
@@ -168,6 +170,7 @@ TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
     EXPECT_EQ(RunConversion(f.P, RunInputs{c.folder, c.device, "C:\\tool.exe"}, h),
               RunOutcome::Idle);
     EXPECT_EQ(f.Only({"MessageBox", "Start", "Progress"}), Transcript{kBox + c.message});
+    EXPECT_EQ(f.FileSystem.Tidied, c.tidied) << c.message;
   }
 }
 

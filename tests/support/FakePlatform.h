@@ -87,9 +87,11 @@ class FakeFileSystem : public FileSystem {
   bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
   std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
+  void RemoveStaleTemporaries(const std::string& Folder) override { Tidied.push_back(Folder); }
   std::map<std::string, std::string> Env;
   std::set<std::string> Folders;    // made by CreateUserFolder
   std::set<std::string> Protected;  // folders where nothing can be created
+  std::vector<std::string> Tidied;  // folders whose stale temporaries were removed
 };
 
 // Every file directly in the folder as an ordinary, visible entry, in reverse name order (the
