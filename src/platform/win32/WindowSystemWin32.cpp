@@ -93,18 +93,6 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
 }
 
 namespace {
-// Only the windows of one process count.
-class OneProcess final : public KeyTarget {
- public:
-  explicit OneProcess(ProcessId Process) : Process_(Process) {}
-  Verdict Judge(ProcessId Process) override {
-    return Process > 0 && Process == Process_ ? Verdict::Owned : Verdict::Foreign;
-  }
-
- private:
-  ProcessId Process_;
-};
-
 // When Process was created; nullopt when it cannot be opened.
 std::optional<ULONGLONG> CreationTime(DWORD Process) {
   HANDLE Handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Process);
