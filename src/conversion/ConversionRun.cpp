@@ -70,6 +70,8 @@ class Run {
   RunOutcome Go() {
     if (In_.Folder.empty()) return Refuse("Please specify folder.");
     if (In_.DeviceFolder.empty()) return Refuse("Please specify device folder.");
+    // The tool writes each picture through a temporary beside it; a killed tool leaves it there.
+    P_.FileSystem.RemoveStaleTemporaries(In_.Folder);
 
     // Folder problems are found here, before anything starts, so the window stays for another
     // try and no tool flashes up for nothing.

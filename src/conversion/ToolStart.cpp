@@ -14,8 +14,6 @@ namespace {
 
 // Deeper than any real process tree; ends a walk through a cycle of stale parent ids.
 constexpr int kMaxTreeDepth = 64;
-// How often, once a launcher has ended, the top-level windows are looked through.
-constexpr int kLauncherPollMs = 50;
 
 [[noreturn]] void RaiseEnded(const std::string& CommandLine) {
   throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource,
@@ -51,7 +49,7 @@ KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
     NoFocusSince_ = -1;
     return Verdict::Foreign;
   }
-  Time_->Sleep(kNoFocusPollMs);
+  Time_->Sleep(kRunTimings.NoFocusPollMs);
   return Verdict::AskAgain;
 }
 
@@ -101,7 +99,7 @@ ToolProcess StartTool(Platform& P, const std::string& CommandLine) {
           return Tool;
         }
       } else if (HandedOver) {
-        P.Clock.Sleep(std::min(Slice, kLauncherPollMs));
+        P.Clock.Sleep(std::min(Slice, kRunTimings.LauncherPollMs));
       }
     } catch (...) {
       if (!HandedOver) P.Processes.Stop(Tool.Root());

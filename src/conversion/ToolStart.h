@@ -11,9 +11,6 @@ namespace pictrane {
 class Clock;
 struct Platform;
 
-// How often a focus that belongs to nobody is looked at again during RunTimings::FocusGraceMs.
-inline constexpr int kNoFocusPollMs = 10;
-
 // The capture tool as the run knows it: the process whose windows were accepted and every
 // process it started, directly or not (a wrapper script's program, a helper). Whatever else has
 // the focus or holds the keyboard is another program's.

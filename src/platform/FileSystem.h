@@ -79,6 +79,10 @@ class FileSystem {
 
   // The whole content of Path. Raises RaisedError when it cannot be read.
   virtual std::string ReadAll(const std::string& Path) = 0;
+
+  // Removes from Folder the temporaries our own interrupted writes left there (AtomicFile.h):
+  // only those, only when a day old, and without a word when it cannot.
+  virtual void RemoveStaleTemporaries(const std::string& Folder) = 0;
 };
 
 }  // namespace pictrane

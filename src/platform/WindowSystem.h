@@ -29,6 +29,18 @@ class KeyTarget {
   virtual Verdict Judge(ProcessId Process) = 0;
 };
 
+// Only the windows of one process count (a window whose process cannot be told never does).
+class OneProcess final : public KeyTarget {
+ public:
+  explicit OneProcess(ProcessId Process) : Process_(Process) {}
+  Verdict Judge(ProcessId Process) override {
+    return Process > 0 && Process == Process_ ? Verdict::Owned : Verdict::Foreign;
+  }
+
+ private:
+  ProcessId Process_;
+};
+
 // How a key string went.
 enum class KeysOutcome {
   Sent,             // every event was handed over

@@ -100,7 +100,7 @@ class RunTest : public ::testing::Test {
     return RunConversion(fp.P, RunInputs{folder, device, "C:\\tool\\capture.exe"}, host);
   }
   void PutBitmaps(std::initializer_list<const char*> names) {
-    for (const char* n : names) fp.Files.Put(std::string("C:\\pics\\") + n);
+    for (const char* n : names) fp.FileSystem.Put(std::string("C:\\pics\\") + n);
   }
   FakePlatform fp;
   Host host;
@@ -109,8 +109,8 @@ class RunTest : public ::testing::Test {
 TEST_F(RunTest, ConvertsEveryListedBitmapInListingOrderAndNotifies) {
   PutBitmaps({"b.bmp", "a.bmp", "notes.txt"});
   std::string list;
-  fp.Windows.OnDoEvents = [&] {
-    if (list.empty()) list = fp.Files.Files["C:\\app\\list.txt"].Content;
+  fp.WindowSystem.OnDoEvents = [&] {
+    if (list.empty()) list = fp.FileSystem.Files["C:\\app\\list.txt"].Content;
   };
 
   EXPECT_EQ(Run(), RunOutcome::Finished);
@@ -123,8 +123,8 @@ TEST_F(RunTest, ConvertsEveryListedBitmapInListingOrderAndNotifies) {
               {"Sleep 30", "Keys Alt+F4", "Sleep 10", "DoEvents", "DeleteFile C:\\app\\list.txt",
                "Progress End complete", "Notify 2 pictures written to C:\\pics | "}}));
   EXPECT_EQ(list, "a.bmp\r\nb.bmp\r\n");
-  EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));  // delete option off
+  EXPECT_FALSE(fp.FileSystem.Has("C:\\app\\list.txt"));
+  EXPECT_TRUE(fp.FileSystem.Has("C:\\pics\\a.bmp"));  // delete option off
 }
 
 // Nothing is started: the window stays for another try, and no tool flashes up for nothing.
@@ -133,31 +133,33 @@ TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
     std::string folder, device;
     std::function<void(FakePlatform&)> setUp;
     std::string message;
+    // Our own stale temporaries go from the bitmap folder once the inputs are complete.
+    std::vector<std::string> tidied = {"C:\\pics"};
   };
   const auto none = [](FakePlatform&) {};
   const Case cases[] = {
-      {"", "main", none, "Please specify folder."},
-      {"C:\\pics", "", none, "Please specify device folder."},
-      {"C:\\pics", "main", [](FakePlatform& f) { f.Listing.Fail = "Path not found"; },
+      {"", "main", none, "Please specify folder.", {}},
+      {"C:\\pics", "", none, "Please specify device folder.", {}},
+      {"C:\\pics", "main", [](FakePlatform& f) { f.DirectoryListing.Fail = "Path not found"; },
        "The folder \"C:\\pics\" cannot be read.\r\nPath not found"},
-      {"C:\\pics", "main", [](FakePlatform& f) { f.Files.Put("C:\\pics\\a.txt"); },
+      {"C:\\pics", "main", [](FakePlatform& f) { f.FileSystem.Put("C:\\pics\\a.txt"); },
        "There are no bitmaps (*.bmp) in \"C:\\pics\"."},
       {"C:\\pics", "main",
        [](FakePlatform& f) {
-         f.Listing.Extra = {
+         f.DirectoryListing.Extra = {
              {"dir.bmp", false, false}, {"hidden.bmp", true, true}, {".bmp", true, false}};
        },
        "There are no bitmaps (*.bmp) in \"C:\\pics\"."},
       {"C:\\pics", "main",
        [](FakePlatform& f) {
-         f.Listing.Extra = {{"a\nb.bmp", true, false}};
+         f.DirectoryListing.Extra = {{"a\nb.bmp", true, false}};
        },
        "None of the bitmaps in \"C:\\pics\" can be converted:\r\na\\nb.bmp (the name cannot be "
        "typed or written as one line)"},
       {"C:\\pics", "main",
        [](FakePlatform& f) {
-         f.Files.Put("C:\\pics\\a.bmp");
-         f.Files.Unwritable.insert("C:\\app\\list.txt");
+         f.FileSystem.Put("C:\\pics\\a.bmp");
+         f.FileSystem.Unwritable.insert("C:\\app\\list.txt");
        },
        "The list of bitmaps could not be written.\r\nPermission denied: C:\\app\\list.txt"},
   };
@@ -168,6 +170,7 @@ TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
     EXPECT_EQ(RunConversion(f.P, RunInputs{c.folder, c.device, "C:\\tool.exe"}, h),
               RunOutcome::Idle);
     EXPECT_EQ(f.Only({"MessageBox", "Start", "Progress"}), Transcript{kBox + c.message});
+    EXPECT_EQ(f.FileSystem.Tidied, c.tidied) << c.message;
   }
 }
 
@@ -181,20 +184,20 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   // A wrapper's child (4243) shows the window; or a launcher ends at once with status 0 and a
   // new window of another process (5000) comes up; a window there before (77's) never counts.
   const auto wrapper = [](FakePlatform& f) {
-    f.Programs.WindowOf = f.Windows.FocusOwner = 4243;
-    f.Windows.Parents = {{4243, 4242}};
-    f.Windows.Tops = {{1, 77}, {7, 4243}};
+    f.Processes.WindowOf = f.WindowSystem.FocusOwner = 4243;
+    f.WindowSystem.Parents = {{4243, 4242}};
+    f.WindowSystem.Tops = {{1, 77}, {7, 4243}};
   };
   const auto launcher = [](bool opens) {
     return [opens](FakePlatform& f) {
-      f.Programs.Ended = 4242;
-      f.Programs.EndStatus = 0;
-      f.Programs.WindowOf = f.Windows.FocusOwner = 5000;
-      f.Windows.Tops = {{1, 77}};
+      f.Processes.Ended = 4242;
+      f.Processes.EndStatus = 0;
+      f.Processes.WindowOf = f.WindowSystem.FocusOwner = 5000;
+      f.WindowSystem.Tops = {{1, 77}};
       if (opens)
-        f.Time.OnSleep = [&f] {
-          if (f.Time.Now > 400 && f.Windows.Tops.size() == 1)
-            f.Windows.Tops.insert(f.Windows.Tops.begin(), {8, 5000});
+        f.Clock.OnSleep = [&f] {
+          if (f.Clock.Now > 400 && f.WindowSystem.Tops.size() == 1)
+            f.WindowSystem.Tops.insert(f.WindowSystem.Tops.begin(), {8, 5000});
         };
     };
   };
@@ -216,20 +219,20 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   for (const Case& c : cases) {
     FakePlatform f;
     Host h;
-    f.Files.Put("C:\\pics\\a.bmp");
-    f.Programs.WindowAt = c.windowAt;
-    f.Programs.FailStart = c.failStart;
-    f.Programs.OnShowWindow = [&] {
-      if (c.ends && f.Time.Now > 2000) f.Programs.Ended = 4242;
+    f.FileSystem.Put("C:\\pics\\a.bmp");
+    f.Processes.WindowAt = c.windowAt;
+    f.Processes.FailStart = c.failStart;
+    f.Processes.OnShowWindow = [&] {
+      if (c.ends && f.Clock.Now > 2000) f.Processes.Ended = 4242;
     };
     if (c.setUp) c.setUp(f);
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
     EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin", "Keys Alt+F4"}), c.log)
         << c.log.back();
     if (c.windowAt == never && !c.ends) {
-      EXPECT_NEAR(static_cast<double>(f.Time.Now), 100 + kRunTimings.ToolWindowWaitMs, 250);
+      EXPECT_NEAR(static_cast<double>(f.Clock.Now), 100 + kRunTimings.ToolWindowWaitMs, 250);
     }
-    EXPECT_FALSE(f.Files.Has("C:\\app\\list.txt"));
+    EXPECT_FALSE(f.FileSystem.Has("C:\\app\\list.txt"));
   }
 }
 
@@ -259,19 +262,19 @@ TEST_F(RunTest, EveryPictureIsCheckedAtTheEnd) {
     FakePlatform f;
     Host h;
     h.Delete = c.option;
-    f.Files.Put("C:\\pics\\a.bmp");
-    f.Files.Put("C:\\pics\\b.bmp");
+    f.FileSystem.Put("C:\\pics\\a.bmp");
+    f.FileSystem.Put("C:\\pics\\b.bmp");
     const std::string a = "C:\\pics\\a.89i";
     if (c.tool != Tool::Writes) f.Tool.Refuse.insert(a);
-    if (c.tool == Tool::Stale) f.Files.Put(a, "old");
+    if (c.tool == Tool::Stale) f.FileSystem.Put(a, "old");
     if (c.tool == Tool::Late)  // written 2 s after the tool was asked to
-      f.Time.OnSleep = [&, at = std::int64_t{-1}]() mutable {
-        if (at < 0 && f.Tool.Written.size() == 1) at = f.Time.Now + 2000;
-        if (at >= 0 && f.Time.Now >= at && !f.Files.Has(a)) f.Files.Put(a, "**TI89**");
+      f.Clock.OnSleep = [&, at = std::int64_t{-1}]() mutable {
+        if (at < 0 && f.Tool.Written.size() == 1) at = f.Clock.Now + 2000;
+        if (at >= 0 && f.Clock.Now >= at && !f.FileSystem.Has(a)) f.FileSystem.Put(a, "**TI89**");
       };
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h), c.outcome);
-    EXPECT_EQ(f.Files.Has("C:\\pics\\a.bmp"), c.aKept);
-    EXPECT_EQ(f.Files.Has("C:\\pics\\b.bmp"), c.bKept);
+    EXPECT_EQ(f.FileSystem.Has("C:\\pics\\a.bmp"), c.aKept);
+    EXPECT_EQ(f.FileSystem.Has("C:\\pics\\b.bmp"), c.bKept);
     EXPECT_EQ(f.Only({"MessageBox"}),
               c.report.empty() ? Transcript{} : Transcript{kBox + c.report});
     // One bounded wait after the tool ended, none per file: before the close keys, the only
@@ -283,28 +286,28 @@ TEST_F(RunTest, EveryPictureIsCheckedAtTheEnd) {
         EXPECT_NE(std::next(it)->find(".89i"), std::string::npos);
       }
     if (c.tool == Tool::Never) {
-      EXPECT_GE(f.Time.Now, kRunTimings.PictureWaitMs);
-      EXPECT_LT(f.Time.Now, kRunTimings.PictureWaitMs + 1000);
+      EXPECT_GE(f.Clock.Now, kRunTimings.PictureWaitMs);
+      EXPECT_LT(f.Clock.Now, kRunTimings.PictureWaitMs + 1000);
     }
   }
 }
 
 TEST_F(RunTest, PictureStillBeingWrittenIsWaitedFor) {
   host.Delete = 1;
-  fp.Files.Put("C:\\pics\\a.bmp");
+  fp.FileSystem.Put("C:\\pics\\a.bmp");
   const std::string target = "C:\\pics\\a.89i";
   // The tool writes its eight bytes, then goes on writing in place, a byte per poll, up to 16.
   int grown = 0;
-  fp.Time.OnSleep = [&] {
-    if (!fp.Files.Has(target) || grown == 8) return;
-    EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"))
+  fp.Clock.OnSleep = [&] {
+    if (!fp.FileSystem.Has(target) || grown == 8) return;
+    EXPECT_TRUE(fp.FileSystem.Has("C:\\pics\\a.bmp"))
         << "deleted while the picture had " << 8 + grown << " bytes";
     ++grown;
-    fp.Files.Put(target, std::string(8 + static_cast<std::size_t>(grown), '*'));
+    fp.FileSystem.Put(target, std::string(8 + static_cast<std::size_t>(grown), '*'));
   };
   EXPECT_EQ(Run(), RunOutcome::Finished);
   EXPECT_EQ(grown, 8);
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\a.bmp"));
+  EXPECT_FALSE(fp.FileSystem.Has("C:\\pics\\a.bmp"));
 }
 
 // Names the keyboard or the list cannot carry, and a second bitmap for one picture, are left out
@@ -321,7 +324,7 @@ TEST_F(RunTest, OddNamesAndCaseTwinsAreLeftOutAndKept) {
   EXPECT_EQ(fp.Only({"DeleteFile"}),
             (Transcript{"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\pics\\c.BMP",
                         "DeleteFile C:\\app\\list.txt"}));
-  EXPECT_EQ(fp.Files.NamesIn("C:\\pics"),
+  EXPECT_EQ(fp.FileSystem.NamesIn("C:\\pics"),
             (Transcript{"a.89i", "a.bmp\rz.bmp", "b\xFF.bmp", "c.89i", "c.bmp", "d\t.bmp",
                         "photo.png", "photo.png\nx.bmp"}));
   const std::string odd = " (the name cannot be typed or written as one line)";
@@ -359,23 +362,23 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
     FakePlatform f;
     Host h;
     h.Delete = 1;
-    for (const char* n : {"a", "b", "c"}) f.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
-    f.Windows.OnDoEvents = [&] {
-      if (f.Windows.KeyStringsSent != 18) return;
+    for (const char* n : {"a", "b", "c"}) f.FileSystem.Put(std::string("C:\\pics\\") + n + ".bmp");
+    f.WindowSystem.OnDoEvents = [&] {
+      if (f.WindowSystem.KeyStringsSent != 18) return;
       if (c.cut == Cut::Closed) h.Stop = true;
-      if (c.cut == Cut::Cancelled) f.Progress.Cancelled = true;
-      if (c.cut == Cut::FocusLost || c.cut == Cut::ToolDied) f.Windows.FocusOwner = 999;
-      if (c.cut == Cut::ToolDied) f.Programs.Ended = 4242;
-      if (c.cut == Cut::NoFocus) f.Windows.FocusOwner = 0;
-      if (c.cut == Cut::Grabbed) f.Windows.GrabHolder = 999;
+      if (c.cut == Cut::Cancelled) f.RunProgress.Cancelled = true;
+      if (c.cut == Cut::FocusLost || c.cut == Cut::ToolDied) f.WindowSystem.FocusOwner = 999;
+      if (c.cut == Cut::ToolDied) f.Processes.Ended = 4242;
+      if (c.cut == Cut::NoFocus) f.WindowSystem.FocusOwner = 0;
+      if (c.cut == Cut::Grabbed) f.WindowSystem.GrabHolder = 999;
     };
-    f.Windows.Parents = {{4243, 4242}, {999, 1}};
-    f.Windows.Tops = {{9, 999}, {7, 4243}, {6, 4242}};
+    f.WindowSystem.Parents = {{4243, 4242}, {999, 1}};
+    f.WindowSystem.Tops = {{9, 999}, {7, 4243}, {6, 4242}};
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
               RunOutcome::Incomplete);
     EXPECT_EQ(f.Tool.Written, Transcript{"C:\\pics\\a.89i"});
-    EXPECT_FALSE(f.Files.Has("C:\\pics\\a.bmp"));
-    EXPECT_TRUE(f.Files.Has("C:\\pics\\b.bmp") && f.Files.Has("C:\\pics\\c.bmp"));
+    EXPECT_FALSE(f.FileSystem.Has("C:\\pics\\a.bmp"));
+    EXPECT_TRUE(f.FileSystem.Has("C:\\pics\\b.bmp") && f.FileSystem.Has("C:\\pics\\c.bmp"));
     // The tool is closed and has ended before any picture is checked or bitmap deleted.
     Transcript end(c.closing.begin(), c.closing.end());
     end.insert(end.end(),
@@ -398,9 +401,9 @@ TEST_F(RunTest, FolderEndingInTheSeparatorGivesItDoubledAsIs) {
                         {"/", "/app", "/pics/", "/pics//a.bmp", "/pics//a.89i"}};
   for (const Case& c : cases) {
     FakePlatform f;
-    f.Files.Sep = c.sep;
-    f.Files.AppFolder = c.app;
-    f.Files.Put(c.bitmap);
+    f.FileSystem.Sep = c.sep;
+    f.FileSystem.AppFolder = c.app;
+    f.FileSystem.Put(c.bitmap);
     Host h;
     h.Delete = 1;
     RunConversion(f.P, RunInputs{c.folder, "main", "/tool/capture"}, h);
@@ -414,7 +417,7 @@ TEST_F(RunTest, FolderEndingInTheSeparatorGivesItDoubledAsIs) {
 }
 
 TEST_F(RunTest, SpecialCharactersArriveAsThemselves) {
-  fp.Files.Put("C:\\pics\\a+b^c%d~(e){f}[g].bmp");
+  fp.FileSystem.Put("C:\\pics\\a+b^c%d~(e){f}[g].bmp");
   Run("C:\\pics", "d%{}");
   EXPECT_EQ(fp.Only({"Keys \""}),
             (Transcript{"Keys \"C:\\pics\\a+b^c%d~(e){f}[g].bmp\"", "Keys \"a\"",
@@ -424,10 +427,10 @@ TEST_F(RunTest, SpecialCharactersArriveAsThemselves) {
 
 TEST_F(RunTest, DeleteOptionIsReadAgainAfterEachFile) {
   PutBitmaps({"a.bmp", "b.bmp"});
-  fp.Windows.OnDoEvents = [&] { host.Delete = fp.Windows.KeyStringsSent >= 18 ? 1 : 0; };
+  fp.WindowSystem.OnDoEvents = [&] { host.Delete = fp.WindowSystem.KeyStringsSent >= 18 ? 1 : 0; };
   Run();
-  EXPECT_TRUE(fp.Files.Has("C:\\pics\\a.bmp"));
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
+  EXPECT_TRUE(fp.FileSystem.Has("C:\\pics\\a.bmp"));
+  EXPECT_FALSE(fp.FileSystem.Has("C:\\pics\\b.bmp"));
 }
 
 // Whose window may take the keys: the started process's and its descendants'; no window at all
@@ -451,18 +454,18 @@ TEST(ToolProcessTest, JudgesTheFocusedProcess) {
   };
   for (const Case& c : cases) {
     FakePlatform f;
-    f.Windows.Parents = {{4244, 4243}, {4243, 4242}, {4242, 1}, {999, 1}};
-    ToolProcess tool(f.Windows, f.Time, 4242);
+    f.WindowSystem.Parents = {{4244, 4243}, {4243, 4242}, {4242, 1}, {999, 1}};
+    ToolProcess tool(f.WindowSystem, f.Clock, 4242);
     V verdict = V::AskAgain;
-    while (verdict == V::AskAgain) verdict = tool.Judge(f.Time.Now < c.noFocusMs ? 0 : c.focus);
+    while (verdict == V::AskAgain) verdict = tool.Judge(f.Clock.Now < c.noFocusMs ? 0 : c.focus);
     EXPECT_EQ(verdict, c.verdict) << c.focus;
-    EXPECT_EQ(f.Time.Now, c.waited) << c.focus;
+    EXPECT_EQ(f.Clock.Now, c.waited) << c.focus;
   }
 }
 
 TEST_F(RunTest, FocusIsCheckedBeforeEveryKeyString) {
-  fp.Files.Put("C:\\pics\\a.bmp");
-  fp.Windows.RecordFocusChecks = true;
+  fp.FileSystem.Put("C:\\pics\\a.bmp");
+  fp.WindowSystem.RecordFocusChecks = true;
   Run();
   const Transcript log = fp.Only({"Keys", "Judge"});
   ASSERT_EQ(log.size(), 2u * 19u);
@@ -475,11 +478,11 @@ TEST_F(RunTest, FocusIsCheckedBeforeEveryKeyString) {
 TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
   host.Delete = 1;
   PutBitmaps({"a.bmp", "b.bmp"});
-  fp.Files.Files["C:\\pics\\a.bmp"].ReadOnly = true;
+  fp.FileSystem.Files["C:\\pics\\a.bmp"].ReadOnly = true;
   EXPECT_EQ(Run(), RunOutcome::Finished);  // every picture is there
   EXPECT_EQ(fp.Tool.Written, (Transcript{"C:\\pics\\a.89i", "C:\\pics\\b.89i"}));
-  EXPECT_FALSE(fp.Files.Has("C:\\pics\\b.bmp"));
-  EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
+  EXPECT_FALSE(fp.FileSystem.Has("C:\\pics\\b.bmp"));
+  EXPECT_FALSE(fp.FileSystem.Has("C:\\app\\list.txt"));
   EXPECT_EQ(fp.Only({"MessageBox", "Notify"}),
             Transcript{kBox + "2 bitmaps were converted.\r\n\r\n"
                               "These bitmaps were converted but could not be deleted:\r\na.bmp "
@@ -495,20 +498,20 @@ TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
 // focus.
 TEST_F(RunTest, PausesRunFromTheHandOverAndAreNeverShorter) {
   PutBitmaps({"a.bmp", "b.bmp"});
-  fp.Programs.WindowAt = 700;
+  fp.Processes.WindowAt = 700;
   std::int64_t focused = -1;
-  fp.Programs.OnShowWindow = [&] {
-    if (focused < 0 && fp.Time.Now >= fp.Programs.WindowAt) focused = fp.Time.Now;
+  fp.Processes.OnShowWindow = [&] {
+    if (focused < 0 && fp.Clock.Now >= fp.Processes.WindowAt) focused = fp.Clock.Now;
   };
   std::vector<std::int64_t> handed;
-  fp.Windows.OnKeys = [&](const KeyActions& a) {
-    fp.Time.Now += 2;
-    handed.push_back(fp.Time.Now);
+  fp.WindowSystem.OnKeys = [&](const KeyActions& a) {
+    fp.Clock.Now += 2;
+    handed.push_back(fp.Clock.Now);
     fp.Tool.Receive(a);
-    if (fp.Tool.Closed) fp.Programs.Ended = 4242;
+    if (fp.Tool.Closed) fp.Processes.Ended = 4242;
   };
-  fp.Windows.OnDoEvents = [&] { fp.Time.Now += 3; };
-  fp.Progress.OnStep = [&](std::size_t) { fp.Time.Now += 4; };
+  fp.WindowSystem.OnDoEvents = [&] { fp.Clock.Now += 3; };
+  fp.RunProgress.OnStep = [&](std::size_t) { fp.Clock.Now += 4; };
   EXPECT_EQ(Run(), RunOutcome::Finished);
 
   std::vector<int> pauses;
@@ -561,19 +564,20 @@ TEST_F(RunTest, EndOfRunWaitsForTheToolItself) {
     FakePlatform f;
     Host h;
     h.Delete = 1;
-    for (const char* n : {"a", "b", "c"}) f.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
+    for (const char* n : {"a", "b", "c"}) f.FileSystem.Put(std::string("C:\\pics\\") + n + ".bmp");
     f.Tool.Refuse = {"C:\\pics\\b.89i", "C:\\pics\\c.89i"};
     std::int64_t closedAt = -1;
-    f.Windows.OnKeys = [&](const KeyActions& a) {
+    f.WindowSystem.OnKeys = [&](const KeyActions& a) {
       f.Tool.Receive(a);
-      if (f.Tool.Closed && closedAt < 0) closedAt = f.Time.Now;
+      if (f.Tool.Closed && closedAt < 0) closedAt = f.Clock.Now;
     };
-    f.Time.OnSleep = [&] {
+    f.Clock.OnSleep = [&] {
       if (closedAt < 0) return;
-      const std::int64_t since = f.Time.Now - closedAt;
-      if (since >= 20000 && !f.Files.Has("C:\\pics\\b.89i")) f.Files.Put("C:\\pics\\b.89i", "**");
-      if (c.tool == Tool::EndsLate && since >= 30000) f.Programs.Ended = 4242;
-      if (c.tool == Tool::WaitCancelled && since >= 5000) f.Progress.Cancelled = true;
+      const std::int64_t since = f.Clock.Now - closedAt;
+      if (since >= 20000 && !f.FileSystem.Has("C:\\pics\\b.89i"))
+        f.FileSystem.Put("C:\\pics\\b.89i", "**");
+      if (c.tool == Tool::EndsLate && since >= 30000) f.Processes.Ended = 4242;
+      if (c.tool == Tool::WaitCancelled && since >= 5000) f.RunProgress.Cancelled = true;
     };
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
               RunOutcome::Incomplete);
@@ -582,11 +586,11 @@ TEST_F(RunTest, EndOfRunWaitsForTheToolItself) {
               (Transcript{"Progress Step 3 c.bmp",
                           "Progress Step 3 " + std::string(kWaitingForToolText)}));
     // Bitmaps go only once their picture was there; the tool was never killed.
-    EXPECT_EQ(f.Files.Has("C:\\pics\\b.bmp"), c.bKept);
-    EXPECT_TRUE(f.Files.Has("C:\\pics\\c.bmp"));
+    EXPECT_EQ(f.FileSystem.Has("C:\\pics\\b.bmp"), c.bKept);
+    EXPECT_TRUE(f.FileSystem.Has("C:\\pics\\c.bmp"));
     EXPECT_EQ(f.Only({"Stop", "CloseWindowsOf"}), Transcript{});
     if (c.tool == Tool::NeverEnds) {
-      EXPECT_NEAR(static_cast<double>(f.Time.Now - closedAt), kRunTimings.ToolEndWaitMs, 100);
+      EXPECT_NEAR(static_cast<double>(f.Clock.Now - closedAt), kRunTimings.ToolEndWaitMs, 100);
     }
   }
 }
@@ -637,11 +641,11 @@ TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
     FakePlatform f;
     Host h;
     h.Delete = 1;
-    for (const std::string& n : c.bitmaps) f.Files.Put("C:\\pics\\" + n);
+    for (const std::string& n : c.bitmaps) f.FileSystem.Put("C:\\pics\\" + n);
     for (const std::string& n : c.refused) f.Tool.Refuse.insert("C:\\pics\\" + n + ".89i");
-    f.Windows.OnDoEvents = [&] {
-      if (f.Windows.KeyStringsSent == 18 && !c.rewritten.empty())
-        f.Files.Put("C:\\pics\\" + c.rewritten, "new content");
+    f.WindowSystem.OnDoEvents = [&] {
+      if (f.WindowSystem.KeyStringsSent == 18 && !c.rewritten.empty())
+        f.FileSystem.Put("C:\\pics\\" + c.rewritten, "new content");
     };
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h);
     EXPECT_EQ(f.Only({"MessageBox"}), Transcript{kBox + c.report});

@@ -44,8 +44,8 @@ class StartupTest : public ::testing::Test {
     return -1;
   }
   void SetTool(const std::string& path) {
-    fp.Files.Put("C:\\app\\settings.ini");
-    fp.Profile.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = path;
+    fp.FileSystem.Put("C:\\app\\settings.ini");
+    fp.ProfileStore.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = path;
   }
   FakePlatform fp;
   ProgramState state;
@@ -55,8 +55,8 @@ TEST_F(StartupTest, FirstRunCreatesAnEmptySettingsFileAndStops) {
   EXPECT_EQ(RunMain(), 1);
   EXPECT_EQ(fp.Log, (Transcript{kInit, "CreateEmptyFile C:\\app\\settings.ini", kNoSection,
                                 "Terminate 1"}));
-  EXPECT_TRUE(fp.Files.Has("C:\\app\\settings.ini"));
-  EXPECT_EQ(fp.Files.Files["C:\\app\\settings.ini"].Content, "");
+  EXPECT_TRUE(fp.FileSystem.Has("C:\\app\\settings.ini"));
+  EXPECT_EQ(fp.FileSystem.Files["C:\\app\\settings.ini"].Content, "");
 }
 
 TEST_F(StartupTest, EnvironmentChecks) {
@@ -98,11 +98,11 @@ TEST_F(StartupTest, EnvironmentChecks) {
     SCOPED_TRACE(c.name);
     FakePlatform f;
     ProgramState s;
-    f.Files.Put("C:\\app\\settings.ini");
-    f.Profile.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = c.tool;
-    f.Profile.Problems["C:\\app\\settings.ini"] = c.textProblem;
-    if (c.toolFile) f.Files.Put("C:\\tool\\cap.exe");
-    if (c.dummy) f.Files.Put("C:\\app\\dummy.bmp");
+    f.FileSystem.Put("C:\\app\\settings.ini");
+    f.ProfileStore.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = c.tool;
+    f.ProfileStore.Problems["C:\\app\\settings.ini"] = c.textProblem;
+    if (c.toolFile) f.FileSystem.Put("C:\\tool\\cap.exe");
+    if (c.dummy) f.FileSystem.Put("C:\\app\\dummy.bmp");
     int status = -1;
     try {
       Main(f.P, s);
@@ -143,8 +143,8 @@ TEST_F(StartupTest, ToolPathOutsideItsSectionIsExplained) {
     SCOPED_TRACE(c.name);
     FakePlatform f;
     ProgramState s;
-    f.Files.Put("C:\\app\\settings.ini");
-    f.Profile.Values["C:\\app\\settings.ini"] = c.values;
+    f.FileSystem.Put("C:\\app\\settings.ini");
+    f.ProfileStore.Values["C:\\app\\settings.ini"] = c.values;
     EXPECT_THROW(Main(f.P, s), Terminated);
     EXPECT_EQ(f.Only({"MessageBox"}), Transcript{kToolUnset + c.added});
   }
@@ -152,16 +152,16 @@ TEST_F(StartupTest, ToolPathOutsideItsSectionIsExplained) {
 
 TEST_F(StartupTest, ShowsTheWindowWithItsFieldsRestored) {
   SetTool("C:\\tool\\cap.exe");
-  fp.Files.Put("C:\\tool\\cap.exe");
-  fp.Files.Put("C:\\app\\dummy.bmp");
-  auto& values = fp.Profile.Values["C:\\app\\settings.ini"];
+  fp.FileSystem.Put("C:\\tool\\cap.exe");
+  fp.FileSystem.Put("C:\\app\\dummy.bmp");
+  auto& values = fp.ProfileStore.Values["C:\\app\\settings.ini"];
   values["settings/lastdir"] = "C:\\pics";
   values["settings/lastdevicedir"] = "main";
   values["settings/deletebmps"] = "1";
 
   EXPECT_EQ(RunMain(), -1);
   EXPECT_EQ(fp.Log, (Transcript{kInit, "Form Create frmMain", "Form Show"}));
-  FakeForm& form = *fp.Forms.Last;
+  FakeForm& form = *fp.FormFactory.Last;
   EXPECT_EQ(form.Texts["txtPath"], "C:\\pics");
   EXPECT_EQ(form.Texts["txtTI89Dir"], "main");
   EXPECT_EQ(form.Values["chkDeleteBMPs"], 1);
@@ -171,18 +171,18 @@ TEST_F(StartupTest, ShowsTheWindowWithItsFieldsRestored) {
 // leaving, the box names the keys that could not be stored.
 TEST_F(StartupTest, ReadOnlySettingsStartAndTheUnloadBoxNamesTheKeys) {
   SetTool("C:\\tool\\cap.exe");
-  fp.Files.Put("C:\\tool\\cap.exe");
-  fp.Files.Put("C:\\app\\dummy.bmp");
-  fp.Files.Files["C:\\app\\settings.ini"].ReadOnly = true;
+  fp.FileSystem.Put("C:\\tool\\cap.exe");
+  fp.FileSystem.Put("C:\\app\\dummy.bmp");
+  fp.FileSystem.Files["C:\\app\\settings.ini"].ReadOnly = true;
   ASSERT_EQ(RunMain(), -1);
-  EXPECT_EQ(fp.Profile.Tidied, std::vector<std::string>{"C:\\app\\settings.ini"});
+  EXPECT_EQ(fp.ProfileStore.Tidied, std::vector<std::string>{"C:\\app\\settings.ini"});
   fp.Log.clear();
   state.MainForm->Click("cmdExit");
   EXPECT_EQ(fp.Only({"MessageBox"}),
             Transcript{"MessageBox Exclamation [Pictrane Converter] These settings could not be "
                        "saved in the file\r\nC:\\app\\settings.ini:\r\n\r\nDeleteBMPs, "
                        "LastDeviceDir, LastDir: the file is read-only."});
-  EXPECT_TRUE(fp.Forms.Last->Closed);
+  EXPECT_TRUE(fp.FormFactory.Last->Closed);
 }
 
 TEST_F(StartupTest, SettingsThatCannotBeCreatedStopWithAPlainMessage) {
@@ -192,16 +192,16 @@ TEST_F(StartupTest, SettingsThatCannotBeCreatedStopWithAPlainMessage) {
     std::string message;
   };
   const Case cases[] = {
-      {"cannot be created", [](FakePlatform& f) { f.Profile.FailCreate = true; },
+      {"cannot be created", [](FakePlatform& f) { f.ProfileStore.FailCreate = true; },
        "C:\\app\\settings.ini\r\nCannot create C:\\app\\settings.ini: permission denied"},
       {"user folder cannot be made",
        [](FakePlatform& f) {
-         f.Files.Protected = {"C:\\app", "C:\\Users"};
-         f.Files.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+         f.FileSystem.Protected = {"C:\\app", "C:\\Users"};
+         f.FileSystem.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
        },
        "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\settings.ini\r\nCannot create "
        "the folder C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter (Permission denied)"},
-      {"no folder for it", [](FakePlatform& f) { f.Files.Protected = {"C:\\app"}; },
+      {"no folder for it", [](FakePlatform& f) { f.FileSystem.Protected = {"C:\\app"}; },
        "(no folder for it)\r\nCannot find the user's settings folder: APPDATA is not set"},
   };
   for (const Case& c : cases) {
@@ -336,12 +336,12 @@ TEST(AppFolders, WhereTheFilesLive) {
 
 TEST(AppFolders, MissingPlaceholderNamesEveryPathTried) {
   FakePlatform f;
-  f.Files.Sep = "/";
-  f.Files.AppFolder = "/opt/pc/bin";
-  f.Files.Env["HOME"] = "/home/ann";
-  f.Files.Put("/usr/bin/pictrane-capture");
-  f.Files.Put("/home/ann/.config/pictrane-converter/settings.ini");
-  f.Profile
+  f.FileSystem.Sep = "/";
+  f.FileSystem.AppFolder = "/opt/pc/bin";
+  f.FileSystem.Env["HOME"] = "/home/ann";
+  f.FileSystem.Put("/usr/bin/pictrane-capture");
+  f.FileSystem.Put("/home/ann/.config/pictrane-converter/settings.ini");
+  f.ProfileStore
       .Values["/home/ann/.config/pictrane-converter/settings.ini"]["settings/screencapturepath"] =
       "/usr/bin/pictrane-capture";
   ProgramState s;

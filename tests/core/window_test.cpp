@@ -116,18 +116,18 @@ TEST(Layout, ControlsFitTheirContainersAndTabOrderIsComplete) {
 class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
-    fp.Files.Put("C:\\app\\settings.ini");
-    fp.Files.Put("C:\\tool\\cap.exe");
-    fp.Files.Put("C:\\app\\dummy.bmp");
+    fp.FileSystem.Put("C:\\app\\settings.ini");
+    fp.FileSystem.Put("C:\\tool\\cap.exe");
+    fp.FileSystem.Put("C:\\app\\dummy.bmp");
     Values()["settings/screencapturepath"] = "C:\\tool\\cap.exe";
   }
   std::map<std::string, std::string>& Values() {
-    return fp.Profile.Values["C:\\app\\settings.ini"];
+    return fp.ProfileStore.Values["C:\\app\\settings.ini"];
   }
   FakeForm& Start() {
     Main(fp.P, state);
     fp.Log.clear();
-    return *fp.Forms.Last;
+    return *fp.FormFactory.Last;
   }
   FakePlatform fp;
   ProgramState state;
@@ -144,11 +144,12 @@ TEST_F(WindowTest, ExitAndCloseBoxSaveTheFieldsInOrder) {
   for (const char* how : {"exit", "close"}) {
     FakePlatform f;
     ProgramState s;
-    f.Files.Put("C:\\tool\\cap.exe");
-    f.Files.Put("C:\\app\\dummy.bmp");
-    f.Profile.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] = "C:\\tool\\cap.exe";
+    f.FileSystem.Put("C:\\tool\\cap.exe");
+    f.FileSystem.Put("C:\\app\\dummy.bmp");
+    f.ProfileStore.Values["C:\\app\\settings.ini"]["settings/screencapturepath"] =
+        "C:\\tool\\cap.exe";
     Main(f.P, s);
-    FakeForm& form = *f.Forms.Last;
+    FakeForm& form = *f.FormFactory.Last;
     form.Texts[kTxtPath] = "/home/u/pics";
     form.Texts[kTxtTI89Dir] = "main";
     form.Values[kChkDeleteBMPs] = 2;
@@ -168,10 +169,10 @@ TEST_F(WindowTest, ExitAndCloseBoxSaveTheFieldsInOrder) {
 TEST_F(WindowTest, BrowseFillsTheFolderAndCancelKeepsIt) {
   Values()["settings/lastdir"] = "C:\\old";
   FakeForm& form = Start();
-  fp.Folders.Answer = std::nullopt;
+  fp.FolderDialog.Answer = std::nullopt;
   state.MainForm->Click(kCmdBrowse);
   EXPECT_EQ(form.Texts[kTxtPath], "C:\\old");
-  fp.Folders.Answer = "D:\\new pics";
+  fp.FolderDialog.Answer = "D:\\new pics";
   state.MainForm->Click(kCmdBrowse);
   EXPECT_EQ(form.Texts[kTxtPath], "D:\\new pics");
   state.MainForm->Click(kCmdBrowse);
@@ -187,7 +188,7 @@ TEST_F(WindowTest, BrowseFillsTheFolderAndCancelKeepsIt) {
 TEST_F(WindowTest, EndOnSignalRemovesTheListOfARunInProgress) {
   Values()["settings/lastdir"] = "C:\\pics";
   Values()["settings/lastdevicedir"] = "main";
-  fp.Files.Put("C:\\pics\\a.bmp");
+  fp.FileSystem.Put("C:\\pics\\a.bmp");
   for (const bool running : {false, true}) {
     SCOPED_TRACE(running);
     FakeForm& form = Start();
@@ -201,15 +202,15 @@ TEST_F(WindowTest, EndOnSignalRemovesTheListOfARunInProgress) {
       }
     };
     if (running) {
-      fp.Windows.OnDoEvents = [&] {
-        if (fp.Files.Has("C:\\app\\list.txt")) end();
+      fp.WindowSystem.OnDoEvents = [&] {
+        if (fp.FileSystem.Has("C:\\app\\list.txt")) end();
       };
       EXPECT_THROW(form.Events.Click(kCmdConvert), Terminated);
     } else {
       EXPECT_THROW(end(), Terminated);
     }
     EXPECT_EQ(status, std::optional<int>(143));
-    EXPECT_FALSE(fp.Files.Has("C:\\app\\list.txt"));
+    EXPECT_FALSE(fp.FileSystem.Has("C:\\app\\list.txt"));
     const Transcript expected = running
                                     ? Transcript{"DeleteFile C:\\app\\list.txt", "Terminate 143"}
                                     : Transcript{"Terminate 143"};
@@ -220,7 +221,7 @@ TEST_F(WindowTest, EndOnSignalRemovesTheListOfARunInProgress) {
 TEST_F(WindowTest, ConvertEndsByUnloadingAndSaving) {
   Values()["settings/lastdir"] = "C:\\pics";
   Values()["settings/lastdevicedir"] = "main";
-  fp.Files.Put("C:\\pics\\a.bmp");
+  fp.FileSystem.Put("C:\\pics\\a.bmp");
   FakeForm& form = Start();
   state.MainForm->Click(kCmdConvert);
   EXPECT_TRUE(form.Closed);
@@ -241,14 +242,14 @@ TEST_F(WindowTest, InvalidInputKeepsTheWindowOpen) {
 TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
   Values()["settings/lastdir"] = "C:\\pics";
   Values()["settings/lastdevicedir"] = "main";
-  for (const char* n : {"a", "b", "c"}) fp.Files.Put(std::string("C:\\pics\\") + n + ".bmp");
+  for (const char* n : {"a", "b", "c"}) fp.FileSystem.Put(std::string("C:\\pics\\") + n + ".bmp");
   FakeForm& form = Start();
-  fp.Folders.Answer = "D:\\elsewhere";
+  fp.FolderDialog.Answer = "D:\\elsewhere";
   bool closedOnce = false;
-  fp.Windows.OnDoEvents = [&] {
+  fp.WindowSystem.OnDoEvents = [&] {
     state.MainForm->Click(kCmdConvert);
     state.MainForm->Click(kCmdBrowse);
-    if (fp.Windows.KeyStringsSent == 18 && !closedOnce) {
+    if (fp.WindowSystem.KeyStringsSent == 18 && !closedOnce) {
       closedOnce = true;
       form.Unload();  // the close box
     }
@@ -267,15 +268,15 @@ TEST_F(WindowTest, ClicksDuringARunAreIgnoredAndCloseStopsAfterTheCurrentFile) {
 TEST_F(WindowTest, ACloseDuringARunThatNeverStartedDoesNotStopTheNextRun) {
   Values()["settings/lastdir"] = "C:\\pics";
   Values()["settings/lastdevicedir"] = "main";
-  fp.Files.Put("C:\\pics\\a.bmp");
+  fp.FileSystem.Put("C:\\pics\\a.bmp");
   FakeForm& form = Start();
-  fp.Programs.FailStart = true;
-  fp.Time.OnSleep = [&] {
-    if (fp.Programs.FailStart) form.Unload();  // the close box, while the tool is being started
+  fp.Processes.FailStart = true;
+  fp.Clock.OnSleep = [&] {
+    if (fp.Processes.FailStart) form.Unload();  // the close box, while the tool is being started
   };
   state.MainForm->Click(kCmdConvert);
   EXPECT_FALSE(form.Closed);
-  fp.Programs.FailStart = false;
+  fp.Processes.FailStart = false;
   state.MainForm->Click(kCmdConvert);
   EXPECT_EQ(fp.Tool.Written, Transcript{"C:\\pics\\a.89i"});
   EXPECT_TRUE(form.Closed);
@@ -340,10 +341,10 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform fp;
-    RefusingStore refusing(fp.Log, fp.Files);
+    RefusingStore refusing(fp.Log, fp.FileSystem);
     IniFileStore real;
     testing_support::TempDir dir;
-    ProfileStore* store = &fp.Profile;
+    ProfileStore* store = &fp.ProfileStore;
     std::string file = "C:\\app\\settings.ini";
     if (c.store == Store::FakeRefusing) store = &refusing;
     if (c.store == Store::Real || c.store == Store::RealReadOnly) {
@@ -354,14 +355,15 @@ TEST(WindowUnload, SavesEveryKeyItCanAndTellsWhatItCouldNot) {
         std::filesystem::permissions(
             file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     }
-    Platform p{*store,   fp.Time,    fp.Controls, fp.Folders,  fp.Windows, fp.Programs,
-               fp.Files, fp.Listing, fp.Forms,    fp.Progress, fp.Notices};
+    Platform p{*store,          fp.Clock,       fp.CommonControls, fp.FolderDialog,
+               fp.WindowSystem, fp.Processes,   fp.FileSystem,     fp.DirectoryListing,
+               fp.FormFactory,  fp.RunProgress, fp.DesktopNotifier};
     ProgramState state;
     state.SettingsFile = clsINI(*store);
     state.SettingsFile.INIFile(file);
     frmMain window(p, state);
     window.Show();
-    FakeForm& form = *fp.Forms.Last;
+    FakeForm& form = *fp.FormFactory.Last;
     form.Texts[kTxtPath] = c.path;
     form.Texts[kTxtTI89Dir] = c.device;
     form.Values[kChkDeleteBMPs] = 1;

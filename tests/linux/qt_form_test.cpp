@@ -31,9 +31,9 @@ class QtFormTest : public QObject {
 
   struct Program {
     explicit Program(std::map<std::string, std::string> settings = {}) {
-      fp.Files.Put("C:\\tool\\cap.exe");
-      fp.Files.Put("C:\\app\\dummy.bmp");
-      auto& values = fp.Profile.Values["C:\\app\\settings.ini"];
+      fp.FileSystem.Put("C:\\tool\\cap.exe");
+      fp.FileSystem.Put("C:\\app\\dummy.bmp");
+      auto& values = fp.ProfileStore.Values["C:\\app\\settings.ini"];
       values = std::move(settings);
       values["settings/screencapturepath"] = "C:\\tool\\cap.exe";
       Main(p, state);
@@ -51,8 +51,9 @@ class QtFormTest : public QObject {
 
     FakePlatform fp;
     FormFactoryLinux forms{nullptr};
-    Platform p{fp.Profile, fp.Time,    fp.Controls, fp.Folders,  fp.Windows, fp.Programs,
-               fp.Files,   fp.Listing, forms,       fp.Progress, fp.Notices};
+    Platform p{fp.ProfileStore, fp.Clock,       fp.CommonControls, fp.FolderDialog,
+               fp.WindowSystem, fp.Processes,   fp.FileSystem,     fp.DirectoryListing,
+               forms,           fp.RunProgress, fp.DesktopNotifier};
     ProgramState state;
     QPointer<QWidget> window;
   };
@@ -232,10 +233,10 @@ class QtFormTest : public QObject {
 
   void browseKeepsTheFolderOnCancel() {
     Program prog(Settings{{"settings/lastdir", "/pics"}});
-    prog.fp.Folders.Answer = std::nullopt;
+    prog.fp.FolderDialog.Answer = std::nullopt;
     QTest::mouseClick(Program::Find<QPushButton>(kCmdBrowse), Qt::LeftButton);
     QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/pics"));
-    prog.fp.Folders.Answer = "/home/u/Bilder";
+    prog.fp.FolderDialog.Answer = "/home/u/Bilder";
     QTest::mouseClick(Program::Find<QPushButton>(kCmdBrowse), Qt::LeftButton);
     QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/home/u/Bilder"));
     prog.window->close();

@@ -182,18 +182,18 @@ std::vector<FolderEntry> FakeListing::Entries(const std::string& Folder) {
   Log.push_back("Entries " + Folder);
   if (Fail) throw RaisedError(ErrorNumber::PathNotFound, "Listing", *Fail);
   std::vector<FolderEntry> entries;
-  for (const std::string& name : Files.NamesIn(Folder)) entries.push_back({name, true, false});
+  for (const std::string& name : FileSystem.NamesIn(Folder)) entries.push_back({name, true, false});
   std::reverse(entries.begin(), entries.end());
   entries.insert(entries.end(), Extra.begin(), Extra.end());
   return entries;
 }
 
 void FakeProfileStore::CreateIfMissing(const std::string& File) {
-  if (Files.Has(File)) return;
+  if (FileSystem.Has(File)) return;
   if (FailCreate)
     throw RaisedError(ErrorNumber::PathFileAccessError, "FileSystem",
                       "Cannot create " + File + ": permission denied");
-  Files.CreateEmptyFile(File);
+  FileSystem.CreateEmptyFile(File);
 }
 
 std::string FakeProfileStore::ReadString(const std::string& File, const std::string& Section,
@@ -243,7 +243,7 @@ WriteResult FakeProfileStore::WriteString(const std::string& File, const std::st
   const std::string name = Lower(Section + "/" + Key);
   const auto it = values.find(name);
   if (it != values.end() && it->second == Value) return WriteResult::Unchanged();
-  if (Files.Has(File) && Files.Files[File].ReadOnly)
+  if (FileSystem.Has(File) && FileSystem.Files[File].ReadOnly)
     return WriteResult::Failed("the file is read-only.");
   values[name] = Value;
   return WriteResult::Written();
@@ -273,8 +273,8 @@ ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State
 bool FakeProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
   Log.push_back("ShowWindow " + std::to_string(Process));
   if (OnShowWindow) OnShowWindow();
-  if (Time->Now >= WindowAt && (WindowOf == 0 || WindowOf == Process)) return true;
-  Time->Now += TimeoutMs;
+  if (Clock->Now >= WindowAt && (WindowOf == 0 || WindowOf == Process)) return true;
+  Clock->Now += TimeoutMs;
   return false;
 }
 
@@ -377,21 +377,22 @@ void FakeCaptureTool::Receive(const KeyActions& Actions) {
     for (const KeyAction& a : Actions) Target += Utf8(a.Character);
   }
   if (Step == 18 && !Refuse.count(Target)) {
-    Files.Put(Target, "**TI89**");
+    FileSystem.Put(Target, "**TI89**");
     Written.push_back(Target);
   }
 }
 
 FakePlatform::FakePlatform()
-    : P{Profile, Time,    Controls, Folders,  Windows, Programs,
-        Files,   Listing, Forms,    Progress, Notices} {
+    : P{ProfileStore, Clock,       CommonControls, FolderDialog,
+        WindowSystem, Processes,   FileSystem,     DirectoryListing,
+        FormFactory,  RunProgress, DesktopNotifier} {
   // The tool ends as soon as it is asked to close, unless a test holds it back.
-  Windows.OnKeys = [this](const KeyActions& a) {
+  WindowSystem.OnKeys = [this](const KeyActions& a) {
     Tool.Receive(a);
-    if (Tool.Closed) Programs.Ended = Programs.NextPid;
+    if (Tool.Closed) Processes.Ended = Processes.NextPid;
   };
-  Windows.OnCloseWindows = [this] { Programs.Ended = Programs.NextPid; };
-  Programs.Time = &Time;
+  WindowSystem.OnCloseWindows = [this] { Processes.Ended = Processes.NextPid; };
+  Processes.Clock = &Clock;
 }
 
 Transcript FakePlatform::Without(std::initializer_list<std::string> Prefixes) const {

@@ -87,26 +87,28 @@ class FakeFileSystem : public FileSystem {
   bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
   std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
+  void RemoveStaleTemporaries(const std::string& Folder) override { Tidied.push_back(Folder); }
   std::map<std::string, std::string> Env;
   std::set<std::string> Folders;    // made by CreateUserFolder
   std::set<std::string> Protected;  // folders where nothing can be created
+  std::vector<std::string> Tidied;  // folders whose stale temporaries were removed
 };
 
 // Every file directly in the folder as an ordinary, visible entry, in reverse name order (the
 // core must not rely on the system's order), then Extra.
 class FakeListing : public DirectoryListing {
  public:
-  FakeListing(Transcript& log, FakeFileSystem& files) : Log(log), Files(files) {}
+  FakeListing(Transcript& log, FakeFileSystem& files) : Log(log), FileSystem(files) {}
   std::vector<FolderEntry> Entries(const std::string& Folder) override;
   Transcript& Log;
-  FakeFileSystem& Files;
+  FakeFileSystem& FileSystem;
   std::vector<FolderEntry> Extra;
   std::optional<std::string> Fail;  // raised as the reason, when set
 };
 
 class FakeProfileStore : public ProfileStore {
  public:
-  FakeProfileStore(Transcript& log, FakeFileSystem& files) : Log(log), Files(files) {}
+  FakeProfileStore(Transcript& log, FakeFileSystem& files) : Log(log), FileSystem(files) {}
   void CreateIfMissing(const std::string& File) override;
   std::string ReadString(const std::string& File, const std::string& Section,
                          const std::string& Key) override;
@@ -125,7 +127,7 @@ class FakeProfileStore : public ProfileStore {
 
   // Values by file, then "section/key" in lower case.
   Transcript& Log;
-  FakeFileSystem& Files;
+  FakeFileSystem& FileSystem;
   std::map<std::string, std::map<std::string, std::string>> Values;
   bool FailCreate = false;
   std::map<std::string, std::string> Problems;  // TextProblem by file
@@ -145,7 +147,7 @@ class FakeProcesses : public Processes {
   }
   [[noreturn]] void Terminate(int Status) override;
   Transcript& Log;
-  FakeClock* Time = nullptr;
+  FakeClock* Clock = nullptr;
   ProcessId NextPid = 4242;
   bool FailStart = false;
   ProcessId Ended = 0;                 // IsRunning is false for this one
@@ -171,8 +173,8 @@ class FakeWindowSystem : public WindowSystem {
 
   Transcript& Log;
   ProcessId FocusOwner = 4242;
-  std::function<void()> OnCloseWindows;           // the tool's answer to a close request
-  ProcessId GrabHolder = 0;  // a client holding the keyboard, when not 0
+  std::function<void()> OnCloseWindows;  // the tool's answer to a close request
+  ProcessId GrabHolder = 0;              // a client holding the keyboard, when not 0
   std::map<ProcessId, ProcessId> Parents;
   std::vector<TopLevelWindow> Tops;
   std::function<void(const KeyActions&)> OnKeys;  // the other side: a fake capture tool
@@ -234,9 +236,9 @@ class FakeFormFactory : public FormFactory {
 // and writes the picture file when the last Enter of a file arrives.
 class FakeCaptureTool {
  public:
-  explicit FakeCaptureTool(FakeFileSystem& files) : Files(files) {}
+  explicit FakeCaptureTool(FakeFileSystem& files) : FileSystem(files) {}
   void Receive(const KeyActions& Actions);
-  FakeFileSystem& Files;
+  FakeFileSystem& FileSystem;
   std::set<std::string> Refuse;  // targets it never writes
   std::vector<std::string> Written;
   bool Closed = false;  // Alt+F4 arrived
@@ -250,18 +252,18 @@ class FakeCaptureTool {
 struct FakePlatform {
   FakePlatform();
   Transcript Log;
-  FakeClock Time{Log};
-  FakeCommonControls Controls{Log};
-  FakeFolderDialog Folders{Log};
-  FakeFileSystem Files{Log};
-  FakeListing Listing{Log, Files};
-  FakeProfileStore Profile{Log, Files};
-  FakeProcesses Programs{Log};
-  FakeWindowSystem Windows{Log};
-  FakeFormFactory Forms{Log};
-  FakeProgress Progress{Log};
-  FakeNotifier Notices{Log};
-  FakeCaptureTool Tool{Files};
+  FakeClock Clock{Log};
+  FakeCommonControls CommonControls{Log};
+  FakeFolderDialog FolderDialog{Log};
+  FakeFileSystem FileSystem{Log};
+  FakeListing DirectoryListing{Log, FileSystem};
+  FakeProfileStore ProfileStore{Log, FileSystem};
+  FakeProcesses Processes{Log};
+  FakeWindowSystem WindowSystem{Log};
+  FakeFormFactory FormFactory{Log};
+  FakeProgress RunProgress{Log};
+  FakeNotifier DesktopNotifier{Log};
+  FakeCaptureTool Tool{FileSystem};
   Platform P;
 
   // The transcript without the entries that start with one of Prefixes.

@@ -288,4 +288,8 @@ std::string FileSystemLinux::ReadAll(const std::string& Path) {
   return bytes;
 }
 
+void FileSystemLinux::RemoveStaleTemporaries(const std::string& Folder) {
+  pictrane::RemoveStaleTemporaries(Folder);
+}
+
 }  // namespace pictrane::linux_desktop

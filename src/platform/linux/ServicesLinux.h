@@ -32,6 +32,7 @@ class FileSystemLinux : public FileSystem {
   bool CanCreateIn(const std::string& Folder) override;
   std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
+  void RemoveStaleTemporaries(const std::string& Folder) override;
 };
 
 class DirectoryListingLinux : public DirectoryListing {

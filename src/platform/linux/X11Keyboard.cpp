@@ -11,6 +11,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "conversion/RunTimings.h"
+
 namespace pictrane::linux_desktop::x11 {
 namespace {
 
@@ -18,9 +20,9 @@ using SteadyClock = std::chrono::steady_clock;
 
 // A client translates a key event when it gets round to it, and Xlib does so with the newest
 // mapping it has heard of, so a spare keycode taken over for another character must have rested
-// this long since its last key. Only strings with more missing characters than the spare
-// keycodes can hold ever wait for it.
-constexpr auto kEvictionGrace = std::chrono::milliseconds(50);
+// a while since its last key. Only strings with more missing characters than the spare keycodes
+// can hold ever wait for it.
+constexpr auto kEvictionGrace = std::chrono::milliseconds(kRunTimings.KeycodeRestMs);
 
 // Stops typing when the focus has moved; caught in Type.
 struct FocusMoved {};

@@ -52,20 +52,6 @@ KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
   return Outcome == KeysOutcome::Sent ? KeysOutcome::FocusLost : Outcome;
 }
 
-namespace {
-// Only the windows of one process count.
-class OneProcess final : public KeyTarget {
- public:
-  explicit OneProcess(ProcessId Process) : Process_(Process) {}
-  Verdict Judge(ProcessId Process) override {
-    return Process > 0 && Process == Process_ ? Verdict::Owned : Verdict::Foreign;
-  }
-
- private:
-  ProcessId Process_;
-};
-}  // namespace
-
 bool X11Session::SendKeys(const KeyActions& Actions, ProcessId Target) {
   OneProcess Only(Target);
   return SendKeys(Actions, Only) == KeysOutcome::Sent;

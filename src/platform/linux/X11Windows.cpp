@@ -5,14 +5,15 @@
 #include <chrono>
 #include <thread>
 
+#include "conversion/RunTimings.h"
+
 namespace pictrane::linux_desktop::x11 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
-// How often a window that has not yet taken the focus or the size is asked again.
-constexpr auto kRetryInterval = std::chrono::milliseconds(100);
+constexpr auto kPollInterval = std::chrono::milliseconds(kRunTimings.WindowPollMs);
+constexpr auto kRetryInterval = std::chrono::milliseconds(kRunTimings.WindowAskAgainMs);
 
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;

@@ -228,4 +228,8 @@ std::string FileSystemWin32::ReadAll(const std::string& Path) {
   return *Bytes;
 }
 
+void FileSystemWin32::RemoveStaleTemporaries(const std::string& Folder) {
+  pictrane::RemoveStaleTemporaries(Folder);
+}
+
 }  // namespace pictrane::win32

@@ -22,6 +22,7 @@ class FileSystemWin32 final : public FileSystem {
   bool CanCreateIn(const std::string& Folder) override;
   std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
+  void RemoveStaleTemporaries(const std::string& Folder) override;
 };
 
 // The folder read by the program rather than by "cmd.exe /c dir /b": the command interpreter

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "conversion/RunTimings.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/Translations.h"
 
@@ -143,7 +144,7 @@ bool ProcessesWin32::ShowWindow(ProcessId Process, int TimeoutMs) {
       if (ForegroundBelongsTo(Id)) return true;
     }
     if (::GetTickCount64() >= Deadline) return false;
-    ::Sleep(20);
+    ::Sleep(static_cast<DWORD>(kRunTimings.ForegroundPollMs));
   }
 }
 
@@ -152,7 +153,7 @@ void ProcessesWin32::Stop(ProcessId Process) {
       ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(Process));
   if (Handle == nullptr) return;  // already gone
   ::TerminateProcess(Handle, 1);
-  ::WaitForSingleObject(Handle, 5000);
+  ::WaitForSingleObject(Handle, static_cast<DWORD>(kRunTimings.StopWaitMs));
   ::CloseHandle(Handle);
 }
 

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <optional>
 
+#include "conversion/RunTimings.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/KeyInput.h"
 #include "platform/win32/MessageLoop.h"
@@ -18,8 +19,7 @@ namespace pictrane::win32 {
 
 namespace {
 
-// How long one round trip to a busy window may take before the wait gives up on it.
-constexpr UINT kRoundTripTimeoutMs = 2000;
+constexpr auto kRoundTripTimeoutMs = static_cast<UINT>(kRunTimings.RoundTripWaitMs);
 
 UINT SendInputs(std::vector<INPUT>& Inputs) {
   if (Inputs.empty()) return 0;
@@ -93,18 +93,6 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
 }
 
 namespace {
-// Only the windows of one process count.
-class OneProcess final : public KeyTarget {
- public:
-  explicit OneProcess(ProcessId Process) : Process_(Process) {}
-  Verdict Judge(ProcessId Process) override {
-    return Process > 0 && Process == Process_ ? Verdict::Owned : Verdict::Foreign;
-  }
-
- private:
-  ProcessId Process_;
-};
-
 // When Process was created; nullopt when it cannot be opened.
 std::optional<ULONGLONG> CreationTime(DWORD Process) {
   HANDLE Handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Process);
@@ -187,7 +175,7 @@ void WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
 void WaitForForegroundInput(std::size_t Events) {
   // Windows hands injected input to the foreground thread from a thread of its own; give it
   // a moment to do so (under Wine the input is queued before SendInput returns).
-  ::Sleep(1);
+  ::Sleep(static_cast<DWORD>(kRunTimings.InputHandOverMs));
   // A message sent to a window of another thread is handled the next time that thread asks for
   // a message, and each time it asks it takes at most one message off its queue. So once more
   // round trips have completed than there are messages (each event, and the character a key
