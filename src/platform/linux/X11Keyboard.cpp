@@ -169,7 +169,13 @@ class X11Keyboard::Typist {
   // server's verdict on them all is collected with one round trip when the string ends (a round
   // trip per event would cost more than the pauses between strings).
   void BeforeEvent() {
-    if (K_.BeforeKeyEvent) K_.BeforeKeyEvent();
+    if (K_.BeforeKeyEvent) {
+      // The hook stands for another program acting between two events, after the server has
+      // taken the ones before: without the round trip a focus change made from another
+      // connection could overtake events still waiting in the server's queue.
+      XSync(K_.C_.D, False);
+      K_.BeforeKeyEvent();
+    }
     Trap_.Unsettled();
     if (MayGoOn_ && !MayGoOn_()) throw FocusMoved{};
   }

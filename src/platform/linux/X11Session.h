@@ -66,8 +66,9 @@ class X11Session {
   // Raises Window and gives it the input focus; false when it does not have it within TimeoutMs.
   bool FocusWindow(X11Window Window, int TimeoutMs);
 
-  // Runs before every synthesised key event (before the focus check); an exception it throws
-  // aborts SendKeys there. Lets tests make typing fail, or the focus move, half-way.
+  // Runs before every synthesised key event (before the focus check), once the server has taken
+  // the events before it; an exception it throws aborts SendKeys there. Lets tests make typing
+  // fail, or the focus move, half-way.
   void SetBeforeKeyEvent(std::function<void()> Hook);
 
   // How many keycodes the keymap leaves free for characters it lacks.
