@@ -30,11 +30,11 @@ namespace pictrane::linux_desktop {
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+QString Q(const std::string& S) {
+  return QString::fromUtf8(S.data(), static_cast<qsizetype>(S.size()));
 }
-std::string S(const QString& s) {
-  return s.toUtf8().toStdString();
+std::string S(const QString& S) {
+  return S.toUtf8().toStdString();
 }
 
 // A user's click only checks or unchecks; greyed is a state the program sets.
@@ -55,12 +55,12 @@ class EnterPressesButton : public QPushButton {
   using QPushButton::QPushButton;
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+  void keyPressEvent(QKeyEvent* Event) override {
+    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
       click();
       return;
     }
-    QPushButton::keyPressEvent(event);
+    QPushButton::keyPressEvent(Event);
   }
 };
 
@@ -69,37 +69,37 @@ class EnterPressesButton : public QPushButton {
 // longer than the limit comes back as it was.
 class FieldInput : public QValidator {
  public:
-  FieldInput(QLineEdit* edit, int maxLength) : QValidator(edit), Max_(maxLength) {
-    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { Before_ = text; });
+  FieldInput(QLineEdit* Edit, int MaxLength) : QValidator(Edit), Max_(MaxLength) {
+    connect(Edit, &QLineEdit::textChanged, this, [this](const QString& Text) { Before_ = Text; });
   }
 
-  void SetByProgram(QLineEdit* edit, const QString& text) {
+  void SetByProgram(QLineEdit* Edit, const QString& Text) {
     ByProgram_ = true;
-    edit->setText(text);
+    Edit->setText(Text);
     ByProgram_ = false;
   }
 
-  State validate(QString& input, int& pos) const override {
+  State validate(QString& Input, int& Pos) const override {
     if (ByProgram_) return Acceptable;
-    for (qsizetype i = input.size(); i-- > 0;) {
-      if (input[i] != u'\r' && input[i] != u'\n') continue;
-      input.remove(i, 1);
-      if (i < pos) --pos;
+    for (qsizetype I = Input.size(); I-- > 0;) {
+      if (Input[I] != u'\r' && Input[I] != u'\n') continue;
+      Input.remove(I, 1);
+      if (I < Pos) --Pos;
     }
-    if (Max_ <= 0 || input.size() <= Max_ || input.size() <= Before_.size()) return Acceptable;
+    if (Max_ <= 0 || Input.size() <= Max_ || Input.size() <= Before_.size()) return Acceptable;
     // Keep what was there and as much of the inserted part as fits, as a limited edit control
     // does with a paste.
-    qsizetype head = 0;
-    while (head < Before_.size() && head < input.size() && Before_[head] == input[head]) ++head;
-    qsizetype tail = 0;
-    while (tail < Before_.size() - head && tail < input.size() - head &&
-           Before_[Before_.size() - 1 - tail] == input[input.size() - 1 - tail])
-      ++tail;
-    const qsizetype inserted = input.size() - head - tail;
-    qsizetype room = std::clamp<qsizetype>(Max_ - head - tail, 0, inserted);
-    if (room > 0 && input[head + room - 1].isHighSurrogate()) --room;  // no half characters
-    input = input.left(head) + input.mid(head, room) + input.right(tail);
-    pos = static_cast<int>(head + room);
+    qsizetype Head = 0;
+    while (Head < Before_.size() && Head < Input.size() && Before_[Head] == Input[Head]) ++Head;
+    qsizetype Tail = 0;
+    while (Tail < Before_.size() - Head && Tail < Input.size() - Head &&
+           Before_[Before_.size() - 1 - Tail] == Input[Input.size() - 1 - Tail])
+      ++Tail;
+    const qsizetype Inserted = Input.size() - Head - Tail;
+    qsizetype Room = std::clamp<qsizetype>(Max_ - Head - Tail, 0, Inserted);
+    if (Room > 0 && Input[Head + Room - 1].isHighSurrogate()) --Room;  // no half characters
+    Input = Input.left(Head) + Input.mid(Head, Room) + Input.right(Tail);
+    Pos = static_cast<int>(Head + Room);
     return Acceptable;
   }
 
@@ -113,10 +113,10 @@ class QtForm;
 
 class FormWidget : public QWidget {
  public:
-  explicit FormWidget(QtForm& form) : Form_(form) {}
+  explicit FormWidget(QtForm& Form) : Form_(Form) {}
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
+  void closeEvent(QCloseEvent* Event) override;
 
  private:
   QtForm& Form_;
@@ -124,8 +124,8 @@ class FormWidget : public QWidget {
 
 class QtForm : public TableFormView {
  public:
-  QtForm(const FormLayout& layout, FormEvents& events, UnhandledErrorFn onUnhandled)
-      : TableFormView(layout), Events_(events), OnUnhandled_(std::move(onUnhandled)) {
+  QtForm(const FormLayout& Layout, FormEvents& Events, UnhandledErrorFn OnUnhandled)
+      : TableFormView(Layout), Events_(Events), OnUnhandled_(std::move(OnUnhandled)) {
     Build();
   }
   ~QtForm() override { delete Window_.data(); }
@@ -140,9 +140,9 @@ class QtForm : public TableFormView {
     if (!Window_ || Gone()) return;  // Load may unload
     Window_->show();
     Window_->activateWindow();
-    for (std::size_t i = 0; i < Controls_.size(); ++i) {
-      if (Layout().Controls[i].Name == Layout().FocusedControl)
-        Controls_[i]->setFocus(Qt::ActiveWindowFocusReason);
+    for (std::size_t I = 0; I < Controls_.size(); ++I) {
+      if (Layout().Controls[I].Name == Layout().FocusedControl)
+        Controls_[I]->setFocus(Qt::ActiveWindowFocusReason);
     }
   }
 
@@ -154,29 +154,29 @@ class QtForm : public TableFormView {
   }
 
   // The close box: the same handler, which may keep the window.
-  void OnClose(QCloseEvent* event) {
+  void OnClose(QCloseEvent* Event) {
     if (Closing_ || AskUnload()) {
       WindowGoing();
-      event->accept();
+      Event->accept();
     } else {
-      event->ignore();
+      Event->ignore();
     }
   }
 
  protected:
-  std::string ReadText(std::size_t i) override {
-    if (auto* e = qobject_cast<QLineEdit*>(Controls_[i])) return S(e->text());
-    return S(Controls_[i]->property("text").toString());
+  std::string ReadText(std::size_t I) override {
+    if (auto* E = qobject_cast<QLineEdit*>(Controls_[I])) return S(E->text());
+    return S(Controls_[I]->property("text").toString());
   }
-  void WriteText(std::size_t i, const std::string& text) override {
-    if (auto* e = qobject_cast<QLineEdit*>(Controls_[i])) {
-      Inputs_[i]->SetByProgram(e, Q(text));
+  void WriteText(std::size_t I, const std::string& Text) override {
+    if (auto* E = qobject_cast<QLineEdit*>(Controls_[I])) {
+      Inputs_[I]->SetByProgram(E, Q(Text));
     } else {
-      Controls_[i]->setProperty("text", Q(text));
+      Controls_[I]->setProperty("text", Q(Text));
     }
   }
-  int ReadValue(std::size_t i) override {
-    switch (static_cast<QCheckBox*>(Controls_[i])->checkState()) {
+  int ReadValue(std::size_t I) override {
+    switch (static_cast<QCheckBox*>(Controls_[I])->checkState()) {
       case Qt::Checked:
         return 1;
       case Qt::PartiallyChecked:
@@ -186,25 +186,25 @@ class QtForm : public TableFormView {
     }
     return 0;
   }
-  void WriteValue(std::size_t i, int value) override {
-    static_cast<QCheckBox*>(Controls_[i])
-        ->setCheckState(value == 1   ? Qt::Checked
-                        : value == 2 ? Qt::PartiallyChecked
+  void WriteValue(std::size_t I, int Value) override {
+    static_cast<QCheckBox*>(Controls_[I])
+        ->setCheckState(Value == 1   ? Qt::Checked
+                        : Value == 2 ? Qt::PartiallyChecked
                                      : Qt::Unchecked);
   }
 
  private:
   bool AskUnload() {
-    bool cancel = false;
-    Guard([&] { Events_.Unload(cancel); });
-    return !cancel;
+    bool Cancel = false;
+    Guard([&] { Events_.Unload(Cancel); });
+    return !Cancel;
   }
 
   template <typename F>
-  void Guard(F&& f) {
+  void Guard(F&& Handler) {
     // Errors must not cross Qt's event loop: the top level reports them here.
     try {
-      f();
+      Handler();
     } catch (...) {
       if (OnUnhandled_) OnUnhandled_(CurrentError());
       throw;
@@ -212,95 +212,95 @@ class QtForm : public TableFormView {
   }
 
   void Build() {
-    const FormLayout& layout = Layout();
+    const FormLayout& Table = Layout();
     Window_ = new FormWidget(*this);
-    Window_->setObjectName(Q(layout.Name));
-    Window_->setWindowTitle(Q(layout.Caption));
+    Window_->setObjectName(Q(Table.Name));
+    Window_->setWindowTitle(Q(Table.Caption));
     Window_->setWindowIcon(ProgramIcon());
     Window_->setAttribute(Qt::WA_DeleteOnClose);
 
     // Tahoma where installed; otherwise the nearest sans of similar width.
-    QFont font;
-    font.setFamilies({Q(layout.FontName), "Liberation Sans", "Arial", "DejaVu Sans"});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(layout.FontSize);
-    font.setWeight(static_cast<QFont::Weight>(layout.FontWeight));
-    Window_->setFont(font);
+    QFont Font;
+    Font.setFamilies({Q(Table.FontName), "Liberation Sans", "Arial", "DejaVu Sans"});
+    Font.setStyleHint(QFont::SansSerif);
+    Font.setPointSizeF(Table.FontSize);
+    Font.setWeight(static_cast<QFont::Weight>(Table.FontWeight));
+    Window_->setFont(Font);
 
-    const double dpi = Window_->screen() ? Window_->screen()->logicalDotsPerInch() : 96.0;
-    auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+    const double Dpi = Window_->screen() ? Window_->screen()->logicalDotsPerInch() : 96.0;
+    auto Px = [Dpi](int Twips) { return TwipsToPixels(Twips, Dpi); };
 
-    Controls_.assign(layout.Controls.size(), nullptr);
-    Inputs_.assign(layout.Controls.size(), nullptr);
-    for (std::size_t i = 0; i < layout.Controls.size(); ++i) {
-      const ControlEntry& c = layout.Controls[i];
+    Controls_.assign(Table.Controls.size(), nullptr);
+    Inputs_.assign(Table.Controls.size(), nullptr);
+    for (std::size_t I = 0; I < Table.Controls.size(); ++I) {
+      const ControlEntry& C = Table.Controls[I];
       // The table lists a container before what it holds.
-      QWidget* parent = c.Container.empty() ? Window_.data() : Controls_[IndexOf(c.Container)];
-      QWidget* w = nullptr;
-      switch (c.Kind) {
+      QWidget* Parent = C.Container.empty() ? Window_.data() : Controls_[IndexOf(C.Container)];
+      QWidget* W = nullptr;
+      switch (C.Kind) {
         case ControlKind::PushButton: {
-          auto* b = new EnterPressesButton(Q(c.Caption), parent);
-          b->setAutoDefault(false);  // neither button is the default one
-          QObject::connect(b, &QPushButton::clicked, Window_,
-                           [this, name = c.Name] { Click(name); });
-          w = b;
+          auto* B = new EnterPressesButton(Q(C.Caption), Parent);
+          B->setAutoDefault(false);  // neither button is the default one
+          QObject::connect(B, &QPushButton::clicked, Window_,
+                           [this, Name = C.Name] { Click(Name); });
+          W = B;
           break;
         }
         case ControlKind::GroupFrame:
-          w = new QGroupBox(Q(c.Caption), parent);
+          W = new QGroupBox(Q(C.Caption), Parent);
           break;
         case ControlKind::PictureBox:
-          w = new QWidget(parent);
+          W = new QWidget(Parent);
           break;
         case ControlKind::TextField: {
-          auto* e = new QLineEdit(parent);
-          Inputs_[i] = new FieldInput(e, c.MaxLength);
-          e->setValidator(Inputs_[i]);
-          e->setReadOnly(c.ReadOnly);
-          if (c.ButtonFaceBackground) {
-            QPalette pal = e->palette();
-            pal.setColor(QPalette::Base, pal.color(QPalette::Button));
-            e->setPalette(pal);
+          auto* E = new QLineEdit(Parent);
+          Inputs_[I] = new FieldInput(E, C.MaxLength);
+          E->setValidator(Inputs_[I]);
+          E->setReadOnly(C.ReadOnly);
+          if (C.ButtonFaceBackground) {
+            QPalette Pal = E->palette();
+            Pal.setColor(QPalette::Base, Pal.color(QPalette::Button));
+            E->setPalette(Pal);
           }
-          w = e;
+          W = E;
           break;
         }
         case ControlKind::Label:
-          w = new QLabel(Q(c.Caption), parent);
+          W = new QLabel(Q(C.Caption), Parent);
           break;
         case ControlKind::CheckBox: {
-          auto* box = new TwoClickCheckBox(Q(c.Caption), parent);
-          box->setTristate(c.TriState);
-          w = box;
+          auto* Box = new TwoClickCheckBox(Q(C.Caption), Parent);
+          Box->setTristate(C.TriState);
+          W = Box;
           break;
         }
       }
-      w->setObjectName(Q(c.Name));
-      if (!c.ToolTip.empty()) w->setToolTip(Q(c.ToolTip));
-      w->setGeometry(px(c.Left), px(c.Top), px(c.Width), px(c.Height));
-      if (c.SizedToText) w->adjustSize();
+      W->setObjectName(Q(C.Name));
+      if (!C.ToolTip.empty()) W->setToolTip(Q(C.ToolTip));
+      W->setGeometry(Px(C.Left), Px(C.Top), Px(C.Width), Px(C.Height));
+      if (C.SizedToText) W->adjustSize();
       // A wider substitute font must not cut the check box's caption.
-      if (c.Kind == ControlKind::CheckBox && w->sizeHint().width() > w->width())
-        w->resize(std::min(w->sizeHint().width(), parent->width() - w->x()), w->height());
-      Controls_[i] = w;
+      if (C.Kind == ControlKind::CheckBox && W->sizeHint().width() > W->width())
+        W->resize(std::min(W->sizeHint().width(), Parent->width() - W->x()), W->height());
+      Controls_[I] = W;
     }
-    QWidget* previous = nullptr;
-    for (std::size_t i : TabOrder(layout)) {
-      if (Controls_[i]->focusPolicy() == Qt::NoFocus) continue;
-      if (previous) QWidget::setTabOrder(previous, Controls_[i]);
-      previous = Controls_[i];
+    QWidget* Previous = nullptr;
+    for (std::size_t I : TabOrder(Table)) {
+      if (Controls_[I]->focusPolicy() == Qt::NoFocus) continue;
+      if (Previous) QWidget::setTabOrder(Previous, Controls_[I]);
+      Previous = Controls_[I];
     }
 
-    Window_->setFixedSize(px(layout.ClientWidth), px(layout.ClientHeight));
-    if (layout.CentreOnScreen && Window_->screen()) {
-      const QRect area = Window_->screen()->availableGeometry();
-      Window_->move(area.center() - Window_->rect().center());
+    Window_->setFixedSize(Px(Table.ClientWidth), Px(Table.ClientHeight));
+    if (Table.CentreOnScreen && Window_->screen()) {
+      const QRect Area = Window_->screen()->availableGeometry();
+      Window_->move(Area.center() - Window_->rect().center());
     }
   }
 
-  void Click(const std::string& name) {
+  void Click(const std::string& Name) {
     try {
-      Events_.Click(name);
+      Events_.Click(Name);
     } catch (...) {
       if (OnUnhandled_) OnUnhandled_(CurrentError());
     }
@@ -314,8 +314,8 @@ class QtForm : public TableFormView {
   bool Closing_ = false;
 };
 
-void FormWidget::closeEvent(QCloseEvent* event) {
-  Form_.OnClose(event);
+void FormWidget::closeEvent(QCloseEvent* Event) {
+  Form_.OnClose(Event);
 }
 
 }  // namespace
@@ -330,12 +330,12 @@ QIcon ProgramIcon() {
 std::optional<std::string> FolderDialogLinux::BrowseForFolder(WindowHandle,
                                                               const std::string& Prompt,
                                                               const std::string& StartFolder) {
-  const QString start =
+  const QString Start =
       !StartFolder.empty() && QFileInfo(Q(StartFolder)).isDir() ? Q(StartFolder) : QDir::homePath();
-  const QString folder =
-      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), start);
-  if (folder.isEmpty()) return std::nullopt;
-  return S(folder);
+  const QString Folder =
+      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(Prompt), Start);
+  if (Folder.isEmpty()) return std::nullopt;
+  return S(Folder);
 }
 
 WindowSystemLinux::WindowSystemLinux() = default;
@@ -343,27 +343,27 @@ WindowSystemLinux::~WindowSystemLinux() = default;
 
 void WindowSystemLinux::MessageBox(const std::string& Text, MessageIcon Icon,
                                    const std::string& Title) {
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::Icon Shown = QMessageBox::NoIcon;
   switch (Icon) {
     case MessageIcon::Critical:
-      icon = QMessageBox::Critical;
+      Shown = QMessageBox::Critical;
       break;
     case MessageIcon::Exclamation:
-      icon = QMessageBox::Warning;
+      Shown = QMessageBox::Warning;
       break;
     case MessageIcon::Question:
-      icon = QMessageBox::Question;
+      Shown = QMessageBox::Question;
       break;
     case MessageIcon::Information:
-      icon = QMessageBox::Information;
+      Shown = QMessageBox::Information;
       break;
     case MessageIcon::None:
       break;
   }
-  QString text = Q(Text);
-  text.replace("\r\n", "\n");
-  QMessageBox box(icon, Q(Title), text, QMessageBox::Ok, QApplication::activeWindow());
-  box.exec();
+  QString Lines = Q(Text);
+  Lines.replace("\r\n", "\n");
+  QMessageBox Box(Shown, Q(Title), Lines, QMessageBox::Ok, QApplication::activeWindow());
+  Box.exec();
 }
 
 void WindowSystemLinux::DoEvents() {

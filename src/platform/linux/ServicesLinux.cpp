@@ -32,20 +32,20 @@ namespace {
 
 constexpr const char* kSource = ProgramErrorSource;
 
-RaisedError FileError(int number, const std::string& what, const std::string& path,
-                      const std::string& why) {
-  return RaisedError(number, kSource, what + " " + path + " (" + why + ")");
+RaisedError FileError(int Number, const std::string& What, const std::string& Path,
+                      const std::string& Why) {
+  return RaisedError(Number, kSource, What + " " + Path + " (" + Why + ")");
 }
 
 class FileLineReader : public LineReader {
  public:
-  explicit FileLineReader(std::ifstream in) : In_(std::move(in)) {}
+  explicit FileLineReader(std::ifstream In) : In_(std::move(In)) {}
   bool AtEnd() override { return In_.peek() == std::ifstream::traits_type::eof(); }
   std::string ReadLine() override {
-    std::string line;
-    std::getline(In_, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    std::string Line;
+    std::getline(In_, Line);
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    return Line;
   }
 
  private:
@@ -55,12 +55,12 @@ class FileLineReader : public LineReader {
 }  // namespace
 
 std::string FileSystemLinux::ApplicationFolder() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec)
+  std::error_code Ec;
+  const fs::path Exe = fs::read_symlink("/proc/self/exe", Ec);
+  if (Ec)
     throw RaisedError(ErrorNumber::PathNotFound, kSource,
-                      "Cannot find the program's folder (" + ec.message() + ")");
-  return exe.parent_path().string();
+                      "Cannot find the program's folder (" + Ec.message() + ")");
+  return Exe.parent_path().string();
 }
 
 bool FileSystemLinux::Exists(const std::string& Path) {
@@ -68,31 +68,31 @@ bool FileSystemLinux::Exists(const std::string& Path) {
 }
 
 void FileSystemLinux::CreateEmptyFile(const std::string& Path) {
-  std::ofstream out(Path, std::ios::app | std::ios::binary);
-  if (!out)
+  std::ofstream Out(Path, std::ios::app | std::ios::binary);
+  if (!Out)
     throw FileError(ErrorNumber::PathFileAccessError, "Cannot create", Path, std::strerror(errno));
 }
 
 void FileSystemLinux::DeleteFile(const std::string& Path) {
-  struct stat st {};
-  if (::lstat(Path.c_str(), &st) != 0)
+  struct stat St {};
+  if (::lstat(Path.c_str(), &St) != 0)
     throw FileError(ErrorNumber::FileNotFound, "Cannot delete", Path, std::strerror(errno));
   // A write-protected file is kept, as Windows keeps a read-only one.
-  if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
+  if (S_ISREG(St.st_mode) && (St.st_mode & S_IWUSR) == 0)
     throw FileError(ErrorNumber::PermissionDenied, "Cannot delete", Path,
                     "the file is write-protected");
-  std::error_code ec;
-  if (!fs::remove(Path, ec) || ec)
-    throw FileError(FileErrorNumber(ec), "Cannot delete", Path, ec.message());
+  std::error_code Ec;
+  if (!fs::remove(Path, Ec) || Ec)
+    throw FileError(FileErrorNumber(Ec), "Cannot delete", Path, Ec.message());
 }
 
 std::optional<FileStamp> FileSystemLinux::Stat(const std::string& Path) {
-  struct stat st {};
-  if (::stat(Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  struct stat St {};
+  if (::stat(Path.c_str(), &St) != 0 || !S_ISREG(St.st_mode)) return std::nullopt;
   return FileStamp{
-      static_cast<std::uint64_t>(st.st_size),
-      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-      static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+      static_cast<std::uint64_t>(St.st_size),
+      static_cast<std::int64_t>(St.st_mtim.tv_sec) * 1'000'000'000 + St.st_mtim.tv_nsec,
+      static_cast<std::uint64_t>(St.st_dev), static_cast<std::uint64_t>(St.st_ino)};
 }
 
 void FileSystemLinux::ReplaceContent(const std::string& Path, const std::string& Bytes) {
@@ -100,24 +100,24 @@ void FileSystemLinux::ReplaceContent(const std::string& Path, const std::string&
 }
 
 std::unique_ptr<LineReader> FileSystemLinux::OpenText(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  if (!in) throw FileError(ErrorNumber::FileNotFound, "Cannot open", Path, std::strerror(errno));
-  return std::make_unique<FileLineReader>(std::move(in));
+  std::ifstream In(Path, std::ios::binary);
+  if (!In) throw FileError(ErrorNumber::FileNotFound, "Cannot open", Path, std::strerror(errno));
+  return std::make_unique<FileLineReader>(std::move(In));
 }
 
 std::vector<FolderEntry> DirectoryListingLinux::Entries(const std::string& Folder) {
-  std::error_code ec;
-  std::vector<FolderEntry> entries;
-  for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
-    FolderEntry entry;
-    entry.Name = it->path().filename().string();
-    std::error_code typeError;  // a dangling link is simply not an ordinary file
-    entry.Ordinary = it->is_regular_file(typeError);
-    entry.Hidden = !entry.Name.empty() && entry.Name[0] == '.';
-    entries.push_back(std::move(entry));
+  std::error_code Ec;
+  std::vector<FolderEntry> Entries;
+  for (fs::directory_iterator It(Folder, Ec), End; !Ec && It != End; It.increment(Ec)) {
+    FolderEntry Entry;
+    Entry.Name = It->path().filename().string();
+    std::error_code TypeError;  // a dangling link is simply not an ordinary file
+    Entry.Ordinary = It->is_regular_file(TypeError);
+    Entry.Hidden = !Entry.Name.empty() && Entry.Name[0] == '.';
+    Entries.push_back(std::move(Entry));
   }
-  if (ec) throw FileError(FileErrorNumber(ec), "Cannot list", Folder, ec.message());
-  return entries;
+  if (Ec) throw FileError(FileErrorNumber(Ec), "Cannot list", Folder, Ec.message());
+  return Entries;
 }
 
 ClockLinux::ClockLinux() {
@@ -148,54 +148,54 @@ std::int64_t ClockLinux::NowMs() {
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& CommandLine) {
-  std::vector<std::string> args;
-  std::string arg;
-  bool inArg = false, quoted = false;
-  for (std::size_t i = 0; i < CommandLine.size(); ++i) {
-    const char c = CommandLine[i];
-    if (c == '\\') {
-      std::size_t n = 0;
-      while (i < CommandLine.size() && CommandLine[i] == '\\') ++n, ++i;
-      if (i < CommandLine.size() && CommandLine[i] == '"') {
-        arg.append(n / 2, '\\');
-        if (n % 2 == 1) {
-          arg += '"';
+  std::vector<std::string> Args;
+  std::string Arg;
+  bool InArg = false, Quoted = false;
+  for (std::size_t I = 0; I < CommandLine.size(); ++I) {
+    const char C = CommandLine[I];
+    if (C == '\\') {
+      std::size_t N = 0;
+      while (I < CommandLine.size() && CommandLine[I] == '\\') ++N, ++I;
+      if (I < CommandLine.size() && CommandLine[I] == '"') {
+        Arg.append(N / 2, '\\');
+        if (N % 2 == 1) {
+          Arg += '"';
         } else {
-          quoted = !quoted;
+          Quoted = !Quoted;
         }
       } else {
-        arg.append(n, '\\');
-        --i;
+        Arg.append(N, '\\');
+        --I;
       }
-      inArg = true;
-    } else if (c == '"') {
-      quoted = !quoted;
-      inArg = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inArg) args.push_back(arg);
-      arg.clear();
-      inArg = false;
+      InArg = true;
+    } else if (C == '"') {
+      Quoted = !Quoted;
+      InArg = true;
+    } else if ((C == ' ' || C == '\t') && !Quoted) {
+      if (InArg) Args.push_back(Arg);
+      Arg.clear();
+      InArg = false;
     } else {
-      arg += c;
-      inArg = true;
+      Arg += C;
+      InArg = true;
     }
   }
-  if (inArg) args.push_back(arg);
-  return args;
+  if (InArg) Args.push_back(Arg);
+  return Args;
 }
 
 ProcessId ProcessesLinux::Start(const std::string& CommandLine, WindowState) {
-  const std::vector<std::string> args = SplitCommandLine(CommandLine);
-  if (args.empty()) throw RaisedError(ErrorNumber::FileNotFound, kSource, "Empty command line");
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
+  const std::vector<std::string> Args = SplitCommandLine(CommandLine);
+  if (Args.empty()) throw RaisedError(ErrorNumber::FileNotFound, kSource, "Empty command line");
+  std::vector<char*> Argv;
+  for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+  Argv.push_back(nullptr);
 
-  pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-  if (rc != 0)
-    throw FileError(ErrorNumber::FileNotFound, "Cannot start", args[0], std::strerror(rc));
-  return pid;
+  pid_t Pid = 0;
+  const int Rc = ::posix_spawn(&Pid, Argv[0], nullptr, nullptr, Argv.data(), environ);
+  if (Rc != 0)
+    throw FileError(ErrorNumber::FileNotFound, "Cannot start", Args[0], std::strerror(Rc));
+  return Pid;
 }
 
 bool ProcessesLinux::ShowWindow(ProcessId Process, int TimeoutMs) {
@@ -216,13 +216,13 @@ bool ProcessesLinux::IsRunning(ProcessId Process) {
 std::optional<int> ProcessesLinux::ExitStatus(ProcessId Process) {
   // Reaps the child when it has ended, so its id is not taken for a live one; its status is kept.
   if (const auto It = Ended_.find(Process); It != Ended_.end()) return It->second;
-  int status = 0;
-  const pid_t r = ::waitpid(static_cast<pid_t>(Process), &status, WNOHANG);
-  if (r == 0) return std::nullopt;
-  if (r > 0) {
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-    Ended_[Process] = code;
-    return code;
+  int Status = 0;
+  const pid_t R = ::waitpid(static_cast<pid_t>(Process), &Status, WNOHANG);
+  if (R == 0) return std::nullopt;
+  if (R > 0) {
+    const int Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : 1;
+    Ended_[Process] = Code;
+    return Code;
   }
   // Not our child (a process a launcher handed over to): alive or not, status unknown.
   if (errno == ECHILD && ::kill(static_cast<pid_t>(Process), 0) == 0) return std::nullopt;
@@ -241,51 +241,51 @@ void ProcessesLinux::Terminate(int Status) {
 namespace pictrane::linux_desktop {
 
 std::string FileSystemLinux::Environment(const std::string& Name) {
-  const char* value = std::getenv(Name.c_str());
-  return value ? value : "";
+  const char* Value = std::getenv(Name.c_str());
+  return Value ? Value : "";
 }
 
 void FileSystemLinux::CreateUserFolder(const std::string& Folder) {
   // Each missing folder on the way is made 0700: a per-user folder is nobody else's business.
-  std::string made;
-  std::size_t at = 0;
-  while (at != std::string::npos) {
-    at = Folder.find('/', at + 1);
-    made = Folder.substr(0, at);
-    if (made.empty()) continue;
-    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
-      throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", made,
+  std::string Made;
+  std::size_t At = 0;
+  while (At != std::string::npos) {
+    At = Folder.find('/', At + 1);
+    Made = Folder.substr(0, At);
+    if (Made.empty()) continue;
+    if (::mkdir(Made.c_str(), 0700) != 0 && errno != EEXIST)
+      throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", Made,
                       std::strerror(errno));
   }
-  struct stat st {};
-  if (::stat(Folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+  struct stat St {};
+  if (::stat(Folder.c_str(), &St) != 0 || !S_ISDIR(St.st_mode))
     throw FileError(ErrorNumber::PathNotFound, "Cannot create the folder", Folder,
                     "a file of that name is in the way");
 }
 
 bool FileSystemLinux::CanCreateIn(const std::string& Folder) {
   // Permission bits alone would not tell about read-only mounts or root; a real file does.
-  std::string probe = Folder + "/.pictrane-probe-XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(probe.c_str());
+  std::string Probe = Folder + "/.pictrane-probe-XXXXXX";
+  const int Fd = ::mkstemp(Probe.data());
+  if (Fd < 0) return false;
+  ::close(Fd);
+  ::unlink(Probe.c_str());
   return true;
 }
 
 std::string FileSystemLinux::WriteProblem(const std::string& Path) {
-  const int fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  ::close(fd);
+  const int Fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (Fd < 0) return std::strerror(errno);
+  ::close(Fd);
   return "";
 }
 
 std::string FileSystemLinux::ReadAll(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  if (!in) throw FileError(ErrorNumber::FileNotFound, "Cannot read", Path, std::strerror(errno));
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileError(ErrorNumber::PathFileAccessError, "Cannot read", Path, "I/O error");
-  return bytes;
+  std::ifstream In(Path, std::ios::binary);
+  if (!In) throw FileError(ErrorNumber::FileNotFound, "Cannot read", Path, std::strerror(errno));
+  std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+  if (In.bad()) throw FileError(ErrorNumber::PathFileAccessError, "Cannot read", Path, "I/O error");
+  return Bytes;
 }
 
 void FileSystemLinux::RemoveStaleTemporaries(const std::string& Folder) {
