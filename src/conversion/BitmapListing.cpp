@@ -121,7 +121,6 @@ bool TypableName(const std::string& Name) {
 }
 
 std::string EscapedName(const std::string& Name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string Out;
   for (std::size_t At = 0; At < Name.size();) {
     const std::size_t Start = At;
@@ -141,8 +140,8 @@ std::string EscapedName(const std::string& Name) {
       for (std::size_t K = Start; K < At; ++K) {
         const auto B = static_cast<unsigned char>(Name[K]);
         Out += "\\x";
-        Out += kHex[B >> 4];
-        Out += kHex[B & 0xF];
+        Out += kHexDigits[B >> 4];
+        Out += kHexDigits[B & 0xF];
       }
     }
   }

@@ -243,9 +243,8 @@ std::string EscapeKeys(const std::string& Text) {
                     static_cast<unsigned char>(Text[I + 1]) <= 0x9F;
     if (Byte < 0x20 || Byte == 0x7F || C1) {
       const unsigned Value = C1 ? static_cast<unsigned char>(Text[I + 1]) : Byte;
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      Fail(std::string("Control character U+00") + kHex[Value >> 4] + kHex[Value & 0xF] +
-               " cannot be typed as itself",
+      Fail(std::string("Control character U+00") + kHexDigits[Value >> 4] +
+               kHexDigits[Value & 0xF] + " cannot be typed as itself",
            CodePoint);
     }
     if ((Byte & 0xC0) != 0x80) ++CodePoint;
@@ -272,9 +271,8 @@ std::string DescribeKeys(const KeyActions& Actions) {
     if (Action.Type == KeyAction::Kind::Named) {
       Out += DescribeNamedKey(Action.Key);
     } else if (C < 0x20 || (C >= 0x7F && C <= 0x9F)) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
       Out += "U+";
-      for (int Shift = 12; Shift >= 0; Shift -= 4) Out += kHex[(C >> Shift) & 0xF];
+      for (int Shift = 12; Shift >= 0; Shift -= 4) Out += kHexDigits[(C >> Shift) & 0xF];
     } else if (Action.Modifiers != kNoModifier) {
       if (C == U' ') {
         Out += "Space";

@@ -6,6 +6,9 @@
 
 namespace pictrane {
 
+// The digits of the code points and byte escapes that messages show (U+000D, \xE9).
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 // Appends the UTF-8 form of one code point: names travel as UTF-8 everywhere in the program.
 inline void AppendUtf8(std::string& Out, char32_t C) {
   if (C < 0x80) {
