@@ -126,15 +126,9 @@ CommandLine ParseConvert(const QStringList& Arguments) {
     const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
     const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
     if (!TakesValue(Option)) return BadUsage(QStringLiteral("unknown option \"%1\"").arg(Option));
-    QString Value;
-    if (Equals >= 0) {
-      Value = Argument.mid(Equals + 1);
-    } else if (I + 1 < Arguments.size()) {
-      Value = Arguments[++I];
-    } else {
-      return BadUsage(QStringLiteral("%1 needs a value").arg(Option));
-    }
-    if (const QString Problem = ApplyOption(Option, Value, Line.Batch); !Problem.isEmpty()) {
+    const std::optional<QString> Value = OptionValue(Arguments, I);
+    if (!Value) return BadUsage(QStringLiteral("%1 needs a value").arg(Option));
+    if (const QString Problem = ApplyOption(Option, *Value, Line.Batch); !Problem.isEmpty()) {
       return BadUsage(Problem);
     }
   }
@@ -249,6 +243,14 @@ class NameBook {
 };
 
 }  // namespace
+
+std::optional<QString> OptionValue(const QStringList& Arguments, qsizetype& I) {
+  const QString& Argument = Arguments[I];
+  if (const qsizetype Equals = Argument.indexOf(QLatin1Char('=')); Equals >= 0)
+    return Argument.mid(Equals + 1);
+  if (I + 1 < Arguments.size()) return Arguments[++I];
+  return std::nullopt;
+}
 
 CommandLine ParseCommandLine(const QStringList& Arguments) {
   CommandLine Line;

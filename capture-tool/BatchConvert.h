@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <optional>
 
 #include "CalcFile.h"
 #include "PixelConversion.h"
@@ -40,6 +41,10 @@ struct CommandLine {
 // Arguments without the program's name. Options come first; "--" ends them. Without options, the
 // arguments are the picture to open, joined by blanks (an unquoted path arrives in pieces).
 CommandLine ParseCommandLine(const QStringList& Arguments);
+
+// The value of the option at Arguments[I]: after its "=", else the next argument (I then moves
+// to it); nothing when the option is the last argument.
+std::optional<QString> OptionValue(const QStringList& Arguments, qsizetype& I);
 
 QString UsageText();
 

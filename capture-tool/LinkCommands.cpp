@@ -55,15 +55,12 @@ LinkCommand Parse(const QStringList& Arguments) {
       Command.Problem = QStringLiteral("unknown option \"%1\" for %2").arg(Option, Command.Action);
       return Command;
     }
-    QString Value;
-    if (Equals >= 0) {
-      Value = Argument.mid(Equals + 1);
-    } else if (I + 1 < Arguments.size()) {
-      Value = Arguments[++I];
-    } else {
+    const std::optional<QString> Given = OptionValue(Arguments, I);
+    if (!Given) {
       Command.Problem = QStringLiteral("%1 needs a value").arg(Option);
       return Command;
     }
+    QString Value = *Given;
     bool Ok = false;
     if (Option == QLatin1String("--cable")) {
       Command.Link.Cable = ParseCable(Value.toStdString());
