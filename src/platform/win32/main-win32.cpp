@@ -29,7 +29,7 @@ bool AnswerCommandLine() {
   int Count = 0;
   LPWSTR* Wide = ::CommandLineToArgvW(::GetCommandLineW(), &Count);
   std::vector<std::string> Args;
-  for (int i = 1; Wide && i < Count; ++i) Args.push_back(win32::Narrow(Wide[i]));
+  for (int I = 1; Wide && I < Count; ++I) Args.push_back(win32::Narrow(Wide[I]));
   if (Wide) ::LocalFree(Wide);
   const CommandLineAnswer Answer =
       ParseCommandLine(Args, "Pictrane Converter.exe", HelpStyle::MessageBox);
