@@ -74,9 +74,6 @@ class FileSystem {
   // True when a new file can be created in Folder now, probed with a short-lived file.
   virtual bool CanCreateIn(const std::string& Folder) = 0;
 
-  // Why Path, an existing file, cannot be opened for writing, or "" when it can.
-  virtual std::string WriteProblem(const std::string& Path) = 0;
-
   // The whole content of Path. Raises RaisedError when it cannot be read.
   virtual std::string ReadAll(const std::string& Path) = 0;
 

@@ -15,7 +15,6 @@
 namespace pictrane {
 
 inline constexpr const char* kVersion = kProjectVersion;
-inline constexpr int kExitUsage = 2;
 
 // Windows answers in a message box, whose proportional font and own line wrapping want
 // paragraphs rather than columns; a terminal wants the columns.

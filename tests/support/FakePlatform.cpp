@@ -435,12 +435,6 @@ void FakeFileSystem::CreateUserFolder(const std::string& Folder) {
   Folders.insert(Folder);
 }
 
-std::string FakeFileSystem::WriteProblem(const std::string& Path) {
-  const auto it = Files.find(Path);
-  if (it == Files.end()) return "No such file or directory";
-  return it->second.ReadOnly ? "Permission denied" : "";
-}
-
 std::string FakeFileSystem::ReadAll(const std::string& Path) {
   const auto it = Files.find(Path);
   if (it == Files.end() || Unreadable.count(Path))

@@ -85,7 +85,6 @@ class FakeFileSystem : public FileSystem {
   std::string Environment(const std::string& Name) override;
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
-  std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
   void RemoveStaleTemporaries(const std::string& Folder) override { Tidied.push_back(Folder); }
   std::map<std::string, std::string> Env;

@@ -272,6 +272,13 @@ HWND WaitForBox(ChildProcess& Program, DWORD TimeoutMs) {
   return nullptr;
 }
 
+// What the box says when no tool path is set, up to the settings file it names.
+std::string NoToolPathText(const std::wstring& SettingsFile) {
+  return "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect ScreenCapturePath in "
+         "the settings file:\r\n  " +
+         Narrow(SettingsFile);
+}
+
 // A copy of the program in an application folder of its own.
 class ProgramTest : public ::testing::Test {
  protected:
@@ -323,10 +330,7 @@ TEST_F(ProgramTest, WithoutUsableSettingsItStopsForTheMissingToolAndSaysWhy) {
     ASSERT_NE(Dialog, nullptr) << "no message box";
     const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
     ASSERT_TRUE(Shown.has_value());
-    EXPECT_EQ(Shown->Text,
-              "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
-              "ScreenCapturePath in the settings file:\r\n  " +
-                  Narrow(App / L"settings.ini") + "\r\n\r\n" + Case.Why);
+    EXPECT_EQ(Shown->Text, NoToolPathText(App / L"settings.ini") + "\r\n\r\n" + Case.Why);
     EXPECT_EQ(Shown->Icon, "stop");
     EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
     EXPECT_EQ(ReadBytes(App / L"settings.ini"),
@@ -554,11 +558,9 @@ TEST(FolderPrimitives, MakeProbeReadAndWriteWhatTheRulesAskFor) {
   EXPECT_TRUE(EntriesOf(Widen(Nested)).empty()) << "the probe was left behind";
 
   const std::string File = Nested + "\\settings.ini";
-  EXPECT_NE(Files.WriteProblem(File), "");  // no file yet
   Files.ReplaceContent(File, "[Settings]\r\nScreenCapturePath=\r\n");
   Files.ReplaceContent(File, "replaced");
   EXPECT_EQ(Files.ReadAll(File), "replaced");
-  EXPECT_EQ(Files.WriteProblem(File), "");
   EXPECT_EQ(EntriesOf(Widen(Nested)).size(), 1u) << "a temporary was left behind";
   EXPECT_THROW(Files.ReadAll(Nested + "\\none.ini"), RaisedError);
 
@@ -800,10 +802,7 @@ TEST(Packages, AProtectedProgramFolderKeepsTheSettingsInAppData) {
     ASSERT_NE(Dialog, nullptr) << "no message box";
     const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
     ASSERT_TRUE(Shown.has_value());
-    EXPECT_EQ(Shown->Text,
-              "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
-              "ScreenCapturePath in the settings file:\r\n  " +
-                  Narrow(Settings));
+    EXPECT_EQ(Shown->Text, NoToolPathText(Settings));
     EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(1));
   }
   EXPECT_EQ(ReadBytes(Settings), ReadBytes(Folder + L"\\settings.ini")) << "not seeded";

@@ -273,13 +273,6 @@ bool FileSystemLinux::CanCreateIn(const std::string& Folder) {
   return true;
 }
 
-std::string FileSystemLinux::WriteProblem(const std::string& Path) {
-  const int Fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (Fd < 0) return std::strerror(errno);
-  ::close(Fd);
-  return "";
-}
-
 std::string FileSystemLinux::ReadAll(const std::string& Path) {
   std::ifstream In(Path, std::ios::binary);
   if (!In) throw FileError(ErrorNumber::FileNotFound, "Cannot read", Path, std::strerror(errno));

@@ -30,7 +30,6 @@ class FileSystemLinux : public FileSystem {
   std::string Environment(const std::string& Name) override;
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override;
-  std::string WriteProblem(const std::string& Path) override;
   std::string ReadAll(const std::string& Path) override;
   void RemoveStaleTemporaries(const std::string& Folder) override;
 };

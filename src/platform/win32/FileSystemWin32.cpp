@@ -212,15 +212,6 @@ bool FileSystemWin32::CanCreateIn(const std::string& Folder) {
   return true;
 }
 
-std::string FileSystemWin32::WriteProblem(const std::string& Path) {
-  HANDLE Handle = ::CreateFileW(Widen(Path).c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Handle == INVALID_HANDLE_VALUE) return SystemMessage(::GetLastError());
-  ::CloseHandle(Handle);
-  return {};
-}
-
 std::string FileSystemWin32::ReadAll(const std::string& Path) {
   DWORD Code = 0;
   std::optional<std::string> Bytes = ReadFileBytes(Widen(Path), &Code);
