@@ -3,12 +3,15 @@
 # End-to-end throughput: pictrane-converter driving pictrane-capture over 200 bitmaps on a
 # virtual display, in converted files per second, beside the bound the fixed pauses allow
 # (120 ms a file plus 200 ms at the start). With delete 1 each bitmap is deleted once its picture
-# has been seen to hold still. The program's exit status (0: every bitmap got its picture) is shown.
-#   bench/e2e-throughput.sh [build/linux/bin] [count] [delete 0|1]
+# has been seen to hold still. With progress 0 the benchmark's build of the converter without its
+# progress window runs instead. The program's exit status (0: every bitmap got its picture) is shown.
+#   bench/e2e-throughput.sh [build/linux/bin] [count] [delete 0|1] [progress 1|0]
 set -euo pipefail
 bin=$(realpath "${1:-build/linux/bin}")
 count=${2:-200}
 delete=${3:-0}
+converter=pictrane-converter
+[[ ${4:-1} == 0 ]] && converter=pictrane-converter-without-progress
 samples=$(realpath "$(dirname "$0")/../samples")
 
 work=$(mktemp -d /tmp/pictrane-throughput-XXXXXX)
@@ -16,7 +19,8 @@ trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/app" "$work/bitmaps" "$work/home/.config"
 # The tool's remembered settings are the benchmark's own, never the developer's.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CONFIG_DIRS=$work/etc-xdg
-cp "$bin/pictrane-converter" "$bin/dummy.bmp" "$work/app/"
+cp "$bin/$converter" "$work/app/pictrane-converter"
+cp "$bin/dummy.bmp" "$work/app/"
 for i in $(seq -w 1 "$count"); do cp "$samples/smiley.bmp" "$work/bitmaps/pic$i.bmp"; done
 printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=main\r\nDeleteBMPs=%s\r\n' \
   "$bin/pictrane-capture" "$work/bitmaps" "$delete" > "$work/app/settings.ini"

@@ -42,6 +42,7 @@ void PreviewPanel::Clear() {
 
 void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool ShowSource) {
   Source_->setVisible(ShowSource && HasPicture());
+  ResultSize_ = SourceSize_ = QSize();
   if (!HasPicture()) {
     Shown_ = MonoPicture{};
     Result_->setPixmap(QPixmap());
@@ -49,29 +50,43 @@ void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool 
     return;
   }
   Shown_ = ToMono(Picture_, Area, Options);
-  Scale();
+  ScaleResult();
+  ScaleSource();
 }
 
 bool PreviewPanel::eventFilter(QObject* Watched, QEvent* Event) {
   // The labels get their size from the layout after the window's own resize; zoom then.
-  if (Event->type() == QEvent::Resize) Scale();
+  if (Event->type() == QEvent::Resize) {
+    if (Watched == Result_) ScaleResult();
+    if (Watched == Source_) ScaleSource();
+  }
   return QWidget::eventFilter(Watched, Event);
 }
 
-void PreviewPanel::Scale() {
+// Each panel the converter's keys open or close resizes the labels; a zoom that comes out the
+// same as the one shown is not drawn again (scaling and sending a window-sized pixmap is most of
+// the tool's work per picture).
+void PreviewPanel::ScaleResult() {
   if (!HasPicture() || Shown_.Width <= 0) return;
   // A whole-number zoom keeps the calculator's pixels sharp squares.
   const QSize Room = Result_->contentsRect().size();
   const int Zoom =
       std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
   const QSize Size(Shown_.Width * Zoom, Shown_.Height * Zoom);
+  if (Size == ResultSize_) return;
+  ResultSize_ = Size;
   Result_->setPixmap(QPixmap::fromImage(
       ToImage(Shown_).scaled(Size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
-  if (!Source_->isHidden()) {
-    Source_->setPixmap(QPixmap::fromImage(
-        Picture_.scaled(Source_->contentsRect().size().boundedTo(Picture_.size() * 4),
-                        Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-  }
+}
+
+void PreviewPanel::ScaleSource() {
+  if (!HasPicture() || Source_->isHidden()) return;
+  const QSize Size = Picture_.size().scaled(
+      Source_->contentsRect().size().boundedTo(Picture_.size() * 4), Qt::KeepAspectRatio);
+  if (Size == SourceSize_) return;
+  SourceSize_ = Size;
+  Source_->setPixmap(
+      QPixmap::fromImage(Picture_.scaled(Size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
 }
 
 }  // namespace pictrane::capture

@@ -33,13 +33,15 @@ class PreviewPanel : public QWidget {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
-  void Scale();
+  void ScaleResult();
+  void ScaleSource();
 
   QImage Picture_;
   QString Path_;
   MonoPicture Shown_;
   QLabel* Source_ = nullptr;
   QLabel* Result_ = nullptr;
+  QSize ResultSize_, SourceSize_;  // the zooms shown; empty once the picture changed
 };
 
 }  // namespace pictrane::capture

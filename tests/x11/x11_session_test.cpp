@@ -14,6 +14,7 @@
 
 #include "X11TestSupport.h"
 #include "platform/RaisedError.h"
+#include "platform/linux/X11Connection.h"
 
 namespace {
 
@@ -573,3 +574,29 @@ TEST(X11SessionUnderAWindowManager, MaximisesFocusesAndTypes) {
 }
 
 }  // namespace
+
+// A key string's closing look runs under a trap of its own while the string's errors may still be
+// on their way: each error goes to the trap its request was sent under, so a window that went
+// before the look never turns into a refused key, and a refused key is never lost in the look.
+TEST(X11ErrorTrap, EachErrorGoesToTheTrapItsRequestWasSentUnder) {
+  namespace x11 = pictrane::linux_desktop::x11;
+  x11::Connection C;
+  const auto Request = [&C](bool Fails) {
+    XMapWindow(C.D, Fails ? XAllocID(C.D) : C.Root);  // an id of ours that names no window
+  };
+  for (const bool KeysFail : {false, true}) {
+    for (const bool LookFails : {false, true}) {
+      SCOPED_TRACE(std::to_string(KeysFail) + std::to_string(LookFails));
+      x11::ErrorTrap Keys(C.D);
+      Request(KeysFail);
+      int Look = -1;
+      const int KeysError = Keys.Sync([&] {
+        x11::ErrorTrap LookTrap(C.D);
+        Request(LookFails);
+        Look = LookTrap.Sync();
+      });
+      EXPECT_EQ(KeysError == BadWindow, KeysFail);
+      EXPECT_EQ(Look == BadWindow, LookFails);
+    }
+  }
+}

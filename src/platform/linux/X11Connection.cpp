@@ -15,32 +15,41 @@ namespace pictrane::linux_desktop::x11 {
 
 namespace {
 
-// The first X protocol error since the innermost trap was set.
-int gFirstError = 0;
-
-int RecordError(Display*, XErrorEvent* Event) {
-  if (gFirstError == 0) gFirstError = Event->error_code;
-  return 0;
-}
+// The traps in force, innermost first.
+ErrorTrap* gInnermost = nullptr;
 
 }  // namespace
 
-ErrorTrap::ErrorTrap(Display* D) : D_(D) {
-  Outer_ = gFirstError;
-  gFirstError = 0;
-  Previous_ = XSetErrorHandler(RecordError);
+// An error belongs to the innermost trap set before its request was sent: a trap set while an
+// outer one's requests still owe their errors does not take them over.
+int ErrorTrap::Record(Display*, XErrorEvent* Event) {
+  for (ErrorTrap* T = gInnermost; T; T = T->Outer_) {
+    if (Event->serial < T->Start_) continue;
+    if (T->First_ == 0) T->First_ = Event->error_code;
+    break;
+  }
+  return 0;
+}
+
+ErrorTrap::ErrorTrap(Display* D) : D_(D), Start_(NextRequest(D)), Outer_(gInnermost) {
+  Previous_ = XSetErrorHandler(Record);
+  gInnermost = this;
 }
 
 ErrorTrap::~ErrorTrap() {
   if (!Settled_) XSync(D_, False);
   XSetErrorHandler(Previous_);
-  gFirstError = Outer_;
+  gInnermost = Outer_;
 }
 
-int ErrorTrap::Sync() {
-  XSync(D_, False);
+int ErrorTrap::Sync(const std::function<void()>& RoundTrip) {
+  if (RoundTrip) {
+    RoundTrip();
+  } else {
+    XSync(D_, False);
+  }
   Settled_ = true;
-  return gFirstError;
+  return First_;
 }
 
 Connection::Connection() {

@@ -22,24 +22,34 @@ namespace pictrane::linux_desktop::x11 {
 // caller sees.
 class ErrorTrap {
  public:
-  // Every operation of a session ends in a round trip, so no earlier request can still owe an
-  // error: the trap starts without one of its own.
+  // Takes the errors of the requests sent from now on; those of earlier requests stay with the
+  // trap that was in force when they were sent.
   explicit ErrorTrap(Display* D);
   ~ErrorTrap();
   ErrorTrap(const ErrorTrap&) = delete;
   ErrorTrap& operator=(const ErrorTrap&) = delete;
 
-  // After a round trip: the code of the first error since the trap was set, or 0.
-  int Sync();
-  // The last request had a reply, so its errors are in: closing needs no round trip.
-  void Settled() { Settled_ = true; }
+  // After a round trip: the code of the first error of this trap's requests, or 0. RoundTrip,
+  // when given, makes the round trip itself (requests that end in a reply, under a trap of their
+  // own): a look that has to be made anyway then also collects these errors.
+  int Sync(const std::function<void()>& RoundTrip = {});
+  // The last request had a reply, so its errors are in: closing needs no round trip. Returns the
+  // code of the first error, or 0.
+  int Settled() {
+    Settled_ = true;
+    return First_;
+  }
   // Requests were sent since the last round trip.
   void Unsettled() { Settled_ = false; }
 
  private:
+  static int Record(Display* D, XErrorEvent* Event);
+
   Display* D_;
+  unsigned long Start_;  // serial of the first request this trap answers for
+  ErrorTrap* Outer_;
+  int First_ = 0;
   bool Settled_ = false;
-  int Outer_ = 0;
   XErrorHandler Previous_ = nullptr;
 };
 

@@ -515,7 +515,8 @@ void X11Keyboard::RestoreSpares() {
   XSync(C_.D, False);
 }
 
-bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn) {
+bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn,
+                       const std::function<void()>& Closing) {
   const std::optional<KeyCode> Shift = FindModifier({XK_Shift_L, XK_Shift_R});
   const std::optional<KeyCode> Control = FindModifier({XK_Control_L, XK_Control_R});
   const std::optional<KeyCode> Alt = FindModifier({XK_Alt_L, XK_Alt_R, XK_Meta_L});
@@ -557,7 +558,7 @@ bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayG
     // The typist has released what it held; the caller says what stopped.
   }
   // The last events went out with the typist's end; the round trip has the server take them all.
-  if (int Error = Trap.Sync())
+  if (int Error = Trap.Sync(Closing))
     Raise("The X server refused a synthesised keystroke (X error " + std::to_string(Error) + ").");
   // The round trip brought in any focus change that came before the last key was delivered.
   return Finished && (!MayGoOn || MayGoOn());

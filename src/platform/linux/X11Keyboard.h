@@ -55,8 +55,11 @@ class X11Keyboard {
   // Types Plan into whatever has the focus. MayGoOn is asked before every key event (after the
   // test hook); when it says no, typing stops there and Type returns false. Whatever happens, no
   // key or modifier is left held and a locked Caps Lock or group is put back. Spare keycodes are
-  // mapped in batches, each before the first key that needs it.
-  bool Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn);
+  // mapped in batches, each before the first key that needs it. The string ends with a round
+  // trip that has the server take every event: Closing when given (a look that ends in a reply),
+  // else a plain one.
+  bool Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn,
+            const std::function<void()>& Closing = {});
 
   int SpareKeycodeCount() const { return static_cast<int>(Pool_.size()); }
   std::function<void()> BeforeKeyEvent;

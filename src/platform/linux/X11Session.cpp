@@ -40,14 +40,15 @@ KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
   const x11::TypingPlan Plan = S.Keyboard.Resolve(Actions);  // raises before any key
   KeysOutcome Outcome = S.Windows.WatchFocus(Target);
   if (Outcome != KeysOutcome::Sent) return Outcome;
-  const bool All = S.Keyboard.Type(Plan, [&S, &Target, &Outcome] {
-    if (S.Windows.FocusStillWatched()) return true;
-    // The focus moved, or a grab began: where to is looked at before the next event. The keys
-    // already sent owe their errors to the typing's own trap, not to the look's.
-    XSync(S.Connection.D, False);
-    Outcome = S.Windows.WatchFocus(Target);
-    return Outcome == KeysOutcome::Sent;
-  });
+  const bool All = S.Keyboard.Type(
+      Plan,
+      [&S, &Target, &Outcome] {
+        if (S.Windows.FocusStillWatched()) return true;
+        // The focus moved, or a grab began: where to is looked at before the next event.
+        Outcome = S.Windows.WatchFocus(Target);
+        return Outcome == KeysOutcome::Sent;
+      },
+      [&S] { S.Windows.CloseLook(); });
   if (All) return KeysOutcome::Sent;
   return Outcome == KeysOutcome::Sent ? KeysOutcome::FocusLost : Outcome;
 }

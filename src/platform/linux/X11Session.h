@@ -29,11 +29,14 @@ class X11Session {
   X11Session(const X11Session&) = delete;
   X11Session& operator=(const X11Session&) = delete;
 
-  // Types Actions into a window Target owns, then waits until the server has taken them (one
-  // round trip). Before the first key it asks Target about the focused window's process and, when
-  // another client holds the keyboard (a grab attempt on the focus window says so and is let go
-  // at once), about the process of the topmost override-redirect window, the likely holder: a
-  // menu of the tool itself passes, anything else returns KeyboardGrabbed having typed nothing.
+  // Types Actions into a window Target owns, then waits until the server has taken them: one
+  // round trip, a grab attempt on the focus window let go at once. Before the first key it asks
+  // Target about the focused window's process and, when another client holds the keyboard (a
+  // grab attempt says so), about the process of the topmost override-redirect window, the likely
+  // holder: a menu of the tool itself passes, anything else returns KeyboardGrabbed having typed
+  // nothing. Those questions need no round trip of their own when the previous string's closing
+  // attempt found the keyboard free and no focus event has come since (a grab by another client
+  // shows as one).
   // During the string the focus is checked before every key event against what the server's focus
   // events have told us so far, so at most the one event already on its way can reach another
   // window; when they tell of a change (another window, a grab), the same questions are asked

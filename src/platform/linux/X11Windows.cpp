@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "conversion/RunTimings.h"
 
@@ -35,13 +36,14 @@ void X11Windows::HandleEvent(const XEvent& Event) {
       if (Event.xunmap.window == Watched_ && Event.xunmap.serial >= WatchSerial_) WatchLost_ = true;
       break;
     case FocusOut:
-      // From the top-level into one of its own windows is no loss, nor is the end of a grab (the
-      // keys go back to the focus) or our own grab attempt (the server reports it even on the
-      // focus window itself); anything else (another window, the root, someone else's grab) is.
-      if (Event.xfocus.window == Watched_ && Event.xfocus.serial >= WatchSerial_ &&
-          Event.xfocus.detail != NotifyInferior && Event.xfocus.mode != NotifyUngrab &&
-          !(Event.xfocus.mode == NotifyGrab && Event.xfocus.serial == OwnGrabSerial_))
+      // A grab by anyone but us takes the keys, wherever its window is; the end of a grab gives
+      // them back. Otherwise only a move out of the top-level and its own windows is a loss.
+      if (Event.xfocus.window != Watched_ || Event.xfocus.serial < WatchSerial_) break;
+      if (Event.xfocus.mode == NotifyGrab) {
+        if (Event.xfocus.serial != OwnGrabSerial_) WatchLost_ = true;
+      } else if (Event.xfocus.mode != NotifyUngrab && Event.xfocus.detail != NotifyInferior) {
         WatchLost_ = true;
+      }
       break;
     default:
       break;
@@ -51,12 +53,17 @@ void X11Windows::HandleEvent(const XEvent& Event) {
 KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
   ErrorTrap Trap(C_.D);
   Trap.Settled();  // a reply follows every request below
-  // Still watching the tool's window from the previous key string: its events are selected, so
-  // one question settles the focus (a change since then shows in the answer or is in our queue by
-  // then), and the grab attempt the keyboard. This spares a key string three round trips to a
-  // server that is busy drawing the tool.
   C_.DrainEvents();
-  if (Watched_ != 0 && !WatchLost_ && Target.Judge(WatchedProcess_) == KeyTarget::Verdict::Owned) {
+  const bool Intact =
+      Watched_ != 0 && !WatchLost_ && Target.Judge(WatchedProcess_) == KeyTarget::Verdict::Owned;
+  // The previous key string's closing look found the focus here and the keyboard free, and no
+  // event since says otherwise: no round trip at all.
+  const bool Free = std::exchange(KeyboardFree_, false);
+  if (Intact && Free) return KeysOutcome::Sent;
+  // Still watching the tool's window: its events are selected, so one question settles the focus
+  // (a change since then shows in the answer or is in our queue by then), and the grab attempt
+  // the keyboard.
+  if (Intact) {
     const Window Now = FocusedWindow();
     C_.DrainEvents();
     if (!WatchLost_ && IsWithin(Now, Watched_)) return CheckGrab(Now, Target);
@@ -95,6 +102,7 @@ KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
 // is sent at once: no key may follow (the last look of a string is after its last key), and a
 // grab left with us would take every key typed on this display.
 KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
+  LookedFocus_ = Focus;
   OwnGrabSerial_ = NextRequest(C_.D);
   const int Answer = XGrabKeyboard(C_.D, Focus, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   if (Answer == GrabSuccess) {
@@ -106,6 +114,28 @@ KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
   // AlreadyGrabbed, or frozen by someone's synchronous grab: the tool's own menu, or a stranger.
   return Target.Judge(GrabHolder()) == KeyTarget::Verdict::Owned ? KeysOutcome::Sent
                                                                  : KeysOutcome::KeyboardGrabbed;
+}
+
+// The grab attempt is the round trip a key string needs anyway (it has the server take the
+// string's events), so the next string can start with none, unless an event tells of a change
+// meanwhile: a focus move, or a grab, which the watched window hears of as a focus-out.
+void X11Windows::CloseLook() {
+  ErrorTrap Trap(C_.D);
+  if (Watched_ == 0 || WatchLost_ || LookedFocus_ == 0) {
+    Trap.Sync();
+    return;
+  }
+  OwnGrabSerial_ = NextRequest(C_.D);
+  const int Answer =
+      XGrabKeyboard(C_.D, LookedFocus_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  // A window gone meanwhile answers with an error, which Xlib reports as success.
+  const bool Grabbed = Answer == GrabSuccess && Trap.Settled() == 0;
+  if (Answer == GrabSuccess) {
+    XUngrabKeyboard(C_.D, CurrentTime);
+    XFlush(C_.D);
+  }
+  C_.DrainEvents();
+  KeyboardFree_ = Grabbed && !WatchLost_;
 }
 
 ProcessId X11Windows::GrabHolder() const {

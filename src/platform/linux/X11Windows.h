@@ -26,14 +26,19 @@ class X11Windows {
   bool FocusWindow(Window W, int TimeoutMs);
   void CloseWindowsOf(ProcessId Process);
 
-  // Whether the focus is in a window Target owns and no other client holds the keyboard (two
-  // round trips, a few more when the focus has moved or a grab began). When it is, that window's
+  // Whether the focus is in a window Target owns and no other client holds the keyboard (no round
+  // trip after a closing look that found both, two otherwise, a few more when the focus has moved
+  // or a grab began). When it is, that window's
   // top-level is watched from then on: FocusStillWatched answers from the focus events it sends us,
   // with no round trip.
   KeysOutcome WatchFocus(KeyTarget& Target);
   // False once the watched top-level has lost the focus, been grabbed away from, or gone since
   // WatchFocus, as far as the events that have reached us tell.
   bool FocusStillWatched();
+  // Ends a key string with the round trip that has the server take its events: a grab attempt on
+  // the focus window, let go at once. When it finds the keyboard free and the focus still
+  // watched, the next WatchFocus needs no round trip of its own.
+  void CloseLook();
 
  private:
   // A top-level window: what is a child of the root (a window manager's frame, or the client
@@ -79,6 +84,8 @@ class X11Windows {
   unsigned long WatchSerial_ = 0;
   unsigned long OwnGrabSerial_ = 0;  // of our last grab attempt
   bool WatchLost_ = false;
+  Window LookedFocus_ = 0;     // the focus window of the last grab attempt before keys
+  bool KeyboardFree_ = false;  // what the last closing look found, until WatchFocus takes it
   std::map<Window, long> Selected_;
 };
 

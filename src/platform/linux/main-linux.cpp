@@ -77,8 +77,12 @@ int main(int argc, char** argv) {
   });
   Platform* Running = nullptr;
   FormFactoryLinux Forms([&Running](const RaisedError& E) { ReportRunTimeError(*Running, E); });
+#ifdef PICTRANE_WITHOUT_PROGRESS_WINDOW
+  SilentProgress Progress;  // the benchmark's build that measures what the window costs
+#else
   ProgressWindowLinux Progress(ProgressWindowLinux::FocusedWindowCentre,
                                std::make_unique<LauncherEntry>());
+#endif
   DesktopNotifierLinux Notices;
   Platform P{SystemProfileStore(),
              Clock,
