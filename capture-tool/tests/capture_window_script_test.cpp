@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The converter's file script typed into the capture window: the pictures it writes, bad input
+// that writes nothing, the save-type list and Ctrl+F4.
+
+#include <QImage>
+#include <QtTest>
+
+#include "PictureFile.h"
+#include "capture_window_test.h"
+
+void CaptureWindowTest::scriptWritesThePicture_data() {
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<int>("kind");
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("folder");
+  QTest::addColumn<QByteArray>("storedName");
+  QTest::addColumn<QByteArray>("storedFolder");
+
+  QTest::newRow("blank and plus, odd width")
+      << "pics/holiday pic+1.bmp" << int(Kind::Odd37x23) << "holiday pic+1"
+      << "main" << QByteArray("holidayp") << QByteArray("main");
+  QTest::newRow("send-keys specials, RLE8")
+      << "odd +^%~(){}[] dir/a+^%~(){}[]b.bmp" << int(Kind::Screen160x100Rle8) << "a+^%~(){}[]b"
+      << "Pics_2" << QByteArray("ab") << QByteArray("pics_2");
+  QTest::newRow("accented letters, halved")
+      << "Bilder ä/Ünïcødé été.bmp" << int(Kind::Double320x200) << "Ünïcødé été"
+      << "Größe"
+      << QByteArray(
+             "\xFCn\xEF"
+             "c\xF8"
+             "d\xE9\xE9")
+      << QByteArray(
+             "gr\xF6\xDF"
+             "e");
+  QTest::newRow("greek letters, 1x1") << "Ω/ΔΣ photo.bmp" << int(Kind::Single1x1) << "ΔΣ photo"
+                                      << "ΩMEGA"
+                                      << QByteArray(
+                                             "\x85\x8F"
+                                             "photo")
+                                      << QByteArray("\x94mega");
+  QTest::newRow("long name, 640x480")
+      << "big/Camera 0001.bmp" << int(Kind::Large640x480) << "Camera 0001"
+      << "main" << QByteArray("camera00") << QByteArray("main");
+  QTest::newRow("hyphen, top-down") << "td/Top-down.bmp" << int(Kind::TopDown9x5) << "Top-down"
+                                    << "main" << QByteArray("topdown") << QByteArray("main");
+}
+
+void CaptureWindowTest::scriptWritesThePicture() {
+  QFETCH(QString, source);
+  QFETCH(int, kind);
+  QFETCH(QString, name);
+  QFETCH(QString, folder);
+  QFETCH(QByteArray, storedName);
+  QFETCH(QByteArray, storedFolder);
+
+  const Bitmap Expected = MakeBitmap(static_cast<Kind>(kind));
+  const QString Source = Put(source, Expected.Bytes);
+  const QString Target = Source.chopped(4) + QStringLiteral(".89i");
+  RunFileScript(Source, Target, name, folder);
+  CheckWritten(Target, storedName, storedFolder, Expected);
+  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}), QStringList{Target});
+  QCOMPARE(Window_->PicturePath(), Source);
+}
+
+void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks_data() {
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("folder");
+
+  const QByteArray Good = MakeBitmap(Kind::Odd37x23).Bytes;
+  QTest::newRow("corrupt bitmap") << "broken.bmp" << QByteArray("BM\x12\x34 not really a bitmap")
+                                  << "broken.89i"
+                                  << "broken"
+                                  << "main";
+  // Cut short after the headers and half its pixels: Qt alone would read a partly black picture.
+  QTest::newRow("truncated bitmap") << "cut.bmp" << Good.left(Good.size() / 2) << "cut.89i"
+                                    << "cut"
+                                    << "main";
+  QTest::newRow("text named .bmp") << "notes.bmp" << QByteArray("Dear diary,\n") << "notes.89i"
+                                   << "notes"
+                                   << "main";
+  QTest::newRow("missing bitmap") << "" << QByteArray() << "gone.89i"
+                                  << "gone"
+                                  << "main";
+  QTest::newRow("nothing valid in the name") << "+.bmp" << Good << "+.89i"
+                                             << "+"
+                                             << "main";
+  QTest::newRow("digits and brackets only") << "(1).bmp" << Good << "(1).89i"
+                                            << "(1)"
+                                            << "main";
+  QTest::newRow("nothing valid in the folder") << "pic.bmp" << Good << "pic.89i"
+                                               << "pic"
+                                               << "123";
+  QTest::newRow("target folder missing") << "pic.bmp" << Good << "nowhere/pic.89i"
+                                         << "pic"
+                                         << "main";
+  QTest::newRow("target folder is a file") << "pic.bmp" << Good << "pic.bmp/pic.89i"
+                                           << "pic"
+                                           << "main";
+}
+
+void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks() {
+  QFETCH(QString, source);
+  QFETCH(QByteArray, bytes);
+  QFETCH(QString, target);
+  QFETCH(QString, name);
+  QFETCH(QString, folder);
+
+  const QString Source = source.isEmpty() ? Dir_->filePath("missing.bmp") : Put(source, bytes);
+  RunFileScript(Source, Dir_->filePath(target), name, folder);
+  QVERIFY2(!Window_->MessageText().isEmpty(), "no message shown");
+  QVERIFY(Window_->isVisible());
+  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}), QStringList());
+
+  // The next file's script starts with Ctrl+F4 and must work as if nothing had happened.
+  const Bitmap Next = MakeBitmap(Kind::Odd37x23);
+  const QString NextSource = Put("next/after error.bmp", Next.Bytes);
+  const QString NextTarget = NextSource.chopped(4) + QStringLiteral(".89i");
+  RunFileScript(NextSource, NextTarget, "after error", "main");
+  CheckWritten(NextTarget, "aftererr", "main", Next);
+}
+
+// The list keeps the type chosen last; Down pressed five times still ends on the TI-89 picture,
+// the last entry, wherever it starts.
+void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
+  const Bitmap Double = MakeBitmap(Kind::Double320x200);
+  const QString Source = Put("types/shot.bmp", Double.Bytes);
+  Press(Qt::Key_O, Qt::ControlModifier);
+  Type(Source);
+  Press(Qt::Key_Return);
+
+  // TI-92 picture, the third entry: fitted to its 240 x 128 screen.
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a" + Dir_->filePath("types/shot.92i"));
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  Press(Qt::Key_Down);
+  Press(Qt::Key_Down);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  Type("shot");
+  Press(Qt::Key_Return);
+  const Bitmap Halved = MakeBitmap(Kind::Double320x200);
+  const test::CalcFileContent Ti92 = test::ReadCalcFile(Dir_->filePath("types/shot.92i"));
+  QCOMPARE(Ti92.ReadResult, 0);
+  QCOMPARE(Ti92.Model, static_cast<int>(CALC_TI92));
+  const test::DecodedPic Pic92 = test::DecodePic(Ti92.Data);
+  QVERIFY(Pic92.Valid);
+  QCOMPARE(Pic92.Width, 205);
+  QCOMPARE(Pic92.Height, 128);
+
+  // Monochrome bitmap, the first entry, saved without the variable panel.
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a" + Dir_->filePath("types/shot-mono.bmp"));
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  for (int i = 0; i < 5; ++i) Press(Qt::Key_Up);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  QCOMPARE(Window_->MessageText(), QString());
+  const QImage Mono = pictrane::capture::LoadPicture(Dir_->filePath("types/shot-mono.bmp"));
+  QCOMPARE(Mono.size(), QSize(160, 100));
+  QCOMPARE(qGray(Mono.pixel(0, 0)) < 128, Pattern(0, 0));
+  QCOMPARE(qGray(Mono.pixel(3, 1)) < 128, Pattern(3, 1));
+
+  // And the whole script, starting from the remembered first entry, writes a TI-89 picture.
+  const QString Target = Dir_->filePath("types/shot.89i");
+  RunFileScript(Source, Target, "shot", "main");
+  CheckWritten(Target, "shot", "main", Halved);
+}
+
+void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {
+  const QString Source = Put("p.bmp", MakeBitmap(Kind::Odd37x23).Bytes);
+  Press(Qt::Key_O, Qt::ControlModifier);
+  Type(Source);
+  Press(Qt::Key_Return);
+  QVERIFY(Window_->HasPicture());
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a");
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  QVERIFY(Window_->HasDropDown());
+  Press(Qt::Key_F4, Qt::ControlModifier);
+  QVERIFY(!Window_->HasDropDown());
+  QVERIFY(!Window_->HasPicture());
+  // Stray keys with no panel open change nothing and write nothing.
+  Type("x");
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Delete);
+  QVERIFY(Window_->isVisible());
+  QCOMPARE(Window_->MessageText(), QString());
+  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}), QStringList());
+}

@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Unit tests of the capture tool's pixel conversion: fitting and placing a picture on the
+// calculator's screen, and the tone methods that turn its pixels into one bit each.
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "CalcFile.h"
+#include "PixelConversion.h"
+
+namespace pictrane::capture {
+namespace {
+
+constexpr std::uint32_t kBlack = 0xFF000000;
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+
+TEST(PixelConversion, FitsLargePicturesKeepingProportions) {
+  struct Case {
+    PictureSize Source, Bounds, Expected;
+  };
+  const std::vector<Case> Cases = {
+      {{1, 1}, kTi89Screen, {1, 1}},         {{160, 100}, kTi89Screen, {160, 100}},
+      {{7, 100}, kTi89Screen, {7, 100}},     {{161, 100}, kTi89Screen, {160, 99}},
+      {{320, 200}, kTi89Screen, {160, 100}}, {{640, 480}, kTi89Screen, {133, 100}},
+      {{159, 101}, kTi89Screen, {157, 100}}, {{1000, 1}, kTi89Screen, {160, 1}},
+      {{1, 1000}, kTi89Screen, {1, 100}},    {{480, 256}, kTi92Screen, {240, 128}},
+      {{200, 300}, kTi92Screen, {85, 128}},
+  };
+  for (const Case& C : Cases) {
+    const PictureSize Fitted = FitWithin(C.Source, C.Bounds);
+    EXPECT_EQ(Fitted, C.Expected) << C.Source.Width << "x" << C.Source.Height << " -> "
+                                  << Fitted.Width << "x" << Fitted.Height;
+  }
+}
+
+TEST(PixelConversion, DarkIsLuminanceBelowHalfOverWhite) {
+  struct Case {
+    std::uint32_t Argb;
+    bool Dark;
+  };
+  const std::vector<Case> Cases = {
+      {kBlack, true},      {kWhite, false},     {0xFF808080, false},  // luminance 128
+      {0xFF7F7F7F, true},  {0xFF80807F, true},  {0xFF808081, false},  // 127.886, 128.114
+      {0xFFFF0000, true},  {0xFF00FF00, false}, {0xFF0000FF, true},
+      {0x00000000, false},                       // transparent black shows the white below
+      {0x80000000, true},  {0x7F000000, false},  // black at 128/255 and 127/255 over white
+  };
+  for (const Case& C : Cases) EXPECT_EQ(IsDark(C.Argb), C.Dark) << std::hex << C.Argb;
+}
+
+TEST(PixelConversion, ShrinksByAveragingTheAreaEachPixelCovers) {
+  const std::uint32_t D = kBlack;
+  const std::uint32_t L = kWhite;
+  using Bits = std::vector<std::uint8_t>;
+  struct Case {
+    std::vector<std::uint32_t> Pixels;
+    int Width, Height;
+    std::size_t Stride;
+    PictureSize Bounds;
+    Bits Dark;
+  };
+  const std::vector<Case> Cases = {
+      // 3 to 2: the first target pixel covers 1.5 source pixels, 2/3 of them dark.
+      {{D, L, L}, 3, 1, 3, {2, 1}, {1, 0}},
+      {{L, D, L}, 3, 1, 3, {2, 1}, {0, 0}},
+      {{L, L, D}, 3, 1, 3, {2, 1}, {0, 1}},
+      // A one-pixel line survives halving wherever it lies (sampling would drop column 0).
+      {{D, L, L, L}, 4, 1, 4, {2, 1}, {1, 0}},
+      {{L, L, D, L}, 4, 1, 4, {2, 1}, {0, 1}},
+      // Halving 2x2 blocks: three dark of four is dark, one of four is light.
+      {{D, D, L, L, D, L, L, D, L, L, D, D, L, L, D, L}, 4, 4, 4, {2, 2}, {1, 0, 0, 1}},
+      // Unscaled, the stride's padding pixels are never read.
+      {{D, L, D, L, D, D}, 2, 2, 3, kTi89Screen, {1, 0, 0, 1}},
+  };
+  for (std::size_t I = 0; I < Cases.size(); ++I) {
+    const Case& C = Cases[I];
+    EXPECT_EQ(ToMono(C.Pixels.data(), C.Width, C.Height, C.Stride, C.Bounds).Dark, C.Dark)
+        << "case " << I;
+  }
+  EXPECT_TRUE(ToMono(nullptr, 0, 0, 0, kTi89Screen).Dark.empty());
+}
+
+TEST(PixelConversion, PlacesFitFillAndStretchPerModelAndArea) {
+  struct Case {
+    PictureSize Source;
+    CalcModelId Model;
+    TargetArea Area;
+    Sizing Fit;
+    PictureSize Size;
+    double Left, Top, Width, Height;  // the part of the source used
+  };
+  const auto S = TargetArea::Screen;
+  const auto G = TargetArea::Graph;
+  const auto Ti89 = CalcModelId::Ti89;
+  const auto V200 = CalcModelId::Voyage200;
+  const auto Ti92p = CalcModelId::Ti92Plus;
+  const std::vector<Case> Cases = {
+      {{640, 480}, Ti89, S, Sizing::Fit, {133, 100}, 0, 0, 640, 480},
+      {{640, 480}, Ti89, S, Sizing::Fill, {160, 100}, 0, 40, 640, 400},
+      {{640, 480}, Ti89, G, Sizing::Fit, {103, 77}, 0, 0, 640, 480},
+      {{640, 480}, Ti89, G, Sizing::Fill, {159, 77}, 0, 85.03, 640, 309.94},
+      {{640, 480}, V200, S, Sizing::Fit, {171, 128}, 0, 0, 640, 480},
+      {{640, 480}, Ti92p, G, Sizing::Fit, {137, 103}, 0, 0, 640, 480},
+      {{640, 480}, Ti92p, G, Sizing::Fill, {239, 103}, 0, 102.09, 640, 275.82},
+      {{480, 640}, V200, S, Sizing::Fill, {240, 128}, 0, 192, 480, 256},
+      // Only the side that overflows shrinks; nothing is enlarged.
+      {{200, 50}, Ti89, S, Sizing::Fill, {160, 50}, 20, 0, 160, 50},
+      {{200, 50}, Ti89, S, Sizing::Stretch, {160, 50}, 0, 0, 200, 50},
+      // A picture that fits is kept 1:1 whatever the sizing.
+      {{160, 100}, Ti89, S, Sizing::Fill, {160, 100}, 0, 0, 160, 100},
+      {{100, 50}, Ti89, G, Sizing::Stretch, {100, 50}, 0, 0, 100, 50},
+  };
+  for (std::size_t I = 0; I < Cases.size(); ++I) {
+    const Case& C = Cases[I];
+    const Placement P = PlaceWithin(C.Source, AreaOf(C.Model, C.Area), C.Fit);
+    EXPECT_EQ(P.Size, C.Size) << "case " << I << ": " << P.Size.Width << "x" << P.Size.Height;
+    EXPECT_NEAR(P.Left, C.Left, 0.01) << "case " << I;
+    EXPECT_NEAR(P.Top, C.Top, 0.01) << "case " << I;
+    EXPECT_NEAR(P.Width, C.Width, 0.01) << "case " << I;
+    EXPECT_NEAR(P.Height, C.Height, 0.01) << "case " << I;
+  }
+}
+
+std::vector<std::uint32_t> Flat(int Width, int Height, int Grey) {
+  return std::vector<std::uint32_t>(static_cast<std::size_t>(Width * Height),
+                                    qRgb(Grey, Grey, Grey));
+}
+
+double LightShare(const MonoPicture& Mono, int FromX = 0, int ToX = -1) {
+  if (ToX < 0) ToX = Mono.Width;
+  int Light = 0;
+  for (int Y = 0; Y < Mono.Height; ++Y) {
+    for (int X = FromX; X < ToX; ++X) Light += Mono.At(X, Y) ? 0 : 1;
+  }
+  return static_cast<double>(Light) / ((ToX - FromX) * Mono.Height);
+}
+
+const std::vector<ToneMethod> kDithers = {ToneMethod::FloydSteinberg, ToneMethod::Atkinson,
+                                          ToneMethod::Bayer4, ToneMethod::Bayer8};
+
+// How far a dither's share of light pixels may stray from the light it stands for: a Bayer
+// matrix has only side^2 levels; Atkinson passes on only 3/4 of the error, which keeps flat areas
+// clean but pushes shades near black and white to them, so it is held to the middle.
+double ToleranceOf(ToneMethod Method) {
+  switch (Method) {
+    case ToneMethod::Bayer4:
+      return 0.5 / 16 + 0.002;
+    case ToneMethod::Atkinson:
+      return 0.09;
+    default:
+      return 0.012;
+  }
+}
+
+TEST(PixelConversion, DitherGivesFlatGreyItsLinearLightShare) {
+  // sRGB 188 is half the light; 128 about a fifth, 230 about four fifths.
+  for (const int Grey : {188, 128, 230, 60}) {
+    const std::vector<std::uint32_t> Pixels = Flat(96, 64, Grey);
+    for (const ToneMethod Method : kDithers) {
+      PictureOptions Options;
+      Options.Method = Method;
+      const MonoPicture Mono = ToMono(Pixels.data(), 96, 64, 96, kTi89Screen, Options);
+      const double Tolerance =
+          Method == ToneMethod::Atkinson && Grey == 188 ? 0.012 : ToleranceOf(Method);
+      EXPECT_NEAR(LightShare(Mono), LinearOf(static_cast<std::uint8_t>(Grey)), Tolerance)
+          << "grey " << Grey << ", " << NameOf(Method);
+    }
+  }
+}
+
+TEST(PixelConversion, DitheredRampFollowsTheRampInLinearLight) {
+  // 128 columns whose linear light rises evenly from 0 to 1.
+  constexpr int Width = 128;
+  constexpr int Height = 48;
+  std::vector<std::uint32_t> Pixels;
+  std::vector<double> Light;
+  for (int X = 0; X < Width; ++X) {
+    const auto V = static_cast<int>(
+        std::lround(SrgbOf(static_cast<float>(X) / static_cast<float>(Width - 1)) * 255));
+    Light.push_back(LinearOf(static_cast<std::uint8_t>(V)));
+    Pixels.push_back(qRgb(V, V, V));
+  }
+  for (int Y = 1; Y < Height; ++Y)
+    Pixels.insert(Pixels.end(), Pixels.begin(), Pixels.begin() + Width);
+  for (const ToneMethod Method : kDithers) {
+    PictureOptions Options;
+    Options.Method = Method;
+    const MonoPicture Mono = ToMono(Pixels.data(), Width, Height, Width, kTi89Screen, Options);
+    for (int Band = 0; Band < Width; Band += 16) {
+      double Expected = 0;
+      for (int X = Band; X < Band + 16; ++X) Expected += Light[static_cast<std::size_t>(X)] / 16;
+      EXPECT_NEAR(LightShare(Mono, Band, Band + 16), Expected, ToleranceOf(Method) + 0.02)
+          << NameOf(Method) << ", columns " << Band << "..";
+    }
+  }
+}
+
+TEST(PixelConversion, ThresholdOfAPictureThatFitsIsTodaysRule) {
+  // Random colours and alphas on pictures up to the screen's size: the default picture must be
+  // exactly what the plain luminance rule gives, pixel for pixel.
+  std::uint32_t Seed = 12345;
+  const auto Next = [&Seed] {
+    Seed = Seed * 1664525u + 1013904223u;
+    return Seed;
+  };
+  for (const PictureSize Size : {PictureSize{160, 100}, PictureSize{37, 23}, PictureSize{1, 100}}) {
+    std::vector<std::uint32_t> Pixels;
+    for (int I = 0; I < Size.Width * Size.Height; ++I) {
+      // Half the pixels near the threshold, where rounding would show.
+      const std::uint32_t Value = Next();
+      Pixels.push_back(I % 2 == 0 ? Value : (0xFF000000u | (0x7F7F7Fu + (Value & 0x030303u))));
+    }
+    const MonoPicture Mono = ToMono(Pixels.data(), Size.Width, Size.Height,
+                                    static_cast<std::size_t>(Size.Width), kTi89Screen);
+    ASSERT_EQ(Mono.Width, Size.Width);
+    for (std::size_t I = 0; I < Pixels.size(); ++I) {
+      ASSERT_EQ(Mono.Dark[I] != 0, IsDark(Pixels[I])) << std::hex << Pixels[I];
+    }
+  }
+}
+
+TEST(PixelConversion, LevelBrightnessContrastAndInvert) {
+  struct Case {
+    int Grey;
+    PictureOptions Options;
+    bool Dark;
+    bool Saturated;  // so that every dither gives the same
+  };
+  const auto With = [](auto Edit) {
+    PictureOptions Options;
+    Edit(Options);
+    return Options;
+  };
+  const std::vector<Case> Cases = {
+      {127, {}, true, false},
+      {128, {}, false, false},
+      {128, With([](auto& O) { O.Level = 129; }), true, false},
+      {255, With([](auto& O) { O.Level = 256; }), true, false},
+      {0, With([](auto& O) { O.Level = 0; }), false, false},
+      {128, With([](auto& O) { O.Invert = true; }), true, false},
+      {120, With([](auto& O) { O.Brightness = 10; }), false, false},  // 120 + 12.75
+      {100, With([](auto& O) { O.Brightness = 10; }), true, false},
+      {160, With([](auto& O) { O.Brightness = -30; }), true, false},
+      {250, With([](auto& O) { O.Brightness = -100; }), true, false},
+      {120, With([](auto& O) { O.Contrast = -100; }), true, false},  // towards the middle
+      {136, With([](auto& O) { O.Contrast = -100; }), false, false},
+      {200, With([](auto& O) { O.Contrast = 100; }), false, true},
+      {60, With([](auto& O) { O.Contrast = 100; }), true, true},
+      {60, With([](auto& O) {
+         O.Contrast = 100;
+         O.Invert = true;
+       }),
+       false, true},
+  };
+  for (std::size_t I = 0; I < Cases.size(); ++I) {
+    const std::vector<std::uint32_t> Pixels = Flat(4, 4, Cases[I].Grey);
+    for (const ToneMethod Method : kToneMethods) {
+      if (Method != ToneMethod::Threshold && !Cases[I].Saturated) continue;
+      PictureOptions Options = Cases[I].Options;
+      Options.Method = Method;
+      const MonoPicture Mono = ToMono(Pixels.data(), 4, 4, 4, kTi89Screen, Options);
+      EXPECT_EQ(std::count(Mono.Dark.begin(), Mono.Dark.end(), 1), Cases[I].Dark ? 16 : 0)
+          << "case " << I << ", " << NameOf(Method);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pictrane::capture
