@@ -300,6 +300,9 @@ class Run {
     for (const Item& Item : Items_) {
       if (Item.Now != Item::State::Converted) continue;
       const std::string Name = CalculatorName(Item.Names.Variable);
+      // No letter a calculator name may hold: the tool names such a picture its own way, if at
+      // all, so it shares nothing we could tell the user.
+      if (Name.empty()) continue;
       auto& Pictures = ByName[Name];
       if (Pictures.empty()) Order.push_back(Name);
       Pictures.push_back(PictureName(Item.Listed));

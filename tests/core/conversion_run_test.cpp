@@ -624,9 +624,10 @@ TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
        "1 bitmap was converted; 2 others were left untouched.\r\n\r\nNo picture appeared for "
        "these bitmaps, so they were kept:\r\nx.bmp\r\nz.bmp" +
            kNoPictureNext},
-      {{"astronaut_160x100.bmp", "astronaut_1024x768.bmp", "Moon 1.bmp", "moon1.bmp", "moon.bmp"},
+      {{"astronaut_160x100.bmp", "astronaut_1024x768.bmp", "Moon 1.bmp", "moon1.bmp", "moon.bmp",
+        "1.bmp", "2.bmp"},
        {},
-       "5 bitmaps were converted." + shared +
+       "7 bitmaps were converted." + shared +
            "\"astronau\": astronaut_1024x768.89i astronaut_160x100.89i\r\n\"moon1\": Moon 1.89i "
            "moon1.89i" +
            rename},
