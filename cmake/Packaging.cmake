@@ -49,6 +49,10 @@ if(WIN32)
   # sits in the installation folder itself, not in a bin folder under it.
   set(CPACK_PACKAGE_EXECUTABLES "Pictrane Converter" "Pictrane Converter")
   set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  # The 64-bit test build (mingw-x86_64.cmake) gets a 64-bit installer, which 64-bit Wine runs.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  endif()
 else()
   set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_PACKAGE_FILE_NAME "pictrane-converter-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")

@@ -1,27 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Cross-build for 32-bit Windows with MinGW-w64 (i686). Everything is linked statically, so the
-# program needs no MinGW DLLs beside it. Test programs run under Wine through wine-run.sh.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 32-bit Windows with MinGW-w64 (i686): the program users get.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(PICTRANE_MINGW_TRIPLET i686-w64-mingw32)
-# The posix thread model gives the full C++ threading library (std::thread, std::mutex).
-set(CMAKE_C_COMPILER ${PICTRANE_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${PICTRANE_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${PICTRANE_MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${PICTRANE_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# GCC 12 reports std::string's own "literal" + string as overlapping copies (a known false
-# positive of -Wrestrict at -O2); it would stop the build wherever warnings are errors.
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Every test program runs under Wine, in a prefix of its own inside the build folder.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;--prefix=${CMAKE_BINARY_DIR}/wine-prefix")
+set(PICTRANE_WINE_ARCH win32 CACHE INTERNAL "Wine prefix architecture of the tests")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -147,8 +147,10 @@ TEST(ProgramFile, IsAStaticGuiProgram) {
   const std::optional<std::string> Pe = ReadBytes(ProgramFile());
   ASSERT_TRUE(Pe.has_value());
   const auto* Dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Pe->data());
-  const auto* Nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(Pe->data() + Dos->e_lfanew);
-  EXPECT_EQ(Nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  // The test build for 64-bit Wine checks the 64-bit program; users get the 32-bit one.
+  const auto* Nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(Pe->data() + Dos->e_lfanew);
+  EXPECT_EQ(Nt->FileHeader.Machine,
+            sizeof(void*) == 4 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64);
   EXPECT_EQ(Nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
   const auto* Sections = IMAGE_FIRST_SECTION(Nt);
