@@ -7,6 +7,7 @@
 # the capture tool's About box, and, where Wine runs and
 # the Windows build is there, docs/help-wine.png, the Windows build's /? box.
 #   bash docs/run-screenshots.sh [build/linux/bin] [build/windows/bin]
+# (build/windows64/bin, the 64-bit test build, where Wine cannot run the 32-bit one)
 # Needs Xvfb, openbox, xdotool, xwd and python3-pil (the system's python3; PYTHON overrides it).
 # The programs run from a copy of their own, so the build's settings.ini is left alone.
 set -euo pipefail
@@ -19,8 +20,9 @@ trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 
 mkdir "$work/bin" "$work/photos" "$work/mixed"
 cp "$bin/pictrane-converter" "$bin/pictrane-capture" "$bin/dummy.bmp" "$work/bin/"
+# Names whose first eight letters differ, so that the run ends without a box about shared names.
 for n in $(seq -w 1 20); do
-  for f in landscape smiley checkerboard "grey ramp"; do cp "samples/$f.bmp" "$work/photos/$f $n.bmp"; done
+  for f in landscape smiley checkerboard "grey ramp"; do cp "samples/$f.bmp" "$work/photos/${f:0:5}$n.bmp"; done
 done
 cp samples/smiley.bmp "$work/mixed/good.bmp"
 head -c 60 samples/landscape.bmp >"$work/mixed/truncated.bmp"
@@ -56,7 +58,7 @@ settings() {
 # An Xvfb with openbox, as DISPLAY; display_down ends them.
 display_up() {
   exec 3<>"$work/display"
-  Xvfb -displayfd 3 -screen 0 800x500x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${SCREEN:-800x500}x24" -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 50); do [[ -s $work/display ]] && break; sleep 0.1; done
   DISPLAY=:$(head -n 1 "$work/display")
@@ -127,14 +129,17 @@ about() {
 
 # The Windows build's help box under Wine.
 help_box() {
-  local exe="$winbin/Pictrane Converter.exe" prefix
+  local exe="$winbin/Pictrane Converter.exe" prefix arch
   prefix=$(realpath -m "$winbin/../wine-prefix")
-  [[ -f $exe ]] && cmake/wine-run.sh --prefix="$prefix" --init >/dev/null 2>&1 || {
+  # win64 for the 64-bit test build, where Wine cannot run the 32-bit one
+  arch=$(sed -n 's/^PICTRANE_WINE_ARCH:[A-Z]*=//p' "$winbin/../CMakeCache.txt" 2>/dev/null)
+  arch=${arch:-win32}
+  [[ -f $exe ]] && cmake/wine-run.sh --prefix="$prefix" --arch="$arch" --init >/dev/null 2>&1 || {
     echo "skipped: help-wine.png (no Windows build, or Wine cannot run here)"
     return 0
   }
   display_up
-  cmake/wine-run.sh --prefix="$prefix" "$exe" '/?' &
+  cmake/wine-run.sh --prefix="$prefix" --arch="$arch" "$exe" '/?' &
   local program=$! box
   box=$(xdotool search --sync --name '^Pictrane Converter$' | head -n 1)
   sleep 1
@@ -145,14 +150,17 @@ help_box() {
   echo "written: $docs/help-wine.png"
 }
 
+# The report box from its own window: it is taller than the progress run's screen.
 report() {
-  shot "$docs/report-linux.png" 148,110,451,329
+  local box
+  box=$(xdotool search --onlyvisible --name '^Pictrane Converter$' | head -n 1)
+  shot "$docs/report-linux.png" 0,0,100000,100000 "$box"
   xdotool key Return
 }
 
 # Qt under Xvfb takes the work area as 600 pixels wide; the shot keeps that part of the screen.
 run "$work/photos" 3 shot "$docs/progress-linux.png" 0,0,600,500
-run "$work/mixed" 6 report
+SCREEN=800x800 run "$work/mixed" 6 report
 echo "written: $docs/progress-linux.png $docs/report-linux.png"
 tooltip
 echo "written: $docs/tooltip-linux.png"

@@ -20,6 +20,8 @@ namespace pictrane {
 namespace {
 
 constexpr std::size_t kMaxNamesInReport = 20;
+// A camera's names share their first eight letters by the hundred; a few of each name say it.
+constexpr std::size_t kMaxPicturesPerSharedName = 4;
 constexpr const char* kCloseKeys = "%{F4}";
 
 // Raised inside the run when keys may no longer be sent: the focus left the capture tool, or
@@ -312,7 +314,10 @@ class Run {
       const auto& Pictures = ByName[Name];
       if (Pictures.size() < 2) continue;
       std::string Line = "\"" + Name + "\":";
-      for (const std::string& Picture : Pictures) Line += " " + Picture;
+      for (std::size_t I = 0; I < Pictures.size() && I < kMaxPicturesPerSharedName; ++I)
+        Line += " " + Pictures[I];
+      if (Pictures.size() > kMaxPicturesPerSharedName)
+        Line += " and " + std::to_string(Pictures.size() - kMaxPicturesPerSharedName) + " more";
       Lines.push_back(Line);
     }
     return Lines;

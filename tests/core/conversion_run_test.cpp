@@ -631,6 +631,13 @@ TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
            "\"astronau\": astronaut_1024x768.89i astronaut_160x100.89i\r\n\"moon1\": Moon 1.89i "
            "moon1.89i" +
            rename},
+      {{"IMG_20261208_1.bmp", "IMG_20261208_2.bmp", "IMG_20261208_3.bmp", "IMG_20261208_4.bmp",
+        "IMG_20261208_5.bmp", "IMG_20261208_6.bmp"},
+       {},
+       "6 bitmaps were converted." + shared +
+           "\"img_2026\": IMG_20261208_1.89i IMG_20261208_2.89i IMG_20261208_3.89i "
+           "IMG_20261208_4.89i and 2 more" +
+           rename},
       {{"a.bmp", "b.bmp"},
        {},
        "2 bitmaps were converted.\r\n\r\nThese bitmaps changed after their keys were sent, so "
