@@ -429,15 +429,24 @@ TEST_F(X11SessionTest, NoKeyGoesToAClientThatGrabsTheKeyboard) {
     std::string grab;
     bool grabberIsTargets;
     pictrane::KeysOutcome outcome;
+    // The grab begins in the pause after a string whose closing look found the keyboard free.
+    bool afterAString = false;
   };
   for (const Case& C : {Case{"root", false, pictrane::KeysOutcome::KeyboardGrabbed},
                         Case{"popup", false, pictrane::KeysOutcome::KeyboardGrabbed},
-                        Case{"popup", true, pictrane::KeysOutcome::Sent}}) {
-    SCOPED_TRACE(C.grab + (C.grabberIsTargets ? ", the target's" : ", another's"));
+                        Case{"popup", true, pictrane::KeysOutcome::Sent},
+                        Case{"popup", false, pictrane::KeysOutcome::KeyboardGrabbed, true}}) {
+    SCOPED_TRACE(C.grab + (C.grabberIsTargets ? ", the target's" : ", another's") +
+                 (C.afterAString ? ", after a string" : ""));
     auto Recorder = StartRecorder();
     const unsigned long RecorderWindow = Probe_->FocusWindow();
+    if (C.afterAString) {
+      EXPECT_EQ(Typed(*Recorder, Text("0")), std::vector<std::string>{"0"});
+    }
     KeyRecorder Grabber({"--grab", C.grab});
     ASSERT_NE(Grabber.WaitUntilReady(), 0UL);
+    // The pause: a round trip of the session's own brings in what the server said meanwhile.
+    Session_->FocusedProcess();
     ASSERT_EQ(Probe_->FocusWindow(), RecorderWindow);
     struct : pictrane::KeyTarget {
       std::vector<pictrane::ProcessId> Owned;
