@@ -128,8 +128,10 @@ void X11Windows::CloseLook() {
   OwnGrabSerial_ = NextRequest(C_.D);
   const int Answer =
       XGrabKeyboard(C_.D, LookedFocus_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-  // A window gone meanwhile answers with an error, which Xlib reports as success.
-  const bool Grabbed = Answer == GrabSuccess && Trap.Settled() == 0;
+  // The reply has come, with any error: a window gone meanwhile answers with one, which Xlib
+  // reports as success.
+  const bool Refused = Trap.Settled() != 0;
+  const bool Grabbed = Answer == GrabSuccess && !Refused;
   if (Answer == GrabSuccess) {
     XUngrabKeyboard(C_.D, CurrentTime);
     XFlush(C_.D);
