@@ -71,9 +71,12 @@ int main(int argc, char** argv) {
     if (Line.What != CommandLine::Action::Window) return RunWithoutWindow(argc, argv, Line);
   }
 
-  QApplication App(argc, argv);
+  QApplication App(argc, argv);  // takes Qt's own options out of argv
   QApplication::setApplicationName(QStringLiteral("Pictrane Capture"));
-  const CommandLine Line = pictrane::capture::ParseCommandLine(QApplication::arguments().mid(1));
+  // From argv's bytes again, not from Qt's decoded copy, which loses a name that is not UTF-8.
+  QStringList Rest;
+  for (int I = 1; I < argc; ++I) Rest.append(pictrane::capture::NameFromBytes(argv[I]));
+  const CommandLine Line = pictrane::capture::ParseCommandLine(Rest);
   if (Line.What != CommandLine::Action::Window) {
     QTextStream(stderr) << "pictrane-capture: " << Line.Problem << '\n'
                         << pictrane::capture::UsageText();

@@ -323,6 +323,12 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotAGroup) {
       {R"sh("$TOOL" --convert "$(printf 'caf\351.png')" && test -f "$(printf 'caf\351.89i')")sh",
        0,
        {"written: caf\\xE9.png -> caf\\xE9.89i as main\\caf\n"}},
+      // The window opens a picture whose name is not UTF-8 too: its title names it.
+      {R"sh(HOME="$PWD/.home" QT_QPA_PLATFORM=xcb xvfb-run -a sh -c '"$TOOL" "$(printf "caf\351.png")" &
+          timeout 20 xdotool search --sync --name "^caf.*png - Pictrane Capture$" >/dev/null;
+          s=$?; kill $!; exit $s')sh",
+       0,
+       {}},
       {R"("$TOOL" --convert astronaut_1024x768.png astronaut_160x100.png)",
        0,
        {"-> astronaut_1024x768.89i as main\\astronau\n",
