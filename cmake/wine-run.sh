@@ -4,15 +4,15 @@
 #
 #   wine-run.sh --prefix=DIR [--arch=win32|win64] [--init] [PROGRAM.exe [ARGS...]]
 #
-# DIR is a Wine prefix of the build's own, 32-bit unless --arch=win64 (the 64-bit build that
-# stands in for the 32-bit one where the machine cannot run 32-bit programs); it is made on first use (guarded by a lock, so
-# tests started together make it once). --init only makes sure it exists. Without DISPLAY the
+# DIR is a Wine prefix of the build's own, 32-bit unless --arch=win64 or its build is the 64-bit
+# one that stands in where the machine cannot run 32-bit programs; it is made on first use
+# (guarded by a lock, so tests started together make it once). --init only makes sure it exists. Without DISPLAY the
 # program gets a private Xvfb, and everything left in the prefix is stopped when it ends;
 # those runs are serialised, since stopping the prefix's processes would hit a neighbour's.
 set -eu
 
 prefix=
-arch=win32
+arch=
 init=no
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -25,6 +25,11 @@ done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix=DIR is required" >&2; exit 2; }
 
 export WINEPREFIX="$prefix"
+# Without --arch, the prefix's own build says (the prefix sits in the build folder).
+if [ -z "$arch" ]; then
+  arch=$(sed -n 's/^PICTRANE_WINE_ARCH:[A-Z]*=//p' "$(dirname "$prefix")/CMakeCache.txt" 2>/dev/null)
+fi
+arch=${arch:-win32}
 export WINEARCH="$arch"
 # Debian's wine runs the 32-bit loader whenever it is installed; a 64-bit prefix needs wine64.
 wine=wine

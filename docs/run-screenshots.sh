@@ -129,17 +129,14 @@ about() {
 
 # The Windows build's help box under Wine.
 help_box() {
-  local exe="$winbin/Pictrane Converter.exe" prefix arch
+  local exe="$winbin/Pictrane Converter.exe" prefix
   prefix=$(realpath -m "$winbin/../wine-prefix")
-  # win64 for the 64-bit test build, where Wine cannot run the 32-bit one
-  arch=$(sed -n 's/^PICTRANE_WINE_ARCH:[A-Z]*=//p' "$winbin/../CMakeCache.txt" 2>/dev/null)
-  arch=${arch:-win32}
-  [[ -f $exe ]] && cmake/wine-run.sh --prefix="$prefix" --arch="$arch" --init >/dev/null 2>&1 || {
+  [[ -f $exe ]] && cmake/wine-run.sh --prefix="$prefix" --init >/dev/null 2>&1 || {
     echo "skipped: help-wine.png (no Windows build, or Wine cannot run here)"
     return 0
   }
   display_up
-  cmake/wine-run.sh --prefix="$prefix" --arch="$arch" "$exe" '/?' &
+  cmake/wine-run.sh --prefix="$prefix" "$exe" '/?' &
   local program=$! box
   box=$(xdotool search --sync --name '^Pictrane Converter$' | head -n 1)
   sleep 1

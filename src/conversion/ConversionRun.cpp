@@ -277,12 +277,17 @@ class Run {
     }
   }
 
-  static std::string NameList(const std::vector<std::string>& Names) {
+  // The first Most of Names, each after Before, then how many more there are (after More).
+  static std::string Capped(const std::vector<std::string>& Names, std::size_t Most,
+                            const char* Before, const char* More) {
     std::string S;
-    for (std::size_t I = 0; I < Names.size() && I < kMaxNamesInReport; ++I) S += "\r\n" + Names[I];
-    if (Names.size() > kMaxNamesInReport)
-      S += "\r\n... and " + std::to_string(Names.size() - kMaxNamesInReport) + " more";
+    for (std::size_t I = 0; I < Names.size() && I < Most; ++I) S += Before + Names[I];
+    if (Names.size() > Most) S += More + std::to_string(Names.size() - Most) + " more";
     return S;
+  }
+
+  static std::string NameList(const std::vector<std::string>& Names) {
+    return Capped(Names, kMaxNamesInReport, "\r\n", "\r\n... and ");
   }
 
   // The bitmaps in one of the States, in the order of the run.
@@ -314,10 +319,7 @@ class Run {
       const auto& Pictures = ByName[Name];
       if (Pictures.size() < 2) continue;
       std::string Line = "\"" + Name + "\":";
-      for (std::size_t I = 0; I < Pictures.size() && I < kMaxPicturesPerSharedName; ++I)
-        Line += " " + Pictures[I];
-      if (Pictures.size() > kMaxPicturesPerSharedName)
-        Line += " and " + std::to_string(Pictures.size() - kMaxPicturesPerSharedName) + " more";
+      Line += Capped(Pictures, kMaxPicturesPerSharedName, " ", " and ");
       Lines.push_back(Line);
     }
     return Lines;

@@ -11,9 +11,6 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?build folder}" && pwd)
 zip=$(ls "$build"/pictrane-converter-*-win32.zip | head -n 1)
 installer=$(ls "$build"/pictrane-converter-*-win32.exe | head -n 1)
-# win64 for the 64-bit test build (see cmake/mingw-x86_64.cmake)
-arch=$(sed -n 's/^PICTRANE_WINE_ARCH:[A-Z]*=//p' "$build/CMakeCache.txt")
-arch=${arch:-win32}
 
 work=$build/package-test
 protected=$build/package-test-protected
@@ -31,5 +28,5 @@ chattr +i "$protected" || { echo "chattr +i is not supported on $protected" >&2;
 
 PICTRANE_ZIP_FOLDER=$folder PICTRANE_INSTALLER=$installer PICTRANE_PROTECTED_FOLDER=$protected \
   PICTRANE_RECORDER=$build/bin/key_recorder.exe \
-  sh "$root/cmake/wine-run.sh" --prefix="$build/wine-prefix" --arch="$arch" \
+  sh "$root/cmake/wine-run.sh" --prefix="$build/wine-prefix" \
   "$build/bin/win32_program_tests.exe" --gtest_filter='Packages.*'
