@@ -5,14 +5,17 @@
 // (so every letter needs a keycode mapped for it); "Again" types into the same session.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "X11TestSupport.h"
 #include "conversion/FileScript.h"
+#include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
 #include "platform/KeyAction.h"
 #include "platform/linux/X11Session.h"
@@ -165,5 +168,31 @@ void BM_OneKeyString(benchmark::State& State) {
   State.SetLabel(State.range(0) == 1 ? "the target's pop-up holds the keyboard" : "keyboard free");
 }
 BENCHMARK(BM_OneKeyString)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// One key string ("{ENTER}") after a pause of the file script's length, beside the same string
+// sent straight after the one before: the difference is what waking from a pause costs the next
+// string here (the X server, the recipient and we all sleep meanwhile), none of it our own work.
+void BM_OneKeyStringAfterPause(benchmark::State& State) {
+  KeyRecorder Recorder;
+  if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
+  auto Session = pictrane::linux_desktop::X11Session::Open();
+  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
+    return State.SkipWithError("the recorder never took the focus");
+  const pictrane::KeyActions Keys = pictrane::ParseKeys("{ENTER}");
+  for (auto _ : State) {
+    State.PauseTiming();
+    std::this_thread::sleep_for(std::chrono::milliseconds(State.range(0)));
+    State.ResumeTiming();
+    if (!Session->SendKeys(Keys, Recorder.Pid()))
+      return State.SkipWithError("the focus left the recorder");
+  }
+  State.SetLabel(State.range(0) == 0 ? "no pause" : "after a 5 ms pause");
+}
+BENCHMARK(BM_OneKeyStringAfterPause)
+    ->Arg(0)
+    ->Arg(pictrane::kRunTimings.KeyPauseMs)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Iterations(500);
 
 }  // namespace

@@ -110,8 +110,9 @@ class Run {
       RemoveListFile();
       return Refuse("The capture tool could not be started.\r\n" + E.Description);
     }
+    // Showing the progress window is work inside the pause, as after every key string.
+    Pace_.KeysHanded(T_.StartPauseMs);
     P_.RunProgress.Begin(Items_.size());
-    Pace_.Whole(T_.StartPauseMs);
 
     try {
       ConvertListedFiles();

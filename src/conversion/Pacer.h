@@ -16,8 +16,9 @@ class Pacer {
  public:
   explicit Pacer(Clock& C) : C_(C) {}
 
-  // The key string's last event has just been handed over; Ms of pause start now. The pause
-  // is owed until Settle (or the next key string) takes it.
+  // The key string's last event has just been handed over, or the tool's window has just taken
+  // the focus: Ms of pause start now. The pause is owed until Settle (or the next key string)
+  // takes it.
   void KeysHanded(int Ms);
   // Adds Ms to the pause owed (the longer wait before the target path).
   void Lengthen(int Ms) { OwedUs_ += static_cast<std::int64_t>(Ms) * 1000; }

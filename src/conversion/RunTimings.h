@@ -7,7 +7,8 @@ namespace pictrane {
 // tool's time to take the keys in and open its dialogs: they are fixed and never shortened. The
 // waits are upper bounds: each ends as soon as what it waits for has happened.
 struct RunTimings {
-  // After "list.txt" is written, and after the tool's window took the focus; slept whole.
+  // After "list.txt" is written (slept whole), and after the tool's window took the focus
+  // (counted from that moment: showing the progress window is work inside it).
   int StartPauseMs = 100;
   // After each key string of a file but the last, counted from the string's hand-over.
   int KeyPauseMs = 5;

@@ -27,13 +27,13 @@ struct Host : RunHost {
 
 // The transcript of one file's script as the fakes record it, from the check before it to the
 // one after it.
-// The previous file's last pause is taken just before this file's first key, so the file's own
-// work runs inside it.
+// The previous file's last pause (the first file: the pause after the tool took the focus) is
+// taken just before this file's first key, so the file's own work runs inside it.
 Transcript ScriptFor(std::size_t index, const std::string& listed, const std::string& source,
                      const std::string& target, const std::string& variable,
                      const std::string& device) {
   Transcript t = {"DoEvents", "Progress Step " + std::to_string(index) + " " + listed};
-  if (index > 1) t.push_back("Sleep 30");
+  t.push_back(index > 1 ? "Sleep 30" : "Sleep 100");
   const Transcript keys = {"Keys Ctrl+F4",
                            "Sleep 5",
                            "Keys Ctrl+o",
@@ -83,8 +83,7 @@ Transcript Concat(std::initializer_list<Transcript> parts) {
 Transcript StartOf(std::size_t count) {
   return {"Entries C:\\pics", "ReplaceContent C:\\app\\list.txt",
           "Sleep 100",        "Start maximised C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"",
-          "ShowWindow 4242",  "Progress Begin " + std::to_string(count),
-          "Sleep 100"};
+          "ShowWindow 4242",  "Progress Begin " + std::to_string(count)};
 }
 
 const std::string kBox = "MessageBox Exclamation [Pictrane Converter] ";

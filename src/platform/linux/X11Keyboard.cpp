@@ -151,12 +151,16 @@ class X11Keyboard::Typist {
   }
 
   // Held counts the key as down before the server answers, so a refused press is released too.
+  // Each press goes out at once, in order, after a look at the events that have reached us.
   void Press(KeyCode Code) {
     BeforeEvent();
+    if (MayGoOn_ && !MayGoOn_()) throw FocusMoved{};
     XTestFakeKeyEvent(K_.C_.D, Code, True, CurrentTime);
     K_.Held_.push_back(Code);
   }
 
+  // A release needs no look of its own: it leaves with the next press's look (or the string's
+  // closing look), one write for both, and wherever the focus has gone a release types nothing.
   void Release(KeyCode Code) {
     BeforeEvent();
     XTestFakeKeyEvent(K_.C_.D, Code, False, CurrentTime);
@@ -165,9 +169,8 @@ class X11Keyboard::Typist {
   }
 
  private:
-  // Each event goes out at once, in order, after a look at the events that have reached us; the
-  // server's verdict on them all is collected with one round trip when the string ends (a round
-  // trip per event would cost more than the pauses between strings).
+  // The server's verdict on the events is collected with one round trip when the string ends (a
+  // round trip per event would cost more than the pauses between strings).
   void BeforeEvent() {
     if (K_.BeforeKeyEvent) {
       // The hook stands for another program acting between two events, after the server has
@@ -177,7 +180,6 @@ class X11Keyboard::Typist {
       K_.BeforeKeyEvent();
     }
     Trap_.Unsettled();
-    if (MayGoOn_ && !MayGoOn_()) throw FocusMoved{};
   }
 
   X11Keyboard& K_;

@@ -52,7 +52,7 @@ class X11Keyboard {
   // modifier the keymap lacks. Reads the keymap again when the server said it changed.
   TypingPlan Resolve(const KeyActions& Actions);
 
-  // Types Plan into whatever has the focus. MayGoOn is asked before every key event (after the
+  // Types Plan into whatever has the focus. MayGoOn is asked before every key press (after the
   // test hook); when it says no, typing stops there and Type returns false. Whatever happens, no
   // key or modifier is left held and a locked Caps Lock or group is put back. Spare keycodes are
   // mapped in batches, each before the first key that needs it. The string ends with a round
