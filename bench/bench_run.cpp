@@ -39,7 +39,9 @@ struct NullPlatform : Clock,
   }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
   void DoEvents() override {}
-  KeysOutcome SendKeys(const KeyActions& a, KeyTarget&) override {
+  KeysOutcome SendKeys(const KeyActions& a, KeyTarget&, KeyPacing& Pacing) override {
+    Pacing.BeforeFirstKey();
+    Pacing.Handed();
     Keys += a.size();
     Closed = a.size() == 1 && a[0].Modifiers == kAlt && a[0].Key == NamedKey::F4;
     return KeysOutcome::Sent;

@@ -174,13 +174,19 @@ class Run {
     }
   }
 
-  // The pause owed to the previous key string comes first; this string's starts once its last
-  // event is handed over.
+  // The pause owed to the previous key string ends just before this string's first event; this
+  // string's starts once its last event is handed over. What the back end does before and after
+  // those moments (planning the keys, its bookkeeping) falls inside the pauses.
   void Send(const KeyActions& Actions, int PauseAfterMs) {
-    Pace_.Settle();
-    const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_);
+    struct StringPacing final : KeyPacing {
+      StringPacing(Pacer& Pace, int Ms) : Pace_(Pace), Ms_(Ms) {}
+      void BeforeFirstKey() override { Pace_.Settle(); }
+      void Handed() override { Pace_.KeysHanded(Ms_); }
+      Pacer& Pace_;
+      int Ms_;
+    } Pacing(Pace_, PauseAfterMs);
+    const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
     if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome == KeysOutcome::KeyboardGrabbed};
-    Pace_.KeysHanded(PauseAfterMs);
   }
 
   // With the focus still on the tool it closes as the user would close it; otherwise it gets a

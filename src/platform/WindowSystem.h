@@ -41,6 +41,25 @@ class OneProcess final : public KeyTarget {
   ProcessId Process_;
 };
 
+// The two moments of a key string that the run's pauses are counted between (the rule is the
+// core's: conversion/Pacer.h). A back end readies what it can before the first, and reports the
+// second as soon as it knows it, so that its own work falls inside the pauses.
+class KeyPacing {
+ public:
+  virtual ~KeyPacing() = default;
+  // The string's first event is about to go: the pause before it must be over.
+  virtual void BeforeFirstKey() = 0;
+  // The string's last event has been handed over.
+  virtual void Handed() = 0;
+};
+
+// Keys sent outside a run, where no pause follows them.
+class NoPacing final : public KeyPacing {
+ public:
+  void BeforeFirstKey() override {}
+  void Handed() override {}
+};
+
 // How a key string went.
 enum class KeysOutcome {
   Sent,             // every event was handed over
@@ -70,8 +89,9 @@ class WindowSystem {
   // Before the first key it asks Target about the focused window's process and, where the system
   // can tell, about a client that holds the keyboard; before every later key event it makes sure
   // the focus has not moved to a window Target refuses. Stops, having sent no further event, as
-  // soon as Target refuses.
-  virtual KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) = 0;
+  // soon as Target refuses. Pacing hears the moment before the first event (after the keys are
+  // parsed and planned, before the focus is looked at) and the moment the last was handed over.
+  virtual KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) = 0;
 
   // The process of the window with the keyboard focus: 0 when no window has it, kUnknownProcess
   // when its process cannot be told.

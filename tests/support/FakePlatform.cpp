@@ -299,7 +299,9 @@ void FakeWindowSystem::DoEvents() {
 
 // As the back ends do: the focus is judged (looked at again while the target asks), then the
 // holder of a grab.
-KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
+KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Target,
+                                       KeyPacing& Pacing) {
+  Pacing.BeforeFirstKey();
   KeyTarget::Verdict Focus = KeyTarget::Verdict::AskAgain;
   while (Focus == KeyTarget::Verdict::AskAgain) {
     if (RecordFocusChecks) Log.push_back("Judge " + std::to_string(FocusOwner));
@@ -312,6 +314,7 @@ KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Tar
   const auto text = AsText(Actions);
   Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));
   if (OnKeys) OnKeys(Actions);
+  Pacing.Handed();
   return KeysOutcome::Sent;
 }
 

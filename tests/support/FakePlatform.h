@@ -161,7 +161,7 @@ class FakeWindowSystem : public WindowSystem {
   explicit FakeWindowSystem(Transcript& log) : Log(log) {}
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) override;
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
   ProcessId FocusedProcess() override { return FocusOwner; }
   ProcessId ParentProcess(ProcessId Process) override {
     const auto It = Parents.find(Process);

@@ -375,8 +375,9 @@ X11Session& WindowSystemLinux::X11() {
   return *X11_;
 }
 
-KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
-  return X11().SendKeys(Actions, Target);
+KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Target,
+                                        KeyPacing& Pacing) {
+  return X11().SendKeys(Actions, Target, Pacing);
 }
 
 ProcessId WindowSystemLinux::FocusedProcess() {

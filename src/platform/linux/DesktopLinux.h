@@ -39,7 +39,7 @@ class WindowSystemLinux : public WindowSystem {
   ~WindowSystemLinux() override;
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) override;
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
   ProcessId FocusedProcess() override;
   // From /proc: the parent as the kernel knows it now (a process whose parent ended has init's).
   ProcessId ParentProcess(ProcessId Process) override;

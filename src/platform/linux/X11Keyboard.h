@@ -62,6 +62,8 @@ class X11Keyboard {
             const std::function<void()>& Closing = {});
 
   int SpareKeycodeCount() const { return static_cast<int>(Pool_.size()); }
+  // The server said the keymap or the keyboard's locks changed since they were last read.
+  bool Stale() const { return KeymapStale_ || KeyboardStale_; }
   std::function<void()> BeforeKeyEvent;
 
  private:

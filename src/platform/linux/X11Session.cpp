@@ -34,12 +34,15 @@ std::unique_ptr<X11Session> X11Session::Open() {
   return std::unique_ptr<X11Session>(new X11Session(std::make_unique<State>()));
 }
 
-KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
+KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) {
   State& S = *S_;
   S.Connection.DrainEvents();
-  const x11::TypingPlan Plan = S.Keyboard.Resolve(Actions);  // raises before any key
+  x11::TypingPlan Plan = S.Keyboard.Resolve(Actions);  // raises before any key
+  Pacing.BeforeFirstKey();
   KeysOutcome Outcome = S.Windows.WatchFocus(Target);
   if (Outcome != KeysOutcome::Sent) return Outcome;
+  // The keymap changed during the pause: the plan is made again from the new one.
+  if (S.Keyboard.Stale()) Plan = S.Keyboard.Resolve(Actions);
   const bool All = S.Keyboard.Type(
       Plan,
       [&S, &Target, &Outcome] {
@@ -48,7 +51,7 @@ KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
         Outcome = S.Windows.WatchFocus(Target);
         return Outcome == KeysOutcome::Sent;
       },
-      [&S] { S.Windows.CloseLook(); });
+      [&S, &Pacing] { S.Windows.CloseLook([&Pacing] { Pacing.Handed(); }); });
   if (All) return KeysOutcome::Sent;
   return Outcome == KeysOutcome::Sent ? KeysOutcome::FocusLost : Outcome;
 }

@@ -45,7 +45,13 @@ class X11Session {
   // keycodes remapped in batches before the keys that need them, and kept mapped for reuse until
   // the session ends. Bad input raises before the first key. Whatever happens, no key or
   // modifier is left held and a locked Caps Lock or group is put back.
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target);
+  // Pacing hears when the keys are planned and the first is about to go, and when the closing
+  // round trip has brought the server's confirmation.
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing);
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) {
+    NoPacing Unpaced;
+    return SendKeys(Actions, Target, Unpaced);
+  }
   // The same for the windows of Target alone; true when every key was typed.
   bool SendKeys(const KeyActions& Actions, ProcessId Target);
 

@@ -119,10 +119,11 @@ KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
 // The grab attempt is the round trip a key string needs anyway (it has the server take the
 // string's events), so the next string can start with none, unless an event tells of a change
 // meanwhile: a focus move, or a grab, which the watched window hears of as a focus-out.
-void X11Windows::CloseLook() {
+void X11Windows::CloseLook(const std::function<void()>& Replied) {
   ErrorTrap Trap(C_.D);
   if (Watched_ == 0 || WatchLost_ || LookedFocus_ == 0) {
     Trap.Sync();
+    Replied();
     return;
   }
   OwnGrabSerial_ = NextRequest(C_.D);
@@ -131,6 +132,7 @@ void X11Windows::CloseLook() {
   // The reply has come, with any error: a window gone meanwhile answers with one, which Xlib
   // reports as success.
   const bool Refused = Trap.Settled() != 0;
+  Replied();
   const bool Grabbed = Answer == GrabSuccess && !Refused;
   if (Answer == GrabSuccess) {
     XUngrabKeyboard(C_.D, CurrentTime);

@@ -4,6 +4,7 @@
 // The windows part of an X11 session: finding a process's top-level windows, maximising,
 // focusing and closing them, and knowing whose window has the keyboard focus.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -37,8 +38,9 @@ class X11Windows {
   bool FocusStillWatched();
   // Ends a key string with the round trip that has the server take its events: a grab attempt on
   // the focus window, let go at once. When it finds the keyboard free and the focus still
-  // watched, the next WatchFocus needs no round trip of its own.
-  void CloseLook();
+  // watched, the next WatchFocus needs no round trip of its own. Replied is called as soon as
+  // the server's answer is in, before the grab is let go.
+  void CloseLook(const std::function<void()>& Replied);
 
  private:
   // A top-level window: what is a child of the root (a window manager's frame, or the client

@@ -40,8 +40,10 @@ void WindowSystemWin32::DoEvents() {
   PumpPendingMessages();
 }
 
-KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Target) {
+KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Target,
+                                        KeyPacing& Pacing) {
   std::vector<INPUT> Inputs = KeyInputs(Actions);  // raises before anything is sent
+  Pacing.BeforeFirstKey();
   const auto FocusOwned = [this, &Target] {
     for (;;) {
       const KeyTarget::Verdict Verdict = Target.Judge(FocusedProcess());
@@ -89,6 +91,7 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
                       "The keys could not be sent (" + SystemMessage(Failure) + ")");
   WaitForForegroundInput(Sent);
+  Pacing.Handed();
   return FocusMoved ? KeysOutcome::FocusLost : KeysOutcome::Sent;
 }
 

@@ -19,7 +19,11 @@ class WindowSystemWin32 final : public WindowSystem {
   // another program could hold against the foreground window (input goes to the foreground
   // thread, and what a low-level hook swallows cannot be seen from outside), so nothing more is
   // checked and KeyboardGrabbed never comes back.
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) override;
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
+  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) {
+    NoPacing Unpaced;
+    return SendKeys(Actions, Target, Unpaced);
+  }
   // The same for the windows of Target alone; true when every event went out.
   bool SendKeys(const KeyActions& Actions, ProcessId Target);
   ProcessId FocusedProcess() override;
