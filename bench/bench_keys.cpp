@@ -38,12 +38,26 @@ std::string GreekPath() {
   return "/home/ann/" + Capitals + "/" + Small + ".bmp";
 }
 
+// A session whose keys go to Recorder, which has the focus; none (the benchmark skipped) when the
+// recorder never came up or never took the focus.
+std::unique_ptr<pictrane::linux_desktop::X11Session> SessionTypingInto(KeyRecorder& Recorder,
+                                                                       benchmark::State& State) {
+  if (Recorder.WaitUntilReady() == 0) {
+    State.SkipWithError("the recorder never came up");
+    return nullptr;
+  }
+  auto Session = pictrane::linux_desktop::X11Session::Open();
+  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000)) {
+    State.SkipWithError("the recorder never took the focus");
+    return nullptr;
+  }
+  return Session;
+}
+
 void TypeGreekPath(benchmark::State& State, bool FreshSession) {
   KeyRecorder Recorder;
-  if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
-  auto Session = pictrane::linux_desktop::X11Session::Open();
-  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
-    return State.SkipWithError("the recorder never took the focus");
+  auto Session = SessionTypingInto(Recorder, State);
+  if (!Session) return;
   const std::string Path = GreekPath();
   pictrane::KeyActions Actions = Text(Path);
   Actions.push_back(Named(pictrane::NamedKey::F12));
@@ -109,10 +123,8 @@ namespace {
 // beyond its pauses.
 void BM_FileScriptPerFile(benchmark::State& State) {
   KeyRecorder Recorder;
-  if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
-  auto Session = pictrane::linux_desktop::X11Session::Open();
-  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
-    return State.SkipWithError("the recorder never took the focus");
+  auto Session = SessionTypingInto(Recorder, State);
+  if (!Session) return;
   std::vector<pictrane::KeyActions> Script;
   for (const pictrane::ScriptStep& Step : pictrane::FileScript(
            pictrane::DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main"))
@@ -142,10 +154,8 @@ BENCHMARK(BM_GrabCheckPerKeyString)->Unit(benchmark::kMicrosecond)->UseRealTime(
 // holds it (the tool's menu after Alt+F): then the holder is looked up too.
 void BM_OneKeyString(benchmark::State& State) {
   auto Recorder = std::make_unique<KeyRecorder>();
-  if (Recorder->WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
-  auto Session = pictrane::linux_desktop::X11Session::Open();
-  if (!Session->ShowMaximisedWithFocus(Recorder->Pid(), 5000))
-    return State.SkipWithError("the recorder never took the focus");
+  auto Session = SessionTypingInto(*Recorder, State);
+  if (!Session) return;
   std::unique_ptr<KeyRecorder> Menu;
   struct : pictrane::KeyTarget {
     std::vector<pictrane::ProcessId> Owned;
@@ -174,10 +184,8 @@ BENCHMARK(BM_OneKeyString)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRe
 // string here (the X server, the recipient and we all sleep meanwhile), none of it our own work.
 void BM_OneKeyStringAfterPause(benchmark::State& State) {
   KeyRecorder Recorder;
-  if (Recorder.WaitUntilReady() == 0) return State.SkipWithError("the recorder never came up");
-  auto Session = pictrane::linux_desktop::X11Session::Open();
-  if (!Session->ShowMaximisedWithFocus(Recorder.Pid(), 5000))
-    return State.SkipWithError("the recorder never took the focus");
+  auto Session = SessionTypingInto(Recorder, State);
+  if (!Session) return;
   const pictrane::KeyActions Keys = pictrane::ParseKeys("{ENTER}");
   for (auto _ : State) {
     State.PauseTiming();
