@@ -179,11 +179,11 @@ class Run {
   // those moments (planning the keys, its bookkeeping) falls inside the pauses.
   void Send(const KeyActions& Actions, int PauseAfterMs) {
     struct StringPacing final : KeyPacing {
-      StringPacing(Pacer& Pace, int Ms) : Pace_(Pace), Ms_(Ms) {}
-      void BeforeFirstKey() override { Pace_.Settle(); }
-      void Handed() override { Pace_.KeysHanded(Ms_); }
-      Pacer& Pace_;
-      int Ms_;
+      StringPacing(Pacer& P, int Ms) : Pace(P), PauseMs(Ms) {}
+      void BeforeFirstKey() override { Pace.Settle(); }
+      void Handed() override { Pace.KeysHanded(PauseMs); }
+      Pacer& Pace;
+      int PauseMs;
     } Pacing(Pace_, PauseAfterMs);
     const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
     if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome == KeysOutcome::KeyboardGrabbed};
