@@ -17,7 +17,8 @@ class Clock {
   // Monotonic microseconds, for pauses measured from the moment keys were handed over. A clock
   // that cannot tell finer than a millisecond leaves this to NowMs.
   virtual std::int64_t NowUs() { return NowMs() * 1000; }
-  // Sleeps at least Microseconds (rounded up to whole milliseconds unless the clock can do better).
+  // Sleeps at least Microseconds (rounded up to whole milliseconds unless the clock can do better),
+  // and ends as soon after as the clock can: the run's pauses are a few milliseconds each.
   virtual void SleepUs(std::int64_t Microseconds) {
     if (Microseconds > 0) Sleep(static_cast<int>((Microseconds + 999) / 1000));
   }

@@ -134,8 +134,9 @@ class X11Keyboard::Typist {
     }
     if (GroupChanged_) XkbLockGroup(K_.C_.D, XkbUseCoreKbd, OriginalGroup_);
     if (CapsLocked_) XkbLockModifiers(K_.C_.D, XkbUseCoreKbd, LockMask, LockMask);
-    XFlush(K_.C_.D);
-    Trap_.Unsettled();  // the trap's round trip confirms these
+    // The trap's round trip sends these and confirms them: one write with the string's last
+    // events and the closing look.
+    Trap_.Unsettled();
   }
   Typist(const Typist&) = delete;
   Typist& operator=(const Typist&) = delete;
