@@ -48,6 +48,16 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
 }
 
 // The core's listing policy over the real folder listing, case by case as over the fake.
+// The last stretch of a sleep is waited out on the clock; either way it never ends early.
+TEST(ClockLinux, SleepUsNeverEndsBeforeTheTimeAsked) {
+  ClockLinux Clock;
+  for (const std::int64_t Us : {1, 150, 200, 201, 5000}) {
+    const std::int64_t Start = Clock.NowUs();
+    Clock.SleepUs(Us);
+    EXPECT_GE(Clock.NowUs() - Start, Us) << Us << " us";
+  }
+}
+
 TEST(DirectoryListingLinux, TakesWhatTheRunCanConvertFromARealFolder) {
   for (const scenarios::ListingScenario& sc : scenarios::ListingScenarios()) {
     SCOPED_TRACE(sc.Name);
