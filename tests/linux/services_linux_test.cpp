@@ -47,7 +47,6 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
   for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
 }
 
-// The core's listing policy over the real folder listing, case by case as over the fake.
 // The last stretch of a sleep is waited out on the clock; either way it never ends early.
 TEST(ClockLinux, SleepUsNeverEndsBeforeTheTimeAsked) {
   ClockLinux Clock;
@@ -58,6 +57,7 @@ TEST(ClockLinux, SleepUsNeverEndsBeforeTheTimeAsked) {
   }
 }
 
+// The core's listing policy over the real folder listing, case by case as over the fake.
 TEST(DirectoryListingLinux, TakesWhatTheRunCanConvertFromARealFolder) {
   for (const scenarios::ListingScenario& sc : scenarios::ListingScenarios()) {
     SCOPED_TRACE(sc.Name);
