@@ -49,11 +49,11 @@ TEST(SplitCommandLine, GroupsAsWindowsDoes) {
 
 // The last stretch of a sleep is waited out on the clock; either way it never ends early.
 TEST(ClockLinux, SleepUsNeverEndsBeforeTheTimeAsked) {
-  ClockLinux Clock;
-  for (const std::int64_t Us : {1, 150, 200, 201, 5000}) {
-    const std::int64_t Start = Clock.NowUs();
-    Clock.SleepUs(Us);
-    EXPECT_GE(Clock.NowUs() - Start, Us) << Us << " us";
+  ClockLinux clock;
+  for (const std::int64_t us : {1, 150, 200, 201, 5000}) {
+    const std::int64_t start = clock.NowUs();
+    clock.SleepUs(us);
+    EXPECT_GE(clock.NowUs() - start, us) << us << " us";
   }
 }
 
