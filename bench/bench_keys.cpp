@@ -15,10 +15,18 @@
 
 #include "X11TestSupport.h"
 #include "conversion/FileScript.h"
+#include "conversion/Pacer.h"
 #include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
 #include "platform/KeyAction.h"
+#include "platform/linux/ServicesLinux.h"
 #include "platform/linux/X11Session.h"
+
+// Last: Xlib's macros (None, Status) would clash with the names above.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -202,5 +210,114 @@ BENCHMARK(BM_OneKeyStringAfterPause)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime()
     ->Iterations(500);
+
+// A key string handed over with nothing but XTest: all its events in one write and one round
+// trip, without a look at the focus or the keyboard. The script's characters are all on the
+// keymap. False for a key the bare typist has no keysym for.
+bool TypeBare(Display* D, const pictrane::KeyActions& Keys) {
+  const auto Code = [D](KeySym Sym) { return XKeysymToKeycode(D, Sym); };
+  for (const pictrane::KeyAction& Key : Keys) {
+    KeySym Sym = Key.Character;
+    if (Key.Type == pictrane::KeyAction::Kind::Named) {
+      switch (Key.Key) {
+        case pictrane::NamedKey::Enter:
+          Sym = XK_Return;
+          break;
+        case pictrane::NamedKey::Delete:
+          Sym = XK_Delete;
+          break;
+        case pictrane::NamedKey::Down:
+          Sym = XK_Down;
+          break;
+        case pictrane::NamedKey::F4:
+          Sym = XK_F4;
+          break;
+        default:
+          return false;
+      }
+    }
+    const KeyCode Main = Code(Sym);
+    if (Main == 0) return false;
+    std::vector<KeyCode> Held;
+    if (Key.Modifiers & pictrane::kControl) Held.push_back(Code(XK_Control_L));
+    if (Key.Modifiers & pictrane::kAlt) Held.push_back(Code(XK_Alt_L));
+    if ((Key.Modifiers & pictrane::kShift) || XkbKeycodeToKeysym(D, Main, 0, 0) != Sym)
+      Held.push_back(Code(XK_Shift_L));
+    for (KeyCode Modifier : Held) XTestFakeKeyEvent(D, Modifier, True, CurrentTime);
+    for (int Repeat = 0; Repeat < Key.Count; ++Repeat) {
+      XTestFakeKeyEvent(D, Main, True, CurrentTime);
+      XTestFakeKeyEvent(D, Main, False, CurrentTime);
+    }
+    for (auto It = Held.rbegin(); It != Held.rend(); ++It)
+      XTestFakeKeyEvent(D, *It, False, CurrentTime);
+  }
+  XSync(D, False);
+  return true;
+}
+
+// One file's script with the run's pauses, paced by the run's own rule on the real clock: typed
+// by the session (its focus and keyboard looks included), and by the bare typist above, the
+// least any typist can do. "beyond_pauses_ms" is a file's time beyond its 120 ms of pauses; the
+// bare figure is what the display, the recipient and the machine take whoever types.
+void BM_FileScriptWithPauses(benchmark::State& State) {
+  KeyRecorder Recorder;
+  auto Session = SessionTypingInto(Recorder, State);
+  if (!Session) return;
+  const std::unique_ptr<Display, int (*)(Display*)> BareDisplay(XOpenDisplay(nullptr),
+                                                                XCloseDisplay);
+  if (!BareDisplay) return State.SkipWithError("no second connection to the display");
+  std::vector<std::pair<pictrane::ScriptStep, pictrane::KeyActions>> Script;
+  int PausesMs = 0;
+  std::size_t LinesPerFile = 0;  // the recorder writes a line for each key but the modifiers
+  for (pictrane::ScriptStep& Step : pictrane::FileScript(
+           pictrane::DeriveNames("/home/user/pictures", "/", "holiday picture 1.bmp"), "main")) {
+    PausesMs += Step.PauseBeforeMs + Step.PauseAfterMs;
+    pictrane::KeyActions Keys = pictrane::ParseKeys(Step.Keys);
+    for (const pictrane::KeyAction& Key : Keys) LinesPerFile += static_cast<std::size_t>(Key.Count);
+    Script.emplace_back(std::move(Step), std::move(Keys));
+  }
+  pictrane::linux_desktop::ClockLinux Clock;
+  pictrane::Pacer Pace(Clock);
+  struct Pacing final : pictrane::KeyPacing {
+    explicit Pacing(pictrane::Pacer& P) : Pace(P) {}
+    void BeforeFirstKey() override { Pace.Settle(); }
+    void Handed() override { Pace.KeysHanded(PauseMs); }
+    pictrane::Pacer& Pace;
+    int PauseMs = 0;
+  } Paced(Pace);
+  pictrane::OneProcess Target(Recorder.Pid());
+  const bool Bare = State.range(0) == 1;
+  const std::size_t Before = Recorder.Lines().size();
+  const auto Start = std::chrono::steady_clock::now();
+  for (auto _ : State) {
+    for (const auto& [Step, Keys] : Script) {
+      Pace.Lengthen(Step.PauseBeforeMs);
+      Paced.PauseMs = Step.PauseAfterMs;
+      if (Bare) {
+        Pace.Settle();
+        if (!TypeBare(BareDisplay.get(), Keys))
+          return State.SkipWithError("a key the bare typist lacks");
+        Pace.KeysHanded(Step.PauseAfterMs);
+      } else if (Session->SendKeys(Keys, Target, Paced) != pictrane::KeysOutcome::Sent) {
+        return State.SkipWithError("the focus left the recorder");
+      }
+    }
+  }
+  Pace.Settle();  // the last file's last pause
+  const std::chrono::duration<double, std::milli> Spent = std::chrono::steady_clock::now() - Start;
+  const std::size_t Expected = Before + LinesPerFile * static_cast<std::size_t>(State.iterations());
+  if (!WaitUntil(5000, [&] { return Recorder.Lines().size() >= Expected; }) ||
+      Recorder.Lines().size() != Expected)
+    return State.SkipWithError("the recorder did not receive every key");
+  State.counters["beyond_pauses_ms"] =
+      Spent.count() / static_cast<double>(State.iterations()) - PausesMs;
+  State.SetLabel(Bare ? "bare XTest, one write a string" : "the session");
+}
+BENCHMARK(BM_FileScriptWithPauses)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(100);
 
 }  // namespace
