@@ -278,13 +278,6 @@ void BM_FileScriptWithPauses(benchmark::State& State) {
   }
   pictrane::linux_desktop::ClockLinux Clock;
   pictrane::Pacer Pace(Clock);
-  struct Pacing final : pictrane::KeyPacing {
-    explicit Pacing(pictrane::Pacer& P) : Pace(P) {}
-    void BeforeFirstKey() override { Pace.Settle(); }
-    void Handed() override { Pace.KeysHanded(PauseMs); }
-    pictrane::Pacer& Pace;
-    int PauseMs = 0;
-  } Paced(Pace);
   pictrane::OneProcess Target(Recorder.Pid());
   const bool Bare = State.range(0) == 1;
   const std::size_t Before = Recorder.Lines().size();
@@ -292,12 +285,12 @@ void BM_FileScriptWithPauses(benchmark::State& State) {
   for (auto _ : State) {
     for (const auto& [Step, Keys] : Script) {
       Pace.Lengthen(Step.PauseBeforeMs);
-      Paced.PauseMs = Step.PauseAfterMs;
+      pictrane::PacedString Paced(Pace, Step.PauseAfterMs);
       if (Bare) {
-        Pace.Settle();
+        Paced.BeforeFirstKey();
         if (!TypeBare(BareDisplay.get(), Keys))
           return State.SkipWithError("a key the bare typist lacks");
-        Pace.KeysHanded(Step.PauseAfterMs);
+        Paced.Handed();
       } else if (Session->SendKeys(Keys, Target, Paced) != pictrane::KeysOutcome::Sent) {
         return State.SkipWithError("the focus left the recorder");
       }

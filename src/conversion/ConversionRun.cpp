@@ -178,13 +178,7 @@ class Run {
   // string's starts once its last event is handed over. What the back end does before and after
   // those moments (planning the keys, its bookkeeping) falls inside the pauses.
   void Send(const KeyActions& Actions, int PauseAfterMs) {
-    struct StringPacing final : KeyPacing {
-      StringPacing(Pacer& P, int Ms) : Pace(P), PauseMs(Ms) {}
-      void BeforeFirstKey() override { Pace.Settle(); }
-      void Handed() override { Pace.KeysHanded(PauseMs); }
-      Pacer& Pace;
-      int PauseMs;
-    } Pacing(Pace_, PauseAfterMs);
+    PacedString Pacing(Pace_, PauseAfterMs);
     const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
     if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome == KeysOutcome::KeyboardGrabbed};
   }

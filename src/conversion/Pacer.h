@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/WindowSystem.h"
+
 namespace pictrane {
 
 class Clock;
@@ -31,6 +33,19 @@ class Pacer {
   Clock& C_;
   std::int64_t HandedUs_ = 0;
   std::int64_t OwedUs_ = 0;
+};
+
+// One key string's two moments for the pacer: the pause owed ends just before its first event,
+// and PauseMs start once its last is handed over.
+class PacedString final : public KeyPacing {
+ public:
+  PacedString(Pacer& Pace, int PauseMs) : Pace_(Pace), PauseMs_(PauseMs) {}
+  void BeforeFirstKey() override { Pace_.Settle(); }
+  void Handed() override { Pace_.KeysHanded(PauseMs_); }
+
+ private:
+  Pacer& Pace_;
+  int PauseMs_;
 };
 
 }  // namespace pictrane
