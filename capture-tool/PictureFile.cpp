@@ -164,6 +164,9 @@ QImage LoadPicture(const QString& Path) {
   }
   QImageReader Reader(&File);
   Reader.setDecideFormatFromContent(true);
+  // A phone stores an upright photo sideways with an orientation tag; the picture is what the
+  // tag says it shows. A damaged tag is ignored by the reader: the picture is read as stored.
+  Reader.setAutoTransform(true);
   // The size from the header, before any pixel is read: a picture too large is refused without
   // the reader trying (Qt's bitmap reader refuses the largest ones without saying why).
   const QSize Size = Bitmap ? BitmapSize : Reader.size();

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QTransform>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <string>
@@ -334,6 +335,51 @@ TEST(PictureFile, RefusesWhatIsNotAReadablePicture) {
   EXPECT_NE(Says("cut.jpg").find("the picture is damaged"), std::string::npos);
   EXPECT_THROW(LoadPicture(Folder.filePath("missing.bmp")), RaisedError);
   EXPECT_THROW(LoadPicture(Folder.path()), RaisedError);
+}
+
+TEST(PictureFile, ReadsAPhotoAsItsOrientationTagSays) {
+  // Blocks of 8 x 8 pixels, so each of the encoder's blocks holds one tone and a turned file
+  // decodes to the same pixels as the upright one.
+  QImage Upright(48, 32, QImage::Format_RGB32);
+  for (int Y = 0; Y < Upright.height(); ++Y) {
+    for (int X = 0; X < Upright.width(); ++X) {
+      const bool Dark = ((X / 8) * (Y / 8) + X / 16) % 3 == 0;
+      Upright.setPixel(X, Y, Dark ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    }
+  }
+  // A JPEG with an Exif block holding only the orientation tag, as a phone writes it.
+  const auto Jpeg = [](const QImage& Stored, int Orientation) {
+    QByteArray Bytes;
+    QBuffer Buffer(&Bytes);
+    Buffer.open(QIODevice::WriteOnly);
+    Stored.save(&Buffer, "JPEG", 100);
+    const char Tiff[] = {'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
+                         0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, static_cast<char>(Orientation),
+                         0,    0,    0, 0,  0, 0};
+    QByteArray Exif = QByteArray("Exif\0\0", 6) + QByteArray(Tiff, sizeof Tiff);
+    const auto Length = static_cast<char>(Exif.size() + 2);
+    return Bytes.left(2) + QByteArray("\xFF\xE1\0", 3) + Length + Exif + Bytes.mid(2);
+  };
+  const QImage TurnedLeft = Upright.transformed(QTransform().rotate(-90));
+  struct Case {
+    const char* Name;
+    QImage Stored;
+    int Orientation;
+  };
+  // 6: the stored rows are the picture turned a quarter to the left; 0 is no orientation at all
+  // (a damaged tag), so the picture is read as stored.
+  const std::vector<Case> Cases = {
+      {"upright.jpg", Upright, 1}, {"sideways.jpg", TurnedLeft, 6}, {"damaged.jpg", Upright, 0}};
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  for (const Case& C : Cases) {
+    const QString Path = Folder.filePath(QLatin1String(C.Name));
+    ASSERT_TRUE(test::WriteFile(Path, Jpeg(C.Stored, C.Orientation)));
+    const MonoPicture Read = ToMono(LoadPicture(Path), kTi89Screen);
+    EXPECT_EQ(Read.Width, 48) << C.Name;
+    EXPECT_EQ(Read.Height, 32) << C.Name;
+    EXPECT_EQ(Read.Dark, ToMono(Upright, kTi89Screen).Dark) << C.Name;
+  }
 }
 
 TEST(PictureFile, SavesTwoColourImagesThatReadBackTheSame) {
