@@ -7,8 +7,8 @@
 Needs Pillow, NumPy and scikit-image (Debian: python3-pil, python3-skimage); the photos are
 scikit-image's sample photographs, cropped to 4:3 and resized to 640 x 480.
 
-Speed: pictures per second for `pictrane-capture --convert --dither floyd-steinberg` on all the
-photos at once (reading PNG, converting on every core, writing each .89i through a synced
+Speed: pictures per second for `pictrane-capture --convert` (the default: auto, which gives
+these photos Floyd-Steinberg with stretched levels) on all the photos at once (reading PNG, converting on every core, writing each .89i through a synced
 temporary file), and for Pillow doing the same work (open, Image.resize with the box filter,
 convert("1"), save as PBM), one file after another as Pillow does; best of a few runs. By wall
 clock and by processor time (the work itself, whatever the number of cores). With bench_pictures
@@ -37,7 +37,15 @@ SAMPLES = ["astronaut", "camera", "chelsea", "coffee", "coins", "rocket", "hubbl
            "immunohistochemistry", "moon", "grass", "gravel", "brick"]
 COPIES = 4  # each photo converted this many times per run, so start-up weighs little
 RUNS = 3
-METHODS = ["threshold", "floyd-steinberg", "atkinson", "bayer4", "bayer8"]
+METHODS = ["threshold", "floyd-steinberg", "atkinson", "bayer4", "bayer8", "auto"]
+# What the quality figures compare: the tool's options for each, and Pillow's dither.
+QUALITY = [("threshold", ["--dither", "threshold"]),
+           ("floyd-steinberg linear", ["--dither", "floyd-steinberg", "--tone", "linear"]),
+           ("floyd-steinberg display", ["--dither", "floyd-steinberg"]),
+           ("atkinson linear", ["--dither", "atkinson", "--tone", "linear"]),
+           ("bayer4 linear", ["--dither", "bayer4", "--tone", "linear"]),
+           ("bayer8 linear", ["--dither", "bayer8", "--tone", "linear"]),
+           ("auto (default)", [])]
 
 
 def photos(folder):
@@ -122,7 +130,7 @@ def main():
                 files.append(os.path.join(work_dir, name))
 
         def ours():
-            subprocess.run([tool, "--convert", "--dither", "floyd-steinberg", *files], env=env,
+            subprocess.run([tool, "--convert", *files], env=env,
                            check=True, stdout=subprocess.DEVNULL)
 
         size = Image.open(files[0]).size
@@ -146,7 +154,7 @@ def main():
         n = len(files)
         print(f"{n} pictures of 640 x 480 ({len(originals)} photos x {COPIES}), to 133 x 100; "
               "pictures/s by wall clock and by processor time")
-        figures = [("pictrane-capture --convert (Floyd-Steinberg)", best_time(ours)),
+        figures = [("pictrane-capture --convert (default)", best_time(ours)),
                    ("Pillow resize(BOX) + convert('1') + save", best_time(pillow)),
                    ("  the same, each file synced as ours are", best_time(pillow_synced))]
         for label, (wall, cpu) in figures:
@@ -165,23 +173,41 @@ def main():
                 print(f"  in-process read+convert+encode, {method:15}: "
                       f"{run['items_per_second']:7.1f} pictures/s (processor time)")
 
+        # Peak memory of one conversion of a 12-megapixel photo, beside its decoded size (4 bytes a
+        # pixel): what the tool holds beyond the decoded picture is its own work.
+        big = os.path.join(folder, "big.jpg")
+        with Image.open(originals[0]) as image:
+            image.convert("RGB").resize((4000, 3000), Image.BICUBIC).save(big, quality=90)
+        probe = ("import resource, subprocess, sys; subprocess.run(sys.argv[1:], check=True, "
+                 "stdout=subprocess.DEVNULL); "
+                 "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)")
+        for label, command in [("pictrane-capture --convert", [tool, "--convert", big]),
+                               ("Pillow convert('1')", [sys.executable, "-c",
+                                "import sys; from PIL import Image; "
+                                "Image.open(sys.argv[1]).convert('1').save(sys.argv[1] + '.pbm')",
+                                big])]:
+            peak = int(subprocess.run([sys.executable, "-c", probe, *command], env=env, check=True,
+                                      capture_output=True, text=True).stdout) / 1024
+            print(f"  peak memory, {label:28} 4000 x 3000 JPEG: {peak:6.1f} MiB "
+                  f"(decoded picture {4000 * 3000 * 4 / 2**20:.1f} MiB)")
+
         print("Quality: mean |blurred result - blurred source| in linear light (lower is better)")
         results = {}
-        for method in METHODS + ["pillow-fs"]:
+        for method, options in QUALITY + [("pillow-fs", None)]:
             scores = []
             for path in originals:
-                if method == "pillow-fs":
+                if options is None:
                     with Image.open(path) as image:
                         bits = np.asarray(image.resize(target, Image.BOX).convert("1"),
                                           dtype=np.float64)
                 else:
-                    subprocess.run([tool, "--convert", "--dither", method, path], env=env,
+                    subprocess.run([tool, "--convert", *options, path], env=env,
                                    check=True, stdout=subprocess.DEVNULL)
                     bits = read_pic(path[:-4] + ".89i")
                 scores.append(quality(bits, linear_source(path, (bits.shape[1], bits.shape[0]))))
             results[method] = float(np.mean(scores))
-            print(f"  {method:16} {results[method]:.4f}")
-        if not results["floyd-steinberg"] < 0.6 * results["threshold"]:
+            print(f"  {method:24} {results[method]:.4f}")
+        if not results["floyd-steinberg linear"] < 0.6 * results["threshold"]:
             sys.exit("error diffusion does not clearly beat the threshold")
 
 

@@ -54,8 +54,16 @@ QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& B
   } else if (Option == QLatin1String("--dither")) {
     const auto Method = ParseToneMethod(Text);
     if (!Method)
-      return Bad(QStringLiteral("threshold, floyd-steinberg, atkinson, bayer4 or bayer8"));
+      return Bad(QStringLiteral("auto, threshold, floyd-steinberg, atkinson, bayer4 or bayer8"));
     Batch.Picture.Method = *Method;
+  } else if (Option == QLatin1String("--tone")) {
+    const auto Scale = ParseToneScale(Text);
+    if (!Scale) return Bad(QStringLiteral("display or linear"));
+    Batch.Picture.Scale = *Scale;
+  } else if (Option == QLatin1String("--levels")) {
+    const auto Levels = ParseLevelsMode(Text);
+    if (!Levels || *Levels == LevelsMode::Default) return Bad(QStringLiteral("auto or off"));
+    Batch.Picture.Levels = *Levels;
   } else if (Option == QLatin1String("--fit")) {
     const auto Fit = ParseSizing(Text);
     if (!Fit) return Bad(QStringLiteral("fit, fill or stretch"));
@@ -87,7 +95,8 @@ bool TakesValue(const QString& Option) {
   static const QStringList kWithValue = {
       QStringLiteral("--model"),      QStringLiteral("--dither"),   QStringLiteral("--threshold"),
       QStringLiteral("--brightness"), QStringLiteral("--contrast"), QStringLiteral("--fit"),
-      QStringLiteral("--area"),       QStringLiteral("--group"),    QStringLiteral("--folder")};
+      QStringLiteral("--area"),       QStringLiteral("--group"),    QStringLiteral("--folder"),
+      QStringLiteral("--tone"),       QStringLiteral("--levels")};
   return kWithValue.contains(Option);
 }
 
@@ -284,7 +293,12 @@ QString UsageText() {
       "\n"
       "Options for --convert:\n"
       "  --model 89|92p|v200     calculator model (default 89)\n"
-      "  --dither METHOD         threshold (default), floyd-steinberg, atkinson, bayer4, bayer8\n"
+      "  --dither METHOD         auto (default: threshold for few-coloured pictures,\n"
+      "                          floyd-steinberg for photographs), threshold, floyd-steinberg,\n"
+      "                          atkinson, bayer4, bayer8\n"
+      "  --tone display|linear   the scale a dither works on (default display: as people see it)\n"
+      "  --levels auto|off       stretch the darkest and lightest tones to black and white\n"
+      "                          (default: for the photographs of --dither auto)\n"
       "  --threshold N           threshold level, 0 to 256 (default 128)\n"
       "  --brightness N          -100 to 100 (default 0)\n"
       "  --contrast N            -100 to 100 (default 0)\n"

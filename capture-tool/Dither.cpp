@@ -95,7 +95,8 @@ void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Me
             std::vector<std::uint8_t>& Dark) {
   switch (Method) {
     case ToneMethod::Threshold:
-      break;  // decided by the caller, on the threshold's own scale
+    case ToneMethod::Auto:
+      break;  // decided by the caller: the threshold on its own scale, auto before it comes here
     case ToneMethod::FloydSteinberg:
       Diffuse(Grey, Width, Height, kFloydSteinberg, Dark);
       break;

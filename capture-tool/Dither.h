@@ -2,7 +2,7 @@
 #pragma once
 
 // The dithering tone steps: error diffusion (Floyd-Steinberg, Atkinson; serpentine) and ordered
-// Bayer 4x4 and 8x8, on grey values in linear light (0..1).
+// Bayer 4x4 and 8x8, on grey values from 0 (black) to 1 (white), in either tone scale.
 
 #include <cstdint>
 #include <vector>

@@ -37,6 +37,8 @@ QString MethodLabel(ToneMethod Method) {
       return QStringLiteral("Bayer &4x4");
     case ToneMethod::Bayer8:
       return QStringLiteral("Bayer &8x8");
+    case ToneMethod::Auto:
+      return QStringLiteral("Auto&matic, to suit the picture");
   }
   return {};
 }
@@ -50,6 +52,8 @@ ToolOptions LoadToolOptions() {
     return Settings.value(QLatin1String(Key)).toString().toStdString();
   };
   Loaded.Method = ParseToneMethod(Text("picture/tone")).value_or(Loaded.Method);
+  Loaded.Scale = ParseToneScale(Text("picture/scale")).value_or(Loaded.Scale);
+  Loaded.Levels = ParseLevelsMode(Text("picture/levels")).value_or(Loaded.Levels);
   Loaded.Fit = ParseSizing(Text("picture/sizing")).value_or(Loaded.Fit);
   Loaded.Area = ParseTargetArea(Text("picture/area")).value_or(Loaded.Area);
   Loaded.Level = Settings.value(QStringLiteral("picture/threshold"), Loaded.Level).toInt();
@@ -63,6 +67,8 @@ void SaveToolOptions(const ToolOptions& Options) {
   QSettings Settings = ToolSettings();
   const PictureOptions& Picture = Options.Picture;
   Settings.setValue(QStringLiteral("picture/tone"), Latin(NameOf(Picture.Method)));
+  Settings.setValue(QStringLiteral("picture/scale"), Latin(NameOf(Picture.Scale)));
+  Settings.setValue(QStringLiteral("picture/levels"), Latin(NameOf(Picture.Levels)));
   Settings.setValue(QStringLiteral("picture/sizing"), Latin(NameOf(Picture.Fit)));
   Settings.setValue(QStringLiteral("picture/area"), Latin(NameOf(Picture.Area)));
   Settings.setValue(QStringLiteral("picture/threshold"), Picture.Level);
@@ -95,7 +101,9 @@ void PictureMenu::Store() {
 QString PictureMenu::Summary(PictureSize Area) const {
   const PictureOptions& Picture = Options_.Picture;
   return QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
-      .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')))
+      .arg(QStringLiteral("%1 (%2 tone, levels %3)")
+               .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')),
+                    Latin(NameOf(Picture.Scale)), Latin(NameOf(Picture.Levels))))
       .arg(Picture.Level)
       .arg(Picture.Brightness)
       .arg(Picture.Contrast)
@@ -135,6 +143,20 @@ void PictureMenu::Build(QMenuBar* Bar) {
     AddRadio(MethodGroup_, MethodLabel(Method), QKeySequence(Qt::CTRL | (Qt::Key_0 + Digit++)),
              [Method](PictureOptions& O) { O.Method = Method; });
   }
+  Menu->addSeparator();
+  ScaleGroup_ = new QActionGroup(this);
+  AddRadio(ScaleGroup_, QStringLiteral("Displa&y tone"), QKeySequence(),
+           [](PictureOptions& O) { O.Scale = ToneScale::Display; });
+  AddRadio(ScaleGroup_, QStringLiteral("Li&near light"), QKeySequence(),
+           [](PictureOptions& O) { O.Scale = ToneScale::Linear; });
+  Menu->addSeparator();
+  LevelsGroup_ = new QActionGroup(this);
+  AddRadio(LevelsGroup_, QStringLiteral("Le&vels to suit the picture"), QKeySequence(),
+           [](PictureOptions& O) { O.Levels = LevelsMode::Default; });
+  AddRadio(LevelsGroup_, QStringLiteral("Stretc&h levels"), QKeySequence(),
+           [](PictureOptions& O) { O.Levels = LevelsMode::Auto; });
+  AddRadio(LevelsGroup_, QStringLiteral("&Keep levels"), QKeySequence(),
+           [](PictureOptions& O) { O.Levels = LevelsMode::Off; });
   Menu->addSeparator();
   AddStep(QStringLiteral("&Lighter"), QKeySequence(Qt::CTRL | Qt::Key_Up),
           [](PictureOptions& O) { O.Brightness += kToneStep; });
@@ -184,6 +206,8 @@ void PictureMenu::Build(QMenuBar* Bar) {
 void PictureMenu::Sync() {
   const PictureOptions& Picture = Options_.Picture;
   MethodGroup_->actions()[static_cast<qsizetype>(Picture.Method)]->setChecked(true);
+  ScaleGroup_->actions()[static_cast<qsizetype>(Picture.Scale)]->setChecked(true);
+  LevelsGroup_->actions()[static_cast<qsizetype>(Picture.Levels)]->setChecked(true);
   FitGroup_->actions()[static_cast<qsizetype>(Picture.Fit)]->setChecked(true);
   AreaGroup_->actions()[static_cast<qsizetype>(Picture.Area)]->setChecked(true);
   InvertAction_->setChecked(Picture.Invert);

@@ -48,6 +48,8 @@ class PictureMenu : public QObject {
 
   ToolOptions Options_;
   QActionGroup* MethodGroup_ = nullptr;
+  QActionGroup* ScaleGroup_ = nullptr;
+  QActionGroup* LevelsGroup_ = nullptr;
   QActionGroup* FitGroup_ = nullptr;
   QActionGroup* AreaGroup_ = nullptr;
   QAction* InvertAction_ = nullptr;

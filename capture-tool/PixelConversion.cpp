@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "Dither.h"
 
@@ -51,9 +52,19 @@ const Tables& TheTables() {
 // The threshold's luminance runs 0..255000, linear light 0..1.
 constexpr float kLumaScale = 255000.0f;
 
-// One source row's pixels From..To-1 as grey values: luminance (times 1000) or linear light.
-void GreyRow(const std::uint32_t* Row, int From, int To, bool Linear, float* Out) {
+// What a source pixel becomes before shrinking: its luminance (times 1000, the threshold's and
+// the display scale's), its linear light, or 1 where it is ink (its luminance times 1000 below
+// InkLimit) and 0 elsewhere.
+enum class GreyMode { Luma, Linear, Ink };
+struct GreyRule {
+  GreyMode Mode = GreyMode::Luma;
+  float InkLimit = 0;
+};
+
+// One source row's pixels From..To-1 as grey values by Rule.
+void GreyRow(const std::uint32_t* Row, int From, int To, const GreyRule& Rule, float* Out) {
   const Tables& T = TheTables();
+  const bool Linear = Rule.Mode == GreyMode::Linear;
   const float* R = Linear ? T.Red.data() : T.LumaRed.data();
   const float* G = Linear ? T.Green.data() : T.LumaGreen.data();
   const float* B = Linear ? T.Blue.data() : T.LumaBlue.data();
@@ -67,7 +78,34 @@ void GreyRow(const std::uint32_t* Row, int From, int To, bool Linear, float* Out
       Green = OverWhite(Green, Alpha);
       Blue = OverWhite(Blue, Alpha);
     }
-    Out[X - From] = R[Red] + G[Green] + B[Blue];
+    const float Value = R[Red] + G[Green] + B[Blue];
+    Out[X - From] = Rule.Mode != GreyMode::Ink ? Value : Value < Rule.InkLimit ? 1.0f : 0.0f;
+  }
+}
+
+// The luminance (0..255) of a pixel laid over white, rounded.
+int LumaOf(std::uint32_t Argb) {
+  std::uint32_t Red = (Argb >> 16) & 0xFF;
+  std::uint32_t Green = (Argb >> 8) & 0xFF;
+  std::uint32_t Blue = Argb & 0xFF;
+  if (const std::uint32_t Alpha = Argb >> 24; Alpha != 255) {
+    Red = OverWhite(Red, Alpha);
+    Green = OverWhite(Green, Alpha);
+    Blue = OverWhite(Blue, Alpha);
+  }
+  return static_cast<int>((299 * Red + 587 * Green + 114 * Blue + 500) / 1000);
+}
+
+// Calls Each for the pixels on an even grid of at most about 65 000 of them.
+template <typename Visit>
+void Sampled(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride, Visit&& Each) {
+  constexpr std::int64_t kSamples = 65536;
+  const std::int64_t Area = static_cast<std::int64_t>(Width) * Height;
+  const int Step =
+      std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(Area) / kSamples))));
+  for (int Y = Step / 2; Y < Height; Y += Step) {
+    const std::uint32_t* Row = Pixels + static_cast<std::size_t>(Y) * Stride;
+    for (int X = Step / 2; X < Width; X += Step) Each(Row[X]);
   }
 }
 
@@ -105,7 +143,7 @@ Spans SpansFor(int Targets, int Sources, double Start, double Extent) {
 
 // The picture shrunk into Place.Size by area averaging, as grey values (GreyRow's scale).
 std::vector<float> ShrinkGrey(const std::uint32_t* Pixels, int Width, int Height,
-                              std::size_t Stride, const Placement& Place, bool Linear) {
+                              std::size_t Stride, const Placement& Place, const GreyRule& Rule) {
   const int TargetWidth = Place.Size.Width;
   const int TargetHeight = Place.Size.Height;
   const Spans Columns = SpansFor(TargetWidth, Width, Place.Left, Place.Width);
@@ -122,7 +160,7 @@ std::vector<float> ShrinkGrey(const std::uint32_t* Pixels, int Width, int Height
       if (SourceRow != ReducedRow) {
         // Each source row is reduced across once; a row shared by two target rows is kept.
         GreyRow(Pixels + static_cast<std::size_t>(SourceRow) * Stride, Columns.Lowest,
-                Columns.Highest, Linear, Grey.data());
+                Columns.Highest, Rule, Grey.data());
         for (int X = 0; X < TargetWidth; ++X) {
           const float* W = Columns.Weights.data() + Columns.Offset[X];
           const float* G = Grey.data() + (Columns.First[X] - Columns.Lowest);
@@ -156,6 +194,39 @@ void Adjust(std::vector<float>& Grey, bool Linear, const PictureOptions& Options
   }
 }
 
+// Stretches the values' 1st..99th percentiles to 0..1, then bends the tones with a gamma so
+// that their mean is what it was: the picture gains its whole range without getting lighter or
+// darker than it looked. A picture of nearly one tone is left alone: stretching it would only
+// make its noise loud.
+void StretchLevels(std::vector<float>& Grey) {
+  if (Grey.size() < 2) return;
+  std::vector<float> Sorted = Grey;
+  const auto Percentile = [&](double Share) {
+    const auto At = static_cast<std::ptrdiff_t>(Share * static_cast<double>(Sorted.size() - 1));
+    std::nth_element(Sorted.begin(), Sorted.begin() + At, Sorted.end());
+    return Sorted[static_cast<std::size_t>(At)];
+  };
+  const float Low = Percentile(0.01);
+  const float High = Percentile(0.99);
+  if (High - Low < 1.0f / 16) return;
+  const auto MeanOf = [&](float Gamma) {
+    double Sum = 0;
+    for (const float V : Grey)
+      Sum += std::pow(std::clamp((V - Low) / (High - Low), 0.0f, 1.0f), Gamma);
+    return Sum / static_cast<double>(Grey.size());
+  };
+  double Sum = 0;
+  for (const float V : Grey) Sum += V;
+  const double Target = std::clamp(Sum / static_cast<double>(Grey.size()), 0.02, 0.98);
+  double Gamma = 1;
+  for (int Step = 0; Step < 4; ++Step) {
+    const double Mean = std::clamp(MeanOf(static_cast<float>(Gamma)), 0.01, 0.99);
+    Gamma = std::clamp(Gamma * std::log(Target) / std::log(Mean), 0.2, 5.0);
+  }
+  const auto G = static_cast<float>(Gamma);
+  for (float& V : Grey) V = std::pow(std::clamp((V - Low) / (High - Low), 0.0f, 1.0f), G);
+}
+
 }  // namespace
 
 std::string_view NameOf(ToneMethod Method) {
@@ -170,8 +241,10 @@ std::string_view NameOf(ToneMethod Method) {
       return "bayer4";
     case ToneMethod::Bayer8:
       return "bayer8";
+    case ToneMethod::Auto:
+      return "auto";
   }
-  return "threshold";
+  return "auto";
 }
 
 std::string_view NameOf(Sizing Fit) {
@@ -188,6 +261,36 @@ std::string_view NameOf(Sizing Fit) {
 
 std::string_view NameOf(TargetArea Area) {
   return Area == TargetArea::Graph ? "graph" : "screen";
+}
+
+std::string_view NameOf(ToneScale Scale) {
+  return Scale == ToneScale::Linear ? "linear" : "display";
+}
+
+std::string_view NameOf(LevelsMode Levels) {
+  switch (Levels) {
+    case LevelsMode::Default:
+      return "default";
+    case LevelsMode::Auto:
+      return "auto";
+    case LevelsMode::Off:
+      return "off";
+  }
+  return "default";
+}
+
+std::optional<ToneScale> ParseToneScale(std::string_view Name) {
+  for (const ToneScale S : {ToneScale::Display, ToneScale::Linear}) {
+    if (NameOf(S) == Name) return S;
+  }
+  return std::nullopt;
+}
+
+std::optional<LevelsMode> ParseLevelsMode(std::string_view Name) {
+  for (const LevelsMode L : {LevelsMode::Default, LevelsMode::Auto, LevelsMode::Off}) {
+    if (NameOf(L) == Name) return L;
+  }
+  return std::nullopt;
 }
 
 std::optional<ToneMethod> ParseToneMethod(std::string_view Name) {
@@ -274,6 +377,52 @@ bool IsDark(std::uint32_t Argb) {
   return 299 * Red + 587 * Green + 114 * Blue < 128000;
 }
 
+bool IsFewColoured(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride) {
+  constexpr std::size_t kFewColours = 16;
+  std::array<std::uint32_t, kFewColours> Colours{};
+  std::size_t Distinct = 0;
+  bool Many = false;
+  std::array<std::int64_t, 32> Bands{};
+  std::int64_t Count = 0;
+  Sampled(Pixels, Width, Height, Stride, [&](std::uint32_t Argb) {
+    ++Bands[static_cast<std::size_t>(LumaOf(Argb) / 8)];
+    ++Count;
+    if (Many) return;
+    const auto End = Colours.begin() + static_cast<std::ptrdiff_t>(Distinct);
+    if (std::find(Colours.begin(), End, Argb) != End) return;
+    if (Distinct == kFewColours) {
+      Many = true;
+    } else {
+      Colours[Distinct++] = Argb;
+    }
+  });
+  if (!Many) return true;
+  // The fewest bands that hold 90 % of the pixels, then the runs of neighbouring bands they form.
+  std::array<std::size_t, 32> Order{};
+  for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
+  std::sort(Order.begin(), Order.end(),
+            [&](std::size_t A, std::size_t B) { return Bands[A] > Bands[B]; });
+  std::array<bool, 32> Chosen{};
+  std::int64_t Held = 0;
+  std::size_t Taken = 0;
+  while (10 * Held < 9 * Count) {
+    if (Taken == 6) return false;
+    Chosen[Order[Taken]] = true;
+    Held += Bands[Order[Taken++]];
+  }
+  int Runs = 0;
+  int Run = 0;
+  for (const bool In : Chosen) {
+    if (In) {
+      Runs += Run == 0 ? 1 : 0;
+      if (++Run > 3) return false;
+    } else {
+      Run = 0;
+    }
+  }
+  return Runs >= 2;
+}
+
 float LinearOf(std::uint8_t Srgb) {
   return TheTables().Linear[Srgb];
 }
@@ -289,19 +438,51 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
   if (Width <= 0 || Height <= 0) return Mono;
   const PictureOptions Options = Clamped(Given);
   const Placement Place = PlaceWithin({Width, Height}, Bounds, Options.Fit);
-  const bool Linear = Options.Method != ToneMethod::Threshold;
-  std::vector<float> Grey = ShrinkGrey(Pixels, Width, Height, Stride, Place, Linear);
-  Adjust(Grey, Linear, Options);
+  const bool Shrunk = Place.Size != PictureSize{Width, Height};
+  ToneMethod Method = Options.Method;
+  bool LineArt = false;
+  if (Method == ToneMethod::Auto) {
+    const bool Few = IsFewColoured(Pixels, Width, Height, Stride);
+    Method = Few ? ToneMethod::Threshold : ToneMethod::FloydSteinberg;
+    // Brightness and contrast move the tones the ink is told by: those pictures are averaged.
+    LineArt = Few && Shrunk && Options.Brightness == 0 && Options.Contrast == 0;
+  }
+  const bool Stretch = Options.Levels == LevelsMode::Auto ||
+                       (Options.Levels == LevelsMode::Default &&
+                        Options.Method == ToneMethod::Auto && Method != ToneMethod::Threshold);
+  const bool Linear = Method != ToneMethod::Threshold && Options.Scale == ToneScale::Linear;
+  const float Limit = static_cast<float>(Options.Level) * 1000.0f;
 
+  // Line art's ink is dark, as the calculator draws: dark lines on light survive the shrink.
+  const GreyRule Rule = LineArt ? GreyRule{GreyMode::Ink, Limit}
+                                : GreyRule{Linear ? GreyMode::Linear : GreyMode::Luma};
+  std::vector<float> Grey = ShrinkGrey(Pixels, Width, Height, Stride, Place, Rule);
   Mono.Width = Place.Size.Width;
   Mono.Height = Place.Size.Height;
   Mono.Dark.resize(Grey.size());
-  if (Options.Method == ToneMethod::Threshold) {
-    // Whole numbers times 1000 at 1:1, so "below 128" is decided exactly as IsDark does.
-    const float Limit = static_cast<float>(Options.Level) * 1000.0f;
-    for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] < Limit ? 1 : 0;
+  if (LineArt) {
+    // A line one source pixel wide covers at least 1 / scale of the pixels it crosses along its
+    // length; half of that keeps every line in the pixel that holds most of it.
+    const double Scale = std::max(Place.Width / Place.Size.Width, Place.Height / Place.Size.Height);
+    const auto Enough = static_cast<float>(std::min(0.5, 0.5 / Scale));
+    for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] >= Enough ? 1 : 0;
   } else {
-    Dither(Grey, Mono.Width, Mono.Height, Options.Method, Mono.Dark);
+    Adjust(Grey, Linear, Options);
+    if (Method == ToneMethod::Threshold) {
+      if (Stretch) {
+        for (float& V : Grey) V /= kLumaScale;
+        StretchLevels(Grey);
+        for (float& V : Grey) V *= kLumaScale;
+      }
+      // Whole numbers times 1000 at 1:1, so "below 128" is decided exactly as IsDark does.
+      for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] < Limit ? 1 : 0;
+    } else {
+      if (!Linear) {
+        for (float& V : Grey) V /= kLumaScale;
+      }
+      if (Stretch) StretchLevels(Grey);
+      Dither(Grey, Mono.Width, Mono.Height, Method, Mono.Dark);
+    }
   }
   if (Options.Invert) {
     for (std::uint8_t& D : Mono.Dark) D = D != 0 ? 0 : 1;

@@ -16,11 +16,22 @@
 // of each it covers), so fine lines turn grey instead of vanishing or aliasing.
 //
 // Tone:
-//   - threshold (default): a pixel is dark when its luminance 0.299 R + 0.587 G + 0.114 B (of the
-//     sRGB values) is below the level, 128 unless chosen; at 1:1 this is exact, in integers;
-//   - Floyd-Steinberg (serpentine), Atkinson (serpentine), ordered Bayer 4x4 and 8x8: in linear
-//     light (sRGB decoded, luminance 0.2126 R + 0.7152 G + 0.0722 B), so that the share of light
-//     pixels of a flat area equals its light intensity.
+//   - threshold: a pixel is dark when its luminance 0.299 R + 0.587 G + 0.114 B (of the sRGB
+//     values) is below the level, 128 unless chosen; at 1:1 this is exact, in integers;
+//   - Floyd-Steinberg (serpentine), Atkinson (serpentine), ordered Bayer 4x4 and 8x8, on one of
+//     two scales: display (default), the gamma-encoded luminance above, so that a flat area's
+//     share of light pixels is the lightness people see in it; or linear light (sRGB decoded,
+//     luminance 0.2126 R + 0.7152 G + 0.0722 B), its share then being its light intensity;
+//   - auto (default): a few-coloured picture (a bitmap, a drawing, a screenshot: nearly all its
+//     pixels in a few tones) gets the threshold, so it converts exactly as it always has when it
+//     fits; shrunk, a pixel takes the drawing's ink as soon as half a source line's width of ink
+//     crosses it, so thin lines and text strokes survive. A photograph gets Floyd-Steinberg with
+//     its levels stretched.
+// Levels: stretched, the picture's 1st and 99th percentiles of lightness become black and white
+// before the tone step (the last percent at each end is specular light, noise or a few dead
+// pixels: stretching to the very extremes would hardly change a photo), and a gamma then keeps
+// the picture's mean lightness, so a dim photo gains contrast without turning grey. By default
+// only the photographs of the auto tone are stretched.
 // Brightness and contrast (-100..100) act on the sRGB scale, before the tone step; invert swaps
 // dark and light in the result. Alpha: a translucent pixel is first laid over white, as on paper
 // or on the calculator's light screen, so a fully transparent pixel is light.
@@ -45,12 +56,17 @@ inline constexpr PictureSize kTi89Graph{159, 77};
 inline constexpr PictureSize kTi92Screen{240, 128};
 inline constexpr PictureSize kTi92Graph{239, 103};
 
-enum class ToneMethod { Threshold, FloydSteinberg, Atkinson, Bayer4, Bayer8 };
+// Auto comes last so that the menu's Ctrl+1..5 keep their methods.
+enum class ToneMethod { Threshold, FloydSteinberg, Atkinson, Bayer4, Bayer8, Auto };
+enum class ToneScale { Display, Linear };
+enum class LevelsMode { Default, Auto, Off };
 enum class Sizing { Fit, Fill, Stretch };
 enum class TargetArea { Screen, Graph };
 
 struct PictureOptions {
-  ToneMethod Method = ToneMethod::Threshold;
+  ToneMethod Method = ToneMethod::Auto;
+  ToneScale Scale = ToneScale::Display;
+  LevelsMode Levels = LevelsMode::Default;
   int Level = 128;     // threshold: dark below this luminance, 0..256
   int Brightness = 0;  // -100..100
   int Contrast = 0;    // -100..100
@@ -65,12 +81,16 @@ struct PictureOptions {
 std::string_view NameOf(ToneMethod Method);
 std::string_view NameOf(Sizing Fit);
 std::string_view NameOf(TargetArea Area);
+std::string_view NameOf(ToneScale Scale);
+std::string_view NameOf(LevelsMode Levels);
 std::optional<ToneMethod> ParseToneMethod(std::string_view Name);
+std::optional<ToneScale> ParseToneScale(std::string_view Name);
+std::optional<LevelsMode> ParseLevelsMode(std::string_view Name);
 std::optional<Sizing> ParseSizing(std::string_view Name);
 std::optional<TargetArea> ParseTargetArea(std::string_view Name);
-inline constexpr std::array<ToneMethod, 5> kToneMethods{
-    ToneMethod::Threshold, ToneMethod::FloydSteinberg, ToneMethod::Atkinson, ToneMethod::Bayer4,
-    ToneMethod::Bayer8};
+inline constexpr std::array<ToneMethod, 6> kToneMethods{
+    ToneMethod::Threshold, ToneMethod::FloydSteinberg, ToneMethod::Atkinson,
+    ToneMethod::Bayer4,    ToneMethod::Bayer8,         ToneMethod::Auto};
 
 // The options with every number brought into its range.
 PictureOptions Clamped(PictureOptions Options);
@@ -90,6 +110,13 @@ Placement PlaceWithin(PictureSize Source, PictureSize Bounds, Sizing Fit);
 
 // Argb is 0xAARRGGBB, not premultiplied.
 bool IsDark(std::uint32_t Argb);
+
+// Whether a picture is few-coloured (sampled on a grid, at most about 65 000 pixels): at most 16
+// colours, as a bitmap of a palette or a drawing has; or 90 % of its pixels in at most 6 of 32
+// equal luminance bands that form two or more separate tones (ink and paper), none wider than 3
+// bands, so the blurred edges of a JPEG drawing or of smoothed text still count as their tone
+// while a photo, whose tones run into each other however dim it is, does not.
+bool IsFewColoured(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride);
 
 // sRGB value (0..255) to linear light (0..1), and back (0..1 to 0..1).
 float LinearOf(std::uint8_t Srgb);

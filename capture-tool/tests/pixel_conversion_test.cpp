@@ -76,9 +76,12 @@ TEST(PixelConversion, ShrinksByAveragingTheAreaEachPixelCovers) {
       // Unscaled, the stride's padding pixels are never read.
       {{D, L, D, L, D, D}, 2, 2, 3, kTi89Screen, {1, 0, 0, 1}},
   };
+  PictureOptions Threshold;
+  Threshold.Method = ToneMethod::Threshold;
   for (std::size_t I = 0; I < Cases.size(); ++I) {
     const Case& C = Cases[I];
-    EXPECT_EQ(ToMono(C.Pixels.data(), C.Width, C.Height, C.Stride, C.Bounds).Dark, C.Dark)
+    EXPECT_EQ(ToMono(C.Pixels.data(), C.Width, C.Height, C.Stride, C.Bounds, Threshold).Dark,
+              C.Dark)
         << "case " << I;
   }
   EXPECT_TRUE(ToMono(nullptr, 0, 0, 0, kTi89Screen).Dark.empty());
@@ -156,19 +159,96 @@ double ToleranceOf(ToneMethod Method) {
   }
 }
 
-TEST(PixelConversion, DitherGivesFlatGreyItsLinearLightShare) {
-  // sRGB 188 is half the light; 128 about a fifth, 230 about four fifths.
-  for (const int Grey : {188, 128, 230, 60}) {
-    const std::vector<std::uint32_t> Pixels = Flat(96, 64, Grey);
-    for (const ToneMethod Method : kDithers) {
-      PictureOptions Options;
-      Options.Method = Method;
-      const MonoPicture Mono = ToMono(Pixels.data(), 96, 64, 96, kTi89Screen, Options);
-      const double Tolerance =
-          Method == ToneMethod::Atkinson && Grey == 188 ? 0.012 : ToleranceOf(Method);
-      EXPECT_NEAR(LightShare(Mono), LinearOf(static_cast<std::uint8_t>(Grey)), Tolerance)
-          << "grey " << Grey << ", " << NameOf(Method);
+TEST(PixelConversion, DitherGivesFlatGreyItsShareOnEachScale) {
+  // In linear light sRGB 188 is half the light, 128 about a fifth, 230 about four fifths; on the
+  // display scale a grey's share of light pixels is its sRGB value.
+  for (const ToneScale Scale : {ToneScale::Linear, ToneScale::Display}) {
+    for (const int Grey : {188, 128, 230, 60}) {
+      const std::vector<std::uint32_t> Pixels = Flat(96, 64, Grey);
+      for (const ToneMethod Method : kDithers) {
+        PictureOptions Options;
+        Options.Method = Method;
+        Options.Scale = Scale;
+        const MonoPicture Mono = ToMono(Pixels.data(), 96, 64, 96, kTi89Screen, Options);
+        const double Expected = Scale == ToneScale::Linear
+                                    ? LinearOf(static_cast<std::uint8_t>(Grey))
+                                    : (Grey * 1000.0 / 255000.0);
+        const bool Middle = std::abs(Expected - 0.5) < 0.05;
+        const double Tolerance =
+            Method == ToneMethod::Atkinson && Middle ? 0.012 : ToleranceOf(Method);
+        if (Method == ToneMethod::Atkinson && !Middle && Scale == ToneScale::Display) continue;
+        EXPECT_NEAR(LightShare(Mono), Expected, Tolerance)
+            << "grey " << Grey << ", " << NameOf(Method) << ", " << NameOf(Scale);
+      }
     }
+  }
+}
+
+TEST(PixelConversion, AutoThresholdsFewColoursKeepingLinesAndDithersPhotosAsSeen) {
+  // A drawing of 1-pixel lines, across, down and slanting, at 1024 x 640: shrunk to 160 x 100,
+  // the pixel that holds the middle of each line pixel stays dark.
+  constexpr int Width = 1024;
+  constexpr int Height = 640;
+  std::vector<std::uint32_t> Drawing(static_cast<std::size_t>(Width * Height), kWhite);
+  std::vector<std::pair<int, int>> Ink;
+  const auto Draw = [&](int X, int Y) {
+    Drawing[static_cast<std::size_t>(Y * Width + X)] = kBlack;
+    Ink.emplace_back(X, Y);
+  };
+  for (int Y = 5; Y < Height; Y += 37) {
+    for (int X = 0; X < Width; ++X) Draw(X, Y);
+  }
+  for (int X = 3; X < Width; X += 41) {
+    for (int Y = 0; Y < Height; ++Y) Draw(X, Y);
+  }
+  for (int X = 0; X < Width; ++X) Draw(X, X * 5 / 8);
+  const MonoPicture Lines = ToMono(Drawing.data(), Width, Height, Width, kTi89Screen);
+  ASSERT_EQ(Lines.Width, 160);
+  std::size_t Kept = 0;
+  for (const auto& [X, Y] : Ink)
+    Kept += Lines.At((2 * X + 1) * 160 / (2 * Width), (2 * Y + 1) * 100 / (2 * Height)) ? 1 : 0;
+  EXPECT_GE(static_cast<double>(Kept) / static_cast<double>(Ink.size()), 0.9);
+
+  // Which pictures count as few-coloured, and a photograph's share of light pixels.
+  std::uint32_t Seed = 99;
+  const auto Noise = [&Seed](int Amplitude) {
+    Seed = Seed * 1664525u + 1013904223u;
+    return static_cast<int>(Seed >> 16) % (2 * Amplitude + 1) - Amplitude;
+  };
+  const auto Picture = [&](auto Grey) {
+    std::vector<std::uint32_t> Pixels;
+    for (int Y = 0; Y < 100; ++Y) {
+      for (int X = 0; X < 160; ++X) {
+        const int V = std::clamp(static_cast<int>(Grey(X, Y)), 0, 255);
+        Pixels.push_back(qRgb(V, V, V));
+      }
+    }
+    return Pixels;
+  };
+  struct Case {
+    const char* Name;
+    std::vector<std::uint32_t> Pixels;
+    bool Few;
+  };
+  const std::vector<Case> Cases = {
+      {"16 colours", Picture([](int X, int) { return X / 10 * 16; }), true},
+      {"text with blurred edges", Picture([&](int X, int Y) {
+         return (X % 9 < 2 && Y % 12 < 8) ? 10 + Noise(8) : 245 + Noise(8);
+       }),
+       true},
+      {"smooth ramp", Picture([](int X, int) { return X * 255 / 159; }), false},
+      {"dim photo", Picture([&](int X, int Y) { return 60 + X / 3 + Y / 4 + Noise(20); }), false},
+      {"low-contrast photo", Picture([&](int X, int Y) { return 100 + X / 8 + Y / 6 + Noise(6); }),
+       false},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(IsFewColoured(C.Pixels.data(), 160, 100, 160), C.Few) << C.Name;
+    if (C.Few) continue;
+    double Mean = 0;
+    for (const std::uint32_t P : C.Pixels)
+      Mean += qGray(P) / 255.0 / static_cast<double>(C.Pixels.size());
+    const MonoPicture Mono = ToMono(C.Pixels.data(), 160, 100, 160, kTi89Screen);
+    EXPECT_NEAR(LightShare(Mono), Mean, 0.08) << C.Name;
   }
 }
 
@@ -189,6 +269,7 @@ TEST(PixelConversion, DitheredRampFollowsTheRampInLinearLight) {
   for (const ToneMethod Method : kDithers) {
     PictureOptions Options;
     Options.Method = Method;
+    Options.Scale = ToneScale::Linear;
     const MonoPicture Mono = ToMono(Pixels.data(), Width, Height, Width, kTi89Screen, Options);
     for (int Band = 0; Band < Width; Band += 16) {
       double Expected = 0;
@@ -200,8 +281,8 @@ TEST(PixelConversion, DitheredRampFollowsTheRampInLinearLight) {
 }
 
 TEST(PixelConversion, ThresholdOfAPictureThatFitsIsTodaysRule) {
-  // Random colours and alphas on pictures up to the screen's size: the default picture must be
-  // exactly what the plain luminance rule gives, pixel for pixel.
+  // Random colours and alphas on pictures up to the screen's size: the threshold's picture must
+  // be exactly what the plain luminance rule gives, pixel for pixel.
   std::uint32_t Seed = 12345;
   const auto Next = [&Seed] {
     Seed = Seed * 1664525u + 1013904223u;
@@ -214,8 +295,10 @@ TEST(PixelConversion, ThresholdOfAPictureThatFitsIsTodaysRule) {
       const std::uint32_t Value = Next();
       Pixels.push_back(I % 2 == 0 ? Value : (0xFF000000u | (0x7F7F7Fu + (Value & 0x030303u))));
     }
+    PictureOptions Threshold;
+    Threshold.Method = ToneMethod::Threshold;
     const MonoPicture Mono = ToMono(Pixels.data(), Size.Width, Size.Height,
-                                    static_cast<std::size_t>(Size.Width), kTi89Screen);
+                                    static_cast<std::size_t>(Size.Width), kTi89Screen, Threshold);
     ASSERT_EQ(Mono.Width, Size.Width);
     for (std::size_t I = 0; I < Pixels.size(); ++I) {
       ASSERT_EQ(Mono.Dark[I] != 0, IsDark(Pixels[I])) << std::hex << Pixels[I];
