@@ -12,9 +12,11 @@
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
 
 #include "BatchConvert.h"
 #include "CaptureWindow.h"
+#include "LibraryLog.h"
 #include "LinkCommands.h"
 #include "PictureFile.h"
 
@@ -57,6 +59,21 @@ int RunWithoutWindow(int ArgumentCount, char** Arguments, const CommandLine& Lin
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --verbose, anywhere before "--", shows the libraries' own log; it is taken out of argv.
+  bool Verbose = false;
+  bool OptionsEnded = false;
+  int Kept = 1;
+  for (int I = 1; I < argc; ++I) {
+    if (!OptionsEnded && std::strcmp(argv[I], "--verbose") == 0) {
+      Verbose = true;
+      continue;
+    }
+    OptionsEnded = OptionsEnded || std::strcmp(argv[I], "--") == 0;
+    argv[Kept++] = argv[I];
+  }
+  argv[Kept] = nullptr;
+  argc = Kept;
+  pictrane::capture::RouteLibraryLog(Verbose);
   QStringList Raw;
   // File names keep their bytes, UTF-8 or not (PictureFile.h).
   for (int I = 1; I < argc; ++I) Raw.append(pictrane::capture::NameFromBytes(argv[I]));

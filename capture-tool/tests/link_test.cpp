@@ -202,8 +202,12 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
                                                                              << R.Out.toStdString();
     // Each wait ends after half a second; a hang would take the whole test's time.
     EXPECT_LT(R.Milliseconds, 15000) << Name;
+    // The libraries' own log reaches the terminal only when asked for with --verbose.
+    EXPECT_FALSE(R.Err.contains("ticables") || R.Err.contains("ticalcs")) << R.Err.toStdString();
   }
   EXPECT_FALSE(QFile::exists(Shot));
+  const LinkRun Verbose = RunLinked({"--fail", "silent"}, QStringList{"--verbose"} + Send);
+  EXPECT_TRUE(Verbose.Err.contains("pictrane-capture: ticables: ")) << Verbose.Err.toStdString();
 }
 
 TEST(Link, PicturesComeBackAsPng) {

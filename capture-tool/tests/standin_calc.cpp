@@ -18,6 +18,7 @@
 // stand-in then opens its end again at once, so one stand-in serves one session after another (a
 // test waits for the memory to be back before it links again).
 
+#include <glib.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
@@ -220,6 +221,11 @@ int main(int argc, char** argv) {
                  "[--screen FILE] -- COMMAND...\n");
     return 125;
   }
+  // The libraries' log would mix with the tool's own lines, which the tests read.
+  g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+  g_log_set_writer_func(
+      [](GLogLevelFlags, const GLogField*, gsize, gpointer) { return G_LOG_WRITER_HANDLED; },
+      nullptr, nullptr);
   ticables_library_init();
   CableHandle* Cable = ticables_handle_new(CABLE_VTI, PORT_1);
   ticables_options_set_timeout(Cable, 20);
