@@ -154,20 +154,15 @@ CommandLine ParseConvert(const QStringList& Arguments) {
 
 // One file's picture, made ready for writing; Problem says why it cannot be, for the line.
 struct Converted {
-  CalcPicture Picture;
+  CalcPicture Picture;  // its name empty when the file's name gives none
+  QString Base;         // the file's name without its extension
   QString Problem;
 };
 
 Converted Convert(const QString& File, const BatchOptions& Options) {
   Converted Result;
-  const QString Base = QFileInfo(File).completeBaseName();
-  Result.Picture.Name = NameFromTyping(ToU32(Base));
-  if (Result.Picture.Name.empty()) {
-    Result.Problem =
-        QStringLiteral("no calculator name can be made from \"%1\" (a name starts with a letter)")
-            .arg(ShownName(Base));
-    return Result;
-  }
+  Result.Base = QFileInfo(File).completeBaseName();
+  Result.Picture.Name = NameFromTyping(ToU32(Result.Base));
   try {
     const QImage Source = LoadPicture(File);
     Result.Picture.Model = Options.Model;
@@ -230,8 +225,14 @@ QString VariableOf(const BatchOptions& Options, const std::u32string& Name) {
 // calculator; a picture renamed says whose name it would have had.
 class NameBook {
  public:
-  // Gives Picture a name no earlier picture has and returns what its line says about it.
-  QString Assign(const BatchOptions& Options, CalcPicture& Picture) {
+  // Gives the picture a name no earlier picture has, FallbackName's when its file's name gives
+  // none, and returns what its line says about it.
+  QString Assign(const BatchOptions& Options, Converted& Each) {
+    CalcPicture& Picture = Each.Picture;
+    if (Picture.Name.empty()) {
+      Picture.Name = FallbackName(Taken_);
+      return VariableOf(Options, Picture.Name) + QStringLiteral(" (%1)").arg(NoNameText(Each.Base));
+    }
     const std::u32string Wanted = Picture.Name;
     Picture.Name = DistinctName(Wanted, Taken_);
     QString Said = VariableOf(Options, Picture.Name);
@@ -252,6 +253,10 @@ class NameBook {
 };
 
 }  // namespace
+
+QString NoNameText(const QString& Base) {
+  return QStringLiteral("\"%1\" holds no letter a calculator name takes").arg(ShownName(Base));
+}
 
 std::optional<QString> OptionValue(const QStringList& Arguments, qsizetype& I) {
   const QString& Argument = Arguments[I];
@@ -289,7 +294,9 @@ QString UsageText() {
       "\n"
       "Without --convert, opens the window, showing PICTURE if given.\n"
       "With --convert, turns every picture file (BMP, PNG, JPEG, GIF...) into a calculator\n"
-      "picture beside it, named after the file, without a window.\n"
+      "picture beside it, named after the file (pic1, pic2... when the file's name holds no\n"
+      "letter a calculator name takes), without a window. A file there that is not a\n"
+      "calculator file is never replaced.\n"
       "\n"
       "Options for --convert:\n"
       "  --model 89|92p|v200     calculator model (default 89)\n"
@@ -308,7 +315,8 @@ QString UsageText() {
       "  --folder NAME           the device folder (default main)\n"
       "  --group FILE            write all pictures into one group file instead\n"
       "\n"
-      "Exit status: 0 every picture written, 2 bad usage, 3 some picture not written.\n");
+      "Exit status: 0 every picture written, 2 bad usage, 3 some picture not written (a full\n"
+      "disk included: the file there stays as it was).\n");
 }
 
 int RunBatch(const BatchOptions& Options, QTextStream& Out) {
@@ -317,7 +325,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
     return Options.Files[static_cast<qsizetype>(I)];
   };
   // Before anything is read or written: no output may replace an input, another output of the
-  // run or, for a group, a file that is not a group file.
+  // run or a file that is not a calculator file.
   const QString Group = Options.Group.isEmpty() ? QString() : GroupPath(Options);
   std::vector<QString> Targets(Count);
   if (Group.isEmpty()) {
@@ -343,7 +351,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
       Converted& Each = Results.Result(I);
       QString Variable;
       if (Each.Problem.isEmpty()) {
-        Variable = Names.Assign(Options, Each.Picture);
+        Variable = Names.Assign(Options, Each);
         try {
           WriteCalcPicture(BytesOfName(Targets[I]), Each.Picture);
           Names.Take(Each.Picture, FileAt(I));
@@ -362,7 +370,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   for (std::size_t I = 0; I < Count; ++I) {
     Converted& Each = Results.Result(I);
     if (!Each.Problem.isEmpty()) continue;
-    Variables[I] = Names.Assign(Options, Each.Picture);
+    Variables[I] = Names.Assign(Options, Each);
     Names.Take(Each.Picture, FileAt(I));
     Members.push_back(Each.Picture);
   }

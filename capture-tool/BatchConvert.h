@@ -48,6 +48,10 @@ std::optional<QString> OptionValue(const QStringList& Arguments, qsizetype& I);
 
 QString UsageText();
 
+// Why a picture has the name FallbackName (CalcName.h) gave it, for its line: the name of its
+// file, without the extension, gives none.
+QString NoNameText(const QString& Base);
+
 // Converts every file of Options.Files, writing one line per file to Out; returns kExitDone when
 // every picture was written, kExitNotAllWritten otherwise.
 int RunBatch(const BatchOptions& Options, QTextStream& Out);

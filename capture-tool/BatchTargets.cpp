@@ -70,7 +70,7 @@ QString GroupProblem(const BatchOptions& Options, const std::vector<FileKey>& In
     return QStringLiteral("the group %1 would replace %2, one of the files to convert")
         .arg(ShownName(Group), ShownName(Options.Files[static_cast<qsizetype>(*J)]));
   }
-  if (Key.Identity && !IsCalcFile(BytesOfName(Group))) {
+  if (HoldsOtherFile(BytesOfName(Group))) {
     return QStringLiteral("the group %1 would replace a file that is not a group file")
         .arg(ShownName(Group));
   }
@@ -111,6 +111,13 @@ std::vector<QString> RefusedOutputs(const BatchOptions& Options,
     if (const auto J = Find(TargetKeys[I], Inputs)) {
       Refused[I] = QStringLiteral("its picture %1 would replace %2, one of the files to convert")
                        .arg(Shown, ShownName(FileAt(*J)));
+      continue;
+    }
+    if (HoldsOtherFile(BytesOfName(Targets[I]))) {
+      Refused[I] = QStringLiteral(
+                       "its picture %1 would replace a file that is not a calculator "
+                       "file, which is left as it is")
+                       .arg(Shown);
       continue;
     }
     for (std::size_t K = 0; K < I; ++K) {

@@ -2,9 +2,9 @@
 #pragma once
 
 // Where the batch conversion writes, and the writes it refuses before anything is read: no
-// output may replace an input, another output of the run or, for a group, a file that is not a
-// group file. Files are compared as the system knows them, so two spellings of one file, links
-// included, are the same file.
+// output may replace an input, another output of the run or a file that is not a calculator file
+// (HoldsOtherFile, CalcFile.h). Files are compared as the system knows them, so two spellings of
+// one file, links included, are the same file.
 
 #include <QString>
 #include <vector>

@@ -2,7 +2,6 @@
 #include "CalcFile.h"
 
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 
 #include <array>
 #include <cstring>
@@ -10,10 +9,11 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/AtomicFile.h"
 #include "CalcName.h"
-#include "conversion/BitmapListing.h"
+#include "FileWrite.h"
 #include "TiLibraries.h"
+#include "conversion/BitmapListing.h"
+#include "platform/AtomicFile.h"
 #include "platform/RaisedError.h"
 #include "platform/Utf8.h"
 
@@ -124,18 +124,6 @@ PreparedEntry Prepare(const CalcPicture& Picture) {
           &Picture.PicData};
 }
 
-// True when the file system that would hold Path has no room for Size more bytes or no free file
-// entry: what a write that failed or came out short ran into.
-bool DiskFull(const std::string& Path, off_t Size) {
-  const auto Slash = Path.find_last_of('/');
-  const std::string Folder =
-      Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Path.substr(0, Slash));
-  struct statvfs Space {};
-  if (::statvfs(Folder.c_str(), &Space) != 0) return false;
-  return Space.f_favail == 0 || static_cast<unsigned long long>(Space.f_bavail) * Space.f_frsize <
-                                    static_cast<unsigned long long>(Size);
-}
-
 // The writing itself, through a temporary file.
 void WriteFilled(const std::string& Path, CalcModelId Model,
                  const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
@@ -192,13 +180,11 @@ void WriteEntries(const std::string& Path, CalcModelId Model,
         ErrorNumber::PermissionDenied, kSource,
         "Cannot write " + EscapedName(Path) + ": the existing picture is write-protected.");
   }
-  try {
-    WriteFilled(Path, Model, Entries, ExpectedSize);
-  } catch (const RaisedError& Error) {
-    if (!DiskFull(Path, ExpectedSize)) throw;
-    throw RaisedError(Error.Number, kSource,
-                      "Cannot write " + EscapedName(Path) + ": the disk is full.");
+  if (HoldsOtherFile(Path)) {
+    throw RaisedError(ErrorNumber::PermissionDenied, kSource,
+                      "Cannot write " + EscapedName(Path) + ": " + kOtherFileText + ".");
   }
+  WriteNamingFullDisk(Path, ExpectedSize, [&] { WriteFilled(Path, Model, Entries, ExpectedSize); });
 }
 
 }  // namespace
@@ -232,6 +218,11 @@ bool IsCalcFile(const std::string& Path) {
   struct stat Status {};
   return ::stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) &&
          tifiles_file_is_ti(Path.c_str()) != 0;
+}
+
+bool HoldsOtherFile(const std::string& Path) {
+  struct stat Status {};
+  return ::stat(Path.c_str(), &Status) == 0 && !IsCalcFile(Path);
 }
 
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {

@@ -42,11 +42,16 @@ std::string ToCalcCharset(std::u32string_view Text);
 // True when Path is a calculator variable file (single or group), as its signature says.
 bool IsCalcFile(const std::string& Path);
 
+// True when something is at Path that is not a calculator file (a text, a picture, a folder): the
+// one rule of every write of a calculator file, which never replaces such a file.
+bool HoldsOtherFile(const std::string& Path);
+inline constexpr const char* kOtherFileText = "it is not a calculator file, so it is left as it is";
+
 // Writes a single-variable file holding Picture as an unarchived picture variable: the name and
 // folder lower-cased and converted to the calculator's character set. The file appears complete
-// or not at all (AtomicFile.h). Raises RaisedError when the name or folder is invalid or the file
+// or not at all (FileWrite.h). Raises RaisedError when the name or folder is invalid or the file
 // cannot be written, the existing file is write-protected (no write permission for its owner: it
-// is left as it is) or the disk is full.
+// is left as it is) or not a calculator file (HoldsOtherFile), or the disk is full.
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture);
 
 // Writes a group file holding every picture of Pictures (at least one, all of Model, no two with

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <mutex>
 
+#include "CalcRead.h"
 #include "TiLibraries.h"
+#include "conversion/BitmapListing.h"
+#include "platform/RaisedError.h"
 
 #define restrict __restrict
 #include <ticables.h>
@@ -29,6 +32,9 @@ constexpr int kCalcNoCalc = 281;
 constexpr int kCalcRefusedUncaught = 350;  // a refusal whose code the library does not know
 constexpr int kCalcCannotOverwrite = 353;  // locked or archived variable of that name
 constexpr int kCalcCannotDelete = 354;
+// The file library's errors, which the protocol library passes on when it reads a file.
+constexpr int kFilesFirstError = 512;
+constexpr int kFilesLastError = 767;
 
 // The first data byte of a refusal (SKP) that means the calculator has no room for the variable.
 constexpr std::uint8_t kRefusedNoMemory = 3;
@@ -207,6 +213,9 @@ struct CalcLink::State {
         Refusal[0] == kRefusedNoMemory) {
       throw LinkError(Kind::OutOfMemory, What + ": the calculator is out of memory");
     }
+    if (Code >= kFilesFirstError && Code <= kFilesLastError) {
+      throw LinkError(Kind::BadFile, What + ": the file is damaged or cut short");
+    }
     throw LinkError(Kind::Refused, What + ": " + LibraryText(Code));
   }
 
@@ -321,14 +330,17 @@ float CalcLink::Rate() const {
 }
 
 void CalcLink::SendFile(const std::string& Path) {
-  if (tifiles_file_is_regular(Path.c_str()) == 0) {
-    throw LinkError(LinkError::Kind::BadFile,
-                    Path + ": not a calculator variable or group file (or unreadable)");
+  // Read whole first, so that a file cut short is named as such before the calculator is asked.
+  try {
+    CheckCalcFile(Path);
+  } catch (const RaisedError& Error) {
+    throw LinkError(LinkError::Kind::BadFile, Error.Description);
   }
+  const std::string Shown = EscapedName(Path);
   S_->Refused = false;
-  if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, Path);
+  if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, Shown);
   if (const int Code = ticalcs_calc_send_var2(S_->Calc, MODE_NORMAL, Path.c_str()); Code != 0) {
-    S_->Fail(Code, Path);
+    S_->Fail(Code, Shown);
   }
 }
 

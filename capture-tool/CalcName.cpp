@@ -93,4 +93,13 @@ std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32str
   }
 }
 
+std::u32string FallbackName(const std::set<std::u32string>& Taken) {
+  for (unsigned Number = 1;; ++Number) {
+    const std::string Digits = std::to_string(Number);
+    std::u32string Candidate = U"pic";
+    Candidate.append(Digits.begin(), Digits.end());
+    if (!Taken.contains(Candidate)) return Candidate;
+  }
+}
+
 }  // namespace pictrane::capture

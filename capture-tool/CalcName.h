@@ -44,4 +44,8 @@ std::u32string NameFromTyping(std::u32string_view Text);
 // ("astronau" gives "astrona1", then "astrona2").
 std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32string>& Taken);
 
+// The name of a picture whose file name gives none (NameFromTyping is empty: "Привет мир",
+// "日本語", "~~~", "42"): "pic1", else the first of "pic2", "pic3"... not in Taken.
+std::u32string FallbackName(const std::set<std::u32string>& Taken);
+
 }  // namespace pictrane::capture

@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalcRead.h"
 
-#include <QFileInfo>
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "PicLayout.h"
 #include "TiLibraries.h"
+#include "conversion/BitmapListing.h"
 #include "platform/RaisedError.h"
 
 namespace pictrane::capture {
@@ -15,13 +24,44 @@ namespace {
 
 constexpr const char* kSource = "pictrane-capture";
 constexpr std::uint8_t kPictureType = 0x10;
+constexpr const char* kDamaged = "the file is damaged or cut short";
 
 struct ContentDeleter {
   void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
 };
 
+using ContentPointer = std::unique_ptr<FileContent, ContentDeleter>;
+
 [[noreturn]] void Refuse(const std::string& Path, const std::string& Why) {
-  throw RaisedError(ErrorNumber::PathFileAccessError, kSource, Path + ": " + Why);
+  throw RaisedError(ErrorNumber::PathFileAccessError, kSource, EscapedName(Path) + ": " + Why);
+}
+
+void EnsureLibraryReady() {
+  static std::once_flag Once;
+  std::call_once(Once, [] {
+    tifiles_library_init();
+    // The library's own complaints about a file it cannot read; the line naming the file says
+    // why in plain words.
+    g_log_set_handler(
+        "tifiles", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING),
+        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+  });
+}
+
+// The first bytes of a calculator file that is cut short: nothing at all, or the start of a
+// 68000 signature.
+bool StartsLikeCalcFile(int Fd) {
+  std::array<char, 8> Start{};
+  ssize_t Got = 0;
+  do {
+    Got = ::read(Fd, Start.data(), Start.size());
+  } while (Got < 0 && errno == EINTR);
+  if (Got < 0) return false;
+  const std::string_view Read(Start.data(), static_cast<std::size_t>(Got));
+  for (const std::string_view Signature : {"**TI89**", "**TI92**", "**TI92P*", "**V200**"}) {
+    if (Signature.substr(0, Read.size()) == Read) return true;
+  }
+  return false;
 }
 
 bool ModelOf(CalcModel Model, CalcModelId& Id) {
@@ -45,6 +85,41 @@ bool ModelOf(CalcModel Model, CalcModelId& Id) {
   }
 }
 
+// The whole file at Path as libtifiles reads it, from a 68000 calculator; Model says which.
+ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
+  EnsureLibraryReady();
+  const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (Fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) Refuse(Path, "no such file");
+    Refuse(Path, std::string("the file cannot be read (") + std::strerror(errno) + ")");
+  }
+  struct stat Status {};
+  const bool Regular = ::fstat(Fd, &Status) == 0 && S_ISREG(Status.st_mode);
+  const bool LooksCut = Regular && StartsLikeCalcFile(Fd);
+  ::close(Fd);
+  if (!Regular) Refuse(Path, "not a calculator picture or group file");
+  if (tifiles_file_is_regular(Path.c_str()) == 0) {
+    Refuse(Path, LooksCut ? kDamaged : "not a calculator picture or group file");
+  }
+  // The library picks its reader by the file's extension: only the 68000 reader is let run, the
+  // one that (as documented) frees the content itself when it fails.
+  if (!ModelOf(tifiles_file_get_model(Path.c_str()), Model)) {
+    Refuse(Path, "not a TI-89, TI-92, TI-92 Plus or Voyage 200 file");
+  }
+  ContentPointer Content(tifiles_content_create_regular(CALC_NONE));
+  if (!Content) Refuse(Path, "out of memory");
+  if (tifiles_file_read_regular(Path.c_str(), Content.get()) != 0) {
+    static_cast<void>(Content.release());  // already freed by the library
+    Refuse(Path, kDamaged);
+  }
+  if (!ModelOf(Content->model, Model)) {
+    Refuse(Path, "not a TI-89, TI-92, TI-92 Plus or Voyage 200 file");
+  }
+  // A file whose data no longer sums to what it says was changed after it was written.
+  if (Content->checksum != Content->stored_checksum) Refuse(Path, kDamaged);
+  return Content;
+}
+
 std::string Utf8Name(CalcModel Model, const char* Name) {
   char* Converted = ticonv_varname_to_utf8(Model, Name, kPictureType);
   if (Converted == nullptr) return Name;
@@ -57,24 +132,28 @@ unsigned WordAt(const std::vector<std::uint8_t>& Data, std::size_t At) {
   return (static_cast<unsigned>(Data[At]) << 8) | Data[At + 1];
 }
 
+// True when PicData holds a picture as its header describes it: its size, height and width
+// (PicLayout.h), and every row.
+bool IsPicData(const std::vector<std::uint8_t>& PicData) {
+  if (PicData.size() < 7) return false;
+  const unsigned Size = WordAt(PicData, 0);
+  const unsigned Height = WordAt(PicData, 2);
+  const unsigned Width = WordAt(PicData, 4);
+  const std::size_t RowBytes = (Width + 7) / 8;
+  return Width != 0 && Height != 0 && Size + 2 <= PicData.size() &&
+         6 + Height * RowBytes <= PicData.size();
+}
+
 }  // namespace
 
-std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
-  static std::once_flag Once;
-  std::call_once(Once, [] { tifiles_library_init(); });
-  if (!QFileInfo(QString::fromStdString(Path)).isFile()) Refuse(Path, "no such file");
-  if (tifiles_file_is_regular(Path.c_str()) == 0) {
-    Refuse(Path, "not a calculator picture or group file");
-  }
-  std::unique_ptr<FileContent, ContentDeleter> Content(tifiles_content_create_regular(CALC_NONE));
-  if (!Content) Refuse(Path, "out of memory");
-  if (tifiles_file_read_regular(Path.c_str(), Content.get()) != 0) {
-    Refuse(Path, "the file is damaged or not a calculator file");
-  }
+void CheckCalcFile(const std::string& Path) {
   CalcModelId Model{};
-  if (!ModelOf(Content->model, Model)) {
-    Refuse(Path, "not a TI-89, TI-92, TI-92 Plus or Voyage 200 file");
-  }
+  ReadContent(Path, Model);
+}
+
+std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
+  CalcModelId Model{};
+  const ContentPointer Content = ReadContent(Path, Model);
   const bool Group = tifiles_file_is_group(Path.c_str()) != 0;
   std::vector<StoredPicture> Pictures;
   for (unsigned I = 0; I < Content->num_entries; ++I) {
@@ -85,6 +164,8 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
     Each.Name = Utf8Name(Content->model, Entry->name);
     Each.Folder = Utf8Name(Content->model, Entry->folder);
     Each.PicData.assign(Entry->data, Entry->data + Entry->size);
+    // A picture whose header says more than its data holds lies about itself.
+    if (!IsPicData(Each.PicData)) Refuse(Path, kDamaged);
     Each.InGroup = Group;
     Pictures.push_back(std::move(Each));
   }
@@ -93,19 +174,13 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
 }
 
 MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData) {
-  const auto Bad = [] {
+  if (!IsPicData(PicData)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable is not a valid picture.");
-  };
-  if (PicData.size() < 7) Bad();
-  const unsigned Size = WordAt(PicData, 0);
+  }
   const unsigned Height = WordAt(PicData, 2);
   const unsigned Width = WordAt(PicData, 4);
   const std::size_t RowBytes = (Width + 7) / 8;
-  if (Width == 0 || Height == 0 || Size + 2 > PicData.size() ||
-      6 + Height * RowBytes > PicData.size()) {
-    Bad();
-  }
   MonoPicture Picture;
   Picture.Width = static_cast<int>(Width);
   Picture.Height = static_cast<int>(Height);

@@ -21,9 +21,16 @@ struct StoredPicture {
   bool InGroup = false;               // read from a group file
 };
 
+// Raises RaisedError naming the file (escaped as the converter's report shows names) unless Path is
+// a whole 68000 calculator variable file (a single variable or a group, any variables): a file
+// cut short or whose data does not match its checksum is "damaged or cut short". Whatever the
+// bytes, the file is read once and its content freed once.
+void CheckCalcFile(const std::string& Path);
+
 // Every picture variable of the 68000 calculator file at Path (a single picture or a group), in
 // the file's order; other variables of a group are left out. Raises RaisedError naming the file
-// when it cannot be read, is not a 68000 calculator file or holds no picture.
+// as CheckCalcFile does, when a picture's data is not what its header says ("damaged or cut
+// short" too: DecodePic takes every picture returned) and when the file holds no picture.
 std::vector<StoredPicture> ReadCalcPictures(const std::string& Path);
 
 // The pixels of a picture variable's data; raises RaisedError when the data is not a picture.

@@ -2,7 +2,6 @@
 #include "CaptureWindow.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -14,7 +13,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "BatchConvert.h"
 #include "CalcFile.h"
+#include "CalcName.h"
 #include "CalcRead.h"
 #include "KeyPanels.h"
 #include "LinkActions.h"
@@ -59,8 +60,7 @@ bool IsCalcFile(const QString& Path) {
 // The picture of a calculator file as an image; a group asks which of its pictures. A null image:
 // the user chose none.
 QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
-  const std::vector<StoredPicture> Pictures =
-      ReadCalcPictures(QFile::encodeName(Path).toStdString());
+  const std::vector<StoredPicture> Pictures = ReadCalcPictures(BytesOfName(Path));
   std::size_t Chosen = 0;
   if (Pictures.size() > 1) {
     QStringList Names;
@@ -261,8 +261,7 @@ void CaptureWindow::AcceptSaveAs() {
   TargetPath_ = Path;
   TargetType_ = Target.Type;
   std::error_code Failed;
-  if (std::filesystem::equivalent(QFile::encodeName(Path).toStdString(),
-                                  QFile::encodeName(PicturePath()).toStdString(), Failed)) {
+  if (std::filesystem::equivalent(BytesOfName(Path), BytesOfName(PicturePath()), Failed)) {
     ShowOnly(Confirm_);
     Confirm_->Start(QStringLiteral("\"%1\" is the picture open in this window. Replace it with "
                                    "the saved picture? Y replaces it; N, Enter or Esc keeps it.")
@@ -281,8 +280,14 @@ void CaptureWindow::SaveTarget() {
   }
   const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
   if (Type.Calculator) {
+    // The name the batch would give: the file's own, else a fallback, so that every picture
+    // has one whatever letters its file's name holds.
+    const std::u32string FromFile = NameFromTyping(ToU32(QFileInfo(Path).completeBaseName()));
+    ProposedFallback_ = FromFile.empty();
+    const std::u32string Name = ProposedFallback_ ? FallbackName(NamesSaved_) : FromFile;
+    Proposed_ = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
     ShowOnly(Variable_);
-    Variable_->Start();
+    Variable_->Start(Proposed_);
     return;
   }
   try {
@@ -309,16 +314,20 @@ void CaptureWindow::AcceptVariable() {
     Picture.Folder = ToU32(Variable_->Folder());
     Picture.PicData =
         EncodePic(ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()));
-    WriteCalcPicture(QFile::encodeName(TargetPath_).toStdString(), Picture);
+    WriteCalcPicture(BytesOfName(TargetPath_), Picture);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
     return;
   }
   LastSaved_ = TargetPath_;
+  NamesSaved_.insert(LowerName(ToU32(Variable_->Name())));
   DismissPanels();
-  statusBar()->showMessage(
-      QStringLiteral("Saved %1 as %2\\%3")
-          .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower()));
+  QString Saved = QStringLiteral("Saved %1 as %2\\%3")
+                      .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower());
+  if (ProposedFallback_ && Variable_->Name() == Proposed_) {
+    Saved += QStringLiteral(" (%1)").arg(NoNameText(QFileInfo(TargetPath_).completeBaseName()));
+  }
+  statusBar()->showMessage(Saved);
 }
 
 void CaptureWindow::ShowScreen(const QImage& Screen) {

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <set>
+#include <string>
 
 #include "CalcLink.h"
 #include "PixelConversion.h"
@@ -87,6 +89,12 @@ class CaptureWindow : public QMainWindow {
   // Where the variable panel's picture goes, chosen in Save As.
   QString TargetPath_;
   int TargetType_ = 0;
+  // The name the variable panel proposed: the target's own, or, when its file name gives none,
+  // FallbackName's (said when the picture is saved under it).
+  QString Proposed_;
+  bool ProposedFallback_ = false;
+  // Every variable name saved in this window, lower case, so that fallback names stay distinct.
+  std::set<std::u32string> NamesSaved_;
 
   PreviewPanel* Preview_ = nullptr;
   OpenPanel* Open_ = nullptr;

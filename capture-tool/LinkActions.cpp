@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinkActions.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -93,7 +92,7 @@ void LinkActions::SendFiles(const QStringList& Files) {
                                       .arg(Files.size());
             QMetaObject::invokeMethod(this, [this, I, Label] { Step(static_cast<int>(I), Label); });
             try {
-              Link.SendFile(QFile::encodeName(Files[I]).toStdString());
+              Link.SendFile(BytesOfName(Files[I]));
               Lines << tr("Sent: %1").arg(Files[I]);
               ++Sent;
             } catch (const LinkError& Error) {

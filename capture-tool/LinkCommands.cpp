@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinkCommands.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "BatchConvert.h"
 #include "CalcFile.h"
@@ -27,8 +30,9 @@ struct LinkCommand {
   QString Problem;  // bad usage, or empty
 };
 
+// The file's own bytes, whatever they are (PictureFile.h).
 std::string Local(const QString& Path) {
-  return QFile::encodeName(Path).toStdString();
+  return BytesOfName(Path);
 }
 
 LinkCommand Parse(const QStringList& Arguments) {
@@ -119,22 +123,22 @@ int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
     if (!Stop) {
       try {
         Link->SendFile(Local(File));
-        Out << "sent: " << File << '\n';
+        Out << "sent: " << ShownName(File) << '\n';
         Out.flush();
         continue;
       } catch (const LinkError& Error) {
         // A calculator that stopped answering will not answer the next file either.
         if (Error.What() == LinkError::Kind::NoAnswer) {
-          Out << "not sent: " << QString::fromLocal8Bit(Error.what()) << '\n';
+          Out << "not sent: " << QString::fromUtf8(Error.what()) << '\n';
           Out.flush();
           AllSent = false;
           Stop = Error;
           continue;
         }
-        Out << "not sent: " << QString::fromLocal8Bit(Error.what()) << '\n';
+        Out << "not sent: " << QString::fromUtf8(Error.what()) << '\n';
       }
     } else {
-      Out << "not sent: " << File << ": " << QString::fromLocal8Bit(Stop->what()) << '\n';
+      Out << "not sent: " << ShownName(File) << ": " << QString::fromUtf8(Stop->what()) << '\n';
     }
     Out.flush();
     AllSent = false;
@@ -153,17 +157,20 @@ int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
   for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
     if (Suffix == QLatin1String(InfoOf(Id).PictureExtension)) Model = Id;
   }
-  const QList<uint> Base = QFileInfo(Target).completeBaseName().toUcs4();
-  const std::u32string Name = NameFromTyping(std::u32string(Base.begin(), Base.end()));
   if (ImageFormat == nullptr && !Model) {
-    Err << "pictrane-capture: --screenshot: \"" << Target
+    Err << "pictrane-capture: --screenshot: \"" << ShownName(Target)
         << "\" does not end in .png, .bmp, .89i, .9xi or .v2i\n";
     return kExitUsage;
   }
+  const QString Base = QFileInfo(Target).completeBaseName();
+  const QList<uint> Codes = Base.toUcs4();
+  std::u32string Name = NameFromTyping(std::u32string(Codes.begin(), Codes.end()));
+  QString Named;
   if (Model && Name.empty()) {
-    Err << "pictrane-capture: --screenshot: no calculator name can be made from \"" << Target
-        << "\" (a name starts with a letter)\n";
-    return kExitUsage;
+    Name = FallbackName({});
+    Named = QStringLiteral(" as main\\%1 (%2)")
+                .arg(QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size())),
+                     NoNameText(Base));
   }
 
   std::optional<LinkError> Why;
@@ -182,32 +189,70 @@ int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
       WriteCalcPicture(Local(Target), Picture);
     }
   } catch (const LinkError& Error) {
-    Out << "not written: " << Target << ": " << QString::fromLocal8Bit(Error.what()) << '\n';
+    Out << "not written: " << ShownName(Target) << ": " << QString::fromUtf8(Error.what()) << '\n';
     return !Link && NobodyAnswered(Error) ? kExitNoCalculator : kExitNotAllWritten;
   } catch (const RaisedError& Error) {
-    Out << "not written: " << Target << ": " << QString::fromStdString(Error.Description) << '\n';
+    Out << "not written: " << ShownName(Target) << ": " << QString::fromStdString(Error.Description)
+        << '\n';
     return kExitNotAllWritten;
   }
-  Out << "written: " << Target << '\n';
+  Out << "written: " << ShownName(Target) << Named << '\n';
   return kExitDone;
+}
+
+// A calculator name as part of a file name: any "/" (a crafted file may hold one) made "_".
+QString FileNamePart(const std::string& Name) {
+  return QString::fromStdString(Name).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+// Where each picture of File goes: FILE.png for a single picture, FILE-NAME.png for a group's,
+// and FILE-FOLDER-NAME.png for pictures of the group that share their name (in two folders).
+std::vector<QString> PngTargets(const QString& File, const std::vector<StoredPicture>& Pictures) {
+  std::map<QString, int> Named;
+  for (const StoredPicture& Each : Pictures) ++Named[FileNamePart(Each.Name).toLower()];
+  std::vector<QString> Targets;
+  for (const StoredPicture& Each : Pictures) {
+    QString Part = FileNamePart(Each.Name);
+    if (Named[Part.toLower()] > 1) Part = FileNamePart(Each.Folder) + QLatin1Char('-') + Part;
+    Targets.push_back(File + (Each.InGroup ? QLatin1Char('-') + Part : QString()) +
+                      QStringLiteral(".png"));
+  }
+  return Targets;
+}
+
+// A file as the system names it, so that two spellings of one file are one key: its folder's
+// real path and its own name.
+std::string FileKey(const std::string& Path) {
+  const auto Slash = Path.find_last_of('/');
+  const std::string Folder =
+      Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Path.substr(0, Slash));
+  const std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+  const std::unique_ptr<char, decltype(&std::free)> Real(::realpath(Folder.c_str(), nullptr),
+                                                         &std::free);
+  return (Real ? std::string(Real.get()) : Folder) + '/' + Name;
 }
 
 int ToPng(const LinkCommand& Command, QTextStream& Out) {
   bool AllWritten = true;
+  std::set<std::string> Written;  // no file is written twice in a run
   for (const QString& File : Command.Files) {
     try {
       const std::vector<StoredPicture> Pictures = ReadCalcPictures(Local(File));
-      for (const StoredPicture& Each : Pictures) {
-        const QString Name = QString::fromStdString(Each.Name);
-        const QString Target =
-            Each.InGroup ? File + QLatin1Char('-') + Name + QStringLiteral(".png") : File + ".png";
+      const std::vector<QString> Targets = PngTargets(File, Pictures);
+      for (std::size_t I = 0; I < Pictures.size(); ++I) {
+        const QString& Target = Targets[I];
         try {
-          SaveImage(ToImage(DecodePic(Each.PicData)), Target, "PNG");
-          Out << "written: " << File << " -> " << Target << '\n';
+          if (Written.contains(FileKey(Local(Target)))) {
+            throw RaisedError(ErrorNumber::PathFileAccessError, "pictrane-capture",
+                              "another picture of this run was written there");
+          }
+          SaveImage(ToImage(DecodePic(Pictures[I].PicData)), Target, "PNG");
+          Written.insert(FileKey(Local(Target)));
+          Out << "written: " << ShownName(File) << " -> " << ShownName(Target) << '\n';
         } catch (const RaisedError& Error) {
           AllWritten = false;
-          Out << "not written: " << Target << ": " << QString::fromStdString(Error.Description)
-              << '\n';
+          Out << "not written: " << ShownName(Target) << ": "
+              << QString::fromStdString(Error.Description) << '\n';
         }
       }
     } catch (const RaisedError& Error) {
@@ -246,7 +291,8 @@ QString LinkUsageText() {
       "\n"
       "--send sends every variable of each calculator file (a group: all its pictures).\n"
       "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi or .v2i).\n"
-      "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each).\n"
+      "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
+      "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
       "\n"
       "Link options:\n"
       "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium or\n"

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QStringList>
@@ -16,10 +17,10 @@
 #include <string_view>
 
 #include "BitmapCheck.h"
+#include "FileWrite.h"
 #include "conversion/BitmapListing.h"
 #include "platform/Utf8.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/RaisedError.h"
 
 namespace pictrane::capture {
@@ -224,15 +225,15 @@ QImage ToImage(const MonoPicture& Picture) {
 }
 
 void SaveImage(const QImage& Picture, const QString& Path, const char* Format) {
-  WriteAtomically(
-      NativePath(Path),
-      [&](const std::string& Temporary) {
-        if (!Picture.save(QFile::decodeName(Temporary.c_str()), Format)) {
-          throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
-                            QStringLiteral("Cannot write \"%1\".").arg(Path).toStdString());
-        }
-      },
-      kSource);
+  // Made in memory first: Qt's writers do not tell a full disk from a written file.
+  QByteArray Bytes;
+  QBuffer Buffer(&Bytes);
+  if (!Buffer.open(QIODevice::WriteOnly) || !Picture.save(&Buffer, Format)) {
+    Refuse(ErrorNumber::PathFileAccessError,
+           QStringLiteral("Cannot write %1.").arg(ShownName(Path)));
+  }
+  WriteWholeFile(NativePath(Path),
+                 std::string_view(Bytes.constData(), static_cast<std::size_t>(Bytes.size())));
 }
 
 }  // namespace pictrane::capture

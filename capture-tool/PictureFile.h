@@ -39,7 +39,8 @@ MonoPicture ToMono(const QImage& Picture, PictureSize Bounds, const PictureOptio
 // The one-bit picture as a two-colour image: white for light, black for dark.
 QImage ToImage(const MonoPicture& Picture);
 
-// Saves Picture at Path in Qt's Format ("BMP", "PNG") through a temporary file (AtomicFile.h).
+// Saves Picture at Path in Qt's Format ("BMP", "PNG"), whole or not at all (FileWrite.h): on a
+// full disk the file there stays as it was and the error says "the disk is full".
 void SaveImage(const QImage& Picture, const QString& Path, const char* Format);
 
 }  // namespace pictrane::capture

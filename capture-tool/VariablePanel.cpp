@@ -81,8 +81,9 @@ VariablePanel::VariablePanel(QWidget* Parent) : KeyPanel(Parent) {
   connect(Cancel, &QPushButton::clicked, this, [this] { OnEscape(); });
 }
 
-void VariablePanel::Start() {
-  Name_->clear();
+void VariablePanel::Start(const QString& Proposed) {
+  Name_->setText(Proposed);
+  Name_->selectAll();
   Folder_->setText(kDefaultFolder);
   Advanced_->hide();
   show();

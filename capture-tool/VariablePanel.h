@@ -18,8 +18,9 @@ class VariablePanel : public KeyPanel {
  public:
   explicit VariablePanel(QWidget* Parent);
 
-  // Shows the panel with an empty name, the default folder and "Advanced" hidden.
-  void Start();
+  // Shows the panel with Proposed as the name, selected (so that typing replaces it), the default
+  // folder and "Advanced" hidden.
+  void Start(const QString& Proposed);
 
   QString Name() const;
   QString Folder() const;

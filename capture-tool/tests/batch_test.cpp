@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BatchConvert.h"
+#include "CalcFile.h"
 #include "CalcName.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
@@ -202,19 +203,20 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
                          " as main\\sea1 (main\\sea is taken by " + Files[0] + ")");
   EXPECT_TRUE(Said[2].startsWith("not written: " + Files[2]) && Said[2].contains("damaged"));
   EXPECT_TRUE(Said[3].startsWith("written: " + Files[3]));
-  EXPECT_TRUE(Said[4].startsWith("not written: " + Files[4]) &&
-              Said[4].contains("no calculator name"));
+  EXPECT_EQ(Said[4], "written: " + Files[4] + " -> " + Folder.filePath("all.9xg") +
+                         " as main\\pic1 (\"42\" holds no letter a calculator name takes)");
 
   int Model = 0;
   const std::vector<GroupEntry> Entries = ReadGroup(Folder.filePath("all.9xg"), Model);
-  ASSERT_EQ(Entries.size(), 3u);
+  ASSERT_EQ(Entries.size(), 4u);
   EXPECT_EQ(Model, CALC_TI92P);
   EXPECT_EQ(Entries[0].Name, "sea");
   EXPECT_EQ(Entries[1].Name, "sea1");
   EXPECT_EQ(Entries[2].Name, "hill");
-  for (std::size_t I = 0; I < 3; ++I) {
+  EXPECT_EQ(Entries[3].Name, "pic1");
+  for (std::size_t I = 0; I < 4; ++I) {
     EXPECT_EQ(Entries[I].Folder, "main");
-    const QImage Source = LoadPicture(Files[I == 2 ? 3 : I]);
+    const QImage Source = LoadPicture(Files[I < 2 ? I : I + 1]);
     EXPECT_EQ(Entries[I].Data, EncodePic(ToMono(Source, kTi92Screen, Options.Picture)));
   }
   // Nothing is written beside the files when a group is asked for.
@@ -292,9 +294,10 @@ std::map<QString, QByteArray> Snapshot(const QString& Folder) {
   return Files;
 }
 
-TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotAGroup) {
-  // Each script runs in a fresh folder holding these files, the program as $TOOL. No file there
-  // may change; a refused command line (status 2) writes nothing at all.
+TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
+  // Each script runs in a fresh folder holding these files, the program as $TOOL and the stand-in
+  // calculator (standin_calc.cpp) as $STANDIN. No file there may change; a refused command line
+  // (status 2) writes nothing at all.
   struct Case {
     const char* Script;
     int Status;
@@ -339,6 +342,57 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotAGroup) {
           exec "$TOOL" --convert full/a.png')",
        3,
        {"the disk is full"}},
+      // On a full disk a PNG of --to-png or --screenshot stays as it was.
+      {R"(mkdir full && unshare -rm sh -c 'mount -t tmpfs -o size=16k none full &&
+          "$TOOL" --to-png pic.89i >/dev/null && mv pic.89i.png full/ && cp pic.89i full/ &&
+          cp full/pic.89i.png full/old && { cat /dev/zero >full/fill; } 2>/dev/null;
+          "$TOOL" --to-png full/pic.89i; s=$?; cmp full/pic.89i.png full/old || s=9; exit $s')",
+       3,
+       {"not written: full/pic.89i.png: Cannot write full/pic.89i.png: the disk is full.\n"}},
+      {R"(mkdir full && unshare -rm --ipc sh -c 'mount -t tmpfs -o size=16k none full &&
+          cp a.png full/shot.png && { cat /dev/zero >full/fill; } 2>/dev/null;
+          "$STANDIN" -- "$TOOL" --screenshot --cable vti full/shot.png 2>/dev/null; s=$?;
+          cmp full/shot.png a.png || s=9; exit $s')",
+       3,
+       {"not written: full/shot.png: Cannot write full/shot.png: the disk is full.\n"}},
+      // A document at a picture's name stays, whoever would write the picture.
+      {R"("$TOOL" --convert notes.bmp)",
+       3,
+       {"not written: notes.bmp: its picture notes.89i would replace a file that is not a "
+        "calculator file, which is left as it is\n"}},
+      {R"(unshare -r --ipc "$STANDIN" -- "$TOOL" --screenshot --cable vti notes.89i 2>/dev/null)",
+       3,
+       {"not written: notes.89i: Cannot write notes.89i: it is not a calculator file, so it is "
+        "left as it is.\n"}},
+      // A calculator file cut short, as an interrupted copy leaves it, is named as such.
+      {R"(head -c 90 pic.89i >cut.89i && "$TOOL" --to-png cut.89i)",
+       3,
+       {"not written: cut.89i: the file is damaged or cut short\n"}},
+      {R"(head -c 90 pic.89i >cut.89i &&
+          unshare -r --ipc "$STANDIN" -- "$TOOL" --send --cable vti cut.89i 2>/dev/null)",
+       3,
+       {"not sent: cut.89i: the file is damaged or cut short\n"}},
+      // Any name the system gives, UTF-8 or not, for --to-png and the link.
+      {R"sh(cp pic.89i "$(printf 'caf\351.89i')" && "$TOOL" --to-png "$(printf 'caf\351.89i')" &&
+          test -f "$(printf 'caf\351.89i.png')")sh",
+       0,
+       {"written: caf\\xE9.89i -> caf\\xE9.89i.png\n"}},
+      {R"sh(cp pic.89i "$(printf 'caf\351.89i')" && unshare -r --ipc "$STANDIN" -- "$TOOL" --send \
+          --cable vti "$(printf 'caf\351.89i')" 2>/dev/null)sh",
+       0,
+       {"sent: caf\\xE9.89i\n"}},
+      // A group holding one name in two folders gives a PNG for each.
+      {R"("$TOOL" --to-png backup.89g && ! cmp -s backup.89g-main-a.png backup.89g-games-a.png)",
+       0,
+       {"written: backup.89g -> backup.89g-main-a.png\n",
+        "written: backup.89g -> backup.89g-games-a.png\n"}},
+      // No letter a calculator name takes: the batch's fallback names, distinct, said.
+      {R"(cp a.png 'Привет мир.png' && cp b.png 日本語.png &&
+          "$TOOL" --convert 'Привет мир.png' 日本語.png && test -f 'Привет мир.89i')",
+       0,
+       {"written: Привет мир.png -> Привет мир.89i as main\\pic1 (\"Привет мир\" holds no "
+        "letter a calculator name takes)\n",
+        "-> 日本語.89i as main\\pic2 ("}},
   };
   const bool CanMount = QProcess::execute("unshare", {"-rm", "true"}) == 0;
   for (const Case& C : Cases) {
@@ -354,8 +408,15 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotAGroup) {
     ASSERT_TRUE(Small.save(Folder.filePath("holiday.bmp"), "BMP"));
     ASSERT_TRUE(Small.save(Folder.filePath("shot.89i"), "BMP"));
     ASSERT_TRUE(test::WriteFile(Folder.filePath("text.89g"), "notes\n"));
-    ASSERT_TRUE(test::WriteFile(Folder.filePath("locked.89i"), "old picture"));
+    ASSERT_TRUE(Small.save(Folder.filePath("notes.bmp"), "BMP"));
+    ASSERT_TRUE(test::WriteFile(Folder.filePath("notes.89i"), "Dear diary,\n"));
+    const CalcPicture Old{CalcModelId::Ti89, U"old", U"main", EncodePic(ToMono(Small, {16, 10}))};
+    WriteCalcPicture(Folder.filePath("locked.89i").toStdString(), Old);
     ASSERT_TRUE(QFile::setPermissions(Folder.filePath("locked.89i"), QFile::ReadOwner));
+    WriteCalcPicture(Folder.filePath("pic.89i").toStdString(), Old);
+    const CalcPicture Main{CalcModelId::Ti89, U"a", U"main", EncodePic({2, 1, {1, 0}})};
+    const CalcPicture Other{CalcModelId::Ti89, U"a", U"games", EncodePic({2, 1, {0, 1}})};
+    WriteCalcGroup(Folder.filePath("backup.89g").toStdString(), CalcModelId::Ti89, {Main, Other});
     // A name that is not UTF-8 ("caf" and the Latin-1 byte of é).
     ASSERT_EQ(QProcess::execute("sh", {"-c", R"sh(cd "$0" && cp a.png "$(printf 'caf\351.png')")sh",
                                        Folder.path()}),
@@ -366,6 +427,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotAGroup) {
     QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
     Environment.remove("DISPLAY");
     Environment.insert("TOOL", PICTRANE_CAPTURE_PATH);
+    Environment.insert("STANDIN", PICTRANE_STANDIN_PATH);
     Process.setProcessEnvironment(Environment);
     Process.setWorkingDirectory(Folder.path());
     Process.start("sh", {"-c", C.Script});

@@ -2,7 +2,9 @@
 // The converter's file script typed into the capture window: the pictures it writes, bad input
 // that writes nothing, the save-type list and Ctrl+F4.
 
+#include <QFile>
 #include <QImage>
+#include <QStatusBar>
 #include <QtTest>
 
 #include "PictureFile.h"
@@ -43,6 +45,12 @@ void CaptureWindowTest::scriptWritesThePicture_data() {
       << "main" << QByteArray("camera00") << QByteArray("main");
   QTest::newRow("hyphen, top-down") << "td/Top-down.bmp" << int(Kind::TopDown9x5) << "Top-down"
                                     << "main" << QByteArray("topdown") << QByteArray("main");
+  // No letter a calculator name takes: the panel's proposal, the batch's fallback, stays.
+  for (const QString Name : {"Привет мир", "日本語", "жук", "~~~", "+", "(1)"}) {
+    QTest::newRow(qPrintable("no letter: " + Name))
+        << "x/" + Name + ".bmp" << int(Kind::Odd37x23) << Name << "main" << QByteArray("pic1")
+        << QByteArray("main");
+  }
 }
 
 void CaptureWindowTest::scriptWritesThePicture() {
@@ -60,6 +68,8 @@ void CaptureWindowTest::scriptWritesThePicture() {
   CheckWritten(Target, storedName, storedFolder, Expected);
   QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}), QStringList{Target});
   QCOMPARE(Window_->PicturePath(), Source);
+  QCOMPARE(Window_->statusBar()->currentMessage().contains("holds no letter a calculator name"),
+           storedName == "pic1");
 }
 
 void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks_data() {
@@ -68,37 +78,35 @@ void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks_data()
   QTest::addColumn<QString>("target");
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("folder");
+  QTest::addColumn<QByteArray>("there");  // a file at the target beforehand, which must stay
 
   const QByteArray Good = MakeBitmap(Kind::Odd37x23).Bytes;
   QTest::newRow("corrupt bitmap") << "broken.bmp" << QByteArray("BM\x12\x34 not really a bitmap")
                                   << "broken.89i"
                                   << "broken"
-                                  << "main";
+                                  << "main" << QByteArray();
   // Cut short after the headers and half its pixels: Qt alone would read a partly black picture.
   QTest::newRow("truncated bitmap") << "cut.bmp" << Good.left(Good.size() / 2) << "cut.89i"
                                     << "cut"
-                                    << "main";
+                                    << "main" << QByteArray();
   QTest::newRow("text named .bmp") << "notes.bmp" << QByteArray("Dear diary,\n") << "notes.89i"
                                    << "notes"
-                                   << "main";
+                                   << "main" << QByteArray();
   QTest::newRow("missing bitmap") << "" << QByteArray() << "gone.89i"
                                   << "gone"
-                                  << "main";
-  QTest::newRow("nothing valid in the name") << "+.bmp" << Good << "+.89i"
-                                             << "+"
-                                             << "main";
-  QTest::newRow("digits and brackets only") << "(1).bmp" << Good << "(1).89i"
-                                            << "(1)"
-                                            << "main";
+                                  << "main" << QByteArray();
   QTest::newRow("nothing valid in the folder") << "pic.bmp" << Good << "pic.89i"
                                                << "pic"
-                                               << "123";
+                                               << "123" << QByteArray();
   QTest::newRow("target folder missing") << "pic.bmp" << Good << "nowhere/pic.89i"
                                          << "pic"
-                                         << "main";
+                                         << "main" << QByteArray();
   QTest::newRow("target folder is a file") << "pic.bmp" << Good << "pic.bmp/pic.89i"
                                            << "pic"
-                                           << "main";
+                                           << "main" << QByteArray();
+  QTest::newRow("text at the picture's name") << "notes.bmp" << Good << "notes.89i"
+                                              << "notes"
+                                              << "main" << QByteArray("Dear diary,\n");
 }
 
 void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks() {
@@ -107,12 +115,21 @@ void CaptureWindowTest::badInputShowsMessageWritesNothingAndNextFileWorks() {
   QFETCH(QString, target);
   QFETCH(QString, name);
   QFETCH(QString, folder);
+  QFETCH(QByteArray, there);
 
   const QString Source = source.isEmpty() ? Dir_->filePath("missing.bmp") : Put(source, bytes);
-  RunFileScript(Source, Dir_->filePath(target), name, folder);
+  const QString Target = Dir_->filePath(target);
+  if (!there.isEmpty()) Put(target, there);
+  RunFileScript(Source, Target, name, folder);
   QVERIFY2(!Window_->MessageText().isEmpty(), "no message shown");
   QVERIFY(Window_->isVisible());
-  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}), QStringList());
+  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}),
+           there.isEmpty() ? QStringList() : QStringList{Target});
+  if (!there.isEmpty()) {
+    QFile Kept(Target);
+    QVERIFY(Kept.open(QIODevice::ReadOnly));
+    QCOMPARE(Kept.readAll(), there);
+  }
 
   // The next file's script starts with Ctrl+F4 and must work as if nothing had happened.
   const Bitmap Next = MakeBitmap(Kind::Odd37x23);
