@@ -72,7 +72,8 @@ class Run {
   RunOutcome Go() {
     if (In_.Folder.empty()) return Refuse("Please specify folder.");
     if (In_.DeviceFolder.empty()) return Refuse("Please specify device folder.");
-    // The tool writes each picture through a temporary beside it; a killed tool leaves it there.
+    // Our capture tool writes each picture through a temporary beside it, which a killed tool
+    // leaves there; the platform knows whether the tool is ours (FileSystem.h).
     P_.FileSystem.RemoveStaleTemporaries(In_.Folder);
 
     // Folder problems are found here, before anything starts, so the window stays for another

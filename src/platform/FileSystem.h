@@ -77,8 +77,9 @@ class FileSystem {
   // The whole content of Path. Raises RaisedError when it cannot be read.
   virtual std::string ReadAll(const std::string& Path) = 0;
 
-  // Removes from Folder the temporaries our own interrupted writes left there (AtomicFile.h):
-  // only those, only when a day old, and without a word when it cannot.
+  // Removes from the bitmap folder Folder the temporaries our own capture tool's interrupted
+  // writes left there (AtomicFile.h): only those, only when a day old, and without a word when it
+  // cannot. Only where the capture tool is ours (Linux); on Windows, where it is TI's, nothing.
   virtual void RemoveStaleTemporaries(const std::string& Folder) = 0;
 };
 

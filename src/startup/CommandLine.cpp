@@ -18,10 +18,11 @@ std::string UsageText(const std::string& Program, HelpStyle Style) {
            "Any other argument is ignored.\r\n"
            "\r\n"
            "Exit status:\r\n"
-           "0: every bitmap converted, or nothing to do.\r\n"
-           "1: the capture tool, dummy.bmp or the settings file is missing or unusable.\r\n"
-           "2: a run-time error.\r\n"
-           "3: some bitmaps were left without a picture.";
+           "0: every listed bitmap has its picture, or the window was closed without a run.\r\n"
+           "1: the capture tool, dummy.bmp or a usable settings file is missing (the message "
+           "names the path tried and the settings file to edit).\r\n"
+           "2: only an unexpected run-time error (\"Run-time error 'N'\").\r\n"
+           "3: the run ended with a listed bitmap left without its picture.";
   }
   return "Usage: " + Program +
          " [--help | --version]\n"

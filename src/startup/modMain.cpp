@@ -109,22 +109,25 @@ void Main(Platform& P, ProgramState& State) {
     // An empty path from a file whose text cannot be read says why, not "(none set)".
     const std::string Unreadable =
         ToolEmpty ? P.ProfileStore.TextProblem(Files.SettingsFile) : std::string();
+    // The program's own two lines stand first, as they always were; what helps find the fault
+    // follows after a blank line: where the settings file is, the path tried, where the key goes.
     P.WindowSystem.MessageBox(
-        "TI ScreenCapture not found!\r\n" +
+        std::string(kToolNotFoundText) + "\r\n\r\nsettings.ini is here:\r\n  " +
+            Files.SettingsFile + "\r\n" +
             (!Unreadable.empty() ? "settings.ini is not UTF-8, UTF-16LE or ANSI text: " + Unreadable
              : ToolEmpty         ? "Path tried: (none set)"
                                  : "Path tried: " + State.ScreenCapturePath) +
-            "\r\nCorrect ScreenCapturePath in the settings file:\r\n  " + Files.SettingsFile +
             SectionHint(State.SettingsFile),
         MessageIcon::Critical, kAppTitle);
     P.Processes.Terminate(kExitEnvironment);
   }
 
   if (!P.FileSystem.Exists(Files.Placeholder)) {
-    P.WindowSystem.MessageBox(
-        "dummy.bmp not found!\r\nPaths tried:" + JoinLines(Files.PlaceholderTried) +
-            "\r\nReinstall the program; its settings file is:\r\n  " + Files.SettingsFile,
-        MessageIcon::Exclamation, kAppTitle);
+    P.WindowSystem.MessageBox(std::string(kPlaceholderNotFoundText) +
+                                  "\r\n\r\nPaths tried:" + JoinLines(Files.PlaceholderTried) +
+                                  "\r\nReinstall the program; its settings file is:\r\n  " +
+                                  Files.SettingsFile,
+                              MessageIcon::Exclamation, kAppTitle);
     P.Processes.Terminate(kExitEnvironment);
   }
 

@@ -17,6 +17,12 @@ struct Platform;
 inline constexpr int kExitRunTimeError = 2;
 inline constexpr int kExitEnvironment = 1;
 
+// The start-up messages, word for word as users know them. Each box says its text first; the
+// help with it (the paths tried, where settings.ini is) follows after a blank line.
+inline constexpr const char* kToolNotFoundText =
+    "TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.";
+inline constexpr const char* kPlaceholderNotFoundText = "dummy.bmp not found!";
+
 // The program-wide state: created by Main, alive until the process ends.
 struct ProgramState {
   ProgramState();

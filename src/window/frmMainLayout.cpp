@@ -9,8 +9,8 @@ namespace tip {
 constexpr const char* kFolder = "the folder of bitmaps (*.bmp) to convert: pick it with \"...\"";
 constexpr const char* kBrowse = "pick the folder of bitmaps";
 constexpr const char* kDeviceFolder =
-    "the folder on the calculator that receives the pictures: up to 8 letters or digits, "
-    "starting with a letter";
+    "the folder on the calculator that receives the pictures; the calculator takes up to 8 "
+    "letters or digits, starting with a letter";
 constexpr const char* kDelete =
     "delete each bitmap once its picture is written; a bitmap without a picture is kept";
 constexpr const char* kConvert = "convert every bitmap of the folder, then close";

@@ -17,18 +17,17 @@ namespace {
 
 const std::string kInit =
     "InitCommonControlsEx standard dates comboboxex rebars ipaddresses pagers";
-const std::string kToolMissing =
-    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nPath tried: "
-    "C:\\tool\\cap.exe\r\nCorrect ScreenCapturePath in the settings file:\r\n  "
-    "C:\\app\\settings.ini";
-const std::string kToolUnset =
-    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nPath tried: (none "
-    "set)\r\nCorrect ScreenCapturePath in the settings file:\r\n  C:\\app\\settings.ini";
+// The boxes' fixed lines first, word for word; the help with them after a blank line.
+const std::string kToolBox =
+    "MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nCorrect the path "
+    "in the file settings.ini.\r\n\r\nsettings.ini is here:\r\n  C:\\app\\settings.ini\r\n";
+const std::string kToolMissing = kToolBox + "Path tried: C:\\tool\\cap.exe";
+const std::string kToolUnset = kToolBox + "Path tried: (none set)";
 const std::string kWriteLines = " Write these two lines:\r\n  [Settings]\r\n  ScreenCapturePath=";
 const std::string kNoSection = kToolUnset + "\r\n\r\nThe file has no [Settings] section." +
                                kWriteLines + "<the capture tool's full path>";
 const std::string kDummyMissing =
-    "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\nPaths tried:\r\n  "
+    "MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\n\r\nPaths tried:\r\n  "
     "C:\\app\\dummy.bmp\r\nReinstall the program; its settings file is:\r\n  "
     "C:\\app\\settings.ini";
 
@@ -75,11 +74,7 @@ TEST_F(StartupTest, EnvironmentChecks) {
        "",
        false,
        true,
-       {"MessageBox Critical [Pictrane Converter] TI ScreenCapture not found!\r\nsettings.ini "
-        "is not UTF-8, UTF-16LE or ANSI text: " +
-        unreadable +
-        "\r\nCorrect ScreenCapturePath in the settings file:\r\n  "
-        "C:\\app\\settings.ini"},
+       {kToolBox + "settings.ini is not UTF-8, UTF-16LE or ANSI text: " + unreadable},
        1,
        unreadable},
       {"tool missing", "C:\\tool\\cap.exe", false, true, {kToolMissing}, 1},
@@ -354,8 +349,8 @@ TEST(AppFolders, MissingPlaceholderNamesEveryPathTried) {
   EXPECT_EQ(status, 1);
   EXPECT_EQ(
       f.Only({"MessageBox"}),
-      (Transcript{"MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\nPaths "
-                  "tried:\r\n  /opt/pc/bin/dummy.bmp\r\n  "
+      (Transcript{"MessageBox Exclamation [Pictrane Converter] dummy.bmp not found!\r\n\r\n"
+                  "Paths tried:\r\n  /opt/pc/bin/dummy.bmp\r\n  "
                   "/opt/pc/share/pictrane-converter/dummy.bmp\r\nReinstall the program; its "
                   "settings file is:\r\n  /home/ann/.config/pictrane-converter/settings.ini"}));
 }

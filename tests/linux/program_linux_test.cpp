@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// pictrane-converter as a process under an Xvfb of its own: the arguments it leaves aside, and
-// how it ends when the display goes or the system asks it to.
+// pictrane-converter as a process under an Xvfb of its own: the arguments it leaves aside, its
+// start-up boxes, and how it ends when the display goes or the system asks it to.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -50,6 +50,7 @@ class Converter {
     fs::remove_all(Folder_);
   }
 
+  std::string Folder() const { return Folder_; }
   std::string Bitmaps() const { return Folder_ + "/bitmaps"; }
   std::string ListFile() const { return Folder_ + "/list.txt"; }
   void Settings(const std::string& Tool, const std::string& Folder) const {
@@ -140,6 +141,50 @@ TEST_F(ProgramTest, IgnoresArgumentsItDoesNotTakeAndPassesQtItsOwn) {
   Press(Window, "Tab Tab Tab Tab Tab Return");  // from Convert to Exit
   const Ending End = App.WaitForEnd();
   EXPECT_EQ(End.Status, std::optional<int>(0));
+}
+
+// The start-up boxes say their fixed lines first, then the help after a blank line. Read
+// as a user copies them (a click into the text, Ctrl+A, Ctrl+C) while the program owns the
+// clipboard.
+TEST_F(ProgramTest, StartUpBoxesSayTheirFixedLinesFirst) {
+  const struct {
+    const char* Name;
+    bool Tool, Placeholder;
+    std::string Text;
+  } Cases[] = {
+      {"no tool path", false, true,
+       "TI ScreenCapture not found!\nCorrect the path in the file settings.ini.\n\nsettings.ini "
+       "is here:\n  @/settings.ini\nPath tried: (none set)"},
+      {"no dummy.bmp", true, false,
+       "dummy.bmp not found!\n\nPaths tried:\n  @/dummy.bmp\n  "
+       "/tmp/share/pictrane-converter/dummy.bmp\nReinstall the program; its settings file is:\n"
+       "  @/settings.ini"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Converter Run;
+    Run.Settings(Case.Tool ? "/bin/true" : "", "");
+    if (!Case.Placeholder) fs::remove(Run.Folder() + "/dummy.bmp");
+    Run.Start();
+    const std::string Box = FindWindow("--name", "^Pictrane Converter$");
+    ASSERT_FALSE(Box.empty()) << Run.Errors();
+    const std::string Copy =
+        "xdotool mousemove --window " + Box + " 120 18 click 1 key ctrl+a ctrl+c";
+    ASSERT_EQ(std::system(Copy.c_str()), 0);
+    std::string Copied;
+    const std::string Out = Run.Folder() + "/copied.txt";
+    WaitUntil(kTimeoutMs, [&] {
+      const std::string Read = "xclip -o -selection clipboard > " + Out + " 2>/dev/null";
+      if (std::system(Read.c_str()) == 0) Copied = pictrane::testing_support::ReadAll(Out);
+      return !Copied.empty();
+    });
+    std::string Expected = Case.Text;
+    for (std::size_t At; (At = Expected.find('@')) != std::string::npos;)
+      Expected.replace(At, 1, Run.Folder());
+    EXPECT_EQ(Copied, Expected);
+    Press(Box, "Return");
+    EXPECT_EQ(Run.WaitForEnd().Status, std::optional<int>(1));
+  }
 }
 
 // The display goes while a message is up: Qt ends the process with status 1 and nothing of the

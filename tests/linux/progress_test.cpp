@@ -65,6 +65,8 @@ class ProgressWindowTest : public testing::Test {
 TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   Begin(3);
   const unsigned long Window = ProgressWindow();
+  // Shown once the tool's window has taken the focus: above it from the start.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StackedAbove(Window, ToolWindow_); }, kTimeoutMs));
   // Short names whole; a long one shortened in the middle, its end (the extension) kept. The
   // tool raised again (as starting it does) goes under the window at the next file.
   const std::string Long = std::string(200, 'x') + ".bmp";

@@ -248,8 +248,8 @@ class QtFormTest : public QObject {
     for (const ControlEntry& c : frmMainLayout().Controls)
       QCOMPARE(Program::Find<QWidget>(c.Name.c_str())->toolTip().toStdString(), c.ToolTip);
     QCOMPARE(Program::Find<QWidget>(kTxtTI89Dir)->toolTip(),
-             QString("the folder on the calculator that receives the pictures: up to 8 letters or "
-                     "digits, starting with a letter"));
+             QString("the folder on the calculator that receives the pictures; the calculator "
+                     "takes up to 8 letters or digits, starting with a letter"));
     QVERIFY(!prog.window->windowIcon().availableSizes().isEmpty());
     prog.window->close();
   }

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <map>
 #include <memory>
+#include <sstream>
 
 #include "Win32TestSupport.h"  // first: it brings <windows.h> as the platform wants it
 
@@ -254,7 +255,13 @@ std::optional<Box> ReadBoxAndPressOk(HWND Dialog) {
       Read.Text = Narrow(TextOf(Child));
     }
   }
-  Read.Icon = Icon != nullptr ? IconShown(Icon) : "none";
+  // The box may be on screen before its icon is drawn: looked at again until it is clear.
+  Read.Icon = "none";
+  for (int Look = 0; Icon != nullptr && Look < 40; ++Look) {
+    if (Look > 0) ::Sleep(50);
+    Read.Icon = IconShown(Icon);
+    if (Read.Icon.find('?') == std::string::npos) break;
+  }
   if (Ok == nullptr) return std::nullopt;
   ::PostMessageW(Ok, BM_CLICK, 0, 0);
   return Read;
@@ -274,11 +281,11 @@ HWND WaitForBox(ChildProcess& Program, DWORD TimeoutMs) {
   return nullptr;
 }
 
-// What the box says when no tool path is set, up to the settings file it names.
+// What the box says when no tool path is set: its two fixed lines, then the help.
 std::string NoToolPathText(const std::wstring& SettingsFile) {
-  return "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect ScreenCapturePath in "
-         "the settings file:\r\n  " +
-         Narrow(SettingsFile);
+  return "TI ScreenCapture not found!\r\nCorrect the path in the file settings.ini.\r\n\r\n"
+         "settings.ini is here:\r\n  " +
+         Narrow(SettingsFile) + "\r\nPath tried: (none set)";
 }
 
 // A copy of the program in an application folder of its own.
@@ -350,7 +357,8 @@ TEST_F(ProgramTest, WithTheToolButNoPlaceholderItStopsForDummyBmp) {
   ASSERT_NE(Dialog, nullptr) << "no message box";
   const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
   ASSERT_TRUE(Shown.has_value());
-  EXPECT_EQ(Shown->Text, "dummy.bmp not found!\r\nPaths tried:\r\n  " + Narrow(App / L"dummy.bmp") +
+  EXPECT_EQ(Shown->Text, "dummy.bmp not found!\r\n\r\nPaths tried:\r\n  " +
+                             Narrow(App / L"dummy.bmp") +
                              "\r\nReinstall the program; its settings file is:\r\n  " +
                              Narrow(App / L"settings.ini"));
   EXPECT_EQ(Shown->Icon, "exclamation");
@@ -398,6 +406,47 @@ TEST_F(ProgramTest, CommandLineOptionsAnswerInABox) {
     // Nothing of a normal start happened.
     EXPECT_FALSE(ReadBytes(App / L"settings.ini").has_value());
   }
+}
+
+// Number and meaning of each exit status after Heading in Text: "N: meaning." lines (the help
+// box), or a table of "  N  meaning" lines continued on lines indented further (README.txt).
+std::map<int, std::string> ExitStatuses(const std::string& Text, const std::string& Heading) {
+  std::map<int, std::string> Found;
+  int Last = -1;
+  std::istringstream Lines(Text.substr(std::min(Text.find(Heading), Text.size())));
+  for (std::string Line; std::getline(Lines, Line);) {
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    const std::size_t Lead = std::min(Line.find_first_not_of(' '), Line.size());
+    const std::size_t Digits = std::min(Line.find_first_not_of("0123456789", Lead), Line.size());
+    if (Digits > Lead && Digits < Line.size() && (Line[Digits] == ':' || Line[Digits] == ' ')) {
+      Last = std::stoi(Line.substr(Lead, Digits - Lead));
+      Found[Last] = Line.substr(Line.find_first_not_of(": ", Digits));
+    } else if (Last >= 0 && Lead > 2 && Lead < Line.size()) {
+      Found[Last] += " " + Line.substr(Lead);
+    } else if (Last >= 0) {
+      break;  // the table ends; the heading and the lines before it are passed over
+    }
+  }
+  for (auto& [Status, Meaning] : Found) {
+    if (!Meaning.empty() && Meaning.back() == '.') Meaning.pop_back();
+  }
+  return Found;
+}
+
+// The packaged README.txt tells the exit statuses the program's own help tells.
+TEST_F(ProgramTest, ReadmeGivesTheExitStatusesOfTheHelpBox) {
+  const std::string Readme = ReadBytes(PathFromEnvironment("PICTRANE_README")).value_or("");
+  ChildProcess Program(CommandLine() + L" /?");
+  HWND Dialog = WaitForBox(Program, 30000);
+  ASSERT_NE(Dialog, nullptr) << "no message box";
+  const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
+  ASSERT_TRUE(Shown.has_value());
+  EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(0));
+  const std::map<int, std::string> Told = ExitStatuses(Shown->Text, "Exit status:");
+  EXPECT_EQ(Told.size(), 4u) << Shown->Text;
+  EXPECT_EQ(ExitStatuses(Readme, "Exit statuses"), Told);
+  EXPECT_NE(Shown->Text.find("Any other argument is ignored."), std::string::npos);
+  EXPECT_NE(Readme.find("Any other argument is ignored"), std::string::npos);
 }
 
 // ---- A conversion run -------------------------------------------------------------------------
@@ -471,6 +520,21 @@ TEST_F(ProgramTest, ConvertTypesTheFileScriptForEveryBitmapIntoTheTool) {
   ASSERT_TRUE(WriteBytes(Pics + L"\\secret.bmp", "BM"));
   ::SetFileAttributesW((Pics + L"\\secret.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
   ASSERT_TRUE(::CreateDirectoryW((Pics + L"\\album.bmp").c_str(), nullptr));
+  // Named as our temporaries are and two days old: on Windows it is the user's, and stays.
+  const std::wstring Stale = Pics + L"\\~pc0a1b2c.tmp";
+  ASSERT_TRUE(WriteBytes(Stale, "t"));
+  {
+    HANDLE File = ::CreateFileW(Stale.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    FILETIME Now{};
+    ::GetSystemTimeAsFileTime(&Now);
+    ULARGE_INTEGER Old{{Now.dwLowDateTime, Now.dwHighDateTime}};
+    Old.QuadPart -= 2ULL * 24 * 3600 * 10'000'000;  // 100-ns units
+    const FILETIME Then{Old.LowPart, Old.HighPart};
+    EXPECT_TRUE(::SetFileTime(File, &Then, &Then, &Then));
+    ::CloseHandle(File);
+  }
 
   // Settings with names outside ASCII: a Unicode profile file.
   const std::wstring Settings = App / L"settings.ini";
@@ -536,6 +600,7 @@ TEST_F(ProgramTest, ConvertTypesTheFileScriptForEveryBitmapIntoTheTool) {
   EXPECT_TRUE(FileExists(Pics + L"\\notes.txt"));
   EXPECT_TRUE(FileExists(Pics + L"\\secret.bmp"));
   EXPECT_TRUE(FileExists(Pics + L"\\album.bmp"));
+  EXPECT_TRUE(FileExists(Stale));
   EXPECT_FALSE(FileExists(App / L"list.txt"));
 
   // The window saved its fields on the way out.
@@ -764,10 +829,7 @@ TEST(Packages, TheInstallerInstallsAndItsUninstallerKeepsTheSettings) {
     const std::optional<Box> Shown = ReadBoxAndPressOk(Dialog);
     ASSERT_TRUE(Shown.has_value());
     ASSERT_EQ(Program->WaitForExit(10000), std::optional<DWORD>(1));
-    EXPECT_EQ(Shown->Text,
-              "TI ScreenCapture not found!\r\nPath tried: (none set)\r\nCorrect "
-              "ScreenCapturePath in the settings file:\r\n  " +
-                  Narrow(FileExists(Roaming) ? Roaming : Beside));
+    EXPECT_EQ(Shown->Text, NoToolPathText(FileExists(Roaming) ? Roaming : Beside));
   }
   const std::wstring Made = FileExists(Roaming) ? Roaming : Beside;
   ASSERT_TRUE(::WritePrivateProfileStringW(L"Settings", L"LastDeviceDir", L"kept", Made.c_str()));

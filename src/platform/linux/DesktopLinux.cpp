@@ -363,6 +363,9 @@ void WindowSystemLinux::MessageBox(const std::string& Text, MessageIcon Icon,
   QString Lines = Q(Text);
   Lines.replace("\r\n", "\n");
   QMessageBox Box(Shown, Q(Title), Lines, QMessageBox::Ok, QApplication::activeWindow());
+  // The text can be selected and copied, a path tried among it, as Ctrl+C copies a box on
+  // Windows: click into it, then Ctrl+A and Ctrl+C.
+  Box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   Box.exec();
 }
 

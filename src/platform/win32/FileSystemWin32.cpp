@@ -219,8 +219,9 @@ std::string FileSystemWin32::ReadAll(const std::string& Path) {
   return *Bytes;
 }
 
-void FileSystemWin32::RemoveStaleTemporaries(const std::string& Folder) {
-  pictrane::RemoveStaleTemporaries(Folder);
+void FileSystemWin32::RemoveStaleTemporaries(const std::string&) {
+  // The capture tool here is TI's, which writes no temporaries of ours, and nothing of the
+  // program writes in the bitmap folder: a "~pc*.tmp" there is the user's, and stays.
 }
 
 }  // namespace pictrane::win32

@@ -12,6 +12,7 @@ namespace pictrane::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"PictraneProgress";
+constexpr UINT kToolAnswerMs = 200;  // at most, for the tool's thread to answer before showing
 
 // Pixels for a length at 96 dots per inch, on this screen.
 int Scaled(int Pixels) {
@@ -102,7 +103,8 @@ void ProgressWindowWin32::Begin(std::size_t Total) {
   // The bottom-right corner of the work area of the screen the tool (in the foreground) is on.
   MONITORINFO Monitor{};
   Monitor.cbSize = sizeof Monitor;
-  HMONITOR Screen = ::MonitorFromWindow(::GetForegroundWindow(), MONITOR_DEFAULTTOPRIMARY);
+  HWND Tool = ::GetForegroundWindow();
+  HMONITOR Screen = ::MonitorFromWindow(Tool, MONITOR_DEFAULTTOPRIMARY);
   RECT Frame{};
   ::GetWindowRect(Window_, &Frame);
   if (::GetMonitorInfoW(Screen, &Monitor)) {
@@ -112,7 +114,13 @@ void ProgressWindowWin32::Begin(std::size_t Total) {
                              Frame.right - Frame.left, Frame.bottom - Frame.top);
     ::SetWindowPos(Window_, HWND_TOPMOST, At.X, At.Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
   }
+  // The tool's window has just taken the focus, but under Wine the X server may not show it
+  // yet: once its thread has answered a message it has reached its message loop, and with it
+  // sent on what it asked of X (a hung tool is not waited for long).
+  if (Tool != nullptr)
+    ::SendMessageTimeoutW(Tool, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kToolAnswerMs, nullptr);
   ::ShowWindow(Window_, SW_SHOWNOACTIVATE);
+  StayAbove();
   if (Bar_) {
     Bar_->Start();
     Bar_->Progress(0, Content_.View().Total);
@@ -126,6 +134,7 @@ void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
   ::SetWindowTextW(Name_, Widen(View.Name).c_str());
   ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(View.Done), 0);
   if (Bar_) Bar_->Progress(View.Done, View.Total);
+  StayAbove();
   // Painted now, not at the run's next DoEvents, which comes only after this file's keys.
   ::UpdateWindow(Window_);
 }
@@ -133,6 +142,20 @@ void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
 void ProgressWindowWin32::End(bool Complete) {
   if (Window_ != nullptr) ::ShowWindow(Window_, SW_HIDE);
   if (Bar_) Bar_->Finish(Complete);
+}
+
+// Topmost again, without moving, sizing or activating it. Windows keeps a topmost window above
+// the tool by itself, but under Wine the X server may show the tool's window, mapped or raised a
+// moment later, over it while Windows still counts it first. HWND_TOPMOST alone would then change
+// nothing (the window is first already) and nothing would be restacked on X; stepping to the top
+// of the ordinary windows, which is still above the tool, and back is a move each time.
+void ProgressWindowWin32::StayAbove() {
+  constexpr UINT Flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  ::SetWindowPos(Window_, HWND_NOTOPMOST, 0, 0, 0, 0, Flags);
+  ::SetWindowPos(Window_, HWND_TOPMOST, 0, 0, 0, 0, Flags);
+  // A look at the queue that waits for nothing: Wine sends what it asks of X on there, and not
+  // only at the run's next DoEvents, after this file's keys.
+  ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
 void ProgressWindowWin32::RequestCancel() {

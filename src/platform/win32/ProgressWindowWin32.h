@@ -32,6 +32,7 @@ class ProgressWindowWin32 final : public RunProgress {
 
  private:
   static LRESULT CALLBACK Proc(HWND Window, UINT Message, WPARAM W, LPARAM L);
+  void StayAbove();
   static LRESULT CALLBACK ButtonProc(HWND Button, UINT Message, WPARAM W, LPARAM L);
   void Create();
   void RequestCancel();

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The progress window stays in sight over the maximised capture tool under Wine, as the X server
+# shows it: RUNS runs (10 unless given) of the Windows program over 20 bitmaps, the key recorder
+# standing in for the tool. In each, the screen (xwd) is looked at twice while the window is up:
+# its rectangle must show the window's own pixels, not the recorder's white under them, while the
+# recorder covers the rest of the screen. LOOKS overrides the pauses before the looks (seconds);
+# KEEP_SHOTS names a folder for the screenshots.
+#   progress-above.sh WINE_RUN PREFIX PROGRAM RECORDER [RUNS]
+set -euo pipefail
+wine_run=$1 prefix=$2 program=$3 recorder=$4 runs=${5:-10}
+work=$(mktemp -d)
+xvfb=
+cleanup() {
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$wine_run" --prefix="$prefix" --init
+# The prefix's other users each stop its processes when they end: one at a time, as they do.
+exec 8>"$prefix.run.lock"
+flock -w 1800 8
+
+exec 3<>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$work/display")
+
+win() { echo "Z:${1//\//\\}"; }
+mkdir "$work/app" "$work/tool" "$work/pics"
+cp "$program" "$work/app/Pictrane Converter.exe"
+cp "$recorder" "$work/tool/recorder.exe"
+printf 'BM' >"$work/app/dummy.bmp"
+for n in $(seq -w 1 20); do printf 'BM' >"$work/pics/b$n.bmp"; done
+
+# What the rectangle X Y W H of the screen shows: "in sight" when most of it is not the
+# recorder's white while the pixels left of it and above it are.
+look() {
+  xwd -silent -root >"$work/shot.xwd"
+  [[ -n ${KEEP_SHOTS:-} ]] && cp "$work/shot.xwd" "$KEEP_SHOTS/shot-$run-$(date +%s%N).xwd"
+  /usr/bin/python3 - "$work/shot.xwd" "$@" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+h = struct.unpack('>25I', data[:100])
+size, width, height, order, bits, line, colours = h[0], h[4], h[5], h[7], h[11], h[12], h[19]
+start, step = size + colours * 12, bits // 8  # 24-bit pixels come packed or in 32 bits
+def pixel(x, y):
+    at = start + y * line + x * step
+    b = data[at:at + step]
+    return (b[2], b[1], b[0]) if order == 0 else tuple(b[-3:])
+x, y, w, h = map(int, sys.argv[2:6])
+white = (255, 255, 255)
+inside = [pixel(i, j) for j in range(y, y + h) for i in range(x, x + w)
+          if 0 <= i < width and 0 <= j < height]
+own = sum(p != white for p in inside) / max(len(inside), 1)
+beside = [pixel(max(x - 8, 0), y + h // 2), pixel(x + w // 2, max(y - 8, 0))]
+print('in sight' if own > 0.6 and all(p == white for p in beside) else
+      'hidden: %d%% of its pixels are its own, beside it %s' % (own * 100, beside))
+EOF
+}
+
+failed=0 looks=0
+for run in $(seq "$runs"); do
+  rm -f "$work/tool/keys.log" "$work"/pics/*.89i
+  printf '[Settings]\r\nScreenCapturePath=%s\r\nLastDir=%s\r\nLastDeviceDir=main\r\nDeleteBMPs=0\r\n' \
+    "$(win "$work/tool/recorder.exe")" "$(win "$work/pics")" >"$work/app/settings.ini"
+  "$wine_run" --prefix="$prefix" "$work/app/Pictrane Converter.exe" >/dev/null 2>&1 &
+  pid=$!
+  form=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pictrane Converter 1\.1$' | head -n 1)
+  sleep 0.5
+  xdotool windowfocus --sync "$form" key space  # Convert holds the focus as the window opens
+  verdicts=()
+  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name '^Converting - Pictrane Converter$' | head -n 1); then
+    for wait in ${LOOKS:-0.3 1}; do
+      sleep "$wait"
+      eval "$(xwininfo -id "$progress" | awk -F: '{ gsub(/ /, "", $2) }
+        /Absolute upper-left X/{ print "x=" $2 } /Absolute upper-left Y/{ print "y=" $2 }
+        /Width/{ print "w=" $2 } /Height/{ print "h=" $2 }')"
+      verdicts+=("$(look "$x" "$y" "$w" "$h")")
+    done
+  else
+    verdicts+=("no progress window")
+  fi
+  timeout 60 tail --pid="$pid" -f /dev/null || kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "run $run: ${verdicts[*]}"
+  for v in "${verdicts[@]}"; do
+    looks=$((looks + 1))
+    [[ $v == "in sight" ]] || failed=$((failed + 1))
+  done
+done
+echo "progress window hidden or missing in $failed of $looks looks over $runs runs"
+[[ $failed -eq 0 ]]
