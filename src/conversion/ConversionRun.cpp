@@ -106,7 +106,9 @@ class Run {
     Pace_.Whole(T_.StartPauseMs);
 
     try {
-      Tool_ = StartTool(P_, ToolCommandLine(In_.ScreenCapturePath, Placeholder_));
+      const std::string& Path = In_.ScreenCapturePath;
+      Tool_ = StartTool(
+          P_, ToolCommandLine(Path, Placeholder_, P_.FileSystem.Stat(Path).has_value()), Path);
     } catch (const RaisedError& E) {
       RemoveListFile();
       return Refuse("The capture tool could not be started.\r\n" + E.Description);
@@ -404,12 +406,30 @@ class Run {
   std::string Failure_;
 };
 
+// Between double quotes, a backslash run doubled before a quote and the quote escaped: read back
+// as Arg whole by the Windows rules (and by the Linux back end, which follows them).
+std::string QuotedArgument(const std::string& Arg) {
+  std::string Quoted = "\"";
+  std::size_t Backslashes = 0;
+  for (const char C : Arg) {
+    if (C == '\\') {
+      ++Backslashes;
+      continue;
+    }
+    Quoted.append(C == '"' ? 2 * Backslashes + 1 : Backslashes, '\\');
+    Backslashes = 0;
+    Quoted += C;
+  }
+  Quoted.append(2 * Backslashes, '\\');
+  return Quoted + "\"";
+}
+
 }  // namespace
 
-std::string ToolCommandLine(const std::string& ToolPath, const std::string& Placeholder) {
-  const bool Quote = ToolPath.find(' ') != std::string::npos;
-  const std::string Tool = Quote ? "\"" + ToolPath + "\"" : ToolPath;
-  return Tool + " \"" + Placeholder + "\"";
+std::string ToolCommandLine(const std::string& ToolPath, const std::string& Placeholder,
+                            bool PathNamesAFile) {
+  const bool Quote = PathNamesAFile && ToolPath.find_first_of(" \t\"") != std::string::npos;
+  return (Quote ? QuotedArgument(ToolPath) : ToolPath) + " " + QuotedArgument(Placeholder);
 }
 
 RunOutcome RunConversion(Platform& P, const RunInputs& Inputs, RunHost& Host) {

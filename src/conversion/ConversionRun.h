@@ -48,7 +48,12 @@ inline constexpr const char* kWaitingForToolText = "Waiting for the capture tool
 // removed however it ends.
 RunOutcome RunConversion(Platform& P, const RunInputs& Inputs, RunHost& Host);
 
-// The tool's command line: the path (quoted only when it holds a blank) and the placeholder.
-std::string ToolCommandLine(const std::string& ToolPath, const std::string& Placeholder);
+// The tool's command line: the path, then the placeholder quoted. A path that names a file as a
+// whole (PathNamesAFile) is the program as it stands, quoted when it holds a blank, a tab or a
+// double quote; any other goes unquoted, as written: Windows then tries successively longer
+// blank-separated prefixes as the program and passes the rest as arguments (on Linux the first
+// blank ends the program's name).
+std::string ToolCommandLine(const std::string& ToolPath, const std::string& Placeholder,
+                            bool PathNamesAFile);
 
 }  // namespace pictrane

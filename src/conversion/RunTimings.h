@@ -34,9 +34,6 @@ struct RunTimings {
   int FocusGraceMs = 200;
   // How often a focus that belongs to nobody is looked at again during that grace.
   int NoFocusPollMs = 10;
-  // How often, once a launcher has ended, the top-level windows are looked through for the
-  // window of a program it started.
-  int LauncherPollMs = 50;
 
   // The back ends' own looks at the system, while they start the tool, type and end it.
   // How often the X11 back end looks whether a window has appeared, taken the focus or its size.

@@ -15,9 +15,29 @@ namespace {
 // Deeper than any real process tree; ends a walk through a cycle of stale parent ids.
 constexpr int kMaxTreeDepth = 64;
 
-[[noreturn]] void RaiseEnded(const std::string& CommandLine) {
-  throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource,
-                    CommandLine + " ended before its window took the keyboard focus.");
+// The started program's window, or the topmost of one of its descendants (a wrapper's program),
+// has come forward with the focus: "". Otherwise why not, once that is known.
+std::string AwaitWindow(Platform& P, ToolProcess& Tool, const std::string& CommandLine,
+                        const std::string& Name) {
+  const auto DescendantWindow = [&]() -> std::optional<TopLevelWindow> {
+    for (const TopLevelWindow& W : P.WindowSystem.TopLevelWindows())
+      if (W.Process > 0 && W.Process != Tool.Root() && Tool.Owns(W.Process)) return W;
+    return std::nullopt;
+  };
+  const std::int64_t Deadline = P.Clock.NowMs() + kRunTimings.ToolWindowWaitMs;
+  for (;;) {
+    // A program that ended handed over, if at all, to one that is no longer its descendant:
+    // no window that appears now can be told to be the tool's.
+    if (const std::optional<int> Status = P.Processes.ExitStatus(Tool.Root()))
+      return EndedMessage(Name, *Status);
+    const std::int64_t Left = Deadline - P.Clock.NowMs();
+    if (Left <= 0) return NoWindowMessage(CommandLine);
+    const int Slice = static_cast<int>(std::min<std::int64_t>(Left, kRunTimings.ToolWindowPollMs));
+    // The started program's own window first: the usual case answers without a search.
+    if (P.Processes.ShowWindow(Tool.Root(), Slice)) return "";
+    if (const std::optional<TopLevelWindow> W = DescendantWindow())
+      if (P.Processes.ShowWindow(W->Process, Slice)) return "";
+  }
 }
 
 }  // namespace
@@ -64,52 +84,28 @@ void ToolProcess::CloseWindows() {
   }
 }
 
-ToolProcess StartTool(Platform& P, const std::string& CommandLine) {
-  std::vector<std::uint64_t> Before;
-  for (const TopLevelWindow& W : P.WindowSystem.TopLevelWindows()) Before.push_back(W.Id);
+std::string EndedMessage(const std::string& Name, int Status) {
+  if (Status == 0)
+    return Name +
+           " ended before its window took the keyboard focus; point ScreenCapturePath at the "
+           "program itself.";
+  return Name + " ended with status " + std::to_string(Status) +
+         " before its window took the keyboard focus.";
+}
+
+ToolProcess StartTool(Platform& P, const std::string& CommandLine, const std::string& Name) {
   ToolProcess Tool(P.WindowSystem, P.Clock,
                    P.Processes.Start(CommandLine, WindowState::MaximizedFocus));
-  const std::int64_t Deadline = P.Clock.NowMs() + kRunTimings.ToolWindowWaitMs;
-  bool HandedOver = false;  // the started process ended with status 0: a launcher
-  // The topmost window that may be the tool's: a descendant's, or after a launcher a new one.
-  const auto Candidate = [&]() -> std::optional<TopLevelWindow> {
-    for (const TopLevelWindow& W : P.WindowSystem.TopLevelWindows()) {
-      if (W.Process <= 0) continue;
-      const bool New = std::find(Before.begin(), Before.end(), W.Id) == Before.end();
-      if (HandedOver ? New : W.Process != Tool.Root() && Tool.Owns(W.Process)) return W;
-    }
-    return std::nullopt;
-  };
-  for (;;) {
-    if (!HandedOver) {
-      if (const std::optional<int> Status = P.Processes.ExitStatus(Tool.Root())) {
-        if (*Status != 0) RaiseEnded(CommandLine);
-        HandedOver = true;
-      }
-    }
-    const std::int64_t Left = Deadline - P.Clock.NowMs();
-    if (Left <= 0) break;
-    const int Slice = static_cast<int>(std::min<std::int64_t>(Left, kRunTimings.ToolWindowPollMs));
-    try {
-      // The started program's own window first: the usual case answers without a search.
-      if (!HandedOver && P.Processes.ShowWindow(Tool.Root(), Slice)) return Tool;
-      if (const std::optional<TopLevelWindow> W = Candidate()) {
-        if (P.Processes.ShowWindow(W->Process, Slice)) {
-          if (HandedOver) return ToolProcess(P.WindowSystem, P.Clock, W->Process);
-          return Tool;
-        }
-      } else if (HandedOver) {
-        P.Clock.Sleep(std::min(Slice, kRunTimings.LauncherPollMs));
-      }
-    } catch (...) {
-      if (!HandedOver) P.Processes.Stop(Tool.Root());
-      throw;
-    }
+  std::string Why;
+  try {
+    Why = AwaitWindow(P, Tool, CommandLine, Name);
+  } catch (...) {
+    P.Processes.Stop(Tool.Root());
+    throw;
   }
-  if (HandedOver) RaiseEnded(CommandLine);
+  if (Why.empty()) return Tool;
   P.Processes.Stop(Tool.Root());
-  throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource,
-                    NoWindowMessage(CommandLine));
+  throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource, Why);
 }
 
 }  // namespace pictrane

@@ -40,11 +40,14 @@ class ToolProcess final : public KeyTarget {
 
 // Starts the capture tool and waits, at most RunTimings::ToolWindowWaitMs, for its window to come
 // forward maximised with the keyboard focus: a window of the started process or of one of its
-// descendants; or, when the started process ends at once with status 0 (a launcher that hands
-// over to another process), a top-level window that was not there before the start. A tool that
-// ends otherwise, or whose window never takes the focus, raises RaisedError; one still running is
-// stopped first, since no key could reach it and nobody would end it otherwise.
-ToolProcess StartTool(Platform& P, const std::string& CommandLine);
+// descendants, never one that merely appeared meanwhile. A started process that ends first (a
+// launcher that handed over to another process and exited 0), or whose window never takes the
+// focus, raises RaisedError naming it (Name) or its command line; it is stopped first, with
+// whatever it started, since no key could reach them and nobody would end them otherwise.
+ToolProcess StartTool(Platform& P, const std::string& CommandLine, const std::string& Name);
+
+// What a started program that ended before its window took the keyboard focus is told as.
+std::string EndedMessage(const std::string& Name, int Status);
 
 // What a started program that never showed its window with the keyboard focus is told as.
 inline std::string NoWindowMessage(const std::string& CommandLine) {

@@ -16,7 +16,8 @@ class Processes {
   virtual ~Processes() = default;
 
   // Starts CommandLine (program name first; double quotes group blanks, as on Windows) and
-  // returns at once; State is passed on where the system carries one to the new program.
+  // returns at once; State is passed on where the system carries one to the new program. The
+  // program and whatever it starts stay together for Stop.
   // Raises RaisedError when it cannot start. Waiting for its window is the caller's
   // (src/conversion/ToolStart.h).
   virtual ProcessId Start(const std::string& CommandLine, WindowState State) = 0;
@@ -25,7 +26,8 @@ class Processes {
   // shows it maximised and brings it forward. True when the keyboard focus belongs to Process.
   virtual bool ShowWindow(ProcessId Process, int TimeoutMs) = 0;
 
-  // Ends Process (one this program started) at once, without asking.
+  // Ends Process (one this program started) at once, without asking, and the processes it
+  // started (Linux: its process group; Windows: its job), even once it has ended itself.
   virtual void Stop(ProcessId Process) = 0;
 
   // True while Process (one this program started) has not ended.

@@ -135,14 +135,17 @@ void Main(Platform& P, ProgramState& State) {
   State.MainForm->Show();
 }
 
-void EndOnSignal(Platform& P, ProgramState& State, int Signal) {
-  if (State.MainForm && State.MainForm->RunInProgress()) {
-    try {
-      if (P.FileSystem.Stat(State.Files.ListFile)) P.FileSystem.DeleteFile(State.Files.ListFile);
-    } catch (const RaisedError&) {
-      // The process ends all the same: a list that cannot go is no reason to keep running.
-    }
+void RemoveListOfRunInProgress(Platform& P, ProgramState& State) {
+  if (!State.MainForm || !State.MainForm->RunInProgress()) return;
+  try {
+    if (P.FileSystem.Stat(State.Files.ListFile)) P.FileSystem.DeleteFile(State.Files.ListFile);
+  } catch (const RaisedError&) {
+    // The process ends all the same: a list that cannot go is no reason to keep running.
   }
+}
+
+void EndOnSignal(Platform& P, ProgramState& State, int Signal) {
+  RemoveListOfRunInProgress(P, State);
   P.Processes.Terminate(128 + Signal);
   std::_Exit(128 + Signal);
 }

@@ -44,8 +44,13 @@ void Main(Platform& P, ProgramState& State);
 
 // The system asks the program to end (SIGTERM and the like): a run in progress stops where it is
 // (the caller comes between two key strings) and its list file goes; then the process ends with
-// 128 + Signal, as a shell reports a signal, but by its own exit.
+// 128 + Signal, as a shell reports a signal, but by its own exit. What the window system lent
+// the run (the X keyboard map's spare keycodes) the caller gives back first.
 [[noreturn]] void EndOnSignal(Platform& P, ProgramState& State, int Signal);
+
+// The list file of a run in progress goes (another instance's is left alone): for the ends that
+// pass no run's own clean-up, a signal or a toolkit that ends the process when the display goes.
+void RemoveListOfRunInProgress(Platform& P, ProgramState& State);
 
 // "Run-time error 'N':" and the description, as the box that reports an unhandled error says it.
 std::string RunTimeErrorText(const RaisedError& Error);

@@ -173,31 +173,35 @@ TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
   }
 }
 
-// The window is awaited for a bounded time; a tool that never shows one is stopped, and nothing
-// more happens when it does not come up.
+// The window is awaited for a bounded time; a tool that never shows one, or ends first, is
+// stopped with whatever it started, and nothing more happens.
 TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   constexpr std::int64_t never = 1'000'000;
   const std::string line = "C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"";
   const std::string cannot = kBox + "The capture tool could not be started.\r\n";
-  const std::string ended = cannot + line + " ended before its window took the keyboard focus.";
-  // A wrapper's child (4243) shows the window; or a launcher ends at once with status 0 and a
-  // new window of another process (5000) comes up; a window there before (77's) never counts.
+  const std::string ended = cannot + EndedMessage("C:\\tool\\capture.exe", 1);
+  // A wrapper's child (4243) shows the window. A launcher ends at once with status 0 and a window
+  // of another process (5000) comes up; so does one while the started program runs windowless.
+  // Neither is the tool's, though it appeared during the wait.
   const auto wrapper = [](FakePlatform& f) {
     f.Processes.WindowOf = f.WindowSystem.FocusOwner = 4243;
     f.WindowSystem.Parents = {{4243, 4242}};
     f.WindowSystem.Tops = {{1, 77}, {7, 4243}};
   };
-  const auto launcher = [](bool opens) {
-    return [opens](FakePlatform& f) {
-      f.Processes.Ended = 4242;
-      f.Processes.EndStatus = 0;
+  const auto stranger = [](bool launcher) {
+    return [launcher](FakePlatform& f) {
+      if (launcher) {
+        f.Processes.Ended = 4242;
+        f.Processes.EndStatus = 0;
+      }
       f.Processes.WindowOf = f.WindowSystem.FocusOwner = 5000;
       f.WindowSystem.Tops = {{1, 77}};
-      if (opens)
-        f.Clock.OnSleep = [&f] {
-          if (f.Clock.Now > 400 && f.WindowSystem.Tops.size() == 1)
-            f.WindowSystem.Tops.insert(f.WindowSystem.Tops.begin(), {8, 5000});
-        };
+      const auto appear = [&f] {
+        if (f.Clock.Now > 400 && f.WindowSystem.Tops.size() == 1)
+          f.WindowSystem.Tops.insert(f.WindowSystem.Tops.begin(), {8, 5000});
+      };
+      f.Clock.OnSleep = appear;
+      f.Processes.OnShowWindow = appear;
     };
   };
   struct Case {
@@ -209,11 +213,16 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   const Case cases[] = {
       {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}},
       {never, false, false, {"Stop 4242", cannot + NoWindowMessage(line)}},
-      {never, true, false, {ended}},
+      {never, true, false, {"Stop 4242", ended}},
       {0, false, true, {cannot + "File not found"}},
       {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}, wrapper},
-      {0, false, false, {"Progress Begin 1", "Keys Alt+F4"}, launcher(true)},
-      {0, false, false, {ended}, launcher(false)},
+      {0,
+       false,
+       false,
+       {"Stop 4242", cannot + "C:\\tool\\capture.exe ended before its window took the keyboard "
+                              "focus; point ScreenCapturePath at the program itself."},
+       stranger(true)},
+      {0, false, false, {"Stop 4242", cannot + NoWindowMessage(line)}, stranger(false)},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -225,11 +234,21 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
       if (c.ends && f.Clock.Now > 2000) f.Processes.Ended = 4242;
     };
     if (c.setUp) c.setUp(f);
+    std::size_t shown = 0;  // how often the stranger's window was asked to come forward
+    const auto showWindow = f.Processes.OnShowWindow;
+    f.Processes.OnShowWindow = [&] {
+      showWindow();
+      shown += f.Log.back() == "ShowWindow 5000";
+    };
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
     EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin", "Keys Alt+F4"}), c.log)
         << c.log.back();
     if (c.windowAt == never && !c.ends) {
       EXPECT_NEAR(static_cast<double>(f.Clock.Now), 100 + kRunTimings.ToolWindowWaitMs, 250);
+    }
+    EXPECT_EQ(shown, 0u) << "a window that is not the tool's was brought forward";
+    if (c.log.front() != "Progress Begin 1") {
+      EXPECT_EQ(f.Only({"Keys"}), Transcript{});
     }
     EXPECT_FALSE(f.FileSystem.Has("C:\\app\\list.txt"));
   }
@@ -711,11 +730,33 @@ TEST(DeriveNames, FollowsTheListedName) {
   }
 }
 
-TEST(ToolCommandLine, QuotesOnlyAPathWithBlanks) {
-  EXPECT_EQ(ToolCommandLine("C:\\tool\\cap.exe", "C:\\app\\dummy.bmp"),
-            "C:\\tool\\cap.exe \"C:\\app\\dummy.bmp\"");
-  EXPECT_EQ(ToolCommandLine("C:\\Program Files\\cap.exe", "C:\\a b\\dummy.bmp"),
-            "\"C:\\Program Files\\cap.exe\" \"C:\\a b\\dummy.bmp\"");
+// A path that names a file as a whole is the program, quoted so that it reads back whole; any
+// other stays as written, for the system's search of blank-separated prefixes.
+TEST(ToolCommandLine, QuotesAWholeFileThatNeedsItAndLeavesTheRestAsWritten) {
+  struct Case {
+    std::string path;
+    bool file;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"C:\\tool\\cap.exe", true, "C:\\tool\\cap.exe"},
+      {"C:\\tool\\cap.exe", false, "C:\\tool\\cap.exe"},
+      {"C:\\Program Files\\cap.exe", true, "\"C:\\Program Files\\cap.exe\""},
+      {"C:\\Program Files\\cap.exe -x", false, "C:\\Program Files\\cap.exe -x"},
+      {"/opt/a\"b/cap", true, "\"/opt/a\\\"b/cap\""},
+      {"/opt/a\tb/cap", true, "\"/opt/a\tb/cap\""},
+      {"/opt/a\\\"b\\c", true, "\"/opt/a\\\\\\\"b\\c\""},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    f.FileSystem.AppFolder = "C:\\a b";
+    f.FileSystem.Put("C:\\pics\\a.bmp");
+    if (c.file) f.FileSystem.Put(c.path);
+    RunConversion(f.P, RunInputs{"C:\\pics", "pics", c.path}, h);
+    EXPECT_EQ(f.Only({"Start"}),
+              Transcript{"Start maximised " + c.line + " \"C:\\a b\\dummy.bmp\""});
+  }
 }
 
 TEST(FileScript, PausesAddUpToTheFixedCostPerFile) {

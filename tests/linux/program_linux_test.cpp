@@ -115,6 +115,46 @@ void Press(const std::string& Window, const std::string& Key) {
   ASSERT_EQ(std::system(Command.c_str()), 0);
 }
 
+// The X server's keyboard map as xmodmap shows it, every keycode with its keysyms.
+std::string Keymap() {
+  const std::string Out =
+      fs::temp_directory_path() / ("pictrane-keymap-" + std::to_string(getpid()));
+  const std::string Command = "xmodmap -pke > " + Out;
+  EXPECT_EQ(std::system(Command.c_str()), 0);
+  std::string Map = pictrane::testing_support::ReadAll(Out);
+  fs::remove(Out);
+  return Map;
+}
+
+// The lines of After that Before does not have, one per line.
+std::string NewLines(const std::string& Before, const std::string& After) {
+  std::string Changed;
+  std::istringstream In(After);
+  for (std::string Line; std::getline(In, Line);)
+    if (Before.find(Line + "\n") == std::string::npos) Changed += Line + "\n";
+  return Changed;
+}
+
+// A run under way: 30 bitmaps whose names the keymap lacks letters for (typed through spare
+// keycodes), a key recorder for the tool, Convert pressed; returns once a borrowed letter arrived.
+void StartRun(Converter& Run) {
+  for (int I = 0; I < 30; ++I)
+    std::ofstream(Run.Bitmaps() + "/\u0436\u0443\u043a" + std::to_string(I) + ".bmp");
+  const std::string Keys = Run.Folder() + "/tool-keys.txt";
+  const std::string Tool = Run.Folder() + "/recorder.sh";
+  std::ofstream(Tool) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Keys << "'\n";
+  fs::permissions(Tool, fs::perms::owner_all);
+  Run.Settings(Tool, Run.Bitmaps());
+  Run.Start();
+  const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
+  ASSERT_FALSE(Window.empty());
+  Press(Window, "space");
+  ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] {
+    return pictrane::testing_support::ReadAll(Keys).find("\u0436\n") != std::string::npos;
+  }));
+  ASSERT_TRUE(fs::exists(Run.ListFile()));
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   std::optional<XvfbServer> X{std::in_place};
@@ -187,43 +227,59 @@ TEST_F(ProgramTest, StartUpBoxesSayTheirFixedLinesFirst) {
   }
 }
 
-// The display goes while a message is up: Qt ends the process with status 1 and nothing of the
-// program's crashes on the way out.
+// The display goes while a message is up, or during a run: Qt (or Xlib) ends the process with
+// status 1, nothing of the program's crashes on the way out, and the run's list goes.
 TEST_F(ProgramTest, ALostDisplayEndsWithStatusOneAndNoSignal) {
-  App.Settings("/bin/true", "");
-  App.Start();
-  const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
-  ASSERT_FALSE(Window.empty());
-  Press(Window, "space");  // Convert, with no folder: a message
-  ASSERT_FALSE(FindWindow("--name", "^Pictrane Converter$").empty());
-  X.reset();
-  const Ending End = App.WaitForEnd();
-  EXPECT_EQ(End.Status, std::optional<int>(1));
-  EXPECT_EQ(End.Signal, std::nullopt);
-}
-
-// SIGTERM ends the program by its own exit, idle or during a run, and leaves no list behind.
-TEST_F(ProgramTest, TerminationEndsCleanlyAndRemovesTheList) {
   for (const bool Running : {false, true}) {
     SCOPED_TRACE(Running);
+    if (!X) X.emplace();
+    ScopedEnvironment Shown("DISPLAY", X->Name());
     Converter Run;
-    for (int I = 0; I < 30; ++I) std::ofstream(Run.Bitmaps() + "/b" + std::to_string(I) + ".bmp");
-    const std::string Tool = Run.Bitmaps() + "/../recorder.sh";
-    std::ofstream(Tool) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' /dev/null\n";
-    fs::permissions(Tool, fs::perms::owner_all);
-    Run.Settings(Tool, Run.Bitmaps());
-    Run.Start();
-    const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
-    ASSERT_FALSE(Window.empty());
     if (Running) {
-      Press(Window, "space");
-      ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return fs::exists(Run.ListFile()); }));
+      StartRun(Run);
+    } else {
+      Run.Settings("/bin/true", "");
+      Run.Start();
+      const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
+      ASSERT_FALSE(Window.empty());
+      Press(Window, "space");  // Convert, with no folder: a message
+      ASSERT_FALSE(FindWindow("--name", "^Pictrane Converter$").empty());
     }
-    ::kill(Run.Pid(), SIGTERM);
+    X.reset();
     const Ending End = Run.WaitForEnd();
-    EXPECT_EQ(End.Status, std::optional<int>(128 + SIGTERM));
+    EXPECT_EQ(End.Status, std::optional<int>(1));
     EXPECT_EQ(End.Signal, std::nullopt);
     EXPECT_FALSE(fs::exists(Run.ListFile()));
+  }
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program by its own exit, idle or during a run, and leave
+// nothing behind: no list, and the keyboard map as it was before the run borrowed spare keycodes.
+TEST_F(ProgramTest, TerminationEndsCleanlyAndRemovesTheList) {
+  const struct {
+    int Signal;
+    bool Running;
+  } Cases[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}};
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(std::to_string(C.Signal) + (C.Running ? " during a run" : " idle"));
+    Converter Run;
+    const std::string Before = Keymap();
+    if (C.Running) {
+      StartRun(Run);
+      ASSERT_NE(NewLines(Before, Keymap()), "") << "the run borrowed no spare keycode";
+    } else {
+      Run.Settings("/bin/true", Run.Bitmaps());
+      Run.Start();
+      ASSERT_FALSE(FindWindow("--name", "^Pictrane Converter 1\\.1$").empty());
+    }
+    ::kill(Run.Pid(), C.Signal);
+    const Ending End = Run.WaitForEnd();
+    EXPECT_EQ(End.Status, std::optional<int>(128 + C.Signal));
+    EXPECT_EQ(End.Signal, std::nullopt);
+    EXPECT_FALSE(fs::exists(Run.ListFile()));
+    const std::string After = Keymap();
+    EXPECT_EQ(NewLines(Before, After), "") << "remapped and left so";
+    EXPECT_EQ(NewLines(After, Before), "") << "lost";
   }
 }
 

@@ -16,6 +16,7 @@
 #include "../core/listing_scenarios.h"
 #include "TestFiles.h"
 #include "conversion/BitmapListing.h"
+#include "conversion/ConversionRun.h"
 #include "platform/RaisedError.h"
 #include "platform/linux/ServicesLinux.h"
 
@@ -162,16 +163,30 @@ TEST(FileSystemLinux, ApplicationFolderHoldsThisProgram) {
   EXPECT_TRUE(fs::exists(folder + "/linux_services_tests"));
 }
 
+// A tool whose path holds a blank, a double quote or a tab starts as it stands, from the run's
+// command line for it.
 TEST(ProcessesLinux, StartsWithArgumentsAndReportsAMissingProgram) {
   TempDir dir;
   ProcessesLinux programs(nullptr);
   const std::string out = dir / "out";
-  const ProcessId pid = programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"",
-                                       WindowState::MinimizedNoFocus);
-  EXPECT_GT(pid, 0);
-  int status = 0;
-  ::waitpid(static_cast<pid_t>(pid), &status, 0);
-  EXPECT_EQ(ReadAll(out), "a b\n");
+  const auto ran = [&](ProcessId pid) {
+    EXPECT_GT(pid, 0);
+    ::waitpid(static_cast<pid_t>(pid), nullptr, 0);
+    return ReadAll(out);
+  };
+  EXPECT_EQ(ran(programs.Start("/bin/sh -c \"echo \\\"$0\\\" > " + out + "\" \"a b\"",
+                               WindowState::MinimizedNoFocus)),
+            "a b\n");
+  for (const std::string folder : {"my tools", "a\"b", "tab\there", "end\\\"q\\"}) {
+    SCOPED_TRACE(folder);
+    fs::create_directory(dir / folder);
+    const std::string tool = dir.File(folder + "/tool", "#!/bin/sh\necho \"$1\" > '" + out + "'\n");
+    fs::permissions(tool, fs::perms::owner_all);
+    fs::remove(out);
+    EXPECT_EQ(ran(programs.Start(ToolCommandLine(tool, "/my app/dummy.bmp", true),
+                                 WindowState::MaximizedFocus)),
+              "/my app/dummy.bmp\n");
+  }
   EXPECT_THROW(programs.Start(dir / "no-such-tool \"x\"", WindowState::MaximizedFocus),
                RaisedError);
 }
@@ -193,23 +208,63 @@ TEST(ProcessesLinux, KeepsTheStatusAProgramEndedWith) {
   }
 }
 
+// True once Done says so, looking every 10 ms for at most 5 s.
+bool Within5s(const std::function<bool()>& Done) {
+  for (int i = 0; i < 500; ++i, ::usleep(10000))
+    if (Done()) return true;
+  return false;
+}
+
+// Whether Pid is gone or only waits to be reaped by whoever inherited it.
+bool Ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && line.substr(close + 2, 1) == "Z";
+}
+
 // The primitives the core's wait for the tool's window works with: the start returns at once,
-// the window search is passed through, and Stop ends and reaps the program.
+// the window search is passed through, and Stop ends and reaps the program and ends what it
+// started (a windowless tool's child), while the program runs and once it has ended itself.
 TEST(ProcessesLinux, StartReturnsAtOnceAndStopEndsTheProgram) {
-  ProcessId asked = 0;
-  ProcessesLinux programs([&](ProcessId pid, int timeoutMs) {
-    asked = pid;
-    EXPECT_EQ(timeoutMs, 250);
-    return false;
-  });
-  const ProcessId pid = programs.Start("/bin/sleep 30", WindowState::MaximizedFocus);
-  EXPECT_TRUE(programs.IsRunning(pid));
-  EXPECT_FALSE(programs.ShowWindow(pid, 250));
-  EXPECT_EQ(asked, pid);
-  programs.Stop(pid);
-  EXPECT_FALSE(programs.IsRunning(pid));
-  EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG), -1);
-  EXPECT_EQ(errno, ECHILD);
+  TempDir dir;
+  const std::string child = dir / "child";
+  const std::string starts = "/bin/sh -c \"sleep 30 & echo $! > " + child + "; ";
+  const struct {
+    std::string line;
+    bool child, runs;
+  } cases[] = {{"/bin/sleep 30", false, true},
+               {starts + "wait\"", true, true},
+               {starts + "exit 0\"", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    fs::remove(child);
+    ProcessId asked = 0;
+    ProcessesLinux programs([&](ProcessId pid, int timeoutMs) {
+      asked = pid;
+      EXPECT_EQ(timeoutMs, 250);
+      return false;
+    });
+    const ProcessId pid = programs.Start(c.line, WindowState::MaximizedFocus);
+    if (c.child) {
+      ASSERT_TRUE(Within5s([&] { return !ReadAll(child).empty(); }));
+    }
+    if (!c.runs) {
+      ASSERT_TRUE(Within5s([&] { return !programs.IsRunning(pid); }));
+    }
+    EXPECT_EQ(programs.IsRunning(pid), c.runs);
+    EXPECT_FALSE(programs.ShowWindow(pid, 250));
+    EXPECT_EQ(asked, pid);
+    programs.Stop(pid);
+    EXPECT_FALSE(programs.IsRunning(pid));
+    EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    if (c.child) {
+      const pid_t started = std::stoi(ReadAll(child));
+      EXPECT_TRUE(Within5s([&] { return Ended(started); })) << "its child " << started << " runs";
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 //   Ctrl+o Alt+F4  a key pressed with Ctrl, Alt or Shift (modifiers in that order)
 //   Enter Down F4  a key that types no character, pressed on its own
 // Alt+F4 closes the window, as it closes the real tool; so do two minutes without it.
+// Named launcher.exe it stands for a launcher that handed over to another program: it ends at
+// once with status 0, writing nothing.
 
 #include "platform/win32/Win32.h"
 
@@ -153,7 +155,9 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   wchar_t Self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, Self, MAX_PATH);
   std::wstring LogPath = Self;
-  LogPath = LogPath.substr(0, LogPath.find_last_of(L'\\') + 1) + L"keys.log";
+  const std::size_t Folder = LogPath.find_last_of(L'\\') + 1;
+  if (_wcsicmp(LogPath.c_str() + Folder, L"launcher.exe") == 0) return 0;
+  LogPath = LogPath.substr(0, Folder) + L"keys.log";
   Log = ::_wfopen(LogPath.c_str(), L"wb");
   if (Log == nullptr) return 3;
 

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Folder problems in the built program: a folder that is not there and one without bitmaps give
-// their message before anything starts, and the window stays for another try.
+// their message before anything starts, and the window stays for another try; so does a tool that
+// ends at once.
 
 #include "Win32TestSupport.h"
+
+#include <algorithm>
 
 namespace pictrane::win32::testing {
 namespace {
@@ -30,6 +33,8 @@ std::optional<std::string> PressOkOnBox(ChildProcess& Program, DWORD TimeoutMs) 
   return std::nullopt;
 }
 
+// The same for a tool that ends at once (a launcher that handed over): the run stops with a
+// message naming it, and a program that comes up 2 s later gets no key.
 TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
   TempFolder App(L"app");
   const std::wstring Exe = App / L"Pictrane Converter.exe";
@@ -41,33 +46,63 @@ TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
   const std::wstring Empty = Work / L"empty \u00e4";
   ASSERT_TRUE(::CreateDirectoryW(Empty.c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(Empty + L"\\notes.txt", "n"));
+  const std::wstring Pics = Work / L"pics";
+  ASSERT_TRUE(::CreateDirectoryW(Pics.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(Pics + L"\\a.bmp", "BM"));
+  const std::wstring Launcher = App / L"launcher.exe";
+  ASSERT_TRUE(
+      ::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Launcher.c_str(), FALSE));
+  TempFolder Elsewhere(L"stranger");
+  const std::wstring Stranger = Elsewhere / L"recorder.exe";
+  ASSERT_TRUE(
+      ::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Stranger.c_str(), FALSE));
 
   const struct {
-    std::wstring Folder;
+    std::wstring Folder, Tool;
     std::string Message;  // how the box begins
   } Cases[] = {
-      {Work / L"missing", "The folder \"" + Narrow(Work / L"missing") + "\" cannot be read.\r\n"},
-      {Empty, "There are no bitmaps (*.bmp) in \"" + Narrow(Empty) + "\"."},
+      {Work / L"missing", Tool,
+       "The folder \"" + Narrow(Work / L"missing") + "\" cannot be read.\r\n"},
+      {Empty, Tool, "There are no bitmaps (*.bmp) in \"" + Narrow(Empty) + "\"."},
+      {Pics, Launcher,
+       "The capture tool could not be started.\r\n" + Narrow(Launcher) +
+           " ended before its window took the keyboard focus; point ScreenCapturePath at the "
+           "program itself."},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Narrow(Case.Folder));
-    ASSERT_TRUE(WriteBytes(App / L"settings.ini",
-                           Utf16File(L"[Settings]\r\nScreenCapturePath=" + Tool + L"\r\nLastDir=" +
-                                     Case.Folder + L"\r\nLastDeviceDir=main\r\n")));
+    ASSERT_TRUE(
+        WriteBytes(App / L"settings.ini",
+                   Utf16File(L"[Settings]\r\nScreenCapturePath=" + Case.Tool + L"\r\nLastDir=" +
+                             Case.Folder + L"\r\nLastDeviceDir=main\r\n")));
     ChildProcess Program(L"\"" + Exe + L"\"");
     HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
     ASSERT_NE(Form, nullptr) << "the window did not appear";
     for (HWND Child : ChildrenOf(Form)) {
       if (TextOf(Child) == L"Convert") ::PostMessageW(Child, BM_CLICK, 0, 0);
     }
+    std::optional<ChildProcess> Later;
+    if (Case.Tool == Launcher) {
+      ::Sleep(2000);
+      Later.emplace(L"\"" + Stranger + L"\"");
+      ASSERT_NE(WaitForTopWindow(*Later, L"PictraneKeyRecorder", 10000), nullptr);
+    }
     const std::optional<std::string> Text = PressOkOnBox(Program, 20000);
     ASSERT_TRUE(Text.has_value()) << "no message box";
     EXPECT_EQ(Text->substr(0, Case.Message.size()), Case.Message) << *Text;
-    // The window stays, and the tool was never started.
+    // The window stays, and no tool was started (or the launcher ended at once).
     EXPECT_EQ(Program.WaitForExit(1000), std::nullopt);
     EXPECT_TRUE(::IsWindow(Form));
-    EXPECT_TRUE(TopWindowsOf(0, L"PictraneKeyRecorder").empty());
     EXPECT_FALSE(FileExists(App / L"keys.log"));
+    if (!Later) {
+      EXPECT_TRUE(TopWindowsOf(0, L"PictraneKeyRecorder").empty());
+      continue;
+    }
+    // The stranger's log holds its start-up lines and not one key.
+    const std::optional<std::string> Log = ReadBytes(Elsewhere / L"keys.log");
+    ASSERT_TRUE(Log.has_value());
+    EXPECT_EQ(Log->substr(0, 5), "args ");
+    EXPECT_EQ(std::count(Log->begin(), Log->end(), '\n'), 2) << *Log;
   }
 }
 

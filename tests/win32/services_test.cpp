@@ -4,6 +4,7 @@
 #include "Win32TestSupport.h"  // first: <windows.h> before <objbase.h>
 
 #include <objbase.h>
+#include <tlhelp32.h>
 
 #include "platform/win32/ServicesWin32.h"
 
@@ -21,22 +22,50 @@ TEST(ProcessesWin32, AProgramThatIsNotThereRaisesFileNotFound) {
   }
 }
 
+// The first process found whose parent is Parent, or 0.
+DWORD ChildOf(DWORD Parent) {
+  HANDLE Snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (Snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W Entry{};
+  Entry.dwSize = sizeof Entry;
+  DWORD Found = 0;
+  for (BOOL More = ::Process32FirstW(Snapshot, &Entry); More && Found == 0;
+       More = ::Process32NextW(Snapshot, &Entry)) {
+    if (Entry.th32ParentProcessID == Parent) Found = Entry.th32ProcessID;
+  }
+  ::CloseHandle(Snapshot);
+  return Found;
+}
+
 // The primitives the core's wait for the tool's window works with: a program without a window is
-// never shown, and Stop ends one that keeps running.
+// never shown, and Stop ends one that keeps running, with what it started (a windowless tool's
+// child) when it went through its command interpreter.
 TEST(ProcessesWin32, StartReturnsAtOnceAndStopEndsTheProgram) {
   ProcessesWin32 Programs;
   const ProcessId Quick = Programs.Start("cmd.exe /c exit 0", WindowState::MaximizedFocus);
   EXPECT_FALSE(Programs.ShowWindow(Quick, 300));
   wchar_t Self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, Self, MAX_PATH);
-  const ProcessId Slow = Programs.Start("\"" + Narrow(Self) +
-                                            "\" --gtest_also_run_disabled_tests "
-                                            "--gtest_filter=*DISABLED_KeepsRunningToBeStopped",
-                                        WindowState::MinimizedNoFocus);
-  ::Sleep(200);
-  EXPECT_TRUE(Programs.IsRunning(Slow));
-  Programs.Stop(Slow);
-  EXPECT_FALSE(Programs.IsRunning(Slow));
+  const std::string Waits = "\"" + Narrow(Self) +
+                            "\" --gtest_also_run_disabled_tests "
+                            "--gtest_filter=*DISABLED_KeepsRunningToBeStopped";
+  for (const std::string& Line : {Waits, "cmd.exe /s /c \"" + Waits + "\""}) {
+    SCOPED_TRACE(Line);
+    const ProcessId Slow = Programs.Start(Line, WindowState::MinimizedNoFocus);
+    const bool Child = Line.starts_with("cmd.exe");
+    DWORD Started = 0;
+    for (int I = 0; I < 250 && Child && Started == 0; ++I, ::Sleep(20))
+      Started = ChildOf(static_cast<DWORD>(Slow));
+    ::Sleep(200);
+    EXPECT_TRUE(Programs.IsRunning(Slow));
+    HANDLE Grandchild = Started != 0 ? ::OpenProcess(SYNCHRONIZE, FALSE, Started) : nullptr;
+    EXPECT_EQ(Grandchild != nullptr, Child);
+    Programs.Stop(Slow);
+    EXPECT_FALSE(Programs.IsRunning(Slow));
+    if (Grandchild == nullptr) continue;
+    EXPECT_EQ(::WaitForSingleObject(Grandchild, 5000), WAIT_OBJECT_0) << "its child still runs";
+    ::CloseHandle(Grandchild);
+  }
 }
 
 // The program that the test above stops.

@@ -378,6 +378,10 @@ X11Session& WindowSystemLinux::X11() {
   return *X11_;
 }
 
+void WindowSystemLinux::EndX11Session() {
+  X11_.reset();
+}
+
 KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Target,
                                         KeyPacing& Pacing) {
   return X11().SendKeys(Actions, Target, Pacing);

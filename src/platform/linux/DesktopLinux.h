@@ -47,6 +47,10 @@ class WindowSystemLinux : public WindowSystem {
   void CloseWindowsOf(ProcessId Process) override;
   // Finds Process's window, maximises it and gives it the focus; false when none appeared.
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
+  // Ends the X11 session as the program's end would: the spare keycodes it borrowed get their
+  // empty mapping back. For an end that skips the destructors (a signal); a later use of the
+  // session opens a new one.
+  void EndX11Session();
 
  private:
   X11Session& X11();

@@ -199,8 +199,14 @@ ProcessId ProcessesLinux::Start(const std::string& CommandLine, WindowState) {
   for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
   Argv.push_back(nullptr);
 
+  // In a process group of its own, so that Stop ends whatever it starts too.
+  posix_spawnattr_t Attributes;
+  ::posix_spawnattr_init(&Attributes);
+  ::posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETPGROUP);
+  ::posix_spawnattr_setpgroup(&Attributes, 0);
   pid_t Pid = 0;
-  const int Rc = ::posix_spawn(&Pid, Argv[0], nullptr, nullptr, Argv.data(), environ);
+  const int Rc = ::posix_spawn(&Pid, Argv[0], nullptr, &Attributes, Argv.data(), environ);
+  ::posix_spawnattr_destroy(&Attributes);
   if (Rc != 0)
     throw FileError(ErrorNumber::FileNotFound, "Cannot start", Args[0], std::strerror(Rc));
   return Pid;
@@ -213,8 +219,13 @@ bool ProcessesLinux::ShowWindow(ProcessId Process, int TimeoutMs) {
 
 void ProcessesLinux::Stop(ProcessId Process) {
   if (Process <= 0) return;
-  ::kill(static_cast<pid_t>(Process), SIGKILL);
-  ::waitpid(static_cast<pid_t>(Process), nullptr, 0);
+  const auto Pid = static_cast<pid_t>(Process);
+  // Its group: the processes it started, even once it has ended itself and they were left to
+  // init (a group's id is not given to a new process while a member lives).
+  ::kill(-Pid, SIGKILL);
+  if (Ended_.count(Process)) return;  // reaped: its id may be another process's by now
+  ::kill(Pid, SIGKILL);               // in case it left its group
+  if (::waitpid(Pid, nullptr, 0) == Pid) Ended_[Process] = 1;
 }
 
 bool ProcessesLinux::IsRunning(ProcessId Process) {

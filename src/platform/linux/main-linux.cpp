@@ -31,6 +31,16 @@ void OnSignal(int Signal) {
   [[maybe_unused]] const ssize_t Written = ::write(SignalPipe[1], &Number, 1);
 }
 
+// What the exit handler cleans up after: set while main's objects live.
+pictrane::Platform* Exiting = nullptr;
+pictrane::ProgramState* ExitingState = nullptr;
+
+// Qt, or Xlib, ends the process with exit(1) when the display goes, in the middle of whatever
+// ran: a run in progress leaves no list behind all the same.
+void OnExit() {
+  if (Exiting && ExitingState) pictrane::RemoveListOfRunInProgress(*Exiting, *ExitingState);
+}
+
 bool CatchEndSignals() {
   if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
   struct sigaction Action {};
@@ -97,13 +107,23 @@ int main(int argc, char** argv) {
              Notices};
   Running = &P;
   ProgramState State;
+  Exiting = &P;
+  ExitingState = &State;
+  std::atexit(OnExit);
+  // Before State and P go, however main is left.
+  struct ForgetOnExit {
+    ~ForgetOnExit() { Exiting = nullptr, ExitingState = nullptr; }
+  } Forget;
 
   std::unique_ptr<QSocketNotifier> Signals;
   if (CatchEndSignals()) {
     Signals = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
     QObject::connect(Signals.get(), &QSocketNotifier::activated, [&] {
       unsigned char Signal = 0;
-      if (::read(SignalPipe[0], &Signal, 1) == 1) EndOnSignal(P, State, Signal);
+      if (::read(SignalPipe[0], &Signal, 1) != 1) return;
+      // The keyboard map as it was: the process ends by _exit, past every destructor.
+      Windows.EndX11Session();
+      EndOnSignal(P, State, Signal);
     });
   }
 

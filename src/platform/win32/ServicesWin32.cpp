@@ -93,14 +93,25 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
   // The system finds the program as it does for any command line: an unquoted name with blanks
   // is tried prefix by prefix.
   std::wstring Line = Widen(CommandLine);
-  if (!::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &Startup, &Started)) {
+  // Held until it is in a job of its own, so that whatever it starts is in the job too.
+  if (!::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &Startup, &Started)) {
     const DWORD Code = ::GetLastError();
     throw FileError(StartErrorNumber(Code), "Cannot start", CommandLine, Code);
   }
+  const auto Id = static_cast<ProcessId>(Started.dwProcessId);
+  // Where this program itself runs in a job that takes no nested one (before Windows 8), Stop
+  // ends the program alone.
+  HANDLE Job = ::CreateJobObjectW(nullptr, nullptr);
+  if (Job != nullptr && !::AssignProcessToJobObject(Job, Started.hProcess)) {
+    ::CloseHandle(Job);
+    Job = nullptr;
+  }
+  if (void* Earlier = Jobs_[Id]) ::CloseHandle(Earlier);
+  Jobs_[Id] = Job;
+  ::ResumeThread(Started.hThread);
   ::CloseHandle(Started.hThread);
   // The new program may take the foreground from us, as the keys that follow need.
-  const auto Id = static_cast<ProcessId>(Started.dwProcessId);
   if (State == WindowState::MaximizedFocus) {
     ::AllowSetForegroundWindow(Started.dwProcessId);
     if (void* Earlier = Started_[Id]) ::CloseHandle(Earlier);
@@ -113,6 +124,9 @@ ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState Stat
 
 ProcessesWin32::~ProcessesWin32() {
   for (const auto& [Id, Handle] : Started_) ::CloseHandle(Handle);
+  // The jobs end nothing when they close: a tool still at work goes on.
+  for (const auto& [Id, Job] : Jobs_)
+    if (Job != nullptr) ::CloseHandle(Job);
 }
 
 std::optional<int> ProcessesWin32::ExitStatus(ProcessId Process) {
@@ -149,12 +163,17 @@ bool ProcessesWin32::ShowWindow(ProcessId Process, int TimeoutMs) {
 }
 
 void ProcessesWin32::Stop(ProcessId Process) {
-  HANDLE Handle =
-      ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(Process));
+  // Its job holds what it started, even once it has ended itself.
+  if (const auto Job = Jobs_.find(Process); Job != Jobs_.end() && Job->second != nullptr)
+    ::TerminateJobObject(Job->second, 1);
+  const auto Kept = Started_.find(Process);
+  HANDLE Handle = Kept != Started_.end() ? Kept->second
+                                         : ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                                         static_cast<DWORD>(Process));
   if (Handle == nullptr) return;  // already gone
   ::TerminateProcess(Handle, 1);
   ::WaitForSingleObject(Handle, static_cast<DWORD>(kRunTimings.StopWaitMs));
-  ::CloseHandle(Handle);
+  if (Kept == Started_.end()) ::CloseHandle(Handle);
 }
 
 bool ProcessesWin32::IsRunning(ProcessId Process) {

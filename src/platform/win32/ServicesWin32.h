@@ -51,6 +51,8 @@ class ProcessesWin32 final : public Processes {
  private:
   // The processes started with the focus, kept open so their status outlives them.
   std::map<ProcessId, void*> Started_;
+  // The job of every started process (nullptr where it could not have one).
+  std::map<ProcessId, void*> Jobs_;
 };
 
 }  // namespace pictrane::win32
