@@ -34,6 +34,11 @@ struct RunTimings {
   int FocusGraceMs = 200;
   // How often a focus that belongs to nobody is looked at again during that grace.
   int NoFocusPollMs = 10;
+  // For keys or modifiers that the program did not press (the user's) to be let go before a
+  // bitmap's keys start; the run stops once they have been held this long.
+  int KeyReleaseWaitMs = 10000;
+  // How often that wait looks at the keyboard again.
+  int KeyReleasePollMs = 20;
   // How often, once a launcher has ended, the top-level windows are looked through for the
   // window of a program it started.
   int LauncherPollMs = 50;
