@@ -7,6 +7,7 @@
 
 #include "conversion/BitmapListing.h"
 #include "conversion/FileScript.h"
+#include "conversion/HeldKeys.h"
 #include "conversion/Pacer.h"
 #include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
@@ -24,11 +25,13 @@ constexpr std::size_t kMaxNamesInReport = 20;
 constexpr std::size_t kMaxPicturesPerSharedName = 4;
 constexpr const char* kCloseKeys = "%{F4}";
 
-// Raised inside the run when keys may no longer be sent: the focus left the capture tool, or
-// another program held the keyboard.
+// Raised inside the run when keys may no longer be sent: the focus left the capture tool, another
+// program held the keyboard, or others' keys came (Why says which).
 struct FocusLost {
-  bool Grabbed = false;
+  KeysOutcome Why = KeysOutcome::FocusLost;
 };
+// Raised when Cancel or the main window's close ends a wait between key strings.
+struct Halted {};
 
 bool SameStamp(const std::optional<FileStamp>& A, const std::optional<FileStamp>& B) {
   if (!A || !B) return A.has_value() == B.has_value();
@@ -48,7 +51,7 @@ std::string Counts(std::size_t Converted, std::size_t Others) {
 
 // One listed bitmap on its way through the run.
 struct Item {
-  enum class State { NotReached, Interrupted, Sent, Converted, NoPicture, Unfinished };
+  enum class State { NotReached, Interrupted, Disturbed, Sent, Converted, NoPicture, Unfinished };
   std::string Listed;
   FileNames Names;
   std::optional<FileStamp> Bitmap;  // the bitmap as it was when its keys were sent
@@ -121,7 +124,8 @@ class Run {
       ConvertListedFiles();
     } catch (const FocusLost& Lost) {
       FocusWasLost_ = true;
-      KeyboardWasGrabbed_ = Lost.Grabbed;
+      LostBy_ = Lost.Why;
+    } catch (const Halted&) {
     } catch (const RaisedError& E) {
       Failure_ = E.Description;
     }
@@ -167,9 +171,21 @@ class Run {
         Script.emplace_back(std::move(Step), std::move(Actions));
       }
       Item.Now = Item::State::Interrupted;
-      for (const auto& [Step, Actions] : Script) {
-        Pace_.Lengthen(Step.PauseBeforeMs);
-        Send(Actions, Step.PauseAfterMs);
+      // Others' keys among this bitmap's, or a key pressed between them, may have changed what
+      // the tool did with it: it is kept whatever its picture shows. A key held before its first
+      // key is waited for.
+      P_.WindowSystem.WatchKeyboard();
+      bool First = true;
+      try {
+        for (const auto& [Step, Actions] : Script) {
+          Pace_.Lengthen(Step.PauseBeforeMs);
+          Send(Actions, Step.PauseAfterMs, First ? I + 1 : 0);
+          First = false;
+        }
+      } catch (const FocusLost& Lost) {
+        if (Lost.Why == KeysOutcome::OthersKeys || (Lost.Why == KeysOutcome::KeysHeld && !First))
+          Item.Now = Item::State::Disturbed;
+        throw;
       }
       Item.Now = Item::State::Sent;
       Item.Delete = Host_.DeleteOption() == 1;
@@ -180,10 +196,28 @@ class Run {
   // The pause owed to the previous key string ends just before this string's first event; this
   // string's starts once its last event is handed over. What the back end does before and after
   // those moments (planning the keys, its bookkeeping) falls inside the pauses.
-  void Send(const KeyActions& Actions, int PauseAfterMs) {
+  // With WaitAs, the place of the bitmap whose first string this is, keys held by others before
+  // it are waited for.
+  void Send(const KeyActions& Actions, int PauseAfterMs, std::size_t WaitAs = 0) {
     PacedString Pacing(Pace_, PauseAfterMs);
-    const KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
-    if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome == KeysOutcome::KeyboardGrabbed};
+    KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
+    while (Outcome == KeysOutcome::KeysHeld && WaitAs != 0) {
+      switch (WaitForKeyboardRelease(P_, Host_, WaitAs, Items_[WaitAs - 1].Listed)) {
+        case ReleaseWait::Released:
+          Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
+          continue;
+        case ReleaseWait::Cancelled:
+          WasCancelled_ = true;
+          throw Halted{};
+        case ReleaseWait::Closed:
+          WasStopped_ = true;
+          throw Halted{};
+        case ReleaseWait::TimedOut:
+          WaitAs = 0;
+          break;
+      }
+    }
+    if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome};
   }
 
   // With the focus still on the tool it closes as the user would close it; otherwise it gets a
@@ -191,6 +225,7 @@ class Run {
   void CloseTool() {
     if (!FocusWasLost_) {
       try {
+        P_.WindowSystem.WatchKeyboard();
         Send(ParseKeys(kCloseKeys), 0);
         return;
       } catch (const FocusLost&) {
@@ -340,7 +375,15 @@ class Run {
       return;
     }
     std::string Text;
-    if (KeyboardWasGrabbed_) {
+    const std::vector<std::string> Disturbed = NamesIn({Item::State::Disturbed});
+    if (!Disturbed.empty()) {
+      Text = "Keys that this program did not type came among the keys for " + Disturbed.front() +
+             ", so no more keys were sent.\r\n";
+    } else if (LostBy_ == KeysOutcome::KeysHeld) {
+      Text = "Keys were held down on the keyboard for " +
+             std::to_string(T_.KeyReleaseWaitMs / 1000) +
+             " seconds, so no more keys were sent.\r\n";
+    } else if (LostBy_ == KeysOutcome::KeyboardGrabbed) {
       Text = "Another program held the keyboard, so no more keys were sent.\r\n";
     } else if (FocusWasLost_ && ToolEnded_) {
       Text = "The capture tool ended unexpectedly, so no more keys were sent.\r\n";
@@ -370,6 +413,10 @@ class Run {
         NamesIn({Item::State::Unfinished}),
         "Their pictures may still appear; convert the ones without a picture again once the "
         "tool has finished.");
+    Section(
+        "The capture tool may have taken other keys with the keys for these bitmaps, so they "
+        "were kept whatever their pictures show:",
+        Disturbed, "Convert them again.");
     Section("These bitmaps were not converted, so they were kept:",
             NamesIn({Item::State::Interrupted, Item::State::NotReached}),
             "Convert the folder again to convert them.");
@@ -398,7 +445,7 @@ class Run {
   std::vector<std::string> LeftOut_, NotDeleted_;
   std::size_t Converted_ = 0;
   bool FocusWasLost_ = false;
-  bool KeyboardWasGrabbed_ = false;
+  KeysOutcome LostBy_ = KeysOutcome::Sent;
   bool ToolEnded_ = false;
   bool ToolStillWorking_ = false;
   bool WasStopped_ = false;

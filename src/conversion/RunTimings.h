@@ -34,6 +34,11 @@ struct RunTimings {
   int FocusGraceMs = 200;
   // How often a focus that belongs to nobody is looked at again during that grace.
   int NoFocusPollMs = 10;
+  // For keys or modifiers that the program did not press (the user's) to be let go before a
+  // bitmap's keys start; the run stops once they have been held this long.
+  int KeyReleaseWaitMs = 10000;
+  // How often that wait looks at the keyboard again.
+  int KeyReleasePollMs = 20;
 
   // The back ends' own looks at the system, while they start the tool, type and end it.
   // How often the X11 back end looks whether a window has appeared, taken the focus or its size.

@@ -65,6 +65,8 @@ enum class KeysOutcome {
   Sent,             // every event was handed over
   FocusLost,        // the focus was not, or no longer, on a window of the target
   KeyboardGrabbed,  // another client held the keyboard before the first key
+  KeysHeld,         // a key or modifier the program did not press was down before the first key
+  OthersKeys,       // a key event not of the program's own came while the keys were watched
 };
 
 // A visible top-level window and the process it belongs to (0 or kUnknownProcess as above).
@@ -91,7 +93,22 @@ class WindowSystem {
   // the focus has not moved to a window Target refuses. Stops, having sent no further event, as
   // soon as Target refuses. Pacing hears the moment before the first event (after the keys are
   // parsed and planned, before the focus is looked at) and the moment the last was handed over.
+  // The keyboard is watched too, where the system can tell the program's own key events from
+  // others' (the user's keyboard, another program's synthesised keys): just before the first
+  // event, a key or modifier held that the program did not press answers KeysHeld, having typed
+  // nothing; a key event of others during the string stops it as a lost focus does, answering
+  // OthersKeys. Between strings see WatchKeyboard.
   virtual KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) = 0;
+
+  // The next key string begins a watched sequence: others' key events before its first key do
+  // not count (a key still held does: KeysHeld), and from its first key on every one counts,
+  // within the strings and in the pauses between them, until the next call. A string that finds
+  // others' keys since then answers OthersKeys before its first key. Without a call, only the
+  // events during a string count.
+  virtual void WatchKeyboard() {}
+  // Whether a key or modifier is held down now that the program did not press; asks the system
+  // itself (a round trip), for a wait between strings.
+  virtual bool OthersHoldKeys() { return false; }
 
   // The process of the window with the keyboard focus: 0 when no window has it, kUnknownProcess
   // when its process cannot be told.

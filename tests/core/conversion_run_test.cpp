@@ -359,22 +359,48 @@ TEST_F(RunTest, OddNamesAndCaseTwinsAreLeftOutAndKept) {
 // However the run is cut short, the bitmaps not reached are kept and listed, the tool is closed
 // without a key going anywhere else, and the status says a picture is missing.
 TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
-  enum class Cut { Closed, Cancelled, FocusLost, NoFocus, ToolDied, Grabbed };
+  enum class Cut { Closed, Cancelled, FocusLost, NoFocus, ToolDied, Grabbed, Held, Others, Late };
+  const std::string notReached =
+      "These bitmaps were not converted, so they were kept:\r\nb.bmp\r\nc.bmp" + kNotConvertedNext;
+  // Others' keys among b's own: b is kept, even with its picture written (Late: after its last).
+  const std::string disturbed =
+      "The capture tool may have taken other keys with the keys for these bitmaps, so they were "
+      "kept whatever their pictures show:\r\nb.bmp\r\nConvert them again.\r\n\r\nThese "
+      "bitmaps were not converted, so they were kept:\r\nc.bmp" +
+      kNotConvertedNext;
+  const std::string othersKeys =
+      "Keys that this program did not type came among the keys for b.bmp, so no more keys were "
+      "sent.";
   struct Case {
     Cut cut;
     Transcript closing;
     std::string headline;
+    std::string kept;
+    Transcript written = {"C:\\pics\\a.89i"};
   };
   const std::string lost = "The capture tool lost the keyboard focus, so no more keys were sent.";
   // The tool's helper process (4243) has a window of its own: it is asked to close too.
   const Transcript closed = {"CloseWindowsOf 4242", "CloseWindowsOf 4243"};
   const Case cases[] = {
-      {Cut::Closed, {"Keys Alt+F4"}, "The conversion was stopped because the window was closed."},
-      {Cut::Cancelled, {"Keys Alt+F4"}, "The conversion was cancelled."},
-      {Cut::FocusLost, closed, lost},
-      {Cut::NoFocus, closed, lost},
-      {Cut::ToolDied, {}, "The capture tool ended unexpectedly, so no more keys were sent."},
-      {Cut::Grabbed, closed, "Another program held the keyboard, so no more keys were sent."},
+      {Cut::Closed,
+       {"Keys Alt+F4"},
+       "The conversion was stopped because the window was closed.",
+       notReached},
+      {Cut::Cancelled, {"Keys Alt+F4"}, "The conversion was cancelled.", notReached},
+      {Cut::FocusLost, closed, lost, notReached},
+      {Cut::NoFocus, closed, lost, notReached},
+      {Cut::ToolDied,
+       {},
+       "The capture tool ended unexpectedly, so no more keys were sent.",
+       notReached},
+      {Cut::Grabbed, closed, "Another program held the keyboard, so no more keys were sent.",
+       notReached},
+      // Held longer than the run waits before b's first key: nothing of b was typed.
+      {Cut::Held, closed,
+       "Keys were held down on the keyboard for 10 seconds, so no more keys were sent.",
+       notReached},
+      {Cut::Others, closed, othersKeys, disturbed},
+      {Cut::Late, closed, othersKeys, disturbed, {"C:\\pics\\a.89i", "C:\\pics\\b.89i"}},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -389,12 +415,15 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
       if (c.cut == Cut::ToolDied) f.Processes.Ended = 4242;
       if (c.cut == Cut::NoFocus) f.WindowSystem.FocusOwner = 0;
       if (c.cut == Cut::Grabbed) f.WindowSystem.GrabHolder = 999;
+      if (c.cut == Cut::Held) f.WindowSystem.HeldUntil = f.Clock.Now + 60000;
     };
+    if (c.cut == Cut::Others) f.WindowSystem.OthersKeysAt = 18 + 3;
+    if (c.cut == Cut::Late) f.WindowSystem.OthersKeysAt = 18 + 18;
     f.WindowSystem.Parents = {{4243, 4242}, {999, 1}};
     f.WindowSystem.Tops = {{9, 999}, {7, 4243}, {6, 4242}};
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
               RunOutcome::Incomplete);
-    EXPECT_EQ(f.Tool.Written, Transcript{"C:\\pics\\a.89i"});
+    EXPECT_EQ(f.Tool.Written, c.written);
     EXPECT_FALSE(f.FileSystem.Has("C:\\pics\\a.bmp"));
     EXPECT_TRUE(f.FileSystem.Has("C:\\pics\\b.bmp") && f.FileSystem.Has("C:\\pics\\c.bmp"));
     // The tool is closed and has ended before any picture is checked or bitmap deleted.
@@ -402,12 +431,68 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
     end.insert(end.end(),
                {"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\app\\list.txt", "Progress End short",
                 kBox + c.headline +
-                    "\r\n1 bitmap was converted; 2 others were left untouched.\r\n\r\nThese "
-                    "bitmaps were not converted, so they were kept:\r\nb.bmp\r\nc.bmp" +
-                    kNotConvertedNext});
+                    "\r\n1 bitmap was converted; 2 others were left untouched.\r\n\r\n" + c.kept});
     const Transcript log =
         f.Only({"DeleteFile", "Keys Alt+F4", "CloseWindowsOf", "Progress End", "MessageBox"});
     EXPECT_EQ(log, end) << c.headline;
+  }
+}
+
+// Keys held by others when a bitmap's keys are about to start (the user still holding Shift):
+// the run waits, the progress window saying so with Cancel, and goes on once they are let go;
+// Cancel or closing the window during the wait stops the run there, before any key of b.
+TEST_F(RunTest, KeysHeldBeforeABitmapAreWaitedFor) {
+  enum class End { Released, Cancelled, Closed };
+  struct Case {
+    End end;
+    RunOutcome outcome;
+    Transcript written;
+  };
+  const Case cases[] = {
+      {End::Released, RunOutcome::Finished, {"C:\\pics\\a.89i", "C:\\pics\\b.89i"}},
+      {End::Cancelled, RunOutcome::Incomplete, {"C:\\pics\\a.89i"}},
+      {End::Closed, RunOutcome::Incomplete, {"C:\\pics\\a.89i"}},
+  };
+  for (const Case& c : cases) {
+    FakePlatform f;
+    Host h;
+    for (const char* n : {"a", "b"}) f.FileSystem.Put(std::string("C:\\pics\\") + n + ".bmp");
+    f.WindowSystem.RecordKeyboard = true;
+    f.Clock.OnSleep = [&] {
+      if (f.WindowSystem.KeyStringsSent == 18 && f.WindowSystem.HeldUntil < 0)
+        f.WindowSystem.HeldUntil = f.Clock.Now + 45;  // from the pause after a's last key on
+    };
+    f.RunProgress.OnStep = [&](std::size_t) {
+      if (f.WindowSystem.HeldUntil < 0) return;
+      if (c.end == End::Cancelled) f.RunProgress.Cancelled = true;
+      if (c.end == End::Closed) h.Stop = true;
+    };
+    EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h), c.outcome);
+    EXPECT_EQ(f.Tool.Written, c.written);
+    const Transcript log = f.Only({"WatchKeyboard", "Held", "OthersHoldKeys", "Progress Step",
+                                   "Keys Ctrl+F4", "Keys Alt+F4", "CloseWindowsOf"});
+    const Transcript wait = {"Held", "Progress Step 2 Release the keyboard"};
+    if (c.end == End::Released) {
+      // Looked at every 20 ms: still held at 0, 20 and 40 ms, let go at 45.
+      EXPECT_EQ(
+          log, Concat({{"Progress Step 1 a.bmp", "WatchKeyboard", "Keys Ctrl+F4",
+                        "Progress Step 2 b.bmp", "WatchKeyboard"},
+                       wait,
+                       {"OthersHoldKeys", "OthersHoldKeys", "OthersHoldKeys", "OthersHoldKeys",
+                        "Progress Step 2 b.bmp", "Keys Ctrl+F4", "WatchKeyboard", "Keys Alt+F4"}}));
+      continue;
+    }
+    // Still held when the tool is asked to close: a close request, no keys.
+    EXPECT_EQ(log,
+              Concat({{"Progress Step 1 a.bmp", "WatchKeyboard", "Keys Ctrl+F4",
+                       "Progress Step 2 b.bmp", "WatchKeyboard"},
+                      wait,
+                      {"Progress Step 2 b.bmp", "WatchKeyboard", "Held", "CloseWindowsOf 4242"}}));
+    EXPECT_NE(f.Only({"MessageBox"})
+                  .at(0)
+                  .find(c.end == End::Cancelled ? "The conversion was cancelled."
+                                                : "stopped because the window was closed"),
+              std::string::npos);
   }
 }
 

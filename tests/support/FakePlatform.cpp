@@ -310,12 +310,25 @@ KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Tar
   if (Focus == KeyTarget::Verdict::Foreign) return KeysOutcome::FocusLost;
   if (GrabHolder != 0 && Target.Judge(GrabHolder) != KeyTarget::Verdict::Owned)
     return KeysOutcome::KeyboardGrabbed;
+  if (Clock && Clock->Now < HeldUntil) {
+    if (RecordKeyboard) Log.push_back("Held");
+    return KeysOutcome::KeysHeld;
+  }
   ++KeyStringsSent;
   const auto text = AsText(Actions);
   Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));
   if (OnKeys) OnKeys(Actions);
   Pacing.Handed();
-  return KeysOutcome::Sent;
+  return KeyStringsSent == OthersKeysAt ? KeysOutcome::OthersKeys : KeysOutcome::Sent;
+}
+
+void FakeWindowSystem::WatchKeyboard() {
+  if (RecordKeyboard) Log.push_back("WatchKeyboard");
+}
+
+bool FakeWindowSystem::OthersHoldKeys() {
+  if (RecordKeyboard) Log.push_back("OthersHoldKeys");
+  return Clock && Clock->Now < HeldUntil;
 }
 
 void FakeWindowSystem::CloseWindowsOf(ProcessId Process) {
@@ -396,6 +409,7 @@ FakePlatform::FakePlatform()
   };
   WindowSystem.OnCloseWindows = [this] { Processes.Ended = Processes.NextPid; };
   Processes.Clock = &Clock;
+  WindowSystem.Clock = &Clock;
 }
 
 Transcript FakePlatform::Without(std::initializer_list<std::string> Prefixes) const {

@@ -180,6 +180,16 @@ class FakeWindowSystem : public WindowSystem {
   std::function<void()> OnDoEvents;
   bool RecordFocusChecks = false;
   int KeyStringsSent = 0;
+
+  // The keyboard as others use it. Others hold keys while the clock is before HeldUntil; the
+  // string numbered OthersKeysAt (1-based, counting every string handed over) reaches the tool
+  // but answers OthersKeys, as when others' keys came among its own.
+  void WatchKeyboard() override;
+  bool OthersHoldKeys() override;
+  FakeClock* Clock = nullptr;
+  std::int64_t HeldUntil = -1;
+  int OthersKeysAt = 0;
+  bool RecordKeyboard = false;  // logs "WatchKeyboard", "Held" and "OthersHoldKeys"
 };
 
 class FakeProgress : public RunProgress {

@@ -235,6 +235,83 @@ TEST(WindowSystemWin32, StopsWhenAnotherWindowComesForwardMidString) {
   EXPECT_GT(KeyLines(), StrayBefore) << "the rest went to the started process";
 }
 
+// Another program's key, sent with SendInput as the user's keyboard would: not ours, whatever
+// the process, since it lacks our mark.
+void OthersKey(WORD Key, bool Up) {
+  INPUT In{};
+  In.type = INPUT_KEYBOARD;
+  In.ki.wVk = Key;
+  In.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(Key, MAPVK_VK_TO_VSC));
+  In.ki.dwFlags = Up ? KEYEVENTF_KEYUP : 0;
+  ::SendInput(1, &In, sizeof In);
+}
+
+// Keys of others held when a string is about to start: nothing is typed until they are let go.
+// In a watched sequence the first string forgives what came before it; after that, a key tapped
+// between two strings stops the next before its first key.
+TEST(WindowSystemWin32, KeysOfOthersHeldOrTappedBetweenStrings) {
+  RecordingWindow Target;
+  WindowSystemWin32 Windows;
+  OneProcess Self(static_cast<ProcessId>(::GetCurrentProcessId()));
+  // Wine sets its modifiers to the X server's once the window has the focus: that comes first.
+  EXPECT_FALSE(Windows.OthersHoldKeys());
+  ::Sleep(200);
+  Windows.DoEvents();
+  for (const int Held : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+    SCOPED_TRACE(Held);
+    OthersKey(static_cast<WORD>(Held), false);
+    EXPECT_TRUE(Windows.OthersHoldKeys());
+    EXPECT_EQ(Windows.SendKeys(ParseKeys("ab"), Self), KeysOutcome::KeysHeld);
+    OthersKey(static_cast<WORD>(Held), true);
+    EXPECT_FALSE(Windows.OthersHoldKeys());
+    EXPECT_EQ(Windows.SendKeys(ParseKeys("cd"), Self), KeysOutcome::Sent);
+  }
+  Windows.WatchKeyboard();
+  OthersKey(VK_F11, false);
+  OthersKey(VK_F11, true);
+  EXPECT_EQ(Windows.SendKeys(ParseKeys("e"), Self), KeysOutcome::Sent);  // F11 came before
+  EXPECT_EQ(Windows.SendKeys(ParseKeys("f"), Self), KeysOutcome::Sent);
+  OthersKey(VK_F11, false);
+  OthersKey(VK_F11, true);
+  EXPECT_EQ(Windows.SendKeys(ParseKeys("g"), Self), KeysOutcome::OthersKeys);
+  Windows.WatchKeyboard();  // a new sequence
+  EXPECT_EQ(Windows.SendKeys(ParseKeys("h"), Self), KeysOutcome::Sent);
+  EXPECT_EQ(RecordingWindow::Record(),
+            (std::vector<std::string>{"c", "d", "c", "d", "c", "d", "e", "f", "h"}));
+}
+
+// A key of others before input event At of a string: no event of the string follows it, nothing
+// stays held, and the string answers OthersKeys.
+TEST(WindowSystemWin32, StopsAtAKeyOfOthersMidString) {
+  RecordingWindow Target;
+  WindowSystemWin32 Windows;
+  OneProcess Self(static_cast<ProcessId>(::GetCurrentProcessId()));
+  // 4 + 4 + 10 + 4 = 22 events when all goes through.
+  const KeyActions Actions = ParseKeys("ab^o{DOWN 5}cd");
+  const std::vector<std::string> Whole{"a", "b", "Ctrl+O", "c", "d"};
+  for (int At : {1, 2, 6, 7, 12, 22}) {
+    SCOPED_TRACE("another's key before event " + std::to_string(At));
+    RecordingWindow::Record().clear();
+    int Events = 0;
+    Windows.SetBeforeKeyEvent([&] {
+      if (++Events != At) return;
+      OthersKey(VK_F11, false);
+      OthersKey(VK_F11, true);
+    });
+    EXPECT_EQ(Windows.SendKeys(Actions, Self), KeysOutcome::OthersKeys);
+    Windows.SetBeforeKeyEvent(nullptr);
+    EXPECT_EQ(Events, At) << "an event went out after the other's key";
+    EXPECT_GE(::GetAsyncKeyState(VK_CONTROL), 0);
+    EXPECT_GE(::GetAsyncKeyState(VK_DOWN), 0);
+    const std::vector<std::string>& Got = RecordingWindow::Record();
+    ASSERT_LE(Got.size(), Whole.size());
+    EXPECT_TRUE(std::equal(Got.begin(), Got.end(), Whole.begin())) << "not the string's start";
+  }
+  RecordingWindow::Record().clear();
+  EXPECT_EQ(Windows.SendKeys(ParseKeys("ok"), Self), KeysOutcome::Sent);
+  EXPECT_EQ(RecordingWindow::Record(), (std::vector<std::string>{"o", "k"}));
+}
+
 // A close request ends the program without a keystroke.
 TEST(WindowSystemWin32, ClosesAnotherProgramsWindowsWithoutKeys) {
   const std::wstring Recorder = PathFromEnvironment("PICTRANE_RECORDER");

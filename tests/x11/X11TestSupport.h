@@ -106,7 +106,11 @@ class Probe {
   // when another client holds it.
   bool GrabAndRelease(unsigned long Window);
   std::vector<int> KeysDown();  // keycodes the server holds down
-  unsigned Modifiers();         // modifiers in force from keys held or latched
+  // Presses or releases the key of Keysym (an Xlib name: "Shift_L", "F11") through XTEST, as
+  // another program would, and waits until the server has taken it. In ProbeKeys.cpp, for the
+  // programs that link XTEST.
+  void FakeKey(const char* Keysym, bool Press);
+  unsigned Modifiers();  // modifiers in force from keys held or latched
   bool CapsLocked();
   int Group();  // the keyboard group in force
   void LockGroup(int Group);

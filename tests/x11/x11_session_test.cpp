@@ -325,6 +325,109 @@ TEST_F(X11SessionTest, StopsWhenAnotherWindowTakesTheFocusMidString) {
   }
 }
 
+// Another client's keys (a second XTEST client standing for the user's keyboard) held when a
+// string is about to start: nothing is typed until they are let go, also when they were down
+// before the session opened. In a watched sequence the first string forgives what came before
+// it; after that, a key tapped between two strings stops the next before its first key.
+TEST_F(X11SessionTest, KeysOfOthersHeldOrTappedBetweenStrings) {
+  using pictrane::KeysOutcome;
+  auto Recorder = StartRecorder();
+  pictrane::OneProcess Target(Recorder->Pid());
+  for (const char* Held : {"Shift_L", "Control_L", "Alt_L"}) {
+    SCOPED_TRACE(Held);
+    Probe_->FakeKey(Held, true);
+    EXPECT_TRUE(Session_->OthersHoldKeys());
+    EXPECT_EQ(Session_->SendKeys(Text("ab"), Target), KeysOutcome::KeysHeld);
+    EXPECT_EQ(Session_->SendKeys(Text("ab"), Target), KeysOutcome::KeysHeld);
+    Probe_->FakeKey(Held, false);
+    EXPECT_FALSE(Session_->OthersHoldKeys());
+    EXPECT_EQ(Typed(*Recorder, Text("cd")), CodePoints("cd")) << "ab was typed while held";
+  }
+  Probe_->FakeKey("Shift_L", true);
+  Session_ = X11Session::Open();
+  EXPECT_EQ(Session_->SendKeys(Text("ab"), Target), KeysOutcome::KeysHeld);
+  Probe_->FakeKey("Shift_L", false);
+
+  Session_->WatchKeyboard();
+  Probe_->FakeKey("F11", true);
+  Probe_->FakeKey("F11", false);
+  EXPECT_EQ(Session_->SendKeys(Text("e"), Target), KeysOutcome::Sent);  // F11 came before
+  EXPECT_EQ(Session_->SendKeys(Text("f"), Target), KeysOutcome::Sent);
+  Probe_->FakeKey("Shift_L", true);
+  Probe_->FakeKey("Shift_L", false);
+  EXPECT_EQ(Session_->SendKeys(Text("g"), Target), KeysOutcome::OthersKeys);
+  Session_->WatchKeyboard();  // a new sequence
+  EXPECT_EQ(Session_->SendKeys(Text("h"), Target), KeysOutcome::Sent);
+  Typed(*Recorder, {});
+  const std::vector<std::string> Lines = Recorder->Lines();
+  EXPECT_EQ(std::vector<std::string>(Lines.end() - 5, Lines.end() - 1),
+            (std::vector<std::string>{"F11", "e", "f", "h"}));
+  EXPECT_TRUE(Probe_->KeysDown().empty());
+}
+
+// Another client's key before key event At of a string: no press of the string follows it (the
+// event already on its way may), nothing stays held, and the string answers OthersKeys. A tap
+// (F11, which reaches the recorder too) and a held Shift, as a user's hand on the keyboard.
+TEST_F(X11SessionTest, StopsAtAKeyOfOthersMidString) {
+  using pictrane::kControl;
+  using pictrane::kShift;
+  auto Recorder = StartRecorder();
+  pictrane::OneProcess Target(Recorder->Pid());
+  // 8 + 10 + 6 + 20 + 10 = 54 events when all goes through, as in the focus test above.
+  const KeyActions Actions = Join({Text("abcd"),
+                                   Text("αβγδε"),
+                                   {Char('x', kControl | kShift)},
+                                   {Named(NamedKey::Down, 0, 10)},
+                                   Text("ΑΒΓΔΕ")});
+  const std::vector<std::string> Whole = Typed(*Recorder, Actions);
+  ASSERT_EQ(Whole.size(), 25U);
+  for (const bool Hold : {false, true}) {
+    // While the string holds Shift itself (events 21 to 23), another XTEST client's Shift press
+    // changes nothing: the server drops it, and no raw event tells of it. A real keyboard is a
+    // device of its own, whose press always shows.
+    for (int At : {1, 2, 9, 19, 20, Hold ? 24 : 22, 30, 54}) {
+      SCOPED_TRACE(std::string(Hold ? "Shift held" : "F11 tapped") + " before event " +
+                   std::to_string(At));
+      const std::size_t Before = Recorder->Lines().size();
+      int Events = 0;
+      std::size_t HeldBefore = 0;
+      bool PressedAfter = false;
+      Session_->SetBeforeKeyEvent([&] {
+        if (++Events == At) {
+          Probe_->FakeKey(Hold ? "Shift_L" : "F11", true);
+          if (!Hold) Probe_->FakeKey("F11", false);
+        }
+        const std::size_t Held = Probe_->KeysDown().size();
+        if (Events > At && Held > HeldBefore) PressedAfter = true;
+        HeldBefore = Held;
+      });
+      EXPECT_EQ(Session_->SendKeys(Actions, Target), pictrane::KeysOutcome::OthersKeys);
+      Session_->SetBeforeKeyEvent(nullptr);
+      EXPECT_FALSE(PressedAfter) << "typing went on after the other's key";
+      if (Hold) {
+        EXPECT_EQ(Session_->SendKeys(Text("z"), Target), pictrane::KeysOutcome::KeysHeld);
+        Probe_->FakeKey("Shift_L", false);
+      }
+      EXPECT_TRUE(Probe_->KeysDown().empty());
+      EXPECT_EQ(Probe_->Modifiers(), 0U);
+      // What came was the string's start, and the tapped key wherever it fell in.
+      Typed(*Recorder, {});
+      const std::vector<std::string> Lines = Recorder->Lines();
+      std::vector<std::string> Got(Lines.begin() + static_cast<std::ptrdiff_t>(Before),
+                                   Lines.end() - 1);
+      std::erase_if(Got, [](const std::string& Line) { return Line.ends_with("F11"); });
+      ASSERT_LE(Got.size(), Whole.size());
+      // A held Shift may turn the event on its way into its capital.
+      for (std::size_t I = 0; I < Got.size(); ++I) {
+        if (I + 1 < Got.size() || !Hold) {
+          EXPECT_EQ(Got[I], Whole[I]) << I;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(Typed(*Recorder, Text("ok")), CodePoints("ok"));
+}
+
 // Without a window manager a close request goes to a client that takes it; a window manager
 // closes what it manages its own way (and ends a client that does not take close requests).
 TEST(X11SessionCloseRequests, CloseWithoutKeys) {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QValidator>
 #include <QWidget>
 #include <algorithm>
@@ -363,9 +365,12 @@ void WindowSystemLinux::MessageBox(const std::string& Text, MessageIcon Icon,
   QString Lines = Q(Text);
   Lines.replace("\r\n", "\n");
   QMessageBox Box(Shown, Q(Title), Lines, QMessageBox::Ok, QApplication::activeWindow());
-  // The text can be selected and copied, a path tried among it, as Ctrl+C copies a box on
-  // Windows: click into it, then Ctrl+A and Ctrl+C.
+  // The text can be selected and copied, a path tried among it; with nothing selected Ctrl+C
+  // copies the whole text (the report's list of bitmaps), as a Windows message box does.
   Box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  QShortcut Copy(QKeySequence::Copy, &Box);
+  QObject::connect(&Copy, &QShortcut::activated,
+                   [&Lines] { QGuiApplication::clipboard()->setText(Lines); });
   Box.exec();
 }
 
@@ -385,6 +390,14 @@ void WindowSystemLinux::EndX11Session() {
 KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Target,
                                         KeyPacing& Pacing) {
   return X11().SendKeys(Actions, Target, Pacing);
+}
+
+void WindowSystemLinux::WatchKeyboard() {
+  X11().WatchKeyboard();
+}
+
+bool WindowSystemLinux::OthersHoldKeys() {
+  return X11().OthersHoldKeys();
 }
 
 ProcessId WindowSystemLinux::FocusedProcess() {

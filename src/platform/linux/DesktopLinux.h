@@ -40,6 +40,8 @@ class WindowSystemLinux : public WindowSystem {
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
+  void WatchKeyboard() override;
+  bool OthersHoldKeys() override;
   ProcessId FocusedProcess() override;
   // From /proc: the parent as the kernel knows it now (a process whose parent ended has init's).
   ProcessId ParentProcess(ProcessId Process) override;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Connection.h"
 
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
 #include <cstdlib>
@@ -78,6 +79,17 @@ Connection::Connection() {
           "\" lacks the XKEYBOARD extension, which is needed to read its keyboard map.");
   }
   XkbEventBase = Event;
+  // Raw key events tell the program's own keys from others'; from 2.1 on they come even while
+  // another client holds a grab.
+  Major = 2;
+  Minor = 2;
+  if (!XQueryExtension(D, "XInputExtension", &XiOpcode, &Event, &Error) ||
+      XIQueryVersion(D, &Major, &Minor) != Success || Major < 2 || (Major == 2 && Minor < 1)) {
+    XCloseDisplay(D);
+    Raise("The X server on display \"" + Name +
+          "\" lacks version 2.1 of the X Input extension, which is needed to tell the user's keys "
+          "from the program's own.");
+  }
 
   const int ScreenNumber = DefaultScreen(D);
   Root = RootWindow(D, ScreenNumber);

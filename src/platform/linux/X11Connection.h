@@ -71,6 +71,7 @@ struct Connection {
   int ScreenWidth = 0;
   int ScreenHeight = 0;
   int XkbEventBase = -1;
+  int XiOpcode = -1;  // the X Input extension's, which its events carry
   Atom NetWmPid = 0, WmClientLeader = 0, WmState = 0, WmProtocols = 0, WmDeleteWindow = 0,
        NetWmState = 0, NetMaxVert = 0, NetMaxHorz = 0, NetActiveWindow = 0, NetCloseWindow = 0,
        NetSupported = 0, NetSupportingWmCheck = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/X11Keyboard.h"
 
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
@@ -130,6 +131,7 @@ class X11Keyboard::Typist {
     // every program.
     while (!K_.Held_.empty()) {
       XTestFakeKeyEvent(K_.C_.D, K_.Held_.back(), False, CurrentTime);
+      K_.Expected_.push_back({K_.Held_.back(), false});
       K_.Held_.pop_back();
     }
     if (GroupChanged_) XkbLockGroup(K_.C_.D, XkbUseCoreKbd, OriginalGroup_);
@@ -157,6 +159,7 @@ class X11Keyboard::Typist {
     BeforeEvent();
     if (MayGoOn_ && !MayGoOn_()) throw FocusMoved{};
     XTestFakeKeyEvent(K_.C_.D, Code, True, CurrentTime);
+    K_.Expected_.push_back({Code, true});
     K_.Held_.push_back(Code);
   }
 
@@ -165,6 +168,7 @@ class X11Keyboard::Typist {
   void Release(KeyCode Code) {
     BeforeEvent();
     XTestFakeKeyEvent(K_.C_.D, Code, False, CurrentTime);
+    K_.Expected_.push_back({Code, false});
     auto It = std::find(K_.Held_.rbegin(), K_.Held_.rend(), Code);
     if (It != K_.Held_.rend()) K_.Held_.erase(std::next(It).base());
   }
@@ -196,9 +200,42 @@ X11Keyboard::X11Keyboard(Connection& C) : C_(C) {
   // Changes of the keymap and of the locks are announced, so a key string need not ask for them.
   const unsigned Maps = XkbMapNotifyMask | XkbNewKeyboardNotifyMask;
   XkbSelectEvents(C_.D, XkbUseCoreKbd, Maps, Maps);
-  const unsigned long Watched = XkbModifierLockMask | XkbGroupLockMask | XkbGroupStateMask;
+  // A latched modifier (sticky keys, or another client's latch) would modify our next key.
+  const unsigned long Watched =
+      XkbModifierLockMask | XkbModifierLatchMask | XkbGroupLockMask | XkbGroupStateMask;
   XkbSelectEventDetails(C_.D, XkbUseCoreKbd, XkbStateNotify, Watched, Watched);
   RefreshKeymap();
+
+  // Every key event of every master keyboard, as a raw event on the root: delivered whoever
+  // holds a grab, and in the order the server took the events, ours among them.
+  unsigned char Mask[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(Mask, XI_RawKeyPress);
+  XISetMask(Mask, XI_RawKeyRelease);
+  XIEventMask Selection{XIAllMasterDevices, static_cast<int>(sizeof Mask), Mask};
+  XISelectEvents(C_.D, C_.Root, &Selection, 1);
+  // XTestFakeKeyEvent types through the XTEST slave keyboard of the core keyboard; the server
+  // marks such devices with the "XTEST Device" property (and names them "... XTEST keyboard").
+  const Atom XtestProperty = XInternAtom(C_.D, "XTEST Device", True);
+  int Count = 0;
+  XIDeviceInfo* Devices = XIQueryDevice(C_.D, XIAllDevices, &Count);
+  for (int I = 0; I < Count; ++I) {
+    if (Devices[I].use != XISlaveKeyboard) continue;
+    bool Xtest = std::string(Devices[I].name).ends_with("XTEST keyboard");
+    Atom Type = 0;
+    int Format = 0;
+    unsigned long Items = 0, After = 0;
+    unsigned char* Data = nullptr;
+    if (XtestProperty != 0 &&
+        XIGetProperty(C_.D, Devices[I].deviceid, XtestProperty, 0, 1, False, AnyPropertyType, &Type,
+                      &Format, &Items, &After, &Data) == Success &&
+        Data) {
+      Xtest = Items > 0 && Format == 8 && Data[0] != 0;
+      XFree(Data);
+    }
+    if (Xtest) XtestDevices_.push_back(Devices[I].deviceid);
+  }
+  if (Devices) XIFreeDeviceInfo(Devices);
+  QueryOthersHold();  // what is down now is others'
 }
 
 X11Keyboard::~X11Keyboard() {
@@ -211,6 +248,28 @@ X11Keyboard::~X11Keyboard() {
 }
 
 void X11Keyboard::HandleEvent(XEvent& Event) {
+  XGenericEventCookie& Cookie = Event.xcookie;
+  if (Event.type == GenericEvent && Cookie.extension == C_.XiOpcode) {
+    if ((Cookie.evtype != XI_RawKeyPress && Cookie.evtype != XI_RawKeyRelease) ||
+        !XGetEventData(C_.D, &Cookie))
+      return;
+    const auto& Raw = *static_cast<const XIRawEvent*>(Cookie.data);
+    const KeyEvent Key{static_cast<KeyCode>(Raw.detail), Cookie.evtype == XI_RawKeyPress};
+    // Another client's XTEST key that happens to be the one we expect next is taken for ours;
+    // then ours comes unexpected, or never (EndOfString): the count tells.
+    const bool ThroughXtest =
+        XtestDevices_.empty() ||
+        std::find(XtestDevices_.begin(), XtestDevices_.end(), Raw.sourceid) != XtestDevices_.end();
+    if (ThroughXtest && !Expected_.empty() && Expected_.front() == Key) {
+      Expected_.pop_front();
+    } else {
+      OthersTyped_ = true;
+      if (Raw.serial >= KnownSince_ && Raw.detail >= 0 && Raw.detail < 256)
+        OthersDown_[static_cast<std::size_t>(Raw.detail)] = Key.Press;
+    }
+    XFreeEventData(C_.D, &Cookie);
+    return;
+  }
   if (Event.type == MappingNotify) {
     XRefreshKeyboardMapping(&Event.xmapping);
     KeymapStale_ = true;
@@ -220,6 +279,29 @@ void X11Keyboard::HandleEvent(XEvent& Event) {
     if (Kind == XkbMapNotify || Kind == XkbNewKeyboardNotify) KeymapStale_ = true;
     KeyboardStale_ = true;
   }
+}
+
+bool X11Keyboard::OthersHold() {
+  if (OthersDown_.none() && Keyboard_.latched_mods == 0) return false;
+  return QueryOthersHold();
+}
+
+bool X11Keyboard::QueryOthersHold() {
+  char Keys[32] = {};
+  // Events from before the query are in its answer.
+  KnownSince_ = NextRequest(C_.D);
+  XQueryKeymap(C_.D, Keys);
+  XkbStateRec Now{};
+  if (XkbGetState(C_.D, XkbUseCoreKbd, &Now) != Success)
+    Raise("Cannot read the keyboard state from the X server.");
+  for (std::size_t Code = 0; Code < OthersDown_.size(); ++Code)
+    OthersDown_[Code] = ((static_cast<unsigned char>(Keys[Code / 8]) >> (Code % 8)) & 1U) != 0;
+  return OthersDown_.any() || Now.latched_mods != 0;
+}
+
+void X11Keyboard::EndOfString() {
+  if (!Expected_.empty()) OthersTyped_ = true;
+  Expected_.clear();
 }
 
 // The keymap and the keyboard's locks are read again only after the server said they changed:

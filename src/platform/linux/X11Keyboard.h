@@ -7,7 +7,9 @@
 #include <X11/XKBlib.h>
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -45,8 +47,24 @@ class X11Keyboard {
   X11Keyboard(const X11Keyboard&) = delete;
   X11Keyboard& operator=(const X11Keyboard&) = delete;
 
-  // Notes keymap and keyboard-state changes.
+  // Notes keymap and keyboard-state changes, and every key event as a raw event: the program's
+  // own are told from others' by their device (the XTEST one) and by matching, in order, the
+  // events it sent (another client's XTEST keys come from the same device).
   void HandleEvent(XEvent& Event);
+
+  // Others' keys as the events that have reached us tell them.
+  // A key event of others came since the last Forgive.
+  bool OthersTyped() const { return OthersTyped_; }
+  void Forgive() { OthersTyped_ = false; }
+  // A key of others is down, or a modifier latched, as far as the events tell; when they say
+  // so, the server is asked (a round trip) whether it still is.
+  bool OthersHold();
+  // Asks the server which keys are down (the program holds none between strings) and whether a
+  // modifier is latched, and takes that as the truth from then on.
+  bool QueryOthersHold();
+  // Once the server has taken a string's events and their raw events have been read: any of
+  // ours that did not come back was swallowed, by a key that another held.
+  void EndOfString();
 
   // Raises, typing nothing, for a negative count, a character that cannot be typed, or a
   // modifier the keymap lacks. Reads the keymap again when the server said it changed.
@@ -101,6 +119,17 @@ class X11Keyboard {
   int NumGroups_ = 1;  // the most groups any key has
   std::vector<Spare> Pool_;
   std::vector<KeyCode> Held_;  // pressed and not yet released, in pressing order
+
+  struct KeyEvent {
+    KeyCode Code;
+    bool Press;
+    friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
+  };
+  std::vector<int> XtestDevices_;  // the XTEST slave keyboards, through which ours come
+  std::deque<KeyEvent> Expected_;  // ours, sent and not yet seen back as raw events
+  std::bitset<256> OthersDown_;    // keys others pressed and have not let go
+  unsigned long KnownSince_ = 0;   // OthersDown_ holds what events before this serial did
+  bool OthersTyped_ = false;
 };
 
 }  // namespace pictrane::linux_desktop::x11

@@ -15,6 +15,8 @@ struct X11Session::State {
   x11::Connection Connection;
   x11::X11Windows Windows{Connection};
   x11::X11Keyboard Keyboard{Connection};
+  bool Watching = false;     // a watched sequence runs (WatchKeyboard)...
+  bool NewSequence = false;  // ...and its first string is still to come
 
   State() {
     Connection.OnEvent = [this](XEvent& Event) {
@@ -43,17 +45,53 @@ KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target, K
   if (Outcome != KeysOutcome::Sent) return Outcome;
   // The keymap changed during the pause: the plan is made again from the new one.
   if (S.Keyboard.Stale()) Plan = S.Keyboard.Resolve(Actions);
-  const bool All = S.Keyboard.Type(
-      Plan,
-      [&S, &Target, &Outcome] {
-        if (S.Windows.FocusStillWatched()) return true;
-        // The focus moved, or a grab began: where to is looked at before the next event.
-        Outcome = S.Windows.WatchFocus(Target);
-        return Outcome == KeysOutcome::Sent;
-      },
-      [&S, &Pacing] { S.Windows.CloseLook([&Pacing] { Pacing.Handed(); }); });
-  if (All) return KeysOutcome::Sent;
-  return Outcome == KeysOutcome::Sent ? KeysOutcome::FocusLost : Outcome;
+  // Others' keys, from the raw events that have come (no round trip unless they tell of a key
+  // held): those before a string count only within a watched sequence, after its first string.
+  S.Connection.DrainEvents();
+  if (!S.Watching || S.NewSequence) S.Keyboard.Forgive();
+  if (S.Keyboard.OthersTyped()) return KeysOutcome::OthersKeys;
+  if (S.Keyboard.OthersHold()) return KeysOutcome::KeysHeld;
+  S.NewSequence = false;
+  const auto Others = [&S, &Outcome] {
+    if (!S.Keyboard.OthersTyped()) return false;
+    Outcome = KeysOutcome::OthersKeys;
+    return true;
+  };
+  bool All = false;
+  try {
+    All = S.Keyboard.Type(
+        Plan,
+        [&S, &Target, &Outcome, &Others] {
+          const bool Watched = S.Windows.FocusStillWatched();  // reads what has come
+          if (Others()) return false;
+          if (Watched) return true;
+          // The focus moved, or a grab began: where to is looked at before the next event.
+          Outcome = S.Windows.WatchFocus(Target);
+          return Outcome == KeysOutcome::Sent && !Others();
+        },
+        [&S, &Pacing] { S.Windows.CloseLook([&Pacing] { Pacing.Handed(); }); });
+  } catch (...) {
+    // The server has taken what went out (the failed string's last round trip).
+    S.Connection.DrainEvents();
+    S.Keyboard.EndOfString();
+    throw;
+  }
+  // The closing round trip brought the raw events of every key sent, others' before them too.
+  S.Connection.DrainEvents();
+  S.Keyboard.EndOfString();
+  if (Outcome == KeysOutcome::Sent) Others();
+  if (All || Outcome != KeysOutcome::Sent) return Outcome;
+  return KeysOutcome::FocusLost;
+}
+
+void X11Session::WatchKeyboard() {
+  S_->Watching = true;
+  S_->NewSequence = true;
+}
+
+bool X11Session::OthersHoldKeys() {
+  S_->Connection.DrainEvents();
+  return S_->Keyboard.QueryOthersHold();
 }
 
 bool X11Session::SendKeys(const KeyActions& Actions, ProcessId Target) {

@@ -47,6 +47,15 @@ class X11Session {
   // modifier is left held and a locked Caps Lock or group is put back.
   // Pacing hears when the keys are planned and the first is about to go, and when the closing
   // round trip has brought the server's confirmation.
+  // Others' keys (the user's keyboard, another client's XTEST keys) are told from ours by the raw
+  // key events of XInput 2, which come on this connection with the others (no round trip): ours
+  // come from the XTEST keyboard in the order we sent them, so any other event, or one of ours
+  // that never comes back (swallowed by a key another holds), is others'. Just before the first
+  // key, a key that others hold (a round trip confirms what the events say), or a latched
+  // modifier, answers KeysHeld having typed nothing; a key event of others stops the string as a
+  // lost focus does (the one event already on its way may still go), answering OthersKeys, also
+  // when it comes with the closing round trip. Those between strings count as WatchKeyboard
+  // says (WindowSystem.h).
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing);
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) {
     NoPacing Unpaced;
@@ -54,6 +63,9 @@ class X11Session {
   }
   // The same for the windows of Target alone; true when every key was typed.
   bool SendKeys(const KeyActions& Actions, ProcessId Target);
+  // As WindowSystem::WatchKeyboard and OthersHoldKeys say.
+  void WatchKeyboard();
+  bool OthersHoldKeys();
 
   // The process id of the top-level window that has the input focus (its _NET_WM_PID, or that of
   // its client leader); 0 when no window has it, kUnknownProcess when it carries no process id.

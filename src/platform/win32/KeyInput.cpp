@@ -73,6 +73,7 @@ INPUT VirtualKeyEvent(VirtualKey Key, bool Up) {
   In.ki.wVk = Key.Code;
   In.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(Key.Code, MAPVK_VK_TO_VSC));
   In.ki.dwFlags = (Key.Extended ? KEYEVENTF_EXTENDEDKEY : 0) | (Up ? KEYEVENTF_KEYUP : 0);
+  In.ki.dwExtraInfo = kOwnInput;
   return In;
 }
 
@@ -81,6 +82,7 @@ INPUT UnicodeEvent(wchar_t Unit, bool Up) {
   In.type = INPUT_KEYBOARD;
   In.ki.wScan = static_cast<WORD>(Unit);
   In.ki.dwFlags = KEYEVENTF_UNICODE | (Up ? KEYEVENTF_KEYUP : 0);
+  In.ki.dwExtraInfo = kOwnInput;
   return In;
 }
 

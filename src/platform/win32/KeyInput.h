@@ -8,11 +8,15 @@
 
 namespace pictrane::win32 {
 
+// What every event of ours carries in dwExtraInfo, so that a low-level keyboard hook tells it
+// from another program's injected keys.
+inline constexpr ULONG_PTR kOwnInput = 0x50435452;  // "PCTR"
+
 // The input events that type Actions: named keys and keys with modifiers as virtual-key codes
 // (with their scan codes), plain characters as Unicode packets. Each action presses its
 // modifiers, types its key Count times and releases the modifiers again. Raises RaisedError,
 // before anything is sent, for a character that must carry modifiers but has no key on the
-// current keyboard layout.
+// current keyboard layout. Every event carries kOwnInput.
 std::vector<INPUT> KeyInputs(const KeyActions& Actions);
 
 }  // namespace pictrane::win32

@@ -5,6 +5,7 @@
 
 #include <tlhelp32.h>
 
+#include <bitset>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -26,7 +27,75 @@ UINT SendInputs(std::vector<INPUT>& Inputs) {
   return ::SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT));
 }
 
+// What the low-level hook has seen of others' keys. It runs on the thread that installed it,
+// the user-interface thread, whenever that thread looks at its messages.
+struct KeyboardWatch {
+  HHOOK Hook = nullptr;
+  int Users = 0;  // window systems of this process that installed it
+  bool OthersTyped = false;
+  std::bitset<256> OthersDown;
+};
+KeyboardWatch gWatch;
+
+LRESULT CALLBACK WatchKeys(int Code, WPARAM Message, LPARAM Data) {
+  if (Code == HC_ACTION) {
+    const auto& Key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(Data);
+    if ((Key.flags & LLKHF_INJECTED) == 0 || Key.dwExtraInfo != kOwnInput) {
+      gWatch.OthersTyped = true;
+      if (Key.vkCode < gWatch.OthersDown.size())
+        gWatch.OthersDown[Key.vkCode] = (Key.flags & LLKHF_UP) == 0;
+    }
+  }
+  return ::CallNextHookEx(nullptr, Code, Message, Data);
+}
+
+// The keys the system holds down now (the mouse buttons aside); between strings we hold none.
+std::bitset<256> KeysDownNow() {
+  std::bitset<256> Down;
+  for (int Key = VK_BACK; Key < 0xFF; ++Key)
+    if (Key != VK_PACKET && (::GetAsyncKeyState(Key) & 0x8000) != 0)
+      Down[static_cast<std::size_t>(Key)] = true;
+  return Down;
+}
+
 }  // namespace
+
+WindowSystemWin32::~WindowSystemWin32() {
+  if (Hooked_ && --gWatch.Users == 0) {
+    ::UnhookWindowsHookEx(gWatch.Hook);
+    gWatch.Hook = nullptr;
+  }
+}
+
+void WindowSystemWin32::RunHook() {
+  if (!Hooked_) {
+    if (gWatch.Users == 0) {
+      gWatch.Hook = ::SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, ::GetModuleHandleW(nullptr), 0);
+      if (gWatch.Hook == nullptr)
+        throw RaisedError(
+            ErrorNumber::InvalidProcedureCall, kErrorSource,
+            "The keyboard cannot be watched (" + SystemMessage(::GetLastError()) + ")");
+      gWatch.OthersDown = KeysDownNow();  // what is down already is others'
+    }
+    ++gWatch.Users;
+    Hooked_ = true;
+  }
+  // The hook's calls wait as sent messages: handled here, the posted ones left in the queue.
+  MSG Ignored;
+  ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void WindowSystemWin32::WatchKeyboard() {
+  RunHook();
+  Watching_ = true;
+  NewSequence_ = true;
+}
+
+bool WindowSystemWin32::OthersHoldKeys() {
+  RunHook();
+  gWatch.OthersDown = KeysDownNow();
+  return gWatch.OthersDown.any();
+}
 
 void WindowSystemWin32::MessageBox(const std::string& Text, MessageIcon Icon,
                                    const std::string& Title) {
@@ -44,6 +113,12 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
                                         KeyPacing& Pacing) {
   std::vector<INPUT> Inputs = KeyInputs(Actions);  // raises before anything is sent
   Pacing.BeforeFirstKey();
+  // Others' keys: those before a string count only within a watched sequence, after its first.
+  RunHook();
+  if (!Watching_ || NewSequence_) gWatch.OthersTyped = false;
+  if (gWatch.OthersTyped) return KeysOutcome::OthersKeys;
+  if (gWatch.OthersDown.any() && OthersHoldKeys()) return KeysOutcome::KeysHeld;
+  NewSequence_ = false;
   const auto FocusOwned = [this, &Target] {
     for (;;) {
       const KeyTarget::Verdict Verdict = Target.Judge(FocusedProcess());
@@ -56,6 +131,8 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
   DWORD Failure = ERROR_SUCCESS;
   for (INPUT& Input : Inputs) {
     if (BeforeKeyEvent_) BeforeKeyEvent_();
+    RunHook();
+    if (gWatch.OthersTyped) break;
     if (!FocusOwned()) {
       FocusMoved = true;
       break;
@@ -91,8 +168,10 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
                       "The keys could not be sent (" + SystemMessage(Failure) + ")");
   WaitForForegroundInput(Sent);
+  RunHook();  // the events of others that came before our last
   Pacing.Handed();
-  return FocusMoved ? KeysOutcome::FocusLost : KeysOutcome::Sent;
+  if (FocusMoved) return KeysOutcome::FocusLost;
+  return gWatch.OthersTyped ? KeysOutcome::OthersKeys : KeysOutcome::Sent;
 }
 
 namespace {

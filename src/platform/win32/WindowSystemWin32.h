@@ -10,6 +10,12 @@ namespace pictrane::win32 {
 
 class WindowSystemWin32 final : public WindowSystem {
  public:
+  WindowSystemWin32() = default;
+  // Lets go of the keyboard hook once no window system of this process watches any more.
+  ~WindowSystemWin32() override;
+  WindowSystemWin32(const WindowSystemWin32&) = delete;
+  WindowSystemWin32& operator=(const WindowSystemWin32&) = delete;
+
   // Modal to the program's active window, or to all of its windows when none is active.
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
@@ -19,7 +25,15 @@ class WindowSystemWin32 final : public WindowSystem {
   // another program could hold against the foreground window (input goes to the foreground
   // thread, and what a low-level hook swallows cannot be seen from outside), so nothing more is
   // checked and KeyboardGrabbed never comes back.
+  // Others' keys are seen by a low-level keyboard hook (WH_KEYBOARD_LL), installed with the first
+  // string and run on this thread, which lets it run before every event: an event is ours when
+  // it is injected (LLKHF_INJECTED) and carries kOwnInput (KeyInput.h); the user's keyboard and
+  // other programs' SendInput are others'. The hook runs before the foreground window gets an
+  // event, so one of others stops the string before any more of ours go. Keys held by others
+  // are the hook's and, confirming, GetAsyncKeyState's.
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
+  void WatchKeyboard() override;
+  bool OthersHoldKeys() override;
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) {
     NoPacing Unpaced;
     return SendKeys(Actions, Target, Unpaced);
@@ -39,7 +53,13 @@ class WindowSystemWin32 final : public WindowSystem {
   void SetBeforeKeyEvent(std::function<void()> Hook) { BeforeKeyEvent_ = std::move(Hook); }
 
  private:
+  // Installs the hook on first use and has it take the events waiting for it.
+  void RunHook();
+
   std::function<void()> BeforeKeyEvent_;
+  bool Hooked_ = false;
+  bool Watching_ = false;     // a watched sequence runs (WatchKeyboard)...
+  bool NewSequence_ = false;  // ...and its first string is still to come
 };
 
 // Returns once the thread of the foreground window has taken every message it was sent or

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The probe's keys: another X client typing through XTEST while the session types.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "X11TestSupport.h"
+
+namespace x11test {
+
+void Probe::FakeKey(const char* Keysym, bool Press) {
+  const KeyCode Code = XKeysymToKeycode(D_, XStringToKeysym(Keysym));
+  if (Code == 0) throw std::runtime_error(std::string("no key for ") + Keysym);
+  XTestFakeKeyEvent(D_, Code, Press ? True : False, CurrentTime);
+  XSync(D_, False);
+}
+
+}  // namespace x11test
