@@ -24,15 +24,15 @@ imagemagick).
 """
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 
 import numpy as np
 from PIL import Image, ImageDraw, ImageFont
-from skimage import data
 from skimage.filters import gaussian
+
+from calcpics import read_pic, sample, source_at
 
 PHOTOS = ["astronaut", "camera", "chelsea", "coffee", "coins", "rocket", "hubble_deep_field",
           "immunohistochemistry", "moon", "grass", "gravel", "brick", "page", "text"]
@@ -46,12 +46,9 @@ ZOOM = 3
 
 def make_photos(folder):
     for name in PHOTOS:
-        try:
-            pixels = getattr(data, name)()
-        except Exception as error:  # a sample that would need downloading
-            print(f"(skipping sample {name}: {error})", file=sys.stderr)
-            continue
-        Image.fromarray(pixels).convert("RGB").save(os.path.join(folder, f"{name}.png"))
+        image = sample(name)
+        if image:
+            image.save(os.path.join(folder, f"{name}.png"))
 
 
 def make_line_art(folder):
@@ -74,30 +71,10 @@ def make_text(folder):
     image.save(os.path.join(folder, "text.png"))
 
 
-def read_pic(path):
-    """The one-bit picture of a single-variable file: 1.0 for light, 0.0 for dark."""
-    raw = open(path, "rb").read()
-    offset = struct.unpack_from("<I", raw, 0x3C)[0] + 4
-    _, height, width = struct.unpack_from(">HHH", raw, offset)
-    row = (width + 7) // 8
-    bits = np.unpackbits(np.frombuffer(raw, np.uint8, row * height, offset + 6).reshape(height, row),
-                         axis=1)[:, :width]
-    return 1.0 - bits.astype(np.float64)
-
-
 def lightness(linear):
     """CIE L* of linear luminance 0..1."""
     f = np.where(linear > (6 / 29) ** 3, np.cbrt(linear), linear / (3 * (6 / 29) ** 2) + 4 / 29)
     return 116 * f - 16
-
-
-def source_at(path, size):
-    """The source shrunk by area averaging: its linear luminance and its Rec. 601 luma (0..1)."""
-    rgb = np.asarray(Image.open(path).convert("RGB"), dtype=np.float64) / 255
-    lin = np.where(rgb <= 0.04045, rgb / 12.92, ((rgb + 0.055) / 1.055) ** 2.4)
-    shrink = lambda a: np.asarray(Image.fromarray(a.astype(np.float32), "F").resize(size, Image.BOX),
-                                  dtype=np.float64)
-    return shrink(lin @ np.array([0.2126, 0.7152, 0.0722])), shrink(rgb @ np.array([0.299, 0.587, 0.114]))
 
 
 def seen_errors(bits, linear, luma):

@@ -22,7 +22,6 @@ import json
 import os
 import resource
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -30,8 +29,9 @@ import time
 
 import numpy as np
 from PIL import Image
-from skimage import data
 from skimage.filters import gaussian
+
+from calcpics import read_pic, sample, source_at
 
 SAMPLES = ["astronaut", "camera", "chelsea", "coffee", "coins", "rocket", "hubble_deep_field",
            "immunohistochemistry", "moon", "grass", "gravel", "brick"]
@@ -51,12 +51,9 @@ QUALITY = [("threshold", ["--dither", "threshold"]),
 def photos(folder):
     made = []
     for name in SAMPLES:
-        try:
-            pixels = getattr(data, name)()
-        except Exception as error:  # a sample that would need downloading
-            print(f"(skipping sample {name}: {error})", file=sys.stderr)
+        image = sample(name)
+        if not image:
             continue
-        image = Image.fromarray(pixels).convert("RGB")
         w, h = image.size
         if w * 3 > h * 4:
             crop = (w - h * 4 // 3) // 2
@@ -68,25 +65,6 @@ def photos(folder):
         image.resize((640, 480), Image.LANCZOS).save(path)
         made.append(path)
     return made
-
-
-def read_pic(path):
-    """The one-bit picture of a single-variable file: an array of 1 for light, 0 for dark."""
-    raw = open(path, "rb").read()
-    offset = struct.unpack_from("<I", raw, 0x3C)[0] + 4
-    _, height, width = struct.unpack_from(">HHH", raw, offset)
-    row = (width + 7) // 8
-    bits = np.unpackbits(np.frombuffer(raw, np.uint8, row * height, offset + 6).reshape(height, row),
-                         axis=1)[:, :width]
-    return 1.0 - bits.astype(np.float64)
-
-
-def linear_source(path, size):
-    rgb = np.asarray(Image.open(path).convert("RGB"), dtype=np.float64) / 255
-    lin = np.where(rgb <= 0.04045, rgb / 12.92, ((rgb + 0.055) / 1.055) ** 2.4)
-    y = lin @ np.array([0.2126, 0.7152, 0.0722])
-    return np.asarray(Image.fromarray(y.astype(np.float32), "F").resize(size, Image.BOX),
-                      dtype=np.float64)
 
 
 def quality(result, source):
@@ -204,7 +182,7 @@ def main():
                     subprocess.run([tool, "--convert", *options, path], env=env,
                                    check=True, stdout=subprocess.DEVNULL)
                     bits = read_pic(path[:-4] + ".89i")
-                scores.append(quality(bits, linear_source(path, (bits.shape[1], bits.shape[0]))))
+                scores.append(quality(bits, source_at(path, (bits.shape[1], bits.shape[0]))[0]))
             results[method] = float(np.mean(scores))
             print(f"  {method:24} {results[method]:.4f}")
         if not results["floyd-steinberg linear"] < 0.6 * results["threshold"]:

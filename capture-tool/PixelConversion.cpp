@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <ranges>
 
 #include "Dither.h"
 
@@ -19,6 +20,25 @@ std::int64_t RoundedQuotient(std::int64_t Numerator, std::int64_t Denominator) {
 // One colour channel laid over white with the given alpha, rounded to the nearest value.
 std::uint32_t OverWhite(std::uint32_t Channel, std::uint32_t Alpha) {
   return (Channel * Alpha + 255 * (255 - Alpha) + 127) / 255;
+}
+
+// A pixel's channels laid over white, as the calculator's white screen shows a transparent one.
+struct Channels {
+  std::uint32_t Red, Green, Blue;
+};
+Channels OnWhite(std::uint32_t Argb) {
+  Channels C{(Argb >> 16) & 0xFF, (Argb >> 8) & 0xFF, Argb & 0xFF};
+  if (const std::uint32_t Alpha = Argb >> 24; Alpha != 255) {
+    C = {OverWhite(C.Red, Alpha), OverWhite(C.Green, Alpha), OverWhite(C.Blue, Alpha)};
+  }
+  return C;
+}
+
+// The luminance of a pixel over white, times 1000 (0..255000): whole numbers keep the threshold
+// exact.
+std::uint32_t LumaTimes1000(std::uint32_t Argb) {
+  const Channels C = OnWhite(Argb);
+  return 299 * C.Red + 587 * C.Green + 114 * C.Blue;
 }
 
 float DecodeSrgb(float Value) {
@@ -69,31 +89,15 @@ void GreyRow(const std::uint32_t* Row, int From, int To, const GreyRule& Rule, f
   const float* G = Linear ? T.Green.data() : T.LumaGreen.data();
   const float* B = Linear ? T.Blue.data() : T.LumaBlue.data();
   for (int X = From; X < To; ++X) {
-    const std::uint32_t Argb = Row[X];
-    std::uint32_t Red = (Argb >> 16) & 0xFF;
-    std::uint32_t Green = (Argb >> 8) & 0xFF;
-    std::uint32_t Blue = Argb & 0xFF;
-    if (const std::uint32_t Alpha = Argb >> 24; Alpha != 255) {
-      Red = OverWhite(Red, Alpha);
-      Green = OverWhite(Green, Alpha);
-      Blue = OverWhite(Blue, Alpha);
-    }
-    const float Value = R[Red] + G[Green] + B[Blue];
+    const Channels C = OnWhite(Row[X]);
+    const float Value = R[C.Red] + G[C.Green] + B[C.Blue];
     Out[X - From] = Rule.Mode != GreyMode::Ink ? Value : Value < Rule.InkLimit ? 1.0f : 0.0f;
   }
 }
 
 // The luminance (0..255) of a pixel laid over white, rounded.
 int LumaOf(std::uint32_t Argb) {
-  std::uint32_t Red = (Argb >> 16) & 0xFF;
-  std::uint32_t Green = (Argb >> 8) & 0xFF;
-  std::uint32_t Blue = Argb & 0xFF;
-  if (const std::uint32_t Alpha = Argb >> 24; Alpha != 255) {
-    Red = OverWhite(Red, Alpha);
-    Green = OverWhite(Green, Alpha);
-    Blue = OverWhite(Blue, Alpha);
-  }
-  return static_cast<int>((299 * Red + 587 * Green + 114 * Blue + 500) / 1000);
+  return static_cast<int>((LumaTimes1000(Argb) + 500) / 1000);
 }
 
 // Calls Each for the pixels on an even grid of at most about 65 000 of them.
@@ -227,6 +231,16 @@ void StretchLevels(std::vector<float>& Grey) {
   for (float& V : Grey) V = std::pow(std::clamp((V - Low) / (High - Low), 0.0f, 1.0f), G);
 }
 
+// The value among All whose name is Name.
+template <typename Range>
+auto ByName(std::string_view Name, const Range& All)
+    -> std::optional<std::ranges::range_value_t<Range>> {
+  for (const auto Value : All) {
+    if (NameOf(Value) == Name) return Value;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string_view NameOf(ToneMethod Method) {
@@ -280,38 +294,23 @@ std::string_view NameOf(LevelsMode Levels) {
 }
 
 std::optional<ToneScale> ParseToneScale(std::string_view Name) {
-  for (const ToneScale S : {ToneScale::Display, ToneScale::Linear}) {
-    if (NameOf(S) == Name) return S;
-  }
-  return std::nullopt;
+  return ByName(Name, std::array{ToneScale::Display, ToneScale::Linear});
 }
 
 std::optional<LevelsMode> ParseLevelsMode(std::string_view Name) {
-  for (const LevelsMode L : {LevelsMode::Default, LevelsMode::Auto, LevelsMode::Off}) {
-    if (NameOf(L) == Name) return L;
-  }
-  return std::nullopt;
+  return ByName(Name, std::array{LevelsMode::Default, LevelsMode::Auto, LevelsMode::Off});
 }
 
 std::optional<ToneMethod> ParseToneMethod(std::string_view Name) {
-  for (const ToneMethod M : kToneMethods) {
-    if (NameOf(M) == Name) return M;
-  }
-  return std::nullopt;
+  return ByName(Name, kToneMethods);
 }
 
 std::optional<Sizing> ParseSizing(std::string_view Name) {
-  for (const Sizing S : {Sizing::Fit, Sizing::Fill, Sizing::Stretch}) {
-    if (NameOf(S) == Name) return S;
-  }
-  return std::nullopt;
+  return ByName(Name, std::array{Sizing::Fit, Sizing::Fill, Sizing::Stretch});
 }
 
 std::optional<TargetArea> ParseTargetArea(std::string_view Name) {
-  for (const TargetArea A : {TargetArea::Screen, TargetArea::Graph}) {
-    if (NameOf(A) == Name) return A;
-  }
-  return std::nullopt;
+  return ByName(Name, std::array{TargetArea::Screen, TargetArea::Graph});
 }
 
 PictureOptions Clamped(PictureOptions Options) {
@@ -364,17 +363,7 @@ Placement PlaceWithin(PictureSize Source, PictureSize Bounds, Sizing Fit) {
 }
 
 bool IsDark(std::uint32_t Argb) {
-  const std::uint32_t Alpha = Argb >> 24;
-  std::uint32_t Red = (Argb >> 16) & 0xFF;
-  std::uint32_t Green = (Argb >> 8) & 0xFF;
-  std::uint32_t Blue = Argb & 0xFF;
-  if (Alpha != 255) {
-    Red = OverWhite(Red, Alpha);
-    Green = OverWhite(Green, Alpha);
-    Blue = OverWhite(Blue, Alpha);
-  }
-  // 0.299 R + 0.587 G + 0.114 B < 128, scaled by 1000 to stay exact.
-  return 299 * Red + 587 * Green + 114 * Blue < 128000;
+  return LumaTimes1000(Argb) < 128000;  // 0.299 R + 0.587 G + 0.114 B < 128
 }
 
 bool IsFewColoured(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride) {
