@@ -192,13 +192,14 @@ struct Converted {
   CalcPicture Picture;  // named by NameBook
   QString Base;         // the file's name without its extension
   QString Problem;
+  QString Note;  // what its line adds about how it was read
 };
 
 Converted Convert(const QString& File, const BatchOptions& Options) {
   Converted Result;
   Result.Base = QFileInfo(File).completeBaseName();
   try {
-    const QImage Source = LoadPicture(File);
+    const QImage Source = LoadPicture(File, &Result.Note);
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
     Result.Picture.PicData =
@@ -395,8 +396,9 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
                        const QString& Problem) {
     if (Problem.isEmpty()) {
+      const QString& Note = Results.Result(I).Note;
       Out << "written: " << ShownName(FileAt(I)) << " -> " << ShownName(Target) << " as "
-          << Variable << '\n';
+          << Variable << (Note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(Note)) << '\n';
     } else {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';
