@@ -2,6 +2,7 @@
 #include "CalcName.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 namespace pictrane::capture {
@@ -98,11 +99,13 @@ std::vector<std::u32string> NamesTellingApart(const std::vector<std::u32string>&
   // The names the texts would give without the length limit, to compare.
   std::vector<std::u32string> Whole;
   std::vector<std::u32string> Lower;
-  std::vector<std::u32string> Keys;  // what the calculator tells apart
+  std::map<std::u32string, std::vector<std::size_t>> Colliding;  // by what the calculator sees
   for (const std::u32string& Text : Texts) {
     Whole.push_back(TypedName(Text, Text.size()));
     Lower.push_back(LowerName(Whole.back()));
-    Keys.push_back(Lower.back().substr(0, kMaxNameLength));
+    if (!Lower.back().empty()) {
+      Colliding[Lower.back().substr(0, kMaxNameLength)].push_back(Lower.size() - 1);
+    }
   }
   const auto Shared = [](std::u32string_view A, std::u32string_view B) {
     return static_cast<std::size_t>(std::mismatch(A.begin(), A.end(), B.begin(), B.end()).first -
@@ -112,11 +115,11 @@ std::vector<std::u32string> NamesTellingApart(const std::vector<std::u32string>&
   for (std::size_t I = 0; I < Whole.size(); ++I) {
     const std::u32string& Text = Whole[I];
     Names.push_back(Text.substr(0, kMaxNameLength));
+    if (Text.empty()) continue;
     // Where it first differs from its nearest sibling among the texts it collides with; one that
     // merely goes on after it has nothing to tell them apart by.
     std::size_t Differs = 0;
-    for (std::size_t J = 0; J < Whole.size(); ++J) {
-      if (Keys[I].empty() || Keys[J] != Keys[I]) continue;
+    for (const std::size_t J : Colliding[Lower[I].substr(0, kMaxNameLength)]) {
       if (const std::size_t Same = Shared(Lower[I], Lower[J]); Same < Text.size()) {
         Differs = std::max(Differs, Same);
       }
