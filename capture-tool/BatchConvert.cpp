@@ -88,8 +88,8 @@ QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& B
     const QString Prefix = Value.endsWith(QLatin1Char('#')) ? Value.chopped(1) : Value;
     if (!IsValidName(ToU32(Prefix))) {
       return Bad(QStringLiteral(
-          "a calculator name (up to 8 letters, digits or _, a letter first), or one and # to "
-          "number the pictures"));
+          "a calculator name (up to 8 letters, digits or _, a letter first), or such a name and # "
+          "to number the pictures"));
     }
     Batch.Name = Value;
   } else {  // --group
