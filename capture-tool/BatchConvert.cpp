@@ -84,6 +84,14 @@ QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& B
   } else if (Option == QLatin1String("--folder")) {
     if (!IsValidName(ToU32(Value))) return Bad(QStringLiteral("a calculator folder name"));
     Batch.Folder = Value;
+  } else if (Option == QLatin1String("--name")) {
+    const QString Prefix = Value.endsWith(QLatin1Char('#')) ? Value.chopped(1) : Value;
+    if (!IsValidName(ToU32(Prefix))) {
+      return Bad(QStringLiteral(
+          "a calculator name (up to 8 letters, digits or _, a letter first), or such a name and # "
+          "to number the pictures"));
+    }
+    Batch.Name = Value;
   } else {  // --group
     if (Value.isEmpty()) return Bad(QStringLiteral("a file name"));
     Batch.Group = Value;
@@ -96,7 +104,7 @@ bool TakesValue(const QString& Option) {
       QStringLiteral("--model"),      QStringLiteral("--dither"),   QStringLiteral("--threshold"),
       QStringLiteral("--brightness"), QStringLiteral("--contrast"), QStringLiteral("--fit"),
       QStringLiteral("--area"),       QStringLiteral("--group"),    QStringLiteral("--folder"),
-      QStringLiteral("--tone"),       QStringLiteral("--levels")};
+      QStringLiteral("--tone"),       QStringLiteral("--levels"),   QStringLiteral("--name")};
   return kWithValue.contains(Option);
 }
 
@@ -105,6 +113,32 @@ CommandLine BadUsage(const QString& Problem) {
   Line.What = CommandLine::Action::BadUsage;
   Line.Problem = Problem;
   return Line;
+}
+
+bool Numbered(const BatchOptions& Options) {
+  return Options.Name.endsWith(QLatin1Char('#'));
+}
+
+// What is wrong with --name for the files given, or an empty string: one name cannot name
+// several pictures, and every number must fit in the name.
+QString NameProblem(const BatchOptions& Options) {
+  const qsizetype Count = Options.Files.size();
+  if (Options.Name.isEmpty() || (!Numbered(Options) && Count == 1)) return {};
+  if (!Numbered(Options)) {
+    return QStringLiteral(
+               "--name: \"%1\" names one picture, but %2 files are given (\"%1#\" numbers them)")
+        .arg(Options.Name)
+        .arg(Count);
+  }
+  const QString Last = Options.Name.chopped(1) + QString::number(Count);
+  if (!IsValidName(ToU32(Last))) {
+    return QStringLiteral(
+               "--name: \"%1\" cannot number %2 files: \"%3\" is longer than 8 characters")
+        .arg(Options.Name)
+        .arg(Count)
+        .arg(Last);
+  }
+  return {};
 }
 
 CommandLine ParseConvert(const QStringList& Arguments) {
@@ -143,6 +177,7 @@ CommandLine ParseConvert(const QStringList& Arguments) {
   }
   if (Line.Batch.Files.isEmpty())
     return BadUsage(QStringLiteral("--convert needs files to convert"));
+  if (const QString Problem = NameProblem(Line.Batch); !Problem.isEmpty()) return BadUsage(Problem);
   // A shell pattern after --group whose name was forgotten makes the first file the group.
   if (!Line.Batch.Group.isEmpty()) {
     if (const QString Problem = GroupProblem(Line.Batch); !Problem.isEmpty()) {
@@ -154,17 +189,17 @@ CommandLine ParseConvert(const QStringList& Arguments) {
 
 // One file's picture, made ready for writing; Problem says why it cannot be, for the line.
 struct Converted {
-  CalcPicture Picture;  // its name empty when the file's name gives none
+  CalcPicture Picture;  // named by NameBook
   QString Base;         // the file's name without its extension
   QString Problem;
+  QString Note;  // what its line adds about how it was read
 };
 
 Converted Convert(const QString& File, const BatchOptions& Options) {
   Converted Result;
   Result.Base = QFileInfo(File).completeBaseName();
-  Result.Picture.Name = NameFromTyping(ToU32(Result.Base));
   try {
-    const QImage Source = LoadPicture(File);
+    const QImage Source = LoadPicture(File, &Result.Note);
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
     Result.Picture.PicData =
@@ -222,23 +257,43 @@ QString VariableOf(const BatchOptions& Options, const std::u32string& Name) {
 }
 
 // Every picture of a run gets its own variable name, so that none replaces another on the
-// calculator; a picture renamed says whose name it would have had.
+// calculator: --name's, else the one its file's name gives (NamesTellingApart: pictures whose
+// names would collide keep what tells their files apart). A picture renamed says whose name it
+// would have had.
 class NameBook {
  public:
-  // Gives the picture a name no earlier picture has, FallbackName's when its file's name gives
-  // none, and returns what its line says about it.
-  QString Assign(const BatchOptions& Options, Converted& Each) {
-    CalcPicture& Picture = Each.Picture;
-    if (Picture.Name.empty()) {
-      Picture.Name = FallbackName(Taken_);
-      return VariableOf(Options, Picture.Name) + QStringLiteral(" (%1)").arg(NoNameText(Each.Base));
+  // Files whose Refused entry is not empty take no part: their names are left for the others.
+  NameBook(const BatchOptions& Options, const std::vector<QString>& Refused) : Options_(Options) {
+    std::vector<std::u32string> Texts;
+    for (qsizetype I = 0; I < Options.Files.size(); ++I) {
+      QString Text;
+      if (Numbered(Options)) {
+        Text = Options.Name.chopped(1) + QString::number(I + 1);
+      } else if (!Options.Name.isEmpty()) {
+        Text = Options.Name;
+      } else if (Refused[static_cast<std::size_t>(I)].isEmpty()) {
+        Text = QFileInfo(Options.Files[I]).completeBaseName();
+      }
+      Texts.push_back(ToU32(Text));
     }
-    const std::u32string Wanted = Picture.Name;
+    Wanted_ = NamesTellingApart(Texts);
+  }
+
+  // Gives the picture of file Index a name no earlier picture has, FallbackName's when its file's
+  // name gives none, and returns what its line says about it.
+  QString Assign(std::size_t Index, Converted& Each) {
+    CalcPicture& Picture = Each.Picture;
+    const std::u32string& Wanted = Wanted_[Index];
+    if (Wanted.empty()) {
+      Picture.Name = FallbackName(Taken_);
+      return VariableOf(Options_, Picture.Name) +
+             QStringLiteral(" (%1)").arg(NoNameText(Each.Base));
+    }
     Picture.Name = DistinctName(Wanted, Taken_);
-    QString Said = VariableOf(Options, Picture.Name);
+    QString Said = VariableOf(Options_, Picture.Name);
     if (Picture.Name != Wanted) {
       Said += QStringLiteral(" (%1 is taken by %2)")
-                  .arg(VariableOf(Options, Wanted), Owner_[LowerName(Wanted)]);
+                  .arg(VariableOf(Options_, Wanted), Owner_[LowerName(Wanted)]);
     }
     return Said;
   }
@@ -248,6 +303,8 @@ class NameBook {
   }
 
  private:
+  const BatchOptions& Options_;
+  std::vector<std::u32string> Wanted_;
   std::set<std::u32string> Taken_;
   std::map<std::u32string, QString> Owner_;
 };
@@ -295,8 +352,10 @@ QString UsageText() {
       "Without --convert, opens the window, showing PICTURE if given.\n"
       "With --convert, turns every picture file (BMP, PNG, JPEG, GIF...) into a calculator\n"
       "picture beside it, named after the file (pic1, pic2... when the file's name holds no\n"
-      "letter a calculator name takes), without a window. A file there that is not a\n"
-      "calculator file is never replaced.\n"
+      "letter a calculator name takes), without a window. Names that would be the same in\n"
+      "their 8 characters keep what tells their files apart (IMG_20240101_120000 and\n"
+      "IMG_20240101_120500 give img12000 and img12050). Each file's line says the name it got.\n"
+      "A file there that is not a calculator file is never replaced.\n"
       "\n"
       "Options for --convert:\n"
       "  --model 89|92p|v200     calculator model (default 89)\n"
@@ -314,6 +373,8 @@ QString UsageText() {
       "  --area screen|graph     the whole screen (default) or the graph screen\n"
       "  --folder NAME           the device folder (default main)\n"
       "  --group FILE            write all pictures into one group file instead\n"
+      "  --name NAME             the variable name of the one picture; NAME# numbers several\n"
+      "                          in the files' order (--name trip# gives trip1, trip2...)\n"
       "\n"
       "Exit status: 0 every picture written, 2 bad usage, 3 some picture not written (a full\n"
       "disk included: the file there stays as it was).\n");
@@ -334,13 +395,14 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   const std::vector<QString> Refused = RefusedOutputs(Options, Targets);
 
   ParallelConversion Results(Options, Refused);
-  NameBook Names;
+  NameBook Names(Options, Refused);
   bool AllWritten = true;
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
                        const QString& Problem) {
     if (Problem.isEmpty()) {
+      const QString& Note = Results.Result(I).Note;
       Out << "written: " << ShownName(FileAt(I)) << " -> " << ShownName(Target) << " as "
-          << Variable << '\n';
+          << Variable << (Note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(Note)) << '\n';
     } else {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';
@@ -351,7 +413,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
       Converted& Each = Results.Result(I);
       QString Variable;
       if (Each.Problem.isEmpty()) {
-        Variable = Names.Assign(Options, Each);
+        Variable = Names.Assign(I, Each);
         try {
           WriteCalcPicture(BytesOfName(Targets[I]), Each.Picture);
           Names.Take(Each.Picture, FileAt(I));
@@ -370,7 +432,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   for (std::size_t I = 0; I < Count; ++I) {
     Converted& Each = Results.Result(I);
     if (!Each.Problem.isEmpty()) continue;
-    Variables[I] = Names.Assign(Options, Each);
+    Variables[I] = Names.Assign(I, Each);
     Names.Take(Each.Picture, FileAt(I));
     Members.push_back(Each.Picture);
   }

@@ -27,6 +27,9 @@ struct BatchOptions {
   PictureOptions Picture;
   QString Folder = QStringLiteral("main");
   QString Group;  // a group file to write every picture into, or empty
+  // --name: the one picture's name, or PREFIX# to number the pictures in the files' order; empty:
+  // named after their files.
+  QString Name;
   QStringList Files;
 };
 

@@ -2,6 +2,7 @@
 #include "CalcName.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 namespace pictrane::capture {
@@ -35,8 +36,25 @@ bool IsGreekNameLetter(char32_t Character) {
   }
 }
 
+bool IsDigit(char32_t Character) {
+  return Character >= U'0' && Character <= U'9';
+}
+
 bool IsDigitOrUnderscore(char32_t Character) {
-  return (Character >= U'0' && Character <= U'9') || Character == U'_';
+  return IsDigit(Character) || Character == U'_';
+}
+
+bool FitsAt(char32_t Character, std::size_t At) {
+  return IsNameLetter(Character) || (At > 0 && IsDigitOrUnderscore(Character));
+}
+
+// Text as a name field of Limit characters takes it when typed: what breaks the rules is refused.
+std::u32string TypedName(std::u32string_view Text, std::size_t Limit) {
+  std::u32string Name;
+  for (const char32_t Character : Text) {
+    if (Name.size() < Limit && FitsAt(Character, Name.size())) Name.push_back(Character);
+  }
+  return Name;
 }
 
 }  // namespace
@@ -52,8 +70,7 @@ bool IsNameLetter(char32_t Character) {
 bool IsNameSoFar(std::u32string_view Text) {
   if (Text.size() > kMaxNameLength) return false;
   for (std::size_t At = 0; At < Text.size(); ++At) {
-    const bool Fits = IsNameLetter(Text[At]) || (At > 0 && IsDigitOrUnderscore(Text[At]));
-    if (!Fits) return false;
+    if (!FitsAt(Text[At], At)) return false;
   }
   return true;
 }
@@ -75,12 +92,56 @@ std::u32string LowerName(std::u32string_view Text) {
 }
 
 std::u32string NameFromTyping(std::u32string_view Text) {
-  std::u32string Name;
-  for (const char32_t Character : Text) {
-    Name.push_back(Character);
-    if (!IsNameSoFar(Name)) Name.pop_back();
+  return TypedName(Text, kMaxNameLength);
+}
+
+std::vector<std::u32string> NamesTellingApart(const std::vector<std::u32string>& Texts) {
+  // The names the texts would give without the length limit, to compare.
+  std::vector<std::u32string> Whole;
+  std::vector<std::u32string> Lower;
+  std::map<std::u32string, std::vector<std::size_t>> Colliding;  // by what the calculator sees
+  for (const std::u32string& Text : Texts) {
+    Whole.push_back(TypedName(Text, Text.size()));
+    Lower.push_back(LowerName(Whole.back()));
+    if (!Lower.back().empty()) {
+      Colliding[Lower.back().substr(0, kMaxNameLength)].push_back(Lower.size() - 1);
+    }
   }
-  return Name;
+  const auto Shared = [](std::u32string_view A, std::u32string_view B) {
+    return static_cast<std::size_t>(std::mismatch(A.begin(), A.end(), B.begin(), B.end()).first -
+                                    A.begin());
+  };
+  std::vector<std::u32string> Names;
+  for (std::size_t I = 0; I < Whole.size(); ++I) {
+    const std::u32string& Text = Whole[I];
+    Names.push_back(Text.substr(0, kMaxNameLength));
+    if (Text.empty()) continue;
+    // Where it first differs from its nearest sibling among the texts it collides with; one that
+    // merely goes on after it has nothing to tell them apart by.
+    std::size_t Differs = 0;
+    for (const std::size_t J : Colliding[Lower[I].substr(0, kMaxNameLength)]) {
+      if (const std::size_t Same = Shared(Lower[I], Lower[J]); Same < Text.size()) {
+        Differs = std::max(Differs, Same);
+      }
+    }
+    if (Differs == 0) continue;  // no collision, or nothing of its own
+    std::size_t Letters = 0;
+    while (Letters < Text.size() && IsNameLetter(Text[Letters])) ++Letters;
+    const std::size_t Room = kMaxNameLength - std::min<std::size_t>(Letters, 3);
+    const bool Digit = IsDigit(Text[Differs]);
+    std::size_t Run = Differs;
+    while (Run > 0 && (Digit ? IsDigit(Text[Run - 1]) : IsNameLetter(Text[Run - 1]))) --Run;
+    const std::size_t Start =
+        std::max({kMaxNameLength, Run, Differs + 1 - std::min(Room, Differs + 1)});
+    const std::u32string Part = Text.substr(Start);
+    const std::size_t Head = std::min(
+        Letters,
+        std::max<std::size_t>(3, Part.size() < kMaxNameLength ? kMaxNameLength - Part.size() : 0));
+    std::u32string Name = (Text.substr(0, Head) + Part).substr(0, kMaxNameLength);
+    while (Name.back() == U'_') Name.pop_back();
+    Names.back() = Name;
+  }
+  return Names;
 }
 
 std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32string>& Taken) {
@@ -88,6 +149,10 @@ std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32str
   for (unsigned Number = 1;; ++Number) {
     const std::string Digits = std::to_string(Number);
     std::u32string Candidate(Name.substr(0, std::min(Name.size(), kMaxNameLength - Digits.size())));
+    if (IsDigit(Candidate.back())) {
+      Candidate.resize(std::min(Candidate.size(), kMaxNameLength - Digits.size() - 1));
+      if (Candidate.back() != U'_') Candidate.push_back(U'_');
+    }
     Candidate.append(Digits.begin(), Digits.end());
     if (!Taken.contains(LowerName(Candidate))) return Candidate;
   }

@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pictrane::capture {
 
@@ -38,10 +39,26 @@ std::u32string LowerName(std::u32string_view Text);
 // Empty when nothing in Text can start a name.
 std::u32string NameFromTyping(std::u32string_view Text);
 
+// The names of a run's pictures, one for each of Texts (their file names), in order: what
+// NameFromTyping gives, unless names collide in their 8 characters while their texts differ.
+// Then each keeps the part of its own text that tells it from its nearest sibling (the one it
+// shares the longest beginning with), after the text's first letters (3, more when the part is
+// short). The part begins after the 8 shared characters, later at the start of the run of digits
+// or of letters where the text differs from that sibling, and later still if the differing
+// character would not fit; it is cut to the 8 characters, a trailing "_" dropped. So
+// "IMG_20240101_120000", "IMG_20240101_120500" and "IMG_20240215_083000" give "img12000",
+// "img12050" and "img0215"; "astronaut_1024x768" and "astronaut_160x100" give "ast1024x" and
+// "ast160x1". The year the texts share stays out, and only the texts count, not their order.
+// Texts equal but for case keep their one name (DistinctName tells them apart); a text with no
+// name gives an empty one. A text whose siblings all begin with it keeps its plain name.
+std::vector<std::u32string> NamesTellingApart(const std::vector<std::u32string>& Texts);
+
 // A valid Name made distinct from every name in Taken (held as LowerName gives them): Name itself
 // when it is free, else the first free one with a number in its last places, appended while the
 // name is shorter than 8 characters ("sea" gives "sea1"), in place of its last characters after
-// ("astronau" gives "astrona1", then "astrona2").
+// ("astronau" gives "astrona1", then "astrona2"). A number never lengthens digits the name ends
+// in, which would read as another number or a year: a "_" goes between ("img_2024" gives
+// "img_20_1").
 std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32string>& Taken);
 
 // The name of a picture whose file name gives none (NameFromTyping is empty: "Привет мир",

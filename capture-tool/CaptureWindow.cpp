@@ -159,8 +159,9 @@ const MonoPicture& CaptureWindow::Shown() const {
 
 bool CaptureWindow::OpenPicture(const QString& Path) {
   QImage Picture;
+  QString Note;
   try {
-    Picture = IsCalcFile(Path) ? LoadCalcPicture(this, Path) : LoadPicture(Path);
+    Picture = IsCalcFile(Path) ? LoadCalcPicture(this, Path) : LoadPicture(Path, &Note);
     if (Picture.isNull()) return false;
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error));
@@ -172,7 +173,8 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
   statusBar()->showMessage(QStringLiteral("Opened %1 (%2 x %3)")
                                .arg(PicturePath())
                                .arg(Picture.width())
-                               .arg(Picture.height()));
+                               .arg(Picture.height()) +
+                           (Note.isEmpty() ? QString() : QStringLiteral("; ") + Note));
   return true;
 }
 

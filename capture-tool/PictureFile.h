@@ -32,7 +32,9 @@ int MegapixelLimit();
 // headers disagree with its bytes is refused before Qt sees it: BitmapCheck.h; a JPEG or PNG whose
 // reader reports data that ends early or is corrupt is refused too). The file is read through,
 // never held whole: memory goes to the decoded picture only.
-QImage LoadPicture(const QString& Path);
+// Note, when given, receives what its line or status bar should say about a picture that was read
+// but not quite as it asked: a JPEG whose Exif orientation tag is damaged is read as stored.
+QImage LoadPicture(const QString& Path, QString* Note = nullptr);
 
 MonoPicture ToMono(const QImage& Picture, PictureSize Bounds, const PictureOptions& Options = {});
 

@@ -64,8 +64,16 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--convert", "a.png"},
        Action::Convert,
        [](const CommandLine& L) {
-         return L.Batch.Picture == PictureOptions{} && L.Batch.Folder == "main";
+         return L.Batch.Picture == PictureOptions{} && L.Batch.Folder == "main" &&
+                L.Batch.Name.isEmpty();
        }},
+      {{"--convert", "--name", "trip#", "a.png", "b.png", "c.png"},
+       Action::Convert,
+       [](const CommandLine& L) { return L.Batch.Name == "trip#"; }},
+      {{"--convert", "--name=trip", "a.png", "b.png"}, Action::BadUsage, Any},
+      {{"--convert", "--name", "1st", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--name", "trip#x", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--name", "holidays#", "a.png"}, Action::BadUsage, Any},
       {{"--bogus"}, Action::BadUsage, Any},
       {{"--convert"}, Action::BadUsage, Any},
       {{"--convert", "--model", "83", "a.png"}, Action::BadUsage, Any},
@@ -97,6 +105,16 @@ TEST(CalcName, NamesFromFileNamesFollowTheNameFieldsRules) {
       {U"img_0001", U"img_0001"},
   };
   for (const auto& [File, Name] : Cases) EXPECT_TRUE(NameFromTyping(File) == Name);
+  // A run's names: those that collide keep what tells their files apart, the others stay.
+  using Names = std::vector<std::u32string>;
+  const std::vector<std::pair<Names, Names>> Runs = {
+      {{U"holiday_beach", U"holiday_bench", U"sea"}, {U"holbeach", U"holbench", U"sea"}},
+      {{U"Sea", U"sea", U"42"}, {U"Sea", U"sea", U""}},
+      {{U"IMG_20240101_120000", U"IMG_20240101_120000b"}, {U"IMG_2024", U"IMGb"}},
+  };
+  for (const auto& [Texts, Given] : Runs) EXPECT_TRUE(NamesTellingApart(Texts) == Given);
+  EXPECT_TRUE(DistinctName(U"img_2024", {U"img_2024"}) == U"img_20_1");
+  EXPECT_TRUE(DistinctName(U"astronau", {U"astronau", U"astrona1"}) == U"astrona2");
 }
 
 // A 200 x 120 picture with a gradient and a diagonal, saved as PNG.
@@ -302,6 +320,8 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
     const char* Script;
     int Status;
     QStringList Says;  // on standard output, or on standard error for status 2
+    // Calculator files written, with the variable names read back from them
+    std::vector<std::pair<QString, std::string>> Stored = {};
   };
   const std::vector<Case> Cases = {
       {R"("$TOOL" --convert --group *.png)",
@@ -332,11 +352,42 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           s=$?; kill $!; exit $s')sh",
        0,
        {}},
+      // Names that collide keep the part of their files' names that differs, whatever the order.
       {R"("$TOOL" --convert astronaut_1024x768.png astronaut_160x100.png)",
        0,
-       {"-> astronaut_1024x768.89i as main\\astronau\n",
-        "-> astronaut_160x100.89i as main\\astrona1 (main\\astronau is taken by "
-        "astronaut_1024x768.png)\n"}},
+       {"-> astronaut_1024x768.89i as main\\ast1024x\n",
+        "-> astronaut_160x100.89i as main\\ast160x1\n"},
+       {{"astronaut_1024x768.89i", "ast1024x"}, {"astronaut_160x100.89i", "ast160x1"}}},
+      {R"(for t in 20240101_120000 20240101_120500 20240215_083000 20240310_174512 \
+          20241224_190000; do cp a.png IMG_$t.png; done &&
+          "$TOOL" --convert $(ls IMG_*.png | sort -r))",
+       0,
+       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224\n"
+        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310\n"
+        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215\n"
+        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050\n"
+        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000\n"},
+       {{"IMG_20241224_190000.89i", "img1224"},
+        {"IMG_20240310_174512.89i", "img0310"},
+        {"IMG_20240215_083000.89i", "img0215"},
+        {"IMG_20240101_120500.89i", "img12050"},
+        {"IMG_20240101_120000.89i", "img12000"}}},
+      {R"("$TOOL" --convert --name 'trip#' a.png b.png holiday.png)",
+       0,
+       {"written: a.png -> a.89i as main\\trip1\nwritten: b.png -> b.89i as main\\trip2\n"
+        "written: holiday.png -> holiday.89i as main\\trip3\n"},
+       {{"a.89i", "trip1"}, {"b.89i", "trip2"}, {"holiday.89i", "trip3"}}},
+      {R"("$TOOL" --convert --group all --name 'Trip#' a.png b.png)",
+       0,
+       {"-> all.89g as main\\trip1\n", "-> all.89g as main\\trip2\n"},
+       {{"all.89g", "trip1 trip2"}}},
+      {R"("$TOOL" --convert --name trip a.png b.png)",
+       2,
+       {"pictrane-capture: --name: \"trip\" names one picture, but 2 files are given (\"trip#\" "
+        "numbers them)\n"}},
+      {R"("$TOOL" --convert --name 1st a.png)",
+       2,
+       {"pictrane-capture: --name: \"1st\" is not a calculator name"}},
       {R"(mkdir full && unshare -rm sh -c 'mount -t tmpfs -o size=12k none full &&
           cp a.png full/ && { cat /dev/zero >full/fill; } 2>/dev/null;
           exec "$TOOL" --convert full/a.png')",
@@ -440,6 +491,14 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
       EXPECT_TRUE((C.Status == 2 ? Err : Out).contains(Said))
           << C.Script << "\n"
           << Out.toStdString() << Err.toStdString();
+    }
+    for (const auto& [File, Names] : C.Stored) {
+      int Model = 0;
+      std::string Read;
+      for (const GroupEntry& Entry : ReadGroup(Folder.filePath(File), Model)) {
+        Read += (Read.empty() ? "" : " ") + Entry.Name;
+      }
+      EXPECT_EQ(Read, Names) << C.Script << ": " << File.toStdString();
     }
     const std::map<QString, QByteArray> After = Snapshot(Folder.path());
     for (const auto& [Name, Bytes] : Before) {

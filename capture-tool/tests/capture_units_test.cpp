@@ -365,17 +365,23 @@ TEST(PictureFile, ReadsAPhotoAsItsOrientationTagSays) {
     const char* Name;
     QImage Stored;
     int Orientation;
+    QString Note;
   };
   // 6: the stored rows are the picture turned a quarter to the left; 0 is no orientation at all
-  // (a damaged tag), so the picture is read as stored.
+  // (a damaged tag), so the picture is read as stored, and said so.
   const std::vector<Case> Cases = {
-      {"upright.jpg", Upright, 1}, {"sideways.jpg", TurnedLeft, 6}, {"damaged.jpg", Upright, 0}};
+      {"upright.jpg", Upright, 1, ""},
+      {"sideways.jpg", TurnedLeft, 6, ""},
+      {"damaged.jpg", Upright, 0,
+       "its orientation tag is damaged (value 0), so it is read as stored"}};
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
   for (const Case& C : Cases) {
     const QString Path = Folder.filePath(QLatin1String(C.Name));
     ASSERT_TRUE(test::WriteFile(Path, Jpeg(C.Stored, C.Orientation)));
-    const MonoPicture Read = ToMono(LoadPicture(Path), kTi89Screen);
+    QString Note = "left from before";
+    const MonoPicture Read = ToMono(LoadPicture(Path, &Note), kTi89Screen);
+    EXPECT_EQ(Note, C.Note) << C.Name;
     EXPECT_EQ(Read.Width, 48) << C.Name;
     EXPECT_EQ(Read.Height, 32) << C.Name;
     EXPECT_EQ(Read.Dark, ToMono(Upright, kTi89Screen).Dark) << C.Name;
