@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -27,6 +28,7 @@
 #include "SaveTypes.h"
 #include "VariablePanel.h"
 #include "WindowMenus.h"
+#include "conversion/ToolRemarks.h"
 #include "platform/RaisedError.h"
 
 namespace pictrane::capture {
@@ -38,6 +40,14 @@ const QString kNothingSaved = QStringLiteral(" Nothing was saved.");
 
 QString DescriptionOf(const RaisedError& Error) {
   return QString::fromStdString(Error.Description);
+}
+
+// The converter that typed our keys can no longer see our window when it reports: every message
+// about a file also goes to standard error, one line naming the file (ToolRemarks.h).
+void RemarkOn(const QString& Path, const QString& Message) {
+  const std::string Line = RemarkLine(BytesOfName(Path), Message.toStdString()) + '\n';
+  std::fputs(Line.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 // The text of the first failing check of a target folder, or an empty string.
@@ -164,6 +174,7 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
     if (Picture.isNull()) return false;
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error));
+    RemarkOn(Path, DescriptionOf(Error));
     return false;
   }
   Preview_->SetPicture(Picture, QFileInfo(Path).absoluteFilePath());
@@ -252,10 +263,13 @@ void CaptureWindow::AcceptSaveAs() {
   const QString& Path = Target.Path;
   if (const QString Problem = FolderProblem(QFileInfo(Path).absolutePath()); !Problem.isEmpty()) {
     ShowMessage(Problem + kNothingSaved);
+    RemarkOn(Path, Problem + kNothingSaved);
     return;
   }
   if (QFileInfo(Path).isDir()) {
-    ShowMessage(QStringLiteral("\"%1\" is a folder.").arg(Path) + kNothingSaved);
+    const QString Problem = QStringLiteral("\"%1\" is a folder.").arg(Path) + kNothingSaved;
+    ShowMessage(Problem);
+    RemarkOn(Path, Problem);
     return;
   }
   TargetPath_ = Path;
@@ -295,6 +309,7 @@ void CaptureWindow::SaveTarget() {
               Path, Type.ImageFormat);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
+    RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
     return;
   }
   DismissPanels();
@@ -317,6 +332,7 @@ void CaptureWindow::AcceptVariable() {
     WriteCalcPicture(BytesOfName(TargetPath_), Picture);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
+    RemarkOn(TargetPath_, DescriptionOf(Error) + kNothingSaved);
     return;
   }
   LastSaved_ = TargetPath_;
@@ -325,7 +341,10 @@ void CaptureWindow::AcceptVariable() {
   QString Saved = QStringLiteral("Saved %1 as %2\\%3")
                       .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower());
   if (ProposedFallback_ && Variable_->Name() == Proposed_) {
-    Saved += QStringLiteral(" (%1)").arg(NoNameText(QFileInfo(TargetPath_).completeBaseName()));
+    const QString Why = NoNameText(QFileInfo(TargetPath_).completeBaseName());
+    Saved += QStringLiteral(" (%1)").arg(Why);
+    RemarkOn(TargetPath_, QString::fromLatin1(kNamedRemark) + Variable_->Name().toLower() +
+                              QStringLiteral(" (%1)").arg(Why));
   }
   statusBar()->showMessage(Saved);
 }
