@@ -18,6 +18,7 @@
 #include "CalcFile.h"
 #include "CalcName.h"
 #include "CalcRead.h"
+#include "CableDialog.h"
 #include "KeyPanels.h"
 #include "LinkActions.h"
 #include "PicLayout.h"
@@ -90,6 +91,8 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
 
 }  // namespace
 
+CaptureWindow::CaptureWindow(QWidget* Parent) : CaptureWindow(Parent, LoadLinkChoice()) {}
+
 CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(Parent) {
   // The installed icon (both programs share it), else the one built in.
   QIcon BuiltIn;
@@ -130,7 +133,10 @@ CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(P
   Link_ = new LinkActions(this, Link);
   Commands.Send = [this] { Link_->SendAction()->trigger(); };
   Commands.Screen = [this] { Link_->ScreenAction()->trigger(); };
-  connect(Link_, &LinkActions::FilesWanted, this, [this] { Link_->SetCurrentFile(LastSaved_); });
+  Commands.Link = [this] { Link_->ChooseAction()->trigger(); };
+  connect(Link_, &LinkActions::FilesWanted, this, [this] {
+    Link_->SetCurrentFile(Place_ == LastSaved_ ? LastSaved_ : QFileInfo(Place_).absolutePath());
+  });
   connect(Link_, &LinkActions::ScreenTaken, this,
           [this](const QImage& Screen) { ShowScreen(Screen); });
   Commands.Exit = [this] { close(); };
@@ -178,6 +184,7 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
     return false;
   }
   Preview_->SetPicture(Picture, QFileInfo(Path).absoluteFilePath());
+  Place_ = PicturePath();
   UpdateView();
   UpdateTitle();
   statusBar()->showMessage(QStringLiteral("Opened %1 (%2 x %3)")
@@ -312,6 +319,7 @@ void CaptureWindow::SaveTarget() {
     RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
     return;
   }
+  Place_ = Path;
   DismissPanels();
   statusBar()->showMessage(QStringLiteral("Saved %1").arg(Path));
 }
@@ -335,7 +343,7 @@ void CaptureWindow::AcceptVariable() {
     RemarkOn(TargetPath_, DescriptionOf(Error) + kNothingSaved);
     return;
   }
-  LastSaved_ = TargetPath_;
+  LastSaved_ = Place_ = TargetPath_;
   NamesSaved_.insert(LowerName(ToU32(Variable_->Name())));
   DismissPanels();
   QString Saved = QStringLiteral("Saved %1 as %2\\%3")
