@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -17,6 +18,7 @@
 #include "CalcFile.h"
 #include "CalcName.h"
 #include "CalcRead.h"
+#include "CableDialog.h"
 #include "KeyPanels.h"
 #include "LinkActions.h"
 #include "PicLayout.h"
@@ -27,6 +29,7 @@
 #include "SaveTypes.h"
 #include "VariablePanel.h"
 #include "WindowMenus.h"
+#include "conversion/ToolRemarks.h"
 #include "platform/RaisedError.h"
 
 namespace pictrane::capture {
@@ -38,6 +41,14 @@ const QString kNothingSaved = QStringLiteral(" Nothing was saved.");
 
 QString DescriptionOf(const RaisedError& Error) {
   return QString::fromStdString(Error.Description);
+}
+
+// The converter that typed our keys can no longer see our window when it reports: every message
+// about a file also goes to standard error, one line naming the file (ToolRemarks.h).
+void RemarkOn(const QString& Path, const QString& Message) {
+  const std::string Line = RemarkLine(BytesOfName(Path), Message.toStdString()) + '\n';
+  std::fputs(Line.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 // The text of the first failing check of a target folder, or an empty string.
@@ -80,6 +91,8 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
 
 }  // namespace
 
+CaptureWindow::CaptureWindow(QWidget* Parent) : CaptureWindow(Parent, LoadLinkChoice()) {}
+
 CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(Parent) {
   // The installed icon (both programs share it), else the one built in.
   QIcon BuiltIn;
@@ -120,7 +133,10 @@ CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(P
   Link_ = new LinkActions(this, Link);
   Commands.Send = [this] { Link_->SendAction()->trigger(); };
   Commands.Screen = [this] { Link_->ScreenAction()->trigger(); };
-  connect(Link_, &LinkActions::FilesWanted, this, [this] { Link_->SetCurrentFile(LastSaved_); });
+  Commands.Link = [this] { Link_->ChooseAction()->trigger(); };
+  connect(Link_, &LinkActions::FilesWanted, this, [this] {
+    Link_->SetCurrentFile(Place_ == LastSaved_ ? LastSaved_ : QFileInfo(Place_).absolutePath());
+  });
   connect(Link_, &LinkActions::ScreenTaken, this,
           [this](const QImage& Screen) { ShowScreen(Screen); });
   Commands.Exit = [this] { close(); };
@@ -165,9 +181,11 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
     if (Picture.isNull()) return false;
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error));
+    RemarkOn(Path, DescriptionOf(Error));
     return false;
   }
   Preview_->SetPicture(Picture, QFileInfo(Path).absoluteFilePath());
+  Place_ = PicturePath();
   UpdateView();
   UpdateTitle();
   statusBar()->showMessage(QStringLiteral("Opened %1 (%2 x %3)")
@@ -254,10 +272,13 @@ void CaptureWindow::AcceptSaveAs() {
   const QString& Path = Target.Path;
   if (const QString Problem = FolderProblem(QFileInfo(Path).absolutePath()); !Problem.isEmpty()) {
     ShowMessage(Problem + kNothingSaved);
+    RemarkOn(Path, Problem + kNothingSaved);
     return;
   }
   if (QFileInfo(Path).isDir()) {
-    ShowMessage(QStringLiteral("\"%1\" is a folder.").arg(Path) + kNothingSaved);
+    const QString Problem = QStringLiteral("\"%1\" is a folder.").arg(Path) + kNothingSaved;
+    ShowMessage(Problem);
+    RemarkOn(Path, Problem);
     return;
   }
   TargetPath_ = Path;
@@ -297,8 +318,10 @@ void CaptureWindow::SaveTarget() {
               Path, Type.ImageFormat);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
+    RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
     return;
   }
+  Place_ = Path;
   DismissPanels();
   statusBar()->showMessage(QStringLiteral("Saved %1").arg(Path));
 }
@@ -319,15 +342,19 @@ void CaptureWindow::AcceptVariable() {
     WriteCalcPicture(BytesOfName(TargetPath_), Picture);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
+    RemarkOn(TargetPath_, DescriptionOf(Error) + kNothingSaved);
     return;
   }
-  LastSaved_ = TargetPath_;
+  LastSaved_ = Place_ = TargetPath_;
   NamesSaved_.insert(LowerName(ToU32(Variable_->Name())));
   DismissPanels();
   QString Saved = QStringLiteral("Saved %1 as %2\\%3")
                       .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower());
   if (ProposedFallback_ && Variable_->Name() == Proposed_) {
-    Saved += QStringLiteral(" (%1)").arg(NoNameText(QFileInfo(TargetPath_).completeBaseName()));
+    const QString Why = NoNameText(QFileInfo(TargetPath_).completeBaseName());
+    Saved += QStringLiteral(" (%1)").arg(Why);
+    RemarkOn(TargetPath_, QString::fromLatin1(kNamedRemark) + Variable_->Name().toLower() +
+                              QStringLiteral(" (%1)").arg(Why));
   }
   statusBar()->showMessage(Saved);
 }

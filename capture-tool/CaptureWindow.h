@@ -46,8 +46,11 @@ class WindowMenus;
 // variable for a calculator picture.
 class CaptureWindow : public QMainWindow {
  public:
-  // Link: the cable the calculator actions use (by default a USB calculator or SilverLink found).
-  explicit CaptureWindow(QWidget* Parent = nullptr, LinkSettings Link = {});
+  // The calculator actions use the link chosen last in this window or an earlier one (by
+  // default a USB calculator or SilverLink found).
+  explicit CaptureWindow(QWidget* Parent = nullptr);
+  // They use Link (the command line's) until another is chosen.
+  CaptureWindow(QWidget* Parent, LinkSettings Link);
   ~CaptureWindow() override;
 
   // Shows the picture at Path (a calculator picture or group file too: a group asks which
@@ -104,8 +107,10 @@ class CaptureWindow : public QMainWindow {
   ConfirmPanel* Confirm_ = nullptr;
   WindowMenus* Menus_ = nullptr;
   LinkActions* Link_ = nullptr;
-  // The calculator file saved last, which "Send to calculator..." offers first.
+  // The calculator file saved last, which "Send to calculator..." offers first while no other
+  // picture was shown or saved since; else it opens at the folder of the one that was (Place_).
   QString LastSaved_;
+  QString Place_;
   QLabel* OptionsText_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <functional>
 
+#include "CableDialog.h"
 #include "PictureFile.h"
 
 namespace pictrane::capture {
@@ -15,9 +16,11 @@ LinkActions::LinkActions(QWidget* Parent, LinkSettings Settings)
       Parent_(Parent),
       Settings_(Settings),
       Send_(new QAction(tr("Send to calculator..."), this)),
-      Screen_(new QAction(tr("Take the calculator's screen"), this)) {
+      Screen_(new QAction(tr("Take the calculator's screen"), this)),
+      Choose_(new QAction(tr("Calculator link..."), this)) {
   connect(Send_, &QAction::triggered, this, &LinkActions::ChooseAndSend);
   connect(Screen_, &QAction::triggered, this, &LinkActions::TakeScreen);
+  connect(Choose_, &QAction::triggered, this, &LinkActions::ChooseLink);
 }
 
 LinkActions::~LinkActions() {
@@ -27,12 +30,26 @@ LinkActions::~LinkActions() {
   }
 }
 
+// Both dialogs are opened, not run: the window goes on painting, and they are found as children.
 void LinkActions::ChooseAndSend() {
   emit FilesWanted();
-  const QStringList Files = QFileDialog::getOpenFileNames(
-      Parent_, tr("Send to calculator"), Current_,
-      tr("Calculator pictures and groups (*.89i *.9xi *.v2i *.89g *.9xg *.v2g)"));
-  if (!Files.isEmpty()) SendFiles(Files);
+  auto* Dialog =
+      new QFileDialog(Parent_, tr("Send to calculator"), Current_,
+                      tr("Calculator pictures and groups (*.89i *.9xi *.v2i *.89g *.9xg *.v2g)"));
+  Dialog->setAttribute(Qt::WA_DeleteOnClose);
+  Dialog->setFileMode(QFileDialog::ExistingFiles);
+  connect(Dialog, &QFileDialog::filesSelected, this, &LinkActions::SendFiles);
+  Dialog->open();
+}
+
+void LinkActions::ChooseLink() {
+  auto* Dialog = new CableDialog(Parent_, Settings_);
+  Dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(Dialog, &QDialog::accepted, this, [this, Dialog] {
+    Settings_ = Dialog->Chosen();
+    SaveLinkChoice(Settings_);
+  });
+  Dialog->open();
 }
 
 void LinkActions::Start(const QString& Label, int Steps, std::function<void()> Work) {

@@ -9,6 +9,7 @@
 //     auto* Link = new LinkActions(this);
 //     FileMenu->addAction(Link->SendAction());
 //     FileMenu->addAction(Link->ScreenAction());
+//     FileMenu->addAction(Link->ChooseAction());
 //     connect(Link, &LinkActions::FilesWanted, this, [=] { Link->SetCurrentFile(SavedPath); });
 //     connect(Link, &LinkActions::ScreenTaken, this, &Window::ShowPicture);
 
@@ -35,8 +36,14 @@ class LinkActions : public QObject {
 
   QAction* SendAction() const { return Send_; }
   QAction* ScreenAction() const { return Screen_; }
+  // "Calculator link...": the cable and port (CableDialog.h), remembered once chosen.
+  QAction* ChooseAction() const { return Choose_; }
 
-  // The picture just saved, which "Send to calculator..." offers first; empty: none.
+  // The link the actions use.
+  const LinkSettings& Settings() const { return Settings_; }
+
+  // The picture just saved, which "Send to calculator..." offers first, or a folder it opens
+  // at; empty: none.
   void SetCurrentFile(const QString& Path) { Current_ = Path; }
   const QString& CurrentFile() const { return Current_; }
 
@@ -56,6 +63,7 @@ class LinkActions : public QObject {
 
  private:
   void ChooseAndSend();
+  void ChooseLink();
   void Start(const QString& Label, int Steps, std::function<void()> Work);
   void Step(int Done, const QString& Label);
   void End(bool AllDone, const QString& Summary, const QImage& Screen);
@@ -64,6 +72,7 @@ class LinkActions : public QObject {
   LinkSettings Settings_;
   QAction* Send_;
   QAction* Screen_;
+  QAction* Choose_;
   QString Current_;
   QPointer<QProgressDialog> Progress_;
   QThread* Worker_ = nullptr;

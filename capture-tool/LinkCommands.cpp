@@ -50,40 +50,13 @@ LinkCommand Parse(const QStringList& Arguments) {
       OptionsEnded = true;
       continue;
     }
-    const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
-    const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
-    const bool Known =
-        Links && (Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
-                  Option == QLatin1String("--timeout"));
-    if (!Known) {
+    if (!Links || !IsLinkOption(Argument)) {
+      const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
       Command.Problem = QStringLiteral("unknown option \"%1\" for %2").arg(Option, Command.Action);
       return Command;
     }
-    const std::optional<QString> Given = OptionValue(Arguments, I);
-    if (!Given) {
-      Command.Problem = QStringLiteral("%1 needs a value").arg(Option);
-      return Command;
-    }
-    QString Value = *Given;
-    bool Ok = false;
-    if (Option == QLatin1String("--cable")) {
-      Command.Link.Cable = ParseCable(Value.toStdString());
-      Ok = Command.Link.Cable.has_value();
-      if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
-    } else if (Option == QLatin1String("--port")) {
-      Command.Link.Port = Value.toInt(&Ok);
-      Ok = Ok && Command.Link.Port >= 1 && Command.Link.Port <= 4;
-      if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
-    } else {
-      const int Tenths = Value.toInt(&Ok);
-      Ok = Ok && Tenths >= 1 && Tenths <= 600;
-      if (Ok) Command.Link.TimeoutTenths = static_cast<unsigned>(Tenths);
-      if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
-    }
-    if (!Ok) {
-      Command.Problem = QStringLiteral("%1: \"%2").arg(Option, Value);
-      return Command;
-    }
+    Command.Problem = TakeLinkOption(Arguments, I, Command.Link);
+    if (!Command.Problem.isEmpty()) return Command;
   }
   if (Command.Files.isEmpty()) {
     Command.Problem =
@@ -96,6 +69,40 @@ LinkCommand Parse(const QStringList& Arguments) {
   }
   return Command;
 }
+
+}  // namespace
+
+bool IsLinkOption(const QString& Argument) {
+  const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
+  return Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
+         Option == QLatin1String("--timeout");
+}
+
+QString TakeLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link) {
+  const QString& Argument = Arguments[I];
+  const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
+  const std::optional<QString> Given = OptionValue(Arguments, I);
+  if (!Given) return QStringLiteral("%1 needs a value").arg(Option);
+  QString Value = *Given;
+  bool Ok = false;
+  if (Option == QLatin1String("--cable")) {
+    Link.Cable = ParseCable(Value.toStdString());
+    Ok = Link.Cable.has_value();
+    if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
+  } else if (Option == QLatin1String("--port")) {
+    Link.Port = Value.toInt(&Ok);
+    Ok = Ok && Link.Port >= 1 && Link.Port <= 4;
+    if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
+  } else {
+    const int Tenths = Value.toInt(&Ok);
+    Ok = Ok && Tenths >= 1 && Tenths <= 600;
+    if (Ok) Link.TimeoutTenths = static_cast<unsigned>(Tenths);
+    if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
+  }
+  return Ok ? QString() : QStringLiteral("%1: \"%2").arg(Option, Value);
+}
+
+namespace {
 
 // Opens the link, saying on Err what answered; nothing when no calculator did, with Why set.
 std::unique_ptr<CalcLink> OpenLink(const LinkSettings& Settings, QTextStream& Err,
@@ -288,11 +295,14 @@ QString LinkUsageText() {
       "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
       "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
       "       pictrane-capture --to-png FILE...\n"
+      "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
       "\n"
       "--send sends every variable of each calculator file (a group: all its pictures).\n"
       "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi or .v2i).\n"
       "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
       "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
+      "Before PICTURE, the link options set the window's link for that window only; its File\n"
+      "menu's \"Calculator link...\" chooses one and remembers it.\n"
       "\n"
       "Link options:\n"
       "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium or\n"

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "CalcLink.h"
+
 namespace pictrane::capture {
 
 // Exit status when no calculator answered at all (the others are BatchConvert.h's).
@@ -22,5 +24,12 @@ bool IsLinkCommand(const QString& FirstArgument);
 int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err);
 
 QString LinkUsageText();
+
+// --cable, --port and --timeout, as "--cable vti" or "--cable=vti": the link options of the
+// commands above and of the window.
+bool IsLinkOption(const QString& Argument);
+// Reads the link option at Arguments[I] and its value (the next argument unless given after
+// "=", I then moved onto it) into Link. Returns what makes it bad usage, or an empty string.
+QString TakeLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link);
 
 }  // namespace pictrane::capture

@@ -59,6 +59,7 @@ void WindowMenus::BuildFileMenu() {
       {QStringLiteral("Save &As..."), QKeySequence(), &FileCommands::SaveAs},
       {QStringLiteral("&Send to calculator..."), QKeySequence(), &FileCommands::Send, true},
       {QStringLiteral("&Take the calculator's screen"), QKeySequence(), &FileCommands::Screen},
+      {QStringLiteral("Calculator &link..."), QKeySequence(), &FileCommands::Link},
       {QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_F4), &FileCommands::Exit, true},
   };
   FileMenu_ = Window_->menuBar()->addMenu(QStringLiteral("&File"));

@@ -26,6 +26,8 @@ struct FileCommands {
   // The calculator link: "Send to calculator..." and "Take the calculator's screen".
   std::function<void()> Send;
   std::function<void()> Screen;
+  // "Calculator link...": the cable and port both use.
+  std::function<void()> Link;
   std::function<void()> Exit;
   // Closes every list dropped down in the window, before the File menu drops.
   std::function<void()> CloseLists;

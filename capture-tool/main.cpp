@@ -13,8 +13,10 @@
 #include <QTextStream>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "BatchConvert.h"
+#include "CableDialog.h"
 #include "CaptureWindow.h"
 #include "LibraryLog.h"
 #include "LinkCommands.h"
@@ -77,6 +79,34 @@ int main(int argc, char** argv) {
   QStringList Raw;
   // File names keep their bytes, UTF-8 or not (PictureFile.h).
   for (int I = 1; I < argc; ++I) Raw.append(pictrane::capture::NameFromBytes(argv[I]));
+  // Link options before the window's picture ("--cable vti photo.bmp") set the window's link;
+  // they are taken out here, so that what follows is read as before.
+  std::optional<pictrane::capture::LinkSettings> WindowLink;
+  qsizetype Taken = 0;
+  while (Taken < Raw.size() && pictrane::capture::IsLinkOption(Raw[Taken])) {
+    if (!WindowLink) WindowLink.emplace();
+    const QString Problem = pictrane::capture::TakeLinkOption(Raw, Taken, *WindowLink);
+    if (!Problem.isEmpty()) {
+      QTextStream(stderr) << "pictrane-capture: " << Problem << '\n'
+                          << pictrane::capture::LinkUsageText();
+      return pictrane::capture::kExitUsage;
+    }
+    ++Taken;
+  }
+  if (Taken > 0) {
+    Raw.remove(0, Taken);
+    // Before a command they would be lost without a word: a command takes them after its name.
+    if (!Raw.isEmpty() && Raw.first().startsWith(QLatin1Char('-')) &&
+        Raw.first() != QLatin1String("--") && !IsQtOption(Raw.first())) {
+      QTextStream(stderr) << "pictrane-capture: the link options go after " << Raw.first()
+                          << ", or before a picture for the window\n"
+                          << pictrane::capture::LinkUsageText();
+      return pictrane::capture::kExitUsage;
+    }
+    for (int I = 1; I + Taken < argc; ++I) argv[I] = argv[I + Taken];
+    argc -= static_cast<int>(Taken);
+    argv[argc] = nullptr;
+  }
   if (!Raw.isEmpty() && pictrane::capture::IsLinkCommand(Raw.first())) {
     QCoreApplication App(argc, argv);
     QTextStream Out(stdout);
@@ -100,7 +130,8 @@ int main(int argc, char** argv) {
     return pictrane::capture::kExitUsage;
   }
 
-  pictrane::capture::CaptureWindow Window;
+  pictrane::capture::CaptureWindow Window(nullptr,
+                                          WindowLink.value_or(pictrane::capture::LoadLinkChoice()));
   if (!Line.PicturePath.isEmpty()) Window.OpenPicture(Line.PicturePath);
 
   // Without a window manager nothing maximises or focuses the window, so size it to the screen

@@ -6,20 +6,26 @@
 #include <sys/shm.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
+#include "CableDialog.h"
 #include "CalcFile.h"
 #include "CaptureWindow.h"
 #include "LinkActions.h"
 #include "PicLayout.h"
+#include "PictureMenu.h"
 
 namespace pictrane::capture {
 
@@ -49,6 +55,13 @@ class LinkActionsTest : public QObject {
     return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
   }
 
+  static QAction* FileAction(const QWidget& Window, const QString& Text) {
+    for (QAction* Each : Window.actions()) {
+      if (Each->text() == Text) return Each;
+    }
+    return nullptr;
+  }
+
   void CloseReport() {
     for (QWidget* Each : QApplication::topLevelWidgets()) {
       if (auto* Box = qobject_cast<QMessageBox*>(Each); Box != nullptr && Box->isVisible()) {
@@ -60,6 +73,10 @@ class LinkActionsTest : public QObject {
 
  private slots:
   void initTestCase() {
+    // The test's own settings file (CMakeLists.txt sets XDG_CONFIG_HOME), never the user's.
+    QVERIFY(ToolSettingsPath().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME") + "/"));
+    QFile::remove(ToolSettingsPath());
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QVERIFY(Folder_.isValid());
     QVERIFY(!Received_.isEmpty());
     QVERIFY(QDir().mkpath(Received_));
@@ -128,6 +145,64 @@ class LinkActionsTest : public QObject {
     for (std::size_t I = 0; I < Window.Shown().Dark.size(); ++I) {
       QCOMPARE(Window.Shown().Dark[I] != 0, (I * 31 + 3) % 7 < 3);
     }
+  }
+
+  // The window's own choice of link, made in "Calculator link..." with the keyboard: kept in the
+  // settings file, so that the window started again sends the picture it shows (its send dialog
+  // open at that picture's folder) and takes the screen over the virtual cable.
+  void WindowRemembersTheLinkChosenInIt() {
+    const QString Shown = Picture(U"shown", 4);
+    {
+      CaptureWindow Window;
+      Window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&Window));
+      auto* Link = Window.findChild<LinkActions*>();
+      QVERIFY(!Link->Settings().Cable.has_value());  // a USB calculator or SilverLink, found
+      FileAction(Window, QStringLiteral("Calculator &link..."))->trigger();
+      auto* Dialog = Window.findChild<CableDialog*>();
+      QVERIFY(Dialog != nullptr);
+      QTRY_VERIFY(Dialog->isVisible());
+      auto* Cable = Dialog->findChild<QComboBox*>();
+      Cable->setFocus();
+      QTest::keyClick(Cable, Qt::Key_End);  // the virtual cable, last in the list
+      QTest::keyClick(Dialog->findChild<QSpinBox*>(), Qt::Key_Up);
+      QTest::keyClick(Dialog->findChild<QSpinBox*>(), Qt::Key_Up);
+      QTest::keyClick(Dialog, Qt::Key_Return);
+      QCOMPARE(Link->Settings().Cable, std::optional<CableKind>(CableKind::Virtual));
+      QCOMPARE(Link->Settings().Port, 2);
+    }
+
+    CaptureWindow Window;
+    Window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Window));
+    auto* Link = Window.findChild<LinkActions*>();
+    QCOMPARE(Link->Settings().Cable, std::optional<CableKind>(CableKind::Virtual));
+    QCOMPARE(Link->Settings().Port, 2);
+    QSignalSpy Finished(Link, &LinkActions::Finished);
+    QVERIFY(Window.OpenPicture(Shown));
+    FileAction(Window, QStringLiteral("&Send to calculator..."))->trigger();
+    auto* Files = Window.findChild<QFileDialog*>();
+    QVERIFY(Files != nullptr);
+    QCOMPARE(QDir(Files->directory()).canonicalPath(), QDir(Folder_.path()).canonicalPath());
+    auto* Name = Files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(Name != nullptr);
+    QTRY_VERIFY(Files->isVisible());
+    Name->clear();
+    QTest::keyClicks(Name, QStringLiteral("shown.89i"));
+    QTest::keyClick(Name, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
+    QCOMPARE(Finished[0][1].toString(), "Sent: " + Shown);
+    const QByteArray Got = VariableOf(Received_ + "/main.shown.var");
+    QVERIFY(!Got.isEmpty());
+    QVERIFY(VariableOf(Shown).contains(Got));
+    CloseReport();
+
+    FileAction(Window, QStringLiteral("&Take the calculator's screen"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 2, 20000);
+    QCOMPARE(Finished[1][0].toBool(), true);
+    QCOMPARE(Window.Shown().Width, 160);
+    QCOMPARE(Window.Shown().Height, 100);
+    CloseReport();
   }
 
   void CancelStopsBeforeTheNextFile() {

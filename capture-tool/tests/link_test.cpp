@@ -194,6 +194,9 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        kExitNoCalculator,
        "not sent: " + File + ": no USB calculator or SilverLink cable found"},
       {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
+      // The window's own link options, before its picture, and misplaced before a command.
+      {{}, {"--cable", "parallel", File}, kExitUsage, ""},
+      {{}, {"--cable", "vti", "--send", File}, kExitUsage, ""},
       {{}, {"--screenshot", "--cable", "vti", Folder.filePath("shot.gif")}, kExitUsage, ""},
   };
   for (const Case& C : Cases) {

@@ -11,6 +11,7 @@
 #include "conversion/Pacer.h"
 #include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
+#include "conversion/ToolRemarks.h"
 #include "conversion/ToolStart.h"
 #include "platform/Application.h"
 #include "platform/Platform.h"
@@ -59,6 +60,7 @@ struct Item {
   std::optional<FileStamp> Last;    // the target at the previous look, when it looked right
   bool Delete = false;
   bool Changed = false;  // converted, but the bitmap is no longer the file whose keys were sent
+  FileRemarks Remarks;   // what the tool said about it, where it can tell us
   State Now = State::NotReached;
 };
 
@@ -132,6 +134,7 @@ class Run {
     CloseTool();
     WaitForToolEnd();
     CheckPictures();
+    TakeRemarks();
     DeleteConverted();
     RemoveListFile();
 
@@ -290,6 +293,17 @@ class Run {
       if (Item.Now == Item::State::Sent) Item.Now = Missing;
   }
 
+  // The tool's own words about the files, read once it has ended (or been given up on).
+  void TakeRemarks() {
+    const int WaitMs = ToolStillWorking_ ? 0 : T_.ToolRemarksWaitMs;
+    std::vector<FileNames> Files;
+    Files.reserve(Items_.size());
+    for (const Item& Item : Items_) Files.push_back(Item.Names);
+    std::vector<FileRemarks> Remarks =
+        RemarksOn(P_.Processes.ErrorLines(Tool_->Root(), WaitMs), Files);
+    for (std::size_t I = 0; I < Items_.size(); ++I) Items_[I].Remarks = std::move(Remarks[I]);
+  }
+
   // Only the listed file itself goes, only once its own picture exists, and only while it is
   // still the file whose keys were sent: one rewritten or replaced since may hold what the
   // picture does not show.
@@ -365,11 +379,21 @@ class Run {
   }
 
   void Report(bool Complete) {
-    std::vector<std::string> Changed;
-    for (const Item& Item : Items_)
+    std::vector<std::string> Changed, NoPicture, NamedByTool;
+    bool NoPictureSaid = false;
+    for (const Item& Item : Items_) {
       if (Item.Changed) Changed.push_back(Item.Listed);
+      if (Item.Now == Item::State::NoPicture) {
+        const std::string& Said = Item.Remarks.Said;
+        NoPicture.push_back(Said.empty() ? Item.Listed : Item.Listed + ": " + Said);
+        NoPictureSaid = NoPictureSaid || !Said.empty();
+      }
+      if (Item.Now == Item::State::Converted && !Item.Remarks.NamedAs.empty())
+        NamedByTool.push_back(Item.Listed + ": " + Item.Remarks.NamedAs);
+    }
     const std::vector<std::string> Shared = SharedCalculatorNames();
-    if (Complete && NotDeleted_.empty() && Changed.empty() && Shared.empty()) {
+    if (Complete && NotDeleted_.empty() && Changed.empty() && Shared.empty() &&
+        NamedByTool.empty()) {
       P_.DesktopNotifier.Notify(std::to_string(Converted_) + " pictures written to " + In_.Folder,
                                 "");
       return;
@@ -403,10 +427,14 @@ class Run {
       if (Names.empty()) return;
       Text += std::string("\r\n\r\n") + Heading + NameList(Names) + "\r\n" + Next;
     };
-    Section("No picture appeared for these bitmaps, so they were kept:",
-            NamesIn({Item::State::NoPicture}),
-            "Look for a message in the capture tool's window, check that each bitmap opens in an "
-            "image viewer, then convert them again.");
+    // Where the tool could tell us why, its own words stand on the bitmap's line; its window
+    // has closed by now.
+    Section("No picture appeared for these bitmaps, so they were kept:", NoPicture,
+            NoPictureSaid
+                ? "Each reason is the capture tool's; where none is given, check that the bitmap "
+                  "opens in an image viewer. Then convert them again."
+                : "Look for a message in the capture tool's window, check that each bitmap opens "
+                  "in an image viewer, then convert them again.");
     Section(
         "The capture tool was still working when the run stopped waiting for it, so these "
         "bitmaps were kept:",
@@ -431,6 +459,10 @@ class Run {
         "These pictures share a calculator name, so on the calculator each replaces the "
         "one before:",
         Shared, "Rename the bitmaps so that their names differ in the first eight letters.");
+    Section(
+        "The names of these bitmaps hold no letter a calculator name takes, so the capture tool "
+        "named their pictures itself:",
+        NamedByTool, "Rename the bitmaps to choose the calculator names yourself.");
     P_.WindowSystem.MessageBox(Text, MessageIcon::Exclamation, kAppTitle);
   }
 

@@ -29,6 +29,8 @@ struct RunTimings {
   int PictureWaitMs = 5000;
   // How often the two waits above look.
   int EndPollMs = 10;
+  // For the last lines the ended tool wrote to its standard error to be read.
+  int ToolRemarksWaitMs = 1000;
   // How long a foreground that belongs to nobody (a dialog closing) is waited out before it
   // counts as a lost focus.
   int FocusGraceMs = 200;

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/WindowSystem.h"
 
@@ -35,6 +36,11 @@ class Processes {
   // The status Process (one this program started) ended with; nullopt while it runs. A status
   // that cannot be had reads as 1.
   virtual std::optional<int> ExitStatus(ProcessId Process) = 0;
+  // The lines Process (one this program started) wrote to its standard error so far, where the
+  // system lets this program read them (Linux; they still reach this program's own standard
+  // error as they come). Once Process has ended, waits at most WaitMs for the last of them.
+  // Elsewhere none: the vendor's tool writes nothing there.
+  virtual std::vector<std::string> ErrorLines(ProcessId /*Process*/, int /*WaitMs*/) { return {}; }
   // Ends this process at once with Status.
   [[noreturn]] virtual void Terminate(int Status) = 0;
 };

@@ -12,6 +12,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/FileScript.h"
 #include "conversion/RunTimings.h"
+#include "conversion/ToolRemarks.h"
 #include "conversion/ToolStart.h"
 #include "listing_scenarios.h"
 
@@ -700,12 +701,18 @@ TEST_F(RunTest, EndOfRunWaitsForTheToolItself) {
 
 // The report's counts read as English, the bitmaps come in the order of the run, pictures that
 // share a calculator name are named though all were written, and a bitmap rewritten after its
-// keys were sent is kept (with the delete option on) although its older picture is there.
+// keys were sent is kept (with the delete option on) although its older picture is there. What
+// the tool wrote about a bitmap or its picture on its standard error (said) goes to that
+// bitmap's line: why it made no picture, or the name it chose itself.
 TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
   struct Case {
     std::vector<std::string> bitmaps, refused;
     std::string report, rewritten = {};
+    std::vector<std::string> said = {};
   };
+  const std::string saidNext =
+      "\r\nEach reason is the capture tool's; where none is given, check that the bitmap opens in "
+      "an image viewer. Then convert them again.";
   const std::string shared =
       "\r\n\r\nThese pictures share a calculator name, so on the calculator each replaces the "
       "one before:\r\n";
@@ -747,6 +754,33 @@ TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
        "they were kept:\r\na.bmp\r\nTheir pictures may show what they held before; convert them "
        "again.",
        "a.bmp"},
+      // The last word on either file counts; chatter, a line about a file not listed, and one
+      // that only begins like a listed path belong to no bitmap.
+      {{"x.bmp", "y.bmp", "z.bmp", "n.bmp"},
+       {"x", "z", "n"},
+       "1 bitmap was converted; 3 others were left untouched.\r\n\r\nNo picture appeared for "
+       "these bitmaps, so they were kept:\r\nn.bmp\r\nx.bmp: \"C:\\pics\\x.bmp\" cannot be "
+       "converted: the bitmap is cut short.\r\nz.bmp: The file is not a calculator file. Nothing "
+       "was saved." +
+           saidNext,
+       "",
+       {"ticables-CRITICAL: no cable", RemarkLine("C:\\pics\\x.bmp", "it is a first try"),
+        RemarkLine("C:\\pics\\x.bmp",
+                   "\"C:\\pics\\x.bmp\" cannot be converted: the bitmap is cut short."),
+        RemarkLine("C:\\pics\\w.bmp", "The file \"C:\\pics\\w.bmp\" does not exist."),
+        RemarkLine("C:\\pics\\n.bmp.bmp", "not this one"),
+        RemarkLine("C:\\pics\\z.89i", "The file is not a calculator\nfile. Nothing was saved.")}},
+      // Names with no letter a calculator takes: the names the tool chose are said, so the run
+      // ends with a box though every picture is there.
+      {{"Привет мир.bmp", "日本語.bmp", "ok.bmp"},
+       {},
+       "3 bitmaps were converted.\r\n\r\nThe names of these bitmaps hold no letter a calculator "
+       "name takes, so the capture tool named their pictures itself:\r\nПривет мир.bmp: "
+       "pic1\r\n日本語.bmp: pic2\r\nRename the bitmaps to choose the calculator names yourself.",
+       "",
+       {RemarkLine("C:\\pics\\Привет мир.89i",
+                   "named pic1 (\"Привет мир\" holds no letter a calculator name takes)"),
+        RemarkLine("C:\\pics\\日本語.89i", "named pic2")}},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -754,6 +788,7 @@ TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
     h.Delete = 1;
     for (const std::string& n : c.bitmaps) f.FileSystem.Put("C:\\pics\\" + n);
     for (const std::string& n : c.refused) f.Tool.Refuse.insert("C:\\pics\\" + n + ".89i");
+    f.Processes.ErrorOutput = c.said;
     f.WindowSystem.OnDoEvents = [&] {
       if (f.WindowSystem.KeyStringsSent == 18 && !c.rewritten.empty())
         f.FileSystem.Put("C:\\pics\\" + c.rewritten, "new content");

@@ -475,15 +475,21 @@ std::string TruncatedBitmap() {
   return b;
 }
 
+std::string MessageBoxText();
+
 // A folder of good bitmaps, a truncated one and one whose name is not UTF-8, with the delete
 // option off and on: pictures for the good ones only, nothing else deleted, a report, status 3.
+// The report gives the tool's reason for the truncated bitmap, and the names the tool chose for
+// the pictures of bitmaps whose names hold no letter a calculator takes.
 TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
+  const std::vector<std::pair<std::string, std::string>> named = {{"Привет мир", "pic1"},
+                                                                  {"日本語", "pic2"}};
   for (const int deleteOption : {0, 1}) {
     SCOPED_TRACE(deleteOption);
     fs::remove_all(App.Bitmaps());
     fs::create_directory(App.Bitmaps());
     const std::string dir = App.Bitmaps() + "/";
-    for (const char* good : {"good one", "good two"})
+    for (const std::string good : {"good one", "good two", "Привет мир", "日本語"})
       ASSERT_TRUE(ct::WriteFile(
           QString::fromStdString(dir + good + ".bmp"),
           ct::EncodeBmp(Draw({good, 16, 8, ct::BmpVariant::Bpp24}), ct::BmpVariant::Bpp24)));
@@ -493,10 +499,21 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
     App.Settings(PICTRANE_CAPTURE, "main", deleteOption);
 
     auto program = App.StartAndConvert();
-    EXPECT_TRUE(DismissMessageBox(60000));
+    std::string report;
+    EXPECT_TRUE(WaitUntil(60000, [&] { return !(report = MessageBoxText()).empty(); }));
+    EXPECT_TRUE(DismissMessageBox(10000));
     ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
 
-    for (const char* good : {"good one", "good two"}) {
+    EXPECT_EQ(report.rfind("4 bitmaps were converted; 2 others were left untouched.", 0), 0)
+        << report;
+    EXPECT_NE(report.find("\ntruncated.bmp: \"" + dir + "truncated.bmp\" cannot be converted: "),
+              std::string::npos)
+        << report;
+    for (const auto& [base, name] : named) {
+      EXPECT_NE(report.find("\n" + base + ".bmp: " + name + "\n"), std::string::npos) << report;
+      EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(dir + base + ".89i")).Name, name);
+    }
+    for (const std::string good : {"good one", "good two", "Привет мир", "日本語"}) {
       EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(dir + good + ".89i")).ReadResult, 0);
       EXPECT_EQ(fs::exists(dir + good + ".bmp"), deleteOption == 0) << good;
     }

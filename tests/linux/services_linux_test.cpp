@@ -2,6 +2,7 @@
 // The Linux file, listing and process services on real files and processes.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -191,12 +192,22 @@ TEST(ProcessesLinux, StartsWithArgumentsAndReportsAMissingProgram) {
                RaisedError);
 }
 
-// A launcher is told from a tool that failed by its status, which stays known once reaped.
-TEST(ProcessesLinux, KeepsTheStatusAProgramEndedWith) {
+// A launcher is told from a tool that failed by its status, which stays known once reaped. What
+// it wrote to its standard error is kept line by line, and passed on to ours as it was.
+TEST(ProcessesLinux, KeepsTheStatusAndTheErrorLinesAProgramEndedWith) {
+  TempDir dir;
+  const std::string ours = dir / "our-stderr";
+  const int saved = ::dup(2);
+  const int file = ::open(ours.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  ::dup2(file, 2);
+  ::close(file);
   ProcessesLinux programs(nullptr);
   for (int code : {0, 3}) {
-    const ProcessId pid = programs.Start("/bin/sh -c \"exit " + std::to_string(code) + "\"",
-                                         WindowState::MaximizedFocus);
+    const ProcessId pid =
+        programs.Start("/bin/sh -c \"echo one >&2; printf 'two\\r\\nlast' >&2; exit " +
+                           std::to_string(code) + "\"",
+                       WindowState::MaximizedFocus);
     std::optional<int> status;
     for (int i = 0; i < 500 && !status; ++i) {
       status = programs.ExitStatus(pid);
@@ -205,7 +216,11 @@ TEST(ProcessesLinux, KeepsTheStatusAProgramEndedWith) {
     EXPECT_EQ(status, code);
     EXPECT_EQ(programs.ExitStatus(pid), code);
     EXPECT_FALSE(programs.IsRunning(pid));
+    EXPECT_EQ(programs.ErrorLines(pid, 5000), (std::vector<std::string>{"one", "two", "last"}));
   }
+  ::dup2(saved, 2);
+  ::close(saved);
+  EXPECT_EQ(ReadAll(ours), "one\ntwo\r\nlastone\ntwo\r\nlast");
 }
 
 // True once Done says so, looking every 10 ms for at most 5 s.

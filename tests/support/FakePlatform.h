@@ -144,9 +144,14 @@ class FakeProcesses : public Processes {
   std::optional<int> ExitStatus(ProcessId Process) override {
     return Process == Ended ? std::optional<int>(EndStatus) : std::nullopt;
   }
+  // What the started tool "wrote" to its standard error, whoever asks.
+  std::vector<std::string> ErrorLines(ProcessId /*Process*/, int /*WaitMs*/) override {
+    return ErrorOutput;
+  }
   [[noreturn]] void Terminate(int Status) override;
   Transcript& Log;
   FakeClock* Clock = nullptr;
+  std::vector<std::string> ErrorOutput;
   ProcessId NextPid = 4242;
   bool FailStart = false;
   ProcessId Ended = 0;                 // IsRunning is false for this one

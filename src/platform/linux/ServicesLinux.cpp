@@ -3,6 +3,8 @@
 
 #include <spawn.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,10 +14,12 @@
 #include <cerrno>
 #include <csignal>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "platform/AtomicFile.h"
@@ -192,6 +196,103 @@ std::vector<std::string> SplitCommandLine(const std::string& CommandLine) {
   return Args;
 }
 
+// A started program's standard error, read by a thread of its own so that a program writing
+// much never waits on a full pipe: every byte goes on to our standard error as it comes, and the
+// lines are kept (the first kMaxLines of them) for the run's report.
+class ErrorCapture {
+ public:
+  explicit ErrorCapture(int ReadEnd) : Fd_(ReadEnd), Stop_(::eventfd(0, EFD_CLOEXEC)) {
+    Reader_ = std::thread([this] { Read(); });
+  }
+  ~ErrorCapture() {
+    // A process that left the program's group may hold the pipe open for ever: the reader is
+    // told to stop rather than waited for.
+    const std::uint64_t One = 1;
+    if (Stop_ >= 0 && ::write(Stop_, &One, sizeof One) < 0) {
+      // Without its wake-up the reader still ends at the pipe's end.
+    }
+    Reader_.join();
+    ::close(Fd_);
+    if (Stop_ >= 0) ::close(Stop_);
+  }
+  ErrorCapture(const ErrorCapture&) = delete;
+  ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+  // The lines so far; with Ended, the rest too, read within WaitMs.
+  std::vector<std::string> Lines(bool Ended, int WaitMs) {
+    std::unique_lock Lock(Mutex_);
+    if (Ended) AtEnd_.wait_for(Lock, std::chrono::milliseconds(WaitMs), [this] { return Done_; });
+    return Lines_;
+  }
+
+ private:
+  static constexpr std::size_t kMaxLines = 100000;
+  static constexpr std::size_t kMaxLineBytes = 65536;
+
+  void Read() {
+    // Our standard error closed by whoever read it must not end the program: the write fails
+    // instead.
+    sigset_t Pipe;
+    sigemptyset(&Pipe);
+    sigaddset(&Pipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &Pipe, nullptr);
+    pollfd Fds[2] = {{Fd_, POLLIN, 0}, {Stop_, POLLIN, 0}};
+    char Buffer[4096];
+    for (;;) {
+      if (::poll(Fds, Stop_ >= 0 ? 2 : 1, -1) < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      if (Fds[1].revents != 0) break;
+      const ssize_t N = ::read(Fd_, Buffer, sizeof Buffer);
+      if (N < 0 && errno == EINTR) continue;
+      if (N <= 0) break;
+      PassOn(Buffer, static_cast<std::size_t>(N));
+      const std::lock_guard Lock(Mutex_);
+      for (ssize_t I = 0; I < N; ++I) {
+        if (Buffer[I] == '\n' || Partial_.size() >= kMaxLineBytes) {
+          Keep();
+          if (Buffer[I] == '\n') continue;
+        }
+        Partial_ += Buffer[I];
+      }
+    }
+    const std::lock_guard Lock(Mutex_);
+    if (!Partial_.empty()) Keep();
+    Done_ = true;
+    AtEnd_.notify_all();
+  }
+
+  static void PassOn(const char* Bytes, std::size_t Count) {
+    while (Count > 0) {
+      const ssize_t N = ::write(STDERR_FILENO, Bytes, Count);
+      if (N < 0 && errno == EINTR) continue;
+      if (N <= 0) return;  // nobody reads our standard error: the lines are still kept
+      Bytes += N;
+      Count -= static_cast<std::size_t>(N);
+    }
+  }
+
+  void Keep() {
+    if (!Partial_.empty() && Partial_.back() == '\r') Partial_.pop_back();
+    if (Lines_.size() < kMaxLines) Lines_.push_back(Partial_);
+    Partial_.clear();
+  }
+
+  int Fd_;
+  int Stop_;
+  std::mutex Mutex_;
+  std::condition_variable AtEnd_;
+  std::vector<std::string> Lines_;
+  std::string Partial_;
+  bool Done_ = false;
+  std::thread Reader_;  // last: it starts once the rest is there
+};
+
+ProcessesLinux::ProcessesLinux(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
+
+ProcessesLinux::~ProcessesLinux() = default;
+
 ProcessId ProcessesLinux::Start(const std::string& CommandLine, WindowState) {
   const std::vector<std::string> Args = SplitCommandLine(CommandLine);
   if (Args.empty()) throw RaisedError(ErrorNumber::FileNotFound, kSource, "Empty command line");
@@ -204,11 +305,21 @@ ProcessId ProcessesLinux::Start(const std::string& CommandLine, WindowState) {
   ::posix_spawnattr_init(&Attributes);
   ::posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETPGROUP);
   ::posix_spawnattr_setpgroup(&Attributes, 0);
+  // Its standard error into a pipe of ours; without one, it keeps ours.
+  int Pipe[2] = {-1, -1};
+  posix_spawn_file_actions_t Actions;
+  ::posix_spawn_file_actions_init(&Actions);
+  if (::pipe2(Pipe, O_CLOEXEC) == 0) ::posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 2);
   pid_t Pid = 0;
-  const int Rc = ::posix_spawn(&Pid, Argv[0], nullptr, &Attributes, Argv.data(), environ);
+  const int Rc = ::posix_spawn(&Pid, Argv[0], &Actions, &Attributes, Argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&Actions);
   ::posix_spawnattr_destroy(&Attributes);
-  if (Rc != 0)
+  if (Pipe[1] >= 0) ::close(Pipe[1]);
+  if (Rc != 0) {
+    if (Pipe[0] >= 0) ::close(Pipe[0]);
     throw FileError(ErrorNumber::FileNotFound, "Cannot start", Args[0], std::strerror(Rc));
+  }
+  if (Pipe[0] >= 0) Errors_[Pid] = std::make_unique<ErrorCapture>(Pipe[0]);
   return Pid;
 }
 
@@ -246,6 +357,12 @@ std::optional<int> ProcessesLinux::ExitStatus(ProcessId Process) {
   // Not our child (a process a launcher handed over to): alive or not, status unknown.
   if (errno == ECHILD && ::kill(static_cast<pid_t>(Process), 0) == 0) return std::nullopt;
   return 1;
+}
+
+std::vector<std::string> ProcessesLinux::ErrorLines(ProcessId Process, int WaitMs) {
+  const auto It = Errors_.find(Process);
+  if (It == Errors_.end()) return {};
+  return It->second->Lines(!IsRunning(Process), WaitMs);
 }
 
 void ProcessesLinux::Terminate(int Status) {

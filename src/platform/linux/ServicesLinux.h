@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -52,22 +53,31 @@ class ClockLinux : public Clock {
 // group, backslashes escape a quote only when they precede one.
 std::vector<std::string> SplitCommandLine(const std::string& CommandLine);
 
+class ErrorCapture;
+
 class ProcessesLinux : public Processes {
  public:
   // Shows a started program's window maximised with the focus; false when it did not come
   // forward in time. Without one, a running program counts as shown.
   using ShowWindowFn = std::function<bool(ProcessId Process, int TimeoutMs)>;
-  explicit ProcessesLinux(ShowWindowFn ShowWindow) : ShowWindow_(std::move(ShowWindow)) {}
+  explicit ProcessesLinux(ShowWindowFn ShowWindow);
+  ~ProcessesLinux() override;
+  ProcessesLinux(const ProcessesLinux&) = delete;
+  ProcessesLinux& operator=(const ProcessesLinux&) = delete;
+  // The started program's standard error is a pipe of ours: read as it comes, passed on to our
+  // own standard error and kept for ErrorLines.
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process) override;
   bool IsRunning(ProcessId Process) override;
   std::optional<int> ExitStatus(ProcessId Process) override;
+  std::vector<std::string> ErrorLines(ProcessId Process, int WaitMs) override;
   [[noreturn]] void Terminate(int Status) override;
 
  private:
   ShowWindowFn ShowWindow_;
   std::map<ProcessId, int> Ended_;  // children reaped, with their status
+  std::map<ProcessId, std::unique_ptr<ErrorCapture>> Errors_;
 };
 
 }  // namespace pictrane::linux_desktop
