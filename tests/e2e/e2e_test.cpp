@@ -477,8 +477,9 @@ std::string TruncatedBitmap() {
 
 std::string MessageBoxText();
 
-// A folder of good bitmaps, a truncated one and one whose name is not UTF-8, with the delete
-// option off and on: pictures for the good ones only, nothing else deleted, a report, status 3.
+// A folder of good bitmaps, a truncated one, one whose name is not UTF-8 and one whose picture's
+// name holds a text document, with the delete option off and on: pictures for the good ones only,
+// the document whole, nothing else deleted, a report, status 3.
 // The report gives the tool's reason for the truncated bitmap, and the names the tool chose for
 // the pictures of bitmaps whose names hold no letter a calculator takes.
 TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
@@ -496,6 +497,8 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
     std::ofstream(dir + "truncated.bmp", std::ios::binary) << TruncatedBitmap();
     const std::string untypable = dir + "caf\xE9.bmp";  // Latin-1, as zips from Windows have it
     std::ofstream(untypable, std::ios::binary) << ReadAll(dir + "good one.bmp");
+    fs::copy_file(dir + "good one.bmp", dir + "notes.bmp");
+    std::ofstream(dir + "notes.89i") << "shopping: milk, bread\n";
     App.Settings(PICTRANE_CAPTURE, "main", deleteOption);
 
     auto program = App.StartAndConvert();
@@ -504,7 +507,7 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
     EXPECT_TRUE(DismissMessageBox(10000));
     ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
 
-    EXPECT_EQ(report.rfind("4 bitmaps were converted; 2 others were left untouched.", 0), 0)
+    EXPECT_EQ(report.rfind("4 bitmaps were converted; 3 others were left untouched.", 0), 0)
         << report;
     EXPECT_NE(report.find("\ntruncated.bmp: \"" + dir + "truncated.bmp\" cannot be converted: "),
               std::string::npos)
@@ -521,6 +524,9 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
     EXPECT_FALSE(fs::exists(dir + "truncated.89i"));
     EXPECT_TRUE(fs::exists(untypable));
     EXPECT_FALSE(fs::exists(dir + "caf\xE9.89i"));
+    EXPECT_TRUE(fs::exists(dir + "notes.bmp"));
+    EXPECT_EQ(ReadAll(dir + "notes.89i"), "shopping: milk, bread\n");
+    EXPECT_NE(report.find("\nnotes.bmp: "), std::string::npos) << report;
     EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
   }
 }
