@@ -17,6 +17,7 @@
 
 #include "BatchTargets.h"
 #include "CalcName.h"
+#include "LinkCommands.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "platform/RaisedError.h"
@@ -132,8 +133,23 @@ CommandLine ParseConvert(const QStringList& Arguments) {
     if (Argument.startsWith(QLatin1String("--invert="))) {
       return BadUsage(QStringLiteral("--invert takes no value"));
     }
+    if (Argument == QLatin1String("--send")) {
+      if (Line.Batch.Send) return BadUsage(QStringLiteral("--send is given twice"));
+      Line.Batch.Send = LinkSettings{};
+      continue;
+    }
     const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
     const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
+    if (IsLinkOption(Option)) {
+      if (!Line.Batch.Send) {
+        return BadUsage(QStringLiteral("%1 is a link option: it comes after --send").arg(Option));
+      }
+      if (const QString Problem = ApplyLinkOption(Arguments, I, *Line.Batch.Send);
+          !Problem.isEmpty()) {
+        return BadUsage(Problem);
+      }
+      continue;
+    }
     if (!TakesValue(Option)) return BadUsage(QStringLiteral("unknown option \"%1\"").arg(Option));
     const std::optional<QString> Value = OptionValue(Arguments, I);
     if (!Value) return BadUsage(QStringLiteral("%1 needs a value").arg(Option));
@@ -319,7 +335,7 @@ QString UsageText() {
       "disk included: the file there stays as it was).\n");
 }
 
-int RunBatch(const BatchOptions& Options, QTextStream& Out) {
+int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sender) {
   const auto Count = static_cast<std::size_t>(Options.Files.size());
   const auto FileAt = [&](std::size_t I) -> const QString& {
     return Options.Files[static_cast<qsizetype>(I)];
@@ -336,14 +352,20 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   ParallelConversion Results(Options, Refused);
   NameBook Names;
   bool AllWritten = true;
+  // NotSent is why a picture written was not sent (with Sender), or empty.
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
-                       const QString& Problem) {
-    if (Problem.isEmpty()) {
-      Out << "written: " << ShownName(FileAt(I)) << " -> " << ShownName(Target) << " as "
-          << Variable << '\n';
-    } else {
+                       const QString& Problem, const QString& NotSent = {}) {
+    const QString Written = ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable;
+    if (!Problem.isEmpty()) {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';
+    } else if (Sender == nullptr) {
+      Out << "written: " << Written << '\n';
+    } else if (NotSent.isEmpty()) {
+      Out << "sent: " << Written << '\n';
+    } else {
+      AllWritten = false;
+      Out << "not sent: " << Written << ": " << NotSent << '\n';
     }
   };
   if (Group.isEmpty()) {
@@ -359,7 +381,12 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
           Each.Problem = QString::fromStdString(Error.Description);
         }
       }
-      Say(I, Targets[I], Variable, Each.Problem);
+      QString NotSent;
+      if (Each.Problem.isEmpty() && Sender != nullptr) {
+        std::size_t Acknowledged = 0;
+        NotSent = Sender->Send(Targets[I], Acknowledged);
+      }
+      Say(I, Targets[I], Variable, Each.Problem, NotSent);
       Out.flush();
     }
     return AllWritten ? kExitDone : kExitNotAllWritten;
@@ -384,9 +411,17 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
       WriteProblem = QString::fromStdString(Error.Description);
     }
   }
+  // The group's pictures go in its order, which is the files' order: the first ones the
+  // calculator acknowledged are sent, the rest not.
+  QString NotSent;
+  std::size_t Acknowledged = 0;
+  if (WriteProblem.isEmpty() && Sender != nullptr) NotSent = Sender->Send(Group, Acknowledged);
+  std::size_t Member = 0;
   for (std::size_t I = 0; I < Count; ++I) {
     const Converted& Each = Results.Result(I);
-    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? WriteProblem : Each.Problem);
+    const bool Arrived = Each.Problem.isEmpty() && Member++ < Acknowledged;
+    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? WriteProblem : Each.Problem,
+        Arrived ? QString() : NotSent);
   }
   Out.flush();
   return AllWritten ? kExitDone : kExitNotAllWritten;

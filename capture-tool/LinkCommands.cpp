@@ -52,38 +52,12 @@ LinkCommand Parse(const QStringList& Arguments) {
     }
     const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
     const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
-    const bool Known =
-        Links && (Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
-                  Option == QLatin1String("--timeout"));
-    if (!Known) {
+    if (!Links || !IsLinkOption(Option)) {
       Command.Problem = QStringLiteral("unknown option \"%1\" for %2").arg(Option, Command.Action);
       return Command;
     }
-    const std::optional<QString> Given = OptionValue(Arguments, I);
-    if (!Given) {
-      Command.Problem = QStringLiteral("%1 needs a value").arg(Option);
-      return Command;
-    }
-    QString Value = *Given;
-    bool Ok = false;
-    if (Option == QLatin1String("--cable")) {
-      Command.Link.Cable = ParseCable(Value.toStdString());
-      Ok = Command.Link.Cable.has_value();
-      if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
-    } else if (Option == QLatin1String("--port")) {
-      Command.Link.Port = Value.toInt(&Ok);
-      Ok = Ok && Command.Link.Port >= 1 && Command.Link.Port <= 4;
-      if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
-    } else {
-      const int Tenths = Value.toInt(&Ok);
-      Ok = Ok && Tenths >= 1 && Tenths <= 600;
-      if (Ok) Command.Link.TimeoutTenths = static_cast<unsigned>(Tenths);
-      if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
-    }
-    if (!Ok) {
-      Command.Problem = QStringLiteral("%1: \"%2").arg(Option, Value);
-      return Command;
-    }
+    Command.Problem = ApplyLinkOption(Arguments, I, Command.Link);
+    if (!Command.Problem.isEmpty()) return Command;
   }
   if (Command.Files.isEmpty()) {
     Command.Problem =
@@ -116,34 +90,19 @@ bool NobodyAnswered(const LinkError& Error) {
 }
 
 int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
-  std::optional<LinkError> Stop;
-  const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Stop);
+  SendSession Session(Command.Link, Err);
   bool AllSent = true;
   for (const QString& File : Command.Files) {
-    if (!Stop) {
-      try {
-        Link->SendFile(Local(File));
-        Out << "sent: " << ShownName(File) << '\n';
-        Out.flush();
-        continue;
-      } catch (const LinkError& Error) {
-        // A calculator that stopped answering will not answer the next file either.
-        if (Error.What() == LinkError::Kind::NoAnswer) {
-          Out << "not sent: " << QString::fromUtf8(Error.what()) << '\n';
-          Out.flush();
-          AllSent = false;
-          Stop = Error;
-          continue;
-        }
-        Out << "not sent: " << QString::fromUtf8(Error.what()) << '\n';
-      }
+    const SendSession::Outcome Sent = Session.Send(File);
+    if (Sent.Problem.isEmpty()) {
+      Out << "sent: " << ShownName(File) << '\n';
     } else {
-      Out << "not sent: " << ShownName(File) << ": " << QString::fromUtf8(Stop->what()) << '\n';
+      AllSent = false;
+      Out << "not sent: " << ShownName(File) << ": " << Sent.Problem << '\n';
     }
     Out.flush();
-    AllSent = false;
   }
-  if (!Link && Stop && NobodyAnswered(*Stop)) return kExitNoCalculator;
+  if (Session.NobodyAnswered()) return kExitNoCalculator;
   return AllSent ? kExitDone : kExitNotAllWritten;
 }
 
@@ -266,6 +225,90 @@ int ToPng(const LinkCommand& Command, QTextStream& Out) {
 
 }  // namespace
 
+bool IsLinkOption(const QString& Option) {
+  return Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
+         Option == QLatin1String("--timeout");
+}
+
+QString ApplyLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link) {
+  const QString& Argument = Arguments[I];
+  const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
+  const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
+  const std::optional<QString> Given = OptionValue(Arguments, I);
+  if (!Given) return QStringLiteral("%1 needs a value").arg(Option);
+  QString Value = *Given;
+  bool Ok = false;
+  if (Option == QLatin1String("--cable")) {
+    Link.Cable = ParseCable(Value.toStdString());
+    Ok = Link.Cable.has_value();
+    if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
+  } else if (Option == QLatin1String("--port")) {
+    Link.Port = Value.toInt(&Ok);
+    Ok = Ok && Link.Port >= 1 && Link.Port <= 4;
+    if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
+  } else {
+    const int Tenths = Value.toInt(&Ok);
+    Ok = Ok && Tenths >= 1 && Tenths <= 600;
+    if (Ok) Link.TimeoutTenths = static_cast<unsigned>(Tenths);
+    if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
+  }
+  return Ok ? QString() : QStringLiteral("%1: \"%2").arg(Option, Value);
+}
+
+SendSession::SendSession(const LinkSettings& Settings, QTextStream& Err)
+    : Settings_(Settings), Err_(Err) {}
+
+SendSession::~SendSession() = default;
+
+SendSession::Outcome SendSession::Send(const QString& File) {
+  Outcome Result;
+  if (!Link_ && !Stop_) {
+    std::optional<LinkError> Why;
+    Link_ = OpenLink(Settings_, Err_, Why);
+    if (Why) {
+      Stop_ = QString::fromUtf8(Why->what());
+      NobodyAnswered_ = capture::NobodyAnswered(*Why);
+    }
+  }
+  if (Stop_) {
+    Result.Problem = *Stop_;
+    return Result;
+  }
+  try {
+    Link_->SendFile(Local(File), &Result.Acknowledged);
+  } catch (const LinkError& Error) {
+    Result.Problem = QString::fromUtf8(Error.Reason());
+    // A calculator that stopped answering, or a cable gone, would only make every later file
+    // wait as long again.
+    if (Error.What() == LinkError::Kind::NoAnswer) {
+      Stop_ = QStringLiteral("not tried, as the calculator stopped answering");
+    } else if (Error.What() == LinkError::Kind::NoCable) {
+      Stop_ = QStringLiteral("not tried, as the cable stopped working");
+    }
+  }
+  return Result;
+}
+
+bool SendSession::NobodyAnswered() const {
+  return NobodyAnswered_;
+}
+
+int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err) {
+  class ToCalculator final : public PictureSender {
+   public:
+    ToCalculator(const LinkSettings& Settings, QTextStream& Err) : Session(Settings, Err) {}
+    QString Send(const QString& Path, std::size_t& Acknowledged) override {
+      const SendSession::Outcome Sent = Session.Send(Path);
+      Acknowledged = Sent.Acknowledged;
+      return Sent.Problem;
+    }
+    SendSession Session;
+  };
+  ToCalculator Sender(Options.Send.value_or(LinkSettings{}), Err);
+  const int Status = RunBatch(Options, Out, &Sender);
+  return Sender.Session.NobodyAnswered() ? kExitNoCalculator : Status;
+}
+
 bool IsLinkCommand(const QString& FirstArgument) {
   return FirstArgument == QLatin1String("--send") ||
          FirstArgument == QLatin1String("--screenshot") ||
@@ -288,11 +331,16 @@ QString LinkUsageText() {
       "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
       "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
       "       pictrane-capture --to-png FILE...\n"
+      "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
       "\n"
       "--send sends every variable of each calculator file (a group: all its pictures).\n"
       "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi or .v2i).\n"
       "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
       "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
+      "--convert ... --send converts as --convert does and sends each picture written (or the\n"
+      "group), one line per file: \"sent: FILE -> TARGET as NAME\" once the calculator\n"
+      "acknowledged it, \"not sent: FILE -> TARGET as NAME: reason\" when it was written but\n"
+      "not sent, \"not written: FILE: reason\".\n"
       "\n"
       "Link options:\n"
       "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium or\n"
@@ -300,9 +348,13 @@ QString LinkUsageText() {
       "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
       "  --timeout T                        how long to wait for the calculator, in tenths\n"
       "                                     of a second (default 20)\n"
+      "  --verbose                          show the calculator libraries' own log on\n"
+      "                                     standard error (anywhere before \"--\")\n"
       "\n"
       "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
-      "not written.\n");
+      "not written. --convert --send: 0 every picture written and sent, 1 no calculator\n"
+      "answered at all (the pictures written stay), 2 bad usage, 3 some picture not written\n"
+      "or not sent.\n");
 }
 
 }  // namespace pictrane::capture

@@ -64,7 +64,15 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--convert", "a.png"},
        Action::Convert,
        [](const CommandLine& L) {
-         return L.Batch.Picture == PictureOptions{} && L.Batch.Folder == "main";
+         return L.Batch.Picture == PictureOptions{} && L.Batch.Folder == "main" && !L.Batch.Send;
+       }},
+      {{"--convert", "--dither", "atkinson", "a.png", "--send", "--cable=vti", "--port", "3",
+        "b.png"},
+       Action::Convert,
+       [](const CommandLine& L) {
+         return L.Batch.Picture.Method == ToneMethod::Atkinson && L.Batch.Send &&
+                L.Batch.Send->Cable == CableKind::Virtual && L.Batch.Send->Port == 3 &&
+                L.Batch.Files == QStringList{"a.png", "b.png"};
        }},
       {{"--bogus"}, Action::BadUsage, Any},
       {{"--convert"}, Action::BadUsage, Any},
@@ -74,6 +82,9 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--convert", "--folder", "1st", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "a.png", "--model"}, Action::BadUsage, Any},
       {{"--convert", "--unknown", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--cable", "vti", "--send", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--send", "--send", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--send", "--timeout", "0", "a.png"}, Action::BadUsage, Any},
   };
   for (const Case& C : Cases) {
     const CommandLine Line = ParseCommandLine(C.Arguments);

@@ -86,7 +86,6 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
   const QString Received = Folder.filePath("received");
-  ASSERT_TRUE(QDir().mkpath(Received));
   const CalcPicture Single = PictureNamed(U"photo", kTi89Screen, 1);
   const std::vector<CalcPicture> Group = {PictureNamed(U"sea", {160, 100}, 2),
                                           PictureNamed(U"hill", {77, 59}, 3),
@@ -95,16 +94,61 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
   const QString Three = Folder.filePath("views.89g");
   WriteCalcPicture(One.toStdString(), Single);
   WriteCalcGroup(Three.toStdString(), CalcModelId::Ti89, Group);
+  // Photos converted and sent in one command.
+  ASSERT_TRUE(QDir().mkpath(Folder.filePath("photos")));
+  const QString Photo = Folder.filePath("photos/photo.jpg");
+  const QString Beach = Folder.filePath("photos/beach.jpg");
+  for (const QString& Each : {Photo, Beach}) {
+    QImage Image(320, 240, QImage::Format_RGB32);
+    for (int Y = 0; Y < Image.height(); ++Y) {
+      for (int X = 0; X < Image.width(); ++X)
+        Image.setPixel(X, Y, qRgb((X * Y) % 256, Y, Each == Photo ? X % 256 : 255 - X % 256));
+    }
+    ASSERT_TRUE(Image.save(Each));
+  }
+  const QString Written = Folder.filePath("photos/photo.89i");
+  const QString Both = Folder.filePath("photos/both.89g");
 
-  const LinkRun R =
-      RunLinked({"--save", Received}, {"--send", "--cable", "vti", "--timeout", "20", One, Three});
-  ASSERT_EQ(R.Status, kExitDone) << R.Out.toStdString() << R.Err.toStdString();
-  EXPECT_EQ(R.Out, "sent: " + One + "\nsent: " + Three + "\n");
-  EXPECT_TRUE(R.Err.contains("virtual cable on port 2, TI-89 answering")) << R.Err.toStdString();
-  EXPECT_EQ(ReadBytes(Received + "/main.photo.var"), Single.PicData);
-  EXPECT_EQ(ReadBytes(Received + "/main.sea.var"), Group[0].PicData);
-  EXPECT_EQ(ReadBytes(Received + "/main.hill.var"), Group[1].PicData);
-  EXPECT_EQ(ReadBytes(Received + "/main.sky.var"), Group[2].PicData);
+  struct Arrival {
+    const char* Saved;  // the stand-in's file for the variable
+    QString File;       // the calculator file holding it, after the run
+    std::size_t Index;  // its place in the file
+  };
+  struct Case {
+    QStringList Tool;
+    QString Out;
+    std::vector<Arrival> Arrivals;
+  };
+  const std::vector<Case> Cases = {
+      {{"--send", "--cable", "vti", "--timeout", "20", One, Three},
+       "sent: " + One + "\nsent: " + Three + "\n",
+       {{"main.photo", One, 0},
+        {"main.sea", Three, 0},
+        {"main.hill", Three, 1},
+        {"main.sky", Three, 2}}},
+      {{"--convert", "--send", "--cable", "vti", Photo},
+       "sent: " + Photo + " -> " + Written + " as main\\photo\n",
+       {{"main.photo", Written, 0}}},
+      {{"--convert", "--group", Both, "--send", "--cable", "vti", Photo, Beach},
+       "sent: " + Photo + " -> " + Both + " as main\\photo\nsent: " + Beach + " -> " + Both +
+           " as main\\beach\n",
+       {{"main.photo", Both, 0}, {"main.beach", Both, 1}}},
+  };
+  for (const Case& C : Cases) {
+    ASSERT_TRUE(QDir(Received).removeRecursively() && QDir().mkpath(Received));
+    const LinkRun R = RunLinked({"--save", Received}, C.Tool);
+    const std::string Name = C.Tool.join(' ').toStdString();
+    ASSERT_EQ(R.Status, kExitDone) << Name << R.Out.toStdString() << R.Err.toStdString();
+    EXPECT_EQ(R.Out, C.Out) << Name;
+    EXPECT_TRUE(R.Err.contains("virtual cable on port 2, TI-89 answering")) << R.Err.toStdString();
+    EXPECT_EQ(QDir(Received).entryList(QDir::Files).size(), C.Arrivals.size()) << Name;
+    for (const Arrival& A : C.Arrivals) {
+      const std::vector<StoredPicture> Stored = ReadCalcPictures(A.File.toStdString());
+      ASSERT_LT(A.Index, Stored.size()) << Name;
+      EXPECT_EQ(ReadBytes(Received + "/" + A.Saved + ".var"), Stored[A.Index].PicData)
+          << Name << ": " << A.Saved;
+    }
+  }
 }
 
 TEST(Link, ScreenIsClippedToWhatTheUserSees) {
