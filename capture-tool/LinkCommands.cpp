@@ -98,7 +98,12 @@ int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
       Out << "sent: " << ShownName(File) << '\n';
     } else {
       AllSent = false;
-      Out << "not sent: " << ShownName(File) << ": " << Sent.Problem << '\n';
+      Out << "not sent: " << ShownName(File) << ": " << Sent.Problem;
+      // A group that stopped midway says how far it came.
+      if (Sent.Acknowledged == 1) Out << " (its first variable arrived)";
+      if (Sent.Acknowledged > 1)
+        Out << " (its first " << Sent.Acknowledged << " variables arrived)";
+      Out << '\n';
     }
     Out.flush();
   }

@@ -205,6 +205,24 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
   const QString File = Folder.filePath("photo.89i");
   WriteCalcPicture(File.toStdString(), PictureNamed(U"photo", kTi89Screen, 5));
   const QString Shot = Folder.filePath("shot.png");
+  const QString Views = Folder.filePath("views.89g");
+  WriteCalcGroup(Views.toStdString(), CalcModelId::Ti89,
+                 {PictureNamed(U"sea", {8, 8}, 6), PictureNamed(U"hill", {8, 8}, 7)});
+  QStringList Photos;
+  for (const char* Name : {"p1", "p2", "p3"}) {
+    Photos << Folder.filePath(QStringLiteral("%1.png").arg(Name));
+    QImage Image(16, 16, QImage::Format_RGB32);
+    Image.fill(qRgb(Name[1] * 40, 0, 0));
+    ASSERT_TRUE(Image.save(Photos.back()));
+  }
+  const QString Trip = Folder.filePath("trip.89g");
+  const auto As = [](const QString& Photo, const QString& Target, int N) {
+    return Photo + " -> " + Target + QStringLiteral(" as main\\p%1").arg(N);
+  };
+  const QString Silence =
+      ": the calculator did not answer within 0.5 s (is it on and the cable "
+      "pushed home?)\n";
+  const QStringList ConvertSend = {"--convert", "--send", "--cable", "vti", "--timeout", "5"};
   struct Case {
     QStringList StandIn;  // empty: no stand-in, no virtual cable
     QStringList Tool;
@@ -237,6 +255,29 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        {"--send", File},
        kExitNoCalculator,
        "not sent: " + File + ": no USB calculator or SilverLink cable found"},
+      // Midway: what the calculator acknowledged is named sent, the rest not, each in its time.
+      {{"--fail", "silent", "--after", "1"},
+       ConvertSend + QStringList{"--group", Trip} + Photos,
+       kExitNotAllWritten,
+       "sent: " + As(Photos[0], Trip, 1) + "\nnot sent: " + As(Photos[1], Trip, 2) + Silence +
+           "not sent: " + As(Photos[2], Trip, 3) + Silence},
+      {{"--fail", "vanish", "--after", "1"},
+       ConvertSend + Photos,
+       kExitNotAllWritten,
+       "sent: " + As(Photos[0], Folder.filePath("p1.89i"), 1) +
+           "\nnot sent: " + As(Photos[1], Folder.filePath("p2.89i"), 2) + Silence +
+           "not sent: " + As(Photos[2], Folder.filePath("p3.89i"), 3) +
+           ": not tried, as the calculator stopped answering\n"},
+      {{"--fail", "memory", "--after", "2"},
+       {"--send", "--cable", "vti", "--timeout", "5", File, Views},
+       kExitNotAllWritten,
+       "sent: " + File + "\nnot sent: " + Views +
+           ": the calculator is out of memory (its first variable arrived)\n"},
+      {{"--fail", "silent"},
+       ConvertSend + Photos.mid(0, 1),
+       kExitNoCalculator,
+       "not sent: " + As(Photos[0], Folder.filePath("p1.89i"), 1) +
+           ": the link: the calculator did not answer within 0.5 s"},
       {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
       {{}, {"--screenshot", "--cable", "vti", Folder.filePath("shot.gif")}, kExitUsage, ""},
   };

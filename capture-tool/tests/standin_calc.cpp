@@ -3,16 +3,18 @@
 // emulator sits). It opens its end of the cable, starts the command given after "--" (which
 // links from port 2), answers it until it ends and exits with its status.
 //
-//   standin_calc [--model 89|92p] [--fail silent|busy|memory|locked] [--save DIR]
-//                [--screen FILE] -- COMMAND [ARGUMENT...]
+//   standin_calc [--model 89|92p] [--fail silent|busy|memory|locked|vanish] [--after N]
+//                [--save DIR] [--screen FILE] -- COMMAND [ARGUMENT...]
 //
 // It answers "ready?" (RDY) with ACK, a request to send (RTS or VAR) with ACK and CTS, the data
 // (XDP) and the end of transmission (EOT) with ACK, and a screen request (SCR) with ACK and the
 // 240x128 screen read from FILE (3840 bytes, rows of 30 bytes, 1 = black). Each variable it
 // receives is saved as DIR/FOLDER.NAME.var holding the variable's data. --fail silent answers
 // nothing; busy answers "ready?" with the busy flag; memory and locked refuse every request to
-// send (SKP) as a full calculator and as a locked variable of that name do. Without --screen the
-// screen is a checkerboard, black where x + y is even.
+// send (SKP) as a full calculator and as a locked variable of that name do; vanish closes the
+// stand-in's end of the cable, as a cable pulled out. With --after N the failure starts once N
+// variables have arrived (a calculator that fails midway). Without --screen the screen is a
+// checkerboard, black where x + y is even.
 //
 // The cable library removes the cable's shared memory when the program at port 2 closes it; the
 // stand-in then opens its end again at once, so one stand-in serves one session after another (a
@@ -27,6 +29,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -57,6 +60,7 @@ std::vector<std::uint8_t> Checkerboard() {
 struct Options {
   std::uint8_t Machine = 0x98;  // a TI-89 answering the computer
   std::string Fail;
+  int After = 0;  // variables received before Fail starts
   std::string SaveDir;
   std::vector<std::uint8_t> Screen = Checkerboard();
   std::vector<char*> Command;
@@ -119,11 +123,19 @@ class Calculator {
     return false;
   }
 
+  // Whether the stand-in has let its end of the cable go (--fail vanish).
+  bool Gone() const { return Gone_; }
+
   void Answer(const Packet& P) {
-    if (O_.Fail == "silent") return;
+    if (Failing("vanish")) {
+      ticables_cable_close(Cable_);
+      Gone_ = true;
+      return;
+    }
+    if (Failing("silent")) return;
     switch (P.Command) {
       case kRdy:
-        Send(kAck, {}, O_.Fail == "busy" ? 0x0100 : 0);
+        Send(kAck, {}, Failing("busy") ? 0x0100 : 0);
         break;
       case kRts:
       case kVar:
@@ -145,14 +157,16 @@ class Calculator {
   }
 
  private:
+  bool Failing(const char* Mode) const { return O_.Fail == Mode && Received_ >= O_.After; }
+
   // A variable offered to us: size (4 bytes, little-endian), type, name length, name.
   void TakeVariable(const std::vector<std::uint8_t>& Header) {
     Send(kAck);
-    if (O_.Fail == "memory") {
+    if (Failing("memory")) {
       Send(kSkp, {3, 0, 0});
       return;
     }
-    if (O_.Fail == "locked") {
+    if (Failing("locked")) {
       Send(kSkp, {2, 0, 0x1E});
       return;
     }
@@ -163,6 +177,7 @@ class Calculator {
     Packet End;
     if (!Expect(kEot, End)) return;
     Send(kAck);
+    ++Received_;
     if (Header.size() < 6 || P.Data.size() < 4 || O_.SaveDir.empty()) return;
     std::string Name(Header.begin() + 6, Header.begin() + 6 + Header[5]);
     for (char& C : Name) {
@@ -175,6 +190,8 @@ class Calculator {
 
   CableHandle* Cable_;
   const Options& O_;
+  int Received_ = 0;
+  bool Gone_ = false;
 };
 
 bool ParseArguments(int argc, char** argv, Options& O) {
@@ -191,6 +208,8 @@ bool ParseArguments(int argc, char** argv, Options& O) {
       O.Machine = Value == "92p" ? 0x88 : 0x98;
     } else if (Argument == "--fail") {
       O.Fail = Value;
+    } else if (Argument == "--after") {
+      O.After = std::atoi(Value.c_str());
     } else if (Argument == "--save") {
       O.SaveDir = Value;
     } else if (Argument == "--screen") {
@@ -217,7 +236,7 @@ int main(int argc, char** argv) {
   Options O;
   if (!ParseArguments(argc, argv, O)) {
     std::fprintf(stderr,
-                 "usage: standin_calc [--model 89|92p] [--fail MODE] [--save DIR] "
+                 "usage: standin_calc [--model 89|92p] [--fail MODE] [--after N] [--save DIR] "
                  "[--screen FILE] -- COMMAND...\n");
     return 125;
   }
@@ -243,6 +262,10 @@ int main(int argc, char** argv) {
   int Status = 0;
   for (;;) {
     if (waitpid(Child, &Status, WNOHANG) == Child) break;
+    if (Calc.Gone()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
     CableStatus Waiting = STATUS_NONE;
     if (ticables_cable_check(Cable, &Waiting) == 0 && (Waiting & STATUS_RX) != 0) {
       Packet P;
@@ -254,7 +277,7 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  ticables_cable_close(Cable);
+  if (!Calc.Gone()) ticables_cable_close(Cable);
   ticables_handle_del(Cable);
   return WIFEXITED(Status) ? WEXITSTATUS(Status) : 125;
 }
