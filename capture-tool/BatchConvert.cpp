@@ -50,7 +50,7 @@ QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& B
   };
   if (Option == QLatin1String("--model")) {
     const CalcModelInfo* Info = ModelByOption(Text);
-    if (Info == nullptr) return Bad(QStringLiteral("89, 92p or v200"));
+    if (Info == nullptr) return Bad(QStringLiteral("89, 92p, v200 or 83p"));
     Batch.Model = Info->Id;
   } else if (Option == QLatin1String("--dither")) {
     const auto Method = ParseToneMethod(Text);
@@ -184,7 +184,8 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
     Result.Picture.PicData =
-        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture));
+        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture),
+                  Options.Model);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
   } catch (const std::exception& Error) {  // out of memory on a huge picture, say
@@ -245,6 +246,17 @@ class NameBook {
   // none, and returns what its line says about it.
   QString Assign(const BatchOptions& Options, Converted& Each) {
     CalcPicture& Picture = Each.Picture;
+    // A TI-83 Plus has ten picture variables, given in the files' order.
+    if (Options.Model == CalcModelId::Ti83Plus) {
+      if (NextTi83Plus_ >= kTi83PlusPictures) {
+        Each.Problem = QStringLiteral(
+            "a TI-83 Plus has ten pictures, Pic1 to Pic9 and Pic0, and the files before took "
+            "them all");
+        return {};
+      }
+      Picture.Name = Ti83PlusPictureName(NextTi83Plus_++);
+      return FromU32(Picture.Name);
+    }
     if (Picture.Name.empty()) {
       Picture.Name = FallbackName(Taken_);
       return VariableOf(Options, Picture.Name) + QStringLiteral(" (%1)").arg(NoNameText(Each.Base));
@@ -266,6 +278,7 @@ class NameBook {
  private:
   std::set<std::u32string> Taken_;
   std::map<std::u32string, QString> Owner_;
+  int NextTi83Plus_ = 0;
 };
 
 }  // namespace
@@ -315,7 +328,8 @@ QString UsageText() {
       "calculator file is never replaced.\n"
       "\n"
       "Options for --convert:\n"
-      "  --model 89|92p|v200     calculator model (default 89)\n"
+      "  --model 89|92p|v200|83p calculator model (default 89; 83p: TI-83 Plus and TI-84 Plus,\n"
+      "                          pictures Pic1..Pic9, Pic0 in the files' order)\n"
       "  --dither METHOD         auto (default: threshold for few-coloured pictures,\n"
       "                          floyd-steinberg for photographs), threshold, floyd-steinberg,\n"
       "                          atkinson, bayer4, bayer8\n"
@@ -372,8 +386,8 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
     for (std::size_t I = 0; I < Count; ++I) {
       Converted& Each = Results.Result(I);
       QString Variable;
+      if (Each.Problem.isEmpty()) Variable = Names.Assign(Options, Each);
       if (Each.Problem.isEmpty()) {
-        Variable = Names.Assign(Options, Each);
         try {
           WriteCalcPicture(BytesOfName(Targets[I]), Each.Picture);
           Names.Take(Each.Picture, FileAt(I));
@@ -398,6 +412,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
     Converted& Each = Results.Result(I);
     if (!Each.Problem.isEmpty()) continue;
     Variables[I] = Names.Assign(Options, Each);
+    if (!Each.Problem.isEmpty()) continue;
     Names.Take(Each.Picture, FileAt(I));
     Members.push_back(Each.Picture);
   }

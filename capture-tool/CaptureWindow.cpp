@@ -75,7 +75,7 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
     if (!Ok) return {};
     Chosen = static_cast<std::size_t>(Names.indexOf(Name));
   }
-  return ToImage(DecodePic(Pictures[Chosen].PicData));
+  return ToImage(DecodePic(Pictures[Chosen].PicData, Pictures[Chosen].Model));
 }
 
 }  // namespace

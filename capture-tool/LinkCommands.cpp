@@ -210,7 +210,7 @@ int ToPng(const LinkCommand& Command, QTextStream& Out) {
             throw RaisedError(ErrorNumber::PathFileAccessError, "pictrane-capture",
                               "another picture of this run was written there");
           }
-          SaveImage(ToImage(DecodePic(Pictures[I].PicData)), Target, "PNG");
+          SaveImage(ToImage(DecodePic(Pictures[I].PicData, Pictures[I].Model)), Target, "PNG");
           Written.insert(FileKey(Local(Target)));
           Out << "written: " << ShownName(File) << " -> " << ShownName(Target) << '\n';
         } catch (const RaisedError& Error) {

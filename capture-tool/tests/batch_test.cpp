@@ -77,6 +77,9 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--bogus"}, Action::BadUsage, Any},
       {{"--convert"}, Action::BadUsage, Any},
       {{"--convert", "--model", "83", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--model", "83p", "a.png"},
+       Action::Convert,
+       [](const CommandLine& L) { return L.Batch.Model == CalcModelId::Ti83Plus; }},
       {{"--convert", "--threshold", "257", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--contrast", "-101", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--folder", "1st", "a.png"}, Action::BadUsage, Any},
@@ -154,6 +157,8 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
       {CalcModelId::Ti89, "89i", CALC_TI89, TargetArea::Graph, {128, 77}},
       {CalcModelId::Ti92Plus, "9xi", CALC_TI92P, TargetArea::Screen, {200, 120}},
       {CalcModelId::Voyage200, "v2i", CALC_TI92P, TargetArea::Graph, {172, 103}},
+      // Always the whole 96 x 63, the photo centred in it.
+      {CalcModelId::Ti83Plus, "8xi", CALC_TI83P, TargetArea::Screen, {96, 63}},
   };
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
@@ -170,20 +175,23 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     QTextStream Out(&Lines);
     ASSERT_EQ(RunBatch(Options, Out), kExitDone) << Lines.toStdString();
     const QString Target = Folder.filePath(QStringLiteral("My photo.") + C.Extension);
-    EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as photos\\myphoto\n");
+    const bool Ti83Plus = C.Model == CalcModelId::Ti83Plus;
+    EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as " +
+                         (Ti83Plus ? "Pic1" : "photos\\myphoto") + "\n");
 
     const test::CalcFileContent Read = test::ReadCalcFile(Target);
     ASSERT_EQ(Read.ReadResult, 0);
     EXPECT_EQ(Read.Model, C.ReadModel);
-    EXPECT_EQ(Read.Name, "myphoto");
-    EXPECT_EQ(Read.Folder, "photos");
-    EXPECT_EQ(Read.Type, 0x10);
-    EXPECT_EQ(Read.StoredChecksum, Read.ComputedChecksum);
+    EXPECT_EQ(Read.Name, Ti83Plus ? std::string("\x60") : "myphoto");  // Pic1's token: 60 00
+    EXPECT_EQ(Read.Folder, Ti83Plus ? "" : "photos");
+    EXPECT_EQ(Read.Type, Ti83Plus ? 0x07 : 0x10);
+    EXPECT_EQ(Read.StoredChecksum, Read.ComputedChecksum) << C.Extension;
     const test::DecodedPic Pic = test::DecodePic(Read.Data);
-    ASSERT_TRUE(Pic.Valid);
+    ASSERT_TRUE(Pic.Valid) << C.Extension;
     EXPECT_EQ(PictureSize({Pic.Width, Pic.Height}), C.Size) << C.Extension;
-    const MonoPicture Expected = ToMono(LoadPicture(Source), C.Size, Options.Picture);
-    EXPECT_EQ(Pic.Dark, Expected.Dark);
+    const MonoPicture Expected =
+        test::Centred(ToMono(LoadPicture(Source), C.Size, Options.Picture), C.Size);
+    EXPECT_EQ(Pic.Dark, Expected.Dark) << C.Extension;
   }
 }
 

@@ -22,6 +22,7 @@
 #include "LinkCommands.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
+#include "TestSupport.h"
 
 namespace pictrane::capture {
 namespace {
@@ -309,7 +310,7 @@ TEST(Link, PicturesComeBackAsPng) {
   QStringList Files;
   std::vector<std::pair<QString, MonoPicture>> Expected;
   for (const CalcModelId Model :
-       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
     BatchOptions Options;
     Options.Model = Model;
     Options.Picture.Method = ToneMethod::Atkinson;
@@ -320,8 +321,11 @@ TEST(Link, PicturesComeBackAsPng) {
     const QString Written =
         Folder.filePath(QStringLiteral("Photo.") + InfoOf(Model).PictureExtension);
     Files << Written;
-    Expected.emplace_back(Written + ".png",
-                          ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture));
+    const MonoPicture Picture = ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture);
+    // Only a TI-83 Plus picture is always its whole screen.
+    Expected.emplace_back(Written + ".png", Model == CalcModelId::Ti83Plus
+                                                ? test::Centred(Picture, kTi83PlusPicture)
+                                                : Picture);
   }
   const QString Group = Folder.filePath("views.89g");
   const std::vector<CalcPicture> Members = {PictureNamed(U"sea", {50, 40}, 8),
