@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "CalcRead.h"
 #include "TiLibraries.h"
@@ -130,6 +131,10 @@ struct CalcLink::State {
   std::string Found;
   PictureSize Screen = kTi89Screen;
   bool Z80 = false;  // a TI-83 Plus or TI-84 Plus
+  // Handles replaced by one for the calculator that answered. Deleting a handle closes its
+  // cable, and an emulator's end of the virtual cable would not see it open again; they go
+  // when the link does.
+  std::vector<CalcHandle*> Retired;
   // What the last packets received said, for messages the library cannot give.
   std::uint8_t LastHost = 0;
   std::uint8_t LastCommand = 0;
@@ -146,6 +151,8 @@ struct CalcLink::State {
       ticalcs_handle_del(Calc);
       Calc = nullptr;
     }
+    for (CalcHandle* Each : Retired) ticalcs_handle_del(Each);
+    Retired.clear();
     if (Cable != nullptr) {
       ticables_handle_del(Cable);
       Cable = nullptr;
@@ -245,18 +252,16 @@ struct CalcLink::State {
   // Attaches a protocol handle for Model to the cable (the first attach opens it), in place of
   // the one before.
   void Speak(CalcModel Model, const std::string& Failure) {
-    if (Calc != nullptr) {
-      if (Attached) ticalcs_cable_detach(Calc);
-      Attached = false;
-      ticalcs_handle_del(Calc);
-    }
+    CalcHandle* Before = Calc;
     Calc = ticalcs_handle_new(Model);
     if (Calc == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
     Update.start = Update.stop = Update.refresh = Update.pbar = Update.label = NoProgress;
     ticalcs_update_set(Calc, &Update);
     ticalcs_calc_set_event_hook(Calc, &State::Hook);
     ticalcs_calc_set_event_user_pointer(Calc, this);
-    if (const int Code = ticalcs_cable_attach(Calc, Cable); Code != 0) {
+    const int Code = ticalcs_cable_attach(Calc, Cable);
+    if (Before != nullptr) Retired.push_back(Before);
+    if (Code != 0) {
       throw LinkError(LinkError::Kind::NoCable, Failure, LibraryText(Code));
     }
     Attached = true;

@@ -118,19 +118,27 @@ int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
                             : Suffix == QLatin1String("bmp") ? "BMP"
                                                              : nullptr;
   std::optional<CalcModelId> Model;
-  for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+  for (const CalcModelId Id :
+       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
     if (Suffix == QLatin1String(InfoOf(Id).PictureExtension)) Model = Id;
   }
   if (ImageFormat == nullptr && !Model) {
     Err << "pictrane-capture: --screenshot: \"" << ShownName(Target)
-        << "\" does not end in .png, .bmp, .89i, .9xi or .v2i\n";
+        << "\" does not end in .png, .bmp, .89i, .9xi, .v2i or .8xi\n";
     return kExitUsage;
   }
   const QString Base = QFileInfo(Target).completeBaseName();
   const QList<uint> Codes = Base.toUcs4();
   std::u32string Name = NameFromTyping(std::u32string(Codes.begin(), Codes.end()));
   QString Named;
-  if (Model && Name.empty()) {
+  const bool Ti83Plus = Model == CalcModelId::Ti83Plus;
+  if (Ti83Plus) {
+    // A TI-83 Plus picture is one of its ten: the file's name when it names one, else Pic1.
+    if (!IsTi83PlusPictureName(Name)) {
+      Name = Ti83PlusPictureName(0);
+      Named = QStringLiteral(" as Pic1");
+    }
+  } else if (Model && Name.empty()) {
     Name = FallbackName({});
     Named = QStringLiteral(" as main\\%1 (%2)")
                 .arg(QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size())),
@@ -141,15 +149,26 @@ int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
   const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Why);
   try {
     if (!Link) throw *Why;
-    const MonoPicture Screen = Link->TakeScreen();
+    if (Model && Ti83Plus != Link->Z80()) {
+      throw LinkError(LinkError::Kind::Refused,
+                      Ti83Plus ? "a TI-83 Plus picture, and another calculator answers"
+                               : "a picture for the TI-89 family, and a TI-83 Plus or TI-84 Plus "
+                                 "answers");
+    }
+    MonoPicture Screen = Link->TakeScreen();
     if (ImageFormat != nullptr) {
       SaveImage(ToImage(Screen), Target, ImageFormat);
     } else {
+      if (Ti83Plus) {
+        // Its picture holds the screen but for the bottom row.
+        Screen.Height = kTi83PlusPicture.Height;
+        Screen.Dark.resize(static_cast<std::size_t>(Screen.Width) * Screen.Height);
+      }
       CalcPicture Picture;
       Picture.Model = *Model;
       Picture.Name = Name;
       Picture.Folder = U"main";
-      Picture.PicData = EncodePic(Screen);
+      Picture.PicData = EncodePic(Screen, *Model);
       WriteCalcPicture(Local(Target), Picture);
     }
   } catch (const LinkError& Error) {
@@ -339,7 +358,8 @@ QString LinkUsageText() {
       "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
       "\n"
       "--send sends every variable of each calculator file (a group: all its pictures).\n"
-      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi or .v2i).\n"
+      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi, .v2i or\n"
+      ".8xi).\n"
       "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
       "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
       "--convert ... --send converts as --convert does and sends each picture written (or the\n"
@@ -348,8 +368,8 @@ QString LinkUsageText() {
       "not sent, \"not written: FILE: reason\".\n"
       "\n"
       "Link options:\n"
-      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium or\n"
-      "                                     SilverLink found on USB)\n"
+      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium,\n"
+      "                                     TI-84 Plus or SilverLink found on USB)\n"
       "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
       "  --timeout T                        how long to wait for the calculator, in tenths\n"
       "                                     of a second (default 20)\n"

@@ -115,33 +115,64 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
     QString File;       // the calculator file holding it, after the run
     std::size_t Index;  // its place in the file
   };
+  // TI-83 Plus pictures: a single one and a group, and photos converted for it.
+  const QString Ti83One = Folder.filePath("three.8xi");
+  const QString Ti83Two = Folder.filePath("pair.8xg");
+  const auto Ti83Picture = [](const char32_t* Name, unsigned Seed) {
+    return CalcPicture{CalcModelId::Ti83Plus,
+                       Name,
+                       {},
+                       EncodePic(Scrambled(kTi83PlusPicture, Seed), CalcModelId::Ti83Plus)};
+  };
+  WriteCalcPicture(Ti83One.toStdString(), Ti83Picture(U"Pic3", 5));
+  WriteCalcGroup(Ti83Two.toStdString(), CalcModelId::Ti83Plus,
+                 {Ti83Picture(U"Pic1", 6), Ti83Picture(U"Pic2", 7)});
+  const QString Ti83Photo = Folder.filePath("photos/photo.8xi");
+  const QString Ti83Beach = Folder.filePath("photos/beach.8xi");
+
   struct Case {
+    QStringList StandIn;
     QStringList Tool;
     QString Out;
     std::vector<Arrival> Arrivals;
   };
+  const QString Ti89 = "TI-89 answering";
+  const QString Ti83 = "TI-83 Plus or TI-84 Plus answering";
   const std::vector<Case> Cases = {
-      {{"--send", "--cable", "vti", "--timeout", "20", One, Three},
+      {{},
+       {"--send", "--cable", "vti", "--timeout", "20", One, Three},
        "sent: " + One + "\nsent: " + Three + "\n",
        {{"main.photo", One, 0},
         {"main.sea", Three, 0},
         {"main.hill", Three, 1},
         {"main.sky", Three, 2}}},
-      {{"--convert", "--send", "--cable", "vti", Photo},
+      {{},
+       {"--convert", "--send", "--cable", "vti", Photo},
        "sent: " + Photo + " -> " + Written + " as main\\photo\n",
        {{"main.photo", Written, 0}}},
-      {{"--convert", "--group", Both, "--send", "--cable", "vti", Photo, Beach},
+      {{},
+       {"--convert", "--group", Both, "--send", "--cable", "vti", Photo, Beach},
        "sent: " + Photo + " -> " + Both + " as main\\photo\nsent: " + Beach + " -> " + Both +
            " as main\\beach\n",
        {{"main.photo", Both, 0}, {"main.beach", Both, 1}}},
+      {{"--model", "83p"},
+       {"--send", "--cable", "vti", Ti83One, Ti83Two},
+       "sent: " + Ti83One + "\nsent: " + Ti83Two + "\n",
+       {{"Pic3", Ti83One, 0}, {"Pic1", Ti83Two, 0}, {"Pic2", Ti83Two, 1}}},
+      {{"--model", "83p"},
+       {"--convert", "--model", "83p", "--send", "--cable", "vti", Photo, Beach},
+       "sent: " + Photo + " -> " + Ti83Photo + " as Pic1\nsent: " + Beach + " -> " + Ti83Beach +
+           " as Pic2\n",
+       {{"Pic1", Ti83Photo, 0}, {"Pic2", Ti83Beach, 0}}},
   };
   for (const Case& C : Cases) {
     ASSERT_TRUE(QDir(Received).removeRecursively() && QDir().mkpath(Received));
-    const LinkRun R = RunLinked({"--save", Received}, C.Tool);
+    const LinkRun R = RunLinked(C.StandIn + QStringList{"--save", Received}, C.Tool);
     const std::string Name = C.Tool.join(' ').toStdString();
     ASSERT_EQ(R.Status, kExitDone) << Name << R.Out.toStdString() << R.Err.toStdString();
     EXPECT_EQ(R.Out, C.Out) << Name;
-    EXPECT_TRUE(R.Err.contains("virtual cable on port 2, TI-89 answering")) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains("virtual cable on port 2, " + (C.StandIn.isEmpty() ? Ti89 : Ti83)))
+        << R.Err.toStdString();
     EXPECT_EQ(QDir(Received).entryList(QDir::Files).size(), C.Arrivals.size()) << Name;
     for (const Arrival& A : C.Arrivals) {
       const std::vector<StoredPicture> Stored = ReadCalcPictures(A.File.toStdString());
@@ -173,23 +204,31 @@ TEST(Link, ScreenIsClippedToWhatTheUserSees) {
     const char* Model;
     const char* Target;
     PictureSize Size;
+    const char* Variable;  // for a calculator picture
+    const char* Named;     // what the line adds
   };
-  for (const Case& C : {Case{"89", "shot.png", kTi89Screen}, Case{"92p", "shot.9xi", kTi92Screen},
-                        Case{"89", "shot.bmp", kTi89Screen}}) {
+  for (const Case& C :
+       {Case{"89", "shot.png", kTi89Screen, "", ""},
+        Case{"92p", "shot.9xi", kTi92Screen, "shot", ""},
+        Case{"89", "shot.bmp", kTi89Screen, "", ""},
+        Case{"83p", "shot83.png", kTi83PlusScreen, "", ""},
+        // The TI-83 Plus's picture leaves the screen's bottom row out; it is one of Pic0..Pic9.
+        Case{"83p", "shot.8xi", kTi83PlusPicture, "Pic1", " as Pic1"},
+        Case{"83p", "pic7.8xi", kTi83PlusPicture, "Pic7", ""}}) {
     const QString Target = Folder.filePath(C.Target);
     const LinkRun R = RunLinked({"--model", C.Model, "--screen", ScreenFile},
                                 {"--screenshot", "--cable", "vti", Target});
     ASSERT_EQ(R.Status, kExitDone) << C.Target << R.Out.toStdString() << R.Err.toStdString();
-    EXPECT_EQ(R.Out, "written: " + Target + "\n");
+    EXPECT_EQ(R.Out, "written: " + Target + C.Named + "\n");
     std::vector<std::uint8_t> Expected;
     for (int Y = 0; Y < C.Size.Height; ++Y) {
       for (int X = 0; X < C.Size.Width; ++X) Expected.push_back(Full.At(X, Y));
     }
-    if (Target.endsWith(".9xi")) {
+    if (Target.endsWith("i")) {
       const std::vector<StoredPicture> Read = ReadCalcPictures(Target.toStdString());
       ASSERT_EQ(Read.size(), 1u);
-      EXPECT_EQ(Read[0].Name, "shot");
-      const MonoPicture Got = DecodePic(Read[0].PicData);
+      EXPECT_EQ(Read[0].Name, C.Variable);
+      const MonoPicture Got = DecodePic(Read[0].PicData, Read[0].Model);
       EXPECT_EQ(PictureSize({Got.Width, Got.Height}), C.Size);
       EXPECT_EQ(Got.Dark, Expected) << C.Target;
     } else {
