@@ -255,6 +255,12 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
     Image.fill(qRgb(Name[1] * 40, 0, 0));
     ASSERT_TRUE(Image.save(Photos.back()));
   }
+  const QString Ti83File = Folder.filePath("pic.8xi");
+  WriteCalcPicture(Ti83File.toStdString(),
+                   {CalcModelId::Ti83Plus,
+                    U"Pic1",
+                    {},
+                    EncodePic(Scrambled(kTi83PlusPicture, 8), CalcModelId::Ti83Plus)});
   const QString Trip = Folder.filePath("trip.89g");
   const auto As = [](const QString& Photo, const QString& Target, int N) {
     return Photo + " -> " + Target + QStringLiteral(" as main\\p%1").arg(N);
@@ -318,6 +324,15 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        kExitNoCalculator,
        "not sent: " + As(Photos[0], Folder.filePath("p1.89i"), 1) +
            ": the link: the calculator did not answer within 0.5 s"},
+      // The TI-83 Plus's protocol library takes a refusal to overwrite as "skip" and says done.
+      {{"--model", "83p", "--fail", "locked"},
+       {"--send", "--cable", "vti", "--timeout", "5", Ti83File},
+       kExitNotAllWritten,
+       "not sent: " + Ti83File + ": a variable of that name on the calculator is locked"},
+      {{"--model", "89"},
+       {"--send", "--cable", "vti", "--timeout", "5", Ti83File},
+       kExitNotAllWritten,
+       "not sent: " + Ti83File + ": a file for the TI-83 Plus or TI-84 Plus; another calculator"},
       {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
       {{}, {"--screenshot", "--cable", "vti", Folder.filePath("shot.gif")}, kExitUsage, ""},
   };
