@@ -34,12 +34,13 @@ struct LinkRun {
   qint64 Milliseconds = 0;
 };
 
-// The stand-in with StandIn, in a namespace of its own, running the program with Tool; without
-// StandIn, the program alone.
-LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool) {
+// The stand-in with StandIn, in a namespace of its own, running the program with Tool (or
+// Program, a command that runs it); without StandIn, the program alone.
+LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool,
+                  const QStringList& Program = {PICTRANE_CAPTURE_PATH}) {
   QStringList Arguments = {"--ipc"};
   if (geteuid() != 0) Arguments << "--map-root-user";
-  Arguments << PICTRANE_STANDIN_PATH << StandIn << "--" << PICTRANE_CAPTURE_PATH << Tool;
+  Arguments << PICTRANE_STANDIN_PATH << StandIn << "--" << Program << Tool;
   QProcess Process;
   QElapsedTimer Clock;
   Clock.start();
@@ -237,6 +238,22 @@ TEST(Link, ScreenIsClippedToWhatTheUserSees) {
       EXPECT_EQ(DarkOf(Got), Expected) << C.Target;
     }
   }
+
+  // A TI-83 Plus picture sent, then taken back from the screen it shows: the same bytes.
+  const QString Sent = Folder.filePath("sent.8xi");
+  const QString Back = Folder.filePath("pic2.8xi");
+  const CalcPicture Picture{CalcModelId::Ti83Plus,
+                            U"Pic2",
+                            {},
+                            EncodePic(Scrambled(kTi83PlusPicture, 9), CalcModelId::Ti83Plus)};
+  WriteCalcPicture(Sent.toStdString(), Picture);
+  const LinkRun R = RunLinked(
+      {"--model", "83p"}, {Sent, Back},
+      {"sh", "-c", R"("$0" --send --cable vti "$1" && "$0" --screenshot --cable vti "$2")",
+       PICTRANE_CAPTURE_PATH});
+  ASSERT_EQ(R.Status, kExitDone) << R.Out.toStdString() << R.Err.toStdString();
+  EXPECT_EQ(R.Out, "sent: " + Sent + "\nwritten: " + Back + "\n");
+  EXPECT_EQ(ReadCalcPictures(Back.toStdString()).at(0).PicData, Picture.PicData);
 }
 
 TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {

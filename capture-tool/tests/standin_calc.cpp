@@ -13,11 +13,11 @@
 // receives is saved as DIR/FOLDER.NAME.var holding the variable's data. As a TI-83 Plus it
 // serves the top-left 96x64 of that screen (rows of 12 bytes), takes a variable without waiting
 // for an end of transmission (the computer sends one it does not acknowledge), and saves it as
-// DIR/PicN.var holding its data with the size word. --fail silent answers
-// nothing; busy answers "ready?" with the busy flag; memory and locked refuse every request to
-// send (SKP) as a full calculator and as a locked variable of that name do; vanish closes the
-// stand-in's end of the cable, as a cable pulled out. With --after N the failure starts once N
-// variables have arrived (a calculator that fails midway). Without --screen the screen is a
+// DIR/PicN.var holding its data with the size word; a picture received shows on its screen. --fail
+// silent answers nothing; busy answers "ready?" with the busy flag; memory and locked refuse every
+// request to send (SKP) as a full calculator and as a locked variable of that name do; vanish
+// closes the stand-in's end of the cable, as a cable pulled out. With --after N the failure starts
+// once N variables have arrived (a calculator that fails midway). Without --screen the screen is a
 // checkerboard, black where x + y is even.
 //
 // The cable library removes the cable's shared memory when the program at port 2 closes it; the
@@ -166,19 +166,22 @@ class Calculator {
  private:
   bool Failing(const char* Mode) const { return O_.Fail == Mode && Received_ >= O_.After; }
 
-  // The top-left 96x64 of the 240x128 screen, rows of 12 bytes.
+  // The top-left 96x64 of the 240x128 screen, rows of 12 bytes, and over it the last picture
+  // received, as the calculator shows a picture recalled.
   std::vector<std::uint8_t> Ti83PlusScreen() const {
     std::vector<std::uint8_t> Screen(768);
     for (std::size_t Row = 0; Row < 64; ++Row) {
       std::copy_n(O_.Screen.begin() + static_cast<std::ptrdiff_t>(Row * 30), 12,
                   Screen.begin() + static_cast<std::ptrdiff_t>(Row * 12));
     }
+    if (Recalled_.size() == 758) std::copy(Recalled_.begin() + 2, Recalled_.end(), Screen.begin());
     return Screen;
   }
 
   // A TI-83 Plus variable offered: size (2 bytes, little-endian), type, name (8 bytes); a
   // picture's name is its token 0x60 and its number's index.
   void TakeTi83PlusVariable(const std::vector<std::uint8_t>& Header, const Packet& Data) {
+    if (Header.size() >= 3 && Header[2] == 0x07) Recalled_ = Data.Data;
     if (Header.size() < 5 || O_.SaveDir.empty()) return;
     const std::string Name =
         Header[3] == 0x60 ? "Pic" + std::to_string((Header[4] + 1) % 10) : "var";
@@ -225,6 +228,7 @@ class Calculator {
   const Options& O_;
   int Received_ = 0;
   bool Gone_ = false;
+  std::vector<std::uint8_t> Recalled_;  // a TI-83 Plus picture's data, size word first
 };
 
 bool ParseArguments(int argc, char** argv, Options& O) {
