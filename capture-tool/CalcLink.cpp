@@ -131,9 +131,10 @@ struct CalcLink::State {
   std::string Found;
   PictureSize Screen = kTi89Screen;
   bool Z80 = false;  // a TI-83 Plus or TI-84 Plus
-  // Handles replaced by one for the calculator that answered. Deleting a handle closes its
-  // cable, and an emulator's end of the virtual cable would not see it open again; they go
-  // when the link does.
+  // Handles replaced by one for the calculator that answered, on the virtual cable. Deleting a
+  // handle closes its cable, and the emulator's end would not see it open again; they go when
+  // the link does.
+  bool Virtual = false;
   std::vector<CalcHandle*> Retired;
   // What the last packets received said, for messages the library cannot give.
   std::uint8_t LastHost = 0;
@@ -246,22 +247,30 @@ struct CalcLink::State {
       throw LinkError(LinkError::Kind::NoCable, std::string("cannot use the ") + CableName(Kind));
     }
     ticables_options_set_timeout(Cable, TimeoutTenths);
+    Virtual = Kind == CableKind::Virtual;
     Speak(CALC_TI89, std::string("no ") + CableName(Kind) + " on port " + std::to_string(Port));
   }
 
   // Attaches a protocol handle for Model to the cable (the first attach opens it), in place of
   // the one before.
   void Speak(CalcModel Model, const std::string& Failure) {
-    CalcHandle* Before = Calc;
-    Calc = ticalcs_handle_new(Model);
-    if (Calc == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
+    CalcHandle* Next = ticalcs_handle_new(Model);
+    if (Next == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
+    if (Calc != nullptr) {
+      if (Attached && !Virtual) {
+        ticalcs_cable_detach(Calc);  // closes the cable, opened again below
+        ticalcs_handle_del(Calc);
+      } else {
+        Retired.push_back(Calc);
+      }
+    }
+    Attached = false;
+    Calc = Next;
     Update.start = Update.stop = Update.refresh = Update.pbar = Update.label = NoProgress;
     ticalcs_update_set(Calc, &Update);
     ticalcs_calc_set_event_hook(Calc, &State::Hook);
     ticalcs_calc_set_event_user_pointer(Calc, this);
-    const int Code = ticalcs_cable_attach(Calc, Cable);
-    if (Before != nullptr) Retired.push_back(Before);
-    if (Code != 0) {
+    if (const int Code = ticalcs_cable_attach(Calc, Cable); Code != 0) {
       throw LinkError(LinkError::Kind::NoCable, Failure, LibraryText(Code));
     }
     Attached = true;
