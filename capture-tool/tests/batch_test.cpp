@@ -240,6 +240,18 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   }
   // Nothing is written beside the files when a group is asked for.
   EXPECT_FALSE(QFile::exists(Folder.filePath("sea.9xi")));
+
+  // A TI-83 Plus has ten pictures, Pic1 to Pic0: an eleventh file gets none.
+  Options.Model = CalcModelId::Ti83Plus;
+  Options.Files = QStringList(11, Files[0]);
+  QString Ti83Lines;
+  QTextStream Ti83Out(&Ti83Lines);
+  EXPECT_EQ(RunBatch(Options, Ti83Out), kExitNotAllWritten);
+  const QStringList Ti83 = Ti83Lines.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(Ti83.size(), 11) << Ti83Lines.toStdString();
+  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0")) << Ti83[9].toStdString();
+  EXPECT_TRUE(Ti83[10].startsWith("not written: " + Files[0] + ": a TI-83 Plus has ten pictures"));
+  EXPECT_EQ(test::ReadCalcFile(Folder.filePath("all.8xg")).Entries, 10u);
 }
 
 struct ToolRun {
