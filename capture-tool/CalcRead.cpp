@@ -109,7 +109,8 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
     Refuse(Path, LooksCut ? kDamaged : "not a calculator picture or group file");
   }
   // The library picks its reader by the file's extension: only the readers of the calculators we
-  // know are let run, which (as documented) free the content themselves when they fail.
+  // know are let run, which free the content themselves when they fail (the 68000 reader as
+  // documented; the TI-83 Plus reader does the same).
   if (!ModelOf(tifiles_file_get_model(Path.c_str()), Model)) {
     Refuse(Path, kOtherModel);
   }
