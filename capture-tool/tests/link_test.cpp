@@ -432,6 +432,12 @@ TEST(Link, MutatedCalculatorFilesGiveTheirLinesNeverASignal) {
   CalcPicture Other = PictureNamed(U"sea", {3, 2}, 11);
   Other.Folder = U"games";
   WriteCalcGroup(Group.toStdString(), CalcModelId::Ti89, {PictureNamed(U"sea", {5, 4}, 12), Other});
+  const QString Ti83 = Folder.filePath("valid.8xi");
+  WriteCalcPicture(Ti83.toStdString(),
+                   {CalcModelId::Ti83Plus,
+                    U"Pic1",
+                    {},
+                    EncodePic(Scrambled(kTi83PlusPicture, 13), CalcModelId::Ti83Plus)});
   QStringList Files;
   std::vector<bool> Cut;
   unsigned Seed = 29;
@@ -439,21 +445,27 @@ TEST(Link, MutatedCalculatorFilesGiveTheirLinesNeverASignal) {
     Seed = Seed * 1103515245u + 12345u;
     return (Seed >> 8) % Below;
   };
-  for (int I = 0; I < 500; ++I) {
-    const bool FromGroup = I % 2 != 0;
-    QFile Valid(FromGroup ? Group : Single);
+  for (int I = 0; I < 650; ++I) {
+    // TI-89 pictures and groups in turn, then TI-83 Plus pictures.
+    const int Kind = I >= 500 ? 2 : I % 2;
+    QFile Valid(Kind == 0 ? Single : Kind == 1 ? Group : Ti83);
     ASSERT_TRUE(Valid.open(QIODevice::ReadOnly));
     QByteArray Bytes = Valid.readAll();
-    // The first files each cut at one length, the rest with one to four bytes changed.
-    const bool CutShort = I / 2 < Bytes.size();
+    // The first files of each kind each cut at one length (the larger TI-83 Plus file at every
+    // eighth), the rest with one to four bytes changed.
+    const int Length = Kind == 2 ? (I - 500) * 8 : I / 2;
+    const bool CutShort = Length < Bytes.size();
     if (CutShort) {
-      Bytes.truncate(I / 2);
+      Bytes.truncate(Length);
     } else {
       for (unsigned N = 1 + Random(4); N > 0; --N)
         Bytes[Random(static_cast<unsigned>(Bytes.size()))] = static_cast<char>(Random(256));
     }
-    Files << Folder.filePath(
-        QStringLiteral("m%1.89%2").arg(I, 3, 10, QChar('0')).arg(FromGroup ? 'g' : 'i'));
+    Files << Folder.filePath(QStringLiteral("m%1.%2")
+                                 .arg(I, 3, 10, QChar('0'))
+                                 .arg(Kind == 0   ? "89i"
+                                      : Kind == 1 ? "89g"
+                                                  : "8xi"));
     Cut.push_back(CutShort);
     QFile Out(Files.back());
     ASSERT_TRUE(Out.open(QIODevice::WriteOnly) && Out.write(Bytes) == Bytes.size());
