@@ -17,6 +17,7 @@
 
 #include "BatchTargets.h"
 #include "CalcName.h"
+#include "LinkCommands.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "platform/RaisedError.h"
@@ -49,7 +50,7 @@ QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& B
   };
   if (Option == QLatin1String("--model")) {
     const CalcModelInfo* Info = ModelByOption(Text);
-    if (Info == nullptr) return Bad(QStringLiteral("89, 92p or v200"));
+    if (Info == nullptr) return Bad(QStringLiteral("89, 92p, v200 or 83p"));
     Batch.Model = Info->Id;
   } else if (Option == QLatin1String("--dither")) {
     const auto Method = ParseToneMethod(Text);
@@ -166,8 +167,23 @@ CommandLine ParseConvert(const QStringList& Arguments) {
     if (Argument.startsWith(QLatin1String("--invert="))) {
       return BadUsage(QStringLiteral("--invert takes no value"));
     }
+    if (Argument == QLatin1String("--send")) {
+      if (Line.Batch.Send) return BadUsage(QStringLiteral("--send is given twice"));
+      Line.Batch.Send = LinkSettings{};
+      continue;
+    }
     const qsizetype Equals = Argument.indexOf(QLatin1Char('='));
     const QString Option = Equals < 0 ? Argument : Argument.left(Equals);
+    if (IsLinkOption(Option)) {
+      if (!Line.Batch.Send) {
+        return BadUsage(QStringLiteral("%1 is a link option: it comes after --send").arg(Option));
+      }
+      if (const QString Problem = TakeLinkOption(Arguments, I, *Line.Batch.Send);
+          !Problem.isEmpty()) {
+        return BadUsage(Problem);
+      }
+      continue;
+    }
     if (!TakesValue(Option)) return BadUsage(QStringLiteral("unknown option \"%1\"").arg(Option));
     const std::optional<QString> Value = OptionValue(Arguments, I);
     if (!Value) return BadUsage(QStringLiteral("%1 needs a value").arg(Option));
@@ -203,7 +219,8 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
     Result.Picture.PicData =
-        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture));
+        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture),
+                  Options.Model);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
   } catch (const std::exception& Error) {  // out of memory on a huge picture, say
@@ -283,6 +300,17 @@ class NameBook {
   // name gives none, and returns what its line says about it.
   QString Assign(std::size_t Index, Converted& Each) {
     CalcPicture& Picture = Each.Picture;
+    // A TI-83 Plus has ten picture variables, given in the files' order.
+    if (Options_.Model == CalcModelId::Ti83Plus) {
+      if (NextTi83Plus_ >= kTi83PlusPictures) {
+        Each.Problem = QStringLiteral(
+            "a TI-83 Plus has ten pictures, Pic1 to Pic9 and Pic0, and the files before took "
+            "them all");
+        return {};
+      }
+      Picture.Name = Ti83PlusPictureName(NextTi83Plus_++);
+      return FromU32(Picture.Name);
+    }
     const std::u32string& Wanted = Wanted_[Index];
     if (Wanted.empty()) {
       Picture.Name = FallbackName(Taken_);
@@ -307,6 +335,7 @@ class NameBook {
   std::vector<std::u32string> Wanted_;
   std::set<std::u32string> Taken_;
   std::map<std::u32string, QString> Owner_;
+  int NextTi83Plus_ = 0;
 };
 
 }  // namespace
@@ -358,7 +387,8 @@ QString UsageText() {
       "A file there that is not a calculator file is never replaced.\n"
       "\n"
       "Options for --convert:\n"
-      "  --model 89|92p|v200     calculator model (default 89)\n"
+      "  --model 89|92p|v200|83p calculator model (default 89; 83p: TI-83 Plus and TI-84 Plus,\n"
+      "                          pictures Pic1..Pic9, Pic0 in the files' order)\n"
       "  --dither METHOD         auto (default: threshold for few-coloured pictures,\n"
       "                          floyd-steinberg for photographs), threshold, floyd-steinberg,\n"
       "                          atkinson, bayer4, bayer8\n"
@@ -380,7 +410,7 @@ QString UsageText() {
       "disk included: the file there stays as it was).\n");
 }
 
-int RunBatch(const BatchOptions& Options, QTextStream& Out) {
+int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sender) {
   const auto Count = static_cast<std::size_t>(Options.Files.size());
   const auto FileAt = [&](std::size_t I) -> const QString& {
     return Options.Files[static_cast<qsizetype>(I)];
@@ -397,23 +427,30 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
   ParallelConversion Results(Options, Refused);
   NameBook Names(Options, Refused);
   bool AllWritten = true;
+  // NotSent is why a picture written was not sent (with Sender), or empty.
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
-                       const QString& Problem) {
-    if (Problem.isEmpty()) {
-      const QString& Note = Results.Result(I).Note;
-      Out << "written: " << ShownName(FileAt(I)) << " -> " << ShownName(Target) << " as "
-          << Variable << (Note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(Note)) << '\n';
-    } else {
+                       const QString& Problem, const QString& NotSent = {}) {
+    const QString& Note = Results.Result(I).Note;
+    const QString Written = ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable +
+                            (Note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(Note));
+    if (!Problem.isEmpty()) {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';
+    } else if (Sender == nullptr) {
+      Out << "written: " << Written << '\n';
+    } else if (NotSent.isEmpty()) {
+      Out << "sent: " << Written << '\n';
+    } else {
+      AllWritten = false;
+      Out << "not sent: " << Written << ": " << NotSent << '\n';
     }
   };
   if (Group.isEmpty()) {
     for (std::size_t I = 0; I < Count; ++I) {
       Converted& Each = Results.Result(I);
       QString Variable;
+      if (Each.Problem.isEmpty()) Variable = Names.Assign(I, Each);
       if (Each.Problem.isEmpty()) {
-        Variable = Names.Assign(I, Each);
         try {
           WriteCalcPicture(BytesOfName(Targets[I]), Each.Picture);
           Names.Take(Each.Picture, FileAt(I));
@@ -421,7 +458,12 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
           Each.Problem = QString::fromStdString(Error.Description);
         }
       }
-      Say(I, Targets[I], Variable, Each.Problem);
+      QString NotSent;
+      if (Each.Problem.isEmpty() && Sender != nullptr) {
+        std::size_t Acknowledged = 0;
+        NotSent = Sender->Send(Targets[I], Acknowledged);
+      }
+      Say(I, Targets[I], Variable, Each.Problem, NotSent);
       Out.flush();
     }
     return AllWritten ? kExitDone : kExitNotAllWritten;
@@ -433,6 +475,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
     Converted& Each = Results.Result(I);
     if (!Each.Problem.isEmpty()) continue;
     Variables[I] = Names.Assign(I, Each);
+    if (!Each.Problem.isEmpty()) continue;
     Names.Take(Each.Picture, FileAt(I));
     Members.push_back(Each.Picture);
   }
@@ -446,9 +489,17 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out) {
       WriteProblem = QString::fromStdString(Error.Description);
     }
   }
+  // The group's pictures go in its order, which is the files' order: the first ones the
+  // calculator acknowledged are sent, the rest not.
+  QString NotSent;
+  std::size_t Acknowledged = 0;
+  if (WriteProblem.isEmpty() && Sender != nullptr) NotSent = Sender->Send(Group, Acknowledged);
+  std::size_t Member = 0;
   for (std::size_t I = 0; I < Count; ++I) {
     const Converted& Each = Results.Result(I);
-    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? WriteProblem : Each.Problem);
+    const bool Arrived = Each.Problem.isEmpty() && Member++ < Acknowledged;
+    Say(I, Group, Variables[I], Each.Problem.isEmpty() ? WriteProblem : Each.Problem,
+        Arrived ? QString() : NotSent);
   }
   Out.flush();
   return AllWritten ? kExitDone : kExitNotAllWritten;

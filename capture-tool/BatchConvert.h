@@ -7,9 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <cstddef>
 #include <optional>
 
 #include "CalcFile.h"
+#include "CalcLink.h"
 #include "PixelConversion.h"
 #include "Version.h"
 
@@ -31,6 +33,7 @@ struct BatchOptions {
   // named after their files.
   QString Name;
   QStringList Files;
+  std::optional<LinkSettings> Send;  // --send: every file written is sent over this link too
 };
 
 struct CommandLine {
@@ -55,8 +58,19 @@ QString UsageText();
 // file, without the extension, gives none.
 QString NoNameText(const QString& Base);
 
+// Where the batch sends what it wrote, with --send (LinkCommands.h: the calculator).
+class PictureSender {
+ public:
+  virtual ~PictureSender() = default;
+  // Sends the file at Path; returns why it was not wholly sent, or an empty string. Acknowledged
+  // counts its pictures the calculator took, in the file's order.
+  virtual QString Send(const QString& Path, std::size_t& Acknowledged) = 0;
+};
+
 // Converts every file of Options.Files, writing one line per file to Out; returns kExitDone when
-// every picture was written, kExitNotAllWritten otherwise.
-int RunBatch(const BatchOptions& Options, QTextStream& Out);
+// every picture was written (and, with Sender, sent), kExitNotAllWritten otherwise. With Sender,
+// each picture file (or the group) is sent once written, and a line says "sent" only for a
+// picture the calculator acknowledged.
+int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sender = nullptr);
 
 }  // namespace pictrane::capture

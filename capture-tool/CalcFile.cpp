@@ -23,8 +23,9 @@ namespace {
 
 constexpr const char* kSource = "pictrane-capture";
 
-// The variable type of a picture on every 68000 calculator.
+// The variable type of a picture on every 68000 calculator, and on the TI-83 Plus.
 constexpr std::uint8_t kPictureType = 0x10;
+constexpr std::uint8_t kTi83PlusPictureType = 0x07;
 
 // What a single-variable file holds besides the variable's data: header and entry table
 // (0x52 bytes), the 4 zero bytes before the data, and the 2-byte checksum after it.
@@ -34,6 +35,9 @@ constexpr std::uint32_t kSingleFileOverhead = 0x52 + 4 + 2;
 constexpr std::uint32_t kGroupHeader = 0x42;
 constexpr std::uint32_t kEntrySize = 0x10;
 constexpr std::uint32_t kDataOverhead = 4 + 2;
+// A TI-83 Plus file: its header (0x37 bytes) and checksum, and each variable's entry (0x11).
+constexpr std::uint32_t kZ80FileOverhead = 0x37 + 2;
+constexpr std::uint32_t kZ80EntrySize = 0x11;
 
 CalcModel ToLibraryModel(CalcModelId Model) {
   switch (Model) {
@@ -45,6 +49,8 @@ CalcModel ToLibraryModel(CalcModelId Model) {
       return CALC_TI92P;
     case CalcModelId::Voyage200:
       return CALC_V200;
+    case CalcModelId::Ti83Plus:
+      return CALC_TI83P;
   }
   return CALC_TI89;
 }
@@ -108,7 +114,27 @@ struct PreparedEntry {
   const std::vector<std::uint8_t>* Data;
 };
 
+// A TI-83 Plus picture's name as the calculator stores it: its token (ticonv), no folder.
+PreparedEntry PrepareTi83Plus(const CalcPicture& Picture) {
+  if (!IsTi83PlusPictureName(Picture.Name)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "A TI-83 Plus picture is named Pic1 to Pic9 or Pic0.");
+  }
+  if (Picture.PicData.empty() || Picture.PicData.size() > 0xFFFFu) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
+  }
+  const std::string Shown = "Pic" + std::string(1, static_cast<char>(Picture.Name.back()));
+  char* Token = ticonv_varname_tokenize(CALC_TI83P, Shown.c_str(), kTi83PlusPictureType);
+  if (Token == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name cannot be written.");
+  }
+  std::string Name(Token);  // Pic1's token ends in the 0 byte that ends the text
+  ticonv_varname_free(Token);
+  return {Name, std::string(), &Picture.PicData};
+}
+
 PreparedEntry Prepare(const CalcPicture& Picture) {
+  if (Picture.Model == CalcModelId::Ti83Plus) return PrepareTi83Plus(Picture);
   if (!IsValidName(Picture.Name)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable name is empty or not a valid calculator name.");
@@ -144,7 +170,7 @@ void WriteFilled(const std::string& Path, CalcModelId Model,
           tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
           std::memcpy(Entry->data, Each.Data->data(), DataSize);
           Entry->size = DataSize;
-          Entry->type = kPictureType;
+          Entry->type = Model == CalcModelId::Ti83Plus ? kTi83PlusPictureType : kPictureType;
           Entry->attr = ATTRB_NONE;
           CopyName(Entry->name, sizeof(Entry->name), Each.Name);
           CopyName(Entry->folder, sizeof(Entry->folder), Each.Folder);
@@ -190,18 +216,20 @@ void WriteEntries(const std::string& Path, CalcModelId Model,
 }  // namespace
 
 const CalcModelInfo& InfoOf(CalcModelId Model) {
-  static constexpr std::array<CalcModelInfo, 4> kModels{{
+  // A TI-83 Plus picture is the graph screen itself.
+  static constexpr std::array<CalcModelInfo, 5> kModels{{
       {CalcModelId::Ti89, "89", "89i", "89g", kTi89Screen, kTi89Graph},
       {CalcModelId::Ti92, nullptr, "92i", "92g", kTi92Screen, kTi92Graph},
       {CalcModelId::Ti92Plus, "92p", "9xi", "9xg", kTi92Screen, kTi92Graph},
       {CalcModelId::Voyage200, "v200", "v2i", "v2g", kTi92Screen, kTi92Graph},
+      {CalcModelId::Ti83Plus, "83p", "8xi", "8xg", kTi83PlusPicture, kTi83PlusPicture},
   }};
   return kModels[static_cast<std::size_t>(Model)];
 }
 
 const CalcModelInfo* ModelByOption(std::string_view Option) {
-  for (const CalcModelId Id :
-       {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+  for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus,
+                               CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
     const CalcModelInfo& Info = InfoOf(Id);
     if (Info.Option != nullptr && Option == Info.Option) return &Info;
   }
@@ -225,11 +253,23 @@ bool HoldsOtherFile(const std::string& Path) {
   return ::stat(Path.c_str(), &Status) == 0 && !IsCalcFile(Path);
 }
 
+std::u32string Ti83PlusPictureName(int Index) {
+  return U"Pic" + std::u32string(1, static_cast<char32_t>(U'0' + (Index + 1) % 10));
+}
+
+bool IsTi83PlusPictureName(std::u32string_view Name) {
+  return Name.size() == 4 && (Name[0] == U'P' || Name[0] == U'p') &&
+         (Name[1] == U'I' || Name[1] == U'i') && (Name[2] == U'C' || Name[2] == U'c') &&
+         Name[3] >= U'0' && Name[3] <= U'9';
+}
+
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   EnsureLibraryReady();
   const PreparedEntry Entry = Prepare(Picture);
-  WriteEntries(Path, Picture.Model, {Entry},
-               static_cast<off_t>(kSingleFileOverhead + Picture.PicData.size()));
+  const std::uint32_t Overhead = Picture.Model == CalcModelId::Ti83Plus
+                                     ? kZ80FileOverhead + kZ80EntrySize
+                                     : kSingleFileOverhead;
+  WriteEntries(Path, Picture.Model, {Entry}, static_cast<off_t>(Overhead + Picture.PicData.size()));
 }
 
 void WriteCalcGroup(const std::string& Path, CalcModelId Model,
@@ -252,10 +292,14 @@ void WriteCalcGroup(const std::string& Path, CalcModelId Model,
     Size += static_cast<off_t>(kEntrySize + kDataOverhead + Picture.PicData.size());
   }
   Size += static_cast<off_t>(kEntrySize * Folders.size());
-  WriteEntries(Path, Model, Entries,
-               Pictures.size() == 1
-                   ? static_cast<off_t>(kSingleFileOverhead + Pictures[0].PicData.size())
-                   : Size);
+  if (Model == CalcModelId::Ti83Plus) {
+    Size = kZ80FileOverhead;
+    for (const CalcPicture& Picture : Pictures)
+      Size += static_cast<off_t>(kZ80EntrySize + Picture.PicData.size());
+  } else if (Pictures.size() == 1) {
+    Size = static_cast<off_t>(kSingleFileOverhead + Pictures[0].PicData.size());
+  }
+  WriteEntries(Path, Model, Entries, Size);
 }
 
 }  // namespace pictrane::capture

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalcLink.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "CalcRead.h"
 #include "TiLibraries.h"
@@ -42,6 +45,8 @@ constexpr std::uint8_t kRefusedNoMemory = 3;
 // Machine IDs the 68000 calculators answer with.
 constexpr std::uint8_t kFromTi89 = 0x98;
 constexpr std::uint8_t kFromTi92Plus = 0x88;
+// A TI-83 Plus or TI-84 Plus: "ready?" is answered whatever machine it was addressed to.
+constexpr std::uint8_t kFromTi83Plus = 0x73;
 constexpr std::uint8_t kCmdSkip = 0x36;
 
 void EnsureLibrariesReady() {
@@ -125,6 +130,12 @@ struct CalcLink::State {
   unsigned TimeoutTenths = 20;
   std::string Found;
   PictureSize Screen = kTi89Screen;
+  bool Z80 = false;  // a TI-83 Plus or TI-84 Plus
+  // Handles replaced by one for the calculator that answered, on the virtual cable. Deleting a
+  // handle closes its cable, and the emulator's end would not see it open again; they go when
+  // the link does.
+  bool Virtual = false;
+  std::vector<CalcHandle*> Retired;
   // What the last packets received said, for messages the library cannot give.
   std::uint8_t LastHost = 0;
   std::uint8_t LastCommand = 0;
@@ -141,6 +152,8 @@ struct CalcLink::State {
       ticalcs_handle_del(Calc);
       Calc = nullptr;
     }
+    for (CalcHandle* Each : Retired) ticalcs_handle_del(Each);
+    Retired.clear();
     if (Cable != nullptr) {
       ticables_handle_del(Cable);
       Cable = nullptr;
@@ -159,9 +172,13 @@ struct CalcLink::State {
         }
         break;
       case CALC_EVENT_TYPE_AFTER_RECV_DBUS_PKT_DATA:
+        // A refusal carries its reason first: three bytes from a 68000 calculator, one from a
+        // TI-83 Plus.
         if (Event->retval == 0 && Self->LastCommand == kCmdSkip &&
-            Event->data.dbus_pkt.data != nullptr && Self->LastLength >= Self->Refusal.size()) {
-          std::memcpy(Self->Refusal.data(), Event->data.dbus_pkt.data, Self->Refusal.size());
+            Event->data.dbus_pkt.data != nullptr && Self->LastLength >= 1) {
+          Self->Refusal = {};
+          std::memcpy(Self->Refusal.data(), Event->data.dbus_pkt.data,
+                      std::min<std::size_t>(Self->LastLength, Self->Refusal.size()));
           Self->Refused = true;
         }
         break;
@@ -191,32 +208,37 @@ struct CalcLink::State {
       case kCableReadTimeout:
       case kCableWriteTimeout:
       case kCalcNoCalc:
-        throw LinkError(Kind::NoAnswer, What + ": the calculator did not answer within " + Seconds +
-                                            " (is it on and the cable pushed home?)");
+        throw LinkError(Kind::NoAnswer, What,
+                        "the calculator did not answer within " + Seconds +
+                            " (is it on and the cable pushed home?)");
       case kCalcAbort:
-        throw LinkError(Kind::Cancelled, What + ": cancelled");
+        throw LinkError(Kind::Cancelled, What, "cancelled");
       case kCalcNotReady:
-        throw LinkError(Kind::Busy, What +
-                                        ": the calculator is busy (a menu or dialog is open: "
-                                        "press HOME and try again)");
+        throw LinkError(Kind::Busy, What,
+                        "the calculator is busy (a menu or dialog is open: press HOME and try "
+                        "again)");
       case kCalcOutOfMemory:
-        throw LinkError(Kind::OutOfMemory, What + ": the calculator is out of memory");
+        throw LinkError(Kind::OutOfMemory, What, "the calculator is out of memory");
       case kCalcCannotOverwrite:
       case kCalcCannotDelete:
-        throw LinkError(Kind::Locked, What +
-                                          ": a variable of that name on the calculator is "
-                                          "locked or archived");
+        throw LinkError(Kind::Locked, What,
+                        "a variable of that name on the calculator is locked or archived");
       default:
         break;
     }
     if ((Code == kCalcRefusedUncaught || Code == kCalcVarRejected) && Refused &&
         Refusal[0] == kRefusedNoMemory) {
-      throw LinkError(Kind::OutOfMemory, What + ": the calculator is out of memory");
+      throw LinkError(Kind::OutOfMemory, What, "the calculator is out of memory");
     }
     if (Code >= kFilesFirstError && Code <= kFilesLastError) {
-      throw LinkError(Kind::BadFile, What + ": the file is damaged or cut short");
+      throw LinkError(Kind::BadFile, What, "the file is damaged or cut short");
     }
-    throw LinkError(Kind::Refused, What + ": " + LibraryText(Code));
+    // Any other fault of the cable itself (a USB cable pulled out, a port gone) ends the link.
+    if (Code > 0 && Code < 256) {
+      throw LinkError(Kind::NoCable, What,
+                      "the cable stopped working (unplugged?): " + LibraryText(Code));
+    }
+    throw LinkError(Kind::Refused, What, LibraryText(Code));
   }
 
   void OpenCable(CableKind Kind, int Port) {
@@ -225,17 +247,31 @@ struct CalcLink::State {
       throw LinkError(LinkError::Kind::NoCable, std::string("cannot use the ") + CableName(Kind));
     }
     ticables_options_set_timeout(Cable, TimeoutTenths);
-    Calc = ticalcs_handle_new(CALC_TI89);
-    if (Calc == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
+    Virtual = Kind == CableKind::Virtual;
+    Speak(CALC_TI89, std::string("no ") + CableName(Kind) + " on port " + std::to_string(Port));
+  }
+
+  // Attaches a protocol handle for Model to the cable (the first attach opens it), in place of
+  // the one before.
+  void Speak(CalcModel Model, const std::string& Failure) {
+    CalcHandle* Next = ticalcs_handle_new(Model);
+    if (Next == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
+    if (Calc != nullptr) {
+      if (Attached && !Virtual) {
+        ticalcs_cable_detach(Calc);  // closes the cable, opened again below
+        ticalcs_handle_del(Calc);
+      } else {
+        Retired.push_back(Calc);
+      }
+    }
+    Attached = false;
+    Calc = Next;
     Update.start = Update.stop = Update.refresh = Update.pbar = Update.label = NoProgress;
     ticalcs_update_set(Calc, &Update);
     ticalcs_calc_set_event_hook(Calc, &State::Hook);
     ticalcs_calc_set_event_user_pointer(Calc, this);
-    // Attaching opens the cable.
     if (const int Code = ticalcs_cable_attach(Calc, Cable); Code != 0) {
-      throw LinkError(LinkError::Kind::NoCable, std::string("no ") + CableName(Kind) + " on port " +
-                                                    std::to_string(Port) + ": " +
-                                                    LibraryText(Code));
+      throw LinkError(LinkError::Kind::NoCable, Failure, LibraryText(Code));
     }
     Attached = true;
   }
@@ -248,24 +284,27 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
 
   CableKind Kind = CableKind::SilverLink;
   int Port = Settings.Port;
-  bool DirectUsb = false;
+  CalcModel DirectUsb = CALC_NONE;  // the calculator's own USB link, when that is the cable
   if (Settings.Cable) {
     Kind = *Settings.Cable;
-    DirectUsb = Kind == CableKind::Usb;
+    if (Kind == CableKind::Usb) DirectUsb = CALC_TI89T_USB;
     if (Port == 0) Port = Kind == CableKind::Virtual ? PORT_2 : PORT_1;
   } else {
-    // The first TI-89 Titanium or SilverLink on the USB bus.
+    // The first calculator with a USB link of its own, or SilverLink, on the USB bus.
     int* Pids = nullptr;
     int Count = 0;
     bool FoundOne = false;
     if (ticables_get_usb_devices(&Pids, &Count) == 0 && Pids != nullptr) {
       for (int I = 0; I < Count && !FoundOne; ++I) {
-        if (Pids[I] == PID_TI89TM || Pids[I] == PID_TIGLUSB) {
-          Kind = Pids[I] == PID_TI89TM ? CableKind::Usb : CableKind::SilverLink;
-          DirectUsb = Kind == CableKind::Usb;
-          Port = I + 1;
-          FoundOne = true;
-        }
+        const int Pid = Pids[I];
+        FoundOne =
+            Pid == PID_TI89TM || Pid == PID_TIGLUSB || Pid == PID_TI84P || Pid == PID_TI84P_SE;
+        if (!FoundOne) continue;
+        Kind = Pid == PID_TIGLUSB ? CableKind::SilverLink : CableKind::Usb;
+        DirectUsb = Pid == PID_TI89TM                         ? CALC_TI89T_USB
+                    : Pid == PID_TI84P || Pid == PID_TI84P_SE ? CALC_TI84P_USB
+                                                              : CALC_NONE;
+        Port = I + 1;
       }
     }
     if (Pids != nullptr) ticables_free_usb_devices(Pids);
@@ -279,37 +318,38 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
     throw LinkError(LinkError::Kind::NoCable, "the port is a number from 1 to 4");
   }
 
-  // The TI-89 handle speaks for the whole family: the TI-92 Plus and Voyage 200 take the same
-  // packets from the computer and differ only in the screen's size.
   S_->OpenCable(Kind, Port);
-  if (DirectUsb) {
-    // Only the TI-89 Titanium links to a computer without a cable of its own.
-    ticalcs_cable_detach(S_->Calc);
-    S_->Attached = false;
-    ticalcs_handle_del(S_->Calc);
-    S_->Calc = ticalcs_handle_new(CALC_TI89T_USB);
-    if (S_->Calc == nullptr) throw LinkError(LinkError::Kind::NoCable, "out of memory");
-    ticalcs_update_set(S_->Calc, &S_->Update);
-    ticalcs_calc_set_event_hook(S_->Calc, &State::Hook);
-    ticalcs_calc_set_event_user_pointer(S_->Calc, S_.get());
-    if (const int Code = ticalcs_cable_attach(S_->Calc, S_->Cable); Code != 0) {
-      throw LinkError(LinkError::Kind::NoCable, "no TI-89 Titanium on USB: " + LibraryText(Code));
+  if (DirectUsb != CALC_NONE) {
+    // Asked for by name, the calculator's own USB link says which calculator it is.
+    CalcModel Probed = CALC_NONE;
+    if (Settings.Cable && ticalcs_probe_usb_calc(S_->Cable, &Probed) == 0 &&
+        Probed == CALC_TI84P_USB) {
+      DirectUsb = CALC_TI84P_USB;
     }
-    S_->Attached = true;
-    S_->Found = "TI-89 Titanium on direct USB";
+    const bool Ti84 = DirectUsb == CALC_TI84P_USB;
+    S_->Speak(DirectUsb, Ti84 ? "no TI-84 Plus on USB" : "no TI-89 Titanium on USB");
+    S_->Z80 = Ti84;
+    S_->Screen = Ti84 ? kTi83PlusScreen : kTi89Screen;
+    S_->Found = Ti84 ? "TI-84 Plus on direct USB" : "TI-89 Titanium on direct USB";
     if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
     return;
   }
-  // The calculator's answer to "ready?" names its family.
+  // The calculator's answer to "ready?" names its family; the TI-89 handle asks, and speaks for
+  // the TI-92 Plus and Voyage 200 too (the same packets, a larger screen).
   if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
   std::string Model = "TI-89";
   if (S_->LastHost == kFromTi92Plus) {
     S_->Screen = kTi92Screen;
     Model = "TI-92 Plus or Voyage 200";
+  } else if (S_->LastHost == kFromTi83Plus) {
+    S_->Speak(CALC_TI83P, "the link");
+    S_->Screen = kTi83PlusScreen;
+    S_->Z80 = true;
+    Model = "TI-83 Plus or TI-84 Plus";
   } else if (S_->LastHost != kFromTi89) {
     throw LinkError(LinkError::Kind::Refused,
-                    "the link: the calculator answering is not a TI-89, TI-92 Plus or "
-                    "Voyage 200");
+                    "the link: the calculator answering is not a TI-89, TI-92 Plus, Voyage 200, "
+                    "TI-83 Plus or TI-84 Plus");
   }
   S_->Found = std::string(CableName(Kind)) + " on port " + std::to_string(Port) + ", " + Model +
               " answering";
@@ -329,18 +369,54 @@ float CalcLink::Rate() const {
   return S_->Rate;
 }
 
-void CalcLink::SendFile(const std::string& Path) {
+bool CalcLink::Z80() const {
+  return S_->Z80;
+}
+
+void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged) {
+  const std::string Shown = EscapedName(Path);
   // Read whole first, so that a file cut short is named as such before the calculator is asked.
   try {
     CheckCalcFile(Path);
   } catch (const RaisedError& Error) {
-    throw LinkError(LinkError::Kind::BadFile, Error.Description);
+    const std::string Prefix = Shown + ": ";
+    const bool Named = Error.Description.rfind(Prefix, 0) == 0;
+    throw LinkError(LinkError::Kind::BadFile, Shown,
+                    Named ? Error.Description.substr(Prefix.size()) : Error.Description);
   }
-  const std::string Shown = EscapedName(Path);
-  S_->Refused = false;
-  if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, Shown);
-  if (const int Code = ticalcs_calc_send_var2(S_->Calc, MODE_NORMAL, Path.c_str()); Code != 0) {
-    S_->Fail(Code, Shown);
+  struct ContentDeleter {
+    void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
+  };
+  using Content = std::unique_ptr<FileContent, ContentDeleter>;
+  Content Whole(tifiles_content_create_regular(CALC_NONE));
+  if (!Whole) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
+  if (tifiles_file_read_regular(Path.c_str(), Whole.get()) != 0) {
+    static_cast<void>(Whole.release());  // freed by the library (CalcRead.cpp)
+    throw LinkError(LinkError::Kind::BadFile, Shown, "the file is damaged or cut short");
+  }
+  if ((tifiles_calc_is_ti8x(Whole->model) != 0) != S_->Z80) {
+    throw LinkError(LinkError::Kind::Refused, Shown,
+                    S_->Z80
+                        ? "a file for the TI-89 family; a TI-83 Plus or TI-84 Plus answers"
+                        : "a file for the TI-83 Plus or TI-84 Plus; another calculator answers");
+  }
+  // One variable at a time, so that a failure midway still tells which ones arrived.
+  for (unsigned I = 0; I < Whole->num_entries; ++I) {
+    const Content One(tifiles_content_create_regular(Whole->model));
+    VarEntry* Copy = One ? tifiles_ve_dup(Whole->entries[I]) : nullptr;
+    if (Copy == nullptr) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
+    tifiles_content_add_entry(One.get(), Copy);
+    S_->Refused = false;
+    if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, Shown);
+    if (const int Code = ticalcs_calc_send_var(S_->Calc, MODE_NORMAL, One.get()); Code != 0) {
+      S_->Fail(Code, Shown);
+    }
+    // The TI-83 Plus's protocol library takes a refusal to overwrite as "skip" and goes on.
+    if (S_->Refused) {
+      throw LinkError(LinkError::Kind::Locked, Shown,
+                      "a variable of that name on the calculator is locked or archived");
+    }
+    if (Acknowledged != nullptr) ++*Acknowledged;
   }
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The link to a 68000 calculator (TI-89, TI-89 Titanium, TI-92 Plus, Voyage 200) through the
-// field's cable and protocol libraries: send variable files, take the screen.
+// The link to a calculator (TI-89, TI-89 Titanium, TI-92 Plus, Voyage 200; TI-83 Plus, TI-84
+// Plus) through the field's cable and protocol libraries: send variable files, take the screen.
 //
 // Every wait on the cable ends after the library's timeout (tenths of a second); Cancel, checked
 // before every packet, ends an operation at the next packet. An operation returns only when the
@@ -10,6 +10,7 @@
 // for a person.
 
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -34,11 +35,17 @@ struct LinkSettings {
 class LinkError : public std::runtime_error {
  public:
   enum class Kind { NoCable, NoAnswer, Busy, OutOfMemory, Locked, Cancelled, Refused, BadFile };
-  LinkError(Kind What, const std::string& Text) : std::runtime_error(Text), What_(What) {}
+  LinkError(Kind What, const std::string& Text)
+      : std::runtime_error(Text), What_(What), Reason_(Text) {}
+  // what() is "Subject: Reason"; Reason() alone serves a line that names the subject itself.
+  LinkError(Kind What, const std::string& Subject, const std::string& Reason)
+      : std::runtime_error(Subject + ": " + Reason), What_(What), Reason_(Reason) {}
   Kind What() const { return What_; }
+  const std::string& Reason() const { return Reason_; }
 
  private:
   Kind What_;
+  std::string Reason_;
 };
 
 class CalcLink {
@@ -52,11 +59,16 @@ class CalcLink {
 
   // What was found, for a person: "SilverLink cable, TI-89 answering".
   const std::string& Found() const;
-  // The screen's size as the user sees it: 160x100 for the TI-89 family, 240x128 otherwise.
+  // The screen's size as the user sees it: 160x100 for the TI-89 family, 240x128 for the TI-92
+  // Plus and Voyage 200, 96x64 for the TI-83 Plus and TI-84 Plus.
   PictureSize Screen() const;
+  // Whether a TI-83 Plus or TI-84 Plus answered (their files are .8xi, the others' .89i...).
+  bool Z80() const;
 
-  // Sends every variable of the variable file at Path (a group file: all its variables).
-  void SendFile(const std::string& Path);
+  // Sends every variable of the variable file at Path (a group file: all its variables, one
+  // after another). Acknowledged, when given, counts the variables the calculator acknowledged,
+  // in the file's order, also when a later one fails.
+  void SendFile(const std::string& Path, std::size_t* Acknowledged = nullptr);
   // The screen, clipped to Screen(); Dark holds 1 for a black pixel.
   MonoPicture TakeScreen();
 

@@ -24,6 +24,8 @@ namespace {
 
 constexpr const char* kSource = "pictrane-capture";
 constexpr std::uint8_t kPictureType = 0x10;
+constexpr std::uint8_t kTi83PlusPictureType = 0x07;
+constexpr const char* kOtherModel = "not a TI-89, TI-92, TI-92 Plus, Voyage 200 or TI-83 Plus file";
 constexpr const char* kDamaged = "the file is damaged or cut short";
 
 struct ContentDeleter {
@@ -49,7 +51,7 @@ void EnsureLibraryReady() {
 }
 
 // The first bytes of a calculator file that is cut short: nothing at all, or the start of a
-// 68000 signature.
+// signature we read.
 bool StartsLikeCalcFile(int Fd) {
   std::array<char, 8> Start{};
   ssize_t Got = 0;
@@ -58,7 +60,8 @@ bool StartsLikeCalcFile(int Fd) {
   } while (Got < 0 && errno == EINTR);
   if (Got < 0) return false;
   const std::string_view Read(Start.data(), static_cast<std::size_t>(Got));
-  for (const std::string_view Signature : {"**TI89**", "**TI92**", "**TI92P*", "**V200**"}) {
+  for (const std::string_view Signature :
+       {"**TI89**", "**TI92**", "**TI92P*", "**V200**", "**TI83F*"}) {
     if (Signature.substr(0, Read.size()) == Read) return true;
   }
   return false;
@@ -80,12 +83,16 @@ bool ModelOf(CalcModel Model, CalcModelId& Id) {
     case CALC_V200:
       Id = CalcModelId::Voyage200;
       return true;
+    case CALC_TI83P:
+    case CALC_TI84P:
+      Id = CalcModelId::Ti83Plus;
+      return true;
     default:
       return false;
   }
 }
 
-// The whole file at Path as libtifiles reads it, from a 68000 calculator; Model says which.
+// The whole file at Path as libtifiles reads it, from a calculator we know; Model says which.
 ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
   EnsureLibraryReady();
   const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -101,10 +108,11 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
   if (tifiles_file_is_regular(Path.c_str()) == 0) {
     Refuse(Path, LooksCut ? kDamaged : "not a calculator picture or group file");
   }
-  // The library picks its reader by the file's extension: only the 68000 reader is let run, the
-  // one that (as documented) frees the content itself when it fails.
+  // The library picks its reader by the file's extension: only the readers of the calculators we
+  // know are let run, which free the content themselves when they fail (the 68000 reader as
+  // documented; the TI-83 Plus reader does the same).
   if (!ModelOf(tifiles_file_get_model(Path.c_str()), Model)) {
-    Refuse(Path, "not a TI-89, TI-92, TI-92 Plus or Voyage 200 file");
+    Refuse(Path, kOtherModel);
   }
   ContentPointer Content(tifiles_content_create_regular(CALC_NONE));
   if (!Content) Refuse(Path, "out of memory");
@@ -113,15 +121,19 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
     Refuse(Path, kDamaged);
   }
   if (!ModelOf(Content->model, Model)) {
-    Refuse(Path, "not a TI-89, TI-92, TI-92 Plus or Voyage 200 file");
+    Refuse(Path, kOtherModel);
   }
   // A file whose data no longer sums to what it says was changed after it was written.
   if (Content->checksum != Content->stored_checksum) Refuse(Path, kDamaged);
   return Content;
 }
 
-std::string Utf8Name(CalcModel Model, const char* Name) {
-  char* Converted = ticonv_varname_to_utf8(Model, Name, kPictureType);
+std::uint8_t PictureTypeOf(CalcModelId Model) {
+  return Model == CalcModelId::Ti83Plus ? kTi83PlusPictureType : kPictureType;
+}
+
+std::string Utf8Name(CalcModel Model, const char* Name, std::uint8_t Type) {
+  char* Converted = ticonv_varname_to_utf8(Model, Name, Type);
   if (Converted == nullptr) return Name;
   std::string Result(Converted);
   ticonv_utf8_free(Converted);
@@ -134,7 +146,11 @@ unsigned WordAt(const std::vector<std::uint8_t>& Data, std::size_t At) {
 
 // True when PicData holds a picture as its header describes it: its size, height and width
 // (PicLayout.h), and every row.
-bool IsPicData(const std::vector<std::uint8_t>& PicData) {
+bool IsPicData(const std::vector<std::uint8_t>& PicData, CalcModelId Model) {
+  if (Model == CalcModelId::Ti83Plus) {
+    return PicData.size() >= 2 + kTi83PlusPicBytes &&
+           (PicData[0] | (PicData[1] << 8)) == static_cast<int>(kTi83PlusPicBytes);
+  }
   if (PicData.size() < 7) return false;
   const unsigned Size = WordAt(PicData, 0);
   const unsigned Height = WordAt(PicData, 2);
@@ -158,14 +174,16 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
   std::vector<StoredPicture> Pictures;
   for (unsigned I = 0; I < Content->num_entries; ++I) {
     const VarEntry* Entry = Content->entries[I];
-    if (Entry == nullptr || Entry->type != kPictureType || Entry->data == nullptr) continue;
+    const std::uint8_t Type = PictureTypeOf(Model);
+    if (Entry == nullptr || Entry->type != Type || Entry->data == nullptr) continue;
     StoredPicture Each;
     Each.Model = Model;
-    Each.Name = Utf8Name(Content->model, Entry->name);
-    Each.Folder = Utf8Name(Content->model, Entry->folder);
+    Each.Name = Utf8Name(Content->model, Entry->name, Type);
+    Each.Folder = Model == CalcModelId::Ti83Plus ? std::string()
+                                                 : Utf8Name(Content->model, Entry->folder, Type);
     Each.PicData.assign(Entry->data, Entry->data + Entry->size);
     // A picture whose header says more than its data holds lies about itself.
-    if (!IsPicData(Each.PicData)) Refuse(Path, kDamaged);
+    if (!IsPicData(Each.PicData, Model)) Refuse(Path, kDamaged);
     Each.InGroup = Group;
     Pictures.push_back(std::move(Each));
   }
@@ -173,10 +191,18 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
   return Pictures;
 }
 
-MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData) {
-  if (!IsPicData(PicData)) {
+MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData, CalcModelId Model) {
+  if (!IsPicData(PicData, Model)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable is not a valid picture.");
+  }
+  if (Model == CalcModelId::Ti83Plus) {
+    const PictureSize Size = kTi83PlusPicture;
+    MonoPicture Picture{Size.Width, Size.Height, {}};
+    for (std::size_t I = 0; I < static_cast<std::size_t>(Size.Width * Size.Height); ++I) {
+      Picture.Dark.push_back(static_cast<std::uint8_t>((PicData[2 + I / 8] >> (7 - I % 8)) & 1u));
+    }
+    return Picture;
   }
   const unsigned Height = WordAt(PicData, 2);
   const unsigned Width = WordAt(PicData, 4);

@@ -22,9 +22,9 @@ struct StoredPicture {
 };
 
 // Raises RaisedError naming the file (escaped as the converter's report shows names) unless Path is
-// a whole 68000 calculator variable file (a single variable or a group, any variables): a file
-// cut short or whose data does not match its checksum is "damaged or cut short". Whatever the
-// bytes, the file is read once and its content freed once.
+// a whole calculator variable file of a model we know (CalcModelId) (a single variable or a group,
+// any variables): a file cut short or whose data does not match its checksum is "damaged or cut
+// short". Whatever the bytes, the file is read once and its content freed once.
 void CheckCalcFile(const std::string& Path);
 
 // Every picture variable of the 68000 calculator file at Path (a single picture or a group), in
@@ -33,7 +33,9 @@ void CheckCalcFile(const std::string& Path);
 // short" too: DecodePic takes every picture returned) and when the file holds no picture.
 std::vector<StoredPicture> ReadCalcPictures(const std::string& Path);
 
-// The pixels of a picture variable's data; raises RaisedError when the data is not a picture.
-MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData);
+// The pixels of a picture variable's data of Model; raises RaisedError when the data is not a
+// picture.
+MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData,
+                      CalcModelId Model = CalcModelId::Ti89);
 
 }  // namespace pictrane::capture

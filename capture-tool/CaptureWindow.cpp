@@ -86,7 +86,7 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
     if (!Ok) return {};
     Chosen = static_cast<std::size_t>(Names.indexOf(Name));
   }
-  return ToImage(DecodePic(Pictures[Chosen].PicData));
+  return ToImage(DecodePic(Pictures[Chosen].PicData, Pictures[Chosen].Model));
 }
 
 }  // namespace
@@ -304,10 +304,13 @@ void CaptureWindow::SaveTarget() {
   const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
   if (Type.Calculator) {
     // The name the batch would give: the file's own, else a fallback, so that every picture
-    // has one whatever letters its file's name holds.
+    // has one whatever letters its file's name holds; a TI-83 Plus picture is Pic1 to Pic0.
     const std::u32string FromFile = NameFromTyping(ToU32(QFileInfo(Path).completeBaseName()));
-    ProposedFallback_ = FromFile.empty();
-    const std::u32string Name = ProposedFallback_ ? FallbackName(NamesSaved_) : FromFile;
+    const bool Ti83Plus = Type.Model == CalcModelId::Ti83Plus;
+    ProposedFallback_ = FromFile.empty() && !Ti83Plus;
+    const std::u32string Name = Ti83Plus            ? Ti83PlusPictureName(0)
+                                : ProposedFallback_ ? FallbackName(NamesSaved_)
+                                                    : FromFile;
     Proposed_ = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
     ShowOnly(Variable_);
     Variable_->Start(Proposed_);
@@ -337,8 +340,8 @@ void CaptureWindow::AcceptVariable() {
     Picture.Model = Type.Model;
     Picture.Name = ToU32(Variable_->Name());
     Picture.Folder = ToU32(Variable_->Folder());
-    Picture.PicData =
-        EncodePic(ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()));
+    Picture.PicData = EncodePic(
+        ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()), Type.Model);
     WriteCalcPicture(BytesOfName(TargetPath_), Picture);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
@@ -350,6 +353,9 @@ void CaptureWindow::AcceptVariable() {
   DismissPanels();
   QString Saved = QStringLiteral("Saved %1 as %2\\%3")
                       .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower());
+  if (Type.Model == CalcModelId::Ti83Plus) {
+    Saved = QStringLiteral("Saved %1 as %2").arg(TargetPath_, Variable_->Name());
+  }
   if (ProposedFallback_ && Variable_->Name() == Proposed_) {
     const QString Why = NoNameText(QFileInfo(TargetPath_).completeBaseName());
     Saved += QStringLiteral(" (%1)").arg(Why);

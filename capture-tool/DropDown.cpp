@@ -93,6 +93,8 @@ void DropDown::keyPressEvent(QKeyEvent* Event) {
     if (OnCancel) OnCancel();
   } else if (const int Row = MnemonicRow(Event->text()); Unmodified && Row >= 0) {
     Choose(Row);
+  } else if (Unmodified && Key == Qt::Key_Down && currentRow() == LastRowDownReaches) {
+    // Stays: keys that count on Down ending on that row keep working when rows follow it.
   } else {
     QListWidget::keyPressEvent(Event);
   }

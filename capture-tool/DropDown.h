@@ -19,6 +19,8 @@ class DropDown : public QListWidget {
   std::function<void()> OnCancel;
   // Per row, the letter that chooses it at once (menus), or nothing.
   std::vector<QChar> Mnemonics;
+  // The last row the Down key moves to, or -1 for the list's last.
+  int LastRowDownReaches = -1;
 
   // Adds a menu item: Label's letter after "&" is underlined and chooses it at once; Detail (a
   // shortcut's text) is shown on the right.

@@ -123,34 +123,24 @@ bool NobodyAnswered(const LinkError& Error) {
 }
 
 int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
-  std::optional<LinkError> Stop;
-  const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Stop);
+  SendSession Session(Command.Link, Err);
   bool AllSent = true;
   for (const QString& File : Command.Files) {
-    if (!Stop) {
-      try {
-        Link->SendFile(Local(File));
-        Out << "sent: " << ShownName(File) << '\n';
-        Out.flush();
-        continue;
-      } catch (const LinkError& Error) {
-        // A calculator that stopped answering will not answer the next file either.
-        if (Error.What() == LinkError::Kind::NoAnswer) {
-          Out << "not sent: " << QString::fromUtf8(Error.what()) << '\n';
-          Out.flush();
-          AllSent = false;
-          Stop = Error;
-          continue;
-        }
-        Out << "not sent: " << QString::fromUtf8(Error.what()) << '\n';
-      }
+    const SendSession::Outcome Sent = Session.Send(File);
+    if (Sent.Problem.isEmpty()) {
+      Out << "sent: " << ShownName(File) << '\n';
     } else {
-      Out << "not sent: " << ShownName(File) << ": " << QString::fromUtf8(Stop->what()) << '\n';
+      AllSent = false;
+      Out << "not sent: " << ShownName(File) << ": " << Sent.Problem;
+      // A group that stopped midway says how far it came.
+      if (Sent.Acknowledged == 1) Out << " (its first variable arrived)";
+      if (Sent.Acknowledged > 1)
+        Out << " (its first " << Sent.Acknowledged << " variables arrived)";
+      Out << '\n';
     }
     Out.flush();
-    AllSent = false;
   }
-  if (!Link && Stop && NobodyAnswered(*Stop)) return kExitNoCalculator;
+  if (Session.NobodyAnswered()) return kExitNoCalculator;
   return AllSent ? kExitDone : kExitNotAllWritten;
 }
 
@@ -161,19 +151,27 @@ int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
                             : Suffix == QLatin1String("bmp") ? "BMP"
                                                              : nullptr;
   std::optional<CalcModelId> Model;
-  for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+  for (const CalcModelId Id :
+       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
     if (Suffix == QLatin1String(InfoOf(Id).PictureExtension)) Model = Id;
   }
   if (ImageFormat == nullptr && !Model) {
     Err << "pictrane-capture: --screenshot: \"" << ShownName(Target)
-        << "\" does not end in .png, .bmp, .89i, .9xi or .v2i\n";
+        << "\" does not end in .png, .bmp, .89i, .9xi, .v2i or .8xi\n";
     return kExitUsage;
   }
   const QString Base = QFileInfo(Target).completeBaseName();
   const QList<uint> Codes = Base.toUcs4();
   std::u32string Name = NameFromTyping(std::u32string(Codes.begin(), Codes.end()));
   QString Named;
-  if (Model && Name.empty()) {
+  const bool Ti83Plus = Model == CalcModelId::Ti83Plus;
+  if (Ti83Plus) {
+    // A TI-83 Plus picture is one of its ten: the file's name when it names one, else Pic1.
+    if (!IsTi83PlusPictureName(Name)) {
+      Name = Ti83PlusPictureName(0);
+      Named = QStringLiteral(" as Pic1");
+    }
+  } else if (Model && Name.empty()) {
     Name = FallbackName({});
     Named = QStringLiteral(" as main\\%1 (%2)")
                 .arg(QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size())),
@@ -184,15 +182,26 @@ int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
   const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Why);
   try {
     if (!Link) throw *Why;
-    const MonoPicture Screen = Link->TakeScreen();
+    if (Model && Ti83Plus != Link->Z80()) {
+      throw LinkError(LinkError::Kind::Refused,
+                      Ti83Plus ? "a TI-83 Plus picture, and another calculator answers"
+                               : "a picture for the TI-89 family, and a TI-83 Plus or TI-84 Plus "
+                                 "answers");
+    }
+    MonoPicture Screen = Link->TakeScreen();
     if (ImageFormat != nullptr) {
       SaveImage(ToImage(Screen), Target, ImageFormat);
     } else {
+      if (Ti83Plus) {
+        // Its picture holds the screen but for the bottom row.
+        Screen.Height = kTi83PlusPicture.Height;
+        Screen.Dark.resize(static_cast<std::size_t>(Screen.Width) * Screen.Height);
+      }
       CalcPicture Picture;
       Picture.Model = *Model;
       Picture.Name = Name;
       Picture.Folder = U"main";
-      Picture.PicData = EncodePic(Screen);
+      Picture.PicData = EncodePic(Screen, *Model);
       WriteCalcPicture(Local(Target), Picture);
     }
   } catch (const LinkError& Error) {
@@ -253,7 +262,7 @@ int ToPng(const LinkCommand& Command, QTextStream& Out) {
             throw RaisedError(ErrorNumber::PathFileAccessError, "pictrane-capture",
                               "another picture of this run was written there");
           }
-          SaveImage(ToImage(DecodePic(Pictures[I].PicData)), Target, "PNG");
+          SaveImage(ToImage(DecodePic(Pictures[I].PicData, Pictures[I].Model)), Target, "PNG");
           Written.insert(FileKey(Local(Target)));
           Out << "written: " << ShownName(File) << " -> " << ShownName(Target) << '\n';
         } catch (const RaisedError& Error) {
@@ -272,6 +281,60 @@ int ToPng(const LinkCommand& Command, QTextStream& Out) {
 }
 
 }  // namespace
+
+SendSession::SendSession(const LinkSettings& Settings, QTextStream& Err)
+    : Settings_(Settings), Err_(Err) {}
+
+SendSession::~SendSession() = default;
+
+SendSession::Outcome SendSession::Send(const QString& File) {
+  Outcome Result;
+  if (!Link_ && !Stop_) {
+    std::optional<LinkError> Why;
+    Link_ = OpenLink(Settings_, Err_, Why);
+    if (Why) {
+      Stop_ = QString::fromUtf8(Why->what());
+      NobodyAnswered_ = capture::NobodyAnswered(*Why);
+    }
+  }
+  if (Stop_) {
+    Result.Problem = *Stop_;
+    return Result;
+  }
+  try {
+    Link_->SendFile(Local(File), &Result.Acknowledged);
+  } catch (const LinkError& Error) {
+    Result.Problem = QString::fromUtf8(Error.Reason());
+    // A calculator that stopped answering, or a cable gone, would only make every later file
+    // wait as long again.
+    if (Error.What() == LinkError::Kind::NoAnswer) {
+      Stop_ = QStringLiteral("not tried, as the calculator stopped answering");
+    } else if (Error.What() == LinkError::Kind::NoCable) {
+      Stop_ = QStringLiteral("not tried, as the cable stopped working");
+    }
+  }
+  return Result;
+}
+
+bool SendSession::NobodyAnswered() const {
+  return NobodyAnswered_;
+}
+
+int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err) {
+  class ToCalculator final : public PictureSender {
+   public:
+    ToCalculator(const LinkSettings& Settings, QTextStream& Err) : Session(Settings, Err) {}
+    QString Send(const QString& Path, std::size_t& Acknowledged) override {
+      const SendSession::Outcome Sent = Session.Send(Path);
+      Acknowledged = Sent.Acknowledged;
+      return Sent.Problem;
+    }
+    SendSession Session;
+  };
+  ToCalculator Sender(Options.Send.value_or(LinkSettings{}), Err);
+  const int Status = RunBatch(Options, Out, &Sender);
+  return Sender.Session.NobodyAnswered() ? kExitNoCalculator : Status;
+}
 
 bool IsLinkCommand(const QString& FirstArgument) {
   return FirstArgument == QLatin1String("--send") ||
@@ -295,24 +358,34 @@ QString LinkUsageText() {
       "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
       "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
       "       pictrane-capture --to-png FILE...\n"
+      "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
       "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
       "\n"
       "--send sends every variable of each calculator file (a group: all its pictures).\n"
-      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi or .v2i).\n"
+      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi, .v2i or\n"
+      ".8xi).\n"
       "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
       "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
+      "--convert ... --send converts as --convert does and sends each picture written (or the\n"
+      "group), one line per file: \"sent: FILE -> TARGET as NAME\" once the calculator\n"
+      "acknowledged it, \"not sent: FILE -> TARGET as NAME: reason\" when it was written but\n"
+      "not sent, \"not written: FILE: reason\".\n"
       "Before PICTURE, the link options set the window's link for that window only; its File\n"
       "menu's \"Calculator link...\" chooses one and remembers it.\n"
       "\n"
       "Link options:\n"
-      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium or\n"
-      "                                     SilverLink found on USB)\n"
+      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium,\n"
+      "                                     TI-84 Plus or SilverLink found on USB)\n"
       "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
       "  --timeout T                        how long to wait for the calculator, in tenths\n"
       "                                     of a second (default 20)\n"
+      "  --verbose                          show the calculator libraries' own log on\n"
+      "                                     standard error (anywhere before \"--\")\n"
       "\n"
       "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
-      "not written.\n");
+      "not written. --convert --send: 0 every picture written and sent, 1 no calculator\n"
+      "answered at all (the pictures written stay), 2 bad usage, 3 some picture not written\n"
+      "or not sent.\n");
 }
 
 }  // namespace pictrane::capture

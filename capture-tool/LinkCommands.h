@@ -9,6 +9,11 @@
 
 #include <QStringList>
 #include <QTextStream>
+#include <cstddef>
+#include <memory>
+#include <optional>
+
+#include "CalcLink.h"
 
 #include "CalcLink.h"
 
@@ -19,9 +24,40 @@ inline constexpr int kExitNoCalculator = 1;
 
 bool IsLinkCommand(const QString& FirstArgument);
 
+// Files sent one after another over one link, opened at the first file (saying on Err what
+// answered). Once no calculator answered, or it stopped answering, or the cable stopped working,
+// later files are not tried: each would only wait out the timeout again.
+class SendSession {
+ public:
+  SendSession(const LinkSettings& Settings, QTextStream& Err);
+  ~SendSession();
+  SendSession(const SendSession&) = delete;
+  SendSession& operator=(const SendSession&) = delete;
+
+  struct Outcome {
+    QString Problem;               // why the file was not wholly sent, or empty
+    std::size_t Acknowledged = 0;  // its variables the calculator acknowledged, in order
+  };
+  Outcome Send(const QString& File);
+  // Whether the link never opened because there was no cable or no calculator answered.
+  bool NobodyAnswered() const;
+
+ private:
+  LinkSettings Settings_;
+  QTextStream& Err_;
+  std::unique_ptr<CalcLink> Link_;
+  std::optional<QString> Stop_;  // why later files are not tried
+  bool NobodyAnswered_ = false;
+};
+
 // Runs the command Arguments names (without the program's name): one line per file on Out,
 // problems with the command itself and what the link found on Err. Returns the exit status.
 int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err);
+
+// --convert ... --send ...: converts as RunBatch does and sends every picture written, one line
+// per file. Returns kExitNoCalculator when no calculator answered at all, else RunBatch's status.
+struct BatchOptions;
+int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err);
 
 QString LinkUsageText();
 

@@ -49,4 +49,29 @@ std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture) {
   return Data;
 }
 
+std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture, CalcModelId Model) {
+  if (Model != CalcModelId::Ti83Plus) return EncodePic(Picture);
+  const PictureSize Size = kTi83PlusPicture;
+  if (Picture.Width <= 0 || Picture.Height <= 0 || Picture.Width > Size.Width ||
+      Picture.Height > Size.Height) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, "PicLayout",
+                      "A TI-83 Plus picture is at most 96 x 63 pixels.");
+  }
+  const int Left = (Size.Width - Picture.Width) / 2;
+  const int Top = (Size.Height - Picture.Height) / 2;
+  std::vector<std::uint8_t> Data(2 + kTi83PlusPicBytes, 0);
+  Data[0] = static_cast<std::uint8_t>(kTi83PlusPicBytes & 0xFF);
+  Data[1] = static_cast<std::uint8_t>(kTi83PlusPicBytes >> 8);
+  const std::size_t RowBytes = static_cast<std::size_t>(Size.Width) / 8;
+  for (int Y = 0; Y < Picture.Height; ++Y) {
+    for (int X = 0; X < Picture.Width; ++X) {
+      if (!Picture.At(X, Y)) continue;
+      const std::size_t Column = static_cast<std::size_t>(Left + X);
+      std::uint8_t& Byte = Data[2 + static_cast<std::size_t>(Top + Y) * RowBytes + Column / 8];
+      Byte = static_cast<std::uint8_t>(Byte | (0x80u >> (Column % 8)));
+    }
+  }
+  return Data;
+}
+
 }  // namespace pictrane::capture

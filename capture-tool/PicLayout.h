@@ -12,10 +12,17 @@
 //   last      the type tag 0xDF
 //
 // The variable file format adds its own 4 zero bytes before and the checksum after.
+//
+// A TI-83 Plus (and TI-84 Plus) picture is the graph screen but for its bottom row, 96 x 63, as
+// the calculator's developer guide describes it:
+//
+//   offset 0  size word, little-endian: 756
+//   offset 2  63 rows of 12 bytes, the leftmost pixel in the most significant bit, 1 for dark
 
 #include <cstdint>
 #include <vector>
 
+#include "CalcFile.h"
 #include "PixelConversion.h"
 
 namespace pictrane::capture {
@@ -24,5 +31,10 @@ inline constexpr std::uint8_t kPicTag = 0xDF;
 
 // Raises RaisedError when the picture is empty or too large for a size word.
 std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture);
+// The picture variable of Model: a TI-83 Plus picture smaller than 96 x 63 is centred on light
+// pixels (a larger one raises RaisedError).
+std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture, CalcModelId Model);
+
+inline constexpr std::size_t kTi83PlusPicBytes = 756;
 
 }  // namespace pictrane::capture

@@ -55,6 +55,9 @@ inline constexpr PictureSize kTi89Screen{160, 100};
 inline constexpr PictureSize kTi89Graph{159, 77};
 inline constexpr PictureSize kTi92Screen{240, 128};
 inline constexpr PictureSize kTi92Graph{239, 103};
+// The TI-83 Plus and TI-84 Plus: a picture holds the screen but for its bottom row.
+inline constexpr PictureSize kTi83PlusScreen{96, 64};
+inline constexpr PictureSize kTi83PlusPicture{96, 63};
 
 // Auto comes last so that the menu's Ctrl+1..5 keep their methods.
 enum class ToneMethod { Threshold, FloydSteinberg, Atkinson, Bayer4, Bayer8, Auto };

@@ -32,6 +32,7 @@ SaveAsPanel::SaveAsPanel(QWidget* Parent, QWidget* Overlay) : KeyPanel(Parent) {
   auto* TypeLabel = new QLabel(QStringLiteral("Sa&ve as type:"), this);
   Type_ = new QComboBox(this);
   TypeDrop_ = new DropDown(Overlay);
+  TypeDrop_->LastRowDownReaches = kLastRowDownReaches;
   for (const SaveType& Type : kSaveTypes) {
     Type_->addItem(QString::fromUtf8(Type.Label));
     TypeDrop_->addItem(QString::fromUtf8(Type.Label));

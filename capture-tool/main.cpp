@@ -51,6 +51,7 @@ int RunWithoutWindow(int ArgumentCount, char** Arguments, const CommandLine& Lin
       Out << "pictrane-capture " << pictrane::capture::kToolVersion << '\n';
       return pictrane::capture::kExitDone;
     case CommandLine::Action::Convert:
+      if (Line.Batch.Send) return pictrane::capture::RunConvertAndSend(Line.Batch, Out, Err);
       return pictrane::capture::RunBatch(Line.Batch, Out);
     default:
       Err << "pictrane-capture: " << Line.Problem << '\n' << pictrane::capture::UsageText();

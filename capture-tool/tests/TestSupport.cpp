@@ -203,6 +203,15 @@ CalcFileContent ReadCalcFile(const QString& Path) {
   if (!File.open(QIODevice::ReadOnly)) return Result;
   const QByteArray Raw = File.readAll();
   auto Byte = [&](qsizetype At) { return static_cast<std::uint8_t>(Raw.at(At)); };
+  // A TI-83 Plus file: the little-endian sum of everything after its 0x37-byte header but the
+  // last two bytes, which hold it.
+  if (Raw.startsWith("**TI83F*") && Raw.size() > 0x39) {
+    int Sum = 0;
+    for (qsizetype I = 0x37; I < Raw.size() - 2; ++I) Sum = (Sum + Byte(I)) & 0xFFFF;
+    Result.ComputedChecksum = Sum;
+    Result.StoredChecksum = Byte(Raw.size() - 2) | (Byte(Raw.size() - 1) << 8);
+    return Result;
+  }
   if (Raw.size() < 0x52) return Result;
   const qsizetype Offset = Byte(0x3C) | (Byte(0x3D) << 8) | (Byte(0x3E) << 16) | (Byte(0x3F) << 24);
   if (Offset + 6 > Raw.size()) return Result;
@@ -217,6 +226,15 @@ CalcFileContent ReadCalcFile(const QString& Path) {
 
 DecodedPic DecodePic(const std::vector<std::uint8_t>& Data) {
   DecodedPic Pic;
+  if (Data.size() == 758 && Data[0] == 0xF4 && Data[1] == 0x02) {
+    Pic.Width = 96;
+    Pic.Height = 63;
+    for (std::size_t I = 0; I < 96 * 63; ++I) {
+      Pic.Dark.push_back(static_cast<std::uint8_t>((Data[2 + I / 8] >> (7 - I % 8)) & 1));
+    }
+    Pic.Valid = true;
+    return Pic;
+  }
   if (Data.size() < 7) return Pic;
   auto Word = [&](std::size_t At) { return (Data[At] << 8) | Data[At + 1]; };
   const std::size_t Size = static_cast<std::size_t>(Word(0));
@@ -239,6 +257,19 @@ DecodedPic DecodePic(const std::vector<std::uint8_t>& Data) {
   }
   Pic.Valid = true;
   return Pic;
+}
+
+MonoPicture Centred(const MonoPicture& Picture, PictureSize Size) {
+  MonoPicture Whole{Size.Width, Size.Height,
+                    std::vector<std::uint8_t>(static_cast<std::size_t>(Size.Width * Size.Height))};
+  const int Left = (Size.Width - Picture.Width) / 2;
+  const int Top = (Size.Height - Picture.Height) / 2;
+  for (int Y = 0; Y < Picture.Height; ++Y) {
+    for (int X = 0; X < Picture.Width; ++X) {
+      Whole.Dark[static_cast<std::size_t>((Top + Y) * Size.Width + Left + X)] = Picture.At(X, Y);
+    }
+  }
+  return Whole;
 }
 
 }  // namespace pictrane::capture::test

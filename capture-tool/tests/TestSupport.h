@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "PixelConversion.h"
+
 namespace pictrane::capture::test {
 
 // A picture as palette indices; each palette entry also says whether it should come out dark.
@@ -66,6 +68,10 @@ struct DecodedPic {
   bool DarkAt(int X, int Y) const { return Dark[static_cast<std::size_t>(Y * Width + X)] != 0; }
 };
 
+// The 68000 layout, or the TI-83 Plus's (756 bytes after their little-endian size).
 DecodedPic DecodePic(const std::vector<std::uint8_t>& Data);
+
+// Picture in the middle of a light picture of Size, as a TI-83 Plus picture holds a smaller one.
+MonoPicture Centred(const MonoPicture& Picture, PictureSize Size);
 
 }  // namespace pictrane::capture::test

@@ -65,7 +65,15 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
        Action::Convert,
        [](const CommandLine& L) {
          return L.Batch.Picture == PictureOptions{} && L.Batch.Folder == "main" &&
-                L.Batch.Name.isEmpty();
+                L.Batch.Name.isEmpty() && !L.Batch.Send;
+       }},
+      {{"--convert", "--dither", "atkinson", "a.png", "--send", "--cable=vti", "--port", "3",
+        "b.png"},
+       Action::Convert,
+       [](const CommandLine& L) {
+         return L.Batch.Picture.Method == ToneMethod::Atkinson && L.Batch.Send &&
+                L.Batch.Send->Cable == CableKind::Virtual && L.Batch.Send->Port == 3 &&
+                L.Batch.Files == QStringList{"a.png", "b.png"};
        }},
       {{"--convert", "--name", "trip#", "a.png", "b.png", "c.png"},
        Action::Convert,
@@ -77,11 +85,17 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--bogus"}, Action::BadUsage, Any},
       {{"--convert"}, Action::BadUsage, Any},
       {{"--convert", "--model", "83", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--model", "83p", "a.png"},
+       Action::Convert,
+       [](const CommandLine& L) { return L.Batch.Model == CalcModelId::Ti83Plus; }},
       {{"--convert", "--threshold", "257", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--contrast", "-101", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--folder", "1st", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "a.png", "--model"}, Action::BadUsage, Any},
       {{"--convert", "--unknown", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--cable", "vti", "--send", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--send", "--send", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--send", "--timeout", "0", "a.png"}, Action::BadUsage, Any},
   };
   for (const Case& C : Cases) {
     const CommandLine Line = ParseCommandLine(C.Arguments);
@@ -161,6 +175,8 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
       {CalcModelId::Ti89, "89i", CALC_TI89, TargetArea::Graph, {128, 77}},
       {CalcModelId::Ti92Plus, "9xi", CALC_TI92P, TargetArea::Screen, {200, 120}},
       {CalcModelId::Voyage200, "v2i", CALC_TI92P, TargetArea::Graph, {172, 103}},
+      // Always the whole 96 x 63, the photo centred in it.
+      {CalcModelId::Ti83Plus, "8xi", CALC_TI83P, TargetArea::Screen, {96, 63}},
   };
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
@@ -177,20 +193,23 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     QTextStream Out(&Lines);
     ASSERT_EQ(RunBatch(Options, Out), kExitDone) << Lines.toStdString();
     const QString Target = Folder.filePath(QStringLiteral("My photo.") + C.Extension);
-    EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as photos\\myphoto\n");
+    const bool Ti83Plus = C.Model == CalcModelId::Ti83Plus;
+    EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as " +
+                         (Ti83Plus ? "Pic1" : "photos\\myphoto") + "\n");
 
     const test::CalcFileContent Read = test::ReadCalcFile(Target);
     ASSERT_EQ(Read.ReadResult, 0);
     EXPECT_EQ(Read.Model, C.ReadModel);
-    EXPECT_EQ(Read.Name, "myphoto");
-    EXPECT_EQ(Read.Folder, "photos");
-    EXPECT_EQ(Read.Type, 0x10);
-    EXPECT_EQ(Read.StoredChecksum, Read.ComputedChecksum);
+    EXPECT_EQ(Read.Name, Ti83Plus ? std::string("\x60") : "myphoto");  // Pic1's token: 60 00
+    EXPECT_EQ(Read.Folder, Ti83Plus ? "" : "photos");
+    EXPECT_EQ(Read.Type, Ti83Plus ? 0x07 : 0x10);
+    EXPECT_EQ(Read.StoredChecksum, Read.ComputedChecksum) << C.Extension;
     const test::DecodedPic Pic = test::DecodePic(Read.Data);
-    ASSERT_TRUE(Pic.Valid);
+    ASSERT_TRUE(Pic.Valid) << C.Extension;
     EXPECT_EQ(PictureSize({Pic.Width, Pic.Height}), C.Size) << C.Extension;
-    const MonoPicture Expected = ToMono(LoadPicture(Source), C.Size, Options.Picture);
-    EXPECT_EQ(Pic.Dark, Expected.Dark);
+    const MonoPicture Expected =
+        test::Centred(ToMono(LoadPicture(Source), C.Size, Options.Picture), C.Size);
+    EXPECT_EQ(Pic.Dark, Expected.Dark) << C.Extension;
   }
 }
 
@@ -239,6 +258,18 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   }
   // Nothing is written beside the files when a group is asked for.
   EXPECT_FALSE(QFile::exists(Folder.filePath("sea.9xi")));
+
+  // A TI-83 Plus has ten pictures, Pic1 to Pic0: an eleventh file gets none.
+  Options.Model = CalcModelId::Ti83Plus;
+  Options.Files = QStringList(11, Files[0]);
+  QString Ti83Lines;
+  QTextStream Ti83Out(&Ti83Lines);
+  EXPECT_EQ(RunBatch(Options, Ti83Out), kExitNotAllWritten);
+  const QStringList Ti83 = Ti83Lines.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(Ti83.size(), 11) << Ti83Lines.toStdString();
+  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0")) << Ti83[9].toStdString();
+  EXPECT_TRUE(Ti83[10].startsWith("not written: " + Files[0] + ": a TI-83 Plus has ten pictures"));
+  EXPECT_EQ(test::ReadCalcFile(Folder.filePath("all.8xg")).Entries, 10u);
 }
 
 struct ToolRun {

@@ -2,6 +2,8 @@
 // The converter's file script typed into the capture window: the pictures it writes, bad input
 // that writes nothing, the save-type list and Ctrl+F4.
 
+#include <algorithm>
+
 #include <QFile>
 #include <QImage>
 #include <QStatusBar>
@@ -186,6 +188,31 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   const QString Target = Dir_->filePath("types/shot.89i");
   RunFileScript(Source, Target, "shot", "main");
   CheckWritten(Target, "shot", "main", Halved);
+
+  // The TI-83 Plus picture after it, past where Down stops: End reaches it, named Pic1.
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a" + Dir_->filePath("types/shot.8xi"));
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  Press(Qt::Key_End);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  QCOMPARE(Window_->MessageText(), QString());
+  const test::CalcFileContent Ti83 = test::ReadCalcFile(Dir_->filePath("types/shot.8xi"));
+  QCOMPARE(Ti83.ReadResult, 0);
+  QCOMPARE(Ti83.Model, static_cast<int>(CALC_TI83P));
+  QCOMPARE(Ti83.StoredChecksum, Ti83.ComputedChecksum);
+  const test::DecodedPic Pic83 = test::DecodePic(Ti83.Data);
+  QVERIFY(Pic83.Valid);
+  QCOMPARE(QSize(Pic83.Width, Pic83.Height), QSize(96, 63));
+  // 320 x 200 fits as 96 x 60, centred: the rows above and below it stay light.
+  const auto Light = [](auto From, auto To) {
+    return std::none_of(From, To, [](auto D) { return D; });
+  };
+  QVERIFY(Light(Pic83.Dark.begin(), Pic83.Dark.begin() + 96));
+  QVERIFY(Light(Pic83.Dark.end() - 2 * 96, Pic83.Dark.end()));
+  QVERIFY(!Light(Pic83.Dark.begin() + 96, Pic83.Dark.end() - 2 * 96));
 }
 
 void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {

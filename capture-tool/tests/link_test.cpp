@@ -22,6 +22,7 @@
 #include "LinkCommands.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
+#include "TestSupport.h"
 
 namespace pictrane::capture {
 namespace {
@@ -33,12 +34,13 @@ struct LinkRun {
   qint64 Milliseconds = 0;
 };
 
-// The stand-in with StandIn, in a namespace of its own, running the program with Tool; without
-// StandIn, the program alone.
-LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool) {
+// The stand-in with StandIn, in a namespace of its own, running the program with Tool (or
+// Program, a command that runs it); without StandIn, the program alone.
+LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool,
+                  const QStringList& Program = {PICTRANE_CAPTURE_PATH}) {
   QStringList Arguments = {"--ipc"};
   if (geteuid() != 0) Arguments << "--map-root-user";
-  Arguments << PICTRANE_STANDIN_PATH << StandIn << "--" << PICTRANE_CAPTURE_PATH << Tool;
+  Arguments << PICTRANE_STANDIN_PATH << StandIn << "--" << Program << Tool;
   QProcess Process;
   QElapsedTimer Clock;
   Clock.start();
@@ -86,7 +88,6 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
   const QString Received = Folder.filePath("received");
-  ASSERT_TRUE(QDir().mkpath(Received));
   const CalcPicture Single = PictureNamed(U"photo", kTi89Screen, 1);
   const std::vector<CalcPicture> Group = {PictureNamed(U"sea", {160, 100}, 2),
                                           PictureNamed(U"hill", {77, 59}, 3),
@@ -95,16 +96,92 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
   const QString Three = Folder.filePath("views.89g");
   WriteCalcPicture(One.toStdString(), Single);
   WriteCalcGroup(Three.toStdString(), CalcModelId::Ti89, Group);
+  // Photos converted and sent in one command.
+  ASSERT_TRUE(QDir().mkpath(Folder.filePath("photos")));
+  const QString Photo = Folder.filePath("photos/photo.jpg");
+  const QString Beach = Folder.filePath("photos/beach.jpg");
+  for (const QString& Each : {Photo, Beach}) {
+    QImage Image(320, 240, QImage::Format_RGB32);
+    for (int Y = 0; Y < Image.height(); ++Y) {
+      for (int X = 0; X < Image.width(); ++X)
+        Image.setPixel(X, Y, qRgb((X * Y) % 256, Y, Each == Photo ? X % 256 : 255 - X % 256));
+    }
+    ASSERT_TRUE(Image.save(Each));
+  }
+  const QString Written = Folder.filePath("photos/photo.89i");
+  const QString Both = Folder.filePath("photos/both.89g");
 
-  const LinkRun R =
-      RunLinked({"--save", Received}, {"--send", "--cable", "vti", "--timeout", "20", One, Three});
-  ASSERT_EQ(R.Status, kExitDone) << R.Out.toStdString() << R.Err.toStdString();
-  EXPECT_EQ(R.Out, "sent: " + One + "\nsent: " + Three + "\n");
-  EXPECT_TRUE(R.Err.contains("virtual cable on port 2, TI-89 answering")) << R.Err.toStdString();
-  EXPECT_EQ(ReadBytes(Received + "/main.photo.var"), Single.PicData);
-  EXPECT_EQ(ReadBytes(Received + "/main.sea.var"), Group[0].PicData);
-  EXPECT_EQ(ReadBytes(Received + "/main.hill.var"), Group[1].PicData);
-  EXPECT_EQ(ReadBytes(Received + "/main.sky.var"), Group[2].PicData);
+  struct Arrival {
+    const char* Saved;  // the stand-in's file for the variable
+    QString File;       // the calculator file holding it, after the run
+    std::size_t Index;  // its place in the file
+  };
+  // TI-83 Plus pictures: a single one and a group, and photos converted for it.
+  const QString Ti83One = Folder.filePath("three.8xi");
+  const QString Ti83Two = Folder.filePath("pair.8xg");
+  const auto Ti83Picture = [](const char32_t* Name, unsigned Seed) {
+    return CalcPicture{CalcModelId::Ti83Plus,
+                       Name,
+                       {},
+                       EncodePic(Scrambled(kTi83PlusPicture, Seed), CalcModelId::Ti83Plus)};
+  };
+  WriteCalcPicture(Ti83One.toStdString(), Ti83Picture(U"Pic3", 5));
+  WriteCalcGroup(Ti83Two.toStdString(), CalcModelId::Ti83Plus,
+                 {Ti83Picture(U"Pic1", 6), Ti83Picture(U"Pic2", 7)});
+  const QString Ti83Photo = Folder.filePath("photos/photo.8xi");
+  const QString Ti83Beach = Folder.filePath("photos/beach.8xi");
+
+  struct Case {
+    QStringList StandIn;
+    QStringList Tool;
+    QString Out;
+    std::vector<Arrival> Arrivals;
+  };
+  const QString Ti89 = "TI-89 answering";
+  const QString Ti83 = "TI-83 Plus or TI-84 Plus answering";
+  const std::vector<Case> Cases = {
+      {{},
+       {"--send", "--cable", "vti", "--timeout", "20", One, Three},
+       "sent: " + One + "\nsent: " + Three + "\n",
+       {{"main.photo", One, 0},
+        {"main.sea", Three, 0},
+        {"main.hill", Three, 1},
+        {"main.sky", Three, 2}}},
+      {{},
+       {"--convert", "--send", "--cable", "vti", Photo},
+       "sent: " + Photo + " -> " + Written + " as main\\photo\n",
+       {{"main.photo", Written, 0}}},
+      {{},
+       {"--convert", "--group", Both, "--send", "--cable", "vti", Photo, Beach},
+       "sent: " + Photo + " -> " + Both + " as main\\photo\nsent: " + Beach + " -> " + Both +
+           " as main\\beach\n",
+       {{"main.photo", Both, 0}, {"main.beach", Both, 1}}},
+      {{"--model", "83p"},
+       {"--send", "--cable", "vti", Ti83One, Ti83Two},
+       "sent: " + Ti83One + "\nsent: " + Ti83Two + "\n",
+       {{"Pic3", Ti83One, 0}, {"Pic1", Ti83Two, 0}, {"Pic2", Ti83Two, 1}}},
+      {{"--model", "83p"},
+       {"--convert", "--model", "83p", "--send", "--cable", "vti", Photo, Beach},
+       "sent: " + Photo + " -> " + Ti83Photo + " as Pic1\nsent: " + Beach + " -> " + Ti83Beach +
+           " as Pic2\n",
+       {{"Pic1", Ti83Photo, 0}, {"Pic2", Ti83Beach, 0}}},
+  };
+  for (const Case& C : Cases) {
+    ASSERT_TRUE(QDir(Received).removeRecursively() && QDir().mkpath(Received));
+    const LinkRun R = RunLinked(C.StandIn + QStringList{"--save", Received}, C.Tool);
+    const std::string Name = C.Tool.join(' ').toStdString();
+    ASSERT_EQ(R.Status, kExitDone) << Name << R.Out.toStdString() << R.Err.toStdString();
+    EXPECT_EQ(R.Out, C.Out) << Name;
+    EXPECT_TRUE(R.Err.contains("virtual cable on port 2, " + (C.StandIn.isEmpty() ? Ti89 : Ti83)))
+        << R.Err.toStdString();
+    EXPECT_EQ(QDir(Received).entryList(QDir::Files).size(), C.Arrivals.size()) << Name;
+    for (const Arrival& A : C.Arrivals) {
+      const std::vector<StoredPicture> Stored = ReadCalcPictures(A.File.toStdString());
+      ASSERT_LT(A.Index, Stored.size()) << Name;
+      EXPECT_EQ(ReadBytes(Received + "/" + A.Saved + ".var"), Stored[A.Index].PicData)
+          << Name << ": " << A.Saved;
+    }
+  }
 }
 
 TEST(Link, ScreenIsClippedToWhatTheUserSees) {
@@ -128,23 +205,31 @@ TEST(Link, ScreenIsClippedToWhatTheUserSees) {
     const char* Model;
     const char* Target;
     PictureSize Size;
+    const char* Variable;  // for a calculator picture
+    const char* Named;     // what the line adds
   };
-  for (const Case& C : {Case{"89", "shot.png", kTi89Screen}, Case{"92p", "shot.9xi", kTi92Screen},
-                        Case{"89", "shot.bmp", kTi89Screen}}) {
+  for (const Case& C :
+       {Case{"89", "shot.png", kTi89Screen, "", ""},
+        Case{"92p", "shot.9xi", kTi92Screen, "shot", ""},
+        Case{"89", "shot.bmp", kTi89Screen, "", ""},
+        Case{"83p", "shot83.png", kTi83PlusScreen, "", ""},
+        // The TI-83 Plus's picture leaves the screen's bottom row out; it is one of Pic0..Pic9.
+        Case{"83p", "shot.8xi", kTi83PlusPicture, "Pic1", " as Pic1"},
+        Case{"83p", "pic7.8xi", kTi83PlusPicture, "Pic7", ""}}) {
     const QString Target = Folder.filePath(C.Target);
     const LinkRun R = RunLinked({"--model", C.Model, "--screen", ScreenFile},
                                 {"--screenshot", "--cable", "vti", Target});
     ASSERT_EQ(R.Status, kExitDone) << C.Target << R.Out.toStdString() << R.Err.toStdString();
-    EXPECT_EQ(R.Out, "written: " + Target + "\n");
+    EXPECT_EQ(R.Out, "written: " + Target + C.Named + "\n");
     std::vector<std::uint8_t> Expected;
     for (int Y = 0; Y < C.Size.Height; ++Y) {
       for (int X = 0; X < C.Size.Width; ++X) Expected.push_back(Full.At(X, Y));
     }
-    if (Target.endsWith(".9xi")) {
+    if (Target.endsWith("i")) {
       const std::vector<StoredPicture> Read = ReadCalcPictures(Target.toStdString());
       ASSERT_EQ(Read.size(), 1u);
-      EXPECT_EQ(Read[0].Name, "shot");
-      const MonoPicture Got = DecodePic(Read[0].PicData);
+      EXPECT_EQ(Read[0].Name, C.Variable);
+      const MonoPicture Got = DecodePic(Read[0].PicData, Read[0].Model);
       EXPECT_EQ(PictureSize({Got.Width, Got.Height}), C.Size);
       EXPECT_EQ(Got.Dark, Expected) << C.Target;
     } else {
@@ -153,6 +238,22 @@ TEST(Link, ScreenIsClippedToWhatTheUserSees) {
       EXPECT_EQ(DarkOf(Got), Expected) << C.Target;
     }
   }
+
+  // A TI-83 Plus picture sent, then taken back from the screen it shows: the same bytes.
+  const QString Sent = Folder.filePath("sent.8xi");
+  const QString Back = Folder.filePath("pic2.8xi");
+  const CalcPicture Picture{CalcModelId::Ti83Plus,
+                            U"Pic2",
+                            {},
+                            EncodePic(Scrambled(kTi83PlusPicture, 9), CalcModelId::Ti83Plus)};
+  WriteCalcPicture(Sent.toStdString(), Picture);
+  const LinkRun R = RunLinked(
+      {"--model", "83p"}, {Sent, Back},
+      {"sh", "-c", R"("$0" --send --cable vti "$1" && "$0" --screenshot --cable vti "$2")",
+       PICTRANE_CAPTURE_PATH});
+  ASSERT_EQ(R.Status, kExitDone) << R.Out.toStdString() << R.Err.toStdString();
+  EXPECT_EQ(R.Out, "sent: " + Sent + "\nwritten: " + Back + "\n");
+  EXPECT_EQ(ReadCalcPictures(Back.toStdString()).at(0).PicData, Picture.PicData);
 }
 
 TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
@@ -161,6 +262,30 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
   const QString File = Folder.filePath("photo.89i");
   WriteCalcPicture(File.toStdString(), PictureNamed(U"photo", kTi89Screen, 5));
   const QString Shot = Folder.filePath("shot.png");
+  const QString Views = Folder.filePath("views.89g");
+  WriteCalcGroup(Views.toStdString(), CalcModelId::Ti89,
+                 {PictureNamed(U"sea", {8, 8}, 6), PictureNamed(U"hill", {8, 8}, 7)});
+  QStringList Photos;
+  for (const char* Name : {"p1", "p2", "p3"}) {
+    Photos << Folder.filePath(QStringLiteral("%1.png").arg(Name));
+    QImage Image(16, 16, QImage::Format_RGB32);
+    Image.fill(qRgb(Name[1] * 40, 0, 0));
+    ASSERT_TRUE(Image.save(Photos.back()));
+  }
+  const QString Ti83File = Folder.filePath("pic.8xi");
+  WriteCalcPicture(Ti83File.toStdString(),
+                   {CalcModelId::Ti83Plus,
+                    U"Pic1",
+                    {},
+                    EncodePic(Scrambled(kTi83PlusPicture, 8), CalcModelId::Ti83Plus)});
+  const QString Trip = Folder.filePath("trip.89g");
+  const auto As = [](const QString& Photo, const QString& Target, int N) {
+    return Photo + " -> " + Target + QStringLiteral(" as main\\p%1").arg(N);
+  };
+  const QString Silence =
+      ": the calculator did not answer within 0.5 s (is it on and the cable "
+      "pushed home?)\n";
+  const QStringList ConvertSend = {"--convert", "--send", "--cable", "vti", "--timeout", "5"};
   struct Case {
     QStringList StandIn;  // empty: no stand-in, no virtual cable
     QStringList Tool;
@@ -193,6 +318,38 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        {"--send", File},
        kExitNoCalculator,
        "not sent: " + File + ": no USB calculator or SilverLink cable found"},
+      // Midway: what the calculator acknowledged is named sent, the rest not, each in its time.
+      {{"--fail", "silent", "--after", "1"},
+       ConvertSend + QStringList{"--group", Trip} + Photos,
+       kExitNotAllWritten,
+       "sent: " + As(Photos[0], Trip, 1) + "\nnot sent: " + As(Photos[1], Trip, 2) + Silence +
+           "not sent: " + As(Photos[2], Trip, 3) + Silence},
+      {{"--fail", "vanish", "--after", "1"},
+       ConvertSend + Photos,
+       kExitNotAllWritten,
+       "sent: " + As(Photos[0], Folder.filePath("p1.89i"), 1) +
+           "\nnot sent: " + As(Photos[1], Folder.filePath("p2.89i"), 2) + Silence +
+           "not sent: " + As(Photos[2], Folder.filePath("p3.89i"), 3) +
+           ": not tried, as the calculator stopped answering\n"},
+      {{"--fail", "memory", "--after", "2"},
+       {"--send", "--cable", "vti", "--timeout", "5", File, Views},
+       kExitNotAllWritten,
+       "sent: " + File + "\nnot sent: " + Views +
+           ": the calculator is out of memory (its first variable arrived)\n"},
+      {{"--fail", "silent"},
+       ConvertSend + Photos.mid(0, 1),
+       kExitNoCalculator,
+       "not sent: " + As(Photos[0], Folder.filePath("p1.89i"), 1) +
+           ": the link: the calculator did not answer within 0.5 s"},
+      // The TI-83 Plus's protocol library takes a refusal to overwrite as "skip" and says done.
+      {{"--model", "83p", "--fail", "locked"},
+       {"--send", "--cable", "vti", "--timeout", "5", Ti83File},
+       kExitNotAllWritten,
+       "not sent: " + Ti83File + ": a variable of that name on the calculator is locked"},
+      {{"--model", "89"},
+       {"--send", "--cable", "vti", "--timeout", "5", Ti83File},
+       kExitNotAllWritten,
+       "not sent: " + Ti83File + ": a file for the TI-83 Plus or TI-84 Plus; another calculator"},
       {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
       // The window's own link options, before its picture, and misplaced before a command.
       {{}, {"--cable", "parallel", File}, kExitUsage, ""},
@@ -227,7 +384,7 @@ TEST(Link, PicturesComeBackAsPng) {
   QStringList Files;
   std::vector<std::pair<QString, MonoPicture>> Expected;
   for (const CalcModelId Model :
-       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200}) {
+       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
     BatchOptions Options;
     Options.Model = Model;
     Options.Picture.Method = ToneMethod::Atkinson;
@@ -238,8 +395,11 @@ TEST(Link, PicturesComeBackAsPng) {
     const QString Written =
         Folder.filePath(QStringLiteral("Photo.") + InfoOf(Model).PictureExtension);
     Files << Written;
-    Expected.emplace_back(Written + ".png",
-                          ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture));
+    const MonoPicture Picture = ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture);
+    // Only a TI-83 Plus picture is always its whole screen.
+    Expected.emplace_back(Written + ".png", Model == CalcModelId::Ti83Plus
+                                                ? test::Centred(Picture, kTi83PlusPicture)
+                                                : Picture);
   }
   const QString Group = Folder.filePath("views.89g");
   const std::vector<CalcPicture> Members = {PictureNamed(U"sea", {50, 40}, 8),
@@ -275,6 +435,12 @@ TEST(Link, MutatedCalculatorFilesGiveTheirLinesNeverASignal) {
   CalcPicture Other = PictureNamed(U"sea", {3, 2}, 11);
   Other.Folder = U"games";
   WriteCalcGroup(Group.toStdString(), CalcModelId::Ti89, {PictureNamed(U"sea", {5, 4}, 12), Other});
+  const QString Ti83 = Folder.filePath("valid.8xi");
+  WriteCalcPicture(Ti83.toStdString(),
+                   {CalcModelId::Ti83Plus,
+                    U"Pic1",
+                    {},
+                    EncodePic(Scrambled(kTi83PlusPicture, 13), CalcModelId::Ti83Plus)});
   QStringList Files;
   std::vector<bool> Cut;
   unsigned Seed = 29;
@@ -282,21 +448,27 @@ TEST(Link, MutatedCalculatorFilesGiveTheirLinesNeverASignal) {
     Seed = Seed * 1103515245u + 12345u;
     return (Seed >> 8) % Below;
   };
-  for (int I = 0; I < 500; ++I) {
-    const bool FromGroup = I % 2 != 0;
-    QFile Valid(FromGroup ? Group : Single);
+  for (int I = 0; I < 650; ++I) {
+    // TI-89 pictures and groups in turn, then TI-83 Plus pictures.
+    const int Kind = I >= 500 ? 2 : I % 2;
+    QFile Valid(Kind == 0 ? Single : Kind == 1 ? Group : Ti83);
     ASSERT_TRUE(Valid.open(QIODevice::ReadOnly));
     QByteArray Bytes = Valid.readAll();
-    // The first files each cut at one length, the rest with one to four bytes changed.
-    const bool CutShort = I / 2 < Bytes.size();
+    // The first files of each kind each cut at one length (the larger TI-83 Plus file at every
+    // eighth), the rest with one to four bytes changed.
+    const int Length = Kind == 2 ? (I - 500) * 8 : I / 2;
+    const bool CutShort = Length < Bytes.size();
     if (CutShort) {
-      Bytes.truncate(I / 2);
+      Bytes.truncate(Length);
     } else {
       for (unsigned N = 1 + Random(4); N > 0; --N)
         Bytes[Random(static_cast<unsigned>(Bytes.size()))] = static_cast<char>(Random(256));
     }
-    Files << Folder.filePath(
-        QStringLiteral("m%1.89%2").arg(I, 3, 10, QChar('0')).arg(FromGroup ? 'g' : 'i'));
+    Files << Folder.filePath(QStringLiteral("m%1.%2")
+                                 .arg(I, 3, 10, QChar('0'))
+                                 .arg(Kind == 0   ? "89i"
+                                      : Kind == 1 ? "89g"
+                                                  : "8xi"));
     Cut.push_back(CutShort);
     QFile Out(Files.back());
     ASSERT_TRUE(Out.open(QIODevice::WriteOnly) && Out.write(Bytes) == Bytes.size());

@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A stand-in 68000 calculator for the link tests, on the virtual cable's port 1 (where an
-// emulator sits). It opens its end of the cable, starts the command given after "--" (which
-// links from port 2), answers it until it ends and exits with its status.
+// A stand-in calculator for the link tests (a TI-89, a TI-92 Plus, or a TI-83 Plus), on the
+// virtual cable's port 1 (where an emulator sits). It opens its end of the cable, starts the
+// command given after "--" (which links from port 2), answers it until it ends and exits with its
+// status.
 //
-//   standin_calc [--model 89|92p] [--fail silent|busy|memory|locked] [--save DIR]
-//                [--screen FILE] -- COMMAND [ARGUMENT...]
+//   standin_calc [--model 89|92p|83p] [--fail silent|busy|memory|locked|vanish] [--after N]
+//                [--save DIR] [--screen FILE] -- COMMAND [ARGUMENT...]
 //
 // It answers "ready?" (RDY) with ACK, a request to send (RTS or VAR) with ACK and CTS, the data
 // (XDP) and the end of transmission (EOT) with ACK, and a screen request (SCR) with ACK and the
 // 240x128 screen read from FILE (3840 bytes, rows of 30 bytes, 1 = black). Each variable it
-// receives is saved as DIR/FOLDER.NAME.var holding the variable's data. --fail silent answers
-// nothing; busy answers "ready?" with the busy flag; memory and locked refuse every request to
-// send (SKP) as a full calculator and as a locked variable of that name do. Without --screen the
-// screen is a checkerboard, black where x + y is even.
+// receives is saved as DIR/FOLDER.NAME.var holding the variable's data. As a TI-83 Plus it
+// serves the top-left 96x64 of that screen (rows of 12 bytes), takes a variable without waiting
+// for an end of transmission (the computer sends one it does not acknowledge), and saves it as
+// DIR/PicN.var holding its data with the size word; a picture received shows on its screen. --fail
+// silent answers nothing; busy answers "ready?" with the busy flag; memory and locked refuse every
+// request to send (SKP) as a full calculator and as a locked variable of that name do; vanish
+// closes the stand-in's end of the cable, as a cable pulled out. With --after N the failure starts
+// once N variables have arrived (a calculator that fails midway). Without --screen the screen is a
+// checkerboard, black where x + y is even.
 //
 // The cable library removes the cable's shared memory when the program at port 2 closes it; the
 // stand-in then opens its end again at once, so one stand-in serves one session after another (a
@@ -24,9 +30,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -56,7 +65,9 @@ std::vector<std::uint8_t> Checkerboard() {
 
 struct Options {
   std::uint8_t Machine = 0x98;  // a TI-89 answering the computer
+  bool Ti83Plus = false;
   std::string Fail;
+  int After = 0;  // variables received before Fail starts
   std::string SaveDir;
   std::vector<std::uint8_t> Screen = Checkerboard();
   std::vector<char*> Command;
@@ -119,11 +130,19 @@ class Calculator {
     return false;
   }
 
+  // Whether the stand-in has let its end of the cable go (--fail vanish).
+  bool Gone() const { return Gone_; }
+
   void Answer(const Packet& P) {
-    if (O_.Fail == "silent") return;
+    if (Failing("vanish")) {
+      ticables_cable_close(Cable_);
+      Gone_ = true;
+      return;
+    }
+    if (Failing("silent")) return;
     switch (P.Command) {
       case kRdy:
-        Send(kAck, {}, O_.Fail == "busy" ? 0x0100 : 0);
+        Send(kAck, {}, Failing("busy") ? 0x0100 : 0);
         break;
       case kRts:
       case kVar:
@@ -131,13 +150,13 @@ class Calculator {
         break;
       case kScr: {
         Send(kAck);
-        Send(kXdp, O_.Screen);
+        Send(kXdp, O_.Ti83Plus ? Ti83PlusScreen() : O_.Screen);
         Packet Ack;
         Expect(kAck, Ack);
         break;
       }
       case kEot:
-        Send(kAck);
+        if (!O_.Ti83Plus) Send(kAck);
         break;
       default:
         break;
@@ -145,14 +164,40 @@ class Calculator {
   }
 
  private:
+  bool Failing(const char* Mode) const { return O_.Fail == Mode && Received_ >= O_.After; }
+
+  // The top-left 96x64 of the 240x128 screen, rows of 12 bytes, and over it the last picture
+  // received, as the calculator shows a picture recalled.
+  std::vector<std::uint8_t> Ti83PlusScreen() const {
+    std::vector<std::uint8_t> Screen(768);
+    for (std::size_t Row = 0; Row < 64; ++Row) {
+      std::copy_n(O_.Screen.begin() + static_cast<std::ptrdiff_t>(Row * 30), 12,
+                  Screen.begin() + static_cast<std::ptrdiff_t>(Row * 12));
+    }
+    if (Recalled_.size() == 758) std::copy(Recalled_.begin() + 2, Recalled_.end(), Screen.begin());
+    return Screen;
+  }
+
+  // A TI-83 Plus variable offered: size (2 bytes, little-endian), type, name (8 bytes); a
+  // picture's name is its token 0x60 and its number's index.
+  void TakeTi83PlusVariable(const std::vector<std::uint8_t>& Header, const Packet& Data) {
+    if (Header.size() >= 3 && Header[2] == 0x07) Recalled_ = Data.Data;
+    if (Header.size() < 5 || O_.SaveDir.empty()) return;
+    const std::string Name =
+        Header[3] == 0x60 ? "Pic" + std::to_string((Header[4] + 1) % 10) : "var";
+    std::ofstream(O_.SaveDir + "/" + Name + ".var", std::ios::binary)
+        .write(reinterpret_cast<const char*>(Data.Data.data()),
+               static_cast<std::streamsize>(Data.Data.size()));
+  }
+
   // A variable offered to us: size (4 bytes, little-endian), type, name length, name.
   void TakeVariable(const std::vector<std::uint8_t>& Header) {
     Send(kAck);
-    if (O_.Fail == "memory") {
+    if (Failing("memory")) {
       Send(kSkp, {3, 0, 0});
       return;
     }
-    if (O_.Fail == "locked") {
+    if (Failing("locked")) {
       Send(kSkp, {2, 0, 0x1E});
       return;
     }
@@ -160,9 +205,15 @@ class Calculator {
     Packet P;
     if (!Expect(kAck, P) || !Expect(kXdp, P)) return;
     Send(kAck);
+    if (O_.Ti83Plus) {
+      ++Received_;
+      TakeTi83PlusVariable(Header, P);
+      return;
+    }
     Packet End;
     if (!Expect(kEot, End)) return;
     Send(kAck);
+    ++Received_;
     if (Header.size() < 6 || P.Data.size() < 4 || O_.SaveDir.empty()) return;
     std::string Name(Header.begin() + 6, Header.begin() + 6 + Header[5]);
     for (char& C : Name) {
@@ -175,6 +226,9 @@ class Calculator {
 
   CableHandle* Cable_;
   const Options& O_;
+  int Received_ = 0;
+  bool Gone_ = false;
+  std::vector<std::uint8_t> Recalled_;  // a TI-83 Plus picture's data, size word first
 };
 
 bool ParseArguments(int argc, char** argv, Options& O) {
@@ -188,9 +242,12 @@ bool ParseArguments(int argc, char** argv, Options& O) {
     if (I + 1 >= argc) return false;
     const std::string Value = argv[++I];
     if (Argument == "--model") {
-      O.Machine = Value == "92p" ? 0x88 : 0x98;
+      O.Ti83Plus = Value == "83p";
+      O.Machine = Value == "92p" ? 0x88 : O.Ti83Plus ? 0x73 : 0x98;
     } else if (Argument == "--fail") {
       O.Fail = Value;
+    } else if (Argument == "--after") {
+      O.After = std::atoi(Value.c_str());
     } else if (Argument == "--save") {
       O.SaveDir = Value;
     } else if (Argument == "--screen") {
@@ -217,7 +274,7 @@ int main(int argc, char** argv) {
   Options O;
   if (!ParseArguments(argc, argv, O)) {
     std::fprintf(stderr,
-                 "usage: standin_calc [--model 89|92p] [--fail MODE] [--save DIR] "
+                 "usage: standin_calc [--model 89|92p|83p] [--fail MODE] [--after N] [--save DIR] "
                  "[--screen FILE] -- COMMAND...\n");
     return 125;
   }
@@ -243,6 +300,10 @@ int main(int argc, char** argv) {
   int Status = 0;
   for (;;) {
     if (waitpid(Child, &Status, WNOHANG) == Child) break;
+    if (Calc.Gone()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
     CableStatus Waiting = STATUS_NONE;
     if (ticables_cable_check(Cable, &Waiting) == 0 && (Waiting & STATUS_RX) != 0) {
       Packet P;
@@ -254,7 +315,7 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  ticables_cable_close(Cable);
+  if (!Calc.Gone()) ticables_cable_close(Cable);
   ticables_handle_del(Cable);
   return WIFEXITED(Status) ? WEXITSTATUS(Status) : 125;
 }
