@@ -7,13 +7,17 @@
 //   'c'            a character typed without Ctrl or Alt (UTF-8)
 //   Ctrl+o Alt+F4  a key pressed with Ctrl, Alt or Shift (modifiers in that order)
 //   Enter Down F4  a key that types no character, pressed on its own
-// Alt+F4 closes the window, as it closes the real tool; so do two minutes without it.
+// Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
+// request (WM_CLOSE) leaves "keys.log.closed" beside the log.
+// With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
+// milliseconds after making it, as a slow program starts.
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
 
 #include "platform/win32/Win32.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/win32/Text.h"
@@ -23,6 +27,16 @@ namespace {
 using pictrane::win32::Narrow;
 
 std::FILE* Log = nullptr;
+std::wstring ClosedMark;
+int ShowCommand = SW_SHOW;
+
+constexpr UINT_PTR kGiveUpTimer = 1, kShowTimer = 2;
+
+void ShowNow(HWND Window) {
+  ::ShowWindow(Window, ShowCommand);
+  ::SetForegroundWindow(Window);
+  ::SetFocus(Window);
+}
 
 // What the keys have said so far: the bitmap to open (typed between Ctrl+O and Enter) and
 // whether the device folder is being typed (after Delete, up to the Enter that ends the file).
@@ -138,7 +152,16 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
     case WM_SYSKEYUP:
     case WM_SYSCHAR:
       return 0;
-    case WM_TIMER:  // nobody closed it: the run that started it is gone
+    case WM_TIMER:
+      if (W == kShowTimer) {
+        ::KillTimer(Window, kShowTimer);
+        ShowNow(Window);
+        return 0;
+      }
+      ::DestroyWindow(Window);  // nobody closed it: the run that started it is gone
+      return 0;
+    case WM_CLOSE:
+      if (std::FILE* Mark = ::_wfopen(ClosedMark.c_str(), L"wb")) std::fclose(Mark);
       ::DestroyWindow(Window);
       return 0;
     case WM_DESTROY:
@@ -158,6 +181,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   const std::size_t Folder = LogPath.find_last_of(L'\\') + 1;
   if (_wcsicmp(LogPath.c_str() + Folder, L"launcher.exe") == 0) return 0;
   LogPath = LogPath.substr(0, Folder) + L"keys.log";
+  ClosedMark = LogPath + L".closed";
   Log = ::_wfopen(LogPath.c_str(), L"wb");
   if (Log == nullptr) return 3;
 
@@ -185,10 +209,13 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   HWND Window =
       ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance, nullptr);
-  ::SetTimer(Window, 1, 120000, nullptr);
-  ::ShowWindow(Window, Show);
-  ::SetForegroundWindow(Window);
-  ::SetFocus(Window);
+  ::SetTimer(Window, kGiveUpTimer, 120000, nullptr);
+  ShowCommand = Show;
+  wchar_t Delay[16] = {};
+  if (::GetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", Delay, 16) > 0)
+    ::SetTimer(Window, kShowTimer, static_cast<UINT>(_wtoi(Delay)), nullptr);
+  else
+    ShowNow(Window);
 
   MSG Message;
   while (::GetMessageW(&Message, nullptr, 0, 0) > 0) {

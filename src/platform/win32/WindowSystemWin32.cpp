@@ -241,17 +241,33 @@ std::vector<TopLevelWindow> WindowSystemWin32::TopLevelWindows() {
 }
 
 namespace {
-BOOL CALLBACK PostCloseIfOwnedBy(HWND Window, LPARAM Process) {
+struct CloseRequest {
+  DWORD Process;
+  bool Asked;
+};
+
+// A program still starting may have made its main window without showing it yet: a hidden
+// top-level window with a caption (the system's own hidden windows, such as the input method's,
+// have none).
+BOOL CALLBACK PostCloseIfOwnedBy(HWND Window, LPARAM Parameter) {
+  auto& Request = *reinterpret_cast<CloseRequest*>(Parameter);
   DWORD Owner = 0;
   ::GetWindowThreadProcessId(Window, &Owner);
-  if (static_cast<LPARAM>(Owner) == Process && ::IsWindowVisible(Window))
+  if (Owner != Request.Process) return TRUE;
+  const bool Unshown = !::IsWindowVisible(Window) && ::GetWindow(Window, GW_OWNER) == nullptr &&
+                       (::GetWindowLongW(Window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+  if (::IsWindowVisible(Window) || Unshown) {
     ::PostMessageW(Window, WM_CLOSE, 0, 0);
+    Request.Asked = true;
+  }
   return TRUE;
 }
 }  // namespace
 
-void WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
-  ::EnumWindows(PostCloseIfOwnedBy, static_cast<LPARAM>(Process));
+bool WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
+  CloseRequest Request{static_cast<DWORD>(Process), false};
+  ::EnumWindows(PostCloseIfOwnedBy, reinterpret_cast<LPARAM>(&Request));
+  return Request.Asked;
 }
 
 void WaitForForegroundInput(std::size_t Events) {

@@ -45,8 +45,9 @@ class WindowSystemWin32 final : public WindowSystem {
   // given again after the real parent ended) or cannot be told.
   ProcessId ParentProcess(ProcessId Process) override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
-  // Posts WM_CLOSE, no keystroke, to every visible top-level window of Process.
-  void CloseWindowsOf(ProcessId Process) override;
+  // Posts WM_CLOSE, no keystroke, to every visible top-level window of Process, and to those
+  // made to be shown (a caption, no owner) but still hidden.
+  bool CloseWindowsOf(ProcessId Process) override;
 
   // Runs before every input event (before the focus check); lets tests move the foreground at
   // a chosen event.
