@@ -53,8 +53,6 @@ struct RunTimings {
   int KeycodeRestMs = 50;
   // How often the Win32 back end looks whether the tool's window has come forward.
   int ForegroundPollMs = 20;
-  // The moment Windows takes to hand injected input to the foreground thread.
-  int InputHandOverMs = 1;
   // How long one round trip to a busy foreground window may take before typing gives up on it.
   int RoundTripWaitMs = 2000;
   // For a stopped process to be gone, after it was made to end.

@@ -7,7 +7,11 @@
 //   'c'            a character typed without Ctrl or Alt (UTF-8)
 //   Ctrl+o Alt+F4  a key pressed with Ctrl, Alt or Shift (modifiers in that order)
 //   Enter Down F4  a key that types no character, pressed on its own
-// Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
+// Each key string must have been taken in whole before the next one's first key arrived (a pause
+// counts from then): where a string's first key was queued before the last key message before it
+// was handled, a line "! late: <line>" says so. A new string begins at every key but the second
+// and later Down of a run, and at the first character after a key or after the lone "a" of Alt+F,
+// A. Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
 // request (WM_CLOSE) leaves "keys.log.closed" beside the log.
 // With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
 // milliseconds after making it, as a slow program starts.
@@ -41,6 +45,12 @@ void ShowNow(HWND Window) {
 // What the keys have said so far: the bitmap to open (typed between Ctrl+O and Enter) and
 // whether the device folder is being typed (after Delete, up to the Enter that ends the file).
 std::wstring Typed, Opened;
+// For the check that each string was taken in before the next began: when the last key message
+// was handled, and for the key down that began the current combination, when it was queued and
+// when the key message before it had been handled.
+DWORD LastHandled = 0, StartQueued = 0, HandledBeforeStart = 0;
+enum class Last { Nothing, Key, Character, LoneA } LastLine = Last::Nothing;
+std::string LastKey;
 bool TypingPath = false, TypingFolder = false;
 wchar_t PendingHigh = 0;
 
@@ -105,7 +115,15 @@ void WritePicture() {
   ::CloseHandle(Out);
 }
 
+// Line begins a new key string: it must have come after the one before was handled.
+void CheckStart(const std::string& Line) {
+  if (static_cast<LONG>(StartQueued - HandledBeforeStart) < 0) Write("! late: " + Line);
+}
+
 void Key(const std::string& Name) {
+  if (!(Name == "Down" && LastKey == "Down")) CheckStart(Name);
+  LastLine = Last::Key;
+  LastKey = Name;
   Write(Name);
   if (Name == "Ctrl+o") {
     TypingPath = true;
@@ -123,10 +141,15 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
   switch (Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
-      if (W == VK_SHIFT || W == VK_CONTROL || W == VK_MENU || W == VK_PACKET) return 0;
       const bool Ctrl = ::GetKeyState(VK_CONTROL) < 0;
       const bool Alt = ::GetKeyState(VK_MENU) < 0 || (L & (1 << 29)) != 0;
       const bool Shift = ::GetKeyState(VK_SHIFT) < 0;
+      // The first key down of a combination (no other modifier held) may begin a string.
+      if (!((Ctrl && W != VK_CONTROL) || (Alt && W != VK_MENU) || (Shift && W != VK_SHIFT))) {
+        StartQueued = static_cast<DWORD>(::GetMessageTime());
+        HandledBeforeStart = LastHandled;
+      }
+      if (W == VK_SHIFT || W == VK_CONTROL || W == VK_MENU || W == VK_PACKET) return 0;
       if (!Ctrl && !Alt && TypesCharacter(W)) return 0;  // its character follows
       Key(std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "") + (Shift ? "Shift+" : "") +
           KeyName(W));
@@ -144,8 +167,13 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
       std::wstring Character =
           PendingHigh != 0 ? std::wstring{PendingHigh, Unit} : std::wstring{Unit};
       PendingHigh = 0;
+      const std::string Line = "'" + Narrow(Character) + "'";
+      if (LastLine != Last::Character) CheckStart(Line);
+      LastLine = LastKey == "Alt+f" && LastLine == Last::Key && Character == L"a" ? Last::LoneA
+                                                                                  : Last::Character;
+      LastKey.clear();
       if (TypingPath) Typed += Character;
-      Write("'" + Narrow(Character) + "'");
+      Write(Line);
       return 0;
     }
     // Alt combinations stay here: no menu mode, no system menu.
@@ -221,6 +249,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   while (::GetMessageW(&Message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&Message);
     ::DispatchMessageW(&Message);
+    if (Message.message >= WM_KEYFIRST && Message.message <= WM_KEYLAST)
+      LastHandled = ::GetTickCount();
   }
   std::fclose(Log);
   return 0;

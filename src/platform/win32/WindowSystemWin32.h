@@ -63,8 +63,9 @@ class WindowSystemWin32 final : public WindowSystem {
   bool NewSequence_ = false;  // ...and its first string is still to come
 };
 
-// Returns once the thread of the foreground window has taken every message it was sent or
-// given so far (Events input events plus the characters they make), or after a bounded wait.
-void WaitForForegroundInput(std::size_t Events);
+// Returns once the thread of the foreground window has taken and handled the input of ours that
+// the keyboard hook has passed on, up to Passed events in all, which make at most Messages
+// messages there (every key message and every character); or after a bounded wait.
+void WaitForForegroundInput(std::size_t Passed, std::size_t Messages);
 
 }  // namespace pictrane::win32
