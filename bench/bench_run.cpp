@@ -46,7 +46,7 @@ struct NullPlatform : Clock,
     Closed = a.size() == 1 && a[0].Modifiers == kAlt && a[0].Key == NamedKey::F4;
     return KeysOutcome::Sent;
   }
-  void CloseWindowsOf(ProcessId) override {}
+  bool CloseWindowsOf(ProcessId) override { return true; }
   ProcessId FocusedProcess() override { return 1; }
   ProcessId ParentProcess(ProcessId) override { return 0; }
   std::vector<TopLevelWindow> TopLevelWindows() override { return {}; }

@@ -110,14 +110,25 @@ class Run {
     }
     Pace_.Whole(T_.StartPauseMs);
 
+    StartedTool Started;
     try {
       const std::string& Path = In_.ScreenCapturePath;
-      Tool_ = StartTool(
-          P_, ToolCommandLine(Path, Placeholder_, P_.FileSystem.Stat(Path).has_value()), Path);
+      Started = StartTool(P_, Host_, Items_.size(),
+                          ToolCommandLine(Path, Placeholder_, P_.FileSystem.Stat(Path).has_value()),
+                          Path);
     } catch (const RaisedError& E) {
       RemoveListFile();
       return Refuse("The capture tool could not be started.\r\n" + E.Description);
     }
+    if (!Started.Tool) {
+      // Cancelled while the tool's window was awaited: the run ends as any cancelled run does,
+      // with no key sent.
+      (Started.End == ToolStartEnd::Closed ? WasStopped_ : WasCancelled_) = true;
+      RemoveListFile();
+      Report(false);
+      return RunOutcome::Incomplete;
+    }
+    Tool_ = std::move(Started.Tool);
     // Showing the progress window is work inside the pause, as after every key string.
     Pace_.KeysHanded(T_.StartPauseMs);
     P_.RunProgress.Begin(Items_.size());

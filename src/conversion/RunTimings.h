@@ -17,9 +17,12 @@ struct RunTimings {
   // After the last key string of a file.
   int FilePauseMs = 30;
 
-  // For the tool's window to come forward with the keyboard focus after its start.
+  // For the tool's window to come forward with the keyboard focus after its start, before the
+  // progress window says that the run waits for it (a cold start, a virus scan)...
   int ToolWindowWaitMs = 10000;
-  // How often that wait looks whether the tool still runs.
+  // ...and then, with Cancel, at most this much longer.
+  int ToolWindowLongWaitMs = 60000;
+  // How often that wait looks whether the tool still runs, and at Cancel.
   int ToolWindowPollMs = 250;
   // For the tool to end after its close keys or close request: it works through every key sent
   // before them first, which for big bitmaps takes a while.
@@ -52,8 +55,6 @@ struct RunTimings {
   int KeycodeRestMs = 50;
   // How often the Win32 back end looks whether the tool's window has come forward.
   int ForegroundPollMs = 20;
-  // The moment Windows takes to hand injected input to the foreground thread.
-  int InputHandOverMs = 1;
   // How long one round trip to a busy foreground window may take before typing gives up on it.
   int RoundTripWaitMs = 2000;
   // For a stopped process to be gone, after it was made to end.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "conversion/ConversionRun.h"
 #include "platform/Platform.h"
 #include "platform/RaisedError.h"
 
@@ -15,28 +16,54 @@ namespace {
 // Deeper than any real process tree; ends a walk through a cycle of stale parent ids.
 constexpr int kMaxTreeDepth = 64;
 
+// How the wait went: the window came (Why empty, End Shown), the user ended it, or why not.
+struct WindowWait {
+  ToolStartEnd End = ToolStartEnd::Shown;
+  std::string Why;
+  bool Ended = false;  // the started program ended first
+  bool Told = false;   // the progress window shows that the run waits
+};
+
 // The started program's window, or the topmost of one of its descendants (a wrapper's program),
-// has come forward with the focus: "". Otherwise why not, once that is known.
-std::string AwaitWindow(Platform& P, ToolProcess& Tool, const std::string& CommandLine,
-                        const std::string& Name) {
+// has come forward with the focus. The window stays responsive throughout; once the progress
+// window says that the run waits, its Cancel counts too.
+WindowWait AwaitWindow(Platform& P, RunHost& Host, std::size_t Total, ToolProcess& Tool,
+                       const std::string& CommandLine, const std::string& Name) {
   const auto DescendantWindow = [&]() -> std::optional<TopLevelWindow> {
     for (const TopLevelWindow& W : P.WindowSystem.TopLevelWindows())
       if (W.Process > 0 && W.Process != Tool.Root() && Tool.Owns(W.Process)) return W;
     return std::nullopt;
   };
-  const std::int64_t Deadline = P.Clock.NowMs() + kRunTimings.ToolWindowWaitMs;
+  const std::int64_t TellAt = P.Clock.NowMs() + kRunTimings.ToolWindowWaitMs;
+  const std::int64_t Deadline = TellAt + kRunTimings.ToolWindowLongWaitMs;
+  WindowWait Wait;
+  const auto Gone = [&Wait](ToolStartEnd End, std::string Why = {}, bool Ended = false) {
+    Wait.End = End;
+    Wait.Why = std::move(Why);
+    Wait.Ended = Ended;
+    return Wait;
+  };
   for (;;) {
     // A program that ended handed over, if at all, to one that is no longer its descendant:
     // no window that appears now can be told to be the tool's.
     if (const std::optional<int> Status = P.Processes.ExitStatus(Tool.Root()))
-      return EndedMessage(Name, *Status);
-    const std::int64_t Left = Deadline - P.Clock.NowMs();
-    if (Left <= 0) return NoWindowMessage(CommandLine);
-    const int Slice = static_cast<int>(std::min<std::int64_t>(Left, kRunTimings.ToolWindowPollMs));
+      return Gone(ToolStartEnd::Shown, EndedMessage(Name, *Status), true);
+    const std::int64_t Now = P.Clock.NowMs();
+    if (Now >= Deadline) return Gone(ToolStartEnd::Shown, NoWindowMessage(CommandLine));
+    if (!Wait.Told && Now >= TellAt) {
+      P.RunProgress.Begin(Total);
+      P.RunProgress.Step(0, kWaitingForWindowText);
+      Wait.Told = true;
+    }
+    const int Slice =
+        static_cast<int>(std::min<std::int64_t>(Deadline - Now, kRunTimings.ToolWindowPollMs));
     // The started program's own window first: the usual case answers without a search.
-    if (P.Processes.ShowWindow(Tool.Root(), Slice)) return "";
+    if (P.Processes.ShowWindow(Tool.Root(), Slice)) return Wait;
     if (const std::optional<TopLevelWindow> W = DescendantWindow())
-      if (P.Processes.ShowWindow(W->Process, Slice)) return "";
+      if (P.Processes.ShowWindow(W->Process, Slice)) return Wait;
+    P.WindowSystem.DoEvents();
+    if (Wait.Told && P.RunProgress.CancelRequested()) return Gone(ToolStartEnd::Cancelled);
+    if (Host.StopRequested()) return Gone(ToolStartEnd::Closed);
   }
 }
 
@@ -73,15 +100,16 @@ KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
   return Verdict::AskAgain;
 }
 
-void ToolProcess::CloseWindows() {
+bool ToolProcess::CloseWindows() {
   std::vector<ProcessId> Asked{Root_};
-  Windows_->CloseWindowsOf(Root_);
+  bool Any = Windows_->CloseWindowsOf(Root_);
   for (const TopLevelWindow& W : Windows_->TopLevelWindows()) {
     if (std::find(Asked.begin(), Asked.end(), W.Process) != Asked.end() || !Owns(W.Process))
       continue;
     Asked.push_back(W.Process);
-    Windows_->CloseWindowsOf(W.Process);
+    Any = Windows_->CloseWindowsOf(W.Process) || Any;
   }
+  return Any;
 }
 
 std::string EndedMessage(const std::string& Name, int Status) {
@@ -93,19 +121,24 @@ std::string EndedMessage(const std::string& Name, int Status) {
          " before its window took the keyboard focus.";
 }
 
-ToolProcess StartTool(Platform& P, const std::string& CommandLine, const std::string& Name) {
+StartedTool StartTool(Platform& P, RunHost& Host, std::size_t Total, const std::string& CommandLine,
+                      const std::string& Name) {
   ToolProcess Tool(P.WindowSystem, P.Clock,
                    P.Processes.Start(CommandLine, WindowState::MaximizedFocus));
-  std::string Why;
+  WindowWait Wait;
   try {
-    Why = AwaitWindow(P, Tool, CommandLine, Name);
+    Wait = AwaitWindow(P, Host, Total, Tool, CommandLine, Name);
   } catch (...) {
     P.Processes.Stop(Tool.Root());
     throw;
   }
-  if (Why.empty()) return Tool;
-  P.Processes.Stop(Tool.Root());
-  throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource, Why);
+  if (Wait.End == ToolStartEnd::Shown && Wait.Why.empty()) return {ToolStartEnd::Shown, Tool};
+  if (Wait.Told) P.RunProgress.End(false);
+  // One that ended leaves at most what it started, which nobody would end otherwise.
+  if (Wait.Ended || !Tool.CloseWindows()) P.Processes.Stop(Tool.Root());
+  if (!Wait.Why.empty())
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource, Wait.Why);
+  return {Wait.End, std::nullopt};
 }
 
 }  // namespace pictrane

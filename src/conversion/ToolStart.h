@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "conversion/RunTimings.h"
@@ -9,6 +11,7 @@
 namespace pictrane {
 
 class Clock;
+class RunHost;
 struct Platform;
 
 // The capture tool as the run knows it: the process whose windows were accepted and every
@@ -25,8 +28,9 @@ class ToolProcess final : public KeyTarget {
   // A window of the tool is Owned; another program's is Foreign at once; no window at all is
   // waited out for up to RunTimings::FocusGraceMs (AskAgain) before it is Foreign.
   Verdict Judge(ProcessId Process) override;
-  // Asks every top-level window of the tool to close (no keystrokes).
-  void CloseWindows();
+  // Asks every top-level window of the tool to close (no keystrokes), those not yet shown too.
+  // False when it had none to ask.
+  bool CloseWindows();
 
  private:
   WindowSystem* Windows_;
@@ -38,13 +42,29 @@ class ToolProcess final : public KeyTarget {
   std::int64_t NoFocusSince_ = -1;
 };
 
-// Starts the capture tool and waits, at most RunTimings::ToolWindowWaitMs, for its window to come
-// forward maximised with the keyboard focus: a window of the started process or of one of its
-// descendants, never one that merely appeared meanwhile. A started process that ends first (a
-// launcher that handed over to another process and exited 0), or whose window never takes the
-// focus, raises RaisedError naming it (Name) or its command line; it is stopped first, with
-// whatever it started, since no key could reach them and nobody would end them otherwise.
-ToolProcess StartTool(Platform& P, const std::string& CommandLine, const std::string& Name);
+// What the progress window says, in place of a bitmap's name, while the run waits for the tool's
+// window beyond RunTimings::ToolWindowWaitMs.
+inline constexpr const char* kWaitingForWindowText = "Waiting for the capture tool's window";
+
+// How the wait for the tool's window ended when no error did.
+enum class ToolStartEnd { Shown, Cancelled, Closed };
+
+struct StartedTool {
+  ToolStartEnd End = ToolStartEnd::Shown;
+  std::optional<ToolProcess> Tool;  // with Shown
+};
+
+// Starts the capture tool and waits for its window to come forward maximised with the keyboard
+// focus: a window of the started process or of one of its descendants, never one that merely
+// appeared meanwhile. After RunTimings::ToolWindowWaitMs the progress window (for Total bitmaps)
+// says so, with Cancel, for at most RunTimings::ToolWindowLongWaitMs more; Cancel or closing the
+// main window (Host) ends the wait. A started process that ends first (a launcher that handed
+// over to another process and exited 0), or whose window never comes, raises RaisedError naming
+// it (Name) or its command line. Whenever no window came, the tool is asked to close (no keys
+// could reach it and nobody would end it otherwise); only one without a window to ask is
+// stopped, with whatever it started: a slow tool may be the user's own work in progress.
+StartedTool StartTool(Platform& P, RunHost& Host, std::size_t Total, const std::string& CommandLine,
+                      const std::string& Name);
 
 // What a started program that ended before its window took the keyboard focus is told as.
 std::string EndedMessage(const std::string& Name, int Status);
@@ -52,7 +72,8 @@ std::string EndedMessage(const std::string& Name, int Status);
 // What a started program that never showed its window with the keyboard focus is told as.
 inline std::string NoWindowMessage(const std::string& CommandLine) {
   return "No window of " + CommandLine + " took the keyboard focus within " +
-         std::to_string(kRunTimings.ToolWindowWaitMs / 1000) + " seconds.";
+         std::to_string((kRunTimings.ToolWindowWaitMs + kRunTimings.ToolWindowLongWaitMs) / 1000) +
+         " seconds.";
 }
 
 }  // namespace pictrane

@@ -118,8 +118,10 @@ class WindowSystem {
   // The visible top-level windows of every program, topmost first.
   virtual std::vector<TopLevelWindow> TopLevelWindows() = 0;
 
-  // Asks Process's top-level windows to close, as their close box would (no keystrokes).
-  virtual void CloseWindowsOf(ProcessId Process) = 0;
+  // Asks Process's top-level windows to close, as their close box would (no keystrokes): the
+  // shown ones, and those made but not yet shown (a slow program's main window). False when it
+  // had none to ask.
+  virtual bool CloseWindowsOf(ProcessId Process) = 0;
 };
 
 }  // namespace pictrane

@@ -174,27 +174,38 @@ TEST_F(RunTest, InputAndFolderProblemsStopBeforeAnythingStarts) {
   }
 }
 
-// The window is awaited for a bounded time; a tool that never shows one, or ends first, is
-// stopped with whatever it started, and nothing more happens.
+// The window is awaited: silently for 10 s, then with the progress window saying so and Cancel,
+// up to the limit. Cancel, closing the main window or the limit asks the tool to close; only a
+// tool without a window to ask is stopped, with whatever it started, and so is one that ended
+// first. No key goes anywhere.
 TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   constexpr std::int64_t never = 1'000'000;
   const std::string line = "C:\\tool\\capture.exe \"C:\\app\\dummy.bmp\"";
   const std::string cannot = kBox + "The capture tool could not be started.\r\n";
   const std::string ended = cannot + EndedMessage("C:\\tool\\capture.exe", 1);
+  const std::string waiting = std::string("Progress Step 0 ") + kWaitingForWindowText;
+  const std::string kept =
+      "\r\nThe bitmap was not converted.\r\n\r\nThese bitmaps were not "
+      "converted, so they were kept:\r\na.bmp" +
+      kNotConvertedNext;
+  const std::string cancelled = kBox + "The conversion was cancelled." + kept;
+  const std::string closed =
+      kBox + "The conversion was stopped because the window was closed." + kept;
   // A wrapper's child (4243) shows the window. A launcher ends at once with status 0 and a window
   // of another process (5000) comes up; so does one while the started program runs windowless.
   // Neither is the tool's, though it appeared during the wait.
-  const auto wrapper = [](FakePlatform& f) {
+  const auto wrapper = [](FakePlatform& f, Host&) {
     f.Processes.WindowOf = f.WindowSystem.FocusOwner = 4243;
     f.WindowSystem.Parents = {{4243, 4242}};
     f.WindowSystem.Tops = {{1, 77}, {7, 4243}};
   };
   const auto stranger = [](bool launcher) {
-    return [launcher](FakePlatform& f) {
+    return [launcher](FakePlatform& f, Host&) {
       if (launcher) {
         f.Processes.Ended = 4242;
         f.Processes.EndStatus = 0;
       }
+      f.WindowSystem.Windowless = {4242};
       f.Processes.WindowOf = f.WindowSystem.FocusOwner = 5000;
       f.WindowSystem.Tops = {{1, 77}};
       const auto appear = [&f] {
@@ -205,15 +216,29 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
       f.Processes.OnShowWindow = appear;
     };
   };
+  // Cancel (or the main window's close) at At ms; the tool has a window not yet shown, or none.
+  const auto halt = [](std::int64_t at, bool close, bool windowless) {
+    return [=](FakePlatform& f, Host& h) {
+      if (windowless) f.WindowSystem.Windowless = {4242};
+      f.Processes.OnShowWindow = [=, &f, &h] {
+        if (f.Clock.Now < at) return;
+        (close ? h.Stop : f.RunProgress.Cancelled) = true;
+      };
+    };
+  };
   struct Case {
     std::int64_t windowAt;
     bool ends, failStart;
     Transcript log;
-    std::function<void(FakePlatform&)> setUp = nullptr;
+    std::function<void(FakePlatform&, Host&)> setUp = nullptr;
   };
   const Case cases[] = {
       {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}},
-      {never, false, false, {"Stop 4242", cannot + NoWindowMessage(line)}},
+      {15000, false, false, {"Progress Begin 1", waiting, "Progress Begin 1", "Keys Alt+F4"}},
+      {never,
+       false,
+       false,
+       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", cannot + NoWindowMessage(line)}},
       {never, true, false, {"Stop 4242", ended}},
       {0, false, true, {cannot + "File not found"}},
       {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}, wrapper},
@@ -223,7 +248,29 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
        {"Stop 4242", cannot + "C:\\tool\\capture.exe ended before its window took the keyboard "
                               "focus; point ScreenCapturePath at the program itself."},
        stranger(true)},
-      {0, false, false, {"Stop 4242", cannot + NoWindowMessage(line)}, stranger(false)},
+      {0,
+       false,
+       false,
+       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", "Stop 4242",
+        cannot + NoWindowMessage(line)},
+       stranger(false)},
+      {never,
+       false,
+       false,
+       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", cancelled},
+       halt(11000, false, false)},
+      {never,
+       false,
+       false,
+       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", "Stop 4242", cancelled},
+       halt(11000, false, true)},
+      // Cancel counts only once the window offers it; closing the main window always.
+      {never, false, false, {"CloseWindowsOf 4242", closed}, halt(3000, true, false)},
+      {never,
+       false,
+       false,
+       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", cancelled},
+       halt(3000, false, false)},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -234,7 +281,7 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
     f.Processes.OnShowWindow = [&] {
       if (c.ends && f.Clock.Now > 2000) f.Processes.Ended = 4242;
     };
-    if (c.setUp) c.setUp(f);
+    if (c.setUp) c.setUp(f, h);
     std::size_t shown = 0;  // how often the stranger's window was asked to come forward
     const auto showWindow = f.Processes.OnShowWindow;
     f.Processes.OnShowWindow = [&] {
@@ -242,15 +289,20 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
       shown += f.Log.back() == "ShowWindow 5000";
     };
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
-    EXPECT_EQ(f.Only({"Stop", "MessageBox", "Progress Begin", "Keys Alt+F4"}), c.log)
+    EXPECT_EQ(
+        f.Only({"Stop", "CloseWindowsOf", "MessageBox", "Progress Begin", waiting, "Keys Alt+F4"}),
+        c.log)
         << c.log.back();
-    if (c.windowAt == never && !c.ends) {
-      EXPECT_NEAR(static_cast<double>(f.Clock.Now), 100 + kRunTimings.ToolWindowWaitMs, 250);
+    if (c.log.back() == cannot + NoWindowMessage(line)) {
+      EXPECT_NEAR(static_cast<double>(f.Clock.Now),
+                  100 + kRunTimings.ToolWindowWaitMs + kRunTimings.ToolWindowLongWaitMs, 250);
     }
     EXPECT_EQ(shown, 0u) << "a window that is not the tool's was brought forward";
-    if (c.log.front() != "Progress Begin 1") {
+    if (c.log.back() != "Keys Alt+F4") {
       EXPECT_EQ(f.Only({"Keys"}), Transcript{});
     }
+    // A progress window shown is hidden again, however the start went.
+    EXPECT_EQ(f.Only({"Progress Begin"}).empty(), f.Only({"Progress End"}).empty());
     EXPECT_FALSE(f.FileSystem.Has("C:\\app\\list.txt"));
   }
 }

@@ -110,10 +110,10 @@ class AppFolder {
         << "\r\nDeleteBMPs=" << deleteOption << "\r\n";
   }
   // A capture tool that is really the key recorder, writing what it receives to Transcript.
-  std::string RecorderTool() const {
+  std::string RecorderTool(const std::string& options = "") const {
     const std::string script = Path + "/app/recorder.sh";
     std::ofstream(script) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Transcript()
-                          << "' --name tool --alt-f4-closes --times\n";
+                          << "' --name tool --alt-f4-closes --times " << options << "\n";
     fs::permissions(script, fs::perms::owner_all);
     return script;
   }
@@ -148,6 +148,23 @@ bool DismissMessageBox(int TimeoutMs) {
   // held down in the server, and the next run's first Return would be lost.
   Xdotool({"key", "Return"});
   return true;
+}
+
+// Clicks Cancel on the progress window once it shows, with a real pointer; its X window, or 0 when
+// it did not show within TimeoutMs.
+unsigned long ClickCancel(Probe& probe, int TimeoutMs) {
+  std::string progress;
+  WaitUntil(TimeoutMs, [&] {
+    progress = Xdotool({"search", "--onlyvisible", "--name", "^Converting - Pictrane Converter$"});
+    return !progress.empty();
+  });
+  if (progress.empty()) return 0;
+  // Cancel stands at the window's bottom-right, inside the layout's margin.
+  const unsigned long window = std::stoul(progress);
+  const Probe::Geometry at = probe.WindowGeometry(window);
+  Xdotool({"mousemove", std::to_string(at.X + at.Width - 30), std::to_string(at.Y + at.Height - 20),
+           "click", "1"});
+  return window;
 }
 
 // What the recorder writes for each key string of one file's script, and the pause after it.
@@ -273,24 +290,32 @@ bool Ended(const std::string& pid) {
 
 // No key reaches a program that is neither the tool nor one it started: not one that takes the
 // focus half-way; not one that comes up 2 s after ScreenCapturePath, a launcher, ended at once
-// (the run stops there with a message); not one that is there while the tool never shows a
-// window (the tool is stopped, and its child with it). A key recorder stands for the stranger.
+// (the run stops there with a message); not one that is there while the tool shows no window.
+// Such a tool is waited for: one whose window comes after 15 s gets every key; Cancel during the
+// wait asks one that has made its window to close, and stops one without a window, and its
+// child with it. A key recorder stands for the stranger.
 TEST_F(EndToEnd, NoKeyReachesAStranger) {
-  enum class Tool { Recorder, Launcher, Windowless };
+  enum class Tool { Recorder, Launcher, Windowless, Slow, SlowCancelled };
   const struct {
     Tool tool;
     const char* what;
   } cases[] = {{Tool::Recorder, "focus taken half-way"},
                {Tool::Launcher, "stranger after a launcher"},
-               {Tool::Windowless, "stranger while the tool shows no window"}};
+               {Tool::Windowless, "stranger while the tool shows no window, Cancel"},
+               {Tool::Slow, "stranger while the tool's window takes 15 s"},
+               {Tool::SlowCancelled, "Cancel while the tool's window is not yet shown"}};
   for (int i = 0; i < 6; ++i)
     std::ofstream(App.Bitmaps() + "/pic" + std::to_string(i) + ".bmp") << "BM";
   const std::string child = App.Path + "/child.pid";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::string tool = App.Path + "/app/tool.sh";
-    if (c.tool == Tool::Recorder) {
-      tool = App.RecorderTool();
+    fs::remove(App.Transcript());
+    fs::remove(App.Transcript() + ".closed");
+    if (c.tool == Tool::Recorder || c.tool == Tool::Slow || c.tool == Tool::SlowCancelled) {
+      tool = App.RecorderTool(c.tool == Tool::Recorder ? ""
+                              : c.tool == Tool::Slow   ? "--map-after 15000"
+                                                       : "--map-after 60000");
     } else {
       std::ofstream(tool) << (c.tool == Tool::Launcher
                                   ? "#!/bin/sh\nexit 0\n"
@@ -322,13 +347,24 @@ TEST_F(EndToEnd, NoKeyReachesAStranger) {
     } else if (c.tool == Tool::Launcher) {
       std::this_thread::sleep_for(std::chrono::seconds(2));
       startStranger();
+    } else if (c.tool != Tool::Slow) {
+      Probe probe;
+      ASSERT_NE(ClickCancel(probe, 20000), 0u);
     }
 
-    EXPECT_TRUE(DismissMessageBox(30000));
-    if (c.tool == Tool::Recorder) {
+    EXPECT_TRUE(DismissMessageBox(c.tool == Tool::Slow ? 60000 : 30000));
+    const auto toolKeys = Lines(App.Transcript());
+    if (c.tool != Tool::Launcher) {
       ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
-      const auto toolKeys = Lines(App.Transcript());
-      EXPECT_EQ(std::count(toolKeys.begin(), toolKeys.end(), "Alt+F4"), 0);  // nor that one
+      // Focus lost: nor the close keys; Slow: the whole script of each bitmap, and the close keys.
+      EXPECT_EQ(std::count(toolKeys.begin(), toolKeys.end(), "Alt+F4"), c.tool == Tool::Slow);
+      if (c.tool != Tool::Recorder) {
+        EXPECT_EQ(std::count(toolKeys.begin(), toolKeys.end(), "Alt+d"),
+                  c.tool == Tool::Slow ? 6 : 0);
+      }
+      // Asked to close, not killed (Slow closed with its Alt+F4).
+      EXPECT_EQ(fs::exists(App.Transcript() + ".closed"),
+                c.tool == Tool::Recorder || c.tool == Tool::SlowCancelled);
     } else {
       // The tool could not be started: the window stays for another try.
       EXPECT_FALSE(program->Wait(1000).has_value());
@@ -620,19 +656,12 @@ TEST_F(EndToEnd, CancelHalfWayStopsAfterTheCurrentBitmap) {
 
   auto program = App.StartAndConvert();
   ASSERT_TRUE(WaitUntil(30000, [&] { return fs::exists(base(2) + ".89i"); }));
-  const std::string progress =
-      Xdotool({"search", "--onlyvisible", "--name", "^Converting - Pictrane Converter$"});
-  ASSERT_FALSE(progress.empty());
   Probe probe;
   const std::string toolPid = Xdotool({"getwindowpid", std::to_string(probe.FocusWindow())});
   ASSERT_FALSE(toolPid.empty());
   ASSERT_NE(toolPid, std::to_string(program->Pid()));
-
-  // Cancel stands at the window's bottom-right, inside the layout's margin.
-  const unsigned long progressWindow = std::stoul(progress);
-  const Probe::Geometry at = probe.WindowGeometry(progressWindow);
-  Xdotool({"mousemove", std::to_string(at.X + at.Width - 30), std::to_string(at.Y + at.Height - 20),
-           "click", "1"});
+  const unsigned long progressWindow = ClickCancel(probe, 1000);
+  ASSERT_NE(progressWindow, 0u);
   // Until the report box shows, the focus stays with the tool (or, once it has closed, nowhere):
   // never in the progress window.
   bool stolen = false;

@@ -331,9 +331,11 @@ bool FakeWindowSystem::OthersHoldKeys() {
   return Clock && Clock->Now < HeldUntil;
 }
 
-void FakeWindowSystem::CloseWindowsOf(ProcessId Process) {
+bool FakeWindowSystem::CloseWindowsOf(ProcessId Process) {
   Log.push_back("CloseWindowsOf " + std::to_string(Process));
+  if (Windowless.count(Process)) return false;
   if (OnCloseWindows) OnCloseWindows();
+  return true;
 }
 
 void FakeProgress::Begin(std::size_t Total) {

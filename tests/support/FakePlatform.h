@@ -173,11 +173,13 @@ class FakeWindowSystem : public WindowSystem {
     return It == Parents.end() ? 0 : It->second;
   }
   std::vector<TopLevelWindow> TopLevelWindows() override { return Tops; }
-  void CloseWindowsOf(ProcessId Process) override;
+  // Asks the tool's windows to close: false, asking nothing, for a process in Windowless.
+  bool CloseWindowsOf(ProcessId Process) override;
 
   Transcript& Log;
   ProcessId FocusOwner = 4242;
   std::function<void()> OnCloseWindows;  // the tool's answer to a close request
+  std::set<ProcessId> Windowless;        // processes without a window, shown or not
   ProcessId GrabHolder = 0;              // a client holding the keyboard, when not 0
   std::map<ProcessId, ProcessId> Parents;
   std::vector<TopLevelWindow> Tops;

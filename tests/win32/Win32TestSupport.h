@@ -236,4 +236,23 @@ inline HWND WaitForTopWindow(ChildProcess& Child, const std::wstring& Class, DWO
   return nullptr;
 }
 
+// A left click at At (screen pixels) through the system's input, as a user's hand makes it.
+inline void Click(POINT At) {
+  const int Width = ::GetSystemMetrics(SM_CXSCREEN), Height = ::GetSystemMetrics(SM_CYSCREEN);
+  INPUT Inputs[3] = {};
+  for (INPUT& I : Inputs) I.type = INPUT_MOUSE;
+  Inputs[0].mi.dx = ::MulDiv(At.x, 65535, Width - 1);
+  Inputs[0].mi.dy = ::MulDiv(At.y, 65535, Height - 1);
+  Inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  Inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  Inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(3, Inputs, sizeof(INPUT));
+}
+
+inline POINT CentreOf(HWND Window) {
+  RECT R{};
+  ::GetWindowRect(Window, &R);
+  return {(R.left + R.right) / 2, (R.top + R.bottom) / 2};
+}
+
 }  // namespace pictrane::win32::testing

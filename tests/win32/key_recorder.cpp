@@ -7,13 +7,21 @@
 //   'c'            a character typed without Ctrl or Alt (UTF-8)
 //   Ctrl+o Alt+F4  a key pressed with Ctrl, Alt or Shift (modifiers in that order)
 //   Enter Down F4  a key that types no character, pressed on its own
-// Alt+F4 closes the window, as it closes the real tool; so do two minutes without it.
+// Each key string must have been taken in whole before the next one's first key arrived (a pause
+// counts from then): where a string's first key was queued before the last key message before it
+// was handled, a line "! late: <line>" says so. A new string begins at every key but the second
+// and later Down of a run, and at the first character after a key or after the lone "a" of Alt+F,
+// A. Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
+// request (WM_CLOSE) leaves "keys.log.closed" beside the log.
+// With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
+// milliseconds after making it, as a slow program starts.
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
 
 #include "platform/win32/Win32.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/win32/Text.h"
@@ -23,10 +31,26 @@ namespace {
 using pictrane::win32::Narrow;
 
 std::FILE* Log = nullptr;
+std::wstring ClosedMark;
+int ShowCommand = SW_SHOW;
+
+constexpr UINT_PTR kGiveUpTimer = 1, kShowTimer = 2;
+
+void ShowNow(HWND Window) {
+  ::ShowWindow(Window, ShowCommand);
+  ::SetForegroundWindow(Window);
+  ::SetFocus(Window);
+}
 
 // What the keys have said so far: the bitmap to open (typed between Ctrl+O and Enter) and
 // whether the device folder is being typed (after Delete, up to the Enter that ends the file).
 std::wstring Typed, Opened;
+// For the check that each string was taken in before the next began: when the last key message
+// was handled, and for the key down that began the current combination, when it was queued and
+// when the key message before it had been handled.
+DWORD LastHandled = 0, StartQueued = 0, HandledBeforeStart = 0;
+enum class Last { Nothing, Key, Character, LoneA } LastLine = Last::Nothing;
+std::string LastKey;
 bool TypingPath = false, TypingFolder = false;
 wchar_t PendingHigh = 0;
 
@@ -91,7 +115,15 @@ void WritePicture() {
   ::CloseHandle(Out);
 }
 
+// Line begins a new key string: it must have come after the one before was handled.
+void CheckStart(const std::string& Line) {
+  if (static_cast<LONG>(StartQueued - HandledBeforeStart) < 0) Write("! late: " + Line);
+}
+
 void Key(const std::string& Name) {
+  if (!(Name == "Down" && LastKey == "Down")) CheckStart(Name);
+  LastLine = Last::Key;
+  LastKey = Name;
   Write(Name);
   if (Name == "Ctrl+o") {
     TypingPath = true;
@@ -109,10 +141,15 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
   switch (Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
-      if (W == VK_SHIFT || W == VK_CONTROL || W == VK_MENU || W == VK_PACKET) return 0;
       const bool Ctrl = ::GetKeyState(VK_CONTROL) < 0;
       const bool Alt = ::GetKeyState(VK_MENU) < 0 || (L & (1 << 29)) != 0;
       const bool Shift = ::GetKeyState(VK_SHIFT) < 0;
+      // The first key down of a combination (no other modifier held) may begin a string.
+      if (!((Ctrl && W != VK_CONTROL) || (Alt && W != VK_MENU) || (Shift && W != VK_SHIFT))) {
+        StartQueued = static_cast<DWORD>(::GetMessageTime());
+        HandledBeforeStart = LastHandled;
+      }
+      if (W == VK_SHIFT || W == VK_CONTROL || W == VK_MENU || W == VK_PACKET) return 0;
       if (!Ctrl && !Alt && TypesCharacter(W)) return 0;  // its character follows
       Key(std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "") + (Shift ? "Shift+" : "") +
           KeyName(W));
@@ -130,15 +167,29 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
       std::wstring Character =
           PendingHigh != 0 ? std::wstring{PendingHigh, Unit} : std::wstring{Unit};
       PendingHigh = 0;
+      const std::string Line = "'" + Narrow(Character) + "'";
+      if (LastLine != Last::Character) CheckStart(Line);
+      LastLine = LastKey == "Alt+f" && LastLine == Last::Key && Character == L"a" ? Last::LoneA
+                                                                                  : Last::Character;
+      LastKey.clear();
       if (TypingPath) Typed += Character;
-      Write("'" + Narrow(Character) + "'");
+      Write(Line);
       return 0;
     }
     // Alt combinations stay here: no menu mode, no system menu.
     case WM_SYSKEYUP:
     case WM_SYSCHAR:
       return 0;
-    case WM_TIMER:  // nobody closed it: the run that started it is gone
+    case WM_TIMER:
+      if (W == kShowTimer) {
+        ::KillTimer(Window, kShowTimer);
+        ShowNow(Window);
+        return 0;
+      }
+      ::DestroyWindow(Window);  // nobody closed it: the run that started it is gone
+      return 0;
+    case WM_CLOSE:
+      if (std::FILE* Mark = ::_wfopen(ClosedMark.c_str(), L"wb")) std::fclose(Mark);
       ::DestroyWindow(Window);
       return 0;
     case WM_DESTROY:
@@ -158,6 +209,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   const std::size_t Folder = LogPath.find_last_of(L'\\') + 1;
   if (_wcsicmp(LogPath.c_str() + Folder, L"launcher.exe") == 0) return 0;
   LogPath = LogPath.substr(0, Folder) + L"keys.log";
+  ClosedMark = LogPath + L".closed";
   Log = ::_wfopen(LogPath.c_str(), L"wb");
   if (Log == nullptr) return 3;
 
@@ -185,15 +237,20 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   HWND Window =
       ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance, nullptr);
-  ::SetTimer(Window, 1, 120000, nullptr);
-  ::ShowWindow(Window, Show);
-  ::SetForegroundWindow(Window);
-  ::SetFocus(Window);
+  ::SetTimer(Window, kGiveUpTimer, 120000, nullptr);
+  ShowCommand = Show;
+  wchar_t Delay[16] = {};
+  if (::GetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", Delay, 16) > 0)
+    ::SetTimer(Window, kShowTimer, static_cast<UINT>(_wtoi(Delay)), nullptr);
+  else
+    ShowNow(Window);
 
   MSG Message;
   while (::GetMessageW(&Message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&Message);
     ::DispatchMessageW(&Message);
+    if (Message.message >= WM_KEYFIRST && Message.message <= WM_KEYLAST)
+      LastHandled = ::GetTickCount();
   }
   std::fclose(Log);
   return 0;

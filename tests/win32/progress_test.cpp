@@ -30,24 +30,6 @@ void Pump(DWORD Ms) {
   } while (::GetTickCount64() < Until);
 }
 
-void Click(POINT At) {
-  const int Width = ::GetSystemMetrics(SM_CXSCREEN), Height = ::GetSystemMetrics(SM_CYSCREEN);
-  INPUT Inputs[3] = {};
-  for (INPUT& I : Inputs) I.type = INPUT_MOUSE;
-  Inputs[0].mi.dx = ::MulDiv(At.x, 65535, Width - 1);
-  Inputs[0].mi.dy = ::MulDiv(At.y, 65535, Height - 1);
-  Inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  Inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  Inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, Inputs, sizeof(INPUT));
-}
-
-POINT CentreOf(HWND Window) {
-  RECT R{};
-  ::GetWindowRect(Window, &R);
-  return {(R.left + R.right) / 2, (R.top + R.bottom) / 2};
-}
-
 // The close box, found as the system finds it: the point of the caption it says is HTCLOSE.
 std::optional<POINT> CloseBoxOf(HWND Window) {
   RECT R{};

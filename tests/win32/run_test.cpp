@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Folder problems in the built program: a folder that is not there and one without bitmaps give
 // their message before anything starts, and the window stays for another try; so does a tool that
-// ends at once.
+// ends at once. A slow tool is waited for.
 
 #include "Win32TestSupport.h"
 
 #include <algorithm>
+
+#include "platform/win32/ProgressWindowWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {
@@ -103,6 +105,60 @@ TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
     ASSERT_TRUE(Log.has_value());
     EXPECT_EQ(Log->substr(0, 5), "args ");
     EXPECT_EQ(std::count(Log->begin(), Log->end(), '\n'), 2) << *Log;
+  }
+}
+
+// A tool whose window shows 15 s after its start still gets its keys. Cancel while the run waits
+// for one that has made its window but not shown it asks it to close: it closes itself (it is not
+// ended) and gets no key.
+TEST(RunTest, ASlowToolIsWaitedForAndCancelAsksItToClose) {
+  const struct {
+    const wchar_t* ShowAfterMs;
+    bool Cancel;
+  } Cases[] = {{L"15000", false}, {L"60000", true}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Narrow(Case.ShowAfterMs));
+    TempFolder App(L"app");
+    const std::wstring Exe = App / L"Pictrane Converter.exe";
+    ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_EXE").c_str(), Exe.c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(App / L"dummy.bmp", "BM"));
+    const std::wstring Tool = App / L"recorder.exe";
+    ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Tool.c_str(), FALSE));
+    TempFolder Work(L"run");
+    ASSERT_TRUE(WriteBytes(Work / L"a.bmp", "BM"));
+    ASSERT_TRUE(WriteBytes(App / L"settings.ini",
+                           Utf16File(L"[Settings]\r\nScreenCapturePath=" + Tool + L"\r\nLastDir=" +
+                                     Work.Path() + L"\r\nLastDeviceDir=main\r\n")));
+    // The recorder inherits it through the program.
+    ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", Case.ShowAfterMs);
+    ChildProcess Program(L"\"" + Exe + L"\"");
+    ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", nullptr);
+    HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
+    ASSERT_NE(Form, nullptr) << "the window did not appear";
+    for (HWND Child : ChildrenOf(Form)) {
+      if (TextOf(Child) == L"Convert") ::PostMessageW(Child, BM_CLICK, 0, 0);
+    }
+    if (!Case.Cancel) {
+      EXPECT_EQ(Program.WaitForExit(60000), std::optional<DWORD>(0));
+      const std::optional<std::string> Log = ReadBytes(App / L"keys.log");
+      ASSERT_TRUE(Log.has_value());
+      EXPECT_NE(Log->find("\nshow 3\nCtrl+F4\nCtrl+o\n"), std::string::npos) << *Log;
+      EXPECT_EQ(Log->substr(Log->size() - 7), "Alt+F4\n") << *Log;
+      EXPECT_TRUE(FileExists(Work / L"a.89i"));
+      continue;
+    }
+    HWND Progress = WaitForTopWindow(Program, L"PictraneProgress", 20000);
+    ASSERT_NE(Progress, nullptr) << "the wait was not shown";
+    Click(CentreOf(::GetDlgItem(Progress, ProgressWindowWin32::kCancelId)));
+    const std::optional<std::string> Text = PressOkOnBox(Program, 20000);
+    ASSERT_TRUE(Text.has_value()) << "no report";
+    EXPECT_EQ(Text->substr(0, 30), "The conversion was cancelled.\r") << *Text;
+    EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(3));
+    EXPECT_TRUE(FileExists(App / L"keys.log.closed")) << "the tool was not asked to close";
+    const std::optional<std::string> Log = ReadBytes(App / L"keys.log");
+    ASSERT_TRUE(Log.has_value());
+    EXPECT_EQ(std::count(Log->begin(), Log->end(), '\n'), 2) << *Log;
+    EXPECT_TRUE(FileExists(Work / L"a.bmp"));
   }
 }
 

@@ -4,7 +4,7 @@
 //
 //   x11_key_recorder TRANSCRIPT [--name NAME] [--pid self|leader|none] [--layout plain|child|frame]
 //                    [--lazy-keymap] [--no-close-protocol] [--alt-f4-closes] [--times]
-//                    [--grab root|popup]
+//                    [--grab root|popup] [--map-after MS]
 //
 // Lines read as the key was understood at receipt: the typed character ("a", "A", ":", "é"), or
 // a key's name ("Enter", "Down", "F4"), after "Ctrl+", "Alt+" and, where the character does not
@@ -19,7 +19,7 @@
 // --lazy-keymap  leaves the keymap to Xlib to fetch on the first key press, as plain Xlib
 //           programs do, instead of reading it at start as toolkits do.
 // --no-close-protocol  does not take WM_DELETE_WINDOW and ignores it (it ends on one when it
-//           takes it).
+//           takes it, writing TRANSCRIPT.closed).
 // --alt-f4-closes  ends on Alt+F4 as a window manager would close it (none runs under Xvfb).
 // --times   writes TRANSCRIPT.times in the X server's milliseconds: "mapped T" just before the
 //           window is mapped (it cannot have the focus earlier), then one line per key event,
@@ -27,6 +27,8 @@
 //           modifier), "T R" for a release.
 // --grab    never takes the focus: grabs the keyboard instead, on the root window (root) or on
 //           an override-redirect pop-up of its own carrying its process id (popup), as menus do.
+// --map-after  maps its window only MS milliseconds after making it, as a slow program starts;
+//           a close request meanwhile ends it.
 //
 // Once mapped and focused (or grabbing) it writes TRANSCRIPT.ready holding its top-level window id.
 
@@ -37,8 +39,12 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <poll.h>
+
+#include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -156,6 +162,14 @@ int IgnoreError(Display*, XErrorEvent*) {
   return 0;
 }
 
+// Ends the recorder on a close request, saying so beside the transcript.
+[[noreturn]] void EndOnRequest(Display* D, std::FILE* Out, const std::string& Transcript) {
+  if (std::FILE* Closed = std::fopen((Transcript + ".closed").c_str(), "w")) std::fclose(Closed);
+  std::fclose(Out);
+  XCloseDisplay(D);
+  std::exit(0);
+}
+
 // Under a window manager the window becomes viewable only once its frame is mapped; until then
 // XSetInputFocus fails (BadMatch, ignored), so it is tried again for a while.
 bool TakeFocus(Display* D, Window Focus) {
@@ -178,12 +192,13 @@ int main(int Argc, char** Argv) {
     std::fprintf(stderr,
                  "usage: %s TRANSCRIPT [--name N] [--pid self|leader|none] "
                  "[--layout plain|child|frame] [--lazy-keymap] [--no-close-protocol] "
-                 "[--alt-f4-closes] [--times] [--grab root|popup]\n",
+                 "[--alt-f4-closes] [--times] [--grab root|popup] [--map-after MS]\n",
                  Argv[0]);
     return 2;
   }
   const std::string Transcript = Argv[1];
   std::string Name = "key recorder", PidOn = "self", Layout = "plain", Grab;
+  int MapAfterMs = 0;
   bool LazyKeymap = false, TakesCloseRequests = true, AltF4Closes = false, Times = false;
   for (int I = 2; I < Argc; ++I) {
     const std::string Option = Argv[I];
@@ -209,6 +224,8 @@ int main(int Argc, char** Argv) {
       Layout = Argv[I];
     else if (Option == "--grab")
       Grab = Argv[I];
+    else if (Option == "--map-after")
+      MapAfterMs = std::atoi(Argv[I]);
   }
 
   // A UTF-8 locale, so Xutf8LookupString has an input method to work with.
@@ -291,6 +308,23 @@ int main(int Argc, char** Argv) {
   if (!LazyKeymap) XKeysymToKeycode(D, XK_space);
 
   XSelectInput(D, Top, KeyPressMask | KeyReleaseMask | StructureNotifyMask | PropertyChangeMask);
+  const auto Closing = [&](const XEvent& Event) {
+    return Event.type == ClientMessage && TakesCloseRequests &&
+           static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete;
+  };
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(MapAfterMs);
+  for (auto Now = std::chrono::steady_clock::now(); Now < Until;
+       Now = std::chrono::steady_clock::now()) {
+    while (XPending(D) > 0) {
+      XEvent Event;
+      XNextEvent(D, &Event);
+      if (Closing(Event)) EndOnRequest(D, Out, Transcript);
+    }
+    pollfd Connection{ConnectionNumber(D), POLLIN, 0};
+    poll(&Connection, 1,
+         static_cast<int>(
+             std::chrono::duration_cast<std::chrono::milliseconds>(Until - Now).count() + 1));
+  }
   std::FILE* TimesOut = Times ? std::fopen((Transcript + ".times").c_str(), "w") : nullptr;
   if (TimesOut) std::fprintf(TimesOut, "mapped %lu\n", ServerTime(D, Top));
   if (Grab.empty()) XMapWindow(D, Top);
@@ -335,11 +369,7 @@ int main(int Argc, char** Argv) {
         }
         break;
       case ClientMessage:
-        if (TakesCloseRequests && static_cast<Atom>(Event.xclient.data.l[0]) == WmDelete) {
-          std::fclose(Out);
-          XCloseDisplay(D);
-          return 0;
-        }
+        if (Closing(Event)) EndOnRequest(D, Out, Transcript);
         break;
       case DestroyNotify:
         if (Event.xdestroywindow.window == Top) return 0;

@@ -461,11 +461,11 @@ TEST(X11SessionCloseRequests, CloseWithoutKeys) {
     ASSERT_NE(Recorder.WaitUntilReady(), 0UL);
     ASSERT_TRUE(Session->ShowMaximisedWithFocus(Recorder.Pid(), kTimeoutMs));
 
-    Session->CloseWindowsOf(Recorder.Pid());
+    EXPECT_TRUE(Session->CloseWindowsOf(Recorder.Pid()));
     EXPECT_EQ(WaitUntil(C.Ends ? kTimeoutMs : 500, [&] { return Recorder.HasEnded(); }), C.Ends);
     EXPECT_EQ(Recorder.Lines(), std::vector<std::string>{}) << "a close request is no key";
     EXPECT_TRUE(Look.KeysDown().empty());
-    Session->CloseWindowsOf(0);  // no process: nothing to close, no error
+    EXPECT_FALSE(Session->CloseWindowsOf(0));  // no process: nothing to close, no error
   }
 }
 

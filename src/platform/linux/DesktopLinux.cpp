@@ -423,8 +423,8 @@ std::vector<TopLevelWindow> WindowSystemLinux::TopLevelWindows() {
   return X11().TopLevelWindows();
 }
 
-void WindowSystemLinux::CloseWindowsOf(ProcessId Process) {
-  X11().CloseWindowsOf(Process);
+bool WindowSystemLinux::CloseWindowsOf(ProcessId Process) {
+  return X11().CloseWindowsOf(Process);
 }
 
 bool WindowSystemLinux::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {

@@ -46,7 +46,7 @@ class WindowSystemLinux : public WindowSystem {
   // From /proc: the parent as the kernel knows it now (a process whose parent ended has init's).
   ProcessId ParentProcess(ProcessId Process) override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
-  void CloseWindowsOf(ProcessId Process) override;
+  bool CloseWindowsOf(ProcessId Process) override;
   // Finds Process's window, maximises it and gives it the focus; false when none appeared.
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
   // Ends the X11 session as the program's end would: the spare keycodes it borrowed get their

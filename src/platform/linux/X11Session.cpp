@@ -111,8 +111,8 @@ bool X11Session::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {
   return S_->Windows.ShowMaximisedWithFocus(Process, TimeoutMs);
 }
 
-void X11Session::CloseWindowsOf(ProcessId Process) {
-  S_->Windows.CloseWindowsOf(Process);
+bool X11Session::CloseWindowsOf(ProcessId Process) {
+  return S_->Windows.CloseWindowsOf(Process);
 }
 
 bool X11Session::FocusWindow(X11Window Window, int TimeoutMs) {

@@ -82,8 +82,10 @@ class X11Session {
 
   // Asks every viewable top-level window of Process to close, with no keystroke: through the
   // window manager (_NET_CLOSE_WINDOW) when one runs, else with WM_DELETE_WINDOW to a client that
-  // takes it. Does not wait for the windows to go.
-  void CloseWindowsOf(ProcessId Process);
+  // takes it; a window not yet mapped that takes WM_DELETE_WINDOW gets it itself (no window
+  // manager knows it yet). Does not wait for the windows to go. False when Process had no such
+  // window.
+  bool CloseWindowsOf(ProcessId Process);
   // Raises Window and gives it the input focus; false when it does not have it within TimeoutMs.
   bool FocusWindow(X11Window Window, int TimeoutMs);
 

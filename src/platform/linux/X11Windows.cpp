@@ -466,32 +466,52 @@ bool X11Windows::FocusWindow(Window W, int TimeoutMs) {
   }
 }
 
-void X11Windows::CloseWindowsOf(ProcessId Process) {
-  if (Process <= 0) return;
+bool X11Windows::CloseWindowsOf(ProcessId Process) {
+  if (Process <= 0) return false;
   ErrorTrap Trap(C_.D);
-  const std::vector<TopLevel> Windows = TopLevelsOf(Process);
-  if (Windows.empty()) return;
-  // A window manager decides how its windows close (and ends a client that does not take close
-  // requests); without one, a client that takes them gets the close box's message itself.
-  const bool ThroughManager = WindowManagerSupports(C_.NetCloseWindow);
-  for (const TopLevel& Top : Windows) {
-    if (ThroughManager) {
-      SendToRoot(Top.Client, C_.NetCloseWindow, CurrentTime, kSourcePager, 0, 0);
-      continue;
-    }
-    const std::vector<unsigned long> Protocols = Property32(Top.Client, C_.WmProtocols, XA_ATOM);
-    if (std::find(Protocols.begin(), Protocols.end(), C_.WmDeleteWindow) == Protocols.end())
-      continue;
+  const auto TakesDelete = [this](Window W) {
+    const std::vector<unsigned long> Protocols = Property32(W, C_.WmProtocols, XA_ATOM);
+    return std::find(Protocols.begin(), Protocols.end(), C_.WmDeleteWindow) != Protocols.end();
+  };
+  const auto SendDelete = [this](Window W) {
     XEvent Event{};
     Event.xclient.type = ClientMessage;
-    Event.xclient.window = Top.Client;
+    Event.xclient.window = W;
     Event.xclient.message_type = C_.WmProtocols;
     Event.xclient.format = 32;
     Event.xclient.data.l[0] = static_cast<long>(C_.WmDeleteWindow);
     Event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(C_.D, Top.Client, False, NoEventMask, &Event);
+    XSendEvent(C_.D, W, False, NoEventMask, &Event);
+  };
+  const std::vector<TopLevel> Windows = TopLevelsOf(Process);
+  // A window manager decides how its windows close (and ends a client that does not take close
+  // requests); without one, a client that takes them gets the close box's message itself.
+  const bool ThroughManager = !Windows.empty() && WindowManagerSupports(C_.NetCloseWindow);
+  for (const TopLevel& Top : Windows) {
+    if (ThroughManager)
+      SendToRoot(Top.Client, C_.NetCloseWindow, CurrentTime, kSourcePager, 0, 0);
+    else if (TakesDelete(Top.Client))
+      SendDelete(Top.Client);
+  }
+  // A program still starting may have made its window without mapping it: no window manager
+  // frames it yet, so it is a child of the root of its own.
+  bool Unmapped = false;
+  Window RootReturn = 0, Parent = 0, *Children = nullptr;
+  unsigned Count = 0;
+  if (XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) {
+    for (unsigned I = 0; I < Count; ++I) {
+      XWindowAttributes Attributes;
+      if (!XGetWindowAttributes(C_.D, Children[I], &Attributes) || Attributes.override_redirect ||
+          Attributes.c_class == InputOnly || Attributes.map_state != IsUnmapped ||
+          ProcessOf(Children[I]) != Process || !TakesDelete(Children[I]))
+        continue;
+      SendDelete(Children[I]);
+      Unmapped = true;
+    }
+    if (Children) XFree(Children);
   }
   Trap.Sync();
+  return !Windows.empty() || Unmapped;
 }
 
 }  // namespace pictrane::linux_desktop::x11

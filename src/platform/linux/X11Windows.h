@@ -25,7 +25,7 @@ class X11Windows {
   std::vector<TopLevelWindow> TopLevelWindows();
   bool ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs);
   bool FocusWindow(Window W, int TimeoutMs);
-  void CloseWindowsOf(ProcessId Process);
+  bool CloseWindowsOf(ProcessId Process);
 
   // Whether the focus is in a window Target owns and no other client holds the keyboard (no round
   // trip after a closing look that found both, two otherwise, a few more when the focus has moved

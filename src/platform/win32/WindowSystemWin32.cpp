@@ -34,6 +34,7 @@ struct KeyboardWatch {
   int Users = 0;  // window systems of this process that installed it
   bool OthersTyped = false;
   std::bitset<256> OthersDown;
+  std::size_t OwnPassed = 0;  // events of ours the hook has passed on
 };
 KeyboardWatch gWatch;
 
@@ -44,6 +45,8 @@ LRESULT CALLBACK WatchKeys(int Code, WPARAM Message, LPARAM Data) {
       gWatch.OthersTyped = true;
       if (Key.vkCode < gWatch.OthersDown.size())
         gWatch.OthersDown[Key.vkCode] = (Key.flags & LLKHF_UP) == 0;
+    } else {
+      ++gWatch.OwnPassed;
     }
   }
   return ::CallNextHookEx(nullptr, Code, Message, Data);
@@ -126,7 +129,8 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
     }
   };
   std::vector<INPUT> Held;  // virtual keys pressed and not yet released, in pressing order
-  std::size_t Sent = 0;
+  std::size_t Sent = 0, Pressed = 0;
+  const std::size_t PassedBefore = gWatch.OwnPassed;
   bool FocusMoved = false;
   DWORD Failure = ERROR_SUCCESS;
   for (INPUT& Input : Inputs) {
@@ -142,6 +146,7 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
       break;
     }
     ++Sent;
+    if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) ++Pressed;
     if ((Input.ki.dwFlags & KEYEVENTF_UNICODE) != 0) continue;
     if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
       Held.push_back(Input);
@@ -167,7 +172,9 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
   if (Failure != ERROR_SUCCESS)
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
                       "The keys could not be sent (" + SystemMessage(Failure) + ")");
-  WaitForForegroundInput(Sent);
+  // Each key up is one message to the foreground thread, each key down one and the character it
+  // may make another; the releases after a stop are key ups.
+  WaitForForegroundInput(PassedBefore + Sent + Held.size(), Sent + Pressed + Held.size());
   RunHook();  // the events of others that came before our last
   Pacing.Handed();
   if (FocusMoved) return KeysOutcome::FocusLost;
@@ -241,35 +248,57 @@ std::vector<TopLevelWindow> WindowSystemWin32::TopLevelWindows() {
 }
 
 namespace {
-BOOL CALLBACK PostCloseIfOwnedBy(HWND Window, LPARAM Process) {
+struct CloseRequest {
+  DWORD Process;
+  bool Asked;
+};
+
+// A program still starting may have made its main window without showing it yet: a hidden
+// top-level window with a caption (the system's own hidden windows, such as the input method's,
+// have none).
+BOOL CALLBACK PostCloseIfOwnedBy(HWND Window, LPARAM Parameter) {
+  auto& Request = *reinterpret_cast<CloseRequest*>(Parameter);
   DWORD Owner = 0;
   ::GetWindowThreadProcessId(Window, &Owner);
-  if (static_cast<LPARAM>(Owner) == Process && ::IsWindowVisible(Window))
+  if (Owner != Request.Process) return TRUE;
+  const bool Unshown = !::IsWindowVisible(Window) && ::GetWindow(Window, GW_OWNER) == nullptr &&
+                       (::GetWindowLongW(Window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+  if (::IsWindowVisible(Window) || Unshown) {
     ::PostMessageW(Window, WM_CLOSE, 0, 0);
+    Request.Asked = true;
+  }
   return TRUE;
 }
 }  // namespace
 
-void WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
-  ::EnumWindows(PostCloseIfOwnedBy, static_cast<LPARAM>(Process));
+bool WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
+  CloseRequest Request{static_cast<DWORD>(Process), false};
+  ::EnumWindows(PostCloseIfOwnedBy, reinterpret_cast<LPARAM>(&Request));
+  return Request.Asked;
 }
 
-void WaitForForegroundInput(std::size_t Events) {
-  // Windows hands injected input to the foreground thread from a thread of its own; give it
-  // a moment to do so (under Wine the input is queued before SendInput returns).
-  ::Sleep(static_cast<DWORD>(kRunTimings.InputHandOverMs));
+void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
+  // Our low-level hook sees each of our events before the foreground thread's queue gets it
+  // (under Wine within SendInput, so this waits for nothing there; on Windows the system's input
+  // thread calls it through this thread's queue).
+  const ULONGLONG Deadline = ::GetTickCount64() + kRoundTripTimeoutMs;
+  while (gWatch.Hook != nullptr && gWatch.OwnPassed < Passed && ::GetTickCount64() < Deadline) {
+    MSG Ignored;
+    ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (gWatch.OwnPassed < Passed)
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+  }
   // A message sent to a window of another thread is handled the next time that thread asks for
-  // a message, and each time it asks it takes at most one message off its queue. So once more
-  // round trips have completed than there are messages (each event, and the character a key
-  // press makes), the keys have all been taken and handled. An idle thread answers at once.
-  const std::size_t Rounds = 2 * Events + 4;
-  for (std::size_t Round = 0; Round < Rounds; ++Round) {
+  // a message, and each time it asks it takes at most one message off its queue. So once one
+  // more round trip has completed than there are messages the events make, the thread has taken
+  // them all and asked again after handling the last. An idle thread answers at once.
+  for (std::size_t Round = 0; Round <= Messages; ++Round) {
     HWND Foreground = ::GetForegroundWindow();
     if (Foreground == nullptr) return;
     if (::GetWindowThreadProcessId(Foreground, nullptr) == ::GetCurrentThreadId()) {
       // Our own window: the keys wait in our own queue.
       PumpPendingMessages();
-      continue;
+      return;
     }
     DWORD_PTR Ignored = 0;
     if (!::SendMessageTimeoutW(Foreground, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,

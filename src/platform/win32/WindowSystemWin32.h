@@ -45,8 +45,9 @@ class WindowSystemWin32 final : public WindowSystem {
   // given again after the real parent ended) or cannot be told.
   ProcessId ParentProcess(ProcessId Process) override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
-  // Posts WM_CLOSE, no keystroke, to every visible top-level window of Process.
-  void CloseWindowsOf(ProcessId Process) override;
+  // Posts WM_CLOSE, no keystroke, to every visible top-level window of Process, and to those
+  // made to be shown (a caption, no owner) but still hidden.
+  bool CloseWindowsOf(ProcessId Process) override;
 
   // Runs before every input event (before the focus check); lets tests move the foreground at
   // a chosen event.
@@ -62,8 +63,9 @@ class WindowSystemWin32 final : public WindowSystem {
   bool NewSequence_ = false;  // ...and its first string is still to come
 };
 
-// Returns once the thread of the foreground window has taken every message it was sent or
-// given so far (Events input events plus the characters they make), or after a bounded wait.
-void WaitForForegroundInput(std::size_t Events);
+// Returns once the thread of the foreground window has taken and handled the input of ours that
+// the keyboard hook has passed on, up to Passed events in all, which make at most Messages
+// messages there (every key message and every character); or after a bounded wait.
+void WaitForForegroundInput(std::size_t Passed, std::size_t Messages);
 
 }  // namespace pictrane::win32
