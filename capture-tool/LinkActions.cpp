@@ -33,9 +33,9 @@ LinkActions::~LinkActions() {
 // Both dialogs are opened, not run: the window goes on painting, and they are found as children.
 void LinkActions::ChooseAndSend() {
   emit FilesWanted();
-  auto* Dialog =
-      new QFileDialog(Parent_, tr("Send to calculator"), Current_,
-                      tr("Calculator pictures and groups (*.89i *.9xi *.v2i *.89g *.9xg *.v2g)"));
+  auto* Dialog = new QFileDialog(
+      Parent_, tr("Send to calculator"), Current_,
+      tr("Calculator pictures and groups (*.89i *.9xi *.v2i *.8xi *.89g *.9xg *.v2g *.8xg)"));
   Dialog->setAttribute(Qt::WA_DeleteOnClose);
   Dialog->setFileMode(QFileDialog::ExistingFiles);
   connect(Dialog, &QFileDialog::filesSelected, this, &LinkActions::SendFiles);
