@@ -73,7 +73,10 @@ for run in $(seq "$runs"); do
   sleep 0.5
   xdotool windowfocus --sync "$form" key space  # Convert holds the focus as the window opens
   verdicts=()
-  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name '^Converting - Pictrane Converter$' | head -n 1); then
+  # The looks count once the tool's window is up: before it, nothing covers the progress window,
+  # and on a loaded machine the recorder may take over a second to show.
+  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name '^Converting - Pictrane Converter$' | head -n 1) &&
+    timeout 30 xdotool search --sync --onlyvisible --name '^Key recorder$' >/dev/null; then
     for wait in ${LOOKS:-0.3 1}; do
       sleep "$wait"
       eval "$(xwininfo -id "$progress" | awk -F: '{ gsub(/ /, "", $2) }
