@@ -27,8 +27,9 @@ struct WindowWait {
 // The started program's window, or the topmost of one of its descendants (a wrapper's program),
 // has come forward with the focus. The window stays responsive throughout; once the progress
 // window says that the run waits, its Cancel counts too.
+// Told is set once the progress window says it waits, so that a raise leaves it no longer.
 WindowWait AwaitWindow(Platform& P, RunHost& Host, std::size_t Total, ToolProcess& Tool,
-                       const std::string& CommandLine, const std::string& Name) {
+                       const std::string& CommandLine, const std::string& Name, bool& Told) {
   const auto DescendantWindow = [&]() -> std::optional<TopLevelWindow> {
     for (const TopLevelWindow& W : P.WindowSystem.TopLevelWindows())
       if (W.Process > 0 && W.Process != Tool.Root() && Tool.Owns(W.Process)) return W;
@@ -53,7 +54,7 @@ WindowWait AwaitWindow(Platform& P, RunHost& Host, std::size_t Total, ToolProces
     if (!Wait.Told && Now >= TellAt) {
       P.RunProgress.Begin(Total);
       P.RunProgress.Step(0, kWaitingForWindowText);
-      Wait.Told = true;
+      Wait.Told = Told = true;
     }
     const int Slice =
         static_cast<int>(std::min<std::int64_t>(Deadline - Now, kRunTimings.ToolWindowPollMs));
@@ -126,9 +127,11 @@ StartedTool StartTool(Platform& P, RunHost& Host, std::size_t Total, const std::
   ToolProcess Tool(P.WindowSystem, P.Clock,
                    P.Processes.Start(CommandLine, WindowState::MaximizedFocus));
   WindowWait Wait;
+  bool Told = false;
   try {
-    Wait = AwaitWindow(P, Host, Total, Tool, CommandLine, Name);
+    Wait = AwaitWindow(P, Host, Total, Tool, CommandLine, Name, Told);
   } catch (...) {
+    if (Told) P.RunProgress.End(false);
     P.Processes.Stop(Tool.Root());
     throw;
   }

@@ -238,7 +238,8 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
       {never,
        false,
        false,
-       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", cannot + NoWindowMessage(line)}},
+       {"Progress Begin 1", waiting, "Progress End short", "CloseWindowsOf 4242",
+        cannot + NoWindowMessage(line)}},
       {never, true, false, {"Stop 4242", ended}},
       {0, false, true, {cannot + "File not found"}},
       {600, false, false, {"Progress Begin 1", "Keys Alt+F4"}, wrapper},
@@ -251,26 +252,38 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
       {0,
        false,
        false,
-       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", "Stop 4242",
+       {"Progress Begin 1", waiting, "Progress End short", "CloseWindowsOf 4242", "Stop 4242",
         cannot + NoWindowMessage(line)},
        stranger(false)},
       {never,
        false,
        false,
-       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", cancelled},
+       {"Progress Begin 1", waiting, "Progress End short", "CloseWindowsOf 4242", cancelled},
        halt(11000, false, false)},
       {never,
        false,
        false,
-       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", "Stop 4242", cancelled},
+       {"Progress Begin 1", waiting, "Progress End short", "CloseWindowsOf 4242", "Stop 4242",
+        cancelled},
        halt(11000, false, true)},
       // Cancel counts only once the window offers it; closing the main window always.
       {never, false, false, {"CloseWindowsOf 4242", closed}, halt(3000, true, false)},
       {never,
        false,
        false,
-       {"Progress Begin 1", waiting, "CloseWindowsOf 4242", cancelled},
+       {"Progress Begin 1", waiting, "Progress End short", "CloseWindowsOf 4242", cancelled},
        halt(3000, false, false)},
+      // The system fails while the progress window says it waits: it goes before the message.
+      {never,
+       false,
+       false,
+       {"Progress Begin 1", waiting, "Progress End short", "Stop 4242", cannot + "No windows"},
+       [](FakePlatform& f, Host&) {
+         f.Processes.OnShowWindow = [&f] {
+           if (f.Clock.Now > 11000)
+             throw RaisedError(ErrorNumber::PathFileAccessError, "WindowSystem", "No windows");
+         };
+       }},
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -289,9 +302,9 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
       shown += f.Log.back() == "ShowWindow 5000";
     };
     RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\tool\\capture.exe"}, h);
-    EXPECT_EQ(
-        f.Only({"Stop", "CloseWindowsOf", "MessageBox", "Progress Begin", waiting, "Keys Alt+F4"}),
-        c.log)
+    EXPECT_EQ(f.Only({"Stop", "CloseWindowsOf", "MessageBox", "Progress Begin", waiting,
+                      "Keys Alt+F4", "Progress End short"}),
+              c.log)
         << c.log.back();
     if (c.log.back() == cannot + NoWindowMessage(line)) {
       EXPECT_NEAR(static_cast<double>(f.Clock.Now),
