@@ -35,15 +35,24 @@ std::optional<std::string> PressOkOnBox(ChildProcess& Program, DWORD TimeoutMs) 
   return std::nullopt;
 }
 
+// The program, its placeholder and the key recorder as its tool, in a folder of their own.
+struct Installed {
+  TempFolder App{L"app"};
+  std::wstring Exe = App / L"Pictrane Converter.exe";
+  std::wstring Tool = App / L"recorder.exe";
+  bool Ready = ::CopyFileW(PathFromEnvironment("PICTRANE_EXE").c_str(), Exe.c_str(), FALSE) &&
+               WriteBytes(App / L"dummy.bmp", "BM") &&
+               ::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Tool.c_str(), FALSE);
+};
+
 // The same for a tool that ends at once (a launcher that handed over): the run stops with a
 // message naming it, and a program that comes up 2 s later gets no key.
 TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
-  TempFolder App(L"app");
-  const std::wstring Exe = App / L"Pictrane Converter.exe";
-  ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_EXE").c_str(), Exe.c_str(), FALSE));
-  ASSERT_TRUE(WriteBytes(App / L"dummy.bmp", "BM"));
-  const std::wstring Tool = App / L"recorder.exe";
-  ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Tool.c_str(), FALSE));
+  const Installed Setup;
+  ASSERT_TRUE(Setup.Ready);
+  const TempFolder& App = Setup.App;
+  const std::wstring& Exe = Setup.Exe;
+  const std::wstring& Tool = Setup.Tool;
   TempFolder Work(L"run");
   const std::wstring Empty = Work / L"empty \u00e4";
   ASSERT_TRUE(::CreateDirectoryW(Empty.c_str(), nullptr));
@@ -118,12 +127,11 @@ TEST(RunTest, ASlowToolIsWaitedForAndCancelAsksItToClose) {
   } Cases[] = {{L"15000", false}, {L"60000", true}};
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Narrow(Case.ShowAfterMs));
-    TempFolder App(L"app");
-    const std::wstring Exe = App / L"Pictrane Converter.exe";
-    ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_EXE").c_str(), Exe.c_str(), FALSE));
-    ASSERT_TRUE(WriteBytes(App / L"dummy.bmp", "BM"));
-    const std::wstring Tool = App / L"recorder.exe";
-    ASSERT_TRUE(::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Tool.c_str(), FALSE));
+    const Installed Setup;
+    ASSERT_TRUE(Setup.Ready);
+    const TempFolder& App = Setup.App;
+    const std::wstring& Exe = Setup.Exe;
+    const std::wstring& Tool = Setup.Tool;
     TempFolder Work(L"run");
     ASSERT_TRUE(WriteBytes(Work / L"a.bmp", "BM"));
     ASSERT_TRUE(WriteBytes(App / L"settings.ini",
