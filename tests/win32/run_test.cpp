@@ -50,9 +50,6 @@ struct Installed {
 TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
   const Installed Setup;
   ASSERT_TRUE(Setup.Ready);
-  const TempFolder& App = Setup.App;
-  const std::wstring& Exe = Setup.Exe;
-  const std::wstring& Tool = Setup.Tool;
   TempFolder Work(L"run");
   const std::wstring Empty = Work / L"empty \u00e4";
   ASSERT_TRUE(::CreateDirectoryW(Empty.c_str(), nullptr));
@@ -60,7 +57,7 @@ TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
   const std::wstring Pics = Work / L"pics";
   ASSERT_TRUE(::CreateDirectoryW(Pics.c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(Pics + L"\\a.bmp", "BM"));
-  const std::wstring Launcher = App / L"launcher.exe";
+  const std::wstring Launcher = Setup.App / L"launcher.exe";
   ASSERT_TRUE(
       ::CopyFileW(PathFromEnvironment("PICTRANE_RECORDER").c_str(), Launcher.c_str(), FALSE));
   TempFolder Elsewhere(L"stranger");
@@ -72,9 +69,9 @@ TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
     std::wstring Folder, Tool;
     std::string Message;  // how the box begins
   } Cases[] = {
-      {Work / L"missing", Tool,
+      {Work / L"missing", Setup.Tool,
        "The folder \"" + Narrow(Work / L"missing") + "\" cannot be read.\r\n"},
-      {Empty, Tool, "There are no bitmaps (*.bmp) in \"" + Narrow(Empty) + "\"."},
+      {Empty, Setup.Tool, "There are no bitmaps (*.bmp) in \"" + Narrow(Empty) + "\"."},
       {Pics, Launcher,
        "The capture tool could not be started.\r\n" + Narrow(Launcher) +
            " ended before its window took the keyboard focus; point ScreenCapturePath at the "
@@ -83,10 +80,10 @@ TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Narrow(Case.Folder));
     ASSERT_TRUE(
-        WriteBytes(App / L"settings.ini",
+        WriteBytes(Setup.App / L"settings.ini",
                    Utf16File(L"[Settings]\r\nScreenCapturePath=" + Case.Tool + L"\r\nLastDir=" +
                              Case.Folder + L"\r\nLastDeviceDir=main\r\n")));
-    ChildProcess Program(L"\"" + Exe + L"\"");
+    ChildProcess Program(L"\"" + Setup.Exe + L"\"");
     HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
     ASSERT_NE(Form, nullptr) << "the window did not appear";
     for (HWND Child : ChildrenOf(Form)) {
@@ -104,7 +101,7 @@ TEST(RunTest, FolderProblemsAreToldAndNoToolStarts) {
     // The window stays, and no tool was started (or the launcher ended at once).
     EXPECT_EQ(Program.WaitForExit(1000), std::nullopt);
     EXPECT_TRUE(::IsWindow(Form));
-    EXPECT_FALSE(FileExists(App / L"keys.log"));
+    EXPECT_FALSE(FileExists(Setup.App / L"keys.log"));
     if (!Later) {
       EXPECT_TRUE(TopWindowsOf(0, L"PictraneKeyRecorder").empty());
       continue;
@@ -129,17 +126,15 @@ TEST(RunTest, ASlowToolIsWaitedForAndCancelAsksItToClose) {
     SCOPED_TRACE(Narrow(Case.ShowAfterMs));
     const Installed Setup;
     ASSERT_TRUE(Setup.Ready);
-    const TempFolder& App = Setup.App;
-    const std::wstring& Exe = Setup.Exe;
-    const std::wstring& Tool = Setup.Tool;
     TempFolder Work(L"run");
     ASSERT_TRUE(WriteBytes(Work / L"a.bmp", "BM"));
-    ASSERT_TRUE(WriteBytes(App / L"settings.ini",
-                           Utf16File(L"[Settings]\r\nScreenCapturePath=" + Tool + L"\r\nLastDir=" +
-                                     Work.Path() + L"\r\nLastDeviceDir=main\r\n")));
+    ASSERT_TRUE(
+        WriteBytes(Setup.App / L"settings.ini",
+                   Utf16File(L"[Settings]\r\nScreenCapturePath=" + Setup.Tool + L"\r\nLastDir=" +
+                             Work.Path() + L"\r\nLastDeviceDir=main\r\n")));
     // The recorder inherits it through the program.
     ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", Case.ShowAfterMs);
-    ChildProcess Program(L"\"" + Exe + L"\"");
+    ChildProcess Program(L"\"" + Setup.Exe + L"\"");
     ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", nullptr);
     HWND Form = WaitForTopWindow(Program, L"PictraneForm", 30000);
     ASSERT_NE(Form, nullptr) << "the window did not appear";
@@ -148,7 +143,7 @@ TEST(RunTest, ASlowToolIsWaitedForAndCancelAsksItToClose) {
     }
     if (!Case.Cancel) {
       EXPECT_EQ(Program.WaitForExit(60000), std::optional<DWORD>(0));
-      const std::optional<std::string> Log = ReadBytes(App / L"keys.log");
+      const std::optional<std::string> Log = ReadBytes(Setup.App / L"keys.log");
       ASSERT_TRUE(Log.has_value());
       EXPECT_NE(Log->find("\nshow 3\nCtrl+F4\nCtrl+o\n"), std::string::npos) << *Log;
       EXPECT_EQ(Log->substr(Log->size() - 7), "Alt+F4\n") << *Log;
@@ -162,8 +157,8 @@ TEST(RunTest, ASlowToolIsWaitedForAndCancelAsksItToClose) {
     ASSERT_TRUE(Text.has_value()) << "no report";
     EXPECT_EQ(Text->substr(0, 30), "The conversion was cancelled.\r") << *Text;
     EXPECT_EQ(Program.WaitForExit(10000), std::optional<DWORD>(3));
-    EXPECT_TRUE(FileExists(App / L"keys.log.closed")) << "the tool was not asked to close";
-    const std::optional<std::string> Log = ReadBytes(App / L"keys.log");
+    EXPECT_TRUE(FileExists(Setup.App / L"keys.log.closed")) << "the tool was not asked to close";
+    const std::optional<std::string> Log = ReadBytes(Setup.App / L"keys.log");
     ASSERT_TRUE(Log.has_value());
     EXPECT_EQ(std::count(Log->begin(), Log->end(), '\n'), 2) << *Log;
     EXPECT_TRUE(FileExists(Work / L"a.bmp"));
