@@ -14,8 +14,9 @@
 #include "conversion/FileScript.h"
 #include "conversion/SendKeys.h"
 #include "platform/Platform.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "platform/linux/ServicesLinux.h"
+#include "settings/IniFileStore.h"
 
 namespace pictrane {
 namespace {
@@ -114,7 +115,8 @@ class ListedRun {
   Host H;
   SilentProgress Progress;
   SilentNotifier Notices;
-  Platform P{SystemProfileStore(), N, N, N, N, N, Files, N, N, Progress, Notices};
+  IniFileStore Settings;
+  Platform P{Settings, N, N, N, N, N, Files, N, N, Progress, Notices};
 };
 
 void BM_RunBookkeepingPerFile(benchmark::State& state) {

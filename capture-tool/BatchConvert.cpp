@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "BatchTargets.h"
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 #include "LinkCommands.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

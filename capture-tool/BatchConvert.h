@@ -13,7 +13,7 @@
 #include "CalcFile.h"
 #include "CalcLink.h"
 #include "PixelConversion.h"
-#include "Version.h"
+#include "pictrane/Product.h"
 
 namespace pictrane::capture {
 

@@ -9,13 +9,13 @@
 #include <memory>
 #include <mutex>
 
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 #include "FileWrite.h"
 #include "TiLibraries.h"
-#include "conversion/BitmapListing.h"
-#include "platform/AtomicFile.h"
-#include "platform/RaisedError.h"
-#include "platform/Utf8.h"
+#include "pictrane/Names.h"
+#include "pictrane/AtomicFile.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/Utf8.h"
 
 namespace pictrane::capture {
 

@@ -11,8 +11,8 @@
 
 #include "CalcRead.h"
 #include "TiLibraries.h"
-#include "conversion/BitmapListing.h"
-#include "platform/RaisedError.h"
+#include "pictrane/Names.h"
+#include "pictrane/RaisedError.h"
 
 #define restrict __restrict
 #include <ticables.h>

@@ -15,8 +15,8 @@
 
 #include "PicLayout.h"
 #include "TiLibraries.h"
-#include "conversion/BitmapListing.h"
-#include "platform/RaisedError.h"
+#include "pictrane/Names.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

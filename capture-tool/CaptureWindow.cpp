@@ -16,7 +16,7 @@
 
 #include "BatchConvert.h"
 #include "CalcFile.h"
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 #include "CalcRead.h"
 #include "CableDialog.h"
 #include "KeyPanels.h"
@@ -29,8 +29,8 @@
 #include "SaveTypes.h"
 #include "VariablePanel.h"
 #include "WindowMenus.h"
-#include "conversion/ToolRemarks.h"
-#include "platform/RaisedError.h"
+#include "pictrane/Remarks.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

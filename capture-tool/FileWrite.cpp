@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "conversion/BitmapListing.h"
-#include "platform/AtomicFile.h"
-#include "platform/RaisedError.h"
+#include "pictrane/Names.h"
+#include "pictrane/AtomicFile.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

@@ -13,11 +13,11 @@
 #include "BatchConvert.h"
 #include "CalcFile.h"
 #include "CalcLink.h"
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 #include "CalcRead.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

@@ -19,10 +19,10 @@
 
 #include "BitmapCheck.h"
 #include "FileWrite.h"
-#include "conversion/BitmapListing.h"
-#include "platform/Utf8.h"
+#include "pictrane/Names.h"
+#include "pictrane/Utf8.h"
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 

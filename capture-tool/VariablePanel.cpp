@@ -9,7 +9,7 @@
 #include <QShortcut>
 #include <QValidator>
 
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 
 namespace pictrane::capture {
 

@@ -14,7 +14,7 @@
 
 #include "CalcRead.h"
 #include "conversion/BitmapListing.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace {
 

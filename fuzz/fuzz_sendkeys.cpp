@@ -7,7 +7,7 @@
 #include <string>
 
 #include "conversion/SendKeys.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace {
 

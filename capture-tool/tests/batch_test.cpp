@@ -17,7 +17,7 @@
 
 #include "BatchConvert.h"
 #include "CalcFile.h"
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "TestSupport.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Unit tests of the capture tool's files: name rules, the picture layout, the calculator file
+// Unit tests of the capture tool's files: the picture layout, the calculator file
 // written through libtifiles, and bitmaps of every variant read through Qt.
 
 #include <gtest/gtest.h>
@@ -14,53 +14,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/AtomicFile.h"
+#include "pictrane/AtomicFile.h"
 #include "CalcFile.h"
-#include "CalcName.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "PixelConversion.h"
 #include "TestSupport.h"
 #include "TiLibraries.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 namespace {
 
 using test::BmpVariant;
 using test::IndexedPicture;
-
-// --- Names -----------------------------------------------------------------------------------
-
-struct NameCase {
-  std::u32string Text;
-  bool SoFar;
-};
-
-TEST(CalcName, AcceptsOnlyWhatACalculatorNameHolds) {
-  const std::vector<NameCase> Cases = {
-      {U"", true},           {U"a", true},        {U"Z", true},      {U"é", true},
-      {U"ÿ", true},          {U"ß", true},        {U"Δ", true},      {U"ω", true},
-      {U"a1_", true},        {U"abcdefgh", true}, {U"aé9_Ωß", true}, {U"ÀÖØÞàöøþ", true},
-      {U"abcdefghi", false},  // nine characters
-      {U"1a", false},        {U"_a", false},      {U"a b", false},   {U"a+", false},
-      {U"a.b", false},       {U"a×", false},      {U"a÷", false},    {U"π", false},
-      {U"aΠ", false},        {U"ж", false},       {U"µ", false},     {U"a\U0001F600", false},
-      {U"a-b", false},       {U"a~", false},      {U"a{", false},    {U"a[", false},
-  };
-  for (std::size_t i = 0; i < Cases.size(); ++i) {
-    EXPECT_EQ(IsNameSoFar(Cases[i].Text), Cases[i].SoFar) << "case " << i;
-    EXPECT_EQ(IsValidName(Cases[i].Text), Cases[i].SoFar && !Cases[i].Text.empty()) << "case " << i;
-  }
-}
-
-TEST(CalcName, LowerCasesEveryLetterTheCharacterSetHoldsInSmallForm) {
-  const std::vector<std::pair<std::u32string, std::u32string>> Cases = {
-      {U"HoLiDaY", U"holiday"}, {U"ÀÉÖØÞ", U"àéöøþ"}, {U"ΓΔΣΩ", U"γδσω"},
-      {U"ß9_ÿ", U"ß9_ÿ"},       {U"αβ", U"αβ"},       {U"A_Z09", U"a_z09"},
-  };
-  for (const auto& [Text, Lower] : Cases) EXPECT_TRUE(LowerName(Text) == Lower);
-}
 
 // --- Picture layout --------------------------------------------------------------------------
 

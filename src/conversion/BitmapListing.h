@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "pictrane/Names.h"
 #include "platform/Listing.h"
 
 namespace pictrane {
@@ -27,13 +28,5 @@ std::string ListFileText(const std::vector<std::string>& Names);
 // The key NTFS orders names by: each UTF-16 code unit upper-cased on its own, compared as
 // numbers. A byte that does not begin a UTF-8 character stands for itself (U+0000 to U+00FF).
 std::u16string NtfsOrderKey(const std::string& Name);
-
-// A name as a message can show it: control characters, bytes that are not UTF-8 and the
-// backslash escaped C-style ("\r", "\x9F", "\\"), everything else as it is.
-std::string EscapedName(const std::string& Name);
-
-// True when Name is UTF-8 without control characters: text that can be typed as itself and
-// written as one line.
-bool TypableName(const std::string& Name);
 
 }  // namespace pictrane

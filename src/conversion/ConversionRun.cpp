@@ -11,11 +11,12 @@
 #include "conversion/Pacer.h"
 #include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
+#include "pictrane/CalcName.h"
 #include "conversion/ToolRemarks.h"
 #include "conversion/ToolStart.h"
-#include "platform/Application.h"
+#include "pictrane/Product.h"
 #include "platform/Platform.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane {
 

@@ -23,12 +23,6 @@ std::string PictureName(const std::string& Bitmap);
 FileNames DeriveNames(const std::string& Folder, const std::string& Separator,
                       const std::string& Listed);
 
-// The name a calculator keeps of a typed variable name, as its name fields take it: characters
-// that cannot stand at their place are refused (a name starts with a letter, then letters,
-// digits and "_"), the first eight kept, letters without case. Two variable names that give one
-// calculator name make pictures that replace each other on the calculator.
-std::string CalculatorName(const std::string& Variable);
-
 // One key string of the file script with the pauses around it.
 struct ScriptStep {
   std::string Keys;       // in send-keys notation, literal text already escaped

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/RaisedError.h"
-#include "platform/Utf8.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/Utf8.h"
 
 namespace pictrane {
 namespace {

@@ -3,15 +3,9 @@
 
 #include <map>
 
-#include "conversion/BitmapListing.h"
+#include "pictrane/Names.h"
 
 namespace pictrane {
-
-std::string RemarkLine(const std::string& Path, const std::string& Message) {
-  std::string Line = EscapedName(Path) + ": ";
-  for (const char C : Message) Line += C == '\r' || C == '\n' ? ' ' : C;
-  return Line;
-}
 
 std::vector<FileRemarks> RemarksOn(const std::vector<std::string>& Lines,
                                    const std::vector<FileNames>& Files) {

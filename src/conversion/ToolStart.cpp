@@ -7,7 +7,7 @@
 
 #include "conversion/ConversionRun.h"
 #include "platform/Platform.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane {
 

@@ -30,7 +30,4 @@ struct Platform {
   pictrane::DesktopNotifier& DesktopNotifier;
 };
 
-// The profile functions of the system the program runs on.
-ProfileStore& SystemProfileStore();
-
 }  // namespace pictrane

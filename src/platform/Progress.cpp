@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Progress.h"
 
-#include "platform/Application.h"
+#include "pictrane/Product.h"
 
 namespace pictrane {
 

@@ -8,9 +8,9 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/AtomicFile.h"
-#include "platform/RaisedError.h"
-#include "platform/Utf8.h"
+#include "pictrane/AtomicFile.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/Utf8.h"
 #include "settings/ExistenceTest.h"
 
 namespace pictrane {

@@ -4,13 +4,18 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/Platform.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "settings/IniEngine.h"
+#include "settings/IniFileStore.h"
 
 namespace pictrane {
 
 namespace {
+
+ProfileStore& OwnProfileFiles() {
+  static IniFileStore Store;
+  return Store;
+}
 
 constexpr const char* ClassSource = "clsINI";
 
@@ -58,7 +63,7 @@ const std::string& Collection::Item(std::size_t Index) const {
   return Items_[Index - 1];
 }
 
-clsINI::clsINI() : clsINI(SystemProfileStore()) {}
+clsINI::clsINI() : clsINI(OwnProfileFiles()) {}
 
 clsINI::clsINI(ProfileStore& Store) : Store_(&Store) {}
 

@@ -9,6 +9,9 @@
 
 namespace pictrane {
 
+// The one section of settings.ini the program reads and writes.
+inline constexpr const char* kSettingsSection = "Settings";
+
 using StringArray = std::vector<std::string>;
 
 // An ordered list of items addressed by 1-based position.
@@ -27,7 +30,7 @@ class Collection {
 // operation goes to the file, so two instances bound to one file see each other's writes.
 class clsINI {
  public:
-  clsINI();  // uses the system's profile functions
+  clsINI();  // uses the core's own profile files (IniFileStore)
   explicit clsINI(ProfileStore& Store);
 
   std::string INIFile() const;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Version.h"
-#include "platform/Application.h"
+#include "pictrane/Product.h"
+#include "pictrane/Product.h"
 
 namespace pictrane {
 

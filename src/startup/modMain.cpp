@@ -13,6 +13,7 @@
 namespace pictrane {
 
 ProgramState::ProgramState() = default;
+ProgramState::ProgramState(ProfileStore& Settings) : SettingsFile(Settings) {}
 ProgramState::~ProgramState() = default;
 
 namespace {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/Application.h"
-#include "platform/RaisedError.h"
+#include "pictrane/Product.h"
+#include "pictrane/RaisedError.h"
 #include "settings/clsINI.h"
 #include "startup/AppFolders.h"
 
@@ -25,7 +25,8 @@ inline constexpr const char* kPlaceholderNotFoundText = "dummy.bmp not found!";
 
 // The program-wide state: created by Main, alive until the process ends.
 struct ProgramState {
-  ProgramState();
+  ProgramState();  // settings through the core's own profile files
+  explicit ProgramState(ProfileStore& Settings);
   ~ProgramState();
   ProgramState(const ProgramState&) = delete;
   ProgramState& operator=(const ProgramState&) = delete;

@@ -9,7 +9,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/KeyAction.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane {
 namespace {

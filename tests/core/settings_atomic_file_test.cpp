@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/AtomicFile.h"
-#include "platform/RaisedError.h"
+#include "pictrane/AtomicFile.h"
+#include "pictrane/RaisedError.h"
 #include "settings/IniFileStore.h"
 #include "TestFiles.h"
 

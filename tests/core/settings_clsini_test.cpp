@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "settings/IniFileStore.h"
 #include "settings/clsINI.h"
 #include "TestFiles.h"

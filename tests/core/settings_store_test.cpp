@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "settings/ExistenceTest.h"
 #include "settings/IniFileStore.h"
 #include "TestFiles.h"

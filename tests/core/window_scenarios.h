@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Form.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "window/frmMainLayout.h"
 
 namespace pictrane::scenarios {

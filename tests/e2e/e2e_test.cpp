@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "CalcFile.h"
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 #include "PictureFile.h"
 #include "TiLibraries.h"
 #include "TestFiles.h"
@@ -419,8 +419,8 @@ std::u32string FromUtf8(const std::string& s) {
 std::string ExpectedName(const std::string& typed) {
   std::u32string kept;
   for (char32_t c : FromUtf8(typed))
-    if (pictrane::capture::IsNameSoFar(kept + c)) kept += c;
-  return pictrane::capture::ToCalcCharset(pictrane::capture::LowerName(kept));
+    if (pictrane::IsNameSoFar(kept + c)) kept += c;
+  return pictrane::capture::ToCalcCharset(pictrane::LowerName(kept));
 }
 
 TEST_F(EndToEnd, BitmapsBecomeTi89PicturesAndOnlyConvertedOnesAreDeleted) {

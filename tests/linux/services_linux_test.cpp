@@ -18,7 +18,7 @@
 #include "TestFiles.h"
 #include "conversion/BitmapListing.h"
 #include "conversion/ConversionRun.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "platform/linux/ServicesLinux.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "settings/clsINI.h"
 #include "startup/modMain.h"
 

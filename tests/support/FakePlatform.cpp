@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "conversion/SendKeys.h"
-#include "platform/Utf8.h"
+#include "pictrane/Utf8.h"
 
 namespace pictrane::testing {
 

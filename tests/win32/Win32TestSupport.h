@@ -4,7 +4,7 @@
 // Helpers of the Windows tests: temporary folders, files, child processes and windows of other
 // processes. Everything here speaks UTF-16, as Win32 does.
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/RaisedError.h"
-#include "platform/win32/Text.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/win32/Text.h"
 
 namespace pictrane::win32::testing {
 

@@ -18,13 +18,13 @@
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32/Text.h"
+#include "pictrane/win32/Text.h"
 
 namespace {
 

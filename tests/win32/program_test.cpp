@@ -13,7 +13,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "Version.h"
+#include "pictrane/Product.h"
 
 #include "platform/win32/FileSystemWin32.h"
 

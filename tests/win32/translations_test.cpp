@@ -3,7 +3,7 @@
 
 #include "Win32TestSupport.h"
 
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/Translations.h"
 
 namespace pictrane::win32::testing {

@@ -48,7 +48,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Utf8.h"
+#include "pictrane/Utf8.h"
 
 namespace {
 

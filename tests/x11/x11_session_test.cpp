@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "X11TestSupport.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "platform/linux/X11Connection.h"
 
 namespace {

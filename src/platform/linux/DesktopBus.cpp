@@ -7,7 +7,7 @@
 #include <QVariantMap>
 #include <algorithm>
 
-#include "platform/Application.h"
+#include "pictrane/Product.h"
 
 namespace pictrane::linux_desktop {
 

@@ -11,7 +11,7 @@
 #include "platform/CommonControls.h"
 #include "platform/FolderDialog.h"
 #include "platform/Form.h"
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 #include "platform/WindowSystem.h"
 
 namespace pictrane::linux_desktop {

@@ -22,8 +22,8 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/AtomicFile.h"
-#include "platform/RaisedError.h"
+#include "pictrane/AtomicFile.h"
+#include "pictrane/RaisedError.h"
 #include "settings/ExistenceTest.h"
 
 extern char** environ;

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "platform/RaisedError.h"
+#include "pictrane/RaisedError.h"
 
 namespace pictrane::linux_desktop::x11 {
 

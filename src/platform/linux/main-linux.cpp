@@ -15,9 +15,10 @@
 #include "platform/linux/ServicesLinux.h"
 #include "platform/linux/ProgressWindowLinux.h"
 #include "platform/linux/DesktopLinux.h"
-#include "platform/Application.h"
+#include "pictrane/Product.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
+#include "settings/IniFileStore.h"
 #include "startup/modMain.h"
 
 namespace {
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
                                std::make_unique<LauncherEntry>());
 #endif
   DesktopNotifierLinux Notices;
-  Platform P{SystemProfileStore(),
+  static IniFileStore Settings;  // Linux has no profile functions of its own
+  Platform P{Settings,
              Clock,
              Controls,
              Folders,
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
              Progress,
              Notices};
   Running = &P;
-  ProgramState State;
+  ProgramState State(Settings);
   Exiting = &P;
   ExitingState = &State;
   std::atexit(OnExit);

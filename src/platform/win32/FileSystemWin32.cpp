@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/FileSearch.h"
-#include "platform/AtomicFile.h"
+#include "pictrane/AtomicFile.h"
 
 namespace pictrane::win32 {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "window/FormRules.h"
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/MessageLoop.h"
 #include "resource.h"
 

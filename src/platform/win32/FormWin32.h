@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "platform/Form.h"
-#include "platform/RaisedError.h"
-#include "platform/win32/Win32.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/win32/Win32.h"
 
 namespace pictrane::win32 {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/RaisedError.h"
-#include "platform/win32/Errors.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/win32/Errors.h"
 
 namespace pictrane::win32 {
 

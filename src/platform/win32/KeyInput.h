@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/KeyAction.h"
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 namespace pictrane::win32 {
 

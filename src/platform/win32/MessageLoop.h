@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 namespace pictrane::win32 {
 

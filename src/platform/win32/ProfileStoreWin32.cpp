@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/AtomicFile.h"
+#include "pictrane/AtomicFile.h"
 #include "platform/Platform.h"
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/FileSearch.h"
 #include "settings/IniEngine.h"
 
@@ -212,10 +212,5 @@ WriteResult ProfileStoreWin32::DeleteSection(const std::string& File, const std:
 }
 
 }  // namespace win32
-
-ProfileStore& SystemProfileStore() {
-  static win32::ProfileStoreWin32 Store;
-  return Store;
-}
 
 }  // namespace pictrane

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/win32/Text.h"
+#include "pictrane/win32/Text.h"
 
 namespace pictrane::win32 {
 

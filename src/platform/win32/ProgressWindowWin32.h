@@ -4,7 +4,7 @@
 // The run's progress window on Windows: a topmost tool window that is never activated (the keys
 // of the run must keep going to the capture tool), with the taskbar button's progress.
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <memory>
 

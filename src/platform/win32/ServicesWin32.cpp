@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/ServicesWin32.h"
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include "conversion/RunTimings.h"
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/Translations.h"
 
 namespace pictrane::win32 {

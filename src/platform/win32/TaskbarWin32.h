@@ -3,7 +3,7 @@
 
 // The run's progress on the program's taskbar button (ITaskbarList3), where the shell offers it.
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <cstddef>
 

@@ -3,7 +3,7 @@
 
 // The neutral interfaces' enums and records in the system's own numbers, in one place.
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <commctrl.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/WindowSystemWin32.h"
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 #include <tlhelp32.h>
 
@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "conversion/RunTimings.h"
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/KeyInput.h"
 #include "platform/win32/MessageLoop.h"
 #include "platform/win32/Translations.h"

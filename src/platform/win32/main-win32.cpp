@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program: the Win32 platform around the core, and the message loop.
 
-#include "platform/win32/Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
+#include "pictrane/win32/Win32.h"  // first: the interfaces must not meet the MessageBox and DeleteFile macros
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -11,10 +11,11 @@
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
 #include "platform/Platform.h"
-#include "platform/win32/Errors.h"
+#include "pictrane/win32/Errors.h"
 #include "platform/win32/FileSystemWin32.h"
 #include "platform/win32/FormWin32.h"
 #include "platform/win32/MessageLoop.h"
+#include "platform/win32/ProfileStoreWin32.h"
 #include "platform/win32/ProgressWindowWin32.h"
 #include "platform/win32/ServicesWin32.h"
 #include "platform/win32/WindowSystemWin32.h"
@@ -58,7 +59,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
       Instance, [&Running](const RaisedError& Error) { ReportRunTimeError(*Running, Error); });
   win32::ProgressWindowWin32 Progress(Instance, std::make_unique<win32::Taskbar>());
   SilentNotifier Notices;
-  Platform P{SystemProfileStore(),
+  static win32::ProfileStoreWin32 Settings;
+  Platform P{Settings,
              Clock,
              Controls,
              Folders,
@@ -73,7 +75,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
 
   int Status = 0;
   {
-    ProgramState State;
+    ProgramState State(Settings);
     try {
       Main(P, State);
     } catch (...) {

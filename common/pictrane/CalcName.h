@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pictrane::capture {
+namespace pictrane {
 
 inline constexpr std::size_t kMaxNameLength = 8;
 
@@ -65,4 +65,9 @@ std::u32string DistinctName(std::u32string_view Name, const std::set<std::u32str
 // "日本語", "~~~", "42"): "pic1", else the first of "pic2", "pic3"... not in Taken.
 std::u32string FallbackName(const std::set<std::u32string>& Taken);
 
-}  // namespace pictrane::capture
+// The name a calculator keeps of the UTF-8 text Variable typed into a name field, as LowerName
+// and NameFromTyping give it, in UTF-8 (bytes that are not UTF-8 are refused as typing refuses
+// them). Two texts that give one name make pictures that replace each other on the calculator.
+std::string CalculatorName(std::string_view Variable);
+
+}  // namespace pictrane

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/AtomicFile.h"
+#include "pictrane/AtomicFile.h"
 
 #include <algorithm>
 #include <string>
 #include <string_view>
 
-#include "platform/win32/Errors.h"
-#include "platform/win32/Text.h"
+#include "pictrane/win32/Errors.h"
+#include "pictrane/win32/Text.h"
 
 namespace pictrane {
 

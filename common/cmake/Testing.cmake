@@ -8,7 +8,7 @@ if(WIN32)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 else()
-  find_package(GTest REQUIRED)
+  find_package(GTest REQUIRED GLOBAL)
 endif()
 include(GoogleTest)
 

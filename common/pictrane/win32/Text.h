@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/win32/Win32.h"
+#include "pictrane/win32/Win32.h"
 
 namespace pictrane::win32 {
 

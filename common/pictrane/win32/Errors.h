@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/RaisedError.h"
-#include "platform/win32/Text.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/win32/Text.h"
 
 namespace pictrane::win32 {
 

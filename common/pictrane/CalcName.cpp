@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CalcName.h"
+#include "pictrane/CalcName.h"
 
 #include <algorithm>
 #include <map>
 #include <string>
 
-namespace pictrane::capture {
+#include "pictrane/Utf8.h"
+
+namespace pictrane {
 
 namespace {
 
@@ -167,4 +169,15 @@ std::u32string FallbackName(const std::set<std::u32string>& Taken) {
   }
 }
 
-}  // namespace pictrane::capture
+std::string CalculatorName(std::string_view Variable) {
+  std::u32string Text;
+  for (std::size_t At = 0; At < Variable.size();) {
+    char32_t Character = 0;
+    if (NextUtf8(Variable, At, Character)) Text.push_back(Character);
+  }
+  std::string Name;
+  for (const char32_t Character : LowerName(NameFromTyping(Text))) AppendUtf8(Name, Character);
+  return Name;
+}
+
+}  // namespace pictrane

@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "platform/Application.h"
+#include "pictrane/Product.h"
 
 namespace pictrane {
 

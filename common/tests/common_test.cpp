@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The shared library's rules: the calculator's names, and names as messages show them.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CalcNameTable.h"
+#include "pictrane/CalcName.h"
+#include "pictrane/Names.h"
+#include "pictrane/Remarks.h"
+
+namespace pictrane {
+namespace {
+
+// --- Names -----------------------------------------------------------------------------------
+
+struct NameCase {
+  std::u32string Text;
+  bool SoFar;
+};
+
+TEST(CalcName, AcceptsOnlyWhatACalculatorNameHolds) {
+  const std::vector<NameCase> Cases = {
+      {U"", true},           {U"a", true},        {U"Z", true},      {U"é", true},
+      {U"ÿ", true},          {U"ß", true},        {U"Δ", true},      {U"ω", true},
+      {U"a1_", true},        {U"abcdefgh", true}, {U"aé9_Ωß", true}, {U"ÀÖØÞàöøþ", true},
+      {U"abcdefghi", false},  // nine characters
+      {U"1a", false},        {U"_a", false},      {U"a b", false},   {U"a+", false},
+      {U"a.b", false},       {U"a×", false},      {U"a÷", false},    {U"π", false},
+      {U"aΠ", false},        {U"ж", false},       {U"µ", false},     {U"a\U0001F600", false},
+      {U"a-b", false},       {U"a~", false},      {U"a{", false},    {U"a[", false},
+  };
+  for (std::size_t i = 0; i < Cases.size(); ++i) {
+    EXPECT_EQ(IsNameSoFar(Cases[i].Text), Cases[i].SoFar) << "case " << i;
+    EXPECT_EQ(IsValidName(Cases[i].Text), Cases[i].SoFar && !Cases[i].Text.empty()) << "case " << i;
+  }
+}
+
+TEST(CalcName, LowerCasesEveryLetterTheCharacterSetHoldsInSmallForm) {
+  const std::vector<std::pair<std::u32string, std::u32string>> Cases = {
+      {U"HoLiDaY", U"holiday"}, {U"ÀÉÖØÞ", U"àéöøþ"}, {U"ΓΔΣΩ", U"γδσω"},
+      {U"ß9_ÿ", U"ß9_ÿ"},       {U"αβ", U"αβ"},       {U"A_Z09", U"a_z09"},
+  };
+  for (const auto& [Text, Lower] : Cases) EXPECT_TRUE(LowerName(Text) == Lower);
+}
+
+TEST(CalcName, EachFileNameGivesTheNameTheCalculatorKeeps) {
+  for (const test::CalcNameRow& Row : test::kCalcNameRows)
+    EXPECT_EQ(CalculatorName(Row.Text), Row.Name) << Row.Text;
+  EXPECT_EQ(CalculatorName("ab\xFF\xC3" "cd"), "abcd");  // bytes that are not UTF-8 are refused
+}
+
+TEST(Names, MessagesShowEveryByteAndEveryLineAsOne) {
+  const std::vector<std::pair<std::string, std::string>> Cases = {
+      {"photo.bmp", "photo.bmp"},       {"Été.bmp", "Été.bmp"},
+      {"a\r\nb", "a\\r\\nb"},           {"tab\there", "tab\\there"},
+      {"C:\\pics", "C:\\\\pics"},       {"bad\xE9.bmp", "bad\\xE9.bmp"},
+      {"\xC3\x28", "\\xC3("},           {"\x7F", "\\x7F"},
+  };
+  for (const auto& [Name, Shown] : Cases) EXPECT_EQ(EscapedName(Name), Shown);
+  EXPECT_TRUE(TypableName("Привет мир.bmp"));
+  EXPECT_FALSE(TypableName("a\nb.bmp"));
+  EXPECT_FALSE(TypableName("bad\xE9.bmp"));
+  EXPECT_EQ(RemarkLine("/p/a\nb.bmp", "cannot read\r\nit"), "/p/a\\nb.bmp: cannot read  it");
+}
+
+}  // namespace
+}  // namespace pictrane
