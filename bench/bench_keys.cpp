@@ -19,8 +19,8 @@
 #include "conversion/RunTimings.h"
 #include "conversion/SendKeys.h"
 #include "platform/KeyAction.h"
-#include "platform/linux/ServicesLinux.h"
-#include "platform/linux/X11Session.h"
+#include "linux/ProcessesLinux.h"
+#include "linux/X11Session.h"
 
 // Last: Xlib's macros (None, Status) would clash with the names above.
 #include <X11/XKBlib.h>

@@ -10,8 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/DesktopBus.h"
-#include "platform/linux/ProgressWindowLinux.h"
+#include "linux/DesktopBus.h"
+#include "linux/ProgressWindowLinux.h"
+#include "window/ProgressReport.h"
 
 namespace pictrane {
 namespace {
@@ -25,7 +26,8 @@ std::unique_ptr<LauncherEntry> Launcher(bool On) {
 void BM_Step(benchmark::State& State) {
   const bool WithLauncher = State.range(0) != 0;
   const bool WithRepaint = State.range(1) != 0;
-  ProgressWindowLinux Progress({}, Launcher(WithLauncher));
+  ProgressWindowLinux Window({}, Launcher(WithLauncher));
+  ProgressReport Progress(Window);
   // As many as the end-to-end benchmark: the launcher's signal goes every second file.
   const std::size_t Total = 200;
   Progress.Begin(Total);

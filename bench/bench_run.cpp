@@ -15,7 +15,7 @@
 #include "conversion/SendKeys.h"
 #include "platform/Platform.h"
 #include "pictrane/RaisedError.h"
-#include "platform/linux/ServicesLinux.h"
+#include "linux/ProcessesLinux.h"
 #include "settings/IniFileStore.h"
 
 namespace pictrane {

@@ -36,7 +36,7 @@ if [[ -z $old_exe ]]; then
   if [[ -z $old ]]; then
     # The commit that replaced the old hand-over, and its parent holds it.
     replaced=$(git -C "$root" log -1 --format=%H -G'2 \* Events \+ 4' -- \
-      src/platform/win32/WindowSystemWin32.cpp)
+      src/win32/WindowSystemWin32.cpp)
     old=$replaced^
   fi
   echo "building the program of $old" >&2

@@ -6,7 +6,8 @@
 
 namespace pictrane {
 
-// What the progress window shows, decided once for every toolkit: the back ends draw it.
+// What the progress window shows, decided once for every toolkit (window/ProgressReport.h): the
+// back ends draw it.
 struct ProgressView {
   std::string Title;
   std::string Counter;    // "Converting N of M", or what the window says once Cancel was pressed
@@ -15,7 +16,16 @@ struct ProgressView {
   std::size_t Total = 0;  // ...of this many
   std::string CancelCaption;
   bool CanCancel = true;  // false once Cancel was pressed: the run is stopping
+  std::string StoppingCounter;  // the counter from the moment Cancel is pressed
+  std::string WidestCounter;    // the longest counter, for a size that never changes in a run
 };
+
+// The view as the window shows it from the moment Cancel is pressed, before the run hears of it.
+inline ProgressView Pressed(ProgressView View) {
+  View.Counter = View.StoppingCounter;
+  View.CanCancel = false;
+  return View;
+}
 
 // Where the window stands: its frame's bottom-right corner this many pixels from the work area's.
 inline constexpr int kProgressMargin = 16;
@@ -27,28 +37,27 @@ struct ScreenPoint {
 
 // The frame's top-left corner for a frame of Width x Height in the work area whose top-left
 // corner is (Left, Top) and whose size is AreaWidth x AreaHeight.
-ScreenPoint ProgressWindowOrigin(int Left, int Top, int AreaWidth, int AreaHeight, int Width,
-                                 int Height);
+inline ScreenPoint ProgressWindowOrigin(int Left, int Top, int AreaWidth, int AreaHeight,
+                                        int Width, int Height) {
+  return {Left + AreaWidth - Width - kProgressMargin, Top + AreaHeight - Height - kProgressMargin};
+}
 
-// The window's content through a run. Each call gives the view to draw.
-class ProgressContent {
+// The window itself, as each toolkit draws it: standing over the capture tool without ever taking
+// the keyboard focus, plus the taskbar's progress where the desktop offers one.
+class ProgressWindow {
  public:
-  const ProgressView& Begin(std::size_t Total);
-  // Bitmap Index (1-based) is being converted now.
-  const ProgressView& Step(std::size_t Index, const std::string& Name);
-  // Cancel or the close box; the run stops after the current bitmap.
-  const ProgressView& Cancel();
-  bool Cancelled() const { return !View_.CanCancel; }
-  const ProgressView& View() const { return View_; }
-  // The longest counter the window shows, for a size that never changes during a run.
-  static std::string WidestCounter();
-
- private:
-  ProgressView View_;
+  virtual ~ProgressWindow() = default;
+  // Shows View over the screen of the capture tool's window.
+  virtual void Begin(const ProgressView& View) = 0;
+  // Shows View instead; once Cancel was pressed, as Pressed gives it. Cheap: called per file.
+  virtual void Step(const ProgressView& View) = 0;
+  // True once the user pressed Cancel or closed the window since Begin.
+  virtual bool CancelPressed() = 0;
+  // Hides the window; Complete false shows the taskbar's progress as stopped short.
+  virtual void End(bool Complete) = 0;
 };
 
-// A small window that shows how a run goes, standing over the capture tool without ever taking
-// the keyboard focus, plus the taskbar's progress where the desktop offers one.
+// How a run goes, as the run tells it (window/ProgressReport.h shows it in a ProgressWindow).
 class RunProgress {
  public:
   virtual ~RunProgress() = default;

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Progress.h"
+#include "window/ProgressReport.h"
 
 namespace pictrane::testing {
 namespace {

@@ -11,8 +11,9 @@
 #include <QThread>
 #include <QVariantMap>
 
-#include "platform/linux/DesktopBus.h"
-#include "platform/linux/ProgressWindowLinux.h"
+#include "linux/DesktopBus.h"
+#include "linux/ProgressWindowLinux.h"
+#include "window/ProgressReport.h"
 
 using namespace pictrane;
 using namespace pictrane::linux_desktop;
@@ -84,8 +85,9 @@ TEST(DesktopBusTest, LauncherEntryFollowsTheRun) {
     SCOPED_TRACE(C.IntervalMs);
     Dock Listener;
     {
-      ProgressWindowLinux Progress(
+      ProgressWindowLinux Window(
           {}, std::make_unique<LauncherEntry>(SessionBusIfAny(), kDesktopEntryId, C.IntervalMs));
+      ProgressReport Progress(Window);
       Progress.Begin(4);
       for (std::size_t I = 1; I <= 4; ++I) Progress.Step(I, "p.bmp");
       Progress.End(false);

@@ -17,8 +17,9 @@
 
 #include "ProgressTestX11.h"
 #include "X11TestSupport.h"
-#include "platform/linux/ProgressWindowLinux.h"
-#include "platform/linux/X11Session.h"
+#include "linux/ProgressWindowLinux.h"
+#include "window/ProgressReport.h"
+#include "linux/X11Session.h"
 
 using namespace pictrane;
 using namespace pictrane::linux_desktop;
@@ -44,8 +45,8 @@ class ProgressWindowTest : public testing::Test {
     QTest::qWait(300);
   }
 
-  unsigned long ProgressWindow() { return Progress_.Widget().winId(); }
-  QString Text(const char* Name) { return Progress_.Widget().findChild<QLabel*>(Name)->text(); }
+  unsigned long ProgressWindow() { return Window_.Widget().winId(); }
+  QString Text(const char* Name) { return Window_.Widget().findChild<QLabel*>(Name)->text(); }
 
   // The keyboard still belongs to the tool: the focus check passes and a key arrives there.
   void ExpectToolKeepsKeys(const std::string& Context) {
@@ -59,7 +60,8 @@ class ProgressWindowTest : public testing::Test {
   std::unique_ptr<X11Session> Session_;
   std::optional<x11test::KeyRecorder> Tool_;
   unsigned long ToolWindow_ = 0;
-  ProgressWindowLinux Progress_;
+  ProgressWindowLinux Window_;
+  ProgressReport Progress_{Window_};
 };
 
 TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
@@ -90,7 +92,7 @@ TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
     ExpectToolKeepsKeys("after the step");
   }
 
-  EXPECT_FALSE(Progress_.Widget().windowIcon().availableSizes().isEmpty());
+  EXPECT_FALSE(Window_.Widget().windowIcon().availableSizes().isEmpty());
   EXPECT_FALSE(InputAccepted(Window));
   const std::vector<std::string> States = NetWmState(Window);
   for (const char* Wanted : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"})
@@ -98,13 +100,13 @@ TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   // At the work area's bottom-right corner, its size not following the name.
   const QRect Work = QGuiApplication::primaryScreen()->availableGeometry();
   const Point At = RootOrigin(Window);
-  const QSize Size = Progress_.Widget().size();
-  EXPECT_EQ(Size, Progress_.Widget().minimumSize());
+  const QSize Size = Window_.Widget().size();
+  EXPECT_EQ(Size, Window_.Widget().minimumSize());
   EXPECT_TRUE(Work.contains(QRect(At.X, At.Y, Size.width(), Size.height())));
   EXPECT_GT(At.X + Size.width(), Work.right() - 64);
   EXPECT_GT(At.Y + Size.height(), Work.bottom() - 64);
   Progress_.End(true);
-  EXPECT_FALSE(Progress_.Widget().isVisible());
+  EXPECT_FALSE(Window_.Widget().isVisible());
 }
 
 TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
@@ -121,16 +123,16 @@ TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
       // What the close box does: a close request through the window manager, when one runs.
       Session_->CloseWindowsOf(getpid());
     } else {
-      const QWidget* Target = Progress_.Widget().findChild<QWidget*>(
+      const QWidget* Target = Window_.Widget().findChild<QWidget*>(
           C.What == std::string("label") ? "count" : "cancel");
-      const QPoint Inside = Target->mapTo(&Progress_.Widget(), Target->rect().center());
+      const QPoint Inside = Target->mapTo(&Window_.Widget(), Target->rect().center());
       const Point Origin = RootOrigin(ProgressWindow());
       Click({Origin.X + Inside.x(), Origin.Y + Inside.y()});
     }
     (void)QTest::qWaitFor([&] { return Progress_.CancelRequested(); },
                           C.Cancels ? kTimeoutMs : 500);
     EXPECT_EQ(Progress_.CancelRequested(), C.Cancels);
-    EXPECT_TRUE(Progress_.Widget().isVisible()) << "it stays until the run has stopped";
+    EXPECT_TRUE(Window_.Widget().isVisible()) << "it stays until the run has stopped";
     ExpectToolKeepsKeys(C.What);
     Progress_.End(!C.Cancels);
   }

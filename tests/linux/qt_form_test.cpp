@@ -11,7 +11,7 @@
 #include <QtTest>
 
 #include "FakePlatform.h"
-#include "platform/linux/DesktopLinux.h"
+#include "linux/DesktopLinux.h"
 #include "startup/modMain.h"
 #include "window/FormRules.h"
 #include "window/frmMain.h"

@@ -19,7 +19,7 @@
 #include "conversion/BitmapListing.h"
 #include "conversion/ConversionRun.h"
 #include "pictrane/RaisedError.h"
-#include "platform/linux/ServicesLinux.h"
+#include "linux/ProcessesLinux.h"
 
 namespace fs = std::filesystem;
 

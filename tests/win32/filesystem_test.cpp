@@ -5,7 +5,7 @@
 #include "Win32TestSupport.h"
 #include "../core/listing_scenarios.h"
 #include "conversion/BitmapListing.h"
-#include "platform/win32/FileSystemWin32.h"
+#include "win32/FileSystemWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {

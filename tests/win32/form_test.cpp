@@ -9,8 +9,8 @@
 
 #include <commctrl.h>
 #include "conversion/SendKeys.h"
-#include "platform/win32/FormWin32.h"
-#include "platform/win32/WindowSystemWin32.h"
+#include "win32/FormWin32.h"
+#include "win32/WindowSystemWin32.h"
 #include "window/frmMainLayout.h"
 #include "../core/window_scenarios.h"
 

@@ -8,9 +8,9 @@
 #include <optional>
 #include "conversion/SendKeys.h"
 #include "conversion/ToolStart.h"
-#include "platform/win32/KeyInput.h"
-#include "platform/win32/ServicesWin32.h"
-#include "platform/win32/WindowSystemWin32.h"
+#include "win32/KeyInput.h"
+#include "win32/ProcessesWin32.h"
+#include "win32/WindowSystemWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {

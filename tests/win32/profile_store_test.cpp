@@ -7,7 +7,7 @@
 
 #include "../core/settings_scenarios.h"
 #include "Win32TestSupport.h"
-#include "platform/win32/ProfileStoreWin32.h"
+#include "win32/ProfileStoreWin32.h"
 #include "settings/IniEngine.h"
 
 namespace pictrane::win32::testing {

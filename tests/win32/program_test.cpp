@@ -15,7 +15,7 @@
 
 #include "pictrane/Product.h"
 
-#include "platform/win32/FileSystemWin32.h"
+#include "win32/FileSystemWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {

@@ -10,8 +10,9 @@
 #include <fstream>
 
 #include "conversion/SendKeys.h"
-#include "platform/win32/ProgressWindowWin32.h"
-#include "platform/win32/WindowSystemWin32.h"
+#include "win32/ProgressWindowWin32.h"
+#include "window/ProgressReport.h"
+#include "win32/WindowSystemWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {
@@ -59,7 +60,7 @@ class ProgressWindowTest : public ::testing::Test {
 
   std::wstring Text(int Id) {
     wchar_t Buffer[512] = {};
-    ::GetDlgItemTextW(Progress_.Window(), Id, Buffer, 512);
+    ::GetDlgItemTextW(Window_.Window(), Id, Buffer, 512);
     return Buffer;
   }
 
@@ -82,12 +83,13 @@ class ProgressWindowTest : public ::testing::Test {
   TempFolder Folder_{L"progress"};
   std::optional<ChildProcess> Tool_;
   HWND ToolWindow_ = nullptr;
-  ProgressWindowWin32 Progress_{::GetModuleHandleW(nullptr), std::make_unique<Taskbar>()};
+  ProgressWindowWin32 Window_{::GetModuleHandleW(nullptr), std::make_unique<Taskbar>()};
+  ProgressReport Progress_{Window_};
 };
 
 TEST_F(ProgressWindowTest, ShowsEachFileOverTheToolWithoutTheFocus) {
   Progress_.Begin(3);
-  HWND Window = Progress_.Window();
+  HWND Window = Window_.Window();
   // Names reach the window as they are (what it says is the core's; see ProgressContent).
   std::size_t Index = 0;
   for (const std::string Name :
@@ -129,7 +131,7 @@ TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
     Progress_.Begin(4);
     Progress_.Step(2, "b.bmp");
     Pump(100);
-    HWND Window = Progress_.Window();
+    HWND Window = Window_.Window();
     std::optional<POINT> At;
     if (std::strcmp(C.What, "close") == 0)
       At = CloseBoxOf(Window);

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "platform/win32/ProgressWindowWin32.h"
+#include "win32/ProgressWindowWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {

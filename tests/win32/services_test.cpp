@@ -6,7 +6,7 @@
 #include <objbase.h>
 #include <tlhelp32.h>
 
-#include "platform/win32/ServicesWin32.h"
+#include "win32/ProcessesWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {

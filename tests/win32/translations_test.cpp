@@ -4,7 +4,7 @@
 #include "Win32TestSupport.h"
 
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/Translations.h"
+#include "win32/Translations.h"
 
 namespace pictrane::win32::testing {
 namespace {

@@ -2,7 +2,7 @@
 // Keystrokes and focus between real processes: the key recorder runs as its own X client on an
 // Xvfb of the tests' own, and what it received is compared with what was sent.
 
-#include "platform/linux/X11Session.h"
+#include "linux/X11Session.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 
 #include "X11TestSupport.h"
 #include "pictrane/RaisedError.h"
-#include "platform/linux/X11Connection.h"
+#include "linux/X11Connection.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/ProfileStoreWin32.h"
+#include "win32/ProfileStoreWin32.h"
 
 #include <initializer_list>
 #include <optional>
@@ -9,7 +9,7 @@
 #include "pictrane/AtomicFile.h"
 #include "platform/Platform.h"
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/FileSearch.h"
+#include "win32/FileSearch.h"
 #include "settings/IniEngine.h"
 
 namespace pictrane {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/FileSystemWin32.h"
+#include "win32/FileSystemWin32.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/FileSearch.h"
+#include "win32/FileSearch.h"
 #include "pictrane/AtomicFile.h"
 
 namespace pictrane::win32 {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/linux/DesktopBus.h"
+#include "linux/DesktopBus.h"
 #include "platform/Progress.h"
 
 class QLabel;
@@ -22,7 +22,7 @@ namespace pictrane::linux_desktop {
 
 class ProgressWidget;
 
-class ProgressWindowLinux final : public RunProgress {
+class ProgressWindowLinux final : public ProgressWindow {
  public:
   // Where the capture tool's window is: the screen holding its centre is the one the window
   // goes to. Empty (or no answer) means the primary screen.
@@ -31,9 +31,9 @@ class ProgressWindowLinux final : public RunProgress {
                                std::unique_ptr<LauncherEntry> Launcher = nullptr);
   ~ProgressWindowLinux() override;
 
-  void Begin(std::size_t Total) override;
-  void Step(std::size_t Index, const std::string& Name) override;
-  bool CancelRequested() override;
+  void Begin(const ProgressView& View) override;
+  void Step(const ProgressView& View) override;
+  bool CancelPressed() override;
   void End(bool Complete) override;
 
   QWidget& Widget();  // for tests

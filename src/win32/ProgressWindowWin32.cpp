@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/ProgressWindowWin32.h"
+#include "win32/ProgressWindowWin32.h"
 
 #include <commctrl.h>
 
@@ -54,7 +54,7 @@ void ProgressWindowWin32::Create() {
   const DWORD ExStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
   const DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   ::AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
-  Window_ = ::CreateWindowExW(ExStyle, kClassName, Widen(Content_.View().Title).c_str(), Style, 0,
+  Window_ = ::CreateWindowExW(ExStyle, kClassName, Widen(View_.Title).c_str(), Style, 0,
                               0, Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr,
                               nullptr, Instance_, this);
   if (Window_ == nullptr) return;
@@ -75,7 +75,7 @@ void ProgressWindowWin32::Create() {
   Name_ = Child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, kNameId, Y += Line, Line);
   Progress_ = Child(PROGRESS_CLASSW, L"", 0, kBarId, Y += Line + Gap, Scaled(16));
   const int ButtonWidth = Scaled(88);
-  Cancel_ = Child(L"BUTTON", Widen(Content_.View().CancelCaption).c_str(), BS_PUSHBUTTON, kCancelId,
+  Cancel_ = Child(L"BUTTON", Widen(View_.CancelCaption).c_str(), BS_PUSHBUTTON, kCancelId,
                   Y += Scaled(16) + Gap, Button, Width - Gap - ButtonWidth, ButtonWidth);
   // A button takes the focus when pressed, which would activate this window: it gets its own
   // mouse handling.
@@ -94,11 +94,12 @@ void ProgressWindowWin32::Draw(const ProgressView& View) {
   ::EnableWindow(Cancel_, View.CanCancel ? TRUE : FALSE);
 }
 
-void ProgressWindowWin32::Begin(std::size_t Total) {
-  Content_.Begin(Total);
+void ProgressWindowWin32::Begin(const ProgressView& View) {
+  View_ = View;
+  Pressed_ = false;
   if (Window_ == nullptr) Create();
   if (Window_ == nullptr) return;
-  Draw(Content_.View());
+  Draw(View_);
 
   // The bottom-right corner of the work area of the screen the tool (in the foreground) is on.
   MONITORINFO Monitor{};
@@ -123,13 +124,14 @@ void ProgressWindowWin32::Begin(std::size_t Total) {
   StayAbove();
   if (Bar_) {
     Bar_->Start();
-    Bar_->Progress(0, Content_.View().Total);
+    Bar_->Progress(0, View_.Total);
   }
 }
 
-void ProgressWindowWin32::Step(std::size_t Index, const std::string& Name) {
+void ProgressWindowWin32::Step(const ProgressView& Next) {
+  View_ = Pressed_ ? Pressed(Next) : Next;
   if (Window_ == nullptr) return;
-  const ProgressView& View = Content_.Step(Index, Name);
+  const ProgressView& View = View_;
   ::SetWindowTextW(Count_, Widen(View.Counter).c_str());
   ::SetWindowTextW(Name_, Widen(View.Name).c_str());
   ::SendMessageW(Progress_, PBM_SETPOS, static_cast<WPARAM>(View.Done), 0);
@@ -159,8 +161,9 @@ void ProgressWindowWin32::StayAbove() {
 }
 
 void ProgressWindowWin32::RequestCancel() {
-  if (Content_.Cancelled()) return;
-  Draw(Content_.Cancel());
+  if (Pressed_) return;
+  Pressed_ = true;
+  Draw(View_ = Pressed(View_));
 }
 
 LRESULT CALLBACK ProgressWindowWin32::Proc(HWND Window, UINT Message, WPARAM W, LPARAM L) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/Progress.h"
+#include "window/ProgressReport.h"
 
 #include "pictrane/Product.h"
 
@@ -13,11 +13,6 @@ std::string Counter(std::size_t Index, std::size_t Total) {
 }
 }  // namespace
 
-ScreenPoint ProgressWindowOrigin(int Left, int Top, int AreaWidth, int AreaHeight, int Width,
-                                 int Height) {
-  return {Left + AreaWidth - Width - kProgressMargin, Top + AreaHeight - Height - kProgressMargin};
-}
-
 const ProgressView& ProgressContent::Begin(std::size_t Total) {
   View_ = ProgressView{.Title = std::string("Converting - ") + kAppTitle,
                        .Counter = Counter(0, Total),
@@ -25,7 +20,9 @@ const ProgressView& ProgressContent::Begin(std::size_t Total) {
                        .Done = 0,
                        .Total = Total,
                        .CancelCaption = "Cancel",
-                       .CanCancel = true};
+                       .CanCancel = true,
+                       .StoppingCounter = kStopping,
+                       .WidestCounter = WidestCounter()};
   return View_;
 }
 
@@ -46,6 +43,11 @@ const ProgressView& ProgressContent::Cancel() {
 
 std::string ProgressContent::WidestCounter() {
   return kStopping;
+}
+
+bool ProgressReport::CancelRequested() {
+  if (!Content_.Cancelled() && Window_.CancelPressed()) Window_.Step(Content_.Cancel());
+  return Content_.Cancelled();
 }
 
 }  // namespace pictrane

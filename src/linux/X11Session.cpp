@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/X11Session.h"
+#include "linux/X11Session.h"
 
 #include <utility>
 
-#include "platform/linux/X11Connection.h"
-#include "platform/linux/X11Keyboard.h"
-#include "platform/linux/X11Windows.h"
+#include "linux/X11Connection.h"
+#include "linux/X11Keyboard.h"
+#include "linux/X11Windows.h"
 
 namespace pictrane::linux_desktop {
 

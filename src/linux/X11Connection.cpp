@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/X11Connection.h"
+#include "linux/X11Connection.h"
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>

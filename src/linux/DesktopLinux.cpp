@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/DesktopLinux.h"
+#include "linux/DesktopLinux.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,8 +24,8 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/linux/DesktopBus.h"
-#include "platform/linux/X11Session.h"
+#include "linux/DesktopBus.h"
+#include "linux/X11Session.h"
 #include "window/FormRules.h"
 
 namespace pictrane::linux_desktop {

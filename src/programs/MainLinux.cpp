@@ -11,15 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/linux/DesktopBus.h"
-#include "platform/linux/ServicesLinux.h"
-#include "platform/linux/ProgressWindowLinux.h"
-#include "platform/linux/DesktopLinux.h"
+#include "linux/DesktopBus.h"
+#include "linux/ProcessesLinux.h"
+#include "linux/ProgressWindowLinux.h"
+#include "linux/DesktopLinux.h"
 #include "pictrane/Product.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
 #include "settings/IniFileStore.h"
 #include "startup/modMain.h"
+#include "window/ProgressReport.h"
 
 namespace {
 
@@ -91,8 +92,9 @@ int main(int argc, char** argv) {
 #ifdef PICTRANE_WITHOUT_PROGRESS_WINDOW
   SilentProgress Progress;  // the benchmark's build that measures what the window costs
 #else
-  ProgressWindowLinux Progress(ProgressWindowLinux::FocusedWindowCentre,
-                               std::make_unique<LauncherEntry>());
+  ProgressWindowLinux Window(ProgressWindowLinux::FocusedWindowCentre,
+                             std::make_unique<LauncherEntry>());
+  ProgressReport Progress(Window);
 #endif
   DesktopNotifierLinux Notices;
   static IniFileStore Settings;  // Linux has no profile functions of its own

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/X11Windows.h"
+#include "linux/X11Windows.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/WindowSystem.h"
-#include "platform/linux/X11Connection.h"
+#include "linux/X11Connection.h"
 
 namespace pictrane::linux_desktop::x11 {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/X11Progress.h"
+#include "linux/X11Progress.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

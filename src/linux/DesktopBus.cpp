@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/DesktopBus.h"
+#include "linux/DesktopBus.h"
 
 #include <QDBusMessage>
 #include <QFileInfo>

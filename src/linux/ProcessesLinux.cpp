@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/ServicesLinux.h"
+#include "linux/ProcessesLinux.h"
 
 #include <spawn.h>
 #include <fcntl.h>

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/KeyAction.h"
-#include "platform/linux/X11Connection.h"
+#include "linux/X11Connection.h"
 
 namespace pictrane::linux_desktop::x11 {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/ProgressWindowLinux.h"
+#include "linux/ProgressWindowLinux.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/linux/DesktopLinux.h"
-#include "platform/linux/X11Progress.h"
+#include "linux/DesktopLinux.h"
+#include "linux/X11Progress.h"
 
 namespace pictrane::linux_desktop {
 
@@ -59,18 +59,12 @@ class ProgressWidget : public QWidget {
     Layout->addWidget(Name_);
     Layout->addWidget(Bar_);
     Layout->addWidget(Cancel_, 0, Qt::AlignRight);
-    // Sized once for the longest texts, so that a step never re-lays out or resizes the window.
-    // Fixed sizes also spare each new text a round through the layout.
-    Draw(Content_.Begin(0));
-    Count_->setText(Q(ProgressContent::WidestCounter()));
-    Count_->setFixedSize(kNameWidth, Count_->sizeHint().height());
-    Name_->setText("M");
-    Name_->setFixedSize(kNameWidth, Name_->sizeHint().height());
-    setFixedSize(sizeHint());
   }
 
-  void Start(std::size_t Total, QScreen* Screen) {
-    Draw(Content_.Begin(Total));
+  void Start(const ProgressView& View, QScreen* Screen) {
+    Pressed_ = false;
+    if (!Sized_) SizeFor(View);
+    Draw(View_ = View);
     if (Screen == nullptr) Screen = QGuiApplication::primaryScreen();
     Work_ = Screen != nullptr ? Screen->availableGeometry() : QRect();
     Place();
@@ -80,11 +74,11 @@ class ProgressWidget : public QWidget {
     raise();
   }
 
-  void Show(std::size_t Index, const std::string& Name) {
+  void Show(const ProgressView& View) {
     // A progress bar repaints at once whenever its bar grows: the whole window is painted once
     // below instead.
     Bar_->setUpdatesEnabled(false);
-    Draw(Content_.Step(Index, Name));
+    Draw(View_ = Pressed_ ? Pressed(View) : View);
     Bar_->setUpdatesEnabled(true);
     // The frame's size is known only once a window manager has framed the window.
     if (frameGeometry().size() != Placed_) Place();
@@ -101,8 +95,8 @@ class ProgressWidget : public QWidget {
     hide();
   }
 
-  bool Cancelled() const { return Content_.Cancelled(); }
-  const ProgressView& View() const { return Content_.View(); }
+  bool CancelPressed() const { return Pressed_; }
+  const ProgressView& View() const { return View_; }
 
  protected:
   void closeEvent(QCloseEvent* Event) override {
@@ -112,7 +106,23 @@ class ProgressWidget : public QWidget {
   }
 
  private:
-  void RequestCancel() { Draw(Content_.Cancel()); }
+  void RequestCancel() {
+    if (Pressed_) return;
+    Pressed_ = true;
+    Draw(View_ = Pressed(View_));
+  }
+
+  // Sized once for the longest texts, so that a step never re-lays out or resizes the window.
+  // Fixed sizes also spare each new text a round through the layout.
+  void SizeFor(const ProgressView& View) {
+    Draw(View);
+    Count_->setText(Q(View.WidestCounter));
+    Count_->setFixedSize(kNameWidth, Count_->sizeHint().height());
+    Name_->setText("M");
+    Name_->setFixedSize(kNameWidth, Name_->sizeHint().height());
+    setFixedSize(sizeHint());
+    Sized_ = true;
+  }
 
   void Draw(const ProgressView& View) {
     setWindowTitle(Q(View.Title));  // Qt passes an unchanged text no further
@@ -139,7 +149,9 @@ class ProgressWidget : public QWidget {
   QLabel* Name_;
   QProgressBar* Bar_;
   QPushButton* Cancel_;
-  ProgressContent Content_;
+  ProgressView View_;
+  bool Pressed_ = false;
+  bool Sized_ = false;
 };
 
 ProgressWindowLinux::ProgressWindowLinux(LocateTool Locate, std::unique_ptr<LauncherEntry> Launcher)
@@ -164,26 +176,25 @@ QWidget& ProgressWindowLinux::Widget() {
   return *Widget_;
 }
 
-void ProgressWindowLinux::Begin(std::size_t Total) {
+void ProgressWindowLinux::Begin(const ProgressView& View) {
   QScreen* Screen = nullptr;
   if (Locate_) {
     if (const std::optional<QPoint> Centre = Locate_()) Screen = QGuiApplication::screenAt(*Centre);
   }
   Widget();
-  Widget_->Start(Total, Screen);
+  Widget_->Start(View, Screen);
   if (Launcher_) Launcher_->Show(0.0);
 }
 
-void ProgressWindowLinux::Step(std::size_t Index, const std::string& Name) {
+void ProgressWindowLinux::Step(const ProgressView& View) {
   if (!Widget_) return;
-  Widget_->Show(Index, Name);
-  const ProgressView& View = Widget_->View();
+  Widget_->Show(View);
   if (Launcher_ && View.Total > 0)
     Launcher_->Show(static_cast<double>(View.Done) / static_cast<double>(View.Total));
 }
 
-bool ProgressWindowLinux::CancelRequested() {
-  return Widget_ && Widget_->Cancelled();
+bool ProgressWindowLinux::CancelPressed() {
+  return Widget_ && Widget_->CancelPressed();
 }
 
 void ProgressWindowLinux::End(bool) {

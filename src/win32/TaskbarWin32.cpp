@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/TaskbarWin32.h"
+#include "win32/TaskbarWin32.h"
 
 #include <shobjidl.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/FormWin32.h"
+#include "win32/FormWin32.h"
 
 #include <commctrl.h>  // after <windows.h>, which FormWin32.h brings
 
@@ -11,7 +11,7 @@
 
 #include "window/FormRules.h"
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/MessageLoop.h"
+#include "win32/MessageLoop.h"
 #include "resource.h"
 
 namespace pictrane::win32 {

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "platform/Progress.h"
-#include "platform/win32/TaskbarWin32.h"
+#include "win32/TaskbarWin32.h"
 
 namespace pictrane::win32 {
 
-class ProgressWindowWin32 final : public RunProgress {
+class ProgressWindowWin32 final : public ProgressWindow {
  public:
   // Control ids, for tests.
   enum : int { kCountId = 101, kNameId = 102, kBarId = 103, kCancelId = 104 };
@@ -23,9 +23,9 @@ class ProgressWindowWin32 final : public RunProgress {
   ProgressWindowWin32(const ProgressWindowWin32&) = delete;
   ProgressWindowWin32& operator=(const ProgressWindowWin32&) = delete;
 
-  void Begin(std::size_t Total) override;
-  void Step(std::size_t Index, const std::string& Name) override;
-  bool CancelRequested() override { return Content_.Cancelled(); }
+  void Begin(const ProgressView& View) override;
+  void Step(const ProgressView& View) override;
+  bool CancelPressed() override { return Pressed_; }
   void End(bool Complete) override;
 
   HWND Window() const { return Window_; }
@@ -44,7 +44,8 @@ class ProgressWindowWin32 final : public RunProgress {
   HWND Count_ = nullptr, Name_ = nullptr, Progress_ = nullptr, Cancel_ = nullptr;
   WNDPROC ButtonDefault_ = nullptr;
   HFONT Font_ = nullptr;
-  ProgressContent Content_;
+  ProgressView View_;
+  bool Pressed_ = false;
 };
 
 }  // namespace pictrane::win32

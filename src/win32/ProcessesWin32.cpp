@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/ServicesWin32.h"
+#include "win32/ProcessesWin32.h"
 
 #include "pictrane/win32/Win32.h"
 
@@ -8,7 +8,7 @@
 
 #include "conversion/RunTimings.h"
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/Translations.h"
+#include "win32/Translations.h"
 
 namespace pictrane::win32 {
 

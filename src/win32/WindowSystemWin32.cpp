@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32/WindowSystemWin32.h"
+#include "win32/WindowSystemWin32.h"
 
 #include "pictrane/win32/Win32.h"
 
@@ -12,9 +12,9 @@
 
 #include "conversion/RunTimings.h"
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/KeyInput.h"
-#include "platform/win32/MessageLoop.h"
-#include "platform/win32/Translations.h"
+#include "win32/KeyInput.h"
+#include "win32/MessageLoop.h"
+#include "win32/Translations.h"
 
 namespace pictrane::win32 {
 

@@ -10,15 +10,16 @@
 
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
+#include "window/ProgressReport.h"
 #include "platform/Platform.h"
 #include "pictrane/win32/Errors.h"
-#include "platform/win32/FileSystemWin32.h"
-#include "platform/win32/FormWin32.h"
-#include "platform/win32/MessageLoop.h"
-#include "platform/win32/ProfileStoreWin32.h"
-#include "platform/win32/ProgressWindowWin32.h"
-#include "platform/win32/ServicesWin32.h"
-#include "platform/win32/WindowSystemWin32.h"
+#include "win32/FileSystemWin32.h"
+#include "win32/FormWin32.h"
+#include "win32/MessageLoop.h"
+#include "win32/ProfileStoreWin32.h"
+#include "win32/ProgressWindowWin32.h"
+#include "win32/ProcessesWin32.h"
+#include "win32/WindowSystemWin32.h"
 
 using namespace pictrane;
 
@@ -57,7 +58,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   Platform* Running = nullptr;
   win32::FormFactoryWin32 Forms(
       Instance, [&Running](const RaisedError& Error) { ReportRunTimeError(*Running, Error); });
-  win32::ProgressWindowWin32 Progress(Instance, std::make_unique<win32::Taskbar>());
+  win32::ProgressWindowWin32 Window(Instance, std::make_unique<win32::Taskbar>());
+  ProgressReport Progress(Window);
   SilentNotifier Notices;
   static win32::ProfileStoreWin32 Settings;
   Platform P{Settings,
