@@ -16,7 +16,7 @@
 #include "platform/Platform.h"
 #include "pictrane/RaisedError.h"
 #include "linux/ProcessesLinux.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 
 namespace pictrane {
 namespace {
@@ -53,7 +53,7 @@ struct NullPlatform : Clock,
   std::vector<TopLevelWindow> TopLevelWindows() override { return {}; }
   ProcessId Start(const std::string&, WindowState) override { return 1; }
   bool ShowWindow(ProcessId, int) override { return true; }
-  void Stop(ProcessId) override {}
+  void Stop(ProcessId, int) override {}
   bool IsRunning(ProcessId) override { return !Closed; }  // the tool ends on its close keys
   std::optional<int> ExitStatus(ProcessId) override { return std::nullopt; }
   [[noreturn]] void Terminate(int s) override { std::_Exit(s); }

@@ -46,7 +46,7 @@ void operator delete(void* Pointer, std::size_t) noexcept {
   operator delete(Pointer);
 }
 
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 #include "settings/clsINI.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/IniEngine.h"
+#include "portable/IniEngine.h"
 
 namespace {
 

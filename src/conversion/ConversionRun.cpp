@@ -80,7 +80,7 @@ class Run {
     if (In_.DeviceFolder.empty()) return Refuse("Please specify device folder.");
     // Our capture tool writes each picture through a temporary beside it, which a killed tool
     // leaves there; the platform knows whether the tool is ours (FileSystem.h).
-    P_.FileSystem.RemoveStaleTemporaries(In_.Folder);
+    P_.FileSystem.RemoveStaleTemporaries(In_.Folder, T_.StaleTemporaryAgeS);
 
     // Folder problems are found here, before anything starts, so the window stays for another
     // try and no tool flashes up for nothing.

@@ -44,25 +44,13 @@ struct RunTimings {
   int KeyReleaseWaitMs = 10000;
   // How often that wait looks at the keyboard again.
   int KeyReleasePollMs = 20;
-
-  // The back ends' own looks at the system, while they start the tool, type and end it.
-  // How often the X11 back end looks whether a window has appeared, taken the focus or its size.
-  int WindowPollMs = 10;
-  // How often the X11 back end asks again a window that has not yet taken the focus or its size.
-  int WindowAskAgainMs = 100;
-  // How long a spare keycode taken over for another character must have rested since its last
-  // key (a client reads a key with the newest keymap it has heard of).
-  int KeycodeRestMs = 50;
-  // How often the Win32 back end looks whether the tool's window has come forward.
-  int ForegroundPollMs = 20;
-  // How long one round trip to a busy foreground window may take before typing gives up on it.
-  int RoundTripWaitMs = 2000;
   // For a stopped process to be gone, after it was made to end.
   int StopWaitMs = 5000;
-  // Progress on the launcher or dock entry is sent at most this often.
-  int DockUpdateMs = 250;
-  // How long a notification server that does not answer may hold the end of the run.
-  int NotifyReplyWaitMs = 500;
+  // How old a temporary our capture tool left in the bitmap folder must be before a run removes
+  // it, so that no running write can still own it.
+  int StaleTemporaryAgeS = 24 * 60 * 60;
+
+  // The back ends' own looks at the system are theirs: linux/TimingsLinux.h, win32/TimingsWin32.h.
 };
 
 inline constexpr RunTimings kRunTimings{};

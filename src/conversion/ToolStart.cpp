@@ -132,13 +132,13 @@ StartedTool StartTool(Platform& P, RunHost& Host, std::size_t Total, const std::
     Wait = AwaitWindow(P, Host, Total, Tool, CommandLine, Name, Told);
   } catch (...) {
     if (Told) P.RunProgress.End(false);
-    P.Processes.Stop(Tool.Root());
+    P.Processes.Stop(Tool.Root(), kRunTimings.StopWaitMs);
     throw;
   }
   if (Wait.End == ToolStartEnd::Shown && Wait.Why.empty()) return {ToolStartEnd::Shown, Tool};
   if (Wait.Told) P.RunProgress.End(false);
   // One that ended leaves at most what it started, which nobody would end otherwise.
-  if (Wait.Ended || !Tool.CloseWindows()) P.Processes.Stop(Tool.Root());
+  if (Wait.Ended || !Tool.CloseWindows()) P.Processes.Stop(Tool.Root(), kRunTimings.StopWaitMs);
   if (!Wait.Why.empty())
     throw RaisedError(ErrorNumber::InvalidProcedureCall, ProgramErrorSource, Wait.Why);
   return {Wait.End, std::nullopt};

@@ -9,7 +9,7 @@
 #include <QString>
 #include <optional>
 
-#include "conversion/RunTimings.h"
+#include "linux/TimingsLinux.h"
 #include "platform/Progress.h"
 
 namespace pictrane::linux_desktop {
@@ -28,7 +28,7 @@ class LauncherEntry {
   // Updates come at most every MinIntervalMs (the first one at once).
   explicit LauncherEntry(std::optional<QDBusConnection> Bus = SessionBusIfAny(),
                          const QString& DesktopId = QString::fromLatin1(kDesktopEntryId),
-                         int MinIntervalMs = kRunTimings.DockUpdateMs);
+                         int MinIntervalMs = kDockUpdateMs);
   // Shows Fraction (0 to 1) on the entry. Only a change of a whole percent is sent, and not more
   // often than a dock would redraw it: each signal costs the run about a hundred microseconds.
   void Show(double Fraction);
@@ -48,7 +48,7 @@ class LauncherEntry {
 class DesktopNotifierLinux final : public DesktopNotifier {
  public:
   explicit DesktopNotifierLinux(std::optional<QDBusConnection> Bus = SessionBusIfAny(),
-                                int TimeoutMs = kRunTimings.NotifyReplyWaitMs);
+                                int TimeoutMs = kNotifyReplyWaitMs);
   void Notify(const std::string& Summary, const std::string& Body) override;
 
  private:

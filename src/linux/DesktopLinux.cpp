@@ -26,7 +26,6 @@
 
 #include "linux/DesktopBus.h"
 #include "linux/X11Session.h"
-#include "window/FormRules.h"
 
 namespace pictrane::linux_desktop {
 
@@ -124,10 +123,10 @@ class FormWidget : public QWidget {
   QtForm& Form_;
 };
 
-class QtForm : public TableFormView {
+class QtForm : public FormControls {
  public:
-  QtForm(const FormLayout& Layout, FormEvents& Events, UnhandledErrorFn OnUnhandled)
-      : TableFormView(Layout), Events_(Events), OnUnhandled_(std::move(OnUnhandled)) {
+  QtForm(const FormLayout& Layout, FormControlEvents& Events, UnhandledErrorFn OnUnhandled)
+      : Layout_(Layout), Events_(Events), OnUnhandled_(std::move(OnUnhandled)) {
     Build();
   }
   ~QtForm() override { delete Window_.data(); }
@@ -158,14 +157,14 @@ class QtForm : public TableFormView {
   // The close box: the same handler, which may keep the window.
   void OnClose(QCloseEvent* Event) {
     if (Closing_ || AskUnload()) {
-      WindowGoing();
+      if (!Gone_) Events_.WindowGoing();
+      Gone_ = true;
       Event->accept();
     } else {
       Event->ignore();
     }
   }
 
- protected:
   std::string ReadText(std::size_t I) override {
     if (auto* E = qobject_cast<QLineEdit*>(Controls_[I])) return S(E->text());
     return S(Controls_[I]->property("text").toString());
@@ -196,6 +195,9 @@ class QtForm : public TableFormView {
   }
 
  private:
+  const FormLayout& Layout() const { return Layout_; }
+  bool Gone() const { return Gone_; }
+
   bool AskUnload() {
     bool Cancel = false;
     Guard([&] { Events_.Unload(Cancel); });
@@ -237,7 +239,7 @@ class QtForm : public TableFormView {
     for (std::size_t I = 0; I < Table.Controls.size(); ++I) {
       const ControlEntry& C = Table.Controls[I];
       // The table lists a container before what it holds.
-      QWidget* Parent = C.Container.empty() ? Window_.data() : Controls_[IndexOf(C.Container)];
+      QWidget* Parent = C.Container.empty() ? Window_.data() : Controls_[ControlIndex(Table, C.Container)];
       QWidget* W = nullptr;
       switch (C.Kind) {
         case ControlKind::PushButton: {
@@ -308,7 +310,9 @@ class QtForm : public TableFormView {
     }
   }
 
-  FormEvents& Events_;
+  FormLayout Layout_;
+  FormControlEvents& Events_;
+  bool Gone_ = false;
   UnhandledErrorFn OnUnhandled_;
   QPointer<FormWidget> Window_;
   std::vector<QWidget*> Controls_;   // in the table's order
@@ -431,7 +435,8 @@ bool WindowSystemLinux::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs)
   return X11().ShowMaximisedWithFocus(Process, TimeoutMs);
 }
 
-std::unique_ptr<FormView> FormFactoryLinux::Create(const FormLayout& Layout, FormEvents& Events) {
+std::unique_ptr<FormControls> FormFactoryLinux::Create(const FormLayout& Layout,
+                                                       FormControlEvents& Events) {
   return std::make_unique<QtForm>(Layout, Events, OnUnhandled_);
 }
 

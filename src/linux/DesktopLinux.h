@@ -62,10 +62,11 @@ class WindowSystemLinux : public WindowSystem {
 // What a window does with an error that escapes one of its handlers: the top level's report.
 using UnhandledErrorFn = std::function<void(const RaisedError&)>;
 
-class FormFactoryLinux : public FormFactory {
+class FormFactoryLinux : public FormControlsFactory {
  public:
   explicit FormFactoryLinux(UnhandledErrorFn OnUnhandled) : OnUnhandled_(std::move(OnUnhandled)) {}
-  std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override;
+  std::unique_ptr<FormControls> Create(const FormLayout& Layout,
+                                       FormControlEvents& Events) override;
 
  private:
   UnhandledErrorFn OnUnhandled_;

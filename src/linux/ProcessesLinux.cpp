@@ -24,7 +24,8 @@
 
 #include "pictrane/AtomicFile.h"
 #include "pictrane/RaisedError.h"
-#include "settings/ExistenceTest.h"
+#include "portable/ExistenceTest.h"
+#include "linux/TimingsLinux.h"
 
 extern char** environ;
 
@@ -138,11 +139,10 @@ void ClockLinux::SleepUs(std::int64_t Microseconds) {
   // How long the run pauses, and from when, is the core's (Pacer); this only ends the sleep on
   // time. The kernel wakes a sleeper 50-100 us late on a busy or virtual machine, 18 times a
   // file, so the last stretch is waited out on the clock instead.
-  constexpr std::int64_t kWaitedOutUs = 200;
   if (Microseconds <= 0) return;
   const auto Due = std::chrono::steady_clock::now() + std::chrono::microseconds(Microseconds);
-  if (Microseconds > kWaitedOutUs)
-    std::this_thread::sleep_for(std::chrono::microseconds(Microseconds - kWaitedOutUs));
+  if (Microseconds > kSleepWaitedOutUs)
+    std::this_thread::sleep_for(std::chrono::microseconds(Microseconds - kSleepWaitedOutUs));
   while (std::chrono::steady_clock::now() < Due) {
   }
 }
@@ -328,7 +328,7 @@ bool ProcessesLinux::ShowWindow(ProcessId Process, int TimeoutMs) {
   return ShowWindow_ ? ShowWindow_(Process, TimeoutMs) : IsRunning(Process);
 }
 
-void ProcessesLinux::Stop(ProcessId Process) {
+void ProcessesLinux::Stop(ProcessId Process, int WaitMs) {
   if (Process <= 0) return;
   const auto Pid = static_cast<pid_t>(Process);
   // Its group: the processes it started, even once it has ended itself and they were left to
@@ -336,7 +336,17 @@ void ProcessesLinux::Stop(ProcessId Process) {
   ::kill(-Pid, SIGKILL);
   if (Ended_.count(Process)) return;  // reaped: its id may be another process's by now
   ::kill(Pid, SIGKILL);               // in case it left its group
-  if (::waitpid(Pid, nullptr, 0) == Pid) Ended_[Process] = 1;
+  // Reaped once gone; one stuck in the kernel (a dead file server) is not waited for forever.
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitMs);
+  for (;;) {
+    const pid_t Reaped = ::waitpid(Pid, nullptr, WNOHANG);
+    if (Reaped == Pid) {
+      Ended_[Process] = 1;
+      return;
+    }
+    if (Reaped < 0 || std::chrono::steady_clock::now() >= Deadline) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 bool ProcessesLinux::IsRunning(ProcessId Process) {
@@ -417,8 +427,8 @@ std::string FileSystemLinux::ReadAll(const std::string& Path) {
   return Bytes;
 }
 
-void FileSystemLinux::RemoveStaleTemporaries(const std::string& Folder) {
-  pictrane::RemoveStaleTemporaries(Folder);
+void FileSystemLinux::RemoveStaleTemporaries(const std::string& Folder, int MinAgeS) {
+  pictrane::RemoveStaleTemporaries(Folder, std::chrono::seconds(MinAgeS));
 }
 
 }  // namespace pictrane::linux_desktop

@@ -32,7 +32,7 @@ class FileSystemLinux : public FileSystem {
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override;
   std::string ReadAll(const std::string& Path) override;
-  void RemoveStaleTemporaries(const std::string& Folder) override;
+  void RemoveStaleTemporaries(const std::string& Folder, int MinAgeS) override;
 };
 
 class DirectoryListingLinux : public DirectoryListing {
@@ -68,7 +68,7 @@ class ProcessesLinux : public Processes {
   // own standard error and kept for ErrorLines.
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
-  void Stop(ProcessId Process) override;
+  void Stop(ProcessId Process, int WaitMs) override;
   bool IsRunning(ProcessId Process) override;
   std::optional<int> ExitStatus(ProcessId Process) override;
   std::vector<std::string> ErrorLines(ProcessId Process, int WaitMs) override;

@@ -12,7 +12,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "conversion/RunTimings.h"
+#include "linux/TimingsLinux.h"
 
 namespace pictrane::linux_desktop::x11 {
 namespace {
@@ -23,7 +23,7 @@ using SteadyClock = std::chrono::steady_clock;
 // mapping it has heard of, so a spare keycode taken over for another character must have rested
 // a while since its last key. Only strings with more missing characters than the spare keycodes
 // can hold ever wait for it.
-constexpr auto kEvictionGrace = std::chrono::milliseconds(kRunTimings.KeycodeRestMs);
+constexpr auto kEvictionGrace = std::chrono::milliseconds(kKeycodeRestMs);
 
 // Stops typing when the focus has moved; caught in Type.
 struct FocusMoved {};

@@ -6,15 +6,15 @@
 #include <thread>
 #include <utility>
 
-#include "conversion/RunTimings.h"
+#include "linux/TimingsLinux.h"
 
 namespace pictrane::linux_desktop::x11 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr auto kPollInterval = std::chrono::milliseconds(kRunTimings.WindowPollMs);
-constexpr auto kRetryInterval = std::chrono::milliseconds(kRunTimings.WindowAskAgainMs);
+constexpr auto kPollInterval = std::chrono::milliseconds(kWindowPollMs);
+constexpr auto kRetryInterval = std::chrono::milliseconds(kWindowAskAgainMs);
 
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;

@@ -78,9 +78,10 @@ class FileSystem {
   virtual std::string ReadAll(const std::string& Path) = 0;
 
   // Removes from the bitmap folder Folder the temporaries our own capture tool's interrupted
-  // writes left there (AtomicFile.h): only those, only when a day old, and without a word when it
-  // cannot. Only where the capture tool is ours (Linux); on Windows, where it is TI's, nothing.
-  virtual void RemoveStaleTemporaries(const std::string& Folder) = 0;
+  // writes left there (pictrane/AtomicFile.h): only those, only when MinAgeS seconds old, and
+  // without a word when it cannot. Only where the capture tool is ours (Linux); on Windows, where
+  // it is TI's, nothing.
+  virtual void RemoveStaleTemporaries(const std::string& Folder, int MinAgeS) = 0;
 };
 
 }  // namespace pictrane

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +45,29 @@ struct FormLayout {
   std::string FocusedControl;          // the control that holds the focus when the window opens
 };
 
+// Pixels for a length of the table in twips at Dpi dots per inch (1440 twips to the inch), to the
+// nearest pixel, halves away from zero.
+inline int TwipsToPixels(int Twips, double Dpi) {
+  return static_cast<int>(std::lround(Twips * Dpi / 1440.0));
+}
+
+// The position of the control named Name in the table; the table's size when it has none.
+inline std::size_t ControlIndex(const FormLayout& Layout, const std::string& Name) {
+  std::size_t I = 0;
+  while (I < Layout.Controls.size() && Layout.Controls[I].Name != Name) ++I;
+  return I;
+}
+
+// Positions in the layout's table, in tab order; equal tab indexes keep the table's order.
+inline std::vector<std::size_t> TabOrder(const FormLayout& Layout) {
+  std::vector<std::size_t> Order(Layout.Controls.size());
+  for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
+  std::stable_sort(Order.begin(), Order.end(), [&](std::size_t A, std::size_t B) {
+    return Layout.Controls[A].TabIndex < Layout.Controls[B].TabIndex;
+  });
+  return Order;
+}
+
 // What the window tells its owner. Handlers run on the user-interface thread.
 class FormEvents {
  public:
@@ -76,6 +102,37 @@ class FormFactory {
  public:
   virtual ~FormFactory() = default;
   virtual std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) = 0;
+};
+
+// A toolkit's window built from a layout: its controls by their position in the table. What a
+// form does with names and values is the core's (window/FormRules.h); a toolkit only moves text
+// and values in and out of its controls.
+class FormControls {
+ public:
+  virtual ~FormControls() = default;
+  // Called only while the window exists, before it told WindowGoing.
+  virtual std::string ReadText(std::size_t Index) = 0;
+  virtual void WriteText(std::size_t Index, const std::string& Text) = 0;
+  virtual int ReadValue(std::size_t Index) = 0;  // check boxes only
+  virtual void WriteValue(std::size_t Index, int Value) = 0;
+  virtual WindowHandle Handle() = 0;
+  // As FormView's: Load runs first; Unload asks the handler, which may keep the window.
+  virtual void Show() = 0;
+  virtual void Unload() = 0;
+};
+
+// What a toolkit's window tells the form it was built for.
+class FormControlEvents : public FormEvents {
+ public:
+  // The window goes now, for whatever reason; its controls can still be read.
+  virtual void WindowGoing() = 0;
+};
+
+class FormControlsFactory {
+ public:
+  virtual ~FormControlsFactory() = default;
+  virtual std::unique_ptr<FormControls> Create(const FormLayout& Layout,
+                                               FormControlEvents& Events) = 0;
 };
 
 }  // namespace pictrane

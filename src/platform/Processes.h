@@ -28,8 +28,9 @@ class Processes {
   virtual bool ShowWindow(ProcessId Process, int TimeoutMs) = 0;
 
   // Ends Process (one this program started) at once, without asking, and the processes it
-  // started (Linux: its process group; Windows: its job), even once it has ended itself.
-  virtual void Stop(ProcessId Process) = 0;
+  // started (Linux: its process group; Windows: its job), even once it has ended itself; waits at
+  // most WaitMs for it to be gone (a process stuck in the kernel is not waited for longer).
+  virtual void Stop(ProcessId Process, int WaitMs) = 0;
 
   // True while Process (one this program started) has not ended.
   virtual bool IsRunning(ProcessId Process) = 0;

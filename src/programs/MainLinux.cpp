@@ -18,8 +18,9 @@
 #include "pictrane/Product.h"
 #include "platform/Platform.h"
 #include "startup/CommandLine.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 #include "startup/modMain.h"
+#include "window/FormRules.h"
 #include "window/ProgressReport.h"
 
 namespace {
@@ -88,7 +89,8 @@ int main(int argc, char** argv) {
     return Windows.ShowMaximisedWithFocus(Pid, TimeoutMs);
   });
   Platform* Running = nullptr;
-  FormFactoryLinux Forms([&Running](const RaisedError& E) { ReportRunTimeError(*Running, E); });
+  FormFactoryLinux Toolkit([&Running](const RaisedError& E) { ReportRunTimeError(*Running, E); });
+  TableFormFactory Forms(Toolkit);
 #ifdef PICTRANE_WITHOUT_PROGRESS_WINDOW
   SilentProgress Progress;  // the benchmark's build that measures what the window costs
 #else

@@ -10,6 +10,7 @@
 
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
+#include "window/FormRules.h"
 #include "window/ProgressReport.h"
 #include "platform/Platform.h"
 #include "pictrane/win32/Errors.h"
@@ -56,8 +57,9 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   win32::FileSystemWin32 Files;
   win32::DirectoryListingWin32 Listing;
   Platform* Running = nullptr;
-  win32::FormFactoryWin32 Forms(
+  win32::FormFactoryWin32 Toolkit(
       Instance, [&Running](const RaisedError& Error) { ReportRunTimeError(*Running, Error); });
+  TableFormFactory Forms(Toolkit);
   win32::ProgressWindowWin32 Window(Instance, std::make_unique<win32::Taskbar>());
   ProgressReport Progress(Window);
   SilentNotifier Notices;

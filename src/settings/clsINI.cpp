@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "pictrane/RaisedError.h"
-#include "settings/IniEngine.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniEngine.h"
+#include "portable/IniFileStore.h"
 
 namespace pictrane {
 

@@ -219,7 +219,7 @@ std::string FileSystemWin32::ReadAll(const std::string& Path) {
   return *Bytes;
 }
 
-void FileSystemWin32::RemoveStaleTemporaries(const std::string&) {
+void FileSystemWin32::RemoveStaleTemporaries(const std::string&, int) {
   // The capture tool here is TI's, which writes no temporaries of ours, and nothing of the
   // program writes in the bitmap folder: a "~pc*.tmp" there is the user's, and stays.
 }

@@ -21,7 +21,7 @@ class FileSystemWin32 final : public FileSystem {
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override;
   std::string ReadAll(const std::string& Path) override;
-  void RemoveStaleTemporaries(const std::string& Folder) override;
+  void RemoveStaleTemporaries(const std::string& Folder, int MinAgeS) override;
 };
 
 // The folder read by the program rather than by "cmd.exe /c dir /b": the command interpreter

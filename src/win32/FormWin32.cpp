@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "window/FormRules.h"
 #include "pictrane/win32/Errors.h"
 #include "win32/MessageLoop.h"
 #include "resource.h"
@@ -25,9 +24,9 @@ struct Control {
   HWND Window = nullptr;
 };
 
-class FormViewWin32 final : public TableFormView {
+class FormViewWin32 final : public FormControls {
  public:
-  FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormEvents& Events,
+  FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormControlEvents& Events,
                 const FormFactoryWin32::ErrorHandler& OnError);
   ~FormViewWin32() override;
   FormViewWin32(const FormViewWin32&) = delete;
@@ -46,13 +45,14 @@ class FormViewWin32 final : public TableFormView {
     return nullptr;
   }
 
- protected:
   std::string ReadText(std::size_t Index) override;
   void WriteText(std::size_t Index, const std::string& Text) override;
   int ReadValue(std::size_t Index) override;
   void WriteValue(std::size_t Index, int Value) override;
 
  private:
+  const FormLayout& Layout() const { return Layout_; }
+  bool Gone() const { return Gone_; }
   void Build(HINSTANCE Instance);
   void AddToolTips(HINSTANCE Instance);
   HWND CreateControl(HINSTANCE Instance, Control& C, int Id);
@@ -66,7 +66,9 @@ class FormViewWin32 final : public TableFormView {
   void Guarded(const std::function<void()>& Handler);
   void RequestUnload();
 
-  FormEvents& Events_;
+  FormLayout Layout_;
+  FormControlEvents& Events_;
+  bool Gone_ = false;
   FormFactoryWin32::ErrorHandler OnError_;
   std::vector<Control> Controls_;
   HWND Window_ = nullptr;
@@ -153,9 +155,9 @@ void RegisterClasses(HINSTANCE Instance) {
   Registered = true;
 }
 
-FormViewWin32::FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormEvents& Events,
+FormViewWin32::FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormControlEvents& Events,
                              const FormFactoryWin32::ErrorHandler& OnError)
-    : TableFormView(Layout), Events_(Events), OnError_(OnError), Dpi_(ScreenDpi()) {
+    : Layout_(Layout), Events_(Events), OnError_(OnError), Dpi_(ScreenDpi()) {
   RegisterClasses(Instance);
   Build(Instance);
 }
@@ -432,7 +434,8 @@ LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
       Guarded([this] { RequestUnload(); });
       return 0;
     case WM_DESTROY:
-      WindowGoing();
+      if (!Gone_) Events_.WindowGoing();
+      Gone_ = true;
       RemoveDialogNavigation(Window_);
       if (QuitWhenGone_) ::PostQuitMessage(0);
       return 0;
@@ -461,7 +464,7 @@ LRESULT CALLBACK FormViewWin32::FormProc(HWND Window, UINT Message, WPARAM W, LP
 
 }  // namespace
 
-HWND ControlWindow(FormView& View, const std::string& Name) {
+HWND ControlWindow(FormControls& View, const std::string& Name) {
   auto* Built = dynamic_cast<FormViewWin32*>(&View);
   return Built != nullptr ? Built->WindowOf(Name) : nullptr;
 }
@@ -476,7 +479,8 @@ int ScreenDpi() {
 FormFactoryWin32::FormFactoryWin32(HINSTANCE Instance, ErrorHandler OnUnhandledError)
     : Instance_(Instance), OnUnhandledError_(std::move(OnUnhandledError)) {}
 
-std::unique_ptr<FormView> FormFactoryWin32::Create(const FormLayout& Layout, FormEvents& Events) {
+std::unique_ptr<FormControls> FormFactoryWin32::Create(const FormLayout& Layout,
+                                                       FormControlEvents& Events) {
   return std::make_unique<FormViewWin32>(Instance_, Layout, Events, OnUnhandledError_);
 }
 

@@ -11,12 +11,13 @@ namespace pictrane::win32 {
 
 // Builds windows of Win32 controls from a layout. Errors raised by the event handlers must not
 // cross the window procedure, so they are handed to OnUnhandledError there.
-class FormFactoryWin32 final : public FormFactory {
+class FormFactoryWin32 final : public FormControlsFactory {
  public:
   using ErrorHandler = std::function<void(const RaisedError&)>;
   FormFactoryWin32(HINSTANCE Instance, ErrorHandler OnUnhandledError);
 
-  std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override;
+  std::unique_ptr<FormControls> Create(const FormLayout& Layout,
+                                       FormControlEvents& Events) override;
 
  private:
   HINSTANCE Instance_;
@@ -24,7 +25,7 @@ class FormFactoryWin32 final : public FormFactory {
 };
 
 // The window of a control of a form this factory built, or nothing for another name or view.
-HWND ControlWindow(FormView& View, const std::string& Name);
+HWND ControlWindow(FormControls& View, const std::string& Name);
 
 // The screen's horizontal dots per inch.
 int ScreenDpi();

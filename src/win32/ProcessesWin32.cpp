@@ -6,7 +6,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "conversion/RunTimings.h"
+#include "win32/TimingsWin32.h"
 #include "pictrane/win32/Errors.h"
 #include "win32/Translations.h"
 
@@ -158,11 +158,11 @@ bool ProcessesWin32::ShowWindow(ProcessId Process, int TimeoutMs) {
       if (ForegroundBelongsTo(Id)) return true;
     }
     if (::GetTickCount64() >= Deadline) return false;
-    ::Sleep(static_cast<DWORD>(kRunTimings.ForegroundPollMs));
+    ::Sleep(static_cast<DWORD>(kForegroundPollMs));
   }
 }
 
-void ProcessesWin32::Stop(ProcessId Process) {
+void ProcessesWin32::Stop(ProcessId Process, int WaitMs) {
   // Its job holds what it started, even once it has ended itself.
   if (const auto Job = Jobs_.find(Process); Job != Jobs_.end() && Job->second != nullptr)
     ::TerminateJobObject(Job->second, 1);
@@ -172,7 +172,7 @@ void ProcessesWin32::Stop(ProcessId Process) {
                                                          static_cast<DWORD>(Process));
   if (Handle == nullptr) return;  // already gone
   ::TerminateProcess(Handle, 1);
-  ::WaitForSingleObject(Handle, static_cast<DWORD>(kRunTimings.StopWaitMs));
+  ::WaitForSingleObject(Handle, static_cast<DWORD>(WaitMs));
   if (Kept == Started_.end()) ::CloseHandle(Handle);
 }
 

@@ -43,7 +43,7 @@ class ProcessesWin32 final : public Processes {
   ProcessesWin32& operator=(const ProcessesWin32&) = delete;
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
-  void Stop(ProcessId Process) override;
+  void Stop(ProcessId Process, int WaitMs) override;
   bool IsRunning(ProcessId Process) override;
   std::optional<int> ExitStatus(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;

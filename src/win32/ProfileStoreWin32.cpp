@@ -10,7 +10,7 @@
 #include "platform/Platform.h"
 #include "pictrane/win32/Errors.h"
 #include "win32/FileSearch.h"
-#include "settings/IniEngine.h"
+#include "portable/IniEngine.h"
 
 namespace pictrane {
 

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <optional>
 
-#include "conversion/RunTimings.h"
+#include "win32/TimingsWin32.h"
 #include "pictrane/win32/Errors.h"
 #include "win32/KeyInput.h"
 #include "win32/MessageLoop.h"
@@ -20,7 +20,7 @@ namespace pictrane::win32 {
 
 namespace {
 
-constexpr auto kRoundTripTimeoutMs = static_cast<UINT>(kRunTimings.RoundTripWaitMs);
+constexpr auto kRoundTripTimeoutMs = static_cast<UINT>(kRoundTripWaitMs);
 
 UINT SendInputs(std::vector<INPUT>& Inputs) {
   if (Inputs.empty()) return 0;

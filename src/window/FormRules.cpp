@@ -1,40 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/FormRules.h"
 
-#include <algorithm>
-#include <cmath>
+#include <utility>
 
 #include "pictrane/RaisedError.h"
 
 namespace pictrane {
 
-namespace {}  // namespace
-
-int TwipsToPixels(int Twips, double Dpi) {
-  return static_cast<int>(std::lround(Twips * Dpi / 1440.0));
+TableForm::TableForm(FormLayout Layout, FormEvents& Events, FormControlsFactory& Toolkit)
+    : Layout_(std::move(Layout)), Events_(Events), Last_(Layout_.Controls.size()) {
+  Controls_ = Toolkit.Create(Layout_, *this);
 }
 
-std::vector<std::size_t> TabOrder(const FormLayout& Layout) {
-  std::vector<std::size_t> Order(Layout.Controls.size());
-  for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
-  std::stable_sort(Order.begin(), Order.end(), [&](std::size_t A, std::size_t B) {
-    return Layout.Controls[A].TabIndex < Layout.Controls[B].TabIndex;
-  });
-  return Order;
-}
-
-TableFormView::TableFormView(FormLayout Layout)
-    : Layout_(std::move(Layout)), Last_(Layout_.Controls.size()) {}
-
-std::size_t TableFormView::IndexOf(const std::string& Control) const {
-  for (std::size_t I = 0; I < Layout_.Controls.size(); ++I) {
-    if (Layout_.Controls[I].Name == Control) return I;
-  }
+std::size_t TableForm::IndexOf(const std::string& Control) const {
+  if (const std::size_t I = ControlIndex(Layout_, Control); I < Layout_.Controls.size()) return I;
   throw RaisedError(ErrorNumber::InvalidProcedureCall, Layout_.Name,
                     Layout_.Name + " has no control " + Control);
 }
 
-const ControlEntry& TableFormView::ValueControl(std::size_t Index) const {
+const ControlEntry& TableForm::ValueControl(std::size_t Index) const {
   const ControlEntry& C = Layout_.Controls[Index];
   if (C.Kind != ControlKind::CheckBox) {
     throw RaisedError(ErrorNumber::InvalidPropertyValue, Layout_.Name,
@@ -43,28 +27,28 @@ const ControlEntry& TableFormView::ValueControl(std::size_t Index) const {
   return C;
 }
 
-std::string TableFormView::Text(const std::string& Control) {
+std::string TableForm::Text(const std::string& Control) {
   const std::size_t I = IndexOf(Control);
-  return Gone_ ? Last_[I].Text : ReadText(I);
+  return Gone_ ? Last_[I].Text : Controls_->ReadText(I);
 }
 
-void TableFormView::SetText(const std::string& Control, const std::string& Text) {
+void TableForm::SetText(const std::string& Control, const std::string& Text) {
   // A field's length limit is for typing: a stored value comes back whole.
   const std::size_t I = IndexOf(Control);
   if (Gone_) {
     Last_[I].Text = Text;
   } else {
-    WriteText(I, Text);
+    Controls_->WriteText(I, Text);
   }
 }
 
-int TableFormView::Value(const std::string& Control) {
+int TableForm::Value(const std::string& Control) {
   const std::size_t I = IndexOf(Control);
   ValueControl(I);
-  return Gone_ ? Last_[I].Value : ReadValue(I);
+  return Gone_ ? Last_[I].Value : Controls_->ReadValue(I);
 }
 
-void TableFormView::SetValue(const std::string& Control, int Value) {
+void TableForm::SetValue(const std::string& Control, int Value) {
   const std::size_t I = IndexOf(Control);
   const ControlEntry& C = ValueControl(I);
   if (Value < 0 || Value > (C.TriState ? 2 : 1)) {
@@ -74,15 +58,15 @@ void TableFormView::SetValue(const std::string& Control, int Value) {
   if (Gone_) {
     Last_[I].Value = Value;
   } else {
-    WriteValue(I, Value);
+    Controls_->WriteValue(I, Value);
   }
 }
 
-void TableFormView::WindowGoing() {
+void TableForm::WindowGoing() {
   if (Gone_) return;
   for (std::size_t I = 0; I < Last_.size(); ++I) {
-    Last_[I].Text = ReadText(I);
-    if (Layout_.Controls[I].Kind == ControlKind::CheckBox) Last_[I].Value = ReadValue(I);
+    Last_[I].Text = Controls_->ReadText(I);
+    if (Layout_.Controls[I].Kind == ControlKind::CheckBox) Last_[I].Value = Controls_->ReadValue(I);
   }
   Gone_ = true;
 }

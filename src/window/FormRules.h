@@ -5,6 +5,7 @@
 // moves text and values in and out of them.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,42 +13,33 @@
 
 namespace pictrane {
 
-// Pixels for a length in twips at Dpi dots per inch (1440 twips to the inch), to the nearest
-// pixel, halves away from zero.
-int TwipsToPixels(int Twips, double Dpi);
-
-// Positions in the layout's table, in tab order; equal tab indexes keep the table's order.
-std::vector<std::size_t> TabOrder(const FormLayout& Layout);
-
-// The form's text and value calls over a toolkit's primitives. It finds controls by name (error 5
-// for a name the table lacks), lets only a check box hold a value of 0, 1 (or 2 when three-state)
-// (error 380 otherwise), and keeps what the controls showed when the window went, which is what
-// reads give from then on (see Form.h).
-class TableFormView : public FormView {
+// A form over a toolkit's controls. It finds controls by name (error 5 for a name the table
+// lacks), lets only a check box hold a value of 0, 1 (or 2 when three-state) (error 380
+// otherwise), and keeps what the controls showed when the window went, which is what reads give
+// from then on (see Form.h).
+class TableForm final : public FormView, private FormControlEvents {
  public:
-  explicit TableFormView(FormLayout Layout);
+  TableForm(FormLayout Layout, FormEvents& Events, FormControlsFactory& Toolkit);
 
-  std::string Text(const std::string& Control) final;
-  void SetText(const std::string& Control, const std::string& Text) final;
-  int Value(const std::string& Control) final;
-  void SetValue(const std::string& Control, int Value) final;
+  std::string Text(const std::string& Control) override;
+  void SetText(const std::string& Control, const std::string& Text) override;
+  int Value(const std::string& Control) override;
+  void SetValue(const std::string& Control, int Value) override;
+  WindowHandle Handle() override { return Controls_->Handle(); }
+  void Show() override { Controls_->Show(); }
+  void Unload() override { Controls_->Unload(); }
 
- protected:
-  const FormLayout& Layout() const { return Layout_; }
-  // Position of Control in the table; raises error 5 when there is none.
-  std::size_t IndexOf(const std::string& Control) const;
-
-  // The primitives, for the control at Index of the table, called only while the window exists.
-  virtual std::string ReadText(std::size_t Index) = 0;
-  virtual void WriteText(std::size_t Index, const std::string& Text) = 0;
-  virtual int ReadValue(std::size_t Index) = 0;  // check boxes only
-  virtual void WriteValue(std::size_t Index, int Value) = 0;
-
-  // The back end calls this as its window goes, while the controls can still be read.
-  void WindowGoing();
-  bool Gone() const { return Gone_; }
+  // The toolkit's window, for tests that look at its controls.
+  FormControls& Controls() { return *Controls_; }
 
  private:
+  void Load() override { Events_.Load(); }
+  void Unload(bool& Cancel) override { Events_.Unload(Cancel); }
+  void Click(const std::string& Control) override { Events_.Click(Control); }
+  void WindowGoing() override;
+
+  // Position of Control in the table; raises error 5 when there is none.
+  std::size_t IndexOf(const std::string& Control) const;
   const ControlEntry& ValueControl(std::size_t Index) const;
 
   struct Shown {
@@ -55,8 +47,22 @@ class TableFormView : public FormView {
     int Value = 0;
   };
   FormLayout Layout_;
+  FormEvents& Events_;
   std::vector<Shown> Last_;
   bool Gone_ = false;
+  std::unique_ptr<FormControls> Controls_;
+};
+
+// Forms of TableForm over a toolkit.
+class TableFormFactory final : public FormFactory {
+ public:
+  explicit TableFormFactory(FormControlsFactory& Toolkit) : Toolkit_(Toolkit) {}
+  std::unique_ptr<FormView> Create(const FormLayout& Layout, FormEvents& Events) override {
+    return std::make_unique<TableForm>(Layout, Events, Toolkit_);
+  }
+
+ private:
+  FormControlsFactory& Toolkit_;
 };
 
 }  // namespace pictrane

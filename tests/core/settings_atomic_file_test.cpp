@@ -18,7 +18,7 @@
 
 #include "pictrane/AtomicFile.h"
 #include "pictrane/RaisedError.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 #include "TestFiles.h"
 
 namespace pictrane {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pictrane/RaisedError.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 #include "settings/clsINI.h"
 #include "TestFiles.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/IniEngine.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniEngine.h"
+#include "portable/IniFileStore.h"
 #include "settings_scenarios.h"
 #include "TestFiles.h"
 

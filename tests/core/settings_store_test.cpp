@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "pictrane/RaisedError.h"
-#include "settings/ExistenceTest.h"
-#include "settings/IniFileStore.h"
+#include "portable/ExistenceTest.h"
+#include "portable/IniFileStore.h"
 #include "TestFiles.h"
 
 namespace pictrane {

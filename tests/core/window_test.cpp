@@ -9,7 +9,7 @@
 #include <string>
 
 #include "FakePlatform.h"
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 #include "TestFiles.h"
 #include "startup/modMain.h"
 #include "window/Val.h"

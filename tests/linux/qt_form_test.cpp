@@ -50,7 +50,8 @@ class QtFormTest : public QObject {
     Transcript Writes() const { return fp.Only({"WriteString"}); }
 
     FakePlatform fp;
-    FormFactoryLinux forms{nullptr};
+    FormFactoryLinux toolkit{nullptr};
+    TableFormFactory forms{toolkit};
     Platform p{fp.ProfileStore, fp.Clock,       fp.CommonControls, fp.FolderDialog,
                fp.WindowSystem, fp.Processes,   fp.FileSystem,     fp.DirectoryListing,
                forms,           fp.RunProgress, fp.DesktopNotifier};
@@ -116,7 +117,8 @@ class QtFormTest : public QObject {
     };
     for (const scenarios::FormScenario& scenario : scenarios::FormScenarios()) {
       Quiet events;
-      FormFactoryLinux forms(nullptr);
+      FormFactoryLinux toolkit(nullptr);
+      TableFormFactory forms(toolkit);
       auto view = forms.Create(frmMainLayout(), events);
       view->Show();
       const std::vector<std::string> differences = scenarios::RunFormScenario(*view, scenario);
@@ -304,7 +306,8 @@ class QtFormTest : public QObject {
     };
     for (const Case& c : cases) {
       std::vector<RaisedError> reported;
-      FormFactoryLinux forms([&](const RaisedError& e) { reported.push_back(e); });
+      FormFactoryLinux toolkit([&](const RaisedError& e) { reported.push_back(e); });
+      TableFormFactory forms(toolkit);
       Throwing events;
       events.Throw = c.Throw;
       auto view = forms.Create(frmMainLayout(), events);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "conversion/RunTimings.h"
 #include "../core/listing_scenarios.h"
 #include "TestFiles.h"
 #include "conversion/BitmapListing.h"
@@ -271,7 +272,7 @@ TEST(ProcessesLinux, StartReturnsAtOnceAndStopEndsTheProgram) {
     EXPECT_EQ(programs.IsRunning(pid), c.runs);
     EXPECT_FALSE(programs.ShowWindow(pid, 250));
     EXPECT_EQ(asked, pid);
-    programs.Stop(pid);
+    programs.Stop(pid, kRunTimings.StopWaitMs);
     EXPECT_FALSE(programs.IsRunning(pid));
     EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);

@@ -278,7 +278,7 @@ bool FakeProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
   return false;
 }
 
-void FakeProcesses::Stop(ProcessId Process) {
+void FakeProcesses::Stop(ProcessId Process, int /*WaitMs*/) {
   Log.push_back("Stop " + std::to_string(Process));
 }
 

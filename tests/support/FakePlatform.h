@@ -86,7 +86,9 @@ class FakeFileSystem : public FileSystem {
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
   std::string ReadAll(const std::string& Path) override;
-  void RemoveStaleTemporaries(const std::string& Folder) override { Tidied.push_back(Folder); }
+  void RemoveStaleTemporaries(const std::string& Folder, int /*MinAgeS*/) override {
+    Tidied.push_back(Folder);
+  }
   std::map<std::string, std::string> Env;
   std::set<std::string> Folders;    // made by CreateUserFolder
   std::set<std::string> Protected;  // folders where nothing can be created
@@ -139,7 +141,7 @@ class FakeProcesses : public Processes {
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   // Without a window yet, it lets TimeoutMs pass on the clock.
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
-  void Stop(ProcessId Process) override;
+  void Stop(ProcessId Process, int WaitMs) override;
   bool IsRunning(ProcessId Process) override { return Process != Ended; }
   std::optional<int> ExitStatus(ProcessId Process) override {
     return Process == Ended ? std::optional<int>(EndStatus) : std::nullopt;

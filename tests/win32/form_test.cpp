@@ -11,6 +11,7 @@
 #include "conversion/SendKeys.h"
 #include "win32/FormWin32.h"
 #include "win32/WindowSystemWin32.h"
+#include "window/FormRules.h"
 #include "window/frmMainLayout.h"
 #include "../core/window_scenarios.h"
 
@@ -64,7 +65,9 @@ class FormTest : public ::testing::Test {
       ::DispatchMessageW(&M);
     }
   }
-  HWND Control(const std::string& Name) { return ControlWindow(*View, Name); }
+  HWND Control(const std::string& Name) {
+    return ControlWindow(static_cast<TableForm&>(*View).Controls(), Name);
+  }
   std::string NameOf(HWND Window) {
     for (const ControlEntry& Entry : frmMainLayout().Controls) {
       if (Control(Entry.Name) == Window) return Entry.Name;
@@ -74,8 +77,9 @@ class FormTest : public ::testing::Test {
 
   Recorder Events;
   std::vector<RaisedError> Errors;
-  FormFactoryWin32 Factory{::GetModuleHandleW(nullptr),
+  FormFactoryWin32 Toolkit{::GetModuleHandleW(nullptr),
                            [this](const RaisedError& Error) { Errors.push_back(Error); }};
+  TableFormFactory Factory{Toolkit};
   std::unique_ptr<FormView> View;
   HWND Form = nullptr;
 };
@@ -278,7 +282,8 @@ TEST(FormScenarios, AnswerTheFormCallsAsEveryToolkit) {
     void Unload(bool&) override {}
     void Click(const std::string&) override {}
   };
-  FormFactoryWin32 Factory(::GetModuleHandleW(nullptr), [](const RaisedError&) {});
+  FormFactoryWin32 Toolkit(::GetModuleHandleW(nullptr), [](const RaisedError&) {});
+  TableFormFactory Factory(Toolkit);
   for (const scenarios::FormScenario& Scenario : scenarios::FormScenarios()) {
     Quiet Events;
     std::unique_ptr<FormView> View = Factory.Create(frmMainLayout(), Events);

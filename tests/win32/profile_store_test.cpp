@@ -8,7 +8,7 @@
 #include "../core/settings_scenarios.h"
 #include "Win32TestSupport.h"
 #include "win32/ProfileStoreWin32.h"
-#include "settings/IniEngine.h"
+#include "portable/IniEngine.h"
 
 namespace pictrane::win32::testing {
 namespace {

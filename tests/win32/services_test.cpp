@@ -2,6 +2,7 @@
 // The smaller services: starting programs and the shell's folder dialog.
 
 #include "Win32TestSupport.h"  // first: <windows.h> before <objbase.h>
+#include "conversion/RunTimings.h"
 
 #include <objbase.h>
 #include <tlhelp32.h>
@@ -60,7 +61,7 @@ TEST(ProcessesWin32, StartReturnsAtOnceAndStopEndsTheProgram) {
     EXPECT_TRUE(Programs.IsRunning(Slow));
     HANDLE Grandchild = Started != 0 ? ::OpenProcess(SYNCHRONIZE, FALSE, Started) : nullptr;
     EXPECT_EQ(Grandchild != nullptr, Child);
-    Programs.Stop(Slow);
+    Programs.Stop(Slow, kRunTimings.StopWaitMs);
     EXPECT_FALSE(Programs.IsRunning(Slow));
     if (Grandchild == nullptr) continue;
     EXPECT_EQ(::WaitForSingleObject(Grandchild, 5000), WAIT_OBJECT_0) << "its child still runs";

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/ExistenceTest.h"
+#include "portable/ExistenceTest.h"
 
 #include <filesystem>
 #include <string_view>

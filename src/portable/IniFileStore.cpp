@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/IniFileStore.h"
+#include "portable/IniFileStore.h"
 
 #include <cerrno>
 #include <fstream>
@@ -11,7 +11,7 @@
 #include "pictrane/AtomicFile.h"
 #include "pictrane/RaisedError.h"
 #include "pictrane/Utf8.h"
-#include "settings/ExistenceTest.h"
+#include "portable/ExistenceTest.h"
 
 namespace pictrane {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/IniEngine.h"
+#include "portable/IniEngine.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/ProfileStore.h"
-#include "settings/IniEngine.h"
+#include "portable/IniEngine.h"
 
 namespace pictrane {
 
