@@ -15,7 +15,7 @@
 #include "conversion/SendKeys.h"
 #include "platform/Platform.h"
 #include "pictrane/RaisedError.h"
-#include "linux/ProcessesLinux.h"
+#include "linux/FileSystemLinux.h"
 #include "portable/IniFileStore.h"
 
 namespace pictrane {
@@ -57,6 +57,7 @@ struct NullPlatform : Clock,
   bool IsRunning(ProcessId) override { return !Closed; }  // the tool ends on its close keys
   std::optional<int> ExitStatus(ProcessId) override { return std::nullopt; }
   [[noreturn]] void Terminate(int s) override { std::_Exit(s); }
+  std::string Environment(const std::string&) override { return {}; }
   std::vector<FolderEntry> Entries(const std::string&) override {
     std::vector<FolderEntry> entries;
     for (int i = 0; i < Count; ++i)

@@ -59,9 +59,9 @@ WindowWait AwaitWindow(Platform& P, RunHost& Host, std::size_t Total, ToolProces
     const int Slice =
         static_cast<int>(std::min<std::int64_t>(Deadline - Now, kRunTimings.ToolWindowPollMs));
     // The started program's own window first: the usual case answers without a search.
-    if (P.Processes.ShowWindow(Tool.Root(), Slice)) return Wait;
+    if (P.WindowSystem.ShowWindow(Tool.Root(), Slice)) return Wait;
     if (const std::optional<TopLevelWindow> W = DescendantWindow())
-      if (P.Processes.ShowWindow(W->Process, Slice)) return Wait;
+      if (P.WindowSystem.ShowWindow(W->Process, Slice)) return Wait;
     P.WindowSystem.DoEvents();
     if (Wait.Told && P.RunProgress.CancelRequested()) return Gone(ToolStartEnd::Cancelled);
     if (Host.StopRequested()) return Gone(ToolStartEnd::Closed);
@@ -76,7 +76,7 @@ bool ToolProcess::Owns(ProcessId Process) {
   LastOwned_ = 0;
   ProcessId Ancestor = Process;
   for (int Depth = 0; Depth < kMaxTreeDepth; ++Depth) {
-    Ancestor = Windows_->ParentProcess(Ancestor);
+    Ancestor = Programs_->ParentProcess(Ancestor);
     if (Ancestor <= 0) return false;
     if (Ancestor == Root_) {
       LastOwned_ = Process;
@@ -124,7 +124,7 @@ std::string EndedMessage(const std::string& Name, int Status) {
 
 StartedTool StartTool(Platform& P, RunHost& Host, std::size_t Total, const std::string& CommandLine,
                       const std::string& Name) {
-  ToolProcess Tool(P.WindowSystem, P.Clock,
+  ToolProcess Tool(P.WindowSystem, P.Processes, P.Clock,
                    P.Processes.Start(CommandLine, WindowState::MaximizedFocus));
   WindowWait Wait;
   bool Told = false;

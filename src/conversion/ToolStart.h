@@ -6,6 +6,7 @@
 #include <string>
 
 #include "conversion/RunTimings.h"
+#include "platform/Processes.h"
 #include "platform/WindowSystem.h"
 
 namespace pictrane {
@@ -19,8 +20,8 @@ struct Platform;
 // the focus or holds the keyboard is another program's.
 class ToolProcess final : public KeyTarget {
  public:
-  ToolProcess(WindowSystem& Windows, Clock& Time, ProcessId Root)
-      : Windows_(&Windows), Time_(&Time), Root_(Root) {}
+  ToolProcess(WindowSystem& Windows, Processes& Programs, Clock& Time, ProcessId Root)
+      : Windows_(&Windows), Programs_(&Programs), Time_(&Time), Root_(Root) {}
 
   ProcessId Root() const { return Root_; }
   // Process is the root or one of its descendants.
@@ -34,6 +35,7 @@ class ToolProcess final : public KeyTarget {
 
  private:
   WindowSystem* Windows_;
+  Processes* Programs_;
   Clock* Time_;
   ProcessId Root_;
   // A descendant found by the last look, kept while the same process is asked about again, so

@@ -64,9 +64,6 @@ class FileSystem {
 
   // Where the program keeps its files (see startup/AppFolders.h).
 
-  // The value of the environment variable Name, or "" when it is unset.
-  virtual std::string Environment(const std::string& Name) = 0;
-
   // Creates Folder and any missing parents; the folders it creates are the user's alone (0700 on
   // POSIX). Raises RaisedError naming the folder and the reason.
   virtual void CreateUserFolder(const std::string& Folder) = 0;

@@ -23,10 +23,6 @@ class Processes {
   // (src/conversion/ToolStart.h).
   virtual ProcessId Start(const std::string& CommandLine, WindowState State) = 0;
 
-  // Looks, for at most TimeoutMs, for a visible top-level window of Process; once there is one,
-  // shows it maximised and brings it forward. True when the keyboard focus belongs to Process.
-  virtual bool ShowWindow(ProcessId Process, int TimeoutMs) = 0;
-
   // Ends Process (one this program started) at once, without asking, and the processes it
   // started (Linux: its process group; Windows: its job), even once it has ended itself; waits at
   // most WaitMs for it to be gone (a process stuck in the kernel is not waited for longer).
@@ -42,6 +38,10 @@ class Processes {
   // error as they come). Once Process has ended, waits at most WaitMs for the last of them.
   // Elsewhere none: the vendor's tool writes nothing there.
   virtual std::vector<std::string> ErrorLines(ProcessId /*Process*/, int /*WaitMs*/) { return {}; }
+  // The process that started Process; 0 when Process has ended or its parent cannot be told.
+  virtual ProcessId ParentProcess(ProcessId Process) = 0;
+  // The value of this process's environment variable Name, or "" when it is unset.
+  virtual std::string Environment(const std::string& Name) = 0;
   // Ends this process at once with Status.
   [[noreturn]] virtual void Terminate(int Status) = 0;
 };

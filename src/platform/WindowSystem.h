@@ -113,8 +113,9 @@ class WindowSystem {
   // The process of the window with the keyboard focus: 0 when no window has it, kUnknownProcess
   // when its process cannot be told.
   virtual ProcessId FocusedProcess() = 0;
-  // The process that started Process; 0 when Process has ended or its parent cannot be told.
-  virtual ProcessId ParentProcess(ProcessId Process) = 0;
+  // Looks, for at most TimeoutMs, for a visible top-level window of Process; once there is one,
+  // shows it maximised and brings it forward. True when the keyboard focus belongs to Process.
+  virtual bool ShowWindow(ProcessId Process, int TimeoutMs) = 0;
   // The visible top-level windows of every program, topmost first.
   virtual std::vector<TopLevelWindow> TopLevelWindows() = 0;
 

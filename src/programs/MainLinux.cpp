@@ -12,13 +12,16 @@
 #include <cstdlib>
 
 #include "linux/DesktopBus.h"
+#include "linux/DesktopLinux.h"
+#include "linux/FileSystemLinux.h"
+#include "linux/FormLinux.h"
 #include "linux/ProcessesLinux.h"
 #include "linux/ProgressWindowLinux.h"
-#include "linux/DesktopLinux.h"
+#include "linux/WindowSystemLinux.h"
 #include "pictrane/Product.h"
 #include "platform/Platform.h"
-#include "startup/CommandLine.h"
 #include "portable/IniFileStore.h"
+#include "startup/CommandLine.h"
 #include "startup/modMain.h"
 #include "window/FormRules.h"
 #include "window/ProgressReport.h"
@@ -85,9 +88,7 @@ int main(int argc, char** argv) {
   ClockLinux Clock;
   CommonControlsLinux Controls;
   FolderDialogLinux Folders;
-  ProcessesLinux Programs([&Windows](ProcessId Pid, int TimeoutMs) {
-    return Windows.ShowMaximisedWithFocus(Pid, TimeoutMs);
-  });
+  ProcessesLinux Programs;
   Platform* Running = nullptr;
   FormFactoryLinux Toolkit([&Running](const RaisedError& E) { ReportRunTimeError(*Running, E); });
   TableFormFactory Forms(Toolkit);

@@ -19,6 +19,7 @@
 #include "win32/MessageLoop.h"
 #include "win32/ProfileStoreWin32.h"
 #include "win32/ProgressWindowWin32.h"
+#include "win32/DesktopWin32.h"
 #include "win32/ProcessesWin32.h"
 #include "win32/WindowSystemWin32.h"
 

@@ -16,10 +16,10 @@ std::string ParentOf(const std::string& Folder, const std::string& Sep) {
 }
 
 // The XDG base-directory rules: a relative value is ignored as if unset.
-std::string LinuxConfigHome(FileSystem& Files) {
-  const std::string Configured = Files.Environment("XDG_CONFIG_HOME");
+std::string LinuxConfigHome(Processes& Env) {
+  const std::string Configured = Env.Environment("XDG_CONFIG_HOME");
   if (!Configured.empty() && Configured[0] == '/') return Configured;
-  const std::string Home = Files.Environment("HOME");
+  const std::string Home = Env.Environment("HOME");
   if (Home.empty() || Home[0] != '/')
     throw RaisedError(ErrorNumber::PathNotFound, ProgramErrorSource,
                       "Cannot find the user's settings folder: neither XDG_CONFIG_HOME nor HOME "
@@ -27,8 +27,8 @@ std::string LinuxConfigHome(FileSystem& Files) {
   return Home + "/.config";
 }
 
-std::vector<std::string> LinuxConfigDirs(FileSystem& Files) {
-  std::string Dirs = Files.Environment("XDG_CONFIG_DIRS");
+std::vector<std::string> LinuxConfigDirs(Processes& Env) {
+  std::string Dirs = Env.Environment("XDG_CONFIG_DIRS");
   if (Dirs.empty()) Dirs = "/etc/xdg";
   std::vector<std::string> Out;
   std::size_t Start = 0;
@@ -42,9 +42,9 @@ std::vector<std::string> LinuxConfigDirs(FileSystem& Files) {
   return Out;
 }
 
-std::string UserFolder(FileSystem& Files, FolderRules Rules) {
-  if (Rules == FolderRules::Linux) return LinuxConfigHome(Files) + "/" + kUserFolderLinux;
-  const std::string AppData = Files.Environment("APPDATA");
+std::string UserFolder(Processes& Env, FolderRules Rules) {
+  if (Rules == FolderRules::Linux) return LinuxConfigHome(Env) + "/" + kUserFolderLinux;
+  const std::string AppData = Env.Environment("APPDATA");
   if (AppData.empty())
     throw RaisedError(ErrorNumber::PathNotFound, ProgramErrorSource,
                       "Cannot find the user's settings folder: APPDATA is not set");
@@ -57,13 +57,13 @@ FolderRules RulesFor(FileSystem& Files) {
   return Files.Separator() == "\\" ? FolderRules::Windows : FolderRules::Linux;
 }
 
-AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules) {
+AppFiles LocateAppFiles(FileSystem& Files, Processes& Env, FolderRules Rules) {
   const std::string Sep = Files.Separator();
   const std::string App = Files.ApplicationFolder();
   AppFiles Out;
   Out.Portable = Rules == FolderRules::Linux ? Files.Exists(App + Sep + kSettingsName)
                                              : Files.CanCreateIn(App);
-  const std::string SettingsFolder = Out.Portable ? App : UserFolder(Files, Rules);
+  const std::string SettingsFolder = Out.Portable ? App : UserFolder(Env, Rules);
   Out.SettingsFile = SettingsFolder + Sep + kSettingsName;
   Out.ListFile = SettingsFolder + Sep + "list.txt";
 
@@ -81,7 +81,8 @@ AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules) {
   return Out;
 }
 
-void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Located) {
+void PrepareSettings(FileSystem& Files, Processes& Env, FolderRules Rules,
+                     const AppFiles& Located) {
   if (Located.Portable || Files.Exists(Located.SettingsFile)) return;
 
   const std::string Sep = Files.Separator();
@@ -90,7 +91,7 @@ void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Locat
 
   std::vector<std::string> Seeds;
   if (Rules == FolderRules::Linux) {
-    for (const std::string& Dir : LinuxConfigDirs(Files))
+    for (const std::string& Dir : LinuxConfigDirs(Env))
       Seeds.push_back(Dir + "/" + kUserFolderLinux + "/" + kSettingsName);
   } else {
     // Whatever an administrator left beside the program is where every user starts.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Processes.h"
 
 namespace pictrane {
 
@@ -31,14 +32,15 @@ struct AppFiles {
   bool Portable = true;  // everything beside the executable
 };
 
-// Works the paths out without changing anything.
-AppFiles LocateAppFiles(FileSystem& Files, FolderRules Rules);
+// Works the paths out without changing anything; Env tells the user's folders.
+AppFiles LocateAppFiles(FileSystem& Files, Processes& Env, FolderRules Rules);
 
 // Makes sure the located settings file can be used: outside the application folder its folder is
 // created (the user's alone) and a missing settings.ini is seeded from the system-wide one or, on
 // Linux, made naming the capture tool installed beside the converter. Beside the executable a
 // missing file is left for the settings class to create, as ever. Raises RaisedError naming the
 // file or folder and the reason.
-void PrepareSettings(FileSystem& Files, FolderRules Rules, const AppFiles& Located);
+void PrepareSettings(FileSystem& Files, Processes& Env, FolderRules Rules,
+                     const AppFiles& Located);
 
 }  // namespace pictrane

@@ -89,8 +89,8 @@ void Main(Platform& P, ProgramState& State) {
   AppFiles Files;
   try {
     const FolderRules Rules = RulesFor(P.FileSystem);
-    Files = LocateAppFiles(P.FileSystem, Rules);
-    PrepareSettings(P.FileSystem, Rules, Files);
+    Files = LocateAppFiles(P.FileSystem, P.Processes, Rules);
+    PrepareSettings(P.FileSystem, P.Processes, Rules, Files);
     State.SettingsFile = clsINI(P.ProfileStore);
     State.SettingsFile.INIFile(Files.SettingsFile);
   } catch (const RaisedError& E) {

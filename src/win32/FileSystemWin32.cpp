@@ -171,15 +171,6 @@ std::vector<FolderEntry> DirectoryListingWin32::Entries(const std::string& Folde
 
 namespace pictrane::win32 {
 
-std::string FileSystemWin32::Environment(const std::string& Name) {
-  const std::wstring Wide = Widen(Name);
-  const DWORD Needed = ::GetEnvironmentVariableW(Wide.c_str(), nullptr, 0);
-  if (Needed == 0) return {};
-  std::wstring Value(Needed, L'\0');
-  const DWORD Got = ::GetEnvironmentVariableW(Wide.c_str(), Value.data(), Needed);
-  Value.resize(Got < Needed ? Got : 0);
-  return Narrow(Value);
-}
 
 void FileSystemWin32::CreateUserFolder(const std::string& Folder) {
   // Folders under the user's profile inherit its access list, which already keeps others out.

@@ -17,7 +17,6 @@ class FileSystemWin32 final : public FileSystem {
   // Text in UTF-8 (as the listing writes it) or, failing that, in the ANSI code page.
   std::unique_ptr<LineReader> OpenText(const std::string& Path) override;
   void ReplaceContent(const std::string& Path, const std::string& Bytes) override;
-  std::string Environment(const std::string& Name) override;
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override;
   std::string ReadAll(const std::string& Path) override;

@@ -3,8 +3,9 @@
 
 #include "pictrane/win32/Win32.h"
 
-#include <commctrl.h>
-#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <optional>
 
 #include "win32/TimingsWin32.h"
 #include "pictrane/win32/Errors.h"
@@ -14,28 +15,15 @@ namespace pictrane::win32 {
 
 namespace {
 
-struct WindowSearch {
-  DWORD Process;
-  HWND Found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND Window, LPARAM Parameter) {
-  auto* Search = reinterpret_cast<WindowSearch*>(Parameter);
-  DWORD Owner = 0;
-  ::GetWindowThreadProcessId(Window, &Owner);
-  if (Owner != Search->Process || !::IsWindowVisible(Window) ||
-      ::GetWindow(Window, GW_OWNER) != nullptr) {
-    return TRUE;
-  }
-  Search->Found = Window;
-  return FALSE;
-}
-
-bool ForegroundBelongsTo(DWORD Process) {
-  HWND Foreground = ::GetForegroundWindow();
-  DWORD Owner = 0;
-  if (Foreground != nullptr) ::GetWindowThreadProcessId(Foreground, &Owner);
-  return Foreground != nullptr && Owner == Process;
+// When Process was created; nullopt when it cannot be opened.
+std::optional<ULONGLONG> CreationTime(DWORD Process) {
+  HANDLE Handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Process);
+  if (Handle == nullptr) return std::nullopt;
+  FILETIME Created{}, Exited{}, Kernel{}, User{};
+  const BOOL Got = ::GetProcessTimes(Handle, &Created, &Exited, &Kernel, &User);
+  ::CloseHandle(Handle);
+  if (!Got) return std::nullopt;
+  return (static_cast<ULONGLONG>(Created.dwHighDateTime) << 32) | Created.dwLowDateTime;
 }
 
 }  // namespace
@@ -55,33 +43,6 @@ std::int64_t ClockWin32::NowUs() {
   const std::int64_t PerSecond = Frequency.QuadPart;
   return Count.QuadPart / PerSecond * 1'000'000 +
          Count.QuadPart % PerSecond * 1'000'000 / PerSecond;
-}
-
-void CommonControlsWin32::InitCommonControlsEx(const CommonControlsRecord& Record) {
-  INITCOMMONCONTROLSEX Controls = CommonControlsInit(Record);
-  ::InitCommonControlsEx(&Controls);  // without the newer classes the window still works
-}
-
-std::optional<std::string> FolderDialogWin32::BrowseForFolder(WindowHandle Owner,
-                                                              const std::string& Prompt,
-                                                              const std::string&) {
-  const std::wstring Title = Widen(Prompt);
-  BROWSEINFOW Info{};
-  Info.hwndOwner = reinterpret_cast<HWND>(Owner);
-  Info.pidlRoot = nullptr;
-  Info.pszDisplayName = nullptr;
-  Info.lpszTitle = Title.c_str();
-  Info.ulFlags = BIF_NEWDIALOGSTYLE;
-  Info.lpfn = nullptr;
-  Info.lParam = 0;
-  Info.iImage = 0;
-  PIDLIST_ABSOLUTE Item = ::SHBrowseForFolderW(&Info);
-  if (Item == nullptr) return std::nullopt;
-  wchar_t Path[MAX_PATH] = {};
-  ::SHGetPathFromIDListW(Item, Path);
-  ::CoTaskMemFree(Item);
-  if (Path[0] == L'\0') return std::nullopt;  // a virtual folder has no file-system path
-  return Narrow(Path);
 }
 
 ProcessId ProcessesWin32::Start(const std::string& CommandLine, WindowState State) {
@@ -144,24 +105,6 @@ std::optional<int> ProcessesWin32::ExitStatus(ProcessId Process) {
   return Status;
 }
 
-bool ProcessesWin32::ShowWindow(ProcessId Process, int TimeoutMs) {
-  const auto Id = static_cast<DWORD>(Process);
-  const ULONGLONG Deadline =
-      ::GetTickCount64() + static_cast<ULONGLONG>(TimeoutMs > 0 ? TimeoutMs : 0);
-  for (;;) {
-    WindowSearch Search{Id, nullptr};
-    ::EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&Search));
-    if (Search.Found != nullptr) {
-      if (ForegroundBelongsTo(Id)) return true;
-      // Started maximised by its start-up record already; here it only comes forward.
-      ::SetForegroundWindow(Search.Found);
-      if (ForegroundBelongsTo(Id)) return true;
-    }
-    if (::GetTickCount64() >= Deadline) return false;
-    ::Sleep(static_cast<DWORD>(kForegroundPollMs));
-  }
-}
-
 void ProcessesWin32::Stop(ProcessId Process, int WaitMs) {
   // Its job holds what it started, even once it has ended itself.
   if (const auto Job = Jobs_.find(Process); Job != Jobs_.end() && Job->second != nullptr)
@@ -186,6 +129,40 @@ bool ProcessesWin32::IsRunning(ProcessId Process) {
 
 void ProcessesWin32::Terminate(int Status) {
   ::ExitProcess(static_cast<UINT>(Status));
+}
+
+ProcessId ProcessesWin32::ParentProcess(ProcessId Process) {
+  if (Process <= 0) return 0;
+  HANDLE Snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (Snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W Entry{};
+  Entry.dwSize = sizeof Entry;
+  DWORD Parent = 0;
+  for (BOOL More = ::Process32FirstW(Snapshot, &Entry); More;
+       More = ::Process32NextW(Snapshot, &Entry)) {
+    if (Entry.th32ProcessID == static_cast<DWORD>(Process)) {
+      Parent = Entry.th32ParentProcessID;
+      break;
+    }
+  }
+  ::CloseHandle(Snapshot);
+  if (Parent == 0) return 0;
+  // Windows keeps the id of a parent that has ended, and gives ids again: a parent created after
+  // its child is a stranger that got the id.
+  const std::optional<ULONGLONG> Child = CreationTime(static_cast<DWORD>(Process));
+  const std::optional<ULONGLONG> Elder = CreationTime(Parent);
+  if (!Child || !Elder || *Elder > *Child) return 0;
+  return static_cast<ProcessId>(Parent);
+}
+
+std::string ProcessesWin32::Environment(const std::string& Name) {
+  const std::wstring Wide = Widen(Name);
+  const DWORD Needed = ::GetEnvironmentVariableW(Wide.c_str(), nullptr, 0);
+  if (Needed == 0) return {};
+  std::wstring Value(Needed, L'\0');
+  const DWORD Got = ::GetEnvironmentVariableW(Wide.c_str(), Value.data(), Needed);
+  Value.resize(Got < Needed ? Got : 0);
+  return Narrow(Value);
 }
 
 }  // namespace pictrane::win32

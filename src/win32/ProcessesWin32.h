@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The smaller Win32 services: the clock, the common controls, the folder dialog and processes.
+// Processes and the clock on Win32.
 
 #include <map>
 #include <optional>
 
 #include "platform/Clock.h"
-#include "platform/CommonControls.h"
-#include "platform/FolderDialog.h"
 #include "platform/Processes.h"
 
 namespace pictrane::win32 {
@@ -21,20 +19,6 @@ class ClockWin32 final : public Clock {
   std::int64_t NowUs() override;
 };
 
-class CommonControlsWin32 final : public CommonControls {
- public:
-  void InitCommonControlsEx(const CommonControlsRecord& Record) override;
-};
-
-// The shell's folder dialog in its new style. COM must be initialised on the calling thread
-// (single-threaded apartment), as that style needs.
-class FolderDialogWin32 final : public FolderDialog {
- public:
-  // Starts at the top of the shell's namespace, whatever StartFolder says.
-  std::optional<std::string> BrowseForFolder(WindowHandle Owner, const std::string& Prompt,
-                                             const std::string& StartFolder) override;
-};
-
 class ProcessesWin32 final : public Processes {
  public:
   ProcessesWin32() = default;
@@ -42,11 +26,14 @@ class ProcessesWin32 final : public Processes {
   ProcessesWin32(const ProcessesWin32&) = delete;
   ProcessesWin32& operator=(const ProcessesWin32&) = delete;
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
-  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process, int WaitMs) override;
   bool IsRunning(ProcessId Process) override;
   std::optional<int> ExitStatus(ProcessId Process) override;
   [[noreturn]] void Terminate(int Status) override;
+  // From a snapshot of the system's processes; a parent created after its child is a stranger
+  // that got an ended parent's id, and counts as none.
+  ProcessId ParentProcess(ProcessId Process) override;
+  std::string Environment(const std::string& Name) override;
 
  private:
   // The processes started with the focus, kept open so their status outlives them.

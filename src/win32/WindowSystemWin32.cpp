@@ -61,6 +61,30 @@ std::bitset<256> KeysDownNow() {
   return Down;
 }
 
+struct WindowSearch {
+  DWORD Process;
+  HWND Found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND Window, LPARAM Parameter) {
+  auto* Search = reinterpret_cast<WindowSearch*>(Parameter);
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Window, &Owner);
+  if (Owner != Search->Process || !::IsWindowVisible(Window) ||
+      ::GetWindow(Window, GW_OWNER) != nullptr) {
+    return TRUE;
+  }
+  Search->Found = Window;
+  return FALSE;
+}
+
+bool ForegroundBelongsTo(DWORD Process) {
+  HWND Foreground = ::GetForegroundWindow();
+  DWORD Owner = 0;
+  if (Foreground != nullptr) ::GetWindowThreadProcessId(Foreground, &Owner);
+  return Foreground != nullptr && Owner == Process;
+}
+
 }  // namespace
 
 WindowSystemWin32::~WindowSystemWin32() {
@@ -182,17 +206,6 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
 }
 
 namespace {
-// When Process was created; nullopt when it cannot be opened.
-std::optional<ULONGLONG> CreationTime(DWORD Process) {
-  HANDLE Handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Process);
-  if (Handle == nullptr) return std::nullopt;
-  FILETIME Created{}, Exited{}, Kernel{}, User{};
-  const BOOL Got = ::GetProcessTimes(Handle, &Created, &Exited, &Kernel, &User);
-  ::CloseHandle(Handle);
-  if (!Got) return std::nullopt;
-  return (static_cast<ULONGLONG>(Created.dwHighDateTime) << 32) | Created.dwLowDateTime;
-}
-
 BOOL CALLBACK CollectTopLevel(HWND Window, LPARAM Parameter) {
   if (!::IsWindowVisible(Window) || ::GetWindow(Window, GW_OWNER) != nullptr) return TRUE;
   DWORD Owner = 0;
@@ -217,28 +230,22 @@ ProcessId WindowSystemWin32::FocusedProcess() {
   return Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess;
 }
 
-ProcessId WindowSystemWin32::ParentProcess(ProcessId Process) {
-  if (Process <= 0) return 0;
-  HANDLE Snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (Snapshot == INVALID_HANDLE_VALUE) return 0;
-  PROCESSENTRY32W Entry{};
-  Entry.dwSize = sizeof Entry;
-  DWORD Parent = 0;
-  for (BOOL More = ::Process32FirstW(Snapshot, &Entry); More;
-       More = ::Process32NextW(Snapshot, &Entry)) {
-    if (Entry.th32ProcessID == static_cast<DWORD>(Process)) {
-      Parent = Entry.th32ParentProcessID;
-      break;
+bool WindowSystemWin32::ShowWindow(ProcessId Process, int TimeoutMs) {
+  const auto Id = static_cast<DWORD>(Process);
+  const ULONGLONG Deadline =
+      ::GetTickCount64() + static_cast<ULONGLONG>(TimeoutMs > 0 ? TimeoutMs : 0);
+  for (;;) {
+    WindowSearch Search{Id, nullptr};
+    ::EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&Search));
+    if (Search.Found != nullptr) {
+      if (ForegroundBelongsTo(Id)) return true;
+      // Started maximised by its start-up record already; here it only comes forward.
+      ::SetForegroundWindow(Search.Found);
+      if (ForegroundBelongsTo(Id)) return true;
     }
+    if (::GetTickCount64() >= Deadline) return false;
+    ::Sleep(static_cast<DWORD>(kForegroundPollMs));
   }
-  ::CloseHandle(Snapshot);
-  if (Parent == 0) return 0;
-  // Windows keeps the id of a parent that has ended, and gives ids again: a parent created after
-  // its child is a stranger that got the id.
-  const std::optional<ULONGLONG> Child = CreationTime(static_cast<DWORD>(Process));
-  const std::optional<ULONGLONG> Elder = CreationTime(Parent);
-  if (!Child || !Elder || *Elder > *Child) return 0;
-  return static_cast<ProcessId>(Parent);
 }
 
 std::vector<TopLevelWindow> WindowSystemWin32::TopLevelWindows() {

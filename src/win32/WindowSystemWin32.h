@@ -43,7 +43,7 @@ class WindowSystemWin32 final : public WindowSystem {
   ProcessId FocusedProcess() override;
   // From a process snapshot; 0 when the recorded parent is younger than Process (its id was
   // given again after the real parent ended) or cannot be told.
-  ProcessId ParentProcess(ProcessId Process) override;
+  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
   // Posts WM_CLOSE, no keystroke, to every visible top-level window of Process, and to those
   // made to be shown (a caption, no owner) but still hidden.

@@ -195,8 +195,8 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
   // of another process (5000) comes up; so does one while the started program runs windowless.
   // Neither is the tool's, though it appeared during the wait.
   const auto wrapper = [](FakePlatform& f, Host&) {
-    f.Processes.WindowOf = f.WindowSystem.FocusOwner = 4243;
-    f.WindowSystem.Parents = {{4243, 4242}};
+    f.WindowSystem.WindowOf = f.WindowSystem.FocusOwner = 4243;
+    f.Processes.Parents = {{4243, 4242}};
     f.WindowSystem.Tops = {{1, 77}, {7, 4243}};
   };
   const auto stranger = [](bool launcher) {
@@ -206,21 +206,21 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
         f.Processes.EndStatus = 0;
       }
       f.WindowSystem.Windowless = {4242};
-      f.Processes.WindowOf = f.WindowSystem.FocusOwner = 5000;
+      f.WindowSystem.WindowOf = f.WindowSystem.FocusOwner = 5000;
       f.WindowSystem.Tops = {{1, 77}};
       const auto appear = [&f] {
         if (f.Clock.Now > 400 && f.WindowSystem.Tops.size() == 1)
           f.WindowSystem.Tops.insert(f.WindowSystem.Tops.begin(), {8, 5000});
       };
       f.Clock.OnSleep = appear;
-      f.Processes.OnShowWindow = appear;
+      f.WindowSystem.OnShowWindow = appear;
     };
   };
   // Cancel (or the main window's close) at At ms; the tool has a window not yet shown, or none.
   const auto halt = [](std::int64_t at, bool close, bool windowless) {
     return [=](FakePlatform& f, Host& h) {
       if (windowless) f.WindowSystem.Windowless = {4242};
-      f.Processes.OnShowWindow = [=, &f, &h] {
+      f.WindowSystem.OnShowWindow = [=, &f, &h] {
         if (f.Clock.Now < at) return;
         (close ? h.Stop : f.RunProgress.Cancelled) = true;
       };
@@ -279,7 +279,7 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
        false,
        {"Progress Begin 1", waiting, "Progress End short", "Stop 4242", cannot + "No windows"},
        [](FakePlatform& f, Host&) {
-         f.Processes.OnShowWindow = [&f] {
+         f.WindowSystem.OnShowWindow = [&f] {
            if (f.Clock.Now > 11000)
              throw RaisedError(ErrorNumber::PathFileAccessError, "WindowSystem", "No windows");
          };
@@ -289,15 +289,15 @@ TEST_F(RunTest, ToolStartWaitsForItsWindowOrStopsIt) {
     FakePlatform f;
     Host h;
     f.FileSystem.Put("C:\\pics\\a.bmp");
-    f.Processes.WindowAt = c.windowAt;
+    f.WindowSystem.WindowAt = c.windowAt;
     f.Processes.FailStart = c.failStart;
-    f.Processes.OnShowWindow = [&] {
+    f.WindowSystem.OnShowWindow = [&] {
       if (c.ends && f.Clock.Now > 2000) f.Processes.Ended = 4242;
     };
     if (c.setUp) c.setUp(f, h);
     std::size_t shown = 0;  // how often the stranger's window was asked to come forward
-    const auto showWindow = f.Processes.OnShowWindow;
-    f.Processes.OnShowWindow = [&] {
+    const auto showWindow = f.WindowSystem.OnShowWindow;
+    f.WindowSystem.OnShowWindow = [&] {
       showWindow();
       shown += f.Log.back() == "ShowWindow 5000";
     };
@@ -485,7 +485,7 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
     };
     if (c.cut == Cut::Others) f.WindowSystem.OthersKeysAt = 18 + 3;
     if (c.cut == Cut::Late) f.WindowSystem.OthersKeysAt = 18 + 18;
-    f.WindowSystem.Parents = {{4243, 4242}, {999, 1}};
+    f.Processes.Parents = {{4243, 4242}, {999, 1}};
     f.WindowSystem.Tops = {{9, 999}, {7, 4243}, {6, 4242}};
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
               RunOutcome::Incomplete);
@@ -623,8 +623,8 @@ TEST(ToolProcessTest, JudgesTheFocusedProcess) {
   };
   for (const Case& c : cases) {
     FakePlatform f;
-    f.WindowSystem.Parents = {{4244, 4243}, {4243, 4242}, {4242, 1}, {999, 1}};
-    ToolProcess tool(f.WindowSystem, f.Clock, 4242);
+    f.Processes.Parents = {{4244, 4243}, {4243, 4242}, {4242, 1}, {999, 1}};
+    ToolProcess tool(f.WindowSystem, f.Processes, f.Clock, 4242);
     V verdict = V::AskAgain;
     while (verdict == V::AskAgain) verdict = tool.Judge(f.Clock.Now < c.noFocusMs ? 0 : c.focus);
     EXPECT_EQ(verdict, c.verdict) << c.focus;
@@ -667,10 +667,10 @@ TEST_F(RunTest, BitmapThatCannotBeDeletedIsReportedAndTheRunGoesOn) {
 // focus.
 TEST_F(RunTest, PausesRunFromTheHandOverAndAreNeverShorter) {
   PutBitmaps({"a.bmp", "b.bmp"});
-  fp.Processes.WindowAt = 700;
+  fp.WindowSystem.WindowAt = 700;
   std::int64_t focused = -1;
-  fp.Processes.OnShowWindow = [&] {
-    if (focused < 0 && fp.Clock.Now >= fp.Processes.WindowAt) focused = fp.Clock.Now;
+  fp.WindowSystem.OnShowWindow = [&] {
+    if (focused < 0 && fp.Clock.Now >= fp.WindowSystem.WindowAt) focused = fp.Clock.Now;
   };
   std::vector<std::int64_t> handed;
   fp.WindowSystem.OnKeys = [&](const KeyActions& a) {

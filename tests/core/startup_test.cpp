@@ -192,7 +192,7 @@ TEST_F(StartupTest, SettingsThatCannotBeCreatedStopWithAPlainMessage) {
       {"user folder cannot be made",
        [](FakePlatform& f) {
          f.FileSystem.Protected = {"C:\\app", "C:\\Users"};
-         f.FileSystem.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+         f.Processes.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
        },
        "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\settings.ini\r\nCannot create "
        "the folder C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter (Permission denied)"},
@@ -224,21 +224,21 @@ TEST(AppFolders, WhereTheFilesLive) {
   struct Case {
     const char* name;
     FolderRules rules;
-    std::function<void(FakeFileSystem&)> arrange;
+    std::function<void(FakeFileSystem&, FakeProcesses&)> arrange;
     std::string settings, list, placeholder;
     bool portable;
     std::string seeded;  // content of the settings file made when there was none; "-" none made
   };
   const std::string madeLinux = "[Settings]\r\nScreenCapturePath=/usr/bin/pictrane-capture\r\n";
-  auto installed = [](FakeFileSystem& f) {
+  auto installed = [](FakeFileSystem& f, FakeProcesses& p) {
     f.Sep = "/";
     f.AppFolder = "/usr/bin";
-    f.Env["HOME"] = "/home/ann";
+    p.Env["HOME"] = "/home/ann";
     f.Put("/usr/share/pictrane-converter/dummy.bmp");
   };
   const Case cases[] = {
       {"linux portable: settings beside the program keep everything there", FolderRules::Linux,
-       [](FakeFileSystem& f) {
+       [](FakeFileSystem& f, FakeProcesses&) {
          f.Sep = "/";
          f.AppFolder = "/opt/pc/bin";
          f.Put("/opt/pc/bin/settings.ini", "[Settings]");
@@ -250,27 +250,27 @@ TEST(AppFolders, WhereTheFilesLive) {
        "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
        false, madeLinux},
       {"linux installed, seeded from the second XDG_CONFIG_DIRS entry", FolderRules::Linux,
-       [&](FakeFileSystem& f) {
-         installed(f);
-         f.Env["XDG_CONFIG_HOME"] = "/cfg";
-         f.Env["XDG_CONFIG_DIRS"] = "/etc/a:relative:/etc/b";
+       [&](FakeFileSystem& f, FakeProcesses& p) {
+         installed(f, p);
+         p.Env["XDG_CONFIG_HOME"] = "/cfg";
+         p.Env["XDG_CONFIG_DIRS"] = "/etc/a:relative:/etc/b";
          f.Put("/etc/b/pictrane-converter/settings.ini", "[Settings]\r\nScreenCapturePath=/x\r\n");
        },
        "/cfg/pictrane-converter/settings.ini", "/cfg/pictrane-converter/list.txt",
        "/usr/share/pictrane-converter/dummy.bmp", false, "[Settings]\r\nScreenCapturePath=/x\r\n"},
       {"linux installed, seeded from /etc/xdg; a relative XDG_CONFIG_HOME is ignored",
        FolderRules::Linux,
-       [&](FakeFileSystem& f) {
-         installed(f);
-         f.Env["XDG_CONFIG_HOME"] = "cfg";
+       [&](FakeFileSystem& f, FakeProcesses& p) {
+         installed(f, p);
+         p.Env["XDG_CONFIG_HOME"] = "cfg";
          f.Put("/etc/xdg/pictrane-converter/settings.ini", "seed");
        },
        "/home/ann/.config/pictrane-converter/settings.ini",
        "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
        false, "seed"},
       {"linux installed, the user's settings are kept", FolderRules::Linux,
-       [&](FakeFileSystem& f) {
-         installed(f);
+       [&](FakeFileSystem& f, FakeProcesses& p) {
+         installed(f, p);
          f.Put("/etc/xdg/pictrane-converter/settings.ini", "seed");
          f.Put("/home/ann/.config/pictrane-converter/settings.ini", "mine");
        },
@@ -278,13 +278,13 @@ TEST(AppFolders, WhereTheFilesLive) {
        "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
        false, "-"},
       {"windows, writable folder: everything beside the program", FolderRules::Windows,
-       [](FakeFileSystem& f) { f.Put("C:\\app\\dummy.bmp"); }, "C:\\app\\settings.ini",
+       [](FakeFileSystem& f, FakeProcesses&) { f.Put("C:\\app\\dummy.bmp"); }, "C:\\app\\settings.ini",
        "C:\\app\\list.txt", "C:\\app\\dummy.bmp", true, "-"},
       {"windows, protected folder: APPDATA, seeded from the file beside the program",
        FolderRules::Windows,
-       [](FakeFileSystem& f) {
+       [](FakeFileSystem& f, FakeProcesses& p) {
          f.Protected.insert("C:\\app");
-         f.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+         p.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
          f.Put("C:\\app\\settings.ini", "shipped");
          f.Put("C:\\app\\dummy.bmp");
        },
@@ -293,9 +293,9 @@ TEST(AppFolders, WhereTheFilesLive) {
        false, "shipped"},
       {"windows, protected folder, nothing to seed from: left to be created empty",
        FolderRules::Windows,
-       [](FakeFileSystem& f) {
+       [](FakeFileSystem& f, FakeProcesses& p) {
          f.Protected.insert("C:\\app");
-         f.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
+         p.Env["APPDATA"] = "C:\\Users\\ann\\AppData\\Roaming";
        },
        "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\settings.ini",
        "C:\\Users\\ann\\AppData\\Roaming\\Pictrane Converter\\list.txt", "C:\\app\\dummy.bmp",
@@ -305,11 +305,12 @@ TEST(AppFolders, WhereTheFilesLive) {
     SCOPED_TRACE(c.name);
     Transcript log;
     FakeFileSystem files(log);
-    c.arrange(files);
+    FakeProcesses programs(log);
+    c.arrange(files, programs);
     const bool existed = files.Has(c.settings);
     const std::string before = existed ? files.Files[c.settings].Content : "";
-    const AppFiles got = LocateAppFiles(files, c.rules);
-    PrepareSettings(files, c.rules, got);
+    const AppFiles got = LocateAppFiles(files, programs, c.rules);
+    PrepareSettings(files, programs, c.rules, got);
     EXPECT_EQ(got.SettingsFile, c.settings);
     EXPECT_EQ(got.ListFile, c.list);
     EXPECT_EQ(got.Placeholder, c.placeholder);
@@ -333,7 +334,7 @@ TEST(AppFolders, MissingPlaceholderNamesEveryPathTried) {
   FakePlatform f;
   f.FileSystem.Sep = "/";
   f.FileSystem.AppFolder = "/opt/pc/bin";
-  f.FileSystem.Env["HOME"] = "/home/ann";
+  f.Processes.Env["HOME"] = "/home/ann";
   f.FileSystem.Put("/usr/bin/pictrane-capture");
   f.FileSystem.Put("/home/ann/.config/pictrane-converter/settings.ini");
   f.ProfileStore

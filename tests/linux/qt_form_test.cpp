@@ -12,6 +12,7 @@
 
 #include "FakePlatform.h"
 #include "linux/DesktopLinux.h"
+#include "linux/FormLinux.h"
 #include "startup/modMain.h"
 #include "window/FormRules.h"
 #include "window/frmMain.h"

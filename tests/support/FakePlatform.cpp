@@ -270,7 +270,7 @@ ProcessId FakeProcesses::Start(const std::string& CommandLine, WindowState State
   return NextPid;
 }
 
-bool FakeProcesses::ShowWindow(ProcessId Process, int TimeoutMs) {
+bool FakeWindowSystem::ShowWindow(ProcessId Process, int TimeoutMs) {
   Log.push_back("ShowWindow " + std::to_string(Process));
   if (OnShowWindow) OnShowWindow();
   if (Clock->Now >= WindowAt && (WindowOf == 0 || WindowOf == Process)) return true;
@@ -410,7 +410,6 @@ FakePlatform::FakePlatform()
     if (Tool.Closed) Processes.Ended = Processes.NextPid;
   };
   WindowSystem.OnCloseWindows = [this] { Processes.Ended = Processes.NextPid; };
-  Processes.Clock = &Clock;
   WindowSystem.Clock = &Clock;
 }
 
@@ -440,7 +439,7 @@ Transcript FakePlatform::Only(std::initializer_list<std::string> Prefixes) const
 
 namespace pictrane::testing {
 
-std::string FakeFileSystem::Environment(const std::string& Name) {
+std::string FakeProcesses::Environment(const std::string& Name) {
   const auto it = Env.find(Name);
   return it == Env.end() ? "" : it->second;
 }

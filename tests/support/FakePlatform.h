@@ -82,14 +82,12 @@ class FakeFileSystem : public FileSystem {
   std::int64_t NextStamp = 1;
 
   // Where the program keeps its files.
-  std::string Environment(const std::string& Name) override;
   void CreateUserFolder(const std::string& Folder) override;
   bool CanCreateIn(const std::string& Folder) override { return !Protected.count(Folder); }
   std::string ReadAll(const std::string& Path) override;
   void RemoveStaleTemporaries(const std::string& Folder, int /*MinAgeS*/) override {
     Tidied.push_back(Folder);
   }
-  std::map<std::string, std::string> Env;
   std::set<std::string> Folders;    // made by CreateUserFolder
   std::set<std::string> Protected;  // folders where nothing can be created
   std::vector<std::string> Tidied;  // folders whose stale temporaries were removed
@@ -139,8 +137,6 @@ class FakeProcesses : public Processes {
  public:
   explicit FakeProcesses(Transcript& log) : Log(log) {}
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
-  // Without a window yet, it lets TimeoutMs pass on the clock.
-  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   void Stop(ProcessId Process, int WaitMs) override;
   bool IsRunning(ProcessId Process) override { return Process != Ended; }
   std::optional<int> ExitStatus(ProcessId Process) override {
@@ -151,16 +147,19 @@ class FakeProcesses : public Processes {
     return ErrorOutput;
   }
   [[noreturn]] void Terminate(int Status) override;
+  ProcessId ParentProcess(ProcessId Process) override {
+    const auto It = Parents.find(Process);
+    return It == Parents.end() ? 0 : It->second;
+  }
+  std::string Environment(const std::string& Name) override;
   Transcript& Log;
-  FakeClock* Clock = nullptr;
   std::vector<std::string> ErrorOutput;
+  std::map<ProcessId, ProcessId> Parents;
+  std::map<std::string, std::string> Env;
   ProcessId NextPid = 4242;
   bool FailStart = false;
-  ProcessId Ended = 0;                 // IsRunning is false for this one
-  int EndStatus = 1;                   // what it ended with
-  ProcessId WindowOf = 0;              // when not 0, the only process with a window
-  std::int64_t WindowAt = 0;           // the tool's window takes the focus at this time
-  std::function<void()> OnShowWindow;  // runs before each attempt
+  ProcessId Ended = 0;  // IsRunning is false for this one
+  int EndStatus = 1;    // what it ended with
 };
 
 class FakeWindowSystem : public WindowSystem {
@@ -170,10 +169,8 @@ class FakeWindowSystem : public WindowSystem {
   void DoEvents() override;
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
   ProcessId FocusedProcess() override { return FocusOwner; }
-  ProcessId ParentProcess(ProcessId Process) override {
-    const auto It = Parents.find(Process);
-    return It == Parents.end() ? 0 : It->second;
-  }
+  // Without a window yet, it lets TimeoutMs pass on the clock.
+  bool ShowWindow(ProcessId Process, int TimeoutMs) override;
   std::vector<TopLevelWindow> TopLevelWindows() override { return Tops; }
   // Asks the tool's windows to close: false, asking nothing, for a process in Windowless.
   bool CloseWindowsOf(ProcessId Process) override;
@@ -183,8 +180,10 @@ class FakeWindowSystem : public WindowSystem {
   std::function<void()> OnCloseWindows;  // the tool's answer to a close request
   std::set<ProcessId> Windowless;        // processes without a window, shown or not
   ProcessId GrabHolder = 0;              // a client holding the keyboard, when not 0
-  std::map<ProcessId, ProcessId> Parents;
   std::vector<TopLevelWindow> Tops;
+  ProcessId WindowOf = 0;              // when not 0, the only process with a window
+  std::int64_t WindowAt = 0;           // the tool's window takes the focus at this time
+  std::function<void()> OnShowWindow;  // runs before each attempt
   std::function<void(const KeyActions&)> OnKeys;  // the other side: a fake capture tool
   std::function<void()> OnDoEvents;
   bool RecordFocusChecks = false;

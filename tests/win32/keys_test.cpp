@@ -218,9 +218,10 @@ TEST(WindowSystemWin32, StopsWhenAnotherWindowComesForwardMidString) {
   }
 
   // A window of a process the target started counts as the target's: the keys follow it there.
-  EXPECT_EQ(Windows.ParentProcess(static_cast<ProcessId>(Intruder.Id())), Self);
+  ProcessesWin32 Programs;
+  EXPECT_EQ(Programs.ParentProcess(static_cast<ProcessId>(Intruder.Id())), Self);
   ClockWin32 Time;
-  ToolProcess Tool(Windows, Time, Self);
+  ToolProcess Tool(Windows, Programs, Time, Self);
   ::SetForegroundWindow(Target.Window);
   RecordingWindow::Record().clear();
   const std::size_t StrayBefore = KeyLines();

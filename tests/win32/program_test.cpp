@@ -16,6 +16,7 @@
 #include "pictrane/Product.h"
 
 #include "win32/FileSystemWin32.h"
+#include "win32/ProcessesWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {
@@ -635,11 +636,12 @@ TEST(FolderPrimitives, MakeProbeReadAndWriteWhatTheRulesAskFor) {
   EXPECT_THROW(Files.CreateUserFolder(Base + "\\plain"), RaisedError);  // a file is in the way
 
   ASSERT_TRUE(::SetEnvironmentVariableW(L"PICTRANE_FOLDER_TEST", L"C:\\Gr\u00fc\u00dfe"));
-  EXPECT_EQ(Files.Environment("PICTRANE_FOLDER_TEST"),
+  ProcessesWin32 Programs;
+  EXPECT_EQ(Programs.Environment("PICTRANE_FOLDER_TEST"),
             "C:\\Gr\xc3\xbc\xc3\x9f"
             "e");
   ::SetEnvironmentVariableW(L"PICTRANE_FOLDER_TEST", nullptr);
-  EXPECT_EQ(Files.Environment("PICTRANE_FOLDER_TEST"), "");
+  EXPECT_EQ(Programs.Environment("PICTRANE_FOLDER_TEST"), "");
 }
 
 // ---- The packages (tests/install/windows-install.sh names them) -----------------------------

@@ -7,7 +7,9 @@
 #include <objbase.h>
 #include <tlhelp32.h>
 
+#include "win32/DesktopWin32.h"
 #include "win32/ProcessesWin32.h"
+#include "win32/WindowSystemWin32.h"
 
 namespace pictrane::win32::testing {
 namespace {
@@ -44,7 +46,8 @@ DWORD ChildOf(DWORD Parent) {
 TEST(ProcessesWin32, StartReturnsAtOnceAndStopEndsTheProgram) {
   ProcessesWin32 Programs;
   const ProcessId Quick = Programs.Start("cmd.exe /c exit 0", WindowState::MaximizedFocus);
-  EXPECT_FALSE(Programs.ShowWindow(Quick, 300));
+  WindowSystemWin32 Windows;
+  EXPECT_FALSE(Windows.ShowWindow(Quick, 300));
   wchar_t Self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, Self, MAX_PATH);
   const std::string Waits = "\"" + Narrow(Self) +
