@@ -8,6 +8,8 @@
 #   bench/e2e-throughput.sh [build/linux/bin] [count] [delete 0|1] [progress 1|0]
 set -euo pipefail
 bin=$(realpath "${1:-build/linux/bin}")
+# shellcheck source=/dev/null
+source "$bin/../common/generated/product.sh"  # the windows' names
 count=${2:-200}
 delete=${3:-0}
 converter=pictrane-converter
@@ -32,7 +34,7 @@ export DISPLAY=:$display QT_QPA_PLATFORM=xcb
 
 "$work/app/pictrane-converter" &
 program=$!
-window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
+window=$(xdotool search --sync --name "^$PICTRANE_CAPTION\$" | head -n 1)
 xdotool windowfocus --sync "$window"
 start=$(date +%s.%N)
 xdotool key --window "$window" space

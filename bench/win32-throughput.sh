@@ -12,6 +12,8 @@
 set -euo pipefail
 root=$(realpath "$(dirname "$0")/..")
 build=$(realpath "${1:-$root/build/windows}")
+# shellcheck source=/dev/null
+source "$build/common/generated/product.sh"  # the windows' names
 count=${2:-20}
 reps=${3:-5}
 old=${4:-}
@@ -75,7 +77,7 @@ run() {
   wine "$app/Pictrane Converter.exe" &
   local program=$!
   local window
-  window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
+  window=$(xdotool search --sync --name "^$PICTRANE_CAPTION\$" | head -n 1)
   xdotool windowfocus --sync "$window"
   local start
   start=$(date +%s.%N)

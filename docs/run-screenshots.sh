@@ -13,6 +13,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=$(realpath "${1:-build/linux/bin}")
+# shellcheck source=/dev/null
+source "$bin/../common/generated/product.sh"  # the windows' names
 winbin=${2:-build/windows/bin}
 docs=$PWD/docs
 work=$(mktemp -d)
@@ -82,7 +84,7 @@ run() {
   "$work/bin/pictrane-converter" &
   local program=$!
   local window
-  window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
+  window=$(xdotool search --sync --name "^$PICTRANE_CAPTION\$" | head -n 1)
   xdotool windowfocus --sync "$window"
   xdotool key --window "$window" space
   sleep "$seconds"
@@ -97,7 +99,7 @@ tooltip() {
   display_up
   "$work/bin/pictrane-converter" &
   local program=$! window
-  window=$(xdotool search --sync --name '^Pictrane Converter 1\.1$' | head -n 1)
+  window=$(xdotool search --sync --name "^$PICTRANE_CAPTION\$" | head -n 1)
   sleep 1
   # The field sits 1440 x 840 twips into the window: 96 x 56 pixels at 96 dpi; its middle a bit on.
   xdotool mousemove --window "$window" 150 66
@@ -138,7 +140,7 @@ help_box() {
   display_up
   cmake/wine-run.sh --prefix="$prefix" "$exe" '/?' &
   local program=$! box
-  box=$(xdotool search --sync --name '^Pictrane Converter$' | head -n 1)
+  box=$(xdotool search --sync --name "^$PICTRANE_TITLE\$" | head -n 1)
   sleep 1
   shot "$docs/help-wine.png" auto
   xdotool windowfocus --sync "$box" key Return
@@ -150,7 +152,7 @@ help_box() {
 # The report box from its own window: it is taller than the progress run's screen.
 report() {
   local box
-  box=$(xdotool search --onlyvisible --name '^Pictrane Converter$' | head -n 1)
+  box=$(xdotool search --onlyvisible --name "^$PICTRANE_TITLE\$" | head -n 1)
   shot "$docs/report-linux.png" 0,0,100000,100000 "$box"
   xdotool key Return
 }

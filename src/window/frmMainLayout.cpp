@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/frmMainLayout.h"
 
+#include "pictrane/Product.h"
+
 namespace pictrane {
 
 namespace {
@@ -22,7 +24,7 @@ const FormLayout& frmMainLayout() {
   static const FormLayout Layout = [] {
     FormLayout F;
     F.Name = control::kForm;
-    F.Caption = "Pictrane Converter 1.1";
+    F.Caption = kWindowCaption;
     F.ClientWidth = 7185;
     F.ClientHeight = 2250;
     F.FontName = "Tahoma";

@@ -124,7 +124,7 @@ class AppFolder {
     auto program =
         std::make_unique<Program>(std::vector<std::string>{Path + "/app/pictrane-converter"});
     const std::string window =
-        Xdotool({"search", "--sync", "--name", "^Pictrane Converter 1\\.1$"});
+        Xdotool({"search", "--sync", "--name", kCaptionPattern});
     EXPECT_FALSE(window.empty());
     Xdotool({"windowfocus", "--sync", window});
     Xdotool({"key", "--window", window, "space"});  // Convert holds the focus when the window opens
@@ -138,7 +138,7 @@ class AppFolder {
 bool DismissMessageBox(int TimeoutMs) {
   std::string box;
   WaitUntil(TimeoutMs, [&] {
-    box = Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter$"});
+    box = Xdotool({"search", "--onlyvisible", "--name", kTitlePattern});
     return !box.empty();
   });
   if (box.empty()) return false;
@@ -155,7 +155,7 @@ bool DismissMessageBox(int TimeoutMs) {
 unsigned long ClickCancel(Probe& probe, int TimeoutMs) {
   std::string progress;
   WaitUntil(TimeoutMs, [&] {
-    progress = Xdotool({"search", "--onlyvisible", "--name", "^Converting - Pictrane Converter$"});
+    progress = Xdotool({"search", "--onlyvisible", "--name", kProgressPattern});
     return !progress.empty();
   });
   if (progress.empty()) return 0;
@@ -607,7 +607,7 @@ TEST_F(EndToEnd, FolderProblemsLeaveTheWindowAndStartNoTool) {
     EXPECT_TRUE(DismissMessageBox(20000));
     EXPECT_FALSE(program->Wait(1000).has_value()) << "the window closed";
     EXPECT_FALSE(
-        Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter 1\\.1$"}).empty());
+        Xdotool({"search", "--onlyvisible", "--name", kCaptionPattern}).empty());
     EXPECT_FALSE(fs::exists(marker));
   }
 }
@@ -623,7 +623,7 @@ TEST_F(EndToEnd, ReadOnlySettingsStartAndLeavingSaysWhatWasNotSaved) {
   Program program({App.Path + "/app/pictrane-converter"});
   std::string window;  // bounded: a program that stops at start shows no window at all
   WaitUntil(20000, [&] {
-    window = Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter 1\\.1$"});
+    window = Xdotool({"search", "--onlyvisible", "--name", kCaptionPattern});
     return !window.empty();
   });
   ASSERT_FALSE(window.empty()) << "the program did not start";
@@ -667,7 +667,7 @@ TEST_F(EndToEnd, CancelHalfWayStopsAfterTheCurrentBitmap) {
   bool stolen = false;
   EXPECT_TRUE(WaitUntil(30000, [&] {
     stolen = stolen || probe.FocusWindow() == progressWindow;
-    return !Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter$"}).empty();
+    return !Xdotool({"search", "--onlyvisible", "--name", kTitlePattern}).empty();
   }));
   EXPECT_FALSE(stolen) << "the click gave the progress window the focus";
   EXPECT_TRUE(DismissMessageBox(30000));
@@ -742,7 +742,7 @@ namespace {
 // The text of the program's message box shown now, as its Ctrl+C copies it, read back with xclip
 // while the box still shows.
 std::string MessageBoxText() {
-  const std::string box = Xdotool({"search", "--onlyvisible", "--name", "^Pictrane Converter$"});
+  const std::string box = Xdotool({"search", "--onlyvisible", "--name", kTitlePattern});
   if (box.empty()) return "";
   Xdotool({"windowfocus", "--sync", box});
   Xdotool({"key", "ctrl+c"});

@@ -10,11 +10,13 @@ set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 deb=$(ls "$build"/pictrane-converter_*.deb | head -n 1)
-version=$(sed -n 's/^#define PICTRANE_VERSION "\(.*\)"$/\1/p' "$build/generated/Version.h")
+# shellcheck source=/dev/null
+source "$build/common/generated/product.sh"  # PICTRANE_TITLE, PICTRANE_CAPTION, PICTRANE_VERSION
+version=$PICTRANE_VERSION
 user=pictrane-install-test
 package=pictrane-converter
 [[ $(id -u) -eq 0 ]] || { echo "The install test needs root." >&2; exit 1; }
-[[ -n $version ]] || { echo "No version in $build/generated/Version.h." >&2; exit 1; }
+[[ -n $version ]] || { echo "No version in $build/common/generated/product.sh." >&2; exit 1; }
 apt_get() { apt-get -o DPkg::Lock::Timeout=300 -q "$@"; }
 installed() { dpkg-query -W -f '${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; }
 
@@ -52,7 +54,7 @@ as_user() {
 as_user touch "$prefix/bin/probe" 2>/dev/null && fail "the user can write the prefix"
 
 # The command line answers without a display, wherever the option stands among ignored ones.
-[[ $(as_user "$prefix/bin/pictrane-converter" --version) == "Pictrane Converter $version" ]] ||
+[[ $(as_user "$prefix/bin/pictrane-converter" --version) == "$PICTRANE_TITLE $version" ]] ||
   fail "--version"
 status=0
 as_user "$prefix/bin/pictrane-converter" --bogus --help >"$work/out" 2>"$work/err" || status=$?
@@ -62,7 +64,7 @@ as_user "$prefix/bin/pictrane-converter" --bogus --help >"$work/out" 2>"$work/er
 for page in pictrane-converter pictrane-capture; do
   file=$prefix/share/man/man1/$page.1.gz
   [[ -z $(MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null) ]] || fail "$page.1 has problems"
-  zcat "$file" | grep -q "^\.TH .* \"Pictrane Converter $version\"" || fail "$page.1 lacks $version"
+  zcat "$file" | grep -q "^\.TH .* \"$PICTRANE_TITLE $version\"" || fail "$page.1 lacks $version"
 done
 
 display=:$((500 + RANDOM % 400))
@@ -72,7 +74,7 @@ export DISPLAY=$display
 for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 main_window() {  # the converter's window, or nothing after 20 seconds
-  timeout 20 xdotool search --sync --onlyvisible --name '^Pictrane Converter 1\.1$' | head -n 1
+  timeout 20 xdotool search --sync --onlyvisible --name "^$PICTRANE_CAPTION\$" | head -n 1
 }
 
 # First start: the settings are made in the user's folder and the window opens, with no box.
@@ -88,7 +90,7 @@ kill $(pgrep -P "$program") "$program" 2>/dev/null || true
 wait "$program" 2>/dev/null || true
 program=
 for _ in $(seq 100); do
-  xdotool search --onlyvisible --name '^Pictrane Converter 1\.1$' >/dev/null 2>&1 || break
+  xdotool search --onlyvisible --name "^$PICTRANE_CAPTION\$" >/dev/null 2>&1 || break
   sleep 0.1
 done
 

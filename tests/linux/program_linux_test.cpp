@@ -146,7 +146,7 @@ void StartRun(Converter& Run) {
   fs::permissions(Tool, fs::perms::owner_all);
   Run.Settings(Tool, Run.Bitmaps());
   Run.Start();
-  const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
+  const std::string Window = FindWindow("--name", kCaptionPattern);
   ASSERT_FALSE(Window.empty());
   Press(Window, "space");
   ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] {
@@ -206,7 +206,7 @@ TEST_F(ProgramTest, StartUpBoxesSayTheirFixedLinesFirst) {
     Run.Settings(Case.Tool ? "/bin/true" : "", "");
     if (!Case.Placeholder) fs::remove(Run.Folder() + "/dummy.bmp");
     Run.Start();
-    const std::string Box = FindWindow("--name", "^Pictrane Converter$");
+    const std::string Box = FindWindow("--name", kTitlePattern);
     ASSERT_FALSE(Box.empty()) << Run.Errors();
     const std::string Copy =
         "xdotool mousemove --window " + Box + " 120 18 click 1 key ctrl+a ctrl+c";
@@ -240,10 +240,10 @@ TEST_F(ProgramTest, ALostDisplayEndsWithStatusOneAndNoSignal) {
     } else {
       Run.Settings("/bin/true", "");
       Run.Start();
-      const std::string Window = FindWindow("--name", "^Pictrane Converter 1\\.1$");
+      const std::string Window = FindWindow("--name", kCaptionPattern);
       ASSERT_FALSE(Window.empty());
       Press(Window, "space");  // Convert, with no folder: a message
-      ASSERT_FALSE(FindWindow("--name", "^Pictrane Converter$").empty());
+      ASSERT_FALSE(FindWindow("--name", kTitlePattern).empty());
     }
     X.reset();
     const Ending End = Run.WaitForEnd();
@@ -270,7 +270,7 @@ TEST_F(ProgramTest, TerminationEndsCleanlyAndRemovesTheList) {
     } else {
       Run.Settings("/bin/true", Run.Bitmaps());
       Run.Start();
-      ASSERT_FALSE(FindWindow("--name", "^Pictrane Converter 1\\.1$").empty());
+      ASSERT_FALSE(FindWindow("--name", kCaptionPattern).empty());
     }
     ::kill(Run.Pid(), C.Signal);
     const Ending End = Run.WaitForEnd();

@@ -71,7 +71,7 @@ class QtFormTest : public QObject {
                           {"settings/deletebmps", "2"}});
     QVERIFY(prog.window);
     QVERIFY(QTest::qWaitForWindowActive(prog.window));
-    QCOMPARE(prog.window->windowTitle(), QString("Pictrane Converter 1.1"));
+    QCOMPARE(prog.window->windowTitle(), QString(kWindowCaption));
     QCOMPARE(Program::Find<QLineEdit>(kTxtPath)->text(), QString("/pics"));
     QCOMPARE(Program::Find<QLineEdit>(kTxtTI89Dir)->text(), QString("main"));
     QCOMPARE(Program::Find<QCheckBox>(kChkDeleteBMPs)->checkState(), Qt::PartiallyChecked);

@@ -134,7 +134,7 @@ TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemInTwips) {
   const LONG_PTR Style = ::GetWindowLongPtrW(Form, GWL_STYLE);
   EXPECT_EQ(Style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
   EXPECT_NE(Style & WS_SYSMENU, 0);
-  EXPECT_EQ(Narrow(TextOf(Form)), "Pictrane Converter 1.1");
+  EXPECT_EQ(Narrow(TextOf(Form)), kWindowCaption);
   EXPECT_NE(::GetClassLongPtrW(Form, GCLP_HICON), 0);  // the program's icon in the title bar
   EXPECT_NE(::GetClassLongPtrW(Form, GCLP_HICONSM), 0);
   RECT Outer;

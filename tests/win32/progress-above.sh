@@ -9,6 +9,8 @@
 #   progress-above.sh WINE_RUN PREFIX PROGRAM RECORDER [RUNS]
 set -euo pipefail
 wine_run=$1 prefix=$2 program=$3 recorder=$4 runs=${5:-10}
+# shellcheck source=/dev/null
+source "$(dirname "$program")/../common/generated/product.sh"  # the windows' names
 work=$(mktemp -d)
 xvfb=
 cleanup() {
@@ -69,13 +71,13 @@ for run in $(seq "$runs"); do
     "$(win "$work/tool/recorder.exe")" "$(win "$work/pics")" >"$work/app/settings.ini"
   "$wine_run" --prefix="$prefix" "$work/app/Pictrane Converter.exe" >/dev/null 2>&1 &
   pid=$!
-  form=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pictrane Converter 1\.1$' | head -n 1)
+  form=$(timeout 60 xdotool search --sync --onlyvisible --name "^$PICTRANE_CAPTION\$" | head -n 1)
   sleep 0.5
   xdotool windowfocus --sync "$form" key space  # Convert holds the focus as the window opens
   verdicts=()
   # The looks count once the tool's window is up: before it, nothing covers the progress window,
   # and on a loaded machine the recorder may take over a second to show.
-  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name '^Converting - Pictrane Converter$' | head -n 1) &&
+  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name "^Converting - $PICTRANE_TITLE\$" | head -n 1) &&
     timeout 30 xdotool search --sync --onlyvisible --name '^Key recorder$' >/dev/null; then
     for wait in ${LOOKS:-0.3 1}; do
       sleep "$wait"

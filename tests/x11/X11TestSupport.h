@@ -11,11 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "pictrane/Product.h"
 #include "platform/KeyAction.h"
 
 struct _XDisplay;  // Xlib's Display
 
 namespace x11test {
+
+// The converter's windows as xdotool finds them by name: its main window, its message boxes and
+// its progress window.
+inline const std::string kCaptionPattern = "^" + std::string(pictrane::kWindowCaption) + "$";
+inline const std::string kTitlePattern = "^" + std::string(pictrane::kAppTitle) + "$";
+inline const std::string kProgressPattern =
+    "^Converting - " + std::string(pictrane::kAppTitle) + "$";
 
 // An Xvfb on a display number it picks itself (-displayfd), ended on destruction.
 class XvfbServer {
