@@ -134,11 +134,5 @@ int main(int argc, char** argv) {
     });
   }
 
-  try {
-    Main(P, State);
-  } catch (...) {
-    ReportRunTimeError(P, CurrentError());
-  }
-  const int Status = QApplication::exec();
-  return Status != 0 ? Status : State.ExitStatus;
+  return RunProgram(P, State, [] { return QApplication::exec(); });
 }

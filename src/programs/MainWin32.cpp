@@ -81,13 +81,7 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   int Status = 0;
   {
     ProgramState State(Settings);
-    try {
-      Main(P, State);
-    } catch (...) {
-      ReportRunTimeError(P, CurrentError());
-    }
-    Status = win32::RunMessageLoop();
-    if (Status == 0) Status = State.ExitStatus;
+    Status = RunProgram(P, State, [] { return win32::RunMessageLoop(); });
   }
   if (SUCCEEDED(Com)) ::CoUninitialize();
   return Status;

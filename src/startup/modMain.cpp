@@ -14,6 +14,16 @@ namespace pictrane {
 
 ProgramState::ProgramState() = default;
 ProgramState::ProgramState(ProfileStore& Settings) : SettingsFile(Settings) {}
+
+int RunProgram(Platform& P, ProgramState& State, const std::function<int()>& EventLoop) {
+  try {
+    Main(P, State);
+  } catch (...) {
+    ReportRunTimeError(P, CurrentError());
+  }
+  const int Status = EventLoop();
+  return Status != 0 ? Status : State.ExitStatus;
+}
 ProgramState::~ProgramState() = default;
 
 namespace {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,11 @@ struct ProgramState {
   std::unique_ptr<frmMain> MainForm;
   int ExitStatus = 0;  // the status the program ends with once its window has closed
 };
+
+// The program from start to end: Main, an error that escapes it reported as the run-time error
+// box, then the toolkit's EventLoop until the window has closed. The status is the loop's when
+// not 0, else the one the program chose (State.ExitStatus).
+int RunProgram(Platform& P, ProgramState& State, const std::function<int()>& EventLoop);
 
 // Prepares the controls, binds the settings, checks the environment and shows the main window
 // without waiting. Terminates through Platform::Programs when the capture tool or the
