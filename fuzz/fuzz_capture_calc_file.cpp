@@ -13,7 +13,7 @@
 #include <string>
 
 #include "CalcRead.h"
-#include "conversion/BitmapListing.h"
+#include "pictrane/Names.h"
 #include "pictrane/RaisedError.h"
 
 namespace {
