@@ -41,6 +41,10 @@ KeyboardWatch gWatch;
 LRESULT CALLBACK WatchKeys(int Code, WPARAM Message, LPARAM Data) {
   if (Code == HC_ACTION) {
     const auto& Key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(Data);
+    if ((Key.flags & LLKHF_INJECTED) != 0 && Key.dwExtraInfo == kHandOverInput) {
+      ++gWatch.OwnPassed;
+      return 1;  // the hand-over's mark: no window gets it
+    }
     if ((Key.flags & LLKHF_INJECTED) == 0 || Key.dwExtraInfo != kOwnInput) {
       gWatch.OthersTyped = true;
       if (Key.vkCode < gWatch.OthersDown.size())
@@ -277,10 +281,30 @@ bool WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
   return Request.Asked;
 }
 
+namespace {
+// A pixel of Window's client area added to its update region; false when none could be (a
+// window hidden, minimised or without a client area gets no WM_PAINT).
+bool MarkForPaint(HWND Window) {
+  RECT Client{};
+  if (!::IsWindowVisible(Window) || ::IsIconic(Window) || !::GetClientRect(Window, &Client) ||
+      ::IsRectEmpty(&Client))
+    return false;
+  const RECT Pixel{Client.left, Client.top, Client.left + 1, Client.top + 1};
+  return ::InvalidateRect(Window, &Pixel, FALSE) != FALSE;
+}
+}  // namespace
+
 void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
-  // Our low-level hook sees each of our events before the foreground thread's queue gets it
-  // (under Wine within SendInput, so this waits for nothing there; on Windows the system's input
-  // thread calls it through this thread's queue).
+  // Our low-level hook sees each of our events before the foreground thread's queue gets it: the
+  // system's input thread passes an event on once the hook has returned, and only then takes the
+  // next. So one event more, which the hook keeps from everyone, is seen only once every event of
+  // the string is in that queue (under Wine the hook runs within SendInput and the event is
+  // queued before SendInput returns; on Windows the input thread calls the hook through this
+  // thread's queue).
+  if (gWatch.Hook != nullptr) {
+    INPUT Mark = HandOverMark();
+    if (::SendInput(1, &Mark, sizeof Mark) == 1) ++Passed;
+  }
   const ULONGLONG Deadline = ::GetTickCount64() + kRoundTripTimeoutMs;
   while (gWatch.Hook != nullptr && gWatch.OwnPassed < Passed && ::GetTickCount64() < Deadline) {
     MSG Ignored;
@@ -288,22 +312,45 @@ void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
     if (gWatch.OwnPassed < Passed)
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
   }
-  // A message sent to a window of another thread is handled the next time that thread asks for
-  // a message, and each time it asks it takes at most one message off its queue. So once one
-  // more round trip has completed than there are messages the events make, the thread has taken
-  // them all and asked again after handling the last. An idle thread answers at once.
+  // A thread gets WM_PAINT only when asking finds neither a sent, a posted nor an input message
+  // waiting, and the characters TranslateMessage makes are posted ones. So a pixel of the
+  // foreground window marked once all our events are queued, and found painted (its update
+  // region empty) after a round trip, proves the thread has taken and handled them all and asked
+  // again. An idle thread takes the round trip, then the paint; a busy one the paint once it has
+  // worked through the keys, so a few round trips do.
+  // Without a mark (a window that cannot be painted, or one that went before its paint), the
+  // count proves it: a message sent to a window of another thread is handled the next time that
+  // thread asks for a message, and each time it asks it takes at most one message off its queue,
+  // so once one more round trip has completed than there are messages the events make, the
+  // thread has taken them all and asked again after handling the last.
+  HWND Marked = nullptr;
+  DWORD MarkedThread = 0;
   for (std::size_t Round = 0; Round <= Messages; ++Round) {
     HWND Foreground = ::GetForegroundWindow();
     if (Foreground == nullptr) return;
-    if (::GetWindowThreadProcessId(Foreground, nullptr) == ::GetCurrentThreadId()) {
+    const DWORD Thread = ::GetWindowThreadProcessId(Foreground, nullptr);
+    if (Thread == ::GetCurrentThreadId()) {
       // Our own window: the keys wait in our own queue.
       PumpPendingMessages();
       return;
     }
+    if (Marked == nullptr && (MarkedThread == 0 || MarkedThread == Thread)) {
+      // A window of the thread that took the keys, at the start or after the marked one went.
+      MarkedThread = Thread;
+      if (MarkForPaint(Foreground)) Marked = Foreground;
+    }
     DWORD_PTR Ignored = 0;
-    if (!::SendMessageTimeoutW(Foreground, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                               kRoundTripTimeoutMs, &Ignored)) {
+    if (!::SendMessageTimeoutW(Marked != nullptr ? Marked : Foreground, WM_NULL, 0, 0,
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kRoundTripTimeoutMs, &Ignored)) {
       return;  // hung or gone: waiting longer would not help
+    }
+    if (Marked != nullptr) {
+      const bool Painted = !::GetUpdateRect(Marked, nullptr, FALSE);
+      // A window hidden or destroyed loses its update region unpainted.
+      if (!::IsWindowVisible(Marked))
+        Marked = nullptr;
+      else if (Painted)
+        return;
     }
   }
 }
