@@ -14,7 +14,8 @@
 // A. Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
 // request (WM_CLOSE) leaves "keys.log.closed" beside the log.
 // With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
-// milliseconds after making it, as a slow program starts.
+// milliseconds after making it, as a slow program starts. With PICTRANE_RECORDER_KEY_MS=MS it
+// takes MS milliseconds over every key and character before writing it, as a busy tool does.
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
 
@@ -33,6 +34,7 @@ using pictrane::win32::Narrow;
 std::FILE* Log = nullptr;
 std::wstring ClosedMark;
 int ShowCommand = SW_SHOW;
+DWORD KeyMs = 0;
 
 constexpr UINT_PTR kGiveUpTimer = 1, kShowTimer = 2;
 
@@ -138,6 +140,8 @@ void Key(const std::string& Name) {
 }
 
 LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  if (KeyMs != 0 && (Message == WM_KEYDOWN || Message == WM_SYSKEYDOWN || Message == WM_CHAR))
+    ::Sleep(KeyMs);
   switch (Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
@@ -240,6 +244,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   ::SetTimer(Window, kGiveUpTimer, 120000, nullptr);
   ShowCommand = Show;
   wchar_t Delay[16] = {};
+  if (::GetEnvironmentVariableW(L"PICTRANE_RECORDER_KEY_MS", Delay, 16) > 0)
+    KeyMs = static_cast<DWORD>(_wtoi(Delay));
   if (::GetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", Delay, 16) > 0)
     ::SetTimer(Window, kShowTimer, static_cast<UINT>(_wtoi(Delay)), nullptr);
   else
