@@ -282,15 +282,36 @@ bool WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
 }
 
 namespace {
-// A pixel of Window's client area added to its update region; false when none could be (a
-// window hidden, minimised or without a client area gets no WM_PAINT).
+// A pixel of Window's own client area added to its update region: a corner or the middle not
+// under a child window, since what a child covers may be left to the child (WS_CLIPCHILDREN).
+// False when none could be: a window hidden, minimised, without a client area or covered by its
+// children gets no WM_PAINT of its own.
 bool MarkForPaint(HWND Window) {
   RECT Client{};
   if (!::IsWindowVisible(Window) || ::IsIconic(Window) || !::GetClientRect(Window, &Client) ||
       ::IsRectEmpty(&Client))
     return false;
-  const RECT Pixel{Client.left, Client.top, Client.left + 1, Client.top + 1};
-  return ::InvalidateRect(Window, &Pixel, FALSE) != FALSE;
+  const POINT Spots[] = {{Client.left, Client.top},
+                         {Client.right - 1, Client.top},
+                         {Client.left, Client.bottom - 1},
+                         {Client.right - 1, Client.bottom - 1},
+                         {(Client.left + Client.right) / 2, (Client.top + Client.bottom) / 2}};
+  for (const POINT& At : Spots) {
+    if (::ChildWindowFromPointEx(Window, At, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT) != Window)
+      continue;
+    const RECT Pixel{At.x, At.y, At.x + 1, At.y + 1};
+    return ::InvalidateRect(Window, &Pixel, FALSE) != FALSE;
+  }
+  return false;
+}
+
+// Whether Window's update region is empty; false too when it cannot be told.
+bool Painted(HWND Window) {
+  HRGN Region = ::CreateRectRgn(0, 0, 0, 0);
+  if (Region == nullptr) return false;
+  const int Kind = ::GetUpdateRgn(Window, Region, FALSE);
+  ::DeleteObject(Region);
+  return Kind == NULLREGION;
 }
 }  // namespace
 
@@ -345,11 +366,11 @@ void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
       return;  // hung or gone: waiting longer would not help
     }
     if (Marked != nullptr) {
-      const bool Painted = !::GetUpdateRect(Marked, nullptr, FALSE);
+      const bool Done = Painted(Marked);
       // A window hidden or destroyed loses its update region unpainted.
       if (!::IsWindowVisible(Marked))
         Marked = nullptr;
-      else if (Painted)
+      else if (Done)
         return;
     }
   }
