@@ -16,6 +16,8 @@
 // With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
 // milliseconds after making it, as a slow program starts. With PICTRANE_RECORDER_KEY_MS=MS it
 // takes MS milliseconds over every key and character before writing it, as a busy tool does.
+// With PICTRANE_RECORDER_COVERED=1 a child window covers all of its window's client area, which
+// is left nothing to paint of its own (WS_CLIPCHILDREN); the keys still come to the window.
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
 
@@ -238,9 +240,17 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   Class.lpszClassName = L"PictraneKeyRecorder";
   ::RegisterClassW(&Class);
+  const bool Covered = ::GetEnvironmentVariableW(L"PICTRANE_RECORDER_COVERED", nullptr, 0) > 0;
   HWND Window =
-      ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+      ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder",
+                        WS_OVERLAPPEDWINDOW | (Covered ? WS_CLIPCHILDREN : 0), CW_USEDEFAULT,
                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance, nullptr);
+  if (Covered) {
+    RECT Client{};
+    ::GetClientRect(Window, &Client);
+    ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, Client.right, Client.bottom,
+                      Window, nullptr, Instance, nullptr);
+  }
   ::SetTimer(Window, kGiveUpTimer, 120000, nullptr);
   ShowCommand = Show;
   wchar_t Delay[16] = {};
