@@ -282,27 +282,38 @@ bool WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
 }
 
 namespace {
-// A pixel of Window's own client area added to its update region: a corner or the middle not
-// under a child window, since what a child covers may be left to the child (WS_CLIPCHILDREN).
-// False when none could be: a window hidden, minimised, without a client area or covered by its
-// children gets no WM_PAINT of its own.
-bool MarkForPaint(HWND Window) {
+// Marks a pixel for painting in the window that shows it at a corner or the middle of Window's
+// client area, Window itself or the child window over it there (what a child covers may be left
+// to the child, WS_CLIPCHILDREN), provided that window belongs to Window's thread and the pixel
+// lies in its client area. Returns the marked window, or nullptr when none could be: a window
+// hidden, minimised or without a client area gets no WM_PAINT.
+HWND MarkForPaint(HWND Window) {
   RECT Client{};
   if (!::IsWindowVisible(Window) || ::IsIconic(Window) || !::GetClientRect(Window, &Client) ||
       ::IsRectEmpty(&Client))
-    return false;
+    return nullptr;
+  const DWORD Thread = ::GetWindowThreadProcessId(Window, nullptr);
   const POINT Spots[] = {{Client.left, Client.top},
                          {Client.right - 1, Client.top},
                          {Client.left, Client.bottom - 1},
                          {Client.right - 1, Client.bottom - 1},
                          {(Client.left + Client.right) / 2, (Client.top + Client.bottom) / 2}};
-  for (const POINT& At : Spots) {
-    if (::ChildWindowFromPointEx(Window, At, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT) != Window)
+  for (POINT At : Spots) {
+    HWND Shown = Window;
+    for (int Depth = 0; Depth < 16; ++Depth) {
+      HWND Child = ::ChildWindowFromPointEx(Shown, At, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+      if (Child == nullptr || Child == Shown) break;
+      ::MapWindowPoints(Shown, Child, &At, 1);
+      Shown = Child;
+    }
+    RECT Own{};
+    if (::GetWindowThreadProcessId(Shown, nullptr) != Thread || !::GetClientRect(Shown, &Own) ||
+        !::PtInRect(&Own, At))
       continue;
     const RECT Pixel{At.x, At.y, At.x + 1, At.y + 1};
-    return ::InvalidateRect(Window, &Pixel, FALSE) != FALSE;
+    if (::InvalidateRect(Shown, &Pixel, FALSE)) return Shown;
   }
-  return false;
+  return nullptr;
 }
 
 // Whether Window's update region is empty; false too when it cannot be told.
@@ -334,19 +345,23 @@ void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
   }
   // A thread gets WM_PAINT only when asking finds neither a sent, a posted nor an input message
-  // waiting, and the characters TranslateMessage makes are posted ones. So a pixel of the
-  // foreground window marked once all our events are queued, and found painted (its update
-  // region empty) after a round trip, proves the thread has taken and handled them all and asked
-  // again. An idle thread takes the round trip, then the paint; a busy one the paint once it has
-  // worked through the keys, so a few round trips do.
-  // Without a mark (a window that cannot be painted, or one that went before its paint), the
-  // count proves it: a message sent to a window of another thread is handled the next time that
-  // thread asks for a message, and each time it asks it takes at most one message off its queue,
-  // so once one more round trip has completed than there are messages the events make, the
-  // thread has taken them all and asked again after handling the last.
+  // waiting, and the characters TranslateMessage makes are posted ones. So a pixel of one of the
+  // foreground thread's windows marked once all our events are queued, and found painted (its
+  // update region empty), proves the thread has taken and handled them all and asked again. The
+  // round trips in between only wait for the thread: each returns once it has asked for a message
+  // again, an idle thread's at once, so an idle thread takes one and then the paint.
+  // Counting round trips proves nothing: one ask handles every message sent until it finds none,
+  // so a round trip sent the moment the one before came back may be taken within the same ask.
+  // It only bounds the wait where no pixel can be marked (a window hidden, minimised or without
+  // a client area), and where a mark stays unpainted (a window that never paints) once the
+  // thread has also been given a round trip's wait.
   HWND Marked = nullptr;
   DWORD MarkedThread = 0;
-  for (std::size_t Round = 0; Round <= Messages; ++Round) {
+  ULONGLONG MarkedAt = 0;
+  for (std::size_t Round = 0;; ++Round) {
+    if (Round > Messages &&
+        (Marked == nullptr || ::GetTickCount64() - MarkedAt > kRoundTripTimeoutMs))
+      return;
     HWND Foreground = ::GetForegroundWindow();
     if (Foreground == nullptr) return;
     const DWORD Thread = ::GetWindowThreadProcessId(Foreground, nullptr);
@@ -358,7 +373,8 @@ void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
     if (Marked == nullptr && (MarkedThread == 0 || MarkedThread == Thread)) {
       // A window of the thread that took the keys, at the start or after the marked one went.
       MarkedThread = Thread;
-      if (MarkForPaint(Foreground)) Marked = Foreground;
+      Marked = MarkForPaint(Foreground);
+      MarkedAt = ::GetTickCount64();
     }
     DWORD_PTR Ignored = 0;
     if (!::SendMessageTimeoutW(Marked != nullptr ? Marked : Foreground, WM_NULL, 0, 0,
