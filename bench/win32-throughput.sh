@@ -37,7 +37,7 @@ if [[ -z $old_exe ]]; then
   if [[ -z $old ]]; then
     # The commit that replaced the old hand-over, and its parent holds it.
     replaced=$(git -C "$root" log --reverse --format=%H -G'MarkForPaint' -- \
-      src/platform/win32/WindowSystemWin32.cpp | head -n 1)
+      src/platform/win32/WindowSystemWin32.cpp | sed -n 1p)
     old=$replaced^
   fi
   echo "building the program of $old" >&2
