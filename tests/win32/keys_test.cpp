@@ -312,8 +312,8 @@ TEST(WindowSystemWin32, StopsAtAKeyOfOthersMidString) {
   EXPECT_EQ(RecordingWindow::Record(), (std::vector<std::string>{"o", "k"}));
 }
 
-// Another program slow over every key, its window bare or all covered by a child (nothing of its
-// own to paint): SendKeys returns only once it has handled them all.
+// Another program slow over every key, its window bare or all covered by a child (which then
+// shows the pixel the hand-over marks): SendKeys returns only once it has handled them all.
 TEST(WindowSystemWin32, WaitsForABusyProgramToHandleEveryKey) {
   const std::wstring Recorder = PathFromEnvironment("PICTRANE_RECORDER");
   ASSERT_FALSE(Recorder.empty());
