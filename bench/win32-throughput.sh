@@ -4,9 +4,10 @@
 # COUNT bitmaps into the key recorder of the Windows tests (it writes each picture once a file's
 # keys are through), beside the bound the fixed pauses allow (120 ms a file plus 200 ms at the
 # start). The program of this tree and the one of OLD (a commit, by default the last one with the
-# hand-over that took a round trip per key event) run in turns, REPS times each, on one virtual
-# display and one Wine prefix, so both meet the same load. Each run must end with status 0 (every
-# bitmap got its picture); the recorder's log of each run is checked to hold every file's keys.
+# hand-over that made a round trip per message of the keys) run in turns, REPS times each, on one
+# virtual display and one Wine prefix, so both meet the same load. Each run must end with status 0
+# (every bitmap got its picture); the recorder's log of each run is checked to hold every file's
+# keys.
 #   bench/win32-throughput.sh [build/windows] [count] [reps] [old]
 # PICTRANE_OLD_EXE names an old program already built, instead of building OLD.
 set -euo pipefail
@@ -37,8 +38,8 @@ old_exe=${PICTRANE_OLD_EXE:-}
 if [[ -z $old_exe ]]; then
   if [[ -z $old ]]; then
     # The commit that replaced the old hand-over, and its parent holds it.
-    replaced=$(git -C "$root" log -1 --format=%H -G'2 \* Events \+ 4' -- \
-      src/win32/WindowSystemWin32.cpp)
+    replaced=$(git -C "$root" log --reverse --format=%H -G'MarkForPaint' -- \
+      src/win32/WindowSystemWin32.cpp src/platform/win32/WindowSystemWin32.cpp | sed -n 1p)
     old=$replaced^
   fi
   echo "building the program of $old" >&2

@@ -104,6 +104,15 @@ constexpr VirtualKey kShiftKey{VK_SHIFT, false};
 
 }  // namespace
 
+INPUT HandOverMark() {
+  INPUT In{};
+  In.type = INPUT_KEYBOARD;
+  In.ki.wVk = 0xFF;  // reserved: no key has it
+  In.ki.dwFlags = KEYEVENTF_KEYUP;
+  In.ki.dwExtraInfo = kHandOverInput;
+  return In;
+}
+
 std::vector<INPUT> KeyInputs(const KeyActions& Actions) {
   std::vector<INPUT> Inputs;
   for (const KeyAction& Action : Actions) {

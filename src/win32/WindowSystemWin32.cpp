@@ -41,6 +41,10 @@ KeyboardWatch gWatch;
 LRESULT CALLBACK WatchKeys(int Code, WPARAM Message, LPARAM Data) {
   if (Code == HC_ACTION) {
     const auto& Key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(Data);
+    if ((Key.flags & LLKHF_INJECTED) != 0 && Key.dwExtraInfo == kHandOverInput) {
+      ++gWatch.OwnPassed;
+      return 1;  // the hand-over's mark: no window gets it
+    }
     if ((Key.flags & LLKHF_INJECTED) == 0 || Key.dwExtraInfo != kOwnInput) {
       gWatch.OthersTyped = true;
       if (Key.vkCode < gWatch.OthersDown.size())
@@ -284,10 +288,62 @@ bool WindowSystemWin32::CloseWindowsOf(ProcessId Process) {
   return Request.Asked;
 }
 
+namespace {
+// Marks a pixel for painting in the window that shows it at a corner or the middle of Window's
+// client area, Window itself or the child window over it there (what a child covers may be left
+// to the child, WS_CLIPCHILDREN), provided that window belongs to Window's thread and the pixel
+// lies in its client area. Returns the marked window, or nullptr when none could be: a window
+// hidden, minimised or without a client area gets no WM_PAINT.
+HWND MarkForPaint(HWND Window) {
+  RECT Client{};
+  if (!::IsWindowVisible(Window) || ::IsIconic(Window) || !::GetClientRect(Window, &Client) ||
+      ::IsRectEmpty(&Client))
+    return nullptr;
+  const DWORD Thread = ::GetWindowThreadProcessId(Window, nullptr);
+  const POINT Spots[] = {{Client.left, Client.top},
+                         {Client.right - 1, Client.top},
+                         {Client.left, Client.bottom - 1},
+                         {Client.right - 1, Client.bottom - 1},
+                         {(Client.left + Client.right) / 2, (Client.top + Client.bottom) / 2}};
+  for (POINT At : Spots) {
+    HWND Shown = Window;
+    for (int Depth = 0; Depth < 16; ++Depth) {
+      HWND Child = ::ChildWindowFromPointEx(Shown, At, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+      if (Child == nullptr || Child == Shown) break;
+      ::MapWindowPoints(Shown, Child, &At, 1);
+      Shown = Child;
+    }
+    RECT Own{};
+    if (::GetWindowThreadProcessId(Shown, nullptr) != Thread || !::GetClientRect(Shown, &Own) ||
+        !::PtInRect(&Own, At))
+      continue;
+    const RECT Pixel{At.x, At.y, At.x + 1, At.y + 1};
+    if (::InvalidateRect(Shown, &Pixel, FALSE)) return Shown;
+  }
+  return nullptr;
+}
+
+// Whether Window's update region is empty; false too when it cannot be told.
+bool Painted(HWND Window) {
+  HRGN Region = ::CreateRectRgn(0, 0, 0, 0);
+  if (Region == nullptr) return false;
+  const int Kind = ::GetUpdateRgn(Window, Region, FALSE);
+  ::DeleteObject(Region);
+  return Kind == NULLREGION;
+}
+}  // namespace
+
 void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
-  // Our low-level hook sees each of our events before the foreground thread's queue gets it
-  // (under Wine within SendInput, so this waits for nothing there; on Windows the system's input
-  // thread calls it through this thread's queue).
+  // Our low-level hook sees each of our events before the foreground thread's queue gets it: the
+  // system's input thread passes an event on once the hook has returned, and only then takes the
+  // next. So one event more, which the hook keeps from everyone, is seen only once every event of
+  // the string is in that queue (under Wine the hook runs within SendInput and the event is
+  // queued before SendInput returns; on Windows the input thread calls the hook through this
+  // thread's queue).
+  if (gWatch.Hook != nullptr) {
+    INPUT Mark = HandOverMark();
+    if (::SendInput(1, &Mark, sizeof Mark) == 1) ++Passed;
+  }
   const ULONGLONG Deadline = ::GetTickCount64() + kRoundTripTimeoutMs;
   while (gWatch.Hook != nullptr && gWatch.OwnPassed < Passed && ::GetTickCount64() < Deadline) {
     MSG Ignored;
@@ -295,22 +351,50 @@ void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
     if (gWatch.OwnPassed < Passed)
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
   }
-  // A message sent to a window of another thread is handled the next time that thread asks for
-  // a message, and each time it asks it takes at most one message off its queue. So once one
-  // more round trip has completed than there are messages the events make, the thread has taken
-  // them all and asked again after handling the last. An idle thread answers at once.
-  for (std::size_t Round = 0; Round <= Messages; ++Round) {
+  // A thread gets WM_PAINT only when asking finds neither a sent, a posted nor an input message
+  // waiting, and the characters TranslateMessage makes are posted ones. So a pixel of one of the
+  // foreground thread's windows marked once all our events are queued, and found painted (its
+  // update region empty), proves the thread has taken and handled them all and asked again. The
+  // round trips in between only wait for the thread: each returns once it has asked for a message
+  // again, an idle thread's at once, so an idle thread takes one and then the paint.
+  // Counting round trips proves nothing: one ask handles every message sent until it finds none,
+  // so a round trip sent the moment the one before came back may be taken within the same ask.
+  // It only bounds the wait where no pixel can be marked (a window hidden, minimised or without
+  // a client area), and where a mark stays unpainted (a window that never paints) once the
+  // thread has also been given a round trip's wait.
+  HWND Marked = nullptr;
+  DWORD MarkedThread = 0;
+  ULONGLONG MarkedAt = 0;
+  for (std::size_t Round = 0;; ++Round) {
+    if (Round > Messages &&
+        (Marked == nullptr || ::GetTickCount64() - MarkedAt > kRoundTripTimeoutMs))
+      return;
     HWND Foreground = ::GetForegroundWindow();
     if (Foreground == nullptr) return;
-    if (::GetWindowThreadProcessId(Foreground, nullptr) == ::GetCurrentThreadId()) {
+    const DWORD Thread = ::GetWindowThreadProcessId(Foreground, nullptr);
+    if (Thread == ::GetCurrentThreadId()) {
       // Our own window: the keys wait in our own queue.
       PumpPendingMessages();
       return;
     }
+    if (Marked == nullptr && (MarkedThread == 0 || MarkedThread == Thread)) {
+      // A window of the thread that took the keys, at the start or after the marked one went.
+      MarkedThread = Thread;
+      Marked = MarkForPaint(Foreground);
+      MarkedAt = ::GetTickCount64();
+    }
     DWORD_PTR Ignored = 0;
-    if (!::SendMessageTimeoutW(Foreground, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                               kRoundTripTimeoutMs, &Ignored)) {
+    if (!::SendMessageTimeoutW(Marked != nullptr ? Marked : Foreground, WM_NULL, 0, 0,
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kRoundTripTimeoutMs, &Ignored)) {
       return;  // hung or gone: waiting longer would not help
+    }
+    if (Marked != nullptr) {
+      const bool Done = Painted(Marked);
+      // A window hidden or destroyed loses its update region unpainted.
+      if (!::IsWindowVisible(Marked))
+        Marked = nullptr;
+      else if (Done)
+        return;
     }
   }
 }

@@ -65,7 +65,8 @@ class WindowSystemWin32 final : public WindowSystem {
 
 // Returns once the thread of the foreground window has taken and handled the input of ours that
 // the keyboard hook has passed on, up to Passed events in all, which make at most Messages
-// messages there (every key message and every character); or after a bounded wait.
+// messages there (every key message and every character); or after a bounded wait. Sends one
+// event more first, the hand-over's mark (KeyInput.h), which the hook keeps from every window.
 void WaitForForegroundInput(std::size_t Passed, std::size_t Messages);
 
 }  // namespace pictrane::win32

@@ -14,7 +14,10 @@
 // A. Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
 // request (WM_CLOSE) leaves "keys.log.closed" beside the log.
 // With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
-// milliseconds after making it, as a slow program starts.
+// milliseconds after making it, as a slow program starts. With PICTRANE_RECORDER_KEY_MS=MS it
+// takes MS milliseconds over every key and character before writing it, as a busy tool does.
+// With PICTRANE_RECORDER_COVERED=1 a child window covers all of its window's client area, which
+// is left nothing to paint of its own (WS_CLIPCHILDREN); the keys still come to the window.
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
 
@@ -33,6 +36,7 @@ using pictrane::win32::Narrow;
 std::FILE* Log = nullptr;
 std::wstring ClosedMark;
 int ShowCommand = SW_SHOW;
+DWORD KeyMs = 0;
 
 constexpr UINT_PTR kGiveUpTimer = 1, kShowTimer = 2;
 
@@ -138,6 +142,8 @@ void Key(const std::string& Name) {
 }
 
 LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  if (KeyMs != 0 && (Message == WM_KEYDOWN || Message == WM_SYSKEYDOWN || Message == WM_CHAR))
+    ::Sleep(KeyMs);
   switch (Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
@@ -234,12 +240,22 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
   Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   Class.lpszClassName = L"PictraneKeyRecorder";
   ::RegisterClassW(&Class);
+  const bool Covered = ::GetEnvironmentVariableW(L"PICTRANE_RECORDER_COVERED", nullptr, 0) > 0;
   HWND Window =
-      ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+      ::CreateWindowExW(0, Class.lpszClassName, L"Key recorder",
+                        WS_OVERLAPPEDWINDOW | (Covered ? WS_CLIPCHILDREN : 0), CW_USEDEFAULT,
                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance, nullptr);
+  if (Covered) {
+    RECT Client{};
+    ::GetClientRect(Window, &Client);
+    ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, Client.right, Client.bottom,
+                      Window, nullptr, Instance, nullptr);
+  }
   ::SetTimer(Window, kGiveUpTimer, 120000, nullptr);
   ShowCommand = Show;
   wchar_t Delay[16] = {};
+  if (::GetEnvironmentVariableW(L"PICTRANE_RECORDER_KEY_MS", Delay, 16) > 0)
+    KeyMs = static_cast<DWORD>(_wtoi(Delay));
   if (::GetEnvironmentVariableW(L"PICTRANE_RECORDER_SHOW_AFTER", Delay, 16) > 0)
     ::SetTimer(Window, kShowTimer, static_cast<UINT>(_wtoi(Delay)), nullptr);
   else

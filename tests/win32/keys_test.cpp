@@ -313,6 +313,43 @@ TEST(WindowSystemWin32, StopsAtAKeyOfOthersMidString) {
   EXPECT_EQ(RecordingWindow::Record(), (std::vector<std::string>{"o", "k"}));
 }
 
+// Another program slow over every key, its window bare or all covered by a child (which then
+// shows the pixel the hand-over marks): SendKeys returns only once it has handled them all.
+TEST(WindowSystemWin32, WaitsForABusyProgramToHandleEveryKey) {
+  const std::wstring Recorder = PathFromEnvironment("PICTRANE_RECORDER");
+  ASSERT_FALSE(Recorder.empty());
+  const std::wstring Log = Recorder.substr(0, Recorder.find_last_of(L'\\') + 1) + L"keys.log";
+  for (const bool Covered : {false, true}) {
+    SCOPED_TRACE(Covered ? "covered" : "bare");
+    ::DeleteFileW(Log.c_str());
+    ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_KEY_MS", L"20");
+    ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_COVERED", Covered ? L"1" : nullptr);
+    ChildProcess Tool(L"\"" + Recorder + L"\"");
+    ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_KEY_MS", nullptr);
+    ::SetEnvironmentVariableW(L"PICTRANE_RECORDER_COVERED", nullptr);
+    const HWND Window = WaitForTopWindow(Tool, L"PictraneKeyRecorder", 10000);
+    ASSERT_NE(Window, nullptr);
+    WindowSystemWin32 Windows;
+    const auto Id = static_cast<ProcessId>(Tool.Id());
+    // Under Wine the window manager's word on the focus may come after the window is made.
+    for (int Tries = 0; Tries < 500 && Windows.FocusedProcess() != Id; ++Tries) {
+      ::SetForegroundWindow(Window);
+      ::Sleep(10);
+    }
+    ASSERT_EQ(Windows.FocusedProcess(), Id);
+    // 16 key messages and 8 characters, the key downs and characters over 20 ms each.
+    ASSERT_TRUE(Windows.SendKeys(ParseKeys("abcdefgh"), Id));
+    const std::optional<std::string> Text = ReadBytes(Log);
+    ASSERT_TRUE(Text.has_value());
+    const std::size_t First = Text->find("'a'");
+    ASSERT_NE(First, std::string::npos) << *Text;
+    EXPECT_EQ(Text->substr(First), "'a'\n'b'\n'c'\n'd'\n'e'\n'f'\n'g'\n'h'\n");
+    // Gone before the next one starts, so that its going does not move the focus then.
+    Windows.CloseWindowsOf(Id);
+    EXPECT_TRUE(Tool.WaitForExit(10000).has_value());
+  }
+}
+
 // A close request ends the program without a keystroke.
 TEST(WindowSystemWin32, ClosesAnotherProgramsWindowsWithoutKeys) {
   const std::wstring Recorder = PathFromEnvironment("PICTRANE_RECORDER");
