@@ -189,7 +189,7 @@ class Run {
       // Others' keys among this bitmap's, or a key pressed between them, may have changed what
       // the tool did with it: it is kept whatever its picture shows. A key held before its first
       // key is waited for.
-      P_.WindowSystem.WatchKeyboard();
+      WatchKeyboard();
       bool First = true;
       try {
         for (const auto& [Step, Actions] : Script) {
@@ -214,7 +214,7 @@ class Run {
   // With WaitAs, the place of the bitmap whose first string this is, keys held by others before
   // it are waited for.
   void Send(const KeyActions& Actions, int PauseAfterMs, std::size_t WaitAs = 0) {
-    PacedString Pacing(Pace_, PauseAfterMs);
+    PacedString Pacing(Pace_, PauseAfterMs, Watching_ && !FirstWatched_);
     KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
     while (Outcome == KeysOutcome::KeysHeld && WaitAs != 0) {
       switch (WaitForKeyboardRelease(P_, Host_, WaitAs, Items_[WaitAs - 1].Listed)) {
@@ -232,7 +232,17 @@ class Run {
           break;
       }
     }
+    FirstWatched_ = false;
     if (Outcome != KeysOutcome::Sent) throw FocusLost{Outcome};
+  }
+
+  // The next key string begins a watched sequence: others' key events before its first key do
+  // not count (a key still held does), and from its first key on every one counts, within the
+  // strings and in the pauses between them, until the next call.
+  void WatchKeyboard() {
+    P_.WindowSystem.WatchKeyboard();
+    Watching_ = true;
+    FirstWatched_ = true;
   }
 
   // With the focus still on the tool it closes as the user would close it; otherwise it gets a
@@ -240,7 +250,7 @@ class Run {
   void CloseTool() {
     if (!FocusWasLost_) {
       try {
-        P_.WindowSystem.WatchKeyboard();
+        WatchKeyboard();
         Send(ParseKeys(kCloseKeys), 0);
         return;
       } catch (const FocusLost&) {
@@ -489,6 +499,8 @@ class Run {
   std::vector<std::string> LeftOut_, NotDeleted_;
   std::size_t Converted_ = 0;
   bool FocusWasLost_ = false;
+  bool Watching_ = false;      // a watched sequence runs (WatchKeyboard)...
+  bool FirstWatched_ = false;  // ...and its first string has not yet gone
   KeysOutcome LostBy_ = KeysOutcome::Sent;
   bool ToolEnded_ = false;
   bool ToolStillWorking_ = false;

@@ -37,15 +37,19 @@ class Pacer {
 
 // One key string's two moments for the pacer: the pause owed ends just before its first event,
 // and PauseMs start once its last is handed over.
+// EarlierKeysCount: others' key events since the previous string count against this one.
 class PacedString final : public KeyPacing {
  public:
-  PacedString(Pacer& Pace, int PauseMs) : Pace_(Pace), PauseMs_(PauseMs) {}
+  PacedString(Pacer& Pace, int PauseMs, bool EarlierKeysCount = false)
+      : Pace_(Pace), PauseMs_(PauseMs), EarlierKeysCount_(EarlierKeysCount) {}
   void BeforeFirstKey() override { Pace_.Settle(); }
   void Handed() override { Pace_.KeysHanded(PauseMs_); }
+  bool EarlierKeysCount() override { return EarlierKeysCount_; }
 
  private:
   Pacer& Pace_;
   int PauseMs_;
+  bool EarlierKeysCount_;
 };
 
 }  // namespace pictrane

@@ -82,10 +82,6 @@ KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Ta
   return X11().SendKeys(Actions, Target, Pacing);
 }
 
-void WindowSystemLinux::WatchKeyboard() {
-  X11().WatchKeyboard();
-}
-
 bool WindowSystemLinux::OthersHoldKeys() {
   return X11().OthersHoldKeys();
 }

@@ -21,7 +21,6 @@ class WindowSystemLinux : public WindowSystem {
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
-  void WatchKeyboard() override;
   bool OthersHoldKeys() override;
   ProcessId FocusedProcess() override;
   std::vector<TopLevelWindow> TopLevelWindows() override;

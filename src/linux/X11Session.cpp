@@ -15,8 +15,6 @@ struct X11Session::State {
   x11::Connection Connection;
   x11::X11Windows Windows{Connection};
   x11::X11Keyboard Keyboard{Connection};
-  bool Watching = false;     // a watched sequence runs (WatchKeyboard)...
-  bool NewSequence = false;  // ...and its first string is still to come
 
   State() {
     Connection.OnEvent = [this](XEvent& Event) {
@@ -46,12 +44,11 @@ KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target, K
   // The keymap changed during the pause: the plan is made again from the new one.
   if (S.Keyboard.Stale()) Plan = S.Keyboard.Resolve(Actions);
   // Others' keys, from the raw events that have come (no round trip unless they tell of a key
-  // held): those before a string count only within a watched sequence, after its first string.
+  // held): those since the previous string where the pacing says they count.
   S.Connection.DrainEvents();
-  if (!S.Watching || S.NewSequence) S.Keyboard.Forgive();
+  if (!Pacing.EarlierKeysCount()) S.Keyboard.Forgive();
   if (S.Keyboard.OthersTyped()) return KeysOutcome::OthersKeys;
   if (S.Keyboard.OthersHold()) return KeysOutcome::KeysHeld;
-  S.NewSequence = false;
   const auto Others = [&S, &Outcome] {
     if (!S.Keyboard.OthersTyped()) return false;
     Outcome = KeysOutcome::OthersKeys;
@@ -82,11 +79,6 @@ KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target, K
   if (Outcome == KeysOutcome::Sent) Others();
   if (All || Outcome != KeysOutcome::Sent) return Outcome;
   return KeysOutcome::FocusLost;
-}
-
-void X11Session::WatchKeyboard() {
-  S_->Watching = true;
-  S_->NewSequence = true;
 }
 
 bool X11Session::OthersHoldKeys() {

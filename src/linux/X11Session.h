@@ -54,8 +54,8 @@ class X11Session {
   // key, a key that others hold (a round trip confirms what the events say), or a latched
   // modifier, answers KeysHeld having typed nothing; a key event of others stops the string as a
   // lost focus does (the one event already on its way may still go), answering OthersKeys, also
-  // when it comes with the closing round trip. Those between strings count as WatchKeyboard
-  // says (WindowSystem.h).
+  // when it comes with the closing round trip. Those since the previous string count where
+  // Pacing says so (KeyPacing::EarlierKeysCount).
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing);
   KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) {
     NoPacing Unpaced;
@@ -63,8 +63,7 @@ class X11Session {
   }
   // The same for the windows of Target alone; true when every key was typed.
   bool SendKeys(const KeyActions& Actions, ProcessId Target);
-  // As WindowSystem::WatchKeyboard and OthersHoldKeys say.
-  void WatchKeyboard();
+  // As WindowSystem::OthersHoldKeys says.
   bool OthersHoldKeys();
 
   // The process id of the top-level window that has the input focus (its _NET_WM_PID, or that of

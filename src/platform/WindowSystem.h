@@ -51,6 +51,9 @@ class KeyPacing {
   virtual void BeforeFirstKey() = 0;
   // The string's last event has been handed over.
   virtual void Handed() = 0;
+  // Whether key events of others since the previous string (in the pause between) count against
+  // this one, answering OthersKeys before its first key. The rule of when they do is the core's.
+  virtual bool EarlierKeysCount() { return false; }
 };
 
 // Keys sent outside a run, where no pause follows them.
@@ -97,14 +100,11 @@ class WindowSystem {
   // others' (the user's keyboard, another program's synthesised keys): just before the first
   // event, a key or modifier held that the program did not press answers KeysHeld, having typed
   // nothing; a key event of others during the string stops it as a lost focus does, answering
-  // OthersKeys. Between strings see WatchKeyboard.
+  // OthersKeys, and so does one since the previous string when Pacing says those count.
   virtual KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) = 0;
 
-  // The next key string begins a watched sequence: others' key events before its first key do
-  // not count (a key still held does: KeysHeld), and from its first key on every one counts,
-  // within the strings and in the pauses between them, until the next call. A string that finds
-  // others' keys since then answers OthersKeys before its first key. Without a call, only the
-  // events during a string count.
+  // Others' key events are watched from now on, in the pauses between strings too, where the
+  // system must be asked to begin (a hook); which of them count is the strings' pacing's to say.
   virtual void WatchKeyboard() {}
   // Whether a key or modifier is held down now that the program did not press; asks the system
   // itself (a round trip), for a wait between strings.

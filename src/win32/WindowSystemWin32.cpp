@@ -118,8 +118,6 @@ void WindowSystemWin32::RunHook() {
 
 void WindowSystemWin32::WatchKeyboard() {
   RunHook();
-  Watching_ = true;
-  NewSequence_ = true;
 }
 
 bool WindowSystemWin32::OthersHoldKeys() {
@@ -144,12 +142,11 @@ KeysOutcome WindowSystemWin32::SendKeys(const KeyActions& Actions, KeyTarget& Ta
                                         KeyPacing& Pacing) {
   std::vector<INPUT> Inputs = KeyInputs(Actions);  // raises before anything is sent
   Pacing.BeforeFirstKey();
-  // Others' keys: those before a string count only within a watched sequence, after its first.
+  // Others' keys since the previous string, where the pacing says they count.
   RunHook();
-  if (!Watching_ || NewSequence_) gWatch.OthersTyped = false;
+  if (!Pacing.EarlierKeysCount()) gWatch.OthersTyped = false;
   if (gWatch.OthersTyped) return KeysOutcome::OthersKeys;
   if (gWatch.OthersDown.any() && OthersHoldKeys()) return KeysOutcome::KeysHeld;
-  NewSequence_ = false;
   const auto FocusOwned = [this, &Target] {
     for (;;) {
       const KeyTarget::Verdict Verdict = Target.Judge(FocusedProcess());

@@ -59,8 +59,6 @@ class WindowSystemWin32 final : public WindowSystem {
 
   std::function<void()> BeforeKeyEvent_;
   bool Hooked_ = false;
-  bool Watching_ = false;     // a watched sequence runs (WatchKeyboard)...
-  bool NewSequence_ = false;  // ...and its first string is still to come
 };
 
 // Returns once the thread of the foreground window has taken and handled the input of ours that

@@ -562,6 +562,29 @@ TEST_F(RunTest, KeysHeldBeforeABitmapAreWaitedFor) {
   }
 }
 
+// Others' keys in the pause before a bitmap's first key string are no harm to it; in a pause
+// between its strings they may have changed what the tool did with it: it is kept, and the run
+// stops there.
+TEST_F(RunTest, OthersKeysBetweenABitmapsStringsKeepIt) {
+  const struct {
+    int before;  // the string (of the 36) that others' keys came before
+    RunOutcome outcome;
+    Transcript written;
+  } cases[] = {{19, RunOutcome::Finished, {"C:\\pics\\a.89i", "C:\\pics\\b.89i"}},
+               {20, RunOutcome::Incomplete, {"C:\\pics\\a.89i"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    FakePlatform f;
+    Host h;
+    h.Delete = 1;
+    for (const char* n : {"a", "b"}) f.FileSystem.Put(std::string("C:\\pics\\") + n + ".bmp");
+    f.WindowSystem.OthersKeysBefore = c.before;
+    EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h), c.outcome);
+    EXPECT_EQ(f.Tool.Written, c.written);
+    EXPECT_EQ(f.FileSystem.Has("C:\\pics\\b.bmp"), c.before == 20);
+  }
+}
+
 TEST_F(RunTest, FolderEndingInTheSeparatorGivesItDoubledAsIs) {
   struct Case {
     const char *sep, *app, *folder, *bitmap, *target;

@@ -314,6 +314,8 @@ KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Tar
     if (RecordKeyboard) Log.push_back("Held");
     return KeysOutcome::KeysHeld;
   }
+  if (KeyStringsSent + 1 == OthersKeysBefore && Pacing.EarlierKeysCount())
+    return KeysOutcome::OthersKeys;
   ++KeyStringsSent;
   const auto text = AsText(Actions);
   Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));

@@ -197,6 +197,9 @@ class FakeWindowSystem : public WindowSystem {
   FakeClock* Clock = nullptr;
   std::int64_t HeldUntil = -1;
   int OthersKeysAt = 0;
+  // Others' keys came in the pause before the string numbered OthersKeysBefore: it answers
+  // OthersKeys before its first key where the pacing says they count, and is typed otherwise.
+  int OthersKeysBefore = 0;
   bool RecordKeyboard = false;  // logs "WatchKeyboard", "Held" and "OthersHoldKeys"
 };
 
