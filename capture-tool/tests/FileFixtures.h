@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-
 namespace pictrane::capture::test {
 
 // A picture as palette indices; each palette entry also says whether it should come out dark.

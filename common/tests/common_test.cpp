@@ -50,15 +50,16 @@ TEST(CalcName, LowerCasesEveryLetterTheCharacterSetHoldsInSmallForm) {
 TEST(CalcName, EachFileNameGivesTheNameTheCalculatorKeeps) {
   for (const test::CalcNameRow& Row : test::kCalcNameRows)
     EXPECT_EQ(CalculatorName(Row.Text), Row.Name) << Row.Text;
-  EXPECT_EQ(CalculatorName("ab\xFF\xC3" "cd"), "abcd");  // bytes that are not UTF-8 are refused
+  EXPECT_EQ(CalculatorName("ab\xFF\xC3"
+                           "cd"),
+            "abcd");  // bytes that are not UTF-8 are refused
 }
 
 TEST(Names, MessagesShowEveryByteAndEveryLineAsOne) {
   const std::vector<std::pair<std::string, std::string>> Cases = {
-      {"photo.bmp", "photo.bmp"},       {"Été.bmp", "Été.bmp"},
-      {"a\r\nb", "a\\r\\nb"},           {"tab\there", "tab\\there"},
-      {"C:\\pics", "C:\\\\pics"},       {"bad\xE9.bmp", "bad\\xE9.bmp"},
-      {"\xC3\x28", "\\xC3("},           {"\x7F", "\\x7F"},
+      {"photo.bmp", "photo.bmp"},  {"Été.bmp", "Été.bmp"},     {"a\r\nb", "a\\r\\nb"},
+      {"tab\there", "tab\\there"}, {"C:\\pics", "C:\\\\pics"}, {"bad\xE9.bmp", "bad\\xE9.bmp"},
+      {"\xC3\x28", "\\xC3("},      {"\x7F", "\\x7F"},
   };
   for (const auto& [Name, Shown] : Cases) EXPECT_EQ(EscapedName(Name), Shown);
   EXPECT_TRUE(TypableName("Привет мир.bmp"));

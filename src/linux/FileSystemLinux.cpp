@@ -112,9 +112,7 @@ std::vector<FolderEntry> DirectoryListingLinux::Entries(const std::string& Folde
   return Entries;
 }
 
-
 // Where the program keeps its files.
-
 
 void FileSystemLinux::CreateUserFolder(const std::string& Folder) {
   // Each missing folder on the way is made 0700: a per-user folder is nobody else's business.

@@ -232,7 +232,8 @@ class QtForm : public FormControls {
     for (std::size_t I = 0; I < Table.Controls.size(); ++I) {
       const ControlEntry& C = Table.Controls[I];
       // The table lists a container before what it holds.
-      QWidget* Parent = C.Container.empty() ? Window_.data() : Controls_[ControlIndex(Table, C.Container)];
+      QWidget* Parent =
+          C.Container.empty() ? Window_.data() : Controls_[ControlIndex(Table, C.Container)];
       QWidget* W = nullptr;
       switch (C.Kind) {
         case ControlKind::PushButton: {
@@ -323,6 +324,5 @@ std::unique_ptr<FormControls> FormFactoryLinux::Create(const FormLayout& Layout,
                                                        FormControlEvents& Events) {
   return std::make_unique<QtForm>(Layout, Events, OnUnhandled_);
 }
-
 
 }  // namespace pictrane::linux_desktop

@@ -90,7 +90,6 @@ ProcessId WindowSystemLinux::FocusedProcess() {
   return X11().FocusedProcess();
 }
 
-
 std::vector<TopLevelWindow> WindowSystemLinux::TopLevelWindows() {
   return X11().TopLevelWindows();
 }
@@ -102,6 +101,5 @@ bool WindowSystemLinux::CloseWindowsOf(ProcessId Process) {
 bool WindowSystemLinux::ShowWindow(ProcessId Process, int TimeoutMs) {
   return X11().ShowMaximisedWithFocus(Process, TimeoutMs);
 }
-
 
 }  // namespace pictrane::linux_desktop

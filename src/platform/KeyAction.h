@@ -82,5 +82,4 @@ inline std::string DescribeNamedKey(NamedKey Key) {
   return "Key" + std::to_string(Index);
 }
 
-
 }  // namespace pictrane

@@ -15,7 +15,7 @@ struct ProgressView {
   std::size_t Done = 0;   // bitmaps finished: the bar's value...
   std::size_t Total = 0;  // ...of this many
   std::string CancelCaption;
-  bool CanCancel = true;  // false once Cancel was pressed: the run is stopping
+  bool CanCancel = true;        // false once Cancel was pressed: the run is stopping
   std::string StoppingCounter;  // the counter from the moment Cancel is pressed
   std::string WidestCounter;    // the longest counter, for a size that never changes in a run
 };
@@ -37,8 +37,8 @@ struct ScreenPoint {
 
 // The frame's top-left corner for a frame of Width x Height in the work area whose top-left
 // corner is (Left, Top) and whose size is AreaWidth x AreaHeight.
-inline ScreenPoint ProgressWindowOrigin(int Left, int Top, int AreaWidth, int AreaHeight,
-                                        int Width, int Height) {
+inline ScreenPoint ProgressWindowOrigin(int Left, int Top, int AreaWidth, int AreaHeight, int Width,
+                                        int Height) {
   return {Left + AreaWidth - Width - kProgressMargin, Top + AreaHeight - Height - kProgressMargin};
 }
 

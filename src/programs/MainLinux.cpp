@@ -101,17 +101,8 @@ int main(int argc, char** argv) {
 #endif
   DesktopNotifierLinux Notices;
   static IniFileStore Settings;  // Linux has no profile functions of its own
-  Platform P{Settings,
-             Clock,
-             Controls,
-             Folders,
-             Windows,
-             Programs,
-             Files,
-             Listing,
-             Forms,
-             Progress,
-             Notices};
+  Platform P{Settings, Clock,   Controls, Folders,  Windows, Programs,
+             Files,    Listing, Forms,    Progress, Notices};
   Running = &P;
   ProgramState State(Settings);
   Exiting = &P;

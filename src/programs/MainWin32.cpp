@@ -65,17 +65,8 @@ int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
   ProgressReport Progress(Window);
   SilentNotifier Notices;
   static win32::ProfileStoreWin32 Settings;
-  Platform P{Settings,
-             Clock,
-             Controls,
-             Folders,
-             Windows,
-             Programs,
-             Files,
-             Listing,
-             Forms,
-             Progress,
-             Notices};
+  Platform P{Settings, Clock,   Controls, Folders,  Windows, Programs,
+             Files,    Listing, Forms,    Progress, Notices};
   Running = &P;
 
   int Status = 0;

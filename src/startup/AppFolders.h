@@ -40,7 +40,6 @@ AppFiles LocateAppFiles(FileSystem& Files, Processes& Env, FolderRules Rules);
 // Linux, made naming the capture tool installed beside the converter. Beside the executable a
 // missing file is left for the settings class to create, as ever. Raises RaisedError naming the
 // file or folder and the reason.
-void PrepareSettings(FileSystem& Files, Processes& Env, FolderRules Rules,
-                     const AppFiles& Located);
+void PrepareSettings(FileSystem& Files, Processes& Env, FolderRules Rules, const AppFiles& Located);
 
 }  // namespace pictrane

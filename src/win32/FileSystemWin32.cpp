@@ -171,7 +171,6 @@ std::vector<FolderEntry> DirectoryListingWin32::Entries(const std::string& Folde
 
 namespace pictrane::win32 {
 
-
 void FileSystemWin32::CreateUserFolder(const std::string& Folder) {
   // Folders under the user's profile inherit its access list, which already keeps others out.
   const std::wstring Wide = Widen(Folder);

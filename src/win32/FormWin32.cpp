@@ -155,7 +155,8 @@ void RegisterClasses(HINSTANCE Instance) {
   Registered = true;
 }
 
-FormViewWin32::FormViewWin32(HINSTANCE Instance, const FormLayout& Layout, FormControlEvents& Events,
+FormViewWin32::FormViewWin32(HINSTANCE Instance, const FormLayout& Layout,
+                             FormControlEvents& Events,
                              const FormFactoryWin32::ErrorHandler& OnError)
     : Layout_(Layout), Events_(Events), OnError_(OnError), Dpi_(ScreenDpi()) {
   RegisterClasses(Instance);

@@ -54,9 +54,9 @@ void ProgressWindowWin32::Create() {
   const DWORD ExStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
   const DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   ::AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
-  Window_ = ::CreateWindowExW(ExStyle, kClassName, Widen(View_.Title).c_str(), Style, 0,
-                              0, Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr,
-                              nullptr, Instance_, this);
+  Window_ = ::CreateWindowExW(ExStyle, kClassName, Widen(View_.Title).c_str(), Style, 0, 0,
+                              Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr, nullptr,
+                              Instance_, this);
   if (Window_ == nullptr) return;
 
   auto Child = [&](const wchar_t* ClassName, const wchar_t* Text, DWORD ChildStyle, int Id, int Y,

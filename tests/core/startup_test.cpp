@@ -278,8 +278,8 @@ TEST(AppFolders, WhereTheFilesLive) {
        "/home/ann/.config/pictrane-converter/list.txt", "/usr/share/pictrane-converter/dummy.bmp",
        false, "-"},
       {"windows, writable folder: everything beside the program", FolderRules::Windows,
-       [](FakeFileSystem& f, FakeProcesses&) { f.Put("C:\\app\\dummy.bmp"); }, "C:\\app\\settings.ini",
-       "C:\\app\\list.txt", "C:\\app\\dummy.bmp", true, "-"},
+       [](FakeFileSystem& f, FakeProcesses&) { f.Put("C:\\app\\dummy.bmp"); },
+       "C:\\app\\settings.ini", "C:\\app\\list.txt", "C:\\app\\dummy.bmp", true, "-"},
       {"windows, protected folder: APPDATA, seeded from the file beside the program",
        FolderRules::Windows,
        [](FakeFileSystem& f, FakeProcesses& p) {

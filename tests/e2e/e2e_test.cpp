@@ -118,8 +118,7 @@ class AppFolder {
   std::unique_ptr<Program> StartAndConvert() const {
     auto program =
         std::make_unique<Program>(std::vector<std::string>{Path + "/app/pictrane-converter"});
-    const std::string window =
-        Xdotool({"search", "--sync", "--name", kCaptionPattern});
+    const std::string window = Xdotool({"search", "--sync", "--name", kCaptionPattern});
     EXPECT_FALSE(window.empty());
     Xdotool({"windowfocus", "--sync", window});
     Xdotool({"key", "--window", window, "space"});  // Convert holds the focus when the window opens
@@ -605,8 +604,7 @@ TEST_F(EndToEnd, FolderProblemsLeaveTheWindowAndStartNoTool) {
     auto program = App.StartAndConvert();
     EXPECT_TRUE(DismissMessageBox(20000));
     EXPECT_FALSE(program->Wait(1000).has_value()) << "the window closed";
-    EXPECT_FALSE(
-        Xdotool({"search", "--onlyvisible", "--name", kCaptionPattern}).empty());
+    EXPECT_FALSE(Xdotool({"search", "--onlyvisible", "--name", kCaptionPattern}).empty());
     EXPECT_FALSE(fs::exists(marker));
   }
 }

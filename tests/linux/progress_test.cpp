@@ -123,8 +123,8 @@ TEST_F(ProgressWindowTest, ClicksAndCloseBoxNeverTakeTheFocus) {
       // What the close box does: a close request through the window manager, when one runs.
       Session_->CloseWindowsOf(getpid());
     } else {
-      const QWidget* Target = Window_.Widget().findChild<QWidget*>(
-          C.What == std::string("label") ? "count" : "cancel");
+      const QWidget* Target =
+          Window_.Widget().findChild<QWidget*>(C.What == std::string("label") ? "count" : "cancel");
       const QPoint Inside = Target->mapTo(&Window_.Widget(), Target->rect().center());
       const Point Origin = RootOrigin(ProgressWindow());
       Click({Origin.X + Inside.x(), Origin.Y + Inside.y()});

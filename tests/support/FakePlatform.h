@@ -181,9 +181,9 @@ class FakeWindowSystem : public WindowSystem {
   std::set<ProcessId> Windowless;        // processes without a window, shown or not
   ProcessId GrabHolder = 0;              // a client holding the keyboard, when not 0
   std::vector<TopLevelWindow> Tops;
-  ProcessId WindowOf = 0;              // when not 0, the only process with a window
-  std::int64_t WindowAt = 0;           // the tool's window takes the focus at this time
-  std::function<void()> OnShowWindow;  // runs before each attempt
+  ProcessId WindowOf = 0;                         // when not 0, the only process with a window
+  std::int64_t WindowAt = 0;                      // the tool's window takes the focus at this time
+  std::function<void()> OnShowWindow;             // runs before each attempt
   std::function<void(const KeyActions&)> OnKeys;  // the other side: a fake capture tool
   std::function<void()> OnDoEvents;
   bool RecordFocusChecks = false;
