@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BatchConvert.h"
+#include "CalcNameTable.h"
 #include "CalcFile.h"
 #include "pictrane/CalcName.h"
 #include "PicLayout.h"
@@ -104,31 +105,6 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
     EXPECT_EQ(Line.Problem.isEmpty(), C.What != Action::BadUsage)
         << C.Arguments.join(' ').toStdString();
   }
-}
-
-TEST(CalcName, NamesFromFileNamesFollowTheNameFieldsRules) {
-  const std::vector<std::pair<std::u32string, std::u32string>> Cases = {
-      {U"holiday pic+1", U"holidayp"},
-      {U"Été 2024", U"Été2024"},
-      {U"2024-sea", U"sea"},
-      {U"_x_1", U"x_1"},
-      {U"123", U""},
-      {U"a.b.c", U"abc"},
-      {U"Ωmega-π", U"Ωmega"},
-      {U"абв", U""},
-      {U"img_0001", U"img_0001"},
-  };
-  for (const auto& [File, Name] : Cases) EXPECT_TRUE(NameFromTyping(File) == Name);
-  // A run's names: those that collide keep what tells their files apart, the others stay.
-  using Names = std::vector<std::u32string>;
-  const std::vector<std::pair<Names, Names>> Runs = {
-      {{U"holiday_beach", U"holiday_bench", U"sea"}, {U"holbeach", U"holbench", U"sea"}},
-      {{U"Sea", U"sea", U"42"}, {U"Sea", U"sea", U""}},
-      {{U"IMG_20240101_120000", U"IMG_20240101_120000b"}, {U"IMG_2024", U"IMGb"}},
-  };
-  for (const auto& [Texts, Given] : Runs) EXPECT_TRUE(NamesTellingApart(Texts) == Given);
-  EXPECT_TRUE(DistinctName(U"img_2024", {U"img_2024"}) == U"img_20_1");
-  EXPECT_TRUE(DistinctName(U"astronau", {U"astronau", U"astrona1"}) == U"astrona2");
 }
 
 // A 200 x 120 picture with a gradient and a diagonal, saved as PNG.
@@ -331,6 +307,33 @@ TEST(Batch, ProgramAnswersHelpVersionAndConvertsWithoutADisplay) {
   EXPECT_TRUE(QFile::exists(Folder.filePath("good.89i")));
   EXPECT_FALSE(QFile::exists(Folder.filePath("bad.89i")));
   EXPECT_FALSE(QFile::exists(Folder.filePath("--help")));
+}
+
+// The table both programs' names are checked against: the pictures the batch writes of files so
+// named hold those names (a file whose name gives none gets a "pic" name of the tool's own).
+TEST(Batch, NamesItsPicturesAsTheTableOfNamesSays) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  const auto Path = [&](const pictrane::test::CalcNameRow& Row, const char* Extension) {
+    return Folder.filePath(QString::fromStdString(Row.Text) + Extension);
+  };
+  const QByteArray Bitmap =
+      test::EncodeBmp({2, 2, {{0, true}}, {0, 0, 0, 0}}, test::BmpVariant::Bpp24);
+  QStringList Arguments{"--convert"};
+  for (const pictrane::test::CalcNameRow& Row : pictrane::test::kCalcNameRows) {
+    ASSERT_TRUE(test::WriteFile(Path(Row, ".bmp"), Bitmap));
+    Arguments << Path(Row, ".bmp");
+  }
+  ASSERT_EQ(RunTool(Arguments).Status, 0);
+  for (const pictrane::test::CalcNameRow& Row : pictrane::test::kCalcNameRows) {
+    const std::string Stored = test::ReadCalcFile(Path(Row, ".89i")).Name;
+    if (Row.Name.empty()) {
+      EXPECT_EQ(Stored.rfind("pic", 0), 0u) << Row.Text;
+    } else {
+      EXPECT_EQ(Stored, ToCalcCharset(QString::fromStdString(Row.Name).toStdU32String()))
+          << Row.Text;
+    }
+  }
 }
 
 // Every file of a folder with its bytes.

@@ -47,6 +47,31 @@ TEST(CalcName, LowerCasesEveryLetterTheCharacterSetHoldsInSmallForm) {
   for (const auto& [Text, Lower] : Cases) EXPECT_TRUE(LowerName(Text) == Lower);
 }
 
+TEST(CalcName, NamesFromFileNamesFollowTheNameFieldsRules) {
+  const std::vector<std::pair<std::u32string, std::u32string>> Cases = {
+      {U"holiday pic+1", U"holidayp"},
+      {U"Été 2024", U"Été2024"},
+      {U"2024-sea", U"sea"},
+      {U"_x_1", U"x_1"},
+      {U"123", U""},
+      {U"a.b.c", U"abc"},
+      {U"Ωmega-π", U"Ωmega"},
+      {U"абв", U""},
+      {U"img_0001", U"img_0001"},
+  };
+  for (const auto& [File, Name] : Cases) EXPECT_TRUE(NameFromTyping(File) == Name);
+  // A run's names: those that collide keep what tells their files apart, the others stay.
+  using Names = std::vector<std::u32string>;
+  const std::vector<std::pair<Names, Names>> Runs = {
+      {{U"holiday_beach", U"holiday_bench", U"sea"}, {U"holbeach", U"holbench", U"sea"}},
+      {{U"Sea", U"sea", U"42"}, {U"Sea", U"sea", U""}},
+      {{U"IMG_20240101_120000", U"IMG_20240101_120000b"}, {U"IMG_2024", U"IMGb"}},
+  };
+  for (const auto& [Texts, Given] : Runs) EXPECT_TRUE(NamesTellingApart(Texts) == Given);
+  EXPECT_TRUE(DistinctName(U"img_2024", {U"img_2024"}) == U"img_20_1");
+  EXPECT_TRUE(DistinctName(U"astronau", {U"astronau", U"astrona1"}) == U"astrona2");
+}
+
 TEST(CalcName, EachFileNameGivesTheNameTheCalculatorKeeps) {
   for (const test::CalcNameRow& Row : test::kCalcNameRows)
     EXPECT_EQ(CalculatorName(Row.Text), Row.Name) << Row.Text;
