@@ -150,7 +150,7 @@ class QtForm : public FormControls {
   // The close box: the same handler, which may keep the window.
   void OnClose(QCloseEvent* Event) {
     if (Closing_ || AskUnload()) {
-      if (!Gone_) Events_.WindowGoing();
+      Events_.WindowGoing();
       Gone_ = true;
       Event->accept();
     } else {

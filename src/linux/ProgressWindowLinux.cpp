@@ -78,7 +78,7 @@ class ProgressWidget : public QWidget {
     // A progress bar repaints at once whenever its bar grows: the whole window is painted once
     // below instead.
     Bar_->setUpdatesEnabled(false);
-    Draw(View_ = Pressed_ ? Pressed(View) : View);
+    Draw(View_ = View);
     Bar_->setUpdatesEnabled(true);
     // The frame's size is known only once a window manager has framed the window.
     if (frameGeometry().size() != Placed_) Place();

@@ -125,7 +125,7 @@ class FormControls {
 class FormControlEvents : public FormEvents {
  public:
   // The window goes now, for whatever reason; its controls can still be read.
-  virtual void WindowGoing() = 0;
+  virtual void WindowGoing() = 0;  // once is enough: later calls are ignored
 };
 
 class FormControlsFactory {

@@ -49,7 +49,7 @@ class ProgressWindow {
   virtual ~ProgressWindow() = default;
   // Shows View over the screen of the capture tool's window.
   virtual void Begin(const ProgressView& View) = 0;
-  // Shows View instead; once Cancel was pressed, as Pressed gives it. Cheap: called per file.
+  // Shows View instead (once Cancel was pressed, the run's views say so). Cheap: called per file.
   virtual void Step(const ProgressView& View) = 0;
   // True once the user pressed Cancel or closed the window since Begin.
   virtual bool CancelPressed() = 0;

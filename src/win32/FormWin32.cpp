@@ -435,7 +435,7 @@ LRESULT FormViewWin32::OnMessage(UINT Message, WPARAM W, LPARAM L) {
       Guarded([this] { RequestUnload(); });
       return 0;
     case WM_DESTROY:
-      if (!Gone_) Events_.WindowGoing();
+      Events_.WindowGoing();
       Gone_ = true;
       RemoveDialogNavigation(Window_);
       if (QuitWhenGone_) ::PostQuitMessage(0);

@@ -129,7 +129,7 @@ void ProgressWindowWin32::Begin(const ProgressView& View) {
 }
 
 void ProgressWindowWin32::Step(const ProgressView& Next) {
-  View_ = Pressed_ ? Pressed(Next) : Next;
+  View_ = Next;
   if (Window_ == nullptr) return;
   const ProgressView& View = View_;
   ::SetWindowTextW(Count_, Widen(View.Counter).c_str());

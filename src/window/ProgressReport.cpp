@@ -46,7 +46,8 @@ std::string ProgressContent::WidestCounter() {
 }
 
 bool ProgressReport::CancelRequested() {
-  if (!Content_.Cancelled() && Window_.CancelPressed()) Window_.Step(Content_.Cancel());
+  // The window already shows the press; from now on every view says so too.
+  if (!Content_.Cancelled() && Window_.CancelPressed()) Content_.Cancel();
   return Content_.Cancelled();
 }
 

@@ -32,6 +32,7 @@ class ProgressReport final : public RunProgress {
   explicit ProgressReport(ProgressWindow& Window) : Window_(Window) {}
   void Begin(std::size_t Total) override { Window_.Begin(Content_.Begin(Total)); }
   void Step(std::size_t Index, const std::string& Name) override {
+    CancelRequested();
     Window_.Step(Content_.Step(Index, Name));
   }
   bool CancelRequested() override;
