@@ -79,7 +79,7 @@ void TypeGreekPath(benchmark::State& State, bool FreshSession) {
       State.ResumeTiming();
     }
     const std::size_t Before = Recorder.Lines().size();
-    if (!Session->SendKeys(Actions, Recorder.Pid()))
+    if (!pictrane::SendKeys(*Session, Actions, Recorder.Pid()))
       return State.SkipWithError("the focus left the recorder");
     State.PauseTiming();
     // Every string must arrive whole before the next is timed.
@@ -139,7 +139,7 @@ void BM_FileScriptPerFile(benchmark::State& State) {
     Script.push_back(pictrane::ParseKeys(Step.Keys));
   for (auto _ : State) {
     for (const pictrane::KeyActions& Keys : Script)
-      if (!Session->SendKeys(Keys, Recorder.Pid()))
+      if (!pictrane::SendKeys(*Session, Keys, Recorder.Pid()))
         return State.SkipWithError("the focus left the recorder");
   }
   State.SetItemsProcessed(State.iterations());
@@ -181,7 +181,7 @@ void BM_OneKeyString(benchmark::State& State) {
   }
   const pictrane::KeyActions Keys = pictrane::ParseKeys("a");
   for (auto _ : State)
-    if (Session->SendKeys(Keys, Target) != pictrane::KeysOutcome::Sent)
+    if (pictrane::SendKeys(*Session, Keys, Target) != pictrane::KeysOutcome::Sent)
       return State.SkipWithError("the keys were refused");
   State.SetLabel(State.range(0) == 1 ? "the target's pop-up holds the keyboard" : "keyboard free");
 }
@@ -199,7 +199,7 @@ void BM_OneKeyStringAfterPause(benchmark::State& State) {
     State.PauseTiming();
     std::this_thread::sleep_for(std::chrono::milliseconds(State.range(0)));
     State.ResumeTiming();
-    if (!Session->SendKeys(Keys, Recorder.Pid()))
+    if (!pictrane::SendKeys(*Session, Keys, Recorder.Pid()))
       return State.SkipWithError("the focus left the recorder");
   }
   State.SetLabel(State.range(0) == 0 ? "no pause" : "after a 5 ms pause");
@@ -291,7 +291,7 @@ void BM_FileScriptWithPauses(benchmark::State& State) {
         if (!TypeBare(BareDisplay.get(), Keys))
           return State.SkipWithError("a key the bare typist lacks");
         Paced.Handed();
-      } else if (Session->SendKeys(Keys, Target, Paced) != pictrane::KeysOutcome::Sent) {
+      } else if (pictrane::SendKeys(*Session, Keys, Target, Paced) != pictrane::KeysOutcome::Sent) {
         return State.SkipWithError("the focus left the recorder");
       }
     }

@@ -28,6 +28,7 @@ struct NullPlatform : Clock,
                       CommonControls,
                       FolderDialog,
                       WindowSystem,
+                      KeyInjector,
                       Processes,
                       DirectoryListing,
                       FormFactory {
@@ -40,13 +41,19 @@ struct NullPlatform : Clock,
   }
   void MessageBox(const std::string&, MessageIcon, const std::string&) override {}
   void DoEvents() override {}
-  KeysOutcome SendKeys(const KeyActions& a, KeyTarget&, KeyPacing& Pacing) override {
-    Pacing.BeforeFirstKey();
-    Pacing.Handed();
+  KeyInjector& Keyboard() override { return *this; }
+  void Plan(const KeyActions& a) override {
     Keys += a.size();
     Closed = a.size() == 1 && a[0].Modifiers == kAlt && a[0].Key == NamedKey::F4;
+  }
+  KeysOutcome StillFree(KeyTarget&) override { return KeysOutcome::Sent; }
+  bool HasNext() const override { return false; }
+  void InjectNext() override {}
+  KeysOutcome Finish(KeyTarget&, const std::function<void()>& Handed) override {
+    Handed();
     return KeysOutcome::Sent;
   }
+  void Abandon() noexcept override {}
   bool CloseWindowsOf(ProcessId) override { return true; }
   ProcessId FocusedProcess() override { return 1; }
   ProcessId ParentProcess(ProcessId) override { return 0; }

@@ -215,11 +215,11 @@ class Run {
   // it are waited for.
   void Send(const KeyActions& Actions, int PauseAfterMs, std::size_t WaitAs = 0) {
     PacedString Pacing(Pace_, PauseAfterMs, Watching_ && !FirstWatched_);
-    KeysOutcome Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
+    KeysOutcome Outcome = SendKeys(P_.WindowSystem.Keyboard(), Actions, *Tool_, Pacing);
     while (Outcome == KeysOutcome::KeysHeld && WaitAs != 0) {
       switch (WaitForKeyboardRelease(P_, Host_, WaitAs, Items_[WaitAs - 1].Listed)) {
         case ReleaseWait::Released:
-          Outcome = P_.WindowSystem.SendKeys(Actions, *Tool_, Pacing);
+          Outcome = SendKeys(P_.WindowSystem.Keyboard(), Actions, *Tool_, Pacing);
           continue;
         case ReleaseWait::Cancelled:
           WasCancelled_ = true;
@@ -240,7 +240,7 @@ class Run {
   // not count (a key still held does), and from its first key on every one counts, within the
   // strings and in the pauses between them, until the next call.
   void WatchKeyboard() {
-    P_.WindowSystem.WatchKeyboard();
+    P_.WindowSystem.Keyboard().WatchKeyboard();
     Watching_ = true;
     FirstWatched_ = true;
   }

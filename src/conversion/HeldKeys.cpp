@@ -22,7 +22,7 @@ ReleaseWait WaitForKeyboardRelease(Platform& P, RunHost& Host, std::size_t Index
       Result = ReleaseWait::Closed;
       break;
     }
-    if (!P.WindowSystem.OthersHoldKeys()) {
+    if (!P.WindowSystem.Keyboard().AskOthersHold()) {
       Result = ReleaseWait::Released;
       break;
     }

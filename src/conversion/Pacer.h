@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/WindowSystem.h"
+#include "conversion/SendKeys.h"
 
 namespace pictrane {
 

@@ -289,4 +289,42 @@ std::string DescribeKeys(const KeyActions& Actions) {
   return Out;
 }
 
+KeysOutcome SendKeys(KeyInjector& Keys, const KeyActions& Actions, KeyTarget& Target,
+                     KeyPacing& Pacing) {
+  Keys.Plan(Actions);
+  Pacing.BeforeFirstKey();
+  KeysOutcome Outcome = Keys.StillFree(Target);
+  if (Outcome != KeysOutcome::Sent) return Outcome;
+  if (!Pacing.EarlierKeysCount()) Keys.ForgetOthersKeys();
+  if (Keys.OthersTyped()) return KeysOutcome::OthersKeys;
+  if (Keys.OthersHold()) return KeysOutcome::KeysHeld;
+  try {
+    while (Keys.HasNext()) {
+      Keys.InjectNext();
+      if (!Keys.HasNext()) break;
+      // Others' keys first: a stop for them keeps the bitmap whatever the focus did.
+      const KeysOutcome Free = Keys.StillFree(Target);
+      Outcome = Keys.OthersTyped() ? KeysOutcome::OthersKeys : Free;
+      if (Outcome != KeysOutcome::Sent) break;
+    }
+  } catch (...) {
+    Keys.Abandon();
+    throw;
+  }
+  const KeysOutcome Closing = Keys.Finish(Target, [&Pacing] { Pacing.Handed(); });
+  // The events that came with the closing look: others' among ours still stop the string.
+  if (Outcome == KeysOutcome::Sent && Keys.OthersTyped()) return KeysOutcome::OthersKeys;
+  return Outcome == KeysOutcome::Sent ? Closing : Outcome;
+}
+
+KeysOutcome SendKeys(KeyInjector& Keys, const KeyActions& Actions, KeyTarget& Target) {
+  NoPacing Unpaced;
+  return SendKeys(Keys, Actions, Target, Unpaced);
+}
+
+bool SendKeys(KeyInjector& Keys, const KeyActions& Actions, ProcessId Target) {
+  OneProcess Only(Target);
+  return SendKeys(Keys, Actions, Only) == KeysOutcome::Sent;
+}
+
 }  // namespace pictrane

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "platform/KeyAction.h"
+#include "platform/KeyInjector.h"
 
 namespace pictrane {
 
@@ -46,5 +47,43 @@ std::string EscapeKeys(const std::string& Text);
 //   - a repeat as " x<count>" after the key: Down x5 'a' x3.
 // So "^o" gives "Ctrl+o", "C:/" gives "'C' ':' '/'", "{DOWN 5}~" gives "Down x5 Enter".
 std::string DescribeKeys(const KeyActions& Actions);
+
+// The two moments of a key string that the run's pauses are counted between (the rule is the
+// pacer's: conversion/Pacer.h). Whatever is readied before the first and done after the second
+// falls inside the pauses.
+class KeyPacing {
+ public:
+  virtual ~KeyPacing() = default;
+  // The string's first event is about to go: the pause before it must be over.
+  virtual void BeforeFirstKey() = 0;
+  // The string's last event has been handed over.
+  virtual void Handed() = 0;
+  // Whether key events of others since the previous string (in the pause between) count against
+  // this one, answering OthersKeys before its first key.
+  virtual bool EarlierKeysCount() { return false; }
+};
+
+// Keys sent outside a run, where no pause follows them.
+class NoPacing final : public KeyPacing {
+ public:
+  void BeforeFirstKey() override {}
+  void Handed() override {}
+};
+
+// Types Actions through Keys into the window that has the keyboard focus and returns once the
+// system has taken them; raises RaisedError when they cannot be typed, having sent nothing, or
+// when the system refuses an event, leaving nothing held.
+// Just before the first event, the focus must be on a window Target owns and no other client
+// may hold the keyboard (FocusLost, KeyboardGrabbed); others' key events since the previous
+// string count where Pacing says so (OthersKeys), and a key others hold answers KeysHeld, all
+// having typed nothing. Before every later batch the focus is looked at again and others' keys
+// are read: the string stops as soon as either says so, and its end releases whatever it held.
+// Pacing hears the moment before the first event (after the keys are planned, before the focus
+// is looked at) and the moment the last was handed over.
+KeysOutcome SendKeys(KeyInjector& Keys, const KeyActions& Actions, KeyTarget& Target,
+                     KeyPacing& Pacing);
+// Unpaced; and to the windows of one process, true when every event went out.
+KeysOutcome SendKeys(KeyInjector& Keys, const KeyActions& Actions, KeyTarget& Target);
+bool SendKeys(KeyInjector& Keys, const KeyActions& Actions, ProcessId Target);
 
 }  // namespace pictrane

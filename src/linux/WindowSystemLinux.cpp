@@ -77,13 +77,8 @@ void WindowSystemLinux::EndX11Session() {
   X11_.reset();
 }
 
-KeysOutcome WindowSystemLinux::SendKeys(const KeyActions& Actions, KeyTarget& Target,
-                                        KeyPacing& Pacing) {
-  return X11().SendKeys(Actions, Target, Pacing);
-}
-
-bool WindowSystemLinux::OthersHoldKeys() {
-  return X11().OthersHoldKeys();
+KeyInjector& WindowSystemLinux::Keyboard() {
+  return X11();
 }
 
 ProcessId WindowSystemLinux::FocusedProcess() {

@@ -20,8 +20,8 @@ class WindowSystemLinux : public WindowSystem {
   ~WindowSystemLinux() override;
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
-  bool OthersHoldKeys() override;
+  // The X11 session's keyboard, the session opened when first needed.
+  KeyInjector& Keyboard() override;
   ProcessId FocusedProcess() override;
   std::vector<TopLevelWindow> TopLevelWindows() override;
   bool CloseWindowsOf(ProcessId Process) override;

@@ -25,9 +25,6 @@ using SteadyClock = std::chrono::steady_clock;
 // can hold ever wait for it.
 constexpr auto kEvictionGrace = std::chrono::milliseconds(kKeycodeRestMs);
 
-// Stops typing when the focus has moved; caught in Type.
-struct FocusMoved {};
-
 bool Typable(char32_t C) {
   if (C == U'\n' || C == U'\r' || C == U'\t') return true;
   if (C < 0x20 || (C >= 0x7F && C <= 0x9F)) return false;
@@ -109,14 +106,12 @@ char32_t CodePointOfKeysym(KeySym Sym) {
 
 }  // namespace
 
-// Presses and releases keys for one Type call and owns what it changes: whatever happens, its
-// end releases every key still held and puts back Caps Lock and the keyboard group.
+// Presses and releases keys for one string and owns what it changes: whatever happens, its end
+// releases every key still held and puts back Caps Lock and the keyboard group.
 class X11Keyboard::Typist {
  public:
   // Keys that toggle Caps Lock themselves leave the lock to them.
-  Typist(X11Keyboard& K, ErrorTrap& Trap, bool TogglesCapsLock,
-         const std::function<bool()>& MayGoOn)
-      : K_(K), Trap_(Trap), MayGoOn_(MayGoOn) {
+  Typist(X11Keyboard& K, ErrorTrap& Trap, bool TogglesCapsLock) : K_(K), Trap_(Trap) {
     OriginalGroup_ = K_.Keyboard_.locked_group;
     Group_ = K_.Keyboard_.group;
     // A locked Caps Lock would capitalise keys that do not consume Lock, remapped ones included.
@@ -154,42 +149,39 @@ class X11Keyboard::Typist {
   }
 
   // Held counts the key as down before the server answers, so a refused press is released too.
-  // Each press goes out at once, in order, after a look at the events that have reached us.
   void Press(KeyCode Code) {
-    BeforeEvent();
-    if (MayGoOn_ && !MayGoOn_()) throw FocusMoved{};
     XTestFakeKeyEvent(K_.C_.D, Code, True, CurrentTime);
     K_.Expected_.push_back({Code, true});
     K_.Held_.push_back(Code);
+    AfterEvent();
   }
 
   // A release needs no look of its own: it leaves with the next press's look (or the string's
   // closing look), one write for both, and wherever the focus has gone a release types nothing.
   void Release(KeyCode Code) {
-    BeforeEvent();
     XTestFakeKeyEvent(K_.C_.D, Code, False, CurrentTime);
     K_.Expected_.push_back({Code, false});
     auto It = std::find(K_.Held_.rbegin(), K_.Held_.rend(), Code);
     if (It != K_.Held_.rend()) K_.Held_.erase(std::next(It).base());
+    AfterEvent();
   }
 
  private:
   // The server's verdict on the events is collected with one round trip when the string ends (a
   // round trip per event would cost more than the pauses between strings).
-  void BeforeEvent() {
-    if (K_.BeforeKeyEvent) {
+  void AfterEvent() {
+    Trap_.Unsettled();
+    if (K_.AfterKeyEvent) {
       // The hook stands for another program acting between two events, after the server has
       // taken the ones before: without the round trip a focus change made from another
       // connection could overtake events still waiting in the server's queue.
       XSync(K_.C_.D, False);
-      K_.BeforeKeyEvent();
+      K_.AfterKeyEvent();
     }
-    Trap_.Unsettled();
   }
 
   X11Keyboard& K_;
   ErrorTrap& Trap_;
-  const std::function<bool()>& MayGoOn_;
   unsigned OriginalGroup_ = 0;
   int Group_ = 0;
   bool GroupChanged_ = false;
@@ -600,53 +592,102 @@ void X11Keyboard::RestoreSpares() {
   XSync(C_.D, False);
 }
 
-bool X11Keyboard::Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn,
-                       const std::function<void()>& Closing) {
-  const std::optional<KeyCode> Shift = FindModifier({XK_Shift_L, XK_Shift_R});
-  const std::optional<KeyCode> Control = FindModifier({XK_Control_L, XK_Control_R});
-  const std::optional<KeyCode> Alt = FindModifier({XK_Alt_L, XK_Alt_R, XK_Meta_L});
-  ErrorTrap Trap(C_.D);
-  bool Finished = false;
-  try {
-    // When they fit, the spare keycodes are all mapped before the first key: the mapping then
-    // does not change between keys, and a client that loads its keymap only on its first key
-    // press (as Xlib does, subscribing to changes just after) sees them all.
-    MapBatch(Plan, 0, Shift.has_value());
-    Typist Keys(*this, Trap, Plan.TogglesCapsLock, MayGoOn);
-    for (std::size_t I = 0; I < Plan.Steps.size(); ++I) {
-      const TypingPlan::Step& Step = Plan.Steps[I];
-      if (Step.Count == 0) continue;
-      std::optional<KeyChoice> Key = Step.Key ? Step.Key : OnSpare(Step.Sym);
-      if (!Key) {
-        MapBatch(Plan, I, Shift.has_value());
-        Key = OnSpare(Step.Sym);
-        if (!Key) Raise("The keyboard map has no free keycode to type a character it lacks.");
-      }
-      if (!Step.Key)
-        for (Spare& S : Pool_)
-          if (S.Code == Key->Code) S.LastUse = SteadyClock::now();
-      Keys.UseGroup(Key->Group);
-      const bool HoldShift = Step.HoldShift || Key->Shift;
-      if (Step.HoldControl) Keys.Press(*Control);
-      if (Step.HoldAlt) Keys.Press(*Alt);
-      if (HoldShift) Keys.Press(*Shift);
-      for (int Repeat = 0; Repeat < Step.Count; ++Repeat) {
-        Keys.Press(Key->Code);
-        Keys.Release(Key->Code);
-      }
-      if (HoldShift) Keys.Release(*Shift);
-      if (Step.HoldAlt) Keys.Release(*Alt);
-      if (Step.HoldControl) Keys.Release(*Control);
-    }
-    Finished = true;
-  } catch (const FocusMoved&) {
-    // The typist has released what it held; the caller says what stopped.
+void X11Keyboard::Prepare(const KeyActions& Actions) {
+  Abandon();
+  Plan_ = Resolve(Actions);
+  Actions_ = Actions;
+  NextStep_ = 0;
+}
+
+void X11Keyboard::Refresh() {
+  if (Stale()) Plan_ = Resolve(Actions_);
+}
+
+bool X11Keyboard::HasNext() const {
+  if (Typist_) return !Pending_.empty();
+  return std::any_of(Plan_.Steps.begin(), Plan_.Steps.end(),
+                     [](const TypingPlan::Step& Step) { return Step.Count > 0; });
+}
+
+void X11Keyboard::Begin() {
+  Shift_ = FindModifier({XK_Shift_L, XK_Shift_R});
+  Control_ = FindModifier({XK_Control_L, XK_Control_R});
+  Alt_ = FindModifier({XK_Alt_L, XK_Alt_R, XK_Meta_L});
+  Trap_.emplace(C_.D);
+  // When they fit, the spare keycodes are all mapped before the first key: the mapping then
+  // does not change between keys, and a client that loads its keymap only on its first key
+  // press (as Xlib does, subscribing to changes just after) sees them all.
+  MapBatch(Plan_, 0, Shift_.has_value());
+  Typist_ = std::make_unique<Typist>(*this, *Trap_, Plan_.TogglesCapsLock);
+}
+
+// The events of step I, its key found (a spare keycode mapped) only now that it comes.
+void X11Keyboard::Expand(std::size_t I) {
+  const TypingPlan::Step& Step = Plan_.Steps[I];
+  if (Step.Count == 0) return;
+  std::optional<KeyChoice> Key = Step.Key ? Step.Key : OnSpare(Step.Sym);
+  if (!Key) {
+    MapBatch(Plan_, I, Shift_.has_value());
+    Key = OnSpare(Step.Sym);
+    if (!Key) Raise("The keyboard map has no free keycode to type a character it lacks.");
   }
-  // The last events went out with the typist's end; the round trip has the server take them all.
-  if (int Error = Trap.Sync(Closing))
+  if (!Step.Key)
+    for (Spare& S : Pool_)
+      if (S.Code == Key->Code) S.LastUse = SteadyClock::now();
+  using Kind = TypedEvent::Kind;
+  Pending_.push_back({Kind::Group, 0, Key->Group});
+  const bool HoldShift = Step.HoldShift || Key->Shift;
+  if (Step.HoldControl) Pending_.push_back({Kind::Press, *Control_});
+  if (Step.HoldAlt) Pending_.push_back({Kind::Press, *Alt_});
+  if (HoldShift) Pending_.push_back({Kind::Press, *Shift_});
+  for (int Repeat = 0; Repeat < Step.Count; ++Repeat) {
+    Pending_.push_back({Kind::Press, Key->Code});
+    Pending_.push_back({Kind::Release, Key->Code});
+  }
+  if (HoldShift) Pending_.push_back({Kind::Release, *Shift_});
+  if (Step.HoldAlt) Pending_.push_back({Kind::Release, *Alt_});
+  if (Step.HoldControl) Pending_.push_back({Kind::Release, *Control_});
+}
+
+void X11Keyboard::InjectNext() {
+  if (!Typist_) Begin();
+  bool Pressed = false;
+  for (;;) {
+    while (Pending_.empty() && NextStep_ < Plan_.Steps.size()) Expand(NextStep_++);
+    if (Pending_.empty()) return;
+    const TypedEvent Next = Pending_.front();
+    if (Next.Type == TypedEvent::Kind::Press && Pressed) return;
+    Pending_.pop_front();
+    switch (Next.Type) {
+      case TypedEvent::Kind::Press:
+        Pressed = true;
+        Typist_->Press(Next.Code);
+        break;
+      case TypedEvent::Kind::Release:
+        Typist_->Release(Next.Code);
+        break;
+      case TypedEvent::Kind::Group:
+        Typist_->UseGroup(Next.Group);
+        break;
+    }
+  }
+}
+
+void X11Keyboard::End(const std::function<void()>& Closing) {
+  if (!Trap_) Trap_.emplace(C_.D);
+  // The last events go out with the typist's end; the round trip has the server take them all.
+  Typist_.reset();
+  const int Error = Trap_->Sync(Closing);
+  Trap_.reset();
+  Pending_.clear();
+  if (Error)
     Raise("The X server refused a synthesised keystroke (X error " + std::to_string(Error) + ").");
-  // The round trip brought in any focus change that came before the last key was delivered.
-  return Finished && (!MayGoOn || MayGoOn());
+}
+
+void X11Keyboard::Abandon() noexcept {
+  Typist_.reset();
+  Trap_.reset();  // its end has the server take what went out
+  Pending_.clear();
 }
 
 }  // namespace pictrane::linux_desktop::x11

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -66,23 +67,32 @@ class X11Keyboard {
   // ours that did not come back was swallowed, by a key that another held.
   void EndOfString();
 
-  // Raises, typing nothing, for a negative count, a character that cannot be typed, or a
-  // modifier the keymap lacks. Reads the keymap again when the server said it changed.
-  TypingPlan Resolve(const KeyActions& Actions);
+  // Resolves Actions against the keymap for the next string. Raises, typing nothing, for a
+  // negative count, a character that cannot be typed, or a modifier the keymap lacks. Reads the
+  // keymap again when the server said it changed.
+  void Prepare(const KeyActions& Actions);
+  // Resolves the prepared string again when the keymap or the locks changed since.
+  void Refresh();
 
-  // Types Plan into whatever has the focus. MayGoOn is asked before every key press (after the
-  // test hook); when it says no, typing stops there and Type returns false. Whatever happens, no
-  // key or modifier is left held and a locked Caps Lock or group is put back. Spare keycodes are
-  // mapped in batches, each before the first key that needs it. The string ends with a round
-  // trip that has the server take every event: Closing when given (a look that ends in a reply),
-  // else a plain one.
-  bool Type(const TypingPlan& Plan, const std::function<bool()>& MayGoOn,
-            const std::function<void()>& Closing = {});
+  // Types the prepared string into whatever has the focus, a batch at a time: each batch is one
+  // key press, with the group change and spare-keycode mapping before it on the first, and the
+  // releases and whatever the next press needs after it (spare keycodes are mapped in batches,
+  // each before the first key that needs it). Raises when it cannot go on.
+  bool HasNext() const;
+  void InjectNext();
+  // Releases every key still held, puts back Caps Lock and the keyboard group, and has the
+  // server take every event with one round trip: Closing when given (a look that ends in a
+  // reply), else a plain one. Raises when the server refused an event.
+  void End(const std::function<void()>& Closing);
+  // The same, raising nothing, after a throw.
+  void Abandon() noexcept;
 
   int SpareKeycodeCount() const { return static_cast<int>(Pool_.size()); }
   // The server said the keymap or the keyboard's locks changed since they were last read.
   bool Stale() const { return KeymapStale_ || KeyboardStale_; }
-  std::function<void()> BeforeKeyEvent;
+  // Runs after every synthesised key event, once the server has taken it; an exception it
+  // throws ends the batch there.
+  std::function<void()> AfterKeyEvent;
 
  private:
   class Typist;
@@ -107,7 +117,10 @@ class X11Keyboard {
   std::optional<KeyChoice> FindOnKeymap(KeySym Sym, char32_t Character, bool AnyGroup) const;
   std::optional<KeyCode> FindModifier(std::initializer_list<KeySym> Syms) const;
   std::optional<KeyChoice> OnSpare(KeySym Sym) const;
+  TypingPlan Resolve(const KeyActions& Actions);
   void MapBatch(const TypingPlan& Plan, std::size_t From, bool CanShift);
+  void Begin();
+  void Expand(std::size_t Step);
   void WriteMapping(const std::vector<Spare*>& Changed);
   void RestoreSpares();
 
@@ -119,6 +132,21 @@ class X11Keyboard {
   int NumGroups_ = 1;  // the most groups any key has
   std::vector<Spare> Pool_;
   std::vector<KeyCode> Held_;  // pressed and not yet released, in pressing order
+
+  // The string being typed: its plan, the events of its next steps not yet sent, and what the
+  // typing changed until it ends.
+  struct TypedEvent {
+    enum class Kind : std::uint8_t { Press, Release, Group } Type;
+    KeyCode Code = 0;
+    int Group = 0;
+  };
+  KeyActions Actions_;
+  TypingPlan Plan_;
+  std::size_t NextStep_ = 0;
+  std::deque<TypedEvent> Pending_;
+  std::optional<KeyCode> Shift_, Control_, Alt_;
+  std::optional<ErrorTrap> Trap_;
+  std::unique_ptr<Typist> Typist_;
 
   struct KeyEvent {
     KeyCode Code;

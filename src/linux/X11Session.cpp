@@ -34,61 +34,76 @@ std::unique_ptr<X11Session> X11Session::Open() {
   return std::unique_ptr<X11Session>(new X11Session(std::make_unique<State>()));
 }
 
-KeysOutcome X11Session::SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) {
+void X11Session::Plan(const KeyActions& Actions) {
+  S_->Connection.DrainEvents();
+  S_->Keyboard.Prepare(Actions);  // raises before any key
+  Looked_ = false;
+}
+
+KeysOutcome X11Session::StillFree(KeyTarget& Target) {
   State& S = *S_;
-  S.Connection.DrainEvents();
-  x11::TypingPlan Plan = S.Keyboard.Resolve(Actions);  // raises before any key
-  Pacing.BeforeFirstKey();
-  KeysOutcome Outcome = S.Windows.WatchFocus(Target);
-  if (Outcome != KeysOutcome::Sent) return Outcome;
-  // The keymap changed during the pause: the plan is made again from the new one.
-  if (S.Keyboard.Stale()) Plan = S.Keyboard.Resolve(Actions);
-  // Others' keys, from the raw events that have come (no round trip unless they tell of a key
-  // held): those since the previous string where the pacing says they count.
-  S.Connection.DrainEvents();
-  if (!Pacing.EarlierKeysCount()) S.Keyboard.Forgive();
-  if (S.Keyboard.OthersTyped()) return KeysOutcome::OthersKeys;
-  if (S.Keyboard.OthersHold()) return KeysOutcome::KeysHeld;
-  const auto Others = [&S, &Outcome] {
-    if (!S.Keyboard.OthersTyped()) return false;
-    Outcome = KeysOutcome::OthersKeys;
-    return true;
-  };
-  bool All = false;
+  if (!std::exchange(Looked_, true)) {
+    const KeysOutcome Outcome = S.Windows.WatchFocus(Target);
+    if (Outcome != KeysOutcome::Sent) return Outcome;
+    // The keymap changed during the pause: the plan is made again from the new one.
+    S.Keyboard.Refresh();
+    // Others' keys from the raw events that have come (no round trip).
+    S.Connection.DrainEvents();
+    return KeysOutcome::Sent;
+  }
+  // Reads what has come; others' keys stop the string before any look costs a round trip.
+  if (S.Windows.FocusStillWatched() || S.Keyboard.OthersTyped()) return KeysOutcome::Sent;
+  // The focus moved, or a grab began: where to is looked at before the next event.
+  return S.Windows.WatchFocus(Target);
+}
+
+bool X11Session::HasNext() const {
+  return S_->Keyboard.HasNext();
+}
+
+void X11Session::InjectNext() {
+  S_->Keyboard.InjectNext();
+}
+
+KeysOutcome X11Session::Finish(KeyTarget& Target, const std::function<void()>& Handed) {
+  State& S = *S_;
+  const bool Whole = !S.Keyboard.HasNext();
   try {
-    All = S.Keyboard.Type(
-        Plan,
-        [&S, &Target, &Outcome, &Others] {
-          const bool Watched = S.Windows.FocusStillWatched();  // reads what has come
-          if (Others()) return false;
-          if (Watched) return true;
-          // The focus moved, or a grab began: where to is looked at before the next event.
-          Outcome = S.Windows.WatchFocus(Target);
-          return Outcome == KeysOutcome::Sent && !Others();
-        },
-        [&S, &Pacing] { S.Windows.CloseLook([&Pacing] { Pacing.Handed(); }); });
+    S.Keyboard.End([&S, &Handed] { S.Windows.CloseLook(Handed); });
   } catch (...) {
     // The server has taken what went out (the failed string's last round trip).
     S.Connection.DrainEvents();
     S.Keyboard.EndOfString();
     throw;
   }
-  // The closing round trip brought the raw events of every key sent, others' before them too.
+  // The closing round trip brought the raw events of every key sent, others' before them too,
+  // and any focus change that came before the last key was delivered.
   S.Connection.DrainEvents();
   S.Keyboard.EndOfString();
-  if (Outcome == KeysOutcome::Sent) Others();
-  if (All || Outcome != KeysOutcome::Sent) return Outcome;
-  return KeysOutcome::FocusLost;
+  return Whole ? StillFree(Target) : KeysOutcome::Sent;
 }
 
-bool X11Session::OthersHoldKeys() {
+void X11Session::Abandon() noexcept {
+  S_->Keyboard.Abandon();
+  S_->Connection.DrainEvents();
+  S_->Keyboard.EndOfString();
+}
+
+bool X11Session::OthersTyped() {
+  return S_->Keyboard.OthersTyped();
+}
+
+void X11Session::ForgetOthersKeys() {
+  S_->Keyboard.Forgive();
+}
+
+bool X11Session::OthersHold() {
+  return S_->Keyboard.OthersHold();
+}
+
+bool X11Session::AskOthersHold() {
   S_->Connection.DrainEvents();
   return S_->Keyboard.QueryOthersHold();
-}
-
-bool X11Session::SendKeys(const KeyActions& Actions, ProcessId Target) {
-  OneProcess Only(Target);
-  return SendKeys(Actions, Only) == KeysOutcome::Sent;
 }
 
 std::vector<TopLevelWindow> X11Session::TopLevelWindows() {
@@ -111,8 +126,8 @@ bool X11Session::FocusWindow(X11Window Window, int TimeoutMs) {
   return S_->Windows.FocusWindow(static_cast<::Window>(Window), TimeoutMs);
 }
 
-void X11Session::SetBeforeKeyEvent(std::function<void()> Hook) {
-  S_->Keyboard.BeforeKeyEvent = std::move(Hook);
+void X11Session::SetAfterKeyEvent(std::function<void()> Hook) {
+  S_->Keyboard.AfterKeyEvent = std::move(Hook);
 }
 
 int X11Session::SpareKeycodeCount() const {

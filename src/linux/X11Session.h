@@ -18,53 +18,48 @@ namespace pictrane::linux_desktop {
 using X11Window = std::uint64_t;
 
 // One connection to the X server named by $DISPLAY. Not thread-safe: use it from one thread.
-class X11Session {
+// Its keyboard: characters come from the current keymap (with Shift, or in another group, when
+// that is where they are); characters the keymap lacks go through spare keycodes remapped in
+// batches before the keys that need them, and kept mapped for reuse until the session ends.
+// Whatever happens, no key or modifier is left held and a locked Caps Lock or group is put back.
+// A batch is one key press with the releases after it: a release needs no look of its own.
+class X11Session final : public KeyInjector {
  public:
   // Raises RaisedError with a description the user can act on when there is no X display, or
   // when the server lacks the XTEST or XKEYBOARD extension.
   static std::unique_ptr<X11Session> Open();
 
   // Gives every borrowed spare keycode its empty mapping back.
-  ~X11Session();
+  ~X11Session() override;
   X11Session(const X11Session&) = delete;
   X11Session& operator=(const X11Session&) = delete;
 
-  // Types Actions into a window Target owns, then waits until the server has taken them: one
-  // round trip, a grab attempt on the focus window let go at once. Before the first key it asks
-  // Target about the focused window's process and, when another client holds the keyboard (a
-  // grab attempt says so), about the process of the topmost override-redirect window, the likely
-  // holder: a menu of the tool itself passes, anything else returns KeyboardGrabbed having typed
-  // nothing. Those questions need no round trip of their own when the previous string's closing
-  // attempt found the keyboard free and no focus event has come since (a grab by another client
-  // shows as one).
-  // During the string the focus is checked before every key event against what the server's focus
-  // events have told us so far, so at most the one event already on its way can reach another
-  // window; when they tell of a change (another window, a grab), the same questions are asked
-  // again before the next event. Characters come from the current keymap (with Shift, or in
-  // another group, when that is where they are); characters the keymap lacks go through spare
-  // keycodes remapped in batches before the keys that need them, and kept mapped for reuse until
-  // the session ends. Bad input raises before the first key. Whatever happens, no key or
-  // modifier is left held and a locked Caps Lock or group is put back.
-  // Pacing hears when the keys are planned and the first is about to go, and when the closing
-  // round trip has brought the server's confirmation.
+  void Plan(const KeyActions& Actions) override;
+  // The string's first look asks Target about the focused window's process and, when another
+  // client holds the keyboard (a grab attempt says so), about the process of the topmost
+  // override-redirect window, the likely holder: a menu of the tool itself passes. Those
+  // questions need no round trip of their own when the previous string's closing look found the
+  // keyboard free and no focus event has come since (a grab by another client shows as one).
+  // Later looks answer from the server's focus events so far, so at most the one event already
+  // on its way can reach another window; when they tell of a change (another window, a grab),
+  // the same questions are asked again.
+  KeysOutcome StillFree(KeyTarget& Target) override;
+  bool HasNext() const override;
+  void InjectNext() override;
+  // One round trip: a grab attempt on the focus window, let go at once; Handed runs once its
+  // reply has brought the server's confirmation.
+  KeysOutcome Finish(KeyTarget& Target, const std::function<void()>& Handed) override;
+  void Abandon() noexcept override;
+
   // Others' keys (the user's keyboard, another client's XTEST keys) are told from ours by the raw
   // key events of XInput 2, which come on this connection with the others (no round trip): ours
   // come from the XTEST keyboard in the order we sent them, so any other event, or one of ours
-  // that never comes back (swallowed by a key another holds), is others'. Just before the first
-  // key, a key that others hold (a round trip confirms what the events say), or a latched
-  // modifier, answers KeysHeld having typed nothing; a key event of others stops the string as a
-  // lost focus does (the one event already on its way may still go), answering OthersKeys, also
-  // when it comes with the closing round trip. Those since the previous string count where
-  // Pacing says so (KeyPacing::EarlierKeysCount).
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing);
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target) {
-    NoPacing Unpaced;
-    return SendKeys(Actions, Target, Unpaced);
-  }
-  // The same for the windows of Target alone; true when every key was typed.
-  bool SendKeys(const KeyActions& Actions, ProcessId Target);
-  // As WindowSystem::OthersHoldKeys says.
-  bool OthersHoldKeys();
+  // that never comes back (swallowed by a key another holds), is others'. A key that others
+  // hold is confirmed by a round trip; a latched modifier counts as held.
+  bool OthersTyped() override;
+  void ForgetOthersKeys() override;
+  bool OthersHold() override;
+  bool AskOthersHold() override;
 
   // The process id of the top-level window that has the input focus (its _NET_WM_PID, or that of
   // its client leader); 0 when no window has it, kUnknownProcess when it carries no process id.
@@ -88,10 +83,10 @@ class X11Session {
   // Raises Window and gives it the input focus; false when it does not have it within TimeoutMs.
   bool FocusWindow(X11Window Window, int TimeoutMs);
 
-  // Runs before every synthesised key event (before the focus check), once the server has taken
-  // the events before it; an exception it throws aborts SendKeys there. Lets tests make typing
-  // fail, or the focus move, half-way.
-  void SetBeforeKeyEvent(std::function<void()> Hook);
+  // Runs after every synthesised key event, once the server has taken it (before the next
+  // look); an exception it throws aborts the string there. Lets tests make typing fail, or the
+  // focus move, half-way.
+  void SetAfterKeyEvent(std::function<void()> Hook);
 
   // How many keycodes the keymap leaves free for characters it lacks.
   int SpareKeycodeCount() const;
@@ -101,6 +96,7 @@ class X11Session {
  private:
   explicit X11Session(std::unique_ptr<State> Session);
   std::unique_ptr<State> S_;
+  bool Looked_ = false;  // the string's first look was made
 };
 
 }  // namespace pictrane::linux_desktop

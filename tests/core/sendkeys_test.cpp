@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -299,6 +301,115 @@ TEST(SendKeysTest, DescribesActionsCompactly) {
     EXPECT_EQ(DescribeKeys(ParseKeys(Keys)), Description) << Keys;
   }
   EXPECT_EQ(DescribeNamedKey(static_cast<NamedKey>(200)), "Key200");
+}
+
+// A keyboard of three batches whose looks, reports of others' keys and injections go as a row
+// says, recording every call the typing loop makes.
+struct ScriptedKeys final : KeyInjector {
+  int Batches = 3;
+  int LostAtLook = 0;    // this look (1: the string's first) finds the focus elsewhere
+  int OthersAfter = -1;  // others' keys come after this many batches (0: in the pause)
+  int ThrowAt = 0;       // this batch's injection raises
+  bool Held = false;     // others hold a key before the first
+  KeysOutcome Closing = KeysOutcome::Sent;
+  std::vector<std::string> Log;
+  int Looks = 0, Sent = 0;
+  bool Forgiven = false;
+
+  void Plan(const KeyActions&) override { Log.push_back("Plan"); }
+  KeysOutcome StillFree(KeyTarget&) override {
+    Log.push_back("Look");
+    return ++Looks == LostAtLook ? KeysOutcome::FocusLost : KeysOutcome::Sent;
+  }
+  bool HasNext() const override { return Sent < Batches; }
+  void InjectNext() override {
+    Log.push_back("Inject " + std::to_string(Sent + 1));
+    if (Sent + 1 == ThrowAt) throw RaisedError(ErrorNumber::InvalidProcedureCall, "Keys", "no");
+    ++Sent;
+  }
+  KeysOutcome Finish(KeyTarget&, const std::function<void()>& Handed) override {
+    Log.push_back("Finish");
+    Handed();
+    return Closing;
+  }
+  void Abandon() noexcept override { Log.push_back("Abandon"); }
+  bool OthersTyped() override { return OthersAfter >= 0 && Sent >= OthersAfter && !Forgiven; }
+  void ForgetOthersKeys() override { Forgiven = OthersAfter == 0; }
+  bool OthersHold() override { return Held; }
+};
+
+struct RecordedPacing final : KeyPacing {
+  explicit RecordedPacing(std::vector<std::string>& L, bool Earlier) : Log(L), Earlier_(Earlier) {}
+  void BeforeFirstKey() override { Log.push_back("Paused"); }
+  void Handed() override { Log.push_back("Handed"); }
+  bool EarlierKeysCount() override { return Earlier_; }
+  std::vector<std::string>& Log;
+  bool Earlier_;
+};
+
+TEST(SendKeysTest, TypesBatchByBatchAndStopsAtTheFirstLookThatSaysSo) {
+  struct Case {
+    std::string Name;
+    std::function<void(ScriptedKeys&)> Set;
+    bool EarlierCount;
+    std::optional<KeysOutcome> Outcome;  // nothing: it raises
+    std::vector<std::string> Log;
+  };
+  const std::vector<std::string> Whole{"Plan",     "Paused", "Look",     "Inject 1", "Look",
+                                       "Inject 2", "Look",   "Inject 3", "Finish",   "Handed"};
+  const std::vector<Case> Cases = {
+      {"all goes", [](ScriptedKeys&) {}, true, KeysOutcome::Sent, Whole},
+      {"the focus is elsewhere at the start",
+       [](ScriptedKeys& K) { K.LostAtLook = 1; },
+       true,
+       KeysOutcome::FocusLost,
+       {"Plan", "Paused", "Look"}},
+      {"the focus moves after a batch",
+       [](ScriptedKeys& K) { K.LostAtLook = 3; },
+       true,
+       KeysOutcome::FocusLost,
+       {"Plan", "Paused", "Look", "Inject 1", "Look", "Inject 2", "Look", "Finish", "Handed"}},
+      {"others type after a batch",
+       [](ScriptedKeys& K) { K.OthersAfter = 1; },
+       true,
+       KeysOutcome::OthersKeys,
+       {"Plan", "Paused", "Look", "Inject 1", "Look", "Finish", "Handed"}},
+      {"others typed in the pause, which counts",
+       [](ScriptedKeys& K) { K.OthersAfter = 0; },
+       true,
+       KeysOutcome::OthersKeys,
+       {"Plan", "Paused", "Look"}},
+      {"others typed in the pause, which does not", [](ScriptedKeys& K) { K.OthersAfter = 0; },
+       false, KeysOutcome::Sent, Whole},
+      {"others hold a key",
+       [](ScriptedKeys& K) { K.Held = true; },
+       true,
+       KeysOutcome::KeysHeld,
+       {"Plan", "Paused", "Look"}},
+      {"others type with the last batch", [](ScriptedKeys& K) { K.OthersAfter = 3; }, true,
+       KeysOutcome::OthersKeys, Whole},
+      {"the closing look finds the focus gone",
+       [](ScriptedKeys& K) { K.Closing = KeysOutcome::FocusLost; }, true, KeysOutcome::FocusLost,
+       Whole},
+      {"the system refuses a batch",
+       [](ScriptedKeys& K) { K.ThrowAt = 2; },
+       true,
+       std::nullopt,
+       {"Plan", "Paused", "Look", "Inject 1", "Look", "Inject 2", "Abandon"}},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    ScriptedKeys Keys;
+    C.Set(Keys);
+    RecordedPacing Pacing(Keys.Log, C.EarlierCount);
+    OneProcess Target(1);
+    if (C.Outcome) {
+      EXPECT_EQ(SendKeys(Keys, {}, Target, Pacing), *C.Outcome);
+    } else {
+      EXPECT_THROW(SendKeys(Keys, {}, Target, Pacing), RaisedError);
+    }
+    EXPECT_EQ(Keys.Log, C.Log);
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "X11TestSupport.h"
 #include "linux/ProgressWindowLinux.h"
 #include "window/ProgressReport.h"
+#include "conversion/SendKeys.h"
 #include "linux/X11Session.h"
 
 using namespace pictrane;
@@ -53,7 +54,7 @@ class ProgressWindowTest : public testing::Test {
     SCOPED_TRACE(Context);
     EXPECT_EQ(Session_->FocusedProcess(), Tool_->Pid());
     const std::size_t Before = Tool_->Lines().size();
-    EXPECT_TRUE(Session_->SendKeys({x11test::Char(U'k')}, Tool_->Pid()));
+    EXPECT_TRUE(pictrane::SendKeys(*Session_, {x11test::Char(U'k')}, Tool_->Pid()));
     EXPECT_TRUE(Tool_->WaitForMarker(Before, "k"));
   }
 

@@ -297,11 +297,12 @@ void FakeWindowSystem::DoEvents() {
   if (OnDoEvents) OnDoEvents();
 }
 
-// As the back ends do: the focus is judged (looked at again while the target asks), then the
-// holder of a grab.
-KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Target,
-                                       KeyPacing& Pacing) {
-  Pacing.BeforeFirstKey();
+void FakeWindowSystem::Plan(const KeyActions& Actions) {
+  Planned_ = Actions;
+  Forgiven_ = false;
+}
+
+KeysOutcome FakeWindowSystem::StillFree(KeyTarget& Target) {
   KeyTarget::Verdict Focus = KeyTarget::Verdict::AskAgain;
   while (Focus == KeyTarget::Verdict::AskAgain) {
     if (RecordFocusChecks) Log.push_back("Judge " + std::to_string(FocusOwner));
@@ -310,25 +311,39 @@ KeysOutcome FakeWindowSystem::SendKeys(const KeyActions& Actions, KeyTarget& Tar
   if (Focus == KeyTarget::Verdict::Foreign) return KeysOutcome::FocusLost;
   if (GrabHolder != 0 && Target.Judge(GrabHolder) != KeyTarget::Verdict::Owned)
     return KeysOutcome::KeyboardGrabbed;
-  if (Clock && Clock->Now < HeldUntil) {
-    if (RecordKeyboard) Log.push_back("Held");
-    return KeysOutcome::KeysHeld;
-  }
-  if (KeyStringsSent + 1 == OthersKeysBefore && Pacing.EarlierKeysCount())
-    return KeysOutcome::OthersKeys;
+  return KeysOutcome::Sent;
+}
+
+void FakeWindowSystem::InjectNext() {
+  const KeyActions Actions = std::move(*Planned_);
+  Planned_.reset();
   ++KeyStringsSent;
   const auto text = AsText(Actions);
   Log.push_back(text ? "Keys \"" + *text + "\"" : "Keys " + DescribeKeys(Actions));
   if (OnKeys) OnKeys(Actions);
-  Pacing.Handed();
-  return KeyStringsSent == OthersKeysAt ? KeysOutcome::OthersKeys : KeysOutcome::Sent;
+}
+
+KeysOutcome FakeWindowSystem::Finish(KeyTarget&, const std::function<void()>& Handed) {
+  Handed();
+  return KeysOutcome::Sent;
+}
+
+bool FakeWindowSystem::OthersTyped() {
+  if (Planned_) return !Forgiven_ && KeyStringsSent + 1 == OthersKeysBefore;
+  return KeyStringsSent == OthersKeysAt;
 }
 
 void FakeWindowSystem::WatchKeyboard() {
   if (RecordKeyboard) Log.push_back("WatchKeyboard");
 }
 
-bool FakeWindowSystem::OthersHoldKeys() {
+bool FakeWindowSystem::OthersHold() {
+  if (!Clock || Clock->Now >= HeldUntil) return false;
+  if (RecordKeyboard) Log.push_back("Held");
+  return true;
+}
+
+bool FakeWindowSystem::AskOthersHold() {
   if (RecordKeyboard) Log.push_back("OthersHoldKeys");
   return Clock && Clock->Now < HeldUntil;
 }

@@ -162,12 +162,20 @@ class FakeProcesses : public Processes {
   int EndStatus = 1;    // what it ended with
 };
 
-class FakeWindowSystem : public WindowSystem {
+// The window system and its keyboard; a key string is one batch, logged as "Keys ...".
+class FakeWindowSystem : public WindowSystem, public KeyInjector {
  public:
   explicit FakeWindowSystem(Transcript& log) : Log(log) {}
   void MessageBox(const std::string& Text, MessageIcon Icon, const std::string& Title) override;
   void DoEvents() override;
-  KeysOutcome SendKeys(const KeyActions& Actions, KeyTarget& Target, KeyPacing& Pacing) override;
+  KeyInjector& Keyboard() override { return *this; }
+  void Plan(const KeyActions& Actions) override;
+  // The focus is judged (looked at again while the target asks), then the holder of a grab.
+  KeysOutcome StillFree(KeyTarget& Target) override;
+  bool HasNext() const override { return Planned_.has_value(); }
+  void InjectNext() override;
+  KeysOutcome Finish(KeyTarget& Target, const std::function<void()>& Handed) override;
+  void Abandon() noexcept override { Planned_.reset(); }
   ProcessId FocusedProcess() override { return FocusOwner; }
   // Without a window yet, it lets TimeoutMs pass on the clock.
   bool ShowWindow(ProcessId Process, int TimeoutMs) override;
@@ -193,7 +201,10 @@ class FakeWindowSystem : public WindowSystem {
   // string numbered OthersKeysAt (1-based, counting every string handed over) reaches the tool
   // but answers OthersKeys, as when others' keys came among its own.
   void WatchKeyboard() override;
-  bool OthersHoldKeys() override;
+  bool OthersTyped() override;
+  void ForgetOthersKeys() override { Forgiven_ = true; }
+  bool OthersHold() override;
+  bool AskOthersHold() override;
   FakeClock* Clock = nullptr;
   std::int64_t HeldUntil = -1;
   int OthersKeysAt = 0;
@@ -201,6 +212,10 @@ class FakeWindowSystem : public WindowSystem {
   // OthersKeys before its first key where the pacing says they count, and is typed otherwise.
   int OthersKeysBefore = 0;
   bool RecordKeyboard = false;  // logs "WatchKeyboard", "Held" and "OthersHoldKeys"
+
+ private:
+  std::optional<KeyActions> Planned_;  // the string planned and not yet typed
+  bool Forgiven_ = false;              // others' keys before it do not count
 };
 
 class FakeProgress : public RunProgress {

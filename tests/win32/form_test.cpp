@@ -164,7 +164,8 @@ TEST_F(FormTest, LoadRunsBeforeShowingAndFocusFollowsTheTabOrder) {
 
   // Tab, typed for real, moves the focus the same way.
   WindowSystemWin32 Windows;
-  Windows.SendKeys(ParseKeys("{TAB}{TAB}"), static_cast<ProcessId>(::GetCurrentProcessId()));
+  SendKeys(Windows.Keyboard(), ParseKeys("{TAB}{TAB}"),
+           static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
   EXPECT_EQ(NameOf(::GetFocus()), control::kCmdBrowse);
 }
@@ -180,13 +181,15 @@ TEST_F(FormTest, FieldsKeepTheirLimitsAndColours) {
   // The ninth character typed is refused.
   ::SetFocus(Device);
   WindowSystemWin32 Windows;
-  Windows.SendKeys(ParseKeys("abcdefghi"), static_cast<ProcessId>(::GetCurrentProcessId()));
+  SendKeys(Windows.Keyboard(), ParseKeys("abcdefghi"),
+           static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
   EXPECT_EQ(View->Text(control::kTxtTI89Dir), "abcdefgh");
   // Over the limit, typing is refused and deleting still works.
   View->SetText(control::kTxtTI89Dir, "abcdefghij");
   ::SendMessageW(Device, EM_SETSEL, 10, 10);
-  Windows.SendKeys(ParseKeys("x{BACKSPACE}"), static_cast<ProcessId>(::GetCurrentProcessId()));
+  SendKeys(Windows.Keyboard(), ParseKeys("x{BACKSPACE}"),
+           static_cast<ProcessId>(::GetCurrentProcessId()));
   Pump();
   EXPECT_EQ(View->Text(control::kTxtTI89Dir), "abcdefghi");
 
@@ -254,7 +257,7 @@ TEST_F(FormTest, APasteLosesItsLineBreaks) {
     ::CloseClipboard();
     ::SetFocus(Device);
     ::SendMessageW(Device, EM_SETSEL, 100, 100);
-    Windows.SendKeys(ParseKeys("^v"), static_cast<ProcessId>(::GetCurrentProcessId()));
+    SendKeys(Windows.Keyboard(), ParseKeys("^v"), static_cast<ProcessId>(::GetCurrentProcessId()));
     Pump();
     EXPECT_EQ(View->Text(control::kTxtTI89Dir), C.After);
   }
@@ -268,7 +271,8 @@ TEST_F(FormTest, EnterPressesTheFocusedButton) {
   for (const char* Name :
        {control::kCmdConvert, control::kCmdBrowse, control::kTxtTI89Dir, control::kChkDeleteBMPs}) {
     ::SetFocus(Control(Name));
-    Windows.SendKeys(ParseKeys("{ENTER}"), static_cast<ProcessId>(::GetCurrentProcessId()));
+    SendKeys(Windows.Keyboard(), ParseKeys("{ENTER}"),
+             static_cast<ProcessId>(::GetCurrentProcessId()));
     Pump();
   }
   EXPECT_EQ(Events.Calls,

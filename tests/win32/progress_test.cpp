@@ -69,7 +69,7 @@ class ProgressWindowTest : public ::testing::Test {
     SCOPED_TRACE(Context);
     EXPECT_EQ(::GetForegroundWindow(), ToolWindow_);
     WindowSystemWin32 Windows;
-    ASSERT_TRUE(Windows.SendKeys(ParseKeys("k"), static_cast<ProcessId>(Tool_->Id())));
+    ASSERT_TRUE(SendKeys(Windows.Keyboard(), ParseKeys("k"), static_cast<ProcessId>(Tool_->Id())));
     const ULONGLONG Until = ::GetTickCount64() + kTimeoutMs;
     std::string Last;
     while (Last != "'k'" && ::GetTickCount64() < Until) {

@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/KeyboardWin32.h"
+
+#include <bitset>
+#include <iterator>
+
+#include "pictrane/RaisedError.h"
+#include "pictrane/win32/Errors.h"
+#include "win32/KeyInput.h"
+#include "win32/MessageLoop.h"
+#include "win32/TimingsWin32.h"
+#include "win32/Translations.h"
+
+namespace pictrane::win32 {
+
+namespace {
+
+constexpr auto kRoundTripTimeoutMs = static_cast<UINT>(kRoundTripWaitMs);
+
+// What the low-level hook has seen of others' keys. It runs on the thread that installed it,
+// the user-interface thread, whenever that thread looks at its messages.
+struct KeyboardWatch {
+  HHOOK Hook = nullptr;
+  int Users = 0;  // window systems of this process that installed it
+  bool OthersTyped = false;
+  std::bitset<256> OthersDown;
+  std::size_t OwnPassed = 0;  // events of ours the hook has passed on
+};
+KeyboardWatch gWatch;
+
+LRESULT CALLBACK WatchKeys(int Code, WPARAM Message, LPARAM Data) {
+  if (Code == HC_ACTION) {
+    const auto& Key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(Data);
+    if ((Key.flags & LLKHF_INJECTED) != 0 && Key.dwExtraInfo == kHandOverInput) {
+      ++gWatch.OwnPassed;
+      return 1;  // the hand-over's mark: no window gets it
+    }
+    if ((Key.flags & LLKHF_INJECTED) == 0 || Key.dwExtraInfo != kOwnInput) {
+      gWatch.OthersTyped = true;
+      if (Key.vkCode < gWatch.OthersDown.size())
+        gWatch.OthersDown[Key.vkCode] = (Key.flags & LLKHF_UP) == 0;
+    } else {
+      ++gWatch.OwnPassed;
+    }
+  }
+  return ::CallNextHookEx(nullptr, Code, Message, Data);
+}
+
+// The keys the system holds down now (the mouse buttons aside); between strings we hold none.
+std::bitset<256> KeysDownNow() {
+  std::bitset<256> Down;
+  for (int Key = VK_BACK; Key < 0xFF; ++Key)
+    if (Key != VK_PACKET && (::GetAsyncKeyState(Key) & 0x8000) != 0)
+      Down[static_cast<std::size_t>(Key)] = true;
+  return Down;
+}
+
+ProcessId ForegroundProcess() {
+  HWND Foreground = ::GetForegroundWindow();
+  if (Foreground == nullptr) return 0;
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Foreground, &Owner);
+  return Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess;
+}
+
+}  // namespace
+
+KeyboardWin32::~KeyboardWin32() {
+  if (Hooked_ && --gWatch.Users == 0) {
+    ::UnhookWindowsHookEx(gWatch.Hook);
+    gWatch.Hook = nullptr;
+  }
+}
+
+void KeyboardWin32::RunHook() {
+  if (!Hooked_) {
+    if (gWatch.Users == 0) {
+      gWatch.Hook = ::SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, ::GetModuleHandleW(nullptr), 0);
+      if (gWatch.Hook == nullptr)
+        throw RaisedError(
+            ErrorNumber::InvalidProcedureCall, kErrorSource,
+            "The keyboard cannot be watched (" + SystemMessage(::GetLastError()) + ")");
+      gWatch.OthersDown = KeysDownNow();  // what is down already is others'
+    }
+    ++gWatch.Users;
+    Hooked_ = true;
+  }
+  // The hook's calls wait as sent messages: handled here, the posted ones left in the queue.
+  MSG Ignored;
+  ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void KeyboardWin32::WatchKeyboard() {
+  RunHook();
+}
+
+bool KeyboardWin32::OthersTyped() {
+  return gWatch.OthersTyped;
+}
+
+void KeyboardWin32::ForgetOthersKeys() {
+  gWatch.OthersTyped = false;
+}
+
+bool KeyboardWin32::OthersHold() {
+  return gWatch.OthersDown.any() && AskOthersHold();
+}
+
+bool KeyboardWin32::AskOthersHold() {
+  RunHook();
+  gWatch.OthersDown = KeysDownNow();
+  return gWatch.OthersDown.any();
+}
+
+void KeyboardWin32::Plan(const KeyActions& Actions) {
+  Inputs_ = KeyInputs(Actions);  // raises before anything is sent
+  Next_ = 0;
+  Held_.clear();
+  Pressed_ = 0;
+}
+
+KeysOutcome KeyboardWin32::StillFree(KeyTarget& Target) {
+  RunHook();  // others' keys that came before this look
+  for (;;) {
+    const KeyTarget::Verdict Verdict = Target.Judge(ForegroundProcess());
+    if (Verdict != KeyTarget::Verdict::AskAgain)
+      return Verdict == KeyTarget::Verdict::Owned ? KeysOutcome::Sent : KeysOutcome::FocusLost;
+  }
+}
+
+void KeyboardWin32::InjectNext() {
+  if (Next_ == 0) PassedBefore_ = gWatch.OwnPassed;
+  INPUT& Input = Inputs_[Next_];
+  if (::SendInput(1, &Input, sizeof(INPUT)) != 1)
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                      "The keys could not be sent (" + SystemMessage(::GetLastError()) + ")");
+  ++Next_;
+  if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) ++Pressed_;
+  if ((Input.ki.dwFlags & KEYEVENTF_UNICODE) == 0) {
+    if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
+      Held_.push_back(Input);
+    } else {
+      for (auto It = Held_.rbegin(); It != Held_.rend(); ++It) {
+        if (It->ki.wVk == Input.ki.wVk) {
+          Held_.erase(std::next(It).base());
+          break;
+        }
+      }
+    }
+  }
+  if (AfterKeyEvent_) AfterKeyEvent_();
+}
+
+std::size_t KeyboardWin32::ReleaseHeld() {
+  // Stopped half-way: nothing may stay held, wherever the focus went.
+  std::vector<INPUT> Releases;
+  for (auto It = Held_.rbegin(); It != Held_.rend(); ++It) {
+    INPUT Up = *It;
+    Up.ki.dwFlags |= KEYEVENTF_KEYUP;
+    Releases.push_back(Up);
+  }
+  Held_.clear();
+  if (!Releases.empty())
+    ::SendInput(static_cast<UINT>(Releases.size()), Releases.data(), sizeof(INPUT));
+  return Releases.size();
+}
+
+KeysOutcome KeyboardWin32::Finish(KeyTarget&, const std::function<void()>& Handed) {
+  const std::size_t Released = ReleaseHeld();
+  // Each key up is one message to the foreground thread, each key down one and the character it
+  // may make another; the releases after a stop are key ups.
+  if (Next_ > 0)
+    WaitForForegroundInput(PassedBefore_ + Next_ + Released, Next_ + Pressed_ + Released);
+  RunHook();  // the events of others that came before our last
+  Handed();
+  Inputs_.clear();
+  Next_ = 0;
+  return KeysOutcome::Sent;
+}
+
+void KeyboardWin32::Abandon() noexcept {
+  ReleaseHeld();
+  Inputs_.clear();
+  Next_ = 0;
+}
+
+namespace {
+// Marks a pixel for painting in the window that shows it at a corner or the middle of Window's
+// client area, Window itself or the child window over it there (what a child covers may be left
+// to the child, WS_CLIPCHILDREN), provided that window belongs to Window's thread and the pixel
+// lies in its client area. Returns the marked window, or nullptr when none could be: a window
+// hidden, minimised or without a client area gets no WM_PAINT.
+HWND MarkForPaint(HWND Window) {
+  RECT Client{};
+  if (!::IsWindowVisible(Window) || ::IsIconic(Window) || !::GetClientRect(Window, &Client) ||
+      ::IsRectEmpty(&Client))
+    return nullptr;
+  const DWORD Thread = ::GetWindowThreadProcessId(Window, nullptr);
+  const POINT Spots[] = {{Client.left, Client.top},
+                         {Client.right - 1, Client.top},
+                         {Client.left, Client.bottom - 1},
+                         {Client.right - 1, Client.bottom - 1},
+                         {(Client.left + Client.right) / 2, (Client.top + Client.bottom) / 2}};
+  for (POINT At : Spots) {
+    HWND Shown = Window;
+    for (int Depth = 0; Depth < 16; ++Depth) {
+      HWND Child = ::ChildWindowFromPointEx(Shown, At, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+      if (Child == nullptr || Child == Shown) break;
+      ::MapWindowPoints(Shown, Child, &At, 1);
+      Shown = Child;
+    }
+    RECT Own{};
+    if (::GetWindowThreadProcessId(Shown, nullptr) != Thread || !::GetClientRect(Shown, &Own) ||
+        !::PtInRect(&Own, At))
+      continue;
+    const RECT Pixel{At.x, At.y, At.x + 1, At.y + 1};
+    if (::InvalidateRect(Shown, &Pixel, FALSE)) return Shown;
+  }
+  return nullptr;
+}
+
+// Whether Window's update region is empty; false too when it cannot be told.
+bool Painted(HWND Window) {
+  HRGN Region = ::CreateRectRgn(0, 0, 0, 0);
+  if (Region == nullptr) return false;
+  const int Kind = ::GetUpdateRgn(Window, Region, FALSE);
+  ::DeleteObject(Region);
+  return Kind == NULLREGION;
+}
+}  // namespace
+
+void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
+  // Our low-level hook sees each of our events before the foreground thread's queue gets it: the
+  // system's input thread passes an event on once the hook has returned, and only then takes the
+  // next. So one event more, which the hook keeps from everyone, is seen only once every event of
+  // the string is in that queue (under Wine the hook runs within SendInput and the event is
+  // queued before SendInput returns; on Windows the input thread calls the hook through this
+  // thread's queue).
+  if (gWatch.Hook != nullptr) {
+    INPUT Mark = HandOverMark();
+    if (::SendInput(1, &Mark, sizeof Mark) == 1) ++Passed;
+  }
+  const ULONGLONG Deadline = ::GetTickCount64() + kRoundTripTimeoutMs;
+  while (gWatch.Hook != nullptr && gWatch.OwnPassed < Passed && ::GetTickCount64() < Deadline) {
+    MSG Ignored;
+    ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (gWatch.OwnPassed < Passed)
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+  }
+  // A thread gets WM_PAINT only when asking finds neither a sent, a posted nor an input message
+  // waiting, and the characters TranslateMessage makes are posted ones. So a pixel of one of the
+  // foreground thread's windows marked once all our events are queued, and found painted (its
+  // update region empty), proves the thread has taken and handled them all and asked again. The
+  // round trips in between only wait for the thread: each returns once it has asked for a message
+  // again, an idle thread's at once, so an idle thread takes one and then the paint.
+  // Counting round trips proves nothing: one ask handles every message sent until it finds none,
+  // so a round trip sent the moment the one before came back may be taken within the same ask.
+  // It only bounds the wait where no pixel can be marked (a window hidden, minimised or without
+  // a client area), and where a mark stays unpainted (a window that never paints) once the
+  // thread has also been given a round trip's wait.
+  HWND Marked = nullptr;
+  DWORD MarkedThread = 0;
+  ULONGLONG MarkedAt = 0;
+  for (std::size_t Round = 0;; ++Round) {
+    if (Round > Messages &&
+        (Marked == nullptr || ::GetTickCount64() - MarkedAt > kRoundTripTimeoutMs))
+      return;
+    HWND Foreground = ::GetForegroundWindow();
+    if (Foreground == nullptr) return;
+    const DWORD Thread = ::GetWindowThreadProcessId(Foreground, nullptr);
+    if (Thread == ::GetCurrentThreadId()) {
+      // Our own window: the keys wait in our own queue.
+      PumpPendingMessages();
+      return;
+    }
+    if (Marked == nullptr && (MarkedThread == 0 || MarkedThread == Thread)) {
+      // A window of the thread that took the keys, at the start or after the marked one went.
+      MarkedThread = Thread;
+      Marked = MarkForPaint(Foreground);
+      MarkedAt = ::GetTickCount64();
+    }
+    DWORD_PTR Ignored = 0;
+    if (!::SendMessageTimeoutW(Marked != nullptr ? Marked : Foreground, WM_NULL, 0, 0,
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kRoundTripTimeoutMs, &Ignored)) {
+      return;  // hung or gone: waiting longer would not help
+    }
+    if (Marked != nullptr) {
+      const bool Done = Painted(Marked);
+      // A window hidden or destroyed loses its update region unpainted.
+      if (!::IsWindowVisible(Marked))
+        Marked = nullptr;
+      else if (Done)
+        return;
+    }
+  }
+}
+
+}  // namespace pictrane::win32

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+#include "platform/KeyInjector.h"
+#include "pictrane/win32/Win32.h"
+
+namespace pictrane::win32 {
+
+// Keys through SendInput, one event a batch, so a window that comes forward mid-string gets at
+// most the event already on its way. Windows has no keyboard grab another program could hold
+// against the foreground window (input goes to the foreground thread, and what a low-level hook
+// swallows cannot be seen from outside), so StillFree never answers KeyboardGrabbed.
+// Others' keys are seen by a low-level keyboard hook (WH_KEYBOARD_LL), installed with the first
+// string and run on this thread, which lets it run before every event: an event is ours when
+// it is injected (LLKHF_INJECTED) and carries kOwnInput (KeyInput.h); the user's keyboard and
+// other programs' SendInput are others'. The hook runs before the foreground window gets an
+// event, so one of others stops the string before any more of ours go. Keys held by others
+// are the hook's and, confirming, GetAsyncKeyState's.
+class KeyboardWin32 final : public KeyInjector {
+ public:
+  KeyboardWin32() = default;
+  // Lets go of the hook once no keyboard of this process watches any more.
+  ~KeyboardWin32() override;
+  KeyboardWin32(const KeyboardWin32&) = delete;
+  KeyboardWin32& operator=(const KeyboardWin32&) = delete;
+
+  void Plan(const KeyActions& Actions) override;
+  // Asks Target about the foreground window's process.
+  KeysOutcome StillFree(KeyTarget& Target) override;
+  bool HasNext() const override { return Next_ < Inputs_.size(); }
+  void InjectNext() override;
+  // Returns once the foreground thread has taken and handled every event (WaitForForegroundInput).
+  KeysOutcome Finish(KeyTarget& Target, const std::function<void()>& Handed) override;
+  void Abandon() noexcept override;
+
+  void WatchKeyboard() override;
+  bool OthersTyped() override;
+  void ForgetOthersKeys() override;
+  bool OthersHold() override;
+  bool AskOthersHold() override;
+
+  // Runs after every input event; lets tests move the foreground at a chosen event.
+  void SetAfterKeyEvent(std::function<void()> Hook) { AfterKeyEvent_ = std::move(Hook); }
+
+ private:
+  // Installs the hook on first use and has it take the events waiting for it.
+  void RunHook();
+  // Releases what the string pressed and did not release, in reverse order; their count.
+  std::size_t ReleaseHeld();
+
+  std::function<void()> AfterKeyEvent_;
+  bool Hooked_ = false;
+  std::vector<INPUT> Inputs_;
+  std::size_t Next_ = 0;
+  std::vector<INPUT> Held_;       // virtual keys pressed and not yet released, in pressing order
+  std::size_t Pressed_ = 0;       // key downs sent
+  std::size_t PassedBefore_ = 0;  // events of ours the hook had passed before the string
+};
+
+// Returns once the thread of the foreground window has taken and handled the input of ours that
+// the keyboard hook has passed on, up to Passed events in all, which make at most Messages
+// messages there (every key message and every character); or after a bounded wait. Sends one
+// event more first, the hand-over's mark (KeyInput.h), which the hook keeps from every window.
+void WaitForForegroundInput(std::size_t Passed, std::size_t Messages);
+
+}  // namespace pictrane::win32
