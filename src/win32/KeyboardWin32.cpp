@@ -17,42 +17,65 @@ namespace {
 
 constexpr auto kRoundTripTimeoutMs = static_cast<UINT>(kRoundTripWaitMs);
 
-// What the low-level hook has seen of others' keys. It runs on the thread that installed it,
-// the user-interface thread, whenever that thread looks at its messages.
+// What the program has seen of others' keys, from raw input: every keyboard event reaches a
+// message-only window of the user-interface thread as WM_INPUT, whoever has the focus
+// (RIDEV_INPUTSINK), carrying the dwExtraInfo it was sent with. Costs no more than reading the
+// messages, where a low-level hook would be called through the system for every event.
 struct KeyboardWatch {
-  HHOOK Hook = nullptr;
-  int Users = 0;  // window systems of this process that installed it
+  HWND Window = nullptr;
+  int Users = 0;  // keyboards of this process that watch
   bool OthersTyped = false;
-  std::bitset<256> OthersDown;
-  std::size_t OwnPassed = 0;  // events of ours the hook has passed on
+  // Keys others hold: by scan code (256 more for the E0 ones), else by virtual key from 512 on.
+  std::bitset<768> OthersDown;
+  bool MarkSeen = false;  // the hand-over's hook has taken the mark
 };
 KeyboardWatch gWatch;
 
-LRESULT CALLBACK WatchKeys(int Code, WPARAM Message, LPARAM Data) {
+constexpr std::size_t kVirtualKeys = 512;
+constexpr const wchar_t* kWatchClass = L"PictraneKeyboardWatch";
+
+void NoteRawInput(LPARAM Handle) {
+  RAWINPUT Input{};
+  UINT Size = sizeof Input;
+  if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(Handle), RID_INPUT, &Input, &Size,
+                        sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
+      Input.header.dwType != RIM_TYPEKEYBOARD)
+    return;
+  const RAWKEYBOARD& Key = Input.data.keyboard;
+  if (Key.ExtraInformation == kOwnInput || Key.ExtraInformation == kHandOverInput) return;
+  gWatch.OthersTyped = true;
+  const std::size_t Index = Key.MakeCode != 0
+                                ? (Key.MakeCode & 0xFFU) + ((Key.Flags & RI_KEY_E0) != 0 ? 256 : 0)
+                                : kVirtualKeys + (Key.VKey & 0xFFU);
+  gWatch.OthersDown[Index] = (Key.Flags & RI_KEY_BREAK) == 0;
+}
+
+LRESULT CALLBACK WatchWindow(HWND Window, UINT Message, WPARAM W, LPARAM L) {
+  if (Message == WM_INPUT) NoteRawInput(L);  // also when another message loop takes it
+  return ::DefWindowProcW(Window, Message, W, L);
+}
+
+// The keys the system holds down now (the mouse buttons aside), by virtual key; between strings
+// we hold none.
+std::bitset<768> KeysDownNow() {
+  std::bitset<768> Down;
+  for (int Key = VK_BACK; Key < 0xFF; ++Key)
+    if (Key != VK_PACKET && (::GetAsyncKeyState(Key) & 0x8000) != 0)
+      Down[kVirtualKeys + static_cast<std::size_t>(Key)] = true;
+  return Down;
+}
+
+// The hand-over's hook, installed only while a mark is on its way: it takes the mark out of the
+// input stream before any window sees it.
+LRESULT CALLBACK SwallowMark(int Code, WPARAM Message, LPARAM Data) {
   if (Code == HC_ACTION) {
     const auto& Key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(Data);
     if ((Key.flags & LLKHF_INJECTED) != 0 && Key.dwExtraInfo == kHandOverInput) {
-      ++gWatch.OwnPassed;
-      return 1;  // the hand-over's mark: no window gets it
-    }
-    if ((Key.flags & LLKHF_INJECTED) == 0 || Key.dwExtraInfo != kOwnInput) {
-      gWatch.OthersTyped = true;
-      if (Key.vkCode < gWatch.OthersDown.size())
-        gWatch.OthersDown[Key.vkCode] = (Key.flags & LLKHF_UP) == 0;
-    } else {
-      ++gWatch.OwnPassed;
+      gWatch.MarkSeen = true;
+      return 1;
     }
   }
   return ::CallNextHookEx(nullptr, Code, Message, Data);
-}
-
-// The keys the system holds down now (the mouse buttons aside); between strings we hold none.
-std::bitset<256> KeysDownNow() {
-  std::bitset<256> Down;
-  for (int Key = VK_BACK; Key < 0xFF; ++Key)
-    if (Key != VK_PACKET && (::GetAsyncKeyState(Key) & 0x8000) != 0)
-      Down[static_cast<std::size_t>(Key)] = true;
-  return Down;
 }
 
 ProcessId ForegroundProcess() {
@@ -66,32 +89,46 @@ ProcessId ForegroundProcess() {
 }  // namespace
 
 KeyboardWin32::~KeyboardWin32() {
-  if (Hooked_ && --gWatch.Users == 0) {
-    ::UnhookWindowsHookEx(gWatch.Hook);
-    gWatch.Hook = nullptr;
+  if (Watching_ && --gWatch.Users == 0) {
+    RAWINPUTDEVICE Device{0x01, 0x06, RIDEV_REMOVE, nullptr};
+    ::RegisterRawInputDevices(&Device, 1, sizeof Device);
+    ::DestroyWindow(gWatch.Window);
+    gWatch.Window = nullptr;
   }
 }
 
-void KeyboardWin32::RunHook() {
-  if (!Hooked_) {
+void KeyboardWin32::ReadOthersKeys() {
+  if (!Watching_) {
     if (gWatch.Users == 0) {
-      gWatch.Hook = ::SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, ::GetModuleHandleW(nullptr), 0);
-      if (gWatch.Hook == nullptr)
-        throw RaisedError(
-            ErrorNumber::InvalidProcedureCall, kErrorSource,
-            "The keyboard cannot be watched (" + SystemMessage(::GetLastError()) + ")");
+      const HINSTANCE Module = ::GetModuleHandleW(nullptr);
+      WNDCLASSW Class{};
+      Class.lpfnWndProc = WatchWindow;
+      Class.hInstance = Module;
+      Class.lpszClassName = kWatchClass;
+      ::RegisterClassW(&Class);  // fails harmlessly once registered
+      gWatch.Window = ::CreateWindowExW(0, kWatchClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        Module, nullptr);
+      // The generic desktop's keyboards (usage page 1, usage 6).
+      RAWINPUTDEVICE Device{0x01, 0x06, RIDEV_INPUTSINK, gWatch.Window};
+      if (gWatch.Window == nullptr || !::RegisterRawInputDevices(&Device, 1, sizeof Device)) {
+        const DWORD Error = ::GetLastError();
+        if (gWatch.Window != nullptr) ::DestroyWindow(gWatch.Window);
+        gWatch.Window = nullptr;
+        throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                          "The keyboard cannot be watched (" + SystemMessage(Error) + ")");
+      }
       gWatch.OthersDown = KeysDownNow();  // what is down already is others'
     }
     ++gWatch.Users;
-    Hooked_ = true;
+    Watching_ = true;
   }
-  // The hook's calls wait as sent messages: handled here, the posted ones left in the queue.
-  MSG Ignored;
-  ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  MSG Message;
+  while (::PeekMessageW(&Message, gWatch.Window, WM_INPUT, WM_INPUT, PM_REMOVE))
+    ::DispatchMessageW(&Message);
 }
 
 void KeyboardWin32::WatchKeyboard() {
-  RunHook();
+  ReadOthersKeys();
 }
 
 bool KeyboardWin32::OthersTyped() {
@@ -107,7 +144,7 @@ bool KeyboardWin32::OthersHold() {
 }
 
 bool KeyboardWin32::AskOthersHold() {
-  RunHook();
+  ReadOthersKeys();
   gWatch.OthersDown = KeysDownNow();
   return gWatch.OthersDown.any();
 }
@@ -120,7 +157,7 @@ void KeyboardWin32::Plan(const KeyActions& Actions) {
 }
 
 KeysOutcome KeyboardWin32::StillFree(KeyTarget& Target) {
-  RunHook();  // others' keys that came before this look
+  ReadOthersKeys();  // others' keys that came before this look
   for (;;) {
     const KeyTarget::Verdict Verdict = Target.Judge(ForegroundProcess());
     if (Verdict != KeyTarget::Verdict::AskAgain)
@@ -129,7 +166,6 @@ KeysOutcome KeyboardWin32::StillFree(KeyTarget& Target) {
 }
 
 void KeyboardWin32::InjectNext() {
-  if (Next_ == 0) PassedBefore_ = gWatch.OwnPassed;
   INPUT& Input = Inputs_[Next_];
   if (::SendInput(1, &Input, sizeof(INPUT)) != 1)
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
@@ -169,9 +205,8 @@ KeysOutcome KeyboardWin32::Finish(KeyTarget&, const std::function<void()>& Hande
   const std::size_t Released = ReleaseHeld();
   // Each key up is one message to the foreground thread, each key down one and the character it
   // may make another; the releases after a stop are key ups.
-  if (Next_ > 0)
-    WaitForForegroundInput(PassedBefore_ + Next_ + Released, Next_ + Pressed_ + Released);
-  RunHook();  // the events of others that came before our last
+  if (Next_ > 0) WaitForForegroundInput(Next_ + Pressed_ + Released);
+  ReadOthersKeys();  // the events of others that came before our last
   Handed();
   Inputs_.clear();
   Next_ = 0;
@@ -219,33 +254,33 @@ HWND MarkForPaint(HWND Window) {
   return nullptr;
 }
 
-// Whether Window's update region is empty; false too when it cannot be told.
+// Whether Window's update region is empty.
 bool Painted(HWND Window) {
-  HRGN Region = ::CreateRectRgn(0, 0, 0, 0);
-  if (Region == nullptr) return false;
-  const int Kind = ::GetUpdateRgn(Window, Region, FALSE);
-  ::DeleteObject(Region);
-  return Kind == NULLREGION;
+  return ::GetUpdateRect(Window, nullptr, FALSE) == 0;
 }
 }  // namespace
 
-void WaitForForegroundInput(std::size_t Passed, std::size_t Messages) {
-  // Our low-level hook sees each of our events before the foreground thread's queue gets it: the
-  // system's input thread passes an event on once the hook has returned, and only then takes the
-  // next. So one event more, which the hook keeps from everyone, is seen only once every event of
-  // the string is in that queue (under Wine the hook runs within SendInput and the event is
-  // queued before SendInput returns; on Windows the input thread calls the hook through this
-  // thread's queue).
-  if (gWatch.Hook != nullptr) {
+void WaitForForegroundInput(std::size_t Messages) {
+  // A low-level hook sees an event before the foreground thread's queue gets it: the system's
+  // input thread passes an event on once the hooks have returned, and only then takes the next.
+  // So one event more, which a hook installed for it alone keeps from everyone, is seen only once
+  // every event of the string is in that queue (under Wine the hook runs within SendInput and
+  // the event is queued before SendInput returns; on Windows the input thread calls the hook
+  // through this thread's queue). The hook lives only that long: on every event it would cost a
+  // call through the system.
+  gWatch.MarkSeen = false;
+  if (HHOOK Hook =
+          ::SetWindowsHookExW(WH_KEYBOARD_LL, SwallowMark, ::GetModuleHandleW(nullptr), 0)) {
     INPUT Mark = HandOverMark();
-    if (::SendInput(1, &Mark, sizeof Mark) == 1) ++Passed;
-  }
-  const ULONGLONG Deadline = ::GetTickCount64() + kRoundTripTimeoutMs;
-  while (gWatch.Hook != nullptr && gWatch.OwnPassed < Passed && ::GetTickCount64() < Deadline) {
-    MSG Ignored;
-    ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (gWatch.OwnPassed < Passed)
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+    const ULONGLONG Deadline = ::GetTickCount64() + kRoundTripTimeoutMs;
+    if (::SendInput(1, &Mark, sizeof Mark) == 1) {
+      while (!gWatch.MarkSeen && ::GetTickCount64() < Deadline) {
+        MSG Ignored;
+        ::PeekMessageW(&Ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (!gWatch.MarkSeen) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+      }
+    }
+    ::UnhookWindowsHookEx(Hook);
   }
   // A thread gets WM_PAINT only when asking finds neither a sent, a posted nor an input message
   // waiting, and the characters TranslateMessage makes are posted ones. So a pixel of one of the

@@ -14,16 +14,14 @@ namespace pictrane::win32 {
 // most the event already on its way. Windows has no keyboard grab another program could hold
 // against the foreground window (input goes to the foreground thread, and what a low-level hook
 // swallows cannot be seen from outside), so StillFree never answers KeyboardGrabbed.
-// Others' keys are seen by a low-level keyboard hook (WH_KEYBOARD_LL), installed with the first
-// string and run on this thread, which lets it run before every event: an event is ours when
-// it is injected (LLKHF_INJECTED) and carries kOwnInput (KeyInput.h); the user's keyboard and
-// other programs' SendInput are others'. The hook runs before the foreground window gets an
-// event, so one of others stops the string before any more of ours go. Keys held by others
-// are the hook's and, confirming, GetAsyncKeyState's.
+// Others' keys are seen as raw input (WM_INPUT to a message-only window of this thread, whoever
+// has the focus), read before every look: an event is ours when it carries kOwnInput
+// (KeyInput.h); the user's keyboard and other programs' SendInput are others'. Keys held by
+// others are raw input's and, confirming, GetAsyncKeyState's.
 class KeyboardWin32 final : public KeyInjector {
  public:
   KeyboardWin32() = default;
-  // Lets go of the hook once no keyboard of this process watches any more.
+  // Stops the raw input once no keyboard of this process watches any more.
   ~KeyboardWin32() override;
   KeyboardWin32(const KeyboardWin32&) = delete;
   KeyboardWin32& operator=(const KeyboardWin32&) = delete;
@@ -47,24 +45,23 @@ class KeyboardWin32 final : public KeyInjector {
   void SetAfterKeyEvent(std::function<void()> Hook) { AfterKeyEvent_ = std::move(Hook); }
 
  private:
-  // Installs the hook on first use and has it take the events waiting for it.
-  void RunHook();
+  // Registers for raw input on first use, and reads what has come of it.
+  void ReadOthersKeys();
   // Releases what the string pressed and did not release, in reverse order; their count.
   std::size_t ReleaseHeld();
 
   std::function<void()> AfterKeyEvent_;
-  bool Hooked_ = false;
+  bool Watching_ = false;
   std::vector<INPUT> Inputs_;
   std::size_t Next_ = 0;
-  std::vector<INPUT> Held_;       // virtual keys pressed and not yet released, in pressing order
-  std::size_t Pressed_ = 0;       // key downs sent
-  std::size_t PassedBefore_ = 0;  // events of ours the hook had passed before the string
+  std::vector<INPUT> Held_;  // virtual keys pressed and not yet released, in pressing order
+  std::size_t Pressed_ = 0;  // key downs sent
 };
 
-// Returns once the thread of the foreground window has taken and handled the input of ours that
-// the keyboard hook has passed on, up to Passed events in all, which make at most Messages
-// messages there (every key message and every character); or after a bounded wait. Sends one
-// event more first, the hand-over's mark (KeyInput.h), which the hook keeps from every window.
-void WaitForForegroundInput(std::size_t Passed, std::size_t Messages);
+// Returns once the thread of the foreground window has taken and handled the input sent before,
+// which makes at most Messages messages there (every key message and every character); or after
+// a bounded wait. Sends one event more first, the hand-over's mark (KeyInput.h), which a hook
+// keeps from every window.
+void WaitForForegroundInput(std::size_t Messages);
 
 }  // namespace pictrane::win32
