@@ -34,20 +34,22 @@ KeyboardWatch gWatch;
 constexpr std::size_t kVirtualKeys = 512;
 constexpr const wchar_t* kWatchClass = L"PictraneKeyboardWatch";
 
-void NoteRawInput(LPARAM Handle) {
-  RAWINPUT Input{};
-  UINT Size = sizeof Input;
-  if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(Handle), RID_INPUT, &Input, &Size,
-                        sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
-      Input.header.dwType != RIM_TYPEKEYBOARD)
-    return;
-  const RAWKEYBOARD& Key = Input.data.keyboard;
+void NoteKey(const RAWKEYBOARD& Key) {
   if (Key.ExtraInformation == kOwnInput || Key.ExtraInformation == kHandOverInput) return;
   gWatch.OthersTyped = true;
   const std::size_t Index = Key.MakeCode != 0
                                 ? (Key.MakeCode & 0xFFU) + ((Key.Flags & RI_KEY_E0) != 0 ? 256 : 0)
                                 : kVirtualKeys + (Key.VKey & 0xFFU);
   gWatch.OthersDown[Index] = (Key.Flags & RI_KEY_BREAK) == 0;
+}
+
+void NoteRawInput(LPARAM Handle) {
+  RAWINPUT Input{};
+  UINT Size = sizeof Input;
+  if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(Handle), RID_INPUT, &Input, &Size,
+                        sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
+      Input.header.dwType == RIM_TYPEKEYBOARD)
+    NoteKey(Input.data.keyboard);
 }
 
 LRESULT CALLBACK WatchWindow(HWND Window, UINT Message, WPARAM W, LPARAM L) {
@@ -166,25 +168,31 @@ KeysOutcome KeyboardWin32::StillFree(KeyTarget& Target) {
 }
 
 void KeyboardWin32::InjectNext() {
-  INPUT& Input = Inputs_[Next_];
-  if (::SendInput(1, &Input, sizeof(INPUT)) != 1)
-    throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
-                      "The keys could not be sent (" + SystemMessage(::GetLastError()) + ")");
-  ++Next_;
-  if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) ++Pressed_;
-  if ((Input.ki.dwFlags & KEYEVENTF_UNICODE) == 0) {
+  // The next key down with the key ups after it, as one call: a release needs no look of its
+  // own, and wherever the focus has gone it types nothing.
+  std::size_t End = Next_ + 1;
+  while (End < Inputs_.size() && (Inputs_[End].ki.dwFlags & KEYEVENTF_KEYUP) != 0) ++End;
+  const UINT Sent = ::SendInput(static_cast<UINT>(End - Next_), &Inputs_[Next_], sizeof(INPUT));
+  const DWORD Error = ::GetLastError();
+  for (const std::size_t Until = Next_ + Sent; Next_ < Until; ++Next_) {
+    const INPUT& Input = Inputs_[Next_];
+    if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) ++Pressed_;
+    if ((Input.ki.dwFlags & KEYEVENTF_UNICODE) != 0) continue;
     if ((Input.ki.dwFlags & KEYEVENTF_KEYUP) == 0) {
       Held_.push_back(Input);
-    } else {
-      for (auto It = Held_.rbegin(); It != Held_.rend(); ++It) {
-        if (It->ki.wVk == Input.ki.wVk) {
-          Held_.erase(std::next(It).base());
-          break;
-        }
+      continue;
+    }
+    for (auto It = Held_.rbegin(); It != Held_.rend(); ++It) {
+      if (It->ki.wVk == Input.ki.wVk) {
+        Held_.erase(std::next(It).base());
+        break;
       }
     }
   }
-  if (AfterKeyEvent_) AfterKeyEvent_();
+  if (Next_ != End)
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kErrorSource,
+                      "The keys could not be sent (" + SystemMessage(Error) + ")");
+  if (AfterKeyBatch_) AfterKeyBatch_();
 }
 
 std::size_t KeyboardWin32::ReleaseHeld() {

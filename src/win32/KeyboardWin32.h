@@ -10,8 +10,8 @@
 
 namespace pictrane::win32 {
 
-// Keys through SendInput, one event a batch, so a window that comes forward mid-string gets at
-// most the event already on its way. Windows has no keyboard grab another program could hold
+// Keys through SendInput, a key down and the key ups after it a batch, so a window that comes
+// forward mid-string gets at most the key already on its way. Windows has no keyboard grab another program could hold
 // against the foreground window (input goes to the foreground thread, and what a low-level hook
 // swallows cannot be seen from outside), so StillFree never answers KeyboardGrabbed.
 // Others' keys are seen as raw input (WM_INPUT to a message-only window of this thread, whoever
@@ -41,8 +41,8 @@ class KeyboardWin32 final : public KeyInjector {
   bool OthersHold() override;
   bool AskOthersHold() override;
 
-  // Runs after every input event; lets tests move the foreground at a chosen event.
-  void SetAfterKeyEvent(std::function<void()> Hook) { AfterKeyEvent_ = std::move(Hook); }
+  // Runs after every batch; lets tests move the foreground at a chosen one.
+  void SetAfterKeyBatch(std::function<void()> Hook) { AfterKeyBatch_ = std::move(Hook); }
 
  private:
   // Registers for raw input on first use, and reads what has come of it.
@@ -50,7 +50,7 @@ class KeyboardWin32 final : public KeyInjector {
   // Releases what the string pressed and did not release, in reverse order; their count.
   std::size_t ReleaseHeld();
 
-  std::function<void()> AfterKeyEvent_;
+  std::function<void()> AfterKeyBatch_;
   bool Watching_ = false;
   std::vector<INPUT> Inputs_;
   std::size_t Next_ = 0;

@@ -3,6 +3,7 @@
 
 #include "pictrane/win32/Win32.h"
 
+#include <mmsystem.h>
 #include <tlhelp32.h>
 
 #include <optional>
@@ -27,6 +28,19 @@ std::optional<ULONGLONG> CreationTime(DWORD Process) {
 }
 
 }  // namespace
+
+ClockWin32::ClockWin32() : FineTimer_(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+ClockWin32::~ClockWin32() {
+  if (FineTimer_) ::timeEndPeriod(1);
+}
+
+void ClockWin32::SleepUs(std::int64_t Microseconds) {
+  if (Microseconds <= 0) return;
+  const std::int64_t End = NowUs() + Microseconds;
+  if (Microseconds >= 1000) ::Sleep(static_cast<DWORD>(Microseconds / 1000));
+  while (NowUs() < End) ::Sleep(0);
+}
 
 void ClockWin32::Sleep(int Milliseconds) {
   ::Sleep(Milliseconds > 0 ? static_cast<DWORD>(Milliseconds) : 0);

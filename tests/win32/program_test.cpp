@@ -175,7 +175,7 @@ TEST(ProgramFile, IsAStaticGuiProgram) {
     Libraries.push_back(Name);
   }
   const std::vector<std::string> System{"COMCTL32.DLL", "GDI32.DLL",   "KERNEL32.DLL", "MSVCRT.DLL",
-                                        "OLE32.DLL",    "SHELL32.DLL", "USER32.DLL"};
+                                        "OLE32.DLL",    "SHELL32.DLL", "USER32.DLL",   "WINMM.DLL"};
   ASSERT_FALSE(Libraries.empty());
   for (const std::string& Library : Libraries) {
     EXPECT_NE(std::find(System.begin(), System.end(), Library), System.end()) << Library;
