@@ -12,7 +12,7 @@ namespace pictrane {
 // The icon a message box shows; each back end draws it its own way.
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 
-// A visible top-level window and the process it belongs to (0 or kUnknownProcess as above).
+// A visible top-level window and the process it belongs to (0 or kUnknownProcess, as for the focus).
 struct TopLevelWindow {
   std::uint64_t Id = 0;
   ProcessId Process = 0;

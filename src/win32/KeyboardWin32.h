@@ -11,9 +11,10 @@
 namespace pictrane::win32 {
 
 // Keys through SendInput, a key down and the key ups after it a batch, so a window that comes
-// forward mid-string gets at most the key already on its way. Windows has no keyboard grab another program could hold
-// against the foreground window (input goes to the foreground thread, and what a low-level hook
-// swallows cannot be seen from outside), so StillFree never answers KeyboardGrabbed.
+// forward mid-string gets at most the key already on its way. Windows has no keyboard grab
+// another program could hold against the foreground window (input goes to the foreground
+// thread, and what a low-level hook swallows cannot be seen from outside), so StillFree never
+// answers KeyboardGrabbed.
 // Others' keys are seen as raw input (WM_INPUT to a message-only window of this thread, whoever
 // has the focus), read before every look: an event is ours when it carries kOwnInput
 // (KeyInput.h); the user's keyboard and other programs' SendInput are others'. Keys held by
