@@ -7,7 +7,9 @@
 # hand-over that made a round trip per message of the keys) run in turns, REPS times each, on one
 # virtual display and one Wine prefix, so both meet the same load. Each run must end with status 0
 # (every bitmap got its picture); the recorder's log of each run is checked to hold every file's
-# keys.
+# keys. Then, where the build has it, bench_typist.exe types the same scripts into the recorder
+# without the program around them: through the program's keyboard, and as a bare typist with and
+# without the proof that the keys were taken in (what the recorder itself costs under Wine).
 #   bench/win32-throughput.sh [build/windows] [count] [reps] [old]
 # PICTRANE_OLD_EXE names an old program already built, instead of building OLD.
 set -euo pipefail
@@ -120,3 +122,10 @@ awk -v n="$count" '
       printf "%s hand-over: mean %.2f s (%.2f of the bound), best %.2f s (%.2f), %d runs\n",
              w, sum[w] / runs[w], bound / (sum[w] / runs[w]), best[w], bound / best[w], runs[w]
   }' "$work/times"
+
+typist="$build/bin/bench_typist.exe"
+if [[ -f $typist ]]; then
+  mkdir -p "$work/app" "$work/pictures"
+  cp "$recorder" "$work/app/recorder.exe"
+  wine "$typist" "$(winpath "$work/app/recorder.exe")" "$(winpath "$work/pictures")" "$count" "$reps"
+fi
