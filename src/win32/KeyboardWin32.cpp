@@ -34,22 +34,20 @@ KeyboardWatch gWatch;
 constexpr std::size_t kVirtualKeys = 512;
 constexpr const wchar_t* kWatchClass = L"PictraneKeyboardWatch";
 
-void NoteKey(const RAWKEYBOARD& Key) {
+void NoteRawInput(LPARAM Handle) {
+  RAWINPUT Input{};
+  UINT Size = sizeof Input;
+  if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(Handle), RID_INPUT, &Input, &Size,
+                        sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
+      Input.header.dwType != RIM_TYPEKEYBOARD)
+    return;
+  const RAWKEYBOARD& Key = Input.data.keyboard;
   if (Key.ExtraInformation == kOwnInput || Key.ExtraInformation == kHandOverInput) return;
   gWatch.OthersTyped = true;
   const std::size_t Index = Key.MakeCode != 0
                                 ? (Key.MakeCode & 0xFFU) + ((Key.Flags & RI_KEY_E0) != 0 ? 256 : 0)
                                 : kVirtualKeys + (Key.VKey & 0xFFU);
   gWatch.OthersDown[Index] = (Key.Flags & RI_KEY_BREAK) == 0;
-}
-
-void NoteRawInput(LPARAM Handle) {
-  RAWINPUT Input{};
-  UINT Size = sizeof Input;
-  if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(Handle), RID_INPUT, &Input, &Size,
-                        sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
-      Input.header.dwType == RIM_TYPEKEYBOARD)
-    NoteKey(Input.data.keyboard);
 }
 
 LRESULT CALLBACK WatchWindow(HWND Window, UINT Message, WPARAM W, LPARAM L) {

@@ -14,6 +14,16 @@
 namespace pictrane::win32::testing {
 namespace {
 
+// The whole milliseconds are slept and the rest waited out on the clock; it never ends early.
+TEST(ClockWin32, SleepUsNeverEndsBeforeTheTimeAsked) {
+  ClockWin32 Clock;
+  for (const std::int64_t Us : {1, 999, 1000, 1001, 4600}) {
+    const std::int64_t Start = Clock.NowUs();
+    Clock.SleepUs(Us);
+    EXPECT_GE(Clock.NowUs() - Start, Us) << Us << " us";
+  }
+}
+
 TEST(ProcessesWin32, AProgramThatIsNotThereRaisesFileNotFound) {
   ProcessesWin32 Programs;
   try {
