@@ -86,10 +86,11 @@ QImage Opaque(const QImage& Picture) {
   return Picture.convertToFormat(QImage::Format_ARGB32);
 }
 
-// The most error a pixel passes on per channel, a whole channel's light: a colour the palette
-// cannot reach then still borrows from its neighbours but cannot run away. Damping the error or
-// bounding it tighter measured worse on the photos of bench/colour-quality.py.
-constexpr float kLimit = 1.0f;
+// The most error a pixel passes on per channel, four times a channel's full light: a colour the
+// palette cannot reach then still borrows from its neighbours but cannot run away, while a pastel
+// the colours mix to keeps all of its light (a bound of one lost a twentieth of a pink's red).
+// Damping the error measured worse on every photo of bench/colour-quality.py.
+constexpr float kLimit = 4.0f;
 
 struct Light {
   float R = 0;

@@ -146,6 +146,9 @@ std::string CeImageName(int Index) {
 
 void WriteCeVariable(const std::string& Path, const CeVariable& Variable) {
   const bool Pic = Variable.Type == kCePicType;
+  if (!Pic && Variable.Type != kCeImageType) {
+    Refuse("A TI-84 Plus CE picture variable is a Pic or an Image.");
+  }
   if (Pic ? !IsNumbered(Variable.Name, "Pic") : !IsNumbered(Variable.Name, "Image")) {
     Refuse(Pic ? "A TI-84 Plus CE picture is named Pic1 to Pic9 or Pic0."
                : "A TI-84 Plus CE image is named Image1 to Image9 or Image0.");
@@ -153,10 +156,8 @@ void WriteCeVariable(const std::string& Path, const CeVariable& Variable) {
   // The decoders check the data as the calculator would read it.
   if (Pic) {
     DecodeCePic(Variable.Data);
-  } else if (Variable.Type == kCeImageType) {
-    DecodeCeImage(Variable.Data);
   } else {
-    Refuse("A TI-84 Plus CE picture variable is a Pic or an Image.");
+    DecodeCeImage(Variable.Data);
   }
   static std::once_flag Once;
   std::call_once(Once, [] { tifiles_library_init(); });
