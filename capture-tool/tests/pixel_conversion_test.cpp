@@ -487,7 +487,7 @@ TEST(CePictures, FlatColoursKeepTheirLightAndPaletteColoursStayExact) {
                               Light(qBlue(C.Colour))};
     if (qRed(C.Colour) == 0) {
       EXPECT_NEAR(Luminance(Mean[0], Mean[1], Mean[2]), Luminance(Wanted[0], Wanted[1], Wanted[2]),
-                  0.03);
+                  0.06);
     } else {
       for (int Channel = 0; Channel < 3; ++Channel) {
         EXPECT_NEAR(Mean[Channel], Wanted[Channel], 0.01)
