@@ -46,6 +46,8 @@
 #include <ticables.h>
 #undef restrict
 
+#include "standin_dusb.h"
+
 namespace {
 
 constexpr std::uint8_t kVar = 0x06, kCts = 0x09, kXdp = 0x15, kSkp = 0x36, kAck = 0x56, kRdy = 0x68,
@@ -271,6 +273,7 @@ bool CableClosed() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (WantsDirectUsb(argc, argv)) return RunDirectUsbStandIn(argc, argv);
   Options O;
   if (!ParseArguments(argc, argv, O)) {
     std::fprintf(stderr,
