@@ -341,17 +341,17 @@ class Calculator {
   bool Gone_ = false;
 };
 
-bool Parse(int argc, char** argv, Options& O) {
+bool Parse(int Argc, char** Argv, Options& O) {
   O.Screen = ColourBars();
-  for (int I = 1; I < argc; ++I) {
-    const std::string Argument = argv[I];
+  for (int I = 1; I < Argc; ++I) {
+    const std::string Argument = Argv[I];
     if (Argument == "--") {
-      O.Command.assign(argv + I + 1, argv + argc);
+      O.Command.assign(Argv + I + 1, Argv + Argc);
       O.Command.push_back(nullptr);
       return O.Command.size() > 1;
     }
-    if (I + 1 >= argc) return false;
-    const std::string Value = argv[++I];
+    if (I + 1 >= Argc) return false;
+    const std::string Value = Argv[++I];
     if (Argument == "--model") {
       if (Value != "84pce") return false;
     } else if (Argument == "--fail") {
@@ -382,16 +382,16 @@ bool CableClosed() {
 
 }  // namespace
 
-bool WantsDirectUsb(int argc, char** argv) {
-  for (int I = 1; I + 1 < argc && std::strcmp(argv[I], "--") != 0; ++I) {
-    if (std::strcmp(argv[I], "--model") == 0) return std::strcmp(argv[I + 1], "84pce") == 0;
+bool WantsDirectUsb(int Argc, char** Argv) {
+  for (int I = 1; I + 1 < Argc && std::strcmp(Argv[I], "--") != 0; ++I) {
+    if (std::strcmp(Argv[I], "--model") == 0) return std::strcmp(Argv[I + 1], "84pce") == 0;
   }
   return false;
 }
 
-int RunDirectUsbStandIn(int argc, char** argv) {
+int RunDirectUsbStandIn(int Argc, char** Argv) {
   Options O;
-  if (!Parse(argc, argv, O)) {
+  if (!Parse(Argc, Argv, O)) {
     std::fprintf(stderr,
                  "usage: standin_calc --model 84pce [--fail MODE] [--after N] [--save DIR] "
                  "[--screen FILE] -- COMMAND...\n");

@@ -22,8 +22,8 @@
 // arrived.
 
 // Whether the arguments ask for the TI-84 Plus CE ("--model 84pce" before "--").
-bool WantsDirectUsb(int argc, char** argv);
+bool WantsDirectUsb(int Argc, char** Argv);
 
 // Runs the stand-in as a TI-84 Plus CE on the virtual cable's port 1 until COMMAND ends; returns
 // its status (125 when the stand-in itself cannot run, after a line on standard error).
-int RunDirectUsbStandIn(int argc, char** argv);
+int RunDirectUsbStandIn(int Argc, char** Argv);
