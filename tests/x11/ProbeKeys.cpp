@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The probe's keys: another X client typing through XTEST while the session types.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -10,10 +11,25 @@
 
 namespace x11test {
 
-void Probe::FakeKey(const char* Keysym, bool Press) {
+void Probe::FakeKey(const char* Keysym, bool Press, bool Wait) {
   const KeyCode Code = XKeysymToKeycode(D_, XStringToKeysym(Keysym));
   if (Code == 0) throw std::runtime_error(std::string("no key for ") + Keysym);
   XTestFakeKeyEvent(D_, Code, Press ? True : False, CurrentTime);
+  if (Wait) {
+    XSync(D_, False);
+  } else {
+    XFlush(D_);
+  }
+}
+
+void Probe::Sync() {
+  XSync(D_, False);
+}
+
+void Probe::LockModifier(const char* Keysym, bool Lock) {
+  const unsigned Mask = XkbKeysymToModifiers(D_, XStringToKeysym(Keysym));
+  if (Mask == 0) throw std::runtime_error(std::string("no modifier for ") + Keysym);
+  XkbLockModifiers(D_, XkbUseCoreKbd, Mask, Lock ? Mask : 0);
   XSync(D_, False);
 }
 
