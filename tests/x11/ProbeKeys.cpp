@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <stdexcept>
 #include <string>
@@ -26,11 +27,27 @@ void Probe::Sync() {
   XSync(D_, False);
 }
 
-void Probe::LockModifier(const char* Keysym, bool Lock) {
+void Probe::ReadyToType() {
+  int Event = 0, Error = 0, Major = 0, Minor = 0;
+  XTestQueryExtension(D_, &Event, &Error, &Major, &Minor);
+  Major = XkbMajorVersion;
+  Minor = XkbMinorVersion;
+  XkbQueryExtension(D_, nullptr, &Event, &Error, &Major, &Minor);
+  // Xlib reads the keymap on the first look-up.
+  XKeysymToKeycode(D_, XK_Shift_L);
+  XkbKeysymToModifiers(D_, XK_Shift_L);
+  XSync(D_, False);
+}
+
+void Probe::LockModifier(const char* Keysym, bool Lock, bool Wait) {
   const unsigned Mask = XkbKeysymToModifiers(D_, XStringToKeysym(Keysym));
   if (Mask == 0) throw std::runtime_error(std::string("no modifier for ") + Keysym);
   XkbLockModifiers(D_, XkbUseCoreKbd, Mask, Lock ? Mask : 0);
-  XSync(D_, False);
+  if (Wait) {
+    XSync(D_, False);
+  } else {
+    XFlush(D_);
+  }
 }
 
 }  // namespace x11test

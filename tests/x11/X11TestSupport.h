@@ -121,9 +121,12 @@ class Probe {
   // Without Wait it only writes the request, for a server that is stopped.
   void FakeKey(const char* Keysym, bool Press, bool Wait = true);
   void Sync();
+  // Makes the round trips a first key or lock needs beforehand, so that one without Wait goes
+  // out at once, even to a server that is stopped.
+  void ReadyToType();
   // Locks or unlocks the modifier of Keysym's key ("Control_L") through XKB, as sticky keys or
-  // another program would, and waits until the server has done it.
-  void LockModifier(const char* Keysym, bool Lock);
+  // another program would, and (with Wait) waits until the server has done it.
+  void LockModifier(const char* Keysym, bool Lock, bool Wait = true);
   unsigned Modifiers();  // modifiers in force from keys held or latched
   bool CapsLocked();
   int Group();  // the keyboard group in force
