@@ -825,19 +825,16 @@ TEST_F(EndToEnd, AHeldModifierNeverCostsABitmapItsOwnPicture) {
       ASSERT_FALSE(Xdotool({"search", "--sync", "--name", "Pictrane Capture$"}).empty());
       Probe other;
       other.ReadyToType();
-      const auto press = [&](bool down, bool wait) {
-        hand.Lock ? other.LockModifier(hand.Key, down, wait) : other.FakeKey(hand.Key, down, wait);
-      };
       std::this_thread::sleep_for(std::chrono::milliseconds(after));
       ::kill(X.Pid(), SIGSTOP);
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
-      press(true, false);
+      other.Modifier(hand.Key, hand.Lock, true, false);
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
       ::kill(X.Pid(), SIGCONT);
       other.Sync();
       if (!hand.ToTheEnd) {
         std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-        press(false, true);
+        other.Modifier(hand.Key, hand.Lock, false);
       }
 
       // The run ends with a report, or (every bitmap converted) without one.
@@ -848,7 +845,7 @@ TEST_F(EndToEnd, AHeldModifierNeverCostsABitmapItsOwnPicture) {
         report = status ? "" : MessageBoxText();
         return status || !report.empty();
       }));
-      if (hand.ToTheEnd) press(false, true);
+      if (hand.ToTheEnd) other.Modifier(hand.Key, hand.Lock, false);
       if (!status) {
         EXPECT_TRUE(DismissMessageBox(10000));
         status = program->Wait(30000);

@@ -16,11 +16,7 @@ void Probe::FakeKey(const char* Keysym, bool Press, bool Wait) {
   const KeyCode Code = XKeysymToKeycode(D_, XStringToKeysym(Keysym));
   if (Code == 0) throw std::runtime_error(std::string("no key for ") + Keysym);
   XTestFakeKeyEvent(D_, Code, Press ? True : False, CurrentTime);
-  if (Wait) {
-    XSync(D_, False);
-  } else {
-    XFlush(D_);
-  }
+  Wait ? XSync(D_, False) : XFlush(D_);
 }
 
 void Probe::Sync() {
@@ -43,11 +39,11 @@ void Probe::LockModifier(const char* Keysym, bool Lock, bool Wait) {
   const unsigned Mask = XkbKeysymToModifiers(D_, XStringToKeysym(Keysym));
   if (Mask == 0) throw std::runtime_error(std::string("no modifier for ") + Keysym);
   XkbLockModifiers(D_, XkbUseCoreKbd, Mask, Lock ? Mask : 0);
-  if (Wait) {
-    XSync(D_, False);
-  } else {
-    XFlush(D_);
-  }
+  Wait ? XSync(D_, False) : XFlush(D_);
+}
+
+void Probe::Modifier(const char* Keysym, bool Locked, bool On, bool Wait) {
+  Locked ? LockModifier(Keysym, On, Wait) : FakeKey(Keysym, On, Wait);
 }
 
 }  // namespace x11test

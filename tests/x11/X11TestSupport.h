@@ -127,6 +127,8 @@ class Probe {
   // Locks or unlocks the modifier of Keysym's key ("Control_L") through XKB, as sticky keys or
   // another program would, and (with Wait) waits until the server has done it.
   void LockModifier(const char* Keysym, bool Lock, bool Wait = true);
+  // Presses or locks (Locked), releases or unlocks.
+  void Modifier(const char* Keysym, bool Locked, bool On, bool Wait = true);
   unsigned Modifiers();  // modifiers in force from keys held or latched
   bool CapsLocked();
   int Group();  // the keyboard group in force

@@ -343,17 +343,14 @@ TEST_F(X11SessionTest, KeysOfOthersHeldOrTappedBetweenStrings) {
                                                                               {"Alt_L", true},
                                                                               {"Num_Lock", true}}) {
     SCOPED_TRACE(std::string(Held) + (Locked ? " locked" : " held"));
-    const auto Hold = [&, Held = Held, Locked = Locked](bool On) {
-      Locked ? Probe_->LockModifier(Held, On) : Probe_->FakeKey(Held, On);
-    };
     const bool Counts = std::string(Held) != "Num_Lock";
-    Hold(true);
+    Probe_->Modifier(Held, Locked, true);
     EXPECT_EQ(Session_->AskOthersHold(), Counts);
     EXPECT_EQ(pictrane::SendKeys(*Session_, Text("ab"), Target),
               Counts ? KeysOutcome::KeysHeld : KeysOutcome::Sent);
     EXPECT_EQ(pictrane::SendKeys(*Session_, Text("ab"), Target),
               Counts ? KeysOutcome::KeysHeld : KeysOutcome::Sent);
-    Hold(false);
+    Probe_->Modifier(Held, Locked, false);
     EXPECT_FALSE(Session_->AskOthersHold());
     EXPECT_EQ(Typed(*Recorder, Text("cd")), CodePoints("cd")) << "ab was typed while held";
   }
@@ -428,11 +425,7 @@ TEST_F(X11SessionTest, StopsAtAKeyOfOthersMidString) {
       bool PressedAfter = false;
       Session_->SetAfterKeyEvent([&] {
         if (++Events == At) {
-          if (Each.How == Kind::Locked) {
-            Probe_->LockModifier(Each.Key, true);
-          } else {
-            Probe_->FakeKey(Each.Key, true);
-          }
+          Probe_->Modifier(Each.Key, Each.How == Kind::Locked, true);
           if (!Hold) Probe_->FakeKey(Each.Key, false);
         }
         const std::size_t Held = Probe_->KeysDown().size();
@@ -445,11 +438,7 @@ TEST_F(X11SessionTest, StopsAtAKeyOfOthersMidString) {
       if (Hold) {
         EXPECT_EQ(pictrane::SendKeys(*Session_, Text("z"), Target),
                   pictrane::KeysOutcome::KeysHeld);
-        if (Each.How == Kind::Locked) {
-          Probe_->LockModifier(Each.Key, false);
-        } else {
-          Probe_->FakeKey(Each.Key, false);
-        }
+        Probe_->Modifier(Each.Key, Each.How == Kind::Locked, false);
       }
       EXPECT_TRUE(Probe_->KeysDown().empty());
       EXPECT_EQ(Probe_->Modifiers(), 0U);
