@@ -808,8 +808,9 @@ TEST_F(EndToEnd, AHeldModifierNeverCostsABitmapItsOwnPicture) {
     for (int trial = 0; trial < hand.Trials; ++trial, ++all) {
       // Typing the 20 bitmaps takes some 2.7 s from the tool's window on: held keys spread over
       // it, locks come at random.
-      const int after = hand.Lock ? std::uniform_int_distribution(200, 2700)(random)
-                                  : (hand.Key[0] == 'S' ? 300 : 500) + 2700 * trial / hand.Trials;
+      const int after =
+          hand.Lock ? std::uniform_int_distribution(200, hand.ToTheEnd ? 1500 : 2700)(random)
+                    : (hand.Key[0] == 'S' ? 300 : 500) + 2700 * trial / hand.Trials;
       const int holdMs = hand.ToTheEnd ? 0
                          : hand.Lock   ? std::uniform_int_distribution(50, 1000)(random)
                                        : 1000;
@@ -840,12 +841,18 @@ TEST_F(EndToEnd, AHeldModifierNeverCostsABitmapItsOwnPicture) {
       // The run ends with a report, or (every bitmap converted) without one.
       std::optional<int> status;
       std::string report;
+      // A box is read with Ctrl+C, which a Shift locked to the end would turn into another key.
       ASSERT_TRUE(WaitUntil(90000, [&] {
         status = program->Wait(0);
-        report = status ? "" : MessageBoxText();
-        return status || !report.empty();
+        if (status || hand.ToTheEnd)
+          return status || !Xdotool({"search", "--onlyvisible", "--name", kTitlePattern}).empty();
+        report = MessageBoxText();
+        return !report.empty();
       }));
-      if (hand.ToTheEnd) other.Modifier(hand.Key, hand.Lock, false);
+      if (hand.ToTheEnd) {
+        other.Modifier(hand.Key, hand.Lock, false);
+        if (!status) report = MessageBoxText();
+      }
       if (!status) {
         EXPECT_TRUE(DismissMessageBox(10000));
         status = program->Wait(30000);
@@ -869,7 +876,6 @@ TEST_F(EndToEnd, AHeldModifierNeverCostsABitmapItsOwnPicture) {
       EXPECT_EQ(report.find("still working"), std::string::npos) << report;
       if (*status == 0) {
         EXPECT_EQ(report, "");  // waited between two bitmaps, then converted them all
-        EXPECT_FALSE(hand.ToTheEnd);
         continue;
       }
       EXPECT_EQ(*status, 3);
