@@ -16,6 +16,8 @@ namespace {
 constexpr int kToneStep = 10;
 constexpr int kLevelStep = 8;
 
+bool StoreOptions = true;
+
 QSettings ToolSettings() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope,
                    QStringLiteral("pictrane-converter"), QStringLiteral("pictrane-capture"));
@@ -78,6 +80,10 @@ void SaveToolOptions(const ToolOptions& Options) {
   Settings.setValue(QStringLiteral("view/source"), Options.ShowSource);
 }
 
+void KeepOptionsForTheSession() {
+  StoreOptions = false;
+}
+
 QString ToolSettingsPath() {
   return ToolSettings().fileName();
 }
@@ -93,7 +99,7 @@ void PictureMenu::SetPicture(const PictureOptions& Picture) {
 }
 
 void PictureMenu::Store() {
-  SaveToolOptions(Options_);
+  if (StoreOptions) SaveToolOptions(Options_);
   Sync();
   if (OnChange) OnChange();
 }

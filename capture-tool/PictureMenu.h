@@ -22,12 +22,16 @@ struct ToolOptions {
 
 ToolOptions LoadToolOptions();
 void SaveToolOptions(const ToolOptions& Options);
+// From now on, options changed in the menu hold for this window session and are not stored: a
+// session started with a picture on its command line is the converter's (or a file manager's),
+// and a key that reached it by mistake must not change every later session's pictures.
+void KeepOptionsForTheSession();
 // Where the options are kept, as the settings library reports it.
 QString ToolSettingsPath();
 
 // The "Picture" menu: the options as radio items, steps and toggles. Its shortcuts use Ctrl with
 // digits and arrows, keys the converter never types. Every change is stored at once and then
-// reported through OnChange.
+// reported through OnChange (stored only where KeepOptionsForTheSession was not called).
 class PictureMenu : public QObject {
  public:
   // Loads the stored options and adds the menu to Bar.

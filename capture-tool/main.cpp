@@ -21,6 +21,7 @@
 #include "LibraryLog.h"
 #include "LinkCommands.h"
 #include "PictureFile.h"
+#include "PictureMenu.h"
 
 namespace {
 
@@ -133,7 +134,10 @@ int main(int argc, char** argv) {
 
   pictrane::capture::CaptureWindow Window(nullptr,
                                           WindowLink.value_or(pictrane::capture::LoadLinkChoice()));
-  if (!Line.PicturePath.isEmpty()) Window.OpenPicture(Line.PicturePath);
+  if (!Line.PicturePath.isEmpty()) {
+    pictrane::capture::KeepOptionsForTheSession();
+    Window.OpenPicture(Line.PicturePath);
+  }
 
   // Without a window manager nothing maximises or focuses the window, so size it to the screen
   // and ask for the focus ourselves.

@@ -252,6 +252,7 @@ class Run {
       try {
         WatchKeyboard();
         Send(ParseKeys(kCloseKeys), 0);
+        CloseKeysTaken_ = true;
         return;
       } catch (const FocusLost&) {
       } catch (const RaisedError&) {
@@ -457,12 +458,15 @@ class Run {
                   "opens in an image viewer. Then convert them again."
                 : "Look for a message in the capture tool's window, check that each bitmap opens "
                   "in an image viewer, then convert them again.");
-    Section(
-        "The capture tool was still working when the run stopped waiting for it, so these "
-        "bitmaps were kept:",
-        NamesIn({Item::State::Unfinished}),
-        "Their pictures may still appear; convert the ones without a picture again once the "
-        "tool has finished.");
+    // Only a tool that took every key, its close keys too, is known to be at work still.
+    Section(CloseKeysTaken_
+                ? "The capture tool was still working when the run stopped waiting for it, so "
+                  "these bitmaps were kept:"
+                : "The capture tool had not closed when the run stopped waiting for it, so these "
+                  "bitmaps were kept:",
+            NamesIn({Item::State::Unfinished}),
+            "Their pictures may still appear; convert the ones without a picture again once the "
+            "tool has finished.");
     Section(
         "The capture tool may have taken other keys with the keys for these bitmaps, so they "
         "were kept whatever their pictures show:",
@@ -504,6 +508,7 @@ class Run {
   KeysOutcome LostBy_ = KeysOutcome::Sent;
   bool ToolEnded_ = false;
   bool ToolStillWorking_ = false;
+  bool CloseKeysTaken_ = false;  // the close keys went, undisturbed
   bool WasStopped_ = false;
   bool WasCancelled_ = false;
   std::string Failure_;

@@ -126,7 +126,7 @@ class X11Keyboard::Typist {
     // every program.
     while (!K_.Held_.empty()) {
       XTestFakeKeyEvent(K_.C_.D, K_.Held_.back(), False, CurrentTime);
-      K_.Expected_.push_back({K_.Held_.back(), false});
+      K_.Sent(K_.Held_.back(), false);
       K_.Held_.pop_back();
     }
     if (GroupChanged_) XkbLockGroup(K_.C_.D, XkbUseCoreKbd, OriginalGroup_);
@@ -151,7 +151,7 @@ class X11Keyboard::Typist {
   // Held counts the key as down before the server answers, so a refused press is released too.
   void Press(KeyCode Code) {
     XTestFakeKeyEvent(K_.C_.D, Code, True, CurrentTime);
-    K_.Expected_.push_back({Code, true});
+    K_.Sent(Code, true);
     K_.Held_.push_back(Code);
     AfterEvent();
   }
@@ -160,7 +160,7 @@ class X11Keyboard::Typist {
   // closing look), one write for both, and wherever the focus has gone a release types nothing.
   void Release(KeyCode Code) {
     XTestFakeKeyEvent(K_.C_.D, Code, False, CurrentTime);
-    K_.Expected_.push_back({Code, false});
+    K_.Sent(Code, false);
     auto It = std::find(K_.Held_.rbegin(), K_.Held_.rend(), Code);
     if (It != K_.Held_.rend()) K_.Held_.erase(std::next(It).base());
     AfterEvent();
@@ -192,9 +192,10 @@ X11Keyboard::X11Keyboard(Connection& C) : C_(C) {
   // Changes of the keymap and of the locks are announced, so a key string need not ask for them.
   const unsigned Maps = XkbMapNotifyMask | XkbNewKeyboardNotifyMask;
   XkbSelectEvents(C_.D, XkbUseCoreKbd, Maps, Maps);
-  // A latched modifier (sticky keys, or another client's latch) would modify our next key.
-  const unsigned long Watched =
-      XkbModifierLockMask | XkbModifierLatchMask | XkbGroupLockMask | XkbGroupStateMask;
+  // A latched or locked modifier (sticky keys, or another client's latch or lock) would modify
+  // our next key; the modifiers in force tell whether one of others was when ours was handled.
+  const unsigned long Watched = XkbModifierStateMask | XkbModifierLockMask | XkbModifierLatchMask |
+                                XkbGroupLockMask | XkbGroupStateMask;
   XkbSelectEventDetails(C_.D, XkbUseCoreKbd, XkbStateNotify, Watched, Watched);
   RefreshKeymap();
 
@@ -246,13 +247,23 @@ void X11Keyboard::HandleEvent(XEvent& Event) {
         !XGetEventData(C_.D, &Cookie))
       return;
     const auto& Raw = *static_cast<const XIRawEvent*>(Cookie.data);
-    const KeyEvent Key{static_cast<KeyCode>(Raw.detail), Cookie.evtype == XI_RawKeyPress};
-    // Another client's XTEST key that happens to be the one we expect next is taken for ours;
-    // then ours comes unexpected, or never (EndOfString): the count tells.
+    const KeyEvent Key{static_cast<KeyCode>(Raw.detail), Cookie.evtype == XI_RawKeyPress,
+                       Raw.serial};
+    // The server makes our event while it handles the request that sent it, so the event bears
+    // that request's serial; another client's comes between two of our requests (the earlier
+    // one's serial) or after ours. One of ours passed by without its event was swallowed, by a
+    // key that another held.
+    while (!Expected_.empty() && Expected_.front().Serial < Key.Serial) {
+      Expected_.pop_front();
+      OthersTyped_ = true;
+    }
     const bool ThroughXtest =
         XtestDevices_.empty() ||
         std::find(XtestDevices_.begin(), XtestDevices_.end(), Raw.sourceid) != XtestDevices_.end();
-    if (ThroughXtest && !Expected_.empty() && Expected_.front() == Key) {
+    const KeyEvent* Next = Expected_.empty() ? nullptr : &Expected_.front();
+    if (ThroughXtest && Next && Next->Code == Key.Code && Next->Press == Key.Press &&
+        Next->Serial == Key.Serial) {
+      NoteOurs(Key);
       Expected_.pop_front();
     } else {
       OthersTyped_ = true;
@@ -268,13 +279,56 @@ void X11Keyboard::HandleEvent(XEvent& Event) {
   } else if (Event.type == C_.XkbEventBase) {
     // An XKB client hears of keymap changes through these rather than MappingNotify.
     const int Kind = reinterpret_cast<const XkbAnyEvent&>(Event).xkb_type;
+    if (Kind == XkbStateNotify) {
+      const auto& State = reinterpret_cast<const XkbStateNotifyEvent&>(Event);
+      NoteState(State);
+      // A modifier pressed and let go leaves the plan as it was; a lock, a latch or the group
+      // may not.
+      if ((State.changed & ~static_cast<unsigned>(XkbModifierStateMask | XkbModifierBaseMask)) &
+          (XkbModifierLockMask | XkbModifierLatchMask | XkbGroupLockMask | XkbGroupStateMask))
+        KeyboardStale_ = true;
+      return;
+    }
     if (Kind == XkbMapNotify || Kind == XkbNewKeyboardNotify) KeymapStale_ = true;
     KeyboardStale_ = true;
   }
 }
 
+void X11Keyboard::Sent(KeyCode Code, bool Press) {
+  Expected_.push_back({Code, Press, NextRequest(C_.D) - 1});
+}
+
+// Caps Lock and Num Lock are left to the user (Caps Lock is put off while we type); any other
+// modifier in force that the program did not press changes what its keys mean.
+unsigned X11Keyboard::OthersModifiers(unsigned Latched, unsigned Locked) const {
+  return (Latched | Locked) & ~(static_cast<unsigned>(LockMask) | NumLockMask_);
+}
+
+void X11Keyboard::NoteOurs(const KeyEvent& Key) {
+  if (Key.Press) {
+    // The state notifications of the keys before this one have come: what is in force now is
+    // what the key was handled with.
+    unsigned Ours = static_cast<unsigned>(LockMask) | NumLockMask_;
+    for (std::size_t Code = 0; Code < OursDown_.size(); ++Code)
+      if (OursDown_[Code] && Xkb_) Ours |= Xkb_->map->modmap[Code];
+    if (ServerMods_ & ~Ours) OthersTyped_ = true;
+  }
+  OursDown_[Key.Code] = Key.Press;
+}
+
+void X11Keyboard::NoteState(const XkbStateNotifyEvent& State) {
+  if (State.serial < StateSince_) return;  // the last query's answer is newer
+  // A latch or lock made by a request (no key) is another client's: ours only touch Caps Lock.
+  if (State.keycode == 0 && OthersModifiers(State.latched_mods, State.locked_mods) !=
+                                OthersModifiers(ServerLatched_, ServerLocked_))
+    OthersTyped_ = true;
+  ServerMods_ = State.mods;
+  ServerLatched_ = State.latched_mods;
+  ServerLocked_ = State.locked_mods;
+}
+
 bool X11Keyboard::OthersHold() {
-  if (OthersDown_.none() && Keyboard_.latched_mods == 0) return false;
+  if (OthersDown_.none() && OthersModifiers(ServerLatched_, ServerLocked_) == 0) return false;
   return QueryOthersHold();
 }
 
@@ -284,16 +338,24 @@ bool X11Keyboard::QueryOthersHold() {
   KnownSince_ = NextRequest(C_.D);
   XQueryKeymap(C_.D, Keys);
   XkbStateRec Now{};
+  StateSince_ = NextRequest(C_.D);
   if (XkbGetState(C_.D, XkbUseCoreKbd, &Now) != Success)
     Raise("Cannot read the keyboard state from the X server.");
   for (std::size_t Code = 0; Code < OthersDown_.size(); ++Code)
     OthersDown_[Code] = ((static_cast<unsigned char>(Keys[Code / 8]) >> (Code % 8)) & 1U) != 0;
-  return OthersDown_.any() || Now.latched_mods != 0;
+  OursDown_.reset();
+  ServerMods_ = Now.mods;
+  ServerLatched_ = Now.latched_mods;
+  ServerLocked_ = Now.locked_mods;
+  return OthersDown_.any() || Now.latched_mods != 0 ||
+         OthersModifiers(Now.latched_mods, Now.locked_mods) != 0;
 }
 
 void X11Keyboard::EndOfString() {
   if (!Expected_.empty()) OthersTyped_ = true;
   Expected_.clear();
+  // Whatever the string pressed, its end let go of.
+  OursDown_.reset();
 }
 
 // The keymap and the keyboard's locks are read again only after the server said they changed:
@@ -315,6 +377,7 @@ void X11Keyboard::RefreshKeymap() {
   if (Xkb_) XkbFreeKeyboard(Xkb_, 0, True);
   Xkb_ = Fresh;
   KeymapStale_ = false;
+  NumLockMask_ = XkbKeysymToModifiers(C_.D, XK_Num_Lock);
   if (XkbGetState(C_.D, XkbUseCoreKbd, &Keyboard_) != Success)
     Raise("Cannot read the keyboard state from the X server.");
   KeyboardStale_ = false;

@@ -50,18 +50,22 @@ class X11Keyboard {
 
   // Notes keymap and keyboard-state changes, and every key event as a raw event: the program's
   // own are told from others' by their device (the XTEST one) and by matching, in order, the
-  // events it sent (another client's XTEST keys come from the same device).
+  // events it sent, each by the serial of the request that sent it (another client's XTEST keys
+  // come from the same device, and never with that serial before ours).
   void HandleEvent(XEvent& Event);
 
   // Others' keys as the events that have reached us tell them.
-  // A key event of others came since the last Forgive.
+  // A key event of others came since the last Forgive; or one of ours was handled while a
+  // modifier the program did not press was in force (held, latched or locked), or another client
+  // latched or locked a modifier.
   bool OthersTyped() const { return OthersTyped_; }
   void Forgive() { OthersTyped_ = false; }
-  // A key of others is down, or a modifier latched, as far as the events tell; when they say
-  // so, the server is asked (a round trip) whether it still is.
+  // A key of others is down, or a modifier latched or locked (Caps Lock and Num Lock aside), as
+  // far as the events tell; when they say so, the server is asked (a round trip) whether it
+  // still is.
   bool OthersHold();
   // Asks the server which keys are down (the program holds none between strings) and whether a
-  // modifier is latched, and takes that as the truth from then on.
+  // modifier is latched or locked, and takes that as the truth from then on.
   bool QueryOthersHold();
   // Once the server has taken a string's events and their raw events have been read: any of
   // ours that did not come back was swallowed, by a key that another held.
@@ -151,12 +155,23 @@ class X11Keyboard {
   struct KeyEvent {
     KeyCode Code;
     bool Press;
-    friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
+    unsigned long Serial;  // of the request that sent it
   };
+  void Sent(KeyCode Code, bool Press);
+  void NoteOurs(const KeyEvent& Key);
+  void NoteState(const XkbStateNotifyEvent& State);
+  unsigned OthersModifiers(unsigned Latched, unsigned Locked) const;
+
   std::vector<int> XtestDevices_;  // the XTEST slave keyboards, through which ours come
   std::deque<KeyEvent> Expected_;  // ours, sent and not yet seen back as raw events
   std::bitset<256> OthersDown_;    // keys others pressed and have not let go
+  std::bitset<256> OursDown_;      // keys of ours down, as the raw events tell
   unsigned long KnownSince_ = 0;   // OthersDown_ holds what events before this serial did
+  // The server's modifiers as its state notifications tell, from this serial on: in force,
+  // latched and locked; and the mask of Num Lock, which like Caps Lock is no one's key.
+  unsigned long StateSince_ = 0;
+  unsigned ServerMods_ = 0, ServerLatched_ = 0, ServerLocked_ = 0;
+  unsigned NumLockMask_ = 0;
   bool OthersTyped_ = false;
 };
 

@@ -53,9 +53,11 @@ class X11Session final : public KeyInjector {
 
   // Others' keys (the user's keyboard, another client's XTEST keys) are told from ours by the raw
   // key events of XInput 2, which come on this connection with the others (no round trip): ours
-  // come from the XTEST keyboard in the order we sent them, so any other event, or one of ours
-  // that never comes back (swallowed by a key another holds), is others'. A key that others
-  // hold is confirmed by a round trip; a latched modifier counts as held.
+  // come from the XTEST keyboard in the order we sent them, each with its request's serial, so
+  // any other event, or one of ours that never comes back (swallowed by a key another holds), is
+  // others'. So is one of ours handled while a modifier of others was in force, as XKB's state
+  // notifications tell, and another client's latch or lock. A key that others hold is confirmed
+  // by a round trip; a latched or locked modifier (Caps Lock and Num Lock aside) counts as held.
   bool OthersTyped() override;
   void ForgetOthersKeys() override;
   bool OthersHold() override;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/KeyboardWin32.h"
 
+#include <algorithm>
 #include <bitset>
 #include <iterator>
 
@@ -32,6 +33,7 @@ struct KeyboardWatch {
 KeyboardWatch gWatch;
 
 constexpr std::size_t kVirtualKeys = 512;
+constexpr int kModifierKeys[] = {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN, VK_RWIN};
 constexpr const wchar_t* kWatchClass = L"PictraneKeyboardWatch";
 
 void NoteRawInput(LPARAM Handle) {
@@ -140,7 +142,13 @@ void KeyboardWin32::ForgetOthersKeys() {
 }
 
 bool KeyboardWin32::OthersHold() {
-  return gWatch.OthersDown.any() && AskOthersHold();
+  // A modifier the system holds with no key event of others (one locked by the accessibility
+  // keys, or one Wine takes over from the X server's locks) shows only in the key state, which
+  // costs no round trip to ask: it is asked before every string.
+  const bool ModifierDown =
+      std::any_of(std::begin(kModifierKeys), std::end(kModifierKeys),
+                  [](int Key) { return (::GetAsyncKeyState(Key) & 0x8000) != 0; });
+  return (ModifierDown || gWatch.OthersDown.any()) && AskOthersHold();
 }
 
 bool KeyboardWin32::AskOthersHold() {

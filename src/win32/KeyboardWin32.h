@@ -18,7 +18,8 @@ namespace pictrane::win32 {
 // Others' keys are seen as raw input (WM_INPUT to a message-only window of this thread, whoever
 // has the focus), read before every look: an event is ours when it carries kOwnInput
 // (KeyInput.h); the user's keyboard and other programs' SendInput are others'. Keys held by
-// others are raw input's and, confirming, GetAsyncKeyState's.
+// others are raw input's and, confirming, GetAsyncKeyState's; a modifier is always asked of
+// GetAsyncKeyState too, since one the system keeps down (locked) sends no key event.
 class KeyboardWin32 final : public KeyInjector {
  public:
   KeyboardWin32() = default;

@@ -257,8 +257,9 @@ TEST(WindowSystemWin32, StopsWhenAnotherWindowComesForwardMidString) {
 
 // Another program's key, sent with SendInput as the user's keyboard would: not ours, whatever
 // the process, since it lacks our mark.
-void OthersKey(WORD Key, bool Up) {
+void OthersKey(WORD Key, bool Up, ULONG_PTR ExtraInfo = 0) {
   INPUT In{};
+  In.ki.dwExtraInfo = ExtraInfo;
   In.type = INPUT_KEYBOARD;
   In.ki.wVk = Key;
   In.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(Key, MAPVK_VK_TO_VSC));
@@ -286,6 +287,15 @@ TEST(WindowSystemWin32, KeysOfOthersHeldOrTappedBetweenStrings) {
     EXPECT_FALSE(Windows.Keyboard().AskOthersHold());
     EXPECT_EQ(SendKeys(Windows.Keyboard(), ParseKeys("cd"), Self), KeysOutcome::Sent);
   }
+  // A modifier down with no key event of others to tell of it (a locked one; here one sent with
+  // our own mark, which raw input takes for ours) is held too.
+  for (const int Locked : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+    SCOPED_TRACE(Locked);
+    OthersKey(static_cast<WORD>(Locked), false, kOwnInput);
+    EXPECT_EQ(SendKeys(Windows.Keyboard(), ParseKeys("ab"), Self), KeysOutcome::KeysHeld);
+    OthersKey(static_cast<WORD>(Locked), true, kOwnInput);
+    EXPECT_EQ(SendKeys(Windows.Keyboard(), ParseKeys("cd"), Self), KeysOutcome::Sent);
+  }
   // Others' keys since the previous string count where the pacing says so.
   struct Counting final : KeyPacing {
     void BeforeFirstKey() override {}
@@ -304,7 +314,8 @@ TEST(WindowSystemWin32, KeysOfOthersHeldOrTappedBetweenStrings) {
   EXPECT_EQ(SendKeys(Windows.Keyboard(), ParseKeys("h"), Self),
             KeysOutcome::Sent);  // nor does g's F11
   EXPECT_EQ(RecordingWindow::Record(),
-            (std::vector<std::string>{"c", "d", "c", "d", "c", "d", "e", "f", "h"}));
+            (std::vector<std::string>{"c", "d", "c", "d", "c", "d", "c", "d", "c", "d", "c", "d",
+                                      "e", "f", "h"}));
 }
 
 // A key of others after batch At of a string: no event of the string follows it, nothing

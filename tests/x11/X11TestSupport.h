@@ -33,6 +33,7 @@ class XvfbServer {
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
   const std::string& Name() const { return Name_; }  // ":N"
+  pid_t Pid() const { return Pid_; }  // to stop and continue it, as a busy machine would
 
  private:
   pid_t Pid_ = 0;
@@ -117,7 +118,17 @@ class Probe {
   // Presses or releases the key of Keysym (an Xlib name: "Shift_L", "F11") through XTEST, as
   // another program would, and waits until the server has taken it. In ProbeKeys.cpp, for the
   // programs that link XTEST.
-  void FakeKey(const char* Keysym, bool Press);
+  // Without Wait it only writes the request, for a server that is stopped.
+  void FakeKey(const char* Keysym, bool Press, bool Wait = true);
+  void Sync();
+  // Makes the round trips a first key or lock needs beforehand, so that one without Wait goes
+  // out at once, even to a server that is stopped.
+  void ReadyToType();
+  // Locks or unlocks the modifier of Keysym's key ("Control_L") through XKB, as sticky keys or
+  // another program would, and (with Wait) waits until the server has done it.
+  void LockModifier(const char* Keysym, bool Lock, bool Wait = true);
+  // Presses or locks (Locked), releases or unlocks.
+  void Modifier(const char* Keysym, bool Locked, bool On, bool Wait = true);
   unsigned Modifiers();  // modifiers in force from keys held or latched
   bool CapsLocked();
   int Group();  // the keyboard group in force
