@@ -327,11 +327,11 @@ TEST(Batch, NamesItsPicturesAsTheTableOfNamesSays) {
   ASSERT_EQ(RunTool(Arguments).Status, 0);
   for (const pictrane::test::CalcNameRow& Row : pictrane::test::kCalcNameRows) {
     const std::string Stored = test::ReadCalcFile(Path(Row, ".89i")).Name;
-    if (Row.Name.empty()) {
+    const std::string& Wanted = Row.FromFile.empty() ? Row.Name : Row.FromFile;
+    if (Wanted.empty()) {
       EXPECT_EQ(Stored.rfind("pic", 0), 0u) << Row.Text;
     } else {
-      EXPECT_EQ(Stored, ToCalcCharset(QString::fromStdString(Row.Name).toStdU32String()))
-          << Row.Text;
+      EXPECT_EQ(Stored, ToCalcCharset(QString::fromStdString(Wanted).toStdU32String())) << Row.Text;
     }
   }
 }
@@ -396,16 +396,23 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           20241224_190000; do cp a.png IMG_$t.png; done &&
           "$TOOL" --convert $(ls IMG_*.png | sort -r))",
        0,
-       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224\n"
-        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310\n"
-        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215\n"
-        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050\n"
-        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000\n"},
-       {{"IMG_20241224_190000.89i", "img1224"},
-        {"IMG_20240310_174512.89i", "img0310"},
-        {"IMG_20240215_083000.89i", "img0215"},
-        {"IMG_20240101_120500.89i", "img12050"},
-        {"IMG_20240101_120000.89i", "img12000"}}},
+       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\im190000\n"
+        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\im174512\n"
+        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\im083000\n"
+        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\im120500\n"
+        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\im120000\n"},
+       {{"IMG_20241224_190000.89i", "im190000"},
+        {"IMG_20240310_174512.89i", "im174512"},
+        {"IMG_20240215_083000.89i", "im083000"},
+        {"IMG_20240101_120500.89i", "im120500"},
+        {"IMG_20240101_120000.89i", "im120000"}}},
+      // A phone photo alone keeps its time of day; two of one second on two days, one each.
+      {R"(cp a.png IMG_20240612_183015.jpg && cp a.png IMG_20240613_183015.png &&
+          "$TOOL" --convert IMG_20240612_183015.jpg IMG_20240613_183015.png)",
+       0,
+       {"-> IMG_20240612_183015.89i as main\\im183015\n",
+        "-> IMG_20240613_183015.89i as main\\im1830_1 (main\\im183015 is taken by "
+        "IMG_20240612_183015.jpg)\n"}},
       {R"("$TOOL" --convert --name 'trip#' a.png b.png holiday.png)",
        0,
        {"written: a.png -> a.89i as main\\trip1\nwritten: b.png -> b.89i as main\\trip2\n"
