@@ -406,6 +406,21 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
         {"IMG_20240215_083000.89i", "im083000"},
         {"IMG_20240101_120500.89i", "im120500"},
         {"IMG_20240101_120000.89i", "im120000"}}},
+      // A TI-83 Plus picture is the Pic --name gives, one of its ten, or none.
+      {R"("$TOOL" --convert --model 83p --name Pic5 a.png)", 0, {"-> a.8xi as Pic5\n"}},
+      {R"("$TOOL" --convert --model 83p --name trip a.png)",
+       2,
+       {"--name: \"trip\" is not a TI-83 Plus picture: Pic0 to Pic9"}},
+      // The calculator's own pictures are never replaced without a word.
+      {R"(cp a.png IMG_20240612_183015.png && unshare -r --ipc "$STANDIN" --hold 'main\im183015' \
+          -- "$TOOL" --convert --send --cable vti IMG_20240612_183015.png 2>/dev/null)",
+       0,
+       {"sent: IMG_20240612_183015.png -> IMG_20240612_183015.89i as main\\im1830_1 "
+        "(main\\im183015 is on the calculator already)\n"}},
+      {R"(unshare -r --ipc "$STANDIN" --model 83p --hold Pic1 --hold Pic2 -- "$TOOL" --convert \
+          --model 83p --send --cable vti a.png b.png 2>/dev/null)",
+       0,
+       {"-> a.8xi as Pic3 (Pic1 is on the calculator already)\n", "-> b.8xi as Pic4\n"}},
       // A phone photo alone keeps its time of day; two of one second on two days, one each.
       {R"(cp a.png IMG_20240612_183015.jpg && cp a.png IMG_20240613_183015.png &&
           "$TOOL" --convert IMG_20240612_183015.jpg IMG_20240613_183015.png)",

@@ -242,6 +242,7 @@ class Calculator {
     if (!Expect(kAck, P)) return;
     for (const auto& Each : Held_) {
       const std::string& Name = Each.second;
+      if (Name.rfind("Pic", 0) != 0 || Name.size() != 4) continue;
       std::vector<std::uint8_t> Header = {0xFE,
                                           0x02,
                                           kTi83PlusPicture,
@@ -264,10 +265,11 @@ class Calculator {
   // picture's name is its token 0x60 and its number's index.
   void TakeTi83PlusVariable(const std::vector<std::uint8_t>& Header, const Packet& Data) {
     if (Header.size() >= 3 && Header[2] == 0x07) Recalled_ = Data.Data;
-    if (Header.size() < 5 || O_.SaveDir.empty()) return;
+    if (Header.size() < 5) return;
     const std::string Name =
         Header[3] == 0x60 ? "Pic" + std::to_string((Header[4] + 1) % 10) : "var";
     Held_.emplace_back("", Name);
+    if (O_.SaveDir.empty()) return;
     std::ofstream(O_.SaveDir + "/" + Name + ".var", std::ios::binary)
         .write(reinterpret_cast<const char*>(Data.Data.data()),
                static_cast<std::streamsize>(Data.Data.size()));
@@ -297,11 +299,12 @@ class Calculator {
     if (!Expect(kEot, End)) return;
     Send(kAck);
     ++Received_;
-    if (Header.size() < 6 || P.Data.size() < 4 || O_.SaveDir.empty()) return;
+    if (Header.size() < 6 || Header.size() < 6u + Header[5]) return;
     std::string Name(Header.begin() + 6, Header.begin() + 6 + Header[5]);
     const auto Slash = Name.find('\\');
     Held_.emplace_back(Slash == std::string::npos ? "main" : Name.substr(0, Slash),
                        Name.substr(Slash == std::string::npos ? 0 : Slash + 1));
+    if (P.Data.size() < 4 || O_.SaveDir.empty()) return;
     for (char& C : Name) {
       if (C == '\\') C = '.';
     }
