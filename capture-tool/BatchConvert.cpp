@@ -18,6 +18,7 @@
 #include "BatchTargets.h"
 #include "pictrane/CalcName.h"
 #include "LinkCommands.h"
+#include "PhotoMetadata.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "pictrane/RaisedError.h"
@@ -222,6 +223,7 @@ struct Converted {
   QString Problem;
   QString Note;           // what its line adds about how it was read
   bool Replaces = false;  // its name is on the calculator, and --replace replaces it
+  QString Taken;          // when a photo whose file's name gives no name was taken, or empty
 };
 
 Converted Convert(const QString& File, const BatchOptions& Options) {
@@ -229,6 +231,11 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Result.Base = QFileInfo(File).completeBaseName();
   try {
     const QImage Source = LoadPicture(File, &Result.Note);
+    if (NameFromFile(ToU32(Result.Base)).empty()) {
+      QFile Head(File);
+      if (Head.open(QIODevice::ReadOnly))
+        Result.Taken = ReadPhotoMetadata(Head.read(kMetadataHead)).Taken;
+    }
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
     Result.Picture.PicData =
@@ -337,6 +344,10 @@ class NameBook {
       }
       NextTi83Plus_ = (Picture.Name.back() - U'0' + 10) % 10;
       if (NextTi83Plus_ == 0) NextTi83Plus_ = kTi83PlusPictures;  // after Pic0, none
+    } else if (Wanted.empty() && !TimeStampName(ToU32(Each.Taken)).empty()) {
+      // A photo's time tells it apart where its file's name gives nothing.
+      Wanted = TimeStampName(ToU32(Each.Taken));
+      Picture.Name = DistinctName(Wanted, Taken);
     } else if (Wanted.empty()) {
       Picture.Name = FallbackName(Taken);
       return VariableOf(Options_, Picture.Name) +

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -334,6 +335,21 @@ TEST(Batch, NamesItsPicturesAsTheTableOfNamesSays) {
       EXPECT_EQ(Stored, ToCalcCharset(QString::fromStdString(Wanted).toStdU32String())) << Row.Text;
     }
   }
+  // A photo whose file's name gives none is named after the time its Exif block says it was
+  // taken (DateTimeOriginal, in the Exif directory that the first directory points to).
+  QByteArray Jpeg;
+  QBuffer Buffer(&Jpeg);
+  ASSERT_TRUE(Buffer.open(QIODevice::WriteOnly) && Photo().save(&Buffer, "JPEG"));
+  const char Tiff[] = {'M', 'M', 0,      42,   0, 0, 0, 8,  // heading
+                       0,   1,   '\x87', 0x69, 0, 4, 0, 0, 0, 1,  0, 0, 0, 26, 0, 0, 0, 0,  // IFD0
+                       0,   1,   '\x90', 0x03, 0, 2, 0, 0, 0, 20, 0, 0, 0, 44, 0, 0, 0, 0};
+  const QByteArray Exif = QByteArray("Exif\0\0", 6) + QByteArray(Tiff, sizeof Tiff) +
+                          QByteArray("2024:06:12 18:30:15", 20);
+  const QString Taken = Folder.filePath("0042.jpg");
+  ASSERT_TRUE(test::WriteFile(Taken, Jpeg.left(2) + QByteArray("\xFF\xE1\0", 3) +
+                                         static_cast<char>(Exif.size() + 2) + Exif + Jpeg.mid(2)));
+  const ToolRun R = RunTool({"--convert", Taken});
+  EXPECT_TRUE(R.Out.endsWith(" as main\\p183015\n")) << R.Out.toStdString();
 }
 
 // Every file of a folder with its bytes.
