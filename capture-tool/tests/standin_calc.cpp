@@ -321,16 +321,16 @@ class Calculator {
   std::vector<std::pair<std::string, std::string>> Held_;
 };
 
-bool ParseArguments(int argc, char** argv, Options& O) {
-  for (int I = 1; I < argc; ++I) {
-    const std::string Argument = argv[I];
+bool ParseArguments(int Count, char** Arguments, Options& O) {
+  for (int I = 1; I < Count; ++I) {
+    const std::string Argument = Arguments[I];
     if (Argument == "--") {
-      O.Command.assign(argv + I + 1, argv + argc);
+      O.Command.assign(Arguments + I + 1, Arguments + Count);
       O.Command.push_back(nullptr);
       return O.Command.size() > 1;
     }
-    if (I + 1 >= argc) return false;
-    const std::string Value = argv[++I];
+    if (I + 1 >= Count) return false;
+    const std::string Value = Arguments[++I];
     if (Argument == "--model") {
       if (Value != "89" && Value != "92p" && Value != "83p") return false;
       O.Ti83Plus = Value == "83p";
