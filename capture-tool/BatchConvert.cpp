@@ -18,6 +18,7 @@
 #include "BatchTargets.h"
 #include "pictrane/CalcName.h"
 #include "LinkCommands.h"
+#include "PhotoMetadata.h"
 #include "PicLayout.h"
 #include "PictureFile.h"
 #include "pictrane/RaisedError.h"
@@ -124,6 +125,13 @@ bool Numbered(const BatchOptions& Options) {
 // several pictures, and every number must fit in the name.
 QString NameProblem(const BatchOptions& Options) {
   const qsizetype Count = Options.Files.size();
+  if (Options.Model == CalcModelId::Ti83Plus && !Options.Name.isEmpty() &&
+      (Numbered(Options) || !IsTi83PlusPictureName(ToU32(Options.Name)))) {
+    return QStringLiteral(
+               "--name: \"%1\" is not a TI-83 Plus picture: Pic0 to Pic9 (without --name the "
+               "pictures take the free ones from Pic1 on)")
+        .arg(Options.Name);
+  }
   if (Options.Name.isEmpty() || (!Numbered(Options) && Count == 1)) return {};
   if (!Numbered(Options)) {
     return QStringLiteral(
@@ -167,6 +175,11 @@ CommandLine ParseConvert(const QStringList& Arguments) {
     if (Argument.startsWith(QLatin1String("--invert="))) {
       return BadUsage(QStringLiteral("--invert takes no value"));
     }
+    if (Argument == QLatin1String("--replace")) {
+      if (!Line.Batch.Send) return BadUsage(QStringLiteral("--replace comes after --send"));
+      Line.Batch.Replace = true;
+      continue;
+    }
     if (Argument == QLatin1String("--send")) {
       if (Line.Batch.Send) return BadUsage(QStringLiteral("--send is given twice"));
       Line.Batch.Send = LinkSettings{};
@@ -208,7 +221,9 @@ struct Converted {
   CalcPicture Picture;  // named by NameBook
   QString Base;         // the file's name without its extension
   QString Problem;
-  QString Note;  // what its line adds about how it was read
+  QString Note;           // what its line adds about how it was read
+  bool Replaces = false;  // its name is on the calculator, and --replace replaces it
+  QString Taken;          // when a photo whose file's name gives no name was taken, or empty
 };
 
 Converted Convert(const QString& File, const BatchOptions& Options) {
@@ -216,6 +231,11 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Result.Base = QFileInfo(File).completeBaseName();
   try {
     const QImage Source = LoadPicture(File, &Result.Note);
+    if (NameFromFile(ToU32(Result.Base)).empty()) {
+      QFile Head(File);
+      if (Head.open(QIODevice::ReadOnly))
+        Result.Taken = ReadPhotoMetadata(Head.read(kMetadataHead)).Taken;
+    }
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
     Result.Picture.PicData =
@@ -280,7 +300,10 @@ QString VariableOf(const BatchOptions& Options, const std::u32string& Name) {
 class NameBook {
  public:
   // Files whose Refused entry is not empty take no part: their names are left for the others.
-  NameBook(const BatchOptions& Options, const std::vector<QString>& Refused) : Options_(Options) {
+  // Held: the names the calculator holds in the folder, which only --replace replaces.
+  NameBook(const BatchOptions& Options, const std::vector<QString>& Refused,
+           std::set<std::u32string> Held = {})
+      : Options_(Options), Held_(std::move(Held)) {
     std::vector<std::u32string> Texts;
     for (qsizetype I = 0; I < Options.Files.size(); ++I) {
       QString Text;
@@ -300,28 +323,47 @@ class NameBook {
   // name gives none, and returns what its line says about it.
   QString Assign(std::size_t Index, Converted& Each) {
     CalcPicture& Picture = Each.Picture;
-    // A TI-83 Plus has ten picture variables, given in the files' order.
-    if (Options_.Model == CalcModelId::Ti83Plus) {
-      if (NextTi83Plus_ >= kTi83PlusPictures) {
+    const bool Ti83Plus = Options_.Model == CalcModelId::Ti83Plus;
+    // Names neither this run nor (without --replace) the calculator holds.
+    std::set<std::u32string> Taken = Taken_;
+    if (!Options_.Replace) Taken.insert(Held_.begin(), Held_.end());
+    const QString Folder = Ti83Plus ? QString() : Options_.Folder;
+    // A TI-83 Plus has ten picture variables: --name's, else given in the files' order.
+    std::u32string Wanted = Wanted_[Index];
+    if (Ti83Plus) {
+      Wanted = Options_.Name.isEmpty() ? Ti83PlusPictureName(NextTi83Plus_) : ToU32(Options_.Name);
+      Picture.Name = FreeName(Wanted, Taken, true);
+      if (Picture.Name.empty()) {
         Each.Problem = QStringLiteral(
-            "a TI-83 Plus has ten pictures, Pic1 to Pic9 and Pic0, and the files before took "
-            "them all");
+                           "a TI-83 Plus has ten pictures, Pic1 to Pic9 and Pic0, and %1 took "
+                           "them all")
+                           .arg(Held_.empty() || Options_.Replace
+                                    ? QStringLiteral("the files before")
+                                    : QStringLiteral("the calculator and the files before"));
         return {};
       }
-      Picture.Name = Ti83PlusPictureName(NextTi83Plus_++);
-      return FromU32(Picture.Name);
-    }
-    const std::u32string& Wanted = Wanted_[Index];
-    if (Wanted.empty()) {
-      Picture.Name = FallbackName(Taken_);
+      NextTi83Plus_ = (Picture.Name.back() - U'0' + 10) % 10;
+      if (NextTi83Plus_ == 0) NextTi83Plus_ = kTi83PlusPictures;  // after Pic0, none
+    } else if (Wanted.empty() && !TimeStampName(ToU32(Each.Taken)).empty()) {
+      // A photo's time tells it apart where its file's name gives nothing.
+      Wanted = TimeStampName(ToU32(Each.Taken));
+      Picture.Name = DistinctName(Wanted, Taken);
+    } else if (Wanted.empty()) {
+      Picture.Name = FallbackName(Taken);
       return VariableOf(Options_, Picture.Name) +
              QStringLiteral(" (%1)").arg(NoNameText(Each.Base));
+    } else {
+      Picture.Name = DistinctName(Wanted, Taken);
     }
-    Picture.Name = DistinctName(Wanted, Taken_);
-    QString Said = VariableOf(Options_, Picture.Name);
-    if (Picture.Name != Wanted) {
-      Said += QStringLiteral(" (%1 is taken by %2)")
-                  .arg(VariableOf(Options_, Wanted), Owner_[LowerName(Wanted)]);
+    QString Said = ShownVariable(Folder, Picture.Name);
+    Each.Replaces = Held_.contains(LowerName(Picture.Name));
+    if (LowerName(Picture.Name) == LowerName(Wanted)) return Said;
+    if (const auto Owner = Owner_.find(LowerName(Wanted)); Owner != Owner_.end()) {
+      Said +=
+          QStringLiteral(" (%1 is taken by %2)").arg(ShownVariable(Folder, Wanted), Owner->second);
+    } else {
+      Said +=
+          QStringLiteral(" (%1 is on the calculator already)").arg(ShownVariable(Folder, Wanted));
     }
     return Said;
   }
@@ -332,6 +374,7 @@ class NameBook {
 
  private:
   const BatchOptions& Options_;
+  std::set<std::u32string> Held_;
   std::vector<std::u32string> Wanted_;
   std::set<std::u32string> Taken_;
   std::map<std::u32string, QString> Owner_;
@@ -381,14 +424,15 @@ QString UsageText() {
       "Without --convert, opens the window, showing PICTURE if given.\n"
       "With --convert, turns every picture file (BMP, PNG, JPEG, GIF...) into a calculator\n"
       "picture beside it, named after the file (pic1, pic2... when the file's name holds no\n"
-      "letter a calculator name takes), without a window. Names that would be the same in\n"
-      "their 8 characters keep what tells their files apart (IMG_20240101_120000 and\n"
-      "IMG_20240101_120500 give img12000 and img12050). Each file's line says the name it got.\n"
+      "letter a calculator name takes), without a window. A phone's time-stamped name keeps\n"
+      "its time of day (IMG_20240612_183015 gives im183015). Names that would be the same in\n"
+      "their 8 characters keep what tells their files apart (astronaut_1024x768 and\n"
+      "astronaut_160x100 give ast1024x and ast160x1). Each file's line says the name it got.\n"
       "A file there that is not a calculator file is never replaced.\n"
       "\n"
       "Options for --convert:\n"
       "  --model 89|92p|v200|83p calculator model (default 89; 83p: TI-83 Plus and TI-84 Plus,\n"
-      "                          pictures Pic1..Pic9, Pic0 in the files' order)\n"
+      "                          pictures Pic1..Pic9, Pic0 in the files' order, or --name PicN)\n"
       "  --dither METHOD         auto (default: threshold for few-coloured pictures,\n"
       "                          floyd-steinberg for photographs), threshold, floyd-steinberg,\n"
       "                          atkinson, bayer4, bayer8\n"
@@ -405,6 +449,8 @@ QString UsageText() {
       "  --group FILE            write all pictures into one group file instead\n"
       "  --name NAME             the variable name of the one picture; NAME# numbers several\n"
       "                          in the files' order (--name trip# gives trip1, trip2...)\n"
+      "  --send [--replace] ...  send each picture too (--send --help); a name the calculator\n"
+      "                          holds moves on to the next free one unless --replace\n"
       "\n"
       "Exit status: 0 every picture written, 2 bad usage, 3 some picture not written (a full\n"
       "disk included: the file there stays as it was).\n");
@@ -425,7 +471,8 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
   const std::vector<QString> Refused = RefusedOutputs(Options, Targets);
 
   ParallelConversion Results(Options, Refused);
-  NameBook Names(Options, Refused);
+  NameBook Names(Options, Refused,
+                 Sender != nullptr ? Sender->Held(Options.Folder) : std::set<std::u32string>{});
   bool AllWritten = true;
   // NotSent is why a picture written was not sent (with Sender), or empty.
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
@@ -439,7 +486,10 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
     } else if (Sender == nullptr) {
       Out << "written: " << Written << '\n';
     } else if (NotSent.isEmpty()) {
-      Out << "sent: " << Written << '\n';
+      Out << "sent: " << Written
+          << (Results.Result(I).Replaces ? QStringLiteral(" (it replaced the calculator's)")
+                                         : QString())
+          << '\n';
     } else {
       AllWritten = false;
       Out << "not sent: " << Written << ": " << NotSent << '\n';

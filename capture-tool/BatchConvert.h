@@ -9,6 +9,8 @@
 #include <QTextStream>
 #include <cstddef>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "CalcFile.h"
 #include "CalcLink.h"
@@ -34,6 +36,7 @@ struct BatchOptions {
   QString Name;
   QStringList Files;
   std::optional<LinkSettings> Send;  // --send: every file written is sent over this link too
+  bool Replace = false;              // --replace: a name the calculator holds may be replaced
 };
 
 struct CommandLine {
@@ -65,6 +68,8 @@ class PictureSender {
   // Sends the file at Path; returns why it was not wholly sent, or an empty string. Acknowledged
   // counts its pictures the calculator took, in the file's order.
   virtual QString Send(const QString& Path, std::size_t& Acknowledged) = 0;
+  // The names the calculator holds in Folder, as LowerName (CalcName.h) gives them.
+  virtual std::set<std::u32string> Held(const QString& Folder) = 0;
 };
 
 // Converts every file of Options.Files, writing one line per file to Out; returns kExitDone when

@@ -47,12 +47,20 @@ LinkSettings LoadLinkChoice() {
   return Link;
 }
 
-void SaveLinkChoice(const LinkSettings& Link) {
+QString SaveLinkChoice(const LinkSettings& Link) {
   QSettings Settings = Stored();
   for (const CableEntry& Each : kCables) {
     if (Each.Kind == Link.Cable) Settings.setValue(kCableKey, QLatin1String(Each.Stored));
   }
   Settings.setValue(kPortKey, Link.Port);
+  Settings.sync();
+  if (Settings.status() == QSettings::NoError) return {};
+  return QStringLiteral(
+             "The link chosen is used until the window closes, but it cannot be remembered: %1 "
+             "%2.")
+      .arg(ToolSettingsPath(), Settings.status() == QSettings::AccessError
+                                   ? QStringLiteral("cannot be written")
+                                   : QStringLiteral("is not a settings file"));
 }
 
 CableDialog::CableDialog(QWidget* Parent, const LinkSettings& Current)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 #include "CalcLink.h"
 
@@ -13,7 +14,9 @@ namespace pictrane::capture {
 // The window's link as chosen last, kept in the tool's settings file beside the picture options
 // (PictureMenu.h); without a choice, a USB calculator or SilverLink is looked for.
 LinkSettings LoadLinkChoice();
-void SaveLinkChoice(const LinkSettings& Link);
+// Returns why the choice could not be stored (the settings file cannot be written), or an empty
+// string.
+QString SaveLinkChoice(const LinkSettings& Link);
 
 // "Calculator link": which cable "Send to calculator..." and "Take the calculator's screen" use
 // (USB found automatically, the TI-89 Titanium's own USB cable, SilverLink, serial, the virtual

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalcLink.h"
 
+#include <QList>
+#include <QString>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "CalcFile.h"
 #include "CalcRead.h"
 #include "TiLibraries.h"
 #include "pictrane/Names.h"
@@ -373,7 +376,61 @@ bool CalcLink::Z80() const {
   return S_->Z80;
 }
 
-void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged) {
+namespace {
+
+std::string Utf8Name(CalcModel Model, const char* Name, unsigned char Type) {
+  char* Text = ticonv_varname_to_utf8(Model, Name, Type);
+  std::string Result = Text == nullptr ? std::string() : std::string(Text);
+  if (Text != nullptr) ticonv_utf8_free(Text);
+  return Result;
+}
+
+// Gives Entry the name Name (UTF-8) as the calculator's character set or its tokens hold it.
+bool Rename(VarEntry* Entry, CalcModel Model, const std::string& Name) {
+  std::string Stored;
+  if (tifiles_calc_is_ti8x(Model) != 0) {
+    char* Token = ticonv_varname_tokenize(Model, Name.c_str(), Entry->type);
+    if (Token == nullptr) return false;
+    Stored = Token;
+    ticonv_varname_free(Token);
+  } else {
+    const QString Text = QString::fromStdString(Name);
+    const QList<uint> Codes = Text.toUcs4();
+    Stored = ToCalcCharset(std::u32string(Codes.begin(), Codes.end()));
+  }
+  if (Stored.empty() || Stored.size() >= sizeof(Entry->name)) return false;
+  std::memset(Entry->name, 0, sizeof(Entry->name));
+  std::memcpy(Entry->name, Stored.data(), Stored.size());
+  return true;
+}
+
+}  // namespace
+
+std::vector<CalcLink::Variable> CalcLink::Variables() {
+  GNode* Vars = nullptr;
+  GNode* Apps = nullptr;
+  const int Code = ticalcs_calc_get_dirlist(S_->Calc, &Vars, &Apps);
+  std::vector<Variable> Found;
+  const CalcModel Model = S_->Z80 ? CALC_TI83P : CALC_TI89;
+  for (GNode* Folder = Vars != nullptr ? Vars->children : nullptr; Code == 0 && Folder != nullptr;
+       Folder = Folder->next) {
+    const auto* Entry = static_cast<const VarEntry*>(Folder->data);
+    const std::string FolderName =
+        Entry == nullptr ? std::string() : Utf8Name(Model, Entry->name, 0xFF);
+    for (GNode* Each = Folder->children; Each != nullptr; Each = Each->next) {
+      const auto* Var = static_cast<const VarEntry*>(Each->data);
+      if (Var == nullptr || Var->name[0] == '\0') continue;
+      Found.push_back({FolderName, Utf8Name(Model, Var->name, Var->type)});
+    }
+  }
+  if (Vars != nullptr) ticalcs_dirlist_destroy(&Vars);
+  if (Apps != nullptr) ticalcs_dirlist_destroy(&Apps);
+  if (Code != 0) S_->Fail(Code, "the calculator's list of variables");
+  return Found;
+}
+
+void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
+                        const Renaming& SendAs) {
   const std::string Shown = EscapedName(Path);
   // Read whole first, so that a file cut short is named as such before the calculator is asked.
   try {
@@ -405,6 +462,21 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged) {
     const Content One(tifiles_content_create_regular(Whole->model));
     VarEntry* Copy = One ? tifiles_ve_dup(Whole->entries[I]) : nullptr;
     if (Copy == nullptr) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
+    if (SendAs) {
+      const Variable Own{Utf8Name(Whole->model, Copy->folder, 0xFF),
+                         Utf8Name(Whole->model, Copy->name, Copy->type)};
+      std::string As;
+      try {
+        As = SendAs(Own);
+      } catch (...) {
+        tifiles_ve_delete(Copy);
+        throw;
+      }
+      if (As != Own.Name && !Rename(Copy, Whole->model, As)) {
+        tifiles_ve_delete(Copy);
+        throw LinkError(LinkError::Kind::Refused, Shown, "the name " + As + " cannot be given");
+      }
+    }
     tifiles_content_add_entry(One.get(), Copy);
     S_->Refused = false;
     if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, Shown);

@@ -11,11 +11,13 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "PixelConversion.h"
 
@@ -65,10 +67,22 @@ class CalcLink {
   // Whether a TI-83 Plus or TI-84 Plus answered (their files are .8xi, the others' .89i...).
   bool Z80() const;
 
+  // A variable as the calculator names it, in UTF-8: "main" and "img_2024"; on a TI-83 Plus no
+  // folder and "Pic1".
+  struct Variable {
+    std::string Folder;
+    std::string Name;
+  };
+  // The variables the calculator holds, every folder's.
+  std::vector<Variable> Variables();
+
   // Sends every variable of the variable file at Path (a group file: all its variables, one
   // after another). Acknowledged, when given, counts the variables the calculator acknowledged,
-  // in the file's order, also when a later one fails.
-  void SendFile(const std::string& Path, std::size_t* Acknowledged = nullptr);
+  // in the file's order, also when a later one fails. SendAs, when given, is asked for each
+  // variable's name on the calculator (in the same folder) and given the name the file holds.
+  using Renaming = std::function<std::string(const Variable&)>;
+  void SendFile(const std::string& Path, std::size_t* Acknowledged = nullptr,
+                const Renaming& SendAs = {});
   // The screen, clipped to Screen(); Dark holds 1 for a black pixel.
   MonoPicture TakeScreen();
 

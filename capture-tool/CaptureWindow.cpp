@@ -305,7 +305,7 @@ void CaptureWindow::SaveTarget() {
   if (Type.Calculator) {
     // The name the batch would give: the file's own, else a fallback, so that every picture
     // has one whatever letters its file's name holds; a TI-83 Plus picture is Pic1 to Pic0.
-    const std::u32string FromFile = NameFromTyping(ToU32(QFileInfo(Path).completeBaseName()));
+    const std::u32string FromFile = NameFromFile(ToU32(QFileInfo(Path).completeBaseName()));
     const bool Ti83Plus = Type.Model == CalcModelId::Ti83Plus;
     ProposedFallback_ = FromFile.empty() && !Ti83Plus;
     const std::u32string Name = Ti83Plus            ? Ti83PlusPictureName(0)

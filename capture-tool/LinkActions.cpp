@@ -4,10 +4,18 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <chrono>
 #include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <set>
 
 #include "CableDialog.h"
+#include "LinkCommands.h"
 #include "PictureFile.h"
+#include "pictrane/CalcName.h"
 
 namespace pictrane::capture {
 
@@ -47,7 +55,12 @@ void LinkActions::ChooseLink() {
   Dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(Dialog, &QDialog::accepted, this, [this, Dialog] {
     Settings_ = Dialog->Chosen();
-    SaveLinkChoice(Settings_);
+    if (const QString Problem = SaveLinkChoice(Settings_); !Problem.isEmpty()) {
+      auto* Box = new QMessageBox(QMessageBox::Warning, tr("Calculator link"), Problem,
+                                  QMessageBox::Ok, Parent_);
+      Box->setAttribute(Qt::WA_DeleteOnClose);
+      Box->open();
+    }
   });
   Dialog->open();
 }
@@ -93,6 +106,36 @@ void LinkActions::End(bool AllDone, const QString& Summary, const QImage& Screen
   emit Finished(AllDone, Summary);
 }
 
+LinkActions::Answer LinkActions::Ask(const QString& Held) {
+  // The box lives on the UI thread; this worker waits for it, or for Cancel.
+  auto Chosen = std::make_shared<std::promise<Answer>>();
+  std::future<Answer> Given = Chosen->get_future();
+  QMetaObject::invokeMethod(this, [this, Held, Chosen] {
+    auto* Box = new QMessageBox(
+        QMessageBox::Question, tr("Calculator"),
+        tr("The calculator holds %1 already. Replace it, or send this picture under the next "
+           "free name?")
+            .arg(Held),
+        QMessageBox::NoButton, Parent_);
+    Box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* Replace = Box->addButton(tr("&Replace"), QMessageBox::DestructiveRole);
+    QPushButton* Other = Box->addButton(tr("Send as a &new name"), QMessageBox::AcceptRole);
+    Box->addButton(QMessageBox::Cancel);
+    Box->setDefaultButton(Other);
+    connect(Box, &QMessageBox::finished, Box, [Box, Replace, Other, Chosen] {
+      const QAbstractButton* Clicked = Box->clickedButton();
+      Chosen->set_value(Clicked == Replace ? Answer::Replace
+                        : Clicked == Other ? Answer::NewName
+                                           : Answer::Cancel);
+    });
+    Box->open();
+  });
+  while (Given.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+    if (Cancel_) return Answer::Cancel;
+  }
+  return Given.get();
+}
+
 void LinkActions::SendFiles(const QStringList& Files) {
   if (Busy() || Files.isEmpty()) return;
   const LinkSettings Settings = Settings_;
@@ -102,15 +145,49 @@ void LinkActions::SendFiles(const QStringList& Files) {
         int Sent = 0;
         try {
           CalcLink Link(Settings, &Cancel_);
+          // What the calculator holds, by folder, with what this send adds.
+          std::map<QString, std::set<std::u32string>> Held;
+          for (const CalcLink::Variable& Each : Link.Variables()) {
+            Held[QString::fromStdString(Each.Folder).toLower()].insert(
+                LowerName(QString::fromStdString(Each.Name).toStdU32String()));
+          }
           for (qsizetype I = 0; I < Files.size(); ++I) {
             const QString Label = tr("Sending %1 (%2 of %3)...")
                                       .arg(QFileInfo(Files[I]).fileName())
                                       .arg(I + 1)
                                       .arg(Files.size());
             QMetaObject::invokeMethod(this, [this, I, Label] { Step(static_cast<int>(I), Label); });
+            QStringList Names;
+            const auto SendAs = [&](const CalcLink::Variable& Own) {
+              const QString Folder = QString::fromStdString(Own.Folder);
+              std::set<std::u32string>& Taken = Held[Folder.toLower()];
+              const std::u32string Wanted = QString::fromStdString(Own.Name).toStdU32String();
+              std::u32string Name = Wanted;
+              QString Said = ShownVariable(Folder, Wanted);
+              if (Taken.contains(LowerName(Wanted))) {
+                const Answer Choice = Ask(Said);
+                if (Choice == Answer::Cancel) {
+                  throw LinkError(LinkError::Kind::Cancelled, BytesOfName(Files[I]), "cancelled");
+                }
+                if (Choice == Answer::Replace) {
+                  Said += tr(" (replaced the calculator's)");
+                } else {
+                  Name = FreeName(Wanted, Taken, Link.Z80());
+                  if (Name.empty()) {
+                    throw LinkError(LinkError::Kind::Refused, BytesOfName(Files[I]),
+                                    "the calculator holds all ten pictures");
+                  }
+                  Said = tr("%1 (%2 is on the calculator already)")
+                             .arg(ShownVariable(Folder, Name), ShownVariable(Folder, Wanted));
+                }
+              }
+              Taken.insert(LowerName(Name));
+              Names << Said;
+              return QString::fromStdU32String(Name).toStdString();
+            };
             try {
-              Link.SendFile(BytesOfName(Files[I]));
-              Lines << tr("Sent: %1").arg(Files[I]);
+              Link.SendFile(BytesOfName(Files[I]), nullptr, SendAs);
+              Lines << tr("Sent: %1").arg(Names.join(QStringLiteral(", ")));
               ++Sent;
             } catch (const LinkError& Error) {
               Lines << tr("Not sent: %1").arg(QString::fromLocal8Bit(Error.what()));

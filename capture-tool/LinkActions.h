@@ -62,6 +62,9 @@ class LinkActions : public QObject {
   void Finished(bool AllDone, const QString& Summary);
 
  private:
+  enum class Answer { Replace, NewName, Cancel };
+  // Asks, from the worker, what to do with a picture whose name Held the calculator holds.
+  Answer Ask(const QString& Held);
   void ChooseAndSend();
   void ChooseLink();
   void Start(const QString& Label, int Steps, std::function<void()> Work);

@@ -26,6 +26,7 @@ namespace {
 struct LinkCommand {
   QString Action;
   LinkSettings Link;
+  bool Replace = false;  // --send --replace
   QStringList Files;
   QString Problem;  // bad usage, or empty
 };
@@ -48,6 +49,10 @@ LinkCommand Parse(const QStringList& Arguments) {
     }
     if (Argument == QLatin1String("--")) {
       OptionsEnded = true;
+      continue;
+    }
+    if (Argument == QLatin1String("--replace") && Command.Action == QLatin1String("--send")) {
+      Command.Replace = true;
       continue;
     }
     if (!Links || !IsLinkOption(Argument)) {
@@ -123,12 +128,14 @@ bool NobodyAnswered(const LinkError& Error) {
 }
 
 int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
-  SendSession Session(Command.Link, Err);
+  SendSession Session(Command.Link, Err, Command.Replace);
   bool AllSent = true;
   for (const QString& File : Command.Files) {
     const SendSession::Outcome Sent = Session.Send(File);
     if (Sent.Problem.isEmpty()) {
-      Out << "sent: " << ShownName(File) << '\n';
+      Out << "sent: " << ShownName(File);
+      if (!Sent.Names.isEmpty()) Out << " " << Sent.Names.join(QStringLiteral(", "));
+      Out << '\n';
     } else {
       AllSent = false;
       Out << "not sent: " << ShownName(File) << ": " << Sent.Problem;
@@ -282,13 +289,29 @@ int ToPng(const LinkCommand& Command, QTextStream& Out) {
 
 }  // namespace
 
-SendSession::SendSession(const LinkSettings& Settings, QTextStream& Err)
-    : Settings_(Settings), Err_(Err) {}
+std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32string>& Taken,
+                        bool Ti83Plus) {
+  if (!Ti83Plus) return DistinctName(Wanted, Taken);
+  // Pic1..Pic9 are the first nine, Pic0 the tenth.
+  const int First = IsTi83PlusPictureName(Wanted) ? (Wanted.back() - U'0' + 9) % 10 : 0;
+  for (int Step = 0; Step < kTi83PlusPictures; ++Step) {
+    const std::u32string Name = Ti83PlusPictureName((First + Step) % kTi83PlusPictures);
+    if (!Taken.contains(LowerName(Name))) return Name;
+  }
+  return {};
+}
+
+QString ShownVariable(const QString& Folder, const std::u32string& Name) {
+  const QString Shown = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
+  return Folder.isEmpty() ? Shown : Folder.toLower() + QLatin1Char('\\') + Shown.toLower();
+}
+
+SendSession::SendSession(const LinkSettings& Settings, QTextStream& Err, bool Replace)
+    : Settings_(Settings), Err_(Err), Replace_(Replace) {}
 
 SendSession::~SendSession() = default;
 
-SendSession::Outcome SendSession::Send(const QString& File) {
-  Outcome Result;
+bool SendSession::Open() {
   if (!Link_ && !Stop_) {
     std::optional<LinkError> Why;
     Link_ = OpenLink(Settings_, Err_, Why);
@@ -297,13 +320,64 @@ SendSession::Outcome SendSession::Send(const QString& File) {
       NobodyAnswered_ = capture::NobodyAnswered(*Why);
     }
   }
-  if (Stop_) {
+  if (Link_ && !Listed_ && !Stop_) {
+    try {
+      Listed_ = Link_->Variables();
+    } catch (const LinkError& Error) {
+      // Sending blind could replace a picture without a word.
+      Stop_ = QString::fromUtf8(Error.what());
+    }
+  }
+  return !Stop_;
+}
+
+std::set<std::u32string> SendSession::Held(const QString& Folder) {
+  std::set<std::u32string> Names;
+  if (!Open()) return Names;
+  for (const CalcLink::Variable& Each : *Listed_) {
+    if (!Link_->Z80() && QString::fromStdString(Each.Folder).toLower() != Folder.toLower()) {
+      continue;
+    }
+    Names.insert(LowerName(QString::fromStdString(Each.Name).toStdU32String()));
+  }
+  return Names;
+}
+
+SendSession::Outcome SendSession::Send(const QString& File) {
+  Outcome Result;
+  if (!Open()) {
     Result.Problem = *Stop_;
     return Result;
   }
+  std::vector<CalcLink::Variable> Sent;
+  const auto SendAs = [&](const CalcLink::Variable& Own) {
+    const QString Folder = QString::fromStdString(Own.Folder);
+    const std::u32string Wanted = QString::fromStdString(Own.Name).toStdU32String();
+    const std::set<std::u32string> Taken = Held(Folder);
+    const bool There = Taken.contains(LowerName(Wanted));
+    std::u32string Name = Wanted;
+    if (There && Replace_) {
+      Result.Names << QStringLiteral("(it replaced %1 on the calculator)")
+                          .arg(ShownVariable(Folder, Wanted));
+    } else if (There) {
+      Name = FreeName(Wanted, Taken, Link_->Z80());
+      if (Name.empty()) {
+        throw LinkError(LinkError::Kind::Refused, ShownName(File).toStdString(),
+                        "the calculator holds all ten pictures (--replace replaces them)");
+      }
+      Result.Names << QStringLiteral("as %1 (%2 is on the calculator already)")
+                          .arg(ShownVariable(Folder, Name), ShownVariable(Folder, Wanted));
+    }
+    const std::string As = QString::fromStdU32String(Name).toStdString();
+    Sent.push_back({Own.Folder, As});
+    return As;
+  };
   try {
-    Link_->SendFile(Local(File), &Result.Acknowledged);
+    Link_->SendFile(Local(File), &Result.Acknowledged, SendAs);
+    Listed_->insert(Listed_->end(), Sent.begin(), Sent.end());
   } catch (const LinkError& Error) {
+    Sent.resize(std::min(Sent.size(), Result.Acknowledged));
+    Listed_->insert(Listed_->end(), Sent.begin(), Sent.end());
     Result.Problem = QString::fromUtf8(Error.Reason());
     // A calculator that stopped answering, or a cable gone, would only make every later file
     // wait as long again.
@@ -323,7 +397,9 @@ bool SendSession::NobodyAnswered() const {
 int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err) {
   class ToCalculator final : public PictureSender {
    public:
-    ToCalculator(const LinkSettings& Settings, QTextStream& Err) : Session(Settings, Err) {}
+    ToCalculator(const LinkSettings& Settings, QTextStream& Err, bool Replace)
+        : Session(Settings, Err, Replace) {}
+    std::set<std::u32string> Held(const QString& Folder) override { return Session.Held(Folder); }
     QString Send(const QString& Path, std::size_t& Acknowledged) override {
       const SendSession::Outcome Sent = Session.Send(Path);
       Acknowledged = Sent.Acknowledged;
@@ -331,7 +407,7 @@ int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream
     }
     SendSession Session;
   };
-  ToCalculator Sender(Options.Send.value_or(LinkSettings{}), Err);
+  ToCalculator Sender(Options.Send.value_or(LinkSettings{}), Err, Options.Replace);
   const int Status = RunBatch(Options, Out, &Sender);
   return Sender.Session.NobodyAnswered() ? kExitNoCalculator : Status;
 }
@@ -361,7 +437,10 @@ QString LinkUsageText() {
       "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
       "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
       "\n"
-      "--send sends every variable of each calculator file (a group: all its pictures).\n"
+      "--send sends every variable of each calculator file (a group: all its pictures). A\n"
+      "name the calculator holds already is never replaced without --replace: the variable\n"
+      "goes under the next free name (TI-83 Plus: the next free Pic), and its line says so.\n"
+      "--convert ... --send names the pictures that way before it writes them.\n"
       "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi, .v2i or\n"
       ".8xi).\n"
       "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"

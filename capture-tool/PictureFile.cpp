@@ -19,6 +19,7 @@
 
 #include "BitmapCheck.h"
 #include "FileWrite.h"
+#include "PhotoMetadata.h"
 #include "pictrane/Names.h"
 #include "pictrane/Utf8.h"
 
@@ -86,47 +87,6 @@ bool OverAllocationLimit(const QStringList& Messages) {
     if (Message.contains(QLatin1String("allocation limit"))) return true;
   }
   return false;
-}
-
-// The value of a JPEG's Exif orientation tag when the tag is there but damaged (a value other
-// than 1 to 8, or not one 16-bit number), which the reader takes for "upright". Looks only at the
-// segments before the picture data; anything it cannot follow is left to the reader.
-std::optional<int> DamagedOrientation(const QByteArray& Head) {
-  const auto Byte = [&](qsizetype At) { return static_cast<std::uint8_t>(Head[At]); };
-  qsizetype At = 2;
-  if (Head.size() < 4 || Byte(0) != 0xFF || Byte(1) != 0xD8) return std::nullopt;
-  while (At + 4 <= Head.size() && Byte(At) == 0xFF && Byte(At + 1) != 0xDA) {
-    const int Marker = Byte(At + 1);
-    const qsizetype Length = (Byte(At + 2) << 8) | Byte(At + 3);
-    if (Length < 2) return std::nullopt;
-    const QByteArray Segment = Head.mid(At + 4, Length - 2);
-    At += 2 + Length;
-    if (Marker != 0xE1 || !Segment.startsWith(QByteArray("Exif\0\0", 6))) continue;
-    const QByteArray Tiff = Segment.mid(6);
-    const bool Big = Tiff.startsWith("MM");
-    const auto Number = [&](qsizetype From, int Bytes) -> std::optional<std::uint32_t> {
-      if (From < 0 || From + Bytes > Tiff.size()) return std::nullopt;
-      std::uint32_t Value = 0;
-      for (int I = 0; I < Bytes; ++I) {
-        const auto Part = static_cast<std::uint8_t>(Tiff[From + (Big ? I : Bytes - 1 - I)]);
-        Value = (Value << 8) | Part;
-      }
-      return Value;
-    };
-    const auto Directory = Number(4, 4);
-    const auto Count = Directory ? Number(*Directory, 2) : std::nullopt;
-    for (std::uint32_t Entry = 0; Count && Entry < *Count; ++Entry) {
-      const qsizetype Start = *Directory + 2 + 12 * static_cast<qsizetype>(Entry);
-      if (Number(Start, 2) != 0x0112u) continue;
-      const auto Value = Number(Start + 8, 2);
-      if (!Value) return std::nullopt;
-      const bool Whole = Number(Start + 2, 2) == 3u && Number(Start + 4, 4) == 1u;
-      if (!Whole || *Value < 1 || *Value > 8) return static_cast<int>(*Value);
-      return std::nullopt;
-    }
-    return std::nullopt;
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -208,16 +168,18 @@ QImage LoadPicture(const QString& Path, QString* Note) {
   // A phone stores an upright photo sideways with an orientation tag; the picture is what the
   // tag says it shows. A damaged tag is ignored by the reader: the picture is read as stored, and
   // said so. The Exif block sits in the first 64 KiB segment or so, before the picture data.
+  const PhotoMetadata Metadata = ReadPhotoMetadata(File.peek(kMetadataHead));
   if (Note != nullptr) {
     Note->clear();
-    if (const auto Value = DamagedOrientation(File.peek(128 * 1024))) {
+    if (const auto Value = Metadata.DamagedOrientation) {
       *Note = QStringLiteral("its orientation tag is damaged (value %1), so it is read as stored")
                   .arg(*Value);
     }
   }
   QImageReader Reader(&File);
   Reader.setDecideFormatFromContent(true);
-  Reader.setAutoTransform(true);
+  // Turned by Metadata below: Qt's reader looks at the first APP1 only, and not at PNG's eXIf.
+  Reader.setAutoTransform(false);
   // The size from the header, before any pixel is read: a picture too large is refused without
   // the reader trying (Qt's bitmap reader refuses the largest ones without saying why).
   const QSize Size = Bitmap ? BitmapSize : Reader.size();
@@ -249,6 +211,7 @@ QImage LoadPicture(const QString& Path, QString* Note) {
            QStringLiteral("\"%1\" is not a picture that can be read (%2).")
                .arg(Shown, Reader.errorString()));
   }
+  Picture = Upright(Picture, Metadata.Orientation);
   // 32-bit pixels without alpha are opaque already; anything else is brought to ARGB32 once.
   if (Picture.format() == QImage::Format_RGB32) return Picture;
   return Picture.convertToFormat(QImage::Format_ARGB32);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -327,13 +328,28 @@ TEST(Batch, NamesItsPicturesAsTheTableOfNamesSays) {
   ASSERT_EQ(RunTool(Arguments).Status, 0);
   for (const pictrane::test::CalcNameRow& Row : pictrane::test::kCalcNameRows) {
     const std::string Stored = test::ReadCalcFile(Path(Row, ".89i")).Name;
-    if (Row.Name.empty()) {
+    const std::string& Wanted = Row.FromFile.empty() ? Row.Name : Row.FromFile;
+    if (Wanted.empty()) {
       EXPECT_EQ(Stored.rfind("pic", 0), 0u) << Row.Text;
     } else {
-      EXPECT_EQ(Stored, ToCalcCharset(QString::fromStdString(Row.Name).toStdU32String()))
-          << Row.Text;
+      EXPECT_EQ(Stored, ToCalcCharset(QString::fromStdString(Wanted).toStdU32String())) << Row.Text;
     }
   }
+  // A photo whose file's name gives none is named after the time its Exif block says it was
+  // taken (DateTimeOriginal, in the Exif directory that the first directory points to).
+  QByteArray Jpeg;
+  QBuffer Buffer(&Jpeg);
+  ASSERT_TRUE(Buffer.open(QIODevice::WriteOnly) && Photo().save(&Buffer, "JPEG"));
+  const char Tiff[] = {'M', 'M', 0,      42,   0, 0, 0, 8,  // heading
+                       0,   1,   '\x87', 0x69, 0, 4, 0, 0, 0, 1,  0, 0, 0, 26, 0, 0, 0, 0,  // IFD0
+                       0,   1,   '\x90', 0x03, 0, 2, 0, 0, 0, 20, 0, 0, 0, 44, 0, 0, 0, 0};
+  const QByteArray Exif = QByteArray("Exif\0\0", 6) + QByteArray(Tiff, sizeof Tiff) +
+                          QByteArray("2024:06:12 18:30:15", 20);
+  const QString Taken = Folder.filePath("0042.jpg");
+  ASSERT_TRUE(test::WriteFile(Taken, Jpeg.left(2) + QByteArray("\xFF\xE1\0", 3) +
+                                         static_cast<char>(Exif.size() + 2) + Exif + Jpeg.mid(2)));
+  const ToolRun R = RunTool({"--convert", Taken});
+  EXPECT_TRUE(R.Out.endsWith(" as main\\p183015\n")) << R.Out.toStdString();
 }
 
 // Every file of a folder with its bytes.
@@ -396,16 +412,38 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           20241224_190000; do cp a.png IMG_$t.png; done &&
           "$TOOL" --convert $(ls IMG_*.png | sort -r))",
        0,
-       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224\n"
-        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310\n"
-        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215\n"
-        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050\n"
-        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000\n"},
-       {{"IMG_20241224_190000.89i", "img1224"},
-        {"IMG_20240310_174512.89i", "img0310"},
-        {"IMG_20240215_083000.89i", "img0215"},
-        {"IMG_20240101_120500.89i", "img12050"},
-        {"IMG_20240101_120000.89i", "img12000"}}},
+       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\im190000\n"
+        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\im174512\n"
+        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\im083000\n"
+        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\im120500\n"
+        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\im120000\n"},
+       {{"IMG_20241224_190000.89i", "im190000"},
+        {"IMG_20240310_174512.89i", "im174512"},
+        {"IMG_20240215_083000.89i", "im083000"},
+        {"IMG_20240101_120500.89i", "im120500"},
+        {"IMG_20240101_120000.89i", "im120000"}}},
+      // A TI-83 Plus picture is the Pic --name gives, one of its ten, or none.
+      {R"("$TOOL" --convert --model 83p --name Pic5 a.png)", 0, {"-> a.8xi as Pic5\n"}},
+      {R"("$TOOL" --convert --model 83p --name trip a.png)",
+       2,
+       {"--name: \"trip\" is not a TI-83 Plus picture: Pic0 to Pic9"}},
+      // The calculator's own pictures are never replaced without a word.
+      {R"(cp a.png IMG_20240612_183015.png && unshare -r --ipc "$STANDIN" --hold 'main\im183015' \
+          -- "$TOOL" --convert --send --cable vti IMG_20240612_183015.png 2>/dev/null)",
+       0,
+       {"sent: IMG_20240612_183015.png -> IMG_20240612_183015.89i as main\\im1830_1 "
+        "(main\\im183015 is on the calculator already)\n"}},
+      {R"(unshare -r --ipc "$STANDIN" --model 83p --hold Pic1 --hold Pic2 -- "$TOOL" --convert \
+          --model 83p --send --cable vti a.png b.png 2>/dev/null)",
+       0,
+       {"-> a.8xi as Pic3 (Pic1 is on the calculator already)\n", "-> b.8xi as Pic4\n"}},
+      // A phone photo alone keeps its time of day; two of one second on two days, one each.
+      {R"(cp a.png IMG_20240612_183015.jpg && cp a.png IMG_20240613_183015.png &&
+          "$TOOL" --convert IMG_20240612_183015.jpg IMG_20240613_183015.png)",
+       0,
+       {"-> IMG_20240612_183015.89i as main\\im183015\n",
+        "-> IMG_20240613_183015.89i as main\\im1830_1 (main\\im183015 is taken by "
+        "IMG_20240612_183015.jpg)\n"}},
       {R"("$TOOL" --convert --name 'trip#' a.png b.png holiday.png)",
        0,
        {"written: a.png -> a.89i as main\\trip1\nwritten: b.png -> b.89i as main\\trip2\n"

@@ -314,25 +314,49 @@ TEST(PictureFile, ReadsAPhotoAsItsOrientationTagSays) {
       Upright.setPixel(X, Y, Dark ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
     }
   }
-  // A JPEG with an Exif block holding only the orientation tag, as a phone writes it.
-  const auto Jpeg = [](const QImage& Stored, int Orientation) {
+  // An Exif block holding only the orientation tag, as a phone writes it, in a JPEG (after an
+  // XMP block, with Xmp) or in a PNG's eXIf chunk.
+  enum class Kind { Jpeg, XmpFirst, Png };
+  const auto File = [](const QImage& Stored, int Orientation, Kind As) {
     QByteArray Bytes;
     QBuffer Buffer(&Bytes);
     Buffer.open(QIODevice::WriteOnly);
-    Stored.save(&Buffer, "JPEG", 100);
+    Stored.save(&Buffer, As == Kind::Png ? "PNG" : "JPEG", 100);
     const char Tiff[] = {'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
                          0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, static_cast<char>(Orientation),
                          0,    0,    0, 0,  0, 0};
-    QByteArray Exif = QByteArray("Exif\0\0", 6) + QByteArray(Tiff, sizeof Tiff);
-    const auto Length = static_cast<char>(Exif.size() + 2);
-    return Bytes.left(2) + QByteArray("\xFF\xE1\0", 3) + Length + Exif + Bytes.mid(2);
+    if (As == Kind::Png) {
+      const QByteArray Chunk = QByteArray("eXIf") + QByteArray(Tiff, sizeof Tiff);
+      std::uint32_t Crc = 0xFFFFFFFFu;
+      for (const char Each : Chunk) {
+        Crc ^= static_cast<std::uint8_t>(Each);
+        for (int K = 0; K < 8; ++K) Crc = (Crc >> 1) ^ (0xEDB88320u & (0u - (Crc & 1u)));
+      }
+      const auto Word = [](std::uint32_t V) {
+        const char Big[] = {static_cast<char>(V >> 24), static_cast<char>(V >> 16),
+                            static_cast<char>(V >> 8), static_cast<char>(V)};
+        return QByteArray(Big, 4);
+      };
+      return Bytes.left(33) + Word(sizeof Tiff) + Chunk + Word(~Crc) + Bytes.mid(33);
+    }
+    const auto Segment = [](const QByteArray& Body) {
+      return QByteArray("\xFF\xE1\0", 3) + static_cast<char>(Body.size() + 2) + Body;
+    };
+    const QByteArray Exif = Segment(QByteArray("Exif\0\0", 6) + QByteArray(Tiff, sizeof Tiff));
+    const QByteArray Xmp = Segment(QByteArray("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 42));
+    return Bytes.left(2) + (As == Kind::XmpFirst ? Xmp : QByteArray()) + Exif + Bytes.mid(2);
   };
   const QImage TurnedLeft = Upright.transformed(QTransform().rotate(-90));
+  QImage Transposed(Upright.height(), Upright.width(), QImage::Format_RGB32);
+  for (int Y = 0; Y < Transposed.height(); ++Y) {
+    for (int X = 0; X < Transposed.width(); ++X) Transposed.setPixel(X, Y, Upright.pixel(Y, X));
+  }
   struct Case {
     const char* Name;
     QImage Stored;
     int Orientation;
     QString Note;
+    Kind As = Kind::Jpeg;
   };
   // 6: the stored rows are the picture turned a quarter to the left; 0 is no orientation at all
   // (a damaged tag), so the picture is read as stored, and said so.
@@ -340,12 +364,19 @@ TEST(PictureFile, ReadsAPhotoAsItsOrientationTagSays) {
       {"upright.jpg", Upright, 1, ""},
       {"sideways.jpg", TurnedLeft, 6, ""},
       {"damaged.jpg", Upright, 0,
-       "its orientation tag is damaged (value 0), so it is read as stored"}};
+       "its orientation tag is damaged (value 0), so it is read as stored"},
+      {"xmp-first.jpg", TurnedLeft, 6, "", Kind::XmpFirst},
+      {"sideways.png", TurnedLeft, 6, "", Kind::Png},
+      {"turned-right.png", Upright.transformed(QTransform().rotate(90)), 8, "", Kind::Png},
+      {"upside-down.png", Upright.transformed(QTransform().rotate(180)), 3, "", Kind::Png},
+      {"mirrored.png", Upright.mirrored(true, false), 2, "", Kind::Png},
+      {"transposed.png", Transposed, 5, "", Kind::Png},
+      {"transverse.jpg", Transposed.transformed(QTransform().rotate(180)), 7, ""}};
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
   for (const Case& C : Cases) {
     const QString Path = Folder.filePath(QLatin1String(C.Name));
-    ASSERT_TRUE(test::WriteFile(Path, Jpeg(C.Stored, C.Orientation)));
+    ASSERT_TRUE(test::WriteFile(Path, File(C.Stored, C.Orientation, C.As)));
     QString Note = "left from before";
     const MonoPicture Read = ToMono(LoadPicture(Path, &Note), kTi89Screen);
     EXPECT_EQ(Note, C.Note) << C.Name;

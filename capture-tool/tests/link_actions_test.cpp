@@ -94,7 +94,7 @@ class LinkActionsTest : public QObject {
     QVERIFY(!Link.SendAction()->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
     QCOMPARE(Finished[0][0].toBool(), true);
-    QCOMPARE(Finished[0][1].toString(), "Sent: " + Files.join("\nSent: "));
+    QCOMPARE(Finished[0][1].toString(), QStringLiteral("Sent: main\\first\nSent: main\\second"));
     QVERIFY(Link.SendAction()->isEnabled());
     for (const char* Name : {"first", "second"}) {
       const QByteArray Got = VariableOf(Received_ + "/main." + Name + ".var");
@@ -103,9 +103,41 @@ class LinkActionsTest : public QObject {
     }
     CloseReport();
 
+    // The calculator holds first now: the send asks, and says what it did.
+    struct Row {
+      const char* Button;
+      QString Summary;
+      const char* Arrived;
+    };
+    for (const Row& R :
+         {Row{"Send as a &new name",
+              "Sent: main\\first1 (main\\first is on the calculator already)", "/main.first1.var"},
+          Row{"&Replace", "Sent: main\\first (replaced the calculator's)", "/main.first.var"}}) {
+      QFile::remove(Received_ + R.Arrived);
+      const qsizetype Before = Finished.count();
+      Link.SendFiles({Files[0]});
+      QPushButton* Answer = nullptr;
+      QTRY_VERIFY_WITH_TIMEOUT((Answer = [&]() -> QPushButton* {
+                                 for (auto* Box : Window_.findChildren<QMessageBox*>()) {
+                                   for (auto* Button : Box->findChildren<QPushButton*>()) {
+                                     if (Box->isVisible() && Button->text() == R.Button)
+                                       return Button;
+                                   }
+                                 }
+                                 return nullptr;
+                               }()) != nullptr,
+                               20000);
+      QTest::mouseClick(Answer, Qt::LeftButton);
+      QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), Before + 1, 20000);
+      QCOMPARE(Finished.last()[1].toString(), R.Summary);
+      QVERIFY(!VariableOf(Received_ + R.Arrived).isEmpty());
+      CloseReport();
+    }
+    Finished.clear();
+
     QSignalSpy Screens(&Link, &LinkActions::ScreenTaken);
     Link.ScreenAction()->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 2, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
     QCOMPARE(Screens.count(), 1);
     const QImage Screen = Screens[0][0].value<QImage>();
     QCOMPARE(Screen.size(), QSize(160, 100));
@@ -191,7 +223,7 @@ class LinkActionsTest : public QObject {
     QTest::keyClicks(Name, QStringLiteral("shown.89i"));
     QTest::keyClick(Name, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
-    QCOMPARE(Finished[0][1].toString(), "Sent: " + Shown);
+    QCOMPARE(Finished[0][1].toString(), QStringLiteral("Sent: main\\shown"));
     const QByteArray Got = VariableOf(Received_ + "/main.shown.var");
     QVERIFY(!Got.isEmpty());
     QVERIFY(VariableOf(Shown).contains(Got));
@@ -203,6 +235,24 @@ class LinkActionsTest : public QObject {
     QCOMPARE(Window.Shown().Width, 160);
     QCOMPARE(Window.Shown().Height, 100);
     CloseReport();
+  }
+
+  // A choice the settings file cannot keep is used, and the window says it is not remembered.
+  void SaysWhenTheLinkChosenCannotBeStored() {
+    QFile::remove(ToolSettingsPath());
+    QVERIFY(QDir().mkpath(ToolSettingsPath()));  // a folder where the file would go
+    LinkActions Link(&Window_);
+    Link.ChooseAction()->trigger();
+    auto* Dialog = Window_.findChild<CableDialog*>();
+    QVERIFY(Dialog != nullptr);
+    QTRY_VERIFY(Dialog->isVisible());
+    Dialog->accept();
+    QMessageBox* Box = nullptr;
+    QTRY_VERIFY((Box = Window_.findChild<QMessageBox*>()) != nullptr && Box->isVisible());
+    QVERIFY2(Box->text().contains("cannot be remembered: " + ToolSettingsPath()),
+             qPrintable(Box->text()));
+    Box->accept();
+    QVERIFY(QDir(ToolSettingsPath()).removeRecursively());
   }
 
   void CancelStopsBeforeTheNextFile() {

@@ -174,6 +174,28 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
        "sent: " + Photo + " -> " + Ti83Photo + " as Pic1\nsent: " + Beach + " -> " + Ti83Beach +
            " as Pic2\n",
        {{"Pic1", Ti83Photo, 0}, {"Pic2", Ti83Beach, 0}}},
+      // A name the calculator holds is replaced only with --replace, else the next free one.
+      {{"--hold", "main\\photo", "--hold", "main\\img_2024"},
+       {"--send", "--cable", "vti", One},
+       "sent: " + One + " as main\\photo1 (main\\photo is on the calculator already)\n",
+       {{"main.photo1", One, 0}}},
+      {{"--hold", "main\\photo"},
+       {"--send", "--replace", "--cable", "vti", One},
+       "sent: " + One + " (it replaced main\\photo on the calculator)\n",
+       {{"main.photo", One, 0}}},
+      {{"--hold", "main\\photo", "--hold", "main\\img_2024"},
+       {"--convert", "--send", "--replace", "--cable", "vti", Photo},
+       "sent: " + Photo + " -> " + Written + " as main\\photo (it replaced the calculator's)\n",
+       {{"main.photo", Written, 0}}},
+      {{"--model", "83p", "--hold", "Pic1"},
+       {"--convert", "--model", "83p", "--send", "--cable", "vti", Photo, Beach},
+       "sent: " + Photo + " -> " + Ti83Photo + " as Pic2 (Pic1 is on the calculator already)\n" +
+           "sent: " + Beach + " -> " + Ti83Beach + " as Pic3\n",
+       {{"Pic2", Ti83Photo, 0}, {"Pic3", Ti83Beach, 0}}},
+      {{"--model", "83p", "--hold", "Pic1"},
+       {"--convert", "--model", "83p", "--name", "Pic1", "--send", "--cable", "vti", Photo},
+       "sent: " + Photo + " -> " + Ti83Photo + " as Pic2 (Pic1 is on the calculator already)\n",
+       {{"Pic2", Ti83Photo, 0}}},
   };
   for (const Case& C : Cases) {
     ASSERT_TRUE(QDir(Received).removeRecursively() && QDir().mkpath(Received));
@@ -181,7 +203,8 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
     const std::string Name = C.Tool.join(' ').toStdString();
     ASSERT_EQ(R.Status, kExitDone) << Name << R.Out.toStdString() << R.Err.toStdString();
     EXPECT_EQ(R.Out, C.Out) << Name;
-    EXPECT_TRUE(R.Err.contains("virtual cable on port 2, " + (C.StandIn.isEmpty() ? Ti89 : Ti83)))
+    EXPECT_TRUE(
+        R.Err.contains("virtual cable on port 2, " + (C.StandIn.contains("83p") ? Ti83 : Ti89)))
         << R.Err.toStdString();
     EXPECT_EQ(QDir(Received).entryList(QDir::Files).size(), C.Arrivals.size()) << Name;
     for (const Arrival& A : C.Arrivals) {
@@ -191,6 +214,24 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
           << Name << ": " << A.Saved;
     }
   }
+
+  // Two phone photos of one time of day, sent one after the other to a calculator holding
+  // img_2024: two pictures, the second's line saying why its name moved on.
+  QStringList Phones;
+  for (const char* Name : {"IMG_20240612_183015.jpg", "IMG_20240613_183015.jpg"}) {
+    Phones << Folder.filePath(QStringLiteral("photos/%1").arg(Name));
+    ASSERT_TRUE(QFile::copy(Photo, Phones.back()));
+  }
+  const LinkRun Twice = RunLinked(
+      {"--hold", "main\\img_2024"}, Phones,
+      {"sh", "-c",
+       R"("$0" --convert --send --cable vti "$1" && "$0" --convert --send --cable vti "$2")",
+       PICTRANE_CAPTURE_PATH});
+  ASSERT_EQ(Twice.Status, kExitDone) << Twice.Out.toStdString() << Twice.Err.toStdString();
+  EXPECT_TRUE(Twice.Out.contains(".89i as main\\im183015\n")) << Twice.Out.toStdString();
+  EXPECT_TRUE(
+      Twice.Out.contains(".89i as main\\im1830_1 (main\\im183015 is on the calculator already)\n"))
+      << Twice.Out.toStdString();
 }
 
 TEST(Link, ScreenIsClippedToWhatTheUserSees) {
@@ -360,6 +401,10 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        kExitNotAllWritten,
        "not sent: " + Ti83File + ": a file for the TI-83 Plus or TI-84 Plus; another calculator"},
       {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
+      // A mistyped row of the stand-in's own is refused, not run as a calculator that works.
+      {{"--fail", "full"}, Send, kExitUsage, ""},
+      {{"--after", "x"}, Send, kExitUsage, ""},
+      {{"--model", "83p", "--hold", "main\\photo"}, Send, kExitUsage, ""},
       // The window's own link options, before its picture, and misplaced before a command.
       {{}, {"--cable", "parallel", File}, kExitUsage, ""},
       {{}, {"--cable", "vti", "--send", File}, kExitUsage, ""},

@@ -5,7 +5,7 @@
 // status.
 //
 //   standin_calc [--model 89|92p|83p] [--fail silent|busy|memory|locked|vanish] [--after N]
-//                [--save DIR] [--screen FILE] -- COMMAND [ARGUMENT...]
+//                [--save DIR] [--screen FILE] [--hold NAME]... -- COMMAND [ARGUMENT...]
 //
 // It answers "ready?" (RDY) with ACK, a request to send (RTS or VAR) with ACK and CTS, the data
 // (XDP) and the end of transmission (EOT) with ACK, and a screen request (SCR) with ACK and the
@@ -18,7 +18,10 @@
 // request to send (SKP) as a full calculator and as a locked variable of that name do; vanish
 // closes the stand-in's end of the cable, as a cable pulled out. With --after N the failure starts
 // once N variables have arrived (a calculator that fails midway). Without --screen the screen is a
-// checkerboard, black where x + y is even.
+// checkerboard, black where x + y is even. --hold gives it a variable before anything is sent
+// (FOLDER\\NAME, or NAME in main; PicN as a TI-83 Plus); it lists those and every variable it
+// received when asked for its folders and variables (REQ of a directory). An unknown option or
+// mode is refused with the usage and status 2.
 //
 // The cable library removes the cable's shared memory when the program at port 2 closes it; the
 // stand-in then opens its end again at once, so one stand-in serves one session after another (a
@@ -40,6 +43,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #define restrict __restrict
@@ -72,8 +76,12 @@ struct Options {
   int After = 0;  // variables received before Fail starts
   std::string SaveDir;
   std::vector<std::uint8_t> Screen = Checkerboard();
+  std::vector<std::pair<std::string, std::string>> Held;  // folder and name; no folder on 83p
   std::vector<char*> Command;
 };
+
+constexpr std::uint8_t kTi89Picture = 0x10, kTi89Folder = 0x1F, kTi89Directory = 0x1A,
+                       kTi89Folders = 0x1F, kTi83PlusPicture = 0x07, kTi83PlusDirectory = 0x19;
 
 bool HasData(std::uint8_t Command) {
   return Command == kVar || Command == kXdp || Command == kSkp || Command == kRts ||
@@ -88,7 +96,8 @@ std::uint16_t Sum(const std::vector<std::uint8_t>& Data) {
 
 class Calculator {
  public:
-  Calculator(CableHandle* Cable, const Options& Settings) : Cable_(Cable), O_(Settings) {}
+  Calculator(CableHandle* Cable, const Options& Settings)
+      : Cable_(Cable), O_(Settings), Held_(Settings.Held) {}
 
   // Reads one packet; false when the cable stays silent past its timeout or the packet is bad.
   bool Receive(Packet& P) {
@@ -150,6 +159,15 @@ class Calculator {
       case kVar:
         TakeVariable(P.Data);
         break;
+      case kReq:
+        if (O_.Ti83Plus && P.Data.size() >= 3 && P.Data[2] == kTi83PlusDirectory) {
+          ListTi83Plus();
+        } else if (!O_.Ti83Plus && P.Data.size() >= 6 && P.Data[4] == kTi89Directory) {
+          const std::size_t Length = std::min<std::size_t>(P.Data[5], P.Data.size() - 6);
+          ListTi89(P.Data[3] == kTi89Folders,
+                   std::string(P.Data.begin() + 6, P.Data.begin() + 6 + Length));
+        }
+        break;
       case kScr: {
         Send(kAck);
         Send(kXdp, O_.Ti83Plus ? Ti83PlusScreen() : O_.Screen);
@@ -180,13 +198,80 @@ class Calculator {
     return Screen;
   }
 
+  // An entry of a TI-89 listing: name (8 bytes), type, attribute, size (4 bytes).
+  static void AddEntry(std::vector<std::uint8_t>& Block, const std::string& Name,
+                       std::uint8_t Type) {
+    std::vector<std::uint8_t> Entry(14);
+    std::copy_n(Name.begin(), std::min<std::size_t>(Name.size(), 8), Entry.begin());
+    Entry[8] = Type;
+    Entry[10] = 0x10;
+    Block.insert(Block.end(), Entry.begin(), Entry.end());
+  }
+
+  // The folders (Folders), or the variables of one folder after its own entry, as one block
+  // between a VAR and the end of transmission.
+  void ListTi89(bool Folders, const std::string& Folder) {
+    Send(kAck);
+    Send(kVar, {0, 0, 0, 0, kTi89Directory, 0});
+    Packet P;
+    if (!Expect(kAck, P) || !Expect(kCts, P)) return;
+    Send(kAck);
+    std::vector<std::uint8_t> Block(4);
+    if (Folders) {
+      std::vector<std::string> Names = {"main"};
+      for (const auto& [Each, Name] : Held_) {
+        if (std::find(Names.begin(), Names.end(), Each) == Names.end()) Names.push_back(Each);
+      }
+      for (const std::string& Name : Names) AddEntry(Block, Name, kTi89Folder);
+    } else {
+      AddEntry(Block, Folder, kTi89Folder);
+      for (const auto& [Each, Name] : Held_) {
+        if (Each == Folder) AddEntry(Block, Name, kTi89Picture);
+      }
+    }
+    Send(kXdp, Block);
+    if (!Expect(kAck, P)) return;
+    Send(kEot);
+    Expect(kAck, P);
+  }
+
+  // The free memory, then one VAR for each variable (size, type, name of 8 bytes), each
+  // acknowledged, and the end of transmission.
+  void ListTi83Plus() {
+    Send(kAck);
+    Send(kXdp, {0x00, 0x60});
+    Packet P;
+    if (!Expect(kAck, P)) return;
+    for (const auto& Each : Held_) {
+      const std::string& Name = Each.second;
+      if (Name.rfind("Pic", 0) != 0 || Name.size() != 4) continue;
+      std::vector<std::uint8_t> Header = {0xFE,
+                                          0x02,
+                                          kTi83PlusPicture,
+                                          0x60,
+                                          static_cast<std::uint8_t>((Name.back() - '0' + 9) % 10),
+                                          0,
+                                          0,
+                                          0,
+                                          0,
+                                          0,
+                                          0};
+      Send(kVar, Header);
+      if (!Expect(kAck, P)) return;
+    }
+    Send(kEot);
+    Expect(kAck, P);
+  }
+
   // A TI-83 Plus variable offered: size (2 bytes, little-endian), type, name (8 bytes); a
   // picture's name is its token 0x60 and its number's index.
   void TakeTi83PlusVariable(const std::vector<std::uint8_t>& Header, const Packet& Data) {
     if (Header.size() >= 3 && Header[2] == 0x07) Recalled_ = Data.Data;
-    if (Header.size() < 5 || O_.SaveDir.empty()) return;
+    if (Header.size() < 5) return;
     const std::string Name =
         Header[3] == 0x60 ? "Pic" + std::to_string((Header[4] + 1) % 10) : "var";
+    Held_.emplace_back("", Name);
+    if (O_.SaveDir.empty()) return;
     std::ofstream(O_.SaveDir + "/" + Name + ".var", std::ios::binary)
         .write(reinterpret_cast<const char*>(Data.Data.data()),
                static_cast<std::streamsize>(Data.Data.size()));
@@ -216,8 +301,12 @@ class Calculator {
     if (!Expect(kEot, End)) return;
     Send(kAck);
     ++Received_;
-    if (Header.size() < 6 || P.Data.size() < 4 || O_.SaveDir.empty()) return;
+    if (Header.size() < 6 || Header.size() < 6u + Header[5]) return;
     std::string Name(Header.begin() + 6, Header.begin() + 6 + Header[5]);
+    const auto Slash = Name.find('\\');
+    Held_.emplace_back(Slash == std::string::npos ? "main" : Name.substr(0, Slash),
+                       Name.substr(Slash == std::string::npos ? 0 : Slash + 1));
+    if (P.Data.size() < 4 || O_.SaveDir.empty()) return;
     for (char& C : Name) {
       if (C == '\\') C = '.';
     }
@@ -231,25 +320,41 @@ class Calculator {
   int Received_ = 0;
   bool Gone_ = false;
   std::vector<std::uint8_t> Recalled_;  // a TI-83 Plus picture's data, size word first
+  std::vector<std::pair<std::string, std::string>> Held_;
 };
 
-bool ParseArguments(int argc, char** argv, Options& O) {
-  for (int I = 1; I < argc; ++I) {
-    const std::string Argument = argv[I];
+bool ParseArguments(int Count, char** Arguments, Options& O) {
+  for (int I = 1; I < Count; ++I) {
+    const std::string Argument = Arguments[I];
     if (Argument == "--") {
-      O.Command.assign(argv + I + 1, argv + argc);
+      O.Command.assign(Arguments + I + 1, Arguments + Count);
       O.Command.push_back(nullptr);
       return O.Command.size() > 1;
     }
-    if (I + 1 >= argc) return false;
-    const std::string Value = argv[++I];
+    if (I + 1 >= Count) return false;
+    const std::string Value = Arguments[++I];
     if (Argument == "--model") {
+      if (Value != "89" && Value != "92p" && Value != "83p") return false;
       O.Ti83Plus = Value == "83p";
       O.Machine = Value == "92p" ? 0x88 : O.Ti83Plus ? 0x73 : 0x98;
     } else if (Argument == "--fail") {
+      static const std::vector<std::string> kModes = {"silent", "busy", "memory", "locked",
+                                                      "vanish"};
+      if (std::find(kModes.begin(), kModes.end(), Value) == kModes.end()) return false;
       O.Fail = Value;
     } else if (Argument == "--after") {
-      O.After = std::atoi(Value.c_str());
+      char* End = nullptr;
+      O.After = static_cast<int>(std::strtol(Value.c_str(), &End, 10));
+      if (Value.empty() || *End != '\0' || O.After < 0) return false;
+    } else if (Argument == "--hold") {
+      const auto Slash = Value.find('\\');
+      const bool Picture =
+          Value.size() == 4 && Value.rfind("Pic", 0) == 0 && Value[3] >= '0' && Value[3] <= '9';
+      if (O.Ti83Plus != Picture || Value.empty() || Value.size() > 17) return false;
+      O.Held.emplace_back(O.Ti83Plus                   ? ""
+                          : Slash == std::string::npos ? "main"
+                                                       : Value.substr(0, Slash),
+                          Slash == std::string::npos ? Value : Value.substr(Slash + 1));
     } else if (Argument == "--save") {
       O.SaveDir = Value;
     } else if (Argument == "--screen") {
@@ -277,9 +382,10 @@ int main(int argc, char** argv) {
   Options O;
   if (!ParseArguments(argc, argv, O)) {
     std::fprintf(stderr,
-                 "usage: standin_calc [--model 89|92p|83p] [--fail MODE] [--after N] [--save DIR] "
-                 "[--screen FILE] -- COMMAND...\n");
-    return 125;
+                 "usage: standin_calc [--model 89|92p|83p] [--fail "
+                 "silent|busy|memory|locked|vanish] [--after N] [--save DIR] [--screen FILE] "
+                 "[--hold NAME]... -- COMMAND...\n");
+    return 2;
   }
   // The libraries' log would mix with the tool's own lines, which the tests read.
   g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);

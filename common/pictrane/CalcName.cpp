@@ -2,6 +2,7 @@
 #include "pictrane/CalcName.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <string>
 
@@ -59,6 +60,34 @@ std::u32string TypedName(std::u32string_view Text, std::size_t Limit) {
   return Name;
 }
 
+// A phone's stamp: its fields in order (year, month, day, hour, minute, second), each of fixed
+// width and within its range, with at most one separator before each but the first.
+bool ReadStamp(std::u32string_view Text, std::size_t At, std::u32string& Time) {
+  struct Field {
+    std::size_t Width;
+    int Lowest;
+    int Highest;
+  };
+  constexpr std::array<Field, 6> kFields = {
+      {{4, 1970, 2099}, {2, 1, 12}, {2, 1, 31}, {2, 0, 23}, {2, 0, 59}, {2, 0, 59}}};
+  Time.clear();
+  for (std::size_t I = 0; I < kFields.size(); ++I) {
+    const char32_t Next = At < Text.size() ? Text[At] : U'\0';
+    if (I > 0 && (Next == U'_' || Next == U'-' || Next == U'.' || Next == U':' || Next == U' ' ||
+                  (I == 3 && Next == U'T'))) {
+      ++At;
+    }
+    int Value = 0;
+    for (std::size_t K = 0; K < kFields[I].Width; ++K, ++At) {
+      if (At >= Text.size() || !IsDigit(Text[At])) return false;
+      Value = Value * 10 + static_cast<int>(Text[At] - U'0');
+      if (I >= 3) Time.push_back(Text[At]);
+    }
+    if (Value < kFields[I].Lowest || Value > kFields[I].Highest) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsNameLetter(char32_t Character) {
@@ -97,13 +126,31 @@ std::u32string NameFromTyping(std::u32string_view Text) {
   return TypedName(Text, kMaxNameLength);
 }
 
+std::u32string TimeStampName(std::u32string_view Text) {
+  std::size_t Letters = 0;
+  while (Letters < Text.size() && IsNameLetter(Text[Letters])) ++Letters;
+  std::size_t At = Letters;
+  while (At < Text.size() && At < Letters + 2 && !IsDigit(Text[At])) ++At;  // "_", " - "
+  std::u32string Time;
+  if (!ReadStamp(Text, At, Time)) return {};
+  return (Letters == 0 ? std::u32string(U"p")
+                       : std::u32string(Text.substr(0, std::min<std::size_t>(Letters, 2)))) +
+         Time;
+}
+
+std::u32string NameFromFile(std::u32string_view Text) {
+  std::u32string Stamped = TimeStampName(Text);
+  return Stamped.empty() ? NameFromTyping(Text) : Stamped;
+}
+
 std::vector<std::u32string> NamesTellingApart(const std::vector<std::u32string>& Texts) {
   // The names the texts would give without the length limit, to compare.
   std::vector<std::u32string> Whole;
   std::vector<std::u32string> Lower;
   std::map<std::u32string, std::vector<std::size_t>> Colliding;  // by what the calculator sees
   for (const std::u32string& Text : Texts) {
-    Whole.push_back(TypedName(Text, Text.size()));
+    const std::u32string Stamped = TimeStampName(Text);
+    Whole.push_back(Stamped.empty() ? TypedName(Text, Text.size()) : Stamped);
     Lower.push_back(LowerName(Whole.back()));
     if (!Lower.back().empty()) {
       Colliding[Lower.back().substr(0, kMaxNameLength)].push_back(Lower.size() - 1);

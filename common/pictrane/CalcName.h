@@ -39,16 +39,27 @@ std::u32string LowerName(std::u32string_view Text);
 // Empty when nothing in Text can start a name.
 std::u32string NameFromTyping(std::u32string_view Text);
 
+// The name a phone's time stamp gives (IMG_20240612_183015, PXL_20240612_183015123,
+// Screenshot_2024-06-12-18-30-15, 20240612_183015, or an Exif time such as 2024:06:12 18:30:15):
+// the first two letters before the stamp ("p" when there are none) and the time of day to the
+// second ("IM183015", "Sc183015", "p183015"). The date stays out: eight characters cannot hold
+// both, and photos sent together mostly share their day, not their second. Empty when Text holds
+// no such stamp.
+std::u32string TimeStampName(std::u32string_view Text);
+
+// The name a picture gets from its file's name (Text, without the extension): TimeStampName's
+// when there is one, else NameFromTyping's.
+std::u32string NameFromFile(std::u32string_view Text);
+
 // The names of a run's pictures, one for each of Texts (their file names), in order: what
-// NameFromTyping gives, unless names collide in their 8 characters while their texts differ.
+// NameFromFile gives, unless names collide in their 8 characters while their texts differ.
 // Then each keeps the part of its own text that tells it from its nearest sibling (the one it
 // shares the longest beginning with), after the text's first letters (3, more when the part is
 // short). The part begins after the 8 shared characters, later at the start of the run of digits
 // or of letters where the text differs from that sibling, and later still if the differing
 // character would not fit; it is cut to the 8 characters, a trailing "_" dropped. So
-// "IMG_20240101_120000", "IMG_20240101_120500" and "IMG_20240215_083000" give "img12000",
-// "img12050" and "img0215"; "astronaut_1024x768" and "astronaut_160x100" give "ast1024x" and
-// "ast160x1". The year the texts share stays out, and only the texts count, not their order.
+// "astronaut_1024x768" and "astronaut_160x100" give "ast1024x" and "ast160x1"; only the texts
+// count, not their order. A phone's stamped names tell themselves apart (TimeStampName).
 // Texts equal but for case keep their one name (DistinctName tells them apart); a text with no
 // name gives an empty one. A text whose siblings all begin with it keeps its plain name.
 std::vector<std::u32string> NamesTellingApart(const std::vector<std::u32string>& Texts);
