@@ -208,7 +208,8 @@ struct Converted {
   CalcPicture Picture;  // named by NameBook
   QString Base;         // the file's name without its extension
   QString Problem;
-  QString Note;  // what its line adds about how it was read
+  QString Note;    // what its line adds about how it was read
+  QString Method;  // how it was toned, and a warning when it came out almost one colour
 };
 
 Converted Convert(const QString& File, const BatchOptions& Options) {
@@ -218,9 +219,10 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
     const QImage Source = LoadPicture(File, &Result.Note);
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
-    Result.Picture.PicData =
-        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture),
-                  Options.Model);
+    const MonoPicture Mono =
+        ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture);
+    Result.Method = QString::fromStdString(SaidOf(Mono));
+    Result.Picture.PicData = EncodePic(Mono, Options.Model);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
   } catch (const std::exception& Error) {  // out of memory on a huge picture, say
@@ -431,8 +433,10 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
                        const QString& Problem, const QString& NotSent = {}) {
     const QString& Note = Results.Result(I).Note;
+    const QString& Method = Results.Result(I).Method;
     const QString Written = ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable +
-                            (Note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(Note));
+                            QStringLiteral(" (%1)").arg(Note.isEmpty() ? Method
+                                                                       : Method + "; " + Note);
     if (!Problem.isEmpty()) {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';

@@ -20,7 +20,7 @@ struct Tap {
 
 template <std::size_t N>
 void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::array<Tap, N>& Taps,
-             std::vector<std::uint8_t>& Dark) {
+             std::vector<std::uint8_t>& Dark, const std::vector<std::uint8_t>* Fixed = nullptr) {
   constexpr int Pad = 2;
   constexpr int Rows = 3;
   const int Span = Width + 2 * Pad;
@@ -34,6 +34,11 @@ void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::a
     for (int I = 0; I < Width; ++I) {
       const int X = Forward ? I : Width - 1 - I;
       const std::size_t At = static_cast<std::size_t>(Y) * Width + X;
+      if (Fixed != nullptr && (*Fixed)[At] != kFree) {
+        // Ink and paper keep their state; the error that reaches them goes no further.
+        Dark[At] = (*Fixed)[At] == kInk ? 1 : 0;
+        continue;
+      }
       const float Value = Grey[At] + Row[0][X];
       const bool Light = Value >= 0.5f;
       Dark[At] = Light ? 0 : 1;
@@ -90,6 +95,11 @@ void Ordered(const std::vector<float>& Grey, int Width, int Height, int Side,
 }
 
 }  // namespace
+
+void DitherAround(const std::vector<float>& Grey, int Width, int Height,
+                  const std::vector<std::uint8_t>& Fixed, std::vector<std::uint8_t>& Dark) {
+  Diffuse(Grey, Width, Height, kFloydSteinberg, Dark, &Fixed);
+}
 
 void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Method,
             std::vector<std::uint8_t>& Dark) {

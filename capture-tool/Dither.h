@@ -16,4 +16,12 @@ namespace pictrane::capture {
 void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Method,
             std::vector<std::uint8_t>& Dark);
 
+// Floyd-Steinberg of the pixels whose Fixed entry is kFree; those marked kInk come out dark and
+// kPaper light, and neither takes nor passes on error, so strokes stay whole and paper clean.
+inline constexpr std::uint8_t kFree = 0;
+inline constexpr std::uint8_t kInk = 1;
+inline constexpr std::uint8_t kPaper = 2;
+void DitherAround(const std::vector<float>& Grey, int Width, int Height,
+                  const std::vector<std::uint8_t>& Fixed, std::vector<std::uint8_t>& Dark);
+
 }  // namespace pictrane::capture
