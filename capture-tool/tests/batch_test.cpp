@@ -171,7 +171,7 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     const QString Target = Folder.filePath(QStringLiteral("My photo.") + C.Extension);
     const bool Ti83Plus = C.Model == CalcModelId::Ti83Plus;
     EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as " +
-                         (Ti83Plus ? "Pic1" : "photos\\myphoto") + "\n");
+                         (Ti83Plus ? "Pic1" : "photos\\myphoto") + " (Floyd-Steinberg)\n");
 
     const test::CalcFileContent Read = test::ReadCalcFile(Target);
     ASSERT_EQ(Read.ReadResult, 0);
@@ -213,11 +213,11 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   ASSERT_EQ(Said.size(), 5) << Lines.toStdString();
   EXPECT_TRUE(Said[0].startsWith("written: " + Files[0] + " -> " + Folder.filePath("all.9xg")));
   EXPECT_EQ(Said[1], "written: " + Files[1] + " -> " + Folder.filePath("all.9xg") +
-                         " as main\\sea1 (main\\sea is taken by " + Files[0] + ")");
+                         " as main\\sea1 (main\\sea is taken by " + Files[0] + ") (Bayer 8x8)");
   EXPECT_TRUE(Said[2].startsWith("not written: " + Files[2]) && Said[2].contains("damaged"));
   EXPECT_TRUE(Said[3].startsWith("written: " + Files[3]));
   EXPECT_EQ(Said[4], "written: " + Files[4] + " -> " + Folder.filePath("all.9xg") +
-                         " as main\\pic1 (\"42\" holds no letter a calculator name takes)");
+                         " as main\\pic1 (\"42\" holds no letter a calculator name takes) (Bayer 8x8)");
 
   int Model = 0;
   const std::vector<GroupEntry> Entries = ReadGroup(Folder.filePath("all.9xg"), Model);
@@ -243,7 +243,7 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   EXPECT_EQ(RunBatch(Options, Ti83Out), kExitNotAllWritten);
   const QStringList Ti83 = Ti83Lines.split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(Ti83.size(), 11) << Ti83Lines.toStdString();
-  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0")) << Ti83[9].toStdString();
+  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0 (Bayer 8x8)")) << Ti83[9].toStdString();
   EXPECT_TRUE(Ti83[10].startsWith("not written: " + Files[0] + ": a TI-83 Plus has ten pictures"));
   EXPECT_EQ(test::ReadCalcFile(Folder.filePath("all.8xg")).Entries, 10u);
 }
@@ -370,7 +370,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
        {"not written: shot.89i: its picture shot.89i would replace shot.89i, one of the files"}},
       {R"("$TOOL" --convert holiday.bmp holiday.png)",
        3,
-       {"written: holiday.bmp -> holiday.89i as main\\holiday\n",
+       {"written: holiday.bmp -> holiday.89i as main\\holiday (photo: levels + Floyd-Steinberg)\n",
         "not written: holiday.png: its picture holiday.89i is already holiday.bmp's\n"}},
       {R"("$TOOL" --convert --group text b.png)",
        2,
@@ -379,7 +379,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
       {R"("$TOOL" --convert --invert=1 a.png)", 2, {"--invert takes no value"}},
       {R"sh("$TOOL" --convert "$(printf 'caf\351.png')" && test -f "$(printf 'caf\351.89i')")sh",
        0,
-       {"written: caf\\xE9.png -> caf\\xE9.89i as main\\caf\n"}},
+       {"written: caf\\xE9.png -> caf\\xE9.89i as main\\caf (photo: levels + Floyd-Steinberg)\n"}},
       // The window opens a picture whose name is not UTF-8 too: its title names it.
       {R"sh(HOME="$PWD/.home" QT_QPA_PLATFORM=xcb xvfb-run -a sh -c '"$TOOL" "$(printf "caf\351.png")" &
           timeout 20 xdotool search --sync --name "^caf.*png - Pictrane Capture$" >/dev/null;
@@ -389,18 +389,18 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
       // Names that collide keep the part of their files' names that differs, whatever the order.
       {R"("$TOOL" --convert astronaut_1024x768.png astronaut_160x100.png)",
        0,
-       {"-> astronaut_1024x768.89i as main\\ast1024x\n",
-        "-> astronaut_160x100.89i as main\\ast160x1\n"},
+       {"-> astronaut_1024x768.89i as main\\ast1024x (photo: levels + Floyd-Steinberg)\n",
+        "-> astronaut_160x100.89i as main\\ast160x1 (photo: levels + Floyd-Steinberg)\n"},
        {{"astronaut_1024x768.89i", "ast1024x"}, {"astronaut_160x100.89i", "ast160x1"}}},
       {R"(for t in 20240101_120000 20240101_120500 20240215_083000 20240310_174512 \
           20241224_190000; do cp a.png IMG_$t.png; done &&
           "$TOOL" --convert $(ls IMG_*.png | sort -r))",
        0,
-       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224\n"
-        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310\n"
-        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215\n"
-        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050\n"
-        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000\n"},
+       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224 (photo: levels + Floyd-Steinberg)\n"
+        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310 (photo: levels + Floyd-Steinberg)\n"
+        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215 (photo: levels + Floyd-Steinberg)\n"
+        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050 (photo: levels + Floyd-Steinberg)\n"
+        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000 (photo: levels + Floyd-Steinberg)\n"},
        {{"IMG_20241224_190000.89i", "img1224"},
         {"IMG_20240310_174512.89i", "img0310"},
         {"IMG_20240215_083000.89i", "img0215"},
@@ -408,12 +408,12 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
         {"IMG_20240101_120000.89i", "img12000"}}},
       {R"("$TOOL" --convert --name 'trip#' a.png b.png holiday.png)",
        0,
-       {"written: a.png -> a.89i as main\\trip1\nwritten: b.png -> b.89i as main\\trip2\n"
-        "written: holiday.png -> holiday.89i as main\\trip3\n"},
+       {"written: a.png -> a.89i as main\\trip1 (photo: levels + Floyd-Steinberg)\nwritten: b.png -> b.89i as main\\trip2 (photo: levels + Floyd-Steinberg)\n"
+        "written: holiday.png -> holiday.89i as main\\trip3 (photo: levels + Floyd-Steinberg)\n"},
        {{"a.89i", "trip1"}, {"b.89i", "trip2"}, {"holiday.89i", "trip3"}}},
       {R"("$TOOL" --convert --group all --name 'Trip#' a.png b.png)",
        0,
-       {"-> all.89g as main\\trip1\n", "-> all.89g as main\\trip2\n"},
+       {"-> all.89g as main\\trip1 (photo: levels + Floyd-Steinberg)\n", "-> all.89g as main\\trip2 (photo: levels + Floyd-Steinberg)\n"},
        {{"all.89g", "trip1 trip2"}}},
       {R"("$TOOL" --convert --name trip a.png b.png)",
        2,
@@ -476,7 +476,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           "$TOOL" --convert 'Привет мир.png' 日本語.png && test -f 'Привет мир.89i')",
        0,
        {"written: Привет мир.png -> Привет мир.89i as main\\pic1 (\"Привет мир\" holds no "
-        "letter a calculator name takes)\n",
+        "letter a calculator name takes) (photo: levels + Floyd-Steinberg)\n",
         "-> 日本語.89i as main\\pic2 ("}},
   };
   const bool CanMount = QProcess::execute("unshare", {"-rm", "true"}) == 0;
