@@ -434,9 +434,9 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
                        const QString& Problem, const QString& NotSent = {}) {
     const QString& Note = Results.Result(I).Note;
     const QString& Method = Results.Result(I).Method;
-    const QString Written = ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable +
-                            QStringLiteral(" (%1)").arg(Note.isEmpty() ? Method
-                                                                       : Method + "; " + Note);
+    const QString Written =
+        ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable +
+        QStringLiteral(" (%1)").arg(Note.isEmpty() ? Method : Method + "; " + Note);
     if (!Problem.isEmpty()) {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';

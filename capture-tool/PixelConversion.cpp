@@ -193,8 +193,8 @@ void Adjust(std::vector<float>& Grey, bool Linear, const PictureOptions& Options
 // Stretches the values' 1st..99th percentiles to 0..1, then bends the tones with a gamma so
 // that their mean is what it was: the picture gains its whole range without getting lighter or
 // darker than it looked; but never darker than 10 % or lighter than 90 %, where a one-bit
-// picture would show a dark or foggy photo's subject by a few dots only. A picture of nearly one tone is left alone: stretching it would only
-// make its noise loud.
+// picture would show a dark or foggy photo's subject by a few dots only. A picture of nearly one
+// tone is left alone: stretching it would only make its noise loud.
 void StretchLevels(std::vector<float>& Grey) {
   if (Grey.size() < 2) return;
   std::vector<float> Sorted = Grey;
@@ -493,10 +493,10 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
     LineArt = Few && Shrunk && Plain;
     Drawing = Kind.Kind == PictureKind::Drawing && Plain;
   }
-  const bool Stretch = !Drawing && (Options.Levels == LevelsMode::Auto ||
-                                    (Options.Levels == LevelsMode::Default &&
-                                     Options.Method == ToneMethod::Auto &&
-                                     Method != ToneMethod::Threshold));
+  const bool Stretch =
+      !Drawing && (Options.Levels == LevelsMode::Auto ||
+                   (Options.Levels == LevelsMode::Default && Options.Method == ToneMethod::Auto &&
+                    Method != ToneMethod::Threshold));
   const bool Linear = Method != ToneMethod::Threshold && Options.Scale == ToneScale::Linear;
   const float Limit = static_cast<float>(Options.Level) * 1000.0f;
 
@@ -516,7 +516,8 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
                   : Drawing ? "drawing: lines kept + Floyd-Steinberg"
                             : "photo: levels + Floyd-Steinberg";
   } else {
-    Mono.Method = (Stretch ? "levels + " : "") + MethodName(Method) + (Linear ? ", linear tone" : "");
+    Mono.Method =
+        (Stretch ? "levels + " : "") + MethodName(Method) + (Linear ? ", linear tone" : "");
   }
   if (LineArt) {
     const auto Enough = static_cast<float>(std::min(0.5, 0.5 / Scale));

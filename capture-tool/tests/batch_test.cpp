@@ -216,8 +216,9 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
                          " as main\\sea1 (main\\sea is taken by " + Files[0] + ") (Bayer 8x8)");
   EXPECT_TRUE(Said[2].startsWith("not written: " + Files[2]) && Said[2].contains("damaged"));
   EXPECT_TRUE(Said[3].startsWith("written: " + Files[3]));
-  EXPECT_EQ(Said[4], "written: " + Files[4] + " -> " + Folder.filePath("all.9xg") +
-                         " as main\\pic1 (\"42\" holds no letter a calculator name takes) (Bayer 8x8)");
+  EXPECT_EQ(Said[4],
+            "written: " + Files[4] + " -> " + Folder.filePath("all.9xg") +
+                " as main\\pic1 (\"42\" holds no letter a calculator name takes) (Bayer 8x8)");
 
   int Model = 0;
   const std::vector<GroupEntry> Entries = ReadGroup(Folder.filePath("all.9xg"), Model);
@@ -243,7 +244,8 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   EXPECT_EQ(RunBatch(Options, Ti83Out), kExitNotAllWritten);
   const QStringList Ti83 = Ti83Lines.split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(Ti83.size(), 11) << Ti83Lines.toStdString();
-  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0 (Bayer 8x8)")) << Ti83[9].toStdString();
+  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0 (Bayer 8x8)"))
+      << Ti83[9].toStdString();
   EXPECT_TRUE(Ti83[10].startsWith("not written: " + Files[0] + ": a TI-83 Plus has ten pictures"));
   EXPECT_EQ(test::ReadCalcFile(Folder.filePath("all.8xg")).Entries, 10u);
 }
@@ -396,11 +398,16 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           20241224_190000; do cp a.png IMG_$t.png; done &&
           "$TOOL" --convert $(ls IMG_*.png | sort -r))",
        0,
-       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224 (photo: levels + Floyd-Steinberg)\n"
-        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310 (photo: levels + Floyd-Steinberg)\n"
-        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215 (photo: levels + Floyd-Steinberg)\n"
-        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050 (photo: levels + Floyd-Steinberg)\n"
-        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000 (photo: levels + Floyd-Steinberg)\n"},
+       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\img1224 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\img0310 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\img0215 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\img12050 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\img12000 (photo: "
+        "levels + Floyd-Steinberg)\n"},
        {{"IMG_20241224_190000.89i", "img1224"},
         {"IMG_20240310_174512.89i", "img0310"},
         {"IMG_20240215_083000.89i", "img0215"},
@@ -408,12 +415,14 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
         {"IMG_20240101_120000.89i", "img12000"}}},
       {R"("$TOOL" --convert --name 'trip#' a.png b.png holiday.png)",
        0,
-       {"written: a.png -> a.89i as main\\trip1 (photo: levels + Floyd-Steinberg)\nwritten: b.png -> b.89i as main\\trip2 (photo: levels + Floyd-Steinberg)\n"
+       {"written: a.png -> a.89i as main\\trip1 (photo: levels + Floyd-Steinberg)\nwritten: b.png "
+        "-> b.89i as main\\trip2 (photo: levels + Floyd-Steinberg)\n"
         "written: holiday.png -> holiday.89i as main\\trip3 (photo: levels + Floyd-Steinberg)\n"},
        {{"a.89i", "trip1"}, {"b.89i", "trip2"}, {"holiday.89i", "trip3"}}},
       {R"("$TOOL" --convert --group all --name 'Trip#' a.png b.png)",
        0,
-       {"-> all.89g as main\\trip1 (photo: levels + Floyd-Steinberg)\n", "-> all.89g as main\\trip2 (photo: levels + Floyd-Steinberg)\n"},
+       {"-> all.89g as main\\trip1 (photo: levels + Floyd-Steinberg)\n",
+        "-> all.89g as main\\trip2 (photo: levels + Floyd-Steinberg)\n"},
        {{"all.89g", "trip1 trip2"}}},
       {R"("$TOOL" --convert --name trip a.png b.png)",
        2,

@@ -149,12 +149,13 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
         {"main.sky", Three, 2}}},
       {{},
        {"--convert", "--send", "--cable", "vti", Photo},
-       "sent: " + Photo + " -> " + Written + " as main\\photo\n",
+       "sent: " + Photo + " -> " + Written + " as main\\photo (photo: levels + Floyd-Steinberg)\n",
        {{"main.photo", Written, 0}}},
       {{},
        {"--convert", "--group", Both, "--send", "--cable", "vti", Photo, Beach},
-       "sent: " + Photo + " -> " + Both + " as main\\photo\nsent: " + Beach + " -> " + Both +
-           " as main\\beach\n",
+       "sent: " + Photo + " -> " + Both +
+           " as main\\photo (photo: levels + Floyd-Steinberg)\nsent: " + Beach + " -> " + Both +
+           " as main\\beach (photo: levels + Floyd-Steinberg)\n",
        {{"main.photo", Both, 0}, {"main.beach", Both, 1}}},
       {{"--model", "83p"},
        {"--send", "--cable", "vti", Ti83One, Ti83Two},
@@ -162,8 +163,9 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
        {{"Pic3", Ti83One, 0}, {"Pic1", Ti83Two, 0}, {"Pic2", Ti83Two, 1}}},
       {{"--model", "83p"},
        {"--convert", "--model", "83p", "--send", "--cable", "vti", Photo, Beach},
-       "sent: " + Photo + " -> " + Ti83Photo + " as Pic1\nsent: " + Beach + " -> " + Ti83Beach +
-           " as Pic2\n",
+       "sent: " + Photo + " -> " + Ti83Photo +
+           " as Pic1 (photo: levels + Floyd-Steinberg)\nsent: " + Beach + " -> " + Ti83Beach +
+           " as Pic2 (photo: levels + Floyd-Steinberg)\n",
        {{"Pic1", Ti83Photo, 0}, {"Pic2", Ti83Beach, 0}}},
   };
   for (const Case& C : Cases) {
@@ -280,7 +282,10 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
                     EncodePic(Scrambled(kTi83PlusPicture, 8), CalcModelId::Ti83Plus)});
   const QString Trip = Folder.filePath("trip.89g");
   const auto As = [](const QString& Photo, const QString& Target, int N) {
-    return Photo + " -> " + Target + QStringLiteral(" as main\\p%1").arg(N);
+    return Photo + " -> " + Target +
+           QStringLiteral(
+               " as main\\p%1 (few colours: threshold; warning: it came out 100 % black)")
+               .arg(N);
   };
   const QString Silence =
       ": the calculator did not answer within 0.5 s (is it on and the cable "

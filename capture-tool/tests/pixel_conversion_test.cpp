@@ -251,7 +251,7 @@ TEST(PixelConversion, AutoThresholdsFewColoursKeepingLinesAndDithersPhotosAsSeen
        false},
       {"foggy pier", Picture([&](int X, int Y) {
          return (Y > 60 && Y < 66) || (X % 30 == 3 && Y > 60) ? 150 + Noise(5)
-                                                               : 205 + X / 16 + Noise(4);
+                                                              : 205 + X / 16 + Noise(4);
        }),
        false},
       {"high-key snow", Picture([&](int X, int Y) { return 228 + (X + Y) / 20 + Noise(5); }),
@@ -285,8 +285,12 @@ TEST(PixelConversion, DrawingsKeepTheirLinesAndTheirFlatAreas) {
       {{1024, 768}, kTi83PlusPicture, false}, {{1600, 1000}, kTi83PlusPicture, false},
       {{1024, 768}, kTi89Screen, true},       {{1600, 1000}, kTi83PlusPicture, true},
   };
-  const QColor Colours[] = {Qt::black, QColor(200, 0, 0), QColor(0, 90, 200), QColor(128, 128, 128),
-                            QColor(190, 190, 190), QColor(0, 150, 0)};
+  const QColor Colours[] = {Qt::black,
+                            QColor(200, 0, 0),
+                            QColor(0, 90, 200),
+                            QColor(128, 128, 128),
+                            QColor(190, 190, 190),
+                            QColor(0, 150, 0)};
   for (const Case& C : Cases) {
     const int W = C.Source.Width;
     const int H = C.Source.Height;
