@@ -2,6 +2,7 @@
 #include "Dither.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -99,6 +100,42 @@ void Ordered(const std::vector<float>& Grey, int Width, int Height, int Side,
 void DitherAround(const std::vector<float>& Grey, int Width, int Height,
                   const std::vector<std::uint8_t>& Fixed, std::vector<std::uint8_t>& Dark) {
   Diffuse(Grey, Width, Height, kFloydSteinberg, Dark, &Fixed);
+}
+
+// A drawing shrunk or not: a pixel that holds half a source line's width of ink, crossing it
+// against paper, is ink; paper stays light; flat areas and what is wholly covered (a wide stroke,
+// a filled shape, a coloured row) are dithered in their own tone against the paper.
+void DrawingTones(const std::vector<float>& Ink, const std::vector<float>& Grey, float Paper,
+                  double Scale, MonoPicture& Mono) {
+  const int W = Mono.Width;
+  const int H = Mono.Height;
+  const auto Enough = static_cast<float>(std::min(0.5, 0.5 / Scale));
+  std::vector<std::uint8_t> Fixed(Ink.size(), kFree);
+  std::vector<float> Tone(Grey.size());
+  for (int Y = 0; Y < H; ++Y) {
+    for (int X = 0; X < W; ++X) {
+      const std::size_t At = static_cast<std::size_t>(Y) * W + X;
+      Tone[At] = std::min(1.0f, Grey[At] / Paper);
+      const float M = Ink[At];
+      if (M < Enough) {
+        Fixed[At] = kPaper;
+        continue;
+      }
+      if (M >= 0.75f) continue;
+      // Inside a flat area every neighbour holds as much ink; beside a line or an edge some
+      // neighbour holds clearly less.
+      float Spread = 0;
+      for (int Dy = -1; Dy <= 1; ++Dy) {
+        for (int Dx = -1; Dx <= 1; ++Dx) {
+          const int Nx = std::clamp(X + Dx, 0, W - 1);
+          const int Ny = std::clamp(Y + Dy, 0, H - 1);
+          Spread = std::max(Spread, std::abs(Ink[static_cast<std::size_t>(Ny) * W + Nx] - M));
+        }
+      }
+      if (Spread > 0.5f * M) Fixed[At] = kInk;
+    }
+  }
+  DitherAround(Tone, W, H, Fixed, Mono.Dark);
 }
 
 void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Method,
