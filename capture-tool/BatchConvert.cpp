@@ -222,6 +222,7 @@ struct Converted {
   QString Base;         // the file's name without its extension
   QString Problem;
   QString Note;           // what its line adds about how it was read
+  QString Method;         // how it was toned, and a warning when it came out almost one colour
   bool Replaces = false;  // its name is on the calculator, and --replace replaces it
   QString Taken;          // when a photo whose file's name gives no name was taken, or empty
 };
@@ -238,9 +239,10 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
     }
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
-    Result.Picture.PicData =
-        EncodePic(ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture),
-                  Options.Model);
+    const MonoPicture Mono =
+        ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture);
+    Result.Method = QString::fromStdString(SaidOf(Mono));
+    Result.Picture.PicData = EncodePic(Mono, Options.Model);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
   } catch (const std::exception& Error) {  // out of memory on a huge picture, say
@@ -478,18 +480,21 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
   const auto Say = [&](std::size_t I, const QString& Target, const QString& Variable,
                        const QString& Problem, const QString& NotSent = {}) {
     const QString& Note = Results.Result(I).Note;
-    const QString Written = ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable +
-                            (Note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(Note));
+    const QString& Method = Results.Result(I).Method;
+    // What happened to the name comes before how the picture was made.
+    const QString Replaced = Sender != nullptr && Results.Result(I).Replaces
+                                 ? QStringLiteral(" (it replaced the calculator's)")
+                                 : QString();
+    const QString Written =
+        ShownName(FileAt(I)) + " -> " + ShownName(Target) + " as " + Variable + Replaced +
+        QStringLiteral(" (%1)").arg(Note.isEmpty() ? Method : Method + "; " + Note);
     if (!Problem.isEmpty()) {
       AllWritten = false;
       Out << "not written: " << ShownName(FileAt(I)) << ": " << Problem << '\n';
     } else if (Sender == nullptr) {
       Out << "written: " << Written << '\n';
     } else if (NotSent.isEmpty()) {
-      Out << "sent: " << Written
-          << (Results.Result(I).Replaces ? QStringLiteral(" (it replaced the calculator's)")
-                                         : QString())
-          << '\n';
+      Out << "sent: " << Written << '\n';
     } else {
       AllWritten = false;
       Out << "not sent: " << Written << ": " << NotSent << '\n';

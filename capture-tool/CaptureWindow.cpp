@@ -387,8 +387,10 @@ PictureSize CaptureWindow::PreviewArea() const {
 
 void CaptureWindow::UpdateView() {
   const ToolOptions& Tool = Menus_->Picture().Options();
-  OptionsText_->setText(Menus_->Picture().Summary(PreviewArea()));
   Preview_->Update(Tool.Picture, PreviewArea(), Tool.ShowSource);
+  const std::string Said = HasPicture() ? SaidOf(Preview_->Shown()) : std::string();
+  OptionsText_->setText(Menus_->Picture().Summary(PreviewArea()) +
+                        (Said.empty() ? QString() : QStringLiteral(" (%1)").arg(Said.c_str())));
 }
 
 }  // namespace pictrane::capture

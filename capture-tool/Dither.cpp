@@ -2,6 +2,7 @@
 #include "Dither.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -20,7 +21,7 @@ struct Tap {
 
 template <std::size_t N>
 void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::array<Tap, N>& Taps,
-             std::vector<std::uint8_t>& Dark) {
+             std::vector<std::uint8_t>& Dark, const std::vector<std::uint8_t>* Fixed = nullptr) {
   constexpr int Pad = 2;
   constexpr int Rows = 3;
   const int Span = Width + 2 * Pad;
@@ -34,6 +35,11 @@ void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::a
     for (int I = 0; I < Width; ++I) {
       const int X = Forward ? I : Width - 1 - I;
       const std::size_t At = static_cast<std::size_t>(Y) * Width + X;
+      if (Fixed != nullptr && (*Fixed)[At] != kFree) {
+        // Ink and paper keep their state; the error that reaches them goes no further.
+        Dark[At] = (*Fixed)[At] == kInk ? 1 : 0;
+        continue;
+      }
       const float Value = Grey[At] + Row[0][X];
       const bool Light = Value >= 0.5f;
       Dark[At] = Light ? 0 : 1;
@@ -90,6 +96,47 @@ void Ordered(const std::vector<float>& Grey, int Width, int Height, int Side,
 }
 
 }  // namespace
+
+void DitherAround(const std::vector<float>& Grey, int Width, int Height,
+                  const std::vector<std::uint8_t>& Fixed, std::vector<std::uint8_t>& Dark) {
+  Diffuse(Grey, Width, Height, kFloydSteinberg, Dark, &Fixed);
+}
+
+// A drawing shrunk or not: a pixel that holds half a source line's width of ink, crossing it
+// against paper, is ink; paper stays light; flat areas and what is wholly covered (a wide stroke,
+// a filled shape, a coloured row) are dithered in their own tone against the paper.
+void DrawingTones(const std::vector<float>& Ink, const std::vector<float>& Grey, float Paper,
+                  double Scale, MonoPicture& Mono) {
+  const int W = Mono.Width;
+  const int H = Mono.Height;
+  const auto Enough = static_cast<float>(std::min(0.5, 0.5 / Scale));
+  std::vector<std::uint8_t> Fixed(Ink.size(), kFree);
+  std::vector<float> Tone(Grey.size());
+  for (int Y = 0; Y < H; ++Y) {
+    for (int X = 0; X < W; ++X) {
+      const std::size_t At = static_cast<std::size_t>(Y) * W + X;
+      Tone[At] = std::min(1.0f, Grey[At] / Paper);
+      const float M = Ink[At];
+      if (M < Enough) {
+        Fixed[At] = kPaper;
+        continue;
+      }
+      if (M >= 0.75f) continue;
+      // Inside a flat area every neighbour holds as much ink; beside a line or an edge some
+      // neighbour holds clearly less.
+      float Spread = 0;
+      for (int Dy = -1; Dy <= 1; ++Dy) {
+        for (int Dx = -1; Dx <= 1; ++Dx) {
+          const int Nx = std::clamp(X + Dx, 0, W - 1);
+          const int Ny = std::clamp(Y + Dy, 0, H - 1);
+          Spread = std::max(Spread, std::abs(Ink[static_cast<std::size_t>(Ny) * W + Nx] - M));
+        }
+      }
+      if (Spread > 0.5f * M) Fixed[At] = kInk;
+    }
+  }
+  DitherAround(Tone, W, H, Fixed, Mono.Dark);
+}
 
 void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Method,
             std::vector<std::uint8_t>& Dark) {

@@ -7,6 +7,7 @@
 #include <ranges>
 
 #include "Dither.h"
+#include "PictureKind.h"
 
 namespace pictrane::capture {
 
@@ -76,7 +77,9 @@ constexpr float kLumaScale = 255000.0f;
 // What a source pixel becomes before shrinking: its luminance (times 1000, the threshold's and
 // the display scale's), its linear light, or 1 where it is ink (its luminance times 1000 below
 // InkLimit) and 0 elsewhere.
-enum class GreyMode { Luma, Linear, Ink };
+// Ramp: how far below the paper (InkLimit, times 1000) a pixel is, 0 within 4 levels of it, 1
+// from 16 levels below it, so an anti-aliased stroke's pale edge counts as the stroke.
+enum class GreyMode { Luma, Linear, Ink, Ramp };
 struct GreyRule {
   GreyMode Mode = GreyMode::Luma;
   float InkLimit = 0;
@@ -92,25 +95,13 @@ void GreyRow(const std::uint32_t* Row, int From, int To, const GreyRule& Rule, f
   for (int X = From; X < To; ++X) {
     const Channels C = OnWhite(Row[X]);
     const float Value = R[C.Red] + G[C.Green] + B[C.Blue];
-    Out[X - From] = Rule.Mode != GreyMode::Ink ? Value : Value < Rule.InkLimit ? 1.0f : 0.0f;
-  }
-}
-
-// The luminance (0..255) of a pixel laid over white, rounded.
-int LumaOf(std::uint32_t Argb) {
-  return static_cast<int>((LumaTimes1000(Argb) + 500) / 1000);
-}
-
-// Calls Each for the pixels on an even grid of at most about 65 000 of them.
-template <typename Visit>
-void Sampled(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride, Visit&& Each) {
-  constexpr std::int64_t kSamples = 65536;
-  const std::int64_t Area = static_cast<std::int64_t>(Width) * Height;
-  const int Step =
-      std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(Area) / kSamples))));
-  for (int Y = Step / 2; Y < Height; Y += Step) {
-    const std::uint32_t* Row = Pixels + static_cast<std::size_t>(Y) * Stride;
-    for (int X = Step / 2; X < Width; X += Step) Each(Row[X]);
+    if (Rule.Mode == GreyMode::Ink) {
+      Out[X - From] = Value < Rule.InkLimit ? 1.0f : 0.0f;
+    } else if (Rule.Mode == GreyMode::Ramp) {
+      Out[X - From] = std::clamp((Rule.InkLimit - 4000.0f - Value) / 12000.0f, 0.0f, 1.0f);
+    } else {
+      Out[X - From] = Value;
+    }
   }
 }
 
@@ -201,8 +192,9 @@ void Adjust(std::vector<float>& Grey, bool Linear, const PictureOptions& Options
 
 // Stretches the values' 1st..99th percentiles to 0..1, then bends the tones with a gamma so
 // that their mean is what it was: the picture gains its whole range without getting lighter or
-// darker than it looked. A picture of nearly one tone is left alone: stretching it would only
-// make its noise loud.
+// darker than it looked; but never darker than 10 % or lighter than 90 %, where a one-bit
+// picture would show a dark or foggy photo's subject by a few dots only. A picture of nearly one
+// tone is left alone: stretching it would only make its noise loud.
 void StretchLevels(std::vector<float>& Grey) {
   if (Grey.size() < 2) return;
   std::vector<float> Sorted = Grey;
@@ -240,7 +232,7 @@ void StretchLevels(std::vector<float>& Grey) {
   };
   double Sum = 0;
   for (const float V : Grey) Sum += V;
-  const double Target = std::clamp(Sum / static_cast<double>(Grey.size()), 0.02, 0.98);
+  const double Target = std::clamp(Sum / static_cast<double>(Grey.size()), 0.1, 0.9);
   double Gamma = 1;
   for (int Step = 0; Step < 4; ++Step) {
     const double Mean = std::clamp(MeanOf(Gamma), 0.01, 0.99);
@@ -397,49 +389,7 @@ bool IsDark(std::uint32_t Argb) {
 }
 
 bool IsFewColoured(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride) {
-  constexpr std::size_t kFewColours = 16;
-  std::array<std::uint32_t, kFewColours> Colours{};
-  std::size_t Distinct = 0;
-  bool Many = false;
-  std::array<std::int64_t, 32> Bands{};
-  std::int64_t Count = 0;
-  Sampled(Pixels, Width, Height, Stride, [&](std::uint32_t Argb) {
-    ++Bands[static_cast<std::size_t>(LumaOf(Argb) / 8)];
-    ++Count;
-    if (Many) return;
-    const auto End = Colours.begin() + static_cast<std::ptrdiff_t>(Distinct);
-    if (std::find(Colours.begin(), End, Argb) != End) return;
-    if (Distinct == kFewColours) {
-      Many = true;
-    } else {
-      Colours[Distinct++] = Argb;
-    }
-  });
-  if (!Many) return true;
-  // The fewest bands that hold 90 % of the pixels, then the runs of neighbouring bands they form.
-  std::array<std::size_t, 32> Order{};
-  for (std::size_t I = 0; I < Order.size(); ++I) Order[I] = I;
-  std::sort(Order.begin(), Order.end(),
-            [&](std::size_t A, std::size_t B) { return Bands[A] > Bands[B]; });
-  std::array<bool, 32> Chosen{};
-  std::int64_t Held = 0;
-  std::size_t Taken = 0;
-  while (10 * Held < 9 * Count) {
-    if (Taken == 6) return false;
-    Chosen[Order[Taken]] = true;
-    Held += Bands[Order[Taken++]];
-  }
-  int Runs = 0;
-  int Run = 0;
-  for (const bool In : Chosen) {
-    if (In) {
-      Runs += Run == 0 ? 1 : 0;
-      if (++Run > 3) return false;
-    } else {
-      Run = 0;
-    }
-  }
-  return Runs >= 2;
+  return Analyse(Pixels, Width, Height, Stride).Kind != PictureKind::Photo;
 }
 
 float LinearOf(std::uint8_t Srgb) {
@@ -451,6 +401,42 @@ float SrgbOf(float Linear) {
   return V <= 0.0031308f ? V * 12.92f : 1.055f * std::pow(V, 1.0f / 2.4f) - 0.055f;
 }
 
+namespace {
+
+std::string MethodName(ToneMethod Method) {
+  switch (Method) {
+    case ToneMethod::Threshold:
+      return "threshold";
+    case ToneMethod::FloydSteinberg:
+      return "Floyd-Steinberg";
+    case ToneMethod::Atkinson:
+      return "Atkinson";
+    case ToneMethod::Bayer4:
+      return "Bayer 4x4";
+    case ToneMethod::Bayer8:
+      return "Bayer 8x8";
+    case ToneMethod::Auto:
+      break;
+  }
+  return "auto";
+}
+
+}  // namespace
+
+std::string SaidOf(const MonoPicture& Picture) {
+  std::string Said = Picture.Method;
+  if (Picture.Dark.empty()) return Said;
+  const auto Dark = static_cast<double>(std::count(Picture.Dark.begin(), Picture.Dark.end(), 1));
+  const double Share = Dark / static_cast<double>(Picture.Dark.size());
+  if (Share > 0.97 || Share < 0.03) {
+    const bool Black = Share > 0.5;
+    Said += "; warning: it came out " +
+            std::to_string(static_cast<int>(std::floor(100 * (Black ? Share : 1 - Share)))) +
+            (Black ? " % black" : " % white");
+  }
+  return Said;
+}
+
 MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride,
                    PictureSize Bounds, const PictureOptions& Given) {
   MonoPicture Mono;
@@ -460,15 +446,21 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
   const bool Shrunk = Place.Size != PictureSize{Width, Height};
   ToneMethod Method = Options.Method;
   bool LineArt = false;
+  bool Drawing = false;
+  Analysis Kind;
+  // Brightness and contrast move the tones the ink is told by: those pictures are averaged.
+  const bool Plain = Options.Brightness == 0 && Options.Contrast == 0;
   if (Method == ToneMethod::Auto) {
-    const bool Few = IsFewColoured(Pixels, Width, Height, Stride);
+    Kind = Analyse(Pixels, Width, Height, Stride);
+    const bool Few = Kind.Kind == PictureKind::Exact;
     Method = Few ? ToneMethod::Threshold : ToneMethod::FloydSteinberg;
-    // Brightness and contrast move the tones the ink is told by: those pictures are averaged.
-    LineArt = Few && Shrunk && Options.Brightness == 0 && Options.Contrast == 0;
+    LineArt = Few && Shrunk && Plain;
+    Drawing = Kind.Kind == PictureKind::Drawing && Plain;
   }
-  const bool Stretch = Options.Levels == LevelsMode::Auto ||
-                       (Options.Levels == LevelsMode::Default &&
-                        Options.Method == ToneMethod::Auto && Method != ToneMethod::Threshold);
+  const bool Stretch =
+      !Drawing && (Options.Levels == LevelsMode::Auto ||
+                   (Options.Levels == LevelsMode::Default && Options.Method == ToneMethod::Auto &&
+                    Method != ToneMethod::Threshold));
   const bool Linear = Method != ToneMethod::Threshold && Options.Scale == ToneScale::Linear;
   const float Limit = static_cast<float>(Options.Level) * 1000.0f;
 
@@ -479,12 +471,26 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
   Mono.Width = Place.Size.Width;
   Mono.Height = Place.Size.Height;
   Mono.Dark.resize(Grey.size());
+  // A line one source pixel wide covers at least 1 / scale of the pixels it crosses along its
+  // length; half of that keeps every line in the pixel that holds most of it.
+  const double Scale = std::max(Place.Width / Place.Size.Width, Place.Height / Place.Size.Height);
+  if (Options.Method == ToneMethod::Auto) {
+    Mono.Method = Kind.Kind == PictureKind::Exact
+                      ? (LineArt ? "few colours: threshold, lines kept" : "few colours: threshold")
+                  : Drawing ? "drawing: lines kept + Floyd-Steinberg"
+                            : "photo: levels + Floyd-Steinberg";
+  } else {
+    Mono.Method =
+        (Stretch ? "levels + " : "") + MethodName(Method) + (Linear ? ", linear tone" : "");
+  }
   if (LineArt) {
-    // A line one source pixel wide covers at least 1 / scale of the pixels it crosses along its
-    // length; half of that keeps every line in the pixel that holds most of it.
-    const double Scale = std::max(Place.Width / Place.Size.Width, Place.Height / Place.Size.Height);
     const auto Enough = static_cast<float>(std::min(0.5, 0.5 / Scale));
     for (std::size_t I = 0; I < Grey.size(); ++I) Mono.Dark[I] = Grey[I] >= Enough ? 1 : 0;
+  } else if (Drawing) {
+    const float Paper = static_cast<float>(Kind.Paper) * 1000.0f;
+    const std::vector<float> Ink =
+        ShrinkGrey(Pixels, Width, Height, Stride, Place, GreyRule{GreyMode::Ramp, Paper});
+    DrawingTones(Ink, Grey, Paper, Scale, Mono);
   } else {
     Adjust(Grey, Linear, Options);
     if (Method == ToneMethod::Threshold) {

@@ -22,11 +22,12 @@
 //     two scales: display (default), the gamma-encoded luminance above, so that a flat area's
 //     share of light pixels is the lightness people see in it; or linear light (sRGB decoded,
 //     luminance 0.2126 R + 0.7152 G + 0.0722 B), its share then being its light intensity;
-//   - auto (default): a few-coloured picture (a bitmap, a drawing, a screenshot: nearly all its
-//     pixels in a few tones) gets the threshold, so it converts exactly as it always has when it
-//     fits; shrunk, a pixel takes the drawing's ink as soon as half a source line's width of ink
-//     crosses it, so thin lines and text strokes survive. A photograph gets Floyd-Steinberg with
-//     its levels stretched.
+//   - auto (default): a bitmap of at most 16 colours gets the threshold, so it converts exactly as
+//     it always has when it fits; shrunk, a pixel takes its ink as soon as half a source line's
+//     width of ink crosses it. A drawing, a diagram, a screenshot or text on flat light paper
+//     (anti-aliased, coloured, grey) keeps its strokes as ink the same way, paper stays light and
+//     its flat areas are dithered in their own tone. A photograph gets Floyd-Steinberg with its
+//     levels stretched.
 // Levels: stretched, the picture's 1st and 99th percentiles of lightness become black and white
 // before the tone step (the last percent at each end is specular light, noise or a few dead
 // pixels: stretching to the very extremes would hardly change a photo), and a gamma then keeps
@@ -40,6 +41,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -114,11 +116,8 @@ Placement PlaceWithin(PictureSize Source, PictureSize Bounds, Sizing Fit);
 // Argb is 0xAARRGGBB, not premultiplied.
 bool IsDark(std::uint32_t Argb);
 
-// Whether a picture is few-coloured (sampled on a grid, at most about 65 000 pixels): at most 16
-// colours, as a bitmap of a palette or a drawing has; or 90 % of its pixels in at most 6 of 32
-// equal luminance bands that form two or more separate tones (ink and paper), none wider than 3
-// bands, so the blurred edges of a JPEG drawing or of smoothed text still count as their tone
-// while a photo, whose tones run into each other however dim it is, does not.
+// Whether the automatic tone takes a picture for a bitmap or a drawing rather than a photograph
+// (PictureKind.h).
 bool IsFewColoured(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride);
 
 // sRGB value (0..255) to linear light (0..1), and back (0..1 to 0..1).
@@ -130,9 +129,14 @@ struct MonoPicture {
   int Width = 0;
   int Height = 0;
   std::vector<std::uint8_t> Dark;
+  // How it was made, for its line and the status bar: "photo: levels + Floyd-Steinberg".
+  std::string Method = {};
 
   bool At(int X, int Y) const { return Dark[static_cast<std::size_t>(Y) * Width + X] != 0; }
 };
+
+// The method, and a warning when the picture came out more than 97 % one colour.
+std::string SaidOf(const MonoPicture& Picture);
 
 // Pixels holds Height rows of Stride pixels (0xAARRGGBB), of which the first Width count.
 MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride,

@@ -172,7 +172,7 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     const QString Target = Folder.filePath(QStringLiteral("My photo.") + C.Extension);
     const bool Ti83Plus = C.Model == CalcModelId::Ti83Plus;
     EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as " +
-                         (Ti83Plus ? "Pic1" : "photos\\myphoto") + "\n");
+                         (Ti83Plus ? "Pic1" : "photos\\myphoto") + " (Floyd-Steinberg)\n");
 
     const test::CalcFileContent Read = test::ReadCalcFile(Target);
     ASSERT_EQ(Read.ReadResult, 0);
@@ -214,11 +214,12 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   ASSERT_EQ(Said.size(), 5) << Lines.toStdString();
   EXPECT_TRUE(Said[0].startsWith("written: " + Files[0] + " -> " + Folder.filePath("all.9xg")));
   EXPECT_EQ(Said[1], "written: " + Files[1] + " -> " + Folder.filePath("all.9xg") +
-                         " as main\\sea1 (main\\sea is taken by " + Files[0] + ")");
+                         " as main\\sea1 (main\\sea is taken by " + Files[0] + ") (Bayer 8x8)");
   EXPECT_TRUE(Said[2].startsWith("not written: " + Files[2]) && Said[2].contains("damaged"));
   EXPECT_TRUE(Said[3].startsWith("written: " + Files[3]));
-  EXPECT_EQ(Said[4], "written: " + Files[4] + " -> " + Folder.filePath("all.9xg") +
-                         " as main\\pic1 (\"42\" holds no letter a calculator name takes)");
+  EXPECT_EQ(Said[4],
+            "written: " + Files[4] + " -> " + Folder.filePath("all.9xg") +
+                " as main\\pic1 (\"42\" holds no letter a calculator name takes) (Bayer 8x8)");
 
   int Model = 0;
   const std::vector<GroupEntry> Entries = ReadGroup(Folder.filePath("all.9xg"), Model);
@@ -244,7 +245,8 @@ TEST(Batch, GroupHoldsEveryPictureAndReportsTheOthers) {
   EXPECT_EQ(RunBatch(Options, Ti83Out), kExitNotAllWritten);
   const QStringList Ti83 = Ti83Lines.split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(Ti83.size(), 11) << Ti83Lines.toStdString();
-  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0")) << Ti83[9].toStdString();
+  EXPECT_TRUE(Ti83[9].endsWith(Folder.filePath("all.8xg") + " as Pic0 (Bayer 8x8)"))
+      << Ti83[9].toStdString();
   EXPECT_TRUE(Ti83[10].startsWith("not written: " + Files[0] + ": a TI-83 Plus has ten pictures"));
   EXPECT_EQ(test::ReadCalcFile(Folder.filePath("all.8xg")).Entries, 10u);
 }
@@ -349,7 +351,8 @@ TEST(Batch, NamesItsPicturesAsTheTableOfNamesSays) {
   ASSERT_TRUE(test::WriteFile(Taken, Jpeg.left(2) + QByteArray("\xFF\xE1\0", 3) +
                                          static_cast<char>(Exif.size() + 2) + Exif + Jpeg.mid(2)));
   const ToolRun R = RunTool({"--convert", Taken});
-  EXPECT_TRUE(R.Out.endsWith(" as main\\p183015\n")) << R.Out.toStdString();
+  EXPECT_TRUE(R.Out.endsWith(" as main\\p183015 (photo: levels + Floyd-Steinberg)\n"))
+      << R.Out.toStdString();
 }
 
 // Every file of a folder with its bytes.
@@ -386,7 +389,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
        {"not written: shot.89i: its picture shot.89i would replace shot.89i, one of the files"}},
       {R"("$TOOL" --convert holiday.bmp holiday.png)",
        3,
-       {"written: holiday.bmp -> holiday.89i as main\\holiday\n",
+       {"written: holiday.bmp -> holiday.89i as main\\holiday (photo: levels + Floyd-Steinberg)\n",
         "not written: holiday.png: its picture holiday.89i is already holiday.bmp's\n"}},
       {R"("$TOOL" --convert --group text b.png)",
        2,
@@ -395,7 +398,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
       {R"("$TOOL" --convert --invert=1 a.png)", 2, {"--invert takes no value"}},
       {R"sh("$TOOL" --convert "$(printf 'caf\351.png')" && test -f "$(printf 'caf\351.89i')")sh",
        0,
-       {"written: caf\\xE9.png -> caf\\xE9.89i as main\\caf\n"}},
+       {"written: caf\\xE9.png -> caf\\xE9.89i as main\\caf (photo: levels + Floyd-Steinberg)\n"}},
       // The window opens a picture whose name is not UTF-8 too: its title names it.
       {R"sh(HOME="$PWD/.home" QT_QPA_PLATFORM=xcb xvfb-run -a sh -c '"$TOOL" "$(printf "caf\351.png")" &
           timeout 20 xdotool search --sync --name "^caf.*png - Pictrane Capture$" >/dev/null;
@@ -405,25 +408,32 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
       // Names that collide keep the part of their files' names that differs, whatever the order.
       {R"("$TOOL" --convert astronaut_1024x768.png astronaut_160x100.png)",
        0,
-       {"-> astronaut_1024x768.89i as main\\ast1024x\n",
-        "-> astronaut_160x100.89i as main\\ast160x1\n"},
+       {"-> astronaut_1024x768.89i as main\\ast1024x (photo: levels + Floyd-Steinberg)\n",
+        "-> astronaut_160x100.89i as main\\ast160x1 (photo: levels + Floyd-Steinberg)\n"},
        {{"astronaut_1024x768.89i", "ast1024x"}, {"astronaut_160x100.89i", "ast160x1"}}},
       {R"(for t in 20240101_120000 20240101_120500 20240215_083000 20240310_174512 \
           20241224_190000; do cp a.png IMG_$t.png; done &&
           "$TOOL" --convert $(ls IMG_*.png | sort -r))",
        0,
-       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\im190000\n"
-        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\im174512\n"
-        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\im083000\n"
-        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\im120500\n"
-        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\im120000\n"},
+       {"written: IMG_20241224_190000.png -> IMG_20241224_190000.89i as main\\im190000 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240310_174512.png -> IMG_20240310_174512.89i as main\\im174512 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240215_083000.png -> IMG_20240215_083000.89i as main\\im083000 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240101_120500.png -> IMG_20240101_120500.89i as main\\im120500 (photo: "
+        "levels + Floyd-Steinberg)\n"
+        "written: IMG_20240101_120000.png -> IMG_20240101_120000.89i as main\\im120000 (photo: "
+        "levels + Floyd-Steinberg)\n"},
        {{"IMG_20241224_190000.89i", "im190000"},
         {"IMG_20240310_174512.89i", "im174512"},
         {"IMG_20240215_083000.89i", "im083000"},
         {"IMG_20240101_120500.89i", "im120500"},
         {"IMG_20240101_120000.89i", "im120000"}}},
       // A TI-83 Plus picture is the Pic --name gives, one of its ten, or none.
-      {R"("$TOOL" --convert --model 83p --name Pic5 a.png)", 0, {"-> a.8xi as Pic5\n"}},
+      {R"("$TOOL" --convert --model 83p --name Pic5 a.png)",
+       0,
+       {"-> a.8xi as Pic5 (photo: levels + Floyd-Steinberg)\n"}},
       {R"("$TOOL" --convert --model 83p --name trip a.png)",
        2,
        {"--name: \"trip\" is not a TI-83 Plus picture: Pic0 to Pic9"}},
@@ -432,26 +442,29 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           -- "$TOOL" --convert --send --cable vti IMG_20240612_183015.png 2>/dev/null)",
        0,
        {"sent: IMG_20240612_183015.png -> IMG_20240612_183015.89i as main\\im1830_1 "
-        "(main\\im183015 is on the calculator already)\n"}},
+        "(main\\im183015 is on the calculator already) (photo: levels + Floyd-Steinberg)\n"}},
       {R"(unshare -r --ipc "$STANDIN" --model 83p --hold Pic1 --hold Pic2 -- "$TOOL" --convert \
           --model 83p --send --cable vti a.png b.png 2>/dev/null)",
        0,
-       {"-> a.8xi as Pic3 (Pic1 is on the calculator already)\n", "-> b.8xi as Pic4\n"}},
+       {"-> a.8xi as Pic3 (Pic1 is on the calculator already) (photo: levels + Floyd-Steinberg)\n",
+        "-> b.8xi as Pic4 (photo: levels + Floyd-Steinberg)\n"}},
       // A phone photo alone keeps its time of day; two of one second on two days, one each.
       {R"(cp a.png IMG_20240612_183015.jpg && cp a.png IMG_20240613_183015.png &&
           "$TOOL" --convert IMG_20240612_183015.jpg IMG_20240613_183015.png)",
        0,
-       {"-> IMG_20240612_183015.89i as main\\im183015\n",
+       {"-> IMG_20240612_183015.89i as main\\im183015 (photo: levels + Floyd-Steinberg)\n",
         "-> IMG_20240613_183015.89i as main\\im1830_1 (main\\im183015 is taken by "
-        "IMG_20240612_183015.jpg)\n"}},
+        "IMG_20240612_183015.jpg) (photo: levels + Floyd-Steinberg)\n"}},
       {R"("$TOOL" --convert --name 'trip#' a.png b.png holiday.png)",
        0,
-       {"written: a.png -> a.89i as main\\trip1\nwritten: b.png -> b.89i as main\\trip2\n"
-        "written: holiday.png -> holiday.89i as main\\trip3\n"},
+       {"written: a.png -> a.89i as main\\trip1 (photo: levels + Floyd-Steinberg)\nwritten: b.png "
+        "-> b.89i as main\\trip2 (photo: levels + Floyd-Steinberg)\n"
+        "written: holiday.png -> holiday.89i as main\\trip3 (photo: levels + Floyd-Steinberg)\n"},
        {{"a.89i", "trip1"}, {"b.89i", "trip2"}, {"holiday.89i", "trip3"}}},
       {R"("$TOOL" --convert --group all --name 'Trip#' a.png b.png)",
        0,
-       {"-> all.89g as main\\trip1\n", "-> all.89g as main\\trip2\n"},
+       {"-> all.89g as main\\trip1 (photo: levels + Floyd-Steinberg)\n",
+        "-> all.89g as main\\trip2 (photo: levels + Floyd-Steinberg)\n"},
        {{"all.89g", "trip1 trip2"}}},
       {R"("$TOOL" --convert --name trip a.png b.png)",
        2,
@@ -514,7 +527,7 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
           "$TOOL" --convert 'Привет мир.png' 日本語.png && test -f 'Привет мир.89i')",
        0,
        {"written: Привет мир.png -> Привет мир.89i as main\\pic1 (\"Привет мир\" holds no "
-        "letter a calculator name takes)\n",
+        "letter a calculator name takes) (photo: levels + Floyd-Steinberg)\n",
         "-> 日本語.89i as main\\pic2 ("}},
   };
   const bool CanMount = QProcess::execute("unshare", {"-rm", "true"}) == 0;

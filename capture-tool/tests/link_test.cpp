@@ -158,12 +158,13 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
         {"main.sky", Three, 2}}},
       {{},
        {"--convert", "--send", "--cable", "vti", Photo},
-       "sent: " + Photo + " -> " + Written + " as main\\photo\n",
+       "sent: " + Photo + " -> " + Written + " as main\\photo (photo: levels + Floyd-Steinberg)\n",
        {{"main.photo", Written, 0}}},
       {{},
        {"--convert", "--group", Both, "--send", "--cable", "vti", Photo, Beach},
-       "sent: " + Photo + " -> " + Both + " as main\\photo\nsent: " + Beach + " -> " + Both +
-           " as main\\beach\n",
+       "sent: " + Photo + " -> " + Both +
+           " as main\\photo (photo: levels + Floyd-Steinberg)\nsent: " + Beach + " -> " + Both +
+           " as main\\beach (photo: levels + Floyd-Steinberg)\n",
        {{"main.photo", Both, 0}, {"main.beach", Both, 1}}},
       {{"--model", "83p"},
        {"--send", "--cable", "vti", Ti83One, Ti83Two},
@@ -171,8 +172,9 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
        {{"Pic3", Ti83One, 0}, {"Pic1", Ti83Two, 0}, {"Pic2", Ti83Two, 1}}},
       {{"--model", "83p"},
        {"--convert", "--model", "83p", "--send", "--cable", "vti", Photo, Beach},
-       "sent: " + Photo + " -> " + Ti83Photo + " as Pic1\nsent: " + Beach + " -> " + Ti83Beach +
-           " as Pic2\n",
+       "sent: " + Photo + " -> " + Ti83Photo +
+           " as Pic1 (photo: levels + Floyd-Steinberg)\nsent: " + Beach + " -> " + Ti83Beach +
+           " as Pic2 (photo: levels + Floyd-Steinberg)\n",
        {{"Pic1", Ti83Photo, 0}, {"Pic2", Ti83Beach, 0}}},
       // A name the calculator holds is replaced only with --replace, else the next free one.
       {{"--hold", "main\\photo", "--hold", "main\\img_2024"},
@@ -185,16 +187,19 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
        {{"main.photo", One, 0}}},
       {{"--hold", "main\\photo", "--hold", "main\\img_2024"},
        {"--convert", "--send", "--replace", "--cable", "vti", Photo},
-       "sent: " + Photo + " -> " + Written + " as main\\photo (it replaced the calculator's)\n",
+       "sent: " + Photo + " -> " + Written +
+           " as main\\photo (it replaced the calculator's) (photo: levels + Floyd-Steinberg)\n",
        {{"main.photo", Written, 0}}},
       {{"--model", "83p", "--hold", "Pic1"},
        {"--convert", "--model", "83p", "--send", "--cable", "vti", Photo, Beach},
-       "sent: " + Photo + " -> " + Ti83Photo + " as Pic2 (Pic1 is on the calculator already)\n" +
-           "sent: " + Beach + " -> " + Ti83Beach + " as Pic3\n",
+       "sent: " + Photo + " -> " + Ti83Photo +
+           " as Pic2 (Pic1 is on the calculator already) (photo: levels + Floyd-Steinberg)\n" +
+           "sent: " + Beach + " -> " + Ti83Beach + " as Pic3 (photo: levels + Floyd-Steinberg)\n",
        {{"Pic2", Ti83Photo, 0}, {"Pic3", Ti83Beach, 0}}},
       {{"--model", "83p", "--hold", "Pic1"},
        {"--convert", "--model", "83p", "--name", "Pic1", "--send", "--cable", "vti", Photo},
-       "sent: " + Photo + " -> " + Ti83Photo + " as Pic2 (Pic1 is on the calculator already)\n",
+       "sent: " + Photo + " -> " + Ti83Photo +
+           " as Pic2 (Pic1 is on the calculator already) (photo: levels + Floyd-Steinberg)\n",
        {{"Pic2", Ti83Photo, 0}}},
   };
   for (const Case& C : Cases) {
@@ -228,9 +233,11 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
        R"("$0" --convert --send --cable vti "$1" && "$0" --convert --send --cable vti "$2")",
        PICTRANE_CAPTURE_PATH});
   ASSERT_EQ(Twice.Status, kExitDone) << Twice.Out.toStdString() << Twice.Err.toStdString();
-  EXPECT_TRUE(Twice.Out.contains(".89i as main\\im183015\n")) << Twice.Out.toStdString();
+  EXPECT_TRUE(Twice.Out.contains(".89i as main\\im183015 (photo: levels + Floyd-Steinberg)\n"))
+      << Twice.Out.toStdString();
   EXPECT_TRUE(
-      Twice.Out.contains(".89i as main\\im1830_1 (main\\im183015 is on the calculator already)\n"))
+      Twice.Out.contains(".89i as main\\im1830_1 (main\\im183015 is on the calculator already) "
+                         "(photo: levels + Floyd-Steinberg)\n"))
       << Twice.Out.toStdString();
 }
 
@@ -330,7 +337,10 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
                     EncodePic(Scrambled(kTi83PlusPicture, 8), CalcModelId::Ti83Plus)});
   const QString Trip = Folder.filePath("trip.89g");
   const auto As = [](const QString& Photo, const QString& Target, int N) {
-    return Photo + " -> " + Target + QStringLiteral(" as main\\p%1").arg(N);
+    return Photo + " -> " + Target +
+           QStringLiteral(
+               " as main\\p%1 (few colours: threshold; warning: it came out 100 % black)")
+               .arg(N);
   };
   const QString Silence =
       ": the calculator did not answer within 0.5 s (is it on and the cable "

@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -17,6 +19,7 @@
 
 #include "CalcFile.h"
 #include "FileWrite.h"
+#include "PictureFile.h"
 #include "PixelConversion.h"
 #include "TiLibraries.h"
 #include "calc/CePictures.h"
@@ -242,14 +245,29 @@ TEST(PixelConversion, AutoThresholdsFewColoursKeepingLinesAndDithersPhotosAsSeen
   };
   const std::vector<Case> Cases = {
       {"16 colours", Picture([](int X, int) { return X / 10 * 16; }), true},
+      // Paper as flat as a JPEG of a drawing keeps it; the ink as blurred as it likes.
       {"text with blurred edges", Picture([&](int X, int Y) {
-         return (X % 9 < 2 && Y % 12 < 8) ? 10 + Noise(8) : 245 + Noise(8);
+         return (X % 9 < 2 && Y % 12 < 8) ? 10 + Noise(8) : 245 + Noise(1);
        }),
        true},
       {"smooth ramp", Picture([](int X, int) { return X * 255 / 159; }), false},
       {"dim photo", Picture([&](int X, int Y) { return 60 + X / 3 + Y / 4 + Noise(20); }), false},
       {"low-contrast photo", Picture([&](int X, int Y) { return 100 + X / 8 + Y / 6 + Noise(6); }),
        false},
+      // Photos that two tone clusters once made a threshold of: none may come out blank.
+      {"dark indoor photo", Picture([&](int X, int Y) {
+         return (X > 60 && X < 90 && Y > 30) ? 45 + Noise(6) : 6 + X / 12 + Y / 10 + Noise(5);
+       }),
+       false},
+      {"foggy pier", Picture([&](int X, int Y) {
+         return (Y > 60 && Y < 66) || (X % 30 == 3 && Y > 60) ? 150 + Noise(5)
+                                                              : 205 + X / 16 + Noise(4);
+       }),
+       false},
+      {"high-key snow", Picture([&](int X, int Y) { return 228 + (X + Y) / 20 + Noise(5); }),
+       false},
+      {"normal photo", Picture([&](int X, int Y) { return 30 + X + Y / 2 + Noise(15); }), false},
+      {"noisy sensor data", Picture([&](int, int) { return 128 + Noise(90); }), false},
   };
   for (const Case& C : Cases) {
     EXPECT_EQ(IsFewColoured(C.Pixels.data(), 160, 100, 160), C.Few) << C.Name;
@@ -258,7 +276,105 @@ TEST(PixelConversion, AutoThresholdsFewColoursKeepingLinesAndDithersPhotosAsSeen
     for (const std::uint32_t P : C.Pixels)
       Mean += qGray(P) / 255.0 / static_cast<double>(C.Pixels.size());
     const MonoPicture Mono = ToMono(C.Pixels.data(), 160, 100, 160, kTi89Screen);
-    EXPECT_NEAR(LightShare(Mono), Mean, 0.08) << C.Name;
+    EXPECT_NEAR(LightShare(Mono), std::clamp(Mean, 0.1, 0.9), 0.08) << C.Name;
+    EXPECT_GE(LightShare(Mono), 0.05) << C.Name;
+    EXPECT_LE(LightShare(Mono), 0.95) << C.Name;
+    EXPECT_EQ(SaidOf(Mono), "photo: levels + Floyd-Steinberg") << C.Name;
+  }
+}
+
+TEST(PixelConversion, DrawingsKeepTheirLinesAndTheirFlatAreas) {
+  // Anti-aliased 1-pixel lines in black, colours and greys, and a logo's flat orange disc, on
+  // white; the same lines drawn plain in a mask tell where the ink is.
+  struct Case {
+    PictureSize Source, Bounds;
+    bool Disc;
+  };
+  const std::vector<Case> Cases = {
+      {{1024, 768}, kTi89Screen, false},      {{1600, 1000}, kTi89Screen, false},
+      {{1024, 768}, kTi83PlusPicture, false}, {{1600, 1000}, kTi83PlusPicture, false},
+      {{1024, 768}, kTi89Screen, true},       {{1600, 1000}, kTi83PlusPicture, true},
+  };
+  const QColor Colours[] = {Qt::black,
+                            QColor(200, 0, 0),
+                            QColor(0, 90, 200),
+                            QColor(128, 128, 128),
+                            QColor(190, 190, 190),
+                            QColor(0, 150, 0)};
+  for (const Case& C : Cases) {
+    const int W = C.Source.Width;
+    const int H = C.Source.Height;
+    QImage Drawing(W, H, QImage::Format_RGB32);
+    QImage Mask(W, H, QImage::Format_RGB32);
+    Drawing.fill(Qt::white);
+    Mask.fill(Qt::white);
+    QPainter Paint(&Drawing);
+    QPainter Plain(&Mask);
+    Paint.setRenderHint(QPainter::Antialiasing);
+    const QRectF Round(W * 0.55, H * 0.3, H * 0.5, H * 0.5);
+    if (C.Disc) {
+      Paint.setPen(Qt::NoPen);
+      Paint.setBrush(QColor(255, 140, 0));
+      Paint.drawEllipse(Round);
+    }
+    for (int I = 0; I < 12; ++I) {
+      const QLineF Line(W * 0.02 + I * W * 0.04, H * 0.03, W * 0.05 + I * W * 0.017, H * 0.97);
+      const QLineF Across(W * 0.01, H * (0.05 + I * 0.073), W * 0.5, H * (0.08 + I * 0.07));
+      for (const QLineF& L : {Line, Across}) {
+        Paint.setPen(QPen(Colours[I % 6], 1.0));
+        Paint.drawLine(L);
+        Plain.setPen(QPen(Qt::black, 1.0));
+        Plain.drawLine(L);
+      }
+    }
+    Paint.end();
+    Plain.end();
+    const MonoPicture Mono = ToMono(Drawing, C.Bounds);
+    ASSERT_EQ(SaidOf(Mono), "drawing: lines kept + Floyd-Steinberg");
+    const int TW = Mono.Width;
+    const int TH = Mono.Height;
+    std::vector<int> Ink(static_cast<std::size_t>(TW * TH), 0);
+    std::vector<int> Marked(Ink.size(), 0);
+    std::vector<int> InDisc(Ink.size(), 0);
+    for (int Y = 0; Y < H; ++Y) {
+      for (int X = 0; X < W; ++X) {
+        const std::size_t At = static_cast<std::size_t>(Y * TH / H * TW + X * TW / W);
+        Ink[At] += qRed(Mask.pixel(X, Y)) < 128 ? 1 : 0;
+        // A target pixel's area reaches into the source pixels on its edges.
+        if (Drawing.pixel(X, Y) != qRgb(255, 255, 255)) {
+          for (const int Dx : {-1, 1}) {
+            for (const int Dy : {-1, 1}) {
+              const int Nx = std::clamp(X + Dx, 0, W - 1) * TW / W;
+              const int Ny = std::clamp(Y + Dy, 0, H - 1) * TH / H;
+              ++Marked[static_cast<std::size_t>(Ny * TW + Nx)];
+            }
+          }
+        }
+        InDisc[At] += Round.contains(X, Y) ? 1 : 0;
+      }
+    }
+    const double Scale = static_cast<double>(W) / TW;
+    const int Area = (W / TW) * (H / TH);
+    int Holding = 0, Kept = 0, OnWhite = 0, Disc = 0, DiscDark = 0;
+    for (std::size_t I = 0; I < Ink.size(); ++I) {
+      const bool Dark = Mono.Dark[I] != 0;
+      if (InDisc[I] >= Area) {
+        ++Disc;
+        DiscDark += Dark ? 1 : 0;
+      } else if (Ink[I] >= 0.5 * Scale) {
+        ++Holding;
+        Kept += Dark ? 1 : 0;
+      }
+      OnWhite += Dark && Marked[I] == 0 ? 1 : 0;
+    }
+    const std::string Name = std::to_string(W) + " to " + std::to_string(TW);
+    EXPECT_GE(Kept, 0.85 * Holding) << Name << ": " << Kept << " of " << Holding;
+    EXPECT_LE(OnWhite, 0.05 * Holding) << Name << ": " << OnWhite << " of " << Holding;
+    if (C.Disc) {
+      ASSERT_GT(Disc, 20) << Name;
+      EXPECT_GE(DiscDark, 0.2 * Disc) << Name << ": " << DiscDark << " of " << Disc;
+      EXPECT_LE(DiscDark, 0.5 * Disc) << Name << ": " << DiscDark << " of " << Disc;
+    }
   }
 }
 
