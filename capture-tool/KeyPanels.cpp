@@ -1,12 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "KeyPanels.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QVBoxLayout>
+
+#include "CalcFile.h"
 
 namespace pictrane::capture {
 
@@ -30,29 +37,53 @@ void KeyPanel::keyPressEvent(QKeyEvent* Event) {
   Event->accept();
 }
 
-OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
-  auto* Layout = new QHBoxLayout(this);
-  auto* Label = new QLabel(QStringLiteral("Open picture, file &name:"), this);
-  Name_ = new QLineEdit(this);
-  Label->setBuddy(Name_);
-  auto* Open = new QPushButton(QStringLiteral("Open"), this);
-  auto* Cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  Layout->addWidget(Label);
-  Layout->addWidget(Name_, 1);
-  Layout->addWidget(Open);
-  Layout->addWidget(Cancel);
-  connect(Open, &QPushButton::clicked, this, [this] { OnEnter(); });
-  connect(Cancel, &QPushButton::clicked, this, [this] { OnEscape(); });
+QStringList PictureNameFilters() {
+  QStringList Patterns;
+  for (const QByteArray& Format : QImageReader::supportedImageFormats()) {
+    Patterns << QStringLiteral("*.") + QString::fromLatin1(Format);
+  }
+  for (const CalcModelId Model : {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus,
+                                  CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
+    Patterns << QStringLiteral("*.") + QString::fromLatin1(InfoOf(Model).PictureExtension)
+             << QStringLiteral("*.") + QString::fromLatin1(InfoOf(Model).GroupExtension);
+  }
+  Patterns.removeDuplicates();
+  return {QStringLiteral("Pictures (%1)").arg(Patterns.join(QLatin1Char(' '))),
+          QStringLiteral("All files (*)")};
 }
 
-void OpenPanel::Start() {
+OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
+  auto* Layout = new QVBoxLayout(this);
+  Layout->addWidget(new QLabel(QStringLiteral("<b>Open picture</b>"), this));
+  Dialog_ = new QFileDialog(this, QStringLiteral("Open picture"));
+  Dialog_->setWindowFlags(Qt::Widget);
+  Dialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons);
+  // Any name is handed on, so that a missing file gets the window's own message, not a box.
+  Dialog_->setFileMode(QFileDialog::AnyFile);
+  Dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+  Dialog_->setNameFilters(PictureNameFilters());
+  Dialog_->setLabelText(QFileDialog::FileName, QStringLiteral("File &name:"));
+  Layout->addWidget(Dialog_, 1);
+  Name_ = Dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  Name_->setCompleter(nullptr);
+  connect(Dialog_, &QFileDialog::fileSelected, this, [this](const QString& File) {
+    Chosen_ = File;
+    OnEnter();
+  });
+  connect(Dialog_, &QFileDialog::rejected, this, [this] { OnEscape(); });
+}
+
+void OpenPanel::Start(const QString& Folder) {
+  if (!Folder.isEmpty() && QFileInfo(Folder).isDir()) Dialog_->setDirectory(Folder);
+  Chosen_.clear();
   Name_->clear();
   show();
+  Dialog_->show();
   Name_->setFocus(Qt::OtherFocusReason);
 }
 
 QString OpenPanel::Typed() const {
-  return Name_->text();
+  return Chosen_;
 }
 
 MessagePanel::MessagePanel(QWidget* Parent) : KeyPanel(Parent) {
