@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "KeyPanels.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -66,6 +67,7 @@ OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
   Layout->addWidget(Dialog_, 1);
   Name_ = Dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   Name_->setCompleter(nullptr);
+  Name_->installEventFilter(this);
   connect(Dialog_, &QFileDialog::fileSelected, this, [this](const QString& File) {
     Chosen_ = File;
     OnEnter();
@@ -76,14 +78,42 @@ OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
 void OpenPanel::Start(const QString& Folder) {
   if (!Folder.isEmpty() && QFileInfo(Folder).isDir()) Dialog_->setDirectory(Folder);
   Chosen_.clear();
-  Name_->clear();
   show();
   Dialog_->show();
+  // The list's selection from the last time would come back as the name: none is kept.
+  for (QAbstractItemView* View : Dialog_->findChildren<QAbstractItemView*>()) {
+    if (View->selectionModel() != nullptr) View->selectionModel()->clear();
+  }
+  Name_->clear();
   Name_->setFocus(Qt::OtherFocusReason);
 }
 
 QString OpenPanel::Typed() const {
   return Chosen_;
+}
+
+// Enter in the file-name field is taken here, at once and whatever the dialog's list holds: a
+// folder is entered, anything else is handed on, found or not, so the window can say what is
+// wrong with it.
+bool OpenPanel::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == Name_ && Event->type() == QEvent::KeyPress) {
+    const auto* Key = static_cast<QKeyEvent*>(Event);
+    const bool IsEnter = Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter;
+    if (IsEnter && (Key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      const QString Text = Name_->text();
+      if (Text.isEmpty()) return true;
+      const QFileInfo Info(QDir(Dialog_->directory()).filePath(Text));
+      if (Info.isDir()) {
+        Dialog_->setDirectory(Info.absoluteFilePath());
+        Name_->clear();
+        return true;
+      }
+      Chosen_ = Info.absoluteFilePath();
+      OnEnter();
+      return true;
+    }
+  }
+  return KeyPanel::eventFilter(Watched, Event);
 }
 
 MessagePanel::MessagePanel(QWidget* Parent) : KeyPanel(Parent) {

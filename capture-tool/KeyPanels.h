@@ -41,6 +41,9 @@ class OpenPanel : public KeyPanel {
   QString Typed() const;
   QFileDialog& Dialog() { return *Dialog_; }
 
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
  private:
   QFileDialog* Dialog_ = nullptr;
   QLineEdit* Name_ = nullptr;

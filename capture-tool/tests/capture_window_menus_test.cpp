@@ -79,8 +79,9 @@ void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst_data() {
   QTest::newRow("Alt+Y") << int(Qt::Key_Y) << true << true;
 }
 
-// Alt+F, A, Enter proposes the open picture itself as a monochrome bitmap: only Y replaces it.
-// Any other answer goes back to Save As, where the proposed name follows the type chosen.
+// Alt+F, A, the monochrome bitmap type and Enter propose the open picture itself: only Y
+// replaces it. Any other answer goes back to Save As, where the proposed name follows the type
+// chosen.
 void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst() {
   QFETCH(int, answer);
   QFETCH(bool, alt);
@@ -90,6 +91,10 @@ void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst() {
   QVERIFY(Window_->OpenPicture(Source));
   Press(Qt::Key_F, Qt::AltModifier);
   Type("a");
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  Press(Qt::Key_Home);
+  Press(Qt::Key_Return);
   Press(Qt::Key_Return);
   QVERIFY2(Window_->MessageText().contains(Source), qPrintable(Window_->MessageText()));
   Type("x");  // stray keys answer nothing
