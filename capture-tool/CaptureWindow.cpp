@@ -284,7 +284,8 @@ void CaptureWindow::dropEvent(QDropEvent* Event) {
   if (!OpenPicture(Files.first())) return;
   DismissPanels();
   if (Files.size() == 1) return;
-  Ask(QStringLiteral("Convert all %1 files to %2 pictures with the settings shown, each beside its "
+  Ask(
+      QStringLiteral("Convert all %1 files to %2 pictures with the settings shown, each beside its "
                      "file? Y converts them; N, Enter or Esc keeps only the first open.")
           .arg(Files.size())
           .arg(ModelName(Model())),
@@ -305,8 +306,9 @@ void CaptureWindow::ConvertAll(const QStringList& Files) {
     ShowMessage(Lines.trimmed());
     return;
   }
-  statusBar()->showMessage(
-      QStringLiteral("Converted %1 files to %2 pictures").arg(Files.size()).arg(ModelName(Model())));
+  statusBar()->showMessage(QStringLiteral("Converted %1 files to %2 pictures")
+                               .arg(Files.size())
+                               .arg(ModelName(Model())));
 }
 
 void CaptureWindow::Ask(const QString& Question, std::function<void()> Yes,
@@ -407,7 +409,8 @@ void CaptureWindow::AcceptSaveAs() {
   std::error_code Failed;
   if (std::filesystem::equivalent(BytesOfName(Path), BytesOfName(PicturePath()), Failed)) {
     // No, the default answer, goes back to Save As to choose another name.
-    Ask(QStringLiteral("\"%1\" is the picture open in this window. Replace it with the saved "
+    Ask(
+        QStringLiteral("\"%1\" is the picture open in this window. Replace it with the saved "
                        "picture? Y replaces it; N, Enter or Esc keeps it.")
             .arg(Path),
         [this] { SaveTarget(); },

@@ -152,18 +152,18 @@ QString PictureMenu::Summary(PictureSize Area) const {
   const PictureOptions& Picture = Options_.Picture;
   return ModelName(Options_.Model) + QStringLiteral(": ") +
          QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
-      .arg(QStringLiteral("%1 (%2 tone, levels %3)")
-               .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')),
-                    Latin(NameOf(Picture.Scale)), Latin(NameOf(Picture.Levels))))
-      .arg(Picture.Level)
-      .arg(Picture.Brightness)
-      .arg(Picture.Contrast)
-      .arg(Picture.Invert ? QStringLiteral(", inverted") : QString())
-      .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
-                                           ? QStringLiteral("graph screen")
-                                           : QStringLiteral("screen"))
-      .arg(Area.Width)
-      .arg(Area.Height);
+             .arg(QStringLiteral("%1 (%2 tone, levels %3)")
+                      .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')),
+                           Latin(NameOf(Picture.Scale)), Latin(NameOf(Picture.Levels))))
+             .arg(Picture.Level)
+             .arg(Picture.Brightness)
+             .arg(Picture.Contrast)
+             .arg(Picture.Invert ? QStringLiteral(", inverted") : QString())
+             .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
+                                                  ? QStringLiteral("graph screen")
+                                                  : QStringLiteral("screen"))
+             .arg(Area.Width)
+             .arg(Area.Height);
 }
 
 void PictureMenu::Build(QMenuBar* Bar) {
@@ -246,9 +246,8 @@ void PictureMenu::Build(QMenuBar* Bar) {
   ModelGroup_ = new QActionGroup(this);
   QMenu* Models = Menu->addMenu(QStringLiteral("Calculator &model"));
   for (const CalcModelId Model : kMenuModels) {
-    QAction* Action = Models->addAction(QStringLiteral("&%1 %2")
-                                            .arg(Models->actions().size() + 1)
-                                            .arg(ModelName(Model)));
+    QAction* Action = Models->addAction(
+        QStringLiteral("&%1 %2").arg(Models->actions().size() + 1).arg(ModelName(Model)));
     Action->setCheckable(true);
     ModelGroup_->addAction(Action);
     connect(Action, &QAction::triggered, this, [this, Model] { SetModel(Model); });

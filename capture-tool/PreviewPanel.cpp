@@ -76,8 +76,9 @@ void PreviewPanel::ScaleResult() {
   // A whole-number zoom keeps the calculator's pixels sharp squares.
   const QSize Room = Result_->contentsRect().size();
   const int Zoom =
-      Chosen_ > 0 ? Chosen_
-                  : std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
+      Chosen_ > 0
+          ? Chosen_
+          : std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
   const QSize Size(Shown_.Width * Zoom, Shown_.Height * Zoom);
   if (Size == ResultSize_) return;
   ResultSize_ = Size;

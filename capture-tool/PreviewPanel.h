@@ -52,7 +52,7 @@ class PreviewPanel : public QWidget {
   MonoPicture Shown_;
   QLabel* Source_ = nullptr;
   QLabel* Result_ = nullptr;
-  int Chosen_ = 0;  // ZoomTo's
+  int Chosen_ = 0;                 // ZoomTo's
   QSize ResultSize_, SourceSize_;  // the zooms shown; empty once the picture changed
 };
 

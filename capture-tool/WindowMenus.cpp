@@ -216,8 +216,8 @@ void WindowMenus::ShowCalculatorHelp() {
 
 void WindowMenus::BuildHelpMenu() {
   QMenu* Help = Window_->menuBar()->addMenu(QStringLiteral("&Help"));
-  connect(Help->addAction(QStringLiteral("&Show a picture on the calculator")),
-          &QAction::triggered, this, [this] { ShowCalculatorHelp(); });
+  connect(Help->addAction(QStringLiteral("&Show a picture on the calculator")), &QAction::triggered,
+          this, [this] { ShowCalculatorHelp(); });
   connect(Help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kToolTitle))),
           &QAction::triggered, this, [this] { ShowAbout(); });
 }
