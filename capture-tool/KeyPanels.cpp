@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "KeyPanels.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
@@ -63,6 +64,10 @@ OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
   Dialog_->setFileMode(QFileDialog::AnyFile);
   Dialog_->setAcceptMode(QFileDialog::AcceptOpen);
   Dialog_->setNameFilters(PictureNameFilters());
+  // Plain file and folder icons: the dialog's own provider asks the type of every file listed,
+  // work the tool would do in a folder of hundreds of bitmaps while the converter types.
+  static QAbstractFileIconProvider PlainIcons;
+  Dialog_->setIconProvider(&PlainIcons);
   Dialog_->setLabelText(QFileDialog::FileName, QStringLiteral("File &name:"));
   Layout->addWidget(Dialog_, 1);
   Name_ = Dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
