@@ -39,7 +39,7 @@ QString MethodLabel(ToneMethod Method) {
     case ToneMethod::Bayer8:
       return QStringLiteral("Bayer &8x8");
     case ToneMethod::Auto:
-      return QStringLiteral("Auto&matic, to suit the picture");
+      return QStringLiteral("A&utomatic, to suit the picture");
   }
   return {};
 }
@@ -254,7 +254,7 @@ void PictureMenu::Build(QMenuBar* Bar) {
   }
 
   Menu->addSeparator();
-  SourceAction_ = Menu->addAction(QStringLiteral("Show so&urce"));
+  SourceAction_ = Menu->addAction(QStringLiteral("Show source &beside the result"));
   SourceAction_->setCheckable(true);
   connect(SourceAction_, &QAction::triggered, this, [this](bool On) {
     Options_.ShowSource = On;
