@@ -3,6 +3,7 @@
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -39,6 +40,30 @@ void KeyPanel::keyPressEvent(QKeyEvent* Event) {
   Event->accept();
 }
 
+namespace {
+
+// The style's file and folder icons, and the type named by the extension: the providers of Qt
+// ask the MIME database about every file listed, work the tool would do for each of hundreds of
+// bitmaps in the folder again whenever the converter's pictures change it.
+class PlainIcons : public QAbstractFileIconProvider {
+ public:
+  PlainIcons()
+      : File_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)),
+        Folder_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)) {}
+  QIcon icon(IconType Type) const override { return Type == File ? File_ : Folder_; }
+  QIcon icon(const QFileInfo& Info) const override { return Info.isDir() ? Folder_ : File_; }
+  QString type(const QFileInfo& Info) const override {
+    if (Info.isDir()) return QStringLiteral("Folder");
+    return Info.suffix().isEmpty() ? QStringLiteral("File")
+                                   : Info.suffix().toUpper() + QStringLiteral(" file");
+  }
+
+ private:
+  QIcon File_, Folder_;
+};
+
+}  // namespace
+
 QStringList PictureNameFilters() {
   QStringList Patterns;
   for (const QByteArray& Format : QImageReader::supportedImageFormats()) {
@@ -54,7 +79,7 @@ QStringList PictureNameFilters() {
           QStringLiteral("All files (*)")};
 }
 
-OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
+OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent), Icons_(std::make_unique<PlainIcons>()) {
   auto* Layout = new QVBoxLayout(this);
   Layout->addWidget(new QLabel(QStringLiteral("<b>Open picture</b>"), this));
   Dialog_ = new QFileDialog(this, QStringLiteral("Open picture"));
@@ -64,10 +89,7 @@ OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
   Dialog_->setFileMode(QFileDialog::AnyFile);
   Dialog_->setAcceptMode(QFileDialog::AcceptOpen);
   Dialog_->setNameFilters(PictureNameFilters());
-  // Plain file and folder icons: the dialog's own provider asks the type of every file listed,
-  // work the tool would do in a folder of hundreds of bitmaps while the converter types.
-  static QAbstractFileIconProvider PlainIcons;
-  Dialog_->setIconProvider(&PlainIcons);
+  Dialog_->setIconProvider(Icons_.get());
   Dialog_->setLabelText(QFileDialog::FileName, QStringLiteral("File &name:"));
   Layout->addWidget(Dialog_, 1);
   Name_ = Dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -78,6 +100,11 @@ OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
     OnEnter();
   });
   connect(Dialog_, &QFileDialog::rejected, this, [this] { OnEscape(); });
+}
+
+// The dialog goes before the icons it uses.
+OpenPanel::~OpenPanel() {
+  delete Dialog_;
 }
 
 void OpenPanel::Start(const QString& Folder) {

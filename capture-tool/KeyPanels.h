@@ -3,7 +3,9 @@
 
 #include <QFrame>
 #include <functional>
+#include <memory>
 
+class QAbstractFileIconProvider;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
@@ -33,6 +35,7 @@ class KeyPanel : public QFrame {
 class OpenPanel : public KeyPanel {
  public:
   explicit OpenPanel(QWidget* Parent);
+  ~OpenPanel() override;
 
   // Shows the panel at Folder (the current one when empty) with an empty file-name field that
   // has the focus.
@@ -45,6 +48,7 @@ class OpenPanel : public KeyPanel {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
+  std::unique_ptr<QAbstractFileIconProvider> Icons_;
   QFileDialog* Dialog_ = nullptr;
   QLineEdit* Name_ = nullptr;
   QString Chosen_;
