@@ -373,6 +373,9 @@ void CaptureWindow::ShowOnly(KeyPanel* Panel) {
   for (KeyPanel* Each : Panels()) {
     if (Each != Panel) Each->hide();
   }
+  // The file dialog takes the whole window: the view, left at its size meanwhile, is not drawn
+  // again at another zoom for each picture the converter opens.
+  Preview_->setVisible(Panel != Open_);
   if (Panel != nullptr) Panel->show();
   Menus_->SetBlocked(Panel == Message_ || Panel == Confirm_);
 }
