@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The capture window's menus, panels and options from the keyboard: closing the tool, mnemonics
-// and the About box, Save As over the open picture, and the Picture menu's remembered choices.
+// and the About box, Save As over the open picture, the Picture menu's remembered choices and the
+// model; the open dialog, dropped and recent files, undo with Ctrl+S, and zoom.
 
 #include <QFileDialog>
 #include <QImage>
