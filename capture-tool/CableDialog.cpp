@@ -21,10 +21,12 @@ struct CableEntry {
 };
 
 constexpr std::array<CableEntry, 5> kCables = {{
-    {std::nullopt, "auto", "USB, found automatically (TI-89 Titanium or SilverLink)"},
-    {CableKind::Usb, "usb", "The TI-89 Titanium's own USB cable"},
-    {CableKind::SilverLink, "silverlink", "SilverLink (TI-GRAPH LINK USB)"},
-    {CableKind::Serial, "serial", "Serial (the grey TI-GRAPH LINK)"},
+    {std::nullopt, "auto",
+     "USB, found automatically: TI-84 Plus (USB), TI-89 Titanium (USB) or SilverLink"},
+    {CableKind::Usb, "usb", "TI-84 Plus (USB) or TI-89 Titanium (USB): the calculator's own cable"},
+    {CableKind::SilverLink, "silverlink",
+     "SilverLink (TI-GRAPH LINK USB): TI-83 Plus, TI-84 Plus, TI-89, TI-92 Plus, Voyage 200"},
+    {CableKind::Serial, "serial", "serial (the grey TI-GRAPH LINK): any of these models"},
     {CableKind::Virtual, "vti", "Virtual cable (an emulator on this computer)"},
 }};
 

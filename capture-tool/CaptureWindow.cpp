@@ -3,12 +3,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTextStream>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <filesystem>
@@ -61,6 +67,39 @@ QString FolderProblem(const QString& Folder) {
   return {};
 }
 
+// The recent files' list, in the tool's settings file, the latest first.
+constexpr qsizetype kMostRecent = 10;
+const QString kRecentKey = QStringLiteral("recent/files");
+
+QSettings RecentSettings() {
+  return QSettings(ToolSettingsPath(), QSettings::NativeFormat);
+}
+
+// Files gone since are left out.
+QStringList LoadRecent() {
+  QStringList Files = RecentSettings().value(kRecentKey).toStringList();
+  Files.removeIf([](const QString& File) { return !QFileInfo(File).isFile(); });
+  return Files.mid(0, kMostRecent);
+}
+
+// The local files among what is dropped, in the order given.
+QStringList DroppedFiles(const QMimeData* Data) {
+  QStringList Files;
+  if (Data == nullptr) return Files;
+  for (const QUrl& Url : Data->urls()) {
+    if (Url.isLocalFile() && QFileInfo(Url.toLocalFile()).isFile()) Files << Url.toLocalFile();
+  }
+  return Files;
+}
+
+int SaveTypeOf(CalcModelId Model) {
+  for (std::size_t Type = 0; Type < kSaveTypes.size(); ++Type) {
+    if (kSaveTypes[Type].Calculator && kSaveTypes[Type].Model == Model)
+      return static_cast<int>(Type);
+  }
+  return kTi89SaveType;
+}
+
 bool IsCalcFile(const QString& Path) {
   static const QStringList Suffixes{QStringLiteral("89i"), QStringLiteral("9xi"),
                                     QStringLiteral("v2i"), QStringLiteral("89g"),
@@ -110,12 +149,6 @@ CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(P
     Layout->addWidget(Panel);
     Panel->OnEscape = [this] { DismissPanels(); };
   }
-  // No, the default answer, goes back to Save As to choose another name.
-  Confirm_->OnEscape = [this] {
-    ShowOnly(SaveAs_);
-    SaveAs_->Resume();
-  };
-  Confirm_->OnYes = [this] { SaveTarget(); };
   Open_->OnEnter = [this] { AcceptOpen(); };
   SaveAs_->OnEnter = [this] { AcceptSaveAs(); };
   Variable_->OnEnter = [this] { AcceptVariable(); };
@@ -126,8 +159,15 @@ CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(P
   FileCommands Commands;
   Commands.Open = [this] {
     ShowOnly(Open_);
-    Open_->Start();
+    const QStringList Recent = LoadRecent();
+    Open_->Start(Recent.isEmpty() ? QString() : QFileInfo(Recent.first()).absolutePath());
   };
+  Commands.OpenRecent = [this](const QString& Path) {
+    if (OpenPicture(Path)) DismissPanels();
+  };
+  Commands.Save = [this] { Save(); };
+  Commands.ZoomTo = [this](int Zoom) { Preview_->ZoomTo(Zoom); };
+  Commands.ZoomBy = [this](int Step) { Preview_->ZoomBy(Step); };
   Commands.Close = [this] { ClosePicture(); };
   Commands.SaveAs = [this] { ShowSaveAs(); };
   Link_ = new LinkActions(this, Link);
@@ -142,7 +182,16 @@ CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(P
   Commands.Exit = [this] { close(); };
   Commands.CloseLists = [this] { CloseDropDowns(); };
   Menus_ = new WindowMenus(this, std::move(Commands));
-  Menus_->Picture().OnChange = [this] { UpdateView(); };
+  Menus_->Picture().OnChange = [this] {
+    // A model chosen in the menu is the type Save As proposes next.
+    if (Model() != ShownModel_) SaveAs_->SetLastType(SaveTypeOf(Model()));
+    ShownModel_ = Model();
+    UpdateView();
+  };
+  ShownModel_ = Model();
+  SaveAs_->SetLastType(SaveTypeOf(Model()));
+  Menus_->SetRecent(LoadRecent());
+  setAcceptDrops(true);
   OptionsText_ = new QLabel(this);
   statusBar()->addPermanentWidget(OptionsText_);
 
@@ -169,6 +218,22 @@ void CaptureWindow::SetOptions(const PictureOptions& Options) {
   Menus_->Picture().SetPicture(Options);
 }
 
+CalcModelId CaptureWindow::Model() const {
+  return Menus_->Picture().Options().Model;
+}
+
+void CaptureWindow::SetModel(CalcModelId Model) {
+  Menus_->Picture().SetModel(Model);
+}
+
+int CaptureWindow::Zoom() const {
+  return Preview_->Zoom();
+}
+
+QStringList CaptureWindow::RecentFiles() const {
+  return LoadRecent();
+}
+
 const MonoPicture& CaptureWindow::Shown() const {
   return Preview_->Shown();
 }
@@ -186,6 +251,7 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
   }
   Preview_->SetPicture(Picture, QFileInfo(Path).absoluteFilePath());
   Place_ = PicturePath();
+  Remember(PicturePath());
   UpdateView();
   UpdateTitle();
   statusBar()->showMessage(QStringLiteral("Opened %1 (%2 x %3)")
@@ -194,6 +260,64 @@ bool CaptureWindow::OpenPicture(const QString& Path) {
                                .arg(Picture.height()) +
                            (Note.isEmpty() ? QString() : QStringLiteral("; ") + Note));
   return true;
+}
+
+void CaptureWindow::Remember(const QString& Path) {
+  QStringList Files = LoadRecent();
+  if (!Files.isEmpty() && Files.first() == Path) return;
+  Files.removeAll(Path);
+  Files.prepend(Path);
+  Files = Files.mid(0, kMostRecent);
+  // A driven window's files (the converter's bitmaps) are the run's, not the user's.
+  if (OptionsAreStored()) RecentSettings().setValue(kRecentKey, Files);
+  Menus_->SetRecent(Files);
+}
+
+void CaptureWindow::dragEnterEvent(QDragEnterEvent* Event) {
+  if (!DroppedFiles(Event->mimeData()).isEmpty()) Event->acceptProposedAction();
+}
+
+// The first file opens; several are offered to the batch, with the settings shown.
+void CaptureWindow::dropEvent(QDropEvent* Event) {
+  const QStringList Files = DroppedFiles(Event->mimeData());
+  if (Files.isEmpty()) return;
+  Event->acceptProposedAction();
+  if (!OpenPicture(Files.first())) return;
+  DismissPanels();
+  if (Files.size() == 1) return;
+  Ask(
+      QStringLiteral("Convert all %1 files to %2 pictures with the settings shown, each beside its "
+                     "file? Y converts them; N, Enter or Esc keeps only the first open.")
+          .arg(Files.size())
+          .arg(ModelName(Model())),
+      [this, Files] { ConvertAll(Files); }, [this] { DismissPanels(); });
+}
+
+void CaptureWindow::ConvertAll(const QStringList& Files) {
+  BatchOptions Batch;
+  Batch.Model = Model();
+  Batch.Picture = Options();
+  Batch.Files = Files;
+  QString Lines;
+  QTextStream Out(&Lines);
+  const int Status = RunBatch(Batch, Out);
+  Out.flush();
+  DismissPanels();
+  if (Status != kExitDone) {
+    ShowMessage(Lines.trimmed());
+    return;
+  }
+  statusBar()->showMessage(QStringLiteral("Converted %1 files to %2 pictures")
+                               .arg(Files.size())
+                               .arg(ModelName(Model())));
+}
+
+void CaptureWindow::Ask(const QString& Question, std::function<void()> Yes,
+                        std::function<void()> No) {
+  Confirm_->OnYes = std::move(Yes);
+  Confirm_->OnEscape = std::move(No);
+  ShowOnly(Confirm_);
+  Confirm_->Start(Question);
 }
 
 QString CaptureWindow::MessageText() const {
@@ -250,6 +374,9 @@ void CaptureWindow::ShowOnly(KeyPanel* Panel) {
   for (KeyPanel* Each : Panels()) {
     if (Each != Panel) Each->hide();
   }
+  // The file dialog takes the whole window: the view, left at its size meanwhile, is not drawn
+  // again at another zoom for each picture the converter opens.
+  Preview_->setVisible(Panel != Open_);
   if (Panel != nullptr) Panel->show();
   Menus_->SetBlocked(Panel == Message_ || Panel == Confirm_);
 }
@@ -285,10 +412,16 @@ void CaptureWindow::AcceptSaveAs() {
   TargetType_ = Target.Type;
   std::error_code Failed;
   if (std::filesystem::equivalent(BytesOfName(Path), BytesOfName(PicturePath()), Failed)) {
-    ShowOnly(Confirm_);
-    Confirm_->Start(QStringLiteral("\"%1\" is the picture open in this window. Replace it with "
-                                   "the saved picture? Y replaces it; N, Enter or Esc keeps it.")
-                        .arg(Path));
+    // No, the default answer, goes back to Save As to choose another name.
+    Ask(
+        QStringLiteral("\"%1\" is the picture open in this window. Replace it with the saved "
+                       "picture? Y replaces it; N, Enter or Esc keeps it.")
+            .arg(Path),
+        [this] { SaveTarget(); },
+        [this] {
+          ShowOnly(SaveAs_);
+          SaveAs_->Resume();
+        });
     return;
   }
   SaveTarget();
@@ -296,12 +429,10 @@ void CaptureWindow::AcceptSaveAs() {
 
 void CaptureWindow::SaveTarget() {
   const QString& Path = TargetPath_;
-  if (SaveAs_->LastType() != TargetType_) {
-    // The view shows the picture for the model chosen last.
-    SaveAs_->SetLastType(TargetType_);
-    UpdateView();
-  }
   const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
+  // A calculator picture saved for another model chooses that model: the view shows its picture.
+  if (Type.Calculator && Type.Model != Model()) SetModel(Type.Model);
+  SaveAs_->SetLastType(TargetType_);
   if (Type.Calculator) {
     // The name the batch would give: the file's own, else a fallback, so that every picture
     // has one whatever letters its file's name holds; a TI-83 Plus picture is Pic1 to Pic0.
@@ -317,8 +448,8 @@ void CaptureWindow::SaveTarget() {
     return;
   }
   try {
-    SaveImage(ToImage(ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options())),
-              Path, Type.ImageFormat);
+    SaveImage(ToImage(ToMono(Preview_->Picture(), PreviewArea(), Options())), Path,
+              Type.ImageFormat);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
     RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
@@ -334,28 +465,10 @@ void CaptureWindow::AcceptVariable() {
     ShowMessage(Problem + kNothingSaved);
     return;
   }
-  const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
-  try {
-    CalcPicture Picture;
-    Picture.Model = Type.Model;
-    Picture.Name = ToU32(Variable_->Name());
-    Picture.Folder = ToU32(Variable_->Folder());
-    Picture.PicData = EncodePic(
-        ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()), Type.Model);
-    WriteCalcPicture(BytesOfName(TargetPath_), Picture);
-  } catch (const RaisedError& Error) {
-    ShowMessage(DescriptionOf(Error) + kNothingSaved);
-    RemarkOn(TargetPath_, DescriptionOf(Error) + kNothingSaved);
-    return;
-  }
-  LastSaved_ = Place_ = TargetPath_;
+  if (!WriteCalc(TargetPath_, TargetType_, Variable_->Name(), Variable_->Folder())) return;
   NamesSaved_.insert(LowerName(ToU32(Variable_->Name())));
   DismissPanels();
-  QString Saved = QStringLiteral("Saved %1 as %2\\%3")
-                      .arg(TargetPath_, Variable_->Folder().toLower(), Variable_->Name().toLower());
-  if (Type.Model == CalcModelId::Ti83Plus) {
-    Saved = QStringLiteral("Saved %1 as %2").arg(TargetPath_, Variable_->Name());
-  }
+  QString Saved = SavedText();
   if (ProposedFallback_ && Variable_->Name() == Proposed_) {
     const QString Why = NoNameText(QFileInfo(TargetPath_).completeBaseName());
     Saved += QStringLiteral(" (%1)").arg(Why);
@@ -363,6 +476,44 @@ void CaptureWindow::AcceptVariable() {
                               QStringLiteral(" (%1)").arg(Why));
   }
   statusBar()->showMessage(Saved);
+}
+
+bool CaptureWindow::WriteCalc(const QString& Path, int TypeIndex, const QString& Name,
+                              const QString& Folder) {
+  const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TypeIndex)];
+  try {
+    CalcPicture Picture;
+    Picture.Model = Type.Model;
+    Picture.Name = ToU32(Name);
+    Picture.Folder = ToU32(Folder);
+    Picture.PicData = EncodePic(
+        ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()), Type.Model);
+    WriteCalcPicture(BytesOfName(Path), Picture);
+  } catch (const RaisedError& Error) {
+    ShowMessage(DescriptionOf(Error) + kNothingSaved);
+    RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
+    return false;
+  }
+  LastSaved_ = Place_ = Path;
+  Again_ = {PicturePath(), TypeIndex, Name, Folder};
+  return true;
+}
+
+QString CaptureWindow::SavedText() const {
+  if (kSaveTypes[static_cast<std::size_t>(Again_.Type)].Model == CalcModelId::Ti83Plus)
+    return QStringLiteral("Saved %1 as %2").arg(LastSaved_, Again_.Name);
+  return QStringLiteral("Saved %1 as %2\\%3")
+      .arg(LastSaved_, Again_.Folder.toLower(), Again_.Name.toLower());
+}
+
+void CaptureWindow::Save() {
+  if (!HasPicture() || LastSaved_.isEmpty() || Again_.Source != PicturePath()) {
+    ShowSaveAs();
+    return;
+  }
+  DismissPanels();
+  if (WriteCalc(LastSaved_, Again_.Type, Again_.Name, Again_.Folder))
+    statusBar()->showMessage(SavedText());
 }
 
 void CaptureWindow::ShowScreen(const QImage& Screen) {
@@ -382,12 +533,12 @@ void CaptureWindow::UpdateTitle() {
 }
 
 PictureSize CaptureWindow::PreviewArea() const {
-  return AreaOf(kSaveTypes[static_cast<std::size_t>(SaveAs_->LastType())].Model, Options().Area);
+  return AreaOf(Model(), Options().Area);
 }
 
 void CaptureWindow::UpdateView() {
   const ToolOptions& Tool = Menus_->Picture().Options();
-  Preview_->Update(Tool.Picture, PreviewArea(), Tool.ShowSource);
+  Preview_->Update(Tool.Picture, PreviewArea(), Tool.ShowSource, Tool.Model);
   const std::string Said = HasPicture() ? SaidOf(Preview_->Shown()) : std::string();
   OptionsText_->setText(Menus_->Picture().Summary(PreviewArea()) +
                         (Said.empty() ? QString() : QStringLiteral(" (%1)").arg(Said.c_str())));

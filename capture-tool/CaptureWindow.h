@@ -3,10 +3,13 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
+#include <functional>
 #include <set>
 #include <string>
 
+#include "CalcFile.h"
 #include "CalcLink.h"
 #include "PixelConversion.h"
 
@@ -42,6 +45,12 @@ class WindowMenus;
 // as the calculator will, beside the source, and follows every change. The options are used by
 // every save, the keystroke-driven ones included.
 //
+// Ctrl+S saves the picture again to the calculator file it was saved to last (else it asks as
+// Save As does); Ctrl+Z and Ctrl+Shift+Z undo and redo picture settings; Ctrl++ and Ctrl+-
+// zoom the view. Files dropped on the window: the first opens, and several are offered to the
+// batch conversion with the settings shown. The files opened are remembered (File, "Open
+// recent"), and Open starts in the folder of the latest.
+//
 // The window composes its rooms and carries the flow between them: open, save as, then the
 // variable for a calculator picture.
 class CaptureWindow : public QMainWindow {
@@ -70,11 +79,24 @@ class CaptureWindow : public QMainWindow {
   void SetOptions(const PictureOptions& Options);
   // The result as shown: the calculator picture's pixels (empty without a picture).
   const MonoPicture& Shown() const;
+  // The model whose picture is shown and proposed in Save As (the Picture menu's).
+  CalcModelId Model() const;
+  void SetModel(CalcModelId Model);
+  int Zoom() const;
+  QStringList RecentFiles() const;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
 
  private:
   void ClosePicture();
   void ShowSaveAs();
   void ShowMessage(const QString& Text);
+  // Asks Question in the window: Y calls Yes; N, Enter and Esc call No.
+  void Ask(const QString& Question, std::function<void()> Yes, std::function<void()> No);
+  void Remember(const QString& Path);
+  void ConvertAll(const QStringList& Files);
   void DismissPanels();
   void ShowOnly(KeyPanel* Panel);
   std::array<KeyPanel*, 5> Panels() const;
@@ -84,6 +106,10 @@ class CaptureWindow : public QMainWindow {
   void AcceptSaveAs();
   void SaveTarget();
   void AcceptVariable();
+  // Writes the picture shown as a calculator file; on failure says why and returns false.
+  bool WriteCalc(const QString& Path, int TypeIndex, const QString& Name, const QString& Folder);
+  QString SavedText() const;
+  void Save();
   void ShowScreen(const QImage& Screen);
   void UpdateTitle();
   void UpdateView();
@@ -111,6 +137,14 @@ class CaptureWindow : public QMainWindow {
   // picture was shown or saved since; else it opens at the folder of the one that was (Place_).
   QString LastSaved_;
   QString Place_;
+  // What Ctrl+S writes again: the picture's path when it was saved, and the save's choices.
+  struct SavedAs {
+    QString Source;
+    int Type = 0;
+    QString Name, Folder;
+  };
+  SavedAs Again_;
+  CalcModelId ShownModel_ = CalcModelId::Ti89;
   QLabel* OptionsText_ = nullptr;
 };
 

@@ -1,12 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "KeyPanels.h"
 
+#include <QAbstractFileIconProvider>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QVBoxLayout>
+
+#include "CalcFile.h"
 
 namespace pictrane::capture {
 
@@ -30,29 +40,112 @@ void KeyPanel::keyPressEvent(QKeyEvent* Event) {
   Event->accept();
 }
 
-OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent) {
-  auto* Layout = new QHBoxLayout(this);
-  auto* Label = new QLabel(QStringLiteral("Open picture, file &name:"), this);
-  Name_ = new QLineEdit(this);
-  Label->setBuddy(Name_);
-  auto* Open = new QPushButton(QStringLiteral("Open"), this);
-  auto* Cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  Layout->addWidget(Label);
-  Layout->addWidget(Name_, 1);
-  Layout->addWidget(Open);
-  Layout->addWidget(Cancel);
-  connect(Open, &QPushButton::clicked, this, [this] { OnEnter(); });
-  connect(Cancel, &QPushButton::clicked, this, [this] { OnEscape(); });
+namespace {
+
+// The style's file and folder icons, and the type named by the extension: the providers of Qt
+// ask the MIME database about every file listed, work the tool would do for each of hundreds of
+// bitmaps in the folder again whenever the converter's pictures change it.
+class PlainIcons : public QAbstractFileIconProvider {
+ public:
+  PlainIcons()
+      : File_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)),
+        Folder_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)) {}
+  QIcon icon(IconType Type) const override { return Type == File ? File_ : Folder_; }
+  QIcon icon(const QFileInfo& Info) const override { return Info.isDir() ? Folder_ : File_; }
+  QString type(const QFileInfo& Info) const override {
+    if (Info.isDir()) return QStringLiteral("Folder");
+    return Info.suffix().isEmpty() ? QStringLiteral("File")
+                                   : Info.suffix().toUpper() + QStringLiteral(" file");
+  }
+
+ private:
+  QIcon File_, Folder_;
+};
+
+}  // namespace
+
+QStringList PictureNameFilters() {
+  QStringList Patterns;
+  for (const QByteArray& Format : QImageReader::supportedImageFormats()) {
+    Patterns << QStringLiteral("*.") + QString::fromLatin1(Format);
+  }
+  for (const CalcModelId Model : {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus,
+                                  CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
+    Patterns << QStringLiteral("*.") + QString::fromLatin1(InfoOf(Model).PictureExtension)
+             << QStringLiteral("*.") + QString::fromLatin1(InfoOf(Model).GroupExtension);
+  }
+  Patterns.removeDuplicates();
+  return {QStringLiteral("Pictures (%1)").arg(Patterns.join(QLatin1Char(' '))),
+          QStringLiteral("All files (*)")};
 }
 
-void OpenPanel::Start() {
-  Name_->clear();
+OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent), Icons_(std::make_unique<PlainIcons>()) {
+  auto* Layout = new QVBoxLayout(this);
+  Layout->addWidget(new QLabel(QStringLiteral("<b>Open picture</b>"), this));
+  Dialog_ = new QFileDialog(this, QStringLiteral("Open picture"));
+  Dialog_->setWindowFlags(Qt::Widget);
+  Dialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons);
+  // Any name is handed on, so that a missing file gets the window's own message, not a box.
+  Dialog_->setFileMode(QFileDialog::AnyFile);
+  Dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+  Dialog_->setNameFilters(PictureNameFilters());
+  Dialog_->setIconProvider(Icons_.get());
+  Dialog_->setLabelText(QFileDialog::FileName, QStringLiteral("File &name:"));
+  Layout->addWidget(Dialog_, 1);
+  Name_ = Dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  Name_->setCompleter(nullptr);
+  Name_->installEventFilter(this);
+  connect(Dialog_, &QFileDialog::fileSelected, this, [this](const QString& File) {
+    Chosen_ = File;
+    OnEnter();
+  });
+  connect(Dialog_, &QFileDialog::rejected, this, [this] { OnEscape(); });
+}
+
+// The dialog goes before the icons it uses.
+OpenPanel::~OpenPanel() {
+  delete Dialog_;
+}
+
+void OpenPanel::Start(const QString& Folder) {
+  if (!Folder.isEmpty() && QFileInfo(Folder).isDir()) Dialog_->setDirectory(Folder);
+  Chosen_.clear();
   show();
+  Dialog_->show();
+  // The list's selection from the last time would come back as the name: none is kept.
+  for (QAbstractItemView* View : Dialog_->findChildren<QAbstractItemView*>()) {
+    if (View->selectionModel() != nullptr) View->selectionModel()->clear();
+  }
+  Name_->clear();
   Name_->setFocus(Qt::OtherFocusReason);
 }
 
 QString OpenPanel::Typed() const {
-  return Name_->text();
+  return Chosen_;
+}
+
+// Enter in the file-name field is taken here, at once and whatever the dialog's list holds: a
+// folder is entered, anything else is handed on, found or not, so the window can say what is
+// wrong with it.
+bool OpenPanel::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == Name_ && Event->type() == QEvent::KeyPress) {
+    const auto* Key = static_cast<QKeyEvent*>(Event);
+    const bool IsEnter = Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter;
+    if (IsEnter && (Key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      const QString Text = Name_->text();
+      if (Text.isEmpty()) return true;
+      const QFileInfo Info(QDir(Dialog_->directory()).filePath(Text));
+      if (Info.isDir()) {
+        Dialog_->setDirectory(Info.absoluteFilePath());
+        Name_->clear();
+        return true;
+      }
+      Chosen_ = Info.absoluteFilePath();
+      OnEnter();
+      return true;
+    }
+  }
+  return KeyPanel::eventFilter(Watched, Event);
 }
 
 MessagePanel::MessagePanel(QWidget* Parent) : KeyPanel(Parent) {

@@ -3,7 +3,10 @@
 
 #include <QFrame>
 #include <functional>
+#include <memory>
 
+class QAbstractFileIconProvider;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 
@@ -24,18 +27,36 @@ class KeyPanel : public QFrame {
   void keyPressEvent(QKeyEvent* Event) override;
 };
 
-// "Open picture": one file-name field; Enter or Open calls OnEnter, Esc or Cancel OnEscape.
+// "Open picture": Qt's own file dialog, embedded in the window as a widget (a dialog window of
+// its own would lose the keys typed before it maps), listing the pictures the tool reads. A full
+// path typed into its file-name field and Enter, or a file chosen with the mouse, calls OnEnter;
+// Esc or Cancel OnEscape. Its file-name completion is the list's own selection: a completer's
+// popup is a window of its own too.
 class OpenPanel : public KeyPanel {
  public:
   explicit OpenPanel(QWidget* Parent);
+  ~OpenPanel() override;
 
-  // Shows the panel with an empty field that has the focus.
-  void Start();
+  // Shows the panel at Folder (the current one when empty) with an empty file-name field that
+  // has the focus.
+  void Start(const QString& Folder);
+  // The file chosen: what was typed, taken in the folder shown when relative.
   QString Typed() const;
+  QFileDialog& Dialog() { return *Dialog_; }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
+  std::unique_ptr<QAbstractFileIconProvider> Icons_;
+  QFileDialog* Dialog_ = nullptr;
   QLineEdit* Name_ = nullptr;
+  QString Chosen_;
 };
+
+// The file dialog's filter of the pictures the tool reads: Qt's image formats and the calculator
+// pictures and groups.
+QStringList PictureNameFilters();
 
 // A message with a warning icon. Only Esc, Ctrl+F4 and the mouse dismiss it (OnEscape).
 class MessagePanel : public KeyPanel {

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QUndoStack>
 #include <string>
 #include <string_view>
 
@@ -40,12 +41,43 @@ QString MethodLabel(ToneMethod Method) {
     case ToneMethod::Bayer8:
       return QStringLiteral("Bayer &8x8");
     case ToneMethod::Auto:
-      return QStringLiteral("Auto&matic, to suit the picture");
+      return QStringLiteral("A&utomatic, to suit the picture");
   }
   return {};
 }
 
+class SettingChange : public QUndoCommand {
+ public:
+  SettingChange(PictureMenu& Menu, const PictureSetting& Before, const PictureSetting& After)
+      : QUndoCommand(QStringLiteral("picture setting")),
+        Menu_(Menu),
+        Before_(Before),
+        After_(After) {}
+  void undo() override { Menu_.Apply(Before_); }
+  void redo() override { Menu_.Apply(After_); }
+
+ private:
+  PictureMenu& Menu_;
+  PictureSetting Before_, After_;
+};
+
 }  // namespace
+
+QString ModelName(CalcModelId Model) {
+  switch (Model) {
+    case CalcModelId::Ti89:
+      return QStringLiteral("TI-89");
+    case CalcModelId::Ti92:
+      return QStringLiteral("TI-92");
+    case CalcModelId::Ti92Plus:
+      return QStringLiteral("TI-92 Plus");
+    case CalcModelId::Voyage200:
+      return QStringLiteral("Voyage 200");
+    case CalcModelId::Ti83Plus:
+      return QStringLiteral("TI-83 Plus / TI-84 Plus");
+  }
+  return {};
+}
 
 ToolOptions LoadToolOptions() {
   QSettings Settings = ToolSettings();
@@ -84,17 +116,39 @@ void KeepOptionsForTheSession() {
   StoreOptions = false;
 }
 
+bool OptionsAreStored() {
+  return StoreOptions;
+}
+
 QString ToolSettingsPath() {
   return ToolSettings().fileName();
 }
 
 PictureMenu::PictureMenu(QMenuBar* Bar, QObject* Parent)
-    : QObject(Parent), Options_(LoadToolOptions()) {
+    : QObject(Parent), Options_(LoadToolOptions()), Undo_(new QUndoStack(this)) {
   Build(Bar);
 }
 
 void PictureMenu::SetPicture(const PictureOptions& Picture) {
-  Options_.Picture = Clamped(Picture);
+  Change({Clamped(Picture), Options_.Model});
+}
+
+void PictureMenu::SetModel(CalcModelId Model) {
+  Change({Options_.Picture, Model});
+}
+
+void PictureMenu::Change(const PictureSetting& After) {
+  const PictureSetting Before{Options_.Picture, Options_.Model};
+  if (After.Picture == Before.Picture && After.Model == Before.Model) {
+    Sync();  // a radio item or toggle clicked without a change still shows the setting
+    return;
+  }
+  Undo_->push(new SettingChange(*this, Before, After));
+}
+
+void PictureMenu::Apply(const PictureSetting& Setting) {
+  Options_.Picture = Setting.Picture;
+  Options_.Model = Setting.Model;
   Store();
 }
 
@@ -106,19 +160,20 @@ void PictureMenu::Store() {
 
 QString PictureMenu::Summary(PictureSize Area) const {
   const PictureOptions& Picture = Options_.Picture;
-  return QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
-      .arg(QStringLiteral("%1 (%2 tone, levels %3)")
-               .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')),
-                    Latin(NameOf(Picture.Scale)), Latin(NameOf(Picture.Levels))))
-      .arg(Picture.Level)
-      .arg(Picture.Brightness)
-      .arg(Picture.Contrast)
-      .arg(Picture.Invert ? QStringLiteral(", inverted") : QString())
-      .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
-                                           ? QStringLiteral("graph screen")
-                                           : QStringLiteral("screen"))
-      .arg(Area.Width)
-      .arg(Area.Height);
+  return ModelName(Options_.Model) + QStringLiteral(": ") +
+         QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
+             .arg(QStringLiteral("%1 (%2 tone, levels %3)")
+                      .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')),
+                           Latin(NameOf(Picture.Scale)), Latin(NameOf(Picture.Levels))))
+             .arg(Picture.Level)
+             .arg(Picture.Brightness)
+             .arg(Picture.Contrast)
+             .arg(Picture.Invert ? QStringLiteral(", inverted") : QString())
+             .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
+                                                  ? QStringLiteral("graph screen")
+                                                  : QStringLiteral("screen"))
+             .arg(Area.Width)
+             .arg(Area.Height);
 }
 
 void PictureMenu::Build(QMenuBar* Bar) {
@@ -198,7 +253,18 @@ void PictureMenu::Build(QMenuBar* Bar) {
            [](PictureOptions& O) { O.Area = TargetArea::Graph; });
 
   Menu->addSeparator();
-  SourceAction_ = Menu->addAction(QStringLiteral("Show so&urce"));
+  ModelGroup_ = new QActionGroup(this);
+  QMenu* Models = Menu->addMenu(QStringLiteral("Calculator &model"));
+  for (const CalcModelId Model : kMenuModels) {
+    QAction* Action = Models->addAction(
+        QStringLiteral("&%1 %2").arg(Models->actions().size() + 1).arg(ModelName(Model)));
+    Action->setCheckable(true);
+    ModelGroup_->addAction(Action);
+    connect(Action, &QAction::triggered, this, [this, Model] { SetModel(Model); });
+  }
+
+  Menu->addSeparator();
+  SourceAction_ = Menu->addAction(QStringLiteral("Show source &beside the result"));
   SourceAction_->setCheckable(true);
   connect(SourceAction_, &QAction::triggered, this, [this](bool On) {
     Options_.ShowSource = On;
@@ -216,6 +282,7 @@ void PictureMenu::Sync() {
   LevelsGroup_->actions()[static_cast<qsizetype>(Picture.Levels)]->setChecked(true);
   FitGroup_->actions()[static_cast<qsizetype>(Picture.Fit)]->setChecked(true);
   AreaGroup_->actions()[static_cast<qsizetype>(Picture.Area)]->setChecked(true);
+  ModelGroup_->actions()[static_cast<qsizetype>(Options_.Model)]->setChecked(true);
   InvertAction_->setChecked(Picture.Invert);
   SourceAction_->setChecked(Options_.ShowSource);
 }

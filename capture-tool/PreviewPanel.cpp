@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "CalcRead.h"
+#include "PicLayout.h"
 #include "PictureFile.h"
 
 namespace pictrane::capture {
@@ -40,7 +42,8 @@ void PreviewPanel::Clear() {
   Path_.clear();
 }
 
-void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool ShowSource) {
+void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool ShowSource,
+                          CalcModelId Model) {
   Source_->setVisible(ShowSource && HasPicture());
   ResultSize_ = SourceSize_ = QSize();
   if (!HasPicture()) {
@@ -50,6 +53,8 @@ void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool 
     return;
   }
   Shown_ = ToMono(Picture_, Area, Options);
+  // The picture as the calculator will hold it: through its own layout and back.
+  if (Model == CalcModelId::Ti83Plus) Shown_ = DecodePic(EncodePic(Shown_, Model), Model);
   ScaleResult();
   ScaleSource();
 }
@@ -71,12 +76,27 @@ void PreviewPanel::ScaleResult() {
   // A whole-number zoom keeps the calculator's pixels sharp squares.
   const QSize Room = Result_->contentsRect().size();
   const int Zoom =
-      std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
+      Chosen_ > 0
+          ? Chosen_
+          : std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
   const QSize Size(Shown_.Width * Zoom, Shown_.Height * Zoom);
   if (Size == ResultSize_) return;
   ResultSize_ = Size;
   Result_->setPixmap(QPixmap::fromImage(
       ToImage(Shown_).scaled(Size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+}
+
+void PreviewPanel::ZoomTo(int Zoom) {
+  Chosen_ = std::clamp(Zoom, 0, kMostZoom);
+  ScaleResult();
+}
+
+void PreviewPanel::ZoomBy(int Step) {
+  ZoomTo(std::clamp(Zoom() + Step, 1, kMostZoom));
+}
+
+int PreviewPanel::Zoom() const {
+  return ResultSize_.isEmpty() || Shown_.Width <= 0 ? 1 : ResultSize_.width() / Shown_.Width;
 }
 
 void PreviewPanel::ScaleSource() {

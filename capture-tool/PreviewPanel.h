@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "CalcFile.h"
 #include "PixelConversion.h"
 
 class QLabel;
@@ -12,7 +13,8 @@ class QLabel;
 namespace pictrane::capture {
 
 // The open picture and its view: the source beside the result as the calculator will show it, at
-// a whole-number zoom that follows the window. Takes the focus when no panel is open.
+// a whole-number zoom that follows the window or is chosen (1x to 4x). Takes the focus when no
+// panel is open.
 class PreviewPanel : public QWidget {
  public:
   explicit PreviewPanel(QWidget* Parent);
@@ -26,8 +28,17 @@ class PreviewPanel : public QWidget {
 
   void SetPicture(const QImage& Picture, const QString& Path);
   void Clear();
-  // Redraws the result for Options fitted into Area.
-  void Update(const PictureOptions& Options, PictureSize Area, bool ShowSource);
+  // Redraws the result for Options fitted into Area, as Model's picture holds it (a TI-83 Plus
+  // picture is always 96 x 63).
+  void Update(const PictureOptions& Options, PictureSize Area, bool ShowSource,
+              CalcModelId Model = CalcModelId::Ti89);
+  // 0: the largest whole-number zoom the window holds; 1 to kMostZoom: that zoom.
+  void ZoomTo(int Zoom);
+  // One step from the zoom shown, within 1 to kMostZoom.
+  void ZoomBy(int Step);
+  // The zoom of the result as drawn (1 without a picture).
+  int Zoom() const;
+  static constexpr int kMostZoom = 4;
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -41,6 +52,7 @@ class PreviewPanel : public QWidget {
   MonoPicture Shown_;
   QLabel* Source_ = nullptr;
   QLabel* Result_ = nullptr;
+  int Chosen_ = 0;                 // ZoomTo's
   QSize ResultSize_, SourceSize_;  // the zooms shown; empty once the picture changed
 };
 

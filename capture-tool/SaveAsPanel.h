@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "KeyPanels.h"
+#include "SaveTypes.h"
 
 class QComboBox;
 class QLineEdit;
@@ -52,7 +53,7 @@ class SaveAsPanel : public KeyPanel {
   QLineEdit* Name_ = nullptr;
   QComboBox* Type_ = nullptr;
   DropDown* TypeDrop_ = nullptr;
-  int LastType_ = 0;
+  int LastType_ = kTi89SaveType;
 };
 
 }  // namespace pictrane::capture

@@ -2,11 +2,18 @@
 #include "WindowMenus.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QShortcutEvent>
+#include <QTabWidget>
+#include <QUndoStack>
+#include <QVBoxLayout>
 
 #include "BatchConvert.h"
 #include "DropDown.h"
@@ -43,6 +50,8 @@ WindowMenus::WindowMenus(QMainWindow* Window, FileCommands Commands)
   Window_->setMenuBar(new ToolMenuBar(Window_, [this] { DropFileMenu(); }));
   BuildFileMenu();
   Picture_ = new PictureMenu(Window_->menuBar(), this);
+  BuildEditMenu();
+  BuildZoomMenu();
   BuildHelpMenu();
 }
 
@@ -56,6 +65,7 @@ void WindowMenus::BuildFileMenu() {
   const Entry Entries[] = {
       {QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), &FileCommands::Open},
       {QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4), &FileCommands::Close},
+      {QStringLiteral("Sa&ve"), QKeySequence(QKeySequence::Save), &FileCommands::Save},
       {QStringLiteral("Save &As..."), QKeySequence(), &FileCommands::SaveAs},
       {QStringLiteral("&Send to calculator..."), QKeySequence(), &FileCommands::Send, true},
       {QStringLiteral("&Take the calculator's screen"), QKeySequence(), &FileCommands::Screen},
@@ -77,6 +87,10 @@ void WindowMenus::BuildFileMenu() {
     FileDrop_->AddMenuItem(Each.Label, Each.Key.toString(QKeySequence::NativeText));
   }
   OpenAction_ = FileActions_.front();
+  // For the mouse: the dropped-down copy, which the converter's keys use, keeps its rows.
+  RecentMenu_ = new QMenu(QStringLiteral("Open &recent"), FileMenu_);
+  FileMenu_->insertMenu(FileActions_[1], RecentMenu_);
+  SetRecent({});
   // Closing and leaving work whatever has the focus, a dropped-down list included.
   for (QAction* Action : {FileActions_[1], FileActions_.back()}) {
     Action->setShortcutContext(Qt::ApplicationShortcut);
@@ -88,8 +102,122 @@ void WindowMenus::BuildFileMenu() {
   FileDrop_->OnCancel = [this] { CloseDropDown(); };
 }
 
+void WindowMenus::SetRecent(const QStringList& Files) {
+  RecentMenu_->clear();
+  int Number = 0;
+  for (const QString& File : Files) {
+    // Digits as mnemonics, so that no letter of a file's name is taken for one.
+    QString Label = QFileInfo(File).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (++Number <= 10) Label = QStringLiteral("&%1 ").arg(Number % 10) + Label;
+    QAction* Action = RecentMenu_->addAction(Label);
+    Action->setToolTip(File);
+    Action->setData(File);
+    connect(Action, &QAction::triggered, this, [this, File] {
+      if (Commands_.OpenRecent) Commands_.OpenRecent(File);
+    });
+  }
+  RecentMenu_->setEnabled(!Files.isEmpty());
+}
+
+void WindowMenus::BuildEditMenu() {
+  QMenuBar* Bar = Window_->menuBar();
+  auto* Edit = new QMenu(QStringLiteral("&Edit"), Bar);
+  // Between File and Picture, where people look for it.
+  Bar->insertMenu(Bar->actions().at(1), Edit);
+  QAction* Undo = Picture_->Undo().createUndoAction(Edit, QStringLiteral("&Undo"));
+  Undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QAction* Redo = Picture_->Undo().createRedoAction(Edit, QStringLiteral("&Redo"));
+  Redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  for (QAction* Action : {Undo, Redo}) {
+    Edit->addAction(Action);
+    Window_->addAction(Action);
+  }
+}
+
+void WindowMenus::BuildZoomMenu() {
+  QMenu* Zoom = Window_->menuBar()->addMenu(QStringLiteral("&Zoom"));
+  const auto Add = [&](const QString& Label, const QList<QKeySequence>& Keys,
+                       std::function<void()> Run) {
+    QAction* Action = Zoom->addAction(Label);
+    Action->setShortcuts(Keys);
+    Window_->addAction(Action);
+    connect(Action, &QAction::triggered, this, std::move(Run));
+  };
+  // Ctrl+= too: on most keyboards + is the shifted =.
+  Add(QStringLiteral("Zoom &in"),
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+      [this] { Commands_.ZoomBy(1); });
+  Add(QStringLiteral("Zoom &out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+      [this] { Commands_.ZoomBy(-1); });
+  Zoom->addSeparator();
+  Add(QStringLiteral("&Fit the window"), {}, [this] { Commands_.ZoomTo(0); });
+  for (int Factor = 1; Factor <= 4; ++Factor) {
+    Add(QStringLiteral("&%1 x").arg(Factor), {}, [this, Factor] { Commands_.ZoomTo(Factor); });
+  }
+}
+
+namespace {
+
+// How a picture sent to the calculator is shown there, a page for each family of models.
+struct HelpPage {
+  const char* Title;
+  const char* Text;
+};
+
+constexpr HelpPage kHelpPages[] = {
+    {"TI-89, TI-92, Voyage 200",
+     "<p>The picture is a PIC variable in its folder, as the send box names it "
+     "(<tt>main\\trip1</tt>). The TI-89 Titanium, TI-92 Plus and Voyage 200 show it the same "
+     "way.</p>"
+     "<p><b>By command:</b> on the Home screen type <tt>RclPic trip1</tt> (or "
+     "<tt>RclPic main\\trip1</tt> from another folder) and press ENTER. RclPic is also in the "
+     "CATALOG (2nd [CATALOG] on the TI-89).</p>"
+     "<p><b>By menu:</b> in the Graph screen ([&#9830;] [GRAPH]) press F1 Tools, choose "
+     "1:Open..., set Type to Picture, pick the folder and the variable, and press ENTER.</p>"
+     "<p>The picture is drawn over the graph screen: to see it alone, clear the drawing first "
+     "(<tt>ClrDraw</tt>), turn the axes off ([&#9830;] [F] Graph Formats) and deselect the "
+     "functions in the Y= editor. A graph-screen picture (Picture menu, Graph screen) fits "
+     "without being clipped.</p>"},
+    {"TI-83 Plus, TI-84 Plus",
+     "<p>The picture is one of the ten picture variables, <tt>Pic1</tt> to <tt>Pic9</tt> and "
+     "<tt>Pic0</tt>, as the send box names it (<tt>Pic3</tt>).</p>"
+     "<p><b>By menu:</b> press [2nd] [DRAW], move right to STO, choose 2:RecallPic, then press "
+     "[VARS], choose 4:Picture... and the picture (say 3:Pic3), and press ENTER. "
+     "<tt>RecallPic 3</tt> typed the same way does the same.</p>"
+     "<p>The picture is drawn over the graph screen (96 x 63): to see it alone, clear it first "
+     "([2nd] [DRAW] 1:ClrDraw), turn the axes off ([2nd] [FORMAT] AxesOff) and deselect the "
+     "functions and plots in the Y= editor.</p>"},
+};
+
+}  // namespace
+
+void WindowMenus::ShowCalculatorHelp() {
+  auto* Box = new QDialog(Window_);
+  Box->setAttribute(Qt::WA_DeleteOnClose);
+  Box->setObjectName(QStringLiteral("calculatorHelp"));
+  Box->setWindowTitle(QStringLiteral("Show a picture on the calculator"));
+  auto* Layout = new QVBoxLayout(Box);
+  auto* Pages = new QTabWidget(Box);
+  for (const HelpPage& Page : kHelpPages) {
+    auto* Text = new QLabel(QString::fromLatin1(Page.Text), Pages);
+    Text->setTextFormat(Qt::RichText);
+    Text->setWordWrap(true);
+    Text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    Text->setMargin(8);
+    Pages->addTab(Text, QString::fromLatin1(Page.Title));
+  }
+  Layout->addWidget(Pages);
+  auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Close, Box);
+  connect(Buttons, &QDialogButtonBox::rejected, Box, &QDialog::close);
+  Layout->addWidget(Buttons);
+  Box->resize(560, 380);
+  Box->show();
+}
+
 void WindowMenus::BuildHelpMenu() {
   QMenu* Help = Window_->menuBar()->addMenu(QStringLiteral("&Help"));
+  connect(Help->addAction(QStringLiteral("&Show a picture on the calculator")), &QAction::triggered,
+          this, [this] { ShowCalculatorHelp(); });
   connect(Help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kToolTitle))),
           &QAction::triggered, this, [this] { ShowAbout(); });
 }

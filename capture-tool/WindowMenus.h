@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -23,6 +24,13 @@ struct FileCommands {
   std::function<void()> Open;
   std::function<void()> Close;
   std::function<void()> SaveAs;
+  // Ctrl+S: saves again to the calculator file saved last, else asks as Save As does.
+  std::function<void()> Save;
+  // Opens a file of the recent files' list.
+  std::function<void(const QString&)> OpenRecent;
+  // The view's zoom: 0 fits the window, 1 to 4 are whole-number zooms; ZoomBy steps it.
+  std::function<void(int)> ZoomTo;
+  std::function<void(int)> ZoomBy;
   // The calculator link: "Send to calculator..." and "Take the calculator's screen".
   std::function<void()> Send;
   std::function<void()> Screen;
@@ -33,7 +41,8 @@ struct FileCommands {
   std::function<void()> CloseLists;
 };
 
-// The window's menu bar and keys: File, Picture (PictureMenu.h) and Help. Alt+F drops down a copy
+// The window's menu bar and keys: File, Picture (PictureMenu.h), Edit (undo and redo of the
+// picture settings), Zoom and Help. Alt+F drops down a copy
 // of the File menu inside the window (a DropDown), which cannot lose keys typed while it opens;
 // the menu bar's own File menu serves the mouse. Help (Alt+H) is an ordinary menu: the converter
 // never types its keys. No menu title takes A, D, N or V, the panels' letters.
@@ -49,9 +58,15 @@ class WindowMenus : public QObject {
   void CloseDropDown();
   // Shows the About box beside the window, without waiting for it.
   void ShowAbout();
+  // Shows how to show a picture on each calculator, beside the window.
+  void ShowCalculatorHelp();
+  // Lists Files (the latest first) under File, "Open recent".
+  void SetRecent(const QStringList& Files);
 
  private:
   void BuildFileMenu();
+  void BuildEditMenu();
+  void BuildZoomMenu();
   void BuildHelpMenu();
   void DropFileMenu();
 
@@ -62,6 +77,7 @@ class WindowMenus : public QObject {
   // The File menu's commands, in the menu's order; the dropped-down copy lists the same.
   std::vector<QAction*> FileActions_;
   QAction* OpenAction_ = nullptr;
+  QMenu* RecentMenu_ = nullptr;
   DropDown* FileDrop_ = nullptr;
   PictureMenu* Picture_ = nullptr;
 };

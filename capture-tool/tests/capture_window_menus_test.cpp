@@ -1,9 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The capture window's menus, panels and options from the keyboard: closing the tool, mnemonics
-// and the About box, Save As over the open picture, and the Picture menu's remembered choices.
+// and the About box, Save As over the open picture, the Picture menu's remembered choices and the
+// model; the open dialog, dropped and recent files, undo with Ctrl+S, and zoom.
 
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTextStream>
+#include <QUrl>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -79,8 +87,9 @@ void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst_data() {
   QTest::newRow("Alt+Y") << int(Qt::Key_Y) << true << true;
 }
 
-// Alt+F, A, Enter proposes the open picture itself as a monochrome bitmap: only Y replaces it.
-// Any other answer goes back to Save As, where the proposed name follows the type chosen.
+// Alt+F, A, the monochrome bitmap type and Enter propose the open picture itself: only Y
+// replaces it. Any other answer goes back to Save As, where the proposed name follows the type
+// chosen.
 void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst() {
   QFETCH(int, answer);
   QFETCH(bool, alt);
@@ -90,6 +99,10 @@ void CaptureWindowTest::saveAsOverTheOpenPictureAsksFirst() {
   QVERIFY(Window_->OpenPicture(Source));
   Press(Qt::Key_F, Qt::AltModifier);
   Type("a");
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  Press(Qt::Key_Home);
+  Press(Qt::Key_Return);
   Press(Qt::Key_Return);
   QVERIFY2(Window_->MessageText().contains(Source), qPrintable(Window_->MessageText()));
   Type("x");  // stray keys answer nothing
@@ -164,4 +177,175 @@ void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
   QVERIFY(QTest::qWaitForWindowActive(Window_.get()));
   Press(Qt::Key_0, Qt::ControlModifier);  // reset
   QCOMPARE(Window_->Options(), PictureOptions{});
+}
+
+// Ctrl+O shows the file dialog in the folder of the picture opened last, listing the pictures the
+// tool reads and nothing else; the name field has the focus, and a typed full path and Enter open.
+void CaptureWindowTest::openDialogListsTheFolderAndOpensATypedPath() {
+  const QByteArray Bytes = MakeBitmap(Kind::Odd37x23).Bytes;
+  const QString First = Put("shots/first.bmp", Bytes);
+  Put("shots/notes.txt", "text");
+  Put("shots/old.89i", "**TI89**");
+  const QString Second = Put("elsewhere/second.bmp", Bytes);
+  QVERIFY(Window_->OpenPicture(First));
+  Press(Qt::Key_O, Qt::ControlModifier);
+  auto* Dialog = Window_->findChild<QFileDialog*>();
+  QVERIFY(Dialog != nullptr && Dialog->isVisible() && !Dialog->isWindow());
+  QCOMPARE(QApplication::focusWidget(), Dialog->findChild<QLineEdit*>("fileNameEdit"));
+  const auto Listed = [Dialog] {
+    auto* View = Dialog->findChild<QListView*>("listView");
+    QStringList Names;
+    for (int Row = 0; Row < View->model()->rowCount(View->rootIndex()); ++Row)
+      Names << View->model()->index(Row, 0, View->rootIndex()).data().toString();
+    return Names;
+  };
+  QTRY_COMPARE(Listed(), QStringList({"first.bmp", "old.89i"}));
+  Type(Second);
+  Press(Qt::Key_Return);
+  QCOMPARE(Window_->PicturePath(), Second);
+  QVERIFY(!Dialog->isVisible());
+}
+
+void CaptureWindowTest::droppedFilesOpenAndSeveralAreConverted_data() {
+  QTest::addColumn<int>("files");
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<int>("converted");
+  QTest::newRow("one opens") << 1 << 0 << 0;
+  QTest::newRow("three, Y converts them all") << 3 << int(Qt::Key_Y) << 3;
+  QTest::newRow("three, Esc opens the first only") << 3 << int(Qt::Key_Escape) << 0;
+}
+
+void CaptureWindowTest::droppedFilesOpenAndSeveralAreConverted() {
+  QFETCH(int, files);
+  QFETCH(int, answer);
+  QFETCH(int, converted);
+  QList<QUrl> Urls;
+  for (int I = 0; I < files; ++I)
+    Urls << QUrl::fromLocalFile(
+        Put(QStringLiteral("drop/d%1.bmp").arg(I), MakeBitmap(Kind::Odd37x23).Bytes));
+  Urls << QUrl(QStringLiteral("https://example.org/not-a-file.bmp"));
+  QMimeData Data;
+  Data.setUrls(Urls);
+  QDragEnterEvent Enter(QPoint(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Window_.get(), &Enter);
+  QVERIFY(Enter.isAccepted());
+  QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Window_.get(), &Drop);
+  QCOMPARE(Window_->PicturePath(), Urls.first().toLocalFile());
+  QCOMPARE(Window_->MessageText().contains("Convert all 3 files"), files > 1);
+  if (answer != 0) Press(static_cast<Qt::Key>(answer));
+  QCOMPARE(Window_->MessageText(), QString());
+  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i"}).size(), converted);
+}
+
+// The files opened are listed under File, "Open recent", the latest first, in a new run too;
+// one gone since is left out, and choosing one opens it.
+void CaptureWindowTest::recentFilesSurviveARestart() {
+  const QByteArray Bytes = MakeBitmap(Kind::Odd37x23).Bytes;
+  const QString Kept = Put("recent/kept.bmp", Bytes);
+  const QString Gone = Put("recent/gone.bmp", Bytes);
+  QVERIFY(Window_->OpenPicture(Kept));
+  QVERIFY(Window_->OpenPicture(Gone));
+  for (int I = 0; I < 12; ++I)
+    Window_->OpenPicture(Put(QStringLiteral("recent/%1.bmp").arg(I), Bytes));
+  QCOMPARE(Window_->RecentFiles().size(), 10);
+  QVERIFY(Window_->OpenPicture(Gone));
+  QVERIFY(Window_->OpenPicture(Kept));
+  QVERIFY(QFile::remove(Gone));
+  Window_ = std::make_unique<CaptureWindow>();
+  QCOMPARE(Window_->RecentFiles().mid(0, 2), QStringList({Kept, Dir_->filePath("recent/11.bmp")}));
+  QMenu* Recent = Window_->menuBar()->actions().first()->menu()->findChild<QMenu*>();
+  QVERIFY(Recent != nullptr);
+  QCOMPARE(Recent->actions().first()->data().toString(), Kept);
+  Recent->actions().first()->trigger();
+  QCOMPARE(Window_->PicturePath(), Kept);
+}
+
+// Ctrl+I then Ctrl+Z leaves the picture as it was: Ctrl+S asks once (Save As proposes what the
+// batch would write), then saves again at once, and what it writes is --convert's picture.
+void CaptureWindowTest::undoThenCtrlSSavesWhatTheBatchWrites() {
+  using namespace pictrane::capture;
+  const QByteArray Bytes = MakeBitmap(Kind::Large640x480).Bytes;
+  const QString Source = Put("photo.bmp", Bytes);
+  BatchOptions Batch;
+  Batch.Files = {Put("batch/photo.bmp", Bytes)};
+  QString Lines;
+  QTextStream Out(&Lines);
+  QCOMPARE(RunBatch(Batch, Out), kExitDone);
+  const std::vector<std::uint8_t> Converted =
+      test::ReadCalcFile(Dir_->filePath("batch/photo.89i")).Data;
+  QVERIFY(!Converted.empty());
+
+  QVERIFY(Window_->OpenPicture(Source));
+  const QString Target = Dir_->filePath("photo.89i");
+  Press(Qt::Key_I, Qt::ControlModifier);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  Press(Qt::Key_S, Qt::ControlModifier);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  QCOMPARE(test::ReadCalcFile(Target).Data, Converted);
+  Press(Qt::Key_I, Qt::ControlModifier);
+  Press(Qt::Key_S, Qt::ControlModifier);
+  QVERIFY(test::ReadCalcFile(Target).Data != Converted);
+  Press(Qt::Key_Z, Qt::ShiftModifier | Qt::ControlModifier);  // nothing to redo: stays inverted
+  QVERIFY(Window_->Options().Invert);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  Press(Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(test::ReadCalcFile(Target).Data, Converted);
+  QCOMPARE(FilesEndingIn(Dir_->path(), {".89i", ".tmp"}).size(), 2);
+}
+
+void CaptureWindowTest::zoomChangesThePreviewsScale_data() {
+  QTest::addColumn<QList<int>>("keys");  // Ctrl with each
+  QTest::addColumn<int>("step");         // from the zoom that fits, else the zoom itself
+  QTest::addColumn<int>("zoom");
+  QTest::newRow("in") << QList<int>{Qt::Key_Plus} << 1 << 0;
+  QTest::newRow("in, with =") << QList<int>{Qt::Key_Equal} << 1 << 0;
+  QTest::newRow("out") << QList<int>{Qt::Key_Minus} << -1 << 0;
+  QTest::newRow("in past 4x") << QList<int>(6, Qt::Key_Plus) << 0 << 4;
+  QTest::newRow("out past 1x") << QList<int>(6, Qt::Key_Minus) << 0 << 1;
+}
+
+void CaptureWindowTest::zoomChangesThePreviewsScale() {
+  QFETCH(QList<int>, keys);
+  QFETCH(int, step);
+  QFETCH(int, zoom);
+  QVERIFY(Window_->OpenPicture(Put("z.bmp", MakeBitmap(Kind::Screen160x100Rle8).Bytes)));
+  QTRY_COMPARE(Window_->Zoom(), 2);  // 160 x 100 in half of 900 x 700
+  for (const int Key : keys) Press(static_cast<Qt::Key>(Key), Qt::ControlModifier);
+  const int Expected = zoom != 0 ? zoom : 2 + step;
+  QCOMPARE(Window_->Zoom(), Expected);
+  const QList<QLabel*> Labels = Window_->findChildren<QLabel*>();
+  QVERIFY(std::any_of(Labels.begin(), Labels.end(), [Expected](const QLabel* Label) {
+    return Label->pixmap().size() == QSize(160, 100) * Expected;
+  }));
+}
+
+// The model chosen in the Picture menu: the preview at once holds its picture at its size, the
+// status bar names it, Save As proposes its file type, and Ctrl+Z chooses the one before.
+void CaptureWindowTest::modelIsAPictureSettingShownBeforeSaving() {
+  using pictrane::capture::CalcModelId;
+  const QString Source = Put("m/shot.bmp", MakeBitmap(Kind::Double320x200).Bytes);
+  QVERIFY(Window_->OpenPicture(Source));
+  QCOMPARE(QSize(Window_->Shown().Width, Window_->Shown().Height), QSize(160, 100));
+  QMenu* Models = nullptr;
+  for (QMenu* Menu : Window_->menuBar()->findChildren<QMenu*>()) {
+    if (Menu->title() == "Calculator &model") Models = Menu;
+  }
+  QVERIFY(Models != nullptr);
+  Models->actions().last()->trigger();
+  QCOMPARE(Window_->Model(), CalcModelId::Ti83Plus);
+  QCOMPARE(QSize(Window_->Shown().Width, Window_->Shown().Height), QSize(96, 63));
+  const QList<QLabel*> Labels = Window_->statusBar()->findChildren<QLabel*>();
+  QVERIFY(std::any_of(Labels.begin(), Labels.end(), [](const QLabel* Label) {
+    return Label->text().startsWith("TI-83 Plus / TI-84 Plus: ");
+  }));
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a");
+  QCOMPARE(QApplication::focusWidget()->property("text").toString(), Dir_->filePath("m/shot.8xi"));
+  Press(Qt::Key_Escape);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(Window_->Model(), CalcModelId::Ti89);
+  QVERIFY(Models->actions().first()->isChecked());
+  QCOMPARE(QSize(Window_->Shown().Width, Window_->Shown().Height), QSize(160, 100));
 }

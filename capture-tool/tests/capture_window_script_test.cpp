@@ -150,13 +150,13 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   Type(Source);
   Press(Qt::Key_Return);
 
-  // TI-92 picture, the third entry: fitted to its 240 x 128 screen.
+  // TI-92 picture, the third entry, three above the TI-89's where the list opens: fitted to its
+  // 240 x 128 screen.
   Press(Qt::Key_F, Qt::AltModifier);
   Type("a" + Dir_->filePath("types/shot.92i"));
   Press(Qt::Key_V, Qt::AltModifier);
   Press(Qt::Key_F4);
-  Press(Qt::Key_Down);
-  Press(Qt::Key_Down);
+  for (int i = 0; i < 3; ++i) Press(Qt::Key_Up);
   Press(Qt::Key_Return);
   Press(Qt::Key_Return);
   Type("shot");
@@ -170,7 +170,10 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   QCOMPARE(Pic92.Width, 205);
   QCOMPARE(Pic92.Height, 128);
 
-  // Monochrome bitmap, the first entry, saved without the variable panel.
+  // The TI-92 is the model now; back to the TI-89's screen for a monochrome bitmap, the first
+  // entry, saved without the variable panel.
+  QCOMPARE(Window_->Model(), pictrane::capture::CalcModelId::Ti92);
+  Window_->SetModel(pictrane::capture::CalcModelId::Ti89);
   Press(Qt::Key_F, Qt::AltModifier);
   Type("a" + Dir_->filePath("types/shot-mono.bmp"));
   Press(Qt::Key_V, Qt::AltModifier);

@@ -60,6 +60,14 @@ class CaptureWindowTest : public QObject {
   void saveAsOverTheOpenPictureAsksFirst_data();
   void saveAsOverTheOpenPictureAsksFirst();
   void pictureOptionsShowAreSavedAndRemembered();
+  void openDialogListsTheFolderAndOpensATypedPath();
+  void droppedFilesOpenAndSeveralAreConverted_data();
+  void droppedFilesOpenAndSeveralAreConverted();
+  void recentFilesSurviveARestart();
+  void undoThenCtrlSSavesWhatTheBatchWrites();
+  void zoomChangesThePreviewsScale_data();
+  void zoomChangesThePreviewsScale();
+  void modelIsAPictureSettingShownBeforeSaving();
 
  private:
   QWindow* KeyTarget() const;
