@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "CalcFile.h"
-#include "CalcLink.h"
-#include "PicLayout.h"
+#include "calc/CalcFile.h"
+#include "link/CalcLink.h"
+#include "calc/PicLayout.h"
 
 namespace {
 

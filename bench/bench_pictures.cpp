@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "PicLayout.h"
-#include "PictureFile.h"
-#include "PixelConversion.h"
+#include "calc/PicLayout.h"
+#include "picture/PictureFile.h"
+#include "picture/PixelConversion.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "PictureFile.h"
+#include "picture/PictureFile.h"
 #include "calc/CePictures.h"
 
 namespace {

@@ -15,13 +15,13 @@
 #include <cstring>
 #include <optional>
 
-#include "BatchConvert.h"
-#include "CableDialog.h"
-#include "CaptureWindow.h"
-#include "LibraryLog.h"
-#include "LinkCommands.h"
-#include "PictureFile.h"
-#include "PictureMenu.h"
+#include "batch/BatchConvert.h"
+#include "window/CableDialog.h"
+#include "window/CaptureWindow.h"
+#include "calc/LibraryLog.h"
+#include "batch/LinkCommands.h"
+#include "picture/PictureFile.h"
+#include "window/PictureMenu.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "CalcRead.h"
+#include "calc/CalcRead.h"
 #include "pictrane/Names.h"
 #include "pictrane/RaisedError.h"
 

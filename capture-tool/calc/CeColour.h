@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "PixelConversion.h"
+#include "picture/PixelConversion.h"
 
 namespace pictrane::capture {
 

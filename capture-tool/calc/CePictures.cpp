@@ -7,9 +7,9 @@
 #include <memory>
 #include <mutex>
 
-#include "CalcFile.h"
-#include "FileWrite.h"
-#include "TiLibraries.h"
+#include "calc/CalcFile.h"
+#include "picture/FileWrite.h"
+#include "calc/TiLibraries.h"
 #include "pictrane/AtomicFile.h"
 #include "pictrane/Names.h"
 #include "pictrane/RaisedError.h"

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "PixelConversion.h"
+#include "picture/PixelConversion.h"
 #include "calc/CeColour.h"
 
 namespace pictrane::capture {

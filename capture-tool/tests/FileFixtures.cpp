@@ -3,7 +3,7 @@
 
 #include <QFile>
 
-#include "TiLibraries.h"
+#include "calc/TiLibraries.h"
 
 namespace pictrane::capture::test {
 

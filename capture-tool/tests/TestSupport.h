@@ -4,7 +4,7 @@
 // The capture tool's own test helpers, beside the file fixtures.
 
 #include "FileFixtures.h"
-#include "PixelConversion.h"
+#include "picture/PixelConversion.h"
 
 namespace pictrane::capture::test {
 

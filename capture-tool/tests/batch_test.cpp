@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "BatchConvert.h"
+#include "batch/BatchConvert.h"
 #include "CalcNameTable.h"
-#include "CalcFile.h"
+#include "calc/CalcFile.h"
 #include "pictrane/CalcName.h"
-#include "PicLayout.h"
-#include "PictureFile.h"
+#include "calc/PicLayout.h"
+#include "picture/PictureFile.h"
 #include "TestSupport.h"
-#include "TiLibraries.h"
+#include "calc/TiLibraries.h"
 
 namespace pictrane::capture {
 namespace {

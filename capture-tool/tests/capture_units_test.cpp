@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "pictrane/AtomicFile.h"
-#include "CalcFile.h"
-#include "PicLayout.h"
-#include "PictureFile.h"
-#include "PixelConversion.h"
+#include "calc/CalcFile.h"
+#include "calc/PicLayout.h"
+#include "picture/PictureFile.h"
+#include "picture/PixelConversion.h"
 #include "TestSupport.h"
-#include "TiLibraries.h"
+#include "calc/TiLibraries.h"
 #include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {

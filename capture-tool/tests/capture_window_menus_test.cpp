@@ -17,9 +17,9 @@
 #include <QMessageBox>
 #include <QtTest>
 
-#include "BatchConvert.h"
-#include "PictureFile.h"
-#include "PixelConversion.h"
+#include "batch/BatchConvert.h"
+#include "picture/PictureFile.h"
+#include "picture/PixelConversion.h"
 #include "capture_window_test.h"
 
 void CaptureWindowTest::fileMenuOrAltF4ClosesTheTool_data() {

@@ -9,7 +9,7 @@
 #include <QStatusBar>
 #include <QtTest>
 
-#include "PictureFile.h"
+#include "picture/PictureFile.h"
 #include "capture_window_test.h"
 
 void CaptureWindowTest::scriptWritesThePicture_data() {

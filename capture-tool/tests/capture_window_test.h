@@ -13,9 +13,9 @@
 #include <functional>
 #include <memory>
 
-#include "CaptureWindow.h"
+#include "window/CaptureWindow.h"
 #include "TestSupport.h"
-#include "TiLibraries.h"
+#include "calc/TiLibraries.h"
 
 class QImage;
 class QWindow;

@@ -20,12 +20,12 @@
 #include <QTest>
 #include <QWidget>
 
-#include "CableDialog.h"
-#include "CalcFile.h"
-#include "CaptureWindow.h"
-#include "LinkActions.h"
-#include "PicLayout.h"
-#include "PictureMenu.h"
+#include "window/CableDialog.h"
+#include "calc/CalcFile.h"
+#include "window/CaptureWindow.h"
+#include "window/LinkActions.h"
+#include "calc/PicLayout.h"
+#include "window/PictureMenu.h"
 
 namespace pictrane::capture {
 

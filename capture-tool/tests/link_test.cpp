@@ -19,14 +19,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "BatchConvert.h"
-#include "CalcFile.h"
-#include "CalcRead.h"
-#include "LinkCommands.h"
-#include "PicLayout.h"
-#include "PictureFile.h"
+#include "batch/BatchConvert.h"
+#include "calc/CalcFile.h"
+#include "calc/CalcRead.h"
+#include "batch/LinkCommands.h"
+#include "calc/PicLayout.h"
+#include "picture/PictureFile.h"
 #include "TestSupport.h"
-#include "TiLibraries.h"
+#include "calc/TiLibraries.h"
 #include "calc/CePictures.h"
 
 #define restrict __restrict

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "CalcFile.h"
-#include "FileWrite.h"
-#include "PictureFile.h"
-#include "PixelConversion.h"
-#include "TiLibraries.h"
+#include "calc/CalcFile.h"
+#include "picture/FileWrite.h"
+#include "picture/PictureFile.h"
+#include "picture/PixelConversion.h"
+#include "calc/TiLibraries.h"
 #include "calc/CePictures.h"
 #include "pictrane/RaisedError.h"
 

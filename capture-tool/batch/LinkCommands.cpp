@@ -1,0 +1,470 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch/LinkCommands.h"
+
+#include <QFileInfo>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "batch/BatchConvert.h"
+#include "calc/CalcFile.h"
+#include "link/CalcLink.h"
+#include "pictrane/CalcName.h"
+#include "calc/CalcRead.h"
+#include "calc/PicLayout.h"
+#include "picture/PictureFile.h"
+#include "pictrane/RaisedError.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+struct LinkCommand {
+  QString Action;
+  LinkSettings Link;
+  bool Replace = false;  // --send --replace
+  QStringList Files;
+  QString Problem;  // bad usage, or empty
+};
+
+// The file's own bytes, whatever they are (PictureFile.h).
+std::string Local(const QString& Path) {
+  return BytesOfName(Path);
+}
+
+LinkCommand Parse(const QStringList& Arguments) {
+  LinkCommand Command;
+  Command.Action = Arguments.first();
+  const bool Links = Command.Action != QLatin1String("--to-png");
+  bool OptionsEnded = false;
+  for (qsizetype I = 1; I < Arguments.size(); ++I) {
+    const QString& Argument = Arguments[I];
+    if (OptionsEnded || !Argument.startsWith(QLatin1String("--"))) {
+      Command.Files.append(Argument);
+      continue;
+    }
+    if (Argument == QLatin1String("--")) {
+      OptionsEnded = true;
+      continue;
+    }
+    if (Argument == QLatin1String("--replace") && Command.Action == QLatin1String("--send")) {
+      Command.Replace = true;
+      continue;
+    }
+    if (!Links || !IsLinkOption(Argument)) {
+      const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
+      Command.Problem = QStringLiteral("unknown option \"%1\" for %2").arg(Option, Command.Action);
+      return Command;
+    }
+    Command.Problem = TakeLinkOption(Arguments, I, Command.Link);
+    if (!Command.Problem.isEmpty()) return Command;
+  }
+  if (Command.Files.isEmpty()) {
+    Command.Problem =
+        QStringLiteral("%1 needs %2")
+            .arg(Command.Action, Command.Action == QLatin1String("--screenshot")
+                                     ? QStringLiteral("the file to save the screen in")
+                                     : QStringLiteral("files"));
+  } else if (Command.Action == QLatin1String("--screenshot") && Command.Files.size() > 1) {
+    Command.Problem = QStringLiteral("--screenshot saves one file");
+  }
+  return Command;
+}
+
+}  // namespace
+
+bool IsLinkOption(const QString& Argument) {
+  const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
+  return Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
+         Option == QLatin1String("--timeout");
+}
+
+QString TakeLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link) {
+  const QString& Argument = Arguments[I];
+  const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
+  const std::optional<QString> Given = OptionValue(Arguments, I);
+  if (!Given) return QStringLiteral("%1 needs a value").arg(Option);
+  QString Value = *Given;
+  bool Ok = false;
+  if (Option == QLatin1String("--cable")) {
+    Link.Cable = ParseCable(Value.toStdString());
+    Ok = Link.Cable.has_value();
+    if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
+  } else if (Option == QLatin1String("--port")) {
+    Link.Port = Value.toInt(&Ok);
+    Ok = Ok && Link.Port >= 1 && Link.Port <= 4;
+    if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
+  } else {
+    const int Tenths = Value.toInt(&Ok);
+    Ok = Ok && Tenths >= 1 && Tenths <= 600;
+    if (Ok) Link.TimeoutTenths = static_cast<unsigned>(Tenths);
+    if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
+  }
+  return Ok ? QString() : QStringLiteral("%1: \"%2").arg(Option, Value);
+}
+
+namespace {
+
+// Opens the link, saying on Err what answered; nothing when no calculator did, with Why set.
+std::unique_ptr<CalcLink> OpenLink(const LinkSettings& Settings, QTextStream& Err,
+                                   std::optional<LinkError>& Why) {
+  try {
+    auto Link = std::make_unique<CalcLink>(Settings);
+    Err << "pictrane-capture: " << QString::fromStdString(Link->Found()) << '\n';
+    Err.flush();
+    return Link;
+  } catch (const LinkError& Error) {
+    Why = Error;
+    return nullptr;
+  }
+}
+
+bool NobodyAnswered(const LinkError& Error) {
+  return Error.What() == LinkError::Kind::NoCable || Error.What() == LinkError::Kind::NoAnswer;
+}
+
+int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
+  SendSession Session(Command.Link, Err, Command.Replace);
+  bool AllSent = true;
+  for (const QString& File : Command.Files) {
+    const SendSession::Outcome Sent = Session.Send(File);
+    if (Sent.Problem.isEmpty()) {
+      Out << "sent: " << ShownName(File);
+      if (!Sent.Names.isEmpty()) Out << " " << Sent.Names.join(QStringLiteral(", "));
+      Out << '\n';
+    } else {
+      AllSent = false;
+      Out << "not sent: " << ShownName(File) << ": " << Sent.Problem;
+      // A group that stopped midway says how far it came.
+      if (Sent.Acknowledged == 1) Out << " (its first variable arrived)";
+      if (Sent.Acknowledged > 1)
+        Out << " (its first " << Sent.Acknowledged << " variables arrived)";
+      Out << '\n';
+    }
+    Out.flush();
+  }
+  if (Session.NobodyAnswered()) return kExitNoCalculator;
+  return AllSent ? kExitDone : kExitNotAllWritten;
+}
+
+int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
+  const QString& Target = Command.Files.first();
+  const QString Suffix = QFileInfo(Target).suffix().toLower();
+  const char* ImageFormat = Suffix == QLatin1String("png")   ? "PNG"
+                            : Suffix == QLatin1String("bmp") ? "BMP"
+                                                             : nullptr;
+  std::optional<CalcModelId> Model;
+  for (const CalcModelId Id :
+       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
+    if (Suffix == QLatin1String(InfoOf(Id).PictureExtension)) Model = Id;
+  }
+  if (ImageFormat == nullptr && !Model) {
+    Err << "pictrane-capture: --screenshot: \"" << ShownName(Target)
+        << "\" does not end in .png, .bmp, .89i, .9xi, .v2i or .8xi\n";
+    return kExitUsage;
+  }
+  const QString Base = QFileInfo(Target).completeBaseName();
+  const QList<uint> Codes = Base.toUcs4();
+  std::u32string Name = NameFromTyping(std::u32string(Codes.begin(), Codes.end()));
+  QString Named;
+  const bool Ti83Plus = Model == CalcModelId::Ti83Plus;
+  if (Ti83Plus) {
+    // A TI-83 Plus picture is one of its ten: the file's name when it names one, else Pic1.
+    if (!IsTi83PlusPictureName(Name)) {
+      Name = Ti83PlusPictureName(0);
+      Named = QStringLiteral(" as Pic1");
+    }
+  } else if (Model && Name.empty()) {
+    Name = FallbackName({});
+    Named = QStringLiteral(" as main\\%1 (%2)")
+                .arg(QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size())),
+                     NoNameText(Base));
+  }
+
+  std::optional<LinkError> Why;
+  const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Why);
+  try {
+    if (!Link) throw *Why;
+    if (Model && Ti83Plus != Link->Z80()) {
+      throw LinkError(LinkError::Kind::Refused,
+                      Ti83Plus ? "a TI-83 Plus picture, and another calculator answers"
+                               : "a picture for the TI-89 family, and a TI-83 Plus or TI-84 Plus "
+                                 "answers");
+    }
+    MonoPicture Screen = Link->TakeScreen();
+    if (ImageFormat != nullptr) {
+      SaveImage(ToImage(Screen), Target, ImageFormat);
+    } else {
+      if (Ti83Plus) {
+        // Its picture holds the screen but for the bottom row.
+        Screen.Height = kTi83PlusPicture.Height;
+        Screen.Dark.resize(static_cast<std::size_t>(Screen.Width) * Screen.Height);
+      }
+      CalcPicture Picture;
+      Picture.Model = *Model;
+      Picture.Name = Name;
+      Picture.Folder = U"main";
+      Picture.PicData = EncodePic(Screen, *Model);
+      WriteCalcPicture(Local(Target), Picture);
+    }
+  } catch (const LinkError& Error) {
+    Out << "not written: " << ShownName(Target) << ": " << QString::fromUtf8(Error.what()) << '\n';
+    return !Link && NobodyAnswered(Error) ? kExitNoCalculator : kExitNotAllWritten;
+  } catch (const RaisedError& Error) {
+    Out << "not written: " << ShownName(Target) << ": " << QString::fromStdString(Error.Description)
+        << '\n';
+    return kExitNotAllWritten;
+  }
+  Out << "written: " << ShownName(Target) << Named << '\n';
+  return kExitDone;
+}
+
+// A calculator name as part of a file name: any "/" (a crafted file may hold one) made "_".
+QString FileNamePart(const std::string& Name) {
+  return QString::fromStdString(Name).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+// Where each picture of File goes: FILE.png for a single picture, FILE-NAME.png for a group's,
+// and FILE-FOLDER-NAME.png for pictures of the group that share their name (in two folders).
+std::vector<QString> PngTargets(const QString& File, const std::vector<StoredPicture>& Pictures) {
+  std::map<QString, int> Named;
+  for (const StoredPicture& Each : Pictures) ++Named[FileNamePart(Each.Name).toLower()];
+  std::vector<QString> Targets;
+  for (const StoredPicture& Each : Pictures) {
+    QString Part = FileNamePart(Each.Name);
+    if (Named[Part.toLower()] > 1) Part = FileNamePart(Each.Folder) + QLatin1Char('-') + Part;
+    Targets.push_back(File + (Each.InGroup ? QLatin1Char('-') + Part : QString()) +
+                      QStringLiteral(".png"));
+  }
+  return Targets;
+}
+
+// A file as the system names it, so that two spellings of one file are one key: its folder's
+// real path and its own name.
+std::string FileKey(const std::string& Path) {
+  const auto Slash = Path.find_last_of('/');
+  const std::string Folder =
+      Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Path.substr(0, Slash));
+  const std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+  const std::unique_ptr<char, decltype(&std::free)> Real(::realpath(Folder.c_str(), nullptr),
+                                                         &std::free);
+  return (Real ? std::string(Real.get()) : Folder) + '/' + Name;
+}
+
+int ToPng(const LinkCommand& Command, QTextStream& Out) {
+  bool AllWritten = true;
+  std::set<std::string> Written;  // no file is written twice in a run
+  for (const QString& File : Command.Files) {
+    try {
+      const std::vector<StoredPicture> Pictures = ReadCalcPictures(Local(File));
+      const std::vector<QString> Targets = PngTargets(File, Pictures);
+      for (std::size_t I = 0; I < Pictures.size(); ++I) {
+        const QString& Target = Targets[I];
+        try {
+          if (Written.contains(FileKey(Local(Target)))) {
+            throw RaisedError(ErrorNumber::PathFileAccessError, "pictrane-capture",
+                              "another picture of this run was written there");
+          }
+          SaveImage(ToImage(DecodePic(Pictures[I].PicData, Pictures[I].Model)), Target, "PNG");
+          Written.insert(FileKey(Local(Target)));
+          Out << "written: " << ShownName(File) << " -> " << ShownName(Target) << '\n';
+        } catch (const RaisedError& Error) {
+          AllWritten = false;
+          Out << "not written: " << ShownName(Target) << ": "
+              << QString::fromStdString(Error.Description) << '\n';
+        }
+      }
+    } catch (const RaisedError& Error) {
+      AllWritten = false;
+      Out << "not written: " << QString::fromStdString(Error.Description) << '\n';
+    }
+    Out.flush();
+  }
+  return AllWritten ? kExitDone : kExitNotAllWritten;
+}
+
+}  // namespace
+
+std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32string>& Taken,
+                        bool Ti83Plus) {
+  if (!Ti83Plus) return DistinctName(Wanted, Taken);
+  // Pic1..Pic9 are the first nine, Pic0 the tenth.
+  const int First = IsTi83PlusPictureName(Wanted) ? (Wanted.back() - U'0' + 9) % 10 : 0;
+  for (int Step = 0; Step < kTi83PlusPictures; ++Step) {
+    const std::u32string Name = Ti83PlusPictureName((First + Step) % kTi83PlusPictures);
+    if (!Taken.contains(LowerName(Name))) return Name;
+  }
+  return {};
+}
+
+QString ShownVariable(const QString& Folder, const std::u32string& Name) {
+  const QString Shown = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
+  return Folder.isEmpty() ? Shown : Folder.toLower() + QLatin1Char('\\') + Shown.toLower();
+}
+
+SendSession::SendSession(const LinkSettings& Settings, QTextStream& Err, bool Replace)
+    : Settings_(Settings), Err_(Err), Replace_(Replace) {}
+
+SendSession::~SendSession() = default;
+
+bool SendSession::Open() {
+  if (!Link_ && !Stop_) {
+    std::optional<LinkError> Why;
+    Link_ = OpenLink(Settings_, Err_, Why);
+    if (Why) {
+      Stop_ = QString::fromUtf8(Why->what());
+      NobodyAnswered_ = capture::NobodyAnswered(*Why);
+    }
+  }
+  if (Link_ && !Listed_ && !Stop_) {
+    try {
+      Listed_ = Link_->Variables();
+    } catch (const LinkError& Error) {
+      // Sending blind could replace a picture without a word.
+      Stop_ = QString::fromUtf8(Error.what());
+    }
+  }
+  return !Stop_;
+}
+
+std::set<std::u32string> SendSession::Held(const QString& Folder) {
+  std::set<std::u32string> Names;
+  if (!Open()) return Names;
+  for (const CalcLink::Variable& Each : *Listed_) {
+    if (!Link_->Z80() && QString::fromStdString(Each.Folder).toLower() != Folder.toLower()) {
+      continue;
+    }
+    Names.insert(LowerName(QString::fromStdString(Each.Name).toStdU32String()));
+  }
+  return Names;
+}
+
+SendSession::Outcome SendSession::Send(const QString& File) {
+  Outcome Result;
+  if (!Open()) {
+    Result.Problem = *Stop_;
+    return Result;
+  }
+  std::vector<CalcLink::Variable> Sent;
+  const auto SendAs = [&](const CalcLink::Variable& Own) {
+    const QString Folder = QString::fromStdString(Own.Folder);
+    const std::u32string Wanted = QString::fromStdString(Own.Name).toStdU32String();
+    const std::set<std::u32string> Taken = Held(Folder);
+    const bool There = Taken.contains(LowerName(Wanted));
+    std::u32string Name = Wanted;
+    if (There && Replace_) {
+      Result.Names << QStringLiteral("(it replaced %1 on the calculator)")
+                          .arg(ShownVariable(Folder, Wanted));
+    } else if (There) {
+      Name = FreeName(Wanted, Taken, Link_->Z80());
+      if (Name.empty()) {
+        throw LinkError(LinkError::Kind::Refused, ShownName(File).toStdString(),
+                        "the calculator holds all ten pictures (--replace replaces them)");
+      }
+      Result.Names << QStringLiteral("as %1 (%2 is on the calculator already)")
+                          .arg(ShownVariable(Folder, Name), ShownVariable(Folder, Wanted));
+    }
+    const std::string As = QString::fromStdU32String(Name).toStdString();
+    Sent.push_back({Own.Folder, As});
+    return As;
+  };
+  try {
+    Link_->SendFile(Local(File), &Result.Acknowledged, SendAs);
+    Listed_->insert(Listed_->end(), Sent.begin(), Sent.end());
+  } catch (const LinkError& Error) {
+    Sent.resize(std::min(Sent.size(), Result.Acknowledged));
+    Listed_->insert(Listed_->end(), Sent.begin(), Sent.end());
+    Result.Problem = QString::fromUtf8(Error.Reason());
+    // A calculator that stopped answering, or a cable gone, would only make every later file
+    // wait as long again.
+    if (Error.What() == LinkError::Kind::NoAnswer) {
+      Stop_ = QStringLiteral("not tried, as the calculator stopped answering");
+    } else if (Error.What() == LinkError::Kind::NoCable) {
+      Stop_ = QStringLiteral("not tried, as the cable stopped working");
+    }
+  }
+  return Result;
+}
+
+bool SendSession::NobodyAnswered() const {
+  return NobodyAnswered_;
+}
+
+int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err) {
+  class ToCalculator final : public PictureSender {
+   public:
+    ToCalculator(const LinkSettings& Settings, QTextStream& Err, bool Replace)
+        : Session(Settings, Err, Replace) {}
+    std::set<std::u32string> Held(const QString& Folder) override { return Session.Held(Folder); }
+    QString Send(const QString& Path, std::size_t& Acknowledged) override {
+      const SendSession::Outcome Sent = Session.Send(Path);
+      Acknowledged = Sent.Acknowledged;
+      return Sent.Problem;
+    }
+    SendSession Session;
+  };
+  ToCalculator Sender(Options.Send.value_or(LinkSettings{}), Err, Options.Replace);
+  const int Status = RunBatch(Options, Out, &Sender);
+  return Sender.Session.NobodyAnswered() ? kExitNoCalculator : Status;
+}
+
+bool IsLinkCommand(const QString& FirstArgument) {
+  return FirstArgument == QLatin1String("--send") ||
+         FirstArgument == QLatin1String("--screenshot") ||
+         FirstArgument == QLatin1String("--to-png");
+}
+
+int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err) {
+  const LinkCommand Command = Parse(Arguments);
+  if (!Command.Problem.isEmpty()) {
+    Err << "pictrane-capture: " << Command.Problem << '\n' << LinkUsageText();
+    return kExitUsage;
+  }
+  if (Command.Action == QLatin1String("--send")) return Send(Command, Out, Err);
+  if (Command.Action == QLatin1String("--screenshot")) return Screenshot(Command, Out, Err);
+  return ToPng(Command, Out);
+}
+
+QString LinkUsageText() {
+  return QStringLiteral(
+      "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
+      "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
+      "       pictrane-capture --to-png FILE...\n"
+      "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
+      "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
+      "\n"
+      "--send sends every variable of each calculator file (a group: all its pictures). A\n"
+      "name the calculator holds already is never replaced without --replace: the variable\n"
+      "goes under the next free name (TI-83 Plus: the next free Pic), and its line says so.\n"
+      "--convert ... --send names the pictures that way before it writes them.\n"
+      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi, .v2i or\n"
+      ".8xi).\n"
+      "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
+      "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
+      "--convert ... --send converts as --convert does and sends each picture written (or the\n"
+      "group), one line per file: \"sent: FILE -> TARGET as NAME\" once the calculator\n"
+      "acknowledged it, \"not sent: FILE -> TARGET as NAME: reason\" when it was written but\n"
+      "not sent, \"not written: FILE: reason\".\n"
+      "Before PICTURE, the link options set the window's link for that window only; its File\n"
+      "menu's \"Calculator link...\" chooses one and remembers it.\n"
+      "\n"
+      "Link options:\n"
+      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium,\n"
+      "                                     TI-84 Plus or SilverLink found on USB)\n"
+      "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
+      "  --timeout T                        how long to wait for the calculator, in tenths\n"
+      "                                     of a second (default 20)\n"
+      "  --verbose                          show the calculator libraries' own log on\n"
+      "                                     standard error (anywhere before \"--\")\n"
+      "\n"
+      "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
+      "not written. --convert --send: 0 every picture written and sent, 1 no calculator\n"
+      "answered at all (the pictures written stay), 2 bad usage, 3 some picture not written\n"
+      "or not sent.\n");
+}
+
+}  // namespace pictrane::capture

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The command-line options that talk to the calculator or read its pictures back, without a
+// window:
+//   --send [--cable usb|silverlink|serial|vti] [--port N] [--timeout T] FILE...
+//   --screenshot [--cable ...] [--port N] [--timeout T] OUT   (OUT: .png .bmp .89i .9xi .v2i)
+//   --to-png FILE...
+
+#include <QStringList>
+#include <QTextStream>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <set>
+#include <string>
+
+#include "link/CalcLink.h"
+
+namespace pictrane::capture {
+
+// Exit status when no calculator answered at all (the others are BatchConvert.h's).
+inline constexpr int kExitNoCalculator = 1;
+
+bool IsLinkCommand(const QString& FirstArgument);
+
+// Files sent one after another over one link, opened at the first file (saying on Err what
+// answered). Once no calculator answered, or it stopped answering, or the cable stopped working,
+// later files are not tried: each would only wait out the timeout again.
+// The name a picture goes under beside the names in Taken (held as LowerName gives them): Wanted
+// itself when free; a TI-83 Plus picture the first free of Pic1..Pic9, Pic0 after it (empty when
+// all ten are taken), any other DistinctName's (CalcName.h).
+std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32string>& Taken,
+                        bool Ti83Plus);
+
+// A name as a line shows it: "main\\trip1", or "Pic3" without a folder.
+QString ShownVariable(const QString& Folder, const std::u32string& Name);
+
+class SendSession {
+ public:
+  // Replace: a variable of the name already on the calculator is replaced; without it, the
+  // variable goes under the next free name (FreeName) and the line says so.
+  SendSession(const LinkSettings& Settings, QTextStream& Err, bool Replace = false);
+  ~SendSession();
+  SendSession(const SendSession&) = delete;
+  SendSession& operator=(const SendSession&) = delete;
+
+  struct Outcome {
+    QString Problem;               // why the file was not wholly sent, or empty
+    std::size_t Acknowledged = 0;  // its variables the calculator acknowledged, in order
+    QStringList Names;  // what its line adds for each variable renamed or replacing another
+  };
+  Outcome Send(const QString& File);
+  // The names the calculator holds in Folder (every one on a TI-83 Plus), as LowerName gives
+  // them, with those sent in this session; empty when no calculator answers. Opens the link.
+  std::set<std::u32string> Held(const QString& Folder);
+  // Whether the link never opened because there was no cable or no calculator answered.
+  bool NobodyAnswered() const;
+
+ private:
+  LinkSettings Settings_;
+  QTextStream& Err_;
+  bool Open();
+  std::unique_ptr<CalcLink> Link_;
+  bool Replace_ = false;
+  std::optional<std::vector<CalcLink::Variable>> Listed_;  // with those sent since
+  std::optional<QString> Stop_;                            // why later files are not tried
+  bool NobodyAnswered_ = false;
+};
+
+// Runs the command Arguments names (without the program's name): one line per file on Out,
+// problems with the command itself and what the link found on Err. Returns the exit status.
+int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err);
+
+// --convert ... --send ...: converts as RunBatch does and sends every picture written, one line
+// per file. Returns kExitNoCalculator when no calculator answered at all, else RunBatch's status.
+struct BatchOptions;
+int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err);
+
+QString LinkUsageText();
+
+// --cable, --port and --timeout, as "--cable vti" or "--cable=vti": the link options of the
+// commands above and of the window.
+bool IsLinkOption(const QString& Argument);
+// Reads the link option at Arguments[I] and its value (the next argument unless given after
+// "=", I then moved onto it) into Link. Returns what makes it bad usage, or an empty string.
+QString TakeLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link);
+
+}  // namespace pictrane::capture

@@ -1,0 +1,305 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calc/CalcFile.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cstring>
+#include <set>
+#include <memory>
+#include <mutex>
+
+#include "pictrane/CalcName.h"
+#include "picture/FileWrite.h"
+#include "calc/TiLibraries.h"
+#include "pictrane/Names.h"
+#include "pictrane/AtomicFile.h"
+#include "pictrane/RaisedError.h"
+#include "pictrane/Utf8.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+constexpr const char* kSource = "pictrane-capture";
+
+// The variable type of a picture on every 68000 calculator, and on the TI-83 Plus.
+constexpr std::uint8_t kPictureType = 0x10;
+constexpr std::uint8_t kTi83PlusPictureType = 0x07;
+
+// What a single-variable file holds besides the variable's data: header and entry table
+// (0x52 bytes), the 4 zero bytes before the data, and the 2-byte checksum after it.
+constexpr std::uint32_t kSingleFileOverhead = 0x52 + 4 + 2;
+// A group file: its header, one table entry per folder and per variable, and around each
+// variable's data the same 4 zero bytes and checksum.
+constexpr std::uint32_t kGroupHeader = 0x42;
+constexpr std::uint32_t kEntrySize = 0x10;
+constexpr std::uint32_t kDataOverhead = 4 + 2;
+// A TI-83 Plus file: its header (0x37 bytes) and checksum, and each variable's entry (0x11).
+constexpr std::uint32_t kZ80FileOverhead = 0x37 + 2;
+constexpr std::uint32_t kZ80EntrySize = 0x11;
+
+CalcModel ToLibraryModel(CalcModelId Model) {
+  switch (Model) {
+    case CalcModelId::Ti89:
+      return CALC_TI89;
+    case CalcModelId::Ti92:
+      return CALC_TI92;
+    case CalcModelId::Ti92Plus:
+      return CALC_TI92P;
+    case CalcModelId::Voyage200:
+      return CALC_V200;
+    case CalcModelId::Ti83Plus:
+      return CALC_TI83P;
+  }
+  return CALC_TI89;
+}
+
+std::string ToUtf8(std::u32string_view Text) {
+  std::string Utf8;
+  for (const char32_t C : Text) AppendUtf8(Utf8, C);
+  return Utf8;
+}
+
+void EnsureLibraryReady() {
+  static std::once_flag Once;
+  std::call_once(Once, [] { tifiles_library_init(); });
+}
+
+std::string LibraryErrorText(int Code) {
+  char* Message = nullptr;
+  std::string Text = "libtifiles error " + std::to_string(Code);
+  if (tifiles_error_get(Code, &Message) == 0 && Message != nullptr) {
+    Text = Message;
+    tifiles_error_free(Message);
+  }
+  return Text;
+}
+
+struct ContentDeleter {
+  void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
+};
+
+void CopyName(char* Destination, std::size_t Capacity, const std::string& Name) {
+  if (Name.size() >= Capacity) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name is too long.");
+  }
+  std::memcpy(Destination, Name.c_str(), Name.size() + 1);
+}
+
+}  // namespace
+
+std::string ToCalcCharset(std::u32string_view Text) {
+  const std::string Utf8 = ToUtf8(Text);
+  unsigned short* Utf16 = ticonv_utf8_to_utf16(Utf8.c_str());
+  if (Utf16 == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name is not valid text.");
+  }
+  char* Converted = ticonv_charset_utf16_to_ti(CALC_TI89, Utf16);
+  ticonv_utf16_free(Utf16);
+  if (Converted == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The name cannot be written in the calculator's characters.");
+  }
+  std::string Result(Converted);
+  ticonv_ti_free(Converted);
+  return Result;
+}
+
+namespace {
+
+struct PreparedEntry {
+  std::string Name;
+  std::string Folder;
+  const std::vector<std::uint8_t>* Data;
+};
+
+// A TI-83 Plus picture's name as the calculator stores it: its token (ticonv), no folder.
+PreparedEntry PrepareTi83Plus(const CalcPicture& Picture) {
+  if (!IsTi83PlusPictureName(Picture.Name)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "A TI-83 Plus picture is named Pic1 to Pic9 or Pic0.");
+  }
+  if (Picture.PicData.empty() || Picture.PicData.size() > 0xFFFFu) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
+  }
+  const std::string Shown = "Pic" + std::string(1, static_cast<char>(Picture.Name.back()));
+  char* Token = ticonv_varname_tokenize(CALC_TI83P, Shown.c_str(), kTi83PlusPictureType);
+  if (Token == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name cannot be written.");
+  }
+  std::string Name(Token);  // Pic1's token ends in the 0 byte that ends the text
+  ticonv_varname_free(Token);
+  return {Name, std::string(), &Picture.PicData};
+}
+
+PreparedEntry Prepare(const CalcPicture& Picture) {
+  if (Picture.Model == CalcModelId::Ti83Plus) return PrepareTi83Plus(Picture);
+  if (!IsValidName(Picture.Name)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The variable name is empty or not a valid calculator name.");
+  }
+  if (!IsValidName(Picture.Folder)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The device folder is empty or not a valid calculator name.");
+  }
+  if (Picture.PicData.empty() || Picture.PicData.size() > 0xFFFFu + 2) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
+  }
+  return {ToCalcCharset(LowerName(Picture.Name)), ToCalcCharset(LowerName(Picture.Folder)),
+          &Picture.PicData};
+}
+
+// The writing itself, through a temporary file.
+void WriteFilled(const std::string& Path, CalcModelId Model,
+                 const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
+  WriteAtomically(
+      Path,
+      [&](const std::string& Temporary) {
+        std::unique_ptr<FileContent, ContentDeleter> Content(
+            tifiles_content_create_regular(ToLibraryModel(Model)));
+        if (!Content)
+          throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
+        for (const PreparedEntry& Each : Entries) {
+          const auto DataSize = static_cast<std::uint32_t>(Each.Data->size());
+          VarEntry* Entry = tifiles_ve_create_alloc_data(DataSize);
+          if (Entry == nullptr || Entry->data == nullptr) {
+            if (Entry != nullptr) tifiles_ve_delete(Entry);
+            throw RaisedError(ErrorNumber::PathFileAccessError, kSource, "Out of memory.");
+          }
+          tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
+          std::memcpy(Entry->data, Each.Data->data(), DataSize);
+          Entry->size = DataSize;
+          Entry->type = Model == CalcModelId::Ti83Plus ? kTi83PlusPictureType : kPictureType;
+          Entry->attr = ATTRB_NONE;
+          CopyName(Entry->name, sizeof(Entry->name), Each.Name);
+          CopyName(Entry->folder, sizeof(Entry->folder), Each.Folder);
+        }
+        std::strncpy(Content->comment, "Pictrane Capture", sizeof(Content->comment) - 1);
+
+        const int Result = tifiles_file_write_regular(Temporary.c_str(), Content.get(), nullptr);
+        if (Result != 0) {
+          throw RaisedError(
+              ErrorNumber::PathFileAccessError, kSource,
+              "Cannot write " + EscapedName(Path) + ": " + LibraryErrorText(Result) + ".");
+        }
+        // The library does not check that its buffered writes reached the disk; a full disk shows
+        // as a short file.
+        struct stat Written {};
+        if (stat(Temporary.c_str(), &Written) != 0 || Written.st_size != ExpectedSize) {
+          throw RaisedError(ErrorNumber::PathFileAccessError, kSource,
+                            "Cannot write " + EscapedName(Path) + ": the file is incomplete.");
+        }
+      },
+      kSource);
+}
+
+// Writes Entries as one file through libtifiles: a single-variable file for one entry, a group
+// file for more. ExpectedSize is what a complete file measures.
+void WriteEntries(const std::string& Path, CalcModelId Model,
+                  const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
+  // The replacement would keep the old file's mode and could not be filled through its name; a
+  // person who took the write permission away meant the file to stay.
+  struct stat Old {};
+  if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode) && (Old.st_mode & S_IWUSR) == 0) {
+    throw RaisedError(
+        ErrorNumber::PermissionDenied, kSource,
+        "Cannot write " + EscapedName(Path) + ": the existing picture is write-protected.");
+  }
+  if (HoldsOtherFile(Path)) {
+    throw RaisedError(ErrorNumber::PermissionDenied, kSource,
+                      "Cannot write " + EscapedName(Path) + ": " + kOtherFileText + ".");
+  }
+  WriteNamingFullDisk(Path, ExpectedSize, [&] { WriteFilled(Path, Model, Entries, ExpectedSize); });
+}
+
+}  // namespace
+
+const CalcModelInfo& InfoOf(CalcModelId Model) {
+  // A TI-83 Plus picture is the graph screen itself.
+  static constexpr std::array<CalcModelInfo, 5> kModels{{
+      {CalcModelId::Ti89, "89", "89i", "89g", kTi89Screen, kTi89Graph},
+      {CalcModelId::Ti92, nullptr, "92i", "92g", kTi92Screen, kTi92Graph},
+      {CalcModelId::Ti92Plus, "92p", "9xi", "9xg", kTi92Screen, kTi92Graph},
+      {CalcModelId::Voyage200, "v200", "v2i", "v2g", kTi92Screen, kTi92Graph},
+      {CalcModelId::Ti83Plus, "83p", "8xi", "8xg", kTi83PlusPicture, kTi83PlusPicture},
+  }};
+  return kModels[static_cast<std::size_t>(Model)];
+}
+
+const CalcModelInfo* ModelByOption(std::string_view Option) {
+  for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus,
+                               CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
+    const CalcModelInfo& Info = InfoOf(Id);
+    if (Info.Option != nullptr && Option == Info.Option) return &Info;
+  }
+  return nullptr;
+}
+
+PictureSize AreaOf(CalcModelId Model, TargetArea Area) {
+  const CalcModelInfo& Info = InfoOf(Model);
+  return Area == TargetArea::Graph ? Info.Graph : Info.Screen;
+}
+
+bool IsCalcFile(const std::string& Path) {
+  EnsureLibraryReady();
+  struct stat Status {};
+  return ::stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) &&
+         tifiles_file_is_ti(Path.c_str()) != 0;
+}
+
+bool HoldsOtherFile(const std::string& Path) {
+  struct stat Status {};
+  return ::stat(Path.c_str(), &Status) == 0 && !IsCalcFile(Path);
+}
+
+std::u32string Ti83PlusPictureName(int Index) {
+  return U"Pic" + std::u32string(1, static_cast<char32_t>(U'0' + (Index + 1) % 10));
+}
+
+bool IsTi83PlusPictureName(std::u32string_view Name) {
+  return Name.size() == 4 && (Name[0] == U'P' || Name[0] == U'p') &&
+         (Name[1] == U'I' || Name[1] == U'i') && (Name[2] == U'C' || Name[2] == U'c') &&
+         Name[3] >= U'0' && Name[3] <= U'9';
+}
+
+void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
+  EnsureLibraryReady();
+  const PreparedEntry Entry = Prepare(Picture);
+  const std::uint32_t Overhead = Picture.Model == CalcModelId::Ti83Plus
+                                     ? kZ80FileOverhead + kZ80EntrySize
+                                     : kSingleFileOverhead;
+  WriteEntries(Path, Picture.Model, {Entry}, static_cast<off_t>(Overhead + Picture.PicData.size()));
+}
+
+void WriteCalcGroup(const std::string& Path, CalcModelId Model,
+                    const std::vector<CalcPicture>& Pictures) {
+  if (Pictures.empty()) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The group holds no pictures.");
+  }
+  EnsureLibraryReady();
+  std::vector<PreparedEntry> Entries;
+  std::set<std::string> Folders;
+  std::set<std::pair<std::string, std::string>> Names;
+  off_t Size = kGroupHeader;
+  for (const CalcPicture& Picture : Pictures) {
+    Entries.push_back(Prepare(Picture));
+    if (!Names.insert({Entries.back().Folder, Entries.back().Name}).second) {
+      throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                        "Two pictures of the group have the same name.");
+    }
+    Folders.insert(Entries.back().Folder);
+    Size += static_cast<off_t>(kEntrySize + kDataOverhead + Picture.PicData.size());
+  }
+  Size += static_cast<off_t>(kEntrySize * Folders.size());
+  if (Model == CalcModelId::Ti83Plus) {
+    Size = kZ80FileOverhead;
+    for (const CalcPicture& Picture : Pictures)
+      Size += static_cast<off_t>(kZ80EntrySize + Picture.PicData.size());
+  } else if (Pictures.size() == 1) {
+    Size = static_cast<off_t>(kSingleFileOverhead + Pictures[0].PicData.size());
+  }
+  WriteEntries(Path, Model, Entries, Size);
+}
+
+}  // namespace pictrane::capture

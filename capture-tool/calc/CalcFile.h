@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Calculator variable files, written with libtifiles, the calculator-file library of the field.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "picture/PixelConversion.h"
+
+namespace pictrane::capture {
+
+// The 68000 calculators whose picture variables share one layout (PicLayout.h), and the TI-83
+// Plus, whose pictures the TI-84 Plus shares.
+enum class CalcModelId { Ti89, Ti92, Ti92Plus, Voyage200, Ti83Plus };
+
+struct CalcModelInfo {
+  CalcModelId Id;
+  const char* Option;            // as --model spells it, or nullptr
+  const char* PictureExtension;  // without the dot
+  const char* GroupExtension;
+  PictureSize Screen;
+  PictureSize Graph;  // what a picture recalled on the graph screen covers without clipping
+};
+
+const CalcModelInfo& InfoOf(CalcModelId Model);
+// The model --model names ("89", "92p", "v200", "83p"), or nullptr.
+const CalcModelInfo* ModelByOption(std::string_view Option);
+PictureSize AreaOf(CalcModelId Model, TargetArea Area);
+
+struct CalcPicture {
+  CalcModelId Model = CalcModelId::Ti89;
+  std::u32string Name;    // a valid name (CalcName.h), in any case; TI-83 Plus: Pic0..Pic9
+  std::u32string Folder;  // the device folder, a valid name too; TI-83 Plus: unused
+  std::vector<std::uint8_t> PicData;  // as EncodePic makes it
+};
+
+// The TI-83 Plus's ten picture names, in the order a run gives them: Pic1..Pic9, then Pic0.
+inline constexpr int kTi83PlusPictures = 10;
+std::u32string Ti83PlusPictureName(int Index);
+// Whether Name (any case) is one of them.
+bool IsTi83PlusPictureName(std::u32string_view Name);
+
+// Text in the calculator's own character set (one byte a character), converted by libticonv.
+std::string ToCalcCharset(std::u32string_view Text);
+
+// True when Path is a calculator variable file (single or group), as its signature says.
+bool IsCalcFile(const std::string& Path);
+
+// True when something is at Path that is not a calculator file (a text, a picture, a folder): the
+// one rule of every write of a calculator file, which never replaces such a file.
+bool HoldsOtherFile(const std::string& Path);
+inline constexpr const char* kOtherFileText = "it is not a calculator file, so it is left as it is";
+
+// Writes a single-variable file holding Picture as an unarchived picture variable: the name and
+// folder lower-cased and converted to the calculator's character set. The file appears complete
+// or not at all (FileWrite.h). Raises RaisedError when the name or folder is invalid or the file
+// cannot be written, the existing file is write-protected (no write permission for its owner: it
+// is left as it is) or not a calculator file (HoldsOtherFile), or the disk is full.
+void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture);
+
+// Writes a group file holding every picture of Pictures (at least one, all of Model, no two with
+// the same folder and name) the same way.
+void WriteCalcGroup(const std::string& Path, CalcModelId Model,
+                    const std::vector<CalcPicture>& Pictures);
+
+}  // namespace pictrane::capture

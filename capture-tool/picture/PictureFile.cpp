@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "picture/PictureFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QStringList>
+#include <cerrno>
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+#include "picture/BitmapCheck.h"
+#include "picture/FileWrite.h"
+#include "picture/PhotoMetadata.h"
+#include "pictrane/Names.h"
+#include "pictrane/Utf8.h"
+
+#include "pictrane/RaisedError.h"
+
+namespace pictrane::capture {
+
+namespace {
+
+constexpr const char* kSource = "pictrane-capture";
+
+std::string NativePath(const QString& Path) {
+  return BytesOfName(Path);
+}
+
+[[noreturn]] void Refuse(int Number, const QString& Text) {
+  throw RaisedError(Number, kSource, Text.toStdString());
+}
+
+// What Qt's image readers report while this thread reads a picture. Their warnings go through
+// Qt's message handler, the one place that hears, for instance, libjpeg's "premature end".
+thread_local QStringList* ReaderMessages = nullptr;
+QtMessageHandler PreviousHandler = nullptr;
+
+void ReaderMessageHandler(QtMsgType Type, const QMessageLogContext& Context,
+                          const QString& Message) {
+  if (ReaderMessages != nullptr) {
+    ReaderMessages->append(Message);
+  } else if (PreviousHandler != nullptr) {
+    PreviousHandler(Type, Context, Message);
+  } else {
+    std::fputs(qPrintable(qFormatLogMessage(Type, Context, Message) + QLatin1Char('\n')), stderr);
+  }
+}
+
+class ReaderMessageCollector {
+ public:
+  ReaderMessageCollector() {
+    static std::once_flag Once;
+    std::call_once(Once, [] { PreviousHandler = qInstallMessageHandler(ReaderMessageHandler); });
+    ReaderMessages = &Messages_;
+  }
+  ~ReaderMessageCollector() { ReaderMessages = nullptr; }
+  ReaderMessageCollector(const ReaderMessageCollector&) = delete;
+  ReaderMessageCollector& operator=(const ReaderMessageCollector&) = delete;
+  const QStringList& Messages() const { return Messages_; }
+
+ private:
+  QStringList Messages_;
+};
+
+// A reader's report that its picture is incomplete or damaged. Extraneous bytes before a marker
+// are left out: many cameras write them and the picture is whole.
+QString DamageReported(const QStringList& Messages) {
+  for (const QString& Message : Messages) {
+    const bool Damage = Message.contains(QLatin1String("Premature end"), Qt::CaseInsensitive) ||
+                        Message.contains(QLatin1String("Corrupt"), Qt::CaseInsensitive);
+    if (Damage && !Message.contains(QLatin1String("extraneous bytes"))) return Message;
+  }
+  return {};
+}
+
+bool OverAllocationLimit(const QStringList& Messages) {
+  for (const QString& Message : Messages) {
+    if (Message.contains(QLatin1String("allocation limit"))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+QString NameFromBytes(const QByteArray& Bytes) {
+  const std::string_view View(Bytes.constData(), static_cast<std::size_t>(Bytes.size()));
+  QString Name;
+  for (std::size_t At = 0; At < View.size();) {
+    const std::size_t Start = At;
+    char32_t C = 0;
+    if (NextUtf8(View, At, C)) {
+      Name.append(QString::fromUcs4(&C, 1));
+    } else {
+      Name.append(QChar(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(View[Start]))));
+    }
+  }
+  return Name;
+}
+
+std::string BytesOfName(const QString& Name) {
+  std::string Bytes;
+  for (qsizetype I = 0; I < Name.size(); ++I) {
+    const char16_t Unit = Name[I].unicode();
+    if (QChar::isHighSurrogate(Unit) && I + 1 < Name.size() && Name[I + 1].isLowSurrogate()) {
+      AppendUtf8(Bytes, QChar::surrogateToUcs4(Unit, Name[++I].unicode()));
+    } else if (Unit >= 0xDC80 && Unit <= 0xDCFF) {
+      Bytes += static_cast<char>(Unit - 0xDC00);
+    } else {
+      AppendUtf8(Bytes, Unit);
+    }
+  }
+  return Bytes;
+}
+
+QString ShownName(const QString& Name) {
+  return QString::fromStdString(EscapedName(BytesOfName(Name)));
+}
+
+int MegapixelLimit() {
+  return static_cast<int>(static_cast<std::int64_t>(QImageReader::allocationLimit()) * 1024 * 1024 /
+                          4 / 1000000);
+}
+
+QImage LoadPicture(const QString& Path, QString* Note) {
+  const std::string Native = NativePath(Path);
+  const QString Shown = ShownName(Path);
+  struct stat Status {};
+  if (::stat(Native.c_str(), &Status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      Refuse(ErrorNumber::FileNotFound,
+             QStringLiteral("The file \"%1\" does not exist.").arg(Shown));
+    }
+    Refuse(FileErrorNumber(errno), QStringLiteral("The file \"%1\" cannot be read (%2).")
+                                       .arg(Shown, QString::fromLocal8Bit(std::strerror(errno))));
+  }
+  const int Fd = S_ISREG(Status.st_mode) ? ::open(Native.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  if (Fd < 0) {
+    Refuse(ErrorNumber::PermissionDenied,
+           QStringLiteral("The file \"%1\" cannot be read.").arg(Shown));
+  }
+  QFile File;
+  if (!File.open(Fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(Fd);
+    Refuse(ErrorNumber::PermissionDenied,
+           QStringLiteral("The file \"%1\" cannot be read (%2).").arg(Shown, File.errorString()));
+  }
+  const auto Damaged = [&](const QString& Problem) {
+    Refuse(ErrorNumber::PathFileAccessError,
+           QStringLiteral("\"%1\" cannot be converted: %2.").arg(Shown, Problem));
+  };
+  const bool Bitmap = LooksLikeBitmap(File.peek(2));
+  QSize BitmapSize;
+  if (Bitmap) {
+    if (const QString Problem = BitmapProblem(File, &BitmapSize); !Problem.isEmpty()) {
+      Damaged(Problem);
+    }
+    File.seek(0);
+  }
+  // A phone stores an upright photo sideways with an orientation tag; the picture is what the
+  // tag says it shows. A damaged tag is ignored by the reader: the picture is read as stored, and
+  // said so. The Exif block sits in the first 64 KiB segment or so, before the picture data.
+  const PhotoMetadata Metadata = ReadPhotoMetadata(File.peek(kMetadataHead));
+  if (Note != nullptr) {
+    Note->clear();
+    if (const auto Value = Metadata.DamagedOrientation) {
+      *Note = QStringLiteral("its orientation tag is damaged (value %1), so it is read as stored")
+                  .arg(*Value);
+    }
+  }
+  QImageReader Reader(&File);
+  Reader.setDecideFormatFromContent(true);
+  // Turned by Metadata below: Qt's reader looks at the first APP1 only, and not at PNG's eXIf.
+  Reader.setAutoTransform(false);
+  // The size from the header, before any pixel is read: a picture too large is refused without
+  // the reader trying (Qt's bitmap reader refuses the largest ones without saying why).
+  const QSize Size = Bitmap ? BitmapSize : Reader.size();
+  if (Size.isValid() && static_cast<std::int64_t>(Size.width()) * Size.height() >
+                            static_cast<std::int64_t>(MegapixelLimit()) * 1000000) {
+    Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
+                .arg(MegapixelLimit()));
+  }
+  // Pixels the bitmap reader leaves out (rows after an early end of run-length data) stay 0, the
+  // first palette entry, as Windows shows them, instead of whatever the memory held: the reader
+  // fills a picture it is given when the size and format match.
+  QImage Picture;
+  const QImage::Format Format = Bitmap ? Reader.imageFormat() : QImage::Format_Invalid;
+  if (Size.isValid() && Format != QImage::Format_Invalid) {
+    Picture = QImage(Size, Format);
+    if (!Picture.isNull()) Picture.fill(0);
+  }
+  ReaderMessageCollector Messages;
+  const bool Read = Reader.read(&Picture);
+  if (const QString Damage = DamageReported(Messages.Messages()); !Damage.isEmpty()) {
+    Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
+  }
+  if (!Read || Picture.isNull() || Picture.width() <= 0 || Picture.height() <= 0) {
+    if (OverAllocationLimit(Messages.Messages())) {
+      Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
+                  .arg(MegapixelLimit()));
+    }
+    Refuse(ErrorNumber::PathFileAccessError,
+           QStringLiteral("\"%1\" is not a picture that can be read (%2).")
+               .arg(Shown, Reader.errorString()));
+  }
+  Picture = Upright(Picture, Metadata.Orientation);
+  // 32-bit pixels without alpha are opaque already; anything else is brought to ARGB32 once.
+  if (Picture.format() == QImage::Format_RGB32) return Picture;
+  return Picture.convertToFormat(QImage::Format_ARGB32);
+}
+
+MonoPicture ToMono(const QImage& Picture, PictureSize Bounds, const PictureOptions& Options) {
+  const bool Direct =
+      Picture.format() == QImage::Format_ARGB32 || Picture.format() == QImage::Format_RGB32;
+  const QImage Argb = Direct ? Picture : Picture.convertToFormat(QImage::Format_ARGB32);
+  const auto* Pixels = reinterpret_cast<const std::uint32_t*>(Argb.constBits());
+  const auto Stride = static_cast<std::size_t>(Argb.bytesPerLine()) / sizeof(std::uint32_t);
+  return ToMono(Pixels, Argb.width(), Argb.height(), Stride, Bounds, Options);
+}
+
+QImage ToImage(const MonoPicture& Picture) {
+  QImage Image(Picture.Width, Picture.Height, QImage::Format_Mono);
+  Image.setColorCount(2);
+  Image.setColor(0, qRgb(255, 255, 255));
+  Image.setColor(1, qRgb(0, 0, 0));
+  for (int Y = 0; Y < Picture.Height; ++Y) {
+    for (int X = 0; X < Picture.Width; ++X) Image.setPixel(X, Y, Picture.At(X, Y) ? 1 : 0);
+  }
+  return Image;
+}
+
+void SaveImage(const QImage& Picture, const QString& Path, const char* Format) {
+  // Made in memory first: Qt's writers do not tell a full disk from a written file.
+  QByteArray Bytes;
+  QBuffer Buffer(&Bytes);
+  if (!Buffer.open(QIODevice::WriteOnly) || !Picture.save(&Buffer, Format)) {
+    Refuse(ErrorNumber::PathFileAccessError,
+           QStringLiteral("Cannot write %1.").arg(ShownName(Path)));
+  }
+  WriteWholeFile(NativePath(Path),
+                 std::string_view(Bytes.constData(), static_cast<std::size_t>(Bytes.size())));
+}
+
+}  // namespace pictrane::capture
