@@ -77,20 +77,41 @@ print('in sight' if own > 0.6 and all(p == white for p in beside) else
 EOF
 }
 
-# After a click on Cancel: "cancelled" when the report says so and the recorder took whole
-# bitmaps, then Alt+F4 and nothing after it, and got no close request.
+# The first visible window named PATTERN within SECONDS; windows that go while xdotool looks
+# (a window manager's frames) make it fail, so it is asked again.
+find_window() {
+  local found
+  for _ in $(seq $((${2:-60} * 10))); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    [[ -n $found ]] && echo "$found" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# After a click on Cancel: "cancelled" when a report shows (saying so, where its text can be
+# read) and the recorder took whole bitmaps, then Alt+F4 and nothing after it, and got no close
+# request.
 cancelled() {
   local box text
-  box=$(timeout 60 xdotool search --sync --onlyvisible --name "^$PICTRANE_TITLE\$" | head -n 1) || {
+  box=$(find_window "^$PICTRANE_TITLE\$") || {
     echo "no report"
     return
   }
-  xdotool windowfocus --sync "$box" key ctrl+c
-  sleep 0.5
-  text=$(xclip -o -selection clipboard 2>/dev/null || true)
+  # The box's Ctrl+C copies its text, which reaches the X clipboard a moment later.
+  text=
+  for _ in $(seq 20); do
+    xdotool windowfocus --sync "$box" key ctrl+c 2>/dev/null || true
+    sleep 0.3
+    text=$(xclip -o -selection clipboard 2>/dev/null || true)
+    [[ -n $text ]] && break
+  done
   xdotool windowfocus --sync "$box" key Return
   local keys=$work/tool/keys.log
-  if [[ $text != *"The conversion was cancelled."* ]]; then
+  # Wine's boxes do not always hand their text to the X clipboard; where it comes it must say
+  # so. A run that took the click for a lost focus shows in the keys all the same: it ends with a
+  # close request, not Alt+F4, and mid-bitmap.
+  if [[ -n $text && $text != *"The conversion was cancelled."* ]]; then
     echo "report: ${text:0:120}"
   elif [[ -e $keys.closed ]]; then
     echo "closed by a close request"
@@ -110,14 +131,14 @@ for run in $(seq "$runs"); do
     "$(win "$work/tool/recorder.exe")" "$(win "$work/pics")" >"$work/app/settings.ini"
   "$wine_run" --prefix="$prefix" "$work/app/Pictrane Converter.exe" >/dev/null 2>&1 &
   pid=$!
-  form=$(timeout 60 xdotool search --sync --onlyvisible --name "^$PICTRANE_CAPTION\$" | head -n 1)
+  form=$(find_window "^$PICTRANE_CAPTION\$")
   sleep 0.5
   xdotool windowfocus --sync "$form" key space  # Convert holds the focus as the window opens
   verdicts=()
   # The looks count once the tool's window is up: before it, nothing covers the progress window,
   # and on a loaded machine the recorder may take over a second to show.
-  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name "^Converting - $PICTRANE_TITLE\$" | head -n 1) &&
-    timeout 30 xdotool search --sync --onlyvisible --name '^Key recorder$' >/dev/null; then
+  if progress=$(find_window "^Converting - $PICTRANE_TITLE\$" 30) &&
+    find_window '^Key recorder$' 30 >/dev/null; then
     for wait in ${LOOKS:-0.3 1}; do
       sleep "$wait"
       eval "$(xwininfo -id "$progress" | awk -F: '{ gsub(/ /, "", $2) }
