@@ -65,10 +65,24 @@ struct Item {
   State Now = State::NotReached;
 };
 
+// The window's host, with the system's request to end (a signal) counted as a stop request, so
+// that every wait that ends on the window's close ends on it too.
+class EndingHost final : public RunHost {
+ public:
+  EndingHost(RunHost& Window, Processes& Programs) : Window_(Window), Programs_(Programs) {}
+  int DeleteOption() override { return Window_.DeleteOption(); }
+  bool StopRequested() override { return Window_.StopRequested() || Ending(); }
+  bool Ending() { return Programs_.EndSignal() != 0; }
+
+ private:
+  RunHost& Window_;
+  Processes& Programs_;
+};
+
 class Run {
  public:
   Run(Platform& P, const RunInputs& In, RunHost& Host)
-      : P_(P), In_(In), Host_(Host), Pace_(P.Clock) {
+      : P_(P), In_(In), Host_(Host, P.Processes), Pace_(P.Clock) {
     Sep_ = P_.FileSystem.Separator();
     const std::string App = P_.FileSystem.ApplicationFolder();
     ListFile_ = In_.ListFile.empty() ? App + Sep_ + "list.txt" : In_.ListFile;
@@ -111,6 +125,12 @@ class Run {
     }
     Pace_.Whole(T_.StartPauseMs);
 
+    // Only what the report can use is kept of the tool's standard error.
+    std::vector<FileNames> Files;
+    Files.reserve(Items_.size());
+    for (const Item& Item : Items_) Files.push_back(Item.Names);
+    P_.Processes.KeepErrorLines(RemarkLines(Files));
+
     StartedTool Started;
     try {
       const std::string& Path = In_.ScreenCapturePath;
@@ -126,7 +146,7 @@ class Run {
       // with no key sent.
       (Started.End == ToolStartEnd::Closed ? WasStopped_ : WasCancelled_) = true;
       RemoveListFile();
-      Report(false);
+      if (!Host_.Ending()) Report(false);
       return RunOutcome::Incomplete;
     }
     Tool_ = std::move(Started.Tool);
@@ -144,6 +164,14 @@ class Run {
       Failure_ = E.Description;
     }
     CloseTool();
+    if (Host_.Ending()) {
+      // The system wants the program gone: the tool gets a moment to close, and is stopped with
+      // whatever it started if it does not. Nothing is deleted and no box waits for an answer.
+      EndToolNow();
+      RemoveListFile();
+      P_.RunProgress.End(false);
+      return RunOutcome::Incomplete;
+    }
     WaitForToolEnd();
     CheckPictures();
     TakeRemarks();
@@ -261,6 +289,14 @@ class Run {
     }
     ToolEnded_ = !P_.Processes.IsRunning(Tool_->Root());
     if (!ToolEnded_) Tool_->CloseWindows();
+  }
+
+  void EndToolNow() {
+    const std::int64_t Deadline = P_.Clock.NowMs() + T_.StopWaitMs;
+    while (P_.Processes.IsRunning(Tool_->Root()) && P_.Clock.NowMs() < Deadline)
+      P_.Clock.Sleep(T_.EndPollMs);
+    // Its process group (Windows: its job) goes too: what it started would be left otherwise.
+    P_.Processes.Stop(Tool_->Root(), T_.StopWaitMs);
   }
 
   // The tool works through every key sent before the close keys, so its last pictures may come
@@ -382,9 +418,10 @@ class Run {
     std::vector<std::string> Order;
     for (const Item& Item : Items_) {
       if (Item.Now != Item::State::Converted) continue;
-      const std::string Name = CalculatorName(Item.Names.Variable);
-      // No letter a calculator name may hold: the tool names such a picture its own way, if at
-      // all, so it shares nothing we could tell the user.
+      // No letter a calculator name may hold: the name is the one the tool said it chose, where
+      // it said one (its fallback may be another bitmap's own name); else nothing to tell.
+      std::string Name = CalculatorName(Item.Names.Variable);
+      if (Name.empty()) Name = CalculatorName(Item.Remarks.NamedAs);
       if (Name.empty()) continue;
       auto& Pictures = ByName[Name];
       if (Pictures.empty()) Order.push_back(Name);
@@ -494,7 +531,7 @@ class Run {
 
   Platform& P_;
   const RunInputs& In_;
-  RunHost& Host_;
+  EndingHost Host_;
   const RunTimings& T_ = kRunTimings;
   Pacer Pace_;
   std::string Sep_, ListFile_, Placeholder_;

@@ -37,6 +37,9 @@ struct RunTimings {
   // How long a foreground that belongs to nobody (a dialog closing) is waited out before it
   // counts as a lost focus.
   int FocusGraceMs = 200;
+  // How long the tool's window is given the focus back after a click into one of this
+  // program's windows (Cancel under a window manager) before that counts as a lost focus.
+  int FocusBackMs = 2000;
   // How often a focus that belongs to nobody is looked at again during that grace.
   int NoFocusPollMs = 10;
   // For keys or modifiers that the program did not press (the user's) to be let go before a

@@ -87,9 +87,26 @@ bool ToolProcess::Owns(ProcessId Process) {
 }
 
 KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
+  if (Process > 0 && Process == Programs_->OwnProcess()) {
+    // Under a window manager a click on Cancel, on a close box or into the main window makes a
+    // window of ours the active one: the tool gets the focus back before its next key, and the
+    // run hears of the click between bitmaps.
+    NoFocusSince_ = -1;
+    const std::int64_t Now = Time_->NowMs();
+    if (OursSince_ < 0) OursSince_ = Now;
+    if (Now - OursSince_ >= kRunTimings.FocusBackMs) {
+      OursSince_ = -1;
+      return Verdict::Foreign;
+    }
+    Windows_->ShowWindow(Focused_, kRunTimings.FocusGraceMs);
+    return Verdict::AskAgain;
+  }
+  OursSince_ = -1;
   if (Process != 0) {
     NoFocusSince_ = -1;
-    return Owns(Process) ? Verdict::Owned : Verdict::Foreign;
+    if (!Owns(Process)) return Verdict::Foreign;
+    Focused_ = Process;
+    return Verdict::Owned;
   }
   const std::int64_t Now = Time_->NowMs();
   if (NoFocusSince_ < 0) NoFocusSince_ = Now;

@@ -27,7 +27,9 @@ class ToolProcess final : public KeyTarget {
   // Process is the root or one of its descendants.
   bool Owns(ProcessId Process);
   // A window of the tool is Owned; another program's is Foreign at once; no window at all is
-  // waited out for up to RunTimings::FocusGraceMs (AskAgain) before it is Foreign.
+  // waited out for up to RunTimings::FocusGraceMs (AskAgain) before it is Foreign. One of this
+  // program's own (a click on Cancel) gives the focus back to the tool's window, for up to
+  // RunTimings::FocusBackMs.
   Verdict Judge(ProcessId Process) override;
   // Asks every top-level window of the tool to close (no keystrokes), those not yet shown too.
   // False when it had none to ask.
@@ -41,7 +43,9 @@ class ToolProcess final : public KeyTarget {
   // A descendant found by the last look, kept while the same process is asked about again, so
   // a key string does not walk the process tree for every event.
   ProcessId LastOwned_ = 0;
+  ProcessId Focused_ = Root_;  // the tool's process whose window had the focus last
   std::int64_t NoFocusSince_ = -1;
+  std::int64_t OursSince_ = -1;  // since when a window of this program has had it
 };
 
 // What the progress window says, in place of a bitmap's name, while the run waits for the tool's

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -115,12 +117,79 @@ std::vector<std::string> SplitCommandLine(const std::string& CommandLine) {
   return Args;
 }
 
+// Our own standard error as the reader may write to it without ever waiting: a pipe or a
+// terminal opened anew without blocking (the shared one is left as it is for everyone else),
+// a socket sent to without waiting; a file or /dev/null as it is.
+class ErrorPassage {
+ public:
+  ErrorPassage() {
+    struct stat Info {};
+    if (::fstat(STDERR_FILENO, &Info) != 0) return;  // closed: nothing to pass on
+    if (S_ISSOCK(Info.st_mode)) {
+      Fd_ = STDERR_FILENO, Socket_ = true;
+    } else if (S_ISFIFO(Info.st_mode) || S_ISCHR(Info.st_mode)) {
+      Fd_ = ::open("/proc/self/fd/2", O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+      Own_ = Fd_ >= 0;
+      Pipe_ = S_ISFIFO(Info.st_mode);
+      if (Pipe_ && Own_) Capacity_ = ::fcntl(Fd_, F_GETPIPE_SZ);
+    } else {
+      Fd_ = STDERR_FILENO;
+    }
+  }
+  ~ErrorPassage() {
+    if (Dropped_ > 0) {
+      const std::string Line = "pictrane-converter: " + std::to_string(Dropped_) +
+                               " bytes of the capture tool's standard error could not be passed "
+                               "on at once and were dropped\n";
+      Write(Line.data(), Line.size());
+    }
+    if (Own_) ::close(Fd_);
+  }
+  ErrorPassage(const ErrorPassage&) = delete;
+  ErrorPassage& operator=(const ErrorPassage&) = delete;
+
+  // Passes Bytes on as far as they go at once; the rest is counted as dropped.
+  void PassOn(const char* Bytes, std::size_t Count) {
+    // A pipe is filled to half at most: what this program writes itself there must not wait.
+    if (Pipe_ && Capacity_ > 0) {
+      int Queued = 0;
+      if (::ioctl(Fd_, FIONREAD, &Queued) == 0 &&
+          static_cast<std::size_t>(Queued) + Count > static_cast<std::size_t>(Capacity_) / 2) {
+        Dropped_ += Count;
+        return;
+      }
+    }
+    Dropped_ += Count - Write(Bytes, Count);
+  }
+
+ private:
+  std::size_t Write(const char* Bytes, std::size_t Count) {
+    std::size_t Done = 0;
+    while (Fd_ >= 0 && Done < Count) {
+      const ssize_t N = Socket_
+                            ? ::send(Fd_, Bytes + Done, Count - Done, MSG_DONTWAIT | MSG_NOSIGNAL)
+                            : ::write(Fd_, Bytes + Done, Count - Done);
+      if (N < 0 && errno == EINTR) continue;
+      if (N <= 0) break;  // full, or nobody reads it: the lines are still kept
+      Done += static_cast<std::size_t>(N);
+    }
+    return Done;
+  }
+
+  int Fd_ = -1;
+  bool Own_ = false, Socket_ = false, Pipe_ = false;
+  int Capacity_ = 0;
+  std::size_t Dropped_ = 0;
+};
+
 // A started program's standard error, read by a thread of its own so that a program writing
-// much never waits on a full pipe: every byte goes on to our standard error as it comes, and the
-// lines are kept (the first kMaxLines of them) for the run's report.
+// much never waits on a full pipe: what can be written at once goes on to our standard error,
+// and of the lines only those Keep takes are kept, within bounds, for the run's report. A line
+// longer than a report can use is dropped whole, however long it grows.
 class ErrorCapture {
  public:
-  explicit ErrorCapture(int ReadEnd) : Fd_(ReadEnd), Stop_(::eventfd(0, EFD_CLOEXEC)) {
+  ErrorCapture(int ReadEnd, ErrorLineFilter Keep)
+      : Fd_(ReadEnd), Stop_(::eventfd(0, EFD_CLOEXEC)), Keep_(std::move(Keep)) {
     Reader_ = std::thread([this] { Read(); });
   }
   ~ErrorCapture() {
@@ -145,8 +214,9 @@ class ErrorCapture {
   }
 
  private:
-  static constexpr std::size_t kMaxLines = 100000;
-  static constexpr std::size_t kMaxLineBytes = 65536;
+  static constexpr std::size_t kMaxLines = 20000;
+  static constexpr std::size_t kMaxLineBytes = 16384;  // a long path, and a message after it
+  static constexpr std::size_t kMaxKeptBytes = 4 << 20;
 
   void Read() {
     // Our standard error closed by whoever read it must not end the program: the write fails
@@ -155,55 +225,67 @@ class ErrorCapture {
     sigemptyset(&Pipe);
     sigaddset(&Pipe, SIGPIPE);
     ::pthread_sigmask(SIG_BLOCK, &Pipe, nullptr);
+    ErrorPassage Out;
     pollfd Fds[2] = {{Fd_, POLLIN, 0}, {Stop_, POLLIN, 0}};
-    char Buffer[4096];
+    std::vector<char> Buffer(65536);
     for (;;) {
       if (::poll(Fds, Stop_ >= 0 ? 2 : 1, -1) < 0) {
         if (errno == EINTR) continue;
         break;
       }
       if (Fds[1].revents != 0) break;
-      const ssize_t N = ::read(Fd_, Buffer, sizeof Buffer);
+      const ssize_t N = ::read(Fd_, Buffer.data(), Buffer.size());
       if (N < 0 && errno == EINTR) continue;
       if (N <= 0) break;
-      PassOn(Buffer, static_cast<std::size_t>(N));
-      const std::lock_guard Lock(Mutex_);
-      for (ssize_t I = 0; I < N; ++I) {
-        if (Buffer[I] == '\n' || Partial_.size() >= kMaxLineBytes) {
-          Keep();
-          if (Buffer[I] == '\n') continue;
+      Out.PassOn(Buffer.data(), static_cast<std::size_t>(N));
+      for (const char* At = Buffer.data(); At < Buffer.data() + N;) {
+        const char* End = static_cast<const char*>(
+            std::memchr(At, '\n', static_cast<std::size_t>(Buffer.data() + N - At)));
+        const char* Stop = End ? End : Buffer.data() + N;
+        if (!TooLong_) {
+          const std::size_t Part = static_cast<std::size_t>(Stop - At);
+          if (Partial_.size() + Part > kMaxLineBytes) {
+            TooLong_ = true;
+            Partial_.clear();
+            Partial_.shrink_to_fit();
+          } else {
+            Partial_.append(At, Part);
+          }
         }
-        Partial_ += Buffer[I];
+        if (!End) break;
+        Keep();
+        At = End + 1;
       }
     }
-    const std::lock_guard Lock(Mutex_);
     if (!Partial_.empty()) Keep();
+    const std::lock_guard Lock(Mutex_);
     Done_ = true;
     AtEnd_.notify_all();
   }
 
-  static void PassOn(const char* Bytes, std::size_t Count) {
-    while (Count > 0) {
-      const ssize_t N = ::write(STDERR_FILENO, Bytes, Count);
-      if (N < 0 && errno == EINTR) continue;
-      if (N <= 0) return;  // nobody reads our standard error: the lines are still kept
-      Bytes += N;
-      Count -= static_cast<std::size_t>(N);
-    }
-  }
-
   void Keep() {
-    if (!Partial_.empty() && Partial_.back() == '\r') Partial_.pop_back();
-    if (Lines_.size() < kMaxLines) Lines_.push_back(Partial_);
+    if (!TooLong_) {
+      if (!Partial_.empty() && Partial_.back() == '\r') Partial_.pop_back();
+      if (Lines_.size() < kMaxLines && Kept_ + Partial_.size() <= kMaxKeptBytes &&
+          (!Keep_ || Keep_(Partial_))) {
+        const std::lock_guard Lock(Mutex_);
+        Kept_ += Partial_.size();
+        Lines_.push_back(Partial_);
+      }
+    }
     Partial_.clear();
+    TooLong_ = false;
   }
 
   int Fd_;
   int Stop_;
+  ErrorLineFilter Keep_;
   std::mutex Mutex_;
   std::condition_variable AtEnd_;
   std::vector<std::string> Lines_;
-  std::string Partial_;
+  std::size_t Kept_ = 0;  // bytes in Lines_
+  std::string Partial_;   // the reader's own, like TooLong_
+  bool TooLong_ = false;  // the line being read is dropped
   bool Done_ = false;
   std::thread Reader_;  // last: it starts once the rest is there
 };
@@ -238,7 +320,7 @@ ProcessId ProcessesLinux::Start(const std::string& CommandLine, WindowState) {
     if (Pipe[0] >= 0) ::close(Pipe[0]);
     throw StartError(Args[0], std::strerror(Rc));
   }
-  if (Pipe[0] >= 0) Errors_[Pid] = std::make_unique<ErrorCapture>(Pipe[0]);
+  if (Pipe[0] >= 0) Errors_[Pid] = std::make_unique<ErrorCapture>(Pipe[0], KeepErrors_);
   return Pid;
 }
 
@@ -307,6 +389,14 @@ ProcessId ProcessesLinux::ParentProcess(ProcessId Process) {
   ProcessId Parent = 0;
   if (!(Rest >> State >> Parent)) return 0;
   return Parent;
+}
+
+void ProcessesLinux::KeepErrorLines(ErrorLineFilter Keep) {
+  KeepErrors_ = std::move(Keep);
+}
+
+ProcessId ProcessesLinux::OwnProcess() {
+  return ::getpid();
 }
 
 std::string ProcessesLinux::Environment(const std::string& Name) {

@@ -37,12 +37,17 @@ class ProcessesLinux : public Processes {
   ProcessesLinux(const ProcessesLinux&) = delete;
   ProcessesLinux& operator=(const ProcessesLinux&) = delete;
   // The started program's standard error is a pipe of ours: read as it comes, passed on to our
-  // own standard error and kept for ErrorLines.
+  // own standard error where it goes at once, and its lines that KeepErrorLines takes kept.
   ProcessId Start(const std::string& CommandLine, WindowState State) override;
   void Stop(ProcessId Process, int WaitMs) override;
   bool IsRunning(ProcessId Process) override;
   std::optional<int> ExitStatus(ProcessId Process) override;
   std::vector<std::string> ErrorLines(ProcessId Process, int WaitMs) override;
+  void KeepErrorLines(ErrorLineFilter Keep) override;
+  ProcessId OwnProcess() override;
+  // The signal handler's word, read on the event loop: a run in progress ends at its next look.
+  void RequestEnd(int Signal) { EndSignal_ = Signal; }
+  int EndSignal() override { return EndSignal_; }
   [[noreturn]] void Terminate(int Status) override;
   ProcessId ParentProcess(ProcessId Process) override;
   std::string Environment(const std::string& Name) override;
@@ -50,6 +55,8 @@ class ProcessesLinux : public Processes {
  private:
   std::map<ProcessId, int> Ended_;  // children reaped, with their status
   std::map<ProcessId, std::unique_ptr<ErrorCapture>> Errors_;
+  ErrorLineFilter KeepErrors_;
+  int EndSignal_ = 0;
 };
 
 }  // namespace pictrane::linux_desktop

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/WindowSystem.h"
@@ -11,6 +13,10 @@ namespace pictrane {
 
 // The window states a program is started with.
 enum class WindowState { MinimizedNoFocus, MaximizedFocus };
+
+// Which whole lines (without their line end) of a started program's standard error are kept for
+// ErrorLines; asked from another thread as the lines come, so it may only read what it holds.
+using ErrorLineFilter = std::function<bool(std::string_view Line)>;
 
 class Processes {
  public:
@@ -38,6 +44,15 @@ class Processes {
   // error as they come). Once Process has ended, waits at most WaitMs for the last of them.
   // Elsewhere none: the vendor's tool writes nothing there.
   virtual std::vector<std::string> ErrorLines(ProcessId /*Process*/, int /*WaitMs*/) { return {}; }
+  // The programs started from now on keep only the lines Keep takes (a bounded number of
+  // bounded length, a few MB in all); what they write still reaches this program's own standard
+  // error where it can be written at once, the rest is dropped and counted there.
+  virtual void KeepErrorLines(ErrorLineFilter /*Keep*/) {}
+  // This process's id, so that the windows of this program are known as its own.
+  virtual ProcessId OwnProcess() { return 0; }
+  // The signal with which the system asked this program to end (SIGTERM and the like), 0 while
+  // none came: a run stops as for the window's close, closes the tool and ends.
+  virtual int EndSignal() { return 0; }
   // The process that started Process; 0 when Process has ended or its parent cannot be told.
   virtual ProcessId ParentProcess(ProcessId Process) = 0;
   // The value of this process's environment variable Name, or "" when it is unset.

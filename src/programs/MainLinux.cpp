@@ -24,6 +24,7 @@
 #include "startup/CommandLine.h"
 #include "startup/modMain.h"
 #include "window/FormRules.h"
+#include "window/frmMain.h"
 #include "window/ProgressReport.h"
 
 namespace {
@@ -119,11 +120,19 @@ int main(int argc, char** argv) {
     QObject::connect(Signals.get(), &QSocketNotifier::activated, [&] {
       unsigned char Signal = 0;
       if (::read(SignalPipe[0], &Signal, 1) != 1) return;
+      // A run ends as the window's close would end it, but at once: the tool is asked to close
+      // and stopped with what it started if it does not, and the program then ends below. A
+      // second signal, or one while idle, ends the program here.
+      if (State.MainForm && State.MainForm->RunInProgress() && Programs.EndSignal() == 0) {
+        Programs.RequestEnd(Signal);
+        return;
+      }
       // The keyboard map as it was: the process ends by _exit, past every destructor.
       Windows.EndX11Session();
       EndOnSignal(P, State, Signal);
     });
   }
 
-  return RunProgram(P, State, [] { return QApplication::exec(); });
+  const int Status = RunProgram(P, State, [] { return QApplication::exec(); });
+  return Programs.EndSignal() != 0 ? 128 + Programs.EndSignal() : Status;
 }

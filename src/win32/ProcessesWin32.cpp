@@ -169,6 +169,10 @@ ProcessId ProcessesWin32::ParentProcess(ProcessId Process) {
   return static_cast<ProcessId>(Parent);
 }
 
+ProcessId ProcessesWin32::OwnProcess() {
+  return static_cast<ProcessId>(::GetCurrentProcessId());
+}
+
 std::string ProcessesWin32::Environment(const std::string& Name) {
   const std::wstring Wide = Widen(Name);
   const DWORD Needed = ::GetEnvironmentVariableW(Wide.c_str(), nullptr, 0);

@@ -46,6 +46,7 @@ class ProcessesWin32 final : public Processes {
   // that got an ended parent's id, and counts as none.
   ProcessId ParentProcess(ProcessId Process) override;
   std::string Environment(const std::string& Name) override;
+  ProcessId OwnProcess() override;
 
  private:
   // The processes started with the focus, kept open so their status outlives them.

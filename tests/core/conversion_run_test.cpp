@@ -425,7 +425,19 @@ TEST_F(RunTest, OddNamesAndCaseTwinsAreLeftOutAndKept) {
 // However the run is cut short, the bitmaps not reached are kept and listed, the tool is closed
 // without a key going anywhere else, and the status says a picture is missing.
 TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
-  enum class Cut { Closed, Cancelled, FocusLost, NoFocus, ToolDied, Grabbed, Held, Others, Late };
+  enum class Cut {
+    Closed,
+    Cancelled,
+    CancelClicked,
+    Signal,
+    FocusLost,
+    NoFocus,
+    ToolDied,
+    Grabbed,
+    Held,
+    Others,
+    Late
+  };
   const std::string notReached =
       "These bitmaps were not converted, so they were kept:\r\nb.bmp\r\nc.bmp" + kNotConvertedNext;
   // Others' keys among b's own: b is kept, even with its picture written (Late: after its last).
@@ -443,6 +455,7 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
     std::string headline;
     std::string kept;
     Transcript written = {"C:\\pics\\a.89i"};
+    Transcript deleted = {"DeleteFile C:\\pics\\a.bmp"};
   };
   const std::string lost = "The capture tool lost the keyboard focus, so no more keys were sent.";
   // The tool's helper process (4243) has a window of its own: it is asked to close too.
@@ -453,6 +466,17 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
        "The conversion was stopped because the window was closed.",
        notReached},
       {Cut::Cancelled, {"Keys Alt+F4"}, "The conversion was cancelled.", notReached},
+      // Cancel clicked under a window manager, which gave the main window the focus before b's
+      // first key: the tool gets it back, b is finished, then the tool closes with its Alt+F4.
+      {Cut::CancelClicked,
+       {"Keys Alt+F4"},
+       "The conversion was cancelled.",
+       "These bitmaps were not converted, so they were kept:\r\nc.bmp" + kNotConvertedNext,
+       {"C:\\pics\\a.89i", "C:\\pics\\b.89i"},
+       {"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\pics\\b.bmp"}},
+      // A signal: the tool is asked to close, then stopped with its group; nothing is deleted and
+      // no box waits.
+      {Cut::Signal, {"Keys Alt+F4", "Stop 4242"}, "", "", {"C:\\pics\\a.89i"}, {}},
       {Cut::FocusLost, closed, lost, notReached},
       {Cut::NoFocus, closed, lost, notReached},
       {Cut::ToolDied,
@@ -477,6 +501,8 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
       if (f.WindowSystem.KeyStringsSent != 18) return;
       if (c.cut == Cut::Closed) h.Stop = true;
       if (c.cut == Cut::Cancelled) f.RunProgress.Cancelled = true;
+      if (c.cut == Cut::CancelClicked) f.WindowSystem.FocusOwner = f.Processes.OwnPid;
+      if (c.cut == Cut::Signal) f.Processes.Signal = 15;
       if (c.cut == Cut::FocusLost || c.cut == Cut::ToolDied) f.WindowSystem.FocusOwner = 999;
       if (c.cut == Cut::ToolDied) f.Processes.Ended = 4242;
       if (c.cut == Cut::NoFocus) f.WindowSystem.FocusOwner = 0;
@@ -485,21 +511,33 @@ TEST_F(RunTest, RunCutShortAfterTheFirstFile) {
     };
     if (c.cut == Cut::Others) f.WindowSystem.OthersKeysAt = 18 + 3;
     if (c.cut == Cut::Late) f.WindowSystem.OthersKeysAt = 18 + 18;
+    f.WindowSystem.OnShowWindow = [&] {
+      if (f.WindowSystem.FocusOwner != f.Processes.OwnPid) return;
+      f.WindowSystem.FocusOwner = 4242;
+      f.RunProgress.Cancelled = true;  // the click, heard once the run looks
+    };
     f.Processes.Parents = {{4243, 4242}, {999, 1}};
     f.WindowSystem.Tops = {{9, 999}, {7, 4243}, {6, 4242}};
     EXPECT_EQ(RunConversion(f.P, RunInputs{"C:\\pics", "pics", "C:\\t.exe"}, h),
               RunOutcome::Incomplete);
     EXPECT_EQ(f.Tool.Written, c.written);
-    EXPECT_FALSE(f.FileSystem.Has("C:\\pics\\a.bmp"));
-    EXPECT_TRUE(f.FileSystem.Has("C:\\pics\\b.bmp") && f.FileSystem.Has("C:\\pics\\c.bmp"));
+    for (const char* n : {"a", "b", "c"}) {
+      const std::string bitmap = std::string("C:\\pics\\") + n + ".bmp";
+      EXPECT_EQ(f.FileSystem.Has(bitmap),
+                std::count(c.deleted.begin(), c.deleted.end(), "DeleteFile " + bitmap) == 0);
+    }
     // The tool is closed and has ended before any picture is checked or bitmap deleted.
     Transcript end(c.closing.begin(), c.closing.end());
-    end.insert(end.end(),
-               {"DeleteFile C:\\pics\\a.bmp", "DeleteFile C:\\app\\list.txt", "Progress End short",
-                kBox + c.headline +
-                    "\r\n1 bitmap was converted; 2 others were left untouched.\r\n\r\n" + c.kept});
-    const Transcript log =
-        f.Only({"DeleteFile", "Keys Alt+F4", "CloseWindowsOf", "Progress End", "MessageBox"});
+    end.insert(end.end(), c.deleted.begin(), c.deleted.end());
+    end.insert(end.end(), {"DeleteFile C:\\app\\list.txt", "Progress End short"});
+    if (c.cut == Cut::CancelClicked)
+      end.push_back(kBox + c.headline +
+                    "\r\n2 bitmaps were converted; 1 other was left untouched.\r\n\r\n" + c.kept);
+    else if (c.cut != Cut::Signal)
+      end.push_back(kBox + c.headline +
+                    "\r\n1 bitmap was converted; 2 others were left untouched.\r\n\r\n" + c.kept);
+    const Transcript log = f.Only(
+        {"DeleteFile", "Keys Alt+F4", "CloseWindowsOf", "Stop", "Progress End", "MessageBox"});
     EXPECT_EQ(log, end) << c.headline;
   }
 }
@@ -869,6 +907,24 @@ TEST_F(RunTest, ReportCountsOrderSharedNamesAndChangedBitmaps) {
        {RemarkLine("C:\\pics\\Привет мир.89i",
                    "named pic1 (\"Привет мир\" holds no letter a calculator name takes)"),
         RemarkLine("C:\\pics\\日本語.89i", "named pic2")}},
+      // The tool's fallback is another bitmap's own name: the two share it. And the longest
+      // listed path a line begins with is the file it is about.
+      {{"1.bmp", "pic1.bmp"},
+       {},
+       "2 bitmaps were converted." + shared + "\"pic1\": 1.89i pic1.89i" + rename +
+           "\r\n\r\nThe names of these bitmaps hold no letter a calculator name takes, so the "
+           "capture tool named their pictures itself:\r\n1.bmp: pic1\r\nRename the bitmaps to "
+           "choose the calculator names yourself.",
+       "",
+       {RemarkLine("C:\\pics\\1.89i", "named pic1")}},
+      {{"a.bmp", "a.bmp: b.bmp"},
+       {"a", "a.bmp: b"},
+       "None of the 2 bitmaps was converted.\r\n\r\nNo picture appeared for these bitmaps, so "
+       "they were kept:\r\na.bmp: not a bitmap\r\na.bmp: b.bmp: cut short" +
+           saidNext,
+       "",
+       {RemarkLine("C:\\pics\\a.bmp: b.bmp", "cut short"),
+        RemarkLine("C:\\pics\\a.bmp", "not a bitmap")}},
   };
   for (const Case& c : cases) {
     FakePlatform f;

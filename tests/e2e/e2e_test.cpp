@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -40,11 +42,16 @@ std::vector<std::string> Lines(const std::string& path) {
 // A program that the test waits for, ended if it outlives the test.
 class Program {
  public:
-  explicit Program(const std::vector<std::string>& args) {
+  // With errors >= 0, its standard error goes there.
+  explicit Program(const std::vector<std::string>& args, int errors = -1) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    if (::posix_spawn(&Pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) Pid_ = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (errors >= 0) posix_spawn_file_actions_adddup2(&actions, errors, 2);
+    if (::posix_spawn(&Pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) Pid_ = 0;
+    posix_spawn_file_actions_destroy(&actions);
   }
   ~Program() {
     if (Pid_ > 0 && !Status_) {
@@ -57,12 +64,16 @@ class Program {
   std::optional<int> Wait(int TimeoutMs) {
     WaitUntil(TimeoutMs, [&] {
       int status = 0;
-      if (::waitpid(Pid_, &status, WNOHANG) == Pid_)
+      rusage usage{};
+      if (!Status_ && ::wait4(Pid_, &status, WNOHANG, &usage) == Pid_) {
         Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        PeakKb = usage.ru_maxrss;
+      }
       return Status_.has_value();
     });
     return Status_;
   }
+  long PeakKb = 0;  // its peak resident memory, once it ended
 
  private:
   pid_t Pid_ = 0;
@@ -115,10 +126,11 @@ class AppFolder {
   }
   std::string Transcript() const { return Path + "/tool-keys.txt"; }
 
-  // Starts the program, presses Convert once its window shows.
-  std::unique_ptr<Program> StartAndConvert() const {
-    auto program =
-        std::make_unique<Program>(std::vector<std::string>{Path + "/app/pictrane-converter"});
+  // Starts the program (its standard error to Errors when not -1), presses Convert once its
+  // window shows.
+  std::unique_ptr<Program> StartAndConvert(int errors = -1) const {
+    auto program = std::make_unique<Program>(
+        std::vector<std::string>{Path + "/app/pictrane-converter"}, errors);
     const std::string window = Xdotool({"search", "--sync", "--name", kCaptionPattern});
     EXPECT_FALSE(window.empty());
     Xdotool({"windowfocus", "--sync", window});
@@ -157,8 +169,9 @@ unsigned long ClickCancel(Probe& probe, int TimeoutMs) {
   // Cancel stands at the window's bottom-right, inside the layout's margin.
   const unsigned long window = std::stoul(progress);
   const Probe::Geometry at = probe.WindowGeometry(window);
-  Xdotool({"mousemove", std::to_string(at.X + at.Width - 30), std::to_string(at.Y + at.Height - 20),
-           "click", "1"});
+  // Within the window: under a window manager its position is its frame's, not the screen's.
+  Xdotool({"mousemove", "--window", progress, std::to_string(at.Width - 30),
+           std::to_string(at.Height - 20), "click", "1"});
   return window;
 }
 
@@ -518,18 +531,24 @@ std::string MessageBoxText();
 // The report gives the tool's reason for the truncated bitmap, and the names the tool chose for
 // the pictures of bitmaps whose names hold no letter a calculator takes.
 TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
-  const std::vector<std::pair<std::string, std::string>> named = {{"Привет мир", "pic1"},
-                                                                  {"日本語", "pic2"}};
+  // "1" gets the tool's first fallback, which "pic1" then takes as its own name: the report says
+  // they share it. The names after them get the next free fallbacks.
+  const std::vector<std::pair<std::string, std::string>> named = {
+      {"1", "pic1"}, {"Привет мир", "pic2"}, {"日本語", "pic3"}};
+  const std::vector<std::string> goods = {"good one", "good two", "Привет мир", "日本語",
+                                          "1",        "pic1",     "a"};
   for (const int deleteOption : {0, 1}) {
     SCOPED_TRACE(deleteOption);
     fs::remove_all(App.Bitmaps());
     fs::create_directory(App.Bitmaps());
     const std::string dir = App.Bitmaps() + "/";
-    for (const std::string good : {"good one", "good two", "Привет мир", "日本語"})
+    for (const std::string& good : goods)
       ASSERT_TRUE(ct::WriteFile(
           QString::fromStdString(dir + good + ".bmp"),
           ct::EncodeBmp(Draw({good, 16, 8, ct::BmpVariant::Bpp24}), ct::BmpVariant::Bpp24)));
     std::ofstream(dir + "truncated.bmp", std::ios::binary) << TruncatedBitmap();
+    // Its tool's line begins with "a.bmp: " too; the longer listed path is the one it is about.
+    std::ofstream(dir + "a.bmp: b.bmp", std::ios::binary) << TruncatedBitmap();
     const std::string untypable = dir + "caf\xE9.bmp";  // Latin-1, as zips from Windows have it
     std::ofstream(untypable, std::ios::binary) << ReadAll(dir + "good one.bmp");
     fs::copy_file(dir + "good one.bmp", dir + "notes.bmp");
@@ -542,8 +561,12 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
     EXPECT_TRUE(DismissMessageBox(10000));
     ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
 
-    EXPECT_EQ(report.rfind("4 bitmaps were converted; 3 others were left untouched.", 0), 0)
+    EXPECT_EQ(report.rfind("7 bitmaps were converted; 4 others were left untouched.", 0), 0)
         << report;
+    EXPECT_NE(report.find("\na.bmp: b.bmp: \"" + dir + "a.bmp: b.bmp\" cannot be converted: "),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\n\"pic1\": 1.89i pic1.89i\n"), std::string::npos) << report;
     EXPECT_NE(report.find("\ntruncated.bmp: \"" + dir + "truncated.bmp\" cannot be converted: "),
               std::string::npos)
         << report;
@@ -551,7 +574,7 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
       EXPECT_NE(report.find("\n" + base + ".bmp: " + name + "\n"), std::string::npos) << report;
       EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(dir + base + ".89i")).Name, name);
     }
-    for (const std::string good : {"good one", "good two", "Привет мир", "日本語"}) {
+    for (const std::string& good : goods) {
       EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(dir + good + ".89i")).ReadResult, 0);
       EXPECT_EQ(fs::exists(dir + good + ".bmp"), deleteOption == 0) << good;
     }
@@ -568,26 +591,49 @@ TEST_F(EndToEnd, MixedFolderKeepsAndReportsWhatGotNoPicture) {
 
 // Every bitmap got its picture: no box to dismiss, the program ends by itself with status 0.
 // The same with the tool behind a wrapper script that starts it as its child. (A launcher that
-// starts it and ends at once gets no key: NoKeyReachesAStranger.)
+// starts it and ends at once gets no key: NoKeyReachesAStranger.) And whatever the tool writes
+// to its standard error changes nothing: 1.5 GB of binary junk without a newline (the converter
+// stays small), or 1 MB while the converter's own standard error is a pipe nobody reads.
 TEST_F(EndToEnd, CleanFolderEndsWithoutABoxAndStatusZero) {
   ASSERT_TRUE(ct::WriteFile(
       QString::fromStdString(App.Bitmaps() + "/only.bmp"),
       ct::EncodeBmp(Draw({"only", 8, 8, ct::BmpVariant::Bpp8}), ct::BmpVariant::Bpp8)));
   const std::string tool = std::string("'") + PICTRANE_CAPTURE + "' \"$@\"";
-  for (const std::string& script : {std::string(), tool + "\nexit $?\n"}) {
-    SCOPED_TRACE(script.empty() ? "the tool itself" : script);
+  // Where the converter's standard error goes: the test's, /dev/null (so that the 1.5 GB do not
+  // reach the test's log), or a pipe nobody reads.
+  enum class Errors { Ours, Dropped, Unread };
+  const struct {
+    std::string script;
+    Errors errors = Errors::Ours;
+  } cases[] = {
+      {std::string()},
+      {tool + "\nexit $?\n"},
+      {"head -c 1500000000 /dev/zero >&2\nexec " + tool + "\n", Errors::Dropped},
+      {"yes 'fixme:a chatty line' | head -c 1000000 >&2\nexec " + tool + "\n", Errors::Unread}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script.empty() ? "the tool itself" : c.script);
     std::string path = PICTRANE_CAPTURE;
-    if (!script.empty()) {
+    if (!c.script.empty()) {
       path = App.Path + "/app/start-tool.sh";
-      std::ofstream(path) << "#!/bin/sh\n" << script;
+      std::ofstream(path) << "#!/bin/sh\n" << c.script;
       fs::permissions(path, fs::perms::owner_all);
     }
     fs::remove(App.Bitmaps() + "/only.89i");
     App.Settings(path, "main", 0);
-    auto program = App.StartAndConvert();
-    ASSERT_EQ(program->Wait(30000), std::optional<int>(0));
+    int unread[2] = {-1, -1};
+    if (c.errors == Errors::Unread) {
+      ASSERT_EQ(::pipe2(unread, O_CLOEXEC), 0);
+    } else if (c.errors == Errors::Dropped) {
+      unread[1] = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    }
+    auto program = App.StartAndConvert(unread[1]);
+    if (unread[1] >= 0) ::close(unread[1]);
+    ASSERT_EQ(program->Wait(90000), std::optional<int>(0));
+    if (unread[0] >= 0) ::close(unread[0]);
     EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.89i"));
     EXPECT_TRUE(fs::exists(App.Bitmaps() + "/only.bmp"));
+    EXPECT_LT(program->PeakKb, 100 * 1024);
+    std::printf("peak memory of the converter: %ld KB\n", program->PeakKb);
   }
 }
 
@@ -636,9 +682,11 @@ TEST_F(EndToEnd, ReadOnlySettingsStartAndLeavingSaysWhatWasNotSaved) {
 
 namespace {
 
-// Cancel pressed half-way with a real pointer click on the progress window: the run stops after
-// the current bitmap, the tool keeps the focus and closes with its own Alt+F4, the bitmaps
-// before have pictures (and are deleted), the later ones are untouched, a report, status 3.
+// Cancel pressed half-way with a real pointer click on the progress window, without a window
+// manager and under openbox (where a click may make a window of ours the active one): the run
+// stops after the current bitmap, the tool keeps (or gets back) the focus and closes with its own
+// Alt+F4, the bitmaps before have pictures (and are deleted), the later ones are untouched, a
+// report that says "cancelled", status 3.
 TEST_F(EndToEnd, CancelHalfWayStopsAfterTheCurrentBitmap) {
   constexpr int kCount = 40;
   const auto base = [&](int i) {
@@ -648,45 +696,57 @@ TEST_F(EndToEnd, CancelHalfWayStopsAfterTheCurrentBitmap) {
   };
   const QByteArray bitmap =
       ct::EncodeBmp(Draw({"p", 16, 8, ct::BmpVariant::Bpp24}), ct::BmpVariant::Bpp24);
-  for (int i = 0; i < kCount; ++i)
-    ASSERT_TRUE(ct::WriteFile(QString::fromStdString(base(i) + ".bmp"), bitmap));
-  App.Settings(PICTRANE_CAPTURE, "main", 1);
+  std::optional<ChildProcess> manager;
+  for (const bool openbox : {false, true}) {
+    SCOPED_TRACE(openbox ? "openbox" : "no window manager");
+    if (openbox) {
+      manager.emplace(std::vector<std::string>{"openbox", "--sm-disable"}, true);
+      ASSERT_TRUE(Probe().WaitForWindowManager(10000));
+    }
+    for (int i = 0; i < kCount; ++i) {
+      fs::remove(base(i) + ".89i");
+      ASSERT_TRUE(ct::WriteFile(QString::fromStdString(base(i) + ".bmp"), bitmap));
+    }
+    App.Settings(PICTRANE_CAPTURE, "main", 1);
 
-  auto program = App.StartAndConvert();
-  ASSERT_TRUE(WaitUntil(30000, [&] { return fs::exists(base(2) + ".89i"); }));
-  Probe probe;
-  const std::string toolPid = Xdotool({"getwindowpid", std::to_string(probe.FocusWindow())});
-  ASSERT_FALSE(toolPid.empty());
-  ASSERT_NE(toolPid, std::to_string(program->Pid()));
-  const unsigned long progressWindow = ClickCancel(probe, 1000);
-  ASSERT_NE(progressWindow, 0u);
-  // Until the report box shows, the focus stays with the tool (or, once it has closed, nowhere):
-  // never in the progress window.
-  bool stolen = false;
-  EXPECT_TRUE(WaitUntil(30000, [&] {
-    stolen = stolen || probe.FocusWindow() == progressWindow;
-    return !Xdotool({"search", "--onlyvisible", "--name", kTitlePattern}).empty();
-  }));
-  EXPECT_FALSE(stolen) << "the click gave the progress window the focus";
-  EXPECT_TRUE(DismissMessageBox(30000));
-  ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
-  EXPECT_TRUE(WaitUntil(5000, [&] { return ::kill(std::stoi(toolPid), 0) != 0; }))
-      << "the tool is still running";
-  EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
+    auto program = App.StartAndConvert();
+    ASSERT_TRUE(WaitUntil(30000, [&] { return fs::exists(base(2) + ".89i"); }));
+    Probe probe;
+    const std::string toolPid = Xdotool({"getwindowpid", std::to_string(probe.FocusWindow())});
+    ASSERT_FALSE(toolPid.empty());
+    ASSERT_NE(toolPid, std::to_string(program->Pid()));
+    const unsigned long progressWindow = ClickCancel(probe, 1000);
+    ASSERT_NE(progressWindow, 0u);
+    // Until the report box shows, the focus stays with the tool (or, once it has closed,
+    // nowhere): never in the progress window.
+    bool stolen = false;
+    EXPECT_TRUE(WaitUntil(30000, [&] {
+      stolen = stolen || probe.FocusWindow() == progressWindow;
+      return !Xdotool({"search", "--onlyvisible", "--name", kTitlePattern}).empty();
+    }));
+    EXPECT_FALSE(stolen) << "the click gave the progress window the focus";
+    const std::string report = MessageBoxText();
+    EXPECT_EQ(report.rfind("The conversion was cancelled.\n", 0), 0u) << report;
+    EXPECT_TRUE(DismissMessageBox(30000));
+    ASSERT_EQ(program->Wait(20000), std::optional<int>(3));
+    EXPECT_TRUE(WaitUntil(5000, [&] { return ::kill(std::stoi(toolPid), 0) != 0; }))
+        << "the tool is still running";
+    EXPECT_FALSE(fs::exists(App.Path + "/app/list.txt"));
 
-  // A prefix of the bitmaps got pictures and went; every one after it is as it was.
-  int done = 0;
-  while (done < kCount && fs::exists(base(done) + ".89i")) ++done;
-  EXPECT_GE(done, 3);
-  EXPECT_LT(done, kCount - 5) << "the run went on after Cancel";
-  for (int i = 0; i < kCount; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(fs::exists(base(i) + ".bmp"), i >= done);
-    if (i >= done) {
-      EXPECT_FALSE(fs::exists(base(i) + ".89i"));
-      EXPECT_EQ(ReadAll(base(i) + ".bmp"), bitmap.toStdString());
-    } else {
-      EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(base(i) + ".89i")).ReadResult, 0);
+    // A prefix of the bitmaps got pictures and went; every one after it is as it was.
+    int done = 0;
+    while (done < kCount && fs::exists(base(done) + ".89i")) ++done;
+    EXPECT_GE(done, 3);
+    EXPECT_LT(done, kCount - 5) << "the run went on after Cancel";
+    for (int i = 0; i < kCount; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(fs::exists(base(i) + ".bmp"), i >= done);
+      if (i >= done) {
+        EXPECT_FALSE(fs::exists(base(i) + ".89i"));
+        EXPECT_EQ(ReadAll(base(i) + ".bmp"), bitmap.toStdString());
+      } else {
+        EXPECT_EQ(ct::ReadCalcFile(QString::fromStdString(base(i) + ".89i")).ReadResult, 0);
+      }
     }
   }
 }

@@ -142,7 +142,8 @@ void StartRun(Converter& Run) {
     std::ofstream(Run.Bitmaps() + "/\u0436\u0443\u043a" + std::to_string(I) + ".bmp");
   const std::string Keys = Run.Folder() + "/tool-keys.txt";
   const std::string Tool = Run.Folder() + "/recorder.sh";
-  std::ofstream(Tool) << "#!/bin/sh\nexec '" << PICTRANE_KEY_RECORDER << "' '" << Keys << "'\n";
+  std::ofstream(Tool) << "#!/bin/sh\necho $$ > '" << Run.Folder() << "/tool.pid'\nexec '"
+                      << PICTRANE_KEY_RECORDER << "' '" << Keys << "'\n";
   fs::permissions(Tool, fs::perms::owner_all);
   Run.Settings(Tool, Run.Bitmaps());
   Run.Start();
@@ -253,8 +254,18 @@ TEST_F(ProgramTest, ALostDisplayEndsWithStatusOneAndNoSignal) {
   }
 }
 
+// Whether Pid is gone or only waits to be reaped by whoever inherited it.
+bool Ended(const std::string& Pid) {
+  std::ifstream Stat("/proc/" + Pid + "/stat");
+  std::string Line;
+  if (!std::getline(Stat, Line)) return true;
+  const std::size_t Close = Line.rfind(')');
+  return Close != std::string::npos && Line.substr(Close + 2, 1) == "Z";
+}
+
 // SIGTERM, SIGINT and SIGHUP end the program by its own exit, idle or during a run, and leave
-// nothing behind: no list, and the keyboard map as it was before the run borrowed spare keycodes.
+// nothing behind: no list, the keyboard map as it was before the run borrowed spare keycodes,
+// and no capture tool (the recorder does not close on Alt+F4: it is stopped with its group).
 TEST_F(ProgramTest, TerminationEndsCleanlyAndRemovesTheList) {
   const struct {
     int Signal;
@@ -280,6 +291,11 @@ TEST_F(ProgramTest, TerminationEndsCleanlyAndRemovesTheList) {
     const std::string After = Keymap();
     EXPECT_EQ(NewLines(Before, After), "") << "remapped and left so";
     EXPECT_EQ(NewLines(After, Before), "") << "lost";
+    if (!C.Running) continue;
+    std::string Tool = pictrane::testing_support::ReadAll(Run.Folder() + "/tool.pid");
+    Tool = Tool.substr(0, Tool.find('\n'));
+    ASSERT_FALSE(Tool.empty());
+    EXPECT_TRUE(WaitUntil(5000, [&] { return Ended(Tool); })) << "the tool still runs";
   }
 }
 

@@ -220,9 +220,17 @@ TEST(ProcessesLinux, KeepsTheStatusAndTheErrorLinesAProgramEndedWith) {
     EXPECT_FALSE(programs.IsRunning(pid));
     EXPECT_EQ(programs.ErrorLines(pid, 5000), (std::vector<std::string>{"one", "two", "last"}));
   }
+  // Only the lines the filter takes are kept, and none longer than a report can use, however
+  // long it grows: all of it still goes on to our standard error.
+  programs.KeepErrorLines([](std::string_view Line) { return Line.starts_with("t"); });
+  const ProcessId pid = programs.Start(
+      "/bin/sh -c \"echo one >&2; echo two >&2; head -c 40000 /dev/zero | tr '\\0' t >&2\"",
+      WindowState::MaximizedFocus);
+  for (int i = 0; i < 500 && programs.IsRunning(pid); ++i) ::usleep(10000);
+  EXPECT_EQ(programs.ErrorLines(pid, 5000), std::vector<std::string>{"two"});
   ::dup2(saved, 2);
   ::close(saved);
-  EXPECT_EQ(ReadAll(ours), "one\ntwo\r\nlastone\ntwo\r\nlast");
+  EXPECT_EQ(ReadAll(ours), "one\ntwo\r\nlastone\ntwo\r\nlastone\ntwo\n" + std::string(40000, 't'));
 }
 
 // True once Done says so, looking every 10 ms for at most 5 s.

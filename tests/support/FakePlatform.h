@@ -152,8 +152,12 @@ class FakeProcesses : public Processes {
     return It == Parents.end() ? 0 : It->second;
   }
   std::string Environment(const std::string& Name) override;
+  ProcessId OwnProcess() override { return OwnPid; }
+  int EndSignal() override { return Signal; }
   Transcript& Log;
   std::vector<std::string> ErrorOutput;
+  ProcessId OwnPid = 4000;  // the program itself, whose windows may take the focus
+  int Signal = 0;           // with which the system asked the program to end
   std::map<ProcessId, ProcessId> Parents;
   std::map<std::string, std::string> Env;
   ProcessId NextPid = 4242;

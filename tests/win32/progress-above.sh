@@ -6,15 +6,20 @@
 # its rectangle must show the window's own pixels, not the recorder's white under them, while the
 # recorder covers the rest of the screen. LOOKS overrides the pauses before the looks (seconds);
 # KEEP_SHOTS names a folder for the screenshots.
-#   progress-above.sh WINE_RUN PREFIX PROGRAM RECORDER [RUNS]
+# With openbox as MODE, openbox manages the windows and each run is cancelled with a real click
+# on Cancel after the looks, where a click may make a window of ours the active one: the tool
+# must take the keys of the bitmap it was on to their end, then its Alt+F4 (no close request),
+# and the report must say that the conversion was cancelled.
+#   progress-above.sh WINE_RUN PREFIX PROGRAM RECORDER [RUNS] [MODE]
 set -euo pipefail
-wine_run=$1 prefix=$2 program=$3 recorder=$4 runs=${5:-10}
+wine_run=$1 prefix=$2 program=$3 recorder=$4 runs=${5:-10} mode=${6:-bare}
 # shellcheck source=/dev/null
 source "$(dirname "$program")/../common/generated/product.sh"  # the windows' names
 work=$(mktemp -d)
 xvfb=
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  [[ -n $wm ]] && kill "$wm" 2>/dev/null
   [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
@@ -30,13 +35,21 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$work/display")
+wm=
+if [[ $mode == openbox ]]; then
+  openbox --sm-disable >/dev/null 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+fi
 
 win() { echo "Z:${1//\//\\}"; }
 mkdir "$work/app" "$work/tool" "$work/pics"
 cp "$program" "$work/app/Pictrane Converter.exe"
 cp "$recorder" "$work/tool/recorder.exe"
 printf 'BM' >"$work/app/dummy.bmp"
-for n in $(seq -w 1 20); do printf 'BM' >"$work/pics/b$n.bmp"; done
+count=20
+[[ $mode == openbox ]] && count=80  # enough to be cancelled half-way
+for n in $(seq -w 1 "$count"); do printf 'BM' >"$work/pics/b$n.bmp"; done
 
 # What the rectangle X Y W H of the screen shows: "in sight" when most of it is not the
 # recorder's white while the pixels left of it and above it are.
@@ -64,6 +77,53 @@ print('in sight' if own > 0.6 and all(p == white for p in beside) else
 EOF
 }
 
+# The first visible window named PATTERN within SECONDS; windows that go while xdotool looks
+# (a window manager's frames) make it fail, so it is asked again.
+find_window() {
+  local found
+  for _ in $(seq $((${2:-60} * 10))); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    [[ -n $found ]] && echo "$found" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# After a click on Cancel: "cancelled" when a report shows (saying so, where its text can be
+# read) and the recorder took whole bitmaps, then Alt+F4 and nothing after it, and got no close
+# request.
+cancelled() {
+  local box text
+  box=$(find_window "^$PICTRANE_TITLE\$") || {
+    echo "no report"
+    return
+  }
+  # The box's Ctrl+C copies its text, which reaches the X clipboard a moment later.
+  text=
+  for _ in $(seq 20); do
+    xdotool windowfocus --sync "$box" key ctrl+c 2>/dev/null || true
+    sleep 0.3
+    text=$(xclip -o -selection clipboard 2>/dev/null || true)
+    [[ -n $text ]] && break
+  done
+  xdotool windowfocus --sync "$box" key Return
+  local keys=$work/tool/keys.log
+  # Wine's boxes do not always hand their text to the X clipboard; where it comes it must say
+  # so. A run that took the click for a lost focus shows in the keys all the same: it ends with a
+  # close request, not Alt+F4, and mid-bitmap.
+  if [[ -n $text && $text != *"The conversion was cancelled."* ]]; then
+    echo "report: ${text:0:120}"
+  elif [[ -e $keys.closed ]]; then
+    echo "closed by a close request"
+  elif [[ $(grep -v -e '^args' -e '^show' "$keys" | tail -n 1) != Alt+F4 ]]; then
+    echo "not closed with Alt+F4 last: $(tail -n 3 "$keys" | tr '\n' ' ')"
+  elif [[ $(tail -n 8 "$keys" | tr '\n' ' ') != "Alt+d Delete 'm' 'a' 'i' 'n' Enter Alt+F4 " ]]; then
+    echo "the last bitmap cut short: $(tail -n 8 "$keys" | tr '\n' ' ')"
+  else
+    echo "cancelled"
+  fi
+}
+
 failed=0 looks=0
 for run in $(seq "$runs"); do
   rm -f "$work/tool/keys.log" "$work"/pics/*.89i
@@ -71,14 +131,14 @@ for run in $(seq "$runs"); do
     "$(win "$work/tool/recorder.exe")" "$(win "$work/pics")" >"$work/app/settings.ini"
   "$wine_run" --prefix="$prefix" "$work/app/Pictrane Converter.exe" >/dev/null 2>&1 &
   pid=$!
-  form=$(timeout 60 xdotool search --sync --onlyvisible --name "^$PICTRANE_CAPTION\$" | head -n 1)
+  form=$(find_window "^$PICTRANE_CAPTION\$")
   sleep 0.5
   xdotool windowfocus --sync "$form" key space  # Convert holds the focus as the window opens
   verdicts=()
   # The looks count once the tool's window is up: before it, nothing covers the progress window,
   # and on a loaded machine the recorder may take over a second to show.
-  if progress=$(timeout 30 xdotool search --sync --onlyvisible --name "^Converting - $PICTRANE_TITLE\$" | head -n 1) &&
-    timeout 30 xdotool search --sync --onlyvisible --name '^Key recorder$' >/dev/null; then
+  if progress=$(find_window "^Converting - $PICTRANE_TITLE\$" 30) &&
+    find_window '^Key recorder$' 30 >/dev/null; then
     for wait in ${LOOKS:-0.3 1}; do
       sleep "$wait"
       eval "$(xwininfo -id "$progress" | awk -F: '{ gsub(/ /, "", $2) }
@@ -86,6 +146,10 @@ for run in $(seq "$runs"); do
         /Width/{ print "w=" $2 } /Height/{ print "h=" $2 }')"
       verdicts+=("$(look "$x" "$y" "$w" "$h")")
     done
+    if [[ $mode == openbox ]]; then
+      xdotool mousemove $((x + w - 30)) $((y + h - 20)) click 1
+      verdicts+=("$(cancelled)")
+    fi
   else
     verdicts+=("no progress window")
   fi
@@ -94,7 +158,7 @@ for run in $(seq "$runs"); do
   echo "run $run: ${verdicts[*]}"
   for v in "${verdicts[@]}"; do
     looks=$((looks + 1))
-    [[ $v == "in sight" ]] || failed=$((failed + 1))
+    [[ $v == "in sight" || $v == cancelled ]] || failed=$((failed + 1))
   done
 done
 echo "progress window hidden or missing in $failed of $looks looks over $runs runs"
