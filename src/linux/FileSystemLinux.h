@@ -16,6 +16,7 @@ namespace pictrane::linux_desktop {
 class FileSystemLinux : public FileSystem {
  public:
   std::string Separator() override { return "/"; }
+  FolderRules Rules() override { return FolderRules::Linux; }
   std::string ApplicationFolder() override;
   bool Exists(const std::string& Path) override;
   void CreateEmptyFile(const std::string& Path) override;

@@ -31,12 +31,19 @@ class LineReader {
   virtual std::string ReadLine() = 0;
 };
 
+// Where a program keeps its files under a system's rules (startup/AppFolders.h).
+// Linux: portable while settings.ini sits beside the executable, else the XDG folders.
+// Windows: beside the executable while that folder is writable, else %APPDATA%.
+enum class FolderRules { Linux, Windows };
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   // "\" on Windows, "/" elsewhere: what the program puts between a folder and a file name.
   virtual std::string Separator() = 0;
+  // The rules of this system for where the program keeps its files.
+  virtual FolderRules Rules() = 0;
 
   // The folder that holds the executable, without a trailing separator (unless a root).
   virtual std::string ApplicationFolder() = 0;

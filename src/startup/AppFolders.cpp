@@ -53,10 +53,6 @@ std::string UserFolder(Processes& Env, FolderRules Rules) {
 
 }  // namespace
 
-FolderRules RulesFor(FileSystem& Files) {
-  return Files.Separator() == "\\" ? FolderRules::Windows : FolderRules::Linux;
-}
-
 AppFiles LocateAppFiles(FileSystem& Files, Processes& Env, FolderRules Rules) {
   const std::string Sep = Files.Separator();
   const std::string App = Files.ApplicationFolder();

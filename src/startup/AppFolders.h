@@ -13,13 +13,6 @@
 
 namespace pictrane {
 
-// Linux: portable while settings.ini sits beside the executable, else the XDG folders.
-// Windows: beside the executable while that folder is writable, else %APPDATA%.
-enum class FolderRules { Linux, Windows };
-
-// The rules of the system whose paths Files uses.
-FolderRules RulesFor(FileSystem& Files);
-
 inline constexpr const char* kUserFolderLinux = "pictrane-converter";
 inline constexpr const char* kUserFolderWindows = "Pictrane Converter";
 inline constexpr const char* kCaptureToolName = "pictrane-capture";

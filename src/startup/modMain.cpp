@@ -98,7 +98,7 @@ void Main(Platform& P, ProgramState& State) {
 
   AppFiles Files;
   try {
-    const FolderRules Rules = RulesFor(P.FileSystem);
+    const FolderRules Rules = P.FileSystem.Rules();
     Files = LocateAppFiles(P.FileSystem, P.Processes, Rules);
     PrepareSettings(P.FileSystem, P.Processes, Rules, Files);
     State.SettingsFile = clsINI(P.ProfileStore);

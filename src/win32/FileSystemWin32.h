@@ -9,6 +9,7 @@ namespace pictrane::win32 {
 class FileSystemWin32 final : public FileSystem {
  public:
   std::string Separator() override { return "\\"; }
+  FolderRules Rules() override { return FolderRules::Windows; }
   std::string ApplicationFolder() override;
   bool Exists(const std::string& Path) override;
   void CreateEmptyFile(const std::string& Path) override;

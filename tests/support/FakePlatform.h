@@ -55,6 +55,8 @@ class FakeFileSystem : public FileSystem {
  public:
   explicit FakeFileSystem(Transcript& log) : Log(log) {}
   std::string Separator() override { return Sep; }
+  // Set up with "/", the fake stands for Linux throughout.
+  FolderRules Rules() override { return Sep == "/" ? FolderRules::Linux : FolderRules::Windows; }
   std::string ApplicationFolder() override { return AppFolder; }
   bool Exists(const std::string& Path) override;
   void CreateEmptyFile(const std::string& Path) override;
