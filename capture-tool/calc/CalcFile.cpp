@@ -198,18 +198,7 @@ void WriteFilled(const std::string& Path, CalcModelId Model,
 // file for more. ExpectedSize is what a complete file measures.
 void WriteEntries(const std::string& Path, CalcModelId Model,
                   const std::vector<PreparedEntry>& Entries, off_t ExpectedSize) {
-  // The replacement would keep the old file's mode and could not be filled through its name; a
-  // person who took the write permission away meant the file to stay.
-  struct stat Old {};
-  if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode) && (Old.st_mode & S_IWUSR) == 0) {
-    throw RaisedError(
-        ErrorNumber::PermissionDenied, kSource,
-        "Cannot write " + EscapedName(Path) + ": the existing picture is write-protected.");
-  }
-  if (HoldsOtherFile(Path)) {
-    throw RaisedError(ErrorNumber::PermissionDenied, kSource,
-                      "Cannot write " + EscapedName(Path) + ": " + kOtherFileText + ".");
-  }
+  RefuseUnreplaceable(Path);
   WriteNamingFullDisk(Path, ExpectedSize, [&] { WriteFilled(Path, Model, Entries, ExpectedSize); });
 }
 
@@ -300,6 +289,20 @@ void WriteCalcGroup(const std::string& Path, CalcModelId Model,
     Size = static_cast<off_t>(kSingleFileOverhead + Pictures[0].PicData.size());
   }
   WriteEntries(Path, Model, Entries, Size);
+}
+
+void RefuseUnreplaceable(const std::string& Path) {
+  // The replacement would keep the old file's mode and could not be filled through its name.
+  struct stat Old {};
+  if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode) && (Old.st_mode & S_IWUSR) == 0) {
+    throw RaisedError(
+        ErrorNumber::PermissionDenied, kSource,
+        "Cannot write " + EscapedName(Path) + ": the existing picture is write-protected.");
+  }
+  if (HoldsOtherFile(Path)) {
+    throw RaisedError(ErrorNumber::PermissionDenied, kSource,
+                      "Cannot write " + EscapedName(Path) + ": " + kOtherFileText + ".");
+  }
 }
 
 }  // namespace pictrane::capture

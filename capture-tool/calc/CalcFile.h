@@ -53,6 +53,9 @@ bool IsCalcFile(const std::string& Path);
 // one rule of every write of a calculator file, which never replaces such a file.
 bool HoldsOtherFile(const std::string& Path);
 inline constexpr const char* kOtherFileText = "it is not a calculator file, so it is left as it is";
+// Throws why the calculator file at Path may not be replaced: it is write-protected (a person who
+// took the write permission away meant it to stay) or it is not a calculator file.
+void RefuseUnreplaceable(const std::string& Path);
 
 // Writes a single-variable file holding Picture as an unarchived picture variable: the name and
 // folder lower-cased and converted to the calculator's character set. The file appears complete

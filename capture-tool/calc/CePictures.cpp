@@ -161,16 +161,7 @@ void WriteCeVariable(const std::string& Path, const CeVariable& Variable) {
   }
   static std::once_flag Once;
   std::call_once(Once, [] { tifiles_library_init(); });
-  struct stat Old {};
-  if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode) && (Old.st_mode & S_IWUSR) == 0) {
-    throw RaisedError(
-        ErrorNumber::PermissionDenied, kSource,
-        "Cannot write " + EscapedName(Path) + ": the existing picture is write-protected.");
-  }
-  if (HoldsOtherFile(Path)) {
-    throw RaisedError(ErrorNumber::PermissionDenied, kSource,
-                      "Cannot write " + EscapedName(Path) + ": " + kOtherFileText + ".");
-  }
+  RefuseUnreplaceable(Path);
   const off_t Expected = kFileOverhead + static_cast<off_t>(Variable.Data.size());
   WriteNamingFullDisk(Path, Expected, [&] {
     WriteAtomically(
