@@ -87,7 +87,7 @@ bool ToolProcess::Owns(ProcessId Process) {
 }
 
 KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
-  if (Process > 0 && Process == Programs_->OwnProcess()) {
+  if (Process > 0 && Process != Root_ && Process == Programs_->OwnProcess()) {
     // Under a window manager a click on Cancel, on a close box or into the main window makes a
     // window of ours the active one: the tool gets the focus back before its next key, and the
     // run hears of the click between bitmaps.
