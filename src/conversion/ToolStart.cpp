@@ -87,15 +87,19 @@ bool ToolProcess::Owns(ProcessId Process) {
 }
 
 KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
-  if (Process > 0 && Process != Root_ && Process == Programs_->OwnProcess()) {
-    // Under a window manager a click on Cancel, on a close box or into the main window makes a
-    // window of ours the active one: the tool gets the focus back before its next key, and the
-    // run hears of the click between bitmaps.
+  const std::int64_t Now = Time_->NowMs();
+  const bool Ours = Process > 0 && Process != Root_ && Process == Programs_->OwnProcess();
+  if (Ours) OursSeenAt_ = Now;
+  // Under a window manager a click on Cancel, on a close box or into the main window makes a
+  // window of ours the active one: the tool gets the focus back before its next key, and the run
+  // hears of the click between bitmaps. The window manager may catch up with the click only
+  // after that, leaving the focus nobody's for a while: still the same click.
+  const bool AfterOurs = OursSeenAt_ >= 0 && Now - OursSeenAt_ < kRunTimings.FocusBackMs;
+  if (Ours || (Process == 0 && AfterOurs)) {
     NoFocusSince_ = -1;
-    const std::int64_t Now = Time_->NowMs();
     if (OursSince_ < 0) OursSince_ = Now;
     if (Now - OursSince_ >= kRunTimings.FocusBackMs) {
-      OursSince_ = -1;
+      OursSince_ = OursSeenAt_ = -1;
       return Verdict::Foreign;
     }
     Windows_->ShowWindow(Focused_, kRunTimings.FocusGraceMs);
@@ -108,7 +112,6 @@ KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
     Focused_ = Process;
     return Verdict::Owned;
   }
-  const std::int64_t Now = Time_->NowMs();
   if (NoFocusSince_ < 0) NoFocusSince_ = Now;
   if (Now - NoFocusSince_ >= kRunTimings.FocusGraceMs) {
     NoFocusSince_ = -1;

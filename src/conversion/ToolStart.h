@@ -29,7 +29,7 @@ class ToolProcess final : public KeyTarget {
   // A window of the tool is Owned; another program's is Foreign at once; no window at all is
   // waited out for up to RunTimings::FocusGraceMs (AskAgain) before it is Foreign. One of this
   // program's own (a click on Cancel) gives the focus back to the tool's window, for up to
-  // RunTimings::FocusBackMs.
+  // RunTimings::FocusBackMs; so does no window at all within that time after one of ours.
   Verdict Judge(ProcessId Process) override;
   // Asks every top-level window of the tool to close (no keystrokes), those not yet shown too.
   // False when it had none to ask.
@@ -45,7 +45,8 @@ class ToolProcess final : public KeyTarget {
   ProcessId LastOwned_ = 0;
   ProcessId Focused_ = Root_;  // the tool's process whose window had the focus last
   std::int64_t NoFocusSince_ = -1;
-  std::int64_t OursSince_ = -1;  // since when a window of this program has had it
+  std::int64_t OursSince_ = -1;   // since when a window of this program has had it
+  std::int64_t OursSeenAt_ = -1;  // when a window of this program was last seen with it
 };
 
 // What the progress window says, in place of a bitmap's name, while the run waits for the tool's

@@ -80,14 +80,6 @@ LRESULT CALLBACK SwallowMark(int Code, WPARAM Message, LPARAM Data) {
   return ::CallNextHookEx(nullptr, Code, Message, Data);
 }
 
-ProcessId ForegroundProcess() {
-  HWND Foreground = ::GetForegroundWindow();
-  if (Foreground == nullptr) return 0;
-  DWORD Owner = 0;
-  ::GetWindowThreadProcessId(Foreground, &Owner);
-  return Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess;
-}
-
 }  // namespace
 
 KeyboardWin32::~KeyboardWin32() {

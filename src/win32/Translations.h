@@ -50,4 +50,15 @@ inline INITCOMMONCONTROLSEX CommonControlsInit(const CommonControlsRecord& Recor
   return Init;
 }
 
+// The process of the window with the focus; 0 when no window has it. Under a window manager the
+// focus passes through the desktop window, nobody's, while a click hands it from one program to
+// another.
+inline ProcessId ForegroundProcess() {
+  HWND Foreground = ::GetForegroundWindow();
+  if (Foreground == nullptr || Foreground == ::GetDesktopWindow()) return 0;
+  DWORD Owner = 0;
+  ::GetWindowThreadProcessId(Foreground, &Owner);
+  return Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess;
+}
+
 }  // namespace pictrane::win32

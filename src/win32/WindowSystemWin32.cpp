@@ -67,11 +67,7 @@ BOOL CALLBACK CollectTopLevel(HWND Window, LPARAM Parameter) {
 }  // namespace
 
 ProcessId WindowSystemWin32::FocusedProcess() {
-  HWND Foreground = ::GetForegroundWindow();
-  if (Foreground == nullptr) return 0;
-  DWORD Owner = 0;
-  ::GetWindowThreadProcessId(Foreground, &Owner);
-  return Owner != 0 ? static_cast<ProcessId>(Owner) : kUnknownProcess;
+  return ForegroundProcess();
 }
 
 bool WindowSystemWin32::ShowWindow(ProcessId Process, int TimeoutMs) {

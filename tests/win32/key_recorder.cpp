@@ -12,7 +12,7 @@
 // was handled, a line "! late: <line>" says so. A new string begins at every key but the second
 // and later Down of a run, and at the first character after a key or after the lone "a" of Alt+F,
 // A. Alt+F4 closes the window, as it closes the real tool; so do two minutes without it. A close
-// request (WM_CLOSE) leaves "keys.log.closed" beside the log.
+// request (WM_CLOSE) from elsewhere leaves "keys.log.closed" beside the log.
 // With PICTRANE_RECORDER_SHOW_AFTER=MS in its environment it shows its window only MS
 // milliseconds after making it, as a slow program starts. With PICTRANE_RECORDER_KEY_MS=MS it
 // takes MS milliseconds over every key and character before writing it, as a busy tool does.
@@ -20,11 +20,17 @@
 // is left nothing to paint of its own (WS_CLIPCHILDREN); the keys still come to the window.
 // Named launcher.exe it stands for a launcher that handed over to another program: it ends at
 // once with status 0, writing nothing.
+// With "--read-box TITLE FILE" it records nothing: it waits up to 30 s for a message box titled
+// TITLE, writes the box's text to FILE and presses its button, for the scripts that cannot read
+// a box through the X server.
 
 #include "pictrane/win32/Win32.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "pictrane/win32/Text.h"
@@ -159,7 +165,8 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
       if (!Ctrl && !Alt && TypesCharacter(W)) return 0;  // its character follows
       Key(std::string(Ctrl ? "Ctrl+" : "") + (Alt ? "Alt+" : "") + (Shift ? "Shift+" : "") +
           KeyName(W));
-      if (Alt && W == VK_F4) ::PostMessageW(Window, WM_CLOSE, 0, 0);
+      // Closed at once, not through WM_CLOSE: the mark says that somebody else asked.
+      if (Alt && W == VK_F4) ::DestroyWindow(Window);
       return 0;
     }
     case WM_CHAR: {
@@ -206,9 +213,57 @@ LRESULT CALLBACK RecorderProc(HWND Window, UINT Message, WPARAM W, LPARAM L) {
   }
 }
 
+struct BoxSearch {
+  const wchar_t* Title;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindBox(HWND Window, LPARAM Parameter) {
+  auto* Search = reinterpret_cast<BoxSearch*>(Parameter);
+  wchar_t Text[256] = {}, Class[16] = {};
+  ::GetClassNameW(Window, Class, 16);
+  ::GetWindowTextW(Window, Text, 256);
+  if (!::IsWindowVisible(Window) || wcscmp(Class, L"#32770") != 0 ||
+      wcscmp(Text, Search->Title) != 0)
+    return TRUE;
+  Search->Found = Window;
+  return FALSE;
+}
+
+int ReadBox(const wchar_t* Title, const wchar_t* Path) {
+  BoxSearch Search{Title};
+  for (int Tries = 0; Tries < 600 && Search.Found == nullptr; ++Tries) {
+    ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&Search));
+    if (Search.Found == nullptr) ::Sleep(50);
+  }
+  if (Search.Found == nullptr) return 1;
+  std::wstring Text;
+  HWND Button = nullptr;
+  for (HWND Child = ::GetWindow(Search.Found, GW_CHILD); Child != nullptr;
+       Child = ::GetWindow(Child, GW_HWNDNEXT)) {
+    wchar_t Class[16] = {}, Line[2048] = {};
+    ::GetClassNameW(Child, Class, 16);
+    ::GetWindowTextW(Child, Line, 2048);
+    if (_wcsicmp(Class, L"Button") == 0) Button = Child;
+    if (_wcsicmp(Class, L"Static") == 0 && Line[0] != 0) Text = Line;
+  }
+  std::FILE* Out = ::_wfopen(Path, L"wb");
+  if (Out == nullptr) return 2;
+  const std::string Bytes = Narrow(Text);
+  std::fwrite(Bytes.data(), 1, Bytes.size(), Out);
+  std::fclose(Out);
+  if (Button != nullptr) ::PostMessageW(Button, BM_CLICK, 0, 0);
+  return 0;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
+  int Count = 0;
+  wchar_t** Arguments = ::CommandLineToArgvW(::GetCommandLineW(), &Count);
+  if (Arguments != nullptr && Count == 4 && wcscmp(Arguments[1], L"--read-box") == 0)
+    return ReadBox(Arguments[2], Arguments[3]);
+  ::LocalFree(Arguments);
   wchar_t Self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, Self, MAX_PATH);
   std::wstring LogPath = Self;
