@@ -165,6 +165,13 @@ std::uint8_t ModifierOf(char32_t C) {
   }
 }
 
+// One batch: the next key press with the events up to the press after it (its releases, and
+// what the next press needs first). A release needs no look of its own, and wherever the focus
+// has gone it types nothing; every press gets a look.
+void InjectBatch(KeyInjector& Keys) {
+  Keys.Send(Keys.NextPress(Keys.NextPress(0) + 1));
+}
+
 }  // namespace
 
 KeyActions ParseKeys(const std::string& Keys) {
@@ -300,7 +307,7 @@ KeysOutcome SendKeys(KeyInjector& Keys, const KeyActions& Actions, KeyTarget& Ta
   if (Keys.OthersHold()) return KeysOutcome::KeysHeld;
   try {
     while (Keys.HasNext()) {
-      Keys.InjectNext();
+      InjectBatch(Keys);
       if (!Keys.HasNext()) break;
       // Others' keys first: a stop for them keeps the bitmap whatever the focus did.
       const KeysOutcome Free = Keys.StillFree(Target);

@@ -667,8 +667,9 @@ void X11Keyboard::Refresh() {
 }
 
 bool X11Keyboard::HasNext() const {
-  if (Typist_) return !Pending_.empty();
-  return std::any_of(Plan_.Steps.begin(), Plan_.Steps.end(),
+  return !Pending_.empty() ||
+         std::any_of(Plan_.Steps.begin() + static_cast<std::ptrdiff_t>(NextStep_),
+                     Plan_.Steps.end(),
                      [](const TypingPlan::Step& Step) { return Step.Count > 0; });
 }
 
@@ -712,18 +713,33 @@ void X11Keyboard::Expand(std::size_t I) {
   if (Step.HoldControl) Pending_.push_back({Kind::Release, *Control_});
 }
 
-void X11Keyboard::InjectNext() {
+// A step's events are made only once those before it have gone (its spare keycode may take
+// over the one a step before still types with), but every step begins with its group and then
+// a press, which is all that is told of it before.
+std::size_t X11Keyboard::NextPress(std::size_t From) {
   if (!Typist_) Begin();
-  bool Pressed = false;
-  for (;;) {
-    while (Pending_.empty() && NextStep_ < Plan_.Steps.size()) Expand(NextStep_++);
+  if (Pending_.empty()) ExpandNext();
+  for (std::size_t I = From; I < Pending_.size(); ++I)
+    if (Pending_[I].Type == TypedEvent::Kind::Press) return I;
+  const bool StepFollows =
+      std::any_of(Plan_.Steps.begin() + static_cast<std::ptrdiff_t>(NextStep_), Plan_.Steps.end(),
+                  [](const TypingPlan::Step& Step) { return Step.Count > 0; });
+  // The next step's group comes first, then its first press.
+  return StepFollows ? Pending_.size() + 1 : Pending_.size();
+}
+
+void X11Keyboard::ExpandNext() {
+  while (Pending_.empty() && NextStep_ < Plan_.Steps.size()) Expand(NextStep_++);
+}
+
+void X11Keyboard::Send(std::size_t Count) {
+  for (; Count > 0; --Count) {
+    ExpandNext();
     if (Pending_.empty()) return;
     const TypedEvent Next = Pending_.front();
-    if (Next.Type == TypedEvent::Kind::Press && Pressed) return;
     Pending_.pop_front();
     switch (Next.Type) {
       case TypedEvent::Kind::Press:
-        Pressed = true;
         Typist_->Press(Next.Code);
         break;
       case TypedEvent::Kind::Release:

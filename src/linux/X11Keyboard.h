@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -78,12 +79,13 @@ class X11Keyboard {
   // Resolves the prepared string again when the keymap or the locks changed since.
   void Refresh();
 
-  // Types the prepared string into whatever has the focus, a batch at a time: each batch is one
-  // key press, with the group change and spare-keycode mapping before it on the first, and the
-  // releases and whatever the next press needs after it (spare keycodes are mapped in batches,
-  // each before the first key that needs it). Raises when it cannot go on.
+  // Types the prepared string into whatever has the focus, as KeyInjector's NextPress and Send
+  // ask: a step's events are the group change, the modifiers' presses, its key's presses and
+  // releases, and the modifiers' releases; spare keycodes are mapped in batches, each before the
+  // first step that needs it. Raises when it cannot go on.
   bool HasNext() const;
-  void InjectNext();
+  std::size_t NextPress(std::size_t From);
+  void Send(std::size_t Count);
   // Releases every key still held, puts back Caps Lock and the keyboard group, and has the
   // server take every event with one round trip: Closing when given (a look that ends in a
   // reply), else a plain one. Raises when the server refused an event.
@@ -125,6 +127,8 @@ class X11Keyboard {
   void MapBatch(const TypingPlan& Plan, std::size_t From, bool CanShift);
   void Begin();
   void Expand(std::size_t Step);
+  // Makes the events of the next step that has any once those before it have all gone.
+  void ExpandNext();
   void WriteMapping(const std::vector<Spare*>& Changed);
   void RestoreSpares();
 
