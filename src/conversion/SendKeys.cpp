@@ -21,12 +21,6 @@ namespace {
                     Problem + " at position " + std::to_string(Index + 1) + ".");
 }
 
-std::string ToUtf8(std::u32string_view Text) {
-  std::string Out;
-  for (char32_t C : Text) AppendUtf8(Out, C);
-  return Out;
-}
-
 // Strict decoding (Utf8.h): overlong forms, surrogates and values above U+10FFFF are refused, so
 // every action is a character a back end can actually type.
 std::u32string DecodeUtf8(const std::string& Text) {
