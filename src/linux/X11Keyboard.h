@@ -2,7 +2,7 @@
 #pragma once
 
 // The keyboard part of an X11 session: the keymap, the spare keycodes borrowed for characters
-// the keymap lacks, and typing through XTEST.
+// the keymap lacks (both in X11Keymap.cpp), and typing through XTEST.
 
 #include <X11/XKBlib.h>
 
@@ -18,28 +18,9 @@
 
 #include "platform/KeyAction.h"
 #include "linux/X11Connection.h"
+#include "linux/X11Keymap.h"
 
 namespace pictrane::linux_desktop::x11 {
-
-// Where a keysym is typed: a keycode, with or without Shift, in a keyboard group.
-struct KeyChoice {
-  KeyCode Code = 0;
-  bool Shift = false;
-  int Group = 0;
-};
-
-// Key actions resolved against the keymap: everything that can be wrong with them is found
-// here, before the first key.
-struct TypingPlan {
-  struct Step {
-    KeySym Sym = 0;
-    std::optional<KeyChoice> Key;  // nothing: typed through a spare keycode
-    bool HoldShift = false, HoldControl = false, HoldAlt = false;
-    int Count = 1;
-  };
-  std::vector<Step> Steps;
-  bool TogglesCapsLock = false;
-};
 
 class X11Keyboard {
  public:
