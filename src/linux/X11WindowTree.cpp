@@ -113,27 +113,36 @@ Window WindowTree::FocusedWindow() const {
   return Focus == C_.Root ? 0 : Focus;
 }
 
-// The viewable top-level windows of Process (of every process without one), topmost first.
-std::vector<TopLevel> WindowTree::TopLevelsOf(std::optional<ProcessId> Process) const {
-  std::vector<TopLevel> Found;
+void WindowTree::ForEachShownTop(bool OverrideRedirect,
+                                 const std::function<bool(Window)>& Visit) const {
   Window RootReturn = 0, Parent = 0, *Children = nullptr;
   unsigned Count = 0;
-  if (!XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) return Found;
+  if (!XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) return;
   std::vector<Window> Stack(Children, Children + Count);
   if (Children) XFree(Children);
   for (auto It = Stack.rbegin(); It != Stack.rend(); ++It) {
     XWindowAttributes Attributes;
     if (!XGetWindowAttributes(C_.D, *It, &Attributes)) continue;
-    if (Attributes.override_redirect || Attributes.c_class == InputOnly ||
-        Attributes.map_state != IsViewable)
+    if (static_cast<bool>(Attributes.override_redirect) != OverrideRedirect ||
+        Attributes.c_class == InputOnly || Attributes.map_state != IsViewable)
       continue;
-    const Window Client = ClientBelow(*It);
-    if (Process && ProcessOf(Client) != *Process) continue;
-    if (Client != *It &&
-        (!XGetWindowAttributes(C_.D, Client, &Attributes) || Attributes.map_state != IsViewable))
-      continue;
-    Found.push_back(TopLevel{*It, Client});
+    if (!Visit(*It)) return;
   }
+}
+
+// The viewable top-level windows of Process (of every process without one), topmost first.
+std::vector<TopLevel> WindowTree::TopLevelsOf(std::optional<ProcessId> Process) const {
+  std::vector<TopLevel> Found;
+  ForEachShownTop(false, [&](Window Top) {
+    const Window Client = ClientBelow(Top);
+    if (Process && ProcessOf(Client) != *Process) return true;
+    XWindowAttributes Attributes;
+    if (Client != Top &&
+        (!XGetWindowAttributes(C_.D, Client, &Attributes) || Attributes.map_state != IsViewable))
+      return true;
+    Found.push_back(TopLevel{Top, Client});
+    return true;
+  });
   return Found;
 }
 

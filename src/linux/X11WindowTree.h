@@ -5,6 +5,7 @@
 // windows, their properties, whose process each belongs to, and what the window manager runs
 // and supports. Looking only: nothing here changes a window.
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,9 @@ class WindowTree {
   Window TopLevelOf(Window W) const;
   bool IsWithin(Window W, Window Ancestor) const;
   std::vector<TopLevel> TopLevelsOf(std::optional<ProcessId> Process) const;
+  // Visits the viewable children of the root that take input, topmost first: those that bypass
+  // the window manager (OverrideRedirect: menus, pop-ups) or the others; until Visit says false.
+  void ForEachShownTop(bool OverrideRedirect, const std::function<bool(Window)>& Visit) const;
   // The window keys go to (the one under the pointer when the focus follows it); 0: none.
   Window FocusedWindow() const;
   bool WindowManagerRuns() const;

@@ -145,21 +145,13 @@ void X11Windows::CloseLook(const std::function<void()>& Replied) {
 ProcessId X11Windows::GrabHolder() const {
   ErrorTrap Trap(C_.D);  // windows may go while we look
   Trap.Settled();
-  Window RootReturn = 0, Parent = 0, *Children = nullptr;
-  unsigned Count = 0;
-  if (!XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) return kUnknownProcess;
-  std::vector<Window> Stack(Children, Children + Count);
-  if (Children) XFree(Children);
-  for (auto It = Stack.rbegin(); It != Stack.rend(); ++It) {
-    XWindowAttributes Attributes;
-    if (!XGetWindowAttributes(C_.D, *It, &Attributes)) continue;
-    if (!Attributes.override_redirect || Attributes.c_class == InputOnly ||
-        Attributes.map_state != IsViewable)
-      continue;
-    const ProcessId Found = Tree_.ProcessOf(*It);
-    return Found != 0 ? Found : kUnknownProcess;
-  }
-  return kUnknownProcess;
+  ProcessId Holder = kUnknownProcess;
+  Tree_.ForEachShownTop(true, [&](Window W) {
+    const ProcessId Found = Tree_.ProcessOf(W);
+    Holder = Found != 0 ? Found : kUnknownProcess;
+    return false;
+  });
+  return Holder;
 }
 
 bool X11Windows::FocusStillWatched() {
