@@ -278,11 +278,14 @@ void X11Keyboard::Refresh() {
   if (Stale()) Plan_ = Resolve(Actions_);
 }
 
-bool X11Keyboard::HasNext() const {
-  return !Pending_.empty() ||
-         std::any_of(Plan_.Steps.begin() + static_cast<std::ptrdiff_t>(NextStep_),
+bool X11Keyboard::StepLeft() const {
+  return std::any_of(Plan_.Steps.begin() + static_cast<std::ptrdiff_t>(NextStep_),
                      Plan_.Steps.end(),
                      [](const TypingPlan::Step& Step) { return Step.Count > 0; });
+}
+
+bool X11Keyboard::HasNext() const {
+  return !Pending_.empty() || StepLeft();
 }
 
 void X11Keyboard::Begin() {
@@ -333,11 +336,8 @@ std::size_t X11Keyboard::NextPress(std::size_t From) {
   if (Pending_.empty()) ExpandNext();
   for (std::size_t I = From; I < Pending_.size(); ++I)
     if (Pending_[I].Type == TypedEvent::Kind::Press) return I;
-  const bool StepFollows =
-      std::any_of(Plan_.Steps.begin() + static_cast<std::ptrdiff_t>(NextStep_), Plan_.Steps.end(),
-                  [](const TypingPlan::Step& Step) { return Step.Count > 0; });
   // The next step's group comes first, then its first press.
-  return StepFollows ? Pending_.size() + 1 : Pending_.size();
+  return StepLeft() ? Pending_.size() + 1 : Pending_.size();
 }
 
 void X11Keyboard::ExpandNext() {

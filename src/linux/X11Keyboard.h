@@ -110,6 +110,8 @@ class X11Keyboard {
   void Expand(std::size_t Step);
   // Makes the events of the next step that has any once those before it have all gone.
   void ExpandNext();
+  // A step with events is left that has not been made yet.
+  bool StepLeft() const;
   void WriteMapping(const std::vector<Spare*>& Changed);
   void RestoreSpares();
 
