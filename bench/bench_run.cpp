@@ -48,7 +48,8 @@ struct NullPlatform : Clock,
   }
   KeysOutcome StillFree(KeyTarget&) override { return KeysOutcome::Sent; }
   bool HasNext() const override { return false; }
-  void InjectNext() override {}
+  std::size_t NextPress(std::size_t) override { return 0; }
+  void Send(std::size_t) override {}
   KeysOutcome Finish(KeyTarget&, const std::function<void()>& Handed) override {
     Handed();
     return KeysOutcome::Sent;

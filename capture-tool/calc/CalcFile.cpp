@@ -55,12 +55,6 @@ CalcModel ToLibraryModel(CalcModelId Model) {
   return CALC_TI89;
 }
 
-std::string ToUtf8(std::u32string_view Text) {
-  std::string Utf8;
-  for (const char32_t C : Text) AppendUtf8(Utf8, C);
-  return Utf8;
-}
-
 void EnsureLibraryReady() {
   static std::once_flag Once;
   std::call_once(Once, [] { tifiles_library_init(); });

@@ -11,9 +11,11 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pictrane/RaisedError.h"
+#include "pictrane/TemporaryFile.h"
 
 namespace pictrane {
 
@@ -46,85 +48,60 @@ std::string FolderOf(const std::string& Path) {
                     What + ": " + std::strerror(Error) + ".");
 }
 
-// An open temporary file beside a target; removed (and closed) unless kept.
-class Temporary {
- public:
-  Temporary(const std::string& Path, const std::string& Source) {
-    // mkstemp: a short unique name whatever the length of Path's own name, created exclusively
-    // (O_EXCL), so never an existing name or a link planted there.
-    const std::string Template =
-        FolderOf(Path) + "/" + std::string(TemporaryPrefix) + std::string(TemporaryUnique, 'X');
-    std::vector<char> Name(Template.begin(), Template.end());
-    Name.push_back('\0');
-    Fd_ = ::mkstemp(Name.data());
-    if (Fd_ < 0) RaiseSystemError(errno, "Cannot write in the folder " + FolderOf(Path), Source);
-    Name_ = Name.data();
-    struct stat Old {};
-    if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode)) {
-      ::fchmod(Fd_, Old.st_mode & 07777);
-    } else {
-      // mkstemp makes 0600; a new file gets what any new file would.
-      const mode_t Mask = ::umask(0);
-      ::umask(Mask);
-      ::fchmod(Fd_, 0666 & ~Mask);
-    }
-  }
-  ~Temporary() {
-    Close();
-    if (!Kept_) ::unlink(Name_.c_str());
-  }
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-
-  int Fd() const { return Fd_; }
-  const std::string& Name() const { return Name_; }
-  // Closes the handle; false (errno set) when the system reports a late write error.
-  bool Close() {
-    if (Fd_ < 0) return true;
-    const int Fd = Fd_;
-    Fd_ = -1;
-    return ::close(Fd) == 0;
-  }
-  void Keep() { Kept_ = true; }
-
- private:
-  int Fd_ = -1;
-  std::string Name_;
-  bool Kept_ = false;
-};
-
-void PutInPlace(Temporary& Temp, const std::string& Path, const std::string& Source) {
-  if (std::rename(Temp.Name().c_str(), Path.c_str()) != 0) {
-    RaiseSystemError(errno, "Cannot save " + Path, Source);
-  }
-  Temp.Keep();
-}
-
 }  // namespace
 
-void WriteAtomically(const std::string& Path, const std::function<void(const std::string&)>& Write,
-                     const std::string& Source) {
-  Temporary Temp(Path, Source);
-  Temp.Close();
-  Write(Temp.Name());
-  PutInPlace(Temp, Path, Source);
+TemporaryFile CreateTemporaryBeside(const std::string& Path, const std::string& Source) {
+  // mkstemp: a short unique name whatever the length of Path's own name, created exclusively
+  // (O_EXCL), so never an existing name or a link planted there.
+  const std::string Template =
+      FolderOf(Path) + "/" + std::string(TemporaryPrefix) + std::string(TemporaryUnique, 'X');
+  std::vector<char> Name(Template.begin(), Template.end());
+  Name.push_back('\0');
+  const int Fd = ::mkstemp(Name.data());
+  if (Fd < 0) RaiseSystemError(errno, "Cannot write in the folder " + FolderOf(Path), Source);
+  struct stat Old {};
+  if (::stat(Path.c_str(), &Old) == 0 && S_ISREG(Old.st_mode)) {
+    ::fchmod(Fd, Old.st_mode & 07777);
+  } else {
+    // mkstemp makes 0600; a new file gets what any new file would.
+    const mode_t Mask = ::umask(0);
+    ::umask(Mask);
+    ::fchmod(Fd, 0666 & ~Mask);
+  }
+  return {Name.data(), Fd};
 }
 
-void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
-                         const std::string& Source) {
-  Temporary Temp(Path, Source);
-  std::size_t Done = 0;
-  while (Done < Bytes.size()) {
-    const ssize_t N = ::write(Temp.Fd(), Bytes.data() + Done, Bytes.size() - Done);
+std::size_t WriteSomeOf(const TemporaryFile& File, std::string_view Bytes, const std::string& Path,
+                        const std::string& Source) {
+  for (;;) {
+    const ssize_t N = ::write(static_cast<int>(File.Handle), Bytes.data(), Bytes.size());
     if (N < 0 && errno == EINTR) continue;
     if (N <= 0) RaiseSystemError(N < 0 ? errno : ENOSPC, "Cannot write " + Path, Source);
-    Done += static_cast<std::size_t>(N);
+    return static_cast<std::size_t>(N);
   }
-  // A full disk may only show when the data is flushed.
-  if (::fsync(Temp.Fd()) != 0 || !Temp.Close()) {
-    RaiseSystemError(errno, "Cannot write " + Path, Source);
+}
+
+void FlushAndClose(TemporaryFile& File, const std::string& Path, const std::string& Source) {
+  const int Fd = static_cast<int>(std::exchange(File.Handle, -1));
+  // close reports a late write error too; the handle is gone either way.
+  const bool Synced = ::fsync(Fd) == 0;
+  const int SyncError = errno;
+  if (::close(Fd) != 0 || !Synced)
+    RaiseSystemError(Synced ? errno : SyncError, "Cannot write " + Path, Source);
+}
+
+void CloseTemporary(TemporaryFile& File) noexcept {
+  if (File.Handle >= 0) ::close(static_cast<int>(std::exchange(File.Handle, -1)));
+}
+
+void RenameOver(const TemporaryFile& File, const std::string& Path, const std::string& Source) {
+  if (std::rename(File.Name.c_str(), Path.c_str()) != 0) {
+    RaiseSystemError(errno, "Cannot save " + Path, Source);
   }
-  PutInPlace(Temp, Path, Source);
+}
+
+void RemoveTemporary(const TemporaryFile& File) noexcept {
+  ::unlink(File.Name.c_str());
 }
 
 void RemoveStaleTemporaries(const std::string& Folder, std::chrono::seconds MinAge) {

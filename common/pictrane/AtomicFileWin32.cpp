@@ -2,9 +2,11 @@
 #include "pictrane/AtomicFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "pictrane/TemporaryFile.h"
 #include "pictrane/win32/Errors.h"
 #include "pictrane/win32/Text.h"
 
@@ -40,96 +42,78 @@ std::wstring FolderOf(const std::wstring& Path) {
   return Slash == std::wstring::npos ? L"." : Path.substr(0, Slash);
 }
 
-// A new temporary file beside a target, removed (and closed) unless kept.
-class Temporary {
- public:
-  Temporary(const std::string& Path, const std::string& Source) {
-    const std::wstring Folder = FolderOf(Widen(Path));
-    // CREATE_NEW fails on any existing name, a planted link included; a few tries with other
-    // short names get past names left by others.
-    static unsigned Counter = 0;
-    DWORD Code = ERROR_FILE_EXISTS;
-    for (int Try = 0; Try < 64 && Code == ERROR_FILE_EXISTS; ++Try) {
-      const unsigned Bits =
-          (::GetCurrentProcessId() << 16) ^ ::GetTickCount() ^ (++Counter * 2654435761u);
-      wchar_t Name[16];
-      ::wsprintfW(Name, L"\\~pc%06x.tmp", Bits & 0xFFFFFFu);
-      Name_ = Folder + Name;
-      Handle_ = ::CreateFileW(Name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-      Code = Handle_ == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
-    }
-    if (Handle_ == INVALID_HANDLE_VALUE) {
-      Raise("Cannot write in the folder", win32::Narrow(Folder), Code, Source);
-    }
-  }
-  ~Temporary() {
-    Close();
-    if (!Kept_) ::DeleteFileW(Name_.c_str());
-  }
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-
-  HANDLE Handle() const { return Handle_; }
-  const std::wstring& Name() const { return Name_; }
-  void Close() {
-    if (Handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(Handle_);
-    Handle_ = INVALID_HANDLE_VALUE;
-  }
-  void Keep() { Kept_ = true; }
-
- private:
-  HANDLE Handle_ = INVALID_HANDLE_VALUE;
-  std::wstring Name_;
-  bool Kept_ = false;
-};
-
-void PutInPlace(Temporary& Temp, const std::string& Path, const std::string& Source) {
-  const std::wstring Target = Widen(Path);
-  // The replaced file's own attributes stay (read-only aside, which would refuse the rename).
-  const DWORD Old = ::GetFileAttributesW(Target.c_str());
-  if (Old != INVALID_FILE_ATTRIBUTES) {
-    ::SetFileAttributesW(Temp.Name().c_str(),
-                         Old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
-  }
-  if (!::MoveFileExW(Temp.Name().c_str(), Target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD Code = ::GetLastError();
-    Raise("Cannot save", Path, Code, Source);
-  }
-  Temp.Keep();
+HANDLE HandleOf(const TemporaryFile& File) {
+  return reinterpret_cast<HANDLE>(File.Handle);
 }
 
 }  // namespace
 
-void WriteAtomically(const std::string& Path, const std::function<void(const std::string&)>& Write,
-                     const std::string& Source) {
-  Temporary Temp(Path, Source);
-  Temp.Close();
-  Write(win32::Narrow(Temp.Name()));
-  PutInPlace(Temp, Path, Source);
+TemporaryFile CreateTemporaryBeside(const std::string& Path, const std::string& Source) {
+  const std::wstring Folder = FolderOf(Widen(Path));
+  // CREATE_NEW fails on any existing name, a planted link included; a few tries with other
+  // short names get past names left by others.
+  static unsigned Counter = 0;
+  DWORD Code = ERROR_FILE_EXISTS;
+  std::wstring Name;
+  HANDLE Handle = INVALID_HANDLE_VALUE;
+  for (int Try = 0; Try < 64 && Code == ERROR_FILE_EXISTS; ++Try) {
+    const unsigned Bits =
+        (::GetCurrentProcessId() << 16) ^ ::GetTickCount() ^ (++Counter * 2654435761u);
+    wchar_t Unique[16];
+    ::wsprintfW(Unique, L"\\~pc%06x.tmp", Bits & 0xFFFFFFu);
+    Name = Folder + Unique;
+    Handle = ::CreateFileW(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    Code = Handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+  }
+  if (Handle == INVALID_HANDLE_VALUE) {
+    Raise("Cannot write in the folder", win32::Narrow(Folder), Code, Source);
+  }
+  return {win32::Narrow(Name), reinterpret_cast<std::intptr_t>(Handle)};
 }
 
-void WriteFileAtomically(const std::string& Path, std::string_view Bytes,
-                         const std::string& Source) {
-  Temporary Temp(Path, Source);
-  std::size_t Done = 0;
-  while (Done < Bytes.size()) {
-    const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(Bytes.size() - Done, 1u << 30));
-    DWORD Put = 0;
-    if (!::WriteFile(Temp.Handle(), Bytes.data() + Done, Chunk, &Put, nullptr) || Put == 0) {
-      const DWORD Code = ::GetLastError();
-      Raise("Cannot write", Path, Code, Source);
-    }
-    Done += Put;
-  }
-  if (!::FlushFileBuffers(Temp.Handle())) {
+std::size_t WriteSomeOf(const TemporaryFile& File, std::string_view Bytes, const std::string& Path,
+                        const std::string& Source) {
+  const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(Bytes.size(), 1u << 30));
+  DWORD Put = 0;
+  if (!::WriteFile(HandleOf(File), Bytes.data(), Chunk, &Put, nullptr) || Put == 0) {
     const DWORD Code = ::GetLastError();
     Raise("Cannot write", Path, Code, Source);
   }
-  Temp.Close();
-  PutInPlace(Temp, Path, Source);
+  return Put;
+}
+
+void FlushAndClose(TemporaryFile& File, const std::string& Path, const std::string& Source) {
+  if (!::FlushFileBuffers(HandleOf(File))) {
+    const DWORD Code = ::GetLastError();
+    Raise("Cannot write", Path, Code, Source);
+  }
+  CloseTemporary(File);
+}
+
+void CloseTemporary(TemporaryFile& File) noexcept {
+  if (HandleOf(File) != INVALID_HANDLE_VALUE) ::CloseHandle(HandleOf(File));
+  File.Handle = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+}
+
+void RenameOver(const TemporaryFile& File, const std::string& Path, const std::string& Source) {
+  const std::wstring Temporary = Widen(File.Name), Target = Widen(Path);
+  // The replaced file's own attributes stay (read-only aside, which would refuse the rename).
+  const DWORD Old = ::GetFileAttributesW(Target.c_str());
+  if (Old != INVALID_FILE_ATTRIBUTES) {
+    ::SetFileAttributesW(Temporary.c_str(),
+                         Old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+  }
+  if (!::MoveFileExW(Temporary.c_str(), Target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD Code = ::GetLastError();
+    Raise("Cannot save", Path, Code, Source);
+  }
+}
+
+void RemoveTemporary(const TemporaryFile& File) noexcept {
+  ::DeleteFileW(Widen(File.Name).c_str());
 }
 
 void RemoveStaleTemporaries(const std::string& Folder, std::chrono::seconds MinAge) {

@@ -28,6 +28,13 @@ inline void AppendUtf8(std::string& Out, char32_t C) {
   }
 }
 
+// The same for a string of code points.
+inline std::string ToUtf8(std::u32string_view Text) {
+  std::string Out;
+  for (char32_t C : Text) AppendUtf8(Out, C);
+  return Out;
+}
+
 // Reads the code point that starts at Bytes[At] and moves At past it. Strict: an overlong form, a
 // surrogate, a value above U+10FFFF or a cut sequence is no character; then At moves by one byte
 // and false is returned, so a caller can show that byte for itself.

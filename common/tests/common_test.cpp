@@ -1,14 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The shared library's rules: the calculator's names, and names as messages show them.
+// The shared library's rules: the calculator's names, names as messages show them, and the
+// atomic writes.
 
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "CalcNameTable.h"
+#include "pictrane/AtomicFile.h"
 #include "pictrane/CalcName.h"
+#include "pictrane/RaisedError.h"
 #include "pictrane/Names.h"
 #include "pictrane/Remarks.h"
 #include "pictrane/Utf8.h"
@@ -104,6 +114,62 @@ TEST(Names, MessagesShowEveryByteAndEveryLineAsOne) {
   EXPECT_FALSE(TypableName("a\nb.bmp"));
   EXPECT_FALSE(TypableName("bad\xE9.bmp"));
   EXPECT_EQ(RemarkLine("/p/a\nb.bmp", "cannot read\r\nit"), "/p/a\\nb.bmp: cannot read  it");
+}
+
+// Both ways of writing, through the temporary's name and through its handle, on this system's
+// files: the target is replaced whole, or a failed write leaves it as it was; either way nothing
+// else is left in the folder.
+TEST(AtomicFile, ReplacesTheFileWholeOrLeavesItAsItWas) {
+  namespace fs = std::filesystem;
+  const fs::path Folder =
+      fs::temp_directory_path() / ("pictrane-atomic-" + std::to_string(std::random_device{}()));
+  const std::string Target = (Folder / "target.txt").string();
+  const auto WriteName = [](const std::string& Text, bool Fail) {
+    return [Text, Fail](const std::string& Temporary) {
+      std::ofstream(Temporary, std::ios::binary) << Text;
+      if (Fail) throw std::runtime_error("the writer failed");
+    };
+  };
+  struct Case {
+    const char* Name;
+    std::function<void()> Write;
+    std::string After;  // the target's content; "old": untouched
+    const char* Error;  // the start of the raised description; nullptr: none
+  };
+  const std::vector<Case> Cases = {
+      {"bytes", [&] { WriteFileAtomically(Target, "new\n", "Test"); }, "new\n", nullptr},
+      {"no bytes", [&] { WriteFileAtomically(Target, "", "Test"); }, "", nullptr},
+      {"by name", [&] { WriteAtomically(Target, WriteName("named", false), "Test"); }, "named",
+       nullptr},
+      {"the writer throws", [&] { WriteAtomically(Target, WriteName("half", true), "Test"); },
+       "old", "the writer failed"},
+      {"no such folder",
+       [&] { WriteFileAtomically((Folder / "gone" / "t.txt").string(), "new", "Test"); }, "old",
+       "Cannot write in the folder"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    std::ofstream(Target, std::ios::binary) << "old";
+    if (C.Error) {
+      try {
+        C.Write();
+        ADD_FAILURE() << "nothing was raised";
+      } catch (const std::exception& E) {
+        const auto* Raised = dynamic_cast<const RaisedError*>(&E);
+        EXPECT_EQ((Raised ? Raised->Description : std::string(E.what())).rfind(C.Error, 0), 0U)
+            << (Raised ? Raised->Description : E.what());
+      }
+    } else {
+      C.Write();
+    }
+    std::ifstream In(Target, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}), C.After);
+    In.close();
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()), 1);
+  }
+  fs::remove_all(Folder);
 }
 
 }  // namespace

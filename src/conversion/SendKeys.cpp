@@ -21,12 +21,6 @@ namespace {
                     Problem + " at position " + std::to_string(Index + 1) + ".");
 }
 
-std::string ToUtf8(std::u32string_view Text) {
-  std::string Out;
-  for (char32_t C : Text) AppendUtf8(Out, C);
-  return Out;
-}
-
 // Strict decoding (Utf8.h): overlong forms, surrogates and values above U+10FFFF are refused, so
 // every action is a character a back end can actually type.
 std::u32string DecodeUtf8(const std::string& Text) {
@@ -165,6 +159,13 @@ std::uint8_t ModifierOf(char32_t C) {
   }
 }
 
+// One batch: the next key press with the events up to the press after it (its releases, and
+// what the next press needs first). A release needs no look of its own, and wherever the focus
+// has gone it types nothing; every press gets a look.
+void InjectBatch(KeyInjector& Keys) {
+  Keys.Send(Keys.NextPress(Keys.NextPress(0) + 1));
+}
+
 }  // namespace
 
 KeyActions ParseKeys(const std::string& Keys) {
@@ -300,7 +301,7 @@ KeysOutcome SendKeys(KeyInjector& Keys, const KeyActions& Actions, KeyTarget& Ta
   if (Keys.OthersHold()) return KeysOutcome::KeysHeld;
   try {
     while (Keys.HasNext()) {
-      Keys.InjectNext();
+      InjectBatch(Keys);
       if (!Keys.HasNext()) break;
       // Others' keys first: a stop for them keeps the bitmap whatever the focus did.
       const KeysOutcome Free = Keys.StillFree(Target);

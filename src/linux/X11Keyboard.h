@@ -2,13 +2,14 @@
 #pragma once
 
 // The keyboard part of an X11 session: the keymap, the spare keycodes borrowed for characters
-// the keymap lacks, and typing through XTEST.
+// the keymap lacks (both in X11Keymap.cpp), and typing through XTEST.
 
 #include <X11/XKBlib.h>
 
 #include <algorithm>
 #include <bitset>
 #include <chrono>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -17,28 +18,9 @@
 
 #include "platform/KeyAction.h"
 #include "linux/X11Connection.h"
+#include "linux/X11Keymap.h"
 
 namespace pictrane::linux_desktop::x11 {
-
-// Where a keysym is typed: a keycode, with or without Shift, in a keyboard group.
-struct KeyChoice {
-  KeyCode Code = 0;
-  bool Shift = false;
-  int Group = 0;
-};
-
-// Key actions resolved against the keymap: everything that can be wrong with them is found
-// here, before the first key.
-struct TypingPlan {
-  struct Step {
-    KeySym Sym = 0;
-    std::optional<KeyChoice> Key;  // nothing: typed through a spare keycode
-    bool HoldShift = false, HoldControl = false, HoldAlt = false;
-    int Count = 1;
-  };
-  std::vector<Step> Steps;
-  bool TogglesCapsLock = false;
-};
 
 class X11Keyboard {
  public:
@@ -78,12 +60,13 @@ class X11Keyboard {
   // Resolves the prepared string again when the keymap or the locks changed since.
   void Refresh();
 
-  // Types the prepared string into whatever has the focus, a batch at a time: each batch is one
-  // key press, with the group change and spare-keycode mapping before it on the first, and the
-  // releases and whatever the next press needs after it (spare keycodes are mapped in batches,
-  // each before the first key that needs it). Raises when it cannot go on.
+  // Types the prepared string into whatever has the focus, as KeyInjector's NextPress and Send
+  // ask: a step's events are the group change, the modifiers' presses, its key's presses and
+  // releases, and the modifiers' releases; spare keycodes are mapped in batches, each before the
+  // first step that needs it. Raises when it cannot go on.
   bool HasNext() const;
-  void InjectNext();
+  std::size_t NextPress(std::size_t From);
+  void Send(std::size_t Count);
   // Releases every key still held, puts back Caps Lock and the keyboard group, and has the
   // server take every event with one round trip: Closing when given (a look that ends in a
   // reply), else a plain one. Raises when the server refused an event.
@@ -125,6 +108,10 @@ class X11Keyboard {
   void MapBatch(const TypingPlan& Plan, std::size_t From, bool CanShift);
   void Begin();
   void Expand(std::size_t Step);
+  // Makes the events of the next step that has any once those before it have all gone.
+  void ExpandNext();
+  // A step with events is left that has not been made yet.
+  bool StepLeft() const;
   void WriteMapping(const std::vector<Spare*>& Changed);
   void RestoreSpares();
 

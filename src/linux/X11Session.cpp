@@ -61,8 +61,12 @@ bool X11Session::HasNext() const {
   return S_->Keyboard.HasNext();
 }
 
-void X11Session::InjectNext() {
-  S_->Keyboard.InjectNext();
+std::size_t X11Session::NextPress(std::size_t From) {
+  return S_->Keyboard.NextPress(From);
+}
+
+void X11Session::Send(std::size_t Count) {
+  S_->Keyboard.Send(Count);
 }
 
 KeysOutcome X11Session::Finish(KeyTarget& Target, const std::function<void()>& Handed) {

@@ -45,7 +45,8 @@ class X11Session final : public KeyInjector {
   // the same questions are asked again.
   KeysOutcome StillFree(KeyTarget& Target) override;
   bool HasNext() const override;
-  void InjectNext() override;
+  std::size_t NextPress(std::size_t From) override;
+  void Send(std::size_t Count) override;
   // One round trip: a grab attempt on the focus window, let go at once; Handed runs once its
   // reply has brought the server's confirmation.
   KeysOutcome Finish(KeyTarget& Target, const std::function<void()>& Handed) override;

@@ -64,30 +64,30 @@ KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
   // (a change since then shows in the answer or is in our queue by then), and the grab attempt
   // the keyboard.
   if (Intact) {
-    const Window Now = FocusedWindow();
+    const Window Now = Tree_.FocusedWindow();
     C_.DrainEvents();
-    if (!WatchLost_ && IsWithin(Now, Watched_)) return CheckGrab(Now, Target);
+    if (!WatchLost_ && Tree_.IsWithin(Now, Watched_)) return CheckGrab(Now, Target);
   }
   Watched_ = 0;
   WatchedProcess_ = 0;
   Window Focus = 0;
   ProcessId Owner = 0;
   for (;;) {
-    Focus = FocusedWindow();
+    Focus = Tree_.FocusedWindow();
     Owner = Focus == 0 ? 0 : OwnerOfFocus(Focus);
     if (Focus != 0 && Owner == 0) Owner = kUnknownProcess;
     const KeyTarget::Verdict Verdict = Target.Judge(Owner);
     if (Verdict == KeyTarget::Verdict::Foreign) return KeysOutcome::FocusLost;
     if (Verdict == KeyTarget::Verdict::Owned) break;
   }
-  const Window Top = TopLevelOf(Focus);
+  const Window Top = Tree_.TopLevelOf(Focus);
   if (Top == 0) return KeysOutcome::FocusLost;
   Select(Top, FocusChangeMask | StructureNotifyMask);
   // Asked again after the selection: a change between the two questions is either seen here or
   // sent to us as an event, and events from before this request do not count.
   WatchSerial_ = NextRequest(C_.D);
-  const Window Now = FocusedWindow();  // its reply brings any error of the selection with it
-  if (!IsWithin(Now, Top)) return KeysOutcome::FocusLost;
+  const Window Now = Tree_.FocusedWindow();  // its reply brings any error of the selection with it
+  if (!Tree_.IsWithin(Now, Top)) return KeysOutcome::FocusLost;
   Watched_ = Top;
   WatchedProcess_ = Owner;
   WatchLost_ = false;
@@ -145,21 +145,13 @@ void X11Windows::CloseLook(const std::function<void()>& Replied) {
 ProcessId X11Windows::GrabHolder() const {
   ErrorTrap Trap(C_.D);  // windows may go while we look
   Trap.Settled();
-  Window RootReturn = 0, Parent = 0, *Children = nullptr;
-  unsigned Count = 0;
-  if (!XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) return kUnknownProcess;
-  std::vector<Window> Stack(Children, Children + Count);
-  if (Children) XFree(Children);
-  for (auto It = Stack.rbegin(); It != Stack.rend(); ++It) {
-    XWindowAttributes Attributes;
-    if (!XGetWindowAttributes(C_.D, *It, &Attributes)) continue;
-    if (!Attributes.override_redirect || Attributes.c_class == InputOnly ||
-        Attributes.map_state != IsViewable)
-      continue;
-    const ProcessId Found = ProcessOf(*It);
-    return Found != 0 ? Found : kUnknownProcess;
-  }
-  return kUnknownProcess;
+  ProcessId Holder = kUnknownProcess;
+  Tree_.ForEachShownTop(true, [&](Window W) {
+    const ProcessId Found = Tree_.ProcessOf(W);
+    Holder = Found != 0 ? Found : kUnknownProcess;
+    return false;
+  });
+  return Holder;
 }
 
 bool X11Windows::FocusStillWatched() {
@@ -174,162 +166,19 @@ void X11Windows::Select(Window W, long Mask) {
   XSelectInput(C_.D, W, Current);
 }
 
-std::vector<unsigned long> X11Windows::Property32(Window W, Atom Name, Atom Type) const {
-  Atom Actual = 0;
-  int Format = 0;
-  unsigned long Count = 0, After = 0;
-  unsigned char* Data = nullptr;
-  std::vector<unsigned long> Values;
-  if (XGetWindowProperty(C_.D, W, Name, 0, 1024, False, Type, &Actual, &Format, &Count, &After,
-                         &Data) != Success)
-    return Values;
-  if (Data && Actual == Type && Format == 32) {
-    // Xlib hands 32-bit items to the client as longs.
-    const auto* Items = reinterpret_cast<const unsigned long*>(Data);
-    Values.assign(Items, Items + Count);
-  }
-  if (Data) XFree(Data);
-  return Values;
-}
-
-bool X11Windows::HasProperty(Window W, Atom Name) const {
-  Atom Actual = 0;
-  int Format = 0;
-  unsigned long Count = 0, After = 0;
-  unsigned char* Data = nullptr;
-  if (XGetWindowProperty(C_.D, W, Name, 0, 0, False, AnyPropertyType, &Actual, &Format, &Count,
-                         &After, &Data) != Success)
-    return false;
-  if (Data) XFree(Data);
-  return Actual != 0;
-}
-
-ProcessId X11Windows::ProcessOf(Window W) const {
-  if (W == 0) return 0;
-  std::vector<unsigned long> Pid = Property32(W, C_.NetWmPid, XA_CARDINAL);
-  if (!Pid.empty()) return static_cast<ProcessId>(Pid.front());
-  std::vector<unsigned long> Leader = Property32(W, C_.WmClientLeader, XA_WINDOW);
-  if (!Leader.empty() && Leader.front() != W) {
-    Pid = Property32(Leader.front(), C_.NetWmPid, XA_CARDINAL);
-    if (!Pid.empty()) return static_cast<ProcessId>(Pid.front());
-  }
-  return 0;
-}
-
 // The process of the focused window: of the window itself or an ancestor, or at the top, of
 // the client inside a window manager's frame.
 ProcessId X11Windows::OwnerOfFocus(Window Focus) const {
   if (Focus != 0 && Focus == CachedFocus_) return CachedProcess_;
   Window W = Focus;
   for (int Depth = 0; W != 0 && Depth < 64; ++Depth) {
-    if (ProcessId Found = ProcessOf(W)) return Found;
-    const Window Parent = ParentOf(W);
+    if (ProcessId Found = Tree_.ProcessOf(W)) return Found;
+    const Window Parent = Tree_.ParentOf(W);
     if (Parent == 0) break;
-    if (Parent == C_.Root) return ProcessOf(ClientBelow(W));
+    if (Parent == C_.Root) return Tree_.ProcessOf(Tree_.ClientBelow(W));
     W = Parent;
   }
   return 0;
-}
-
-// The client window of a top-level: itself, or the window below a window manager's frame that
-// carries WM_STATE (or a process id). Top itself when there is none.
-Window X11Windows::ClientBelow(Window Top) const {
-  if (HasProperty(Top, C_.WmState) || HasProperty(Top, C_.NetWmPid)) return Top;
-  std::vector<Window> Level{Top};
-  for (int Depth = 0; Depth < 4 && !Level.empty(); ++Depth) {
-    std::vector<Window> Next;
-    for (Window W : Level) {
-      Window RootReturn = 0, Parent = 0, *Children = nullptr;
-      unsigned Count = 0;
-      if (!XQueryTree(C_.D, W, &RootReturn, &Parent, &Children, &Count)) continue;
-      for (unsigned I = 0; I < Count; ++I) Next.push_back(Children[I]);
-      if (Children) XFree(Children);
-    }
-    for (Window W : Next)
-      if (HasProperty(W, C_.WmState) || HasProperty(W, C_.NetWmPid)) return W;
-    Level = std::move(Next);
-  }
-  return Top;
-}
-
-Window X11Windows::ParentOf(Window W) const {
-  Window RootReturn = 0, Parent = 0, *Children = nullptr;
-  unsigned Count = 0;
-  if (!XQueryTree(C_.D, W, &RootReturn, &Parent, &Children, &Count)) return 0;
-  if (Children) XFree(Children);
-  return Parent;
-}
-
-// The child of the root that holds W (W itself when it is one); 0 when W is gone.
-Window X11Windows::TopLevelOf(Window W) const {
-  for (int Depth = 0; W != 0 && Depth < 64; ++Depth) {
-    const Window Parent = ParentOf(W);
-    if (Parent == C_.Root) return W;
-    W = Parent;
-  }
-  return 0;
-}
-
-bool X11Windows::IsWithin(Window W, Window Ancestor) const {
-  for (int Depth = 0; W != 0 && Depth < 64; ++Depth) {
-    if (W == Ancestor) return true;
-    if (W == C_.Root) return false;
-    W = ParentOf(W);
-  }
-  return false;
-}
-
-Window X11Windows::FocusedWindow() const {
-  Window Focus = 0;
-  int Revert = 0;
-  XGetInputFocus(C_.D, &Focus, &Revert);
-  if (Focus == PointerRoot) {
-    // Keys go to the window under the pointer.
-    Window RootReturn = 0, Child = 0;
-    int RootX = 0, RootY = 0, X = 0, Y = 0;
-    unsigned Mask = 0;
-    if (!XQueryPointer(C_.D, C_.Root, &RootReturn, &Child, &RootX, &RootY, &X, &Y, &Mask)) return 0;
-    return Child;
-  }
-  return Focus == C_.Root ? 0 : Focus;
-}
-
-// The viewable top-level windows of Process (of every process without one), topmost first.
-std::vector<X11Windows::TopLevel> X11Windows::TopLevelsOf(std::optional<ProcessId> Process) const {
-  std::vector<TopLevel> Found;
-  Window RootReturn = 0, Parent = 0, *Children = nullptr;
-  unsigned Count = 0;
-  if (!XQueryTree(C_.D, C_.Root, &RootReturn, &Parent, &Children, &Count)) return Found;
-  std::vector<Window> Stack(Children, Children + Count);
-  if (Children) XFree(Children);
-  for (auto It = Stack.rbegin(); It != Stack.rend(); ++It) {
-    XWindowAttributes Attributes;
-    if (!XGetWindowAttributes(C_.D, *It, &Attributes)) continue;
-    if (Attributes.override_redirect || Attributes.c_class == InputOnly ||
-        Attributes.map_state != IsViewable)
-      continue;
-    const Window Client = ClientBelow(*It);
-    if (Process && ProcessOf(Client) != *Process) continue;
-    if (Client != *It &&
-        (!XGetWindowAttributes(C_.D, Client, &Attributes) || Attributes.map_state != IsViewable))
-      continue;
-    Found.push_back(TopLevel{*It, Client});
-  }
-  return Found;
-}
-
-bool X11Windows::WindowManagerRuns() const {
-  std::vector<unsigned long> Check = Property32(C_.Root, C_.NetSupportingWmCheck, XA_WINDOW);
-  if (Check.empty()) return false;
-  // A window manager that died leaves the root's property behind, but not its own window.
-  std::vector<unsigned long> Self = Property32(Check.front(), C_.NetSupportingWmCheck, XA_WINDOW);
-  return !Self.empty() && Self.front() == Check.front();
-}
-
-bool X11Windows::WindowManagerSupports(Atom Feature) const {
-  if (!WindowManagerRuns()) return false;
-  std::vector<unsigned long> Supported = Property32(C_.Root, C_.NetSupported, XA_ATOM);
-  return std::find(Supported.begin(), Supported.end(), Feature) != Supported.end();
 }
 
 void X11Windows::SendToRoot(Window W, Atom Message, long A0, long A1, long A2, long A3) {
@@ -346,13 +195,13 @@ void X11Windows::SendToRoot(Window W, Atom Message, long A0, long A1, long A2, l
 }
 
 void X11Windows::Maximise(const TopLevel& Top) {
-  if (WindowManagerSupports(C_.NetMaxVert) && WindowManagerSupports(C_.NetMaxHorz)) {
+  if (Tree_.WindowManagerSupports(C_.NetMaxVert) && Tree_.WindowManagerSupports(C_.NetMaxHorz)) {
     SendToRoot(Top.Client, C_.NetWmState, kNetWmStateAdd, static_cast<long>(C_.NetMaxVert),
                static_cast<long>(C_.NetMaxHorz), kSourceApplication);
   } else {
     // Without a window manager nobody else places the window; with one that cannot maximise,
     // this asks it for the whole screen.
-    const Window Sized = WindowManagerRuns() ? Top.Client : Top.Frame;
+    const Window Sized = Tree_.WindowManagerRuns() ? Top.Client : Top.Frame;
     XMoveResizeWindow(C_.D, Sized, 0, 0, static_cast<unsigned>(C_.ScreenWidth),
                       static_cast<unsigned>(C_.ScreenHeight));
   }
@@ -360,13 +209,13 @@ void X11Windows::Maximise(const TopLevel& Top) {
 }
 
 bool X11Windows::IsMaximised(const TopLevel& Top) const {
-  if (WindowManagerSupports(C_.NetMaxVert) && WindowManagerSupports(C_.NetMaxHorz)) {
-    std::vector<unsigned long> States = Property32(Top.Client, C_.NetWmState, XA_ATOM);
+  if (Tree_.WindowManagerSupports(C_.NetMaxVert) && Tree_.WindowManagerSupports(C_.NetMaxHorz)) {
+    std::vector<unsigned long> States = Tree_.Property32(Top.Client, C_.NetWmState, XA_ATOM);
     auto Has = [&](Atom A) { return std::find(States.begin(), States.end(), A) != States.end(); };
     return Has(C_.NetMaxVert) && Has(C_.NetMaxHorz);
   }
   // A window manager without maximising keeps a work area of its own that we cannot know.
-  if (WindowManagerRuns()) return true;
+  if (Tree_.WindowManagerRuns()) return true;
   XWindowAttributes Attributes;
   if (!XGetWindowAttributes(C_.D, Top.Frame, &Attributes)) return false;
   return Attributes.x == 0 && Attributes.y == 0 && Attributes.width == C_.ScreenWidth &&
@@ -374,7 +223,7 @@ bool X11Windows::IsMaximised(const TopLevel& Top) const {
 }
 
 void X11Windows::Activate(Window W) {
-  if (WindowManagerSupports(C_.NetActiveWindow))
+  if (Tree_.WindowManagerSupports(C_.NetActiveWindow))
     SendToRoot(W, C_.NetActiveWindow, kSourcePager, CurrentTime, 0, 0);
   XRaiseWindow(C_.D, W);
   XSetInputFocus(C_.D, W, RevertToParent, CurrentTime);
@@ -384,7 +233,7 @@ void X11Windows::Activate(Window W) {
 ProcessId X11Windows::FocusedProcess() {
   ErrorTrap Trap(C_.D);
   Trap.Settled();  // only requests with replies follow: their errors come with them
-  const Window Focus = FocusedWindow();
+  const Window Focus = Tree_.FocusedWindow();
   // A destruction of the cached window reached us before the reply above did.
   C_.DrainEvents();
   if (Focus == 0) return 0;
@@ -402,8 +251,8 @@ ProcessId X11Windows::FocusedProcess() {
 std::vector<TopLevelWindow> X11Windows::TopLevelWindows() {
   ErrorTrap Trap(C_.D);
   std::vector<TopLevelWindow> Found;
-  for (const TopLevel& Top : TopLevelsOf(std::nullopt)) {
-    const ProcessId Process = ProcessOf(Top.Client);
+  for (const TopLevel& Top : Tree_.TopLevelsOf(std::nullopt)) {
+    const ProcessId Process = Tree_.ProcessOf(Top.Client);
     Found.push_back(TopLevelWindow{Top.Frame, Process != 0 ? Process : kUnknownProcess});
   }
   return Found;
@@ -416,7 +265,7 @@ bool X11Windows::ShowMaximisedWithFocus(ProcessId Process, int TimeoutMs) {
   for (;;) {
     {
       ErrorTrap Trap(C_.D);
-      const std::vector<TopLevel> Windows = TopLevelsOf(Process);
+      const std::vector<TopLevel> Windows = Tree_.TopLevelsOf(Process);
       if (!Windows.empty()) {
         Found = Windows.front();
         break;
@@ -455,7 +304,7 @@ bool X11Windows::FocusWindow(Window W, int TimeoutMs) {
   for (;;) {
     {
       ErrorTrap Trap(C_.D);
-      if (IsWithin(FocusedWindow(), W)) return true;
+      if (Tree_.IsWithin(Tree_.FocusedWindow(), W)) return true;
       if (SteadyClock::now() - LastAsked >= kRetryInterval) {
         Activate(W);
         LastAsked = SteadyClock::now();
@@ -470,7 +319,7 @@ bool X11Windows::CloseWindowsOf(ProcessId Process) {
   if (Process <= 0) return false;
   ErrorTrap Trap(C_.D);
   const auto TakesDelete = [this](Window W) {
-    const std::vector<unsigned long> Protocols = Property32(W, C_.WmProtocols, XA_ATOM);
+    const std::vector<unsigned long> Protocols = Tree_.Property32(W, C_.WmProtocols, XA_ATOM);
     return std::find(Protocols.begin(), Protocols.end(), C_.WmDeleteWindow) != Protocols.end();
   };
   const auto SendDelete = [this](Window W) {
@@ -483,10 +332,10 @@ bool X11Windows::CloseWindowsOf(ProcessId Process) {
     Event.xclient.data.l[1] = CurrentTime;
     XSendEvent(C_.D, W, False, NoEventMask, &Event);
   };
-  const std::vector<TopLevel> Windows = TopLevelsOf(Process);
+  const std::vector<TopLevel> Windows = Tree_.TopLevelsOf(Process);
   // A window manager decides how its windows close (and ends a client that does not take close
   // requests); without one, a client that takes them gets the close box's message itself.
-  const bool ThroughManager = !Windows.empty() && WindowManagerSupports(C_.NetCloseWindow);
+  const bool ThroughManager = !Windows.empty() && Tree_.WindowManagerSupports(C_.NetCloseWindow);
   for (const TopLevel& Top : Windows) {
     if (ThroughManager)
       SendToRoot(Top.Client, C_.NetCloseWindow, CurrentTime, kSourcePager, 0, 0);
@@ -503,7 +352,7 @@ bool X11Windows::CloseWindowsOf(ProcessId Process) {
       XWindowAttributes Attributes;
       if (!XGetWindowAttributes(C_.D, Children[I], &Attributes) || Attributes.override_redirect ||
           Attributes.c_class == InputOnly || Attributes.map_state != IsUnmapped ||
-          ProcessOf(Children[I]) != Process || !TakesDelete(Children[I]))
+          Tree_.ProcessOf(Children[I]) != Process || !TakesDelete(Children[I]))
         continue;
       SendDelete(Children[I]);
       Unmapped = true;

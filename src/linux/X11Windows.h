@@ -11,12 +11,13 @@
 
 #include "platform/WindowSystem.h"
 #include "linux/X11Connection.h"
+#include "linux/X11WindowTree.h"
 
 namespace pictrane::linux_desktop::x11 {
 
 class X11Windows {
  public:
-  explicit X11Windows(Connection& C) : C_(C) {}
+  explicit X11Windows(Connection& C) : C_(C), Tree_(C) {}
 
   // Takes the focus, destruction and property events of the windows it watches.
   void HandleEvent(const XEvent& Event);
@@ -43,29 +44,11 @@ class X11Windows {
   void CloseLook(const std::function<void()>& Replied);
 
  private:
-  // A top-level window: what is a child of the root (a window manager's frame, or the client
-  // itself without one) and the client window inside it.
-  struct TopLevel {
-    Window Frame = 0;
-    Window Client = 0;
-  };
-
-  std::vector<unsigned long> Property32(Window W, Atom Name, Atom Type) const;
-  bool HasProperty(Window W, Atom Name) const;
-  ProcessId ProcessOf(Window W) const;
   ProcessId OwnerOfFocus(Window Focus) const;
-  Window ClientBelow(Window Top) const;
-  Window ParentOf(Window W) const;
-  Window TopLevelOf(Window W) const;
-  bool IsWithin(Window W, Window Ancestor) const;
-  std::vector<TopLevel> TopLevelsOf(std::optional<ProcessId> Process) const;
-  bool WindowManagerRuns() const;
-  bool WindowManagerSupports(Atom Feature) const;
   void SendToRoot(Window W, Atom Message, long A0, long A1, long A2, long A3);
   void Maximise(const TopLevel& Top);
   bool IsMaximised(const TopLevel& Top) const;
   void Activate(Window W);
-  Window FocusedWindow() const;
   // Tries to grab the keyboard on Focus and lets go at once; when another client holds it, asks
   // Target about that client.
   KeysOutcome CheckGrab(Window Focus, KeyTarget& Target);
@@ -76,6 +59,7 @@ class X11Windows {
   void Select(Window W, long Mask);
 
   Connection& C_;
+  WindowTree Tree_;
   // The last focused window and its process; forgotten when that window is destroyed.
   Window CachedFocus_ = 0;
   ProcessId CachedProcess_ = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -49,8 +50,9 @@ enum class KeysOutcome {
 // The system's keyboard as the core's typing loop (SendKeys in conversion/SendKeys.h) drives
 // it: the loop decides when to look and when to stop; a back end turns keys into its events,
 // sends them a batch at a time and says what it sees of the focus and of others' keys.
-// A string goes: Plan, StillFree (the first look), the checks of others' keys, then InjectNext
-// while HasNext, each later batch after a StillFree; then Finish, or Abandon when a call threw.
+// A string goes: Plan, StillFree (the first look), the checks of others' keys, then a batch
+// (NextPress, Send) while HasNext, each later batch after a StillFree; then Finish, or Abandon
+// when a call threw. Which events make a batch is the loop's rule, not a back end's.
 class KeyInjector {
  public:
   virtual ~KeyInjector() = default;
@@ -62,11 +64,13 @@ class KeyInjector {
   // and no other client holds the keyboard against it: Sent, FocusLost or KeyboardGrabbed.
   // The string's first look asks the system; later ones may answer from what it has told since.
   virtual KeysOutcome StillFree(KeyTarget& Target) = 0;
-  // Whether another batch is left of the string.
+  // Whether an event of the string is left to send.
   virtual bool HasNext() const = 0;
-  // Sends the next batch: at least one event, and at most one that could type (a key press).
-  // Raises RaisedError when the system refuses it.
-  virtual void InjectNext() = 0;
+  // Where the next key press lies among the events not yet sent, counting from the From-th of
+  // them: its place, or how many are left when no press follows. May ready those events.
+  virtual std::size_t NextPress(std::size_t From) = 0;
+  // Sends the next Count events not yet sent. Raises RaisedError when the system refuses one.
+  virtual void Send(std::size_t Count) = 0;
   // Releases whatever the string left held, puts back what it changed (locks, the group), and
   // returns once the system has taken every event; Handed runs as soon as that is known. After
   // a whole string, what the closing look found of the focus (as StillFree answers); Sent after

@@ -165,11 +165,15 @@ KeysOutcome KeyboardWin32::StillFree(KeyTarget& Target) {
   }
 }
 
-void KeyboardWin32::InjectNext() {
-  // The next key down with the key ups after it, as one call: a release needs no look of its
-  // own, and wherever the focus has gone it types nothing.
-  std::size_t End = Next_ + 1;
-  while (End < Inputs_.size() && (Inputs_[End].ki.dwFlags & KEYEVENTF_KEYUP) != 0) ++End;
+std::size_t KeyboardWin32::NextPress(std::size_t From) {
+  for (std::size_t I = Next_ + From; I < Inputs_.size(); ++I)
+    if ((Inputs_[I].ki.dwFlags & KEYEVENTF_KEYUP) == 0) return I - Next_;
+  return Inputs_.size() - Next_;
+}
+
+void KeyboardWin32::Send(std::size_t Count) {
+  // One call: nothing of others' comes between a batch's events.
+  const std::size_t End = Next_ + Count;
   const UINT Sent = ::SendInput(static_cast<UINT>(End - Next_), &Inputs_[Next_], sizeof(INPUT));
   const DWORD Error = ::GetLastError();
   for (const std::size_t Until = Next_ + Sent; Next_ < Until; ++Next_) {

@@ -10,9 +10,9 @@
 
 namespace pictrane::win32 {
 
-// Keys through SendInput, a key down and the key ups after it a batch, so a window that comes
-// forward mid-string gets at most the key already on its way. Windows has no keyboard grab
-// another program could hold against the foreground window (input goes to the foreground
+// Keys through SendInput, one call a batch (a key down and the key ups after it), so a window
+// that comes forward mid-string gets at most the key already on its way. Windows has no keyboard
+// grab another program could hold against the foreground window (input goes to the foreground
 // thread, and what a low-level hook swallows cannot be seen from outside), so StillFree never
 // answers KeyboardGrabbed.
 // Others' keys are seen as raw input (WM_INPUT to a message-only window of this thread, whoever
@@ -32,7 +32,8 @@ class KeyboardWin32 final : public KeyInjector {
   // Asks Target about the foreground window's process.
   KeysOutcome StillFree(KeyTarget& Target) override;
   bool HasNext() const override { return Next_ < Inputs_.size(); }
-  void InjectNext() override;
+  std::size_t NextPress(std::size_t From) override;
+  void Send(std::size_t Count) override;
   // Returns once the foreground thread has taken and handled every event (WaitForForegroundInput).
   KeysOutcome Finish(KeyTarget& Target, const std::function<void()>& Handed) override;
   void Abandon() noexcept override;

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <optional>
+#include <cstddef>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -304,16 +306,17 @@ TEST(SendKeysTest, DescribesActionsCompactly) {
 }
 
 // A keyboard of three batches whose looks, reports of others' keys and injections go as a row
-// says, recording every call the typing loop makes.
+// says, recording every call the typing loop makes and the events of each batch.
 struct ScriptedKeys final : KeyInjector {
-  int Batches = 3;
-  int LostAtLook = 0;    // this look (1: the string's first) finds the focus elsewhere
-  int OthersAfter = -1;  // others' keys come after this many batches (0: in the pause)
-  int ThrowAt = 0;       // this batch's injection raises
-  bool Held = false;     // others hold a key before the first
+  std::string Events = "PPP";  // P a key press, r another event (a release, a group change)
+  int LostAtLook = 0;          // this look (1: the string's first) finds the focus elsewhere
+  int OthersAfter = -1;        // others' keys come after this many batches (0: in the pause)
+  int ThrowAt = 0;             // this batch's injection raises
+  bool Held = false;           // others hold a key before the first
   KeysOutcome Closing = KeysOutcome::Sent;
-  std::vector<std::string> Log;
+  std::vector<std::string> Log, Batches;
   int Looks = 0, Sent = 0;
+  std::size_t Next = 0;
   bool Forgiven = false;
 
   void Plan(const KeyActions&) override { Log.push_back("Plan"); }
@@ -321,10 +324,16 @@ struct ScriptedKeys final : KeyInjector {
     Log.push_back("Look");
     return ++Looks == LostAtLook ? KeysOutcome::FocusLost : KeysOutcome::Sent;
   }
-  bool HasNext() const override { return Sent < Batches; }
-  void InjectNext() override {
+  bool HasNext() const override { return Next < Events.size(); }
+  std::size_t NextPress(std::size_t From) override {
+    const std::size_t At = Events.find('P', Next + From);
+    return (At == std::string::npos ? Events.size() : At) - Next;
+  }
+  void Send(std::size_t Count) override {
     Log.push_back("Inject " + std::to_string(Sent + 1));
     if (Sent + 1 == ThrowAt) throw RaisedError(ErrorNumber::InvalidProcedureCall, "Keys", "no");
+    Batches.push_back(Events.substr(Next, Count));
+    Next += Count;
     ++Sent;
   }
   KeysOutcome Finish(KeyTarget&, const std::function<void()>& Handed) override {
@@ -409,6 +418,22 @@ TEST(SendKeysTest, TypesBatchByBatchAndStopsAtTheFirstLookThatSaysSo) {
       EXPECT_THROW(SendKeys(Keys, {}, Target, Pacing), RaisedError);
     }
     EXPECT_EQ(Keys.Log, C.Log);
+  }
+}
+
+TEST(SendKeysTest, ABatchIsOnePressWithTheEventsUpToTheNextPress) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> Cases = {
+      {"PPP", {"P", "P", "P"}},
+      {"PrrPr", {"Prr", "Pr"}},
+      {"rrPrPPrr", {"rrPr", "P", "Prr"}},
+      {"rr", {"rr"}},
+  };
+  for (const auto& [Events, Batches] : Cases) {
+    ScriptedKeys Keys;
+    Keys.Events = Events;
+    OneProcess Target(1);
+    EXPECT_EQ(SendKeys(Keys, {}, Target), KeysOutcome::Sent) << Events;
+    EXPECT_EQ(Keys.Batches, Batches) << Events;
   }
 }
 

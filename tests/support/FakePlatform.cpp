@@ -314,7 +314,7 @@ KeysOutcome FakeWindowSystem::StillFree(KeyTarget& Target) {
   return KeysOutcome::Sent;
 }
 
-void FakeWindowSystem::InjectNext() {
+void FakeWindowSystem::Send(std::size_t) {
   const KeyActions Actions = std::move(*Planned_);
   Planned_.reset();
   ++KeyStringsSent;

@@ -179,7 +179,9 @@ class FakeWindowSystem : public WindowSystem, public KeyInjector {
   // The focus is judged (looked at again while the target asks), then the holder of a grab.
   KeysOutcome StillFree(KeyTarget& Target) override;
   bool HasNext() const override { return Planned_.has_value(); }
-  void InjectNext() override;
+  // The whole string is one press.
+  std::size_t NextPress(std::size_t From) override { return From == 0 ? 0 : 1; }
+  void Send(std::size_t Count) override;
   KeysOutcome Finish(KeyTarget& Target, const std::function<void()>& Handed) override;
   void Abandon() noexcept override { Planned_.reset(); }
   ProcessId FocusedProcess() override { return FocusOwner; }
