@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Unit tests of the capture tool's pixel conversion: fitting and placing a picture on the
-// calculator's screen, and the tone methods that turn its pixels into one bit each.
+// Unit tests of the capture tool's pixel conversion: the tone methods that turn a picture's pixels
+// into one bit each.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "picture/PictureFile.h"
 #include "picture/PixelConversion.h"
 
 namespace pictrane::capture {
@@ -20,25 +21,6 @@ namespace {
 
 constexpr std::uint32_t kBlack = 0xFF000000;
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-
-TEST(PixelConversion, FitsLargePicturesKeepingProportions) {
-  struct Case {
-    PictureSize Source, Bounds, Expected;
-  };
-  const std::vector<Case> Cases = {
-      {{1, 1}, kTi89Screen, {1, 1}},         {{160, 100}, kTi89Screen, {160, 100}},
-      {{7, 100}, kTi89Screen, {7, 100}},     {{161, 100}, kTi89Screen, {160, 99}},
-      {{320, 200}, kTi89Screen, {160, 100}}, {{640, 480}, kTi89Screen, {133, 100}},
-      {{159, 101}, kTi89Screen, {157, 100}}, {{1000, 1}, kTi89Screen, {160, 1}},
-      {{1, 1000}, kTi89Screen, {1, 100}},    {{480, 256}, kTi92Screen, {240, 128}},
-      {{200, 300}, kTi92Screen, {85, 128}},
-  };
-  for (const Case& C : Cases) {
-    const PictureSize Fitted = FitWithin(C.Source, C.Bounds);
-    EXPECT_EQ(Fitted, C.Expected) << C.Source.Width << "x" << C.Source.Height << " -> "
-                                  << Fitted.Width << "x" << Fitted.Height;
-  }
-}
 
 TEST(PixelConversion, DarkIsLuminanceBelowHalfOverWhite) {
   struct Case {
@@ -53,82 +35,6 @@ TEST(PixelConversion, DarkIsLuminanceBelowHalfOverWhite) {
       {0x80000000, true},  {0x7F000000, false},  // black at 128/255 and 127/255 over white
   };
   for (const Case& C : Cases) EXPECT_EQ(IsDark(C.Argb), C.Dark) << std::hex << C.Argb;
-}
-
-TEST(PixelConversion, ShrinksByAveragingTheAreaEachPixelCovers) {
-  const std::uint32_t D = kBlack;
-  const std::uint32_t L = kWhite;
-  using Bits = std::vector<std::uint8_t>;
-  struct Case {
-    std::vector<std::uint32_t> Pixels;
-    int Width, Height;
-    std::size_t Stride;
-    PictureSize Bounds;
-    Bits Dark;
-  };
-  const std::vector<Case> Cases = {
-      // 3 to 2: the first target pixel covers 1.5 source pixels, 2/3 of them dark.
-      {{D, L, L}, 3, 1, 3, {2, 1}, {1, 0}},
-      {{L, D, L}, 3, 1, 3, {2, 1}, {0, 0}},
-      {{L, L, D}, 3, 1, 3, {2, 1}, {0, 1}},
-      // A one-pixel line survives halving wherever it lies (sampling would drop column 0).
-      {{D, L, L, L}, 4, 1, 4, {2, 1}, {1, 0}},
-      {{L, L, D, L}, 4, 1, 4, {2, 1}, {0, 1}},
-      // Halving 2x2 blocks: three dark of four is dark, one of four is light.
-      {{D, D, L, L, D, L, L, D, L, L, D, D, L, L, D, L}, 4, 4, 4, {2, 2}, {1, 0, 0, 1}},
-      // Unscaled, the stride's padding pixels are never read.
-      {{D, L, D, L, D, D}, 2, 2, 3, kTi89Screen, {1, 0, 0, 1}},
-  };
-  PictureOptions Threshold;
-  Threshold.Method = ToneMethod::Threshold;
-  for (std::size_t I = 0; I < Cases.size(); ++I) {
-    const Case& C = Cases[I];
-    EXPECT_EQ(ToMono(C.Pixels.data(), C.Width, C.Height, C.Stride, C.Bounds, Threshold).Dark,
-              C.Dark)
-        << "case " << I;
-  }
-  EXPECT_TRUE(ToMono(nullptr, 0, 0, 0, kTi89Screen).Dark.empty());
-}
-
-TEST(PixelConversion, PlacesFitFillAndStretchPerModelAndArea) {
-  struct Case {
-    PictureSize Source;
-    CalcModelId Model;
-    TargetArea Area;
-    Sizing Fit;
-    PictureSize Size;
-    double Left, Top, Width, Height;  // the part of the source used
-  };
-  const auto S = TargetArea::Screen;
-  const auto G = TargetArea::Graph;
-  const auto Ti89 = CalcModelId::Ti89;
-  const auto V200 = CalcModelId::Voyage200;
-  const auto Ti92p = CalcModelId::Ti92Plus;
-  const std::vector<Case> Cases = {
-      {{640, 480}, Ti89, S, Sizing::Fit, {133, 100}, 0, 0, 640, 480},
-      {{640, 480}, Ti89, S, Sizing::Fill, {160, 100}, 0, 40, 640, 400},
-      {{640, 480}, Ti89, G, Sizing::Fit, {103, 77}, 0, 0, 640, 480},
-      {{640, 480}, Ti89, G, Sizing::Fill, {159, 77}, 0, 85.03, 640, 309.94},
-      {{640, 480}, V200, S, Sizing::Fit, {171, 128}, 0, 0, 640, 480},
-      {{640, 480}, Ti92p, G, Sizing::Fit, {137, 103}, 0, 0, 640, 480},
-      {{640, 480}, Ti92p, G, Sizing::Fill, {239, 103}, 0, 102.09, 640, 275.82},
-      {{480, 640}, V200, S, Sizing::Fill, {240, 128}, 0, 192, 480, 256},
-      // Only the side that overflows shrinks; nothing is enlarged.
-      {{200, 50}, Ti89, S, Sizing::Fill, {160, 50}, 20, 0, 160, 50},
-      {{200, 50}, Ti89, S, Sizing::Stretch, {160, 50}, 0, 0, 200, 50},
-      // A picture that fits is kept 1:1 whatever the sizing.
-      {{160, 100}, Ti89, S, Sizing::Fill, {160, 100}, 0, 0, 160, 100},
-      {{100, 50}, Ti89, G, Sizing::Stretch, {100, 50}, 0, 0, 100, 50},
-  };
-  for (std::size_t I = 0; I < Cases.size(); ++I) {
-    const Case& C = Cases[I];
-    const Placement P = PlaceWithin(C.Source, AreaOf(C.Model, C.Area), C.Fit);
-    EXPECT_EQ(P.Size, C.Size) << "case " << I << ": " << P.Size.Width << "x" << P.Size.Height;
-    EXPECT_NEAR(P.Left, C.Left, 0.01) << "case " << I;
-    EXPECT_NEAR(P.Top, C.Top, 0.01) << "case " << I;
-    EXPECT_NEAR(P.Width, C.Width, 0.01) << "case " << I;
-    EXPECT_NEAR(P.Height, C.Height, 0.01) << "case " << I;
-  }
 }
 
 std::vector<std::uint32_t> Flat(int Width, int Height, int Grey) {
