@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -89,6 +90,34 @@ bool OverAllocationLimit(const QStringList& Messages) {
   return false;
 }
 
+// Decoded pixels left for every pixel of the result: the area shrink then still averages each
+// one over several, and the largest reduction is spared where it would not be.
+constexpr double kDecodedPerPixel = 2;
+
+// The size a JPEG of Stored size is decoded at to be shrunk into Shrink: divided by the largest
+// of 8, 4 and 2 that leaves kDecodedPerPixel decoded pixels per pixel on both sides, and places
+// the picture at the same size. Sizes are in stored pixels; the placement is of the upright
+// picture, which is turned a quarter (orientations 5 to 8) from the stored one.
+QSize DecodedSize(QSize Stored, int Orientation, const ShrinkTarget& Shrink) {
+  const bool Turned = Orientation >= 5 && Orientation <= 8;
+  const auto Upright = [&](QSize Size) {
+    return Turned ? PictureSize{Size.height(), Size.width()}
+                  : PictureSize{Size.width(), Size.height()};
+  };
+  const Placement Place = PlaceWithin(Upright(Stored), Shrink.Bounds, Shrink.Fit);
+  const double Room = std::min(Place.Width / Place.Size.Width, Place.Height / Place.Size.Height);
+  for (int Divisor = 8; Divisor > 1; Divisor /= 2) {
+    if (Divisor * kDecodedPerPixel > Room) continue;
+    // libjpeg's scaled sides, rounded up.
+    const QSize Decoded((Stored.width() + Divisor - 1) / Divisor,
+                        (Stored.height() + Divisor - 1) / Divisor);
+    if (PlaceWithin(Upright(Decoded), Shrink.Bounds, Shrink.Fit).Size == Place.Size) {
+      return Decoded;
+    }
+  }
+  return Stored;
+}
+
 }  // namespace
 
 QString NameFromBytes(const QByteArray& Bytes) {
@@ -130,7 +159,7 @@ int MegapixelLimit() {
                           4 / 1000000);
 }
 
-QImage LoadPicture(const QString& Path, QString* Note) {
+QImage LoadPicture(const QString& Path, QString* Note, const std::optional<ShrinkTarget>& Shrink) {
   const std::string Native = NativePath(Path);
   const QString Shown = ShownName(Path);
   struct stat Status {};
@@ -187,6 +216,12 @@ QImage LoadPicture(const QString& Path, QString* Note) {
                             static_cast<std::int64_t>(MegapixelLimit()) * 1000000) {
     Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
                 .arg(MegapixelLimit()));
+  }
+  // Only JPEG's reader scales in the decoder: others would decode whole and then scale.
+  if (Shrink && Size.isValid() && Reader.format() == "jpeg") {
+    if (const QSize Decoded = DecodedSize(Size, Metadata.Orientation, *Shrink); Decoded != Size) {
+      Reader.setScaledSize(Decoded);
+    }
   }
   // Pixels the bitmap reader leaves out (rows after an early end of run-length data) stay 0, the
   // first palette entry, as Windows shows them, instead of whatever the memory held: the reader
