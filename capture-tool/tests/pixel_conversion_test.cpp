@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -271,6 +272,69 @@ TEST(PixelConversion, DrawingsKeepTheirLinesAndTheirFlatAreas) {
       EXPECT_GE(DiscDark, 0.2 * Disc) << Name << ": " << DiscDark << " of " << Disc;
       EXPECT_LE(DiscDark, 0.5 * Disc) << Name << ": " << DiscDark << " of " << Disc;
     }
+  }
+}
+
+TEST(PixelConversion, SmallTextKeepsEveryGlyphsStrokes) {
+  // Glyphs of a 5 x 7 font, drawn anti-aliased from their cells at sizes that end as 8 to 12
+  // pixels high, between pixels, at 1:1 and shrunk: every cell of a stroke keeps a dark pixel
+  // among those whose middles it holds (no lost minus sign, no broken bar of a "b").
+  static constexpr const char* kGlyphs[][7] = {
+      {"..#..", ".#...", "#....", "#....", "#....", ".#...", "..#.."},  // (
+      {".....", ".....", ".....", ".###.", ".....", ".....", "....."},  // -
+      {"#....", "#....", "#.##.", "##..#", "#...#", "#...#", "####."},  // b
+      {".....", "..#..", "..#..", "#####", "..#..", "..#..", "....."},  // +
+      {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."},  // 4
+      {".....", ".....", ".###.", "....#", ".####", "#...#", ".####"},  // a
+      {".....", ".....", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"},  // x
+      {".....", ".....", "#####", ".....", "#####", ".....", "....."},  // =
+      {".....", ".....", "##.#.", "#.#.#", "#.#.#", "#.#.#", "#.#.#"},  // m
+  };
+  struct Case {
+    double Height;  // a glyph's height in the result, in pixels
+    int Shrink;     // source pixels per pixel of the result
+  };
+  const std::vector<Case> Cases = {{8, 1}, {10, 1}, {12, 1}, {8, 4}, {9, 6}, {10, 4}, {12, 6}};
+  for (const Case& C : Cases) {
+    const double Cell = C.Height / 7;  // in pixels of the result
+    QImage Text(160 * C.Shrink, 100 * C.Shrink, QImage::Format_RGB32);
+    Text.fill(Qt::white);
+    // One path for all the cells, filled once, so neighbouring cells join without a seam.
+    QPainterPath Ink;
+    Ink.setFillRule(Qt::WindingFill);
+    struct Stroke {
+      double X, Y;
+    };
+    std::vector<Stroke> Strokes;  // each cell's corner, in pixels of the result
+    int Glyph = 0;
+    for (double Top = 1.37; Top + C.Height < 99; Top += 1.5 * C.Height) {
+      for (double Left = 1.29; Left + 5 * Cell < 159; Left += 6.3 * Cell, ++Glyph) {
+        for (int Row = 0; Row < 7; ++Row) {
+          for (int Column = 0; Column < 5; ++Column) {
+            if (kGlyphs[Glyph % 9][Row][Column] != '#') continue;
+            Strokes.push_back({Left + Column * Cell, Top + Row * Cell});
+            const double S = C.Shrink;
+            Ink.addRect(Strokes.back().X * S, Strokes.back().Y * S, Cell * S, Cell * S);
+          }
+        }
+      }
+    }
+    QPainter Paint(&Text);
+    Paint.setRenderHint(QPainter::Antialiasing);
+    Paint.fillPath(Ink, Qt::black);
+    Paint.end();
+    const MonoPicture Mono = ToMono(Text, kTi89Screen);
+    ASSERT_EQ(Mono.Width, 160);
+    int Lost = 0;
+    for (const Stroke& S : Strokes) {
+      bool Dark = false;
+      for (auto Y = static_cast<int>(std::ceil(S.Y - 0.5)); Y + 0.5 < S.Y + Cell; ++Y) {
+        for (auto X = static_cast<int>(std::ceil(S.X - 0.5)); X + 0.5 < S.X + Cell; ++X)
+          Dark = Dark || Mono.At(X, Y);
+      }
+      Lost += Dark ? 0 : 1;
+    }
+    EXPECT_EQ(Lost, 0) << C.Height << " px, shrunk " << C.Shrink << " times: " << SaidOf(Mono);
   }
 }
 
