@@ -38,9 +38,9 @@ int MegapixelLimit();
 // Shrink, when given, is where the picture goes and how (ToMono's Bounds and Options.Fit), for a
 // caller that only shrinks it there: a JPEG much larger than that is then decoded at a half, a
 // quarter or an eighth of its size (libjpeg's scaling in the decoder, which reads the file
-// through all the same), leaving at least two decoded pixels for every pixel of the result, so
-// ToMono's area shrink gives nearly the same picture, of the same size, in a fraction of the time
-// and memory.
+// through all the same), leaving more than one decoded pixel along each side for every pixel of
+// the result, so ToMono's area shrink gives nearly the same picture, of the same size, in a
+// fraction of the time and memory.
 struct ShrinkTarget {
   PictureSize Bounds;
   Sizing Fit = Sizing::Fit;

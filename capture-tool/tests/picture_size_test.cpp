@@ -129,9 +129,11 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
   };
   const std::vector<Case> Cases = {
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 1, {300, 225}},
-      {{1600, 1200}, kTi89Screen, Sizing::Fit, 1, {400, 300}},
+      {{1600, 1200}, kTi89Screen, Sizing::Fit, 1, {200, 150}},
+      {{640, 480}, kTi89Screen, Sizing::Fit, 1, {160, 120}},
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 6, {225, 300}},
-      {{1800, 2400}, kTi89Screen, Sizing::Fill, 6, {600, 450}},
+      {{1800, 2400}, kTi89Screen, Sizing::Fill, 6, {300, 225}},
+      {{600, 800}, kTi89Screen, Sizing::Fill, 6, {200, 150}},
       {{2400, 1800}, kTi83PlusPicture, Sizing::Stretch, 1, {300, 225}},
       {{2401, 1799}, kTi83PlusPicture, Sizing::Fit, 8, {225, 301}},
       {{320, 200}, kTi89Screen, Sizing::Fit, 1, {320, 200}},  // too small to gain
