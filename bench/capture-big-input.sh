@@ -16,7 +16,7 @@ work=$(mktemp -d /tmp/pictrane-big-input-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 gib=$((1024 * 1024 * 1024))
 
-python3 - "$work" "$root" <<'EOF'
+"${PYTHON:-/usr/bin/python3}" - "$work" "$root" <<'EOF'
 import struct, sys, zlib
 work, root = sys.argv[1], sys.argv[2]
 gib = 1 << 30

@@ -20,9 +20,6 @@
 namespace pictrane::capture {
 namespace {
 
-constexpr std::uint32_t kBlack = 0xFF000000;
-constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-
 TEST(PixelConversion, FitsLargePicturesKeepingProportions) {
   struct Case {
     PictureSize Source, Bounds, Expected;
@@ -43,8 +40,8 @@ TEST(PixelConversion, FitsLargePicturesKeepingProportions) {
 }
 
 TEST(PixelConversion, ShrinksByAveragingTheAreaEachPixelCovers) {
-  const std::uint32_t D = kBlack;
-  const std::uint32_t L = kWhite;
+  const std::uint32_t D = 0xFF000000;  // black
+  const std::uint32_t L = 0xFFFFFFFF;  // white
   using Bits = std::vector<std::uint8_t>;
   struct Case {
     std::vector<std::uint32_t> Pixels;
