@@ -16,7 +16,8 @@ DOCS/contact-photos.png, contact-line-art.png and contact-text.png.
 
 Each row of a sheet is one picture at 3x: the source in grey, the tool's default (auto), its
 Floyd-Steinberg (display tone), Pillow's convert("1") and ImageMagick's -dither FloydSteinberg
--monochrome, all at the size the tool gives (fitted into 160 x 100, shrunk by area averaging).
+-remap pattern:gray50 (its Floyd-Steinberg onto black and white, after -grayscale Rec601Luma),
+all at the size the tool gives (fitted into 160 x 100, shrunk by area averaging).
 
 Printed per kind and column: the PSNR (dB) and the SSIM (scikit-image's) between the blurred
 one-bit picture and the source's grey image at the same size, blurred alike (a Gaussian of sigma
@@ -65,8 +66,8 @@ def make_photos(folder):
 
 def magick(folder, name, size, *draw):
     """A picture drawn by ImageMagick on white, anti-aliased (its default)."""
-    subprocess.run([MAGICK, "-size", size, "xc:white", *draw, os.path.join(folder, name)],
-                   check=True)
+    subprocess.run([MAGICK, "-size", size, "xc:white", *draw, "-depth", "8",
+                    os.path.join(folder, name)], check=True)
 
 
 def make_drawings(folder):
@@ -153,8 +154,10 @@ def convert_all(tool, sources, env):
             small = image.convert("RGB").resize(size, Image.BOX)
             cells["pillow fs"] = np.asarray(small.convert("1"), dtype=np.float64)
             small.save(stem + "-small.png")
-        subprocess.run([MAGICK, stem + "-small.png", "-dither", "FloydSteinberg", "-monochrome",
-                        stem + "-im.png"], check=True)
+        # Floyd-Steinberg onto black and white themselves: -monochrome picks its two levels
+        # from the picture and turns a dark photo all black.
+        subprocess.run([MAGICK, stem + "-small.png", "-grayscale", "Rec601Luma", "-dither",
+                        "FloydSteinberg", "-remap", "pattern:gray50", stem + "-im.png"], check=True)
         cells["imagemagick fs"] = np.asarray(Image.open(stem + "-im.png").convert("1"),
                                              dtype=np.float64)
         cells["source"] = luma
