@@ -21,6 +21,7 @@
 #include "picture/BitmapCheck.h"
 #include "picture/FileWrite.h"
 #include "picture/PhotoMetadata.h"
+#include "picture/PictureKind.h"
 #include "pictrane/Names.h"
 #include "pictrane/Utf8.h"
 
@@ -117,6 +118,16 @@ QSize DecodedSize(QSize Stored, int Orientation, const ShrinkTarget& Shrink) {
     }
   }
   return Stored;
+}
+
+// Whether the automatic tone takes Picture for a photograph (PictureKind.h).
+bool IsPhotograph(const QImage& Picture) {
+  const QImage Argb = Picture.format() == QImage::Format_RGB32
+                          ? Picture
+                          : Picture.convertToFormat(QImage::Format_RGB32);
+  return Analyse(reinterpret_cast<const std::uint32_t*>(Argb.constBits()), Argb.width(),
+                 Argb.height(), static_cast<std::size_t>(Argb.bytesPerLine()) / 4)
+             .Kind == PictureKind::Photo;
 }
 
 }  // namespace
@@ -243,19 +254,33 @@ QImage LoadPicture(const QString& Path, QString* Note, const std::optional<Shrin
     Picture = QImage(Size, Format);
     if (!Picture.isNull()) Picture.fill(0);
   }
-  ReaderMessageCollector Messages;
-  const bool Read = Reader.read(&Picture);
-  if (const QString Damage = DamageReported(Messages.Messages()); !Damage.isEmpty()) {
-    Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
-  }
-  if (!Read || Picture.isNull() || Picture.width() <= 0 || Picture.height() <= 0) {
-    if (OverAllocationLimit(Messages.Messages())) {
-      Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
-                  .arg(MegapixelLimit()));
+  const auto ReadPicture = [&] {
+    ReaderMessageCollector Messages;
+    const bool Read = Reader.read(&Picture);
+    if (const QString Damage = DamageReported(Messages.Messages()); !Damage.isEmpty()) {
+      Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
     }
-    Refuse(ErrorNumber::PathFileAccessError,
-           QStringLiteral("\"%1\" is not a picture that can be read (%2).")
-               .arg(Shown, Reader.errorString()));
+    if (!Read || Picture.isNull() || Picture.width() <= 0 || Picture.height() <= 0) {
+      if (OverAllocationLimit(Messages.Messages())) {
+        Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
+                    .arg(MegapixelLimit()));
+      }
+      Refuse(ErrorNumber::PathFileAccessError,
+             QStringLiteral("\"%1\" is not a picture that can be read (%2).")
+                 .arg(Shown, Reader.errorString()));
+    }
+  };
+  ReadPicture();
+  // Only a photograph is taken from the reduced decode: there a drawing's thin pale lines fade
+  // into the paper, so a drawing (or a bitmap) is read again, whole, as it would be without
+  // Shrink, and keeps every line.
+  if (Reader.scaledSize().isValid() && !IsPhotograph(Picture)) {
+    QIODevice* Device = Reader.device();
+    Device->seek(0);
+    Reader.setDevice(Device);
+    Reader.setScaledSize(QSize());
+    Picture = QImage();
+    ReadPicture();
   }
   Picture = Upright(Picture, Metadata.Orientation);
   // 32-bit pixels without alpha are opaque already; anything else is brought to ARGB32 once.

@@ -40,7 +40,8 @@ int MegapixelLimit();
 // quarter or an eighth of its size (libjpeg's scaling in the decoder, which reads the file
 // through all the same), leaving more than one decoded pixel along each side for every pixel of
 // the result, so ToMono's area shrink gives nearly the same picture, of the same size, in a
-// fraction of the time and memory.
+// fraction of the time and memory. What the automatic tone would not take for a photograph (a
+// drawing saved as JPEG, whose pale thin lines would fade) is read again whole.
 struct ShrinkTarget {
   PictureSize Bounds;
   Sizing Fit = Sizing::Fit;

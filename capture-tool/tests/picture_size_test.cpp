@@ -116,13 +116,14 @@ TEST(PixelConversion, PlacesFitFillAndStretchPerModelAndArea) {
 }
 
 TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
-  // A photo-like picture: a slanted ramp, a dark disc and fine noise, saved as a JPEG, sideways
-  // (orientation 6, in an Exif block) when Turned.
+  // A photo-like picture: a slanted ramp, a dark disc and fine noise, saved as a JPEG, turned as
+  // its orientation (in an Exif block) says.
   struct Case {
     PictureSize Stored, Bounds;
     Sizing Fit;
     int Orientation;
-    PictureSize Decoded;  // the reduced read's size, upright
+    PictureSize Decoded;   // the reduced read's size, upright
+    bool Drawing = false;  // pale 1-pixel lines on white instead: read whole
   };
   const std::vector<Case> Cases = {
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 1, {300, 225}},
@@ -134,6 +135,7 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
       {{2400, 1800}, kTi83PlusPicture, Sizing::Stretch, 1, {300, 225}},
       {{2401, 1799}, kTi83PlusPicture, Sizing::Fit, 8, {225, 301}},
       {{320, 200}, kTi89Screen, Sizing::Fit, 1, {320, 200}},  // too small to gain
+      {{2400, 1800}, kTi89Screen, Sizing::Fit, 6, {1800, 2400}, true},
   };
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
@@ -149,7 +151,9 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
         const bool Disc = Dx * Dx + Dy * Dy < Photo.height() * Photo.height() / 16;
         const int V = (Disc ? 40 : 60 + 160 * (X + Y) / (Photo.width() + Photo.height())) +
                       static_cast<int>(Seed >> 28);
-        Row[X] = qRgb(V, V * 3 / 4 + 40, 255 - V);
+        Row[X] = C.Drawing
+                     ? (X % 37 == 0 || Y % 41 == 0 ? qRgb(190, 190, 190) : qRgb(255, 255, 255))
+                     : qRgb(V, V * 3 / 4 + 40, 255 - V);
       }
     }
     QByteArray Bytes;
