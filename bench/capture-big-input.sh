@@ -2,18 +2,21 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Peak memory of `pictrane-capture --convert` on 1 GiB inputs: small pictures followed by 1 GiB
 # of trailing bytes (BMP, PNG, JPEG), a bitmap whose header says 18000 x 18000 pixels and whose
-# file holds them all, and an RLE bitmap whose 1 GiB of runs never reach the end mark. Each
-# converts or is refused; the figure is the process's maximum resident set size.
-#   bench/capture-big-input.sh [build/linux/bin]
+# file holds them all, an RLE bitmap whose 1 GiB of runs never reach the end mark, and a phone
+# photo of 12 megapixels (4000 x 3000 JPEG at quality 90, scikit-image's astronaut enlarged with
+# sensor noise). Each converts or is refused; the figure is the process's maximum resident set
+# size. Given several builds' folders (old and new, say), each input runs with each in turn.
+#   bench/capture-big-input.sh [build/linux/bin ...]
 set -euo pipefail
-bin=$(realpath "${1:-build/linux/bin}")
 root=$(realpath "$(dirname "$0")/..")
+bins=()
+for each in "${@:-build/linux/bin}"; do bins+=("$(realpath "$each")"); done
 
 work=$(mktemp -d /tmp/pictrane-big-input-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 gib=$((1024 * 1024 * 1024))
 
-python3 - "$work" "$root" <<'EOF'
+"${PYTHON:-/usr/bin/python3}" - "$work" "$root" <<'EOF'
 import struct, sys, zlib
 work, root = sys.argv[1], sys.argv[2]
 gib = 1 << 30
@@ -49,17 +52,26 @@ with bitmap("runs.bmp", 4000, 3000, 8, 1, gib, bytes(4 * 256)) as f:
     block = b"\0\2\0\0" * (1 << 18)
     for _ in range(gib // len(block)):
         f.write(block)
+
+import numpy as np
+from PIL import Image
+from skimage import data
+photo = np.asarray(Image.fromarray(data.astronaut()).resize((4000, 3000), Image.BICUBIC), np.float32)
+photo += np.random.default_rng(1).normal(0, 6, photo.shape).astype(np.float32)
+Image.fromarray(np.clip(photo, 0, 255).astype(np.uint8)).save(f"{work}/photo12mp.jpg", quality=90)
 EOF
 
-printf '%-12s %6s %12s  %s\n' input status "max RSS MB" "its line"
-for input in padded.bmp padded.png padded.jpg huge.bmp runs.bmp; do
-  set +e
-  /usr/bin/time -v -o "$work/time" "$bin/pictrane-capture" --convert "$work/$input" \
-    >"$work/out" 2>/dev/null
-  status=$?
-  set -e
-  rss=$(awk -F: '/Maximum resident set size/ { print int($2 / 1024) }' "$work/time")
-  line=$(head -c 150 "$work/out" | sed "s|$work/||g")
-  printf '%-12s %6s %12s  %s\n' "$input" "$status" "$rss" "$line"
-  rm -f "$work"/*.89i
+printf '%-14s %-6s %6s %12s  %s\n' input build status "max RSS MiB" "its line"
+for input in padded.bmp padded.png padded.jpg huge.bmp runs.bmp photo12mp.jpg; do
+  for index in "${!bins[@]}"; do
+    set +e
+    /usr/bin/time -v -o "$work/time" "${bins[$index]}/pictrane-capture" --convert "$work/$input" \
+      >"$work/out" 2>/dev/null
+    status=$?
+    set -e
+    rss=$(awk -F: '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$work/time")
+    line=$(head -c 150 "$work/out" | sed "s|$work/||g")
+    printf '%-14s %-6s %6s %12s  %s\n' "$input" "$((index + 1))" "$status" "$rss" "$line"
+    rm -f "$work"/*.89i
+  done
 done

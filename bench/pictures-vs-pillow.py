@@ -3,6 +3,13 @@
 """The capture tool's batch conversion beside Pillow on the same 640 x 480 photos, in one run.
 
     python3 bench/pictures-vs-pillow.py build/linux/bin/pictrane-capture [build/linux/bin/bench_pictures]
+    python3 bench/pictures-vs-pillow.py --phones OLD/pictrane-capture NEW/pictrane-capture
+
+With --phones: phone photos, JPEG at quality 90 as a phone saves them, 20 of 4000 x 3000 and 100
+of 640 x 480 (scikit-image's photos, enlarged, with sensor noise), converted by two builds of the
+tool (old and new, turn about) and by Pillow decoding at a reduced size as it can (Image.draft,
+libjpeg's scaling), then resize(BOX) + convert("1") + save; pictures per second, the median and
+best of PHONE_RUNS runs, by wall clock and by processor time.
 
 Needs Pillow, NumPy and scikit-image (Debian: python3-pil, python3-skimage); the photos are
 scikit-image's sample photographs, cropped to 4:3 and resized to 640 x 480.
@@ -87,9 +94,79 @@ def best_time(work):
     return best_wall, best_cpu
 
 
+PHONE_RUNS = 5
+
+
+def phone_photos(folder, count, size):
+    """count JPEGs of size, made from the sample photos: enlarged, with sensor noise."""
+    rng = np.random.default_rng(1)
+    made = []
+    for index in range(count):
+        image = sample(SAMPLES[index % 8])
+        if not image:
+            continue
+        pixels = np.asarray(image.resize(size, Image.BICUBIC), dtype=np.float32)
+        pixels += rng.normal(0, 6, pixels.shape).astype(np.float32)
+        path = os.path.join(folder, f"img{index:03d}.jpg")
+        Image.fromarray(np.clip(pixels, 0, 255).astype(np.uint8)).save(path, quality=90)
+        made.append(path)
+    return made
+
+
+def phones(old, new):
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    with tempfile.TemporaryDirectory() as folder:
+        for label, count, size in [("12 MP", 20, (4000, 3000)), ("small", 100, (640, 480))]:
+            work = os.path.join(folder, label.replace(" ", ""))
+            os.mkdir(work)
+            files = phone_photos(work, count, size)
+            target = (133, 100)
+
+            def tool(binary):
+                return lambda: subprocess.run([binary, "--convert", *files], env=env, check=True,
+                                              stdout=subprocess.DEVNULL)
+
+            def pillow():
+                for path in files:
+                    with Image.open(path) as image:
+                        image.draft("L", target)
+                        image.resize(target, Image.BOX).convert("1").save(path[:-4] + ".pbm")
+
+            runs = {"old": [], "new": [], "pillow": []}
+            work_of = {"old": tool(old), "new": tool(new), "pillow": pillow}
+            for _ in range(PHONE_RUNS):
+                for name, run in work_of.items():
+                    before = resource.getrusage(resource.RUSAGE_CHILDREN), time.process_time()
+                    start = time.perf_counter()
+                    run()
+                    wall = time.perf_counter() - start
+                    after = resource.getrusage(resource.RUSAGE_CHILDREN), time.process_time()
+                    cpu = (after[0].ru_utime + after[0].ru_stime - before[0].ru_utime
+                           - before[0].ru_stime + after[1] - before[1])
+                    runs[name].append((wall, cpu))
+            n = len(files)
+            print(f"{n} JPEGs of {size[0]} x {size[1]} ({label}) to 133 x 100, {PHONE_RUNS} runs; "
+                  "pictures/s, median (best)")
+            median = {}
+            for name, label_of in [("old", "pictrane-capture old"), ("new", "pictrane-capture new"),
+                                   ("pillow", "Pillow draft('L') + resize + convert('1')")]:
+                walls = sorted(w for w, _ in runs[name])
+                cpus = sorted(c for _, c in runs[name])
+                median[name] = (walls[len(walls) // 2], cpus[len(cpus) // 2])
+                print(f"  {label_of:44} {n / median[name][0]:7.1f} ({n / walls[0]:6.1f}) wall "
+                      f"{n / median[name][1]:7.1f} ({n / cpus[0]:6.1f}) cpu")
+            for name in ("old", "new"):
+                print(f"  {name} / Pillow, median: {median['pillow'][0] / median[name][0]:.2f} wall, "
+                      f"{median['pillow'][1] / median[name][1]:.2f} cpu")
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
+    if sys.argv[1] == "--phones":
+        if len(sys.argv) != 4:
+            sys.exit(__doc__)
+        return phones(os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3]))
     tool = os.path.abspath(sys.argv[1])
     bench = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
     env = dict(os.environ)

@@ -231,7 +231,8 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Converted Result;
   Result.Base = QFileInfo(File).completeBaseName();
   try {
-    const QImage Source = LoadPicture(File, &Result.Note);
+    const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area);
+    const QImage Source = LoadPicture(File, &Result.Note, ShrinkTarget{Area, Options.Picture.Fit});
     if (NameFromFile(ToU32(Result.Base)).empty()) {
       QFile Head(File);
       if (Head.open(QIODevice::ReadOnly))
@@ -239,8 +240,7 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
     }
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
-    const MonoPicture Mono =
-        ToMono(Source, AreaOf(Options.Model, Options.Picture.Area), Options.Picture);
+    const MonoPicture Mono = ToMono(Source, Area, Options.Picture);
     Result.Method = QString::fromStdString(SaidOf(Mono));
     Result.Picture.PicData = EncodePic(Mono, Options.Model);
   } catch (const RaisedError& Error) {

@@ -121,17 +121,25 @@ void DrawingTones(const std::vector<float>& Ink, const std::vector<float>& Grey,
         Fixed[At] = kPaper;
         continue;
       }
-      if (M >= 0.75f) continue;
-      // Inside a flat area every neighbour holds as much ink; beside a line or an edge some
-      // neighbour holds clearly less.
+      // Inside a flat area every neighbour holds as much ink and is as dark; beside a line or
+      // an edge some neighbour holds clearly less, or is clearly lighter.
       float Spread = 0;
+      float Lighter = 0;
       for (int Dy = -1; Dy <= 1; ++Dy) {
         for (int Dx = -1; Dx <= 1; ++Dx) {
-          const int Nx = std::clamp(X + Dx, 0, W - 1);
-          const int Ny = std::clamp(Y + Dy, 0, H - 1);
-          Spread = std::max(Spread, std::abs(Ink[static_cast<std::size_t>(Ny) * W + Nx] - M));
+          const auto N = static_cast<std::size_t>(std::clamp(Y + Dy, 0, H - 1)) * W +
+                         static_cast<std::size_t>(std::clamp(X + Dx, 0, W - 1));
+          Spread = std::max(Spread, std::abs(Ink[N] - M));
+          Lighter = std::max(Lighter, std::min(1.0f, Grey[N] / Paper) - Tone[At]);
         }
       }
+      // At least half as dark as black beside something clearly lighter: a stroke or its edge,
+      // however close the strokes (small text) and whatever share of it the pixel holds.
+      if (1.0f - Tone[At] >= 0.5f && Lighter > 0.25f) {
+        Fixed[At] = kInk;
+        continue;
+      }
+      if (M >= 0.75f) continue;
       if (Spread > 0.5f * M) Fixed[At] = kInk;
     }
   }

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include "picture/BitmapCheck.h"
 #include "picture/FileWrite.h"
 #include "picture/PhotoMetadata.h"
+#include "picture/PictureKind.h"
 #include "pictrane/Names.h"
 #include "pictrane/Utf8.h"
 
@@ -89,6 +91,45 @@ bool OverAllocationLimit(const QStringList& Messages) {
   return false;
 }
 
+// Decoded pixels left, along each side, for every pixel of the result: a little more than one, so
+// that the area shrink still averages every pixel of the result over more than one decoded pixel,
+// as it would over the whole decode (libjpeg's reduction itself averages each block).
+constexpr double kDecodedPerPixel = 1.15;
+
+// The size a JPEG of Stored size is decoded at to be shrunk into Shrink: divided by the largest
+// of 8, 4 and 2 that leaves kDecodedPerPixel decoded pixels per pixel on both sides, and places
+// the picture at the same size. Sizes are in stored pixels; the placement is of the upright
+// picture, which is turned a quarter (orientations 5 to 8) from the stored one.
+QSize DecodedSize(QSize Stored, int Orientation, const ShrinkTarget& Shrink) {
+  const bool Turned = Orientation >= 5 && Orientation <= 8;
+  const auto Upright = [&](QSize Size) {
+    return Turned ? PictureSize{Size.height(), Size.width()}
+                  : PictureSize{Size.width(), Size.height()};
+  };
+  const Placement Place = PlaceWithin(Upright(Stored), Shrink.Bounds, Shrink.Fit);
+  const double Room = std::min(Place.Width / Place.Size.Width, Place.Height / Place.Size.Height);
+  for (int Divisor = 8; Divisor > 1; Divisor /= 2) {
+    if (Divisor * kDecodedPerPixel > Room) continue;
+    // libjpeg's scaled sides, rounded up.
+    const QSize Decoded((Stored.width() + Divisor - 1) / Divisor,
+                        (Stored.height() + Divisor - 1) / Divisor);
+    if (PlaceWithin(Upright(Decoded), Shrink.Bounds, Shrink.Fit).Size == Place.Size) {
+      return Decoded;
+    }
+  }
+  return Stored;
+}
+
+// Whether the automatic tone takes Picture for a photograph (PictureKind.h).
+bool IsPhotograph(const QImage& Picture) {
+  const QImage Argb = Picture.format() == QImage::Format_RGB32
+                          ? Picture
+                          : Picture.convertToFormat(QImage::Format_RGB32);
+  return Analyse(reinterpret_cast<const std::uint32_t*>(Argb.constBits()), Argb.width(),
+                 Argb.height(), static_cast<std::size_t>(Argb.bytesPerLine()) / 4)
+             .Kind == PictureKind::Photo;
+}
+
 }  // namespace
 
 QString NameFromBytes(const QByteArray& Bytes) {
@@ -130,7 +171,7 @@ int MegapixelLimit() {
                           4 / 1000000);
 }
 
-QImage LoadPicture(const QString& Path, QString* Note) {
+QImage LoadPicture(const QString& Path, QString* Note, const std::optional<ShrinkTarget>& Shrink) {
   const std::string Native = NativePath(Path);
   const QString Shown = ShownName(Path);
   struct stat Status {};
@@ -176,7 +217,17 @@ QImage LoadPicture(const QString& Path, QString* Note) {
                   .arg(*Value);
     }
   }
-  QImageReader Reader(&File);
+  // A JPEG is read from the file mapped into memory: Qt's JPEG reader then hands libjpeg the
+  // whole file at once instead of 4 KiB at a time, and libjpeg's fast Huffman decoding, which
+  // needs a few KiB ahead, runs throughout. Only the pages read are touched: a file padded far
+  // beyond its picture costs no more.
+  QBuffer Mapped;
+  const bool Jpeg = File.peek(3) == QByteArrayLiteral("\xFF\xD8\xFF");
+  if (uchar* Bytes = Jpeg ? File.map(0, File.size()) : nullptr) {
+    Mapped.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(Bytes), File.size()));
+    Mapped.open(QIODevice::ReadOnly);
+  }
+  QImageReader Reader(Mapped.isOpen() ? static_cast<QIODevice*>(&Mapped) : &File);
   Reader.setDecideFormatFromContent(true);
   // Turned by Metadata below: Qt's reader looks at the first APP1 only, and not at PNG's eXIf.
   Reader.setAutoTransform(false);
@@ -188,6 +239,12 @@ QImage LoadPicture(const QString& Path, QString* Note) {
     Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
                 .arg(MegapixelLimit()));
   }
+  // Only JPEG's reader scales in the decoder: others would decode whole and then scale.
+  if (Shrink && Size.isValid() && Reader.format() == "jpeg") {
+    if (const QSize Decoded = DecodedSize(Size, Metadata.Orientation, *Shrink); Decoded != Size) {
+      Reader.setScaledSize(Decoded);
+    }
+  }
   // Pixels the bitmap reader leaves out (rows after an early end of run-length data) stay 0, the
   // first palette entry, as Windows shows them, instead of whatever the memory held: the reader
   // fills a picture it is given when the size and format match.
@@ -197,19 +254,33 @@ QImage LoadPicture(const QString& Path, QString* Note) {
     Picture = QImage(Size, Format);
     if (!Picture.isNull()) Picture.fill(0);
   }
-  ReaderMessageCollector Messages;
-  const bool Read = Reader.read(&Picture);
-  if (const QString Damage = DamageReported(Messages.Messages()); !Damage.isEmpty()) {
-    Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
-  }
-  if (!Read || Picture.isNull() || Picture.width() <= 0 || Picture.height() <= 0) {
-    if (OverAllocationLimit(Messages.Messages())) {
-      Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
-                  .arg(MegapixelLimit()));
+  const auto ReadPicture = [&] {
+    ReaderMessageCollector Messages;
+    const bool Read = Reader.read(&Picture);
+    if (const QString Damage = DamageReported(Messages.Messages()); !Damage.isEmpty()) {
+      Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
     }
-    Refuse(ErrorNumber::PathFileAccessError,
-           QStringLiteral("\"%1\" is not a picture that can be read (%2).")
-               .arg(Shown, Reader.errorString()));
+    if (!Read || Picture.isNull() || Picture.width() <= 0 || Picture.height() <= 0) {
+      if (OverAllocationLimit(Messages.Messages())) {
+        Damaged(QStringLiteral("the picture is larger than the %1 megapixels this tool reads")
+                    .arg(MegapixelLimit()));
+      }
+      Refuse(ErrorNumber::PathFileAccessError,
+             QStringLiteral("\"%1\" is not a picture that can be read (%2).")
+                 .arg(Shown, Reader.errorString()));
+    }
+  };
+  ReadPicture();
+  // Only a photograph is taken from the reduced decode: there a drawing's thin pale lines fade
+  // into the paper, so a drawing (or a bitmap) is read again, whole, as it would be without
+  // Shrink, and keeps every line.
+  if (Reader.scaledSize().isValid() && !IsPhotograph(Picture)) {
+    QIODevice* Device = Reader.device();
+    Device->seek(0);
+    Reader.setDevice(Device);
+    Reader.setScaledSize(QSize());
+    Picture = QImage();
+    ReadPicture();
   }
   Picture = Upright(Picture, Metadata.Orientation);
   // 32-bit pixels without alpha are opaque already; anything else is brought to ARGB32 once.

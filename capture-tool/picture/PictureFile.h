@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "picture/PixelConversion.h"
@@ -34,7 +35,19 @@ int MegapixelLimit();
 // never held whole: memory goes to the decoded picture only.
 // Note, when given, receives what its line or status bar should say about a picture that was read
 // but not quite as it asked: a JPEG whose Exif orientation tag is damaged is read as stored.
-QImage LoadPicture(const QString& Path, QString* Note = nullptr);
+// Shrink, when given, is where the picture goes and how (ToMono's Bounds and Options.Fit), for a
+// caller that only shrinks it there: a JPEG much larger than that is then decoded at a half, a
+// quarter or an eighth of its size (libjpeg's scaling in the decoder, which reads the file
+// through all the same), leaving more than one decoded pixel along each side for every pixel of
+// the result, so ToMono's area shrink gives nearly the same picture, of the same size, in a
+// fraction of the time and memory. What the automatic tone would not take for a photograph (a
+// drawing saved as JPEG, whose pale thin lines would fade) is read again whole.
+struct ShrinkTarget {
+  PictureSize Bounds;
+  Sizing Fit = Sizing::Fit;
+};
+QImage LoadPicture(const QString& Path, QString* Note = nullptr,
+                   const std::optional<ShrinkTarget>& Shrink = std::nullopt);
 
 MonoPicture ToMono(const QImage& Picture, PictureSize Bounds, const PictureOptions& Options = {});
 

@@ -1,54 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Unit tests of the capture tool's pixel conversion: fitting and placing a picture on the
-// calculator's screen, and the tone methods that turn its pixels into one bit each.
+// Unit tests of the capture tool's pixel conversion: the tone methods that turn a picture's pixels
+// into one bit each.
 
 #include <gtest/gtest.h>
 
 #include <QColor>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "calc/CalcFile.h"
-#include "picture/FileWrite.h"
 #include "picture/PictureFile.h"
 #include "picture/PixelConversion.h"
-#include "calc/TiLibraries.h"
-#include "calc/CePictures.h"
-#include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 namespace {
 
 constexpr std::uint32_t kBlack = 0xFF000000;
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-
-TEST(PixelConversion, FitsLargePicturesKeepingProportions) {
-  struct Case {
-    PictureSize Source, Bounds, Expected;
-  };
-  const std::vector<Case> Cases = {
-      {{1, 1}, kTi89Screen, {1, 1}},         {{160, 100}, kTi89Screen, {160, 100}},
-      {{7, 100}, kTi89Screen, {7, 100}},     {{161, 100}, kTi89Screen, {160, 99}},
-      {{320, 200}, kTi89Screen, {160, 100}}, {{640, 480}, kTi89Screen, {133, 100}},
-      {{159, 101}, kTi89Screen, {157, 100}}, {{1000, 1}, kTi89Screen, {160, 1}},
-      {{1, 1000}, kTi89Screen, {1, 100}},    {{480, 256}, kTi92Screen, {240, 128}},
-      {{200, 300}, kTi92Screen, {85, 128}},
-  };
-  for (const Case& C : Cases) {
-    const PictureSize Fitted = FitWithin(C.Source, C.Bounds);
-    EXPECT_EQ(Fitted, C.Expected) << C.Source.Width << "x" << C.Source.Height << " -> "
-                                  << Fitted.Width << "x" << Fitted.Height;
-  }
-}
 
 TEST(PixelConversion, DarkIsLuminanceBelowHalfOverWhite) {
   struct Case {
@@ -63,82 +36,6 @@ TEST(PixelConversion, DarkIsLuminanceBelowHalfOverWhite) {
       {0x80000000, true},  {0x7F000000, false},  // black at 128/255 and 127/255 over white
   };
   for (const Case& C : Cases) EXPECT_EQ(IsDark(C.Argb), C.Dark) << std::hex << C.Argb;
-}
-
-TEST(PixelConversion, ShrinksByAveragingTheAreaEachPixelCovers) {
-  const std::uint32_t D = kBlack;
-  const std::uint32_t L = kWhite;
-  using Bits = std::vector<std::uint8_t>;
-  struct Case {
-    std::vector<std::uint32_t> Pixels;
-    int Width, Height;
-    std::size_t Stride;
-    PictureSize Bounds;
-    Bits Dark;
-  };
-  const std::vector<Case> Cases = {
-      // 3 to 2: the first target pixel covers 1.5 source pixels, 2/3 of them dark.
-      {{D, L, L}, 3, 1, 3, {2, 1}, {1, 0}},
-      {{L, D, L}, 3, 1, 3, {2, 1}, {0, 0}},
-      {{L, L, D}, 3, 1, 3, {2, 1}, {0, 1}},
-      // A one-pixel line survives halving wherever it lies (sampling would drop column 0).
-      {{D, L, L, L}, 4, 1, 4, {2, 1}, {1, 0}},
-      {{L, L, D, L}, 4, 1, 4, {2, 1}, {0, 1}},
-      // Halving 2x2 blocks: three dark of four is dark, one of four is light.
-      {{D, D, L, L, D, L, L, D, L, L, D, D, L, L, D, L}, 4, 4, 4, {2, 2}, {1, 0, 0, 1}},
-      // Unscaled, the stride's padding pixels are never read.
-      {{D, L, D, L, D, D}, 2, 2, 3, kTi89Screen, {1, 0, 0, 1}},
-  };
-  PictureOptions Threshold;
-  Threshold.Method = ToneMethod::Threshold;
-  for (std::size_t I = 0; I < Cases.size(); ++I) {
-    const Case& C = Cases[I];
-    EXPECT_EQ(ToMono(C.Pixels.data(), C.Width, C.Height, C.Stride, C.Bounds, Threshold).Dark,
-              C.Dark)
-        << "case " << I;
-  }
-  EXPECT_TRUE(ToMono(nullptr, 0, 0, 0, kTi89Screen).Dark.empty());
-}
-
-TEST(PixelConversion, PlacesFitFillAndStretchPerModelAndArea) {
-  struct Case {
-    PictureSize Source;
-    CalcModelId Model;
-    TargetArea Area;
-    Sizing Fit;
-    PictureSize Size;
-    double Left, Top, Width, Height;  // the part of the source used
-  };
-  const auto S = TargetArea::Screen;
-  const auto G = TargetArea::Graph;
-  const auto Ti89 = CalcModelId::Ti89;
-  const auto V200 = CalcModelId::Voyage200;
-  const auto Ti92p = CalcModelId::Ti92Plus;
-  const std::vector<Case> Cases = {
-      {{640, 480}, Ti89, S, Sizing::Fit, {133, 100}, 0, 0, 640, 480},
-      {{640, 480}, Ti89, S, Sizing::Fill, {160, 100}, 0, 40, 640, 400},
-      {{640, 480}, Ti89, G, Sizing::Fit, {103, 77}, 0, 0, 640, 480},
-      {{640, 480}, Ti89, G, Sizing::Fill, {159, 77}, 0, 85.03, 640, 309.94},
-      {{640, 480}, V200, S, Sizing::Fit, {171, 128}, 0, 0, 640, 480},
-      {{640, 480}, Ti92p, G, Sizing::Fit, {137, 103}, 0, 0, 640, 480},
-      {{640, 480}, Ti92p, G, Sizing::Fill, {239, 103}, 0, 102.09, 640, 275.82},
-      {{480, 640}, V200, S, Sizing::Fill, {240, 128}, 0, 192, 480, 256},
-      // Only the side that overflows shrinks; nothing is enlarged.
-      {{200, 50}, Ti89, S, Sizing::Fill, {160, 50}, 20, 0, 160, 50},
-      {{200, 50}, Ti89, S, Sizing::Stretch, {160, 50}, 0, 0, 200, 50},
-      // A picture that fits is kept 1:1 whatever the sizing.
-      {{160, 100}, Ti89, S, Sizing::Fill, {160, 100}, 0, 0, 160, 100},
-      {{100, 50}, Ti89, G, Sizing::Stretch, {100, 50}, 0, 0, 100, 50},
-  };
-  for (std::size_t I = 0; I < Cases.size(); ++I) {
-    const Case& C = Cases[I];
-    const Placement P = PlaceWithin(C.Source, AreaOf(C.Model, C.Area), C.Fit);
-    EXPECT_EQ(P.Size, C.Size) << "case " << I << ": " << P.Size.Width << "x" << P.Size.Height;
-    EXPECT_NEAR(P.Left, C.Left, 0.01) << "case " << I;
-    EXPECT_NEAR(P.Top, C.Top, 0.01) << "case " << I;
-    EXPECT_NEAR(P.Width, C.Width, 0.01) << "case " << I;
-    EXPECT_NEAR(P.Height, C.Height, 0.01) << "case " << I;
-  }
 }
 
 std::vector<std::uint32_t> Flat(int Width, int Height, int Grey) {
@@ -378,6 +275,69 @@ TEST(PixelConversion, DrawingsKeepTheirLinesAndTheirFlatAreas) {
   }
 }
 
+TEST(PixelConversion, SmallTextKeepsEveryGlyphsStrokes) {
+  // Glyphs of a 5 x 7 font, drawn anti-aliased from their cells at sizes that end as 8 to 12
+  // pixels high, between pixels, at 1:1 and shrunk: every cell of a stroke keeps a dark pixel
+  // among those whose middles it holds (no lost minus sign, no broken bar of a "b").
+  static constexpr const char* kGlyphs[][7] = {
+      {"..#..", ".#...", "#....", "#....", "#....", ".#...", "..#.."},  // (
+      {".....", ".....", ".....", ".###.", ".....", ".....", "....."},  // -
+      {"#....", "#....", "#.##.", "##..#", "#...#", "#...#", "####."},  // b
+      {".....", "..#..", "..#..", "#####", "..#..", "..#..", "....."},  // +
+      {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."},  // 4
+      {".....", ".....", ".###.", "....#", ".####", "#...#", ".####"},  // a
+      {".....", ".....", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"},  // x
+      {".....", ".....", "#####", ".....", "#####", ".....", "....."},  // =
+      {".....", ".....", "##.#.", "#.#.#", "#.#.#", "#.#.#", "#.#.#"},  // m
+  };
+  struct Case {
+    double Height;  // a glyph's height in the result, in pixels
+    int Shrink;     // source pixels per pixel of the result
+  };
+  const std::vector<Case> Cases = {{8, 1}, {10, 1}, {12, 1}, {8, 4}, {9, 6}, {10, 4}, {12, 6}};
+  for (const Case& C : Cases) {
+    const double Cell = C.Height / 7;  // in pixels of the result
+    QImage Text(160 * C.Shrink, 100 * C.Shrink, QImage::Format_RGB32);
+    Text.fill(Qt::white);
+    // One path for all the cells, filled once, so neighbouring cells join without a seam.
+    QPainterPath Ink;
+    Ink.setFillRule(Qt::WindingFill);
+    struct Stroke {
+      double X, Y;
+    };
+    std::vector<Stroke> Strokes;  // each cell's corner, in pixels of the result
+    int Glyph = 0;
+    for (double Top = 1.37; Top + C.Height < 99; Top += 1.5 * C.Height) {
+      for (double Left = 1.29; Left + 5 * Cell < 159; Left += 6.3 * Cell, ++Glyph) {
+        for (int Row = 0; Row < 7; ++Row) {
+          for (int Column = 0; Column < 5; ++Column) {
+            if (kGlyphs[Glyph % 9][Row][Column] != '#') continue;
+            Strokes.push_back({Left + Column * Cell, Top + Row * Cell});
+            const double S = C.Shrink;
+            Ink.addRect(Strokes.back().X * S, Strokes.back().Y * S, Cell * S, Cell * S);
+          }
+        }
+      }
+    }
+    QPainter Paint(&Text);
+    Paint.setRenderHint(QPainter::Antialiasing);
+    Paint.fillPath(Ink, Qt::black);
+    Paint.end();
+    const MonoPicture Mono = ToMono(Text, kTi89Screen);
+    ASSERT_EQ(Mono.Width, 160);
+    int Lost = 0;
+    for (const Stroke& S : Strokes) {
+      bool Dark = false;
+      for (auto Y = static_cast<int>(std::ceil(S.Y - 0.5)); Y + 0.5 < S.Y + Cell; ++Y) {
+        for (auto X = static_cast<int>(std::ceil(S.X - 0.5)); X + 0.5 < S.X + Cell; ++X)
+          Dark = Dark || Mono.At(X, Y);
+      }
+      Lost += Dark ? 0 : 1;
+    }
+    EXPECT_EQ(Lost, 0) << C.Height << " px, shrunk " << C.Shrink << " times: " << SaidOf(Mono);
+  }
+}
+
 TEST(PixelConversion, DitheredRampFollowsTheRampInLinearLight) {
   // 128 columns whose linear light rises evenly from 0 to 1.
   constexpr int Width = 128;
@@ -476,210 +436,6 @@ TEST(PixelConversion, LevelBrightnessContrastAndInvert) {
           << "case " << I << ", " << NameOf(Method);
     }
   }
-}
-
-// The TI-84 Plus CE's colour pictures: a generated photo through the dither, the codecs and the
-// file, read back by libtifiles; each flat colour keeps its light; bad input is refused.
-QImage ColourPhoto(int Width, int Height) {
-  QImage Photo(Width, Height, QImage::Format_RGB32);
-  for (int Y = 0; Y < Height; ++Y) {
-    for (int X = 0; X < Width; ++X) {
-      Photo.setPixel(
-          X, Y, QColor::fromHsv(X * 359 / Width, 80 + Y * 175 / Height, 255 - (X * Y) % 97).rgb());
-    }
-  }
-  return Photo;
-}
-
-TEST(CePictures, ColourPhotoBecomesAWellFormedFileLibtifilesReadsAsACeVariable) {
-  QTemporaryDir Folder;
-  ASSERT_TRUE(Folder.isValid());
-  const QImage Photo = ColourPhoto(640, 480);
-  const PalettePicture Dithered = DitherToCeColours(FitColour(Photo, kCePicShown));
-  const QImage ImageSource = FitColour(Photo, kCeImage);
-  struct Case {
-    CeVariable Variable;
-    const char* File;
-    std::size_t Bytes;
-  };
-  const std::vector<Case> Cases = {
-      {{CePicName(0), kCePicType, EncodeCePic(Dithered)}, "photo.8ci", kCePicBytes},
-      {{CeImageName(9), kCeImageType, EncodeCeImage(ImageSource)}, "photo.8ca", kCeImageBytes},
-  };
-  tifiles_library_init();
-  for (const Case& C : Cases) {
-    const std::string Path = Folder.filePath(C.File).toStdString();
-    WriteCeVariable(Path, C.Variable);
-    std::ifstream In(Path, std::ios::binary);
-    const std::string Raw((std::istreambuf_iterator<char>(In)), {});
-    ASSERT_EQ(Raw.size(), 0x37 + 0x11 + 2 + 2 + C.Bytes) << C.File;
-    EXPECT_EQ(Raw.substr(0, 8), "**TI83F*");
-    EXPECT_EQ(static_cast<std::uint8_t>(Raw[0x3B]), C.Variable.Type) << C.File;
-    EXPECT_EQ(static_cast<std::uint8_t>(Raw[0x44]), kCeVersion) << C.File;
-    EXPECT_EQ(static_cast<std::uint8_t>(Raw[0x45]), 0x80) << C.File;  // archived
-    EXPECT_EQ(static_cast<std::uint8_t>(Raw[0x48]) | static_cast<std::uint8_t>(Raw[0x49]) << 8,
-              static_cast<int>(C.Bytes));
-    unsigned Sum = 0;
-    for (std::size_t I = 0x37; I < Raw.size() - 2; ++I) Sum += static_cast<std::uint8_t>(Raw[I]);
-    EXPECT_EQ(Sum & 0xFFFFu, static_cast<std::uint8_t>(Raw[Raw.size() - 2]) |
-                                 static_cast<unsigned>(static_cast<std::uint8_t>(Raw.back())) << 8);
-
-    FileContent* Content = tifiles_content_create_regular(CALC_TI84PCE_USB);
-    ASSERT_EQ(tifiles_file_read_regular(Path.c_str(), Content), 0) << C.File;
-    EXPECT_EQ(Content->model_dst, CALC_TI84PCE_USB);
-    EXPECT_EQ(tifiles_file_get_model(Path.c_str()), CALC_TI84PC);  // the colour models' files
-    ASSERT_EQ(Content->num_entries, 1u);
-    const VarEntry* Entry = Content->entries[0];
-    EXPECT_EQ(Content->checksum, Content->stored_checksum);
-    EXPECT_EQ(Entry->type, C.Variable.Type);
-    EXPECT_EQ(Entry->version, kCeVersion);
-    EXPECT_EQ(Entry->attr, ATTRB_ARCHIVED);
-    EXPECT_EQ(std::string(Entry->name), C.Variable.Name);
-    const std::vector<std::uint8_t> Data(Entry->data, Entry->data + Entry->size);
-    EXPECT_EQ(Data, C.Variable.Data) << C.File;
-    tifiles_content_delete_regular(Content);
-  }
-
-  // The picture decoded is the dither's colours, centred, the rest no colour; a photo uses many.
-  const QImage Pic = DecodeCePic(Cases[0].Variable.Data);
-  std::set<int> Used;
-  for (int Y = 0; Y < kCePicStored.Height; ++Y) {
-    for (int X = 0; X < kCePicStored.Width; ++X) {
-      const int Left = (kCePicShown.Width - Dithered.Width) / 2;
-      const int Top = (kCePicShown.Height - Dithered.Height) / 2;
-      const bool Inside =
-          X >= Left && X < Left + Dithered.Width && Y >= Top && Y < Top + Dithered.Height;
-      const int Index = Inside ? Dithered.At(X - Left, Y - Top) : 0;
-      Used.insert(Index);
-      ASSERT_EQ(Pic.pixel(X, Y), CeColourArgb(Index)) << X << "," << Y;
-    }
-  }
-  EXPECT_GE(Used.size() - Used.count(0), 6u);
-  // The image decoded is within the dither's step of its source: RGB565 and row order kept.
-  const QImage Image = DecodeCeImage(Cases[1].Variable.Data);
-  const int Left = (kCeImage.Width - ImageSource.width()) / 2;
-  const int Top = (kCeImage.Height - ImageSource.height()) / 2;
-  for (int Y = 0; Y < ImageSource.height(); ++Y) {
-    for (int X = 0; X < ImageSource.width(); ++X) {
-      const QRgb Want = ImageSource.pixel(X, Y);
-      const QRgb Got = Image.pixel(Left + X, Top + Y);
-      ASSERT_LE(std::abs(qRed(Got) - qRed(Want)), 8) << X << "," << Y;
-      ASSERT_LE(std::abs(qGreen(Got) - qGreen(Want)), 4) << X << "," << Y;
-      ASSERT_LE(std::abs(qBlue(Got) - qBlue(Want)), 8) << X << "," << Y;
-    }
-  }
-}
-
-TEST(CePictures, FlatColoursKeepTheirLightAndPaletteColoursStayExact) {
-  struct Case {
-    QRgb Colour;
-    int Only;  // the one index a palette colour keeps, or 0
-  };
-  const std::vector<Case> Cases = {
-      {qRgb(250, 180, 190), 0}, {qRgb(128, 128, 128), 0}, {qRgb(250, 248, 240), 0},
-      {qRgb(20, 20, 60), 0},    {qRgb(0, 200, 200), 0},   {qRgb(60, 30, 10), 0},
-      {CeColourArgb(6), 6},     {CeColourArgb(15), 15},   {CeColourArgb(11), 11},
-  };
-  const auto Light = [](int Channel) { return LinearOf(static_cast<std::uint8_t>(Channel)); };
-  for (const Case& C : Cases) {
-    QImage Flat(256, 256, QImage::Format_RGB32);
-    Flat.fill(C.Colour);
-    const PalettePicture Dithered = DitherToCeColours(Flat);
-    double Mean[3] = {0, 0, 0};
-    for (const std::uint8_t Index : Dithered.Index) {
-      if (C.Only != 0) {
-        ASSERT_EQ(Index, C.Only) << std::hex << C.Colour;
-      }
-      const QRgb Got = CeColourArgb(Index);
-      Mean[0] += Light(qRed(Got)) / 65536.0;
-      Mean[1] += Light(qGreen(Got)) / 65536.0;
-      Mean[2] += Light(qBlue(Got)) / 65536.0;
-    }
-    // A saturated cyan lies outside what the colours mix to: its light comes within an eighth.
-    const auto Luminance = [](double R, double G, double B) {
-      return 0.2126 * R + 0.7152 * G + 0.0722 * B;
-    };
-    const double Wanted[3] = {Light(qRed(C.Colour)), Light(qGreen(C.Colour)),
-                              Light(qBlue(C.Colour))};
-    if (qRed(C.Colour) == 0) {
-      EXPECT_NEAR(Luminance(Mean[0], Mean[1], Mean[2]), Luminance(Wanted[0], Wanted[1], Wanted[2]),
-                  0.06);
-    } else {
-      for (int Channel = 0; Channel < 3; ++Channel) {
-        EXPECT_NEAR(Mean[Channel], Wanted[Channel], 0.01)
-            << std::hex << C.Colour << ", channel " << Channel;
-      }
-    }
-    // The Image keeps what RGB565 holds exactly, and a flat colour's mean within a step.
-    const QImage Back = DecodeCeImage(EncodeCeImage(Flat.scaled(kCeImage.Width, kCeImage.Height)));
-    if (C.Only != 0) {
-      EXPECT_EQ(Back.pixel(7, 5), C.Colour) << std::hex << C.Colour;
-    }
-  }
-}
-
-TEST(CePictures, BadInputIsRefusedWithItsReason) {
-  const auto Refusal = [](const std::function<void()>& Run) {
-    try {
-      Run();
-    } catch (const RaisedError& Error) {
-      return std::string(Error.what());
-    }
-    return std::string("(accepted)");
-  };
-  QTemporaryDir Folder;
-  const std::string Path = Folder.filePath("x.8ci").toStdString();
-  const std::vector<std::uint8_t> Pic = EncodeCePic(PalettePicture{1, 1, {3}});
-  std::vector<std::uint8_t> Cut = Pic;
-  Cut.pop_back();
-  std::vector<std::uint8_t> NoMagic = EncodeCeImage(ColourPhoto(4, 4));
-  NoMagic[2] = 0;
-  struct Case {
-    std::function<void()> Run;
-    const char* Reason;
-  };
-  const std::vector<Case> Cases = {
-      {[] {
-         EncodeCePic(PalettePicture{266, 165, std::vector<std::uint8_t>(266 * 165, 1)});
-       },
-       "1x1 to 265x165"},
-      {[] {
-         EncodeCePic(PalettePicture{1, 1, {16}});
-       },
-       "0 to 15"},
-      {[] { EncodeCeImage(ColourPhoto(134, 1)); }, "1x1 to 133x83"},
-      {[] { EncodeCeImage(QImage()); }, "1x1 to 133x83"},
-      {[&] { DecodeCePic(Cut); }, "not a TI-84 Plus CE picture"},
-      {[&] { DecodeCeImage(NoMagic); }, "not a TI-84 Plus CE image"},
-      {[&] {
-         WriteCeVariable(Path, {"Image1", kCePicType, Pic});
-       },
-       "named Pic1 to Pic9 or Pic0"},
-      {[&] {
-         WriteCeVariable(Path, {"Pic10", kCePicType, Pic});
-       },
-       "named Pic1 to Pic9 or Pic0"},
-      {[&] {
-         WriteCeVariable(Path, {"Image1", kCeImageType, Pic});
-       },
-       "not a TI-84 Plus CE image"},
-      {[&] {
-         WriteCeVariable(Path, {"Pic1", 0x05, Pic});
-       },
-       "a Pic or an Image"},
-  };
-  for (const Case& C : Cases) {
-    EXPECT_NE(Refusal(C.Run).find(C.Reason), std::string::npos) << Refusal(C.Run);
-  }
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Path)));
-  // A text where the file would go stays as it is.
-  WriteWholeFile(Path, "notes");
-  EXPECT_NE(Refusal([&] {
-              WriteCeVariable(Path, {"Pic1", kCePicType, Pic});
-            }).find(kOtherFileText),
-            std::string::npos);
-  std::ifstream In(Path);
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(In)), {}), "notes");
 }
 
 }  // namespace
