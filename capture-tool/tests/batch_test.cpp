@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "batch/BatchConvert.h"
+#include "cli/CommandLine.h"
 #include "CalcNameTable.h"
 #include "calc/CalcFile.h"
 #include "pictrane/CalcName.h"
