@@ -7,3 +7,16 @@
 #include <ticonv.h>
 #include <tifiles.h>
 #undef restrict
+
+#include <cstdint>
+
+namespace pictrane::capture {
+
+// The variable type of a picture on every 68000 calculator, and on the TI-83 Plus.
+inline constexpr std::uint8_t kPictureType = 0x10;
+inline constexpr std::uint8_t kTi83PlusPictureType = 0x07;
+
+// Starts libtifiles once, before its first use.
+void EnsureLibraryReady();
+
+}  // namespace pictrane::capture

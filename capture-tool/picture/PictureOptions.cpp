@@ -62,6 +62,12 @@ constexpr std::array<OptionRow<TargetArea>, 2> kAreaRows{{
     {TargetArea::Graph, "graph", "&Graph screen", "the graph screen: 159 x 77, 239 x 103"},
 }};
 
+constexpr auto kMethodIds = [] {
+  std::array<ToneMethod, kDitherRows.size()> Ids{};
+  for (std::size_t I = 0; I < Ids.size(); ++I) Ids[I] = kDitherRows[I].Id;
+  return Ids;
+}();
+
 template <typename Value>
 std::optional<Value> ByName(const OptionFamily<Value>& Family, std::string_view Name) {
   for (const OptionRow<Value>& Row : Family.Rows) {
@@ -71,6 +77,8 @@ std::optional<Value> ByName(const OptionFamily<Value>& Family, std::string_view 
 }
 
 }  // namespace
+
+const std::span<const ToneMethod> kToneMethods{kMethodIds};
 
 const OptionFamily<ToneMethod>& DitherFamily() {
   static const OptionFamily<ToneMethod> kFamily{"--dither", "METHOD", "how the tones become dots",

@@ -41,6 +41,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,8 @@ std::optional<ToneScale> ParseToneScale(std::string_view Name);
 std::optional<LevelsMode> ParseLevelsMode(std::string_view Name);
 std::optional<Sizing> ParseSizing(std::string_view Name);
 std::optional<TargetArea> ParseTargetArea(std::string_view Name);
+// Every method, in the order of its table.
+extern const std::span<const ToneMethod> kToneMethods;
 
 // The options with every number brought into its range.
 PictureOptions Clamped(PictureOptions Options);
