@@ -18,11 +18,6 @@
 #include "pictrane/Names.h"
 #include "pictrane/RaisedError.h"
 
-#define restrict __restrict
-#include <ticables.h>
-#include <ticalcs.h>
-#undef restrict
-
 namespace pictrane::capture {
 
 std::optional<CableKind> ParseCable(std::string_view Name) {

@@ -13,6 +13,7 @@
 #include "calc/TiLibraries.h"
 #include "link/CalcLink.h"
 
+// libticables and libticalcs, whose C headers use the C keyword "restrict".
 #define restrict __restrict
 #include <ticables.h>
 #include <ticalcs.h>

@@ -24,10 +24,6 @@
 namespace pictrane::capture {
 namespace {
 
-using test::LinkRun;
-using test::ReadBytes;
-using test::RunLinked;
-
 // The TI-84 Plus CE on DirectUSB: libticalcs itself, as a TI-84 Plus CE, sends an Image and a Pic
 // to the stand-in in its CE mode and takes its screen. The test program runs itself as the
 // linking program (PICTRANE_CE_LINK names its files), inside the stand-in's namespace.

@@ -23,12 +23,6 @@
 namespace pictrane::capture {
 namespace {
 
-using test::DarkOf;
-using test::LinkRun;
-using test::PictureNamed;
-using test::RunLinked;
-using test::Scrambled;
-
 TEST(Link, PicturesComeBackAsPng) {
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());

@@ -28,11 +28,6 @@
 #include "TestSupport.h"
 #include "link_test.h"
 #include "calc/TiLibraries.h"
-#include "calc/CePictures.h"
-
-#define restrict __restrict
-#include <ticalcs.h>
-#undef restrict
 
 namespace pictrane::capture {
 
@@ -88,13 +83,6 @@ std::vector<std::uint8_t> DarkOf(const QImage& Image) {
 }  // namespace test
 
 namespace {
-
-using test::DarkOf;
-using test::LinkRun;
-using test::PictureNamed;
-using test::ReadBytes;
-using test::RunLinked;
-using test::Scrambled;
 
 TEST(Link, PictureAndGroupArriveByteForByte) {
   QTemporaryDir Folder;

@@ -36,3 +36,12 @@ CalcPicture PictureNamed(const char32_t* Name, PictureSize Size, unsigned Seed);
 std::vector<std::uint8_t> DarkOf(const QImage& Image);
 
 }  // namespace pictrane::capture::test
+
+namespace pictrane::capture {
+using test::DarkOf;
+using test::LinkRun;
+using test::PictureNamed;
+using test::ReadBytes;
+using test::RunLinked;
+using test::Scrambled;
+}  // namespace pictrane::capture
