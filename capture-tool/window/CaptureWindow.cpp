@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "batch/BatchConvert.h"
+#include "batch/BatchConvert.h"  // RunBatch, for the files dropped together
 #include "calc/CalcFile.h"
 #include "pictrane/CalcName.h"
 #include "calc/CalcRead.h"
@@ -29,6 +29,7 @@
 #include "window/LinkActions.h"
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
+#include "picture/ToolInfo.h"
 #include "window/PictureMenu.h"
 #include "window/PreviewPanel.h"
 #include "window/SaveAsPanel.h"
