@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// libtifiles and libticonv, whose C headers use the C keyword "restrict".
+// The calculator libraries (libtifiles and libticonv for files, libticables and libticalcs for the
+// link), whose C headers use the C keyword "restrict".
 
 #define restrict __restrict
+#include <ticables.h>
+#include <ticalcs.h>
 #include <ticonv.h>
 #include <tifiles.h>
 #undef restrict

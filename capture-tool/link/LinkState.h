@@ -13,12 +13,6 @@
 #include "calc/TiLibraries.h"
 #include "link/CalcLink.h"
 
-// libticables and libticalcs, whose C headers use the C keyword "restrict".
-#define restrict __restrict
-#include <ticables.h>
-#include <ticalcs.h>
-#undef restrict
-
 namespace pictrane::capture {
 
 // Machine IDs the 68000 calculators answer with.

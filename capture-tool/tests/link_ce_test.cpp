@@ -16,11 +16,6 @@
 #include "calc/TiLibraries.h"
 #include "link_test.h"
 
-#define restrict __restrict
-#include <ticables.h>
-#include <ticalcs.h>
-#undef restrict
-
 namespace pictrane::capture {
 namespace {
 
