@@ -21,10 +21,9 @@
 namespace pictrane::capture {
 
 std::optional<CableKind> ParseCable(std::string_view Name) {
-  if (Name == "usb") return CableKind::Usb;
-  if (Name == "silverlink") return CableKind::SilverLink;
-  if (Name == "serial") return CableKind::Serial;
-  if (Name == "vti") return CableKind::Virtual;
+  for (const CableRow& Row : kCables) {
+    if (Row.Name == Name) return Row.Kind;
+  }
   return std::nullopt;
 }
 
@@ -103,7 +102,7 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
                     "the link: the calculator answering is not a TI-89, TI-92 Plus, Voyage 200, "
                     "TI-83 Plus or TI-84 Plus");
   }
-  S_->Found = std::string(CableName(Kind)) + " on port " + std::to_string(Port) + ", " + Model +
+  S_->Found = std::string(CableOf(Kind).Said) + " on port " + std::to_string(Port) + ", " + Model +
               " answering";
 }
 

@@ -55,20 +55,6 @@ std::string LibraryText(int Code) {
   return Text.empty() ? "link error " + std::to_string(Code) : Text;
 }
 
-CableModel ToLibraryCable(CableKind Kind) {
-  switch (Kind) {
-    case CableKind::Usb:
-      return CABLE_USB;
-    case CableKind::SilverLink:
-      return CABLE_SLV;
-    case CableKind::Serial:
-      return CABLE_GRY;
-    case CableKind::Virtual:
-      return CABLE_VTI;
-  }
-  return CABLE_NUL;
-}
-
 }  // namespace
 
 void EnsureLibrariesReady() {
@@ -80,18 +66,11 @@ void EnsureLibrariesReady() {
   });
 }
 
-const char* CableName(CableKind Kind) {
-  switch (Kind) {
-    case CableKind::Usb:
-      return "direct USB";
-    case CableKind::SilverLink:
-      return "SilverLink cable";
-    case CableKind::Serial:
-      return "serial cable";
-    case CableKind::Virtual:
-      return "virtual cable";
+const CableRow& CableOf(CableKind Kind) {
+  for (const CableRow& Row : kCables) {
+    if (Row.Kind == Kind) return Row;
   }
-  return "cable";
+  return kCables.front();
 }
 
 void CalcLink::State::Close() {
@@ -190,13 +169,13 @@ void CalcLink::State::Fail(int Code, const std::string& What) const {
 }
 
 void CalcLink::State::OpenCable(CableKind Kind, int Port) {
-  Cable = ticables_handle_new(ToLibraryCable(Kind), static_cast<CablePort>(Port));
+  Cable = ticables_handle_new(CableOf(Kind).Library, static_cast<CablePort>(Port));
   if (Cable == nullptr) {
-    throw LinkError(LinkError::Kind::NoCable, std::string("cannot use the ") + CableName(Kind));
+    throw LinkError(LinkError::Kind::NoCable, std::string("cannot use the ") + CableOf(Kind).Said);
   }
   ticables_options_set_timeout(Cable, TimeoutTenths);
   Virtual = Kind == CableKind::Virtual;
-  Speak(CALC_TI89, std::string("no ") + CableName(Kind) + " on port " + std::to_string(Port));
+  Speak(CALC_TI89, std::string("no ") + CableOf(Kind).Said + " on port " + std::to_string(Port));
 }
 
 void CalcLink::State::Speak(CalcModel Model, const std::string& Failure) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "calc/TiLibraries.h"
@@ -24,7 +25,21 @@ inline constexpr std::uint8_t kFromTi83Plus = 0x73;
 // Starts the cable, file and protocol libraries once.
 void EnsureLibrariesReady();
 
-const char* CableName(CableKind Kind);
+// The cables: as the command line and the settings name them, as a line says them, and the
+// library's.
+struct CableRow {
+  CableKind Kind;
+  std::string_view Name;
+  const char* Said;
+  CableModel Library;
+};
+inline constexpr std::array<CableRow, 4> kCables{{
+    {CableKind::Usb, "usb", "direct USB", CABLE_USB},
+    {CableKind::SilverLink, "silverlink", "SilverLink cable", CABLE_SLV},
+    {CableKind::Serial, "serial", "serial cable", CABLE_GRY},
+    {CableKind::Virtual, "vti", "virtual cable", CABLE_VTI},
+}};
+const CableRow& CableOf(CableKind Kind);
 
 struct CalcLink::State {
   CableHandle* Cable = nullptr;
