@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The tool's command line: the window with a bitmap to open, --help, --version, and the batch
-// conversion (--convert), which needs no window and no display.
+// The batch conversion (--convert), which needs no window and no display; the window's "convert
+// them all" too.
 
 #include <QString>
 #include <QStringList>
@@ -15,16 +15,9 @@
 #include "calc/CalcFile.h"
 #include "link/CalcLink.h"
 #include "picture/PixelConversion.h"
-#include "pictrane/Product.h"
+#include "picture/ToolInfo.h"
 
 namespace pictrane::capture {
-
-inline constexpr const char* kToolVersion = pictrane::kProjectVersion;
-
-// Exit statuses of the command line.
-inline constexpr int kExitDone = 0;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNotAllWritten = 3;
 
 struct BatchOptions {
   CalcModelId Model = CalcModelId::Ti89;
@@ -39,23 +32,8 @@ struct BatchOptions {
   bool Replace = false;              // --replace: a name the calculator holds may be replaced
 };
 
-struct CommandLine {
-  enum class Action { Window, Help, Version, Convert, BadUsage };
-  Action What = Action::Window;
-  QString PicturePath;  // Window: the picture to open, or empty
-  BatchOptions Batch;   // Convert
-  QString Problem;      // BadUsage: one line saying what is wrong
-};
-
-// Arguments without the program's name. Options come first; "--" ends them. Without options, the
-// arguments are the picture to open, joined by blanks (an unquoted path arrives in pieces).
-CommandLine ParseCommandLine(const QStringList& Arguments);
-
-// The value of the option at Arguments[I]: after its "=", else the next argument (I then moves
-// to it); nothing when the option is the last argument.
-std::optional<QString> OptionValue(const QStringList& Arguments, qsizetype& I);
-
-QString UsageText();
+// Whether --name numbers the pictures ("trip#").
+bool Numbered(const BatchOptions& Options);
 
 // Why a picture has the name FallbackName (CalcName.h) gave it, for its line: the name of its
 // file, without the extension, gives none.

@@ -23,89 +23,12 @@ namespace pictrane::capture {
 
 namespace {
 
-struct LinkCommand {
-  QString Action;
-  LinkSettings Link;
-  bool Replace = false;  // --send --replace
-  QStringList Files;
-  QString Problem;  // bad usage, or empty
-};
-
 // The file's own bytes, whatever they are (PictureFile.h).
 std::string Local(const QString& Path) {
   return BytesOfName(Path);
 }
 
-LinkCommand Parse(const QStringList& Arguments) {
-  LinkCommand Command;
-  Command.Action = Arguments.first();
-  const bool Links = Command.Action != QLatin1String("--to-png");
-  bool OptionsEnded = false;
-  for (qsizetype I = 1; I < Arguments.size(); ++I) {
-    const QString& Argument = Arguments[I];
-    if (OptionsEnded || !Argument.startsWith(QLatin1String("--"))) {
-      Command.Files.append(Argument);
-      continue;
-    }
-    if (Argument == QLatin1String("--")) {
-      OptionsEnded = true;
-      continue;
-    }
-    if (Argument == QLatin1String("--replace") && Command.Action == QLatin1String("--send")) {
-      Command.Replace = true;
-      continue;
-    }
-    if (!Links || !IsLinkOption(Argument)) {
-      const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
-      Command.Problem = QStringLiteral("unknown option \"%1\" for %2").arg(Option, Command.Action);
-      return Command;
-    }
-    Command.Problem = TakeLinkOption(Arguments, I, Command.Link);
-    if (!Command.Problem.isEmpty()) return Command;
-  }
-  if (Command.Files.isEmpty()) {
-    Command.Problem =
-        QStringLiteral("%1 needs %2")
-            .arg(Command.Action, Command.Action == QLatin1String("--screenshot")
-                                     ? QStringLiteral("the file to save the screen in")
-                                     : QStringLiteral("files"));
-  } else if (Command.Action == QLatin1String("--screenshot") && Command.Files.size() > 1) {
-    Command.Problem = QStringLiteral("--screenshot saves one file");
-  }
-  return Command;
-}
-
 }  // namespace
-
-bool IsLinkOption(const QString& Argument) {
-  const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
-  return Option == QLatin1String("--cable") || Option == QLatin1String("--port") ||
-         Option == QLatin1String("--timeout");
-}
-
-QString TakeLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link) {
-  const QString& Argument = Arguments[I];
-  const QString Option = Argument.left(Argument.indexOf(QLatin1Char('=')));
-  const std::optional<QString> Given = OptionValue(Arguments, I);
-  if (!Given) return QStringLiteral("%1 needs a value").arg(Option);
-  QString Value = *Given;
-  bool Ok = false;
-  if (Option == QLatin1String("--cable")) {
-    Link.Cable = ParseCable(Value.toStdString());
-    Ok = Link.Cable.has_value();
-    if (!Ok) Value += QStringLiteral("\" is not usb, silverlink, serial or vti");
-  } else if (Option == QLatin1String("--port")) {
-    Link.Port = Value.toInt(&Ok);
-    Ok = Ok && Link.Port >= 1 && Link.Port <= 4;
-    if (!Ok) Value += QStringLiteral("\" is not a port from 1 to 4");
-  } else {
-    const int Tenths = Value.toInt(&Ok);
-    Ok = Ok && Tenths >= 1 && Tenths <= 600;
-    if (Ok) Link.TimeoutTenths = static_cast<unsigned>(Tenths);
-    if (!Ok) Value += QStringLiteral("\" is not a number of tenths of a second from 1 to 600");
-  }
-  return Ok ? QString() : QStringLiteral("%1: \"%2").arg(Option, Value);
-}
 
 namespace {
 
@@ -127,7 +50,7 @@ bool NobodyAnswered(const LinkError& Error) {
   return Error.What() == LinkError::Kind::NoCable || Error.What() == LinkError::Kind::NoAnswer;
 }
 
-int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
+int Send(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
   SendSession Session(Command.Link, Err, Command.Replace);
   bool AllSent = true;
   for (const QString& File : Command.Files) {
@@ -151,7 +74,7 @@ int Send(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
   return AllSent ? kExitDone : kExitNotAllWritten;
 }
 
-int Screenshot(const LinkCommand& Command, QTextStream& Out, QTextStream& Err) {
+int Screenshot(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
   const QString& Target = Command.Files.first();
   const QString Suffix = QFileInfo(Target).suffix().toLower();
   const char* ImageFormat = Suffix == QLatin1String("png")   ? "PNG"
@@ -255,7 +178,7 @@ std::string FileKey(const std::string& Path) {
   return (Real ? std::string(Real.get()) : Folder) + '/' + Name;
 }
 
-int ToPng(const LinkCommand& Command, QTextStream& Out) {
+int ToPng(const LinkRequest& Command, QTextStream& Out) {
   bool AllWritten = true;
   std::set<std::string> Written;  // no file is written twice in a run
   for (const QString& File : Command.Files) {
@@ -412,59 +335,16 @@ int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream
   return Sender.Session.NobodyAnswered() ? kExitNoCalculator : Status;
 }
 
-bool IsLinkCommand(const QString& FirstArgument) {
-  return FirstArgument == QLatin1String("--send") ||
-         FirstArgument == QLatin1String("--screenshot") ||
-         FirstArgument == QLatin1String("--to-png");
-}
-
-int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err) {
-  const LinkCommand Command = Parse(Arguments);
-  if (!Command.Problem.isEmpty()) {
-    Err << "pictrane-capture: " << Command.Problem << '\n' << LinkUsageText();
-    return kExitUsage;
+int RunLinkCommand(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
+  switch (Command.What) {
+    case LinkRequest::Action::Send:
+      return Send(Command, Out, Err);
+    case LinkRequest::Action::Screenshot:
+      return Screenshot(Command, Out, Err);
+    case LinkRequest::Action::ToPng:
+      break;
   }
-  if (Command.Action == QLatin1String("--send")) return Send(Command, Out, Err);
-  if (Command.Action == QLatin1String("--screenshot")) return Screenshot(Command, Out, Err);
   return ToPng(Command, Out);
-}
-
-QString LinkUsageText() {
-  return QStringLiteral(
-      "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
-      "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
-      "       pictrane-capture --to-png FILE...\n"
-      "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
-      "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
-      "\n"
-      "--send sends every variable of each calculator file (a group: all its pictures). A\n"
-      "name the calculator holds already is never replaced without --replace: the variable\n"
-      "goes under the next free name (TI-83 Plus: the next free Pic), and its line says so.\n"
-      "--convert ... --send names the pictures that way before it writes them.\n"
-      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi, .v2i or\n"
-      ".8xi).\n"
-      "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
-      "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
-      "--convert ... --send converts as --convert does and sends each picture written (or the\n"
-      "group), one line per file: \"sent: FILE -> TARGET as NAME\" once the calculator\n"
-      "acknowledged it, \"not sent: FILE -> TARGET as NAME: reason\" when it was written but\n"
-      "not sent, \"not written: FILE: reason\".\n"
-      "Before PICTURE, the link options set the window's link for that window only; its File\n"
-      "menu's \"Calculator link...\" chooses one and remembers it.\n"
-      "\n"
-      "Link options:\n"
-      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium,\n"
-      "                                     TI-84 Plus or SilverLink found on USB)\n"
-      "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
-      "  --timeout T                        how long to wait for the calculator, in tenths\n"
-      "                                     of a second (default 20)\n"
-      "  --verbose                          show the calculator libraries' own log on\n"
-      "                                     standard error (anywhere before \"--\")\n"
-      "\n"
-      "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
-      "not written. --convert --send: 0 every picture written and sent, 1 no calculator\n"
-      "answered at all (the pictures written stay), 2 bad usage, 3 some picture not written\n"
-      "or not sent.\n");
 }
 
 }  // namespace pictrane::capture

@@ -12,19 +12,23 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <vector>
-
 #include <set>
 #include <string>
+#include <vector>
 
 #include "link/CalcLink.h"
+#include "picture/ToolInfo.h"
 
 namespace pictrane::capture {
 
-// Exit status when no calculator answered at all (the others are BatchConvert.h's).
-inline constexpr int kExitNoCalculator = 1;
-
-bool IsLinkCommand(const QString& FirstArgument);
+// A link command as the command line gives it (CommandLine.h).
+struct LinkRequest {
+  enum class Action { Send, Screenshot, ToPng };
+  Action What = Action::Send;
+  LinkSettings Link;
+  bool Replace = false;  // --send --replace
+  QStringList Files;
+};
 
 // Files sent one after another over one link, opened at the first file (saying on Err what
 // answered). Once no calculator answered, or it stopped answering, or the cable stopped working,
@@ -70,22 +74,13 @@ class SendSession {
   bool NobodyAnswered_ = false;
 };
 
-// Runs the command Arguments names (without the program's name): one line per file on Out,
-// problems with the command itself and what the link found on Err. Returns the exit status.
-int RunLinkCommand(const QStringList& Arguments, QTextStream& Out, QTextStream& Err);
+// Runs the command: one line per file on Out, what the link found on Err. Returns the exit
+// status.
+int RunLinkCommand(const LinkRequest& Command, QTextStream& Out, QTextStream& Err);
 
 // --convert ... --send ...: converts as RunBatch does and sends every picture written, one line
 // per file. Returns kExitNoCalculator when no calculator answered at all, else RunBatch's status.
 struct BatchOptions;
 int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream& Err);
-
-QString LinkUsageText();
-
-// --cable, --port and --timeout, as "--cable vti" or "--cable=vti": the link options of the
-// commands above and of the window.
-bool IsLinkOption(const QString& Argument);
-// Reads the link option at Arguments[I] and its value (the next argument unless given after
-// "=", I then moved onto it) into Link. Returns what makes it bad usage, or an empty string.
-QString TakeLinkOption(const QStringList& Arguments, qsizetype& I, LinkSettings& Link);
 
 }  // namespace pictrane::capture

@@ -23,10 +23,6 @@ namespace {
 
 constexpr const char* kSource = "pictrane-capture";
 
-// The variable type of a picture on every 68000 calculator, and on the TI-83 Plus.
-constexpr std::uint8_t kPictureType = 0x10;
-constexpr std::uint8_t kTi83PlusPictureType = 0x07;
-
 // What a single-variable file holds besides the variable's data: header and entry table
 // (0x52 bytes), the 4 zero bytes before the data, and the 2-byte checksum after it.
 constexpr std::uint32_t kSingleFileOverhead = 0x52 + 4 + 2;
@@ -55,11 +51,6 @@ CalcModel ToLibraryModel(CalcModelId Model) {
   return CALC_TI89;
 }
 
-void EnsureLibraryReady() {
-  static std::once_flag Once;
-  std::call_once(Once, [] { tifiles_library_init(); });
-}
-
 std::string LibraryErrorText(int Code) {
   char* Message = nullptr;
   std::string Text = "libtifiles error " + std::to_string(Code);
@@ -82,6 +73,11 @@ void CopyName(char* Destination, std::size_t Capacity, const std::string& Name) 
 }
 
 }  // namespace
+
+void EnsureLibraryReady() {
+  static std::once_flag Once;
+  std::call_once(Once, [] { tifiles_library_init(); });
+}
 
 std::string ToCalcCharset(std::u32string_view Text) {
   const std::string Utf8 = ToUtf8(Text);

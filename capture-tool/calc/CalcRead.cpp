@@ -23,8 +23,6 @@ namespace pictrane::capture {
 namespace {
 
 constexpr const char* kSource = "pictrane-capture";
-constexpr std::uint8_t kPictureType = 0x10;
-constexpr std::uint8_t kTi83PlusPictureType = 0x07;
 constexpr const char* kOtherModel = "not a TI-89, TI-92, TI-92 Plus, Voyage 200 or TI-83 Plus file";
 constexpr const char* kDamaged = "the file is damaged or cut short";
 
@@ -38,10 +36,10 @@ using ContentPointer = std::unique_ptr<FileContent, ContentDeleter>;
   throw RaisedError(ErrorNumber::PathFileAccessError, kSource, EscapedName(Path) + ": " + Why);
 }
 
-void EnsureLibraryReady() {
+void EnsureReaderReady() {
+  EnsureLibraryReady();
   static std::once_flag Once;
   std::call_once(Once, [] {
-    tifiles_library_init();
     // The library's own complaints about a file it cannot read; the line naming the file says
     // why in plain words.
     g_log_set_handler(
@@ -94,7 +92,7 @@ bool ModelOf(CalcModel Model, CalcModelId& Id) {
 
 // The whole file at Path as libtifiles reads it, from a calculator we know; Model says which.
 ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
-  EnsureLibraryReady();
+  EnsureReaderReady();
   const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
   if (Fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) Refuse(Path, "no such file");

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "picture/PictureOptions.h"
+
 namespace pictrane::capture {
 
 namespace {
@@ -148,23 +150,28 @@ void DrawingTones(const std::vector<float>& Ink, const std::vector<float>& Grey,
 
 void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Method,
             std::vector<std::uint8_t>& Dark) {
-  switch (Method) {
-    case ToneMethod::Threshold:
-    case ToneMethod::Auto:
-      break;  // decided by the caller: the threshold on its own scale, auto before it comes here
-    case ToneMethod::FloydSteinberg:
-      Diffuse(Grey, Width, Height, kFloydSteinberg, Dark);
-      break;
-    case ToneMethod::Atkinson:
-      Diffuse(Grey, Width, Height, kAtkinson, Dark);
-      break;
-    case ToneMethod::Bayer4:
-      Ordered(Grey, Width, Height, 4, Dark);
-      break;
-    case ToneMethod::Bayer8:
-      Ordered(Grey, Width, Height, 8, Dark);
-      break;
-  }
+  // The threshold is decided by the caller on its own scale, and auto before it comes here.
+  if (const ToneStep Tone = RowOf(DitherFamily(), Method).Tone) Tone(Grey, Width, Height, Dark);
+}
+
+void FloydSteinberg(const std::vector<float>& Grey, int Width, int Height,
+                    std::vector<std::uint8_t>& Dark) {
+  Diffuse(Grey, Width, Height, kFloydSteinberg, Dark);
+}
+
+void Atkinson(const std::vector<float>& Grey, int Width, int Height,
+              std::vector<std::uint8_t>& Dark) {
+  Diffuse(Grey, Width, Height, kAtkinson, Dark);
+}
+
+void Bayer4(const std::vector<float>& Grey, int Width, int Height,
+            std::vector<std::uint8_t>& Dark) {
+  Ordered(Grey, Width, Height, 4, Dark);
+}
+
+void Bayer8(const std::vector<float>& Grey, int Width, int Height,
+            std::vector<std::uint8_t>& Dark) {
+  Ordered(Grey, Width, Height, 8, Dark);
 }
 
 }  // namespace pictrane::capture

@@ -16,6 +16,14 @@ namespace pictrane::capture {
 void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Method,
             std::vector<std::uint8_t>& Dark);
 
+// Each dither on its own, as the methods' table (PictureOptions.h) names them.
+void FloydSteinberg(const std::vector<float>& Grey, int Width, int Height,
+                    std::vector<std::uint8_t>& Dark);
+void Atkinson(const std::vector<float>& Grey, int Width, int Height,
+              std::vector<std::uint8_t>& Dark);
+void Bayer4(const std::vector<float>& Grey, int Width, int Height, std::vector<std::uint8_t>& Dark);
+void Bayer8(const std::vector<float>& Grey, int Width, int Height, std::vector<std::uint8_t>& Dark);
+
 // Floyd-Steinberg of the pixels whose Fixed entry is kFree; those marked kInk come out dark and
 // kPaper light, and neither takes nor passes on error, so strokes stay whole and paper clean.
 inline constexpr std::uint8_t kFree = 0;

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <ranges>
 
 #include "picture/Dither.h"
 #include "picture/Levels.h"
+#include "picture/PictureOptions.h"
 #include "picture/PictureKind.h"
 
 namespace pictrane::capture {
@@ -191,87 +191,7 @@ void Adjust(std::vector<float>& Grey, bool Linear, const PictureOptions& Options
   }
 }
 
-// The value among All whose name is Name.
-template <typename Range>
-auto ByName(std::string_view Name, const Range& All)
-    -> std::optional<std::ranges::range_value_t<Range>> {
-  for (const auto Value : All) {
-    if (NameOf(Value) == Name) return Value;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
-
-std::string_view NameOf(ToneMethod Method) {
-  switch (Method) {
-    case ToneMethod::Threshold:
-      return "threshold";
-    case ToneMethod::FloydSteinberg:
-      return "floyd-steinberg";
-    case ToneMethod::Atkinson:
-      return "atkinson";
-    case ToneMethod::Bayer4:
-      return "bayer4";
-    case ToneMethod::Bayer8:
-      return "bayer8";
-    case ToneMethod::Auto:
-      return "auto";
-  }
-  return "auto";
-}
-
-std::string_view NameOf(Sizing Fit) {
-  switch (Fit) {
-    case Sizing::Fit:
-      return "fit";
-    case Sizing::Fill:
-      return "fill";
-    case Sizing::Stretch:
-      return "stretch";
-  }
-  return "fit";
-}
-
-std::string_view NameOf(TargetArea Area) {
-  return Area == TargetArea::Graph ? "graph" : "screen";
-}
-
-std::string_view NameOf(ToneScale Scale) {
-  return Scale == ToneScale::Linear ? "linear" : "display";
-}
-
-std::string_view NameOf(LevelsMode Levels) {
-  switch (Levels) {
-    case LevelsMode::Default:
-      return "default";
-    case LevelsMode::Auto:
-      return "auto";
-    case LevelsMode::Off:
-      return "off";
-  }
-  return "default";
-}
-
-std::optional<ToneScale> ParseToneScale(std::string_view Name) {
-  return ByName(Name, std::array{ToneScale::Display, ToneScale::Linear});
-}
-
-std::optional<LevelsMode> ParseLevelsMode(std::string_view Name) {
-  return ByName(Name, std::array{LevelsMode::Default, LevelsMode::Auto, LevelsMode::Off});
-}
-
-std::optional<ToneMethod> ParseToneMethod(std::string_view Name) {
-  return ByName(Name, kToneMethods);
-}
-
-std::optional<Sizing> ParseSizing(std::string_view Name) {
-  return ByName(Name, std::array{Sizing::Fit, Sizing::Fill, Sizing::Stretch});
-}
-
-std::optional<TargetArea> ParseTargetArea(std::string_view Name) {
-  return ByName(Name, std::array{TargetArea::Screen, TargetArea::Graph});
-}
 
 PictureOptions Clamped(PictureOptions Options) {
   Options.Level = std::clamp(Options.Level, 0, 256);
@@ -338,28 +258,6 @@ float SrgbOf(float Linear) {
   const float V = std::clamp(Linear, 0.0f, 1.0f);
   return V <= 0.0031308f ? V * 12.92f : 1.055f * std::pow(V, 1.0f / 2.4f) - 0.055f;
 }
-
-namespace {
-
-std::string MethodName(ToneMethod Method) {
-  switch (Method) {
-    case ToneMethod::Threshold:
-      return "threshold";
-    case ToneMethod::FloydSteinberg:
-      return "Floyd-Steinberg";
-    case ToneMethod::Atkinson:
-      return "Atkinson";
-    case ToneMethod::Bayer4:
-      return "Bayer 4x4";
-    case ToneMethod::Bayer8:
-      return "Bayer 8x8";
-    case ToneMethod::Auto:
-      break;
-  }
-  return "auto";
-}
-
-}  // namespace
 
 std::string SaidOf(const MonoPicture& Picture) {
   std::string Said = Picture.Method;

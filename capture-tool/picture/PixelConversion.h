@@ -41,6 +41,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,7 +62,7 @@ inline constexpr PictureSize kTi92Graph{239, 103};
 inline constexpr PictureSize kTi83PlusScreen{96, 64};
 inline constexpr PictureSize kTi83PlusPicture{96, 63};
 
-// Auto comes last so that the menu's Ctrl+1..5 keep their methods.
+// Their names, labels and shortcuts: PictureOptions.h.
 enum class ToneMethod { Threshold, FloydSteinberg, Atkinson, Bayer4, Bayer8, Auto };
 enum class ToneScale { Display, Linear };
 enum class LevelsMode { Default, Auto, Off };
@@ -93,9 +94,8 @@ std::optional<ToneScale> ParseToneScale(std::string_view Name);
 std::optional<LevelsMode> ParseLevelsMode(std::string_view Name);
 std::optional<Sizing> ParseSizing(std::string_view Name);
 std::optional<TargetArea> ParseTargetArea(std::string_view Name);
-inline constexpr std::array<ToneMethod, 6> kToneMethods{
-    ToneMethod::Threshold, ToneMethod::FloydSteinberg, ToneMethod::Atkinson,
-    ToneMethod::Bayer4,    ToneMethod::Bayer8,         ToneMethod::Auto};
+// Every method, in the order of its table.
+extern const std::span<const ToneMethod> kToneMethods;
 
 // The options with every number brought into its range.
 PictureOptions Clamped(PictureOptions Options);

@@ -179,6 +179,32 @@ void CaptureWindowTest::pictureOptionsShowAreSavedAndRemembered() {
   QCOMPARE(Window_->Options(), PictureOptions{});
 }
 
+// The manual's Ctrl+1 to Ctrl+6, whatever order the methods are listed in.
+void CaptureWindowTest::documentedShortcutsChooseTheirMethods_data() {
+  using pictrane::capture::ToneMethod;
+  QTest::addColumn<int>("digit");
+  QTest::addColumn<int>("method");
+  QTest::newRow("Ctrl+1 is Threshold") << 1 << int(ToneMethod::Threshold);
+  QTest::newRow("Ctrl+2 is Floyd-Steinberg") << 2 << int(ToneMethod::FloydSteinberg);
+  QTest::newRow("Ctrl+3 is Atkinson") << 3 << int(ToneMethod::Atkinson);
+  QTest::newRow("Ctrl+4 is Bayer 4x4") << 4 << int(ToneMethod::Bayer4);
+  QTest::newRow("Ctrl+5 is Bayer 8x8") << 5 << int(ToneMethod::Bayer8);
+  QTest::newRow("Ctrl+6 is Automatic") << 6 << int(ToneMethod::Auto);
+}
+
+void CaptureWindowTest::documentedShortcutsChooseTheirMethods() {
+  using pictrane::capture::ToneMethod;
+  QFETCH(int, digit);
+  QFETCH(int, method);
+  QVERIFY(Window_->OpenPicture(Put("k.bmp", MakeBitmap(Kind::Screen160x100Rle8).Bytes)));
+  pictrane::capture::PictureOptions Other;
+  const auto Expected = static_cast<ToneMethod>(method);
+  Other.Method = Expected == ToneMethod::Threshold ? ToneMethod::Bayer8 : ToneMethod::Threshold;
+  Window_->SetOptions(Other);
+  Press(static_cast<Qt::Key>(Qt::Key_0 + digit), Qt::ControlModifier);
+  QCOMPARE(Window_->Options().Method, Expected);
+}
+
 // Ctrl+O shows the file dialog in the folder of the picture opened last, listing the pictures the
 // tool reads and nothing else; the name field has the focus, and a typed full path and Enter open.
 void CaptureWindowTest::openDialogListsTheFolderAndOpensATypedPath() {

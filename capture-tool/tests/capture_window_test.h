@@ -60,6 +60,8 @@ class CaptureWindowTest : public QObject {
   void saveAsOverTheOpenPictureAsksFirst_data();
   void saveAsOverTheOpenPictureAsksFirst();
   void pictureOptionsShowAreSavedAndRemembered();
+  void documentedShortcutsChooseTheirMethods_data();
+  void documentedShortcutsChooseTheirMethods();
   void openDialogListsTheFolderAndOpensATypedPath();
   void droppedFilesOpenAndSeveralAreConverted_data();
   void droppedFilesOpenAndSeveralAreConverted();

@@ -26,27 +26,14 @@
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
 #include "TestSupport.h"
+#include "link_test.h"
 #include "calc/TiLibraries.h"
-#include "calc/CePictures.h"
-
-#define restrict __restrict
-#include <ticalcs.h>
-#undef restrict
 
 namespace pictrane::capture {
-namespace {
 
-struct LinkRun {
-  int Status = -1;
-  QString Out;
-  QString Err;
-  qint64 Milliseconds = 0;
-};
+namespace test {
 
-// The stand-in with StandIn, in a namespace of its own, running the program with Tool (or
-// Program, a command that runs it); without StandIn, the program alone.
-LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool,
-                  const QStringList& Program = {PICTRANE_CAPTURE_PATH}) {
+LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool, const QStringList& Program) {
   QStringList Arguments = {"--ipc"};
   if (geteuid() != 0) Arguments << "--map-root-user";
   Arguments << PICTRANE_STANDIN_PATH << StandIn << "--" << Program << Tool;
@@ -64,6 +51,13 @@ LinkRun RunLinked(const QStringList& StandIn, const QStringList& Tool,
           QString::fromUtf8(Process.readAllStandardError()), Clock.elapsed()};
 }
 
+std::vector<std::uint8_t> ReadBytes(const QString& Path) {
+  QFile File(Path);
+  if (!File.open(QIODevice::ReadOnly)) return {};
+  const QByteArray Bytes = File.readAll();
+  return {Bytes.begin(), Bytes.end()};
+}
+
 // A picture of Size whose pixels follow no simple rule, so that a shifted or cut row shows.
 MonoPicture Scrambled(PictureSize Size, unsigned Seed) {
   MonoPicture Picture{Size.Width, Size.Height, {}};
@@ -78,13 +72,6 @@ CalcPicture PictureNamed(const char32_t* Name, PictureSize Size, unsigned Seed) 
   return {CalcModelId::Ti89, Name, U"main", EncodePic(Scrambled(Size, Seed))};
 }
 
-std::vector<std::uint8_t> ReadBytes(const QString& Path) {
-  QFile File(Path);
-  if (!File.open(QIODevice::ReadOnly)) return {};
-  const QByteArray Bytes = File.readAll();
-  return {Bytes.begin(), Bytes.end()};
-}
-
 std::vector<std::uint8_t> DarkOf(const QImage& Image) {
   std::vector<std::uint8_t> Dark;
   for (int Y = 0; Y < Image.height(); ++Y) {
@@ -92,6 +79,10 @@ std::vector<std::uint8_t> DarkOf(const QImage& Image) {
   }
   return Dark;
 }
+
+}  // namespace test
+
+namespace {
 
 TEST(Link, PictureAndGroupArriveByteForByte) {
   QTemporaryDir Folder;
@@ -434,254 +425,6 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
   EXPECT_FALSE(QFile::exists(Shot));
   const LinkRun Verbose = RunLinked({"--fail", "silent"}, QStringList{"--verbose"} + Send);
   EXPECT_TRUE(Verbose.Err.contains("pictrane-capture: ticables: ")) << Verbose.Err.toStdString();
-}
-
-TEST(Link, PicturesComeBackAsPng) {
-  QTemporaryDir Folder;
-  ASSERT_TRUE(Folder.isValid());
-  const QString Source = Folder.filePath("Photo.png");
-  QImage Photo(300, 200, QImage::Format_RGB32);
-  for (int Y = 0; Y < Photo.height(); ++Y) {
-    for (int X = 0; X < Photo.width(); ++X) Photo.setPixel(X, Y, qRgb(X % 256, Y, (X * Y) % 256));
-  }
-  ASSERT_TRUE(Photo.save(Source));
-  QStringList Files;
-  std::vector<std::pair<QString, MonoPicture>> Expected;
-  for (const CalcModelId Model :
-       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
-    BatchOptions Options;
-    Options.Model = Model;
-    Options.Picture.Method = ToneMethod::Atkinson;
-    Options.Files = {Source};
-    QString Lines;
-    QTextStream Out(&Lines);
-    ASSERT_EQ(RunBatch(Options, Out), kExitDone);
-    const QString Written =
-        Folder.filePath(QStringLiteral("Photo.") + InfoOf(Model).PictureExtension);
-    Files << Written;
-    const MonoPicture Picture = ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture);
-    // Only a TI-83 Plus picture is always its whole screen.
-    Expected.emplace_back(Written + ".png", Model == CalcModelId::Ti83Plus
-                                                ? test::Centred(Picture, kTi83PlusPicture)
-                                                : Picture);
-  }
-  const QString Group = Folder.filePath("views.89g");
-  const std::vector<CalcPicture> Members = {PictureNamed(U"sea", {50, 40}, 8),
-                                            PictureNamed(U"hill", {160, 100}, 9)};
-  WriteCalcGroup(Group.toStdString(), CalcModelId::Ti89, Members);
-  Files << Group << Folder.filePath("missing.89i");
-  Expected.emplace_back(Group + "-sea.png", Scrambled({50, 40}, 8));
-  Expected.emplace_back(Group + "-hill.png", Scrambled({160, 100}, 9));
-
-  const LinkRun R = RunLinked({}, QStringList{"--to-png"} + Files);
-  EXPECT_EQ(R.Status, kExitNotAllWritten) << R.Out.toStdString();
-  EXPECT_TRUE(R.Out.endsWith("not written: " + Folder.filePath("missing.89i") + ": no such file\n"))
-      << R.Out.toStdString();
-  for (const auto& [Png, Picture] : Expected) {
-    const QImage Got(Png);
-    ASSERT_FALSE(Got.isNull()) << Png.toStdString();
-    EXPECT_EQ(PictureSize({Got.width(), Got.height()}),
-              PictureSize({Picture.Width, Picture.Height}));
-    EXPECT_EQ(DarkOf(Got), Picture.Dark) << Png.toStdString();
-  }
-}
-
-// Calculator files cut short at every length and with bytes changed at random, as interrupted
-// copies and damaged disks leave them: --to-png and --send give each its line and end normally,
-// without a signal or (in the sanitizer build) a sanitizer's report; every file cut short is
-// named "damaged or cut short".
-TEST(Link, MutatedCalculatorFilesGiveTheirLinesNeverASignal) {
-  QTemporaryDir Folder;
-  ASSERT_TRUE(Folder.isValid());
-  const QString Single = Folder.filePath("valid.89i");
-  const QString Group = Folder.filePath("valid.89g");
-  WriteCalcPicture(Single.toStdString(), PictureNamed(U"photo", {12, 7}, 10));
-  CalcPicture Other = PictureNamed(U"sea", {3, 2}, 11);
-  Other.Folder = U"games";
-  WriteCalcGroup(Group.toStdString(), CalcModelId::Ti89, {PictureNamed(U"sea", {5, 4}, 12), Other});
-  const QString Ti83 = Folder.filePath("valid.8xi");
-  WriteCalcPicture(Ti83.toStdString(),
-                   {CalcModelId::Ti83Plus,
-                    U"Pic1",
-                    {},
-                    EncodePic(Scrambled(kTi83PlusPicture, 13), CalcModelId::Ti83Plus)});
-  QStringList Files;
-  std::vector<bool> Cut;
-  unsigned Seed = 29;
-  const auto Random = [&Seed](unsigned Below) {
-    Seed = Seed * 1103515245u + 12345u;
-    return (Seed >> 8) % Below;
-  };
-  for (int I = 0; I < 650; ++I) {
-    // TI-89 pictures and groups in turn, then TI-83 Plus pictures.
-    const int Kind = I >= 500 ? 2 : I % 2;
-    QFile Valid(Kind == 0 ? Single : Kind == 1 ? Group : Ti83);
-    ASSERT_TRUE(Valid.open(QIODevice::ReadOnly));
-    QByteArray Bytes = Valid.readAll();
-    // The first files of each kind each cut at one length (the larger TI-83 Plus file at every
-    // eighth), the rest with one to four bytes changed.
-    const int Length = Kind == 2 ? (I - 500) * 8 : I / 2;
-    const bool CutShort = Length < Bytes.size();
-    if (CutShort) {
-      Bytes.truncate(Length);
-    } else {
-      for (unsigned N = 1 + Random(4); N > 0; --N)
-        Bytes[Random(static_cast<unsigned>(Bytes.size()))] = static_cast<char>(Random(256));
-    }
-    Files << Folder.filePath(QStringLiteral("m%1.%2")
-                                 .arg(I, 3, 10, QChar('0'))
-                                 .arg(Kind == 0   ? "89i"
-                                      : Kind == 1 ? "89g"
-                                                  : "8xi"));
-    Cut.push_back(CutShort);
-    QFile Out(Files.back());
-    ASSERT_TRUE(Out.open(QIODevice::WriteOnly) && Out.write(Bytes) == Bytes.size());
-  }
-  for (const QStringList& Tool :
-       {QStringList{"--to-png"} + Files,
-        QStringList{"--send", "--cable", "vti", "--timeout", "5"} + Files}) {
-    const LinkRun R =
-        RunLinked(Tool.first() == "--send" ? QStringList{"--model", "89"} : QStringList{}, Tool);
-    ASSERT_TRUE(R.Status == kExitDone || R.Status == kExitNotAllWritten)
-        << Tool.first().toStdString() << ": status " << R.Status << "\n"
-        << R.Err.toStdString();
-    EXPECT_FALSE(R.Err.contains("Sanitizer") || R.Err.contains("runtime error"))
-        << R.Err.toStdString();
-    const QStringList Lines = R.Out.split('\n', Qt::SkipEmptyParts);
-    // Changed bytes the library cannot tell (a name, a comment) leave files that still go.
-    EXPECT_TRUE(Lines.filter(QRegularExpression("^(written|sent): ")).size() > 50)
-        << R.Out.toStdString();
-    for (int I = 0; I < Files.size(); ++I) {
-      const auto Said = std::find_if(Lines.begin(), Lines.end(),
-                                     [&](const QString& Line) { return Line.contains(Files[I]); });
-      ASSERT_NE(Said, Lines.end()) << Files[I].toStdString() << " has no line";
-      if (Cut[static_cast<std::size_t>(I)]) {
-        EXPECT_TRUE(Said->endsWith(Files[I] + ": the file is damaged or cut short"))
-            << Said->toStdString();
-      }
-    }
-  }
-}
-
-// The TI-84 Plus CE on DirectUSB: libticalcs itself, as a TI-84 Plus CE, sends an Image and a Pic
-// to the stand-in in its CE mode and takes its screen. The test program runs itself as the
-// linking program (PICTRANE_CE_LINK names its files), inside the stand-in's namespace.
-enum CeStep { kCeLinked = 0, kCeNoCable = 10, kCeNotReady, kCeNoFile, kCeNotSent, kCeNoScreen };
-
-int LinkAsCe(const QStringList& Files, const QString& ScreenOut) {
-  ticables_library_init();
-  ticalcs_library_init();
-  tifiles_library_init();
-  CableHandle* Cable = ticables_handle_new(CABLE_VTI, PORT_2);
-  CalcHandle* Calc = ticalcs_handle_new(CALC_TI84PCE_USB);
-  if (Cable == nullptr || Calc == nullptr) return kCeNoCable;
-  ticables_options_set_timeout(Cable, 20);
-  if (ticalcs_cable_attach(Calc, Cable) != 0) return kCeNoCable;
-  if (ticalcs_calc_isready(Calc) != 0) return kCeNotReady;
-  for (const QString& File : Files) {
-    FileContent* Content = tifiles_content_create_regular(CALC_TI84PCE_USB);
-    if (tifiles_file_read_regular(File.toLocal8Bit().constData(), Content) != 0) return kCeNoFile;
-    const int Sent = ticalcs_calc_send_var(Calc, MODE_NORMAL, Content);
-    tifiles_content_delete_regular(Content);
-    if (Sent != 0) return kCeNotSent;
-  }
-  CalcScreenCoord Coord{};
-  Coord.format = SCREEN_FULL;
-  uint8_t* Bitmap = nullptr;
-  if (ticalcs_calc_recv_screen(Calc, &Coord, &Bitmap) != 0 || Coord.width != 320 ||
-      Coord.height != 240 || Coord.pixel_format != CALC_PIXFMT_RGB_565_LE) {
-    return kCeNoScreen;
-  }
-  QFile Out(ScreenOut);
-  const bool Written =
-      Out.open(QIODevice::WriteOnly) &&
-      Out.write(reinterpret_cast<const char*>(Bitmap), 320 * 240 * 2) == 320 * 240 * 2;
-  ticalcs_free_screen(Bitmap);
-  ticalcs_cable_detach(Calc);
-  ticalcs_handle_del(Calc);
-  ticables_handle_del(Cable);
-  return Written ? kCeLinked : kCeNoScreen;
-}
-
-TEST(Link, CeTakesImageAndPicByDirectUsbAndShowsThemOnItsScreen) {
-  if (const QByteArray Job = qgetenv("PICTRANE_CE_LINK"); !Job.isEmpty()) {
-    QStringList Files = QString::fromLocal8Bit(Job).split('\n');
-    const QString Screen = Files.takeLast();
-    std::exit(LinkAsCe(Files, Screen));
-  }
-  QTemporaryDir Folder;
-  ASSERT_TRUE(Folder.isValid());
-  QImage Photo(400, 300, QImage::Format_RGB32);
-  for (int Y = 0; Y < 300; ++Y) {
-    for (int X = 0; X < 400; ++X)
-      Photo.setPixel(X, Y, QColor::fromHsv(X * 359 / 400, 255, 100 + Y / 2).rgb());
-  }
-  const CeVariable Image{CeImageName(0), kCeImageType, EncodeCeImage(FitColour(Photo, kCeImage))};
-  PalettePicture Stripes{kCePicShown.Width, kCePicShown.Height, {}};
-  for (int I = 0; I < kCePicShown.Width * kCePicShown.Height; ++I) {
-    Stripes.Index.push_back(static_cast<std::uint8_t>(I / 7 % 3 == 0 ? 0 : I % 15 + 1));
-  }
-  const CeVariable Pic{CePicName(1), kCePicType, EncodeCePic(Stripes)};
-  const QString ImageFile = Folder.filePath("photo.8ca");
-  const QString PicFile = Folder.filePath("stripes.8ci");
-  WriteCeVariable(ImageFile.toStdString(), Image);
-  WriteCeVariable(PicFile.toStdString(), Pic);
-  const QString Self = QFileInfo("/proc/self/exe").symLinkTarget();
-
-  struct Case {
-    QStringList Failure;
-    int Status;
-  };
-  const std::vector<Case> Cases = {
-      {{}, kCeLinked},
-      {{"--fail", "busy"}, kCeNotReady},
-      {{"--fail", "silent"}, kCeNotReady},
-      {{"--fail", "memory"}, kCeNotSent},
-      {{"--fail", "locked", "--after", "1"}, kCeNotSent},
-      {{"--fail", "vanish", "--after", "1"}, kCeNotSent},
-  };
-  for (const Case& C : Cases) {
-    const QString Received = Folder.filePath("received");
-    QDir(Received).removeRecursively();
-    ASSERT_TRUE(QDir().mkpath(Received));
-    const QString Screen = Folder.filePath("screen.raw");
-    QFile::remove(Screen);
-    qputenv("PICTRANE_CE_LINK", (ImageFile + "\n" + PicFile + "\n" + Screen).toLocal8Bit());
-    const LinkRun Run = RunLinked(QStringList{"--model", "84pce", "--save", Received} << C.Failure,
-                                  {"--gtest_filter=Link.CeTakes*"}, {Self});
-    qunsetenv("PICTRANE_CE_LINK");
-    ASSERT_EQ(Run.Status, C.Status) << C.Failure.join(' ').toStdString() << Run.Err.toStdString();
-    if (C.Status != kCeLinked) continue;
-    // Every byte arrived, with the attributes the file gave: archived, version 0x0A.
-    EXPECT_EQ(ReadBytes(Received + "/Image1.var"), Image.Data);
-    EXPECT_EQ(ReadBytes(Received + "/Pic2.var"), Pic.Data);
-    const auto Info = [&](const char* Name) {
-      const std::vector<std::uint8_t> Text = ReadBytes(Received + "/" + Name + ".info");
-      return std::string(Text.begin(), Text.end());
-    };
-    EXPECT_EQ(Info("Image1"), "type 1A version 0A archived 1\n");
-    EXPECT_EQ(Info("Pic2"), "type 07 version 0A archived 1\n");
-    // The screen: colour bars around the graph area; in it the Pic over the doubled Image.
-    const std::vector<std::uint8_t> Raw = ReadBytes(Screen);
-    ASSERT_EQ(Raw.size(), 320u * 240 * 2);
-    const auto At = [&Raw](int X, int Y) {
-      const std::size_t I = 2 * (static_cast<std::size_t>(Y) * 320 + X);
-      return static_cast<std::uint16_t>(Raw[I] | Raw[I + 1] << 8);
-    };
-    EXPECT_EQ(At(0, 0), 0xFFFF);
-    EXPECT_EQ(At(319, 239), 0x0000);
-    const std::vector<std::uint8_t>& Words = Image.Data;
-    for (int Y = 0; Y < kCePicShown.Height; ++Y) {
-      for (int X = 0; X < kCePicShown.Width; ++X) {
-        const int Index = Stripes.At(X, Y);
-        const std::size_t Word = 3 + (82 - Y / 2) * 268u + 2 * static_cast<std::size_t>(X / 2);
-        const std::uint16_t Want =
-            Index != 0 ? CeColour565(Index)
-                       : static_cast<std::uint16_t>(Words[Word] | Words[Word + 1] << 8);
-        ASSERT_EQ(At(27 + X, 37 + Y), Want) << X << "," << Y;
-      }
-    }
-  }
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "batch/BatchConvert.h"
+#include "batch/BatchConvert.h"  // RunBatch, for the files dropped together
 #include "calc/CalcFile.h"
 #include "pictrane/CalcName.h"
 #include "calc/CalcRead.h"
@@ -29,6 +29,7 @@
 #include "window/LinkActions.h"
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
+#include "picture/ToolInfo.h"
 #include "window/PictureMenu.h"
 #include "window/PreviewPanel.h"
 #include "window/SaveAsPanel.h"
@@ -43,29 +44,6 @@ namespace pictrane::capture {
 namespace {
 
 const QString kAppTitle = QString::fromLatin1(kToolTitle);
-const QString kNothingSaved = QStringLiteral(" Nothing was saved.");
-
-QString DescriptionOf(const RaisedError& Error) {
-  return QString::fromStdString(Error.Description);
-}
-
-// The converter that typed our keys can no longer see our window when it reports: every message
-// about a file also goes to standard error, one line naming the file (ToolRemarks.h).
-void RemarkOn(const QString& Path, const QString& Message) {
-  const std::string Line = RemarkLine(BytesOfName(Path), Message.toStdString()) + '\n';
-  std::fputs(Line.c_str(), stderr);
-  std::fflush(stderr);
-}
-
-// The text of the first failing check of a target folder, or an empty string.
-QString FolderProblem(const QString& Folder) {
-  const QFileInfo Info(Folder);
-  if (!Info.exists()) return QStringLiteral("The folder \"%1\" does not exist.").arg(Folder);
-  if (!Info.isDir()) return QStringLiteral("\"%1\" is not a folder.").arg(Folder);
-  if (!Info.isWritable())
-    return QStringLiteral("The folder \"%1\" cannot be written to.").arg(Folder);
-  return {};
-}
 
 // The recent files' list, in the tool's settings file, the latest first.
 constexpr qsizetype kMostRecent = 10;
@@ -129,6 +107,16 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
 }
 
 }  // namespace
+
+QString DescriptionOf(const RaisedError& Error) {
+  return QString::fromStdString(Error.Description);
+}
+
+void RemarkOn(const QString& Path, const QString& Message) {
+  const std::string Line = RemarkLine(BytesOfName(Path), Message.toStdString()) + '\n';
+  std::fputs(Line.c_str(), stderr);
+  std::fflush(stderr);
+}
 
 CaptureWindow::CaptureWindow(QWidget* Parent) : CaptureWindow(Parent, LoadLinkChoice()) {}
 
@@ -388,132 +376,6 @@ void CaptureWindow::AcceptOpen() {
     return;
   }
   if (OpenPicture(Path)) DismissPanels();
-}
-
-void CaptureWindow::AcceptSaveAs() {
-  if (SaveAs_->IsEmpty()) {
-    ShowMessage(QStringLiteral("Please enter a file name to save as."));
-    return;
-  }
-  const SaveAsPanel::Target Target = SaveAs_->Chosen(PicturePath());
-  const QString& Path = Target.Path;
-  if (const QString Problem = FolderProblem(QFileInfo(Path).absolutePath()); !Problem.isEmpty()) {
-    ShowMessage(Problem + kNothingSaved);
-    RemarkOn(Path, Problem + kNothingSaved);
-    return;
-  }
-  if (QFileInfo(Path).isDir()) {
-    const QString Problem = QStringLiteral("\"%1\" is a folder.").arg(Path) + kNothingSaved;
-    ShowMessage(Problem);
-    RemarkOn(Path, Problem);
-    return;
-  }
-  TargetPath_ = Path;
-  TargetType_ = Target.Type;
-  std::error_code Failed;
-  if (std::filesystem::equivalent(BytesOfName(Path), BytesOfName(PicturePath()), Failed)) {
-    // No, the default answer, goes back to Save As to choose another name.
-    Ask(
-        QStringLiteral("\"%1\" is the picture open in this window. Replace it with the saved "
-                       "picture? Y replaces it; N, Enter or Esc keeps it.")
-            .arg(Path),
-        [this] { SaveTarget(); },
-        [this] {
-          ShowOnly(SaveAs_);
-          SaveAs_->Resume();
-        });
-    return;
-  }
-  SaveTarget();
-}
-
-void CaptureWindow::SaveTarget() {
-  const QString& Path = TargetPath_;
-  const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
-  // A calculator picture saved for another model chooses that model: the view shows its picture.
-  if (Type.Calculator && Type.Model != Model()) SetModel(Type.Model);
-  SaveAs_->SetLastType(TargetType_);
-  if (Type.Calculator) {
-    // The name the batch would give: the file's own, else a fallback, so that every picture
-    // has one whatever letters its file's name holds; a TI-83 Plus picture is Pic1 to Pic0.
-    const std::u32string FromFile = NameFromFile(ToU32(QFileInfo(Path).completeBaseName()));
-    const bool Ti83Plus = Type.Model == CalcModelId::Ti83Plus;
-    ProposedFallback_ = FromFile.empty() && !Ti83Plus;
-    const std::u32string Name = Ti83Plus            ? Ti83PlusPictureName(0)
-                                : ProposedFallback_ ? FallbackName(NamesSaved_)
-                                                    : FromFile;
-    Proposed_ = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
-    ShowOnly(Variable_);
-    Variable_->Start(Proposed_);
-    return;
-  }
-  try {
-    SaveImage(ToImage(ToMono(Preview_->Picture(), PreviewArea(), Options())), Path,
-              Type.ImageFormat);
-  } catch (const RaisedError& Error) {
-    ShowMessage(DescriptionOf(Error) + kNothingSaved);
-    RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
-    return;
-  }
-  Place_ = Path;
-  DismissPanels();
-  statusBar()->showMessage(QStringLiteral("Saved %1").arg(Path));
-}
-
-void CaptureWindow::AcceptVariable() {
-  if (const QString Problem = Variable_->Problem(); !Problem.isEmpty()) {
-    ShowMessage(Problem + kNothingSaved);
-    return;
-  }
-  if (!WriteCalc(TargetPath_, TargetType_, Variable_->Name(), Variable_->Folder())) return;
-  NamesSaved_.insert(LowerName(ToU32(Variable_->Name())));
-  DismissPanels();
-  QString Saved = SavedText();
-  if (ProposedFallback_ && Variable_->Name() == Proposed_) {
-    const QString Why = NoNameText(QFileInfo(TargetPath_).completeBaseName());
-    Saved += QStringLiteral(" (%1)").arg(Why);
-    RemarkOn(TargetPath_, QString::fromLatin1(kNamedRemark) + Variable_->Name().toLower() +
-                              QStringLiteral(" (%1)").arg(Why));
-  }
-  statusBar()->showMessage(Saved);
-}
-
-bool CaptureWindow::WriteCalc(const QString& Path, int TypeIndex, const QString& Name,
-                              const QString& Folder) {
-  const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TypeIndex)];
-  try {
-    CalcPicture Picture;
-    Picture.Model = Type.Model;
-    Picture.Name = ToU32(Name);
-    Picture.Folder = ToU32(Folder);
-    Picture.PicData = EncodePic(
-        ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()), Type.Model);
-    WriteCalcPicture(BytesOfName(Path), Picture);
-  } catch (const RaisedError& Error) {
-    ShowMessage(DescriptionOf(Error) + kNothingSaved);
-    RemarkOn(Path, DescriptionOf(Error) + kNothingSaved);
-    return false;
-  }
-  LastSaved_ = Place_ = Path;
-  Again_ = {PicturePath(), TypeIndex, Name, Folder};
-  return true;
-}
-
-QString CaptureWindow::SavedText() const {
-  if (kSaveTypes[static_cast<std::size_t>(Again_.Type)].Model == CalcModelId::Ti83Plus)
-    return QStringLiteral("Saved %1 as %2").arg(LastSaved_, Again_.Name);
-  return QStringLiteral("Saved %1 as %2\\%3")
-      .arg(LastSaved_, Again_.Folder.toLower(), Again_.Name.toLower());
-}
-
-void CaptureWindow::Save() {
-  if (!HasPicture() || LastSaved_.isEmpty() || Again_.Source != PicturePath()) {
-    ShowSaveAs();
-    return;
-  }
-  DismissPanels();
-  if (WriteCalc(LastSaved_, Again_.Type, Again_.Name, Again_.Folder))
-    statusBar()->showMessage(SavedText());
 }
 
 void CaptureWindow::ShowScreen(const QImage& Screen) {

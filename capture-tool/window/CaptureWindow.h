@@ -15,7 +15,16 @@
 
 class QLabel;
 
+namespace pictrane {
+class RaisedError;
+}
+
 namespace pictrane::capture {
+
+// The converter that typed our keys can no longer see our window when it reports: every message
+// about a file also goes to standard error, one line naming the file (ToolRemarks.h).
+void RemarkOn(const QString& Path, const QString& Message);
+QString DescriptionOf(const RaisedError& Error);
 
 class ConfirmPanel;
 class KeyPanel;

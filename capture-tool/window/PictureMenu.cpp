@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "picture/PictureOptions.h"
+
 namespace pictrane::capture {
 
 namespace {
@@ -26,24 +28,6 @@ QSettings ToolSettings() {
 
 QString Latin(std::string_view Text) {
   return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-QString MethodLabel(ToneMethod Method) {
-  switch (Method) {
-    case ToneMethod::Threshold:
-      return QStringLiteral("&Threshold");
-    case ToneMethod::FloydSteinberg:
-      return QStringLiteral("&Floyd-Steinberg");
-    case ToneMethod::Atkinson:
-      return QStringLiteral("&Atkinson");
-    case ToneMethod::Bayer4:
-      return QStringLiteral("Bayer &4x4");
-    case ToneMethod::Bayer8:
-      return QStringLiteral("Bayer &8x8");
-    case ToneMethod::Auto:
-      return QStringLiteral("A&utomatic, to suit the picture");
-  }
-  return {};
 }
 
 class SettingChange : public QUndoCommand {
@@ -163,7 +147,8 @@ QString PictureMenu::Summary(PictureSize Area) const {
   return ModelName(Options_.Model) + QStringLiteral(": ") +
          QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
              .arg(QStringLiteral("%1 (%2 tone, levels %3)")
-                      .arg(MethodLabel(Picture.Method).remove(QLatin1Char('&')),
+                      .arg(Latin(RowOf(DitherFamily(), Picture.Method).Label)
+                               .remove(QLatin1Char('&')),
                            Latin(NameOf(Picture.Scale)), Latin(NameOf(Picture.Levels))))
              .arg(Picture.Level)
              .arg(Picture.Brightness)
@@ -198,26 +183,21 @@ void PictureMenu::Build(QMenuBar* Bar) {
     connect(Action, &QAction::triggered, this, [Change, Edit] { Change(Edit); });
   };
 
-  MethodGroup_ = new QActionGroup(this);
-  int Digit = 1;
-  for (const ToneMethod Method : kToneMethods) {
-    AddRadio(MethodGroup_, MethodLabel(Method), QKeySequence(Qt::CTRL | (Qt::Key_0 + Digit++)),
-             [Method](PictureOptions& O) { O.Method = Method; });
-  }
+  // A radio item for every row of Family, setting the options' Field.
+  const auto AddFamily = [&](const auto& Family, auto Field) {
+    auto* Group = new QActionGroup(this);
+    for (const auto& Row : Family.Rows) {
+      AddRadio(Group, Latin(Row.Label),
+               QKeySequence(Latin(Row.Shortcut), QKeySequence::PortableText),
+               [Field, Id = Row.Id](PictureOptions& O) { O.*Field = Id; });
+    }
+    return Group;
+  };
+  MethodGroup_ = AddFamily(DitherFamily(), &PictureOptions::Method);
   Menu->addSeparator();
-  ScaleGroup_ = new QActionGroup(this);
-  AddRadio(ScaleGroup_, QStringLiteral("Displa&y tone"), QKeySequence(),
-           [](PictureOptions& O) { O.Scale = ToneScale::Display; });
-  AddRadio(ScaleGroup_, QStringLiteral("Li&near light"), QKeySequence(),
-           [](PictureOptions& O) { O.Scale = ToneScale::Linear; });
+  ScaleGroup_ = AddFamily(ToneFamily(), &PictureOptions::Scale);
   Menu->addSeparator();
-  LevelsGroup_ = new QActionGroup(this);
-  AddRadio(LevelsGroup_, QStringLiteral("Le&vels to suit the picture"), QKeySequence(),
-           [](PictureOptions& O) { O.Levels = LevelsMode::Default; });
-  AddRadio(LevelsGroup_, QStringLiteral("Stretc&h levels"), QKeySequence(),
-           [](PictureOptions& O) { O.Levels = LevelsMode::Auto; });
-  AddRadio(LevelsGroup_, QStringLiteral("&Keep levels"), QKeySequence(),
-           [](PictureOptions& O) { O.Levels = LevelsMode::Off; });
+  LevelsGroup_ = AddFamily(LevelsFamily(), &PictureOptions::Levels);
   Menu->addSeparator();
   AddStep(QStringLiteral("&Lighter"), QKeySequence(Qt::CTRL | Qt::Key_Up),
           [](PictureOptions& O) { O.Brightness += kToneStep; });
@@ -238,19 +218,9 @@ void PictureMenu::Build(QMenuBar* Bar) {
           [Change](bool On) { Change([On](PictureOptions& O) { O.Invert = On; }); });
 
   Menu->addSeparator();
-  FitGroup_ = new QActionGroup(this);
-  AddRadio(FitGroup_, QStringLiteral("Fit &inside"), QKeySequence(),
-           [](PictureOptions& O) { O.Fit = Sizing::Fit; });
-  AddRadio(FitGroup_, QStringLiteral("Fill and cro&p"), QKeySequence(),
-           [](PictureOptions& O) { O.Fit = Sizing::Fill; });
-  AddRadio(FitGroup_, QStringLiteral("&Stretch"), QKeySequence(),
-           [](PictureOptions& O) { O.Fit = Sizing::Stretch; });
+  FitGroup_ = AddFamily(FitFamily(), &PictureOptions::Fit);
   Menu->addSeparator();
-  AreaGroup_ = new QActionGroup(this);
-  AddRadio(AreaGroup_, QStringLiteral("Whole scr&een"), QKeySequence(),
-           [](PictureOptions& O) { O.Area = TargetArea::Screen; });
-  AddRadio(AreaGroup_, QStringLiteral("&Graph screen"), QKeySequence(),
-           [](PictureOptions& O) { O.Area = TargetArea::Graph; });
+  AreaGroup_ = AddFamily(AreaFamily(), &PictureOptions::Area);
 
   Menu->addSeparator();
   ModelGroup_ = new QActionGroup(this);
@@ -277,11 +247,14 @@ void PictureMenu::Build(QMenuBar* Bar) {
 
 void PictureMenu::Sync() {
   const PictureOptions& Picture = Options_.Picture;
-  MethodGroup_->actions()[static_cast<qsizetype>(Picture.Method)]->setChecked(true);
-  ScaleGroup_->actions()[static_cast<qsizetype>(Picture.Scale)]->setChecked(true);
-  LevelsGroup_->actions()[static_cast<qsizetype>(Picture.Levels)]->setChecked(true);
-  FitGroup_->actions()[static_cast<qsizetype>(Picture.Fit)]->setChecked(true);
-  AreaGroup_->actions()[static_cast<qsizetype>(Picture.Area)]->setChecked(true);
+  const auto Check = [](QActionGroup* Group, const auto& Family, auto Id) {
+    Group->actions()[static_cast<qsizetype>(PlaceOf(Family, Id))]->setChecked(true);
+  };
+  Check(MethodGroup_, DitherFamily(), Picture.Method);
+  Check(ScaleGroup_, ToneFamily(), Picture.Scale);
+  Check(LevelsGroup_, LevelsFamily(), Picture.Levels);
+  Check(FitGroup_, FitFamily(), Picture.Fit);
+  Check(AreaGroup_, AreaFamily(), Picture.Area);
   ModelGroup_->actions()[static_cast<qsizetype>(Options_.Model)]->setChecked(true);
   InvertAction_->setChecked(Picture.Invert);
   SourceAction_->setChecked(Options_.ShowSource);

@@ -15,7 +15,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
-#include "batch/BatchConvert.h"
+#include "picture/ToolInfo.h"
 #include "window/DropDown.h"
 #include "window/PictureMenu.h"
 
