@@ -84,7 +84,7 @@ int main(int Count, char** Arguments) {
   // The run's pause once its list of bitmaps is written, before the tool starts.
   Pace.Whole(T.StartPauseMs);
 
-  const std::unique_ptr<linux_desktop::X11Session> Session = linux_desktop::X11Session::Open();
+  std::unique_ptr<linux_desktop::X11Session> Session = linux_desktop::X11Session::Open();
   const std::unique_ptr<Display, int (*)(Display*)> D(XOpenDisplay(nullptr), XCloseDisplay);
   const pid_t Child = D ? Spawn(Tool, Placeholder) : 0;
   if (Child == 0) {
@@ -97,6 +97,10 @@ int main(int Count, char** Arguments) {
     return 1;
   }
   Pace.KeysHanded(T.StartPauseMs);
+  // The session (the program's own, which brings the window forward) goes: it would be sent the
+  // raw event of every key and the focus changes, and a client that never reads its events
+  // leaves the server buffering them.
+  Session.reset();
   // The focus is looked up once; every string's grab goes to that window.
   Window Focus = 0;
   int Revert = 0;
