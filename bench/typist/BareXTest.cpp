@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BareXTest.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 // Last: Xlib's macros (None, Status) would clash with the names above.
@@ -10,28 +13,27 @@
 #include <X11/keysym.h>
 
 namespace benchx11 {
+namespace {
+
+// The named keys of the file script and of the close keys: all the bare typist knows.
+constexpr std::pair<pictrane::NamedKey, KeySym> kNamedKeys[] = {
+    {pictrane::NamedKey::Enter, XK_Return},
+    {pictrane::NamedKey::Delete, XK_Delete},
+    {pictrane::NamedKey::Down, XK_Down},
+    {pictrane::NamedKey::F4, XK_F4},
+};
+
+}  // namespace
 
 bool QueueBare(Display* D, const pictrane::KeyActions& Keys) {
   const auto Code = [D](KeySym Sym) { return XKeysymToKeycode(D, Sym); };
   for (const pictrane::KeyAction& Key : Keys) {
     KeySym Sym = Key.Character;
     if (Key.Type == pictrane::KeyAction::Kind::Named) {
-      switch (Key.Key) {
-        case pictrane::NamedKey::Enter:
-          Sym = XK_Return;
-          break;
-        case pictrane::NamedKey::Delete:
-          Sym = XK_Delete;
-          break;
-        case pictrane::NamedKey::Down:
-          Sym = XK_Down;
-          break;
-        case pictrane::NamedKey::F4:
-          Sym = XK_F4;
-          break;
-        default:
-          return false;
-      }
+      const auto* Named = std::find_if(std::begin(kNamedKeys), std::end(kNamedKeys),
+                                       [&Key](const auto& Pair) { return Pair.first == Key.Key; });
+      if (Named == std::end(kNamedKeys)) return false;
+      Sym = Named->second;
     }
     const KeyCode Main = Code(Sym);
     if (Main == 0) return false;

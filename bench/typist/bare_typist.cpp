@@ -101,10 +101,14 @@ int main(int Count, char** Arguments) {
   // raw event of every key and the focus changes, and a client that never reads its events
   // leaves the server buffering them.
   Session.reset();
-  // The focus is looked up once; every string's grab goes to that window.
+  // The focus is looked up once; every string's grab goes to that window, or to the root where
+  // the keys follow the pointer. A grab refused, or an error for a window gone, is still the
+  // round trip: the typist only waits for its answer.
   Window Focus = 0;
   int Revert = 0;
   XGetInputFocus(D.get(), &Focus, &Revert);
+  if (Focus == None || Focus == PointerRoot) Focus = DefaultRootWindow(D.get());
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
 
   bool Typed = true;
   for (const auto& [Step, Keys] : Script) {
