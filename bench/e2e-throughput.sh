@@ -47,6 +47,10 @@ fresh_bitmaps() {
   rm -rf "$work/bitmaps"
   mkdir "$work/bitmaps"
   for i in $(seq -w 1 "$count"); do cp "$samples/smiley.bmp" "$work/bitmaps/pic$i.bmp"; done
+  # The files of the run before and these reach the disk first: the tool syncs every picture it
+  # writes, and would otherwise wait for them in whichever run comes second.
+  sync
+  sleep 1
 }
 
 # One run of the program; appends "program SECONDS WRITTEN STATUS AFTER-LAST" to the times.
