@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "X11TestSupport.h"
+#include "typist/BareXTest.h"
 #include "conversion/FileScript.h"
 #include "conversion/Pacer.h"
 #include "conversion/RunTimings.h"
@@ -23,10 +24,7 @@
 #include "linux/X11Session.h"
 
 // Last: Xlib's macros (None, Status) would clash with the names above.
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 namespace {
 
@@ -215,42 +213,7 @@ BENCHMARK(BM_OneKeyStringAfterPause)
 // trip, without a look at the focus or the keyboard. The script's characters are all on the
 // keymap. False for a key the bare typist has no keysym for.
 bool TypeBare(Display* D, const pictrane::KeyActions& Keys) {
-  const auto Code = [D](KeySym Sym) { return XKeysymToKeycode(D, Sym); };
-  for (const pictrane::KeyAction& Key : Keys) {
-    KeySym Sym = Key.Character;
-    if (Key.Type == pictrane::KeyAction::Kind::Named) {
-      switch (Key.Key) {
-        case pictrane::NamedKey::Enter:
-          Sym = XK_Return;
-          break;
-        case pictrane::NamedKey::Delete:
-          Sym = XK_Delete;
-          break;
-        case pictrane::NamedKey::Down:
-          Sym = XK_Down;
-          break;
-        case pictrane::NamedKey::F4:
-          Sym = XK_F4;
-          break;
-        default:
-          return false;
-      }
-    }
-    const KeyCode Main = Code(Sym);
-    if (Main == 0) return false;
-    std::vector<KeyCode> Held;
-    if (Key.Modifiers & pictrane::kControl) Held.push_back(Code(XK_Control_L));
-    if (Key.Modifiers & pictrane::kAlt) Held.push_back(Code(XK_Alt_L));
-    if ((Key.Modifiers & pictrane::kShift) || XkbKeycodeToKeysym(D, Main, 0, 0) != Sym)
-      Held.push_back(Code(XK_Shift_L));
-    for (KeyCode Modifier : Held) XTestFakeKeyEvent(D, Modifier, True, CurrentTime);
-    for (int Repeat = 0; Repeat < Key.Count; ++Repeat) {
-      XTestFakeKeyEvent(D, Main, True, CurrentTime);
-      XTestFakeKeyEvent(D, Main, False, CurrentTime);
-    }
-    for (auto It = Held.rbegin(); It != Held.rend(); ++It)
-      XTestFakeKeyEvent(D, *It, False, CurrentTime);
-  }
+  if (!benchx11::QueueBare(D, Keys)) return false;
   XSync(D, False);
   return true;
 }
