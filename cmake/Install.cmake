@@ -67,3 +67,6 @@ add_custom_target(pictrane_compressed_docs ALL DEPENDS ${PICTRANE_COMPRESSED})
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE ${PICTRANE_RES}/copyright
         DESTINATION ${PICTRANE_DOCDIR})
+# The README's links lead into docs/: the pages and their pictures go beside it.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${PICTRANE_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
