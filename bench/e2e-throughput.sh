@@ -11,7 +11,8 @@
 #   bench/e2e-throughput.sh [build/linux/bin] [count] [delete 0|1] [progress 1|0] [reps]
 # Output: "exit status S" (the first run's that was not 0, else 0), "after the last picture: T s"
 # (the program's mean), then, with bare_typist built, "bare typist: ..." with the program's pace
-# as a fraction of the bare typist's, and last the program's mean "converted ... % of the bound".
+# as a fraction of the bare typist's, and last "converted ... % of the bound" over the program's
+# median run.
 set -euo pipefail
 bin=$(realpath "${1:-build/linux/bin}")
 # shellcheck source=/dev/null
@@ -109,20 +110,23 @@ for rep in $(seq 1 "$reps"); do
   done
 done
 
-awk -v total="$count" '
+# Medians, not means: a run the machine disturbs (a cold first start, another program's burst)
+# moves a mean of a few runs by more than the difference measured.
+median() { sort -n | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+program_median=$(awk '$1 == "program" { print $2 }' "$work/times" | median)
+bare_median=$(awk '$1 == "bare" { print $2 }' "$work/times" | median)
+awk -v total="$count" -v t="$program_median" -v bare="$bare_median" '
   $1 == "program" {
-    runs++; t += $2; if (runs == 1 || $3 < n) n = $3
+    runs++; if (runs == 1 || $3 < n) n = $3
     if ($4 != 0 && status == 0) status = $4
     if ($5 != "-") { after += $5; afters++ }
   }
-  $1 == "bare" { bare += $2; bares++ }
+  $1 == "bare" { bares++ }
   END {
-    t /= runs
     printf "exit status %d\n", status
     if (afters) printf "after the last picture: %.2f s\n", after / afters
     if (bares) {
-      bare /= bares
-      printf "bare typist: %.2f s against the program'"'"'s %.2f s (means of %d and %d runs in turns): the program at %.3f of the bare typist'"'"'s pace\n",
+      printf "bare typist: %.2f s against the program'"'"'s %.2f s (medians of %d and %d runs in turns): the program at %.3f of the bare typist'"'"'s pace\n",
              bare, t, bares, runs, bare / t
     }
     rate = n / t; bound = total / (0.2 + 0.12 * total)

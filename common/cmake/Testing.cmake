@@ -11,6 +11,10 @@ else()
   find_package(GTest REQUIRED GLOBAL)
 endif()
 include(GoogleTest)
+# The GoogleTest programs list their tests when ctest starts, not after each build: a listing run
+# after the build is a command of the target on its own file, which makes the target depend on
+# itself in CMake's graph.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # pictrane_add_test(<name> [GTEST] [COMMAND <command>...] [TIMEOUT <seconds>] [RUN_SERIAL]
 #                   [ENVIRONMENT <VAR=value>...] [LABELS <label>...] [PROPERTIES <property> <value>...])
