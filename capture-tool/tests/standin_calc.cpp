@@ -27,14 +27,9 @@
 // stand-in then opens its end again at once, so one stand-in serves one session after another (a
 // test waits for the memory to be back before it links again).
 
-#include <glib.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -42,7 +37,6 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -51,6 +45,7 @@
 #undef restrict
 
 #include "standin_dusb.h"
+#include "standin_cable.h"
 
 namespace {
 
@@ -94,10 +89,15 @@ std::uint16_t Sum(const std::vector<std::uint8_t>& Data) {
   return static_cast<std::uint16_t>(Total & 0xFFFF);
 }
 
-class Calculator {
+class Calculator : public StandInCalculator {
  public:
   Calculator(CableHandle* Cable, const Options& Settings)
       : Cable_(Cable), O_(Settings), Held_(Settings.Held) {}
+
+  void Serve() override {
+    Packet P;
+    if (Receive(P)) Answer(P);
+  }
 
   // Reads one packet; false when the cable stays silent past its timeout or the packet is bad.
   bool Receive(Packet& P) {
@@ -142,7 +142,7 @@ class Calculator {
   }
 
   // Whether the stand-in has let its end of the cable go (--fail vanish).
-  bool Gone() const { return Gone_; }
+  bool Gone() const override { return Gone_; }
 
   void Answer(const Packet& P) {
     if (Failing("vanish")) {
@@ -368,13 +368,6 @@ bool ParseArguments(int Count, char** Arguments, Options& O) {
   return false;
 }
 
-// Whether the program at port 2 has closed the cable: the library keys the cable's two
-// shared-memory segments on /tmp and removes both on closing. Reopening before the second is gone
-// would attach to it just before it is removed, and nothing sent would reach us.
-bool CableClosed() {
-  return shmget(ftok("/tmp", 0), 0, 0) == -1 && shmget(ftok("/tmp", 1), 0, 0) == -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -387,44 +380,6 @@ int main(int argc, char** argv) {
                  "[--hold NAME]... -- COMMAND...\n");
     return 2;
   }
-  // The libraries' log would mix with the tool's own lines, which the tests read.
-  g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-  g_log_set_writer_func(
-      [](GLogLevelFlags, const GLogField*, gsize, gpointer) { return G_LOG_WRITER_HANDLED; },
-      nullptr, nullptr);
-  ticables_library_init();
-  CableHandle* Cable = ticables_handle_new(CABLE_VTI, PORT_1);
-  ticables_options_set_timeout(Cable, 20);
-  if (Cable == nullptr || ticables_cable_open(Cable) != 0) {
-    std::fprintf(stderr, "standin_calc: cannot open the virtual cable\n");
-    return 125;
-  }
-  const pid_t Child = fork();
-  if (Child == 0) {
-    execvp(O.Command[0], O.Command.data());
-    std::perror("standin_calc: exec");
-    _exit(126);
-  }
-  Calculator Calc(Cable, O);
-  int Status = 0;
-  for (;;) {
-    if (waitpid(Child, &Status, WNOHANG) == Child) break;
-    if (Calc.Gone()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
-    }
-    CableStatus Waiting = STATUS_NONE;
-    if (ticables_cable_check(Cable, &Waiting) == 0 && (Waiting & STATUS_RX) != 0) {
-      Packet P;
-      if (Calc.Receive(P)) Calc.Answer(P);
-    } else if (CableClosed()) {
-      ticables_cable_close(Cable);
-      if (ticables_cable_open(Cable) != 0) break;
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-  if (!Calc.Gone()) ticables_cable_close(Cable);
-  ticables_handle_del(Cable);
-  return WIFEXITED(Status) ? WEXITSTATUS(Status) : 125;
+  return ServeBeside(O.Command.data(),
+                     [&O](CableHandle* Cable) { return std::make_unique<Calculator>(Cable, O); });
 }

@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "standin_dusb.h"
 
-#include <glib.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
-#include <sys/wait.h>
+#include "standin_cable.h"
+
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #define restrict __restrict
@@ -83,15 +79,15 @@ constexpr std::uint16_t kPalette[16] = {0,      0x001F, 0xF800, 0x0000, 0xF81F, 
                                         0xFC64, 0xB100, 0x000F, 0x049F, 0xFFE0, 0xFFFF,
                                         0xE71C, 0xC618, 0x8C51, 0x52AA};
 
-class Calculator {
+class Calculator : public StandInCalculator {
  public:
   Calculator(CableHandle* Cable, const Options& Settings)
       : Cable_(Cable), O_(Settings), Screen_(Settings.Screen) {}
 
-  bool Gone() const { return Gone_; }
+  bool Gone() const override { return Gone_; }
 
   // Reads one raw packet from the computer and answers what it completes.
-  void Serve() {
+  void Serve() override {
     std::uint8_t Type = 0;
     Bytes Data;
     if (!ReceiveRaw(Type, Data)) return;
@@ -375,11 +371,6 @@ bool Parse(int Argc, char** Argv, Options& O) {
   return false;
 }
 
-// Whether the program at port 2 has closed the cable (see standin_calc.cpp).
-bool CableClosed() {
-  return shmget(ftok("/tmp", 0), 0, 0) == -1 && shmget(ftok("/tmp", 1), 0, 0) == -1;
-}
-
 }  // namespace
 
 bool WantsDirectUsb(int Argc, char** Argv) {
@@ -397,42 +388,6 @@ int RunDirectUsbStandIn(int Argc, char** Argv) {
                  "[--screen FILE] -- COMMAND...\n");
     return 125;
   }
-  g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-  g_log_set_writer_func(
-      [](GLogLevelFlags, const GLogField*, gsize, gpointer) { return G_LOG_WRITER_HANDLED; },
-      nullptr, nullptr);
-  ticables_library_init();
-  CableHandle* Cable = ticables_handle_new(CABLE_VTI, PORT_1);
-  if (Cable == nullptr || ticables_cable_open(Cable) != 0) {
-    std::fprintf(stderr, "standin_calc: cannot open the virtual cable\n");
-    return 125;
-  }
-  ticables_options_set_timeout(Cable, 20);
-  const pid_t Child = fork();
-  if (Child == 0) {
-    execvp(O.Command[0], O.Command.data());
-    std::perror("standin_calc: exec");
-    _exit(126);
-  }
-  Calculator Calc(Cable, O);
-  int Status = 0;
-  for (;;) {
-    if (waitpid(Child, &Status, WNOHANG) == Child) break;
-    if (Calc.Gone()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
-    }
-    CableStatus Waiting = STATUS_NONE;
-    if (ticables_cable_check(Cable, &Waiting) == 0 && (Waiting & STATUS_RX) != 0) {
-      Calc.Serve();
-    } else if (CableClosed()) {
-      ticables_cable_close(Cable);
-      if (ticables_cable_open(Cable) != 0) break;
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-  if (!Calc.Gone()) ticables_cable_close(Cable);
-  ticables_handle_del(Cable);
-  return WIFEXITED(Status) ? WEXITSTATUS(Status) : 125;
+  return ServeBeside(O.Command.data(),
+                     [&O](CableHandle* Cable) { return std::make_unique<Calculator>(Cable, O); });
 }
