@@ -19,7 +19,7 @@
 #include "pictrane/CalcName.h"
 #include "batch/LinkCommands.h"
 #include "picture/PhotoMetadata.h"
-#include "calc/PicLayout.h"
+#include "calc/Models.h"
 #include "picture/PictureFile.h"
 #include "pictrane/RaisedError.h"
 
@@ -60,9 +60,9 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
     }
     Result.Picture.Model = Options.Model;
     Result.Picture.Folder = ToU32(Options.Folder);
-    const MonoPicture Mono = ToMono(Source, Area, Options.Picture);
-    Result.Method = QString::fromStdString(SaidOf(Mono));
-    Result.Picture.PicData = EncodePic(Mono, Options.Model);
+    MadePicture Made = CalcPictureOf(Options.Model, Source, Area, Options.Picture);
+    Result.Method = QString::fromStdString(SaidOf(Made.Mono));
+    Result.Picture.PicData = std::move(Made.PicData);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
   } catch (const std::exception& Error) {  // out of memory on a huge picture, say
@@ -145,27 +145,27 @@ class NameBook {
   // name gives none, and returns what its line says about it.
   QString Assign(std::size_t Index, Converted& Each) {
     CalcPicture& Picture = Each.Picture;
-    const bool Ti83Plus = Options_.Model == CalcModelId::Ti83Plus;
+    const bool Numbered = IsNumbered(Options_.Model);
     // Names neither this run nor (without --replace) the calculator holds.
     std::set<std::u32string> Taken = Taken_;
     if (!Options_.Replace) Taken.insert(Held_.begin(), Held_.end());
-    const QString Folder = Ti83Plus ? QString() : Options_.Folder;
-    // A TI-83 Plus has ten picture variables: --name's, else given in the files' order.
+    const QString Folder = Numbered ? QString() : Options_.Folder;
+    // A numbered model has ten picture variables: --name's, else given in the files' order.
     std::u32string Wanted = Wanted_[Index];
-    if (Ti83Plus) {
-      Wanted = Options_.Name.isEmpty() ? Ti83PlusPictureName(NextTi83Plus_) : ToU32(Options_.Name);
+    if (Numbered) {
+      Wanted = Options_.Name.isEmpty() ? NumberedPictureName(NextNumber_) : ToU32(Options_.Name);
       Picture.Name = FreeName(Wanted, Taken, true);
       if (Picture.Name.empty()) {
         Each.Problem = QStringLiteral(
-                           "a TI-83 Plus has ten pictures, Pic1 to Pic9 and Pic0, and %1 took "
-                           "them all")
-                           .arg(Held_.empty() || Options_.Replace
+                           "a %1 has ten pictures, Pic1 to Pic9 and Pic0, and %2 took them all")
+                           .arg(QLatin1String(InfoOf(Options_.Model).Name),
+                                Held_.empty() || Options_.Replace
                                     ? QStringLiteral("the files before")
                                     : QStringLiteral("the calculator and the files before"));
         return {};
       }
-      NextTi83Plus_ = (Picture.Name.back() - U'0' + 10) % 10;
-      if (NextTi83Plus_ == 0) NextTi83Plus_ = kTi83PlusPictures;  // after Pic0, none
+      NextNumber_ = (Picture.Name.back() - U'0' + 10) % 10;
+      if (NextNumber_ == 0) NextNumber_ = kNumberedPictures;  // after Pic0, none
     } else if (Wanted.empty() && !TimeStampName(ToU32(Each.Taken)).empty()) {
       // A photo's time tells it apart where its file's name gives nothing.
       Wanted = TimeStampName(ToU32(Each.Taken));
@@ -200,7 +200,7 @@ class NameBook {
   std::vector<std::u32string> Wanted_;
   std::set<std::u32string> Taken_;
   std::map<std::u32string, QString> Owner_;
-  int NextTi83Plus_ = 0;
+  int NextNumber_ = 0;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "batch/LinkCommands.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "link/CalcLink.h"
 #include "pictrane/CalcName.h"
 #include "calc/CalcRead.h"
+#include "calc/Models.h"
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
 #include "pictrane/RaisedError.h"
@@ -80,25 +82,32 @@ int Screenshot(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
   const char* ImageFormat = Suffix == QLatin1String("png")   ? "PNG"
                             : Suffix == QLatin1String("bmp") ? "BMP"
                                                              : nullptr;
+  // A picture of a model the link reaches.
   std::optional<CalcModelId> Model;
-  for (const CalcModelId Id :
-       {CalcModelId::Ti89, CalcModelId::Ti92Plus, CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
-    if (Suffix == QLatin1String(InfoOf(Id).PictureExtension)) Model = Id;
+  std::string Endings = ".png, .bmp";
+  const auto Linked = [](const CalcModelInfo& Row) { return Row.Link != LinkFamily::None; };
+  const auto Rows = CalcModels();
+  const auto Count = std::ranges::count_if(Rows, Linked);
+  std::ptrdiff_t Listed = 0;
+  for (const CalcModelInfo& Row : Rows) {
+    if (!Linked(Row)) continue;
+    if (Suffix == QLatin1String(Row.PictureExtension)) Model = Row.Id;
+    Endings += (++Listed == Count ? " or ." : ", .") + std::string(Row.PictureExtension);
   }
   if (ImageFormat == nullptr && !Model) {
-    Err << "pictrane-capture: --screenshot: \"" << ShownName(Target)
-        << "\" does not end in .png, .bmp, .89i, .9xi, .v2i or .8xi\n";
+    Err << "pictrane-capture: --screenshot: \"" << ShownName(Target) << "\" does not end in "
+        << QString::fromStdString(Endings) << "\n";
     return kExitUsage;
   }
   const QString Base = QFileInfo(Target).completeBaseName();
   const QList<uint> Codes = Base.toUcs4();
   std::u32string Name = NameFromTyping(std::u32string(Codes.begin(), Codes.end()));
   QString Named;
-  const bool Ti83Plus = Model == CalcModelId::Ti83Plus;
-  if (Ti83Plus) {
-    // A TI-83 Plus picture is one of its ten: the file's name when it names one, else Pic1.
-    if (!IsTi83PlusPictureName(Name)) {
-      Name = Ti83PlusPictureName(0);
+  const bool Numbered = Model && IsNumbered(*Model);
+  if (Numbered) {
+    // A numbered picture is one of ten: the file's name when it names one, else Pic1.
+    if (!IsNumberedPictureName(Name)) {
+      Name = NumberedPictureName(0);
       Named = QStringLiteral(" as Pic1");
     }
   } else if (Model && Name.empty()) {
@@ -112,19 +121,20 @@ int Screenshot(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
   const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Why);
   try {
     if (!Link) throw *Why;
-    if (Model && Ti83Plus != Link->Z80()) {
+    if (Model && (InfoOf(*Model).Link == LinkFamily::DbusZ80) != Link->Z80()) {
       throw LinkError(LinkError::Kind::Refused,
-                      Ti83Plus ? "a TI-83 Plus picture, and another calculator answers"
-                               : "a picture for the TI-89 family, and a TI-83 Plus or TI-84 Plus "
-                                 "answers");
+                      Numbered ? "a " + std::string(InfoOf(*Model).Name) +
+                                     " picture, and another calculator answers"
+                               : "a picture for the " + FamilyName(LinkFamily::Dbus68k) +
+                                     ", and a " + FamilyName(LinkFamily::DbusZ80) + " answers");
     }
     MonoPicture Screen = Link->TakeScreen();
     if (ImageFormat != nullptr) {
       SaveImage(ToImage(Screen), Target, ImageFormat);
     } else {
-      if (Ti83Plus) {
+      if (Numbered) {
         // Its picture holds the screen but for the bottom row.
-        Screen.Height = kTi83PlusPicture.Height;
+        Screen.Height = InfoOf(*Model).Screen.Height;
         Screen.Dark.resize(static_cast<std::size_t>(Screen.Width) * Screen.Height);
       }
       CalcPicture Picture;
@@ -216,9 +226,9 @@ std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32strin
                         bool Ti83Plus) {
   if (!Ti83Plus) return DistinctName(Wanted, Taken);
   // Pic1..Pic9 are the first nine, Pic0 the tenth.
-  const int First = IsTi83PlusPictureName(Wanted) ? (Wanted.back() - U'0' + 9) % 10 : 0;
-  for (int Step = 0; Step < kTi83PlusPictures; ++Step) {
-    const std::u32string Name = Ti83PlusPictureName((First + Step) % kTi83PlusPictures);
+  const int First = IsNumberedPictureName(Wanted) ? (Wanted.back() - U'0' + 9) % 10 : 0;
+  for (int Step = 0; Step < kNumberedPictures; ++Step) {
+    const std::u32string Name = NumberedPictureName((First + Step) % kNumberedPictures);
     if (!Taken.contains(LowerName(Name))) return Name;
   }
   return {};

@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <array>
 #include <cstring>
 #include <set>
 #include <memory>
@@ -31,24 +30,12 @@ constexpr std::uint32_t kSingleFileOverhead = 0x52 + 4 + 2;
 constexpr std::uint32_t kGroupHeader = 0x42;
 constexpr std::uint32_t kEntrySize = 0x10;
 constexpr std::uint32_t kDataOverhead = 4 + 2;
-// A TI-83 Plus file: its header (0x37 bytes) and checksum, and each variable's entry (0x11).
+// A numbered model's file: its header (0x37 bytes) and checksum, and each variable's entry (0x11).
 constexpr std::uint32_t kZ80FileOverhead = 0x37 + 2;
 constexpr std::uint32_t kZ80EntrySize = 0x11;
 
 CalcModel ToLibraryModel(CalcModelId Model) {
-  switch (Model) {
-    case CalcModelId::Ti89:
-      return CALC_TI89;
-    case CalcModelId::Ti92:
-      return CALC_TI92;
-    case CalcModelId::Ti92Plus:
-      return CALC_TI92P;
-    case CalcModelId::Voyage200:
-      return CALC_V200;
-    case CalcModelId::Ti83Plus:
-      return CALC_TI83P;
-  }
-  return CALC_TI89;
+  return static_cast<CalcModel>(InfoOf(Model).LibraryModel);
 }
 
 std::string LibraryErrorText(int Code) {
@@ -104,17 +91,19 @@ struct PreparedEntry {
   const std::vector<std::uint8_t>* Data;
 };
 
-// A TI-83 Plus picture's name as the calculator stores it: its token (ticonv), no folder.
-PreparedEntry PrepareTi83Plus(const CalcPicture& Picture) {
-  if (!IsTi83PlusPictureName(Picture.Name)) {
+// A numbered picture's name as the calculator stores it: its token (ticonv), no folder.
+PreparedEntry PrepareNumbered(const CalcPicture& Picture) {
+  const CalcModelInfo& Info = InfoOf(Picture.Model);
+  if (!IsNumberedPictureName(Picture.Name)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
-                      "A TI-83 Plus picture is named Pic1 to Pic9 or Pic0.");
+                      std::string("A ") + Info.Name + " picture is named Pic1 to Pic9 or Pic0.");
   }
   if (Picture.PicData.empty() || Picture.PicData.size() > 0xFFFFu) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
   }
   const std::string Shown = "Pic" + std::string(1, static_cast<char>(Picture.Name.back()));
-  char* Token = ticonv_varname_tokenize(CALC_TI83P, Shown.c_str(), kTi83PlusPictureType);
+  char* Token =
+      ticonv_varname_tokenize(ToLibraryModel(Picture.Model), Shown.c_str(), Info.PictureType);
   if (Token == nullptr) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name cannot be written.");
   }
@@ -124,7 +113,7 @@ PreparedEntry PrepareTi83Plus(const CalcPicture& Picture) {
 }
 
 PreparedEntry Prepare(const CalcPicture& Picture) {
-  if (Picture.Model == CalcModelId::Ti83Plus) return PrepareTi83Plus(Picture);
+  if (IsNumbered(Picture.Model)) return PrepareNumbered(Picture);
   if (!IsValidName(Picture.Name)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable name is empty or not a valid calculator name.");
@@ -160,7 +149,7 @@ void WriteFilled(const std::string& Path, CalcModelId Model,
           tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
           std::memcpy(Entry->data, Each.Data->data(), DataSize);
           Entry->size = DataSize;
-          Entry->type = Model == CalcModelId::Ti83Plus ? kTi83PlusPictureType : kPictureType;
+          Entry->type = InfoOf(Model).PictureType;
           Entry->attr = ATTRB_NONE;
           CopyName(Entry->name, sizeof(Entry->name), Each.Name);
           CopyName(Entry->folder, sizeof(Entry->folder), Each.Folder);
@@ -194,32 +183,6 @@ void WriteEntries(const std::string& Path, CalcModelId Model,
 
 }  // namespace
 
-const CalcModelInfo& InfoOf(CalcModelId Model) {
-  // A TI-83 Plus picture is the graph screen itself.
-  static constexpr std::array<CalcModelInfo, 5> kModels{{
-      {CalcModelId::Ti89, "89", "89i", "89g", kTi89Screen, kTi89Graph},
-      {CalcModelId::Ti92, nullptr, "92i", "92g", kTi92Screen, kTi92Graph},
-      {CalcModelId::Ti92Plus, "92p", "9xi", "9xg", kTi92Screen, kTi92Graph},
-      {CalcModelId::Voyage200, "v200", "v2i", "v2g", kTi92Screen, kTi92Graph},
-      {CalcModelId::Ti83Plus, "83p", "8xi", "8xg", kTi83PlusPicture, kTi83PlusPicture},
-  }};
-  return kModels[static_cast<std::size_t>(Model)];
-}
-
-const CalcModelInfo* ModelByOption(std::string_view Option) {
-  for (const CalcModelId Id : {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus,
-                               CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
-    const CalcModelInfo& Info = InfoOf(Id);
-    if (Info.Option != nullptr && Option == Info.Option) return &Info;
-  }
-  return nullptr;
-}
-
-PictureSize AreaOf(CalcModelId Model, TargetArea Area) {
-  const CalcModelInfo& Info = InfoOf(Model);
-  return Area == TargetArea::Graph ? Info.Graph : Info.Screen;
-}
-
 bool IsCalcFile(const std::string& Path) {
   EnsureLibraryReady();
   struct stat Status {};
@@ -232,11 +195,11 @@ bool HoldsOtherFile(const std::string& Path) {
   return ::stat(Path.c_str(), &Status) == 0 && !IsCalcFile(Path);
 }
 
-std::u32string Ti83PlusPictureName(int Index) {
+std::u32string NumberedPictureName(int Index) {
   return U"Pic" + std::u32string(1, static_cast<char32_t>(U'0' + (Index + 1) % 10));
 }
 
-bool IsTi83PlusPictureName(std::u32string_view Name) {
+bool IsNumberedPictureName(std::u32string_view Name) {
   return Name.size() == 4 && (Name[0] == U'P' || Name[0] == U'p') &&
          (Name[1] == U'I' || Name[1] == U'i') && (Name[2] == U'C' || Name[2] == U'c') &&
          Name[3] >= U'0' && Name[3] <= U'9';
@@ -245,7 +208,7 @@ bool IsTi83PlusPictureName(std::u32string_view Name) {
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   EnsureLibraryReady();
   const PreparedEntry Entry = Prepare(Picture);
-  const std::uint32_t Overhead = Picture.Model == CalcModelId::Ti83Plus
+  const std::uint32_t Overhead = IsNumbered(Picture.Model)
                                      ? kZ80FileOverhead + kZ80EntrySize
                                      : kSingleFileOverhead;
   WriteEntries(Path, Picture.Model, {Entry}, static_cast<off_t>(Overhead + Picture.PicData.size()));
@@ -271,7 +234,7 @@ void WriteCalcGroup(const std::string& Path, CalcModelId Model,
     Size += static_cast<off_t>(kEntrySize + kDataOverhead + Picture.PicData.size());
   }
   Size += static_cast<off_t>(kEntrySize * Folders.size());
-  if (Model == CalcModelId::Ti83Plus) {
+  if (IsNumbered(Model)) {
     Size = kZ80FileOverhead;
     for (const CalcPicture& Picture : Pictures)
       Size += static_cast<off_t>(kZ80EntrySize + Picture.PicData.size());

@@ -8,40 +8,24 @@
 #include <string_view>
 #include <vector>
 
+#include "calc/Models.h"
 #include "picture/PixelConversion.h"
 
 namespace pictrane::capture {
 
-// The 68000 calculators whose picture variables share one layout (PicLayout.h), and the TI-83
-// Plus, whose pictures the TI-84 Plus shares.
-enum class CalcModelId { Ti89, Ti92, Ti92Plus, Voyage200, Ti83Plus };
-
-struct CalcModelInfo {
-  CalcModelId Id;
-  const char* Option;            // as --model spells it, or nullptr
-  const char* PictureExtension;  // without the dot
-  const char* GroupExtension;
-  PictureSize Screen;
-  PictureSize Graph;  // what a picture recalled on the graph screen covers without clipping
-};
-
-const CalcModelInfo& InfoOf(CalcModelId Model);
-// The model --model names ("89", "92p", "v200", "83p"), or nullptr.
-const CalcModelInfo* ModelByOption(std::string_view Option);
-PictureSize AreaOf(CalcModelId Model, TargetArea Area);
-
 struct CalcPicture {
   CalcModelId Model = CalcModelId::Ti89;
-  std::u32string Name;    // a valid name (CalcName.h), in any case; TI-83 Plus: Pic0..Pic9
-  std::u32string Folder;  // the device folder, a valid name too; TI-83 Plus: unused
+  std::u32string Name;    // a valid name (CalcName.h), in any case; numbered: Pic0..Pic9
+  std::u32string Folder;  // the device folder, a valid name too; numbered models: unused
   std::vector<std::uint8_t> PicData;  // as EncodePic makes it
 };
 
-// The TI-83 Plus's ten picture names, in the order a run gives them: Pic1..Pic9, then Pic0.
-inline constexpr int kTi83PlusPictures = 10;
-std::u32string Ti83PlusPictureName(int Index);
+// The ten picture names of a numbered model (Models.h), in the order a run gives them: Pic1..Pic9,
+// then Pic0.
+inline constexpr int kNumberedPictures = 10;
+std::u32string NumberedPictureName(int Index);
 // Whether Name (any case) is one of them.
-bool IsTi83PlusPictureName(std::u32string_view Name);
+bool IsNumberedPictureName(std::u32string_view Name);
 
 // Text in the calculator's own character set (one byte a character), converted by libticonv.
 std::string ToCalcCharset(std::u32string_view Text);

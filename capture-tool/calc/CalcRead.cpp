@@ -23,7 +23,6 @@ namespace pictrane::capture {
 namespace {
 
 constexpr const char* kSource = "pictrane-capture";
-constexpr const char* kOtherModel = "not a TI-89, TI-92, TI-92 Plus, Voyage 200 or TI-83 Plus file";
 constexpr const char* kDamaged = "the file is damaged or cut short";
 
 struct ContentDeleter {
@@ -31,6 +30,8 @@ struct ContentDeleter {
 };
 
 using ContentPointer = std::unique_ptr<FileContent, ContentDeleter>;
+
+std::string OtherModel() { return "not a " + NameList() + " file"; }
 
 [[noreturn]] void Refuse(const std::string& Path, const std::string& Why) {
   throw RaisedError(ErrorNumber::PathFileAccessError, kSource, EscapedName(Path) + ": " + Why);
@@ -58,36 +59,16 @@ bool StartsLikeCalcFile(int Fd) {
   } while (Got < 0 && errno == EINTR);
   if (Got < 0) return false;
   const std::string_view Read(Start.data(), static_cast<std::size_t>(Got));
-  for (const std::string_view Signature :
-       {"**TI89**", "**TI92**", "**TI92P*", "**V200**", "**TI83F*"}) {
-    if (Signature.substr(0, Read.size()) == Read) return true;
+  for (const CalcModelInfo& Row : CalcModels()) {
+    if (std::string_view(Row.Signature).substr(0, Read.size()) == Read) return true;
   }
   return false;
 }
 
 bool ModelOf(CalcModel Model, CalcModelId& Id) {
-  switch (Model) {
-    case CALC_TI89:
-    case CALC_TI89T:
-    case CALC_TI89T_USB:
-      Id = CalcModelId::Ti89;
-      return true;
-    case CALC_TI92:
-      Id = CalcModelId::Ti92;
-      return true;
-    case CALC_TI92P:
-      Id = CalcModelId::Ti92Plus;
-      return true;
-    case CALC_V200:
-      Id = CalcModelId::Voyage200;
-      return true;
-    case CALC_TI83P:
-    case CALC_TI84P:
-      Id = CalcModelId::Ti83Plus;
-      return true;
-    default:
-      return false;
-  }
+  const CalcModelInfo* Row = ModelOfLibrary(Model);
+  if (Row != nullptr) Id = Row->Id;
+  return Row != nullptr;
 }
 
 // The whole file at Path as libtifiles reads it, from a calculator we know; Model says which.
@@ -108,9 +89,9 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
   }
   // The library picks its reader by the file's extension: only the readers of the calculators we
   // know are let run, which free the content themselves when they fail (the 68000 reader as
-  // documented; the TI-83 Plus reader does the same).
+  // documented; the numbered models' reader does the same).
   if (!ModelOf(tifiles_file_get_model(Path.c_str()), Model)) {
-    Refuse(Path, kOtherModel);
+    Refuse(Path, OtherModel());
   }
   ContentPointer Content(tifiles_content_create_regular(CALC_NONE));
   if (!Content) Refuse(Path, "out of memory");
@@ -119,15 +100,11 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
     Refuse(Path, kDamaged);
   }
   if (!ModelOf(Content->model, Model)) {
-    Refuse(Path, kOtherModel);
+    Refuse(Path, OtherModel());
   }
   // A file whose data no longer sums to what it says was changed after it was written.
   if (Content->checksum != Content->stored_checksum) Refuse(Path, kDamaged);
   return Content;
-}
-
-std::uint8_t PictureTypeOf(CalcModelId Model) {
-  return Model == CalcModelId::Ti83Plus ? kTi83PlusPictureType : kPictureType;
 }
 
 std::string Utf8Name(CalcModel Model, const char* Name, std::uint8_t Type) {
@@ -136,26 +113,6 @@ std::string Utf8Name(CalcModel Model, const char* Name, std::uint8_t Type) {
   std::string Result(Converted);
   ticonv_utf8_free(Converted);
   return Result;
-}
-
-unsigned WordAt(const std::vector<std::uint8_t>& Data, std::size_t At) {
-  return (static_cast<unsigned>(Data[At]) << 8) | Data[At + 1];
-}
-
-// True when PicData holds a picture as its header describes it: its size, height and width
-// (PicLayout.h), and every row.
-bool IsPicData(const std::vector<std::uint8_t>& PicData, CalcModelId Model) {
-  if (Model == CalcModelId::Ti83Plus) {
-    return PicData.size() >= 2 + kTi83PlusPicBytes &&
-           (PicData[0] | (PicData[1] << 8)) == static_cast<int>(kTi83PlusPicBytes);
-  }
-  if (PicData.size() < 7) return false;
-  const unsigned Size = WordAt(PicData, 0);
-  const unsigned Height = WordAt(PicData, 2);
-  const unsigned Width = WordAt(PicData, 4);
-  const std::size_t RowBytes = (Width + 7) / 8;
-  return Width != 0 && Height != 0 && Size + 2 <= PicData.size() &&
-         6 + Height * RowBytes <= PicData.size();
 }
 
 }  // namespace
@@ -172,16 +129,15 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
   std::vector<StoredPicture> Pictures;
   for (unsigned I = 0; I < Content->num_entries; ++I) {
     const VarEntry* Entry = Content->entries[I];
-    const std::uint8_t Type = PictureTypeOf(Model);
+    const std::uint8_t Type = InfoOf(Model).PictureType;
     if (Entry == nullptr || Entry->type != Type || Entry->data == nullptr) continue;
     StoredPicture Each;
     Each.Model = Model;
     Each.Name = Utf8Name(Content->model, Entry->name, Type);
-    Each.Folder = Model == CalcModelId::Ti83Plus ? std::string()
-                                                 : Utf8Name(Content->model, Entry->folder, Type);
+    Each.Folder = IsNumbered(Model) ? std::string() : Utf8Name(Content->model, Entry->folder, Type);
     Each.PicData.assign(Entry->data, Entry->data + Entry->size);
     // A picture whose header says more than its data holds lies about itself.
-    if (!IsPicData(Each.PicData, Model)) Refuse(Path, kDamaged);
+    if (!InfoOf(Model).Holds(Each.PicData)) Refuse(Path, kDamaged);
     Each.InGroup = Group;
     Pictures.push_back(std::move(Each));
   }
@@ -190,32 +146,12 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
 }
 
 MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData, CalcModelId Model) {
-  if (!IsPicData(PicData, Model)) {
+  const CalcModelInfo& Info = InfoOf(Model);
+  if (!Info.Holds(PicData)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable is not a valid picture.");
   }
-  if (Model == CalcModelId::Ti83Plus) {
-    const PictureSize Size = kTi83PlusPicture;
-    MonoPicture Picture{Size.Width, Size.Height, {}};
-    for (std::size_t I = 0; I < static_cast<std::size_t>(Size.Width * Size.Height); ++I) {
-      Picture.Dark.push_back(static_cast<std::uint8_t>((PicData[2 + I / 8] >> (7 - I % 8)) & 1u));
-    }
-    return Picture;
-  }
-  const unsigned Height = WordAt(PicData, 2);
-  const unsigned Width = WordAt(PicData, 4);
-  const std::size_t RowBytes = (Width + 7) / 8;
-  MonoPicture Picture;
-  Picture.Width = static_cast<int>(Width);
-  Picture.Height = static_cast<int>(Height);
-  Picture.Dark.resize(static_cast<std::size_t>(Width) * Height);
-  for (std::size_t Y = 0; Y < Height; ++Y) {
-    for (std::size_t X = 0; X < Width; ++X) {
-      const std::uint8_t Byte = PicData[6 + Y * RowBytes + X / 8];
-      Picture.Dark[Y * Width + X] = static_cast<std::uint8_t>((Byte >> (7 - X % 8)) & 1u);
-    }
-  }
-  return Picture;
+  return Info.Decode(PicData);
 }
 
 }  // namespace pictrane::capture

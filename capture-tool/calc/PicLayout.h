@@ -22,19 +22,29 @@
 #include <cstdint>
 #include <vector>
 
-#include "calc/CalcFile.h"
+#include "calc/Models.h"
 #include "picture/PixelConversion.h"
 
 namespace pictrane::capture {
 
 inline constexpr std::uint8_t kPicTag = 0xDF;
 
-// Raises RaisedError when the picture is empty or too large for a size word.
+// The sized layout, the 68000 calculators'. Raises RaisedError when the picture is empty or too
+// large for a size word.
 std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture);
-// The picture variable of Model: a TI-83 Plus picture smaller than 96 x 63 is centred on light
-// pixels (a larger one raises RaisedError).
+// The fixed layout, the TI-83 Plus's: a picture smaller than 96 x 63 is centred on light pixels
+// (a larger one raises RaisedError).
+std::vector<std::uint8_t> EncodeFixedPic(const MonoPicture& Picture);
+// The picture variable of Model, in its layout (Models.h).
 std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture, CalcModelId Model);
 
-inline constexpr std::size_t kTi83PlusPicBytes = 756;
+// Whether PicData holds a picture of the layout as its header describes it (its size, height and
+// width, and every row), and its pixels, which only such data gives.
+bool HoldsSizedPic(const std::vector<std::uint8_t>& PicData);
+bool HoldsFixedPic(const std::vector<std::uint8_t>& PicData);
+MonoPicture DecodeSizedPic(const std::vector<std::uint8_t>& PicData);
+MonoPicture DecodeFixedPic(const std::vector<std::uint8_t>& PicData);
+
+inline constexpr std::size_t kFixedPicBytes = 756;
 
 }  // namespace pictrane::capture

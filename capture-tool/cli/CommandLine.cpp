@@ -91,7 +91,7 @@ QString ApplyOption(const QString& Option, const QString& Value, BatchOptions& B
   };
   if (Option == QLatin1String("--model")) {
     const CalcModelInfo* Info = ModelByOption(Text);
-    if (Info == nullptr) return Bad(QStringLiteral("89, 92p, v200 or 83p"));
+    if (Info == nullptr) return Bad(QString::fromStdString(OptionList()));
     Batch.Model = Info->Id;
   } else if (QString Problem;
              TakeChoice(DitherFamily(), Defaults.Method, Option, Value, Batch.Picture.Method,
@@ -152,12 +152,12 @@ CommandLine BadUsage(const QString& Problem, bool LinkUsage = false) {
 // several pictures, and every number must fit in the name.
 QString NameProblem(const BatchOptions& Options) {
   const qsizetype Count = Options.Files.size();
-  if (Options.Model == CalcModelId::Ti83Plus && !Options.Name.isEmpty() &&
-      (Numbered(Options) || !IsTi83PlusPictureName(Options.Name.toStdU32String()))) {
+  if (IsNumbered(Options.Model) && !Options.Name.isEmpty() &&
+      (Numbered(Options) || !IsNumberedPictureName(Options.Name.toStdU32String()))) {
     return QStringLiteral(
-               "--name: \"%1\" is not a TI-83 Plus picture: Pic0 to Pic9 (without --name the "
+               "--name: \"%1\" is not a %2 picture: Pic0 to Pic9 (without --name the "
                "pictures take the free ones from Pic1 on)")
-        .arg(Options.Name);
+        .arg(Options.Name, QLatin1String(InfoOf(Options.Model).Name));
   }
   if (Options.Name.isEmpty() || (!Numbered(Options) && Count == 1)) return {};
   if (!Numbered(Options)) {

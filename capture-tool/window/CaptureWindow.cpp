@@ -79,10 +79,15 @@ int SaveTypeOf(CalcModelId Model) {
 }
 
 bool IsCalcFile(const QString& Path) {
-  static const QStringList Suffixes{QStringLiteral("89i"), QStringLiteral("9xi"),
-                                    QStringLiteral("v2i"), QStringLiteral("89g"),
-                                    QStringLiteral("9xg"), QStringLiteral("v2g")};
-  return Suffixes.contains(QFileInfo(Path).suffix().toLower());
+  // The files of the linked models that name pictures freely open through the calculator
+  // library; the others go to the picture reader.
+  const QString Suffix = QFileInfo(Path).suffix().toLower();
+  for (const CalcModelInfo& Row : CalcModels()) {
+    if (Row.Link == LinkFamily::Dbus68k &&
+        (Suffix == QLatin1String(Row.PictureExtension) || Suffix == QLatin1String(Row.GroupExtension)))
+      return true;
+  }
+  return false;
 }
 
 // The picture of a calculator file as an image; a group asks which of its pictures. A null image:

@@ -69,10 +69,9 @@ QStringList PictureNameFilters() {
   for (const QByteArray& Format : QImageReader::supportedImageFormats()) {
     Patterns << QStringLiteral("*.") + QString::fromLatin1(Format);
   }
-  for (const CalcModelId Model : {CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus,
-                                  CalcModelId::Voyage200, CalcModelId::Ti83Plus}) {
-    Patterns << QStringLiteral("*.") + QString::fromLatin1(InfoOf(Model).PictureExtension)
-             << QStringLiteral("*.") + QString::fromLatin1(InfoOf(Model).GroupExtension);
+  for (const CalcModelInfo& Row : CalcModels()) {
+    Patterns << QStringLiteral("*.") + QString::fromLatin1(Row.PictureExtension)
+             << QStringLiteral("*.") + QString::fromLatin1(Row.GroupExtension);
   }
   Patterns.removeDuplicates();
   return {QStringLiteral("Pictures (%1)").arg(Patterns.join(QLatin1Char(' '))),

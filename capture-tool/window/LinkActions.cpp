@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 
+#include "calc/Models.h"
 #include "window/CableDialog.h"
 #include "batch/LinkCommands.h"
 #include "picture/PictureFile.h"
@@ -41,9 +42,18 @@ LinkActions::~LinkActions() {
 // Both dialogs are opened, not run: the window goes on painting, and they are found as children.
 void LinkActions::ChooseAndSend() {
   emit FilesWanted();
+  // The pictures of every model the link reaches, then their groups.
+  QStringList Patterns;
+  for (const bool Groups : {false, true}) {
+    for (const CalcModelInfo& Row : CalcModels()) {
+      if (Row.Link != LinkFamily::None)
+        Patterns << QStringLiteral("*.") +
+                        QLatin1String(Groups ? Row.GroupExtension : Row.PictureExtension);
+    }
+  }
   auto* Dialog = new QFileDialog(
       Parent_, tr("Send to calculator"), Current_,
-      tr("Calculator pictures and groups (*.89i *.9xi *.v2i *.8xi *.89g *.9xg *.v2g *.8xg)"));
+      tr("Calculator pictures and groups (%1)").arg(Patterns.join(QLatin1Char(' '))));
   Dialog->setAttribute(Qt::WA_DeleteOnClose);
   Dialog->setFileMode(QFileDialog::ExistingFiles);
   connect(Dialog, &QFileDialog::filesSelected, this, &LinkActions::SendFiles);

@@ -47,21 +47,7 @@ class SettingChange : public QUndoCommand {
 
 }  // namespace
 
-QString ModelName(CalcModelId Model) {
-  switch (Model) {
-    case CalcModelId::Ti89:
-      return QStringLiteral("TI-89");
-    case CalcModelId::Ti92:
-      return QStringLiteral("TI-92");
-    case CalcModelId::Ti92Plus:
-      return QStringLiteral("TI-92 Plus");
-    case CalcModelId::Voyage200:
-      return QStringLiteral("Voyage 200");
-    case CalcModelId::Ti83Plus:
-      return QStringLiteral("TI-83 Plus / TI-84 Plus");
-  }
-  return {};
-}
+QString ModelName(CalcModelId Model) { return QString::fromStdString(MenuNameOf(Model)); }
 
 ToolOptions LoadToolOptions() {
   QSettings Settings = ToolSettings();
@@ -225,7 +211,8 @@ void PictureMenu::Build(QMenuBar* Bar) {
   Menu->addSeparator();
   ModelGroup_ = new QActionGroup(this);
   QMenu* Models = Menu->addMenu(QStringLiteral("Calculator &model"));
-  for (const CalcModelId Model : kMenuModels) {
+  for (const CalcModelInfo& Row : CalcModels()) {
+    const CalcModelId Model = Row.Id;
     QAction* Action = Models->addAction(
         QStringLiteral("&%1 %2").arg(Models->actions().size() + 1).arg(ModelName(Model)));
     Action->setCheckable(true);

@@ -18,7 +18,7 @@ namespace pictrane::capture {
 
 // The picture options and the view's "Show source", kept in the tool's own per-user settings
 // ($XDG_CONFIG_HOME/pictrane-converter/pictrane-capture.conf) and used by every save.
-// The model is not kept: a new run starts at the TI-89, whose type the converter's keys choose
+// The model is not kept: a new run starts at the first model, whose type the converter's keys choose
 // in Save As (SaveTypes.h), so a model left chosen cannot turn its pictures into another's.
 struct ToolOptions {
   PictureOptions Picture;
@@ -34,9 +34,6 @@ struct PictureSetting {
 
 // The model as the menus and the status bar name it.
 QString ModelName(CalcModelId Model);
-inline constexpr std::array<CalcModelId, 5> kMenuModels{
-    CalcModelId::Ti89, CalcModelId::Ti92, CalcModelId::Ti92Plus, CalcModelId::Voyage200,
-    CalcModelId::Ti83Plus};
 
 ToolOptions LoadToolOptions();
 void SaveToolOptions(const ToolOptions& Options);

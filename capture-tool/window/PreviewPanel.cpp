@@ -7,8 +7,7 @@
 #include <QPixmap>
 #include <algorithm>
 
-#include "calc/CalcRead.h"
-#include "calc/PicLayout.h"
+#include "calc/Models.h"
 #include "picture/PictureFile.h"
 
 namespace pictrane::capture {
@@ -52,9 +51,8 @@ void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool 
     Result_->setText(QStringLiteral("No picture. Open one with Ctrl+O."));
     return;
   }
-  Shown_ = ToMono(Picture_, Area, Options);
-  // The picture as the calculator will hold it: through its own layout and back.
-  if (Model == CalcModelId::Ti83Plus) Shown_ = DecodePic(EncodePic(Shown_, Model), Model);
+  // The picture as the calculator will hold it.
+  Shown_ = CalcPictureOf(Model, Picture_, Area, Options).Shown;
   ScaleResult();
   ScaleSource();
 }

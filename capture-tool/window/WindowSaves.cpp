@@ -8,7 +8,7 @@
 
 #include "batch/BatchConvert.h"
 #include "calc/CalcFile.h"
-#include "calc/PicLayout.h"
+#include "calc/Models.h"
 #include "pictrane/CalcName.h"
 #include "pictrane/RaisedError.h"
 #include "pictrane/Remarks.h"
@@ -83,11 +83,11 @@ void CaptureWindow::SaveTarget() {
   SaveAs_->SetLastType(TargetType_);
   if (Type.Calculator) {
     // The name the batch would give: the file's own, else a fallback, so that every picture
-    // has one whatever letters its file's name holds; a TI-83 Plus picture is Pic1 to Pic0.
+    // has one whatever letters its file's name holds; a numbered picture is Pic1 to Pic0.
     const std::u32string FromFile = NameFromFile(ToU32(QFileInfo(Path).completeBaseName()));
-    const bool Ti83Plus = Type.Model == CalcModelId::Ti83Plus;
-    ProposedFallback_ = FromFile.empty() && !Ti83Plus;
-    const std::u32string Name = Ti83Plus            ? Ti83PlusPictureName(0)
+    const bool Numbered = IsNumbered(Type.Model);
+    ProposedFallback_ = FromFile.empty() && !Numbered;
+    const std::u32string Name = Numbered            ? NumberedPictureName(0)
                                 : ProposedFallback_ ? FallbackName(NamesSaved_)
                                                     : FromFile;
     Proposed_ = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
@@ -134,8 +134,9 @@ bool CaptureWindow::WriteCalc(const QString& Path, int TypeIndex, const QString&
     Picture.Model = Type.Model;
     Picture.Name = ToU32(Name);
     Picture.Folder = ToU32(Folder);
-    Picture.PicData = EncodePic(
-        ToMono(Preview_->Picture(), AreaOf(Type.Model, Options().Area), Options()), Type.Model);
+    Picture.PicData = CalcPictureOf(Type.Model, Preview_->Picture(),
+                                    AreaOf(Type.Model, Options().Area), Options())
+                          .PicData;
     WriteCalcPicture(BytesOfName(Path), Picture);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
@@ -148,7 +149,7 @@ bool CaptureWindow::WriteCalc(const QString& Path, int TypeIndex, const QString&
 }
 
 QString CaptureWindow::SavedText() const {
-  if (kSaveTypes[static_cast<std::size_t>(Again_.Type)].Model == CalcModelId::Ti83Plus)
+  if (IsNumbered(kSaveTypes[static_cast<std::size_t>(Again_.Type)].Model))
     return QStringLiteral("Saved %1 as %2").arg(LastSaved_, Again_.Name);
   return QStringLiteral("Saved %1 as %2\\%3")
       .arg(LastSaved_, Again_.Folder.toLower(), Again_.Name.toLower());
