@@ -16,6 +16,8 @@
 
 #include "pictrane/AtomicFile.h"
 #include "calc/CalcFile.h"
+#include "calc/CalcRead.h"
+#include "calc/Models.h"
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
 #include "picture/PixelConversion.h"
@@ -112,6 +114,42 @@ TEST(CalcFile, WritesOnePictureVariableEveryModelReadsBack) {
     EXPECT_EQ(Read.StoredChecksum, Read.ComputedChecksum);
   }
   EXPECT_EQ(EntriesOf(Folder.path()), (QStringList{"Pic.89i", "Pic.92i", "Pic.9xi", "Pic.v2i"}));
+}
+
+// Every row of the model table makes a picture that its own file, extension and layout carry
+// back: written, read as that model's (the Voyage 200's files carry the TI-92 Plus's signature,
+// so only its layout and naming are checked), and shown as it was made.
+TEST(CalcModels, EveryRowsPictureReadsBackAsItsModel) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  QImage Source(300, 200, QImage::Format_RGB32);
+  Source.fill(Qt::white);
+  for (int X = 0; X < 150; ++X) Source.setPixel(X, X / 2, qRgb(0, 0, 0));
+  for (const CalcModelInfo& Row : CalcModels()) {
+    SCOPED_TRACE(Row.PictureExtension);
+    EXPECT_EQ(&InfoOf(Row.Id), &Row);
+    EXPECT_EQ(ModelOfLibrary(Row.LibraryModel), &Row);
+    if (Row.Option != nullptr) EXPECT_EQ(ModelByOption(Row.Option), &Row);
+    const MadePicture Made = CalcPictureOf(Row.Id, Source, Row.Screen, {});
+    EXPECT_LE(Made.Mono.Width, Row.Screen.Width);
+    EXPECT_EQ(Made.Shown.Width * Made.Shown.Height, static_cast<int>(Made.Shown.Dark.size()));
+    const bool Numbered = Row.Naming == VariableNaming::Numbered;
+    const CalcPicture Picture{Row.Id, Numbered ? U"Pic3" : U"pic", U"main", Made.PicData};
+    const QString Path = Folder.filePath(QStringLiteral("a.") + QLatin1String(Row.PictureExtension));
+    const std::string Local = QFile::encodeName(Path).toStdString();
+    WriteCalcPicture(Local, Picture);
+    EXPECT_EQ(test::ReadCalcFile(Path).Type, Row.PictureType);
+    const std::vector<StoredPicture> Read = ReadCalcPictures(Local);
+    ASSERT_EQ(Read.size(), 1u);
+    EXPECT_EQ(InfoOf(Read[0].Model).Naming, Row.Naming);
+    EXPECT_EQ(InfoOf(Read[0].Model).Screen, Row.Screen);
+    if (Row.Id != CalcModelId::Voyage200) EXPECT_EQ(Read[0].Model, Row.Id);
+    EXPECT_EQ(Read[0].Name, Numbered ? "Pic3" : "pic");
+    EXPECT_EQ(Read[0].PicData, Made.PicData);
+    const MonoPicture Back = DecodePic(Read[0].PicData, Row.Id);
+    EXPECT_EQ(Back.Dark, Made.Shown.Dark);
+    EXPECT_GT(std::count(Back.Dark.begin(), Back.Dark.end(), 1), 0);
+  }
 }
 
 TEST(CalcFile, RefusesBadNamesAndFoldersWritingNothing) {

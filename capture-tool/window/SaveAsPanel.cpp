@@ -18,7 +18,7 @@ namespace pictrane::capture {
 namespace {
 
 QString ExtensionOf(int Type) {
-  return QString::fromUtf8(kSaveTypes[static_cast<std::size_t>(Type)].Extension);
+  return ExtensionOf(kSaveTypes[static_cast<std::size_t>(Type)]);
 }
 
 }  // namespace
@@ -34,8 +34,8 @@ SaveAsPanel::SaveAsPanel(QWidget* Parent, QWidget* Overlay) : KeyPanel(Parent) {
   TypeDrop_ = new DropDown(Overlay);
   TypeDrop_->LastRowDownReaches = kLastRowDownReaches;
   for (const SaveType& Type : kSaveTypes) {
-    Type_->addItem(QString::fromUtf8(Type.Label));
-    TypeDrop_->addItem(QString::fromUtf8(Type.Label));
+    Type_->addItem(LabelOf(Type));
+    TypeDrop_->addItem(LabelOf(Type));
   }
   TypeLabel->setBuddy(Type_);
   connect(Type_, &QComboBox::currentIndexChanged, this, [this](int Type) { FollowType(Type); });
@@ -81,7 +81,7 @@ void SaveAsPanel::FollowType(int Type) {
   const QString Wanted = ExtensionOf(Type);
   if (Suffix.compare(Wanted, Qt::CaseInsensitive) == 0) return;
   for (const SaveType& Each : kSaveTypes) {
-    if (Suffix.compare(QString::fromUtf8(Each.Extension), Qt::CaseInsensitive) == 0) {
+    if (Suffix.compare(ExtensionOf(Each), Qt::CaseInsensitive) == 0) {
       Name_->setText(Name.chopped(Suffix.size()) + Wanted);
       return;
     }
