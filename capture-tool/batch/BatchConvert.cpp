@@ -156,12 +156,12 @@ class NameBook {
       Wanted = Options_.Name.isEmpty() ? NumberedPictureName(NextNumber_) : ToU32(Options_.Name);
       Picture.Name = FreeName(Wanted, Taken, true);
       if (Picture.Name.empty()) {
-        Each.Problem = QStringLiteral(
-                           "a %1 has ten pictures, Pic1 to Pic9 and Pic0, and %2 took them all")
-                           .arg(QLatin1String(InfoOf(Options_.Model).Name),
-                                Held_.empty() || Options_.Replace
-                                    ? QStringLiteral("the files before")
-                                    : QStringLiteral("the calculator and the files before"));
+        Each.Problem =
+            QStringLiteral("a %1 has ten pictures, Pic1 to Pic9 and Pic0, and %2 took them all")
+                .arg(QLatin1String(InfoOf(Options_.Model).Name),
+                     Held_.empty() || Options_.Replace
+                         ? QStringLiteral("the files before")
+                         : QStringLiteral("the calculator and the files before"));
         return {};
       }
       NextNumber_ = (Picture.Name.back() - U'0' + 10) % 10;

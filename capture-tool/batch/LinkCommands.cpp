@@ -223,8 +223,8 @@ int ToPng(const LinkRequest& Command, QTextStream& Out) {
 }  // namespace
 
 std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32string>& Taken,
-                        bool Ti83Plus) {
-  if (!Ti83Plus) return DistinctName(Wanted, Taken);
+                        bool Numbered) {
+  if (!Numbered) return DistinctName(Wanted, Taken);
   // Pic1..Pic9 are the first nine, Pic0 the tenth.
   const int First = IsNumberedPictureName(Wanted) ? (Wanted.back() - U'0' + 9) % 10 : 0;
   for (int Step = 0; Step < kNumberedPictures; ++Step) {

@@ -34,10 +34,10 @@ struct LinkRequest {
 // answered). Once no calculator answered, or it stopped answering, or the cable stopped working,
 // later files are not tried: each would only wait out the timeout again.
 // The name a picture goes under beside the names in Taken (held as LowerName gives them): Wanted
-// itself when free; a TI-83 Plus picture the first free of Pic1..Pic9, Pic0 after it (empty when
-// all ten are taken), any other DistinctName's (CalcName.h).
+// itself when free; a numbered model's picture the first free of Pic1..Pic9, Pic0 after it (empty
+// when all ten are taken), any other DistinctName's (CalcName.h).
 std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32string>& Taken,
-                        bool Ti83Plus);
+                        bool Numbered);
 
 // A name as a line shows it: "main\\trip1", or "Pic3" without a folder.
 QString ShownVariable(const QString& Folder, const std::u32string& Name);
@@ -57,7 +57,7 @@ class SendSession {
     QStringList Names;  // what its line adds for each variable renamed or replacing another
   };
   Outcome Send(const QString& File);
-  // The names the calculator holds in Folder (every one on a TI-83 Plus), as LowerName gives
+  // The names the calculator holds in Folder (every one on a numbered model), as LowerName gives
   // them, with those sent in this session; empty when no calculator answers. Opens the link.
   std::set<std::u32string> Held(const QString& Folder);
   // Whether the link never opened because there was no cable or no calculator answered.

@@ -208,9 +208,8 @@ bool IsNumberedPictureName(std::u32string_view Name) {
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   EnsureLibraryReady();
   const PreparedEntry Entry = Prepare(Picture);
-  const std::uint32_t Overhead = IsNumbered(Picture.Model)
-                                     ? kZ80FileOverhead + kZ80EntrySize
-                                     : kSingleFileOverhead;
+  const std::uint32_t Overhead =
+      IsNumbered(Picture.Model) ? kZ80FileOverhead + kZ80EntrySize : kSingleFileOverhead;
   WriteEntries(Path, Picture.Model, {Entry}, static_cast<off_t>(Overhead + Picture.PicData.size()));
 }
 

@@ -31,7 +31,9 @@ struct ContentDeleter {
 
 using ContentPointer = std::unique_ptr<FileContent, ContentDeleter>;
 
-std::string OtherModel() { return "not a " + NameList() + " file"; }
+std::string OtherModel() {
+  return "not a " + NameList() + " file";
+}
 
 [[noreturn]] void Refuse(const std::string& Path, const std::string& Why) {
   throw RaisedError(ErrorNumber::PathFileAccessError, kSource, EscapedName(Path) + ": " + Why);

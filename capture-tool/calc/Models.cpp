@@ -15,30 +15,110 @@ namespace {
 // The TI-92 Plus and Voyage 200 share the TI-92's screen, and the Voyage 200's files read back
 // as the TI-92 Plus's (one signature). A TI-83 Plus picture is the graph screen itself.
 constexpr std::array<CalcModelInfo, 5> kModels{{
-    {CalcModelId::Ti89, "89", "TI-89", nullptr, "89i", "89g", "**TI89**", CALC_TI89,
-     {CALC_TI89T, CALC_TI89T_USB}, kPictureType, VariableNaming::FreeInFolder, kTi89Screen,
-     kTi89Graph, LinkFamily::Dbus68k, EncodePic, HoldsSizedPic, DecodeSizedPic},
-    {CalcModelId::Ti92, nullptr, "TI-92", nullptr, "92i", "92g", "**TI92**", CALC_TI92, {},
-     kPictureType, VariableNaming::FreeInFolder, kTi92Screen, kTi92Graph, LinkFamily::None,
-     EncodePic, HoldsSizedPic, DecodeSizedPic},
-    {CalcModelId::Ti92Plus, "92p", "TI-92 Plus", nullptr, "9xi", "9xg", "**TI92P*", CALC_TI92P,
-     {}, kPictureType, VariableNaming::FreeInFolder, kTi92Screen, kTi92Graph,
-     LinkFamily::Dbus68k, EncodePic, HoldsSizedPic, DecodeSizedPic},
-    {CalcModelId::Voyage200, "v200", "Voyage 200", nullptr, "v2i", "v2g", "**V200**", CALC_V200,
-     {}, kPictureType, VariableNaming::FreeInFolder, kTi92Screen, kTi92Graph,
-     LinkFamily::Dbus68k, EncodePic, HoldsSizedPic, DecodeSizedPic},
-    {CalcModelId::Ti83Plus, "83p", "TI-83 Plus", "TI-84 Plus", "8xi", "8xg", "**TI83F*",
-     CALC_TI83P, {CALC_TI84P}, kTi83PlusPictureType, VariableNaming::Numbered, kTi83PlusPicture,
-     kTi83PlusPicture, LinkFamily::DbusZ80, EncodeFixedPic, HoldsFixedPic, DecodeFixedPic},
+    {CalcModelId::Ti89,
+     "89",
+     "TI-89",
+     nullptr,
+     "89i",
+     "89g",
+     "**TI89**",
+     CALC_TI89,
+     {CALC_TI89T, CALC_TI89T_USB},
+     kPictureType,
+     VariableNaming::FreeInFolder,
+     kTi89Screen,
+     kTi89Graph,
+     LinkFamily::Dbus68k,
+     kTi89Screen,
+     "TI-89 Titanium",
+     CALC_TI89T_USB,
+     EncodePic,
+     HoldsSizedPic,
+     DecodeSizedPic},
+    {CalcModelId::Ti92,
+     nullptr,
+     "TI-92",
+     nullptr,
+     "92i",
+     "92g",
+     "**TI92**",
+     CALC_TI92,
+     {},
+     kPictureType,
+     VariableNaming::FreeInFolder,
+     kTi92Screen,
+     kTi92Graph,
+     LinkFamily::None,
+     kTi92Screen,
+     nullptr,
+     CALC_NONE,
+     EncodePic,
+     HoldsSizedPic,
+     DecodeSizedPic},
+    {CalcModelId::Ti92Plus,
+     "92p",
+     "TI-92 Plus",
+     nullptr,
+     "9xi",
+     "9xg",
+     "**TI92P*",
+     CALC_TI92P,
+     {},
+     kPictureType,
+     VariableNaming::FreeInFolder,
+     kTi92Screen,
+     kTi92Graph,
+     LinkFamily::Dbus68k,
+     kTi92Screen,
+     nullptr,
+     CALC_NONE,
+     EncodePic,
+     HoldsSizedPic,
+     DecodeSizedPic},
+    {CalcModelId::Voyage200,
+     "v200",
+     "Voyage 200",
+     nullptr,
+     "v2i",
+     "v2g",
+     "**V200**",
+     CALC_V200,
+     {},
+     kPictureType,
+     VariableNaming::FreeInFolder,
+     kTi92Screen,
+     kTi92Graph,
+     LinkFamily::Dbus68k,
+     kTi92Screen,
+     nullptr,
+     CALC_NONE,
+     EncodePic,
+     HoldsSizedPic,
+     DecodeSizedPic},
+    {CalcModelId::Ti83Plus,
+     "83p",
+     "TI-83 Plus",
+     "TI-84 Plus",
+     "8xi",
+     "8xg",
+     "**TI83F*",
+     CALC_TI83P,
+     {CALC_TI84P},
+     kTi83PlusPictureType,
+     VariableNaming::Numbered,
+     kTi83PlusPicture,
+     kTi83PlusPicture,
+     LinkFamily::DbusZ80,
+     kTi83PlusScreen,
+     "TI-84 Plus",
+     CALC_TI84P_USB,
+     EncodeFixedPic,
+     HoldsFixedPic,
+     DecodeFixedPic},
 }};
 
 // "a, b or c".
-template <typename Field>
-std::string Listed(Field Of) {
-  std::vector<std::string> Words;
-  for (const CalcModelInfo& Row : kModels) {
-    if (Of(Row) != nullptr) Words.emplace_back(Of(Row));
-  }
+std::string Joined(const std::vector<std::string>& Words) {
   std::string Text;
   for (std::size_t I = 0; I < Words.size(); ++I) {
     if (I > 0) Text += I + 1 == Words.size() ? " or " : ", ";
@@ -47,11 +127,24 @@ std::string Listed(Field Of) {
   return Text;
 }
 
+template <typename Field>
+std::string Listed(Field Of) {
+  std::vector<std::string> Words;
+  for (const CalcModelInfo& Row : kModels) {
+    if (Of(Row) != nullptr) Words.emplace_back(Of(Row));
+  }
+  return Joined(Words);
+}
+
 }  // namespace
 
-std::span<const CalcModelInfo> CalcModels() { return kModels; }
+std::span<const CalcModelInfo> CalcModels() {
+  return kModels;
+}
 
-const CalcModelInfo& InfoOf(CalcModelId Model) { return kModels[static_cast<std::size_t>(Model)]; }
+const CalcModelInfo& InfoOf(CalcModelId Model) {
+  return kModels[static_cast<std::size_t>(Model)];
+}
 
 const CalcModelInfo* ModelByOption(std::string_view Option) {
   for (const CalcModelInfo& Row : kModels) {
@@ -75,7 +168,9 @@ PictureSize AreaOf(CalcModelId Model, TargetArea Area) {
   return Area == TargetArea::Graph ? Info.Graph : Info.Screen;
 }
 
-bool IsNumbered(CalcModelId Model) { return InfoOf(Model).Naming == VariableNaming::Numbered; }
+bool IsNumbered(CalcModelId Model) {
+  return InfoOf(Model).Naming == VariableNaming::Numbered;
+}
 
 std::string MenuNameOf(CalcModelId Model) {
   const CalcModelInfo& Info = InfoOf(Model);
@@ -98,6 +193,28 @@ std::string FamilyName(LinkFamily Family) {
   if (std::ranges::count_if(kModels, Speaks) > 1) return std::string(First->Name) + " family";
   return First->SharedWith == nullptr ? std::string(First->Name)
                                       : std::string(First->Name) + " or " + First->SharedWith;
+}
+
+const CalcModelInfo& FirstOf(LinkFamily Family) {
+  return *std::ranges::find_if(kModels,
+                               [Family](const CalcModelInfo& Row) { return Row.Link == Family; });
+}
+
+std::string NamesWhere(bool (*Which)(const CalcModelInfo&), bool Shared) {
+  std::vector<std::string> Words;
+  for (const CalcModelInfo& Row : kModels) {
+    if (!Which(Row)) continue;
+    Words.emplace_back(Row.Name);
+    if (Shared && Row.SharedWith != nullptr) Words.emplace_back(Row.SharedWith);
+  }
+  return Joined(Words);
+}
+
+const CalcModelInfo* ModelOfUsb(int UsbLibraryModel) {
+  for (const CalcModelInfo& Row : kModels) {
+    if (Row.UsbName != nullptr && Row.UsbLibraryModel == UsbLibraryModel) return &Row;
+  }
+  return nullptr;
 }
 
 MadePicture CalcPictureOf(CalcModelId Model, const QImage& Source, PictureSize Area,

@@ -29,9 +29,9 @@ enum class LinkFamily { None, Dbus68k, DbusZ80 };
 
 struct CalcModelInfo {
   CalcModelId Id;
-  const char* Option;  // as --model spells it, or nullptr
-  const char* Name;    // "TI-83 Plus", as messages name it
-  const char* SharedWith;  // the model whose pictures are the same, or nullptr: "TI-84 Plus"
+  const char* Option;            // as --model spells it, or nullptr
+  const char* Name;              // "TI-83 Plus", as messages name it
+  const char* SharedWith;        // the model whose pictures are the same, or nullptr: "TI-84 Plus"
   const char* PictureExtension;  // without the dot
   const char* GroupExtension;
   const char* Signature;  // the first 8 bytes of its files
@@ -43,6 +43,9 @@ struct CalcModelInfo {
   PictureSize Screen;
   PictureSize Graph;  // what a picture recalled on the graph screen covers without clipping
   LinkFamily Link;
+  PictureSize LinkScreen;  // the screen as the link sends it
+  const char* UsbName;     // the model of the row with a USB link of its own, or nullptr
+  int UsbLibraryModel;     // its CalcModel, or 0
   // A picture's variable data from its pixels (raises RaisedError when it does not fit), whether
   // data is such a picture as its header says, and its pixels back.
   std::vector<std::uint8_t> (*Encode)(const MonoPicture& Picture);
@@ -69,6 +72,13 @@ std::string NameList();
 // The models speaking Family as a message names them: "TI-89 family" for several (after the
 // first), "TI-83 Plus or TI-84 Plus" for one and the model sharing its pictures.
 std::string FamilyName(LinkFamily Family);
+// The first row speaking Family.
+const CalcModelInfo& FirstOf(LinkFamily Family);
+// The rows Which chooses as a list of their names (with the models sharing their pictures when
+// Shared): "TI-92 Plus or Voyage 200".
+std::string NamesWhere(bool (*Which)(const CalcModelInfo&), bool Shared);
+// The row whose own USB link CalcModel UsbLibraryModel is, or nullptr.
+const CalcModelInfo* ModelOfUsb(int UsbLibraryModel);
 
 // A picture of Model made from Source fitted into Area with Options: its pixels as ToMono gives
 // them (with how they were made), as the calculator will show them, and its variable data.

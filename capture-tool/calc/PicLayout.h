@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// A picture variable's data as the 68000 calculators (TI-89, TI-92, TI-92 Plus, Voyage 200)
-// store it, which is what a variable file carries between its entry table and its checksum:
+// A picture variable's data as the 68000 calculators (Models.h) store it, which is what a variable
+// file carries between its entry table and its checksum:
 //
 //   offset 0  size word: the number of bytes that follow it (all words big-endian)
 //   offset 2  height in pixels
@@ -13,8 +13,8 @@
 //
 // The variable file format adds its own 4 zero bytes before and the checksum after.
 //
-// A TI-83 Plus (and TI-84 Plus) picture is the graph screen but for its bottom row, 96 x 63, as
-// the calculator's developer guide describes it:
+// The numbered models' picture (the fixed layout) is the graph screen but for its bottom row,
+// 96 x 63, as the calculator's developer guide describes it:
 //
 //   offset 0  size word, little-endian: 756
 //   offset 2  63 rows of 12 bytes, the leftmost pixel in the most significant bit, 1 for dark
@@ -32,7 +32,7 @@ inline constexpr std::uint8_t kPicTag = 0xDF;
 // The sized layout, the 68000 calculators'. Raises RaisedError when the picture is empty or too
 // large for a size word.
 std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture);
-// The fixed layout, the TI-83 Plus's: a picture smaller than 96 x 63 is centred on light pixels
+// The fixed layout: a picture smaller than 96 x 63 is centred on light pixels
 // (a larger one raises RaisedError).
 std::vector<std::uint8_t> EncodeFixedPic(const MonoPicture& Picture);
 // The picture variable of Model, in its layout (Models.h).

@@ -15,7 +15,7 @@
 
 namespace pictrane::capture {
 
-// The variable type of a picture on every 68000 calculator, and on the TI-83 Plus.
+// The variable type of a picture on every 68000 calculator, and on the numbered models.
 inline constexpr std::uint8_t kPictureType = 0x10;
 inline constexpr std::uint8_t kTi83PlusPictureType = 0x07;
 

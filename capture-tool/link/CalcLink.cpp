@@ -13,6 +13,7 @@
 
 #include "calc/CalcFile.h"
 #include "calc/CalcRead.h"
+#include "calc/Models.h"
 #include "calc/TiLibraries.h"
 #include "link/LinkState.h"
 #include "pictrane/Names.h"
@@ -38,7 +39,8 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
   CalcModel DirectUsb = CALC_NONE;  // the calculator's own USB link, when that is the cable
   if (Settings.Cable) {
     Kind = *Settings.Cable;
-    if (Kind == CableKind::Usb) DirectUsb = CALC_TI89T_USB;
+    if (Kind == CableKind::Usb)
+      DirectUsb = static_cast<CalcModel>(FirstOf(LinkFamily::Dbus68k).UsbLibraryModel);
     if (Port == 0) Port = Kind == CableKind::Virtual ? PORT_2 : PORT_1;
   } else {
     // The first calculator with a USB link of its own, or SilverLink, on the USB bus.
@@ -77,30 +79,38 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
         Probed == CALC_TI84P_USB) {
       DirectUsb = CALC_TI84P_USB;
     }
-    const bool Ti84 = DirectUsb == CALC_TI84P_USB;
-    S_->Speak(DirectUsb, Ti84 ? "no TI-84 Plus on USB" : "no TI-89 Titanium on USB");
-    S_->Z80 = Ti84;
-    S_->Screen = Ti84 ? kTi83PlusScreen : kTi89Screen;
-    S_->Found = Ti84 ? "TI-84 Plus on direct USB" : "TI-89 Titanium on direct USB";
+    const CalcModelInfo& Row = *ModelOfUsb(DirectUsb);
+    S_->Speak(DirectUsb, std::string("no ") + Row.UsbName + " on USB");
+    S_->Z80 = Row.Link == LinkFamily::DbusZ80;
+    S_->Screen = Row.LinkScreen;
+    S_->Found = std::string(Row.UsbName) + " on direct USB";
     if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
     return;
   }
-  // The calculator's answer to "ready?" names its family; the TI-89 handle asks, and speaks for
-  // the TI-92 Plus and Voyage 200 too (the same packets, a larger screen).
+  // The calculator's answer to "ready?" names its family; the first 68000 model's handle asks,
+  // and speaks for the larger screens too (the same packets).
   if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
-  std::string Model = "TI-89";
+  const CalcModelInfo& First = FirstOf(LinkFamily::Dbus68k);
+  std::string Model = First.Name;
   if (S_->LastHost == kFromTi92Plus) {
     S_->Screen = kTi92Screen;
-    Model = "TI-92 Plus or Voyage 200";
+    Model = NamesWhere(
+        [](const CalcModelInfo& Row) {
+          return Row.Link == LinkFamily::Dbus68k && Row.LinkScreen == kTi92Screen;
+        },
+        false);
   } else if (S_->LastHost == kFromTi83Plus) {
-    S_->Speak(CALC_TI83P, "the link");
-    S_->Screen = kTi83PlusScreen;
+    const CalcModelInfo& Z80 = FirstOf(LinkFamily::DbusZ80);
+    S_->Speak(static_cast<CalcModel>(Z80.LibraryModel), "the link");
+    S_->Screen = Z80.LinkScreen;
     S_->Z80 = true;
-    Model = "TI-83 Plus or TI-84 Plus";
+    Model = FamilyName(LinkFamily::DbusZ80);
   } else if (S_->LastHost != kFromTi89) {
-    throw LinkError(LinkError::Kind::Refused,
-                    "the link: the calculator answering is not a TI-89, TI-92 Plus, Voyage 200, "
-                    "TI-83 Plus or TI-84 Plus");
+    throw LinkError(
+        LinkError::Kind::Refused,
+        "the link: the calculator answering is not a " +
+            NamesWhere([](const CalcModelInfo& Row) { return Row.Link != LinkFamily::None; },
+                       true));
   }
   S_->Found = std::string(CableOf(Kind).Said) + " on port " + std::to_string(Port) + ", " + Model +
               " answering";
@@ -159,7 +169,8 @@ std::vector<CalcLink::Variable> CalcLink::Variables() {
   GNode* Apps = nullptr;
   const int Code = ticalcs_calc_get_dirlist(S_->Calc, &Vars, &Apps);
   std::vector<Variable> Found;
-  const CalcModel Model = S_->Z80 ? CALC_TI83P : CALC_TI89;
+  const CalcModel Model = static_cast<CalcModel>(
+      FirstOf(S_->Z80 ? LinkFamily::DbusZ80 : LinkFamily::Dbus68k).LibraryModel);
   for (GNode* Folder = Vars != nullptr ? Vars->children : nullptr; Code == 0 && Folder != nullptr;
        Folder = Folder->next) {
     const auto* Entry = static_cast<const VarEntry*>(Folder->data);
@@ -201,9 +212,10 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
   }
   if ((tifiles_calc_is_ti8x(Whole->model) != 0) != S_->Z80) {
     throw LinkError(LinkError::Kind::Refused, Shown,
-                    S_->Z80
-                        ? "a file for the TI-89 family; a TI-83 Plus or TI-84 Plus answers"
-                        : "a file for the TI-83 Plus or TI-84 Plus; another calculator answers");
+                    S_->Z80 ? "a file for the " + FamilyName(LinkFamily::Dbus68k) + "; a " +
+                                  FamilyName(LinkFamily::DbusZ80) + " answers"
+                            : "a file for the " + FamilyName(LinkFamily::DbusZ80) +
+                                  "; another calculator answers");
   }
   // One variable at a time, so that a failure midway still tells which ones arrived.
   for (unsigned I = 0; I < Whole->num_entries; ++I) {
@@ -231,7 +243,7 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
     if (const int Code = ticalcs_calc_send_var(S_->Calc, MODE_NORMAL, One.get()); Code != 0) {
       S_->Fail(Code, Shown);
     }
-    // The TI-83 Plus's protocol library takes a refusal to overwrite as "skip" and goes on.
+    // The Z80 models' protocol library takes a refusal to overwrite as "skip" and goes on.
     if (S_->Refused) {
       throw LinkError(LinkError::Kind::Locked, Shown,
                       "a variable of that name on the calculator is locked or archived");
@@ -242,13 +254,14 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
 
 MonoPicture CalcLink::TakeScreen() {
   CalcScreenCoord Coord{};
-  // The TI-89 handle clips to the TI-89's screen when asked; the larger screens come whole.
-  Coord.format = S_->Screen == kTi89Screen ? SCREEN_CLIPPED : SCREEN_FULL;
+  // The first 68000 model's handle clips to its screen when asked; the larger screens come whole.
+  Coord.format =
+      S_->Screen == FirstOf(LinkFamily::Dbus68k).LinkScreen ? SCREEN_CLIPPED : SCREEN_FULL;
   std::uint8_t* Bitmap = nullptr;
   if (const int Code = ticalcs_calc_recv_screen(S_->Calc, &Coord, &Bitmap); Code != 0) {
     S_->Fail(Code, "the screen");
   }
-  // A clipped TI-89 screen comes packed at its clipped width; a full one at the full width.
+  // A clipped screen comes packed at its clipped width; a full one at the full width.
   const PictureSize Want = S_->Screen;
   const bool Packed = Coord.clipped_width == static_cast<unsigned>(Want.Width) &&
                       Coord.clipped_height == static_cast<unsigned>(Want.Height);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The link to a calculator (TI-89, TI-89 Titanium, TI-92 Plus, Voyage 200; TI-83 Plus, TI-84
-// Plus) through the field's cable and protocol libraries: send variable files, take the screen.
+// The link to a calculator (the models of calc/Models.h with a link family) through the field's
+// cable and protocol libraries: send variable files, take the screen.
 //
 // Every wait on the cable ends after the library's timeout (tenths of a second); Cancel, checked
 // before every packet, ends an operation at the next packet. An operation returns only when the
@@ -59,16 +59,15 @@ class CalcLink {
   CalcLink(const CalcLink&) = delete;
   CalcLink& operator=(const CalcLink&) = delete;
 
-  // What was found, for a person: "SilverLink cable, TI-89 answering".
+  // What was found, for a person: "SilverLink cable, " and the model answering.
   const std::string& Found() const;
-  // The screen's size as the user sees it: 160x100 for the TI-89 family, 240x128 for the TI-92
-  // Plus and Voyage 200, 96x64 for the TI-83 Plus and TI-84 Plus.
+  // The screen's size as the user sees it: the answering model's LinkScreen (Models.h).
   PictureSize Screen() const;
-  // Whether a TI-83 Plus or TI-84 Plus answered (their files are .8xi, the others' .89i...).
+  // Whether a model of the Z80 family answered (their files differ from the 68000 models').
   bool Z80() const;
 
-  // A variable as the calculator names it, in UTF-8: "main" and "img_2024"; on a TI-83 Plus no
-  // folder and "Pic1".
+  // A variable as the calculator names it, in UTF-8: "main" and "img_2024"; on a numbered model
+  // no folder and "Pic1".
   struct Variable {
     std::string Folder;
     std::string Name;

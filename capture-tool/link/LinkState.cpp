@@ -100,7 +100,7 @@ int CalcLink::State::Hook(CalcHandle*, std::uint32_t, const CalcEventData* Event
       break;
     case CALC_EVENT_TYPE_AFTER_RECV_DBUS_PKT_DATA:
       // A refusal carries its reason first: three bytes from a 68000 calculator, one from a
-      // TI-83 Plus.
+      // numbered model.
       if (Event->retval == 0 && Self->LastCommand == kCmdSkip &&
           Event->data.dbus_pkt.data != nullptr && Self->LastLength >= 1) {
         Self->Refusal = {};

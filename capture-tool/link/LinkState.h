@@ -19,7 +19,7 @@ namespace pictrane::capture {
 // Machine IDs the 68000 calculators answer with.
 inline constexpr std::uint8_t kFromTi89 = 0x98;
 inline constexpr std::uint8_t kFromTi92Plus = 0x88;
-// A TI-83 Plus or TI-84 Plus: "ready?" is answered whatever machine it was addressed to.
+// A Z80 model: "ready?" is answered whatever machine it was addressed to.
 inline constexpr std::uint8_t kFromTi83Plus = 0x73;
 
 // Starts the cable, file and protocol libraries once.
@@ -50,7 +50,7 @@ struct CalcLink::State {
   unsigned TimeoutTenths = 20;
   std::string Found;
   PictureSize Screen = kTi89Screen;
-  bool Z80 = false;  // a TI-83 Plus or TI-84 Plus
+  bool Z80 = false;  // a model of the Z80 link family
   // Handles replaced by one for the calculator that answered, on the virtual cable. Deleting a
   // handle closes its cable, and the emulator's end would not see it open again; they go when
   // the link does.

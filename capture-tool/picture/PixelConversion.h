@@ -58,7 +58,7 @@ inline constexpr PictureSize kTi89Screen{160, 100};
 inline constexpr PictureSize kTi89Graph{159, 77};
 inline constexpr PictureSize kTi92Screen{240, 128};
 inline constexpr PictureSize kTi92Graph{239, 103};
-// The TI-83 Plus and TI-84 Plus: a picture holds the screen but for its bottom row.
+// The numbered models (calc/Models.h): a picture holds the screen but for its bottom row.
 inline constexpr PictureSize kTi83PlusScreen{96, 64};
 inline constexpr PictureSize kTi83PlusPicture{96, 63};
 

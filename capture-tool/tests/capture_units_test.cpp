@@ -129,13 +129,16 @@ TEST(CalcModels, EveryRowsPictureReadsBackAsItsModel) {
     SCOPED_TRACE(Row.PictureExtension);
     EXPECT_EQ(&InfoOf(Row.Id), &Row);
     EXPECT_EQ(ModelOfLibrary(Row.LibraryModel), &Row);
-    if (Row.Option != nullptr) EXPECT_EQ(ModelByOption(Row.Option), &Row);
+    if (Row.Option != nullptr) {
+      EXPECT_EQ(ModelByOption(Row.Option), &Row);
+    }
     const MadePicture Made = CalcPictureOf(Row.Id, Source, Row.Screen, {});
     EXPECT_LE(Made.Mono.Width, Row.Screen.Width);
     EXPECT_EQ(Made.Shown.Width * Made.Shown.Height, static_cast<int>(Made.Shown.Dark.size()));
     const bool Numbered = Row.Naming == VariableNaming::Numbered;
     const CalcPicture Picture{Row.Id, Numbered ? U"Pic3" : U"pic", U"main", Made.PicData};
-    const QString Path = Folder.filePath(QStringLiteral("a.") + QLatin1String(Row.PictureExtension));
+    const QString Path =
+        Folder.filePath(QStringLiteral("a.") + QLatin1String(Row.PictureExtension));
     const std::string Local = QFile::encodeName(Path).toStdString();
     WriteCalcPicture(Local, Picture);
     EXPECT_EQ(test::ReadCalcFile(Path).Type, Row.PictureType);
@@ -143,7 +146,9 @@ TEST(CalcModels, EveryRowsPictureReadsBackAsItsModel) {
     ASSERT_EQ(Read.size(), 1u);
     EXPECT_EQ(InfoOf(Read[0].Model).Naming, Row.Naming);
     EXPECT_EQ(InfoOf(Read[0].Model).Screen, Row.Screen);
-    if (Row.Id != CalcModelId::Voyage200) EXPECT_EQ(Read[0].Model, Row.Id);
+    if (Row.Id != CalcModelId::Voyage200) {
+      EXPECT_EQ(Read[0].Model, Row.Id);
+    }
     EXPECT_EQ(Read[0].Name, Numbered ? "Pic3" : "pic");
     EXPECT_EQ(Read[0].PicData, Made.PicData);
     const MonoPicture Back = DecodePic(Read[0].PicData, Row.Id);

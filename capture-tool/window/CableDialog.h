@@ -19,7 +19,7 @@ LinkSettings LoadLinkChoice();
 QString SaveLinkChoice(const LinkSettings& Link);
 
 // "Calculator link": which cable "Send to calculator..." and "Take the calculator's screen" use
-// (USB found automatically, the TI-89 Titanium's own USB cable, SilverLink, serial, the virtual
+// (USB found automatically, the calculator's own USB cable, SilverLink, serial, the virtual
 // cable) and its port. The timeout stays as it was given.
 class CableDialog : public QDialog {
  public:

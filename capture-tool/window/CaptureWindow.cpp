@@ -83,8 +83,8 @@ bool IsCalcFile(const QString& Path) {
   // library; the others go to the picture reader.
   const QString Suffix = QFileInfo(Path).suffix().toLower();
   for (const CalcModelInfo& Row : CalcModels()) {
-    if (Row.Link == LinkFamily::Dbus68k &&
-        (Suffix == QLatin1String(Row.PictureExtension) || Suffix == QLatin1String(Row.GroupExtension)))
+    if (Row.Link == LinkFamily::Dbus68k && (Suffix == QLatin1String(Row.PictureExtension) ||
+                                            Suffix == QLatin1String(Row.GroupExtension)))
       return true;
   }
   return false;

@@ -47,7 +47,9 @@ class SettingChange : public QUndoCommand {
 
 }  // namespace
 
-QString ModelName(CalcModelId Model) { return QString::fromStdString(MenuNameOf(Model)); }
+QString ModelName(CalcModelId Model) {
+  return QString::fromStdString(MenuNameOf(Model));
+}
 
 ToolOptions LoadToolOptions() {
   QSettings Settings = ToolSettings();

@@ -18,8 +18,8 @@ namespace pictrane::capture {
 
 // The picture options and the view's "Show source", kept in the tool's own per-user settings
 // ($XDG_CONFIG_HOME/pictrane-converter/pictrane-capture.conf) and used by every save.
-// The model is not kept: a new run starts at the first model, whose type the converter's keys choose
-// in Save As (SaveTypes.h), so a model left chosen cannot turn its pictures into another's.
+// The model is not kept: a new run starts at the first model, whose type the converter's keys
+// choose in Save As (SaveTypes.h), so a model left chosen cannot turn its pictures into another's.
 struct ToolOptions {
   PictureOptions Picture;
   bool ShowSource = true;

@@ -28,8 +28,8 @@ class PreviewPanel : public QWidget {
 
   void SetPicture(const QImage& Picture, const QString& Path);
   void Clear();
-  // Redraws the result for Options fitted into Area, as Model's picture holds it (a TI-83 Plus
-  // picture is always 96 x 63).
+  // Redraws the result for Options fitted into Area, as Model's picture holds it (a numbered
+  // model's picture is always 96 x 63).
   void Update(const PictureOptions& Options, PictureSize Area, bool ShowSource,
               CalcModelId Model = CalcModelId::Ti89);
   // 0: the largest whole-number zoom the window holds; 1 to kMostZoom: that zoom.

@@ -19,9 +19,9 @@ struct SaveType {
   const char* ImageFormat;  // Qt's format name for the others
 };
 
-// The first model's picture is the sixth entry: Down pressed five times reaches it from any entry above
-// it and stays on it, which is what the file script relies on (the list opens at the type chosen
-// last, so from the second file on it starts there). The entries after it are therefore past
+// The first model's picture is the sixth entry: Down pressed five times reaches it from any entry
+// above it and stays on it, which is what the file script relies on (the list opens at the type
+// chosen last, so from the second file on it starts there). The entries after it are therefore past
 // the last row Down reaches (kLastRowDownReaches): the mouse, End or Page Down choose them.
 inline constexpr std::array<SaveType, 7> kSaveTypes{{
     {"Monochrome bitmap (*.bmp)", "bmp", false, CalcModelId::Ti89, "BMP"},
