@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <array>
 
+#include "calc/Models.h"
 #include "window/PictureMenu.h"
 
 namespace pictrane::capture {
@@ -17,18 +18,37 @@ namespace {
 struct CableEntry {
   std::optional<CableKind> Kind;
   const char* Stored;  // as the settings file and --cable name it
+  // %1: the models with a USB link of their own, %2: every linked model, %3: the first, then
+  // SilverLink.
   const char* Label;
 };
 
 constexpr std::array<CableEntry, 5> kCables = {{
-    {std::nullopt, "auto",
-     "USB, found automatically: TI-84 Plus (USB), TI-89 Titanium (USB) or SilverLink"},
-    {CableKind::Usb, "usb", "TI-84 Plus (USB) or TI-89 Titanium (USB): the calculator's own cable"},
-    {CableKind::SilverLink, "silverlink",
-     "SilverLink (TI-GRAPH LINK USB): TI-83 Plus, TI-84 Plus, TI-89, TI-92 Plus, Voyage 200"},
+    {std::nullopt, "auto", "USB, found automatically: %3"},
+    {CableKind::Usb, "usb", "%1: the calculator's own cable"},
+    {CableKind::SilverLink, "silverlink", "SilverLink (TI-GRAPH LINK USB): %2"},
     {CableKind::Serial, "serial", "serial (the grey TI-GRAPH LINK): any of these models"},
     {CableKind::Virtual, "vti", "Virtual cable (an emulator on this computer)"},
 }};
+
+// Entry's label with the models the table links to, the Z80 family first.
+QString LabelOf(const CableEntry& Entry) {
+  QStringList Usb;
+  QStringList Linked;
+  for (const LinkFamily Family : {LinkFamily::DbusZ80, LinkFamily::Dbus68k}) {
+    for (const CalcModelInfo& Row : CalcModels()) {
+      if (Row.Link != Family) continue;
+      if (Row.UsbName != nullptr) Usb << QLatin1String(Row.UsbName) + QStringLiteral(" (USB)");
+      Linked << QLatin1String(Row.Name);
+      if (Row.SharedWith != nullptr) Linked << QLatin1String(Row.SharedWith);
+    }
+  }
+  return QString::fromLatin1(Entry.Label)
+      .replace(QStringLiteral("%1"), Usb.join(QStringLiteral(" or ")))
+      .replace(QStringLiteral("%2"), Linked.join(QStringLiteral(", ")))
+      .replace(QStringLiteral("%3"),
+               Usb.join(QStringLiteral(", ")) + QStringLiteral(" or SilverLink"));
+}
 
 const QString kCableKey = QStringLiteral("link/cable");
 const QString kPortKey = QStringLiteral("link/port");
@@ -71,7 +91,7 @@ CableDialog::CableDialog(QWidget* Parent, const LinkSettings& Current)
   auto* Layout = new QFormLayout(this);
   Cable_ = new QComboBox(this);
   for (const CableEntry& Each : kCables) {
-    Cable_->addItem(QString::fromLatin1(Each.Label), QLatin1String(Each.Stored));
+    Cable_->addItem(LabelOf(Each), QLatin1String(Each.Stored));
     if (Each.Kind == Current.Cable) Cable_->setCurrentIndex(Cable_->count() - 1);
   }
   Port_ = new QSpinBox(this);
