@@ -36,7 +36,7 @@ inline constexpr std::array<SaveType, 7> kSaveTypes{{
 inline QString ExtensionOf(const SaveType& Type) {
   return QString::fromUtf8(Type.Calculator ? InfoOf(Type.Model).PictureExtension : Type.Extension);
 }
-// "PNG image (*.png)", "TI-89 picture (*.89i)".
+// "PNG image (*.png)", or the model's menu name and " picture (*.89i)" with its extension.
 inline QString LabelOf(const SaveType& Type) {
   if (!Type.Calculator) return QString::fromUtf8(Type.Label);
   return QStringLiteral("%1 picture (*.%2)")
