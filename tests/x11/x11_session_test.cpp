@@ -352,6 +352,8 @@ TEST_F(X11SessionTest, KeysOfOthersHeldOrTappedBetweenStrings) {
               Counts ? KeysOutcome::KeysHeld : KeysOutcome::Sent);
     Probe_->Modifier(Held, Locked, false);
     EXPECT_FALSE(Session_->AskOthersHold());
+    // Where ab went through, the recorder takes it in whole before cd is counted.
+    if (!Counts) Typed(*Recorder, {});
     EXPECT_EQ(Typed(*Recorder, Text("cd")), CodePoints("cd")) << "ab was typed while held";
   }
   Probe_->FakeKey("Shift_L", true);
