@@ -127,11 +127,6 @@ TEST(CalcModels, EveryRowsPictureReadsBackAsItsModel) {
   for (int X = 0; X < 150; ++X) Source.setPixel(X, X / 2, qRgb(0, 0, 0));
   for (const CalcModelInfo& Row : CalcModels()) {
     SCOPED_TRACE(Row.PictureExtension);
-    EXPECT_EQ(&InfoOf(Row.Id), &Row);
-    EXPECT_EQ(ModelOfLibrary(Row.LibraryModel), &Row);
-    if (Row.Option != nullptr) {
-      EXPECT_EQ(ModelByOption(Row.Option), &Row);
-    }
     const MadePicture Made = CalcPictureOf(Row.Id, Source, Row.Screen, {});
     EXPECT_LE(Made.Mono.Width, Row.Screen.Width);
     EXPECT_EQ(Made.Shown.Width * Made.Shown.Height, static_cast<int>(Made.Shown.Dark.size()));
