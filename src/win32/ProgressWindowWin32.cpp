@@ -29,6 +29,7 @@ ProgressWindowWin32::ProgressWindowWin32(HINSTANCE Instance, std::unique_ptr<Tas
 
 ProgressWindowWin32::~ProgressWindowWin32() {
   if (Window_ != nullptr) ::DestroyWindow(Window_);
+  if (Marker_ != nullptr) ::DestroyWindow(Marker_);
   if (Font_ != nullptr) ::DeleteObject(Font_);
 }
 
@@ -58,6 +59,8 @@ void ProgressWindowWin32::Create() {
                               Frame.right - Frame.left, Frame.bottom - Frame.top, nullptr, nullptr,
                               Instance_, this);
   if (Window_ == nullptr) return;
+  Marker_ = ::CreateWindowExW(ExStyle, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              Instance_, nullptr);
 
   auto Child = [&](const wchar_t* ClassName, const wchar_t* Text, DWORD ChildStyle, int Id, int Y,
                    int Height, int X = -1, int ChildWidth = -1) {
@@ -149,12 +152,16 @@ void ProgressWindowWin32::End(bool Complete) {
 // Topmost again, without moving, sizing or activating it. Windows keeps a topmost window above
 // the tool by itself, but under Wine the X server may show the tool's window, mapped or raised a
 // moment later, over it while Windows still counts it first. HWND_TOPMOST alone would then change
-// nothing (the window is first already) and nothing would be restacked on X; stepping to the top
-// of the ordinary windows, which is still above the tool, and back is a move each time.
+// nothing (the window is first already) and nothing would be restacked on X, so the window steps
+// between the top and the place after the marker, a topmost window never shown: a move each time,
+// which Wine passes on as a raise. It stays topmost throughout; stepping out of the topmost band
+// and back would, under a window manager, move it out of the "above" layer and under the focused
+// tool for a moment, leaving it to be repainted.
 void ProgressWindowWin32::StayAbove() {
   constexpr UINT Flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-  ::SetWindowPos(Window_, HWND_NOTOPMOST, 0, 0, 0, 0, Flags);
-  ::SetWindowPos(Window_, HWND_TOPMOST, 0, 0, 0, 0, Flags);
+  const bool AfterMarker = Marker_ != nullptr && ::GetWindow(Window_, GW_HWNDPREV) == Marker_;
+  ::SetWindowPos(Window_, AfterMarker || Marker_ == nullptr ? HWND_TOPMOST : Marker_, 0, 0, 0, 0,
+                 Flags);
   // A look at the queue that waits for nothing: Wine sends what it asks of X on there, and not
   // only at the run's next DoEvents, after this file's keys.
   ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);

@@ -41,6 +41,7 @@ class ProgressWindowWin32 final : public ProgressWindow {
   HINSTANCE Instance_;
   std::unique_ptr<Taskbar> Bar_;
   HWND Window_ = nullptr;
+  HWND Marker_ = nullptr;  // a topmost window never shown: StayAbove's step (see there)
   HWND Count_ = nullptr, Name_ = nullptr, Progress_ = nullptr, Cancel_ = nullptr;
   WNDPROC ButtonDefault_ = nullptr;
   HFONT Font_ = nullptr;

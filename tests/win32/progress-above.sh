@@ -6,7 +6,8 @@
 # its rectangle must show the window's own pixels, not the recorder's white under them, while the
 # recorder covers the rest of the screen. LOOKS overrides the pauses before the looks (seconds);
 # KEEP_SHOTS names a folder for the screenshots.
-# With openbox as MODE, openbox manages the windows (PREFIX is made to let it) and each run is cancelled with a real click
+# With openbox as MODE, openbox manages the windows (PREFIX is made to let it), the window must
+# keep its "above" state between the looks, and each run is cancelled with a real click
 # on Cancel after the looks, where a click may make a window of ours the active one: the tool
 # must take the keys of the bitmap it was on to their end, then its Alt+F4 (no close request),
 # and the report must say that the conversion was cancelled.
@@ -137,6 +138,13 @@ for run in $(seq "$runs"); do
   # and on a loaded machine the recorder may take over a second to show.
   if progress=$(find_window "^Converting - $PICTRANE_TITLE\$" 30) &&
     find_window '^Key recorder$' 30 >/dev/null; then
+    # Under a window manager the window must never leave the "above" layer: each time it does,
+    # it goes under the focused tool until it is raised and repainted.
+    spy=
+    if [[ $mode == openbox ]]; then
+      xprop -spy -id "$progress" _NET_WM_STATE >"$work/states" 2>/dev/null &
+      spy=$!
+    fi
     for wait in ${LOOKS:-0.3 1}; do
       sleep "$wait"
       eval "$(xwininfo -id "$progress" | awk -F: '{ gsub(/ /, "", $2) }
@@ -144,6 +152,12 @@ for run in $(seq "$runs"); do
         /Width/{ print "w=" $2 } /Height/{ print "h=" $2 }')"
       verdicts+=("$(look "$x" "$y" "$w" "$h")")
     done
+    if [[ -n $spy ]]; then
+      kill "$spy" 2>/dev/null || true
+      wait "$spy" 2>/dev/null || true
+      below=$(grep -c -v _NET_WM_STATE_ABOVE "$work/states" || true)
+      [[ $below -eq 0 ]] || verdicts+=("out of the above layer $below times")
+    fi
     if [[ $mode == openbox ]]; then
       xdotool mousemove $((x + w - 30)) $((y + h - 20)) click 1
       verdicts+=("$(cancelled)")
