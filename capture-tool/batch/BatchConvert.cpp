@@ -58,7 +58,10 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Result.Base = QFileInfo(File).completeBaseName();
   try {
     const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area);
-    const QImage Source = LoadPicture(File, &Result.Note, ShrinkTarget{Area, Options.Picture.Fit});
+    // Toned on the display scale, a picture needs no colour; in linear light it does.
+    const QImage Source = LoadPicture(
+        File, &Result.Note,
+        ShrinkTarget{Area, Options.Picture.Fit, Options.Picture.Scale == ToneScale::Display});
     if (NameFromFile(ToU32(Result.Base)).empty()) {
       QFile Head(File);
       if (Head.open(QIODevice::ReadOnly))
