@@ -3,13 +3,14 @@
 """The capture tool's batch conversion beside Pillow on the same 640 x 480 photos, in one run.
 
     python3 bench/pictures-vs-pillow.py build/linux/bin/pictrane-capture [build/linux/bin/bench_pictures]
-    python3 bench/pictures-vs-pillow.py --phones OLD/pictrane-capture NEW/pictrane-capture
+    python3 bench/pictures-vs-pillow.py --phones [--small] OLD/pictrane-capture NEW/pictrane-capture
 
 With --phones: phone photos, JPEG at quality 90 as a phone saves them, 20 of 4000 x 3000 and 100
 of 640 x 480 (scikit-image's photos, enlarged, with sensor noise), converted by two builds of the
 tool (old and new, turn about) and by Pillow decoding at a reduced size as it can (Image.draft,
 libjpeg's scaling), then resize(BOX) + convert("1") + save; pictures per second, the median and
-best of PHONE_RUNS runs, by wall clock and by processor time.
+best of PHONE_RUNS runs, by wall clock and by processor time. With --small, only the 100 small
+ones.
 
 Needs Pillow, NumPy and scikit-image (Debian: python3-pil, python3-skimage); the photos are
 scikit-image's sample photographs, cropped to 4:3 and resized to 640 x 480.
@@ -113,10 +114,11 @@ def phone_photos(folder, count, size):
     return made
 
 
-def phones(old, new):
+def phones(old, new, small_only=False):
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    sets = [("12 MP", 20, (4000, 3000)), ("small", 100, (640, 480))]
     with tempfile.TemporaryDirectory() as folder:
-        for label, count, size in [("12 MP", 20, (4000, 3000)), ("small", 100, (640, 480))]:
+        for label, count, size in sets[1:] if small_only else sets:
             work = os.path.join(folder, label.replace(" ", ""))
             os.mkdir(work)
             files = phone_photos(work, count, size)
@@ -164,9 +166,11 @@ def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
     if sys.argv[1] == "--phones":
-        if len(sys.argv) != 4:
+        small_only = len(sys.argv) > 2 and sys.argv[2] == "--small"
+        binaries = sys.argv[3:] if small_only else sys.argv[2:]
+        if len(binaries) != 2:
             sys.exit(__doc__)
-        return phones(os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3]))
+        return phones(*(os.path.abspath(b) for b in binaries), small_only)
     tool = os.path.abspath(sys.argv[1])
     bench = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
     env = dict(os.environ)

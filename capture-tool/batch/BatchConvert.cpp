@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <future>
 #include <map>
@@ -21,11 +22,16 @@
 #include "picture/PhotoMetadata.h"
 #include "calc/Models.h"
 #include "picture/PictureFile.h"
+#include "pictrane/AtomicFile.h"
 #include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
 
 namespace {
+
+constexpr const char* kToolSource = "pictrane-capture";
+// The most pictures whose lines wait for one flush to the disk.
+constexpr std::size_t kWritesTogether = 64;
 
 std::u32string ToU32(const QString& Text) {
   const QList<uint> Codes = Text.toUcs4();
@@ -52,7 +58,10 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Result.Base = QFileInfo(File).completeBaseName();
   try {
     const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area);
-    const QImage Source = LoadPicture(File, &Result.Note, ShrinkTarget{Area, Options.Picture.Fit});
+    // Toned on the display scale, a picture needs no colour; in linear light it does.
+    const QImage Source = LoadPicture(
+        File, &Result.Note,
+        ShrinkTarget{Area, Options.Picture.Fit, Options.Picture.Scale == ToneScale::Display});
     if (NameFromFile(ToU32(Result.Base)).empty()) {
       QFile Head(File);
       if (Head.open(QIODevice::ReadOnly))
@@ -88,6 +97,9 @@ class ParallelConversion {
   Converted& Result(std::size_t Index) {
     Done_[Index].wait();
     return Results_[Index];
+  }
+  bool Ready(std::size_t Index) const {
+    return Done_[Index].wait_for(std::chrono::seconds(0)) == std::future_status::ready;
   }
 
  private:
@@ -256,10 +268,17 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
     }
   };
   if (Group.isEmpty()) {
+    // Without --send, the pictures written while the next file is still being converted are put
+    // on the disk together; their lines follow, in order, once they are there to stay.
+    std::optional<WriteGroup> Durable;
+    if (Sender == nullptr) Durable.emplace(kToolSource);
+    std::vector<std::pair<std::size_t, QString>> Unsaid;  // each file's variable, or empty
+    std::vector<bool> Staged;
     for (std::size_t I = 0; I < Count; ++I) {
       Converted& Each = Results.Result(I);
       QString Variable;
       if (Each.Problem.isEmpty()) Variable = Names.Assign(I, Each);
+      const std::size_t Before = Durable ? Durable->Pending() : 0;
       if (Each.Problem.isEmpty()) {
         try {
           WriteCalcPicture(BytesOfName(Targets[I]), Each.Picture);
@@ -267,6 +286,23 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
         } catch (const RaisedError& Error) {
           Each.Problem = QString::fromStdString(Error.Description);
         }
+      }
+      if (Durable) {
+        Unsaid.emplace_back(I, Variable);
+        Staged.push_back(Durable->Pending() > Before);
+        if (I + 1 < Count && Results.Ready(I + 1) && Unsaid.size() < kWritesTogether) continue;
+        auto Failed = Durable->Commit();
+        for (std::size_t K = 0, Write = 0; K < Unsaid.size(); ++K) {
+          const std::size_t File = Unsaid[K].first;
+          if (Staged[K] && Failed[Write++]) {
+            Results.Result(File).Problem = QString::fromStdString(Failed[Write - 1]->Description);
+          }
+          Say(File, Targets[File], Unsaid[K].second, Results.Result(File).Problem);
+        }
+        Out.flush();
+        Unsaid.clear();
+        Staged.clear();
+        continue;
       }
       QString NotSent;
       if (Each.Problem.isEmpty() && Sender != nullptr) {

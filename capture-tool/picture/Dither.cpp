@@ -21,9 +21,20 @@ struct Tap {
   float Weight;
 };
 
-template <std::size_t N>
-void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::array<Tap, N>& Taps,
-             std::vector<std::uint8_t>& Dark, const std::vector<std::uint8_t>* Fixed = nullptr) {
+constexpr std::array<Tap, 4> kFloydSteinberg{
+    {{1, 0, 7.0f / 16}, {-1, 1, 3.0f / 16}, {0, 1, 5.0f / 16}, {1, 1, 1.0f / 16}}};
+// Atkinson passes on only 6/8 of the error, which keeps flat areas clean.
+constexpr std::array<Tap, 6> kAtkinson{{{1, 0, 1.0f / 8},
+                                        {2, 0, 1.0f / 8},
+                                        {-1, 1, 1.0f / 8},
+                                        {0, 1, 1.0f / 8},
+                                        {1, 1, 1.0f / 8},
+                                        {0, 2, 1.0f / 8}}};
+
+// The taps are a template argument, so that their weights and offsets are constants of the loop.
+template <const auto& Taps>
+void Diffuse(const std::vector<float>& Grey, int Width, int Height, std::vector<std::uint8_t>& Dark,
+             const std::vector<std::uint8_t>* Fixed = nullptr) {
   constexpr int Pad = 2;
   constexpr int Rows = 3;
   const int Span = Width + 2 * Pad;
@@ -46,21 +57,15 @@ void Diffuse(const std::vector<float>& Grey, int Width, int Height, const std::a
       const bool Light = Value >= 0.5f;
       Dark[At] = Light ? 0 : 1;
       const float Err = Value - (Light ? 1.0f : 0.0f);
-      for (const Tap& T : Taps) Row[T.Dy][X + Dir * T.Dx] += Err * T.Weight;
+      // Unrolled, tap by tap in their order, so each one's row and weight are constants.
+      [&]<std::size_t... K>(std::index_sequence<K...>) {
+        ((Row[Taps[K].Dy][X + Dir * Taps[K].Dx] += Err * Taps[K].Weight), ...);
+      }
+      (std::make_index_sequence<Taps.size()>{});
     }
     std::fill(Row[0] - Pad, Row[0] - Pad + Span, 0.0f);
   }
 }
-
-constexpr std::array<Tap, 4> kFloydSteinberg{
-    {{1, 0, 7.0f / 16}, {-1, 1, 3.0f / 16}, {0, 1, 5.0f / 16}, {1, 1, 1.0f / 16}}};
-// Atkinson passes on only 6/8 of the error, which keeps flat areas clean.
-constexpr std::array<Tap, 6> kAtkinson{{{1, 0, 1.0f / 8},
-                                        {2, 0, 1.0f / 8},
-                                        {-1, 1, 1.0f / 8},
-                                        {0, 1, 1.0f / 8},
-                                        {1, 1, 1.0f / 8},
-                                        {0, 2, 1.0f / 8}}};
 
 // The ordered dither's index matrix of side 2^Order, built by the usual recursion.
 std::vector<int> BayerMatrix(int Side) {
@@ -101,7 +106,7 @@ void Ordered(const std::vector<float>& Grey, int Width, int Height, int Side,
 
 void DitherAround(const std::vector<float>& Grey, int Width, int Height,
                   const std::vector<std::uint8_t>& Fixed, std::vector<std::uint8_t>& Dark) {
-  Diffuse(Grey, Width, Height, kFloydSteinberg, Dark, &Fixed);
+  Diffuse<kFloydSteinberg>(Grey, Width, Height, Dark, &Fixed);
 }
 
 // A drawing shrunk or not: a pixel that holds half a source line's width of ink, crossing it
@@ -156,12 +161,12 @@ void Dither(const std::vector<float>& Grey, int Width, int Height, ToneMethod Me
 
 void FloydSteinberg(const std::vector<float>& Grey, int Width, int Height,
                     std::vector<std::uint8_t>& Dark) {
-  Diffuse(Grey, Width, Height, kFloydSteinberg, Dark);
+  Diffuse<kFloydSteinberg>(Grey, Width, Height, Dark);
 }
 
 void Atkinson(const std::vector<float>& Grey, int Width, int Height,
               std::vector<std::uint8_t>& Dark) {
-  Diffuse(Grey, Width, Height, kAtkinson, Dark);
+  Diffuse<kAtkinson>(Grey, Width, Height, Dark);
 }
 
 void Bayer4(const std::vector<float>& Grey, int Width, int Height,

@@ -12,9 +12,12 @@ namespace pictrane::capture {
 void StretchLevels(std::vector<float>& Grey) {
   if (Grey.size() < 2) return;
   std::vector<float> Sorted = Grey;
+  // The second percentile is looked for only above the first: everything below it is lower.
+  auto From = Sorted.begin();
   const auto Percentile = [&](double Share) {
     const auto At = static_cast<std::ptrdiff_t>(Share * static_cast<double>(Sorted.size() - 1));
-    std::nth_element(Sorted.begin(), Sorted.begin() + At, Sorted.end());
+    std::nth_element(From, Sorted.begin() + At, Sorted.end());
+    From = Sorted.begin() + At + 1;
     return Sorted[static_cast<std::size_t>(At)];
   };
   const float Low = Percentile(0.01);
@@ -30,7 +33,9 @@ void StretchLevels(std::vector<float>& Grey) {
   constexpr int kBins = 256;
   std::array<std::int64_t, kBins> Counts{};
   for (const float V : Grey) {
-    ++Counts[static_cast<std::size_t>(std::lround(Stretched(V) * (kBins - 1) / (kSteps - 1)))];
+    // Rounded half up, as lround does for these non-negative values, without its call.
+    const double Bin = static_cast<double>(Stretched(V) * (kBins - 1) / (kSteps - 1)) + 0.5;
+    ++Counts[static_cast<std::size_t>(Bin)];
   }
   static const std::array<double, kBins> kBinLogs = [] {
     std::array<double, kBins> Logs{};

@@ -20,6 +20,7 @@
 
 #include "picture/BitmapCheck.h"
 #include "picture/FileWrite.h"
+#include "picture/JpegLightness.h"
 #include "picture/PhotoMetadata.h"
 #include "picture/PictureKind.h"
 #include "pictrane/Names.h"
@@ -120,14 +121,25 @@ QSize DecodedSize(QSize Stored, int Orientation, const ShrinkTarget& Shrink) {
   return Stored;
 }
 
+// The analysis of the picture IsPhotograph looked at last on this thread, by the picture's cache
+// key (which any change to its pixels changes): ToMono, converting the same picture next, does
+// not analyse it again.
+struct KnownAnalysis {
+  qint64 Key = 0;
+  Analysis Found;
+};
+thread_local std::optional<KnownAnalysis> LastAnalysed;
+
 // Whether the automatic tone takes Picture for a photograph (PictureKind.h).
 bool IsPhotograph(const QImage& Picture) {
   const QImage Argb = Picture.format() == QImage::Format_RGB32
                           ? Picture
                           : Picture.convertToFormat(QImage::Format_RGB32);
-  return Analyse(reinterpret_cast<const std::uint32_t*>(Argb.constBits()), Argb.width(),
-                 Argb.height(), static_cast<std::size_t>(Argb.bytesPerLine()) / 4)
-             .Kind == PictureKind::Photo;
+  const Analysis Found =
+      Analyse(reinterpret_cast<const std::uint32_t*>(Argb.constBits()), Argb.width(), Argb.height(),
+              static_cast<std::size_t>(Argb.bytesPerLine()) / 4);
+  LastAnalysed = KnownAnalysis{Argb.cacheKey(), Found};
+  return Found.Kind == PictureKind::Photo;
 }
 
 }  // namespace
@@ -240,8 +252,10 @@ QImage LoadPicture(const QString& Path, QString* Note, const std::optional<Shrin
                 .arg(MegapixelLimit()));
   }
   // Only JPEG's reader scales in the decoder: others would decode whole and then scale.
+  QSize Reduced;
   if (Shrink && Size.isValid() && Reader.format() == "jpeg") {
     if (const QSize Decoded = DecodedSize(Size, Metadata.Orientation, *Shrink); Decoded != Size) {
+      Reduced = Decoded;
       Reader.setScaledSize(Decoded);
     }
   }
@@ -270,11 +284,24 @@ QImage LoadPicture(const QString& Path, QString* Note, const std::optional<Shrin
                  .arg(Shown, Reader.errorString()));
     }
   };
-  ReadPicture();
+  // Lightness alone, where that is all the caller takes, from the file's bytes as they are
+  // mapped; what libjpeg cannot decode so goes to Qt's reader as any other.
+  bool Read = false;
+  if (Reduced.isValid() && Shrink->LightnessOnly && Mapped.isOpen()) {
+    QStringList Messages;
+    const int Divisor = (Size.width() + Reduced.width() - 1) / Reduced.width();
+    Picture = DecodeJpegLightness(reinterpret_cast<const uchar*>(Mapped.data().constData()),
+                                  static_cast<std::size_t>(Mapped.size()), Divisor, Messages);
+    if (const QString Damage = DamageReported(Messages); !Damage.isEmpty()) {
+      Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
+    }
+    Read = Picture.size() == Reduced;
+  }
+  if (!Read) ReadPicture();
   // Only a photograph is taken from the reduced decode: there a drawing's thin pale lines fade
   // into the paper, so a drawing (or a bitmap) is read again, whole, as it would be without
   // Shrink, and keeps every line.
-  if (Reader.scaledSize().isValid() && !IsPhotograph(Picture)) {
+  if (Reduced.isValid() && !IsPhotograph(Picture)) {
     QIODevice* Device = Reader.device();
     Device->seek(0);
     Reader.setDevice(Device);
@@ -294,7 +321,9 @@ MonoPicture ToMono(const QImage& Picture, PictureSize Bounds, const PictureOptio
   const QImage Argb = Direct ? Picture : Picture.convertToFormat(QImage::Format_ARGB32);
   const auto* Pixels = reinterpret_cast<const std::uint32_t*>(Argb.constBits());
   const auto Stride = static_cast<std::size_t>(Argb.bytesPerLine()) / sizeof(std::uint32_t);
-  return ToMono(Pixels, Argb.width(), Argb.height(), Stride, Bounds, Options);
+  const bool Known = LastAnalysed && LastAnalysed->Key == Argb.cacheKey();
+  return ToMono(Pixels, Argb.width(), Argb.height(), Stride, Bounds, Options,
+                Known ? &LastAnalysed->Found : nullptr);
 }
 
 QImage ToImage(const MonoPicture& Picture) {

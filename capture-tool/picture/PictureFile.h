@@ -41,10 +41,13 @@ int MegapixelLimit();
 // through all the same), leaving more than one decoded pixel along each side for every pixel of
 // the result, so ToMono's area shrink gives nearly the same picture, of the same size, in a
 // fraction of the time and memory. What the automatic tone would not take for a photograph (a
-// drawing saved as JPEG, whose pale thin lines would fade) is read again whole.
+// drawing saved as JPEG, whose pale thin lines would fade) is read again whole. With
+// LightnessOnly (a caller that tones the picture on the display scale alone, in grey), that
+// reduced decode leaves the colour out (JpegLightness.h).
 struct ShrinkTarget {
   PictureSize Bounds;
   Sizing Fit = Sizing::Fit;
+  bool LightnessOnly = false;
 };
 QImage LoadPicture(const QString& Path, QString* Note = nullptr,
                    const std::optional<ShrinkTarget>& Shrink = std::nullopt);

@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace pictrane::capture {
 
@@ -37,16 +39,34 @@ Analysis Analyse(const std::uint32_t* Pixels, int Width, int Height, std::size_t
   const std::int64_t Area = static_cast<std::int64_t>(Width) * Height;
   const int Step =
       std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(Area) / kSamples))));
+  // Each row's lightness at the columns looked at and their right neighbours, worked out once:
+  // on a grid of every pixel a row is also the row below the one before.
+  std::vector<int> Here(static_cast<std::size_t>(Width)), Under(static_cast<std::size_t>(Width));
+  int UnderRow = -1;
+  const auto LumaOf = [&](const std::uint32_t* Row, std::vector<int>& Out, bool Right) {
+    for (int X = Step / 2; X < Width; X += Step) {
+      Out[static_cast<std::size_t>(X)] = Luma(Row[X]);
+      if (Right && Step > 1 && X + 1 < Width)
+        Out[static_cast<std::size_t>(X) + 1] = Luma(Row[X + 1]);
+    }
+  };
   for (int Y = Step / 2; Y < Height; Y += Step) {
     const std::uint32_t* Row = Pixels + static_cast<std::size_t>(Y) * Stride;
-    const std::uint32_t* Below = Y + 1 < Height ? Row + Stride : Row;
+    const int BelowY = Y + 1 < Height ? Y + 1 : Y;
+    if (UnderRow == Y && Step == 1) {
+      std::swap(Here, Under);
+    } else {
+      LumaOf(Row, Here, true);
+    }
+    LumaOf(Pixels + static_cast<std::size_t>(BelowY) * Stride, Under, false);
+    UnderRow = BelowY;
     for (int X = Step / 2; X < Width; X += Step) {
       const std::uint32_t Argb = Row[X];
-      const int L = Luma(Argb);
+      const int L = Here[static_cast<std::size_t>(X)];
       ++Histogram[static_cast<std::size_t>(L)];
       ++Count;
-      const int Right = Luma(Row[X + 1 < Width ? X + 1 : X]);
-      const int Down = Luma(Below[X]);
+      const int Right = Here[static_cast<std::size_t>(X + 1 < Width ? X + 1 : X)];
+      const int Down = Under[static_cast<std::size_t>(X)];
       if (std::abs(Right - L) <= 2 && std::abs(Down - L) <= 2)
         ++FlatHistogram[static_cast<std::size_t>(L)];
       if (Many) continue;

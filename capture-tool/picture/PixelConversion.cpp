@@ -274,7 +274,7 @@ std::string SaidOf(const MonoPicture& Picture) {
 }
 
 MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride,
-                   PictureSize Bounds, const PictureOptions& Given) {
+                   PictureSize Bounds, const PictureOptions& Given, const Analysis* Known) {
   MonoPicture Mono;
   if (Width <= 0 || Height <= 0) return Mono;
   const PictureOptions Options = Clamped(Given);
@@ -287,7 +287,7 @@ MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size
   // Brightness and contrast move the tones the ink is told by: those pictures are averaged.
   const bool Plain = Options.Brightness == 0 && Options.Contrast == 0;
   if (Method == ToneMethod::Auto) {
-    Kind = Analyse(Pixels, Width, Height, Stride);
+    Kind = Known != nullptr ? *Known : Analyse(Pixels, Width, Height, Stride);
     const bool Few = Kind.Kind == PictureKind::Exact;
     Method = Few ? ToneMethod::Threshold : ToneMethod::FloydSteinberg;
     LineArt = Few && Shrunk && Plain;

@@ -46,6 +46,8 @@
 #include <string_view>
 #include <vector>
 
+#include "picture/PictureKind.h"
+
 namespace pictrane::capture {
 
 struct PictureSize {
@@ -138,8 +140,10 @@ struct MonoPicture {
 // The method, and a warning when the picture came out more than 97 % one colour.
 std::string SaidOf(const MonoPicture& Picture);
 
-// Pixels holds Height rows of Stride pixels (0xAARRGGBB), of which the first Width count.
+// Pixels holds Height rows of Stride pixels (0xAARRGGBB), of which the first Width count. Known,
+// when given, is what Analyse (PictureKind.h) found these very pixels to be.
 MonoPicture ToMono(const std::uint32_t* Pixels, int Width, int Height, std::size_t Stride,
-                   PictureSize Bounds, const PictureOptions& Options = {});
+                   PictureSize Bounds, const PictureOptions& Options = {},
+                   const Analysis* Known = nullptr);
 
 }  // namespace pictrane::capture

@@ -67,6 +67,13 @@ TEST(Batch, NeverReplacesAnInputAnotherOutputOrAFileThatIsNotACalculatorFile) {
        2,
        {"the group text.89g would replace a file that"}},
       {R"("$TOOL" --convert locked.png)", 3, {"the existing picture is write-protected"}},
+      // Among pictures put on the disk together, one that cannot be written says so in its place.
+      {R"("$TOOL" --convert a.png locked.png b.png)",
+       3,
+       {"written: a.png -> a.89i as main\\a (photo: levels + Floyd-Steinberg)\nnot written: "
+        "locked.png: Cannot write locked.89i: the existing picture is write-protected.\nwritten: "
+        "b.png -> b.89i as main\\b (photo: levels + Floyd-Steinberg)\n"},
+       {{"a.89i", "a"}, {"b.89i", "b"}}},
       {R"("$TOOL" --convert --invert=1 a.png)", 2, {"--invert takes no value"}},
       {R"sh("$TOOL" --convert "$(printf 'caf\351.png')" && test -f "$(printf 'caf\351.89i')")sh",
        0,

@@ -122,8 +122,9 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
     PictureSize Stored, Bounds;
     Sizing Fit;
     int Orientation;
-    PictureSize Decoded;   // the reduced read's size, upright
-    bool Drawing = false;  // pale 1-pixel lines on white instead: read whole
+    PictureSize Decoded;     // the reduced read's size, upright
+    bool Drawing = false;    // pale 1-pixel lines on white instead: read whole
+    bool Lightness = false;  // read for a caller that takes its lightness alone
   };
   const std::vector<Case> Cases = {
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 1, {300, 225}},
@@ -136,6 +137,9 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
       {{2401, 1799}, kTi83PlusPicture, Sizing::Fit, 8, {225, 301}},
       {{320, 200}, kTi89Screen, Sizing::Fit, 1, {320, 200}},  // too small to gain
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 6, {1800, 2400}, true},
+      {{640, 480}, kTi89Screen, Sizing::Fit, 1, {160, 120}, false, true},
+      {{2401, 1799}, kTi83PlusPicture, Sizing::Fit, 8, {225, 301}, false, true},
+      {{2400, 1800}, kTi89Screen, Sizing::Fit, 6, {1800, 2400}, true, true},
   };
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
@@ -170,8 +174,8 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
     PictureOptions Options;
     Options.Fit = C.Fit;
     const std::string Name = std::to_string(C.Stored.Width) + " " + std::string(NameOf(C.Fit)) +
-                             " " + std::to_string(C.Orientation);
-    const QImage Small = LoadPicture(Path, nullptr, ShrinkTarget{C.Bounds, C.Fit});
+                             " " + std::to_string(C.Orientation) + (C.Lightness ? " grey" : "");
+    const QImage Small = LoadPicture(Path, nullptr, ShrinkTarget{C.Bounds, C.Fit, C.Lightness});
     EXPECT_EQ(Small.size(), QSize(C.Decoded.Width, C.Decoded.Height)) << Name;
     const MonoPicture Whole = ToMono(LoadPicture(Path), C.Bounds, Options);
     const MonoPicture Reduced = ToMono(Small, C.Bounds, Options);

@@ -82,12 +82,25 @@ std::size_t WriteSomeOf(const TemporaryFile& File, std::string_view Bytes, const
 }
 
 void FlushAndClose(TemporaryFile& File, const std::string& Path, const std::string& Source) {
-  const int Fd = static_cast<int>(std::exchange(File.Handle, -1));
+  int Fd = static_cast<int>(std::exchange(File.Handle, -1));
+  // Our own name in the target's folder: never through a link planted there meanwhile.
+  if (Fd < 0) Fd = ::open(File.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (Fd < 0) RaiseSystemError(errno, "Cannot write " + Path, Source);
   // close reports a late write error too; the handle is gone either way.
   const bool Synced = ::fsync(Fd) == 0;
   const int SyncError = errno;
   if (::close(Fd) != 0 || !Synced)
     RaiseSystemError(Synced ? errno : SyncError, "Cannot write " + Path, Source);
+}
+
+void FlushFolderOf(const std::string& Path, const std::string& Source) {
+  const int Fd = ::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Fd < 0) RaiseSystemError(errno, "Cannot save " + Path, Source);
+  // A file system that cannot flush a folder (EINVAL) keeps its entries as it keeps them.
+  const bool Synced = ::fsync(Fd) == 0 || errno == EINVAL;
+  const int SyncError = errno;
+  ::close(Fd);
+  if (!Synced) RaiseSystemError(SyncError, "Cannot save " + Path, Source);
 }
 
 void CloseTemporary(TemporaryFile& File) noexcept {

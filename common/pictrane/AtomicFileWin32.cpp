@@ -84,11 +84,27 @@ std::size_t WriteSomeOf(const TemporaryFile& File, std::string_view Bytes, const
 }
 
 void FlushAndClose(TemporaryFile& File, const std::string& Path, const std::string& Source) {
+  if (HandleOf(File) == INVALID_HANDLE_VALUE) {
+    // Written by a library through its name: opened again, as a writer, to be flushed.
+    const HANDLE Handle =
+        ::CreateFileW(Widen(File.Name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Handle == INVALID_HANDLE_VALUE) {
+      const DWORD Code = ::GetLastError();
+      Raise("Cannot write", Path, Code, Source);
+    }
+    File.Handle = reinterpret_cast<std::intptr_t>(Handle);
+  }
   if (!::FlushFileBuffers(HandleOf(File))) {
     const DWORD Code = ::GetLastError();
+    CloseTemporary(File);
     Raise("Cannot write", Path, Code, Source);
   }
   CloseTemporary(File);
+}
+
+void FlushFolderOf(const std::string&, const std::string&) {
+  // MOVEFILE_WRITE_THROUGH: the rename returns once the new entry is on the disk.
 }
 
 void CloseTemporary(TemporaryFile& File) noexcept {

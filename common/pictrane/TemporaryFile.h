@@ -25,8 +25,12 @@ TemporaryFile CreateTemporaryBeside(const std::string& Path, const std::string& 
 std::size_t WriteSomeOf(const TemporaryFile& File, std::string_view Bytes, const std::string& Path,
                         const std::string& Source);
 // Has the system put what was written on the disk, then closes the handle: a full disk may only
-// show here.
+// show here. A temporary already closed (written by a library through its name) is opened again
+// by its name for that.
 void FlushAndClose(TemporaryFile& File, const std::string& Path, const std::string& Source);
+// Has the system put Path's folder entry on the disk, as a rename left it, where the system's
+// rename does not do so itself.
+void FlushFolderOf(const std::string& Path, const std::string& Source);
 // Closes the handle, if still open, whatever the system says.
 void CloseTemporary(TemporaryFile& File) noexcept;
 // Renames the closed temporary over Path, which keeps what the system keeps of a replaced file.

@@ -124,6 +124,11 @@ TEST(AtomicFile, ReplacesTheFileWholeOrLeavesItAsItWas) {
   const fs::path Folder =
       fs::temp_directory_path() / ("pictrane-atomic-" + std::to_string(std::random_device{}()));
   const std::string Target = (Folder / "target.txt").string();
+  const auto Read = [](const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), {});
+  };
+  const std::string Other = (Folder / "other.txt").string();
   const auto WriteName = [](const std::string& Text, bool Fail) {
     return [Text, Fail](const std::string& Temporary) {
       std::ofstream(Temporary, std::ios::binary) << Text;
@@ -143,6 +148,30 @@ TEST(AtomicFile, ReplacesTheFileWholeOrLeavesItAsItWas) {
        nullptr},
       {"the writer throws", [&] { WriteAtomically(Target, WriteName("half", true), "Test"); },
        "old", "the writer failed"},
+      {"a group, placed at its commit, the later write to a file winning",
+       [&] {
+         WriteGroup Group("Test");
+         WriteFileAtomically(Target, "first", "Test");
+         WriteAtomically(Target, WriteName("grouped", false), "Test");
+         if (Read(Target) != "old") throw std::runtime_error("placed before the commit");
+         for (const auto& Failed : Group.Commit())
+           if (Failed) throw *Failed;
+       },
+       "grouped", nullptr},
+      {"a group, one write lost before its commit: it says so, the other is placed",
+       [&] {
+         WriteGroup Group("Test");
+         WriteAtomically(Other, WriteName("other", false), "Test");
+         WriteAtomically(
+             Target, [](const std::string& Temporary) { std::filesystem::remove(Temporary); },
+             "Test");
+         const auto Failed = Group.Commit();
+         const bool Placed = Failed.size() == 2 && !Failed[0] && Read(Other) == "other";
+         std::filesystem::remove(Other);
+         if (!Placed) throw std::runtime_error("the other write was not placed");
+         if (Failed[1]) throw *Failed[1];
+       },
+       "old", "Cannot write"},
       {"no such folder",
        [&] { WriteFileAtomically((Folder / "gone" / "t.txt").string(), "new", "Test"); }, "old",
        "Cannot write in the folder"},
