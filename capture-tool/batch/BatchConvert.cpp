@@ -51,7 +51,7 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Converted Result;
   Result.Base = QFileInfo(File).completeBaseName();
   try {
-    const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area);
+    const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area, Options.Kind);
     const QImage Source = LoadPicture(File, &Result.Note, ShrinkTarget{Area, Options.Picture.Fit});
     if (NameFromFile(ToU32(Result.Base)).empty()) {
       QFile Head(File);
@@ -59,9 +59,10 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
         Result.Taken = ReadPhotoMetadata(Head.read(kMetadataHead)).Taken;
     }
     Result.Picture.Model = Options.Model;
+    Result.Picture.Kind = Options.Kind;
     Result.Picture.Folder = ToU32(Options.Folder);
-    MadePicture Made = CalcPictureOf(Options.Model, Source, Area, Options.Picture);
-    Result.Method = QString::fromStdString(SaidOf(Made.Mono));
+    MadePicture Made = CalcPictureOf(Options.Model, Source, Area, Options.Picture, Options.Kind);
+    Result.Method = QString::fromStdString(Made.Said);
     Result.Picture.PicData = std::move(Made.PicData);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
@@ -153,15 +154,18 @@ class NameBook {
     // A numbered model has ten picture variables: --name's, else given in the files' order.
     std::u32string Wanted = Wanted_[Index];
     if (Numbered) {
-      Wanted = Options_.Name.isEmpty() ? NumberedPictureName(NextNumber_) : ToU32(Options_.Name);
+      const QString Stem = QLatin1String(KindOf(Options_.Model, Options_.Kind).Stem);
+      Wanted = Options_.Name.isEmpty() ? NumberedPictureName(NextNumber_, ToU32(Stem))
+                                       : ToU32(Options_.Name);
       Picture.Name = FreeName(Wanted, Taken, true);
       if (Picture.Name.empty()) {
         Each.Problem =
-            QStringLiteral("a %1 has ten pictures, Pic1 to Pic9 and Pic0, and %2 took them all")
+            QStringLiteral("a %1 has ten pictures, %3 to %4 and %5, and %2 took them all")
                 .arg(QLatin1String(InfoOf(Options_.Model).Name),
                      Held_.empty() || Options_.Replace
                          ? QStringLiteral("the files before")
-                         : QStringLiteral("the calculator and the files before"));
+                         : QStringLiteral("the calculator and the files before"),
+                     Stem + '1', Stem + '9', Stem + '0');
         return {};
       }
       NextNumber_ = (Picture.Name.back() - U'0' + 10) % 10;

@@ -13,10 +13,12 @@
 
 #include "calc/CalcFile.h"
 #include "calc/CalcRead.h"
+#include "calc/CeColour.h"
 #include "calc/Models.h"
 #include "calc/TiLibraries.h"
 #include "link/LinkState.h"
 #include "pictrane/Names.h"
+#include "picture/PictureFile.h"
 #include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
@@ -39,8 +41,12 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
   CalcModel DirectUsb = CALC_NONE;  // the calculator's own USB link, when that is the cable
   if (Settings.Cable) {
     Kind = *Settings.Cable;
-    if (Kind == CableKind::Usb)
+    const bool DirectOnly = Settings.Model && InfoOf(*Settings.Model).Link == LinkFamily::Dusb;
+    if (DirectOnly && (Kind == CableKind::Usb || Kind == CableKind::Virtual)) {
+      DirectUsb = static_cast<CalcModel>(InfoOf(*Settings.Model).UsbLibraryModel);
+    } else if (Kind == CableKind::Usb) {
       DirectUsb = static_cast<CalcModel>(FirstOf(LinkFamily::Dbus68k).UsbLibraryModel);
+    }
     if (Port == 0) Port = Kind == CableKind::Virtual ? PORT_2 : PORT_1;
   } else {
     // The first calculator with a USB link of its own, or SilverLink, on the USB bus.
@@ -73,17 +79,20 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
 
   S_->OpenCable(Kind, Port);
   if (DirectUsb != CALC_NONE) {
-    // Asked for by name, the calculator's own USB link says which calculator it is.
+    // On USB, the calculator's own link says which calculator it is (the TI-84 Plus and the
+    // colour calculators share a product id).
     CalcModel Probed = CALC_NONE;
-    if (Settings.Cable && ticalcs_probe_usb_calc(S_->Cable, &Probed) == 0 &&
-        Probed == CALC_TI84P_USB) {
-      DirectUsb = CALC_TI84P_USB;
+    if (Kind == CableKind::Usb && ticalcs_probe_usb_calc(S_->Cable, &Probed) == 0 &&
+        ModelOfUsb(Probed) != nullptr) {
+      DirectUsb = Probed;
     }
     const CalcModelInfo& Row = *ModelOfUsb(DirectUsb);
     S_->Speak(DirectUsb, std::string("no ") + Row.UsbName + " on USB");
-    S_->Z80 = Row.Link == LinkFamily::DbusZ80;
+    S_->Family = Row.Link;
+    S_->Z80 = Row.Link != LinkFamily::Dbus68k;
     S_->Screen = Row.LinkScreen;
-    S_->Found = std::string(Row.UsbName) + " on direct USB";
+    S_->Found = std::string(Row.UsbName) +
+                (Kind == CableKind::Virtual ? " on the virtual cable" : " on direct USB");
     if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
     return;
   }
@@ -104,6 +113,7 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
     S_->Speak(static_cast<CalcModel>(Z80.LibraryModel), "the link");
     S_->Screen = Z80.LinkScreen;
     S_->Z80 = true;
+    S_->Family = LinkFamily::DbusZ80;
     Model = FamilyName(LinkFamily::DbusZ80);
   } else if (S_->LastHost != kFromTi89) {
     throw LinkError(
@@ -132,6 +142,10 @@ float CalcLink::Rate() const {
 
 bool CalcLink::Z80() const {
   return S_->Z80;
+}
+
+LinkFamily CalcLink::Family() const {
+  return S_->Family;
 }
 
 namespace {
@@ -169,8 +183,7 @@ std::vector<CalcLink::Variable> CalcLink::Variables() {
   GNode* Apps = nullptr;
   const int Code = ticalcs_calc_get_dirlist(S_->Calc, &Vars, &Apps);
   std::vector<Variable> Found;
-  const CalcModel Model = static_cast<CalcModel>(
-      FirstOf(S_->Z80 ? LinkFamily::DbusZ80 : LinkFamily::Dbus68k).LibraryModel);
+  const CalcModel Model = static_cast<CalcModel>(FirstOf(S_->Family).LibraryModel);
   for (GNode* Folder = Vars != nullptr ? Vars->children : nullptr; Code == 0 && Folder != nullptr;
        Folder = Folder->next) {
     const auto* Entry = static_cast<const VarEntry*>(Folder->data);
@@ -210,12 +223,18 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
     static_cast<void>(Whole.release());  // freed by the library (CalcRead.cpp)
     throw LinkError(LinkError::Kind::BadFile, Shown, "the file is damaged or cut short");
   }
-  if ((tifiles_calc_is_ti8x(Whole->model) != 0) != S_->Z80) {
+  // The family whose files these are: the colour calculators' by the table, the others' by
+  // the library.
+  const CalcModelInfo* Of = ModelOfLibrary(Whole->model);
+  const LinkFamily FileFamily = Of != nullptr && Of->Link == LinkFamily::Dusb ? LinkFamily::Dusb
+                                : tifiles_calc_is_ti8x(Whole->model) != 0     ? LinkFamily::DbusZ80
+                                                                              : LinkFamily::Dbus68k;
+  if (FileFamily != S_->Family) {
     throw LinkError(LinkError::Kind::Refused, Shown,
-                    S_->Z80 ? "a file for the " + FamilyName(LinkFamily::Dbus68k) + "; a " +
-                                  FamilyName(LinkFamily::DbusZ80) + " answers"
-                            : "a file for the " + FamilyName(LinkFamily::DbusZ80) +
-                                  "; another calculator answers");
+                    "a file for the " + FamilyName(FileFamily) + "; " +
+                        (S_->Family == LinkFamily::Dbus68k ? std::string("another calculator")
+                                                           : "a " + FamilyName(S_->Family)) +
+                        " answers");
   }
   // One variable at a time, so that a failure midway still tells which ones arrived.
   for (unsigned I = 0; I < Whole->num_entries; ++I) {
@@ -252,7 +271,38 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
   }
 }
 
+QImage CalcLink::TakeScreenImage() {
+  if (S_->Family != LinkFamily::Dusb) return ToImage(TakeScreen());
+  CalcScreenCoord Coord{};
+  Coord.format = SCREEN_FULL;
+  std::uint8_t* Bitmap = nullptr;
+  if (const int Code = ticalcs_calc_recv_screen(S_->Calc, &Coord, &Bitmap); Code != 0) {
+    S_->Fail(Code, "the screen");
+  }
+  const PictureSize Want = S_->Screen;
+  if (Bitmap == nullptr || Coord.pixel_format != CALC_PIXFMT_RGB_565_LE ||
+      Coord.width != static_cast<unsigned>(Want.Width) ||
+      Coord.height != static_cast<unsigned>(Want.Height)) {
+    if (Bitmap != nullptr) ticalcs_free_screen(Bitmap);
+    throw LinkError(LinkError::Kind::Refused, "the screen: the calculator sent another screen");
+  }
+  // RGB565, low byte first, rows from the top.
+  QImage Screen(Want.Width, Want.Height, QImage::Format_RGB32);
+  for (int Y = 0; Y < Want.Height; ++Y) {
+    auto* Row = reinterpret_cast<QRgb*>(Screen.scanLine(Y));
+    for (int X = 0; X < Want.Width; ++X) {
+      const std::size_t At = 2 * (static_cast<std::size_t>(Y) * Want.Width + X);
+      Row[X] = ArgbOf565(static_cast<std::uint16_t>(Bitmap[At] | (Bitmap[At + 1] << 8)));
+    }
+  }
+  ticalcs_free_screen(Bitmap);
+  return Screen;
+}
+
 MonoPicture CalcLink::TakeScreen() {
+  if (S_->Family == LinkFamily::Dusb) {
+    throw LinkError(LinkError::Kind::Refused, "the screen: the calculator's screen is in colour");
+  }
   CalcScreenCoord Coord{};
   // The first 68000 model's handle clips to its screen when asked; the larger screens come whole.
   Coord.format =

@@ -84,7 +84,7 @@ class LinkActionsTest : public QObject {
   }
 
   void SendsFilesAndTakesTheScreen() {
-    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20});
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20, {}});
     QCOMPARE(Link.SendAction()->text(), QStringLiteral("Send to calculator..."));
     QCOMPARE(Link.ScreenAction()->text(), QStringLiteral("Take the calculator's screen"));
     QSignalSpy Finished(&Link, &LinkActions::Finished);
@@ -152,7 +152,7 @@ class LinkActionsTest : public QObject {
   // The window's File menu: the screen lands in the preview ready to save, the picture saved last
   // is the one offered, and a calculator picture opens back into the preview.
   void WindowTakesTheScreenAndOpensPictures() {
-    CaptureWindow Window(nullptr, {CableKind::Virtual, 0, 20});
+    CaptureWindow Window(nullptr, {CableKind::Virtual, 0, 20, {}});
     auto* Link = Window.findChild<LinkActions*>();
     QVERIFY(Link != nullptr);
     QSignalSpy Finished(Link, &LinkActions::Finished);
@@ -256,7 +256,7 @@ class LinkActionsTest : public QObject {
   }
 
   void CancelStopsBeforeTheNextFile() {
-    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20});
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20, {}});
     QSignalSpy Finished(&Link, &LinkActions::Finished);
     QStringList Files;
     for (int I = 0; I < 20; ++I) {

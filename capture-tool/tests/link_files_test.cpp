@@ -43,10 +43,9 @@ TEST(Link, PicturesComeBackAsPng) {
     QString Lines;
     QTextStream Out(&Lines);
     ASSERT_EQ(RunBatch(Options, Out), kExitDone);
-    const QString Written =
-        Folder.filePath(QStringLiteral("Photo.") + InfoOf(Model).PictureExtension);
+    const QString Written = Folder.filePath(QStringLiteral("Photo.") + KindOf(Model).Extension);
     Files << Written;
-    const MonoPicture Picture = ToMono(LoadPicture(Source), InfoOf(Model).Screen, Options.Picture);
+    const MonoPicture Picture = ToMono(LoadPicture(Source), KindOf(Model).Screen, Options.Picture);
     // Only a TI-83 Plus picture is always its whole screen.
     Expected.emplace_back(Written + ".png", Model == CalcModelId::Ti83Plus
                                                 ? test::Centred(Picture, kTi83PlusPicture)
