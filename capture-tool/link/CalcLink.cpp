@@ -157,10 +157,13 @@ std::string Utf8Name(CalcModel Model, const char* Name, unsigned char Type) {
   return Result;
 }
 
-// Gives Entry the name Name (UTF-8) as the calculator's character set or its tokens hold it.
-bool Rename(VarEntry* Entry, CalcModel Model, const std::string& Name) {
+// Gives Entry the name Name (UTF-8) as the calculator's character set or its tokens hold it, or
+// as text (the colour calculators' link takes names as text).
+bool Rename(VarEntry* Entry, CalcModel Model, const std::string& Name, bool AsText) {
   std::string Stored;
-  if (tifiles_calc_is_ti8x(Model) != 0) {
+  if (AsText) {
+    Stored = Name;
+  } else if (tifiles_calc_is_ti8x(Model) != 0) {
     char* Token = ticonv_varname_tokenize(Model, Name.c_str(), Entry->type);
     if (Token == nullptr) return false;
     Stored = Token;
@@ -217,7 +220,12 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
     void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
   };
   using Content = std::unique_ptr<FileContent, ContentDeleter>;
-  Content Whole(tifiles_content_create_regular(CALC_NONE));
+  // The colour calculators' files carry the TI-83 Plus's signature: their extension tells them
+  // apart, and read for their own model they keep their names as text, as their link sends them.
+  const CalcModelInfo* Of = ModelOfLibrary(tifiles_file_get_model(Path.c_str()));
+  const bool Colour = Of != nullptr && Of->Link == LinkFamily::Dusb;
+  Content Whole(tifiles_content_create_regular(Colour ? static_cast<CalcModel>(Of->LibraryModel)
+                                                      : CALC_NONE));
   if (!Whole) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
   if (tifiles_file_read_regular(Path.c_str(), Whole.get()) != 0) {
     static_cast<void>(Whole.release());  // freed by the library (CalcRead.cpp)
@@ -225,10 +233,10 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
   }
   // The family whose files these are: the colour calculators' by the table, the others' by
   // the library.
-  const CalcModelInfo* Of = ModelOfLibrary(Whole->model);
-  const LinkFamily FileFamily = Of != nullptr && Of->Link == LinkFamily::Dusb ? LinkFamily::Dusb
-                                : tifiles_calc_is_ti8x(Whole->model) != 0     ? LinkFamily::DbusZ80
-                                                                              : LinkFamily::Dbus68k;
+  const CalcModel Model = Colour ? static_cast<CalcModel>(Of->LibraryModel) : Whole->model;
+  const LinkFamily FileFamily = Colour                                    ? LinkFamily::Dusb
+                                : tifiles_calc_is_ti8x(Whole->model) != 0 ? LinkFamily::DbusZ80
+                                                                          : LinkFamily::Dbus68k;
   if (FileFamily != S_->Family) {
     throw LinkError(LinkError::Kind::Refused, Shown,
                     "a file for the " + FamilyName(FileFamily) + "; " +
@@ -238,12 +246,13 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
   }
   // One variable at a time, so that a failure midway still tells which ones arrived.
   for (unsigned I = 0; I < Whole->num_entries; ++I) {
-    const Content One(tifiles_content_create_regular(Whole->model));
+    const Content One(tifiles_content_create_regular(Model));
     VarEntry* Copy = One ? tifiles_ve_dup(Whole->entries[I]) : nullptr;
     if (Copy == nullptr) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
     if (SendAs) {
-      const Variable Own{Utf8Name(Whole->model, Copy->folder, 0xFF),
-                         Utf8Name(Whole->model, Copy->name, Copy->type)};
+      const Variable Own{
+          Colour ? std::string() : Utf8Name(Model, Copy->folder, 0xFF),
+          Colour ? std::string(Copy->name) : Utf8Name(Model, Copy->name, Copy->type)};
       std::string As;
       try {
         As = SendAs(Own);
@@ -251,7 +260,7 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
         tifiles_ve_delete(Copy);
         throw;
       }
-      if (As != Own.Name && !Rename(Copy, Whole->model, As)) {
+      if (As != Own.Name && !Rename(Copy, Model, As, Colour)) {
         tifiles_ve_delete(Copy);
         throw LinkError(LinkError::Kind::Refused, Shown, "the name " + As + " cannot be given");
       }
