@@ -101,8 +101,8 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
     static_cast<void>(Content.release());  // already freed by the library
     Refuse(Path, kDamaged);
   }
-  // The colour calculators' files carry the TI-83 Plus's signature and read back as its; their
-  // extension tells them apart.
+  // The colour calculators' files carry the numbered one-bit models' signature and read back as
+  // theirs; their extension tells them apart.
   CalcModelId Read{};
   if (!ModelOf(Content->model, Read) ||
       (IsColour(Model) && std::string_view(InfoOf(Read).Signature) != InfoOf(Model).Signature)) {

@@ -26,7 +26,7 @@ constexpr std::size_t kImageRowWords = kCeImage.Width + 1;
 // checksum.
 constexpr off_t kFileOverhead = 0x37 + 0x11 + 2;
 
-// "A TI-84 Plus CE picture", as messages name what is wrong.
+// "A" and the colour calculator's name, then What, as messages name what is wrong.
 std::string Named(const char* What) {
   return std::string("A ") + InfoOf(CalcModelId::Ti84PlusCe).Name + " " + What;
 }

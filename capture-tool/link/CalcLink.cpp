@@ -79,8 +79,8 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
 
   S_->OpenCable(Kind, Port);
   if (DirectUsb != CALC_NONE) {
-    // On USB, the calculator's own link says which calculator it is (the TI-84 Plus and the
-    // colour calculators share a product id).
+    // On USB, the calculator's own link says which calculator it is (a numbered one-bit model and
+    // the colour calculators share a product id).
     CalcModel Probed = CALC_NONE;
     if (Kind == CableKind::Usb && ticalcs_probe_usb_calc(S_->Cable, &Probed) == 0 &&
         ModelOfUsb(Probed) != nullptr) {
@@ -220,8 +220,9 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
     void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
   };
   using Content = std::unique_ptr<FileContent, ContentDeleter>;
-  // The colour calculators' files carry the TI-83 Plus's signature: their extension tells them
-  // apart, and read for their own model they keep their names as text, as their link sends them.
+  // The colour calculators' files carry the one-bit numbered models' signature: their extension
+  // tells them apart, and read for their own model they keep their names as text, as their link
+  // sends them.
   const CalcModelInfo* Of = ModelOfLibrary(tifiles_file_get_model(Path.c_str()));
   const bool Colour = Of != nullptr && Of->Link == LinkFamily::Dusb;
   Content Whole(tifiles_content_create_regular(Colour ? static_cast<CalcModel>(Of->LibraryModel)
