@@ -85,9 +85,6 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
        [](const CommandLine& L) {
          return L.Batch.Model == CalcModelId::Ti84PlusCe && L.Batch.Kind == 1;
        }},
-      {{"--convert", "--model", "84pce", "--name", "Pic0", "a.png"},
-       Action::Convert,
-       [](const CommandLine& L) { return L.Batch.Kind == 0; }},
       {{"--convert", "--model", "84pce", "--image", "--name", "Pic0", "a.png"},
        Action::BadUsage,
        Any},
@@ -96,7 +93,6 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--screenshot", "--model", "84pce", "--cable", "vti", "s.png"},
        Action::Link,
        [](const CommandLine& L) { return L.Link.Link.Model == CalcModelId::Ti84PlusCe; }},
-      {{"--to-png", "--model", "84pce", "a.8ci"}, Action::BadUsage, Any},
       {{"--convert", "--threshold", "257", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--contrast", "-101", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--folder", "1st", "a.png"}, Action::BadUsage, Any},
