@@ -369,19 +369,10 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
                     U"Pic1",
                     {},
                     EncodePic(Scrambled(kTi83PlusPicture, 8), CalcModelId::Ti83Plus)});
-  const QString CeFile = Folder.filePath("pic.8ci");
-  QImage Red(16, 16, QImage::Format_RGB32);
-  Red.fill(Qt::red);
-  WriteCalcPicture(CeFile.toStdString(),
-                   {CalcModelId::Ti84PlusCe,
-                    U"Pic1",
-                    {},
-                    CalcPictureOf(CalcModelId::Ti84PlusCe, Red, kCePicShown, {}).PicData});
   const auto CeAs = [](const QString& Photo, int N) {
     return Photo + " -> " + QString(Photo).replace(".png", ".8ci") +
            QStringLiteral(" as Pic%1 (colour: OKLab Floyd-Steinberg, 15 colours)").arg(N);
   };
-  const QStringList CeSend = {"--send", "--cable", "vti", "--timeout", "5", CeFile};
   const QString Trip = Folder.filePath("trip.89g");
   const auto As = [](const QString& Photo, const QString& Target, int N) {
     return Photo + " -> " + Target +
@@ -459,17 +450,18 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        "not sent: " + Ti83File + ": a file for the TI-83 Plus or TI-84 Plus; another calculator"},
       // The colour calculators' link, DirectUSB, fails as the others do.
       {{"--model", "84pce", "--fail", "silent"},
-       CeSend,
+       ConvertSend + QStringList{"--model", "84pce", Photos[0]},
        kExitNoCalculator,
-       "not sent: " + CeFile + ": the link: the calculator did not answer within 0.5 s"},
+       "not sent: " + CeAs(Photos[0], 1) +
+           ": the link: the calculator did not answer within 0.5 s"},
       {{"--model", "84pce", "--fail", "busy"},
-       CeSend,
+       ConvertSend + QStringList{"--model", "84pce", Photos[0]},
        kExitNotAllWritten,
-       "not sent: " + CeFile + ": the link: the calculator is busy"},
+       "not sent: " + CeAs(Photos[0], 1) + ": the link: the calculator is busy"},
       {{"--model", "84pce", "--fail", "memory"},
-       CeSend,
+       ConvertSend + QStringList{"--model", "84pce", Photos[0]},
        kExitNotAllWritten,
-       "not sent: " + CeFile + ": the calculator is out of memory"},
+       "not sent: " + CeAs(Photos[0], 1) + ": the calculator is out of memory"},
       {{"--model", "84pce", "--fail", "vanish", "--after", "1"},
        ConvertSend + QStringList{"--model", "84pce"} + Photos,
        kExitNotAllWritten,
