@@ -53,15 +53,9 @@ bool NobodyAnswered(const LinkError& Error) {
 }
 
 int Send(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
-  // The first picture's model says what the virtual cable's calculator speaks.
-  LinkSettings Settings = Command.Link;
-  if (!Settings.Model) {
-    try {
-      Settings.Model = ReadCalcPictures(Local(Command.Files.first())).front().Model;
-    } catch (const RaisedError&) {  // its line will say what is wrong with it
-    }
-  }
-  SendSession Session(Settings, Err, Command.Replace);
+  // The first file's model says what the virtual cable's calculator speaks.
+  SendSession Session(ExpectingFileOf(Command.Link, Local(Command.Files.first())), Err,
+                      Command.Replace);
   bool AllSent = true;
   for (const QString& File : Command.Files) {
     const SendSession::Outcome Sent = Session.Send(File);

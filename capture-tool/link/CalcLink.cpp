@@ -30,6 +30,15 @@ std::optional<CableKind> ParseCable(std::string_view Name) {
   return std::nullopt;
 }
 
+LinkSettings ExpectingFileOf(LinkSettings Settings, const std::string& Path) {
+  EnsureLibrariesReady();
+  if (const CalcModelInfo* Row = ModelOfLibrary(tifiles_file_get_model(Path.c_str()));
+      Row != nullptr && !Settings.Model) {
+    Settings.Model = Row->Id;
+  }
+  return Settings;
+}
+
 CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel)
     : S_(std::make_unique<State>()) {
   EnsureLibrariesReady();

@@ -40,6 +40,10 @@ struct LinkSettings {
   std::optional<CalcModelId> Model;
 };
 
+// Settings whose Model, when they name none, is the model of the calculator file at Path (by its
+// type), so that the virtual cable's calculator is spoken to as the file's model.
+LinkSettings ExpectingFileOf(LinkSettings Settings, const std::string& Path);
+
 class LinkError : public std::runtime_error {
  public:
   enum class Kind { NoCable, NoAnswer, Busy, OutOfMemory, Locked, Cancelled, Refused, BadFile };

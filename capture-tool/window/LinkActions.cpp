@@ -150,7 +150,7 @@ LinkActions::Answer LinkActions::Ask(const QString& Held) {
 
 void LinkActions::SendFiles(const QStringList& Files) {
   if (Busy() || Files.isEmpty()) return;
-  const LinkSettings Settings = Settings_;
+  const LinkSettings Settings = ExpectingFileOf(Settings_, BytesOfName(Files.first()));
   Start(
       tr("Looking for the calculator..."), static_cast<int>(Files.size()), [this, Files, Settings] {
         QStringList Lines;
