@@ -28,7 +28,7 @@ CalcPicture Picture(int Index) {
 }
 
 CalcLink& Link() {
-  static CalcLink Instance(LinkSettings{CableKind::Virtual, 0, 20});
+  static CalcLink Instance(LinkSettings{CableKind::Virtual, 0, 20, {}});
   return Instance;
 }
 

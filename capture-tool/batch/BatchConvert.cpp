@@ -57,20 +57,23 @@ Converted Convert(const QString& File, const BatchOptions& Options) {
   Converted Result;
   Result.Base = QFileInfo(File).completeBaseName();
   try {
-    const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area);
-    // Toned on the display scale, a picture needs no colour; in linear light it does.
-    const QImage Source = LoadPicture(
-        File, &Result.Note,
-        ShrinkTarget{Area, Options.Picture.Fit, Options.Picture.Scale == ToneScale::Display});
+    const PictureSize Area = AreaOf(Options.Model, Options.Picture.Area, Options.Kind);
+    // Toned on the display scale, a one-bit picture needs no colour; in linear light, or on a
+    // colour calculator, it does.
+    const bool LightnessOnly =
+        Options.Picture.Scale == ToneScale::Display && !IsColour(Options.Model);
+    const QImage Source =
+        LoadPicture(File, &Result.Note, ShrinkTarget{Area, Options.Picture.Fit, LightnessOnly});
     if (NameFromFile(ToU32(Result.Base)).empty()) {
       QFile Head(File);
       if (Head.open(QIODevice::ReadOnly))
         Result.Taken = ReadPhotoMetadata(Head.read(kMetadataHead)).Taken;
     }
     Result.Picture.Model = Options.Model;
+    Result.Picture.Kind = Options.Kind;
     Result.Picture.Folder = ToU32(Options.Folder);
-    MadePicture Made = CalcPictureOf(Options.Model, Source, Area, Options.Picture);
-    Result.Method = QString::fromStdString(SaidOf(Made.Mono));
+    MadePicture Made = CalcPictureOf(Options.Model, Source, Area, Options.Picture, Options.Kind);
+    Result.Method = QString::fromStdString(Made.Said);
     Result.Picture.PicData = std::move(Made.PicData);
   } catch (const RaisedError& Error) {
     Result.Problem = QString::fromStdString(Error.Description);
@@ -165,15 +168,18 @@ class NameBook {
     // A numbered model has ten picture variables: --name's, else given in the files' order.
     std::u32string Wanted = Wanted_[Index];
     if (Numbered) {
-      Wanted = Options_.Name.isEmpty() ? NumberedPictureName(NextNumber_) : ToU32(Options_.Name);
+      const QString Stem = QLatin1String(KindOf(Options_.Model, Options_.Kind).Stem);
+      Wanted = Options_.Name.isEmpty() ? NumberedPictureName(NextNumber_, ToU32(Stem))
+                                       : ToU32(Options_.Name);
       Picture.Name = FreeName(Wanted, Taken, true);
       if (Picture.Name.empty()) {
         Each.Problem =
-            QStringLiteral("a %1 has ten pictures, Pic1 to Pic9 and Pic0, and %2 took them all")
+            QStringLiteral("a %1 has ten pictures, %3 to %4 and %5, and %2 took them all")
                 .arg(QLatin1String(InfoOf(Options_.Model).Name),
                      Held_.empty() || Options_.Replace
                          ? QStringLiteral("the files before")
-                         : QStringLiteral("the calculator and the files before"));
+                         : QStringLiteral("the calculator and the files before"),
+                     Stem + '1', Stem + '9', Stem + '0');
         return {};
       }
       NextNumber_ = (Picture.Name.back() - U'0' + 10) % 10;

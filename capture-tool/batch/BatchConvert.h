@@ -21,6 +21,7 @@ namespace pictrane::capture {
 
 struct BatchOptions {
   CalcModelId Model = CalcModelId::Ti89;
+  int Kind = 0;  // of the model's picture kinds: --image chooses a colour calculator's Image
   PictureOptions Picture;
   QString Folder = QStringLiteral("main");
   QString Group;  // a group file to write every picture into, or empty

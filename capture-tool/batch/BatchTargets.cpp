@@ -81,13 +81,14 @@ QString GroupProblem(const BatchOptions& Options, const std::vector<FileKey>& In
 
 QString GroupPath(const BatchOptions& Options) {
   if (!QFileInfo(Options.Group).suffix().isEmpty()) return Options.Group;
-  return Options.Group + QLatin1Char('.') + QLatin1String(InfoOf(Options.Model).GroupExtension);
+  return Options.Group + QLatin1Char('.') +
+         QLatin1String(KindOf(Options.Model, Options.Kind).GroupExtension);
 }
 
 QString PicturePath(const BatchOptions& Options, const QString& File) {
   const QFileInfo Info(File);
   const QString Name = Info.completeBaseName() + QLatin1Char('.') +
-                       QLatin1String(InfoOf(Options.Model).PictureExtension);
+                       QLatin1String(KindOf(Options.Model, Options.Kind).Extension);
   return File.contains(QLatin1Char('/')) ? Info.path() + QLatin1Char('/') + Name : Name;
 }
 

@@ -53,7 +53,9 @@ bool NobodyAnswered(const LinkError& Error) {
 }
 
 int Send(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
-  SendSession Session(Command.Link, Err, Command.Replace);
+  // The first file's model says what the virtual cable's calculator speaks.
+  SendSession Session(ExpectingFileOf(Command.Link, Local(Command.Files.first())), Err,
+                      Command.Replace);
   bool AllSent = true;
   for (const QString& File : Command.Files) {
     const SendSession::Outcome Sent = Session.Send(File);
@@ -84,19 +86,19 @@ int Screenshot(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
                                                              : nullptr;
   // A picture of a model the link reaches.
   std::optional<CalcModelId> Model;
-  std::string Endings = ".png, .bmp";
-  const auto Linked = [](const CalcModelInfo& Row) { return Row.Link != LinkFamily::None; };
-  const auto Rows = CalcModels();
-  const auto Count = std::ranges::count_if(Rows, Linked);
-  std::ptrdiff_t Listed = 0;
-  for (const CalcModelInfo& Row : Rows) {
-    if (!Linked(Row)) continue;
-    if (Suffix == QLatin1String(Row.PictureExtension)) Model = Row.Id;
-    Endings += (++Listed == Count ? " or ." : ", .") + std::string(Row.PictureExtension);
+  int Kind = 0;
+  for (const CalcModelInfo& Row : CalcModels()) {
+    if (Row.Link == LinkFamily::None) continue;
+    for (std::size_t I = 0; I < Row.Kinds.size(); ++I) {
+      if (Suffix == QLatin1String(Row.Kinds[I].Extension)) {
+        Model = Row.Id;
+        Kind = static_cast<int>(I);
+      }
+    }
   }
   if (ImageFormat == nullptr && !Model) {
     Err << "pictrane-capture: --screenshot: \"" << ShownName(Target) << "\" does not end in "
-        << QString::fromStdString(Endings) << "\n";
+        << ".png, .bmp, " << QString::fromStdString(LinkedExtensions()) << "\n";
     return kExitUsage;
   }
   const QString Base = QFileInfo(Target).completeBaseName();
@@ -105,10 +107,12 @@ int Screenshot(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
   QString Named;
   const bool Numbered = Model && IsNumbered(*Model);
   if (Numbered) {
-    // A numbered picture is one of ten: the file's name when it names one, else Pic1.
-    if (!IsNumberedPictureName(Name)) {
-      Name = NumberedPictureName(0);
-      Named = QStringLiteral(" as Pic1");
+    // A numbered picture is one of ten: the file's name when it names one, else the first.
+    const QString Stem = QLatin1String(KindOf(*Model, Kind).Stem);
+    const std::u32string Stem32 = Stem.toStdU32String();
+    if (!IsNumberedPictureName(Name, Stem32)) {
+      Name = NumberedPictureName(0, Stem32);
+      Named = QStringLiteral(" as %1").arg(Stem + '1');
     }
   } else if (Model && Name.empty()) {
     Name = FallbackName({});
@@ -117,32 +121,50 @@ int Screenshot(const LinkRequest& Command, QTextStream& Out, QTextStream& Err) {
                      NoNameText(Base));
   }
 
+  LinkSettings Settings = Command.Link;
+  if (!Settings.Model) Settings.Model = Model;
   std::optional<LinkError> Why;
-  const std::unique_ptr<CalcLink> Link = OpenLink(Command.Link, Err, Why);
+  const std::unique_ptr<CalcLink> Link = OpenLink(Settings, Err, Why);
   try {
     if (!Link) throw *Why;
-    if (Model && (InfoOf(*Model).Link == LinkFamily::DbusZ80) != Link->Z80()) {
+    if (Model && InfoOf(*Model).Link != Link->Family()) {
       throw LinkError(LinkError::Kind::Refused,
                       Numbered ? "a " + std::string(InfoOf(*Model).Name) +
                                      " picture, and another calculator answers"
                                : "a picture for the " + FamilyName(LinkFamily::Dbus68k) +
-                                     ", and a " + FamilyName(LinkFamily::DbusZ80) + " answers");
+                                     ", and a " + FamilyName(Link->Family()) + " answers");
     }
-    MonoPicture Screen = Link->TakeScreen();
-    if (ImageFormat != nullptr) {
-      SaveImage(ToImage(Screen), Target, ImageFormat);
-    } else {
-      if (Numbered) {
-        // Its picture holds the screen but for the bottom row.
-        Screen.Height = InfoOf(*Model).Screen.Height;
-        Screen.Dark.resize(static_cast<std::size_t>(Screen.Width) * Screen.Height);
-      }
-      CalcPicture Picture;
+    CalcPicture Picture;
+    if (Model) {
       Picture.Model = *Model;
+      Picture.Kind = Kind;
       Picture.Name = Name;
       Picture.Folder = U"main";
-      Picture.PicData = EncodePic(Screen, *Model);
-      WriteCalcPicture(Local(Target), Picture);
+    }
+    if (Link->Family() == LinkFamily::Dusb) {
+      // A colour screen: as it is, or made into a picture as a photo would be.
+      const QImage Screen = Link->TakeScreenImage();
+      if (ImageFormat != nullptr) {
+        SaveImage(Screen, Target, ImageFormat);
+      } else {
+        Picture.PicData =
+            CalcPictureOf(*Model, Screen, AreaOf(*Model, TargetArea::Screen, Kind), {}, Kind)
+                .PicData;
+        WriteCalcPicture(Local(Target), Picture);
+      }
+    } else {
+      MonoPicture Screen = Link->TakeScreen();
+      if (ImageFormat != nullptr) {
+        SaveImage(ToImage(Screen), Target, ImageFormat);
+      } else {
+        if (Numbered) {
+          // Its picture holds the screen but for the bottom row.
+          Screen.Height = KindOf(*Model).Screen.Height;
+          Screen.Dark.resize(static_cast<std::size_t>(Screen.Width) * Screen.Height);
+        }
+        Picture.PicData = EncodePic(Screen, *Model);
+        WriteCalcPicture(Local(Target), Picture);
+      }
     }
   } catch (const LinkError& Error) {
     Out << "not written: " << ShownName(Target) << ": " << QString::fromUtf8(Error.what()) << '\n';
@@ -202,7 +224,7 @@ int ToPng(const LinkRequest& Command, QTextStream& Out) {
             throw RaisedError(ErrorNumber::PathFileAccessError, "pictrane-capture",
                               "another picture of this run was written there");
           }
-          SaveImage(ToImage(DecodePic(Pictures[I].PicData, Pictures[I].Model)), Target, "PNG");
+          SaveImage(ShownOf(Pictures[I]), Target, "PNG");
           Written.insert(FileKey(Local(Target)));
           Out << "written: " << ShownName(File) << " -> " << ShownName(Target) << '\n';
         } catch (const RaisedError& Error) {
@@ -225,10 +247,11 @@ int ToPng(const LinkRequest& Command, QTextStream& Out) {
 std::u32string FreeName(std::u32string_view Wanted, const std::set<std::u32string>& Taken,
                         bool Numbered) {
   if (!Numbered) return DistinctName(Wanted, Taken);
-  // Pic1..Pic9 are the first nine, Pic0 the tenth.
-  const int First = IsNumberedPictureName(Wanted) ? (Wanted.back() - U'0' + 9) % 10 : 0;
+  // Pic1..Pic9 are the first nine, Pic0 the tenth (Image1..Image0 the same).
+  const std::u32string Stem = StemOf(Wanted).empty() ? std::u32string(U"Pic") : StemOf(Wanted);
+  const int First = IsNumberedPictureName(Wanted, Stem) ? (Wanted.back() - U'0' + 9) % 10 : 0;
   for (int Step = 0; Step < kNumberedPictures; ++Step) {
-    const std::u32string Name = NumberedPictureName((First + Step) % kNumberedPictures);
+    const std::u32string Name = NumberedPictureName((First + Step) % kNumberedPictures, Stem);
     if (!Taken.contains(LowerName(Name))) return Name;
   }
   return {};
@@ -340,7 +363,9 @@ int RunConvertAndSend(const BatchOptions& Options, QTextStream& Out, QTextStream
     }
     SendSession Session;
   };
-  ToCalculator Sender(Options.Send.value_or(LinkSettings{}), Err, Options.Replace);
+  LinkSettings Settings = Options.Send.value_or(LinkSettings{});
+  if (!Settings.Model) Settings.Model = Options.Model;
+  ToCalculator Sender(Settings, Err, Options.Replace);
   const int Status = RunBatch(Options, Out, &Sender);
   return Sender.Session.NobodyAnswered() ? kExitNoCalculator : Status;
 }

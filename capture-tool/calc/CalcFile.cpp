@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "calc/CePictures.h"
 #include "pictrane/CalcName.h"
 #include "picture/FileWrite.h"
 #include "calc/TiLibraries.h"
@@ -102,8 +103,8 @@ PreparedEntry PrepareNumbered(const CalcPicture& Picture) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The picture data is not valid.");
   }
   const std::string Shown = "Pic" + std::string(1, static_cast<char>(Picture.Name.back()));
-  char* Token =
-      ticonv_varname_tokenize(ToLibraryModel(Picture.Model), Shown.c_str(), Info.PictureType);
+  char* Token = ticonv_varname_tokenize(ToLibraryModel(Picture.Model), Shown.c_str(),
+                                        KindOf(Picture.Model).Type);
   if (Token == nullptr) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The name cannot be written.");
   }
@@ -149,7 +150,7 @@ void WriteFilled(const std::string& Path, CalcModelId Model,
           tifiles_content_add_entry(Content.get(), Entry);  // the content owns the entry from here
           std::memcpy(Entry->data, Each.Data->data(), DataSize);
           Entry->size = DataSize;
-          Entry->type = InfoOf(Model).PictureType;
+          Entry->type = KindOf(Model).Type;
           Entry->attr = ATTRB_NONE;
           CopyName(Entry->name, sizeof(Entry->name), Each.Name);
           CopyName(Entry->folder, sizeof(Entry->folder), Each.Folder);
@@ -195,18 +196,32 @@ bool HoldsOtherFile(const std::string& Path) {
   return ::stat(Path.c_str(), &Status) == 0 && !IsCalcFile(Path);
 }
 
-std::u32string NumberedPictureName(int Index) {
-  return U"Pic" + std::u32string(1, static_cast<char32_t>(U'0' + (Index + 1) % 10));
+std::u32string NumberedPictureName(int Index, std::u32string_view Stem) {
+  return std::u32string(Stem) + std::u32string(1, static_cast<char32_t>(U'0' + (Index + 1) % 10));
 }
 
-bool IsNumberedPictureName(std::u32string_view Name) {
-  return Name.size() == 4 && (Name[0] == U'P' || Name[0] == U'p') &&
-         (Name[1] == U'I' || Name[1] == U'i') && (Name[2] == U'C' || Name[2] == U'c') &&
-         Name[3] >= U'0' && Name[3] <= U'9';
+bool IsNumberedPictureName(std::u32string_view Name, std::u32string_view Stem) {
+  if (Name.size() != Stem.size() + 1 || Name.back() < U'0' || Name.back() > U'9') return false;
+  return LowerName(std::u32string(Name.substr(0, Stem.size()))) == LowerName(std::u32string(Stem));
+}
+
+std::u32string StemOf(std::u32string_view Name) {
+  if (Name.size() < 2 || Name.back() < U'0' || Name.back() > U'9') return {};
+  return std::u32string(Name.substr(0, Name.size() - 1));
 }
 
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   EnsureLibraryReady();
+  if (IsColour(Picture.Model)) {
+    const PictureKind& Kind = KindOf(Picture.Model, Picture.Kind);
+    // A numbered name in any case as the calculator spells it: its stem, then the digit (any
+    // other name is refused by the writer).
+    const std::u32string Stem(Kind.Stem, Kind.Stem + std::strlen(Kind.Stem));
+    const std::u32string Name =
+        IsNumberedPictureName(Picture.Name, Stem) ? Stem + Picture.Name.back() : Picture.Name;
+    WriteCeVariable(Path, {ToUtf8(Name), Kind.Type, Picture.PicData});
+    return;
+  }
   const PreparedEntry Entry = Prepare(Picture);
   const std::uint32_t Overhead =
       IsNumbered(Picture.Model) ? kZ80FileOverhead + kZ80EntrySize : kSingleFileOverhead;
@@ -215,6 +230,10 @@ void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
 
 void WriteCalcGroup(const std::string& Path, CalcModelId Model,
                     const std::vector<CalcPicture>& Pictures) {
+  if (KindOf(Model).GroupExtension == nullptr) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The tool writes no group files of these pictures.");
+  }
   if (Pictures.empty()) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, "The group holds no pictures.");
   }

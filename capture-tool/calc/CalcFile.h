@@ -15,17 +15,20 @@ namespace pictrane::capture {
 
 struct CalcPicture {
   CalcModelId Model = CalcModelId::Ti89;
-  std::u32string Name;    // a valid name (CalcName.h), in any case; numbered: Pic0..Pic9
+  std::u32string Name;    // a valid name (CalcName.h), in any case; numbered: Pic0..Pic9 (the
+                          // kind's stem and a digit)
   std::u32string Folder;  // the device folder, a valid name too; numbered models: unused
-  std::vector<std::uint8_t> PicData;  // as EncodePic makes it
+  std::vector<std::uint8_t> PicData;  // as the kind's Make makes it
+  int Kind = 0;                       // of the model's picture kinds (Models.h)
 };
 
-// The ten picture names of a numbered model (Models.h), in the order a run gives them: Pic1..Pic9,
-// then Pic0.
+// The ten picture names of a numbered model's kind (Models.h), in the order a run gives them:
+// Pic1..Pic9, then Pic0 (or another stem).
 inline constexpr int kNumberedPictures = 10;
-std::u32string NumberedPictureName(int Index);
-// Whether Name (any case) is one of them.
-bool IsNumberedPictureName(std::u32string_view Name);
+std::u32string NumberedPictureName(int Index, std::u32string_view Stem = U"Pic");
+// Whether Name (any case) is one of them; the stem of a numbered name (any stem), or empty.
+bool IsNumberedPictureName(std::u32string_view Name, std::u32string_view Stem = U"Pic");
+std::u32string StemOf(std::u32string_view Name);
 
 // Text in the calculator's own character set (one byte a character), converted by libticonv.
 std::string ToCalcCharset(std::u32string_view Text);
@@ -41,7 +44,8 @@ inline constexpr const char* kOtherFileText = "it is not a calculator file, so i
 // took the write permission away meant it to stay) or it is not a calculator file.
 void RefuseUnreplaceable(const std::string& Path);
 
-// Writes a single-variable file holding Picture as an unarchived picture variable: the name and
+// Writes a single-variable file holding Picture as a picture variable (archived when its kind
+// is kept so, CePictures.h for the colour calculators' kinds): the name and
 // folder lower-cased and converted to the calculator's character set. The file appears complete
 // or not at all (FileWrite.h). Raises RaisedError when the name or folder is invalid or the file
 // cannot be written, the existing file is write-protected (no write permission for its owner: it

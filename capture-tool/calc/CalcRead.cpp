@@ -101,9 +101,14 @@ ContentPointer ReadContent(const std::string& Path, CalcModelId& Model) {
     static_cast<void>(Content.release());  // already freed by the library
     Refuse(Path, kDamaged);
   }
-  if (!ModelOf(Content->model, Model)) {
+  // The colour calculators' files carry the numbered one-bit models' signature and read back as
+  // theirs; their extension tells them apart.
+  CalcModelId Read{};
+  if (!ModelOf(Content->model, Read) ||
+      (IsColour(Model) && std::string_view(InfoOf(Read).Signature) != InfoOf(Model).Signature)) {
     Refuse(Path, OtherModel());
   }
+  if (!IsColour(Model)) Model = Read;
   // A file whose data no longer sums to what it says was changed after it was written.
   if (Content->checksum != Content->stored_checksum) Refuse(Path, kDamaged);
   return Content;
@@ -131,15 +136,17 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
   std::vector<StoredPicture> Pictures;
   for (unsigned I = 0; I < Content->num_entries; ++I) {
     const VarEntry* Entry = Content->entries[I];
-    const std::uint8_t Type = InfoOf(Model).PictureType;
-    if (Entry == nullptr || Entry->type != Type || Entry->data == nullptr) continue;
+    const PictureKind* Kind = Entry != nullptr ? KindOfType(Model, Entry->type) : nullptr;
+    if (Kind == nullptr || Entry->data == nullptr) continue;
+    const std::uint8_t Type = Kind->Type;
     StoredPicture Each;
+    Each.Kind = static_cast<int>(Kind - InfoOf(Model).Kinds.data());
     Each.Model = Model;
     Each.Name = Utf8Name(Content->model, Entry->name, Type);
     Each.Folder = IsNumbered(Model) ? std::string() : Utf8Name(Content->model, Entry->folder, Type);
     Each.PicData.assign(Entry->data, Entry->data + Entry->size);
     // A picture whose header says more than its data holds lies about itself.
-    if (!InfoOf(Model).Holds(Each.PicData)) Refuse(Path, kDamaged);
+    if (!Kind->Holds(Each.PicData)) Refuse(Path, kDamaged);
     Each.InGroup = Group;
     Pictures.push_back(std::move(Each));
   }
@@ -148,12 +155,21 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
 }
 
 MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData, CalcModelId Model) {
-  const CalcModelInfo& Info = InfoOf(Model);
-  if (!Info.Holds(PicData)) {
+  const PictureKind& Kind = KindOf(Model);
+  if (Kind.Decode == nullptr || !Kind.Holds(PicData)) {
+    throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
+                      "The variable is not a valid one-bit picture.");
+  }
+  return Kind.Decode(PicData);
+}
+
+QImage ShownOf(const StoredPicture& Picture) {
+  const PictureKind& Kind = KindOf(Picture.Model, Picture.Kind);
+  if (!Kind.Holds(Picture.PicData)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable is not a valid picture.");
   }
-  return Info.Decode(PicData);
+  return Kind.Show(Picture.PicData);
 }
 
 }  // namespace pictrane::capture

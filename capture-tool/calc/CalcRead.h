@@ -4,6 +4,7 @@
 // Calculator variable files read back with libtifiles: the pictures of a picture or group file,
 // and a picture variable's data turned back into pixels.
 
+#include <QImage>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct StoredPicture {
   std::string Folder;                 // UTF-8, empty when the file names none
   std::vector<std::uint8_t> PicData;  // as EncodePic makes it
   bool InGroup = false;               // read from a group file
+  int Kind = 0;                       // of the model's picture kinds (Models.h)
 };
 
 // Raises RaisedError naming the file (escaped as the converter's report shows names) unless Path is
@@ -27,7 +29,7 @@ struct StoredPicture {
 // short". Whatever the bytes, the file is read once and its content freed once.
 void CheckCalcFile(const std::string& Path);
 
-// Every picture variable of the 68000 calculator file at Path (a single picture or a group), in
+// Every picture variable of the calculator file at Path (a single picture or a group), in
 // the file's order; other variables of a group are left out. Raises RaisedError naming the file
 // as CheckCalcFile does, when a picture's data is not what its header says ("damaged or cut
 // short" too: DecodePic takes every picture returned) and when the file holds no picture.
@@ -37,5 +39,7 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path);
 // picture.
 MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData,
                       CalcModelId Model = CalcModelId::Ti89);
+// A picture read as the calculator shows it, in its colours.
+QImage ShownOf(const StoredPicture& Picture);
 
 }  // namespace pictrane::capture

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The colours of the TI-84 Plus CE (and TI-83 Premium CE) and the dithering that brings a photo
+// The colour calculators' colours (Models.h) and the dithering that brings a photo
 // to them.
 //
 // A Pic variable's pixel is one of the calculator's 15 colours, numbered as its OS numbers them:

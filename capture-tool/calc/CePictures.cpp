@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "calc/CalcFile.h"
+#include "calc/Models.h"
 #include "picture/FileWrite.h"
 #include "calc/TiLibraries.h"
 #include "pictrane/AtomicFile.h"
@@ -21,16 +22,22 @@ namespace {
 constexpr const char* kSource = "pictrane-capture";
 constexpr std::size_t kPicRowBytes = kCePicStored.Width / 2;
 constexpr std::size_t kImageRowWords = kCeImage.Width + 1;
-// A TI-84 Plus CE file: its header (0x37 bytes), the variable's entry (0x11) and the checksum.
+// A colour calculator's file: its header (0x37 bytes), the variable's entry (0x11) and the
+// checksum.
 constexpr off_t kFileOverhead = 0x37 + 0x11 + 2;
+
+// "A" and the colour calculator's name, then What, as messages name what is wrong.
+std::string Named(const char* What) {
+  return std::string("A ") + InfoOf(CalcModelId::Ti84PlusCe).Name + " " + What;
+}
 
 [[noreturn]] void Refuse(const std::string& Why) {
   throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource, Why);
 }
 
-void CheckSize(PictureSize Size, PictureSize Most, const char* What) {
+void CheckSize(PictureSize Size, PictureSize Most, const std::string& What) {
   if (Size.Width < 1 || Size.Height < 1 || Size.Width > Most.Width || Size.Height > Most.Height) {
-    Refuse(std::string(What) + " must be 1x1 to " + std::to_string(Most.Width) + "x" +
+    Refuse(What + " must be 1x1 to " + std::to_string(Most.Width) + "x" +
            std::to_string(Most.Height) + " pixels.");
   }
 }
@@ -60,7 +67,7 @@ struct ContentDeleter {
 }  // namespace
 
 std::vector<std::uint8_t> EncodeCePic(const PalettePicture& Picture) {
-  CheckSize({Picture.Width, Picture.Height}, kCePicShown, "A TI-84 Plus CE picture");
+  CheckSize({Picture.Width, Picture.Height}, kCePicShown, Named("picture"));
   std::vector<std::uint8_t> Data(2 + kCePicBytes, 0);
   PutWord(Data, 0, kCePicBytes);
   const int Left = (kCePicShown.Width - Picture.Width) / 2;
@@ -78,7 +85,7 @@ std::vector<std::uint8_t> EncodeCePic(const PalettePicture& Picture) {
 }
 
 std::vector<std::uint8_t> EncodeCeImage(const QImage& Picture) {
-  CheckSize({Picture.width(), Picture.height()}, kCeImage, "A TI-84 Plus CE image");
+  CheckSize({Picture.width(), Picture.height()}, kCeImage, Named("image"));
   QImage Whole(kCeImage.Width, kCeImage.Height, QImage::Format_RGB32);
   Whole.fill(Qt::white);
   const int Left = (kCeImage.Width - Picture.width()) / 2;
@@ -105,7 +112,8 @@ std::vector<std::uint8_t> EncodeCeImage(const QImage& Picture) {
 
 QImage DecodeCePic(const std::vector<std::uint8_t>& Data) {
   if (Data.size() != 2 + kCePicBytes || WordAt(Data, 0) != kCePicBytes) {
-    Refuse("The variable is not a TI-84 Plus CE picture.");
+    Refuse("The variable is not a " + std::string(InfoOf(CalcModelId::Ti84PlusCe).Name) +
+           " picture.");
   }
   QImage Picture(kCePicStored.Width, kCePicStored.Height, QImage::Format_ARGB32);
   for (int Y = 0; Y < kCePicStored.Height; ++Y) {
@@ -121,7 +129,8 @@ QImage DecodeCePic(const std::vector<std::uint8_t>& Data) {
 QImage DecodeCeImage(const std::vector<std::uint8_t>& Data) {
   if (Data.size() != 2 + kCeImageBytes || WordAt(Data, 0) != kCeImageBytes ||
       Data[2] != kCeImageMagic) {
-    Refuse("The variable is not a TI-84 Plus CE image.");
+    Refuse("The variable is not a " + std::string(InfoOf(CalcModelId::Ti84PlusCe).Name) +
+           " image.");
   }
   QImage Picture(kCeImage.Width, kCeImage.Height, QImage::Format_RGB32);
   for (int Y = 0; Y < kCeImage.Height; ++Y) {
@@ -136,6 +145,13 @@ QImage DecodeCeImage(const std::vector<std::uint8_t>& Data) {
   return Picture;
 }
 
+QImage ShowCePic(const std::vector<std::uint8_t>& Data) {
+  // No colour is transparent white: without its alpha, white.
+  return DecodeCePic(Data)
+      .copy(0, 0, kCePicShown.Width, kCePicShown.Height)
+      .convertToFormat(QImage::Format_RGB32);
+}
+
 std::string CePicName(int Index) {
   return Numbered("Pic", Index);
 }
@@ -147,11 +163,11 @@ std::string CeImageName(int Index) {
 void WriteCeVariable(const std::string& Path, const CeVariable& Variable) {
   const bool Pic = Variable.Type == kCePicType;
   if (!Pic && Variable.Type != kCeImageType) {
-    Refuse("A TI-84 Plus CE picture variable is a Pic or an Image.");
+    Refuse(Named("picture variable is a Pic or an Image."));
   }
   if (Pic ? !IsNumbered(Variable.Name, "Pic") : !IsNumbered(Variable.Name, "Image")) {
-    Refuse(Pic ? "A TI-84 Plus CE picture is named Pic1 to Pic9 or Pic0."
-               : "A TI-84 Plus CE image is named Image1 to Image9 or Image0.");
+    Refuse(Pic ? Named("picture is named Pic1 to Pic9 or Pic0.")
+               : Named("image is named Image1 to Image9 or Image0."));
   }
   // The decoders check the data as the calculator would read it.
   if (Pic) {

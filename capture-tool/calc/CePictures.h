@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The TI-84 Plus CE's two picture variables, as a variable file carries their data (little-endian
-// throughout):
+// The colour calculators' two picture variables (Models.h), as a variable file carries their data
+// (little-endian throughout):
 //
 // Pic (type 0x07, files .8ci, names Pic1..Pic9, Pic0):
 //   offset 0  size word: 21945, the bytes that follow
@@ -52,6 +52,8 @@ std::vector<std::uint8_t> EncodeCeImage(const QImage& Picture);
 // Image's. Raise RaisedError when the data is not of that variable (size word, magic).
 QImage DecodeCePic(const std::vector<std::uint8_t>& Data);
 QImage DecodeCeImage(const std::vector<std::uint8_t>& Data);
+// A Pic as the graph shows it: its 265 x 165 pixels, no colour as the white graph.
+QImage ShowCePic(const std::vector<std::uint8_t>& Data);
 
 // The names a run gives, in its order: Pic1..Pic9 then Pic0, Image1..Image9 then Image0.
 std::string CePicName(int Index);
@@ -63,10 +65,10 @@ struct CeVariable {
   std::vector<std::uint8_t> Data;  // as EncodeCePic or EncodeCeImage make it
 };
 
-// Writes Variable as a single-variable TI-84 Plus CE file through libtifiles, whole or not at all
-// (FileWrite.h). Raises RaisedError naming the file when the name does not fit the type, the data
-// is not of the type, the file there is write-protected or not a calculator file (CalcFile.h), or
-// it cannot be written.
+// Writes Variable as a single-variable file of the colour calculators through libtifiles, whole or
+// not at all (FileWrite.h). Raises RaisedError naming the file when the name does not fit the type,
+// the data is not of the type, the file there is write-protected or not a calculator file
+// (CalcFile.h), or it cannot be written.
 void WriteCeVariable(const std::string& Path, const CeVariable& Variable);
 
 }  // namespace pictrane::capture

@@ -80,7 +80,7 @@ std::vector<std::uint8_t> EncodeFixedPic(const MonoPicture& Picture) {
 }
 
 std::vector<std::uint8_t> EncodePic(const MonoPicture& Picture, CalcModelId Model) {
-  return InfoOf(Model).Encode(Picture);
+  return KindOf(Model).Encode(Picture);
 }
 
 bool HoldsSizedPic(const std::vector<std::uint8_t>& PicData) {

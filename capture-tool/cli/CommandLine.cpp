@@ -152,12 +152,15 @@ CommandLine BadUsage(const QString& Problem, bool LinkUsage = false) {
 // several pictures, and every number must fit in the name.
 QString NameProblem(const BatchOptions& Options) {
   const qsizetype Count = Options.Files.size();
+  const QString Stem = QLatin1String(KindOf(Options.Model, Options.Kind).Stem);
   if (IsNumbered(Options.Model) && !Options.Name.isEmpty() &&
-      (Numbered(Options) || !IsNumberedPictureName(Options.Name.toStdU32String()))) {
+      (Numbered(Options) ||
+       !IsNumberedPictureName(Options.Name.toStdU32String(), Stem.toStdU32String()))) {
     return QStringLiteral(
-               "--name: \"%1\" is not a %2 picture: Pic0 to Pic9 (without --name the "
-               "pictures take the free ones from Pic1 on)")
-        .arg(Options.Name, QLatin1String(InfoOf(Options.Model).Name));
+               "--name: \"%1\" is not a %2 picture: %3 to %4 (without --name the "
+               "pictures take the free ones from %5 on)")
+        .arg(Options.Name, QLatin1String(InfoOf(Options.Model).Name), Stem + '0', Stem + '9',
+             Stem + '1');
   }
   if (Options.Name.isEmpty() || (!Numbered(Options) && Count == 1)) return {};
   if (!Numbered(Options)) {
@@ -181,6 +184,7 @@ CommandLine ParseConvert(const QStringList& Arguments) {
   CommandLine Line;
   Line.What = CommandLine::Action::Convert;
   bool OptionsEnded = false;
+  bool Image = false;  // --image, whichever --model comes after it
   for (qsizetype I = 0; I < Arguments.size(); ++I) {
     const QString& Argument = Arguments[I];
     if (OptionsEnded || !Argument.startsWith(QLatin1Char('-')) || Argument == QLatin1String("-")) {
@@ -197,6 +201,10 @@ CommandLine ParseConvert(const QStringList& Arguments) {
     }
     if (Argument == QLatin1String("--invert")) {
       Line.Batch.Picture.Invert = true;
+      continue;
+    }
+    if (Argument == QLatin1String("--image")) {
+      Image = true;
       continue;
     }
     if (Argument.startsWith(QLatin1String("--invert="))) {
@@ -233,6 +241,18 @@ CommandLine ParseConvert(const QStringList& Arguments) {
   }
   if (Line.Batch.Files.isEmpty())
     return BadUsage(QStringLiteral("--convert needs files to convert"));
+  if (Image) {
+    Line.Batch.Kind = KindByOption(Line.Batch.Model, "--image");
+    if (Line.Batch.Kind < 0) {
+      return BadUsage(QStringLiteral("--image: a %1 has no image variables")
+                          .arg(QLatin1String(InfoOf(Line.Batch.Model).Name)));
+    }
+  }
+  if (!Line.Batch.Group.isEmpty() &&
+      KindOf(Line.Batch.Model, Line.Batch.Kind).GroupExtension == nullptr) {
+    return BadUsage(QStringLiteral("--group: the tool writes no %1 group files")
+                        .arg(QLatin1String(InfoOf(Line.Batch.Model).Name)));
+  }
   if (const QString Problem = NameProblem(Line.Batch); !Problem.isEmpty()) return BadUsage(Problem);
   // A shell pattern after --group whose name was forgotten makes the first file the group.
   if (!Line.Batch.Group.isEmpty()) {
@@ -265,6 +285,18 @@ CommandLine ParseLink(const QStringList& Arguments) {
     }
     if (Argument == QLatin1String("--replace") && Command.What == LinkRequest::Action::Send) {
       Command.Replace = true;
+      continue;
+    }
+    // The model the cable's calculator is, where the cable cannot say (LinkSettings).
+    if (Argument.section(QLatin1Char('='), 0, 0) == QLatin1String("--model") && Links) {
+      const std::optional<QString> Value = OptionValue(Arguments, I);
+      const CalcModelInfo* Info = Value ? ModelByOption(Value->toStdString()) : nullptr;
+      if (Info == nullptr) {
+        return BadUsage(QStringLiteral("--model: \"%1\" is not %2")
+                            .arg(Value.value_or(QString()), QString::fromStdString(OptionList())),
+                        true);
+      }
+      Command.Link.Model = Info->Id;
       continue;
     }
     if (!Links || !IsLinkOption(Argument)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <string_view>
 
+#include "calc/Models.h"
 #include "cli/CommandLine.h"
 #include "picture/PictureOptions.h"
 
@@ -9,17 +10,33 @@ namespace pictrane::capture {
 namespace {
 
 constexpr qsizetype kHelpColumn = 26;
+constexpr qsizetype kLinkColumn = 37;
+constexpr qsizetype kWidth = 88;
 
 QString Latin(std::string_view Text) {
   return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
 }
 
 // Lead padded to the help's column, then Help, whose later lines start at that column too.
-QString Entry(const QString& Lead, std::string_view Help) {
-  const QString Indent(kHelpColumn, QLatin1Char(' '));
-  QString Text = Lead.leftJustified(kHelpColumn - 1) + QLatin1Char(' ');
+QString Entry(const QString& Lead, std::string_view Help, qsizetype Column = kHelpColumn) {
+  const QString Indent(Column, QLatin1Char(' '));
+  QString Text = Lead.leftJustified(Column - 1) + QLatin1Char(' ');
   Text += Latin(Help).replace(QLatin1Char('\n'), QLatin1Char('\n') + Indent);
   return Text + QLatin1Char('\n');
+}
+
+// Text broken into lines of at most kWidth characters at its spaces, each ending in a newline.
+QString Wrapped(const std::string& Text) {
+  QString Lines;
+  QString Line;
+  for (const QString& Word : QString::fromStdString(Text).split(QLatin1Char(' '))) {
+    if (!Line.isEmpty() && Line.size() + 1 + Word.size() > kWidth) {
+      Lines += Line + QLatin1Char('\n');
+      Line.clear();
+    }
+    Line += (Line.isEmpty() ? QString() : QStringLiteral(" ")) + Word;
+  }
+  return Lines + Line + QLatin1Char('\n');
 }
 
 // A family's option and a line for each name the command line takes.
@@ -34,6 +51,21 @@ QString FamilyHelp(const OptionFamily<Value>& Family, Value Default) {
     if (!Row.Help.empty()) Text += Entry(QStringLiteral("      ") + Latin(Row.Name), Row.Help);
   }
   return Text;
+}
+
+// --model and what each model's option makes, from the table of models.
+QString ModelsHelp() {
+  QStringList Options;
+  QString Rows;
+  for (const auto& [Option, Help] : ModelHelp()) {
+    Options << Latin(Option);
+    Rows += Entry(QStringLiteral("      ") + Latin(Option), Help);
+  }
+  const CalcModelInfo& Default = InfoOf(BatchOptions{}.Model);
+  return Entry(QStringLiteral("  --model MODEL"), "calculator model, " +
+                                                      Options.join(QLatin1Char('|')).toStdString() +
+                                                      " (default " + Default.Option + "):") +
+         Rows;
 }
 
 }  // namespace
@@ -58,11 +90,11 @@ QString UsageText() {
              "got.\n"
              "A file there that is not a calculator file is never replaced.\n"
              "\n"
-             "Options for --convert:\n"
-             "  --model 89|92p|v200|83p calculator model (default 89; 83p: TI-83 Plus and TI-84 "
-             "Plus,\n"
-             "                          pictures Pic1..Pic9, Pic0 in the files' order, or --name "
-             "PicN)\n") +
+             "Options for --convert:\n") +
+         ModelsHelp() +
+         QStringLiteral(
+             "  --image                 the colour calculators' Image variable instead of a Pic\n"
+             "                          (numbered models: --name PicN names the one picture)\n") +
          FamilyHelp(DitherFamily(), Defaults.Method) + FamilyHelp(ToneFamily(), Defaults.Scale) +
          FamilyHelp(LevelsFamily(), Defaults.Levels) +
          QStringLiteral(
@@ -88,40 +120,61 @@ QString UsageText() {
 
 QString LinkUsageText() {
   return QStringLiteral(
-      "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
-      "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
-      "       pictrane-capture --to-png FILE...\n"
-      "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
-      "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
-      "\n"
-      "--send sends every variable of each calculator file (a group: all its pictures). A\n"
-      "name the calculator holds already is never replaced without --replace: the variable\n"
-      "goes under the next free name (TI-83 Plus: the next free Pic), and its line says so.\n"
-      "--convert ... --send names the pictures that way before it writes them.\n"
-      "--screenshot saves the calculator's screen as OUT (.png, .bmp, .89i, .9xi, .v2i or\n"
-      ".8xi).\n"
-      "--to-png writes FILE.png beside each calculator picture (a group: FILE-NAME.png each,\n"
-      "FILE-FOLDER-NAME.png for a name the group holds in two folders).\n"
-      "--convert ... --send converts as --convert does and sends each picture written (or the\n"
-      "group), one line per file: \"sent: FILE -> TARGET as NAME\" once the calculator\n"
-      "acknowledged it, \"not sent: FILE -> TARGET as NAME: reason\" when it was written but\n"
-      "not sent, \"not written: FILE: reason\".\n"
-      "Before PICTURE, the link options set the window's link for that window only; its File\n"
-      "menu's \"Calculator link...\" chooses one and remembers it.\n"
-      "\n"
-      "Link options:\n"
-      "  --cable usb|silverlink|serial|vti  the cable (default: the first TI-89 Titanium,\n"
-      "                                     TI-84 Plus or SilverLink found on USB)\n"
-      "  --port N                           the cable's port, 1 to 4 (default 1; vti: 2)\n"
-      "  --timeout T                        how long to wait for the calculator, in tenths\n"
-      "                                     of a second (default 20)\n"
-      "  --verbose                          show the calculator libraries' own log on\n"
-      "                                     standard error (anywhere before \"--\")\n"
-      "\n"
-      "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
-      "not written. --convert --send: 0 every picture written and sent, 1 no calculator\n"
-      "answered at all (the pictures written stay), 2 bad usage, 3 some picture not written\n"
-      "or not sent.\n");
+             "Usage: pictrane-capture --send [LINK OPTIONS] FILE...\n"
+             "       pictrane-capture --screenshot [LINK OPTIONS] OUT\n"
+             "       pictrane-capture --to-png FILE...\n"
+             "       pictrane-capture --convert [OPTIONS] --send [LINK OPTIONS] FILE...\n"
+             "       pictrane-capture [LINK OPTIONS] [PICTURE]\n"
+             "\n"
+             "--send sends every variable of each calculator file (a group: all its pictures). A\n"
+             "name the calculator holds already is never replaced without --replace: the "
+             "variable\n"
+             "goes under the next free name (numbered pictures: the next free Pic or Image), and "
+             "its\n"
+             "line says so. The colour calculators' pictures go archived, as they keep them.\n"
+             "--convert ... --send names the pictures that way before it writes them.\n"
+             "--screenshot saves the calculator's screen (a colour calculator's in colour) as OUT\n"
+             "(.png, .bmp, ") +
+         Wrapped(LinkedExtensions() + ").") +
+         QStringLiteral(
+             "--to-png writes FILE.png beside each calculator picture, in its colours (a group:\n"
+             "FILE-NAME.png each, FILE-FOLDER-NAME.png for a name the group holds in two "
+             "folders).\n"
+             "--convert ... --send converts as --convert does and sends each picture written (or "
+             "the\n"
+             "group), one line per file: \"sent: FILE -> TARGET as NAME\" once the calculator\n"
+             "acknowledged it, \"not sent: FILE -> TARGET as NAME: reason\" when it was written "
+             "but\n"
+             "not sent, \"not written: FILE: reason\".\n"
+             "Before PICTURE, the link options set the window's link for that window only; its "
+             "File\n"
+             "menu's \"Calculator link...\" chooses one and remembers it.\n"
+             "\n"
+             "Link options:\n") +
+         Entry(QStringLiteral("  --cable usb|silverlink|serial|vti"),
+               "the cable (default: the first SilverLink cable\nor calculator found on USB:\n" +
+                   UsbNameList() + ")",
+               kLinkColumn) +
+         Entry(QStringLiteral("  --port N"), "the cable's port, 1 to 4 (default 1; vti: 2)",
+               kLinkColumn) +
+         Entry(QStringLiteral("  --timeout T"),
+               "how long to wait for the calculator, in tenths\nof a second (default 20)",
+               kLinkColumn) +
+         Entry(QStringLiteral("  --model M"),
+               "with --send and --screenshot: the model the cable's\ncalculator is, where the "
+               "cable cannot say (vti)",
+               kLinkColumn) +
+         Entry(QStringLiteral("  --verbose"),
+               "show the calculator libraries' own log on\nstandard error (anywhere before "
+               "\"--\")",
+               kLinkColumn) +
+         QStringLiteral(
+             "\n"
+             "Exit status: 0 done, 1 no calculator answered, 2 bad usage, 3 some file not sent or\n"
+             "not written. --convert --send: 0 every picture written and sent, 1 no calculator\n"
+             "answered at all (the pictures written stay), 2 bad usage, 3 some picture not "
+             "written\n"
+             "or not sent.\n");
 }
 
 }  // namespace pictrane::capture

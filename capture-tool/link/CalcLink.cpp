@@ -13,10 +13,12 @@
 
 #include "calc/CalcFile.h"
 #include "calc/CalcRead.h"
+#include "calc/CeColour.h"
 #include "calc/Models.h"
 #include "calc/TiLibraries.h"
 #include "link/LinkState.h"
 #include "pictrane/Names.h"
+#include "picture/PictureFile.h"
 #include "pictrane/RaisedError.h"
 
 namespace pictrane::capture {
@@ -26,6 +28,15 @@ std::optional<CableKind> ParseCable(std::string_view Name) {
     if (Row.Name == Name) return Row.Kind;
   }
   return std::nullopt;
+}
+
+LinkSettings ExpectingFileOf(LinkSettings Settings, const std::string& Path) {
+  EnsureLibrariesReady();
+  if (const CalcModelInfo* Row = ModelOfLibrary(tifiles_file_get_model(Path.c_str()));
+      Row != nullptr && !Settings.Model) {
+    Settings.Model = Row->Id;
+  }
+  return Settings;
 }
 
 CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel)
@@ -39,8 +50,12 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
   CalcModel DirectUsb = CALC_NONE;  // the calculator's own USB link, when that is the cable
   if (Settings.Cable) {
     Kind = *Settings.Cable;
-    if (Kind == CableKind::Usb)
+    const bool DirectOnly = Settings.Model && InfoOf(*Settings.Model).Link == LinkFamily::Dusb;
+    if (DirectOnly && (Kind == CableKind::Usb || Kind == CableKind::Virtual)) {
+      DirectUsb = static_cast<CalcModel>(InfoOf(*Settings.Model).UsbLibraryModel);
+    } else if (Kind == CableKind::Usb) {
       DirectUsb = static_cast<CalcModel>(FirstOf(LinkFamily::Dbus68k).UsbLibraryModel);
+    }
     if (Port == 0) Port = Kind == CableKind::Virtual ? PORT_2 : PORT_1;
   } else {
     // The first calculator with a USB link of its own, or SilverLink, on the USB bus.
@@ -73,17 +88,20 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
 
   S_->OpenCable(Kind, Port);
   if (DirectUsb != CALC_NONE) {
-    // Asked for by name, the calculator's own USB link says which calculator it is.
+    // On USB, the calculator's own link says which calculator it is (a numbered one-bit model and
+    // the colour calculators share a product id).
     CalcModel Probed = CALC_NONE;
-    if (Settings.Cable && ticalcs_probe_usb_calc(S_->Cable, &Probed) == 0 &&
-        Probed == CALC_TI84P_USB) {
-      DirectUsb = CALC_TI84P_USB;
+    if (Kind == CableKind::Usb && ticalcs_probe_usb_calc(S_->Cable, &Probed) == 0 &&
+        ModelOfUsb(Probed) != nullptr) {
+      DirectUsb = Probed;
     }
     const CalcModelInfo& Row = *ModelOfUsb(DirectUsb);
     S_->Speak(DirectUsb, std::string("no ") + Row.UsbName + " on USB");
-    S_->Z80 = Row.Link == LinkFamily::DbusZ80;
+    S_->Family = Row.Link;
+    S_->Z80 = Row.Link != LinkFamily::Dbus68k;
     S_->Screen = Row.LinkScreen;
-    S_->Found = std::string(Row.UsbName) + " on direct USB";
+    S_->Found = std::string(Row.UsbName) +
+                (Kind == CableKind::Virtual ? " on the virtual cable" : " on direct USB");
     if (const int Code = ticalcs_calc_isready(S_->Calc); Code != 0) S_->Fail(Code, "the link");
     return;
   }
@@ -104,6 +122,7 @@ CalcLink::CalcLink(const LinkSettings& Settings, const std::atomic<bool>* Cancel
     S_->Speak(static_cast<CalcModel>(Z80.LibraryModel), "the link");
     S_->Screen = Z80.LinkScreen;
     S_->Z80 = true;
+    S_->Family = LinkFamily::DbusZ80;
     Model = FamilyName(LinkFamily::DbusZ80);
   } else if (S_->LastHost != kFromTi89) {
     throw LinkError(
@@ -134,6 +153,10 @@ bool CalcLink::Z80() const {
   return S_->Z80;
 }
 
+LinkFamily CalcLink::Family() const {
+  return S_->Family;
+}
+
 namespace {
 
 std::string Utf8Name(CalcModel Model, const char* Name, unsigned char Type) {
@@ -143,10 +166,13 @@ std::string Utf8Name(CalcModel Model, const char* Name, unsigned char Type) {
   return Result;
 }
 
-// Gives Entry the name Name (UTF-8) as the calculator's character set or its tokens hold it.
-bool Rename(VarEntry* Entry, CalcModel Model, const std::string& Name) {
+// Gives Entry the name Name (UTF-8) as the calculator's character set or its tokens hold it, or
+// as text (the colour calculators' link takes names as text).
+bool Rename(VarEntry* Entry, CalcModel Model, const std::string& Name, bool AsText) {
   std::string Stored;
-  if (tifiles_calc_is_ti8x(Model) != 0) {
+  if (AsText) {
+    Stored = Name;
+  } else if (tifiles_calc_is_ti8x(Model) != 0) {
     char* Token = ticonv_varname_tokenize(Model, Name.c_str(), Entry->type);
     if (Token == nullptr) return false;
     Stored = Token;
@@ -169,8 +195,7 @@ std::vector<CalcLink::Variable> CalcLink::Variables() {
   GNode* Apps = nullptr;
   const int Code = ticalcs_calc_get_dirlist(S_->Calc, &Vars, &Apps);
   std::vector<Variable> Found;
-  const CalcModel Model = static_cast<CalcModel>(
-      FirstOf(S_->Z80 ? LinkFamily::DbusZ80 : LinkFamily::Dbus68k).LibraryModel);
+  const CalcModel Model = static_cast<CalcModel>(FirstOf(S_->Family).LibraryModel);
   for (GNode* Folder = Vars != nullptr ? Vars->children : nullptr; Code == 0 && Folder != nullptr;
        Folder = Folder->next) {
     const auto* Entry = static_cast<const VarEntry*>(Folder->data);
@@ -204,27 +229,40 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
     void operator()(FileContent* Content) const { tifiles_content_delete_regular(Content); }
   };
   using Content = std::unique_ptr<FileContent, ContentDeleter>;
-  Content Whole(tifiles_content_create_regular(CALC_NONE));
+  // The colour calculators' files carry the one-bit numbered models' signature: their extension
+  // tells them apart, and read for their own model they keep their names as text, as their link
+  // sends them.
+  const CalcModelInfo* Of = ModelOfLibrary(tifiles_file_get_model(Path.c_str()));
+  const bool Colour = Of != nullptr && Of->Link == LinkFamily::Dusb;
+  Content Whole(tifiles_content_create_regular(Colour ? static_cast<CalcModel>(Of->LibraryModel)
+                                                      : CALC_NONE));
   if (!Whole) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
   if (tifiles_file_read_regular(Path.c_str(), Whole.get()) != 0) {
     static_cast<void>(Whole.release());  // freed by the library (CalcRead.cpp)
     throw LinkError(LinkError::Kind::BadFile, Shown, "the file is damaged or cut short");
   }
-  if ((tifiles_calc_is_ti8x(Whole->model) != 0) != S_->Z80) {
+  // The family whose files these are: the colour calculators' by the table, the others' by
+  // the library.
+  const CalcModel Model = Colour ? static_cast<CalcModel>(Of->LibraryModel) : Whole->model;
+  const LinkFamily FileFamily = Colour                                    ? LinkFamily::Dusb
+                                : tifiles_calc_is_ti8x(Whole->model) != 0 ? LinkFamily::DbusZ80
+                                                                          : LinkFamily::Dbus68k;
+  if (FileFamily != S_->Family) {
     throw LinkError(LinkError::Kind::Refused, Shown,
-                    S_->Z80 ? "a file for the " + FamilyName(LinkFamily::Dbus68k) + "; a " +
-                                  FamilyName(LinkFamily::DbusZ80) + " answers"
-                            : "a file for the " + FamilyName(LinkFamily::DbusZ80) +
-                                  "; another calculator answers");
+                    "a file for the " + FamilyName(FileFamily) + "; " +
+                        (S_->Family == LinkFamily::Dbus68k ? std::string("another calculator")
+                                                           : "a " + FamilyName(S_->Family)) +
+                        " answers");
   }
   // One variable at a time, so that a failure midway still tells which ones arrived.
   for (unsigned I = 0; I < Whole->num_entries; ++I) {
-    const Content One(tifiles_content_create_regular(Whole->model));
+    const Content One(tifiles_content_create_regular(Model));
     VarEntry* Copy = One ? tifiles_ve_dup(Whole->entries[I]) : nullptr;
     if (Copy == nullptr) throw LinkError(LinkError::Kind::Refused, Shown, "out of memory");
     if (SendAs) {
-      const Variable Own{Utf8Name(Whole->model, Copy->folder, 0xFF),
-                         Utf8Name(Whole->model, Copy->name, Copy->type)};
+      const Variable Own{
+          Colour ? std::string() : Utf8Name(Model, Copy->folder, 0xFF),
+          Colour ? std::string(Copy->name) : Utf8Name(Model, Copy->name, Copy->type)};
       std::string As;
       try {
         As = SendAs(Own);
@@ -232,7 +270,7 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
         tifiles_ve_delete(Copy);
         throw;
       }
-      if (As != Own.Name && !Rename(Copy, Whole->model, As)) {
+      if (As != Own.Name && !Rename(Copy, Model, As, Colour)) {
         tifiles_ve_delete(Copy);
         throw LinkError(LinkError::Kind::Refused, Shown, "the name " + As + " cannot be given");
       }
@@ -252,7 +290,38 @@ void CalcLink::SendFile(const std::string& Path, std::size_t* Acknowledged,
   }
 }
 
+QImage CalcLink::TakeScreenImage() {
+  if (S_->Family != LinkFamily::Dusb) return ToImage(TakeScreen());
+  CalcScreenCoord Coord{};
+  Coord.format = SCREEN_FULL;
+  std::uint8_t* Bitmap = nullptr;
+  if (const int Code = ticalcs_calc_recv_screen(S_->Calc, &Coord, &Bitmap); Code != 0) {
+    S_->Fail(Code, "the screen");
+  }
+  const PictureSize Want = S_->Screen;
+  if (Bitmap == nullptr || Coord.pixel_format != CALC_PIXFMT_RGB_565_LE ||
+      Coord.width != static_cast<unsigned>(Want.Width) ||
+      Coord.height != static_cast<unsigned>(Want.Height)) {
+    if (Bitmap != nullptr) ticalcs_free_screen(Bitmap);
+    throw LinkError(LinkError::Kind::Refused, "the screen: the calculator sent another screen");
+  }
+  // RGB565, low byte first, rows from the top.
+  QImage Screen(Want.Width, Want.Height, QImage::Format_RGB32);
+  for (int Y = 0; Y < Want.Height; ++Y) {
+    auto* Row = reinterpret_cast<QRgb*>(Screen.scanLine(Y));
+    for (int X = 0; X < Want.Width; ++X) {
+      const std::size_t At = 2 * (static_cast<std::size_t>(Y) * Want.Width + X);
+      Row[X] = ArgbOf565(static_cast<std::uint16_t>(Bitmap[At] | (Bitmap[At + 1] << 8)));
+    }
+  }
+  ticalcs_free_screen(Bitmap);
+  return Screen;
+}
+
 MonoPicture CalcLink::TakeScreen() {
+  if (S_->Family == LinkFamily::Dusb) {
+    throw LinkError(LinkError::Kind::Refused, "the screen: the calculator's screen is in colour");
+  }
   CalcScreenCoord Coord{};
   // The first 68000 model's handle clips to its screen when asked; the larger screens come whole.
   Coord.format =

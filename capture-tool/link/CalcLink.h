@@ -19,6 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include <QImage>
+
+#include "calc/Models.h"
 #include "picture/PixelConversion.h"
 
 namespace pictrane::capture {
@@ -32,7 +35,14 @@ struct LinkSettings {
   std::optional<CableKind> Cable;  // nothing: look for a USB calculator or a SilverLink
   int Port = 0;                    // 1..4; 0: the first (the virtual cable: 2, the program's end)
   unsigned TimeoutTenths = 20;
+  // The model expected where the cable cannot say which protocol to speak (the virtual cable,
+  // and a USB cable given by name): a model linking by DirectUSB only is spoken to so.
+  std::optional<CalcModelId> Model;
 };
+
+// Settings whose Model, when they name none, is the model of the calculator file at Path (by its
+// type), so that the virtual cable's calculator is spoken to as the file's model.
+LinkSettings ExpectingFileOf(LinkSettings Settings, const std::string& Path);
 
 class LinkError : public std::runtime_error {
  public:
@@ -63,8 +73,10 @@ class CalcLink {
   const std::string& Found() const;
   // The screen's size as the user sees it: the answering model's LinkScreen (Models.h).
   PictureSize Screen() const;
-  // Whether a model of the Z80 family answered (their files differ from the 68000 models').
+  // Whether a numbered model answered (its files differ from the 68000 models', and it has no
+  // folders), and the family of its link (Models.h).
   bool Z80() const;
+  LinkFamily Family() const;
 
   // A variable as the calculator names it, in UTF-8: "main" and "img_2024"; on a numbered model
   // no folder and "Pic1".
@@ -82,8 +94,11 @@ class CalcLink {
   using Renaming = std::function<std::string(const Variable&)>;
   void SendFile(const std::string& Path, std::size_t* Acknowledged = nullptr,
                 const Renaming& SendAs = {});
-  // The screen, clipped to Screen(); Dark holds 1 for a black pixel.
+  // The screen, clipped to Screen(); Dark holds 1 for a black pixel. A colour screen raises
+  // LinkError (TakeScreenImage takes it).
   MonoPicture TakeScreen();
+  // The screen as an image: a colour calculator's in its colours, the others' in two.
+  QImage TakeScreenImage();
 
   // The cable library's own measure of the last data packet sent, in bytes a second (0 before).
   float Rate() const;

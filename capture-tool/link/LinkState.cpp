@@ -22,6 +22,12 @@ constexpr int kCalcRefusedUncaught = 350;  // a refusal whose code the library d
 constexpr int kCalcCannotOverwrite = 353;  // locked or archived variable of that name
 constexpr int kCalcCannotDelete = 354;
 // The file library's errors, which the protocol library passes on when it reads a file.
+// The DirectUSB calculators' own refusals, as the protocol library numbers them.
+constexpr int kUsbCannotDelete = 302;
+constexpr int kUsbOutOfMemory = 305;
+constexpr int kUsbBusy = 308;
+constexpr int kUsbLocked = 309;
+constexpr int kUsbNotHome = 319;
 constexpr int kFilesFirstError = 512;
 constexpr int kFilesLastError = 767;
 
@@ -141,13 +147,18 @@ void CalcLink::State::Fail(int Code, const std::string& What) const {
     case kCalcAbort:
       throw LinkError(Kind::Cancelled, What, "cancelled");
     case kCalcNotReady:
+    case kUsbBusy:
+    case kUsbNotHome:
       throw LinkError(Kind::Busy, What,
                       "the calculator is busy (a menu or dialog is open: press HOME and try "
                       "again)");
     case kCalcOutOfMemory:
+    case kUsbOutOfMemory:
       throw LinkError(Kind::OutOfMemory, What, "the calculator is out of memory");
     case kCalcCannotOverwrite:
     case kCalcCannotDelete:
+    case kUsbCannotDelete:
+    case kUsbLocked:
       throw LinkError(Kind::Locked, What,
                       "a variable of that name on the calculator is locked or archived");
     default:

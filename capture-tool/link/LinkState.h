@@ -50,7 +50,8 @@ struct CalcLink::State {
   unsigned TimeoutTenths = 20;
   std::string Found;
   PictureSize Screen = kTi89Screen;
-  bool Z80 = false;  // a model of the Z80 link family
+  bool Z80 = false;  // a numbered model: the Z80 link family, or DirectUSB's colour models
+  LinkFamily Family = LinkFamily::Dbus68k;
   // Handles replaced by one for the calculator that answered, on the virtual cable. Deleting a
   // handle closes its cable, and the emulator's end would not see it open again; they go when
   // the link does.

@@ -57,9 +57,9 @@ constexpr std::array<OptionRow<Sizing>, 3> kFitRows{{
 
 constexpr std::array<OptionRow<TargetArea>, 2> kAreaRows{{
     {TargetArea::Screen, "screen", "Whole scr&een",
-     "the whole screen: 160 x 100 on the TI-89, 240 x 128 on the\n"
-     "TI-92 Plus and Voyage 200"},
-    {TargetArea::Graph, "graph", "&Graph screen", "the graph screen: 159 x 77, 239 x 103"},
+     "the whole screen (each model's size: --model)"},
+    {TargetArea::Graph, "graph", "&Graph screen",
+     "what a picture recalled on the graph screen covers without\nclipping (--model)"},
 }};
 
 constexpr auto kMethodIds = [] {

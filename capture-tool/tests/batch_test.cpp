@@ -19,6 +19,7 @@
 #include "batch/BatchConvert.h"
 #include "CalcNameTable.h"
 #include "calc/CalcFile.h"
+#include "calc/Models.h"
 #include "pictrane/CalcName.h"
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
@@ -39,6 +40,7 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     int ReadModel;
     TargetArea Area;
     PictureSize Size;
+    int Kind = 0;
   };
   const std::vector<Case> Cases = {
       {CalcModelId::Ti89, "89i", CALC_TI89, TargetArea::Screen, {160, 96}},
@@ -47,6 +49,9 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
       {CalcModelId::Voyage200, "v2i", CALC_TI92P, TargetArea::Graph, {172, 103}},
       // Always the whole 96 x 63, the photo centred in it.
       {CalcModelId::Ti83Plus, "8xi", CALC_TI83P, TargetArea::Screen, {96, 63}},
+      // The colour calculators' Pic and Image: their whole size too, the photo centred.
+      {CalcModelId::Ti84PlusCe, "8ci", CALC_TI83P, TargetArea::Screen, {265, 165}},
+      {CalcModelId::Ti84PlusCe, "8ca", CALC_TI83P, TargetArea::Graph, {133, 83}, 1},
   };
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
@@ -55,6 +60,7 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
   for (const Case& C : Cases) {
     BatchOptions Options;
     Options.Model = C.Model;
+    Options.Kind = C.Kind;
     Options.Picture.Method = ToneMethod::FloydSteinberg;
     Options.Picture.Area = C.Area;
     Options.Folder = "Photos";
@@ -64,6 +70,22 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     ASSERT_EQ(RunBatch(Options, Out), kExitDone) << Lines.toStdString();
     const QString Target = Folder.filePath(QStringLiteral("My photo.") + C.Extension);
     const bool Ti83Plus = C.Model == CalcModelId::Ti83Plus;
+    const PictureKind& Kind = KindOf(C.Model, C.Kind);
+    if (IsColour(C.Model)) {
+      // Every byte the picture made has, archived, under its numbered name.
+      const MadePicture Made =
+          CalcPictureOf(C.Model, LoadPicture(Source), C.Size, Options.Picture, C.Kind);
+      EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as " + Kind.Stem + "1 (" +
+                           QString::fromStdString(Made.Said) + ")\n");
+      const test::CalcFileContent Read = test::ReadCalcFile(Target);
+      EXPECT_EQ(Read.Model, C.ReadModel);  // the signature the colour calculators share
+      EXPECT_EQ(Read.Type, Kind.Type);
+      EXPECT_EQ(Read.Attribute, ATTRB_ARCHIVED);
+      EXPECT_EQ(Read.Data, Made.PicData) << C.Extension;
+      EXPECT_EQ(Read.StoredChecksum, Read.ComputedChecksum) << C.Extension;
+      EXPECT_EQ(PictureSize({Made.Shown.width(), Made.Shown.height()}), C.Size);
+      continue;
+    }
     EXPECT_EQ(Lines, "written: " + Source + " -> " + Target + " as " +
                          (Ti83Plus ? "Pic1" : "photos\\myphoto") + " (Floyd-Steinberg)\n");
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <string>
+#include <set>
 #include <vector>
 
 #include "pictrane/AtomicFile.h"
@@ -116,39 +118,55 @@ TEST(CalcFile, WritesOnePictureVariableEveryModelReadsBack) {
   EXPECT_EQ(EntriesOf(Folder.path()), (QStringList{"Pic.89i", "Pic.92i", "Pic.9xi", "Pic.v2i"}));
 }
 
-// Every row of the model table makes a picture that its own file, extension and layout carry
-// back: written, read as that model's (the Voyage 200's files carry the TI-92 Plus's signature,
-// so only its layout and naming are checked), and shown as it was made.
+// Every kind of picture of every row of the model table makes a picture that its own file,
+// extension and layout carry back: written, read as that model's (the Voyage 200's files carry
+// the TI-92 Plus's signature, so only its layout and naming are checked), and shown as it was
+// made, in its colours (a colour photo keeps at least 6 of a Pic's colours).
 TEST(CalcModels, EveryRowsPictureReadsBackAsItsModel) {
   QTemporaryDir Folder;
   ASSERT_TRUE(Folder.isValid());
   QImage Source(300, 200, QImage::Format_RGB32);
-  Source.fill(Qt::white);
+  for (int Y = 0; Y < 200; ++Y) {
+    for (int X = 0; X < 300; ++X)
+      Source.setPixel(X, Y, QColor::fromHsv(X * 359 / 300, Y, 255).rgb());
+  }
   for (int X = 0; X < 150; ++X) Source.setPixel(X, X / 2, qRgb(0, 0, 0));
   for (const CalcModelInfo& Row : CalcModels()) {
-    SCOPED_TRACE(Row.PictureExtension);
-    const MadePicture Made = CalcPictureOf(Row.Id, Source, Row.Screen, {});
-    EXPECT_LE(Made.Mono.Width, Row.Screen.Width);
-    EXPECT_EQ(Made.Shown.Width * Made.Shown.Height, static_cast<int>(Made.Shown.Dark.size()));
-    const bool Numbered = Row.Naming == VariableNaming::Numbered;
-    const CalcPicture Picture{Row.Id, Numbered ? U"Pic3" : U"pic", U"main", Made.PicData};
-    const QString Path =
-        Folder.filePath(QStringLiteral("a.") + QLatin1String(Row.PictureExtension));
-    const std::string Local = QFile::encodeName(Path).toStdString();
-    WriteCalcPicture(Local, Picture);
-    EXPECT_EQ(test::ReadCalcFile(Path).Type, Row.PictureType);
-    const std::vector<StoredPicture> Read = ReadCalcPictures(Local);
-    ASSERT_EQ(Read.size(), 1u);
-    EXPECT_EQ(InfoOf(Read[0].Model).Naming, Row.Naming);
-    EXPECT_EQ(InfoOf(Read[0].Model).Screen, Row.Screen);
-    if (Row.Id != CalcModelId::Voyage200) {
-      EXPECT_EQ(Read[0].Model, Row.Id);
+    for (std::size_t K = 0; K < Row.Kinds.size(); ++K) {
+      const PictureKind& Kind = Row.Kinds[K];
+      SCOPED_TRACE(Kind.Extension);
+      const int KindIndex = static_cast<int>(K);
+      const MadePicture Made = CalcPictureOf(Row.Id, Source, Kind.Screen, {}, KindIndex);
+      EXPECT_LE(Made.Shown.width(), Kind.Screen.Width);
+      EXPECT_EQ(Made.Mono.Dark.empty(), IsColour(Row.Id));
+      const bool Numbered = Row.Naming == VariableNaming::Numbered;
+      const std::u32string Name =
+          Numbered ? NumberedPictureName(2, QString(Kind.Stem).toStdU32String()) : U"pic";
+      const CalcPicture Picture{Row.Id, Name, U"main", Made.PicData, KindIndex};
+      const QString Path = Folder.filePath(QStringLiteral("a.") + QLatin1String(Kind.Extension));
+      const std::string Local = QFile::encodeName(Path).toStdString();
+      WriteCalcPicture(Local, Picture);
+      const test::CalcFileContent File = test::ReadCalcFile(Path);
+      EXPECT_EQ(File.Type, Kind.Type);
+      EXPECT_EQ(File.Attribute, Kind.Archived ? ATTRB_ARCHIVED : ATTRB_NONE);
+      EXPECT_EQ(File.StoredChecksum, File.ComputedChecksum);
+      const std::vector<StoredPicture> Read = ReadCalcPictures(Local);
+      ASSERT_EQ(Read.size(), 1u);
+      EXPECT_EQ(InfoOf(Read[0].Model).Naming, Row.Naming);
+      EXPECT_EQ(KindOf(Read[0].Model, Read[0].Kind).Screen, Kind.Screen);
+      if (Row.Id != CalcModelId::Voyage200) {
+        EXPECT_EQ(Read[0].Model, Row.Id);
+      }
+      EXPECT_EQ(Read[0].Name, Numbered ? std::string(Kind.Stem) + "3" : "pic");
+      EXPECT_EQ(Read[0].PicData, Made.PicData);
+      const QImage Back = ShownOf(Read[0]);
+      EXPECT_EQ(Back, Made.Shown.convertToFormat(Back.format()));
+      std::set<QRgb> Colours;
+      for (int Y = 0; Y < Back.height(); ++Y) {
+        for (int X = 0; X < Back.width(); ++X) Colours.insert(Back.pixel(X, Y));
+      }
+      EXPECT_GE(Colours.size(), IsColour(Row.Id) ? 6u : 2u);
     }
-    EXPECT_EQ(Read[0].Name, Numbered ? "Pic3" : "pic");
-    EXPECT_EQ(Read[0].PicData, Made.PicData);
-    const MonoPicture Back = DecodePic(Read[0].PicData, Row.Id);
-    EXPECT_EQ(Back.Dark, Made.Shown.Dark);
-    EXPECT_GT(std::count(Back.Dark.begin(), Back.Dark.end(), 1), 0);
   }
 }
 

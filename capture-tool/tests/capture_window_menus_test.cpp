@@ -359,17 +359,42 @@ void CaptureWindowTest::modelIsAPictureSettingShownBeforeSaving() {
     if (Menu->title() == "Calculator &model") Models = Menu;
   }
   QVERIFY(Models != nullptr);
-  Models->actions().last()->trigger();
-  QCOMPARE(Window_->Model(), CalcModelId::Ti83Plus);
+  // The colour calculators last, their picture in colour at its size (320 x 200 fits as 264 x
+  // 165, in the 265 x 165 Pic), then the TI-83 Plus before them.
+  struct Row {
+    int FromLast;
+    CalcModelId Model;
+    QSize Size;
+    const char* Status;
+    const char* Extension;
+  };
+  for (const Row& R :
+       {Row{1,
+            CalcModelId::Ti84PlusCe,
+            {265, 165},
+            "TI-84 Plus CE / TI-83 Premium CE: fit into screen 265 x 165 (colour",
+            "8ci"},
+        Row{2, CalcModelId::Ti83Plus, {96, 63}, "TI-83 Plus / TI-84 Plus: ", "8xi"}}) {
+    Models->actions().at(Models->actions().size() - R.FromLast)->trigger();
+    QCOMPARE(Window_->Model(), R.Model);
+    const QList<QLabel*> Views = Window_->centralWidget()->findChildren<QLabel*>();
+    QVERIFY(std::any_of(Views.begin(), Views.end(), [&R](const QLabel* Label) {
+      const QSize Drawn = Label->pixmap().size();
+      return !Drawn.isEmpty() && Drawn.width() % R.Size.width() == 0 &&
+             Drawn / (Drawn.width() / R.Size.width()) == R.Size;
+    }));
+    const QList<QLabel*> Labels = Window_->statusBar()->findChildren<QLabel*>();
+    QVERIFY(std::any_of(Labels.begin(), Labels.end(),
+                        [&R](const QLabel* Label) { return Label->text().startsWith(R.Status); }));
+    Press(Qt::Key_F, Qt::AltModifier);
+    Type("a");
+    QCOMPARE(QApplication::focusWidget()->property("text").toString(),
+             Dir_->filePath(QStringLiteral("m/shot.") + R.Extension));
+    Press(Qt::Key_Escape);
+  }
   QCOMPARE(QSize(Window_->Shown().Width, Window_->Shown().Height), QSize(96, 63));
-  const QList<QLabel*> Labels = Window_->statusBar()->findChildren<QLabel*>();
-  QVERIFY(std::any_of(Labels.begin(), Labels.end(), [](const QLabel* Label) {
-    return Label->text().startsWith("TI-83 Plus / TI-84 Plus: ");
-  }));
-  Press(Qt::Key_F, Qt::AltModifier);
-  Type("a");
-  QCOMPARE(QApplication::focusWidget()->property("text").toString(), Dir_->filePath("m/shot.8xi"));
-  Press(Qt::Key_Escape);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(Window_->Model(), CalcModelId::Ti84PlusCe);
   Press(Qt::Key_Z, Qt::ControlModifier);
   QCOMPARE(Window_->Model(), CalcModelId::Ti89);
   QVERIFY(Models->actions().first()->isChecked());

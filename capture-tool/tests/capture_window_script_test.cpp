@@ -192,12 +192,15 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   RunFileScript(Source, Target, "shot", "main");
   CheckWritten(Target, "shot", "main", Halved);
 
-  // The TI-83 Plus picture after it, past where Down stops: End reaches it, named Pic1.
+  // The TI-83 Plus picture after it, past where Down stops: End and Up reach it (the colour
+  // calculators' Pic and Image come last), named Pic1.
   Press(Qt::Key_F, Qt::AltModifier);
   Type("a" + Dir_->filePath("types/shot.8xi"));
   Press(Qt::Key_V, Qt::AltModifier);
   Press(Qt::Key_F4);
   Press(Qt::Key_End);
+  Press(Qt::Key_Up);
+  Press(Qt::Key_Up);
   Press(Qt::Key_Return);
   Press(Qt::Key_Return);
   Press(Qt::Key_Return);
@@ -216,6 +219,24 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   QVERIFY(Light(Pic83.Dark.begin(), Pic83.Dark.begin() + 96));
   QVERIFY(Light(Pic83.Dark.end() - 2 * 96, Pic83.Dark.end()));
   QVERIFY(!Light(Pic83.Dark.begin() + 96, Pic83.Dark.end() - 2 * 96));
+
+  // The colour calculators' Image, the last entry: Image1, archived, of the picture in colour.
+  Press(Qt::Key_F, Qt::AltModifier);
+  Type("a" + Dir_->filePath("types/shot.8ca"));
+  Press(Qt::Key_V, Qt::AltModifier);
+  Press(Qt::Key_F4);
+  Press(Qt::Key_End);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Return);
+  QCOMPARE(Window_->MessageText(), QString());
+  QCOMPARE(Window_->Model(), pictrane::capture::CalcModelId::Ti84PlusCe);
+  const test::CalcFileContent Ce = test::ReadCalcFile(Dir_->filePath("types/shot.8ca"));
+  QCOMPARE(Ce.ReadResult, 0);
+  QCOMPARE(Ce.Type, 0x1A);
+  QCOMPARE(Ce.Attribute, static_cast<int>(ATTRB_ARCHIVED));
+  QCOMPARE(Ce.StoredChecksum, Ce.ComputedChecksum);
+  QVERIFY(Window_->statusBar()->currentMessage().contains("as Image1"));
 }
 
 void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {

@@ -79,6 +79,20 @@ TEST(CommandLine, TakesThePictureOptionsAndRefusesBadUsage) {
       {{"--convert", "--model", "83p", "a.png"},
        Action::Convert,
        [](const CommandLine& L) { return L.Batch.Model == CalcModelId::Ti83Plus; }},
+      // --image before or after the colour model; no Image on a one-bit model, no colour groups.
+      {{"--convert", "--image", "--model", "84pce", "--name", "Image0", "a.png"},
+       Action::Convert,
+       [](const CommandLine& L) {
+         return L.Batch.Model == CalcModelId::Ti84PlusCe && L.Batch.Kind == 1;
+       }},
+      {{"--convert", "--model", "84pce", "--image", "--name", "Pic0", "a.png"},
+       Action::BadUsage,
+       Any},
+      {{"--convert", "--image", "a.png"}, Action::BadUsage, Any},
+      {{"--convert", "--model", "84pce", "--group", "all", "a.png"}, Action::BadUsage, Any},
+      {{"--screenshot", "--model", "84pce", "--cable", "vti", "s.png"},
+       Action::Link,
+       [](const CommandLine& L) { return L.Link.Link.Model == CalcModelId::Ti84PlusCe; }},
       {{"--convert", "--threshold", "257", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--contrast", "-101", "a.png"}, Action::BadUsage, Any},
       {{"--convert", "--folder", "1st", "a.png"}, Action::BadUsage, Any},

@@ -22,6 +22,8 @@
 
 #include "window/CableDialog.h"
 #include "calc/CalcFile.h"
+#include "calc/CePictures.h"
+#include "calc/Models.h"
 #include "window/CaptureWindow.h"
 #include "window/LinkActions.h"
 #include "calc/PicLayout.h"
@@ -84,7 +86,7 @@ class LinkActionsTest : public QObject {
   }
 
   void SendsFilesAndTakesTheScreen() {
-    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20});
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20, {}});
     QCOMPARE(Link.SendAction()->text(), QStringLiteral("Send to calculator..."));
     QCOMPARE(Link.ScreenAction()->text(), QStringLiteral("Take the calculator's screen"));
     QSignalSpy Finished(&Link, &LinkActions::Finished);
@@ -149,10 +151,43 @@ class LinkActionsTest : public QObject {
     CloseReport();
   }
 
+  // The window's link to a colour calculator (a run of its own against the stand-in as one,
+  // CMakeLists.txt): a Pic arrives archived, byte for byte, and the screen comes in colour with
+  // the Pic on its graph area (at 27, 37), a red picture centred in the Pic red in its middle.
+  void ColourCalculatorTakesAPicAndGivesItsScreen() {
+    if (qEnvironmentVariable("PICTRANE_STANDIN_MODEL") != QLatin1String("84pce"))
+      QSKIP("the stand-in as a colour calculator runs this case");
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20, CalcModelId::Ti84PlusCe});
+    QSignalSpy Finished(&Link, &LinkActions::Finished);
+    QSignalSpy Screens(&Link, &LinkActions::ScreenTaken);
+    QImage Red(40, 30, QImage::Format_RGB32);
+    Red.fill(Qt::red);
+    const CalcPicture Pic{CalcModelId::Ti84PlusCe,
+                          U"Pic4",
+                          {},
+                          CalcPictureOf(CalcModelId::Ti84PlusCe, Red, kCePicShown, {}).PicData};
+    const QString File = Folder_.filePath("red.8ci");
+    WriteCalcPicture(File.toStdString(), Pic);
+    Link.SendFiles({File});
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 1, 20000);
+    QCOMPARE(Finished[0][1].toString(), QStringLiteral("Sent: Pic4"));
+    QCOMPARE(VariableOf(Received_ + "/Pic4.var"),
+             QByteArray(reinterpret_cast<const char*>(Pic.PicData.data()),
+                        static_cast<qsizetype>(Pic.PicData.size())));
+    QVERIFY(VariableOf(Received_ + "/Pic4.info").endsWith("archived 1\n"));
+    CloseReport();
+    Link.ScreenAction()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Finished.count(), 2, 20000);
+    const QImage Screen = Screens[0][0].value<QImage>();
+    QCOMPARE(Screen.size(), QSize(320, 240));
+    QCOMPARE(Screen.pixel(27 + 132, 37 + 82), qRgb(255, 0, 0));
+    CloseReport();
+  }
+
   // The window's File menu: the screen lands in the preview ready to save, the picture saved last
   // is the one offered, and a calculator picture opens back into the preview.
   void WindowTakesTheScreenAndOpensPictures() {
-    CaptureWindow Window(nullptr, {CableKind::Virtual, 0, 20});
+    CaptureWindow Window(nullptr, {CableKind::Virtual, 0, 20, {}});
     auto* Link = Window.findChild<LinkActions*>();
     QVERIFY(Link != nullptr);
     QSignalSpy Finished(Link, &LinkActions::Finished);
@@ -256,7 +291,7 @@ class LinkActionsTest : public QObject {
   }
 
   void CancelStopsBeforeTheNextFile() {
-    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20});
+    LinkActions Link(&Window_, {CableKind::Virtual, 0, 20, {}});
     QSignalSpy Finished(&Link, &LinkActions::Finished);
     QStringList Files;
     for (int I = 0; I < 20; ++I) {

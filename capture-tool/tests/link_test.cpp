@@ -22,6 +22,8 @@
 #include "batch/BatchConvert.h"
 #include "calc/CalcFile.h"
 #include "calc/CalcRead.h"
+#include "calc/Models.h"
+#include "calc/CePictures.h"
 #include "batch/LinkCommands.h"
 #include "calc/PicLayout.h"
 #include "picture/PictureFile.h"
@@ -130,6 +132,11 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
                  {Ti83Picture(U"Pic1", 6), Ti83Picture(U"Pic2", 7)});
   const QString Ti83Photo = Folder.filePath("photos/photo.8xi");
   const QString Ti83Beach = Folder.filePath("photos/beach.8xi");
+  // The colour calculators' pictures, sent archived (the stand-in's NAME.info says so).
+  const QString CePhoto = Folder.filePath("photos/photo.8ci");
+  const QString CeBeach = Folder.filePath("photos/beach.8ci");
+  const QString CeImage = Folder.filePath("photos/photo.8ca");
+  const QString CeSaid = " (colour: OKLab Floyd-Steinberg, 15 colours)\n";
 
   struct Case {
     QStringList StandIn;
@@ -192,6 +199,20 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
        "sent: " + Photo + " -> " + Ti83Photo +
            " as Pic2 (Pic1 is on the calculator already) (photo: levels + Floyd-Steinberg)\n",
        {{"Pic2", Ti83Photo, 0}}},
+      {{"--model", "84pce"},
+       {"--convert", "--model", "84pce", "--send", "--cable", "vti", Photo, Beach},
+       "sent: " + Photo + " -> " + CePhoto + " as Pic1" + CeSaid + "sent: " + Beach + " -> " +
+           CeBeach + " as Pic2" + CeSaid,
+       {{"Pic1", CePhoto, 0}, {"Pic2", CeBeach, 0}}},
+      {{"--model", "84pce", "--hold", "Image1"},
+       {"--convert", "--model", "84pce", "--image", "--send", "--cable", "vti", Photo},
+       "sent: " + Photo + " -> " + CeImage +
+           " as Image2 (Image1 is on the calculator already) (colour: RGB565, ordered 8x8)\n",
+       {{"Image2", CeImage, 0}}},
+      {{"--model", "84pce", "--hold", "Pic1"},
+       {"--send", "--cable", "vti", CePhoto},
+       "sent: " + CePhoto + " as Pic2 (Pic1 is on the calculator already)\n",
+       {{"Pic2", CePhoto, 0}}},
   };
   for (const Case& C : Cases) {
     ASSERT_TRUE(QDir(Received).removeRecursively() && QDir().mkpath(Received));
@@ -199,11 +220,17 @@ TEST(Link, PictureAndGroupArriveByteForByte) {
     const std::string Name = C.Tool.join(' ').toStdString();
     ASSERT_EQ(R.Status, kExitDone) << Name << R.Out.toStdString() << R.Err.toStdString();
     EXPECT_EQ(R.Out, C.Out) << Name;
-    EXPECT_TRUE(
-        R.Err.contains("virtual cable on port 2, " + (C.StandIn.contains("83p") ? Ti83 : Ti89)))
+    const bool Colour = C.StandIn.contains("84pce");
+    EXPECT_TRUE(R.Err.contains(Colour ? QString("TI-84 Plus CE on the virtual cable")
+                                      : "virtual cable on port 2, " +
+                                            (C.StandIn.contains("83p") ? Ti83 : Ti89)))
         << R.Err.toStdString();
-    EXPECT_EQ(QDir(Received).entryList(QDir::Files).size(), C.Arrivals.size()) << Name;
+    EXPECT_EQ(QDir(Received).entryList({"*.var"}, QDir::Files).size(), C.Arrivals.size()) << Name;
     for (const Arrival& A : C.Arrivals) {
+      if (Colour) {
+        const std::vector<std::uint8_t> Info = ReadBytes(Received + "/" + A.Saved + ".info");
+        EXPECT_TRUE(std::string(Info.begin(), Info.end()).ends_with("archived 1\n")) << A.Saved;
+      }
       const std::vector<StoredPicture> Stored = ReadCalcPictures(A.File.toStdString());
       ASSERT_LT(A.Index, Stored.size()) << Name;
       EXPECT_EQ(ReadBytes(Received + "/" + A.Saved + ".var"), Stored[A.Index].PicData)
@@ -287,6 +314,22 @@ TEST(Link, ScreenIsClippedToWhatTheUserSees) {
     }
   }
 
+  // A colour calculator's screen in its colours (the stand-in's colour bars: yellow, then cyan
+  // in the second and third eighths), and made into a Pic.
+  const QString CeShot = Folder.filePath("shotce.png");
+  const QString CePic = Folder.filePath("shotce.8ci");
+  const LinkRun Ce = RunLinked(
+      {"--model", "84pce"}, {CeShot, CePic},
+      {"sh", "-c",
+       R"("$0" --screenshot --model 84pce --cable vti "$1" && "$0" --screenshot --cable vti "$2")",
+       PICTRANE_CAPTURE_PATH});
+  ASSERT_EQ(Ce.Status, kExitDone) << Ce.Out.toStdString() << Ce.Err.toStdString();
+  const QImage Colours(CeShot);
+  EXPECT_EQ(PictureSize({Colours.width(), Colours.height()}), kCeScreen);
+  EXPECT_EQ(Colours.pixel(60, 120), qRgb(255, 255, 0));
+  EXPECT_EQ(Colours.pixel(100, 120), qRgb(0, 255, 255));
+  EXPECT_EQ(ReadCalcPictures(CePic.toStdString()).at(0).Name, "Pic1");
+
   // A TI-83 Plus picture sent, then taken back from the screen it shows: the same bytes.
   const QString Sent = Folder.filePath("sent.8xi");
   const QString Back = Folder.filePath("pic2.8xi");
@@ -326,6 +369,10 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
                     U"Pic1",
                     {},
                     EncodePic(Scrambled(kTi83PlusPicture, 8), CalcModelId::Ti83Plus)});
+  const auto CeAs = [](const QString& Photo, int N) {
+    return Photo + " -> " + QString(Photo).replace(".png", ".8ci") +
+           QStringLiteral(" as Pic%1 (colour: OKLab Floyd-Steinberg, 15 colours)").arg(N);
+  };
   const QString Trip = Folder.filePath("trip.89g");
   const auto As = [](const QString& Photo, const QString& Target, int N) {
     return Photo + " -> " + Target +
@@ -401,6 +448,31 @@ TEST(Link, EachFailureGivesItsMessageAndStatusInTime) {
        {"--send", "--cable", "vti", "--timeout", "5", Ti83File},
        kExitNotAllWritten,
        "not sent: " + Ti83File + ": a file for the TI-83 Plus or TI-84 Plus; another calculator"},
+      // The colour calculators' link, DirectUSB, fails as the others do.
+      {{"--model", "84pce", "--fail", "silent"},
+       ConvertSend + QStringList{"--model", "84pce", Photos[0]},
+       kExitNoCalculator,
+       "not sent: " + CeAs(Photos[0], 1) +
+           ": the link: the calculator did not answer within 0.5 s"},
+      {{"--model", "84pce", "--fail", "busy"},
+       ConvertSend + QStringList{"--model", "84pce", Photos[0]},
+       kExitNotAllWritten,
+       "not sent: " + CeAs(Photos[0], 1) + ": the link: the calculator is busy"},
+      {{"--model", "84pce", "--fail", "memory"},
+       ConvertSend + QStringList{"--model", "84pce", Photos[0]},
+       kExitNotAllWritten,
+       "not sent: " + CeAs(Photos[0], 1) + ": the calculator is out of memory"},
+      {{"--model", "84pce", "--fail", "vanish", "--after", "1"},
+       ConvertSend + QStringList{"--model", "84pce"} + Photos,
+       kExitNotAllWritten,
+       "sent: " + CeAs(Photos[0], 1) + "\nnot sent: " + CeAs(Photos[1], 2) + Silence +
+           "not sent: " + CeAs(Photos[2], 3) +
+           ": not tried, as the calculator stopped answering\n"},
+      {{"--model", "84pce"},
+       {"--send", "--model", "84pce", "--cable", "vti", "--timeout", "5", File},
+       kExitNotAllWritten,
+       "not sent: " + File +
+           ": a file for the TI-89 family; a TI-84 Plus CE or TI-83 Premium CE answers\n"},
       {{}, {"--send", "--cable", "parallel", File}, kExitUsage, ""},
       // A mistyped row of the stand-in's own is refused, not run as a calculator that works.
       {{"--fail", "full"}, Send, kExitUsage, ""},

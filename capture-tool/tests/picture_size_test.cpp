@@ -82,12 +82,14 @@ TEST(PixelConversion, PlacesFitFillAndStretchPerModelAndArea) {
     Sizing Fit;
     PictureSize Size;
     double Left, Top, Width, Height;  // the part of the source used
+    int Kind = 0;                     // of the model's picture kinds
   };
   const auto S = TargetArea::Screen;
   const auto G = TargetArea::Graph;
   const auto Ti89 = CalcModelId::Ti89;
   const auto V200 = CalcModelId::Voyage200;
   const auto Ti92p = CalcModelId::Ti92Plus;
+  const auto Ce = CalcModelId::Ti84PlusCe;
   const std::vector<Case> Cases = {
       {{640, 480}, Ti89, S, Sizing::Fit, {133, 100}, 0, 0, 640, 480},
       {{640, 480}, Ti89, S, Sizing::Fill, {160, 100}, 0, 40, 640, 400},
@@ -103,10 +105,14 @@ TEST(PixelConversion, PlacesFitFillAndStretchPerModelAndArea) {
       // A picture that fits is kept 1:1 whatever the sizing.
       {{160, 100}, Ti89, S, Sizing::Fill, {160, 100}, 0, 0, 160, 100},
       {{100, 50}, Ti89, G, Sizing::Stretch, {100, 50}, 0, 0, 100, 50},
+      // The colour calculators' Pic and Image are their whole size on either area.
+      {{640, 480}, Ce, S, Sizing::Fit, {220, 165}, 0, 0, 640, 480},
+      {{640, 480}, Ce, G, Sizing::Fill, {265, 165}, 0, 40.75, 640, 398.49},
+      {{640, 480}, Ce, S, Sizing::Fit, {111, 83}, 0, 0, 640, 480, 1},
   };
   for (std::size_t I = 0; I < Cases.size(); ++I) {
     const Case& C = Cases[I];
-    const Placement P = PlaceWithin(C.Source, AreaOf(C.Model, C.Area), C.Fit);
+    const Placement P = PlaceWithin(C.Source, AreaOf(C.Model, C.Area, C.Kind), C.Fit);
     EXPECT_EQ(P.Size, C.Size) << "case " << I << ": " << P.Size.Width << "x" << P.Size.Height;
     EXPECT_NEAR(P.Left, C.Left, 0.01) << "case " << I;
     EXPECT_NEAR(P.Top, C.Top, 0.01) << "case " << I;

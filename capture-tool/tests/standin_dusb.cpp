@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +26,9 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint8_t kBufferRequest = 1, kBufferAlloc = 2, kData = 3, kDataLast = 4, kDataAck = 5;
 // Virtual packet types.
 constexpr std::uint16_t kPing = 0x0001, kParamRequest = 0x0007, kParamData = 0x0008,
-                        kRequestToSend = 0x000B, kContents = 0x000D, kModeAck = 0x0012,
-                        kAck = 0xAA00, kEnd = 0xDD00, kError = 0xEE00;
+                        kDirList = 0x0009, kVarHeader = 0x000A, kRequestToSend = 0x000B,
+                        kContents = 0x000D, kModeAck = 0x0012, kAck = 0xAA00, kEnd = 0xDD00,
+                        kError = 0xEE00;
 // The calculator's error codes, as the library names them.
 constexpr std::uint16_t kOutOfMemory = 0x000C, kBusy = 0x0011, kLocked = 0x0012, kInvalid = 0x0004;
 constexpr std::uint16_t kScreenshot = 0x0022, kFreeRam = 0x000E, kFreeFlash = 0x0011;
@@ -42,6 +44,7 @@ struct Options {
   int After = 0;
   std::string SaveDir;
   std::vector<std::uint16_t> Screen;
+  std::vector<std::string> Held;  // variables it holds before anything is sent: Pic1, Image3
   std::vector<char*> Command;
 };
 
@@ -82,7 +85,7 @@ constexpr std::uint16_t kPalette[16] = {0,      0x001F, 0xF800, 0x0000, 0xF81F, 
 class Calculator : public StandInCalculator {
  public:
   Calculator(CableHandle* Cable, const Options& Settings)
-      : Cable_(Cable), O_(Settings), Screen_(Settings.Screen) {}
+      : Cable_(Cable), O_(Settings), Screen_(Settings.Screen), Names_(Settings.Held) {}
 
   bool Gone() const override { return Gone_; }
 
@@ -91,12 +94,15 @@ class Calculator : public StandInCalculator {
     std::uint8_t Type = 0;
     Bytes Data;
     if (!ReceiveRaw(Type, Data)) return;
-    if (Failing("vanish")) {
+    // The end of a transmission still belongs to the variable before it: a failure starts after.
+    const bool Ending = Pending_.empty() && (Type == kData || Type == kDataLast) &&
+                        Data.size() >= 6 && Word(Data, 4) == kEnd;
+    if (!Ending && Failing("vanish")) {
       ticables_cable_close(Cable_);
       Gone_ = true;
       return;
     }
-    if (Failing("silent")) return;
+    if (!Ending && Failing("silent")) return;
     if (Type == kBufferRequest) {
       Bytes Size;
       PutLong(Size, kRawMost);
@@ -204,6 +210,9 @@ class Calculator : public StandInCalculator {
       case kParamRequest:
         AnswerParameters(Packet);
         break;
+      case kDirList:
+        ListVariables();
+        break;
       case kEnd:
         break;
       default:
@@ -257,8 +266,29 @@ class Calculator : public StandInCalculator {
     }
   }
 
+  // A header a variable held (name, then its size, type and archived flag as asked for), then
+  // the end of the list.
+  void ListVariables() {
+    for (const std::string& Name : Names_) {
+      Bytes Header{0, static_cast<std::uint8_t>(Name.size())};
+      Header.insert(Header.end(), Name.begin(), Name.end());
+      Header.push_back(0);
+      PutWord(Header, 3);
+      const bool Image = Name.rfind("Image", 0) == 0;
+      for (const Bytes& Attribute : {Bytes{0x00, 0x01, 0, 0, 4, 0, 0, 0x55, 0xBB},
+                                     Bytes{0x00, 0x02, 0, 0, 4, 0xF0, 0x07, 0,
+                                           static_cast<std::uint8_t>(Image ? 0x1A : 0x07)},
+                                     Bytes{0x00, 0x03, 0, 0, 1, 1}}) {
+        Header.insert(Header.end(), Attribute.begin(), Attribute.end());
+      }
+      SendVirtual(kVarHeader, Header);
+    }
+    SendVirtual(kEnd, {});
+  }
+
   void Arrived(const Bytes& Data) {
     ++Received_;
+    if (std::find(Names_.begin(), Names_.end(), Name_) == Names_.end()) Names_.push_back(Name_);
     if (Type_ == 0x07 && Data.size() == 2 + 21945) ShowPic(Data);
     if (Type_ == 0x1A && Data.size() == 2 + 22245) ShowImage(Data);
     if (O_.SaveDir.empty() || Name_.empty()) return;
@@ -328,7 +358,8 @@ class Calculator : public StandInCalculator {
   CableHandle* Cable_;
   const Options& O_;
   std::vector<std::uint16_t> Screen_;
-  Bytes Pending_;  // the virtual packet being received
+  std::vector<std::string> Names_;  // held and received
+  Bytes Pending_;                   // the virtual packet being received
   std::uint32_t Declared_ = 0;
   std::uint16_t Kind_ = 0;
   std::string Name_;  // of the variable announced
@@ -356,6 +387,8 @@ bool Parse(int Argc, char** Argv, Options& O) {
       O.After = std::atoi(Value.c_str());
     } else if (Argument == "--save") {
       O.SaveDir = Value;
+    } else if (Argument == "--hold") {
+      O.Held.push_back(Value);
     } else if (Argument == "--screen") {
       std::ifstream In(Value, std::ios::binary);
       Bytes Raw(kWidth * kHeight * 2);
@@ -385,7 +418,7 @@ int RunDirectUsbStandIn(int Argc, char** Argv) {
   if (!Parse(Argc, Argv, O)) {
     std::fprintf(stderr,
                  "usage: standin_calc --model 84pce [--fail MODE] [--after N] [--save DIR] "
-                 "[--screen FILE] -- COMMAND...\n");
+                 "[--screen FILE] [--hold NAME]... -- COMMAND...\n");
     return 125;
   }
   return ServeBeside(O.Command.data(),

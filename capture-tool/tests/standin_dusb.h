@@ -7,7 +7,7 @@
 // of virtual data; a virtual packet is a 4-byte size, a 2-byte type and its data.
 //
 //   standin_calc --model 84pce [--fail silent|busy|memory|locked|vanish] [--after N]
-//                [--save DIR] [--screen FILE] -- COMMAND [ARGUMENT...]
+//                [--save DIR] [--screen FILE] [--hold NAME]... -- COMMAND [ARGUMENT...]
 //
 // It answers a mode setting with its acknowledgement, a request to send a variable (its name,
 // size and attributes) with a data acknowledgement, the variable's contents with another, and a
@@ -19,7 +19,8 @@
 // silent answers nothing; busy answers the mode setting with the busy error; memory and locked
 // answer a request to send with the out-of-memory and the locked-variable errors; vanish closes
 // the stand-in's end of the cable. With --after N the failure starts once N variables have
-// arrived.
+// arrived. Asked for its variables (a directory list), it sends a header of each one --hold gave
+// it (Pic1, Image3) and each one received, then the end of the list.
 
 // Whether the arguments ask for the TI-84 Plus CE ("--model 84pce" before "--").
 bool WantsDirectUsb(int Argc, char** Argv);

@@ -31,14 +31,16 @@ constexpr std::array<CableEntry, 5> kCables = {{
     {CableKind::Virtual, "vti", "Virtual cable (an emulator on this computer)"},
 }};
 
-// Entry's label with the models the table links to, the Z80 family first.
+// Entry's label with the models the table links to, the Z80 family first; the models linking
+// by DirectUSB alone take no other cable.
 QString LabelOf(const CableEntry& Entry) {
   QStringList Usb;
   QStringList Linked;
-  for (const LinkFamily Family : {LinkFamily::DbusZ80, LinkFamily::Dbus68k}) {
+  for (const LinkFamily Family : {LinkFamily::DbusZ80, LinkFamily::Dbus68k, LinkFamily::Dusb}) {
     for (const CalcModelInfo& Row : CalcModels()) {
       if (Row.Link != Family) continue;
       if (Row.UsbName != nullptr) Usb << QLatin1String(Row.UsbName) + QStringLiteral(" (USB)");
+      if (Family == LinkFamily::Dusb) continue;
       Linked << QLatin1String(Row.Name);
       if (Row.SharedWith != nullptr) Linked << QLatin1String(Row.SharedWith);
     }

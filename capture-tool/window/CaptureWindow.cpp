@@ -79,13 +79,16 @@ int SaveTypeOf(CalcModelId Model) {
 }
 
 bool IsCalcFile(const QString& Path) {
-  // The files of the linked models that name pictures freely open through the calculator
-  // library; the others go to the picture reader.
+  // The files of the linked models that name pictures freely, and the colour calculators', open
+  // through the calculator library; the others go to the picture reader.
   const QString Suffix = QFileInfo(Path).suffix().toLower();
   for (const CalcModelInfo& Row : CalcModels()) {
-    if (Row.Link == LinkFamily::Dbus68k && (Suffix == QLatin1String(Row.PictureExtension) ||
-                                            Suffix == QLatin1String(Row.GroupExtension)))
-      return true;
+    if (Row.Link != LinkFamily::Dbus68k && Row.Link != LinkFamily::Dusb) continue;
+    for (const PictureKind& Kind : Row.Kinds) {
+      if (Suffix == QLatin1String(Kind.Extension) ||
+          (Kind.GroupExtension != nullptr && Suffix == QLatin1String(Kind.GroupExtension)))
+        return true;
+    }
   }
   return false;
 }
@@ -108,7 +111,7 @@ QImage LoadCalcPicture(QWidget* Parent, const QString& Path) {
     if (!Ok) return {};
     Chosen = static_cast<std::size_t>(Names.indexOf(Name));
   }
-  return ToImage(DecodePic(Pictures[Chosen].PicData, Pictures[Chosen].Model));
+  return ShownOf(Pictures[Chosen]);
 }
 
 }  // namespace
@@ -406,7 +409,7 @@ PictureSize CaptureWindow::PreviewArea() const {
 void CaptureWindow::UpdateView() {
   const ToolOptions& Tool = Menus_->Picture().Options();
   Preview_->Update(Tool.Picture, PreviewArea(), Tool.ShowSource, Tool.Model);
-  const std::string Said = HasPicture() ? SaidOf(Preview_->Shown()) : std::string();
+  const std::string Said = HasPicture() ? Preview_->Said() : std::string();
   OptionsText_->setText(Menus_->Picture().Summary(PreviewArea()) +
                         (Said.empty() ? QString() : QStringLiteral(" (%1)").arg(Said.c_str())));
 }

@@ -70,8 +70,11 @@ QStringList PictureNameFilters() {
     Patterns << QStringLiteral("*.") + QString::fromLatin1(Format);
   }
   for (const CalcModelInfo& Row : CalcModels()) {
-    Patterns << QStringLiteral("*.") + QString::fromLatin1(Row.PictureExtension)
-             << QStringLiteral("*.") + QString::fromLatin1(Row.GroupExtension);
+    for (const PictureKind& Kind : Row.Kinds) {
+      Patterns << QStringLiteral("*.") + QString::fromLatin1(Kind.Extension);
+      if (Kind.GroupExtension != nullptr)
+        Patterns << QStringLiteral("*.") + QString::fromLatin1(Kind.GroupExtension);
+    }
   }
   Patterns.removeDuplicates();
   return {QStringLiteral("Pictures (%1)").arg(Patterns.join(QLatin1Char(' '))),

@@ -46,9 +46,11 @@ void LinkActions::ChooseAndSend() {
   QStringList Patterns;
   for (const bool Groups : {false, true}) {
     for (const CalcModelInfo& Row : CalcModels()) {
-      if (Row.Link != LinkFamily::None)
-        Patterns << QStringLiteral("*.") +
-                        QLatin1String(Groups ? Row.GroupExtension : Row.PictureExtension);
+      if (Row.Link == LinkFamily::None) continue;
+      for (const PictureKind& Kind : Row.Kinds) {
+        const char* Extension = Groups ? Kind.GroupExtension : Kind.Extension;
+        if (Extension != nullptr) Patterns << QStringLiteral("*.") + QLatin1String(Extension);
+      }
     }
   }
   auto* Dialog = new QFileDialog(
@@ -148,7 +150,7 @@ LinkActions::Answer LinkActions::Ask(const QString& Held) {
 
 void LinkActions::SendFiles(const QStringList& Files) {
   if (Busy() || Files.isEmpty()) return;
-  const LinkSettings Settings = Settings_;
+  const LinkSettings Settings = ExpectingFileOf(Settings_, BytesOfName(Files.first()));
   Start(
       tr("Looking for the calculator..."), static_cast<int>(Files.size()), [this, Files, Settings] {
         QStringList Lines;
@@ -224,7 +226,7 @@ void LinkActions::TakeScreen() {
     QString Summary;
     try {
       CalcLink Link(Settings, &Cancel_);
-      Screen = ToImage(Link.TakeScreen());
+      Screen = Link.TakeScreenImage();
       Summary = tr("The calculator's screen, %1 x %2, is in the preview.")
                     .arg(Screen.width())
                     .arg(Screen.height());

@@ -132,6 +132,14 @@ void PictureMenu::Store() {
 
 QString PictureMenu::Summary(PictureSize Area) const {
   const PictureOptions& Picture = Options_.Picture;
+  const QString Into = QStringLiteral("%1 into %2 %3 x %4")
+                           .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
+                                                                ? QStringLiteral("graph screen")
+                                                                : QStringLiteral("screen"))
+                           .arg(Area.Width)
+                           .arg(Area.Height);
+  // The tone settings make the one-bit pictures; a colour picture has its own dither.
+  if (IsColour(Options_.Model)) return ModelName(Options_.Model) + QStringLiteral(": ") + Into;
   return ModelName(Options_.Model) + QStringLiteral(": ") +
          QStringLiteral("%1, threshold %2, brightness %3, contrast %4%5; %6 into %7 %8 x %9")
              .arg(QStringLiteral("%1 (%2 tone, levels %3)")
@@ -141,12 +149,7 @@ QString PictureMenu::Summary(PictureSize Area) const {
              .arg(Picture.Level)
              .arg(Picture.Brightness)
              .arg(Picture.Contrast)
-             .arg(Picture.Invert ? QStringLiteral(", inverted") : QString())
-             .arg(Latin(NameOf(Picture.Fit)), Picture.Area == TargetArea::Graph
-                                                  ? QStringLiteral("graph screen")
-                                                  : QStringLiteral("screen"))
-             .arg(Area.Width)
-             .arg(Area.Height);
+             .arg(Picture.Invert ? QStringLiteral(", inverted") : QString(), Into);
 }
 
 void PictureMenu::Build(QMenuBar* Bar) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <algorithm>
+#include <utility>
 
 #include "calc/Models.h"
 #include "picture/PictureFile.h"
@@ -47,12 +48,17 @@ void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool 
   ResultSize_ = SourceSize_ = QSize();
   if (!HasPicture()) {
     Shown_ = MonoPicture{};
+    ShownImage_ = QImage();
+    Said_.clear();
     Result_->setPixmap(QPixmap());
     Result_->setText(QStringLiteral("No picture. Open one with Ctrl+O."));
     return;
   }
   // The picture as the calculator will hold it.
-  Shown_ = CalcPictureOf(Model, Picture_, Area, Options).Shown;
+  MadePicture Made = CalcPictureOf(Model, Picture_, Area, Options);
+  Shown_ = std::move(Made.Mono);
+  ShownImage_ = std::move(Made.Shown);
+  Said_ = std::move(Made.Said);
   ScaleResult();
   ScaleSource();
 }
@@ -70,18 +76,18 @@ bool PreviewPanel::eventFilter(QObject* Watched, QEvent* Event) {
 // same as the one shown is not drawn again (scaling and sending a window-sized pixmap is most of
 // the tool's work per picture).
 void PreviewPanel::ScaleResult() {
-  if (!HasPicture() || Shown_.Width <= 0) return;
+  if (!HasPicture() || ShownImage_.isNull()) return;
   // A whole-number zoom keeps the calculator's pixels sharp squares.
   const QSize Room = Result_->contentsRect().size();
+  const QSize Own = ShownImage_.size();
   const int Zoom =
-      Chosen_ > 0
-          ? Chosen_
-          : std::max(1, std::min(Room.width() / Shown_.Width, Room.height() / Shown_.Height));
-  const QSize Size(Shown_.Width * Zoom, Shown_.Height * Zoom);
+      Chosen_ > 0 ? Chosen_
+                  : std::max(1, std::min(Room.width() / Own.width(), Room.height() / Own.height()));
+  const QSize Size = Own * Zoom;
   if (Size == ResultSize_) return;
   ResultSize_ = Size;
-  Result_->setPixmap(QPixmap::fromImage(
-      ToImage(Shown_).scaled(Size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+  Result_->setPixmap(
+      QPixmap::fromImage(ShownImage_.scaled(Size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
 }
 
 void PreviewPanel::ZoomTo(int Zoom) {
@@ -94,7 +100,8 @@ void PreviewPanel::ZoomBy(int Step) {
 }
 
 int PreviewPanel::Zoom() const {
-  return ResultSize_.isEmpty() || Shown_.Width <= 0 ? 1 : ResultSize_.width() / Shown_.Width;
+  return ResultSize_.isEmpty() || ShownImage_.isNull() ? 1
+                                                       : ResultSize_.width() / ShownImage_.width();
 }
 
 void PreviewPanel::ScaleSource() {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <string>
 
 #include "calc/CalcFile.h"
 #include "picture/PixelConversion.h"
@@ -23,13 +24,15 @@ class PreviewPanel : public QWidget {
   const QImage& Picture() const { return Picture_; }
   // The picture's absolute path, or an empty string.
   const QString& Path() const { return Path_; }
-  // The result as shown: the calculator picture's pixels (empty without a picture).
+  // The result as shown: a one-bit picture's pixels (empty without a picture and for colour),
+  // and how it was made.
   const MonoPicture& Shown() const { return Shown_; }
+  const std::string& Said() const { return Said_; }
 
   void SetPicture(const QImage& Picture, const QString& Path);
   void Clear();
   // Redraws the result for Options fitted into Area, as Model's picture holds it (a numbered
-  // model's picture is always 96 x 63).
+  // model's picture is always its fixed size), in the model's colours.
   void Update(const PictureOptions& Options, PictureSize Area, bool ShowSource,
               CalcModelId Model = CalcModelId::Ti89);
   // 0: the largest whole-number zoom the window holds; 1 to kMostZoom: that zoom.
@@ -50,6 +53,8 @@ class PreviewPanel : public QWidget {
   QImage Picture_;
   QString Path_;
   MonoPicture Shown_;
+  QImage ShownImage_;  // in the calculator's colours
+  std::string Said_;
   QLabel* Source_ = nullptr;
   QLabel* Result_ = nullptr;
   int Chosen_ = 0;                 // ZoomTo's

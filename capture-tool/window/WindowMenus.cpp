@@ -15,6 +15,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include "calc/Models.h"
 #include "picture/ToolInfo.h"
 #include "window/DropDown.h"
 #include "window/PictureMenu.h"
@@ -158,27 +159,27 @@ void WindowMenus::BuildZoomMenu() {
 
 namespace {
 
-// How a picture sent to the calculator is shown there, a page for each family of models.
+// How a picture sent to the calculator is shown there, a page for each way of naming and showing
+// pictures; its title names the models of the table it is for.
 struct HelpPage {
-  const char* Title;
+  bool (*Which)(const CalcModelInfo& Row);
   const char* Text;
 };
 
 constexpr HelpPage kHelpPages[] = {
-    {"TI-89, TI-92, Voyage 200",
+    {[](const CalcModelInfo& Row) { return Row.Naming == VariableNaming::FreeInFolder; },
      "<p>The picture is a PIC variable in its folder, as the send box names it "
-     "(<tt>main\\trip1</tt>). The TI-89 Titanium, TI-92 Plus and Voyage 200 show it the same "
-     "way.</p>"
+     "(<tt>main\\trip1</tt>). These models all show it the same way.</p>"
      "<p><b>By command:</b> on the Home screen type <tt>RclPic trip1</tt> (or "
      "<tt>RclPic main\\trip1</tt> from another folder) and press ENTER. RclPic is also in the "
-     "CATALOG (2nd [CATALOG] on the TI-89).</p>"
+     "CATALOG.</p>"
      "<p><b>By menu:</b> in the Graph screen ([&#9830;] [GRAPH]) press F1 Tools, choose "
      "1:Open..., set Type to Picture, pick the folder and the variable, and press ENTER.</p>"
      "<p>The picture is drawn over the graph screen: to see it alone, clear the drawing first "
      "(<tt>ClrDraw</tt>), turn the axes off ([&#9830;] [F] Graph Formats) and deselect the "
      "functions in the Y= editor. A graph-screen picture (Picture menu, Graph screen) fits "
      "without being clipped.</p>"},
-    {"TI-83 Plus, TI-84 Plus",
+    {[](const CalcModelInfo& Row) { return Row.Link == LinkFamily::DbusZ80; },
      "<p>The picture is one of the ten picture variables, <tt>Pic1</tt> to <tt>Pic9</tt> and "
      "<tt>Pic0</tt>, as the send box names it (<tt>Pic3</tt>).</p>"
      "<p><b>By menu:</b> press [2nd] [DRAW], move right to STO, choose 2:RecallPic, then press "
@@ -187,6 +188,21 @@ constexpr HelpPage kHelpPages[] = {
      "<p>The picture is drawn over the graph screen (96 x 63): to see it alone, clear it first "
      "([2nd] [DRAW] 1:ClrDraw), turn the axes off ([2nd] [FORMAT] AxesOff) and deselect the "
      "functions and plots in the Y= editor.</p>"},
+    {[](const CalcModelInfo& Row) { return Row.Link == LinkFamily::Dusb; },
+     "<p>A picture is one of the ten Pic variables, <tt>Pic1</tt> to <tt>Pic0</tt>, in the "
+     "calculator's 15 colours, or with Save as type's image entry (<tt>--image</tt>) one of "
+     "the ten Image variables, <tt>Image1</tt> to <tt>Image0</tt>, in full colour. Both arrive "
+     "in the archive, where the calculator keeps them.</p>"
+     "<p><b>A Pic:</b> press [2nd] [DRAW], move right to STO, choose RecallPic, then press "
+     "[VARS], choose 4:Picture &amp; Background and the picture (say Pic3), and press ENTER: "
+     "<tt>RecallPic 3</tt>. It is drawn over the graph screen (265 x 165); its uncoloured "
+     "pixels let the graph show through.</p>"
+     "<p><b>An Image:</b> it is the graph screen's background, every pixel doubled: press "
+     "[2nd] [DRAW], move to BACKGROUND, choose BackgroundOn, then [VARS] 4:Picture &amp; "
+     "Background, the Background tab and the image (say Image3), and ENTER, or set Background "
+     "in [2nd] [FORMAT].</p>"
+     "<p>To see a picture alone, clear the drawing ([2nd] [DRAW] ClrDraw), turn the axes and "
+     "the grid off ([2nd] [FORMAT]) and deselect the functions and plots in the Y= editor.</p>"},
 };
 
 }  // namespace
@@ -204,7 +220,7 @@ void WindowMenus::ShowCalculatorHelp() {
     Text->setWordWrap(true);
     Text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     Text->setMargin(8);
-    Pages->addTab(Text, QString::fromLatin1(Page.Title));
+    Pages->addTab(Text, QString::fromStdString(NamesWhere(Page.Which, true)));
   }
   Layout->addWidget(Pages);
   auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Close, Box);

@@ -87,7 +87,8 @@ void CaptureWindow::SaveTarget() {
     const std::u32string FromFile = NameFromFile(ToU32(QFileInfo(Path).completeBaseName()));
     const bool Numbered = IsNumbered(Type.Model);
     ProposedFallback_ = FromFile.empty() && !Numbered;
-    const std::u32string Name = Numbered            ? NumberedPictureName(0)
+    const char* Stem = KindOf(Type.Model, Type.Kind).Stem;
+    const std::u32string Name = Numbered ? NumberedPictureName(0, ToU32(QLatin1String(Stem)))
                                 : ProposedFallback_ ? FallbackName(NamesSaved_)
                                                     : FromFile;
     Proposed_ = QString::fromUcs4(Name.data(), static_cast<qsizetype>(Name.size()));
@@ -134,9 +135,11 @@ bool CaptureWindow::WriteCalc(const QString& Path, int TypeIndex, const QString&
     Picture.Model = Type.Model;
     Picture.Name = ToU32(Name);
     Picture.Folder = ToU32(Folder);
-    Picture.PicData = CalcPictureOf(Type.Model, Preview_->Picture(),
-                                    AreaOf(Type.Model, Options().Area), Options())
-                          .PicData;
+    Picture.Kind = Type.Kind;
+    Picture.PicData =
+        CalcPictureOf(Type.Model, Preview_->Picture(),
+                      AreaOf(Type.Model, Options().Area, Type.Kind), Options(), Type.Kind)
+            .PicData;
     WriteCalcPicture(BytesOfName(Path), Picture);
   } catch (const RaisedError& Error) {
     ShowMessage(DescriptionOf(Error) + kNothingSaved);
