@@ -213,7 +213,7 @@ std::u32string StemOf(std::u32string_view Name) {
 void WriteCalcPicture(const std::string& Path, const CalcPicture& Picture) {
   EnsureLibraryReady();
   if (IsColour(Picture.Model)) {
-    const PictureKind& Kind = KindOf(Picture.Model, Picture.Kind);
+    const VariableKind& Kind = KindOf(Picture.Model, Picture.Kind);
     // A numbered name in any case as the calculator spells it: its stem, then the digit (any
     // other name is refused by the writer).
     const std::u32string Stem(Kind.Stem, Kind.Stem + std::strlen(Kind.Stem));

@@ -136,7 +136,7 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
   std::vector<StoredPicture> Pictures;
   for (unsigned I = 0; I < Content->num_entries; ++I) {
     const VarEntry* Entry = Content->entries[I];
-    const PictureKind* Kind = Entry != nullptr ? KindOfType(Model, Entry->type) : nullptr;
+    const VariableKind* Kind = Entry != nullptr ? KindOfType(Model, Entry->type) : nullptr;
     if (Kind == nullptr || Entry->data == nullptr) continue;
     const std::uint8_t Type = Kind->Type;
     StoredPicture Each;
@@ -155,7 +155,7 @@ std::vector<StoredPicture> ReadCalcPictures(const std::string& Path) {
 }
 
 MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData, CalcModelId Model) {
-  const PictureKind& Kind = KindOf(Model);
+  const VariableKind& Kind = KindOf(Model);
   if (Kind.Decode == nullptr || !Kind.Holds(PicData)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable is not a valid one-bit picture.");
@@ -164,7 +164,7 @@ MonoPicture DecodePic(const std::vector<std::uint8_t>& PicData, CalcModelId Mode
 }
 
 QImage ShownOf(const StoredPicture& Picture) {
-  const PictureKind& Kind = KindOf(Picture.Model, Picture.Kind);
+  const VariableKind& Kind = KindOf(Picture.Model, Picture.Kind);
   if (!Kind.Holds(Picture.PicData)) {
     throw RaisedError(ErrorNumber::InvalidProcedureCall, kSource,
                       "The variable is not a valid picture.");

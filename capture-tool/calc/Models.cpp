@@ -63,28 +63,28 @@ bool HoldsCeImage(const std::vector<std::uint8_t>& PicData) {
 }
 
 // clang-format off
-constexpr std::array<PictureKind, 1> kSizedKinds89{{
+constexpr std::array<VariableKind, 1> kSizedKinds89{{
     {nullptr, "89i", "89g", kPictureType, nullptr, nullptr, kTi89Screen, kTi89Graph, false,
      MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
      EncodePic, DecodeSizedPic}}};
-constexpr std::array<PictureKind, 1> kSizedKinds92{{
+constexpr std::array<VariableKind, 1> kSizedKinds92{{
     {nullptr, "92i", "92g", kPictureType, nullptr, nullptr, kTi92Screen, kTi92Graph, false,
      MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
      EncodePic, DecodeSizedPic}}};
-constexpr std::array<PictureKind, 1> kSizedKinds92Plus{{
+constexpr std::array<VariableKind, 1> kSizedKinds92Plus{{
     {nullptr, "9xi", "9xg", kPictureType, nullptr, nullptr, kTi92Screen, kTi92Graph, false,
      MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
      EncodePic, DecodeSizedPic}}};
-constexpr std::array<PictureKind, 1> kSizedKindsV200{{
+constexpr std::array<VariableKind, 1> kSizedKindsV200{{
     {nullptr, "v2i", "v2g", kPictureType, nullptr, nullptr, kTi92Screen, kTi92Graph, false,
      MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
      EncodePic, DecodeSizedPic}}};
-constexpr std::array<PictureKind, 1> kFixedKinds{{
+constexpr std::array<VariableKind, 1> kFixedKinds{{
     {nullptr, "8xi", "8xg", kTi83PlusPictureType, "Pic", nullptr,
      kTi83PlusPicture, kTi83PlusPicture, false,
      MakeOneBit<EncodeFixedPic, DecodeFixedPic>, HoldsFixedPic, ShowOneBit<DecodeFixedPic>,
      EncodeFixedPic, DecodeFixedPic}}};
-constexpr std::array<PictureKind, 2> kColourKinds{{
+constexpr std::array<VariableKind, 2> kColourKinds{{
     {nullptr, "8ci", nullptr, kCePicType, "Pic", "15 colours", kCePicShown, kCePicShown, true,
      MakeCePic, HoldsCePic, ShowCePic, nullptr, nullptr},
     {"--image", "8ca", nullptr, kCeImageType, "Image", "RGB565 shown doubled", kCeImage, kCeImage,
@@ -175,12 +175,12 @@ const CalcModelInfo* ModelOfLibrary(int LibraryModel) {
   return nullptr;
 }
 
-const PictureKind& KindOf(CalcModelId Model, int Kind) {
+const VariableKind& KindOf(CalcModelId Model, int Kind) {
   return InfoOf(Model).Kinds[static_cast<std::size_t>(Kind)];
 }
 
-const PictureKind* KindOfType(CalcModelId Model, std::uint8_t Type) {
-  for (const PictureKind& Kind : InfoOf(Model).Kinds) {
+const VariableKind* KindOfType(CalcModelId Model, std::uint8_t Type) {
+  for (const VariableKind& Kind : InfoOf(Model).Kinds) {
     if (Kind.Type == Type) return &Kind;
   }
   return nullptr;
@@ -195,7 +195,7 @@ int KindByOption(CalcModelId Model, std::string_view Option) {
 }
 
 PictureSize AreaOf(CalcModelId Model, TargetArea Area, int Kind) {
-  const PictureKind& Of = KindOf(Model, Kind);
+  const VariableKind& Of = KindOf(Model, Kind);
   return Area == TargetArea::Graph ? Of.Graph : Of.Screen;
 }
 
@@ -259,7 +259,7 @@ std::vector<std::pair<std::string, std::string>> ModelHelp() {
   for (const CalcModelInfo& Row : kModels) {
     if (Row.Option == nullptr) continue;
     std::string Text = MenuNameOf(Row.Id) + ":";
-    for (const PictureKind& Kind : Row.Kinds) {
+    for (const VariableKind& Kind : Row.Kinds) {
       if (&Kind != Row.Kinds.data()) Text += std::string(";\n") + Kind.Option + ":";
       Text += std::string(" .") + Kind.Extension + ", " + std::to_string(Kind.Screen.Width) +
               " x " + std::to_string(Kind.Screen.Height);
@@ -282,7 +282,7 @@ std::string LinkedExtensions() {
   std::vector<std::string> Words;
   for (const CalcModelInfo& Row : kModels) {
     if (Row.Link == LinkFamily::None) continue;
-    for (const PictureKind& Kind : Row.Kinds) Words.push_back(std::string(".") + Kind.Extension);
+    for (const VariableKind& Kind : Row.Kinds) Words.push_back(std::string(".") + Kind.Extension);
   }
   return Joined(Words);
 }

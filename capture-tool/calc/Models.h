@@ -39,7 +39,7 @@ struct MadePicture {
 
 // One kind of picture variable a model holds: one on the one-bit models, two on the colour
 // calculators (a Pic of palette colours, an Image of RGB565 pixels).
-struct PictureKind {
+struct VariableKind {
   const char* Option;          // the command-line option choosing it; nullptr for the first kind
   const char* Extension;       // without the dot
   const char* GroupExtension;  // or nullptr: the tool writes no group files of it
@@ -69,7 +69,7 @@ struct CalcModelInfo {
   // Further library models whose files and answers are this model's (0 past the last).
   int AlsoLibraryModels[2];
   VariableNaming Naming;
-  std::span<const PictureKind> Kinds;  // the first is what a picture of the model is by default
+  std::span<const VariableKind> Kinds;  // the first is what a picture of the model is by default
   LinkFamily Link;
   PictureSize LinkScreen;   // the screen as the link sends it
   const char* UsbName;      // the model of the row with a USB link of its own, or nullptr
@@ -85,8 +85,8 @@ const CalcModelInfo* ModelByOption(std::string_view Option);
 // The model whose library model (CalcModel) this is, or nullptr.
 const CalcModelInfo* ModelOfLibrary(int LibraryModel);
 // Kind Kind of Model (0: its first); the kind of Model whose variable type is Type, or nullptr.
-const PictureKind& KindOf(CalcModelId Model, int Kind = 0);
-const PictureKind* KindOfType(CalcModelId Model, std::uint8_t Type);
+const VariableKind& KindOf(CalcModelId Model, int Kind = 0);
+const VariableKind* KindOfType(CalcModelId Model, std::uint8_t Type);
 // The kind of Model that Option chooses ("--image"), or -1.
 int KindByOption(CalcModelId Model, std::string_view Option);
 PictureSize AreaOf(CalcModelId Model, TargetArea Area, int Kind = 0);

@@ -70,7 +70,7 @@ TEST(Batch, WritesAPictureEveryModelReadsBack) {
     ASSERT_EQ(RunBatch(Options, Out), kExitDone) << Lines.toStdString();
     const QString Target = Folder.filePath(QStringLiteral("My photo.") + C.Extension);
     const bool Ti83Plus = C.Model == CalcModelId::Ti83Plus;
-    const PictureKind& Kind = KindOf(C.Model, C.Kind);
+    const VariableKind& Kind = KindOf(C.Model, C.Kind);
     if (IsColour(C.Model)) {
       // Every byte the picture made has, archived, under its numbered name.
       const MadePicture Made =

@@ -133,7 +133,7 @@ TEST(CalcModels, EveryRowsPictureReadsBackAsItsModel) {
   for (int X = 0; X < 150; ++X) Source.setPixel(X, X / 2, qRgb(0, 0, 0));
   for (const CalcModelInfo& Row : CalcModels()) {
     for (std::size_t K = 0; K < Row.Kinds.size(); ++K) {
-      const PictureKind& Kind = Row.Kinds[K];
+      const VariableKind& Kind = Row.Kinds[K];
       SCOPED_TRACE(Kind.Extension);
       const int KindIndex = static_cast<int>(K);
       const MadePicture Made = CalcPictureOf(Row.Id, Source, Kind.Screen, {}, KindIndex);

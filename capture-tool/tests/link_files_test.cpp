@@ -48,7 +48,7 @@ TEST(Link, PicturesComeBackAsPng) {
     QString Lines;
     QTextStream Out(&Lines);
     ASSERT_EQ(RunBatch(Options, Out), kExitDone);
-    const PictureKind& Of = KindOf(Model, Kind);
+    const VariableKind& Of = KindOf(Model, Kind);
     const QString Written = Folder.filePath(QStringLiteral("Photo.") + Of.Extension);
     Files << Written;
     Expected.emplace_back(

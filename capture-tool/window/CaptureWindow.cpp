@@ -84,7 +84,7 @@ bool IsCalcFile(const QString& Path) {
   const QString Suffix = QFileInfo(Path).suffix().toLower();
   for (const CalcModelInfo& Row : CalcModels()) {
     if (Row.Link != LinkFamily::Dbus68k && Row.Link != LinkFamily::Dusb) continue;
-    for (const PictureKind& Kind : Row.Kinds) {
+    for (const VariableKind& Kind : Row.Kinds) {
       if (Suffix == QLatin1String(Kind.Extension) ||
           (Kind.GroupExtension != nullptr && Suffix == QLatin1String(Kind.GroupExtension)))
         return true;

@@ -70,7 +70,7 @@ QStringList PictureNameFilters() {
     Patterns << QStringLiteral("*.") + QString::fromLatin1(Format);
   }
   for (const CalcModelInfo& Row : CalcModels()) {
-    for (const PictureKind& Kind : Row.Kinds) {
+    for (const VariableKind& Kind : Row.Kinds) {
       Patterns << QStringLiteral("*.") + QString::fromLatin1(Kind.Extension);
       if (Kind.GroupExtension != nullptr)
         Patterns << QStringLiteral("*.") + QString::fromLatin1(Kind.GroupExtension);

@@ -47,7 +47,7 @@ void LinkActions::ChooseAndSend() {
   for (const bool Groups : {false, true}) {
     for (const CalcModelInfo& Row : CalcModels()) {
       if (Row.Link == LinkFamily::None) continue;
-      for (const PictureKind& Kind : Row.Kinds) {
+      for (const VariableKind& Kind : Row.Kinds) {
         const char* Extension = Groups ? Kind.GroupExtension : Kind.Extension;
         if (Extension != nullptr) Patterns << QStringLiteral("*.") + QLatin1String(Extension);
       }
