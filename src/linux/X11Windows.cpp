@@ -60,12 +60,10 @@ KeysOutcome X11Windows::WatchFocus(KeyTarget& Target) {
   // event since says otherwise: no round trip at all.
   const bool Free = std::exchange(KeyboardFree_, false);
   if (Intact && Free) return KeysOutcome::Sent;
-  // Still watching the tool's window: the same grab attempt as a closing look settles both, one
-  // round trip; anything but a plain success is looked at again.
-  if (Intact && LookedFocus_ != 0 && GrabsFreely({})) return KeysOutcome::Sent;
-  // Its events are selected, so one question settles the focus (a change since then shows in the
-  // answer or is in our queue by then), and the grab attempt the keyboard.
-  if (Intact && !WatchLost_) {
+  // Still watching the tool's window: its events are selected, so one question settles the focus
+  // (a change since then shows in the answer or is in our queue by then), and the grab attempt
+  // the keyboard.
+  if (Intact) {
     const Window Now = Tree_.FocusedWindow();
     C_.DrainEvents();
     if (!WatchLost_ && Tree_.IsWithin(Now, Watched_)) return CheckGrab(Now, Target);
@@ -122,33 +120,26 @@ KeysOutcome X11Windows::CheckGrab(Window Focus, KeyTarget& Target) {
 // string's events), so the next string can start with none, unless an event tells of a change
 // meanwhile: a focus move, or a grab, which the watched window hears of as a focus-out.
 void X11Windows::CloseLook(const std::function<void()>& Replied) {
+  ErrorTrap Trap(C_.D);
   if (Watched_ == 0 || WatchLost_ || LookedFocus_ == 0) {
-    ErrorTrap Trap(C_.D);
     Trap.Sync();
     Replied();
     return;
   }
-  KeyboardFree_ = GrabsFreely(Replied);
-}
-
-// A grab attempt on the window the last look found, let go at once: whether it was taken and no
-// event since says the focus has gone. The tool's window is watched, so a focus move, an unmap or
-// its end before the attempt is in our queue once the reply has come.
-bool X11Windows::GrabsFreely(const std::function<void()>& Replied) {
-  ErrorTrap Trap(C_.D);
   OwnGrabSerial_ = NextRequest(C_.D);
   const int Answer =
       XGrabKeyboard(C_.D, LookedFocus_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   // The reply has come, with any error: a window gone meanwhile answers with one, which Xlib
   // reports as success.
   const bool Refused = Trap.Settled() != 0;
-  if (Replied) Replied();
+  Replied();
+  const bool Grabbed = Answer == GrabSuccess && !Refused;
   if (Answer == GrabSuccess) {
     XUngrabKeyboard(C_.D, CurrentTime);
     XFlush(C_.D);
   }
   C_.DrainEvents();
-  return Answer == GrabSuccess && !Refused && !WatchLost_;
+  KeyboardFree_ = Grabbed && !WatchLost_;
 }
 
 ProcessId X11Windows::GrabHolder() const {

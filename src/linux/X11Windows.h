@@ -52,7 +52,6 @@ class X11Windows {
   // Tries to grab the keyboard on Focus and lets go at once; when another client holds it, asks
   // Target about that client.
   KeysOutcome CheckGrab(Window Focus, KeyTarget& Target);
-  bool GrabsFreely(const std::function<void()>& Replied);
   // The process of the client that most likely holds the keyboard: that of the topmost viewable
   // override-redirect window (menus and pop-ups grab the keyboard while they show).
   ProcessId GrabHolder() const;
