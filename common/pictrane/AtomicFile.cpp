@@ -50,7 +50,7 @@ std::string FolderKey(const std::string& Path) {
 class PendingWrite {
  public:
   PendingWrite(const std::string& Path, const std::string& Source)
-      : Path_(Path), Source_(Source), File_(CreateTemporaryBeside(Path, Source)) {}
+      : File_(CreateTemporaryBeside(Path, Source)) {}
   ~PendingWrite() {
     if (Handed_) return;
     CloseTemporary(File_);
@@ -67,8 +67,6 @@ class PendingWrite {
   }
 
  private:
-  const std::string& Path_;
-  const std::string& Source_;
   TemporaryFile File_;
   bool Handed_ = false;
 };
