@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The capture tool's calculator-file reader on arbitrary bytes, as a cut or lying .89i or .89g
-// holds them: reading either gives pictures that decode or refuses with a message that names the
-// file, never a signal or a sanitizer report (the library's content is freed once, by whoever
-// owns it).
+// The capture tool's calculator-file reader on arbitrary bytes, as a cut or lying picture or group
+// file of any model holds them: reading one gives pictures that show (and, one-bit, decode) or
+// refuses with a message that names the file, never a signal or a sanitizer report (the library's
+// content is freed once, by whoever owns it).
 
 #include <unistd.h>
 
+#include <QImage>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "calc/CalcRead.h"
+#include "calc/Models.h"
 #include "pictrane/Names.h"
 #include "pictrane/RaisedError.h"
 
@@ -44,9 +47,10 @@ void CheckRefusal(const pictrane::RaisedError& Error, const std::string& Path) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   // The first byte picks the extension, which picks the library's reader: a picture or a group
   // of each model.
-  static const char* const kExtensions[] = {"89i", "89g", "9xi", "9xg", "v2i", "v2g", "92i", "92g"};
+  static const char* const kExtensions[] = {"89i", "89g", "9xi", "9xg", "v2i", "v2g",
+                                            "92i", "92g", "8xi", "8ci", "8ca"};
   if (Size == 0) return 0;
-  const std::string Path = Folder() + "/file." + kExtensions[Data[0] % 8];
+  const std::string Path = Folder() + "/file." + kExtensions[Data[0] % std::size(kExtensions)];
   {
     std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
     Out.write(reinterpret_cast<const char*>(Data + 1), static_cast<std::streamsize>(Size - 1));
@@ -59,8 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   }
   try {
     for (const pictrane::capture::StoredPicture& Each : pictrane::capture::ReadCalcPictures(Path)) {
-      // Every picture returned decodes: one whose data lies about itself refuses the file.
-      const pictrane::capture::MonoPicture Picture = pictrane::capture::DecodePic(Each.PicData);
+      // Every picture returned shows, in colour or not: one whose data lies about itself refuses
+      // the file.
+      const QImage Shown = pictrane::capture::ShownOf(Each);
+      Check(!Shown.isNull() && Shown.width() > 0 && Shown.height() > 0);
+      if (pictrane::capture::IsColour(Each.Model)) continue;
+      const pictrane::capture::MonoPicture Picture =
+          pictrane::capture::DecodePic(Each.PicData, Each.Model);
       Check(Picture.Width > 0 && Picture.Height > 0 &&
             Picture.Dark.size() == static_cast<std::size_t>(Picture.Width) * Picture.Height);
     }
