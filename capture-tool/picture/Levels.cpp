@@ -9,16 +9,39 @@
 
 namespace pictrane::capture {
 
+namespace {
+
+// Ranks are found through a histogram of coarse bins, which keep the values' order: only the
+// values of the bin a rank falls in are ordered, not a copy of the whole picture.
+constexpr int kRankBins = 4096;
+
+std::size_t RankBin(float V) {
+  return static_cast<std::size_t>(std::clamp(V, 0.0f, 1.0f) * (kRankBins - 1));
+}
+
+// The value that would stand at Rank were Values sorted.
+float AtRank(const std::vector<float>& Values, const std::array<std::uint32_t, kRankBins>& Counts,
+             std::size_t Rank) {
+  std::size_t Bin = 0;
+  for (; Rank >= Counts[Bin]; ++Bin) Rank -= Counts[Bin];
+  std::vector<float> Within;
+  Within.reserve(Counts[Bin]);
+  for (const float V : Values)
+    if (RankBin(V) == Bin) Within.push_back(V);
+  std::nth_element(Within.begin(), Within.begin() + static_cast<std::ptrdiff_t>(Rank),
+                   Within.end());
+  return Within[Rank];
+}
+
+}  // namespace
+
 void StretchLevels(std::vector<float>& Grey) {
   if (Grey.size() < 2) return;
-  std::vector<float> Sorted = Grey;
-  // The second percentile is looked for only above the first: everything below it is lower.
-  auto From = Sorted.begin();
+  std::array<std::uint32_t, kRankBins> RankCounts{};
+  for (const float V : Grey) ++RankCounts[RankBin(V)];
   const auto Percentile = [&](double Share) {
-    const auto At = static_cast<std::ptrdiff_t>(Share * static_cast<double>(Sorted.size() - 1));
-    std::nth_element(From, Sorted.begin() + At, Sorted.end());
-    From = Sorted.begin() + At + 1;
-    return Sorted[static_cast<std::size_t>(At)];
+    return AtRank(Grey, RankCounts,
+                  static_cast<std::size_t>(Share * static_cast<double>(Grey.size() - 1)));
   };
   const float Low = Percentile(0.01);
   const float High = Percentile(0.99);
