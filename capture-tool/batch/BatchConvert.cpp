@@ -211,6 +211,11 @@ class NameBook {
     Taken_.insert(LowerName(Picture.Name));
     Owner_[LowerName(Picture.Name)] = ShownName(File);
   }
+  // A picture that never reached the disk gives its name back to the files after it.
+  void GiveBack(const CalcPicture& Picture) {
+    Taken_.erase(LowerName(Picture.Name));
+    Owner_.erase(LowerName(Picture.Name));
+  }
 
  private:
   const BatchOptions& Options_;
@@ -302,6 +307,7 @@ int RunBatch(const BatchOptions& Options, QTextStream& Out, PictureSender* Sende
           const std::size_t File = Unsaid[K].first;
           if (Staged[K] && Failed[Write++]) {
             Results.Result(File).Problem = QString::fromStdString(Failed[Write - 1]->Description);
+            Names.GiveBack(Results.Result(File).Picture);
           }
           Say(File, Targets[File], Unsaid[K].second, Results.Result(File).Problem);
         }

@@ -62,23 +62,18 @@ bool HoldsCeImage(const std::vector<std::uint8_t>& PicData) {
          PicData[2] == kCeImageMagic;
 }
 
+// The 68k calculators' one kind: the same picture of the screen's size, with their own extensions.
+constexpr std::array<VariableKind, 1> SizedKind(const char* Extension, const char* GroupExtension,
+                                                PictureSize Screen, PictureSize Graph) {
+  return {{{nullptr, Extension, GroupExtension, kPictureType, nullptr, nullptr, Screen, Graph,
+            false, MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
+            EncodePic, DecodeSizedPic}}};
+}
+constexpr auto kSizedKinds89 = SizedKind("89i", "89g", kTi89Screen, kTi89Graph);
+constexpr auto kSizedKinds92 = SizedKind("92i", "92g", kTi92Screen, kTi92Graph);
+constexpr auto kSizedKinds92Plus = SizedKind("9xi", "9xg", kTi92Screen, kTi92Graph);
+constexpr auto kSizedKindsV200 = SizedKind("v2i", "v2g", kTi92Screen, kTi92Graph);
 // clang-format off
-constexpr std::array<VariableKind, 1> kSizedKinds89{{
-    {nullptr, "89i", "89g", kPictureType, nullptr, nullptr, kTi89Screen, kTi89Graph, false,
-     MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
-     EncodePic, DecodeSizedPic}}};
-constexpr std::array<VariableKind, 1> kSizedKinds92{{
-    {nullptr, "92i", "92g", kPictureType, nullptr, nullptr, kTi92Screen, kTi92Graph, false,
-     MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
-     EncodePic, DecodeSizedPic}}};
-constexpr std::array<VariableKind, 1> kSizedKinds92Plus{{
-    {nullptr, "9xi", "9xg", kPictureType, nullptr, nullptr, kTi92Screen, kTi92Graph, false,
-     MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
-     EncodePic, DecodeSizedPic}}};
-constexpr std::array<VariableKind, 1> kSizedKindsV200{{
-    {nullptr, "v2i", "v2g", kPictureType, nullptr, nullptr, kTi92Screen, kTi92Graph, false,
-     MakeOneBit<EncodePic, DecodeSizedPic>, HoldsSizedPic, ShowOneBit<DecodeSizedPic>,
-     EncodePic, DecodeSizedPic}}};
 constexpr std::array<VariableKind, 1> kFixedKinds{{
     {nullptr, "8xi", "8xg", kTi83PlusPictureType, "Pic", nullptr,
      kTi83PlusPicture, kTi83PlusPicture, false,

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picture/FileWrite.h"
 
-#include <fcntl.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -38,18 +36,6 @@ bool DiskFull(const std::string& Path, off_t Size, const std::string& Descriptio
 void WriteWholeFile(const std::string& Path, std::string_view Bytes) {
   WriteNamingFullDisk(Path, static_cast<off_t>(Bytes.size()),
                       [&] { WriteFileAtomically(Path, Bytes, kSource); });
-}
-
-void FlushToDisk(const std::string& Temporary, const std::string& Path) {
-  const int Fd = ::open(Temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  bool Flushed = Fd >= 0 && ::fsync(Fd) == 0;
-  const int Error = Flushed ? 0 : errno;
-  if (Fd >= 0 && ::close(Fd) != 0) Flushed = false;
-  if (!Flushed) {
-    throw RaisedError(
-        FileErrorNumber(Error != 0 ? Error : EIO), kSource,
-        "Cannot write " + EscapedName(Path) + ": " + std::strerror(Error != 0 ? Error : EIO) + ".");
-  }
 }
 
 void WriteNamingFullDisk(const std::string& Path, off_t Size, const std::function<void()>& Write) {

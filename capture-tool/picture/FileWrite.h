@@ -17,10 +17,6 @@ namespace pictrane::capture {
 // be written.
 void WriteWholeFile(const std::string& Path, std::string_view Bytes);
 
-// Flushes the file at Temporary, just written by a library, to the disk; raises RaisedError
-// naming Path, the file it is to become, when the system reports a late write error.
-void FlushToDisk(const std::string& Temporary, const std::string& Path);
-
 // Runs Write, a write of about Size bytes to Path that raises RaisedError when it fails; a
 // failure on a disk without room for it is raised again as "Cannot write NAME: the disk is full."
 void WriteNamingFullDisk(const std::string& Path, off_t Size, const std::function<void()>& Write);

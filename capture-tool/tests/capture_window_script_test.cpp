@@ -3,6 +3,7 @@
 // that writes nothing, the save-type list and Ctrl+F4.
 
 #include <algorithm>
+#include <initializer_list>
 
 #include <QFile>
 #include <QImage>
@@ -149,16 +150,20 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   Press(Qt::Key_O, Qt::ControlModifier);
   Type(Source);
   Press(Qt::Key_Return);
+  // Save As to types/Name, the entry reached by Keys in the opened list, then Returns.
+  const auto SaveAs = [this](const QString& Name, std::initializer_list<Qt::Key> Keys,
+                             int Returns) {
+    Press(Qt::Key_F, Qt::AltModifier);
+    Type("a" + Dir_->filePath("types/" + Name));
+    Press(Qt::Key_V, Qt::AltModifier);
+    Press(Qt::Key_F4);
+    for (const Qt::Key K : Keys) Press(K);
+    for (int I = 0; I < Returns; ++I) Press(Qt::Key_Return);
+  };
 
   // TI-92 picture, the third entry, three above the TI-89's where the list opens: fitted to its
   // 240 x 128 screen.
-  Press(Qt::Key_F, Qt::AltModifier);
-  Type("a" + Dir_->filePath("types/shot.92i"));
-  Press(Qt::Key_V, Qt::AltModifier);
-  Press(Qt::Key_F4);
-  for (int i = 0; i < 3; ++i) Press(Qt::Key_Up);
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Return);
+  SaveAs("shot.92i", {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up}, 2);
   Type("shot");
   Press(Qt::Key_Return);
   const Bitmap Halved = MakeBitmap(Kind::Double320x200);
@@ -174,13 +179,7 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   // entry, saved without the variable panel.
   QCOMPARE(Window_->Model(), pictrane::capture::CalcModelId::Ti92);
   Window_->SetModel(pictrane::capture::CalcModelId::Ti89);
-  Press(Qt::Key_F, Qt::AltModifier);
-  Type("a" + Dir_->filePath("types/shot-mono.bmp"));
-  Press(Qt::Key_V, Qt::AltModifier);
-  Press(Qt::Key_F4);
-  for (int i = 0; i < 5; ++i) Press(Qt::Key_Up);
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Return);
+  SaveAs("shot-mono.bmp", {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up}, 2);
   QCOMPARE(Window_->MessageText(), QString());
   const QImage Mono = pictrane::capture::LoadPicture(Dir_->filePath("types/shot-mono.bmp"));
   QCOMPARE(Mono.size(), QSize(160, 100));
@@ -194,16 +193,7 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
 
   // The TI-83 Plus picture after it, past where Down stops: End and Up reach it (the colour
   // calculators' Pic and Image come last), named Pic1.
-  Press(Qt::Key_F, Qt::AltModifier);
-  Type("a" + Dir_->filePath("types/shot.8xi"));
-  Press(Qt::Key_V, Qt::AltModifier);
-  Press(Qt::Key_F4);
-  Press(Qt::Key_End);
-  Press(Qt::Key_Up);
-  Press(Qt::Key_Up);
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Return);
+  SaveAs("shot.8xi", {Qt::Key_End, Qt::Key_Up, Qt::Key_Up}, 3);
   QCOMPARE(Window_->MessageText(), QString());
   const test::CalcFileContent Ti83 = test::ReadCalcFile(Dir_->filePath("types/shot.8xi"));
   QCOMPARE(Ti83.ReadResult, 0);
@@ -221,14 +211,7 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   QVERIFY(!Light(Pic83.Dark.begin() + 96, Pic83.Dark.end() - 2 * 96));
 
   // The colour calculators' Image, the last entry: Image1, archived, of the picture in colour.
-  Press(Qt::Key_F, Qt::AltModifier);
-  Type("a" + Dir_->filePath("types/shot.8ca"));
-  Press(Qt::Key_V, Qt::AltModifier);
-  Press(Qt::Key_F4);
-  Press(Qt::Key_End);
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Return);
+  SaveAs("shot.8ca", {Qt::Key_End}, 3);
   QCOMPARE(Window_->MessageText(), QString());
   QCOMPARE(Window_->Model(), pictrane::capture::CalcModelId::Ti84PlusCe);
   const test::CalcFileContent Ce = test::ReadCalcFile(Dir_->filePath("types/shot.8ca"));
