@@ -31,6 +31,22 @@ struct FocusLost {
 // Raised when Cancel or the main window's close ends a wait between key strings.
 struct Halted {};
 
+// The close keys' pacing, and the tool told once they are handed over.
+class ClosingString final : public KeyPacing {
+ public:
+  ClosingString(KeyPacing& Paced, ToolProcess& Tool) : Paced_(Paced), Tool_(Tool) {}
+  void BeforeFirstKey() override { Paced_.BeforeFirstKey(); }
+  void Handed() override {
+    Paced_.Handed();
+    Tool_.CloseKeysHanded();
+  }
+  bool EarlierKeysCount() override { return Paced_.EarlierKeysCount(); }
+
+ private:
+  KeyPacing& Paced_;
+  ToolProcess& Tool_;
+};
+
 bool SameStamp(const std::optional<FileStamp>& A, const std::optional<FileStamp>& B) {
   if (!A || !B) return A.has_value() == B.has_value();
   return SameFile(*A, *B);
@@ -212,8 +228,12 @@ class Run {
   // those moments (planning the keys, its bookkeeping) falls inside the pauses.
   // With WaitAs, the place of the bitmap whose first string this is, keys held by others before
   // it are waited for.
-  void Send(const KeyActions& Actions, int PauseAfterMs, std::size_t WaitAs = 0) {
-    PacedString Pacing(Pace_, PauseAfterMs, Watching_ && !FirstWatched_);
+  // Closing: these are the close keys.
+  void Send(const KeyActions& Actions, int PauseAfterMs, std::size_t WaitAs = 0,
+            bool Closing = false) {
+    PacedString Paced(Pace_, PauseAfterMs, Watching_ && !FirstWatched_);
+    ClosingString Close(Paced, *Tool_);
+    KeyPacing& Pacing = Closing ? static_cast<KeyPacing&>(Close) : Paced;
     KeysOutcome Outcome = SendKeys(P_.WindowSystem.Keyboard(), Actions, *Tool_, Pacing);
     while (Outcome == KeysOutcome::KeysHeld && WaitAs != 0) {
       switch (WaitForKeyboardRelease(P_, Host_, WaitAs, Items_[WaitAs - 1].Listed)) {
@@ -250,7 +270,7 @@ class Run {
     if (!End_.FocusWasLost) {
       try {
         WatchKeyboard();
-        Send(ParseKeys(kCloseKeys), 0);
+        Send(ParseKeys(kCloseKeys), 0, 0, true);
         End_.CloseKeysTaken = true;
         return;
       } catch (const FocusLost&) {

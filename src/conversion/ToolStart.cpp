@@ -106,6 +106,7 @@ KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
     return Verdict::AskAgain;
   }
   OursSince_ = -1;
+  if (Process == 0 && CloseKeysHanded_) return Verdict::Owned;
   if (Process != 0) {
     NoFocusSince_ = -1;
     if (!Owns(Process)) return Verdict::Foreign;

@@ -31,6 +31,9 @@ class ToolProcess final : public KeyTarget {
   // program's own (a click on Cancel) gives the focus back to the tool's window, for up to
   // RunTimings::FocusBackMs; so does no window at all within that time after one of ours.
   Verdict Judge(ProcessId Process) override;
+  // The close keys have been handed over: no key follows them, so the focus nobody's as the
+  // tool's window goes is what they were for, and is not waited out.
+  void CloseKeysHanded() { CloseKeysHanded_ = true; }
   // Asks every top-level window of the tool to close (no keystrokes), those not yet shown too.
   // False when it had none to ask.
   bool CloseWindows();
@@ -47,6 +50,7 @@ class ToolProcess final : public KeyTarget {
   std::int64_t NoFocusSince_ = -1;
   std::int64_t OursSince_ = -1;   // since when a window of this program has had it
   std::int64_t OursSeenAt_ = -1;  // when a window of this program was last seen with it
+  bool CloseKeysHanded_ = false;
 };
 
 // What the progress window says, in place of a bitmap's name, while the run waits for the tool's

@@ -699,6 +699,7 @@ TEST(ToolProcessTest, JudgesTheFocusedProcess) {
     std::int64_t noFocusMs;  // before the focus is on a window of focus
     V verdict;
     std::int64_t waited;
+    bool closeKeysHanded = false;
   };
   const Case cases[] = {
       {4242, 0, V::Owned, 0},
@@ -708,11 +709,15 @@ TEST(ToolProcessTest, JudgesTheFocusedProcess) {
       {4243, 150, V::Owned, 150},
       {999, 150, V::Foreign, 150},
       {4242, 1000, V::Foreign, kRunTimings.FocusGraceMs},
+      // After the close keys the tool's window going leaves the focus nobody's: not waited out.
+      {4242, 1000, V::Owned, 0, true},
+      {999, 0, V::Foreign, 0, true},
   };
   for (const Case& c : cases) {
     FakePlatform f;
     f.Processes.Parents = {{4244, 4243}, {4243, 4242}, {4242, 1}, {999, 1}};
     ToolProcess tool(f.WindowSystem, f.Processes, f.Clock, 4242);
+    if (c.closeKeysHanded) tool.CloseKeysHanded();
     V verdict = V::AskAgain;
     while (verdict == V::AskAgain) verdict = tool.Judge(f.Clock.Now < c.noFocusMs ? 0 : c.focus);
     EXPECT_EQ(verdict, c.verdict) << c.focus;
