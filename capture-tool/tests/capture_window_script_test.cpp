@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -220,6 +221,10 @@ void CaptureWindowTest::saveTypeListReachesTi89FromAnyEntry() {
   QCOMPARE(Ce.Attribute, static_cast<int>(ATTRB_ARCHIVED));
   QCOMPARE(Ce.StoredChecksum, Ce.ComputedChecksum);
   QVERIFY(Window_->statusBar()->currentMessage().contains("as Image1"));
+  // The view shows the Image saved, not the Pic.
+  const QList<QLabel*> Labels = Window_->statusBar()->findChildren<QLabel*>();
+  QVERIFY(std::any_of(Labels.begin(), Labels.end(),
+                      [](const QLabel* L) { return L->text().contains("RGB565"); }));
 }
 
 void CaptureWindowTest::ctrlF4DismissesAnOpenListAndPanel() {

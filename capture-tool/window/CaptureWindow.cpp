@@ -180,7 +180,10 @@ CaptureWindow::CaptureWindow(QWidget* Parent, LinkSettings Link) : QMainWindow(P
   Menus_ = new WindowMenus(this, std::move(Commands));
   Menus_->Picture().OnChange = [this] {
     // A model chosen in the menu is the type Save As proposes next.
-    if (Model() != ShownModel_) SaveAs_->SetLastType(SaveTypeOf(Model()));
+    if (Model() != ShownModel_) {
+      SaveAs_->SetLastType(SaveTypeOf(Model()));
+      ShownKind_ = 0;
+    }
     ShownModel_ = Model();
     UpdateView();
   };
@@ -403,12 +406,12 @@ void CaptureWindow::UpdateTitle() {
 }
 
 PictureSize CaptureWindow::PreviewArea() const {
-  return AreaOf(Model(), Options().Area);
+  return AreaOf(Model(), Options().Area, ShownKind_);
 }
 
 void CaptureWindow::UpdateView() {
   const ToolOptions& Tool = Menus_->Picture().Options();
-  Preview_->Update(Tool.Picture, PreviewArea(), Tool.ShowSource, Tool.Model);
+  Preview_->Update(Tool.Picture, PreviewArea(), Tool.ShowSource, Tool.Model, ShownKind_);
   const std::string Said = HasPicture() ? Preview_->Said() : std::string();
   OptionsText_->setText(Menus_->Picture().Summary(PreviewArea()) +
                         (Said.empty() ? QString() : QStringLiteral(" (%1)").arg(Said.c_str())));

@@ -154,6 +154,7 @@ class CaptureWindow : public QMainWindow {
   };
   SavedAs Again_;
   CalcModelId ShownModel_ = CalcModelId::Ti89;
+  int ShownKind_ = 0;  // the model's kind of picture variable shown: the one saved last
   QLabel* OptionsText_ = nullptr;
 };
 

@@ -43,7 +43,7 @@ void PreviewPanel::Clear() {
 }
 
 void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool ShowSource,
-                          CalcModelId Model) {
+                          CalcModelId Model, int Kind) {
   Source_->setVisible(ShowSource && HasPicture());
   ResultSize_ = SourceSize_ = QSize();
   if (!HasPicture()) {
@@ -55,7 +55,7 @@ void PreviewPanel::Update(const PictureOptions& Options, PictureSize Area, bool 
     return;
   }
   // The picture as the calculator will hold it.
-  MadePicture Made = CalcPictureOf(Model, Picture_, Area, Options);
+  MadePicture Made = CalcPictureOf(Model, Picture_, Area, Options, Kind);
   Shown_ = std::move(Made.Mono);
   ShownImage_ = std::move(Made.Shown);
   Said_ = std::move(Made.Said);

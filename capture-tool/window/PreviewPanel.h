@@ -32,9 +32,10 @@ class PreviewPanel : public QWidget {
   void SetPicture(const QImage& Picture, const QString& Path);
   void Clear();
   // Redraws the result for Options fitted into Area, as Model's picture holds it (a numbered
-  // model's picture is always its fixed size), in the model's colours.
+  // model's picture is always its fixed size), in the model's colours, as its Kind of picture
+  // variable.
   void Update(const PictureOptions& Options, PictureSize Area, bool ShowSource,
-              CalcModelId Model = CalcModelId::Ti89);
+              CalcModelId Model = CalcModelId::Ti89, int Kind = 0);
   // 0: the largest whole-number zoom the window holds; 1 to kMostZoom: that zoom.
   void ZoomTo(int Zoom);
   // One step from the zoom shown, within 1 to kMostZoom.

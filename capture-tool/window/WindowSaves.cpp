@@ -80,6 +80,11 @@ void CaptureWindow::SaveTarget() {
   const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
   // A calculator picture saved for another model chooses that model: the view shows its picture.
   if (Type.Calculator && Type.Model != Model()) SetModel(Type.Model);
+  // ... and of the kind saved (a colour calculator's Pic or Image).
+  if (Type.Calculator && Type.Kind != ShownKind_) {
+    ShownKind_ = Type.Kind;
+    UpdateView();
+  }
   SaveAs_->SetLastType(TargetType_);
   if (Type.Calculator) {
     // The name the batch would give: the file's own, else a fallback, so that every picture
