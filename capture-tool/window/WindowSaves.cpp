@@ -78,12 +78,16 @@ void CaptureWindow::AcceptSaveAs() {
 void CaptureWindow::SaveTarget() {
   const QString& Path = TargetPath_;
   const SaveType& Type = kSaveTypes[static_cast<std::size_t>(TargetType_)];
-  // A calculator picture saved for another model chooses that model: the view shows its picture.
-  if (Type.Calculator && Type.Model != Model()) SetModel(Type.Model);
-  // ... and of the kind saved (a colour calculator's Pic or Image).
-  if (Type.Calculator && Type.Kind != ShownKind_) {
+  // A calculator picture saved for another model, or as another kind of its variables, chooses
+  // them: the view shows that picture (drawn once; the menu's change keeps the kind).
+  if (Type.Calculator && (Type.Model != Model() || Type.Kind != ShownKind_)) {
     ShownKind_ = Type.Kind;
-    UpdateView();
+    ShownModel_ = Type.Model;
+    if (Type.Model != Model()) {
+      SetModel(Type.Model);
+    } else {
+      UpdateView();
+    }
   }
   SaveAs_->SetLastType(TargetType_);
   if (Type.Calculator) {

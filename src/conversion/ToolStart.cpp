@@ -87,6 +87,8 @@ bool ToolProcess::Owns(ProcessId Process) {
 }
 
 KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
+  // No key follows the close keys: their window going, even after a click of ours, is no loss.
+  if (Process == 0 && CloseKeysHanded_) return Verdict::Owned;
   const std::int64_t Now = Time_->NowMs();
   const bool Ours = Process > 0 && Process != Root_ && Process == Programs_->OwnProcess();
   if (Ours) OursSeenAt_ = Now;
@@ -106,7 +108,6 @@ KeyTarget::Verdict ToolProcess::Judge(ProcessId Process) {
     return Verdict::AskAgain;
   }
   OursSince_ = -1;
-  if (Process == 0 && CloseKeysHanded_) return Verdict::Owned;
   if (Process != 0) {
     NoFocusSince_ = -1;
     if (!Owns(Process)) return Verdict::Foreign;
