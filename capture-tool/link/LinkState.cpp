@@ -135,6 +135,10 @@ int CalcLink::State::Hook(CalcHandle*, std::uint32_t, const CalcEventData* Event
 
 void CalcLink::State::Fail(int Code, const std::string& What) const {
   using Kind = LinkError::Kind;
+  // The library does not always pass the hook's abort on as such: a cancelled exchange may end in
+  // whatever fault the cut left behind ("invalid command ID"), and is still the user's cancel.
+  if (Code != 0 && Cancel != nullptr && Cancel->load())
+    throw LinkError(Kind::Cancelled, What, "cancelled");
   const std::string Seconds =
       std::to_string(TimeoutTenths / 10) + "." + std::to_string(TimeoutTenths % 10) + " s";
   switch (Code) {
