@@ -33,6 +33,8 @@ namespace pictrane::capture {
 namespace {
 
 constexpr const char* kSource = "pictrane-capture";
+// The largest JPEG read whole rather than mapped.
+constexpr qint64 kReadWhole = qint64{1} << 20;
 
 std::string NativePath(const QString& Path) {
   return BytesOfName(Path);
@@ -218,10 +220,32 @@ QImage LoadPicture(const QString& Path, QString* Note, const std::optional<Shrin
     }
     File.seek(0);
   }
+  // A JPEG is decoded from all its bytes in memory: Qt's JPEG reader then hands libjpeg the
+  // whole file at once instead of 4 KiB at a time, and libjpeg's fast Huffman decoding, which
+  // needs a few KiB ahead, runs throughout. A small one is read whole, which costs less than the
+  // page faults of a mapping and its unmapping, which every thread's processor must hear of; a
+  // larger one is mapped, so that only the pages read are touched and a file padded far beyond
+  // its picture costs no more.
+  QBuffer InMemory;
+  if (File.peek(3) == QByteArrayLiteral("\xFF\xD8\xFF")) {
+    if (File.size() <= kReadWhole) {
+      if (QByteArray Bytes = File.readAll(); Bytes.size() == File.size()) {
+        InMemory.setData(Bytes);
+      } else {
+        File.seek(0);  // the reader below meets the failure and says what it is
+      }
+    } else if (const uchar* Bytes = File.map(0, File.size())) {
+      InMemory.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(Bytes), File.size()));
+    }
+  }
+  if (!InMemory.data().isEmpty()) InMemory.open(QIODevice::ReadOnly);
   // A phone stores an upright photo sideways with an orientation tag; the picture is what the
   // tag says it shows. A damaged tag is ignored by the reader: the picture is read as stored, and
   // said so. The Exif block sits in the first 64 KiB segment or so, before the picture data.
-  const PhotoMetadata Metadata = ReadPhotoMetadata(File.peek(kMetadataHead));
+  const PhotoMetadata Metadata = ReadPhotoMetadata(
+      InMemory.isOpen() ? QByteArray::fromRawData(InMemory.data().constData(),
+                                                  std::min(InMemory.data().size(), kMetadataHead))
+                        : File.peek(kMetadataHead));
   if (Note != nullptr) {
     Note->clear();
     if (const auto Value = Metadata.DamagedOrientation) {
@@ -229,17 +253,7 @@ QImage LoadPicture(const QString& Path, QString* Note, const std::optional<Shrin
                   .arg(*Value);
     }
   }
-  // A JPEG is read from the file mapped into memory: Qt's JPEG reader then hands libjpeg the
-  // whole file at once instead of 4 KiB at a time, and libjpeg's fast Huffman decoding, which
-  // needs a few KiB ahead, runs throughout. Only the pages read are touched: a file padded far
-  // beyond its picture costs no more.
-  QBuffer Mapped;
-  const bool Jpeg = File.peek(3) == QByteArrayLiteral("\xFF\xD8\xFF");
-  if (uchar* Bytes = Jpeg ? File.map(0, File.size()) : nullptr) {
-    Mapped.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(Bytes), File.size()));
-    Mapped.open(QIODevice::ReadOnly);
-  }
-  QImageReader Reader(Mapped.isOpen() ? static_cast<QIODevice*>(&Mapped) : &File);
+  QImageReader Reader(InMemory.isOpen() ? static_cast<QIODevice*>(&InMemory) : &File);
   Reader.setDecideFormatFromContent(true);
   // Turned by Metadata below: Qt's reader looks at the first APP1 only, and not at PNG's eXIf.
   Reader.setAutoTransform(false);
@@ -284,14 +298,14 @@ QImage LoadPicture(const QString& Path, QString* Note, const std::optional<Shrin
                  .arg(Shown, Reader.errorString()));
     }
   };
-  // Lightness alone, where that is all the caller takes, from the file's bytes as they are
-  // mapped; what libjpeg cannot decode so goes to Qt's reader as any other.
+  // Lightness alone, where that is all the caller takes, from the file's bytes in memory;
+  // what libjpeg cannot decode so goes to Qt's reader as any other.
   bool Read = false;
-  if (Reduced.isValid() && Shrink->LightnessOnly && Mapped.isOpen()) {
+  if (Reduced.isValid() && Shrink->LightnessOnly && InMemory.isOpen()) {
     QStringList Messages;
     const int Divisor = (Size.width() + Reduced.width() - 1) / Reduced.width();
-    Picture = DecodeJpegLightness(reinterpret_cast<const uchar*>(Mapped.data().constData()),
-                                  static_cast<std::size_t>(Mapped.size()), Divisor, Messages);
+    Picture = DecodeJpegLightness(reinterpret_cast<const uchar*>(InMemory.data().constData()),
+                                  static_cast<std::size_t>(InMemory.size()), Divisor, Messages);
     if (const QString Damage = DamageReported(Messages); !Damage.isEmpty()) {
       Damaged(QStringLiteral("the picture is damaged: its reader reports \"%1\"").arg(Damage));
     }

@@ -131,6 +131,7 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
     PictureSize Decoded;     // the reduced read's size, upright
     bool Drawing = false;    // pale 1-pixel lines on white instead: read whole
     bool Lightness = false;  // read for a caller that takes its lightness alone
+    bool Padded = false;     // 2 MiB of zeros after the picture: mapped, not read whole
   };
   const std::vector<Case> Cases = {
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 1, {300, 225}},
@@ -144,6 +145,8 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
       {{320, 200}, kTi89Screen, Sizing::Fit, 1, {320, 200}},  // too small to gain
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 6, {1800, 2400}, true},
       {{640, 480}, kTi89Screen, Sizing::Fit, 1, {160, 120}, false, true},
+      {{640, 480}, kTi89Screen, Sizing::Fit, 1, {160, 120}, false, true, true},
+      {{640, 480}, kTi89Screen, Sizing::Fit, 6, {120, 160}, false, false, true},
       {{2401, 1799}, kTi83PlusPicture, Sizing::Fit, 8, {225, 301}, false, true},
       {{2400, 1800}, kTi89Screen, Sizing::Fit, 6, {1800, 2400}, true, true},
   };
@@ -175,12 +178,13 @@ TEST(PixelConversion, LargeJpegDecodedSmallGivesThePictureOfTheWholeDecode) {
     const QByteArray Exif = QByteArray("Exif\0\0", 6) + QByteArray(Tiff, sizeof Tiff);
     const QString Path = Folder.filePath(QStringLiteral("photo.jpg"));
     ASSERT_TRUE(test::WriteFile(Path, Bytes.left(2) + QByteArray("\xFF\xE1\0", 3) +
-                                          static_cast<char>(Exif.size() + 2) + Exif +
-                                          Bytes.mid(2)));
+                                          static_cast<char>(Exif.size() + 2) + Exif + Bytes.mid(2) +
+                                          QByteArray(C.Padded ? 2 << 20 : 0, '\0')));
     PictureOptions Options;
     Options.Fit = C.Fit;
     const std::string Name = std::to_string(C.Stored.Width) + " " + std::string(NameOf(C.Fit)) +
-                             " " + std::to_string(C.Orientation) + (C.Lightness ? " grey" : "");
+                             " " + std::to_string(C.Orientation) + (C.Lightness ? " grey" : "") +
+                             (C.Padded ? " padded" : "");
     const QImage Small = LoadPicture(Path, nullptr, ShrinkTarget{C.Bounds, C.Fit, C.Lightness});
     EXPECT_EQ(Small.size(), QSize(C.Decoded.Width, C.Decoded.Height)) << Name;
     const MonoPicture Whole = ToMono(LoadPicture(Path), C.Bounds, Options);
