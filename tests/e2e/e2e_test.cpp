@@ -287,15 +287,6 @@ TEST_F(EndToEnd, TheToolReceivesExactlyTheFileScript) {
   for (const std::string& n : names) EXPECT_TRUE(fs::exists(App.Bitmaps() + "/" + n)) << n;
 }
 
-// Whether Pid is gone or only waits to be reaped by whoever inherited it.
-bool Ended(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  const std::size_t close = line.rfind(')');
-  return close != std::string::npos && line.substr(close + 2, 1) == "Z";
-}
-
 // No key reaches a program that is neither the tool nor one it started: not one that takes the
 // focus half-way; not one that comes up 2 s after ScreenCapturePath, a launcher, ended at once
 // (the run stops there with a message); not one that is there while the tool shows no window.

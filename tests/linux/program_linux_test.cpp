@@ -254,15 +254,6 @@ TEST_F(ProgramTest, ALostDisplayEndsWithStatusOneAndNoSignal) {
   }
 }
 
-// Whether Pid is gone or only waits to be reaped by whoever inherited it.
-bool Ended(const std::string& Pid) {
-  std::ifstream Stat("/proc/" + Pid + "/stat");
-  std::string Line;
-  if (!std::getline(Stat, Line)) return true;
-  const std::size_t Close = Line.rfind(')');
-  return Close != std::string::npos && Line.substr(Close + 2, 1) == "Z";
-}
-
 // SIGTERM, SIGINT and SIGHUP end the program by its own exit, idle or during a run, and leave
 // nothing behind: no list, the keyboard map as it was before the run borrowed spare keycodes,
 // and no capture tool (the recorder does not close on Alt+F4: it is stopped with its group).

@@ -117,6 +117,14 @@ bool WaitUntil(int TimeoutMs, const std::function<bool()>& Done) {
   }
 }
 
+bool Ended(const std::string& Pid) {
+  std::ifstream Stat("/proc/" + Pid + "/stat");
+  std::string Line;
+  if (!std::getline(Stat, Line)) return true;
+  const std::size_t Close = Line.rfind(')');
+  return Close != std::string::npos && Line.substr(Close + 2, 1) == "Z";
+}
+
 int RunToEnd(const std::vector<std::string>& Arguments) {
   const pid_t Pid = Spawn(Arguments, nullptr);
   int ExitStatus = 0;

@@ -60,6 +60,9 @@ class ChildProcess {
 // Polls Done every few milliseconds until it holds (true) or TimeoutMs pass (false).
 bool WaitUntil(int TimeoutMs, const std::function<bool()>& Done);
 
+// Whether the process Pid is gone or only waits to be reaped by whoever inherited it.
+bool Ended(const std::string& Pid);
+
 // Runs a program to its end; its exit status (-1 when it did not end normally).
 int RunToEnd(const std::vector<std::string>& Arguments);
 
