@@ -76,8 +76,17 @@ inside = [pixel(i, j) for j in range(y, y + h) for i in range(x, x + w)
           if 0 <= i < width and 0 <= j < height]
 own = sum(p != white for p in inside) / max(len(inside), 1)
 beside = [pixel(max(x - 8, 0), y + h // 2), pixel(x + w // 2, max(y - 8, 0))]
-print('in sight' if own > 0.6 and all(p == white for p in beside) else
-      'hidden: %d%% of its pixels are its own, beside it %s' % (own * 100, beside))
+if own > 0.6 and all(p == white for p in beside):
+    print('in sight')
+else:
+    # Where the screen near it is not the recorder's white, against the rectangle X gives: a
+    # trail left by a move, or the window drawn elsewhere, shows here.
+    drawn = [(i, j) for j in range(max(y - 200, 0), min(y + h + 200, height))
+             for i in range(max(x - 200, 0), min(x + w + 200, width)) if pixel(i, j) != white]
+    box = (min(i for i, _ in drawn), min(j for _, j in drawn), max(i for i, _ in drawn),
+           max(j for _, j in drawn)) if drawn else None
+    print('hidden: %d%% of its pixels are its own, beside it %s; the window at %d,%d %dx%d, '
+          'not white within 200 pixels of it %s' % (own * 100, beside, x, y, w, h, box))
 EOF
 }
 
