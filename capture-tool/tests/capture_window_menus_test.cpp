@@ -3,12 +3,14 @@
 // and the About box, Save As over the open picture, the Picture menu's remembered choices and the
 // model; the open dialog, dropped and recent files, undo with Ctrl+S, and zoom.
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTextStream>
 #include <QUrl>
@@ -227,6 +229,8 @@ void CaptureWindowTest::openDialogListsTheFolderAndOpensATypedPath() {
   };
   QTRY_COMPARE(Listed(), QStringList({"first.bmp", "old.89i"}));
   Type(Second);
+  QVERIFY(!Dialog->findChild<QListView*>("listView")->selectionModel()->hasSelection());
+  QVERIFY(Dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->isEnabled());
   Press(Qt::Key_Return);
   QCOMPARE(Window_->PicturePath(), Second);
   QVERIFY(!Dialog->isVisible());

@@ -4,6 +4,7 @@
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -96,6 +97,16 @@ OpenPanel::OpenPanel(QWidget* Parent) : KeyPanel(Parent), Icons_(std::make_uniqu
   Layout->addWidget(Dialog_, 1);
   Name_ = Dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   Name_->setCompleter(nullptr);
+  // The dialog would look every character typed up in the file system and select what the
+  // text names in its list, drawing the list again for each key of a path typed at speed. The
+  // field is the panel's from here: Enter is taken below, the Open button follows the text.
+  QObject::disconnect(Name_, nullptr, Dialog_, nullptr);
+  if (auto* Buttons = Dialog_->findChild<QDialogButtonBox*>()) {
+    if (QPushButton* Open = Buttons->button(QDialogButtonBox::Open)) {
+      connect(Name_, &QLineEdit::textChanged, Open,
+              [Open](const QString& Text) { Open->setEnabled(!Text.isEmpty()); });
+    }
+  }
   Name_->installEventFilter(this);
   connect(Dialog_, &QFileDialog::fileSelected, this, [this](const QString& File) {
     Chosen_ = File;
